@@ -1,0 +1,63 @@
+#include "app/appsettings.h"
+
+#include <QFile>
+#include <QSettings>
+
+AppSettings::AppSettings()
+    : settings(new QSettings(QSettings::NativeFormat, QSettings::UserScope,
+                             QStringLiteral("ZENTA"), QStringLiteral("VocalumeZENTA")))
+{
+}
+
+AppSettings::~AppSettings() = default;
+
+QString AppSettings::text(const QString& key) const
+{
+    return settings->value(key, QString()).toString();
+}
+
+void AppSettings::store(const QString& key, const QString& value)
+{
+    settings->setValue(key, value);
+    sync();
+}
+
+void AppSettings::sync()
+{
+    settings->sync();
+    // The file holds credentials: owner read and write only.
+    QFile::setPermissions(settings->fileName(), QFile::ReadOwner | QFile::WriteOwner);
+}
+
+QString AppSettings::username() const { return text(QStringLiteral("login/username")); }
+void AppSettings::setUsername(const QString& value) { store(QStringLiteral("login/username"), value); }
+QString AppSettings::sessionId() const { return text(QStringLiteral("login/sessionId")); }
+void AppSettings::setSessionId(const QString& value) { store(QStringLiteral("login/sessionId"), value); }
+QString AppSettings::version() const { return text(QStringLiteral("version")); }
+void AppSettings::setVersion(const QString& value) { store(QStringLiteral("version"), value); }
+
+QString AppSettings::startCharset(const QString& langId) const
+{
+    return text(QStringLiteral("startCharset/") + langId);
+}
+
+void AppSettings::setStartCharset(const QString& value, const QString& langId)
+{
+    store(QStringLiteral("startCharset/") + langId, value);
+}
+
+QString AppSettings::endCharset(const QString& langId) const
+{
+    return text(QStringLiteral("endCharset/") + langId);
+}
+
+void AppSettings::setEndCharset(const QString& value, const QString& langId)
+{
+    store(QStringLiteral("endCharset/") + langId, value);
+}
+
+void AppSettings::clear()
+{
+    settings->remove(QString());
+    sync();
+}

@@ -1,0 +1,32 @@
+// The per-user data directory ~/.vocalumezenta: layout, first-start preparation, engine
+// deployment from the embedded archive, the migration on a version change, and tree removal.
+#pragma once
+
+#include <QDir>
+#include <QString>
+
+class MainWindow;
+
+// A QDir on the user's home directory.
+QDir homeDirectory();
+// A QDir on ~/.vocalumezenta/engine (nothing is created; a missing step leaves it where it is).
+QDir engineDirectory();
+// Removes `path` and everything in it; symbolic links are removed as links, never followed.
+// True when the path is gone or never existed; false at the first entry that stays.
+bool removeDirectoryTree(const QString& path);
+// Copies ":/engine.zip" into `dataDir` and unpacks it into `dataDir`/engine.
+// Ends the process with exit code 1 when the archive cannot be copied.
+void deployEngine(MainWindow* mainWindow, const QDir& dataDir);
+// Run when the stored version differs from this build's: redeploys the engine, keeping the
+// installed dictionaries and the cached covers.
+void migrateDataDirectory(MainWindow* mainWindow);
+// Start-up preparation: data directory, web-database files, engine, web storage paths.
+void prepareDataDirectory(MainWindow* mainWindow);
+
+// Directory resolution shared by page loading, reading and downloads: `dir` ends in the data
+// directory (created when missing), then in "engine" (deployed when missing).
+void enterEngineDirectory(MainWindow* mainWindow, QDir& dir);
+// As enterEngineDirectory, then into "books" (created when missing).
+void enterBooksDirectory(MainWindow* mainWindow, QDir& dir);
+// Copies a resource file to `target` and gives the copy owner read and write only.
+bool copyResource(const QString& resource, const QString& target);

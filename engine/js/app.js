@@ -1,0 +1,2 @@
+// Shared script of every engine page.
+var __APP = { spinner: false };

@@ -1,0 +1,95 @@
+#include "tests/support/testsupport.h"
+
+#include "app/appsettings.h"
+#include "app/datadirectory.h"
+#include "app/diagnostics.h"
+#include "app/dialogs.h"
+#include "resources/resources.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <quazip.h>
+#include <quazipfile.h>
+
+namespace TestSupport {
+
+namespace {
+QTemporaryDir* root = nullptr;
+Recorded recordedLines;
+}
+
+void prepareEnvironment()
+{
+    root = new QTemporaryDir(QDir::tempPath() + QStringLiteral("/vocalume-test-XXXXXX"));
+    QDir(root->path()).mkpath(QStringLiteral("home"));
+    QDir(root->path()).mkpath(QStringLiteral("config"));
+    qputenv("HOME", QFile::encodeName(root->path() + QStringLiteral("/home")));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(root->path() + QStringLiteral("/config")));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(root->path() + QStringLiteral("/home/.local/share")));
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(root->path() + QStringLiteral("/home/.cache")));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(root->path()));
+    if (qgetenv("QT_QPA_PLATFORM").isEmpty())
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+void resetHome()
+{
+    VocalumeResources::init();
+    const QDir home(QDir::homePath());
+    for (const QFileInfo& entry : home.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+        if (entry.isDir() && !entry.isSymLink())
+            QDir(entry.absoluteFilePath()).removeRecursively();
+        else
+            QFile::remove(entry.absoluteFilePath());
+    }
+    AppSettings().clear();
+    recordedLines = Recorded();
+    Diagnostics::setEnabled(!qEnvironmentVariableIsSet("VOCALUME_QUIET_TESTS"));
+    Diagnostics::setRecorder([](Diagnostics::Channel, const QString& line) { recordedLines.diagnostics << line; });
+    answerDialogs(QMessageBox::Ok);
+}
+
+QString dataDirectory()
+{
+    return QDir::homePath() + QStringLiteral("/.vocalumezenta");
+}
+
+Recorded& recorded()
+{
+    return recordedLines;
+}
+
+void answerDialogs(int button)
+{
+    Dialogs::setHandler([button](Dialogs::Kind, const QString& title, const QString& text, QDialog*) {
+        recordedLines.dialogs << title + QLatin1Char('|') + text;
+        return button;
+    });
+}
+
+bool diagnosticsContain(const QString& text)
+{
+    for (const QString& line : recordedLines.diagnostics)
+        if (line.contains(text))
+            return true;
+    return false;
+}
+
+bool writeZip(const QString& path, const QList<QPair<QString, QByteArray>>& entries)
+{
+    QuaZip zip(path);
+    if (!zip.open(QuaZip::mdCreate))
+        return false;
+    for (const auto& entry : entries) {
+        QuaZipFile file(&zip);
+        if (!file.open(QIODevice::WriteOnly, QuaZipNewInfo(entry.first)))
+            return false;
+        if (!entry.first.endsWith(QLatin1Char('/')))
+            file.write(entry.second);
+        file.close();
+    }
+    zip.close();
+    return zip.getZipError() == 0;
+}
+}

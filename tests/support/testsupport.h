@@ -1,0 +1,42 @@
+// Test harness: every test executable runs offscreen in a temporary HOME and XDG_CONFIG_HOME of
+// its own, so no test ever touches the real home directory.
+#pragma once
+
+#include <QDir>
+#include <QString>
+#include <QStringList>
+#include <QTest>
+#include <functional>
+
+namespace TestSupport {
+
+// Prepares the environment; must run before the application object exists.
+void prepareEnvironment();
+// Empties the temporary HOME and the settings, and forgets recorded diagnostics and dialogs.
+void resetHome();
+QString dataDirectory();
+
+// Records every diagnostic line and every message box until the next reset.
+struct Recorded {
+    QStringList diagnostics;
+    QStringList dialogs; // "title|text"
+};
+Recorded& recorded();
+// Makes message boxes answer Ok (or the given button) without a person.
+void answerDialogs(int button);
+bool diagnosticsContain(const QString& text);
+
+// Builds a zip archive with the given entries (name -> bytes); names ending in "/" are folders.
+bool writeZip(const QString& path, const QList<QPair<QString, QByteArray>>& entries);
+}
+
+#define VOCALUME_TEST_MAIN(TestObject)                         \
+    int main(int argc, char* argv[])                           \
+    {                                                          \
+        TestSupport::prepareEnvironment();                     \
+        QApplication app(argc, argv);                          \
+        TestSupport::resetHome();                              \
+        TestObject tc;                                         \
+        QTEST_SET_MAIN_SOURCE_PATH                             \
+        return QTest::qExec(&tc, argc, argv);                  \
+    }

@@ -1,0 +1,8 @@
+#include "web/customagentwebview.h"
+
+CustomAgentWebView::CustomAgentWebView(QWidget* parent)
+    : QWebView(parent)
+{
+}
+
+CustomAgentWebView::~CustomAgentWebView() = default;
