@@ -1,0 +1,47 @@
+// The one HTTP client of the program, with the shape of the old QHttp: one request at a time
+// (later ones wait in a queue), the outcome as done(bool error), the body buffered until read or
+// streamed into a device. It is the only class that knows QNetworkAccessManager.
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+class QIODevice;
+
+class HttpConnection : public QObject
+{
+    Q_OBJECT
+public:
+    explicit HttpConnection(QObject* parent = nullptr);
+    ~HttpConnection() override;
+
+    // Host (and port) of the requests issued from now on; the port defaults to the build's.
+    void setHost(const QString& host);
+    void setHost(const QString& host, quint16 port);
+    // Queues a GET of `pathAndQuery` (for instance "/api/zenta/login.xml?username=a").
+    // Without `to`, the body is buffered until readAll(); with `to` (open for writing) the body
+    // is written into it as it arrives and only a bounded amount is held in memory.
+    // Returns an identifier of the request.
+    int get(const QString& pathAndQuery, QIODevice* to = nullptr);
+    // Cancels the current request and clears the queue; the current one ends with done(true).
+    void abort();
+
+    // Bytes of the buffered body of the finished request.
+    qint64 bytesAvailable() const;
+    QByteArray readAll();
+    // HTTP status of the last finished request (0 when none arrived).
+    int statusCode() const;
+    // Largest body kept in memory; a larger buffered body ends the request as a failure.
+    void setMaximumBufferedBody(qint64 bytes);
+
+signals:
+    // error is true for transport failures, a body cut short, time-outs and abort(); false when
+    // a reply arrived, whatever its HTTP status.
+    void done(bool error);
+    void dataReadProgress(int done, int total);
+
+private:
+    struct Private;
+    Private* d;
+};
