@@ -1,0 +1,27 @@
+#include "search/analitic.h"
+
+#include "search/booksearch.h"
+#include "search/searchstate.h"
+
+Analitic::Analitic(SearchState* resultState)
+    : state(resultState)
+{
+}
+
+Analitic::~Analitic()
+{
+    wait();
+}
+
+void Analitic::setRequest(const Request& request)
+{
+    current = request;
+}
+
+void Analitic::run()
+{
+    state->wordListResults.clear();
+    const Request& r = current;
+    openFailed = searchWordList(state, r.sku, r.word, r.from, r.to, r.sourceLanguage) == DatabaseAccess::OpenFailed;
+    emit onTerminated();
+}

@@ -1,0 +1,45 @@
+// One read-only SQLite connection to a dictionary's database.db for the length of one search.
+// Every statement operation compiles only the first statement of its text, steps through the
+// rows and finalizes it, then writes the statement diagnostic.
+#pragma once
+
+#include "search/searchresult.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+struct sqlite3;
+
+class BookDatabase
+{
+public:
+    BookDatabase() = default;
+    ~BookDatabase();
+    BookDatabase(const BookDatabase&) = delete;
+    BookDatabase& operator=(const BookDatabase&) = delete;
+
+    // True when SQLite opened the file (read only: the system never writes a dictionary).
+    [[nodiscard]] bool open(const QString& path);
+    void close();
+
+    // Column 0 of the last row as a whole number; -1 when the statement did not prepare or
+    // returned no row.
+    int count(const QByteArray& statement);
+    // Appends one row per result: id, word, file, omo, hw from columns 0 to 4.
+    void fetch(const QByteArray& statement, QList<SearchResult>& list, const QString& sku);
+    // As fetch, but column 2 holds a file key; each key is looked up in `file` once the
+    // statement has finished.
+    void fetchWithFileLookup(const QByteArray& statement, QList<SearchResult>& list, const QString& sku);
+
+private:
+    using Row = QList<QByteArray>;
+    // Runs `statement`, handing each row's first `columns` columns to `onRow`; false when the
+    // statement did not prepare.
+    template <typename RowHandler>
+    bool run(const QByteArray& statement, int columns, RowHandler onRow);
+    void report(const QByteArray& statement);
+    QString lookUpFile(const QByteArray& key);
+
+    sqlite3* handle = nullptr;
+};

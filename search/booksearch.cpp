@@ -1,0 +1,152 @@
+#include "search/booksearch.h"
+
+#include "app/datadirectory.h"
+#include "app/diagnostics.h"
+#include "search/bookdatabase.h"
+#include "search/searchstate.h"
+#include "search/searchstatements.h"
+#include "search/sqltext.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+bool isBookDirectoryName(const QString& sku)
+{
+    return !sku.isEmpty() && sku != QLatin1String(".") && sku != QLatin1String("..")
+        && !sku.contains(QLatin1Char('/')) && !sku.contains(QLatin1Char('\\')) && !sku.contains(QChar(0));
+}
+
+bool allWholeNumbers(std::initializer_list<QString> values)
+{
+    for (const QString& value : values)
+        if (!SqlText::isWholeNumber(value))
+            return false;
+    return true;
+}
+
+// Numbers reach the statements unquoted, so anything but digits is refused before a statement is
+// built; the search then answers as a failed count does.
+bool refuseMalformedNumbers(std::initializer_list<QString> values, int& total)
+{
+    if (allWholeNumbers(values))
+        return false;
+    Diagnostics::debug("Parametri di paginazione o ambito non validi\n");
+    total = -1;
+    return true;
+}
+
+DatabaseAccess openBook(BookDatabase& database, const QString& path)
+{
+    if (database.open(path))
+        return DatabaseAccess::Opened;
+    Diagnostics::debug("Apertura database %s fallita\n", qPrintable(path));
+    return DatabaseAccess::OpenFailed;
+}
+}
+
+QString databaseOpenFailedText()
+{
+    return QStringLiteral("Apertura database per le ricerche fallita");
+}
+
+QString getBookDatabasePath(const QString& sku)
+{
+    const QString path = homeDirectory().absolutePath() + QDir::separator() + QStringLiteral(".vocalumezenta")
+        + QDir::separator() + QStringLiteral("engine") + QDir::separator() + QStringLiteral("books")
+        + QDir::separator() + sku + QDir::separator() + QStringLiteral("database.db");
+    if (isBookDirectoryName(sku) && QFileInfo::exists(path)) {
+        Diagnostics::debug("Database libro %s: %s esistente\n", qPrintable(sku), qPrintable(path));
+        return path;
+    }
+    Diagnostics::debug("Database libro %s: %s NON esistente\n", qPrintable(sku), qPrintable(path));
+    return QString();
+}
+
+DatabaseAccess searchOnBookEntry(SearchState* state, const QString& sku, const QString& word, const QString& scope,
+                                 const QString& start, const QString& sourceLanguage, const QString& offset)
+{
+    state->searchKind = QStringLiteral("lemmatizzatore");
+    state->searchTotal = 0;
+    const QString path = getBookDatabasePath(sku);
+    if (path.isEmpty())
+        return DatabaseAccess::Missing;
+    if (refuseMalformedNumbers({start, offset}, state->searchTotal))
+        return DatabaseAccess::Opened;
+    BookDatabase database;
+    const DatabaseAccess access = openBook(database, path);
+    if (access != DatabaseAccess::Opened)
+        return access;
+
+    const SearchWordForms forms = searchWordForms(word, sourceLanguage);
+    Diagnostics::debug("scope %s", qPrintable(scope));
+    state->searchTotal = database.count(SearchStatements::entryCount(forms, sourceLanguage));
+    if (state->searchTotal == 0) {
+        database.close();
+        Diagnostics::debug("searchOnBookEntry: Nessun risultato\n");
+        return access;
+    }
+    if (start == QLatin1String("0"))
+        database.fetch(SearchStatements::entryExact(forms, sourceLanguage), state->searchResults, sku);
+    database.fetchWithFileLookup(SearchStatements::entryRelated(forms, sourceLanguage, start, offset),
+                                 state->searchResults, sku);
+    database.close();
+    return access;
+}
+
+DatabaseAccess searchOnBookFullText(SearchState* state, const QString& sku, const QString& word,
+                                    const QString& scope, const QString& start, const QString& offset,
+                                    const QString& sourceLanguage)
+{
+    Diagnostics::debug("Ricerca full text (keyword)\n");
+    state->searchKind = QStringLiteral("fullText");
+    state->searchTotal = 0;
+    const QString path = getBookDatabasePath(sku);
+    if (path.isEmpty())
+        return DatabaseAccess::Missing;
+    // The empty scope means the whole dictionary.
+    const QString scopeNumber = scope.isEmpty() ? QStringLiteral("0") : scope;
+    if (refuseMalformedNumbers({start, offset, scopeNumber}, state->searchTotal))
+        return DatabaseAccess::Opened;
+    BookDatabase database;
+    const DatabaseAccess access = openBook(database, path);
+    if (access != DatabaseAccess::Opened)
+        return access;
+
+    const SearchWordForms forms = searchWordForms(word, sourceLanguage);
+    const QByteArray countStatement = SearchStatements::fullTextCount(forms, sourceLanguage, scope);
+    state->searchTotal = database.count(countStatement);
+    if (state->searchTotal == 0) {
+        database.close();
+        Diagnostics::debug("searchOnBookFullText: Nessun risultato\n");
+        return access;
+    }
+    Diagnostics::debug("Query: %s", countStatement.constData());
+    Diagnostics::debug("Result: %d\n", state->searchTotal);
+    database.fetch(SearchStatements::fullTextPage(forms, sourceLanguage, scope, start, offset), state->searchResults,
+                   sku);
+    database.close();
+    return access;
+}
+
+DatabaseAccess searchWordList(SearchState* state, const QString& sku, const QString& word, const QString& from,
+                              const QString& to, const QString& sourceLanguage)
+{
+    state->wordListTotal = 0;
+    const QString path = getBookDatabasePath(sku);
+    if (path.isEmpty())
+        return DatabaseAccess::Missing;
+    if (refuseMalformedNumbers({from, to}, state->wordListTotal))
+        return DatabaseAccess::Opened;
+    BookDatabase database;
+    const DatabaseAccess access = openBook(database, path);
+    if (access != DatabaseAccess::Opened)
+        return access;
+
+    SearchWordForms forms;
+    forms.lower = word.toLower().toUtf8();
+    state->wordListTotal = database.count(SearchStatements::wordListCount(forms, sourceLanguage));
+    database.fetch(SearchStatements::wordListPage(forms, sourceLanguage, from, to), state->wordListResults, sku);
+    database.close();
+    return access;
+}

@@ -1,0 +1,35 @@
+#include "search/scopelist.h"
+
+#include "app/diagnostics.h"
+#include "search/searchstatements.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QVariant>
+
+DatabaseAccess readScopes(QSqlDatabase& connection, const QString& sku, QList<Scope>& scopes)
+{
+    const QString path = getBookDatabasePath(sku);
+    if (path.isEmpty())
+        return DatabaseAccess::Missing;
+
+    const QString options = connection.connectOptions();
+    connection.setDatabaseName(path);
+    connection.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+    const bool opened = connection.open();
+    connection.setConnectOptions(options);
+    if (!opened)
+        return DatabaseAccess::OpenFailed;
+
+    const QByteArray statement = SearchStatements::scopes();
+    Diagnostics::debug("getScopes query: %s", statement.constData());
+    {
+        QSqlQuery query(connection);
+        if (query.exec(QString::fromUtf8(statement))) {
+            while (query.next())
+                scopes << Scope{query.value(0).toString(), query.value(1).toString()};
+        }
+    }
+    connection.close();
+    return DatabaseAccess::Opened;
+}

@@ -1,0 +1,34 @@
+// The SQL text of every dictionary search. Values are made safe here (apostrophes doubled);
+// the numbers (rows to skip, rows to return, scope id) must already be whole numbers.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// The forms of the search word that the statements compare with.
+struct SearchWordForms
+{
+    QByteArray lower;      // U: the word lower-cased, UTF-8
+    QByteArray normalized; // N: the word normalised for the source language, then lower-cased
+    QByteArray hash;       // H: the inflection hash in decimal
+};
+
+// CRC-32 of the lower-cased, percent-decoded word's UTF-8 bytes: how lemmatizzatore stores an
+// inflected form.
+quint32 inflectionHash(const QString& word);
+SearchWordForms searchWordForms(const QString& word, const QString& sourceLanguage);
+
+namespace SearchStatements {
+QByteArray entryCount(const SearchWordForms& w, const QString& sourceLanguage);
+QByteArray entryExact(const SearchWordForms& w, const QString& sourceLanguage);
+QByteArray entryRelated(const SearchWordForms& w, const QString& sourceLanguage, const QString& start,
+                        const QString& offset);
+// An empty scope searches the whole dictionary.
+QByteArray fullTextCount(const SearchWordForms& w, const QString& sourceLanguage, const QString& scope);
+QByteArray fullTextPage(const SearchWordForms& w, const QString& sourceLanguage, const QString& scope,
+                        const QString& start, const QString& offset);
+QByteArray wordListCount(const SearchWordForms& w, const QString& sourceLanguage);
+QByteArray wordListPage(const SearchWordForms& w, const QString& sourceLanguage, const QString& from,
+                        const QString& to);
+QByteArray scopes();
+}

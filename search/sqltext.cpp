@@ -1,0 +1,31 @@
+#include "search/sqltext.h"
+
+namespace SqlText {
+
+QByteArray escaped(const QString& value)
+{
+    return escaped(value.toUtf8());
+}
+
+QByteArray escaped(const QByteArray& utf8)
+{
+    QByteArray out = utf8;
+    return out.replace('\'', "''");
+}
+
+QByteArray quoted(const QByteArray& utf8)
+{
+    return '\'' + escaped(utf8) + '\'';
+}
+
+bool isWholeNumber(const QString& value)
+{
+    // 18 digits always fit a signed 64-bit integer.
+    if (value.isEmpty() || value.size() > 18)
+        return false;
+    for (const QChar c : value)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    return true;
+}
+}
