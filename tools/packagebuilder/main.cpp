@@ -1,0 +1,96 @@
+// packagebuilder: writes a dictionary package (database.db and one archive per XHTML content
+// file, zipped together as the store serves it) from a text source or as a synthetic dictionary.
+#include "tools/packagebuilder/dictionarybuilder.h"
+#include "tools/packagebuilder/dictionarysource.h"
+#include "tools/packagebuilder/syntheticdictionary.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <cstdio>
+
+namespace {
+int failWith(const QString& message)
+{
+    std::fprintf(stderr, "packagebuilder: %s\n", qPrintable(message));
+    return 1;
+}
+}
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Builds a dictionary package from a tab-separated source file (--source) or a synthetic dictionary "
+        "(--generate). Writes the installed layout into --book-dir and/or the package archive --package."));
+    parser.addHelpOption();
+    const QCommandLineOption sourceOption(QStringLiteral("source"), QStringLiteral("Source file (UTF-8, tab-separated)."), QStringLiteral("file"));
+    const QCommandLineOption generateOption(QStringLiteral("generate"), QStringLiteral("Synthetic dictionary of N entries."), QStringLiteral("N"));
+    const QCommandLineOption formsOption(QStringLiteral("forms"), QStringLiteral("Inflected forms per synthetic entry."), QStringLiteral("n"), QStringLiteral("10"));
+    const QCommandLineOption keywordsOption(QStringLiteral("keywords"), QStringLiteral("Keyword links per synthetic entry."), QStringLiteral("n"), QStringLiteral("5"));
+    const QCommandLineOption scopesOption(QStringLiteral("scopes"), QStringLiteral("Scopes of a synthetic dictionary."), QStringLiteral("n"), QStringLiteral("24"));
+    const QCommandLineOption seedOption(QStringLiteral("seed"), QStringLiteral("Seed of a synthetic dictionary."), QStringLiteral("n"), QStringLiteral("1"));
+    const QCommandLineOption languageOption(QStringLiteral("language"), QStringLiteral("Language code of the entries (default it)."), QStringLiteral("code"), QStringLiteral("it"));
+    const QCommandLineOption startOption(QStringLiteral("start-charset"), QStringLiteral("Normalisation start list, \"|\"-separated."), QStringLiteral("list"));
+    const QCommandLineOption endOption(QStringLiteral("end-charset"), QStringLiteral("Normalisation end list, \"|\"-separated."), QStringLiteral("list"));
+    const QCommandLineOption perFileOption(QStringLiteral("entries-per-file"), QStringLiteral("Entries per content file."), QStringLiteral("n"), QStringLiteral("50"));
+    const QCommandLineOption noContentOption(QStringLiteral("no-content"), QStringLiteral("Write the database only, no content archives."));
+    const QCommandLineOption bookDirOption(QStringLiteral("book-dir"), QStringLiteral("Directory receiving the installed layout."), QStringLiteral("dir"));
+    const QCommandLineOption packageOption(QStringLiteral("package"), QStringLiteral("Package archive to write."), QStringLiteral("zip"));
+    parser.addOptions({sourceOption, generateOption, formsOption, keywordsOption, scopesOption, seedOption,
+                       languageOption, startOption, endOption, perFileOption, noContentOption, bookDirOption,
+                       packageOption});
+    parser.process(app);
+
+    if (parser.isSet(sourceOption) == parser.isSet(generateOption))
+        return failWith(QStringLiteral("give exactly one of --source and --generate"));
+    if (!parser.isSet(bookDirOption) && !parser.isSet(packageOption))
+        return failWith(QStringLiteral("give --book-dir, --package or both"));
+
+    DictionaryBuilder::Options options;
+    if (parser.isSet(startOption) || parser.isSet(endOption)) {
+        options.startCharset = parser.value(startOption);
+        options.endCharset = parser.value(endOption);
+    }
+    options.entriesPerFile = qMax(1, parser.value(perFileOption).toInt());
+    options.writeContent = !parser.isSet(noContentOption);
+
+    QTemporaryDir scratch;
+    const QString bookDir = parser.isSet(bookDirOption) ? parser.value(bookDirOption) : scratch.path() + QStringLiteral("/book");
+    QElapsedTimer timer;
+    timer.start();
+    DictionaryBuilder builder;
+    if (!builder.open(bookDir, options))
+        return failWith(builder.errorString());
+
+    if (parser.isSet(sourceOption)) {
+        DictionarySource source;
+        if (!source.read(parser.value(sourceOption), parser.value(languageOption),
+                         [&builder](const DictionaryEntry& entry) { return builder.add(entry); }))
+            return failWith(source.errorString() + QLatin1Char(' ') + builder.errorString());
+    } else {
+        SyntheticDictionary::Shape shape;
+        shape.entries = parser.value(generateOption).toInt();
+        shape.formsPerEntry = parser.value(formsOption).toInt();
+        shape.keywordsPerEntry = parser.value(keywordsOption).toInt();
+        shape.scopes = parser.value(scopesOption).toInt();
+        shape.seed = parser.value(seedOption).toUInt();
+        shape.source = parser.value(languageOption);
+        const SyntheticDictionary dictionary(shape);
+        for (int i = 0; i < shape.entries; ++i)
+            if (!builder.add(dictionary.entry(i)))
+                return failWith(builder.errorString());
+    }
+    if (!builder.finish())
+        return failWith(builder.errorString());
+
+    if (parser.isSet(packageOption)) {
+        QString error;
+        if (!DictionaryBuilder::writePackage(bookDir, parser.value(packageOption), &error))
+            return failWith(error);
+    }
+    std::printf("%d entries in %.1f s\n", builder.entryCount(), double(timer.elapsed()) / 1000.0);
+    return 0;
+}
