@@ -6,6 +6,9 @@
 #include "app/dialogs.h"
 #include "app/processexit.h"
 #include "packages/archiveextractor.h"
+#include "store/webstore.h"
+#include "web/pageloader.h"
+#include "web/qtjavascriptinteraction.h"
 #include "resources/resources.h"
 #include "ui_mainwindow.h"
 #include "web/customagentwebview.h"
@@ -18,9 +21,13 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QStatusBar>
+#include <QSqlError>
 #include <QThread>
+#include <QTimer>
 #include <QWebSettings>
 #include <cstdio>
+
+MainWindow* mainWindowInstance = nullptr;
 
 namespace {
 const char* const applicationVersion = "1.1.0";
@@ -64,6 +71,12 @@ MainWindow::MainWindow(QWidget* parent)
 
     prepareDataDirectory(this);
 
+    bridge = new QtJavascriptInteraction(webView);
+    mainWindowInstance = this;
+    bridge->attach(webView);
+
+    QTimer::singleShot(100, this, &MainWindow::goToLibrary);
+
     settings.setVersion(QString::fromLatin1(applicationVersion));
 }
 
@@ -73,6 +86,61 @@ MainWindow::~MainWindow()
     delete warningIcon;
     delete progressBar;
     db = QSqlDatabase();
+    if (mainWindowInstance == this)
+        mainWindowInstance = nullptr;
+}
+
+QString MainWindow::readEnginePage(const QDir& engine, const QString& name) const
+{
+    QByteArray bytes;
+    if (PageLoader::readArchive(engine.absoluteFilePath(name) + QStringLiteral(".zip"), name, &bytes) != 0)
+        return QString();
+    return PageLoader::inlineScripts(engine, QString::fromUtf8(bytes));
+}
+
+void MainWindow::goToLibrary()
+{
+    QDir engine;
+    enterEngineDirectory(this, engine);
+
+    QString page = QStringLiteral("login.html");
+    if (WebStore::isLogged(db, this)) {
+        const QString path = WebStore::path();
+        db.setDatabaseName(path);
+        if (!db.open()) {
+            Dialogs::warning(this, QStringLiteral("Vocalume"),
+                             QStringLiteral("Apertura database ") + path + QStringLiteral(" fallita, motivo: ")
+                                 + db.lastError().text());
+            return;
+        }
+        db.close();
+        page = QStringLiteral("libreria.html");
+    }
+
+    const QString html = readEnginePage(engine, page);
+    if (html.isEmpty()) {
+        statusBar()->showMessage(QStringLiteral("Errore nell'apertura della libreria"), 2000);
+        Dialogs::warning(this, QStringLiteral("Vocalume"), QStringLiteral("Si sono verificati errori aprendo la libreria"));
+        statusBar()->removeWidget(progressBar);
+        statusBar()->showMessage(QString());
+        return;
+    }
+    if (ui->scrollArea->widget() != webView)
+        ui->scrollArea->setWidget(webView);
+    webView->setHtml(html, QUrl::fromLocalFile(engine.absoluteFilePath(page)));
+}
+
+bool MainWindow::goToReading(const QString& archivePath, const QString& bookId)
+{
+    QDir books;
+    enterBooksDirectory(this, books);
+    // With an empty id the books folder itself counts as the dictionary's folder.
+    const QString bookPath = bookId.isEmpty() ? books.absolutePath() : books.absoluteFilePath(bookId);
+    if (!QFileInfo::exists(bookPath) && !unpackBook(archivePath, bookPath, books.absolutePath()))
+        return false;
+    bridge->bookId = bookId;
+    Diagnostics::debug("goToReading bookID %s", qPrintable(bookId));
+    return true;
 }
 
 void MainWindow::showBusyIndicator()

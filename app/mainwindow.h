@@ -2,14 +2,20 @@
 // indicators, the default SQL connection) and runs the start-up sequence in its constructor.
 #pragma once
 
+#include <QDir>
 #include <QMainWindow>
 #include <QSqlDatabase>
 #include <QString>
 
 class CustomAgentWebView;
+class QtJavascriptInteraction;
 class QKeyEvent;
 class QLabel;
 class QProgressBar;
+
+class MainWindow;
+// The one main window of the process; set by its constructor once the bridge exists.
+extern MainWindow* mainWindowInstance;
 
 namespace Ui {
 class MainWindow;
@@ -21,6 +27,10 @@ class MainWindow : public QMainWindow
 public:
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
+
+    // Makes a dictionary ready for reading: unpacks its package into books/<bookId> when that
+    // folder is missing and makes it the bridge's current book.
+    bool goToReading(const QString& archivePath, const QString& bookId);
 
     // Unpacks `zipPath` into `destPath` through `destPath`_tmp; deletes the archive on success.
     // Refuses (false, no message) while another extraction runs.
@@ -39,11 +49,18 @@ public:
     bool unpacking = false;
     bool syncReplyReceived = false;
     bool syncTimedOut = false;
+    QtJavascriptInteraction* bridge = nullptr;
+
+public slots:
+    // Shows the login page or, for a signed-in user, the library page.
+    void goToLibrary();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // Reads engine page `name` with its scripts inlined; empty when it cannot be read.
+    QString readEnginePage(const QDir& engine, const QString& name) const;
     void unpackFailed(const QString& diagnostic, const QString& boxText);
     void resetApplication();
 

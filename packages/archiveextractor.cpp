@@ -6,8 +6,8 @@
 #include <QFileInfo>
 #include <QTextCodec>
 #include <cstdio>
-#include <quazip.h>
-#include <quazipfile.h>
+#include <quazip/quazip.h>
+#include <quazip/quazipfile.h>
 
 struct ArchiveExtractor::State {
     QuaZip zip;

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QScopedPointer>
 #include <QString>
 
 class QIODevice;
@@ -13,6 +14,9 @@ class HttpConnection : public QObject
 {
     Q_OBJECT
 public:
+    static constexpr qint64 DefaultMaximumBufferedBody = 16 * 1024 * 1024;
+    static constexpr int DefaultTimeout = 60000;
+
     explicit HttpConnection(QObject* parent = nullptr);
     ~HttpConnection() override;
 
@@ -24,24 +28,35 @@ public:
     // is written into it as it arrives and only a bounded amount is held in memory.
     // Returns an identifier of the request.
     int get(const QString& pathAndQuery, QIODevice* to = nullptr);
-    // Cancels the current request and clears the queue; the current one ends with done(true).
+    // Cancels the current request and clears the queue; the current one ends with done(true)
+    // before abort() returns. Queued requests end without a signal.
     void abort();
 
     // Bytes of the buffered body of the finished request.
     qint64 bytesAvailable() const;
     QByteArray readAll();
-    // HTTP status of the last finished request (0 when none arrived).
+    // HTTP status of the last request (0 when no reply arrived).
     int statusCode() const;
     // Largest body kept in memory; a larger buffered body ends the request as a failure.
     void setMaximumBufferedBody(qint64 bytes);
+    // A request that transfers nothing for this long ends as a failure.
+    void setTimeout(int milliseconds);
 
 signals:
     // error is true for transport failures, a body cut short, time-outs and abort(); false when
     // a reply arrived, whatever its HTTP status.
     void done(bool error);
+    // Body bytes so far and the announced total (0 when the reply names no length).
     void dataReadProgress(int done, int total);
 
 private:
     struct Private;
-    Private* d;
+    void startNext();
+    void readBody();
+    void onMetaData();
+    void onFinished();
+    void finish(bool error);
+    void dropReply();
+
+    QScopedPointer<Private> d;
 };

@@ -9,8 +9,8 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QTemporaryDir>
-#include <quazip.h>
-#include <quazipfile.h>
+#include <quazip/quazip.h>
+#include <quazip/quazipfile.h>
 
 namespace TestSupport {
 

@@ -1,0 +1,34 @@
+#include "app/update.h"
+
+#include "app/dialogs.h"
+#include "ui_update.h"
+
+#include <QDesktopServices>
+#include <QUrl>
+
+Update::Update(QWidget* parent)
+    : QDialog(parent)
+    , ui(new Ui::Update)
+{
+    ui->setupUi(this);
+    connect(ui->pushButtonOk, &QPushButton::clicked, this, &Update::onOk);
+    connect(ui->pushButtonAnnulla, &QPushButton::clicked, this, &QWidget::close);
+}
+
+Update::~Update() = default;
+
+void Update::onOk()
+{
+    accepted = true;
+    close();
+}
+
+void Update::offerDownload(QWidget* parent, bool reply, const QString& url)
+{
+    if (!reply)
+        return;
+    QScopedPointer<Update> dialog(new Update(parent));
+    Dialogs::exec(dialog.data());
+    if (dialog->accepted)
+        QDesktopServices::openUrl(QUrl(url));
+}

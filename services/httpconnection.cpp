@@ -1,0 +1,225 @@
+#include "services/httpconnection.h"
+
+#include "services/serviceendpoint.h"
+
+#include <QIODevice>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QPointer>
+#include <QQueue>
+#include <QUrl>
+#include <limits>
+
+namespace {
+// What the network stack may hold between two reads of ours.
+constexpr qint64 ReadBufferSize = 1024 * 1024;
+
+struct Request {
+    int id = 0;
+    QString pathAndQuery;
+    QPointer<QIODevice> to;
+    bool streaming = false;
+};
+
+int clampToInt(qint64 value)
+{
+    return int(qBound<qint64>(0, value, std::numeric_limits<int>::max()));
+}
+
+// Errors the network stack raises only because of the HTTP status: the reply itself arrived.
+bool isStatusError(QNetworkReply::NetworkError error)
+{
+    return (error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError)
+        || (error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError);
+}
+}
+
+struct HttpConnection::Private {
+    QNetworkAccessManager* manager = nullptr;
+    QString host;
+    quint16 port = ServiceEndpoint::current().port;
+    QQueue<Request> queue;
+    Request current;
+    QPointer<QNetworkReply> reply;
+    QByteArray body;
+    int status = 0;
+    qint64 announced = -1;
+    qint64 received = 0;
+    qint64 maximumBody = HttpConnection::DefaultMaximumBufferedBody;
+    int timeout = HttpConnection::DefaultTimeout;
+    int nextId = 1;
+    bool delivering = false;
+};
+
+HttpConnection::HttpConnection(QObject* parent)
+    : QObject(parent)
+    , d(new Private)
+{
+    d->manager = new QNetworkAccessManager(this);
+}
+
+HttpConnection::~HttpConnection()
+{
+    d->queue.clear();
+    dropReply();
+}
+
+void HttpConnection::setHost(const QString& host)
+{
+    setHost(host, ServiceEndpoint::current().port);
+}
+
+void HttpConnection::setHost(const QString& host, quint16 port)
+{
+    d->host = host;
+    d->port = port;
+}
+
+int HttpConnection::get(const QString& pathAndQuery, QIODevice* to)
+{
+    Request request;
+    request.id = d->nextId++;
+    request.pathAndQuery = pathAndQuery;
+    request.to = to;
+    request.streaming = to != nullptr;
+    d->queue.enqueue(request);
+    if (!d->delivering)
+        startNext();
+    return request.id;
+}
+
+void HttpConnection::abort()
+{
+    d->queue.clear();
+    if (d->reply)
+        finish(true);
+}
+
+qint64 HttpConnection::bytesAvailable() const
+{
+    return d->body.size();
+}
+
+QByteArray HttpConnection::readAll()
+{
+    QByteArray body;
+    body.swap(d->body);
+    return body;
+}
+
+int HttpConnection::statusCode() const
+{
+    return d->status;
+}
+
+void HttpConnection::setMaximumBufferedBody(qint64 bytes)
+{
+    d->maximumBody = bytes;
+}
+
+void HttpConnection::setTimeout(int milliseconds)
+{
+    d->timeout = milliseconds;
+}
+
+void HttpConnection::startNext()
+{
+    if (d->reply || d->queue.isEmpty())
+        return;
+    d->current = d->queue.dequeue();
+    d->body.clear();
+    d->status = 0;
+    d->announced = -1;
+    d->received = 0;
+
+    QUrl url(d->current.pathAndQuery, QUrl::TolerantMode);
+    url.setScheme(QStringLiteral("http"));
+    url.setHost(d->host);
+    url.setPort(d->port);
+    QNetworkRequest request(url);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    request.setTransferTimeout(d->timeout);
+    // Bodies are counted against Content-Length, which only holds for an unencoded body.
+    request.setRawHeader("Accept-Encoding", "identity");
+
+    QNetworkReply* reply = d->manager->get(request);
+    reply->setReadBufferSize(ReadBufferSize);
+    d->reply = reply;
+    connect(reply, &QNetworkReply::metaDataChanged, this, &HttpConnection::onMetaData);
+    connect(reply, &QNetworkReply::readyRead, this, &HttpConnection::readBody);
+    connect(reply, &QNetworkReply::finished, this, &HttpConnection::onFinished);
+    // The total is the announced length: the stack reports the received count as the total
+    // at the end of a reply that announced none.
+    connect(reply, &QNetworkReply::downloadProgress, this, [this](qint64 received, qint64) {
+        emit dataReadProgress(clampToInt(received), d->announced < 0 ? 0 : clampToInt(d->announced));
+    });
+}
+
+void HttpConnection::onMetaData()
+{
+    const QVariant status = d->reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    d->status = status.isValid() ? status.toInt() : 0;
+    const QVariant length = d->reply->header(QNetworkRequest::ContentLengthHeader);
+    d->announced = length.isValid() ? length.toLongLong() : -1;
+    // Refuse an oversized body before any of it is read.
+    if (!d->current.streaming && d->announced > d->maximumBody)
+        finish(true);
+}
+
+void HttpConnection::readBody()
+{
+    if (!d->reply || d->reply->bytesAvailable() <= 0)
+        return;
+    const QByteArray chunk = d->reply->readAll();
+    d->received += chunk.size();
+    bool stored;
+    if (d->current.streaming)
+        stored = d->current.to && d->current.to->write(chunk) == chunk.size();
+    else {
+        stored = d->body.size() + chunk.size() <= d->maximumBody;
+        if (stored)
+            d->body.append(chunk);
+    }
+    if (!stored)
+        finish(true);
+}
+
+void HttpConnection::onFinished()
+{
+    readBody();
+    if (!d->reply)
+        return; // already ended while reading
+    const QNetworkReply::NetworkError error = d->reply->error();
+    bool failed = error != QNetworkReply::NoError && !isStatusError(error);
+    // A connection closed before the announced length looks like a clean end to the stack.
+    if (!failed && d->announced >= 0 && d->received != d->announced)
+        failed = true;
+    finish(failed);
+}
+
+void HttpConnection::dropReply()
+{
+    QNetworkReply* reply = d->reply;
+    d->reply = nullptr;
+    if (!reply)
+        return;
+    reply->disconnect(this);
+    if (reply->isRunning())
+        reply->abort();
+    reply->deleteLater();
+}
+
+void HttpConnection::finish(bool error)
+{
+    dropReply();
+    if (error)
+        d->body.clear();
+    QPointer<HttpConnection> self(this);
+    d->delivering = true;
+    emit done(error);
+    if (!self)
+        return;
+    d->delivering = false;
+    startNext();
+}

@@ -1,0 +1,77 @@
+#include "services/libraryws.h"
+
+#include "app/appsettings.h"
+#include "app/diagnostics.h"
+#include "services/httpconnection.h"
+#include "services/serviceendpoint.h"
+#include "services/servicereply.h"
+#include "services/servicerequest.h"
+
+#include <QDomElement>
+
+LibraryWS::LibraryWS(QObject* parent)
+    : QObject(parent)
+    , connection(new HttpConnection(this))
+{
+    Book(); // registers the meta-type before the first list travels
+    connect(connection, &HttpConnection::done, this, &LibraryWS::libraryReply);
+}
+
+LibraryWS::~LibraryWS()
+{
+    delete connection;
+}
+
+void LibraryWS::getHistory(const QString& username, const QString& sessionId)
+{
+    const QString url = ServiceRequest::send(connection, ServiceRequest::accountPath(QStringLiteral("/getHistory.xml")),
+                                             { { QStringLiteral("username"), username },
+                                               { QStringLiteral("sessionId"), sessionId } });
+    Diagnostics::output("library ws: %s%s\n", qUtf8Printable(ServiceEndpoint::current().host), qUtf8Printable(url));
+}
+
+void LibraryWS::abort()
+{
+    connection->abort();
+}
+
+Book LibraryWS::readBook(const QDomElement& element)
+{
+    Book book;
+    // Only the attribute counts, not the child's tag, and the name must match exactly.
+    for (QDomElement child = element.firstChildElement(); !child.isNull(); child = child.nextSiblingElement()) {
+        const QString name = child.attribute(QStringLiteral("name"));
+        if (Book::fieldNames().contains(name, Qt::CaseSensitive))
+            book.setField(name, child.text());
+    }
+    return book;
+}
+
+void LibraryWS::storeCharset(const QDomElement& field)
+{
+    const QString name = field.attribute(QStringLiteral("name"));
+    const QString langId = field.attribute(QStringLiteral("langId"));
+    if (name == QLatin1String("startCharset"))
+        AppSettings().setStartCharset(field.text(), langId);
+    else if (name == QLatin1String("endCharset"))
+        AppSettings().setEndCharset(field.text(), langId);
+}
+
+void LibraryWS::libraryReply(bool error)
+{
+    ServiceReply reply(connection, error, ServiceReply::Encoding::Utf8);
+    QVector<Book> books;
+    if (reply.arrived() && reply.isResult()) {
+        reply.walk([&books](const QDomElement& element) {
+            if (element.tagName() == QLatin1String("book"))
+                books.append(readBook(element));
+            else if (element.tagName() == QLatin1String("field"))
+                storeCharset(element);
+        });
+    }
+    const QString failure = reply.failure();
+    if (failure.isEmpty())
+        emit replyLibrary(books);
+    else
+        emit errorMessage(failure);
+}

@@ -1,0 +1,42 @@
+#include "services/loginws.h"
+
+#include "app/diagnostics.h"
+#include "services/httpconnection.h"
+#include "services/serviceendpoint.h"
+#include "services/servicereply.h"
+#include "services/servicerequest.h"
+
+LoginWS::LoginWS(QObject* parent)
+    : QObject(parent)
+    , connection(new HttpConnection(this))
+{
+    connect(connection, &HttpConnection::done, this, &LoginWS::loginReply);
+}
+
+LoginWS::~LoginWS()
+{
+    delete connection;
+}
+
+void LoginWS::login(const QString& username, const QString& passwordText)
+{
+    password = passwordText;
+    const QString url = ServiceRequest::send(connection, ServiceRequest::accountPath(QStringLiteral("/login.xml")),
+                                             { { QStringLiteral("username"), username },
+                                               { QStringLiteral("password"), passwordText } });
+    Diagnostics::output("login ws: %s%s\n", qUtf8Printable(ServiceEndpoint::current().host), qUtf8Printable(url));
+}
+
+void LoginWS::loginReply(bool error)
+{
+    ServiceReply reply(connection, error, ServiceReply::Encoding::Latin1);
+    if (reply.arrived())
+        Diagnostics::output("Reply: %s\n", qUtf8Printable(reply.text()));
+    if (reply.arrived() && reply.isResult())
+        reply.walk();
+    const QString failure = reply.failure();
+    if (failure.isEmpty())
+        emit replySession(password);
+    else
+        emit errorMessage(failure);
+}

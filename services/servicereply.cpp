@@ -1,0 +1,54 @@
+#include "services/servicereply.h"
+
+#include "services/httpconnection.h"
+
+ServiceReply::ServiceReply(HttpConnection* connection, bool transportError, Encoding encoding)
+{
+    const int status = connection->statusCode();
+    received = !transportError && status >= 200 && status < 300;
+    const QByteArray bytes = connection->readAll();
+    if (!received)
+        return;
+    body = decode(bytes, encoding);
+    // A text that does not parse leaves the document empty (the parser may have kept a partial
+    // tree), which isResult() then reports.
+    if (!document.setContent(body))
+        document = QDomDocument();
+}
+
+QString ServiceReply::decode(const QByteArray& body, Encoding encoding)
+{
+    const int zero = body.indexOf('\0');
+    const QByteArray bytes = zero < 0 ? body : body.left(zero);
+    return encoding == Encoding::Latin1 ? QString::fromLatin1(bytes) : QString::fromUtf8(bytes);
+}
+
+void ServiceReply::walk(const std::function<void(const QDomElement&)>& visit)
+{
+    for (QDomElement child = root().firstChildElement(); !child.isNull(); child = child.nextSiblingElement()) {
+        if (child.tagName() == QLatin1String("field")) {
+            const QString name = child.attribute(QStringLiteral("name"));
+            if (name == QLatin1String("errorCode")) {
+                errorCode = child.text();
+                // Once an error code is seen, a later "0" does not clear it.
+                if (!errorCode.isEmpty() && errorCode != QLatin1String("0"))
+                    errorSeen = true;
+            } else if (name == QLatin1String("errorDescription")) {
+                errorDescription = child.text();
+            }
+        }
+        if (visit)
+            visit(child);
+    }
+}
+
+QString ServiceReply::failure() const
+{
+    if (!received)
+        return networkError();
+    if (!isResult())
+        return unreadableXml();
+    if (errorSeen)
+        return errorCode + QStringLiteral(": ") + errorDescription;
+    return QString();
+}

@@ -1,0 +1,24 @@
+// Forms and sends a web-service request: a path and query items in the caller's order, joined
+// with '=' and '&', issued as a GET to the service endpoint in force.
+#pragma once
+
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QUrl>
+
+class HttpConnection;
+
+class ServiceRequest
+{
+public:
+    using Items = QList<QPair<QString, QString>>;
+
+    // The account services' base path.
+    static QString accountPath(const QString& document) { return QStringLiteral("/api/zenta") + document; }
+
+    static QUrl url(const QString& path, const Items& items);
+    // Points `connection` at the current endpoint and queues the GET (body buffered).
+    // Returns the URL text for the caller's diagnostic line.
+    static QString send(HttpConnection* connection, const QString& path, const Items& items);
+};

@@ -1,0 +1,127 @@
+#include "store/webstore.h"
+
+#include "app/diagnostics.h"
+#include "app/dialogs.h"
+
+#include <QDir>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+WebStore::WebStore(QSqlDatabase& db, QWidget* owner)
+    : db(db)
+    , owner(owner)
+{
+}
+
+WebStore::~WebStore() = default;
+
+QString WebStore::path()
+{
+    QDir dir(QDir::homePath());
+    dir.cd(QStringLiteral(".vocalumezenta"));
+    return dir.absolutePath() + QDir::separator() + QStringLiteral("file__0") + QDir::separator()
+        + QStringLiteral("bookmarks.db");
+}
+
+bool WebStore::open(const FailureTexts& texts)
+{
+    QDir dir(QDir::homePath());
+    if (!dir.cd(QStringLiteral(".vocalumezenta"))) {
+        Dialogs::warning(owner, QStringLiteral("Vocalume"), texts.missingDirectory);
+        return false;
+    }
+    const QString file = path();
+    db.setDatabaseName(file);
+    if (!db.open()) {
+        Dialogs::warning(owner, QStringLiteral("Vocalume"), texts.openFailed(file, db.lastError().text()));
+        return false;
+    }
+    return true;
+}
+
+void WebStore::close()
+{
+    db.close();
+}
+
+bool WebStore::isLogged(QSqlDatabase& db, QWidget* owner)
+{
+    WebStore store(db, owner);
+    const FailureTexts texts {
+        QStringLiteral("Settaggi non trovati, non posso leggere le informazioni sui libri dal database"),
+        [](const QString&, const QString&) { return QStringLiteral("Apertura database delle note fallita"); },
+    };
+    if (!store.open(texts))
+        return false;
+    const QString login = store.value(QStringLiteral("SYSTEM"), QStringLiteral("LOGIN"));
+    store.close();
+    return login == QLatin1String("TRUE");
+}
+
+QString WebStore::quote(const QString& value)
+{
+    QString quoted = value;
+    quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
+    return quoted;
+}
+
+int WebStore::maxId()
+{
+    QSqlQuery query(db);
+    query.exec(QStringLiteral("SELECT MAX(id) from SYSTEM"));
+    int max = 0;
+    while (query.next())
+        max = query.value(0).toInt();
+    return max;
+}
+
+bool WebStore::exists(const QString& refbook, const QString& variable)
+{
+    QSqlQuery query(db);
+    query.exec(QStringLiteral("SELECT id from SYSTEM WHERE refbook = '") + quote(refbook)
+               + QStringLiteral("' and variable = '") + quote(variable) + QStringLiteral("'"));
+    int rows = 0;
+    while (query.next())
+        ++rows;
+    return rows > 0;
+}
+
+QString WebStore::value(const QString& refbook, const QString& variable)
+{
+    QSqlQuery query(db);
+    const QString statement = refbook == QLatin1String("SYSTEM")
+        ? QStringLiteral("SELECT value from SYSTEM WHERE refbook = 'SYSTEM' and variable = '") + quote(variable)
+            + QStringLiteral("'")
+        : QStringLiteral("SELECT VALUE from SYSTEM WHERE refbook = '") + quote(refbook)
+            + QStringLiteral("' and VARIABLE = '") + quote(variable) + QStringLiteral("'");
+    query.exec(statement);
+    QString last;
+    while (query.next())
+        last = query.value(0).toString();
+    return last;
+}
+
+void WebStore::exec(const QString& statement)
+{
+    QSqlQuery query(db);
+    query.exec(statement);
+    Diagnostics::debug("Query: %s", qPrintable(statement));
+}
+
+void WebStore::insert(int& counter, const QString& refbook, const QString& variable, const QString& value)
+{
+    ++counter;
+    exec(QStringLiteral("INSERT INTO SYSTEM(id, refbook, variable, value) VALUES(") + QString::number(counter)
+         + QStringLiteral(", '") + quote(refbook) + QStringLiteral("'") + QStringLiteral(", '") + quote(variable)
+         + QStringLiteral("'") + QStringLiteral(", '") + quote(value) + QStringLiteral("')"));
+}
+
+void WebStore::setApplicationValue(int& counter, const QString& variable, const QString& value)
+{
+    if (exists(QStringLiteral("SYSTEM"), variable))
+        exec(QStringLiteral("UPDATE SYSTEM set VALUE='") + quote(value) + QStringLiteral("' where VARIABLE='")
+             + variable + QStringLiteral("'"));
+    else
+        insert(counter, QStringLiteral("SYSTEM"), variable, value);
+}

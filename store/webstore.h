@@ -1,0 +1,55 @@
+// Native access to the web database file__0/bookmarks.db that the page's script shares: the
+// key/value table SYSTEM with the sign-in state and every dictionary's rows. Each operation
+// points the window's one default connection at the file, works, and closes it again.
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+class WebStore
+{
+public:
+    // What the user is told when the data directory is missing or the file does not open;
+    // the second text is built from the database path and the driver's error text.
+    struct FailureTexts {
+        QString missingDirectory;
+        std::function<QString(const QString& path, const QString& driverError)> openFailed;
+    };
+
+    WebStore(QSqlDatabase& db, QWidget* owner);
+    ~WebStore();
+
+    // Opens the store; on failure shows the caller's warning and returns false.
+    [[nodiscard]] bool open(const FailureTexts& texts);
+    void close();
+
+    // Whether the last sign-in completed (LOGIN of SYSTEM is exactly "TRUE").
+    static bool isLogged(QSqlDatabase& db, QWidget* owner);
+    // Absolute path of the store file under the data directory.
+    static QString path();
+
+    // Highest row identifier, 0 for an empty table.
+    int maxId();
+    // Whether rows of (refbook, variable) exist.
+    bool exists(const QString& refbook, const QString& variable);
+    // Value of the last row of (refbook, variable) in statement order; empty when none.
+    QString value(const QString& refbook, const QString& variable);
+    // Runs `statement` and writes the "Query: %s" diagnostic.
+    void exec(const QString& statement);
+    // Inserts the row with the next identifier of `counter` (incremented first).
+    void insert(int& counter, const QString& refbook, const QString& variable, const QString& value);
+    // Application row (refbook "SYSTEM"): update when present, otherwise insert.
+    void setApplicationValue(int& counter, const QString& variable, const QString& value);
+
+    // The SQL text of a value: single quotes doubled.
+    static QString quote(const QString& value);
+
+    QSqlDatabase& database() { return db; }
+
+private:
+    QSqlDatabase& db;
+    QWidget* owner;
+};

@@ -1,0 +1,139 @@
+// Reading per-file archives, inlining page scripts and extracting a division of XHTML.
+#include "tests/support/testsupport.h"
+#include "web/pageloader.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+
+using Entries = QList<QPair<QString, QByteArray>>;
+
+class TestPageLoader : public QObject
+{
+    Q_OBJECT
+private:
+    QTemporaryDir dir;
+
+    QByteArray zipBytes(const Entries& entries)
+    {
+        const QString path = dir.filePath(QStringLiteral("mem.zip"));
+        QFile::remove(path);
+        if (!TestSupport::writeZip(path, entries))
+            return QByteArray();
+        QFile f(path);
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }
+
+private slots:
+    void init() { TestSupport::resetHome(); }
+
+    void initTestCase()
+    {
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("lib/ehf")));
+        QVERIFY(TestSupport::writeZip(dir.filePath(QStringLiteral("lib/ehf/engine.js.zip")),
+                                      Entries{{"engine.js", "var engine = 1;"}}));
+        QVERIFY(TestSupport::writeZip(dir.filePath(QStringLiteral("x.js.zip")), Entries{{"x.js", "x();"}}));
+    }
+
+    void zipMemberIsReadByExactName()
+    {
+        const QByteArray archive = zipBytes(Entries{{"page.html", "<p>città</p>"}, {"Other.txt", "o"}});
+        QByteArray member;
+        QCOMPARE(PageLoader::readZipMember(QStringLiteral("page.html"), archive, &member), 0);
+        QCOMPARE(QString::fromUtf8(member), QStringLiteral("<p>città</p>"));
+        QCOMPARE(PageLoader::readZipMember(QStringLiteral("other.txt"), archive, &member), 1);
+        QCOMPARE(PageLoader::readZipMember(QStringLiteral("missing"), archive, &member), 1);
+        QCOMPARE(PageLoader::readZipMember(QStringLiteral("page.html"), QByteArray("not a zip"), &member), 1);
+    }
+
+    void truncatedArchiveFails()
+    {
+        const QByteArray archive = zipBytes(Entries{{"page.html", QByteArray(5000, 'a')}});
+        QByteArray member;
+        QCOMPARE(PageLoader::readZipMember(QStringLiteral("page.html"), archive.left(archive.size() / 2), &member), 1);
+    }
+
+    void wholeFileAndMissingFile()
+    {
+        QFile f(dir.filePath(QStringLiteral("plain.css")));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        const QByteArray big(10000, 'c');
+        f.write(big);
+        f.close();
+        QByteArray contents;
+        QCOMPARE(PageLoader::readWholeFile(f.fileName(), &contents), 0);
+        QCOMPARE(contents, big);
+        QCOMPARE(PageLoader::readWholeFile(dir.filePath(QStringLiteral("none")), &contents), 1);
+        QVERIFY(TestSupport::diagnosticsContain(QStringLiteral("Error opening plain file")));
+    }
+
+    void inlineScripts_data()
+    {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("no script") << "<p>nothing</p>" << "<p>nothing</p>";
+        QTest::newRow("src with own closing tag")
+            << "<head><script src=\"lib/ehf/engine.js\"></script></head>"
+            << "<head><script type=\"text/javascript\">\nvar engine = 1;\n</script></head>";
+        QTest::newRow("inline script copied") << "<script type=\"text/javascript\">var a=1;</script>"
+                                              << "<script type=\"text/javascript\">var a=1;</script>";
+        QTest::newRow("blank before closing tag")
+            << "<script src=\"x.js\"> </script>!"
+            << "<script type=\"text/javascript\">\nx();\n</script> </script>!";
+        QTest::newRow("unclosed tag") << "<p><script src=\"x.js\"" << "";
+        QTest::newRow("unclosed src") << "<script src=\"x.js></script>" << "";
+        QTest::newRow("unreadable script") << "<script src=\"none.js\"></script>"
+                                           << "<script type=\"text/javascript\">\n\n</script>";
+        QTest::newRow("two scripts") << "a<script src=\"x.js\"></script>b<script src=\"x.js\"></script>c"
+                                     << "a<script type=\"text/javascript\">\nx();\n</script>b"
+                                        "<script type=\"text/javascript\">\nx();\n</script>c";
+    }
+
+    void inlineScripts()
+    {
+        QFETCH(QString, html);
+        QFETCH(QString, expected);
+        QCOMPARE(PageLoader::inlineScripts(QDir(dir.path()), html), expected);
+    }
+
+    void inlineDiagnostics()
+    {
+        PageLoader::inlineScripts(QDir(dir.path()), QStringLiteral("<script src=\"none.js\"></script>"));
+        QVERIFY(TestSupport::diagnosticsContain(QStringLiteral("Errori nel caricamento del file JS none.js")));
+        PageLoader::inlineScripts(QDir(dir.path()), QStringLiteral("<script src=\"a/none.js\"></script>"), true);
+        QVERIFY(TestSupport::diagnosticsContain(QStringLiteral("Errori nella decompressione del file JS a/none.js")));
+    }
+
+    void extractDivById()
+    {
+        const QString xhtml = QStringLiteral(
+            "<html><body><div id=\"a1\"><b>casa</b> s.f.</div><div id=\"a2\">cane</div></body></html>");
+        QCOMPARE(PageLoader::extractDivById(QStringLiteral("a2"), xhtml), QStringLiteral("<div id=\"a2\">cane</div>"));
+        QCOMPARE(PageLoader::extractDivById(QStringLiteral("zz"), xhtml), QString());
+        QCOMPARE(PageLoader::extractDivById(QStringLiteral("a1"), QStringLiteral("<p>not <b>xml")), QString());
+        // A quote in the id stays inside the query's string: nothing else can be selected.
+        QCOMPARE(PageLoader::extractDivById(QStringLiteral("x'] | //div[@id='a1"), xhtml), QString());
+    }
+
+    void safeRelativePaths_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("safe");
+        QTest::newRow("page") << "login.html" << true;
+        QTest::newRow("nested") << "lib/a.js" << true;
+        QTest::newRow("absolute") << "/etc/passwd" << false;
+        QTest::newRow("parent") << "../x.html" << false;
+        QTest::newRow("inner parent") << "books/../../x" << false;
+        QTest::newRow("empty") << "" << false;
+    }
+
+    void safeRelativePaths()
+    {
+        QFETCH(QString, path);
+        QFETCH(bool, safe);
+        QCOMPARE(PageLoader::isSafeRelativePath(path), safe);
+    }
+};
+
+VOCALUME_TEST_MAIN(TestPageLoader)
+#include "tst_pageloader.moc"

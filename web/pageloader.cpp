@@ -1,0 +1,164 @@
+#include "web/pageloader.h"
+
+#include "app/diagnostics.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QXmlQuery>
+#include <QXmlSerializer>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <zip.h>
+
+int PageLoader::readZipMember(const QString& memberName, const QByteArray& archive, QByteArray* member)
+{
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* source = zip_source_buffer_create(archive.constData(), zip_uint64_t(archive.size()), 0, &error);
+    if (!source) {
+        zip_error_fini(&error);
+        return 1;
+    }
+    zip_t* za = zip_open_from_source(source, ZIP_RDONLY, &error);
+    zip_error_fini(&error);
+    if (!za) {
+        zip_source_free(source);
+        return 1;
+    }
+    const QByteArray name = memberName.toUtf8();
+    const zip_int64_t index = zip_name_locate(za, name.constData(), 0);
+    zip_stat_t stat;
+    zip_file_t* file = nullptr;
+    if (index < 0 || zip_stat_index(za, zip_uint64_t(index), 0, &stat) != 0
+        || !(file = zip_fopen_index(za, zip_uint64_t(index), 0))) {
+        zip_discard(za);
+        return 1;
+    }
+    QByteArray bytes;
+    bytes.resize(int(stat.size));
+    if (bytes.size() != int(stat.size)) {
+        Diagnostics::output("Out of memory!\n");
+        zip_fclose(file);
+        zip_discard(za);
+        return 1;
+    }
+    const zip_int64_t read = zip_fread(file, bytes.data(), stat.size);
+    const bool complete = read == zip_int64_t(stat.size) && zip_fclose(file) == 0;
+    zip_discard(za);
+    if (!complete)
+        return 1;
+    *member = bytes;
+    return 0;
+}
+
+int PageLoader::readWholeFile(const QString& path, QByteArray* contents)
+{
+    FILE* file = std::fopen(QFile::encodeName(path).constData(), "rb");
+    if (!file) {
+        Diagnostics::warning("Error opening plain file: %s", std::strerror(errno));
+        Diagnostics::output("%s\n", qPrintable(path));
+        return 1;
+    }
+    std::fseek(file, 0, SEEK_END);
+    const long size = std::ftell(file);
+    std::fseek(file, 0, SEEK_SET);
+    QByteArray bytes;
+    bytes.resize(int(qMax(0L, size)));
+    long done = 0;
+    while (done < size) {
+        const size_t chunk = size_t(qMin(4096L, size - done));
+        const size_t n = std::fread(bytes.data() + done, 1, chunk, file);
+        done += long(n);
+        QCoreApplication::processEvents();
+        if (n < chunk)
+            break;
+    }
+    std::fclose(file);
+    bytes.resize(int(done));
+    *contents = bytes;
+    return 0;
+}
+
+int PageLoader::readArchive(const QString& archivePath, const QString& memberName, QByteArray* member)
+{
+    QByteArray archive;
+    if (readWholeFile(archivePath, &archive) != 0)
+        return 1;
+    return readZipMember(memberName, archive, member);
+}
+
+QString PageLoader::lastComponent(const QString& path)
+{
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+bool PageLoader::isSafeRelativePath(const QString& path)
+{
+    if (path.isEmpty() || path.startsWith(QLatin1Char('/')) || path.startsWith(QLatin1Char('\\')))
+        return false;
+    const QStringList parts = path.split(QRegExp(QStringLiteral("[/\\\\]")));
+    return !parts.contains(QStringLiteral(".."));
+}
+
+QString PageLoader::inlineScripts(const QDir& baseDirectory, const QString& html, bool forHtmlPage)
+{
+    QString out;
+    int pos = 0;
+    for (;;) {
+        const int open = html.indexOf(QLatin1String("<script"), pos);
+        if (open < 0)
+            return out + html.mid(pos);
+        const int g = html.indexOf(QLatin1Char('>'), open);
+        if (g < 0) {
+            Diagnostics::output("Errore html... tag non chiuso nel file:\n %s\n", qPrintable(html));
+            return QString();
+        }
+        const int q = html.indexOf(QLatin1String("src=\""), open);
+        if (q < 0 || q > g) {
+            out += html.midRef(pos, g - pos);
+            pos = g;
+            continue;
+        }
+        const int close = html.indexOf(QLatin1Char('"'), q + 6);
+        if (close < 0) {
+            Diagnostics::output("Errore html... non chiuso path risorsa nel file:\n %s\n", qPrintable(html));
+            return QString();
+        }
+        const QString scriptPath = html.mid(q + 5, close - q - 5);
+        const QString member = lastComponent(scriptPath);
+        QByteArray bytes;
+        const bool readable = isSafeRelativePath(scriptPath)
+            && readArchive(baseDirectory.absoluteFilePath(scriptPath) + QStringLiteral(".zip"), member, &bytes) == 0;
+        if (!readable) {
+            if (forHtmlPage)
+                Diagnostics::output("Errori nella decompressione del file JS %s\n", qPrintable(scriptPath));
+            else
+                Diagnostics::output("Errori nel caricamento del file JS %s\n", qPrintable(member));
+        }
+        out += html.midRef(pos, open - pos);
+        out += QLatin1String("<script type=\"text/javascript\">");
+        out += QLatin1Char('\n');
+        out += QString::fromUtf8(bytes);
+        out += QLatin1Char('\n');
+        out += QLatin1String("</script>");
+        pos = html.midRef(g + 1, 9) == QLatin1String("</script>") ? g + 10 : g + 1;
+    }
+}
+
+QString PageLoader::extractDivById(const QString& id, const QString& text)
+{
+    QXmlQuery query;
+    query.setFocus(text);
+    // The id ends up in a string literal of the query: doubling the quote keeps it one.
+    QString quoted = id;
+    quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
+    query.setQuery(QStringLiteral("//div[@id='") + quoted + QStringLiteral("']"), QUrl());
+    if (!query.isValid())
+        return QString();
+    QBuffer buffer;
+    buffer.open(QIODevice::ReadWrite);
+    QXmlSerializer serializer(query, &buffer);
+    query.evaluateTo(&serializer);
+    return QString::fromUtf8(buffer.data());
+}

@@ -1,0 +1,30 @@
+// Reading pages and content files out of their per-file archives: the file F lives in the zip
+// archive F.zip whose one member is named after F's last path component.
+#pragma once
+
+#include <QByteArray>
+#include <QDir>
+#include <QString>
+
+class PageLoader
+{
+public:
+    // Reads the member `memberName` (exact stored name) of the zip archive held in memory.
+    // 0 on success, 1 on failure.
+    static int readZipMember(const QString& memberName, const QByteArray& archive, QByteArray* member);
+    // Reads a whole file in chunks of at most 4096 bytes, letting pending events run between
+    // chunks. 0 on success, 1 on failure.
+    static int readWholeFile(const QString& path, QByteArray* contents);
+    // Reads member `memberName` of the archive file `archivePath`. 0 on success, 1 on failure.
+    static int readArchive(const QString& archivePath, const QString& memberName, QByteArray* member);
+    // Replaces every <script src="..."> of `html` by an inline block holding the script's text
+    // read from its archive under `baseDirectory`. The empty text when a tag is not closed.
+    // `forHtmlPage` selects the diagnostic used for page requests of the script.
+    static QString inlineScripts(const QDir& baseDirectory, const QString& html, bool forHtmlPage = false);
+    // The serialised div elements of the XHTML `text` whose id attribute equals `id`.
+    static QString extractDivById(const QString& id, const QString& text);
+    // The last path component of `path` ("/" separated), or all of it.
+    static QString lastComponent(const QString& path);
+    // A path from the page is usable only when it stays below its base directory.
+    static bool isSafeRelativePath(const QString& path);
+};

@@ -1,0 +1,341 @@
+#include "web/qtjavascriptinteraction.h"
+
+#include "app/datadirectory.h"
+#include "app/diagnostics.h"
+#include "app/dialogs.h"
+#include "app/mainwindow.h"
+#include "web/customagentwebview.h"
+#include "web/pageloader.h"
+#include "web/scriptcall.h"
+
+#include <QStatusBar>
+#include <QUrl>
+#include <QUrlQuery>
+#include <QWebFrame>
+#include <QWebPage>
+
+QtJavascriptInteraction::QtJavascriptInteraction(QObject* parent)
+    : QObject(parent)
+{
+}
+
+QtJavascriptInteraction::~QtJavascriptInteraction()
+{
+    for (auto it = downloads.cbegin(); it != downloads.cend(); ++it)
+        Diagnostics::debug("deleting download structure for \"%s\"", qPrintable(it.key()));
+}
+
+void QtJavascriptInteraction::attach(CustomAgentWebView* webView)
+{
+    view = webView;
+    frame = view->page()->mainFrame();
+    attachObject();
+    connect(frame, &QWebFrame::javaScriptWindowObjectCleared, this, &QtJavascriptInteraction::attachObject);
+}
+
+void QtJavascriptInteraction::attachObject()
+{
+    frame->addToJavaScriptWindowObject(QStringLiteral("QtJavascriptInteraction"), this);
+}
+
+void QtJavascriptInteraction::callPage(const QString& statement)
+{
+    ScriptCall::run(view, statement);
+}
+
+void QtJavascriptInteraction::parsePageParameters(const QString& query)
+{
+    Diagnostics::debug("Parametri: %s", qPrintable(query));
+    pageParameters.clear();
+    if (query.isEmpty())
+        return;
+    for (const QString& part : query.split(QLatin1Char('&'))) {
+        const QStringList pieces = part.split(QLatin1Char('='));
+        const QString name = pieces.value(0);
+        const QString value = pieces.value(1);
+        pageParameters[name] = value;
+        if (name == QLatin1String("idbook"))
+            bookId = value;
+    }
+}
+
+void QtJavascriptInteraction::setUsernamePassword(QString username, QString password, QString callback)
+{
+    Diagnostics::debug("setUsernamePassword\n");
+    loginCallback = callback;
+    Q_UNUSED(username);
+    Q_UNUSED(password);
+}
+
+QString QtJavascriptInteraction::getHtmlPage(QString page)
+{
+    Diagnostics::debug("Javascript getHtmlPage page: %s", qPrintable(page));
+    QDir engine(QDir::homePath());
+    if (!engine.cd(QStringLiteral(".vocalumezenta")) || !engine.cd(QStringLiteral("engine")))
+        return QString();
+    if (!PageLoader::isSafeRelativePath(page))
+        return QString();
+    const QString base = engine.absolutePath() + QLatin1Char('/') + page;
+    const bool pageFile = page.endsWith(QLatin1String(".html")) || page.endsWith(QLatin1String(".js"));
+    const QString wanted = pageFile ? base + QStringLiteral(".zip") : base;
+    if (!QFile::exists(wanted)) {
+        const int first = page.indexOf(QLatin1Char('/'));
+        const int second = first < 0 ? -1 : page.indexOf(QLatin1Char('/'), first + 1);
+        if (second < 0)
+            return QString();
+        const QString id = page.mid(first + 1, second - first - 1);
+        Diagnostics::debug("Estratto book id: %s", qPrintable(id));
+        const QString archive = engine.absolutePath() + QStringLiteral("/books/") + id + QStringLiteral(".zip");
+        if (!QFile::exists(archive))
+            return QString();
+        mainWindowInstance->goToReading(archive, id);
+    }
+    QByteArray bytes;
+    if (pageFile) {
+        if (PageLoader::readArchive(base + QStringLiteral(".zip"), PageLoader::lastComponent(page), &bytes) != 0) {
+            Diagnostics::debug("Errori nella decompressione del file htlm %s", qPrintable(base));
+            return QString();
+        }
+    } else if (PageLoader::readWholeFile(base, &bytes) != 0) {
+        return QString();
+    }
+    return PageLoader::inlineScripts(engine, QString::fromUtf8(bytes), true);
+}
+
+void QtJavascriptInteraction::getHtmlFixedPage(QString page, QString params)
+{
+    Diagnostics::debug("Javascript getHtmlFixedPage page: %s params: %s", qPrintable(page), qPrintable(params));
+    QDir engine(QDir::homePath());
+    if (!engine.cd(QStringLiteral(".vocalumezenta")) || !engine.cd(QStringLiteral("engine")))
+        return;
+    const QString base = engine.absolutePath() + QLatin1Char('/') + page;
+    QByteArray bytes;
+    if (!PageLoader::isSafeRelativePath(page)
+        || PageLoader::readArchive(base + QStringLiteral(".zip"), PageLoader::lastComponent(page), &bytes) != 0) {
+        Diagnostics::debug("Errori nel caricamento del file htlm %s", qPrintable(base));
+        return;
+    }
+    const QString localPath = engine.absoluteFilePath(page) + QLatin1Char('?') + params;
+    const QUrl baseUrl = QUrl::fromLocalFile(localPath);
+    Diagnostics::debug("Loading %s", qPrintable(localPath));
+    parsePageParameters(params);
+    Diagnostics::debug("Parametro book id: %s", qPrintable(bookId));
+    mainWindowInstance->goToReading(engine.absolutePath() + QStringLiteral("/books/") + bookId + QStringLiteral(".zip"),
+                                    bookId);
+    view->setHtml(PageLoader::inlineScripts(engine, QString::fromUtf8(bytes)), baseUrl);
+}
+
+QString QtJavascriptInteraction::getBookID()
+{
+    Diagnostics::debug("Javascript getBookID %s", qPrintable(bookId));
+    return bookId;
+}
+
+QString QtJavascriptInteraction::getLink()
+{
+    return link;
+}
+
+QString QtJavascriptInteraction::getPath()
+{
+    return path;
+}
+
+QString QtJavascriptInteraction::getCallbackLogin()
+{
+    return loginCallback;
+}
+
+QString QtJavascriptInteraction::getCallbackDownload()
+{
+    return downloadCallback;
+}
+
+bool QtJavascriptInteraction::getIsSyncronizing()
+{
+    return syncing;
+}
+
+QString QtJavascriptInteraction::getParameter(QString param)
+{
+    const QString value = pageParameters.value(param);
+    Diagnostics::debug("Javascript getParameter %s value: %s", qPrintable(param), qPrintable(value));
+    return value;
+}
+
+void QtJavascriptInteraction::cancelDownload()
+{
+    Diagnostics::debug("cancel download %s", qPrintable(currentDownloadSku));
+}
+
+void QtJavascriptInteraction::mail(QString subject, QString text)
+{
+    Q_UNUSED(subject);
+    Q_UNUSED(text);
+}
+
+void QtJavascriptInteraction::download(QString sku, QString callback)
+{
+    currentDownloadSku = sku;
+    Diagnostics::debug("Javascript download %s", qPrintable(sku));
+    downloadCallback = callback;
+}
+
+void QtJavascriptInteraction::purchase(QString sku)
+{
+    Q_UNUSED(sku);
+}
+
+void QtJavascriptInteraction::passwordLost()
+{
+}
+
+void QtJavascriptInteraction::createAccount()
+{
+}
+
+void QtJavascriptInteraction::synchronize()
+{
+    syncing = true;
+}
+
+void QtJavascriptInteraction::onLogout()
+{
+}
+
+void QtJavascriptInteraction::loadUrl(QString url)
+{
+    Diagnostics::debug("loadURL: URL %s", url.toUtf8().constData());
+    QDir engine(QDir::homePath());
+    if (!engine.cd(QStringLiteral(".vocalumezenta"))) {
+        engine.mkdir(QStringLiteral(".vocalumezenta"));
+        engine.cd(QStringLiteral(".vocalumezenta"));
+    }
+    if (!engine.cd(QStringLiteral("engine")))
+        return;
+    const QStringList pieces = url.split(QLatin1Char('?'));
+    const QString page = pieces.first();
+    const QString base = engine.absolutePath() + QLatin1Char('/') + page;
+    QByteArray bytes;
+    if (!PageLoader::isSafeRelativePath(page)
+        || PageLoader::readArchive(base + QStringLiteral(".zip"), page, &bytes) != 0) {
+        mainWindowInstance->statusBar()->showMessage(QStringLiteral("Errore nell'apertura del file"), 2000);
+        Dialogs::warning(mainWindowInstance, tr("Vocalume"), QStringLiteral("Si sono verificati errori aprendo il file ") + base);
+        return;
+    }
+    const QString text = PageLoader::inlineScripts(engine, QString::fromUtf8(bytes));
+    pageParameters.clear();
+    if (pieces.size() > 1)
+        parsePageParameters(pieces.at(1));
+    QUrl baseUrl = QUrl::fromLocalFile(base);
+    baseUrl.setQuery(QUrl(url).query());
+    view->setHtml(text, baseUrl);
+    Diagnostics::debug("webview->setHtml => loadURL: %s", qPrintable(baseUrl.toString()));
+}
+
+void QtJavascriptInteraction::getWords(QString sku, QString word, QString from, QString to, QString sourceLanguage,
+                                       QString callback)
+{
+    Q_UNUSED(sku);
+    Q_UNUSED(word);
+    Q_UNUSED(from);
+    Q_UNUSED(to);
+    Q_UNUSED(sourceLanguage);
+    Q_UNUSED(callback);
+}
+
+void QtJavascriptInteraction::search(QString sku, QString word, QString type, QString scope, QString start,
+                                     QString offset, QString sourceLanguage, QString callback)
+{
+    Q_UNUSED(sku);
+    Q_UNUSED(word);
+    Q_UNUSED(type);
+    Q_UNUSED(scope);
+    Q_UNUSED(start);
+    Q_UNUSED(offset);
+    Q_UNUSED(sourceLanguage);
+    Q_UNUSED(callback);
+}
+
+void QtJavascriptInteraction::onSearchTerminated()
+{
+}
+
+void QtJavascriptInteraction::onAnaliticTerminated()
+{
+}
+
+bool QtJavascriptInteraction::readBookFile(const QString& sku, const QString& file, QString* text, QString* archivePath)
+{
+    const QDir engine = engineDirectory();
+    *archivePath = engine.absolutePath() + QStringLiteral("/books/") + sku + QLatin1Char('/') + file;
+    QByteArray bytes;
+    const bool safe = PageLoader::isSafeRelativePath(sku) && !sku.contains(QLatin1Char('/'))
+        && PageLoader::isSafeRelativePath(file);
+    if (!safe || PageLoader::readArchive(*archivePath + QStringLiteral(".zip"), PageLoader::lastComponent(file), &bytes) != 0)
+        return false;
+    *text = QString::fromUtf8(bytes);
+    return true;
+}
+
+static bool engineExists()
+{
+    QDir engine(QDir::homePath());
+    return engine.cd(QStringLiteral(".vocalumezenta")) && engine.cd(QStringLiteral("engine"));
+}
+
+static QString htmlLiteral(const QString& text)
+{
+    return QStringLiteral("{html:'") + QString::fromLatin1(QUrl::toPercentEncoding(text)) + QStringLiteral("'}");
+}
+
+void QtJavascriptInteraction::getHtml(QString sku, QString id, QString file, QString callback)
+{
+    Diagnostics::debug("Javascript getHTML\n");
+    if (!engineExists())
+        return;
+    QString text;
+    QString archivePath;
+    if (!readBookFile(sku, file, &text, &archivePath)) {
+        Diagnostics::debug("Errori nella decompressione del file htlm %s", qPrintable(archivePath));
+        return;
+    }
+    callPage(ScriptCall::doubleQuoted(callback, htmlLiteral(PageLoader::extractDivById(id, text))));
+}
+
+void QtJavascriptInteraction::getScopes(QString sku, QString callback)
+{
+    Q_UNUSED(sku);
+    Q_UNUSED(callback);
+}
+
+QString QtJavascriptInteraction::getNormalized(QString languageId, QString in)
+{
+    Q_UNUSED(languageId);
+    return in;
+}
+
+void QtJavascriptInteraction::getFile(QString sku, QString file, QString callback)
+{
+    Diagnostics::debug("Javascript getFile sku %s file %s", sku.toUtf8().constData(), file.toUtf8().constData());
+    if (!engineExists())
+        return;
+    QString text;
+    QString archivePath;
+    if (!readBookFile(sku, file, &text, &archivePath)) {
+        Diagnostics::debug("Errori nella decompressione del file htlm %s", qPrintable(archivePath));
+        callPage(ScriptCall::doubleQuoted(callback, QString()));
+        return;
+    }
+    callPage(ScriptCall::doubleQuoted(callback, htmlLiteral(text)));
+}
+
+bool QtJavascriptInteraction::isXP()
+{
+    return false;
+}
+
+void QtJavascriptInteraction::openLink(QString link)
+{
+    Q_UNUSED(link);
+}
