@@ -1,12 +1,6 @@
 #include "search/analitic.h"
 
 #include "search/booksearch.h"
-#include "search/searchstate.h"
-
-Analitic::Analitic(SearchState* resultState)
-    : state(resultState)
-{
-}
 
 Analitic::~Analitic()
 {
@@ -20,8 +14,8 @@ void Analitic::setRequest(const Request& request)
 
 void Analitic::run()
 {
-    state->wordListResults.clear();
+    state.wordListResults.clear();
     const Request& r = current;
-    openFailed = searchWordList(state, r.sku, r.word, r.from, r.to, r.sourceLanguage) == DatabaseAccess::OpenFailed;
+    openFailed = searchWordList(&state, r.sku, r.word, r.from, r.to, r.sourceLanguage) == DatabaseAccess::OpenFailed;
     emit onTerminated();
 }

@@ -2,11 +2,11 @@
 // like Search, and never given a new request while it runs.
 #pragma once
 
+#include "search/searchstate.h"
+
 #include <QString>
 #include <QThread>
 #include <atomic>
-
-class SearchState;
 
 class Analitic : public QThread
 {
@@ -22,11 +22,15 @@ public:
         QString sourceLanguage;
     };
 
-    explicit Analitic(SearchState* state);
+    Analitic() = default;
     ~Analitic() override;
 
     void setRequest(const Request& request);
     const Request& request() const { return current; }
+    // The last run's wordListResults and wordListTotal. The thread writes them while it runs; the
+    // GUI thread reads them after onTerminated() and copies them into the main window's results,
+    // so a run still going while the window closes never writes into the window.
+    const SearchState& results() const { return state; }
     bool databaseOpenFailed() const { return openFailed; }
 
 signals:
@@ -36,7 +40,7 @@ protected:
     void run() override;
 
 private:
-    SearchState* state;
+    SearchState state;
     Request current;
     std::atomic<bool> openFailed{false};
 };

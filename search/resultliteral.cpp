@@ -1,21 +1,20 @@
 #include "search/resultliteral.h"
 
+#include "web/scriptcall.h"
+
 #include <QStringList>
 
 namespace ResultLiteral {
 
 namespace {
-bool needsEscape(QChar c)
-{
-    const ushort u = c.unicode();
-    return u < 0x20 || u == 0x7f || u == 0x2028 || u == 0x2029 || c == QLatin1Char('\\') || c == QLatin1Char('\'')
-        || c == QLatin1Char('"') || c == QLatin1Char('<') || c == QLatin1Char('>');
-}
+const QChar apostrophe(QLatin1Char('\''));
+const QChar doubleQuote(QLatin1Char('"'));
 
 // One field of an item: backslash-apostrophe quoted, as the item sits in a single-quoted string.
 QString field(const char* name, const QString& value)
 {
-    return QLatin1String(name) + QStringLiteral(": \\'") + scriptSafe(value) + QStringLiteral("\\'");
+    return QLatin1String(name) + QStringLiteral(": \\'") + ScriptCall::escapeNested(value, apostrophe, apostrophe)
+        + QStringLiteral("\\'");
 }
 
 QString items(const QList<SearchResult>& results)
@@ -36,21 +35,8 @@ QString scopeId(const QString& id)
 {
     bool whole = false;
     id.toLongLong(&whole);
-    return whole ? id.trimmed() : QLatin1Char('\'') + scriptSafe(id) + QLatin1Char('\'');
+    return whole ? id.trimmed() : apostrophe + ScriptCall::escapeNested(id, apostrophe, doubleQuote) + apostrophe;
 }
-}
-
-QString scriptSafe(const QString& text)
-{
-    QString out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
-        if (needsEscape(c))
-            out += QStringLiteral("\\\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
-        else
-            out += c;
-    }
-    return out;
 }
 
 QString search(const QList<SearchResult>& results, int total, const QString& kind)
@@ -70,7 +56,7 @@ QString scopes(const QList<Scope>& scopes)
 {
     QStringList list;
     for (const Scope& scope : scopes)
-        list << QStringLiteral("{id:") + scopeId(scope.id) + QStringLiteral(", nome:'") + scriptSafe(scope.name)
+        list << QStringLiteral("{id:") + scopeId(scope.id) + QStringLiteral(", nome:'") + ScriptCall::escapeNested(scope.name, apostrophe, doubleQuote)
                 + QStringLiteral("'}");
     return QStringLiteral("{tot:") + QString::number(scopes.size()) + QStringLiteral(", result:[")
         + list.join(QStringLiteral(", ")) + QStringLiteral("]}");

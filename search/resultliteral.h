@@ -21,9 +21,4 @@ QString search(const QList<SearchResult>& results, int total, const QString& kin
 QString wordList(const QList<SearchResult>& results, int total);
 // {tot:<n>, result:[{id:<id>, nome:'<name>'}, ...]}
 QString scopes(const QList<Scope>& scopes);
-
-// `text` with every character that could end or escape either string replaced by a script
-// escape that survives being read twice (backslash, quotes, angle brackets, line breaks and
-// other control characters): the page gets back exactly `text`.
-QString scriptSafe(const QString& text);
 }

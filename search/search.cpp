@@ -1,12 +1,6 @@
 #include "search/search.h"
 
 #include "search/booksearch.h"
-#include "search/searchstate.h"
-
-Search::Search(SearchState* resultState)
-    : state(resultState)
-{
-}
 
 Search::~Search()
 {
@@ -20,13 +14,13 @@ void Search::setRequest(const Request& request)
 
 void Search::run()
 {
-    state->searchResults.clear();
+    state.searchResults.clear();
     const Request& r = current;
     DatabaseAccess access;
     if (r.type == QLatin1String("0") || r.type == QLatin1String("1"))
-        access = searchOnBookEntry(state, r.sku, r.word, r.scope, r.start, r.sourceLanguage, r.offset);
+        access = searchOnBookEntry(&state, r.sku, r.word, r.scope, r.start, r.sourceLanguage, r.offset);
     else
-        access = searchOnBookFullText(state, r.sku, r.word, r.scope, r.start, r.offset, r.sourceLanguage);
+        access = searchOnBookFullText(&state, r.sku, r.word, r.scope, r.start, r.offset, r.sourceLanguage);
     openFailed = access == DatabaseAccess::OpenFailed;
     emit onTerminated();
 }

@@ -3,11 +3,11 @@
 // (WorkerQueue sees to that).
 #pragma once
 
+#include "search/searchstate.h"
+
 #include <QString>
 #include <QThread>
 #include <atomic>
-
-class SearchState;
 
 class Search : public QThread
 {
@@ -25,12 +25,15 @@ public:
         QString callback; // answered with this search's results
     };
 
-    // `state` receives the results; it is owned by the main window and outlives the thread.
-    explicit Search(SearchState* state);
+    Search() = default;
     ~Search() override;
 
     void setRequest(const Request& request);
     const Request& request() const { return current; }
+    // The last run's searchResults, searchTotal and searchKind. The thread writes them while it runs; the
+    // GUI thread reads them after onTerminated() and copies them into the main window's results,
+    // so a run still going while the window closes never writes into the window.
+    const SearchState& results() const { return state; }
     // Set by the last run when the dictionary's database exists but did not open; the GUI thread
     // warns the user.
     bool databaseOpenFailed() const { return openFailed; }
@@ -42,7 +45,7 @@ protected:
     void run() override;
 
 private:
-    SearchState* state;
+    SearchState state;
     Request current;
     std::atomic<bool> openFailed{false};
 };

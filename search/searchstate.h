@@ -1,6 +1,6 @@
-// The results of the last search and of the last word list. The main window owns one; each
-// worker writes only its own half while it runs, and the GUI thread reads that half once the
-// worker's onTerminated() has reached it and before the worker is started again.
+// The results of the last search and of the last word list. The main window keeps one as its
+// search results; each worker fills one of its own while it runs, and the GUI thread copies the
+// worker's half into the main window's once the worker's onTerminated() has reached it.
 #pragma once
 
 #include "search/searchresult.h"
@@ -11,12 +11,24 @@
 class SearchState
 {
 public:
-    // Filled by Search: entry and full-text searches.
+    // Entry and full-text searches (Search).
     QList<SearchResult> searchResults;
     int searchTotal = 0; // -1 when the counting statement failed
     QString searchKind;  // "lemmatizzatore" or "fullText"
 
-    // Filled by Analitic: the alphabetical word list.
+    // The alphabetical word list (Analitic).
     QList<SearchResult> wordListResults;
     int wordListTotal = 0;
+
+    void takeSearchFrom(const SearchState& worker)
+    {
+        searchResults = worker.searchResults;
+        searchTotal = worker.searchTotal;
+        searchKind = worker.searchKind;
+    }
+    void takeWordListFrom(const SearchState& worker)
+    {
+        wordListResults = worker.wordListResults;
+        wordListTotal = worker.wordListTotal;
+    }
 };

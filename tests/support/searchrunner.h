@@ -39,8 +39,7 @@ inline Search::Request entry(const QString& sku, const QString& word, const QStr
 
 inline Outcome search(const Search::Request& request)
 {
-    SearchState state;
-    Search thread(&state);
+    Search thread;
     QSignalSpy terminated(&thread, &Search::onTerminated);
     thread.setRequest(request);
     thread.start();
@@ -48,6 +47,7 @@ inline Outcome search(const Search::Request& request)
     if (!terminated.wait(20000))
         return outcome;
     thread.wait();
+    const SearchState& state = thread.results();
     outcome.literal = ResultLiteral::search(state.searchResults, state.searchTotal, state.searchKind);
     outcome.words = words(state.searchResults);
     outcome.openFailed = thread.databaseOpenFailed();
@@ -56,8 +56,7 @@ inline Outcome search(const Search::Request& request)
 
 inline Outcome wordList(const Analitic::Request& request)
 {
-    SearchState state;
-    Analitic thread(&state);
+    Analitic thread;
     QSignalSpy terminated(&thread, &Analitic::onTerminated);
     thread.setRequest(request);
     thread.start();
@@ -65,6 +64,7 @@ inline Outcome wordList(const Analitic::Request& request)
     if (!terminated.wait(20000))
         return outcome;
     thread.wait();
+    const SearchState& state = thread.results();
     outcome.literal = ResultLiteral::wordList(state.wordListResults, state.wordListTotal);
     outcome.words = words(state.wordListResults);
     outcome.openFailed = thread.databaseOpenFailed();

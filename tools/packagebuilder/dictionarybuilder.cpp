@@ -6,8 +6,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
-#include <quazip.h>
-#include <quazipfile.h>
+#include <quazip/quazip.h>
+#include <quazip/quazipfile.h>
 #include <sqlite3.h>
 #include <zlib.h>
 
