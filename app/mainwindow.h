@@ -2,6 +2,8 @@
 // indicators, the default SQL connection) and runs the start-up sequence in its constructor.
 #pragma once
 
+#include "search/searchstate.h"
+
 #include <QDir>
 #include <QMainWindow>
 #include <QSqlDatabase>
@@ -50,6 +52,8 @@ public:
     bool syncReplyReceived = false;
     bool syncTimedOut = false;
     QtJavascriptInteraction* bridge = nullptr;
+    // Results of the last search and word list, copied in by the bridge on the GUI thread.
+    SearchState searchState;
 
 public slots:
     // Shows the login page or, for a signed-in user, the library page.

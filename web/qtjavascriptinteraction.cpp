@@ -4,6 +4,9 @@
 #include "app/diagnostics.h"
 #include "app/dialogs.h"
 #include "app/mainwindow.h"
+#include "search/resultliteral.h"
+#include "search/scopelist.h"
+#include "web/charnormalizer.h"
 #include "web/customagentwebview.h"
 #include "web/pageloader.h"
 #include "web/scriptcall.h"
@@ -23,6 +26,9 @@ QtJavascriptInteraction::~QtJavascriptInteraction()
 {
     for (auto it = downloads.cbegin(); it != downloads.cend(); ++it)
         Diagnostics::debug("deleting download structure for \"%s\"", qPrintable(it.key()));
+    // A worker still running is waited for: it writes only into its own results.
+    delete searchThread;
+    delete wordsThread;
 }
 
 void QtJavascriptInteraction::attach(CustomAgentWebView* webView)
@@ -233,36 +239,91 @@ void QtJavascriptInteraction::loadUrl(QString url)
     Diagnostics::debug("webview->setHtml => loadURL: %s", qPrintable(baseUrl.toString()));
 }
 
+void QtJavascriptInteraction::showWorking(const QString& message)
+{
+    if (!mainWindowInstance)
+        return;
+    mainWindowInstance->statusBar()->showMessage(message);
+    mainWindowInstance->showBusyIndicator();
+}
+
+void QtJavascriptInteraction::hideWorking()
+{
+    if (!mainWindowInstance)
+        return;
+    mainWindowInstance->hideBusyIndicator();
+    mainWindowInstance->statusBar()->showMessage(QString());
+}
+
+static void warnDatabaseOpenFailed()
+{
+    Dialogs::warning(mainWindowInstance, QStringLiteral("Vocalume"), databaseOpenFailedText());
+}
+
 void QtJavascriptInteraction::getWords(QString sku, QString word, QString from, QString to, QString sourceLanguage,
                                        QString callback)
 {
-    Q_UNUSED(sku);
-    Q_UNUSED(word);
-    Q_UNUSED(from);
-    Q_UNUSED(to);
-    Q_UNUSED(sourceLanguage);
-    Q_UNUSED(callback);
+    showWorking(QStringLiteral("Recupero indici in corso..."));
+    wordsCallback = callback;
+    if (!wordsThread) {
+        wordsThread = new Analitic;
+        connect(wordsThread, &Analitic::onTerminated, this, &QtJavascriptInteraction::onAnaliticTerminated);
+    }
+    wordsQueue.submit(wordsThread, Analitic::Request{word, from, to, sku, callback, sourceLanguage});
 }
 
 void QtJavascriptInteraction::search(QString sku, QString word, QString type, QString scope, QString start,
                                      QString offset, QString sourceLanguage, QString callback)
 {
-    Q_UNUSED(sku);
-    Q_UNUSED(word);
-    Q_UNUSED(type);
-    Q_UNUSED(scope);
-    Q_UNUSED(start);
-    Q_UNUSED(offset);
-    Q_UNUSED(sourceLanguage);
-    Q_UNUSED(callback);
+    Diagnostics::debug("Javascript search\n");
+    showWorking(QStringLiteral("Ricerca in corso..."));
+    searchCallback = callback;
+    if (!searchThread) {
+        searchThread = new Search;
+        connect(searchThread, &Search::onTerminated, this, &QtJavascriptInteraction::onSearchTerminated);
+    }
+    searchQueue.submit(searchThread, Search::Request{word, scope, type, sku, start, offset, sourceLanguage, callback});
 }
 
+// Also callable by the page, as every public slot is: only the worker's own signal delivers.
 void QtJavascriptInteraction::onSearchTerminated()
 {
+    if (!searchThread || sender() != searchThread || !searchQueue.isBusy())
+        return;
+    const Search::Request request = searchThread->request();
+    if (searchThread->databaseOpenFailed())
+        warnDatabaseOpenFailed();
+    SearchState answered;
+    SearchState& state = mainWindowInstance ? mainWindowInstance->searchState : answered;
+    state.takeSearchFrom(searchThread->results());
+    const QString statement = ScriptCall::singleQuoted(
+        request.callback, ResultLiteral::search(state.searchResults, state.searchTotal, state.searchKind));
+    callPage(statement);
+    Diagnostics::debug("Risposta ricerca:\n");
+    Diagnostics::debug("%s", statement.toUtf8().constData());
+    hideWorking();
+    if (searchQueue.finish(searchThread))
+        showWorking(QStringLiteral("Ricerca in corso..."));
 }
 
 void QtJavascriptInteraction::onAnaliticTerminated()
 {
+    if (!wordsThread || sender() != wordsThread || !wordsQueue.isBusy())
+        return;
+    const Analitic::Request request = wordsThread->request();
+    if (wordsThread->databaseOpenFailed())
+        warnDatabaseOpenFailed();
+    SearchState answered;
+    SearchState& state = mainWindowInstance ? mainWindowInstance->searchState : answered;
+    state.takeWordListFrom(wordsThread->results());
+    const QString statement =
+        ScriptCall::singleQuoted(request.callback, ResultLiteral::wordList(state.wordListResults, state.wordListTotal));
+    callPage(statement);
+    Diagnostics::debug("Risposta analitic:\n");
+    Diagnostics::debug("%s", statement.toUtf8().constData());
+    hideWorking();
+    if (wordsQueue.finish(wordsThread))
+        showWorking(QStringLiteral("Recupero indici in corso..."));
 }
 
 bool QtJavascriptInteraction::readBookFile(const QString& sku, const QString& file, QString* text, QString* archivePath)
@@ -305,14 +366,18 @@ void QtJavascriptInteraction::getHtml(QString sku, QString id, QString file, QSt
 
 void QtJavascriptInteraction::getScopes(QString sku, QString callback)
 {
-    Q_UNUSED(sku);
-    Q_UNUSED(callback);
+    Diagnostics::debug("getScopes callback: %s", qPrintable(callback));
+    QList<Scope> scopes;
+    if (mainWindowInstance && readScopes(mainWindowInstance->db, sku, scopes) == DatabaseAccess::OpenFailed)
+        warnDatabaseOpenFailed();
+    const QString statement = ScriptCall::doubleQuoted(callback, ResultLiteral::scopes(scopes));
+    callPage(statement);
+    Diagnostics::debug("Risposta getScopes: %s", statement.toUtf8().constData());
 }
 
 QString QtJavascriptInteraction::getNormalized(QString languageId, QString in)
 {
-    Q_UNUSED(languageId);
-    return in;
+    return normalizeText(languageId, in);
 }
 
 void QtJavascriptInteraction::getFile(QString sku, QString file, QString callback)

@@ -3,6 +3,10 @@
 // evaluating SignalQt('<callback>', '<literal>') in the page.
 #pragma once
 
+#include "search/analitic.h"
+#include "search/search.h"
+#include "search/workerqueue.h"
+
 #include <QMap>
 #include <QObject>
 #include <QString>
@@ -10,8 +14,6 @@
 class CustomAgentWebView;
 class Download;
 class QWebFrame;
-class Search;
-class Analitic;
 
 class QtJavascriptInteraction : public QObject
 {
@@ -79,6 +81,14 @@ private slots:
 
 private:
     void callPage(const QString& statement);
+    // Status-bar message (no time-out) and busy indicator while a worker runs.
+    void showWorking(const QString& message);
+    void hideWorking();
+
+    // A request that arrives while the worker is busy waits for it, so the running request's
+    // parameters never change and each answer goes to the callback that asked for it.
+    WorkerQueue<Search> searchQueue;
+    WorkerQueue<Analitic> wordsQueue;
     // Reads content file `file` of dictionary `sku`; false when it cannot be read.
     bool readBookFile(const QString& sku, const QString& file, QString* text, QString* archivePath);
 };
