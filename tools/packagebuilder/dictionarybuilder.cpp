@@ -186,13 +186,29 @@ int DictionaryBuilder::scopeId(const QString& name)
     return insert(insertScope, id, name) ? id : 0;
 }
 
+// Function words of the demo languages are no use as full-text keywords.
+static bool isFunctionWord(const QString& word)
+{
+    static const QSet<QString> words = [] {
+        QSet<QString> set;
+        for (const char* w : {"con", "del", "dei", "dal", "dai", "nel", "nei", "sul", "sui", "per", "tra", "fra", "che",
+                              "chi", "cui", "non", "gli", "una", "uno", "dello", "della", "degli", "delle", "allo",
+                              "alla", "agli", "alle", "dallo", "dalla", "dagli", "dalle", "nello", "nella", "negli",
+                              "nelle", "sullo", "sulla", "sugli", "sulle", "come", "anche", "the", "and", "for", "are",
+                              "with", "from", "that", "this"})
+            set.insert(QString::fromLatin1(w));
+        return set;
+    }();
+    return words.contains(word.toLower());
+}
+
 QStringList DictionaryBuilder::definitionKeywords(const QString& definition) const
 {
     static const QRegularExpression separators(QStringLiteral("[^\\w']+|'"),
                                                QRegularExpression::UseUnicodePropertiesOption);
     QStringList words;
     for (const QString& word : definition.split(separators, Qt::SkipEmptyParts))
-        if (word.size() >= options.minimumKeywordLength)
+        if (word.size() >= options.minimumKeywordLength && !isFunctionWord(word))
             words << word;
     return words;
 }
@@ -304,6 +320,7 @@ bool DictionaryBuilder::finish()
 bool DictionaryBuilder::writePackage(const QString& bookDirectory, const QString& packagePath, QString* error)
 {
     QFile::remove(packagePath);
+    QDir().mkpath(QFileInfo(packagePath).absolutePath());
     QuaZip zip(packagePath);
     if (!zip.open(QuaZip::mdCreate)) {
         if (error)
