@@ -194,7 +194,7 @@ static bool isFunctionWord(const QString& word)
         for (const char* w : {"con", "del", "dei", "dal", "dai", "nel", "nei", "sul", "sui", "per", "tra", "fra", "che",
                               "chi", "cui", "non", "gli", "una", "uno", "dello", "della", "degli", "delle", "allo",
                               "alla", "agli", "alle", "dallo", "dalla", "dagli", "dalle", "nello", "nella", "negli",
-                              "nelle", "sullo", "sulla", "sugli", "sulle", "come", "anche", "the", "and", "for", "are",
+                              "nelle", "sullo", "sulla", "sugli", "sulle", "dell", "dall", "nell", "sull", "all", "quest", "quell", "come", "anche", "the", "and", "for", "are",
                               "with", "from", "that", "this"})
             set.insert(QString::fromLatin1(w));
         return set;
