@@ -4,7 +4,7 @@
 
 Analitic::~Analitic()
 {
-    wait();
+    stopAndWait();
 }
 
 void Analitic::setRequest(const Request& request)
@@ -13,6 +13,11 @@ void Analitic::setRequest(const Request& request)
 }
 
 void Analitic::run()
+{
+    serveRequests([this] { serve(); });
+}
+
+void Analitic::serve()
 {
     state.wordListResults.clear();
     const Request& r = current;

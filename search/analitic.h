@@ -1,14 +1,14 @@
-// The worker thread of the alphabetical word list ("analitic" list). Reused for every request,
-// like Search, and never given a new request while it runs.
+// The worker thread of the alphabetical word list ("analitic" list). Serves every request of the
+// bridge, like Search, and is never given a new request while one runs.
 #pragma once
 
 #include "search/searchstate.h"
+#include "search/searchworker.h"
 
 #include <QString>
-#include <QThread>
 #include <atomic>
 
-class Analitic : public QThread
+class Analitic : public SearchWorker
 {
     Q_OBJECT
 public:
@@ -27,9 +27,8 @@ public:
 
     void setRequest(const Request& request);
     const Request& request() const { return current; }
-    // The last run's wordListResults and wordListTotal. The thread writes them while it runs; the
-    // GUI thread reads them after onTerminated() and copies them into the main window's results,
-    // so a run still going while the window closes never writes into the window.
+    // The last run's wordListResults and wordListTotal, read by the GUI thread after
+    // onTerminated() (see Search::results()).
     const SearchState& results() const { return state; }
     bool databaseOpenFailed() const { return openFailed; }
 
@@ -37,9 +36,13 @@ signals:
     void onTerminated();
 
 protected:
+    // Serves every request until the object is destroyed.
     void run() override;
 
 private:
+    // One request: fills the results, then emits onTerminated().
+    void serve();
+
     SearchState state;
     Request current;
     std::atomic<bool> openFailed{false};

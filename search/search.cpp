@@ -4,7 +4,7 @@
 
 Search::~Search()
 {
-    wait();
+    stopAndWait();
 }
 
 void Search::setRequest(const Request& request)
@@ -13,6 +13,11 @@ void Search::setRequest(const Request& request)
 }
 
 void Search::run()
+{
+    serveRequests([this] { serve(); });
+}
+
+void Search::serve()
 {
     state.searchResults.clear();
     const Request& r = current;

@@ -1,8 +1,8 @@
 // Hands requests to a reusable worker thread (Search or Analitic) on the GUI thread. A request
 // that arrives while the worker is busy waits and runs next, replacing an older waiting one, so
 // the running request's parameters never change and its results reach its own callback.
-// "Busy" lasts until the GUI side has delivered the results (finish()), not only while the thread
-// runs: the next run clears the shared results.
+// "Busy" lasts until the GUI side has delivered the results (finish()), not only while the worker
+// runs: the next run clears the worker's results.
 #pragma once
 
 template <typename Worker>
@@ -24,11 +24,11 @@ public:
         return true;
     }
 
-    // Called once the results of the running request were delivered: waits for the thread to end
-    // and starts the waiting request, if any. True when one started.
+    // Called once the results of the running request were delivered: waits for the worker's run
+    // to end and starts the waiting request, if any. True when one started.
     bool finish(Worker* worker)
     {
-        worker->wait();
+        worker->waitUntilIdle();
         busy = false;
         if (!hasWaiting)
             return false;
@@ -45,7 +45,7 @@ private:
     {
         worker->setRequest(request);
         busy = true;
-        worker->start();
+        worker->runRequest();
     }
 
     Request waiting{};

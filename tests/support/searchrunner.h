@@ -42,11 +42,11 @@ inline Outcome search(const Search::Request& request)
     Search thread;
     QSignalSpy terminated(&thread, &Search::onTerminated);
     thread.setRequest(request);
-    thread.start();
+    thread.runRequest();
     Outcome outcome;
     if (!terminated.wait(20000))
         return outcome;
-    thread.wait();
+    thread.waitUntilIdle();
     const SearchState& state = thread.results();
     outcome.literal = ResultLiteral::search(state.searchResults, state.searchTotal, state.searchKind);
     outcome.words = words(state.searchResults);
@@ -59,11 +59,11 @@ inline Outcome wordList(const Analitic::Request& request)
     Analitic thread;
     QSignalSpy terminated(&thread, &Analitic::onTerminated);
     thread.setRequest(request);
-    thread.start();
+    thread.runRequest();
     Outcome outcome;
     if (!terminated.wait(20000))
         return outcome;
-    thread.wait();
+    thread.waitUntilIdle();
     const SearchState& state = thread.results();
     outcome.literal = ResultLiteral::wordList(state.wordListResults, state.wordListTotal);
     outcome.words = words(state.wordListResults);

@@ -1,0 +1,322 @@
+// Search benchmark: on a generated dictionary of 200 000 entries (2 000 000 inflected forms,
+// 1 000 000 keyword links), a first-page entry search, a full-text search and a word-list page
+// are timed from the request to the literal ready on the GUI thread, against the same statements
+// run directly through the SQLite C interface (open, statements, close) in the same process.
+// Passes when each median is under 50 ms and within 1.2 times the direct run. Also prints the
+// cost of the two thread hand-offs alone (an empty request on a worker right after the GUI
+// thread was busy, as in the measured loop): the floor of any worker-thread design on the
+// machine at hand.
+#include "app/appsettings.h"
+#include "app/diagnostics.h"
+#include "search/analitic.h"
+#include "search/booksearch.h"
+#include "search/resultliteral.h"
+#include "search/search.h"
+#include "search/searchstatements.h"
+#include "search/workerqueue.h"
+#include "tools/packagebuilder/dictionarybuilder.h"
+#include "tools/packagebuilder/syntheticdictionary.h"
+#include "web/scriptcall.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <sqlite3.h>
+#include <vector>
+
+namespace {
+const char* const sku = "bench";
+const QString it = QStringLiteral("it");
+
+struct Sample
+{
+    std::vector<double> direct;
+    std::vector<double> app;
+};
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
+}
+
+// The statements as the program runs them, straight through the C interface.
+class Direct
+{
+public:
+    explicit Direct(const QString& path) : path(path.toUtf8()) {}
+
+    int entrySearch(const QString& word, const QString& start, const QString& offset)
+    {
+        const SearchWordForms f = forms(word);
+        open();
+        int rows = count(SearchStatements::entryCount(f, it));
+        if (start == QLatin1String("0"))
+            rows += fetch(SearchStatements::entryExact(f, it), nullptr);
+        QList<QByteArray> keys;
+        rows += fetch(SearchStatements::entryRelated(f, it, start, offset), &keys);
+        for (const QByteArray& key : qAsConst(keys))
+            fetch("select file from file where id = '" + key + "'", nullptr);
+        close();
+        return rows;
+    }
+
+    int fullText(const QString& word, const QString& scope, const QString& start, const QString& offset)
+    {
+        const SearchWordForms f = forms(word);
+        open();
+        const int rows = count(SearchStatements::fullTextCount(f, it, scope))
+            + fetch(SearchStatements::fullTextPage(f, it, scope, start, offset), nullptr);
+        close();
+        return rows;
+    }
+
+    int wordList(const QString& word, const QString& from, const QString& to)
+    {
+        SearchWordForms f;
+        f.lower = word.toLower().toUtf8();
+        open();
+        const int rows = count(SearchStatements::wordListCount(f, it)) + fetch(SearchStatements::wordListPage(f, it, from, to), nullptr);
+        close();
+        return rows;
+    }
+
+    // The forms are computed ahead: the direct run times the database work only.
+    void prepareForms(const QString& word) { cached[word] = searchWordForms(word, it); }
+
+private:
+    SearchWordForms forms(const QString& word) const { return cached.value(word); }
+    void open() { sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READONLY, nullptr); }
+    void close()
+    {
+        sqlite3_close(db);
+        db = nullptr;
+    }
+    int count(const QByteArray& sql)
+    {
+        int total = -1;
+        run(sql, [&total](sqlite3_stmt* s) { total = atoi(reinterpret_cast<const char*>(sqlite3_column_text(s, 0))); });
+        return total;
+    }
+    // Reads the five text columns of every row, as the program does; `keys` gets column 2.
+    int fetch(const QByteArray& sql, QList<QByteArray>* keys)
+    {
+        int rows = 0;
+        run(sql, [&](sqlite3_stmt* s) {
+            QByteArray columns[5];
+            for (int c = 0; c < 5 && c < sqlite3_column_count(s); ++c)
+                columns[c] = QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(s, c)), sqlite3_column_bytes(s, c));
+            if (keys)
+                *keys << columns[2];
+            ++rows;
+        });
+        return rows;
+    }
+    void run(const QByteArray& sql, const std::function<void(sqlite3_stmt*)>& onRow)
+    {
+        sqlite3_stmt* s = nullptr;
+        if (sqlite3_prepare_v2(db, sql.constData(), sql.size(), &s, nullptr) == SQLITE_OK)
+            while (sqlite3_step(s) == SQLITE_ROW)
+                onRow(s);
+        sqlite3_finalize(s);
+    }
+
+    QByteArray path;
+    sqlite3* db = nullptr;
+    QHash<QString, SearchWordForms> cached;
+};
+
+// The bridge's path without the web view: the request goes through the worker queue to the
+// worker thread; the literal is built on this (GUI) thread when onTerminated() arrives.
+class Pipeline : public QObject
+{
+public:
+    Pipeline()
+    {
+        connect(&search, &Search::onTerminated, this, [this] {
+            state.takeSearchFrom(search.results());
+            literal = ScriptCall::singleQuoted(search.request().callback,
+                                               ResultLiteral::search(state.searchResults, state.searchTotal, state.searchKind));
+            finished();
+            searchQueue.finish(&search);
+        });
+        connect(&words, &Analitic::onTerminated, this, [this] {
+            state.takeWordListFrom(words.results());
+            literal = ScriptCall::singleQuoted(words.request().callback,
+                                               ResultLiteral::wordList(state.wordListResults, state.wordListTotal));
+            finished();
+            wordsQueue.finish(&words);
+        });
+    }
+
+    double timeSearch(const Search::Request& request)
+    {
+        return timed([&] { searchQueue.submit(&search, request); });
+    }
+    double timeWordList(const Analitic::Request& request)
+    {
+        return timed([&] { wordsQueue.submit(&words, request); });
+    }
+    QString literal;
+
+private:
+    double timed(const std::function<void()>& submit)
+    {
+        QEventLoop loop;
+        finished = [&] {
+            elapsed = timer.nsecsElapsed() / 1e6;
+            loop.quit();
+        };
+        timer.start();
+        submit();
+        loop.exec();
+        return elapsed;
+    }
+
+    Search search;
+    Analitic words;
+    WorkerQueue<Search> searchQueue;
+    WorkerQueue<Analitic> wordsQueue;
+    SearchState state;
+    QElapsedTimer timer;
+    double elapsed = 0;
+    std::function<void()> finished;
+};
+
+// A worker that does nothing: the request travels to the worker thread and the answer back to
+// the GUI thread, as for a search.
+class EmptyWorker : public SearchWorker
+{
+public:
+    ~EmptyWorker() override { stopAndWait(); }
+    std::function<void()> answer;
+
+protected:
+    void run() override
+    {
+        serveRequests([this] { QMetaObject::invokeMethod(qApp, answer, Qt::QueuedConnection); });
+    }
+};
+
+double handOffMedian(int runs)
+{
+    EmptyWorker worker;
+    std::vector<double> times;
+    QElapsedTimer timer;
+    for (int i = 0; i < runs; ++i) {
+        QEventLoop loop;
+        worker.answer = [&] {
+            times.push_back(timer.nsecsElapsed() / 1e6);
+            loop.quit();
+        };
+        timer.start();
+        worker.runRequest();
+        loop.exec();
+        worker.waitUntilIdle();
+        // The GUI thread works between requests (here it spins), as the benchmark's direct runs do.
+        QElapsedTimer busy;
+        busy.start();
+        while (busy.nsecsElapsed() < 500000) {
+        }
+    }
+    return median(times);
+}
+
+bool report(const char* name, const Sample& s)
+{
+    const double direct = median(s.direct);
+    const double app = median(s.app);
+    const double ratio = app / direct;
+    const bool ok = ratio <= 1.2 && app < 50.0;
+    std::printf("%-22s direct median %7.3f ms   application median %7.3f ms   ratio %5.3f   %s\n", name, direct, app,
+                ratio, ok ? "ok" : "TOO SLOW");
+    return ok;
+}
+}
+
+int main(int argc, char* argv[])
+{
+    QTemporaryDir home(QDir::tempPath() + QStringLiteral("/vocalume-bench-XXXXXX"));
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + QStringLiteral("/config")));
+    QCoreApplication app(argc, argv);
+    Diagnostics::setEnabled(false);
+    const int entries = argc > 1 ? QByteArray(argv[1]).toInt() : 200000;
+    const int iterations = argc > 2 ? QByteArray(argv[2]).toInt() : 200;
+
+    AppSettings settings;
+    settings.setStartCharset(QStringLiteral("à|á|è|é|ì|í|ò|ó|ù|ú"), it);
+    settings.setEndCharset(QStringLiteral("a|a|e|e|i|i|o|o|u|u"), it);
+
+    QElapsedTimer build;
+    build.start();
+    SyntheticDictionary::Shape shape;
+    shape.entries = entries;
+    shape.formsPerEntry = 10;
+    shape.keywordsPerEntry = 5;
+    const SyntheticDictionary dictionary(shape);
+    DictionaryBuilder builder;
+    DictionaryBuilder::Options options;
+    options.writeContent = false;
+    const QString book = home.path() + QStringLiteral("/.vocalumezenta/engine/books/") + QLatin1String(sku);
+    if (!builder.open(book, options))
+        return std::fprintf(stderr, "%s\n", qPrintable(builder.errorString())), 1;
+    for (int i = 0; i < entries; ++i)
+        if (!builder.add(dictionary.entry(i)))
+            return std::fprintf(stderr, "%s\n", qPrintable(builder.errorString())), 1;
+    if (!builder.finish())
+        return std::fprintf(stderr, "%s\n", qPrintable(builder.errorString())), 1;
+    std::printf("dictionary: %d entries, %d forms, about %d keyword links, built in %.1f s\n", entries,
+                entries * shape.formsPerEntry, entries * shape.keywordsPerEntry, build.elapsed() / 1000.0);
+
+    Direct direct(getBookDatabasePath(QLatin1String(sku)));
+    Pipeline pipeline;
+    Sample entrySample, fullTextSample, wordListSample;
+    const int warmUp = 20;
+    for (int i = 0; i < warmUp + iterations; ++i) {
+        const DictionaryEntry e = dictionary.entry(int((quint64(i) * 7919u) % quint64(entries)));
+        // What a user types: the first two syllables of a headword, a keyword, a prefix.
+        const QString typed = e.headword.left(qMin(e.headword.size(), 5));
+        const QString keyword = e.keywords.value(0);
+        const QString prefix = e.headword.left(3);
+        direct.prepareForms(typed);
+        direct.prepareForms(keyword);
+        const bool keep = i >= warmUp;
+        auto add = [keep](std::vector<double>& to, double value) {
+            if (keep)
+                to.push_back(value);
+        };
+        QElapsedTimer t;
+
+        t.start();
+        direct.entrySearch(typed, QStringLiteral("0"), QStringLiteral("10"));
+        add(entrySample.direct, t.nsecsElapsed() / 1e6);
+        add(entrySample.app, pipeline.timeSearch({typed, QString(), QStringLiteral("0"), QLatin1String(sku),
+                                                  QStringLiteral("0"), QStringLiteral("10"), it, QStringLiteral("cb")}));
+
+        t.start();
+        direct.fullText(keyword, QString(), QStringLiteral("0"), QStringLiteral("10"));
+        add(fullTextSample.direct, t.nsecsElapsed() / 1e6);
+        add(fullTextSample.app, pipeline.timeSearch({keyword, QString(), QStringLiteral("2"), QLatin1String(sku),
+                                                     QStringLiteral("0"), QStringLiteral("10"), it, QStringLiteral("cb")}));
+
+        t.start();
+        direct.wordList(prefix, QStringLiteral("20"), QStringLiteral("10"));
+        add(wordListSample.direct, t.nsecsElapsed() / 1e6);
+        add(wordListSample.app, pipeline.timeWordList({prefix, QStringLiteral("20"), QStringLiteral("10"), QLatin1String(sku),
+                                                       QStringLiteral("cb"), it}));
+    }
+    std::printf("%d runs each, after %d warm-up runs\n", iterations, warmUp);
+    std::printf("%-22s median %7.3f ms (request to the worker and answer back, no work)\n", "thread hand-off",
+                handOffMedian(iterations));
+    bool ok = report("entry search, page 1", entrySample);
+    ok = report("full-text search", fullTextSample) && ok;
+    ok = report("word-list page", wordListSample) && ok;
+    return ok ? 0 : 1;
+}
