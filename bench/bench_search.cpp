@@ -33,8 +33,7 @@ namespace {
 const char* const sku = "bench";
 const QString it = QStringLiteral("it");
 
-struct Sample
-{
+struct Sample {
     std::vector<double> direct;
     std::vector<double> app;
 };
@@ -47,10 +46,12 @@ double median(std::vector<double> values)
 }
 
 // The statements as the program runs them, straight through the C interface.
-class Direct
-{
+class Direct {
 public:
-    explicit Direct(const QString& path) : path(path.toUtf8()) {}
+    explicit Direct(const QString& path)
+        : path(path.toUtf8())
+    {
+    }
 
     int entrySearch(const QString& word, const QString& start, const QString& offset)
     {
@@ -82,7 +83,8 @@ public:
         SearchWordForms f;
         f.lower = word.toLower().toUtf8();
         open();
-        const int rows = count(SearchStatements::wordListCount(f, it)) + fetch(SearchStatements::wordListPage(f, it, from, to), nullptr);
+        const int rows = count(SearchStatements::wordListCount(f, it))
+            + fetch(SearchStatements::wordListPage(f, it, from, to), nullptr);
         close();
         return rows;
     }
@@ -111,7 +113,8 @@ private:
         run(sql, [&](sqlite3_stmt* s) {
             QByteArray columns[5];
             for (int c = 0; c < 5 && c < sqlite3_column_count(s); ++c)
-                columns[c] = QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(s, c)), sqlite3_column_bytes(s, c));
+                columns[c]
+                    = QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(s, c)), sqlite3_column_bytes(s, c));
             if (keys)
                 *keys << columns[2];
             ++rows;
@@ -134,22 +137,21 @@ private:
 
 // The bridge's path without the web view: the request goes through the worker queue to the
 // worker thread; the literal is built on this (GUI) thread when onTerminated() arrives.
-class Pipeline : public QObject
-{
+class Pipeline : public QObject {
 public:
     Pipeline()
     {
         connect(&search, &Search::onTerminated, this, [this] {
             state.takeSearchFrom(search.results());
             literal = ScriptCall::singleQuoted(search.request().callback,
-                                               ResultLiteral::search(state.searchResults, state.searchTotal, state.searchKind));
+                ResultLiteral::search(state.searchResults, state.searchTotal, state.searchKind));
             finished();
             searchQueue.finish(&search);
         });
         connect(&words, &Analitic::onTerminated, this, [this] {
             state.takeWordListFrom(words.results());
-            literal = ScriptCall::singleQuoted(words.request().callback,
-                                               ResultLiteral::wordList(state.wordListResults, state.wordListTotal));
+            literal = ScriptCall::singleQuoted(
+                words.request().callback, ResultLiteral::wordList(state.wordListResults, state.wordListTotal));
             finished();
             wordsQueue.finish(&words);
         });
@@ -191,8 +193,7 @@ private:
 
 // A worker that does nothing: the request travels to the worker thread and the answer back to
 // the GUI thread, as for a search.
-class EmptyWorker : public SearchWorker
-{
+class EmptyWorker : public SearchWorker {
 public:
     ~EmptyWorker() override { stopAndWait(); }
     std::function<void()> answer;
@@ -222,8 +223,7 @@ double handOffMedian(int runs)
         // The GUI thread works between requests (here it spins), as the benchmark's direct runs do.
         QElapsedTimer busy;
         busy.start();
-        while (busy.nsecsElapsed() < 500000) {
-        }
+        while (busy.nsecsElapsed() < 500000) { }
     }
     return median(times);
 }
@@ -235,7 +235,7 @@ bool report(const char* name, const Sample& s)
     const double ratio = app / direct;
     const bool ok = ratio <= 1.2 && app < 50.0;
     std::printf("%-22s direct median %7.3f ms   application median %7.3f ms   ratio %5.3f   %s\n", name, direct, app,
-                ratio, ok ? "ok" : "TOO SLOW");
+        ratio, ok ? "ok" : "TOO SLOW");
     return ok;
 }
 }
@@ -273,7 +273,7 @@ int main(int argc, char* argv[])
     if (!builder.finish())
         return std::fprintf(stderr, "%s\n", qPrintable(builder.errorString())), 1;
     std::printf("dictionary: %d entries, %d forms, about %d keyword links, built in %.1f s\n", entries,
-                entries * shape.formsPerEntry, entries * shape.keywordsPerEntry, build.elapsed() / 1000.0);
+        entries * shape.formsPerEntry, entries * shape.keywordsPerEntry, build.elapsed() / 1000.0);
 
     Direct direct(getBookDatabasePath(QLatin1String(sku)));
     Pipeline pipeline;
@@ -297,24 +297,27 @@ int main(int argc, char* argv[])
         t.start();
         direct.entrySearch(typed, QStringLiteral("0"), QStringLiteral("10"));
         add(entrySample.direct, t.nsecsElapsed() / 1e6);
-        add(entrySample.app, pipeline.timeSearch({typed, QString(), QStringLiteral("0"), QLatin1String(sku),
-                                                  QStringLiteral("0"), QStringLiteral("10"), it, QStringLiteral("cb")}));
+        add(entrySample.app,
+            pipeline.timeSearch({ typed, QString(), QStringLiteral("0"), QLatin1String(sku), QStringLiteral("0"),
+                QStringLiteral("10"), it, QStringLiteral("cb") }));
 
         t.start();
         direct.fullText(keyword, QString(), QStringLiteral("0"), QStringLiteral("10"));
         add(fullTextSample.direct, t.nsecsElapsed() / 1e6);
-        add(fullTextSample.app, pipeline.timeSearch({keyword, QString(), QStringLiteral("2"), QLatin1String(sku),
-                                                     QStringLiteral("0"), QStringLiteral("10"), it, QStringLiteral("cb")}));
+        add(fullTextSample.app,
+            pipeline.timeSearch({ keyword, QString(), QStringLiteral("2"), QLatin1String(sku), QStringLiteral("0"),
+                QStringLiteral("10"), it, QStringLiteral("cb") }));
 
         t.start();
         direct.wordList(prefix, QStringLiteral("20"), QStringLiteral("10"));
         add(wordListSample.direct, t.nsecsElapsed() / 1e6);
-        add(wordListSample.app, pipeline.timeWordList({prefix, QStringLiteral("20"), QStringLiteral("10"), QLatin1String(sku),
-                                                       QStringLiteral("cb"), it}));
+        add(wordListSample.app,
+            pipeline.timeWordList(
+                { prefix, QStringLiteral("20"), QStringLiteral("10"), QLatin1String(sku), QStringLiteral("cb"), it }));
     }
     std::printf("%d runs each, after %d warm-up runs\n", iterations, warmUp);
     std::printf("%-22s median %7.3f ms (request to the worker and answer back, no work)\n", "thread hand-off",
-                handOffMedian(iterations));
+        handOffMedian(iterations));
     bool ok = report("entry search, page 1", entrySample);
     ok = report("full-text search", fullTextSample) && ok;
     ok = report("word-list page", wordListSample) && ok;

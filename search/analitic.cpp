@@ -2,15 +2,9 @@
 
 #include "search/booksearch.h"
 
-Analitic::~Analitic()
-{
-    stopAndWait();
-}
+Analitic::~Analitic() { stopAndWait(); }
 
-void Analitic::setRequest(const Request& request)
-{
-    current = request;
-}
+void Analitic::setRequest(const Request& request) { current = request; }
 
 void Analitic::run()
 {

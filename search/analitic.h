@@ -8,15 +8,13 @@
 #include <QString>
 #include <atomic>
 
-class Analitic : public SearchWorker
-{
+class Analitic : public SearchWorker {
     Q_OBJECT
 public:
-    struct Request
-    {
+    struct Request {
         QString word;
         QString from; // rows to skip
-        QString to;   // rows to return
+        QString to; // rows to return
         QString sku;
         QString callback;
         QString sourceLanguage;
@@ -45,5 +43,5 @@ private:
 
     SearchState state;
     Request current;
-    std::atomic<bool> openFailed{false};
+    std::atomic<bool> openFailed { false };
 };

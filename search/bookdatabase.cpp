@@ -25,10 +25,7 @@ SearchResult resultFromRow(const QList<QByteArray>& row, const QString& file, co
 }
 }
 
-BookDatabase::~BookDatabase()
-{
-    close();
-}
+BookDatabase::~BookDatabase() { close(); }
 
 bool BookDatabase::open(const QString& path)
 {
@@ -48,8 +45,7 @@ void BookDatabase::close()
     handle = nullptr;
 }
 
-template <typename RowHandler>
-bool BookDatabase::run(const QByteArray& statement, int columns, RowHandler onRow)
+template <typename RowHandler> bool BookDatabase::run(const QByteArray& statement, int columns, RowHandler onRow)
 {
     sqlite3_stmt* compiled = nullptr;
     if (!handle || sqlite3_prepare_v2(handle, statement.constData(), statement.size(), &compiled, nullptr) != SQLITE_OK

@@ -11,8 +11,7 @@
 
 struct sqlite3;
 
-class BookDatabase
-{
+class BookDatabase {
 public:
     BookDatabase() = default;
     ~BookDatabase();
@@ -36,8 +35,7 @@ private:
     using Row = QList<QByteArray>;
     // Runs `statement`, handing each row's first `columns` columns to `onRow`; false when the
     // statement did not prepare.
-    template <typename RowHandler>
-    bool run(const QByteArray& statement, int columns, RowHandler onRow);
+    template <typename RowHandler> bool run(const QByteArray& statement, int columns, RowHandler onRow);
     void report(const QByteArray& statement);
     QString lookUpFile(const QByteArray& key);
 

@@ -13,8 +13,8 @@
 namespace {
 bool isBookDirectoryName(const QString& sku)
 {
-    return !sku.isEmpty() && sku != QLatin1String(".") && sku != QLatin1String("..")
-        && !sku.contains(QLatin1Char('/')) && !sku.contains(QLatin1Char('\\')) && !sku.contains(QChar(0));
+    return !sku.isEmpty() && sku != QLatin1String(".") && sku != QLatin1String("..") && !sku.contains(QLatin1Char('/'))
+        && !sku.contains(QLatin1Char('\\')) && !sku.contains(QChar(0));
 }
 
 bool allWholeNumbers(std::initializer_list<QString> values)
@@ -45,16 +45,13 @@ DatabaseAccess openBook(BookDatabase& database, const QString& path)
 }
 }
 
-QString databaseOpenFailedText()
-{
-    return QStringLiteral("Apertura database per le ricerche fallita");
-}
+QString databaseOpenFailedText() { return QStringLiteral("Apertura database per le ricerche fallita"); }
 
 QString getBookDatabasePath(const QString& sku)
 {
     const QString path = homeDirectory().absolutePath() + QDir::separator() + QStringLiteral(".vocalumezenta")
-        + QDir::separator() + QStringLiteral("engine") + QDir::separator() + QStringLiteral("books")
-        + QDir::separator() + sku + QDir::separator() + QStringLiteral("database.db");
+        + QDir::separator() + QStringLiteral("engine") + QDir::separator() + QStringLiteral("books") + QDir::separator()
+        + sku + QDir::separator() + QStringLiteral("database.db");
     if (isBookDirectoryName(sku) && QFileInfo::exists(path)) {
         Diagnostics::debug("Database libro %s: %s esistente\n", qPrintable(sku), qPrintable(path));
         return path;
@@ -64,14 +61,14 @@ QString getBookDatabasePath(const QString& sku)
 }
 
 DatabaseAccess searchOnBookEntry(SearchState* state, const QString& sku, const QString& word, const QString& scope,
-                                 const QString& start, const QString& sourceLanguage, const QString& offset)
+    const QString& start, const QString& sourceLanguage, const QString& offset)
 {
     state->searchKind = QStringLiteral("lemmatizzatore");
     state->searchTotal = 0;
     const QString path = getBookDatabasePath(sku);
     if (path.isEmpty())
         return DatabaseAccess::Missing;
-    if (refuseMalformedNumbers({start, offset}, state->searchTotal))
+    if (refuseMalformedNumbers({ start, offset }, state->searchTotal))
         return DatabaseAccess::Opened;
     BookDatabase database;
     const DatabaseAccess access = openBook(database, path);
@@ -88,15 +85,14 @@ DatabaseAccess searchOnBookEntry(SearchState* state, const QString& sku, const Q
     }
     if (start == QLatin1String("0"))
         database.fetch(SearchStatements::entryExact(forms, sourceLanguage), state->searchResults, sku);
-    database.fetchWithFileLookup(SearchStatements::entryRelated(forms, sourceLanguage, start, offset),
-                                 state->searchResults, sku);
+    database.fetchWithFileLookup(
+        SearchStatements::entryRelated(forms, sourceLanguage, start, offset), state->searchResults, sku);
     database.close();
     return access;
 }
 
-DatabaseAccess searchOnBookFullText(SearchState* state, const QString& sku, const QString& word,
-                                    const QString& scope, const QString& start, const QString& offset,
-                                    const QString& sourceLanguage)
+DatabaseAccess searchOnBookFullText(SearchState* state, const QString& sku, const QString& word, const QString& scope,
+    const QString& start, const QString& offset, const QString& sourceLanguage)
 {
     Diagnostics::debug("Ricerca full text (keyword)\n");
     state->searchKind = QStringLiteral("fullText");
@@ -106,7 +102,7 @@ DatabaseAccess searchOnBookFullText(SearchState* state, const QString& sku, cons
         return DatabaseAccess::Missing;
     // The empty scope means the whole dictionary.
     const QString scopeNumber = scope.isEmpty() ? QStringLiteral("0") : scope;
-    if (refuseMalformedNumbers({start, offset, scopeNumber}, state->searchTotal))
+    if (refuseMalformedNumbers({ start, offset, scopeNumber }, state->searchTotal))
         return DatabaseAccess::Opened;
     BookDatabase database;
     const DatabaseAccess access = openBook(database, path);
@@ -123,20 +119,20 @@ DatabaseAccess searchOnBookFullText(SearchState* state, const QString& sku, cons
     }
     Diagnostics::debug("Query: %s", countStatement.constData());
     Diagnostics::debug("Result: %d\n", state->searchTotal);
-    database.fetch(SearchStatements::fullTextPage(forms, sourceLanguage, scope, start, offset), state->searchResults,
-                   sku);
+    database.fetch(
+        SearchStatements::fullTextPage(forms, sourceLanguage, scope, start, offset), state->searchResults, sku);
     database.close();
     return access;
 }
 
 DatabaseAccess searchWordList(SearchState* state, const QString& sku, const QString& word, const QString& from,
-                              const QString& to, const QString& sourceLanguage)
+    const QString& to, const QString& sourceLanguage)
 {
     state->wordListTotal = 0;
     const QString path = getBookDatabasePath(sku);
     if (path.isEmpty())
         return DatabaseAccess::Missing;
-    if (refuseMalformedNumbers({from, to}, state->wordListTotal))
+    if (refuseMalformedNumbers({ from, to }, state->wordListTotal))
         return DatabaseAccess::Opened;
     BookDatabase database;
     const DatabaseAccess access = openBook(database, path);

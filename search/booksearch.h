@@ -8,8 +8,8 @@ class SearchState;
 
 // How a search got on with the dictionary's database.
 enum class DatabaseAccess {
-    Opened,     // the statements ran (or were refused for a malformed number)
-    Missing,    // no database.db for the dictionary
+    Opened, // the statements ran (or were refused for a malformed number)
+    Missing, // no database.db for the dictionary
     OpenFailed, // the file exists but SQLite could not open it: the GUI thread warns the user
 };
 
@@ -19,14 +19,13 @@ QString getBookDatabasePath(const QString& sku);
 
 // Headword and inflected-form search: searchKind "lemmatizzatore".
 DatabaseAccess searchOnBookEntry(SearchState* state, const QString& sku, const QString& word, const QString& scope,
-                                 const QString& start, const QString& sourceLanguage, const QString& offset);
+    const QString& start, const QString& sourceLanguage, const QString& offset);
 // Keyword search, restricted to one scope unless `scope` is empty: searchKind "fullText".
-DatabaseAccess searchOnBookFullText(SearchState* state, const QString& sku, const QString& word,
-                                    const QString& scope, const QString& start, const QString& offset,
-                                    const QString& sourceLanguage);
+DatabaseAccess searchOnBookFullText(SearchState* state, const QString& sku, const QString& word, const QString& scope,
+    const QString& start, const QString& offset, const QString& sourceLanguage);
 // Alphabetical word list by headword prefix: wordListResults and wordListTotal.
 DatabaseAccess searchWordList(SearchState* state, const QString& sku, const QString& word, const QString& from,
-                              const QString& to, const QString& sourceLanguage);
+    const QString& to, const QString& sourceLanguage);
 
 // The text of the box shown when a dictionary's database cannot be opened for a search.
 QString databaseOpenFailedText();

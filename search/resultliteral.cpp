@@ -7,36 +7,36 @@
 namespace ResultLiteral {
 
 namespace {
-const QChar apostrophe(QLatin1Char('\''));
-const QChar doubleQuote(QLatin1Char('"'));
+    const QChar apostrophe(QLatin1Char('\''));
+    const QChar doubleQuote(QLatin1Char('"'));
 
-// One field of an item: backslash-apostrophe quoted, as the item sits in a single-quoted string.
-QString field(const char* name, const QString& value)
-{
-    return QLatin1String(name) + QStringLiteral(": \\'") + ScriptCall::escapeNested(value, apostrophe, apostrophe)
-        + QStringLiteral("\\'");
-}
-
-QString items(const QList<SearchResult>& results)
-{
-    QStringList list;
-    list.reserve(results.size());
-    for (const SearchResult& r : results) {
-        QString word = r.word;
-        word.replace(QLatin1Char('\''), QStringLiteral("&apos;"));
-        list << QLatin1Char('{') + field("idzenta", r.id) + QStringLiteral(", ") + field("word", word)
-                + QStringLiteral(", ") + field("file", r.file) + QStringLiteral(", ") + field("omo", r.omo)
-                + QStringLiteral(", ") + field("hw", r.hw) + QLatin1Char('}');
+    // One field of an item: backslash-apostrophe quoted, as the item sits in a single-quoted string.
+    QString field(const char* name, const QString& value)
+    {
+        return QLatin1String(name) + QStringLiteral(": \\'") + ScriptCall::escapeNested(value, apostrophe, apostrophe)
+            + QStringLiteral("\\'");
     }
-    return list.join(QLatin1Char(','));
-}
 
-QString scopeId(const QString& id)
-{
-    bool whole = false;
-    id.toLongLong(&whole);
-    return whole ? id.trimmed() : apostrophe + ScriptCall::escapeNested(id, apostrophe, doubleQuote) + apostrophe;
-}
+    QString items(const QList<SearchResult>& results)
+    {
+        QStringList list;
+        list.reserve(results.size());
+        for (const SearchResult& r : results) {
+            QString word = r.word;
+            word.replace(QLatin1Char('\''), QStringLiteral("&apos;"));
+            list << QLatin1Char('{') + field("idzenta", r.id) + QStringLiteral(", ") + field("word", word)
+                    + QStringLiteral(", ") + field("file", r.file) + QStringLiteral(", ") + field("omo", r.omo)
+                    + QStringLiteral(", ") + field("hw", r.hw) + QLatin1Char('}');
+        }
+        return list.join(QLatin1Char(','));
+    }
+
+    QString scopeId(const QString& id)
+    {
+        bool whole = false;
+        id.toLongLong(&whole);
+        return whole ? id.trimmed() : apostrophe + ScriptCall::escapeNested(id, apostrophe, doubleQuote) + apostrophe;
+    }
 }
 
 QString search(const QList<SearchResult>& results, int total, const QString& kind)
@@ -56,8 +56,8 @@ QString scopes(const QList<Scope>& scopes)
 {
     QStringList list;
     for (const Scope& scope : scopes)
-        list << QStringLiteral("{id:") + scopeId(scope.id) + QStringLiteral(", nome:'") + ScriptCall::escapeNested(scope.name, apostrophe, doubleQuote)
-                + QStringLiteral("'}");
+        list << QStringLiteral("{id:") + scopeId(scope.id) + QStringLiteral(", nome:'")
+                + ScriptCall::escapeNested(scope.name, apostrophe, doubleQuote) + QStringLiteral("'}");
     return QStringLiteral("{tot:") + QString::number(scopes.size()) + QStringLiteral(", result:[")
         + list.join(QStringLiteral(", ")) + QStringLiteral("]}");
 }

@@ -8,8 +8,7 @@
 #include <QList>
 #include <QString>
 
-struct Scope
-{
+struct Scope {
     QString id;
     QString name;
 };

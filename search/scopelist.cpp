@@ -27,7 +27,7 @@ DatabaseAccess readScopes(QSqlDatabase& connection, const QString& sku, QList<Sc
         QSqlQuery query(connection);
         if (query.exec(QString::fromUtf8(statement))) {
             while (query.next())
-                scopes << Scope{query.value(0).toString(), query.value(1).toString()};
+                scopes << Scope { query.value(0).toString(), query.value(1).toString() };
         }
     }
     connection.close();

@@ -2,15 +2,9 @@
 
 #include "search/booksearch.h"
 
-Search::~Search()
-{
-    stopAndWait();
-}
+Search::~Search() { stopAndWait(); }
 
-void Search::setRequest(const Request& request)
-{
-    current = request;
-}
+void Search::setRequest(const Request& request) { current = request; }
 
 void Search::run()
 {

@@ -9,12 +9,10 @@
 #include <QString>
 #include <atomic>
 
-class Search : public SearchWorker
-{
+class Search : public SearchWorker {
     Q_OBJECT
 public:
-    struct Request
-    {
+    struct Request {
         QString word;
         QString scope;
         QString type; // "0" or "1": headword search; anything else: full text
@@ -51,5 +49,5 @@ private:
 
     SearchState state;
     Request current;
-    std::atomic<bool> openFailed{false};
+    std::atomic<bool> openFailed { false };
 };

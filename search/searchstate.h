@@ -8,13 +8,12 @@
 #include <QList>
 #include <QString>
 
-class SearchState
-{
+class SearchState {
 public:
     // Entry and full-text searches (Search).
     QList<SearchResult> searchResults;
     int searchTotal = 0; // -1 when the counting statement failed
-    QString searchKind;  // "lemmatizzatore" or "fullText"
+    QString searchKind; // "lemmatizzatore" or "fullText"
 
     // The alphabetical word list (Analitic).
     QList<SearchResult> wordListResults;

@@ -25,39 +25,44 @@ SearchWordForms searchWordForms(const QString& word, const QString& sourceLangua
 namespace SearchStatements {
 
 namespace {
-QByteArray fullTextUnion(const SearchWordForms& w, const QString& sourceLanguage)
-{
-    const QByteArray U = SqlText::escaped(w.lower);
-    const QByteArray N = SqlText::escaped(w.normalized);
-    const QByteArray source = SqlText::escaped(sourceLanguage);
-    return "SELECT id_zenta, nome, f.file, omo, hwgram, 100 as occ FROM lemma l, file_lemma fl, file f  WHERE "
-           "lower(l.nome) = '" + U + "' AND l.id = fl.id_lemma AND f.id = fl.id_file AND l.source = '" + source
-        + "' UNION SELECT id_zenta, nome, f.file, omo, hwgram, 1 as occ FROM lemma l, keyword k, keyword_lemma kl, "
-          "file_lemma fl, file f  WHERE kl.id_lemma = l.id AND k.id = kl.id_keyword AND k.keyword='" + N
-        + "' AND lower(l.nome) <> '" + U + "' AND l.source = '" + source
-        + "' AND l.id = fl.id_lemma and f.id = fl.id_file )";
-}
+    QByteArray fullTextUnion(const SearchWordForms& w, const QString& sourceLanguage)
+    {
+        const QByteArray U = SqlText::escaped(w.lower);
+        const QByteArray N = SqlText::escaped(w.normalized);
+        const QByteArray source = SqlText::escaped(sourceLanguage);
+        return "SELECT id_zenta, nome, f.file, omo, hwgram, 100 as occ FROM lemma l, file_lemma fl, file f  WHERE "
+               "lower(l.nome) = '"
+            + U + "' AND l.id = fl.id_lemma AND f.id = fl.id_file AND l.source = '" + source
+            + "' UNION SELECT id_zenta, nome, f.file, omo, hwgram, 1 as occ FROM lemma l, keyword k, keyword_lemma kl, "
+              "file_lemma fl, file f  WHERE kl.id_lemma = l.id AND k.id = kl.id_keyword AND k.keyword='"
+            + N + "' AND lower(l.nome) <> '" + U + "' AND l.source = '" + source
+            + "' AND l.id = fl.id_lemma and f.id = fl.id_file )";
+    }
 
-QByteArray scopedFullTextUnion(const SearchWordForms& w, const QString& sourceLanguage, const QString& scope)
-{
-    const QByteArray U = SqlText::escaped(w.lower);
-    const QByteArray N = SqlText::escaped(w.normalized);
-    const QByteArray source = SqlText::escaped(sourceLanguage);
-    const QByteArray id = scope.toLatin1();
-    return "SELECT distinct l.id_zenta, l.nome, f.file, omo, hwgram, 100 as occ from lemma l, file_lemma fl, file f "
-           ", ambiti a, lemma_ambito la where lower(l.nome)= '" + U + "' and l.id= fl.id_lemma and f.id= fl.id_file "
-           "and l.source ='" + source + "' and a.id = la.id_ambito and l.id= la.id_lemma and a.id=" + id
-        + " union select distinct l.id_zenta, l.nome, f.file, omo, hwgram, 1 as occ from lemma l, keyword k, "
-          "keyword_lemma kl,  file_lemma fl, file f, ambiti a, lemma_ambito la where kl.id_lemma = l.id and k.id = "
-          "kl.id_keyword and k.keyword='" + N + "' and lower(l.nome) <> '" + U
-        + "' and l.id= fl.id_lemma and f.id= fl.id_file and l.source ='" + source
-        + "' and a.id = la.id_ambito and l.id= la.id_lemma and a.id=" + id + ")";
-}
+    QByteArray scopedFullTextUnion(const SearchWordForms& w, const QString& sourceLanguage, const QString& scope)
+    {
+        const QByteArray U = SqlText::escaped(w.lower);
+        const QByteArray N = SqlText::escaped(w.normalized);
+        const QByteArray source = SqlText::escaped(sourceLanguage);
+        const QByteArray id = scope.toLatin1();
+        return "SELECT distinct l.id_zenta, l.nome, f.file, omo, hwgram, 100 as occ from lemma l, file_lemma fl, file "
+               "f "
+               ", ambiti a, lemma_ambito la where lower(l.nome)= '"
+            + U
+            + "' and l.id= fl.id_lemma and f.id= fl.id_file "
+              "and l.source ='"
+            + source + "' and a.id = la.id_ambito and l.id= la.id_lemma and a.id=" + id
+            + " union select distinct l.id_zenta, l.nome, f.file, omo, hwgram, 1 as occ from lemma l, keyword k, "
+              "keyword_lemma kl,  file_lemma fl, file f, ambiti a, lemma_ambito la where kl.id_lemma = l.id and k.id = "
+              "kl.id_keyword and k.keyword='"
+            + N + "' and lower(l.nome) <> '" + U + "' and l.id= fl.id_lemma and f.id= fl.id_file and l.source ='"
+            + source + "' and a.id = la.id_ambito and l.id= la.id_lemma and a.id=" + id + ")";
+    }
 
-QByteArray limit(const QString& skip, const QString& rows)
-{
-    return " LIMIT " + skip.toLatin1() + ", " + rows.toLatin1();
-}
+    QByteArray limit(const QString& skip, const QString& rows)
+    {
+        return " LIMIT " + skip.toLatin1() + ", " + rows.toLatin1();
+    }
 }
 
 QByteArray entryCount(const SearchWordForms& w, const QString& sourceLanguage)
@@ -70,16 +75,16 @@ QByteArray entryCount(const SearchWordForms& w, const QString& sourceLanguage)
 QByteArray entryExact(const SearchWordForms& w, const QString& sourceLanguage)
 {
     return "select l.id_zenta, l.nome as nome, f.file, l.omo, l.hwgram from lemma l, file_lemma fl, file f WHERE "
-           "l.id= fl.id_lemma and f.id =fl.id_file AND l.source = '" + SqlText::escaped(sourceLanguage)
-        + "' and l.nome = '" + SqlText::escaped(w.lower) + "' order by lower(nome)";
+           "l.id= fl.id_lemma and f.id =fl.id_file AND l.source = '"
+        + SqlText::escaped(sourceLanguage) + "' and l.nome = '" + SqlText::escaped(w.lower) + "' order by lower(nome)";
 }
 
-QByteArray entryRelated(const SearchWordForms& w, const QString& sourceLanguage, const QString& start,
-                        const QString& offset)
+QByteArray entryRelated(
+    const SearchWordForms& w, const QString& sourceLanguage, const QString& start, const QString& offset)
 {
     return "select l.id_zenta, l.nome as nome, fl.id_file, l.omo, l.hwgram from lemma l, file_lemma fl Where l.id= "
-           "fl.id_lemma and (l.nome <>  '" + SqlText::escaped(w.lower)
-        + "') AND (l.id IN (select id_lemma from lemmatizzatore where flessi='" + w.hash
+           "fl.id_lemma and (l.nome <>  '"
+        + SqlText::escaped(w.lower) + "') AND (l.id IN (select id_lemma from lemmatizzatore where flessi='" + w.hash
         + "' ) or l.nome_n LIKE '" + SqlText::escaped(w.normalized) + "%') and l.source = '"
         + SqlText::escaped(sourceLanguage) + "' order by lower(l.nome) asc" + limit(start, offset);
 }
@@ -91,7 +96,7 @@ QByteArray fullTextCount(const SearchWordForms& w, const QString& sourceLanguage
 }
 
 QByteArray fullTextPage(const SearchWordForms& w, const QString& sourceLanguage, const QString& scope,
-                        const QString& start, const QString& offset)
+    const QString& start, const QString& offset)
 {
     if (scope.isEmpty())
         return "SELECT * FROM (" + fullTextUnion(w, sourceLanguage) + " ORDER BY occ DESC, LOWER(nome) ASC"
@@ -102,21 +107,17 @@ QByteArray fullTextPage(const SearchWordForms& w, const QString& sourceLanguage,
 
 QByteArray wordListCount(const SearchWordForms& w, const QString& sourceLanguage)
 {
-    return "SELECT count(*) FROM lemma WHERE lemma.nome LIKE '" + SqlText::escaped(w.lower)
-        + "%' AND lemma.source = '" + SqlText::escaped(sourceLanguage) + "'";
+    return "SELECT count(*) FROM lemma WHERE lemma.nome LIKE '" + SqlText::escaped(w.lower) + "%' AND lemma.source = '"
+        + SqlText::escaped(sourceLanguage) + "'";
 }
 
-QByteArray wordListPage(const SearchWordForms& w, const QString& sourceLanguage, const QString& from,
-                        const QString& to)
+QByteArray wordListPage(const SearchWordForms& w, const QString& sourceLanguage, const QString& from, const QString& to)
 {
     return "select l.id_zenta, l.nome, f.file, l.omo, l.hwgram from lemma l, file_lemma fl, file f where l.id = "
-           "fl.id_lemma and f.id = fl.id_file  AND l.nome LIKE '" + SqlText::escaped(w.lower)
-        + "%' AND l.source = '" + SqlText::escaped(sourceLanguage) + "' order by lower(l.nome) asc"
-        + limit(from, to);
+           "fl.id_lemma and f.id = fl.id_file  AND l.nome LIKE '"
+        + SqlText::escaped(w.lower) + "%' AND l.source = '" + SqlText::escaped(sourceLanguage)
+        + "' order by lower(l.nome) asc" + limit(from, to);
 }
 
-QByteArray scopes()
-{
-    return "select id, nome_n from ambiti order by lower(nome_n)";
-}
+QByteArray scopes() { return "select id, nome_n from ambiti order by lower(nome_n)"; }
 }

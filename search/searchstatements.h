@@ -6,11 +6,10 @@
 #include <QString>
 
 // The forms of the search word that the statements compare with.
-struct SearchWordForms
-{
-    QByteArray lower;      // U: the word lower-cased, UTF-8
+struct SearchWordForms {
+    QByteArray lower; // U: the word lower-cased, UTF-8
     QByteArray normalized; // N: the word normalised for the source language, then lower-cased
-    QByteArray hash;       // H: the inflection hash in decimal
+    QByteArray hash; // H: the inflection hash in decimal
 };
 
 // CRC-32 of the lower-cased, percent-decoded word's UTF-8 bytes: how lemmatizzatore stores an
@@ -21,14 +20,14 @@ SearchWordForms searchWordForms(const QString& word, const QString& sourceLangua
 namespace SearchStatements {
 QByteArray entryCount(const SearchWordForms& w, const QString& sourceLanguage);
 QByteArray entryExact(const SearchWordForms& w, const QString& sourceLanguage);
-QByteArray entryRelated(const SearchWordForms& w, const QString& sourceLanguage, const QString& start,
-                        const QString& offset);
+QByteArray entryRelated(
+    const SearchWordForms& w, const QString& sourceLanguage, const QString& start, const QString& offset);
 // An empty scope searches the whole dictionary.
 QByteArray fullTextCount(const SearchWordForms& w, const QString& sourceLanguage, const QString& scope);
 QByteArray fullTextPage(const SearchWordForms& w, const QString& sourceLanguage, const QString& scope,
-                        const QString& start, const QString& offset);
+    const QString& start, const QString& offset);
 QByteArray wordListCount(const SearchWordForms& w, const QString& sourceLanguage);
-QByteArray wordListPage(const SearchWordForms& w, const QString& sourceLanguage, const QString& from,
-                        const QString& to);
+QByteArray wordListPage(
+    const SearchWordForms& w, const QString& sourceLanguage, const QString& from, const QString& to);
 QByteArray scopes();
 }

@@ -8,8 +8,7 @@
 #include <QWaitCondition>
 #include <functional>
 
-class SearchWorker : public QThread
-{
+class SearchWorker : public QThread {
 public:
     // Runs the request set last: starts the thread the first time, wakes it afterwards.
     void runRequest();

@@ -2,10 +2,7 @@
 
 namespace SqlText {
 
-QByteArray escaped(const QString& value)
-{
-    return escaped(value.toUtf8());
-}
+QByteArray escaped(const QString& value) { return escaped(value.toUtf8()); }
 
 QByteArray escaped(const QByteArray& utf8)
 {
@@ -13,10 +10,7 @@ QByteArray escaped(const QByteArray& utf8)
     return out.replace('\'', "''");
 }
 
-QByteArray quoted(const QByteArray& utf8)
-{
-    return '\'' + escaped(utf8) + '\'';
-}
+QByteArray quoted(const QByteArray& utf8) { return '\'' + escaped(utf8) + '\''; }
 
 bool isWholeNumber(const QString& value)
 {

@@ -5,9 +5,7 @@
 // runs: the next run clears the worker's results.
 #pragma once
 
-template <typename Worker>
-class WorkerQueue
-{
+template <typename Worker> class WorkerQueue {
 public:
     using Request = typename Worker::Request;
 
@@ -48,7 +46,7 @@ private:
         worker->runRequest();
     }
 
-    Request waiting{};
+    Request waiting {};
     bool busy = false;
     bool hasWaiting = false;
 };

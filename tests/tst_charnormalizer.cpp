@@ -5,8 +5,7 @@
 #include <QApplication>
 #include <QThread>
 
-class TestCharNormalizer : public QObject
-{
+class TestCharNormalizer : public QObject {
     Q_OBJECT
 private slots:
     void init() { TestSupport::resetHome(); }
@@ -19,18 +18,18 @@ private slots:
         QTest::addColumn<QString>("expected");
         QTest::newRow("accents") << QStringLiteral("à|è|ì|ò|ù") << QStringLiteral("a|e|i|o|u")
                                  << QStringLiteral("perché più") << QStringLiteral("perché piu");
-        QTest::newRow("first pair first") << QStringLiteral("ae|a") << QStringLiteral("x|y") << QStringLiteral("aea")
-                                          << QStringLiteral("xy");
-        QTest::newRow("later pairs see earlier output") << QStringLiteral("a|b") << QStringLiteral("b|c")
-                                                        << QStringLiteral("ab") << QStringLiteral("cc");
+        QTest::newRow("first pair first")
+            << QStringLiteral("ae|a") << QStringLiteral("x|y") << QStringLiteral("aea") << QStringLiteral("xy");
+        QTest::newRow("later pairs see earlier output")
+            << QStringLiteral("a|b") << QStringLiteral("b|c") << QStringLiteral("ab") << QStringLiteral("cc");
         QTest::newRow("case-sensitive") << QStringLiteral("à") << QStringLiteral("a") << QStringLiteral("Àà")
                                         << QStringLiteral("Àa");
         QTest::newRow("longer sequences") << QStringLiteral("ß|æ") << QStringLiteral("ss|ae")
                                           << QStringLiteral("straße æon") << QStringLiteral("strasse aeon");
-        QTest::newRow("empty pair changes nothing") << QString() << QString() << QStringLiteral("casa")
-                                                    << QStringLiteral("casa");
-        QTest::newRow("empty start inserts everywhere") << QString() << QStringLiteral("-") << QStringLiteral("ab")
-                                                        << QStringLiteral("-a-b-");
+        QTest::newRow("empty pair changes nothing")
+            << QString() << QString() << QStringLiteral("casa") << QStringLiteral("casa");
+        QTest::newRow("empty start inserts everywhere")
+            << QString() << QStringLiteral("-") << QStringLiteral("ab") << QStringLiteral("-a-b-");
     }
 
     void appliesTheLanguageTable()

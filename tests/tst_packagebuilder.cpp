@@ -38,13 +38,12 @@ QStringList zipMembers(const QString& path)
 {
     QuaZip zip(path);
     if (!zip.open(QuaZip::mdUnzip))
-        return {QStringLiteral("<unreadable>")};
+        return { QStringLiteral("<unreadable>") };
     return zip.getFileNameList();
 }
 }
 
-class TestPackageBuilder : public QObject
-{
+class TestPackageBuilder : public QObject {
     Q_OBJECT
 private slots:
     void init() { TestSupport::resetHome(); }
@@ -57,7 +56,8 @@ private slots:
         QTest::newRow("all fields") << QStringLiteral("casa\t1\ts.f.\tAbitazione.\tcase\tdimora, tetto\tArchitettura")
                                     << true << QStringLiteral("casa/1/s.f./Abitazione./case/dimora,tetto/Architettura");
         QTest::newRow("headword only") << QStringLiteral("casa") << true << QStringLiteral("casa//////");
-        QTest::newRow("empty list items") << QStringLiteral("casa\t\t\t\t, ,case,") << true << QStringLiteral("casa////case//");
+        QTest::newRow("empty list items")
+            << QStringLiteral("casa\t\t\t\t, ,case,") << true << QStringLiteral("casa////case//");
         QTest::newRow("no headword") << QStringLiteral("\ts.f.") << false << QString();
         QTest::newRow("too many fields") << QStringLiteral("a\tb\tc\td\te\tf\tg\th") << false << QString();
     }
@@ -71,8 +71,8 @@ private slots:
         QCOMPARE(DictionarySource::parseLine(line, QStringLiteral("it"), e), valid);
         if (!valid)
             return;
-        const QString text = QStringList{e.headword, e.omo, e.pos, e.definition, e.forms.join(QLatin1Char(',')),
-                                         e.keywords.join(QLatin1Char(',')), e.scopes.join(QLatin1Char(','))}
+        const QString text = QStringList { e.headword, e.omo, e.pos, e.definition, e.forms.join(QLatin1Char(',')),
+            e.keywords.join(QLatin1Char(',')), e.scopes.join(QLatin1Char(',')) }
                                  .join(QLatin1Char('/'));
         QCOMPARE(text, parsed);
         QCOMPARE(e.source, QStringLiteral("it"));
@@ -92,7 +92,7 @@ private slots:
             return true;
         }));
         QVERIFY(source.errorString().endsWith(QStringLiteral("bad.tsv:5: malformed entry")));
-        QCOMPARE(sources, QStringList{QStringLiteral("house@en")});
+        QCOMPARE(sources, QStringList { QStringLiteral("house@en") });
     }
 
     // What the store serves and the program installs: the database and one archive per content
@@ -101,7 +101,7 @@ private slots:
     {
         QTest::addColumn<QString>("source");
         const QDir demo(qEnvironmentVariable("VOCALUME_SOURCE_DIR") + QStringLiteral("/tools/packagebuilder/demo"));
-        const QStringList names = demo.entryList({QStringLiteral("*.tsv")});
+        const QStringList names = demo.entryList({ QStringLiteral("*.tsv") });
         QVERIFY(names.size() >= 2);
         for (const QString& name : names)
             QTest::newRow(qPrintable(name)) << demo.absoluteFilePath(name);
@@ -117,8 +117,9 @@ private slots:
         options.entriesPerFile = 40;
         QVERIFY(builder.open(book, options));
         DictionarySource reader;
-        QVERIFY2(reader.read(source, QStringLiteral("it"), [&builder](const DictionaryEntry& e) { return builder.add(e); }),
-                 qPrintable(reader.errorString()));
+        QVERIFY2(
+            reader.read(source, QStringLiteral("it"), [&builder](const DictionaryEntry& e) { return builder.add(e); }),
+            qPrintable(reader.errorString()));
         QVERIFY(builder.finish());
         QVERIFY(builder.entryCount() >= 100);
         const QString package = dir.filePath(QStringLiteral("out/package.zip"));
@@ -126,7 +127,7 @@ private slots:
 
         const QString database = book + QStringLiteral("/database.db");
         const QStringList files = rows(database, "select file from file order by id");
-        QStringList expectedMembers{QStringLiteral("database.db")};
+        QStringList expectedMembers { QStringLiteral("database.db") };
         for (const QString& file : files)
             expectedMembers << file + QStringLiteral(".zip");
         QStringList members = zipMembers(package);
@@ -135,12 +136,13 @@ private slots:
         QCOMPARE(members, expectedMembers);
 
         // Every entry is found as its own div in the file the database names for it.
-        const QStringList entries = rows(database, "select l.id_zenta, l.nome, f.file from lemma l, file_lemma fl, file f "
-                                                   "where l.id = fl.id_lemma and f.id = fl.id_file");
+        const QStringList entries = rows(database,
+            "select l.id_zenta, l.nome, f.file from lemma l, file_lemma fl, file f "
+            "where l.id = fl.id_lemma and f.id = fl.id_file");
         QCOMPARE(entries.size(), builder.entryCount());
         QHash<QString, QString> texts;
         for (const QString& file : files) {
-            QCOMPARE(zipMembers(book + QLatin1Char('/') + file + QStringLiteral(".zip")), QStringList{file});
+            QCOMPARE(zipMembers(book + QLatin1Char('/') + file + QStringLiteral(".zip")), QStringList { file });
             QByteArray bytes;
             QCOMPARE(PageLoader::readArchive(book + QLatin1Char('/') + file + QStringLiteral(".zip"), file, &bytes), 0);
             texts.insert(file, QString::fromUtf8(bytes));
@@ -161,25 +163,26 @@ private slots:
         DictionaryEntry e;
         e.headword = QStringLiteral("Perché");
         e.source = QStringLiteral("it");
-        e.forms = QStringList{QStringLiteral("Andrò"), QStringLiteral("andrò"), QStringLiteral("vado")};
+        e.forms = QStringList { QStringLiteral("Andrò"), QStringLiteral("andrò"), QStringLiteral("vado") };
         e.definition = QStringLiteral("Parola dell'esempio, con più città.");
-        e.keywords = QStringList{QStringLiteral("Caffè")};
-        e.scopes = QStringList{QStringLiteral("Arte dell'esempio")};
+        e.keywords = QStringList { QStringLiteral("Caffè") };
+        e.scopes = QStringList { QStringLiteral("Arte dell'esempio") };
         QVERIFY(builder.add(e));
         QVERIFY(builder.finish());
         const QString database = dir.filePath(QStringLiteral("database.db"));
         QCOMPARE(rows(database, "select id, id_zenta, nome, nome_n, omo, hwgram, source from lemma"),
-                 QStringList{QStringLiteral("1|1|Perché|perche|||it")});
+            QStringList { QStringLiteral("1|1|Perché|perche|||it") });
         // The same hash the search computes from what the user types; duplicates stored once.
         QCOMPARE(rows(database, "select flessi from lemmatizzatore order by rowid"),
-                 (QStringList{QString::number(inflectionHash(QStringLiteral("andrò"))),
-                              QString::number(inflectionHash(QStringLiteral("vado")))}));
+            (QStringList { QString::number(inflectionHash(QStringLiteral("andrò"))),
+                QString::number(inflectionHash(QStringLiteral("vado"))) }));
         QCOMPARE(rows(database, "select keyword from keyword order by id"),
-                 (QStringList{QStringLiteral("parola"), QStringLiteral("esempio"), QStringLiteral("piu"),
-                              QStringLiteral("citta"), QStringLiteral("caffe")}));
-        QCOMPARE(rows(database, "select count(*) from keyword_lemma"), QStringList{QStringLiteral("5")});
-        QCOMPARE(rows(database, "select a.nome_n from ambiti a, lemma_ambito la where a.id = la.id_ambito and la.id_lemma = 1"),
-                 QStringList{QStringLiteral("Arte dell'esempio")});
+            (QStringList { QStringLiteral("parola"), QStringLiteral("esempio"), QStringLiteral("piu"),
+                QStringLiteral("citta"), QStringLiteral("caffe") }));
+        QCOMPARE(rows(database, "select count(*) from keyword_lemma"), QStringList { QStringLiteral("5") });
+        QCOMPARE(rows(database,
+                     "select a.nome_n from ambiti a, lemma_ambito la where a.id = la.id_ambito and la.id_lemma = 1"),
+            QStringList { QStringLiteral("Arte dell'esempio") });
     }
 
     void syntheticDictionaryShape()
@@ -199,13 +202,13 @@ private slots:
             QVERIFY(builder.add(dictionary.entry(i)));
         QVERIFY(builder.finish());
         const QString database = dir.filePath(QStringLiteral("database.db"));
-        QCOMPARE(rows(database, "select count(*) from lemma"), QStringList{QStringLiteral("2000")});
-        QCOMPARE(rows(database, "select count(*) from lemmatizzatore"), QStringList{QStringLiteral("20000")});
+        QCOMPARE(rows(database, "select count(*) from lemma"), QStringList { QStringLiteral("2000") });
+        QCOMPARE(rows(database, "select count(*) from lemmatizzatore"), QStringList { QStringLiteral("20000") });
         const int links = rows(database, "select count(*) from keyword_lemma").value(0).toInt();
         QVERIFY2(links > 9500 && links <= 10000, qPrintable(QString::number(links)));
-        QCOMPARE(rows(database, "select count(*) from ambiti"), QStringList{QStringLiteral("24")});
+        QCOMPARE(rows(database, "select count(*) from ambiti"), QStringList { QStringLiteral("24") });
         QVERIFY(!rows(database, "select * from sqlite_stat1").isEmpty());
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("database.db")});
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList { QStringLiteral("database.db") });
     }
 };
 

@@ -23,18 +23,23 @@ const char* probeScript = "var calls = []; function SignalQt(cb, lit, mid) { cal
                           "function read(i) { return eval('(' + calls[i][1] + ')'); }";
 }
 
-class TestSearchBridge : public QObject
-{
+class TestSearchBridge : public QObject {
     Q_OBJECT
 private:
     MainWindow* window = nullptr;
 
     QVariant js(const QString& script) { return window->webView->page()->mainFrame()->evaluateJavaScript(script); }
-    QJsonArray calls() { return QJsonDocument::fromJson(js(QStringLiteral("JSON.stringify(calls)")).toString().toUtf8()).array(); }
+    QJsonArray calls()
+    {
+        return QJsonDocument::fromJson(js(QStringLiteral("JSON.stringify(calls)")).toString().toUtf8()).array();
+    }
     QString callback(int i) { return calls().at(i).toArray().at(0).toString(); }
     QString literal(int i) { return calls().at(i).toArray().at(1).toString(); }
     // Words of the i-th answer, as the page reads them.
-    QString words(int i) { return js(QStringLiteral("read(%1).result.map(function(r){return r.word;}).join(',')").arg(i)).toString(); }
+    QString words(int i)
+    {
+        return js(QStringLiteral("read(%1).result.map(function(r){return r.word;}).join(',')").arg(i)).toString();
+    }
     bool busyShown() const { return window->progressBar->isVisible(); }
 
 private slots:
@@ -46,17 +51,22 @@ private slots:
         settings.setEndCharset(QStringLiteral("a|e|i|o|u"), QStringLiteral("it"));
         window = new MainWindow;
         window->show();
-        QTRY_VERIFY(window->webView->page()->mainFrame()->url().toString().endsWith(QStringLiteral("/engine/login.html")));
+        QTRY_VERIFY(
+            window->webView->page()->mainFrame()->url().toString().endsWith(QStringLiteral("/engine/login.html")));
         const QString engine = TestSupport::dataDirectory() + QStringLiteral("/engine/");
-        QVERIFY(TestSupport::writeZip(engine + QStringLiteral("probe.html.zip"), Entries{{"probe.html", probePage}}));
-        QVERIFY(TestSupport::writeZip(engine + QStringLiteral("probe.js.zip"), Entries{{"probe.js", probeScript}}));
+        QVERIFY(
+            TestSupport::writeZip(engine + QStringLiteral("probe.html.zip"), Entries { { "probe.html", probePage } }));
+        QVERIFY(
+            TestSupport::writeZip(engine + QStringLiteral("probe.js.zip"), Entries { { "probe.js", probeScript } }));
         window->bridge->loadUrl(QStringLiteral("probe.html"));
 
-        QList<DictionaryEntry> entries{
-            entry(QStringLiteral("sole"), QStringLiteral("s.m."), {QStringLiteral("soli")}, {}, {QStringLiteral("Astronomia")}),
-            entry(QStringLiteral("girasole"), QStringLiteral("s.m."), {}, {QStringLiteral("sole")}, {QStringLiteral("Botanica")}),
-            entry(QStringLiteral("meridiana"), QStringLiteral("s.f."), {}, {QStringLiteral("sole")}, {QStringLiteral("Astronomia")}),
-            entry(QStringLiteral("città"), QStringLiteral("s.f."), {}, {}, {QStringLiteral("Arte dell'abitare")})};
+        QList<DictionaryEntry> entries { entry(QStringLiteral("sole"), QStringLiteral("s.m."),
+                                             { QStringLiteral("soli") }, {}, { QStringLiteral("Astronomia") }),
+            entry(QStringLiteral("girasole"), QStringLiteral("s.m."), {}, { QStringLiteral("sole") },
+                { QStringLiteral("Botanica") }),
+            entry(QStringLiteral("meridiana"), QStringLiteral("s.f."), {}, { QStringLiteral("sole") },
+                { QStringLiteral("Astronomia") }),
+            entry(QStringLiteral("città"), QStringLiteral("s.f."), {}, {}, { QStringLiteral("Arte dell'abitare") }) };
         for (int i = 1; i <= 40; ++i)
             entries << entry(QStringLiteral("voce%1").arg(i, 2, 10, QLatin1Char('0')), QStringLiteral("s.f."));
         QVERIFY(TestDictionary::install(QStringLiteral("voc"), entries, 10));
@@ -75,8 +85,9 @@ private slots:
         QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Ricerca in corso..."));
         QTRY_COMPARE(calls().size(), 1);
         QCOMPARE(callback(0), QStringLiteral("onSole"));
-        QCOMPARE(literal(0), QStringLiteral("{tot:1,result: [{idzenta: '1', word: 'sole', file: 'voci0001.xhtml', "
-                                            "omo: '', hw: 's.m.'}], isLemmatizzata:true}"));
+        QCOMPARE(literal(0),
+            QStringLiteral("{tot:1,result: [{idzenta: '1', word: 'sole', file: 'voci0001.xhtml', "
+                           "omo: '', hw: 's.m.'}], isLemmatizzata:true}"));
         QCOMPARE(js(QStringLiteral("read(0).result[0].hw")).toString(), QStringLiteral("s.m."));
         QVERIFY(!busyShown());
         QCOMPARE(window->statusBar()->currentMessage(), QString());
@@ -99,7 +110,8 @@ private slots:
     {
         QFETCH(QString, scope);
         QFETCH(QString, expected);
-        js(QStringLiteral("QtJavascriptInteraction.search('voc', 'Sole', '2', '%1', '0', '10', 'it', 'ft')").arg(scope));
+        js(QStringLiteral("QtJavascriptInteraction.search('voc', 'Sole', '2', '%1', '0', '10', 'it', 'ft')")
+                .arg(scope));
         QTRY_COMPARE(calls().size(), 1);
         QCOMPARE(words(0), expected);
         QCOMPARE(js(QStringLiteral("read(0).isLemmatizzata")).toBool(), false);
@@ -142,7 +154,8 @@ private slots:
         QCOMPARE(callback(w), QStringLiteral("words"));
         QCOMPARE(js(QStringLiteral("read(%1).tot").arg(w)).toInt(), 40);
         QCOMPARE(words(w), QStringLiteral("voce21,voce22,voce23,voce24,voce25,voce26,voce27,voce28,voce29,voce30"));
-        QVERIFY(literal(w).startsWith(QStringLiteral("{tot:40,result: [{idzenta: '25', word: 'voce21', file: 'voci0003.xhtml'")));
+        QVERIFY(literal(w).startsWith(
+            QStringLiteral("{tot:40,result: [{idzenta: '25', word: 'voce21', file: 'voci0003.xhtml'")));
         QVERIFY(literal(w).endsWith(QStringLiteral("}]}")));
         QCOMPARE(words(1 - w), QStringLiteral("città"));
         QCOMPARE(window->searchState.wordListTotal, 40);
@@ -165,8 +178,9 @@ private slots:
     {
         js(QStringLiteral("QtJavascriptInteraction.getScopes('voc', 'scopes')"));
         QCOMPARE(calls().size(), 1);
-        QCOMPARE(literal(0), QStringLiteral("{tot:3, result:[{id:3, nome:'Arte dell\\u0027abitare'}, {id:1, nome:'Astronomia'}, "
-                                            "{id:2, nome:'Botanica'}]}"));
+        QCOMPARE(literal(0),
+            QStringLiteral("{tot:3, result:[{id:3, nome:'Arte dell\\u0027abitare'}, {id:1, nome:'Astronomia'}, "
+                           "{id:2, nome:'Botanica'}]}"));
         QCOMPARE(js(QStringLiteral("read(0).result[0].nome")).toString(), QStringLiteral("Arte dell'abitare"));
         QVERIFY(TestSupport::recorded().diagnostics.contains(QStringLiteral("getScopes callback: scopes")));
         QVERIFY(!window->db.isOpen());
@@ -178,8 +192,9 @@ private slots:
     void normalisedInput()
     {
         QCOMPARE(js(QStringLiteral("QtJavascriptInteraction.getNormalized('it', 'perché più')")).toString(),
-                 QStringLiteral("perché piu"));
-        QCOMPARE(js(QStringLiteral("QtJavascriptInteraction.getNormalized('xx', 'più')")).toString(), QStringLiteral("più"));
+            QStringLiteral("perché piu"));
+        QCOMPARE(
+            js(QStringLiteral("QtJavascriptInteraction.getNormalized('xx', 'più')")).toString(), QStringLiteral("più"));
     }
 
     void unopenableDatabaseIsWarnedAboutAndStillAnswered()
@@ -190,19 +205,20 @@ private slots:
                           "QtJavascriptInteraction.getScopes('rotto', 'a');"));
         QTRY_COMPARE(calls().size(), 3);
         const QString box = QStringLiteral("Vocalume|Apertura database per le ricerche fallita");
-        QCOMPARE(TestSupport::recorded().dialogs, (QStringList{box, box, box}));
+        QCOMPARE(TestSupport::recorded().dialogs, (QStringList { box, box, box }));
         QStringList answers;
         for (int i = 0; i < 3; ++i)
             answers << callback(i) + QLatin1Char('=') + literal(i);
         answers.sort();
-        QCOMPARE(answers, (QStringList{QStringLiteral("a={tot:0, result:[]}"),
-                                       QStringLiteral("s={tot:0,result: [], isLemmatizzata:true}"),
-                                       QStringLiteral("w={tot:0,result: []}")}));
+        QCOMPARE(answers,
+            (QStringList { QStringLiteral("a={tot:0, result:[]}"),
+                QStringLiteral("s={tot:0,result: [], isLemmatizzata:true}"), QStringLiteral("w={tot:0,result: []}") }));
     }
 
     void thePageCannotFakeTheEndOfASearch()
     {
-        js(QStringLiteral("QtJavascriptInteraction.onSearchTerminated(); QtJavascriptInteraction.onAnaliticTerminated();"));
+        js(QStringLiteral(
+            "QtJavascriptInteraction.onSearchTerminated(); QtJavascriptInteraction.onAnaliticTerminated();"));
         js(QStringLiteral("QtJavascriptInteraction.search('voc', 'sole', '0', '', '0', '10', 'it', 'one');"
                           "QtJavascriptInteraction.onSearchTerminated();"));
         QTRY_COMPARE(calls().size(), 1);

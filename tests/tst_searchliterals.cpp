@@ -10,21 +10,20 @@
 namespace {
 SearchResult row(const QString& id, const QString& word, const QString& file, const QString& omo, const QString& hw)
 {
-    return SearchResult{file, id, word, omo, hw, QStringLiteral("sku")};
+    return SearchResult { file, id, word, omo, hw, QStringLiteral("sku") };
 }
 }
 
 // A page whose SignalQt reads the literal the way the engine's script does, so the tests see
 // what the page would get.
-class LiteralPage
-{
+class LiteralPage {
 public:
     LiteralPage()
     {
-        page.mainFrame()->setHtml(QStringLiteral(
-            "<html><body><script>var got = null; var callback = null;"
-            "function SignalQt(cb, literal) { callback = cb; got = eval('(' + literal + ')'); }"
-            "</script></body></html>"));
+        page.mainFrame()->setHtml(
+            QStringLiteral("<html><body><script>var got = null; var callback = null;"
+                           "function SignalQt(cb, literal) { callback = cb; got = eval('(' + literal + ')'); }"
+                           "</script></body></html>"));
     }
     QVariant deliver(const QString& statement, const QString& expression)
     {
@@ -37,45 +36,50 @@ private:
     QWebPage page;
 };
 
-class TestSearchLiterals : public QObject
-{
+class TestSearchLiterals : public QObject {
     Q_OBJECT
 private slots:
     void init() { TestSupport::resetHome(); }
 
     void searchLiteralOfOneExactMatch()
     {
-        const QList<SearchResult> results{row(QStringLiteral("12"), QStringLiteral("casa"), QStringLiteral("c001"),
-                                              QString(), QStringLiteral("s.f."))};
-        QCOMPARE(QStringLiteral("SignalQt('cb', '") + ResultLiteral::search(results, 1, QStringLiteral("lemmatizzatore"))
-                     + QStringLiteral("')"),
-                 QStringLiteral("SignalQt('cb', '{tot:1,result: [{idzenta: \\'12\\', word: \\'casa\\', file: "
-                                "\\'c001\\', omo: \\'\\', hw: \\'s.f.\\'}], isLemmatizzata:true}')"));
+        const QList<SearchResult> results { row(
+            QStringLiteral("12"), QStringLiteral("casa"), QStringLiteral("c001"), QString(), QStringLiteral("s.f.")) };
+        QCOMPARE(QStringLiteral("SignalQt('cb', '")
+                + ResultLiteral::search(results, 1, QStringLiteral("lemmatizzatore")) + QStringLiteral("')"),
+            QStringLiteral("SignalQt('cb', '{tot:1,result: [{idzenta: \\'12\\', word: \\'casa\\', file: "
+                           "\\'c001\\', omo: \\'\\', hw: \\'s.f.\\'}], isLemmatizzata:true}')"));
     }
 
     void literalShapes_data()
     {
         QTest::addColumn<QString>("literal");
         QTest::addColumn<QString>("expected");
-        const QList<SearchResult> two{row(QStringLiteral("1"), QStringLiteral("a"), QStringLiteral("f1"), QStringLiteral("1"), QString()),
-                                      row(QStringLiteral("2"), QStringLiteral("b"), QStringLiteral("f2"), QString(), QStringLiteral("agg."))};
+        const QList<SearchResult> two { row(QStringLiteral("1"), QStringLiteral("a"), QStringLiteral("f1"),
+                                            QStringLiteral("1"), QString()),
+            row(QStringLiteral("2"), QStringLiteral("b"), QStringLiteral("f2"), QString(), QStringLiteral("agg.")) };
         QTest::newRow("full text") << ResultLiteral::search(two, 7, QStringLiteral("fullText"))
-                                   << QStringLiteral("{tot:7,result: [{idzenta: \\'1\\', word: \\'a\\', file: \\'f1\\', omo: "
-                                                     "\\'1\\', hw: \\'\\'},{idzenta: \\'2\\', word: \\'b\\', file: \\'f2\\', "
-                                                     "omo: \\'\\', hw: \\'agg.\\'}], isLemmatizzata:false}");
+                                   << QStringLiteral(
+                                          "{tot:7,result: [{idzenta: \\'1\\', word: \\'a\\', file: \\'f1\\', omo: "
+                                          "\\'1\\', hw: \\'\\'},{idzenta: \\'2\\', word: \\'b\\', file: \\'f2\\', "
+                                          "omo: \\'\\', hw: \\'agg.\\'}], isLemmatizzata:false}");
         QTest::newRow("empty entry search") << ResultLiteral::search({}, 0, QStringLiteral("lemmatizzatore"))
                                             << QStringLiteral("{tot:0,result: [], isLemmatizzata:true}");
         QTest::newRow("failed count") << ResultLiteral::search({}, -1, QStringLiteral("fullText"))
                                       << QStringLiteral("{tot:-1,result: [], isLemmatizzata:false}");
         QTest::newRow("word list") << ResultLiteral::wordList(two.mid(1), 30)
-                                   << QStringLiteral("{tot:30,result: [{idzenta: \\'2\\', word: \\'b\\', file: \\'f2\\', "
-                                                     "omo: \\'\\', hw: \\'agg.\\'}]}");
-        QTest::newRow("apostrophe in a headword") << ResultLiteral::wordList({row(QStringLiteral("5"), QStringLiteral("po'"), QStringLiteral("p"), QString(), QString())}, 1)
-                                                  << QStringLiteral("{tot:1,result: [{idzenta: \\'5\\', word: \\'po&apos;\\', "
-                                                                    "file: \\'p\\', omo: \\'\\', hw: \\'\\'}]}");
-        QTest::newRow("two scopes") << ResultLiteral::scopes({{QStringLiteral("3"), QStringLiteral("Botanica")},
-                                                             {QStringLiteral("7"), QStringLiteral("Chimica")}})
-                                    << QStringLiteral("{tot:2, result:[{id:3, nome:'Botanica'}, {id:7, nome:'Chimica'}]}");
+                                   << QStringLiteral(
+                                          "{tot:30,result: [{idzenta: \\'2\\', word: \\'b\\', file: \\'f2\\', "
+                                          "omo: \\'\\', hw: \\'agg.\\'}]}");
+        QTest::newRow("apostrophe in a headword")
+            << ResultLiteral::wordList(
+                   { row(QStringLiteral("5"), QStringLiteral("po'"), QStringLiteral("p"), QString(), QString()) }, 1)
+            << QStringLiteral("{tot:1,result: [{idzenta: \\'5\\', word: \\'po&apos;\\', "
+                              "file: \\'p\\', omo: \\'\\', hw: \\'\\'}]}");
+        QTest::newRow("two scopes") << ResultLiteral::scopes(
+            { { QStringLiteral("3"), QStringLiteral("Botanica") }, { QStringLiteral("7"), QStringLiteral("Chimica") } })
+                                    << QStringLiteral(
+                                           "{tot:2, result:[{id:3, nome:'Botanica'}, {id:7, nome:'Chimica'}]}");
         QTest::newRow("no scope") << ResultLiteral::scopes({}) << QStringLiteral("{tot:0, result:[]}");
     }
 
@@ -107,20 +111,22 @@ private slots:
         QString word = text;
         word.replace(QLatin1Char('\''), QStringLiteral("&apos;"));
 
-        const QList<SearchResult> results{row(text, text, text, text, text)};
-        const QString search = QStringLiteral("SignalQt('cb', '") + ResultLiteral::search(results, 1, QStringLiteral("fullText"))
-            + QStringLiteral("')");
+        const QList<SearchResult> results { row(text, text, text, text, text) };
+        const QString search = QStringLiteral("SignalQt('cb', '")
+            + ResultLiteral::search(results, 1, QStringLiteral("fullText")) + QStringLiteral("')");
         QCOMPARE(page.deliver(search, QStringLiteral("got.result[0].word")).toString(), word);
-        for (const char* key : {"idzenta", "file", "omo", "hw"})
+        for (const char* key : { "idzenta", "file", "omo", "hw" })
             QCOMPARE(page.deliver(search, QStringLiteral("got.result[0].") + QLatin1String(key)).toString(), text);
         QCOMPARE(page.deliver(search, QStringLiteral("got.isLemmatizzata")).toBool(), false);
 
-        const QString words = QStringLiteral("SignalQt('cb', '") + ResultLiteral::wordList(results, 3) + QStringLiteral("')");
+        const QString words
+            = QStringLiteral("SignalQt('cb', '") + ResultLiteral::wordList(results, 3) + QStringLiteral("')");
         QCOMPARE(page.deliver(words, QStringLiteral("got.tot")).toInt(), 3);
         QCOMPARE(page.deliver(words, QStringLiteral("got.result[0].word")).toString(), word);
 
         const QString scopes = QStringLiteral("SignalQt('cb', \"")
-            + ResultLiteral::scopes({{QStringLiteral("4"), text}, {text, QStringLiteral("x")}}) + QStringLiteral("\")");
+            + ResultLiteral::scopes({ { QStringLiteral("4"), text }, { text, QStringLiteral("x") } })
+            + QStringLiteral("\")");
         QCOMPARE(page.deliver(scopes, QStringLiteral("got.result[0].nome")).toString(), text);
         QCOMPARE(page.deliver(scopes, QStringLiteral("got.result[0].id")).toInt(), 4);
         QCOMPARE(page.deliver(scopes, QStringLiteral("got.result[1].id")).toString(), text);
@@ -149,26 +155,68 @@ private slots:
     {
         QTest::addColumn<QByteArray>("statement");
         QTest::addColumn<QByteArray>("expected");
-        const SearchWordForms w{"abc", "abc", "891568578"};
+        const SearchWordForms w { "abc", "abc", "891568578" };
         const QString it = QStringLiteral("it");
-        QTest::newRow("entryCount") << SearchStatements::entryCount(w, it)
-                              << QByteArray("select count(*) from lemma l WHERE l.source = 'it' AND (l.nome_n GLOB 'abc*' OR l.id in(SELECT id_lemma FROM lemmatizzatore WHERE lemmatizzatore.flessi='891568578'))");
+        QTest::newRow("entryCount")
+            << SearchStatements::entryCount(w, it)
+            << QByteArray("select count(*) from lemma l WHERE l.source = 'it' AND (l.nome_n GLOB 'abc*' OR l.id "
+                          "in(SELECT id_lemma FROM lemmatizzatore WHERE lemmatizzatore.flessi='891568578'))");
         QTest::newRow("entryExact") << SearchStatements::entryExact(w, it)
-                              << QByteArray("select l.id_zenta, l.nome as nome, f.file, l.omo, l.hwgram from lemma l, file_lemma fl, file f WHERE l.id= fl.id_lemma and f.id =fl.id_file AND l.source = 'it' and l.nome = 'abc' order by lower(nome)");
-        QTest::newRow("entryRelated") << SearchStatements::entryRelated(w, it, QStringLiteral("0"), QStringLiteral("10"))
-                              << QByteArray("select l.id_zenta, l.nome as nome, fl.id_file, l.omo, l.hwgram from lemma l, file_lemma fl Where l.id= fl.id_lemma and (l.nome <>  'abc') AND (l.id IN (select id_lemma from lemmatizzatore where flessi='891568578' ) or l.nome_n LIKE 'abc%') and l.source = 'it' order by lower(l.nome) asc LIMIT 0, 10");
-        QTest::newRow("fullTextCount") << SearchStatements::fullTextCount(w, it, QString())
-                              << QByteArray("SELECT COUNT(*) FROM (SELECT id_zenta, nome, f.file, omo, hwgram, 100 as occ FROM lemma l, file_lemma fl, file f  WHERE lower(l.nome) = 'abc' AND l.id = fl.id_lemma AND f.id = fl.id_file AND l.source = 'it' UNION SELECT id_zenta, nome, f.file, omo, hwgram, 1 as occ FROM lemma l, keyword k, keyword_lemma kl, file_lemma fl, file f  WHERE kl.id_lemma = l.id AND k.id = kl.id_keyword AND k.keyword='abc' AND lower(l.nome) <> 'abc' AND l.source = 'it' AND l.id = fl.id_lemma and f.id = fl.id_file )");
-        QTest::newRow("scopedCount") << SearchStatements::fullTextCount(w, it, QStringLiteral("3"))
-                              << QByteArray("SELECT COUNT(*) FROM (SELECT distinct l.id_zenta, l.nome, f.file, omo, hwgram, 100 as occ from lemma l, file_lemma fl, file f , ambiti a, lemma_ambito la where lower(l.nome)= 'abc' and l.id= fl.id_lemma and f.id= fl.id_file and l.source ='it' and a.id = la.id_ambito and l.id= la.id_lemma and a.id=3 union select distinct l.id_zenta, l.nome, f.file, omo, hwgram, 1 as occ from lemma l, keyword k, keyword_lemma kl,  file_lemma fl, file f, ambiti a, lemma_ambito la where kl.id_lemma = l.id and k.id = kl.id_keyword and k.keyword='abc' and lower(l.nome) <> 'abc' and l.id= fl.id_lemma and f.id= fl.id_file and l.source ='it' and a.id = la.id_ambito and l.id= la.id_lemma and a.id=3)");
-        QTest::newRow("fullTextPage") << SearchStatements::fullTextPage(w, it, QString(), QStringLiteral("0"), QStringLiteral("10"))
-                              << QByteArray("SELECT * FROM (SELECT id_zenta, nome, f.file, omo, hwgram, 100 as occ FROM lemma l, file_lemma fl, file f  WHERE lower(l.nome) = 'abc' AND l.id = fl.id_lemma AND f.id = fl.id_file AND l.source = 'it' UNION SELECT id_zenta, nome, f.file, omo, hwgram, 1 as occ FROM lemma l, keyword k, keyword_lemma kl, file_lemma fl, file f  WHERE kl.id_lemma = l.id AND k.id = kl.id_keyword AND k.keyword='abc' AND lower(l.nome) <> 'abc' AND l.source = 'it' AND l.id = fl.id_lemma and f.id = fl.id_file ) ORDER BY occ DESC, LOWER(nome) ASC LIMIT 0, 10");
-        QTest::newRow("scopedPage") << SearchStatements::fullTextPage(w, it, QStringLiteral("3"), QStringLiteral("0"), QStringLiteral("10"))
-                              << QByteArray("SELECT * FROM (SELECT distinct l.id_zenta, l.nome, f.file, omo, hwgram, 100 as occ from lemma l, file_lemma fl, file f , ambiti a, lemma_ambito la where lower(l.nome)= 'abc' and l.id= fl.id_lemma and f.id= fl.id_file and l.source ='it' and a.id = la.id_ambito and l.id= la.id_lemma and a.id=3 union select distinct l.id_zenta, l.nome, f.file, omo, hwgram, 1 as occ from lemma l, keyword k, keyword_lemma kl,  file_lemma fl, file f, ambiti a, lemma_ambito la where kl.id_lemma = l.id and k.id = kl.id_keyword and k.keyword='abc' and lower(l.nome) <> 'abc' and l.id= fl.id_lemma and f.id= fl.id_file and l.source ='it' and a.id = la.id_ambito and l.id= la.id_lemma and a.id=3) order by  occ desc, lower(nome) asc LIMIT 0, 10");
-        QTest::newRow("wordListCount") << SearchStatements::wordListCount(w, it)
-                              << QByteArray("SELECT count(*) FROM lemma WHERE lemma.nome LIKE 'abc%' AND lemma.source = 'it'");
-        QTest::newRow("wordListPage") << SearchStatements::wordListPage(w, it, QStringLiteral("20"), QStringLiteral("10"))
-                              << QByteArray("select l.id_zenta, l.nome, f.file, l.omo, l.hwgram from lemma l, file_lemma fl, file f where l.id = fl.id_lemma and f.id = fl.id_file  AND l.nome LIKE 'abc%' AND l.source = 'it' order by lower(l.nome) asc LIMIT 20, 10");
+                                    << QByteArray(
+                                           "select l.id_zenta, l.nome as nome, f.file, l.omo, l.hwgram from lemma l, "
+                                           "file_lemma fl, file f WHERE l.id= fl.id_lemma and f.id =fl.id_file AND "
+                                           "l.source = 'it' and l.nome = 'abc' order by lower(nome)");
+        QTest::newRow("entryRelated")
+            << SearchStatements::entryRelated(w, it, QStringLiteral("0"), QStringLiteral("10"))
+            << QByteArray("select l.id_zenta, l.nome as nome, fl.id_file, l.omo, l.hwgram from lemma l, file_lemma fl "
+                          "Where l.id= fl.id_lemma and (l.nome <>  'abc') AND (l.id IN (select id_lemma from "
+                          "lemmatizzatore where flessi='891568578' ) or l.nome_n LIKE 'abc%') and l.source = 'it' "
+                          "order by lower(l.nome) asc LIMIT 0, 10");
+        QTest::newRow("fullTextCount")
+            << SearchStatements::fullTextCount(w, it, QString())
+            << QByteArray("SELECT COUNT(*) FROM (SELECT id_zenta, nome, f.file, omo, hwgram, 100 as occ FROM lemma l, "
+                          "file_lemma fl, file f  WHERE lower(l.nome) = 'abc' AND l.id = fl.id_lemma AND f.id = "
+                          "fl.id_file AND l.source = 'it' UNION SELECT id_zenta, nome, f.file, omo, hwgram, 1 as occ "
+                          "FROM lemma l, keyword k, keyword_lemma kl, file_lemma fl, file f  WHERE kl.id_lemma = l.id "
+                          "AND k.id = kl.id_keyword AND k.keyword='abc' AND lower(l.nome) <> 'abc' AND l.source = 'it' "
+                          "AND l.id = fl.id_lemma and f.id = fl.id_file )");
+        QTest::newRow("scopedCount")
+            << SearchStatements::fullTextCount(w, it, QStringLiteral("3"))
+            << QByteArray(
+                   "SELECT COUNT(*) FROM (SELECT distinct l.id_zenta, l.nome, f.file, omo, hwgram, 100 as occ from "
+                   "lemma l, file_lemma fl, file f , ambiti a, lemma_ambito la where lower(l.nome)= 'abc' and l.id= "
+                   "fl.id_lemma and f.id= fl.id_file and l.source ='it' and a.id = la.id_ambito and l.id= la.id_lemma "
+                   "and a.id=3 union select distinct l.id_zenta, l.nome, f.file, omo, hwgram, 1 as occ from lemma l, "
+                   "keyword k, keyword_lemma kl,  file_lemma fl, file f, ambiti a, lemma_ambito la where kl.id_lemma = "
+                   "l.id and k.id = kl.id_keyword and k.keyword='abc' and lower(l.nome) <> 'abc' and l.id= fl.id_lemma "
+                   "and f.id= fl.id_file and l.source ='it' and a.id = la.id_ambito and l.id= la.id_lemma and a.id=3)");
+        QTest::newRow("fullTextPage")
+            << SearchStatements::fullTextPage(w, it, QString(), QStringLiteral("0"), QStringLiteral("10"))
+            << QByteArray(
+                   "SELECT * FROM (SELECT id_zenta, nome, f.file, omo, hwgram, 100 as occ FROM lemma l, file_lemma fl, "
+                   "file f  WHERE lower(l.nome) = 'abc' AND l.id = fl.id_lemma AND f.id = fl.id_file AND l.source = "
+                   "'it' UNION SELECT id_zenta, nome, f.file, omo, hwgram, 1 as occ FROM lemma l, keyword k, "
+                   "keyword_lemma kl, file_lemma fl, file f  WHERE kl.id_lemma = l.id AND k.id = kl.id_keyword AND "
+                   "k.keyword='abc' AND lower(l.nome) <> 'abc' AND l.source = 'it' AND l.id = fl.id_lemma and f.id = "
+                   "fl.id_file ) ORDER BY occ DESC, LOWER(nome) ASC LIMIT 0, 10");
+        QTest::newRow("scopedPage")
+            << SearchStatements::fullTextPage(w, it, QStringLiteral("3"), QStringLiteral("0"), QStringLiteral("10"))
+            << QByteArray(
+                   "SELECT * FROM (SELECT distinct l.id_zenta, l.nome, f.file, omo, hwgram, 100 as occ from lemma l, "
+                   "file_lemma fl, file f , ambiti a, lemma_ambito la where lower(l.nome)= 'abc' and l.id= fl.id_lemma "
+                   "and f.id= fl.id_file and l.source ='it' and a.id = la.id_ambito and l.id= la.id_lemma and a.id=3 "
+                   "union select distinct l.id_zenta, l.nome, f.file, omo, hwgram, 1 as occ from lemma l, keyword k, "
+                   "keyword_lemma kl,  file_lemma fl, file f, ambiti a, lemma_ambito la where kl.id_lemma = l.id and "
+                   "k.id = kl.id_keyword and k.keyword='abc' and lower(l.nome) <> 'abc' and l.id= fl.id_lemma and "
+                   "f.id= fl.id_file and l.source ='it' and a.id = la.id_ambito and l.id= la.id_lemma and a.id=3) "
+                   "order by  occ desc, lower(nome) asc LIMIT 0, 10");
+        QTest::newRow("wordListCount") << SearchStatements::wordListCount(
+            w, it) << QByteArray("SELECT count(*) FROM lemma WHERE lemma.nome LIKE 'abc%' AND lemma.source = 'it'");
+        QTest::newRow("wordListPage")
+            << SearchStatements::wordListPage(w, it, QStringLiteral("20"), QStringLiteral("10"))
+            << QByteArray("select l.id_zenta, l.nome, f.file, l.omo, l.hwgram from lemma l, file_lemma fl, file f "
+                          "where l.id = fl.id_lemma and f.id = fl.id_file  AND l.nome LIKE 'abc%' AND l.source = 'it' "
+                          "order by lower(l.nome) asc LIMIT 20, 10");
         QTest::newRow("scopes") << SearchStatements::scopes()
                                 << QByteArray("select id, nome_n from ambiti order by lower(nome_n)");
     }
@@ -182,11 +230,12 @@ private slots:
 
     void quotedValuesCannotEndTheirString()
     {
-        const SearchWordForms w{"l'a", "l'a", "1"};
+        const SearchWordForms w { "l'a", "l'a", "1" };
         const QByteArray count = SearchStatements::entryCount(w, QStringLiteral("i't"));
         QVERIFY(count.contains("l.source = 'i''t'"));
         QVERIFY(count.contains("GLOB 'l''a*'"));
-        const QByteArray page = SearchStatements::wordListPage(w, QStringLiteral("it"), QStringLiteral("0"), QStringLiteral("5"));
+        const QByteArray page
+            = SearchStatements::wordListPage(w, QStringLiteral("it"), QStringLiteral("0"), QStringLiteral("5"));
         QVERIFY(page.contains("LIKE 'l''a%'"));
     }
 

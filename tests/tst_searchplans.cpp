@@ -10,8 +10,7 @@
 #include <QTemporaryDir>
 #include <sqlite3.h>
 
-class TestSearchPlans : public QObject
-{
+class TestSearchPlans : public QObject {
     Q_OBJECT
 private:
     QTemporaryDir dir;
@@ -25,7 +24,7 @@ private:
         sqlite3_stmt* explain = nullptr;
         const QByteArray sql = "EXPLAIN QUERY PLAN " + statement;
         if (sqlite3_prepare_v2(db, sql.constData(), sql.size(), &explain, nullptr) != SQLITE_OK)
-            return {QStringLiteral("ERROR ") + QString::fromUtf8(sqlite3_errmsg(db))};
+            return { QStringLiteral("ERROR ") + QString::fromUtf8(sqlite3_errmsg(db)) };
         while (sqlite3_step(explain) == SQLITE_ROW)
             lines << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(explain, 3)));
         sqlite3_finalize(explain);
@@ -47,8 +46,8 @@ private slots:
             QVERIFY(builder.add(dictionary.entry(i)));
         QVERIFY(builder.finish());
         QCOMPARE(sqlite3_open_v2(dir.filePath(QStringLiteral("database.db")).toUtf8().constData(), &db,
-                                 SQLITE_OPEN_READONLY, nullptr),
-                 SQLITE_OK);
+                     SQLITE_OPEN_READONLY, nullptr),
+            SQLITE_OK);
         word = dictionary.headwordOf(12345);
         keyword = dictionary.entry(12345).keywords.first();
     }
@@ -59,18 +58,22 @@ private slots:
     {
         QTest::addColumn<QByteArray>("statement");
         const QString it = QStringLiteral("it");
-        for (const QString& w : {word, word.left(2), keyword}) {
+        for (const QString& w : { word, word.left(2), keyword }) {
             const SearchWordForms f = searchWordForms(w, it);
             const QByteArray tag = w.toUtf8() + ": ";
             QTest::newRow(tag + "entry count") << SearchStatements::entryCount(f, it);
             QTest::newRow(tag + "entry exact") << SearchStatements::entryExact(f, it);
-            QTest::newRow(tag + "entry related") << SearchStatements::entryRelated(f, it, QStringLiteral("0"), QStringLiteral("10"));
+            QTest::newRow(tag + "entry related")
+                << SearchStatements::entryRelated(f, it, QStringLiteral("0"), QStringLiteral("10"));
             QTest::newRow(tag + "full text count") << SearchStatements::fullTextCount(f, it, QString());
-            QTest::newRow(tag + "full text page") << SearchStatements::fullTextPage(f, it, QString(), QStringLiteral("10"), QStringLiteral("10"));
+            QTest::newRow(tag + "full text page")
+                << SearchStatements::fullTextPage(f, it, QString(), QStringLiteral("10"), QStringLiteral("10"));
             QTest::newRow(tag + "scoped count") << SearchStatements::fullTextCount(f, it, QStringLiteral("3"));
-            QTest::newRow(tag + "scoped page") << SearchStatements::fullTextPage(f, it, QStringLiteral("3"), QStringLiteral("0"), QStringLiteral("10"));
+            QTest::newRow(tag + "scoped page") << SearchStatements::fullTextPage(
+                f, it, QStringLiteral("3"), QStringLiteral("0"), QStringLiteral("10"));
             QTest::newRow(tag + "word list count") << SearchStatements::wordListCount(f, it);
-            QTest::newRow(tag + "word list page") << SearchStatements::wordListPage(f, it, QStringLiteral("20"), QStringLiteral("10"));
+            QTest::newRow(tag + "word list page")
+                << SearchStatements::wordListPage(f, it, QStringLiteral("20"), QStringLiteral("10"));
         }
         QTest::newRow("file lookup") << QByteArray("select file from file where id = '17'");
         QTest::newRow("scopes") << SearchStatements::scopes();
@@ -83,8 +86,8 @@ private slots:
         QVERIFY(!lines.isEmpty());
         // "SCAN (subquery-n)" walks an already reduced result; the scopes table is tiny and read
         // in order through its own index.
-        static const QRegularExpression fullScan(
-            QStringLiteral("^SCAN (lemma|file|file_lemma|lemmatizzatore|keyword|keyword_lemma|lemma_ambito|l|f|fl|k|kl|la)\\b"));
+        static const QRegularExpression fullScan(QStringLiteral(
+            "^SCAN (lemma|file|file_lemma|lemmatizzatore|keyword|keyword_lemma|lemma_ambito|l|f|fl|k|kl|la)\\b"));
         for (const QString& line : lines) {
             QVERIFY2(!line.startsWith(QLatin1String("ERROR")), qPrintable(line));
             QVERIFY2(!fullScan.match(line).hasMatch(), qPrintable(lines.join(QStringLiteral("\n"))));

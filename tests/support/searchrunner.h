@@ -15,8 +15,7 @@ Q_DECLARE_METATYPE(Analitic::Request)
 
 namespace SearchRunner {
 
-struct Outcome
-{
+struct Outcome {
     QString literal;
     QStringList words;
     bool openFailed = false;
@@ -31,10 +30,10 @@ inline QStringList words(const QList<SearchResult>& results)
 }
 
 inline Search::Request entry(const QString& sku, const QString& word, const QString& start = QStringLiteral("0"),
-                             const QString& offset = QStringLiteral("10"), const QString& type = QStringLiteral("0"),
-                             const QString& scope = QString(), const QString& source = QStringLiteral("it"))
+    const QString& offset = QStringLiteral("10"), const QString& type = QStringLiteral("0"),
+    const QString& scope = QString(), const QString& source = QStringLiteral("it"))
 {
-    return Search::Request{word, scope, type, sku, start, offset, source, QStringLiteral("cb")};
+    return Search::Request { word, scope, type, sku, start, offset, source, QStringLiteral("cb") };
 }
 
 inline Outcome search(const Search::Request& request)

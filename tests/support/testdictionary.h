@@ -16,8 +16,8 @@ inline QString bookDirectory(const QString& sku)
 }
 
 inline DictionaryEntry entry(const QString& headword, const QString& pos = QString(),
-                             const QStringList& forms = QStringList(), const QStringList& keywords = QStringList(),
-                             const QStringList& scopes = QStringList(), const QString& source = QStringLiteral("it"))
+    const QStringList& forms = QStringList(), const QStringList& keywords = QStringList(),
+    const QStringList& scopes = QStringList(), const QString& source = QStringLiteral("it"))
 {
     DictionaryEntry e;
     e.headword = headword;

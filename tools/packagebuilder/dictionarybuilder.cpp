@@ -46,25 +46,16 @@ CREATE INDEX lemma_ambito_ambito ON lemma_ambito(id_ambito, id_lemma);
 ANALYZE;
 )sql";
 
-void bind(sqlite3_stmt* statement, int index, int value)
-{
-    sqlite3_bind_int(statement, index, value);
-}
+void bind(sqlite3_stmt* statement, int index, int value) { sqlite3_bind_int(statement, index, value); }
 
 void bind(sqlite3_stmt* statement, int index, const QByteArray& value)
 {
     sqlite3_bind_text(statement, index, value.constData(), value.size(), SQLITE_TRANSIENT);
 }
 
-void bind(sqlite3_stmt* statement, int index, const QString& value)
-{
-    bind(statement, index, value.toUtf8());
-}
+void bind(sqlite3_stmt* statement, int index, const QString& value) { bind(statement, index, value.toUtf8()); }
 
-QString xmlEscaped(const QString& text)
-{
-    return text.toHtmlEscaped();
-}
+QString xmlEscaped(const QString& text) { return text.toHtmlEscaped(); }
 
 bool writeSingleMemberZip(const QString& zipPath, const QString& member, const QByteArray& bytes)
 {
@@ -85,8 +76,8 @@ DictionaryBuilder::DictionaryBuilder() = default;
 
 DictionaryBuilder::~DictionaryBuilder()
 {
-    for (sqlite3_stmt* statement : {insertLemma, insertFile, insertFileLemma, insertForm, insertKeyword,
-                                    insertKeywordLemma, insertScope, insertLemmaScope})
+    for (sqlite3_stmt* statement : { insertLemma, insertFile, insertFileLemma, insertForm, insertKeyword,
+             insertKeywordLemma, insertScope, insertLemmaScope })
         sqlite3_finalize(statement);
     if (db)
         sqlite3_close(db);
@@ -115,8 +106,7 @@ bool DictionaryBuilder::prepare(sqlite3_stmt** statement, const char* sql)
     return sqlite3_prepare_v2(db, sql, -1, statement, nullptr) == SQLITE_OK || fail(QString::fromUtf8(sql));
 }
 
-template <typename... Values>
-bool DictionaryBuilder::insert(sqlite3_stmt* statement, const Values&... values)
+template <typename... Values> bool DictionaryBuilder::insert(sqlite3_stmt* statement, const Values&... values)
 {
     int index = 0;
     (bind(statement, ++index, values), ...);
@@ -162,8 +152,8 @@ QString DictionaryBuilder::normalized(const QString& text) const
 QByteArray DictionaryBuilder::formHash(const QString& form)
 {
     const QByteArray bytes = form.toLower().toUtf8();
-    return QByteArray::number(quint32(crc32(crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef*>(bytes.constData()),
-                                            uInt(bytes.size()))));
+    return QByteArray::number(
+        quint32(crc32(crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef*>(bytes.constData()), uInt(bytes.size()))));
 }
 
 int DictionaryBuilder::keywordId(const QString& keyword)
@@ -191,11 +181,11 @@ static bool isFunctionWord(const QString& word)
 {
     static const QSet<QString> words = [] {
         QSet<QString> set;
-        for (const char* w : {"con", "del", "dei", "dal", "dai", "nel", "nei", "sul", "sui", "per", "tra", "fra", "che",
-                              "chi", "cui", "non", "gli", "una", "uno", "dello", "della", "degli", "delle", "allo",
-                              "alla", "agli", "alle", "dallo", "dalla", "dagli", "dalle", "nello", "nella", "negli",
-                              "nelle", "sullo", "sulla", "sugli", "sulle", "dell", "dall", "nell", "sull", "all", "quest", "quell", "come", "anche", "the", "and", "for", "are",
-                              "with", "from", "that", "this"})
+        for (const char* w : { "con", "del", "dei", "dal", "dai", "nel", "nei", "sul", "sui", "per", "tra", "fra",
+                 "che", "chi", "cui", "non", "gli", "una", "uno", "dello", "della", "degli", "delle", "allo", "alla",
+                 "agli", "alle", "dallo", "dalla", "dagli", "dalle", "nello", "nella", "negli", "nelle", "sullo",
+                 "sulla", "sugli", "sulle", "dell", "dall", "nell", "sull", "all", "quest", "quell", "come", "anche",
+                 "the", "and", "for", "are", "with", "from", "that", "this" })
             set.insert(QString::fromLatin1(w));
         return set;
     }();
@@ -204,8 +194,8 @@ static bool isFunctionWord(const QString& word)
 
 QStringList DictionaryBuilder::definitionKeywords(const QString& definition) const
 {
-    static const QRegularExpression separators(QStringLiteral("[^\\w']+|'"),
-                                               QRegularExpression::UseUnicodePropertiesOption);
+    static const QRegularExpression separators(
+        QStringLiteral("[^\\w']+|'"), QRegularExpression::UseUnicodePropertiesOption);
     QStringList words;
     for (const QString& word : definition.split(separators, Qt::SkipEmptyParts))
         if (word.size() >= options.minimumKeywordLength && !isFunctionWord(word))
@@ -242,14 +232,16 @@ void DictionaryBuilder::appendDiv(const QString& idZenta, const DictionaryEntry&
 {
     if (!options.writeContent)
         return;
-    QString div = QStringLiteral("<div id=\"%1\" class=\"voce\"><h2 class=\"lemma\">%2").arg(idZenta, xmlEscaped(entry.headword));
+    QString div = QStringLiteral("<div id=\"%1\" class=\"voce\"><h2 class=\"lemma\">%2")
+                      .arg(idZenta, xmlEscaped(entry.headword));
     if (!entry.omo.isEmpty())
         div += QStringLiteral("<sup>%1</sup>").arg(xmlEscaped(entry.omo));
     div += QStringLiteral("</h2>");
     if (!entry.pos.isEmpty())
         div += QStringLiteral("<span class=\"gram\">%1</span>").arg(xmlEscaped(entry.pos));
     if (!entry.scopes.isEmpty())
-        div += QStringLiteral(" <span class=\"ambito\">%1</span>").arg(xmlEscaped(entry.scopes.join(QStringLiteral(", "))));
+        div += QStringLiteral(" <span class=\"ambito\">%1</span>")
+                   .arg(xmlEscaped(entry.scopes.join(QStringLiteral(", "))));
     div += QStringLiteral("<p class=\"def\">%1</p>").arg(xmlEscaped(entry.definition));
     if (!entry.forms.isEmpty())
         div += QStringLiteral("<p class=\"flessi\">%1</p>").arg(xmlEscaped(entry.forms.join(QStringLiteral(", "))));
@@ -265,8 +257,8 @@ bool DictionaryBuilder::add(const DictionaryEntry& entry)
         return false;
     const int id = ++lastLemmaId;
     const QString idZenta = QString::number(id);
-    if (!insert(insertLemma, id, idZenta, entry.headword, normalized(entry.headword), entry.omo, entry.pos,
-                entry.source)
+    if (!insert(
+            insertLemma, id, idZenta, entry.headword, normalized(entry.headword), entry.omo, entry.pos, entry.source)
         || !insert(insertFileLemma, id, lastFileId))
         return false;
     ++entriesInFile;
@@ -305,8 +297,8 @@ bool DictionaryBuilder::finish()
         return fail(QStringLiteral("not open"));
     if (!flushContentFile())
         return false;
-    for (sqlite3_stmt** statement : {&insertLemma, &insertFile, &insertFileLemma, &insertForm, &insertKeyword,
-                                     &insertKeywordLemma, &insertScope, &insertLemmaScope}) {
+    for (sqlite3_stmt** statement : { &insertLemma, &insertFile, &insertFileLemma, &insertForm, &insertKeyword,
+             &insertKeywordLemma, &insertScope, &insertLemmaScope }) {
         sqlite3_finalize(*statement);
         *statement = nullptr;
     }

@@ -12,11 +12,9 @@
 struct sqlite3;
 struct sqlite3_stmt;
 
-class DictionaryBuilder
-{
+class DictionaryBuilder {
 public:
-    struct Options
-    {
+    struct Options {
         // Normalisation table applied to headwords and keywords, in the same "|" list form the
         // store delivers to the program (element i of the start list becomes element i of the
         // end list); the result is lower-cased.
@@ -55,8 +53,7 @@ public:
 private:
     bool exec(const char* sql);
     bool prepare(sqlite3_stmt** statement, const char* sql);
-    template <typename... Values>
-    bool insert(sqlite3_stmt* statement, const Values&... values);
+    template <typename... Values> bool insert(sqlite3_stmt* statement, const Values&... values);
     int keywordId(const QString& keyword);
     int scopeId(const QString& name);
     bool startFileIfNeeded();

@@ -4,14 +4,13 @@
 #include <QString>
 #include <QStringList>
 
-struct DictionaryEntry
-{
+struct DictionaryEntry {
     QString headword;
-    QString omo;        // homograph number, passed through to the page
-    QString pos;        // grammatical category, stored as hwgram
+    QString omo; // homograph number, passed through to the page
+    QString pos; // grammatical category, stored as hwgram
     QString definition; // plain text; its words also become full-text keywords
-    QString source;     // language code of the entry
-    QStringList forms;    // inflected forms, found by the headword search
+    QString source; // language code of the entry
+    QStringList forms; // inflected forms, found by the headword search
     QStringList keywords; // extra full-text keywords besides the definition's words
-    QStringList scopes;   // subject scope names
+    QStringList scopes; // subject scope names
 };

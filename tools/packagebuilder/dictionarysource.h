@@ -12,8 +12,7 @@
 #include <QString>
 #include <functional>
 
-class DictionarySource
-{
+class DictionarySource {
 public:
     using EntryHandler = std::function<bool(const DictionaryEntry&)>;
 

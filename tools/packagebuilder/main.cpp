@@ -26,22 +26,34 @@ int main(int argc, char* argv[])
         "Builds a dictionary package from a tab-separated source file (--source) or a synthetic dictionary "
         "(--generate). Writes the installed layout into --book-dir and/or the package archive --package."));
     parser.addHelpOption();
-    const QCommandLineOption sourceOption(QStringLiteral("source"), QStringLiteral("Source file (UTF-8, tab-separated)."), QStringLiteral("file"));
-    const QCommandLineOption generateOption(QStringLiteral("generate"), QStringLiteral("Synthetic dictionary of N entries."), QStringLiteral("N"));
-    const QCommandLineOption formsOption(QStringLiteral("forms"), QStringLiteral("Inflected forms per synthetic entry."), QStringLiteral("n"), QStringLiteral("10"));
-    const QCommandLineOption keywordsOption(QStringLiteral("keywords"), QStringLiteral("Keyword links per synthetic entry."), QStringLiteral("n"), QStringLiteral("5"));
-    const QCommandLineOption scopesOption(QStringLiteral("scopes"), QStringLiteral("Scopes of a synthetic dictionary."), QStringLiteral("n"), QStringLiteral("24"));
-    const QCommandLineOption seedOption(QStringLiteral("seed"), QStringLiteral("Seed of a synthetic dictionary."), QStringLiteral("n"), QStringLiteral("1"));
-    const QCommandLineOption languageOption(QStringLiteral("language"), QStringLiteral("Language code of the entries (default it)."), QStringLiteral("code"), QStringLiteral("it"));
-    const QCommandLineOption startOption(QStringLiteral("start-charset"), QStringLiteral("Normalisation start list, \"|\"-separated."), QStringLiteral("list"));
-    const QCommandLineOption endOption(QStringLiteral("end-charset"), QStringLiteral("Normalisation end list, \"|\"-separated."), QStringLiteral("list"));
-    const QCommandLineOption perFileOption(QStringLiteral("entries-per-file"), QStringLiteral("Entries per content file."), QStringLiteral("n"), QStringLiteral("50"));
-    const QCommandLineOption noContentOption(QStringLiteral("no-content"), QStringLiteral("Write the database only, no content archives."));
-    const QCommandLineOption bookDirOption(QStringLiteral("book-dir"), QStringLiteral("Directory receiving the installed layout."), QStringLiteral("dir"));
-    const QCommandLineOption packageOption(QStringLiteral("package"), QStringLiteral("Package archive to write."), QStringLiteral("zip"));
-    parser.addOptions({sourceOption, generateOption, formsOption, keywordsOption, scopesOption, seedOption,
-                       languageOption, startOption, endOption, perFileOption, noContentOption, bookDirOption,
-                       packageOption});
+    const QCommandLineOption sourceOption(
+        QStringLiteral("source"), QStringLiteral("Source file (UTF-8, tab-separated)."), QStringLiteral("file"));
+    const QCommandLineOption generateOption(
+        QStringLiteral("generate"), QStringLiteral("Synthetic dictionary of N entries."), QStringLiteral("N"));
+    const QCommandLineOption formsOption(QStringLiteral("forms"),
+        QStringLiteral("Inflected forms per synthetic entry."), QStringLiteral("n"), QStringLiteral("10"));
+    const QCommandLineOption keywordsOption(QStringLiteral("keywords"),
+        QStringLiteral("Keyword links per synthetic entry."), QStringLiteral("n"), QStringLiteral("5"));
+    const QCommandLineOption scopesOption(QStringLiteral("scopes"), QStringLiteral("Scopes of a synthetic dictionary."),
+        QStringLiteral("n"), QStringLiteral("24"));
+    const QCommandLineOption seedOption(QStringLiteral("seed"), QStringLiteral("Seed of a synthetic dictionary."),
+        QStringLiteral("n"), QStringLiteral("1"));
+    const QCommandLineOption languageOption(QStringLiteral("language"),
+        QStringLiteral("Language code of the entries (default it)."), QStringLiteral("code"), QStringLiteral("it"));
+    const QCommandLineOption startOption(QStringLiteral("start-charset"),
+        QStringLiteral("Normalisation start list, \"|\"-separated."), QStringLiteral("list"));
+    const QCommandLineOption endOption(QStringLiteral("end-charset"),
+        QStringLiteral("Normalisation end list, \"|\"-separated."), QStringLiteral("list"));
+    const QCommandLineOption perFileOption(QStringLiteral("entries-per-file"),
+        QStringLiteral("Entries per content file."), QStringLiteral("n"), QStringLiteral("50"));
+    const QCommandLineOption noContentOption(
+        QStringLiteral("no-content"), QStringLiteral("Write the database only, no content archives."));
+    const QCommandLineOption bookDirOption(
+        QStringLiteral("book-dir"), QStringLiteral("Directory receiving the installed layout."), QStringLiteral("dir"));
+    const QCommandLineOption packageOption(
+        QStringLiteral("package"), QStringLiteral("Package archive to write."), QStringLiteral("zip"));
+    parser.addOptions({ sourceOption, generateOption, formsOption, keywordsOption, scopesOption, seedOption,
+        languageOption, startOption, endOption, perFileOption, noContentOption, bookDirOption, packageOption });
     parser.process(app);
 
     if (parser.isSet(sourceOption) == parser.isSet(generateOption))
@@ -58,7 +70,8 @@ int main(int argc, char* argv[])
     options.writeContent = !parser.isSet(noContentOption);
 
     QTemporaryDir scratch;
-    const QString bookDir = parser.isSet(bookDirOption) ? parser.value(bookDirOption) : scratch.path() + QStringLiteral("/book");
+    const QString bookDir
+        = parser.isSet(bookDirOption) ? parser.value(bookDirOption) : scratch.path() + QStringLiteral("/book");
     QElapsedTimer timer;
     timer.start();
     DictionaryBuilder builder;
@@ -68,7 +81,7 @@ int main(int argc, char* argv[])
     if (parser.isSet(sourceOption)) {
         DictionarySource source;
         if (!source.read(parser.value(sourceOption), parser.value(languageOption),
-                         [&builder](const DictionaryEntry& entry) { return builder.add(entry); }))
+                [&builder](const DictionaryEntry& entry) { return builder.add(entry); }))
             return failWith(source.errorString() + QLatin1Char(' ') + builder.errorString());
     } else {
         SyntheticDictionary::Shape shape;

@@ -1,20 +1,18 @@
 #include "tools/packagebuilder/syntheticdictionary.h"
 
 namespace {
-const char* const syllables[] = {"ba", "be", "bi", "bo", "ca", "ce", "chi", "co", "cu", "da", "de", "di", "do",
-                                 "fa", "fe", "fi", "fo", "ga", "ge", "gi", "go", "la", "le", "li", "lo", "lu",
-                                 "ma", "me", "mi", "mo", "na", "ne", "ni", "no", "pa", "pe", "pi", "po", "ra",
-                                 "re", "ri", "ro", "sa", "se", "si", "so", "ta", "te", "ti", "to", "tu", "va",
-                                 "ve", "vi", "vo", "za", "ze", "zi", "zo", "stra", "pre", "tro"};
+const char* const syllables[] = { "ba", "be", "bi", "bo", "ca", "ce", "chi", "co", "cu", "da", "de", "di", "do", "fa",
+    "fe", "fi", "fo", "ga", "ge", "gi", "go", "la", "le", "li", "lo", "lu", "ma", "me", "mi", "mo", "na", "ne", "ni",
+    "no", "pa", "pe", "pi", "po", "ra", "re", "ri", "ro", "sa", "se", "si", "so", "ta", "te", "ti", "to", "tu", "va",
+    "ve", "vi", "vo", "za", "ze", "zi", "zo", "stra", "pre", "tro" };
 const int syllableCount = int(sizeof(syllables) / sizeof(syllables[0]));
-const char* const endings[] = {"a", "e", "i", "o", "are", "ato", "ata", "ati", "ate", "ando", "ava", "erò", "ono",
-                               "iamo", "ete", "ità", "mente", "ore", "rice", "ino"};
+const char* const endings[] = { "a", "e", "i", "o", "are", "ato", "ata", "ati", "ate", "ando", "ava", "erò", "ono",
+    "iamo", "ete", "ità", "mente", "ore", "rice", "ino" };
 const int endingCount = int(sizeof(endings) / sizeof(endings[0]));
-const char* const categories[] = {"s.m.", "s.f.", "agg.", "v.tr.", "v.intr.", "avv."};
-const char* const scopeRoots[] = {"Agricoltura", "Anatomia", "Architettura", "Astronomia", "Biologia", "Botanica",
-                                  "Chimica", "Cinema", "Diritto", "Economia", "Filosofia", "Fisica",
-                                  "Geografia", "Informatica", "Letteratura", "Linguistica", "Marina",
-                                  "Matematica", "Medicina", "Musica", "Politica", "Sport", "Teatro", "Zoologia"};
+const char* const categories[] = { "s.m.", "s.f.", "agg.", "v.tr.", "v.intr.", "avv." };
+const char* const scopeRoots[] = { "Agricoltura", "Anatomia", "Architettura", "Astronomia", "Biologia", "Botanica",
+    "Chimica", "Cinema", "Diritto", "Economia", "Filosofia", "Fisica", "Geografia", "Informatica", "Letteratura",
+    "Linguistica", "Marina", "Matematica", "Medicina", "Musica", "Politica", "Sport", "Teatro", "Zoologia" };
 const int scopeRootCount = int(sizeof(scopeRoots) / sizeof(scopeRoots[0]));
 
 // SplitMix64: a cheap, well-mixed sequence from any key.
@@ -32,7 +30,9 @@ SyntheticDictionary::SyntheticDictionary(const Shape& shape)
 {
     for (int i = 0; i < shape.scopes; ++i)
         scopeNames << (i < scopeRootCount ? QString::fromLatin1(scopeRoots[i])
-                                          : QStringLiteral("%1 %2").arg(QString::fromLatin1(scopeRoots[i % scopeRootCount])).arg(i / scopeRootCount + 1));
+                                          : QStringLiteral("%1 %2")
+                                                .arg(QString::fromLatin1(scopeRoots[i % scopeRootCount]))
+                                                .arg(i / scopeRootCount + 1));
 }
 
 QString SyntheticDictionary::word(quint64 key, int count) const
@@ -65,7 +65,8 @@ DictionaryEntry SyntheticDictionary::entry(int index) const
     e.source = dictionaryShape.source;
     const QString stem = e.headword.left(e.headword.size() - 1);
     for (int i = 0; i < dictionaryShape.formsPerEntry; ++i)
-        e.forms << stem + QString::fromUtf8(endings[(bits + quint64(i)) % endingCount]) + (i >= endingCount ? QString::number(i) : QString());
+        e.forms << stem + QString::fromUtf8(endings[(bits + quint64(i)) % endingCount])
+                + (i >= endingCount ? QString::number(i) : QString());
     // Keywords come from a vocabulary of other headwords, so a keyword search finds both an entry
     // with that headword and the entries that mention it.
     const int vocabulary = qMax(1, qMin(dictionaryShape.entries, 20000));

@@ -7,13 +7,11 @@
 #include <QString>
 #include <QStringList>
 
-class SyntheticDictionary
-{
+class SyntheticDictionary {
 public:
-    struct Shape
-    {
+    struct Shape {
         int entries = 1000;
-        int formsPerEntry = 10;   // inflected forms per entry
+        int formsPerEntry = 10; // inflected forms per entry
         int keywordsPerEntry = 5; // keyword links per entry
         int scopes = 24;
         QString source = QStringLiteral("it");
