@@ -191,18 +191,8 @@ void MainWindow::keyPressEvent(QKeyEvent* event)
         "Resettare i dati dell'applicazione? (il programma verrà chiuso e i libri dovranno essere riscaricati)");
     if (!Dialogs::confirm(this, question))
         return;
-    resetApplication();
-}
-
-void MainWindow::resetApplication()
-{
-    const QString data = homeDirectory().absoluteFilePath(QStringLiteral(".vocalumezenta"));
-    if (QDir(data).exists() && !removeDirectoryTree(data))
-        Diagnostics::debug("Errori nella rimozione dati\n");
-    AppSettings().clear();
-    Dialogs::information(this, QStringLiteral("Vocalume"),
-                         QStringLiteral("Operazione completata, l'applicazione verrà chiusa"));
-    ProcessExit::terminate(0);
+    // A reset ends exactly as a sign-out does: no local data, no settings, program closed.
+    logout();
 }
 
 bool MainWindow::unpackBook(const QString& zipPath, const QString& destPath, const QString& baseDir)

@@ -94,7 +94,6 @@ private:
     // Reads engine page `name` with its scripts inlined; empty when it cannot be read.
     QString readEnginePage(const QDir& engine, const QString& name) const;
     void unpackFailed(const QString& diagnostic, const QString& boxText);
-    void resetApplication();
     void showWarningIcon(int milliseconds);
     void fetchCovers(WebStore& store);
     void commitOrRollBack();
