@@ -98,7 +98,7 @@
                 box.replaceChild(placeholder(book), img);
             }
         });
-        img.src = 'covers/' + file;
+        img.src = 'covers/' + encodeURIComponent(file);
         box.appendChild(img);
         return box;
     }

@@ -66,16 +66,26 @@ var MockBridge = (function () {
 
     // ---- The dictionary's searches ---------------------------------------------------------
 
-    var lemmas = MockFixtures.lemmas(M.scenario === 'big' ? 60 : 0);
+    var lemmas = [];
     var scopeNames = [];
-    lemmas.forEach(function (l) {
-        l.scopes.forEach(function (s) {
-            if (scopeNames.indexOf(s) < 0) {
-                scopeNames.push(s);
-            }
+
+    // The dictionary's entries, with `extra` plain headwords added for paging.
+    M.useLemmas = function (extra) {
+        lemmas = MockFixtures.lemmas(extra);
+        scopeNames = [];
+        lemmas.forEach(function (l) {
+            l.scopes.forEach(function (s) {
+                if (scopeNames.indexOf(s) < 0) {
+                    scopeNames.push(s);
+                }
+            });
         });
-    });
-    scopeNames.sort(function (a, b) { return a.toLowerCase() < b.toLowerCase() ? -1 : 1; });
+        scopeNames.sort(function (a, b) { return a.toLowerCase() < b.toLowerCase() ? -1 : 1; });
+    };
+    M.useLemmas(M.scenario === 'big' ? 60 : 0);
+    M.scopeId = function (name) {
+        return scopeNames.indexOf(name) + 1;
+    };
 
     function normalize(lang, text) {
         if (lang !== 'it') {
