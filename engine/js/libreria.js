@@ -211,7 +211,9 @@
         });
         if (focusSku) {
             var card = findCard(focusSku);
+            // After a download ends, its cancel button is gone: the download button takes over.
             var again = card && (card.querySelector('[data-action="' + focusAction + '"]') ||
+                card.querySelector('[data-action="download"]:not([disabled])') ||
                 card.querySelector('button:not([disabled])'));
             if (again) {
                 again.focus();

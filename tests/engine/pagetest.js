@@ -1,6 +1,6 @@
 // A small asynchronous test runner that lives in the page under test. Tests run one after the
 // other once the page has loaded; the report ("PASS name" / "FAIL name: why" lines and a closing
-// "N passed, N failed") goes to window.__pageTestReport and to a <pre id="pagetest-report">.
+// "N passed, N failed") goes to window.__pageTestReport and to a "pagetest-report" pre element.
 // Plain ES5, so it runs in the embedded web engine as well as in a browser.
 
 var PageTest = (function () {
@@ -25,6 +25,9 @@ var PageTest = (function () {
     Context.prototype.eq = function (actual, expected, msg) {
         var a = JSON.stringify(actual);
         var e = JSON.stringify(expected);
+        if (a && a.length > 160) {
+            a = a.substring(0, 160) + '...';
+        }
         if (a !== e) {
             this.failures.push((msg ? msg + ': ' : '') + 'expected ' + e + ', got ' + a);
         }
