@@ -264,6 +264,9 @@ var MockBridge = (function () {
             });
         },
         search: function (sku, word, type, scope, start, offset, lang, callback) {
+            if (M.autoSearch === false) {
+                return;
+            }
             later(function () {
                 var r = { tot: 0, rows: [], lemma: type === '0' || type === '1' };
                 if (installed(sku)) {
