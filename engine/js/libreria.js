@@ -8,6 +8,8 @@
     // The watchdog of the request does not tell the page, so the spinner is given up after this.
     var SYNC_TIMEOUT_MS = 45000;
     var DOWNLOAD_KEY = 'vocalume.download';
+    // Words skipped when a placeholder cover picks the initial of a title.
+    var PLAIN_WORDS = ['dizionario', 'vocabolario', 'il', 'lo', 'la', 'i', 'gli', 'le', 'di', 'del', 'della', 'dei', 'delle', 'e'];
     var COVER_COLOURS = ['#1d4e73', '#6b3f73', '#2f6b55', '#8a4421', '#3c5a8a', '#705b2a'];
 
     var STATES = {
@@ -78,7 +80,11 @@
         el.className = 'cover-placeholder';
         el.style.backgroundColor = colourFor(book.sku);
         var title = book.TITLE || book.sku;
-        el.innerHTML = '<span class="initial">' + V.escapeHtml(title.charAt(0).toUpperCase()) + '</span>' +
+        var words = title.split(/[\s\-]+/).filter(function (w) {
+            return w && PLAIN_WORDS.indexOf(w.toLowerCase()) < 0;
+        });
+        var initial = (words[0] || title).charAt(0).toUpperCase();
+        el.innerHTML = '<span class="initial">' + V.escapeHtml(initial) + '</span>' +
             V.escapeHtml(title);
         return el;
     }
