@@ -776,14 +776,17 @@
         });
 
         V.on(document, 'keydown', function (ev) {
-            if (V.isDialogOpen()) {
+            if (!V.isDialogOpen() && ev.keyCode === 27 && !el.saved.hasAttribute('hidden')) {
+                showSaved(false);
+            }
+        });
+        // "/" is read from the typed character, so it works whatever the keyboard layout.
+        V.on(document, 'keypress', function (ev) {
+            var tag = (ev.target.nodeName || '').toLowerCase();
+            if (V.isDialogOpen() || tag === 'input' || tag === 'textarea' || tag === 'select') {
                 return;
             }
-            var tag = (ev.target.nodeName || '').toLowerCase();
-            var typingHere = tag === 'input' || tag === 'textarea' || tag === 'select';
-            if (ev.keyCode === 27 && !el.saved.hasAttribute('hidden')) {
-                showSaved(false);
-            } else if (!typingHere && (ev.keyCode === 191 || ev.key === '/') && !ev.ctrlKey && !ev.altKey) {
+            if ((ev.charCode || ev.which) === 47 && !ev.ctrlKey && !ev.altKey) {
                 ev.preventDefault();
                 el.q.focus();
                 el.q.select();

@@ -330,8 +330,8 @@
     PageTest.test('keyboard: slash to search, arrows through results', function (t) {
         document.body.focus();
         var ev = document.createEvent('Event');
-        ev.initEvent('keydown', true, true);
-        ev.keyCode = 191;
+        ev.initEvent('keypress', true, true);
+        ev.charCode = 47;
         document.body.dispatchEvent(ev);
         t.eq(document.activeElement, $('q'));
         search('ca', '0');

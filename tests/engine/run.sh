@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the engine's tests: the unit tests under node, then every page test in the program's web
 # engine (the runner under webkitrun/ is built on the fly) and, when installed, in headless
-# Chromium. Prints one line per test and a closing "N passed, N failed".
+# Chromium. Prints one line per test and a closing "N passed, N failed". ENGINEPAGE names an
+# already built runner.
 set -uo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 build="${ENGINE_TEST_BUILD:-${TMPDIR:-/tmp}/vocalume-enginepage}"
@@ -15,6 +16,7 @@ count() { # <output> -> adds its "N passed, N failed" to the totals
   passed=$((passed + ${line%% passed*})); local f="${line#*passed, }"; failed=$((failed + ${f%% failed}))
 }
 
+command -v node >/dev/null 2>&1 || { echo "node is needed (Debian package nodejs)"; echo "0 passed, 1 failed"; exit 1; }
 node "$here/stage.js" "$stage" || { echo "0 passed, 1 failed"; exit 1; }
 
 out="$(cd "$here" && node --test unit.test.js 2>&1)"
@@ -23,10 +25,14 @@ echo "unit: ${p:-0} passed, ${f:-1} failed"
 [ "${f:-1}" = 0 ] || printf '%s\n' "$out" | grep -A12 '^not ok'
 passed=$((passed + ${p:-0})); failed=$((failed + ${f:-1}))
 
-if cmake -S "$here/webkitrun" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null && cmake --build "$build" >/dev/null; then
+runner="${ENGINEPAGE:-}"
+if [ -z "$runner" ] && cmake -S "$here/webkitrun" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null && cmake --build "$build" >/dev/null; then
+  runner="$build/enginepage"
+fi
+if [ -n "$runner" ]; then
   for t in $(node -e 'for (const t of require(process.argv[1])) console.log(t.page + "|" + t.query)' "$stage/tests.json"); do
     page="${t%%|*}"; query="${t#*|}"
-    out="$(QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$stage" "$build/enginepage" "$stage/$page" --query "$query" 2>&1)"
+    out="$(QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$stage" "$runner" "$stage/$page" --query "$query" 2>&1)"
     rc=$?
     echo "== web engine: $page"; printf '%s\n' "$out" | grep -E '^(PASS|FAIL|console|[0-9]+ uncaught|no test)' ; count "$out"
     [ $rc -eq 0 ] || { printf '%s\n' "$out" | grep -q ' 0 failed$' && failed=$((failed + 1)); }
