@@ -133,7 +133,8 @@
             if (phase === 'wait') {
                 text = 'Installazione in corso...';
             } else if (phase === 'progress') {
-                text = 'Download ' + download.percent + '%' + (download.size ? ' di ' + V.escapeHtml(download.size) + ' MB' : '');
+                // Number and unit stay together when the line wraps.
+                text = 'Download ' + download.percent + '%' + (download.size ? ' di ' + V.escapeHtml(download.size) + '\u00a0MB' : '');
             } else {
                 text = 'Avvio del download...';
             }

@@ -98,7 +98,7 @@
         MockBridge.run('SignalQt(\'onDownload\', \'{result:false,progress:"42",size:"5.0"}\', \'true\')');
         var bar = card('ing-ita').querySelector('.progress-bar');
         t.eq(bar.style.width, '42%');
-        t.eq(card('ing-ita').querySelector('.progress-line .text').textContent, 'Download 42% di 5.0 MB');
+        t.eq(card('ing-ita').querySelector('.progress-line .text').textContent, 'Download 42% di 5.0\u00a0MB');
         t.ok(button('ing-ita', 'cancel'), 'can be cancelled');
         MockBridge.run('SignalQt(\'onDownload\', \'{result:false, progress:"wait"}\', \'true\')');
         t.eq(card('ing-ita').querySelector('.progress-line .text').textContent, 'Installazione in corso...');
@@ -137,7 +137,7 @@
     PageTest.test('progress of a download started before a reload still reaches its card', function (t) {
         window.localStorage.setItem('vocalume.download', 'fra-ita');
         MockBridge.progress('onDownload', 64, '12.5');
-        t.eq(card('fra-ita').querySelector('.progress-line .text').textContent, 'Download 64% di 12.5 MB');
+        t.eq(card('fra-ita').querySelector('.progress-line .text').textContent, 'Download 64% di 12.5\u00a0MB');
         MockBridge.fail('onDownload');
         t.eq(card('fra-ita').querySelector('.book-error').textContent,
             'Si è verificato un errore nello scaricamento del dizionario');
