@@ -6,6 +6,7 @@
 #include "services/loginws.h"
 #include "services/serviceendpoint.h"
 #include "services/servicerequest.h"
+#include "tests/support/runningservice.h"
 #include "tests/support/testsupport.h"
 
 #include <QApplication>
@@ -15,52 +16,6 @@
 #include <QTemporaryDir>
 
 namespace {
-// A running service on a free port; stopped when it goes out of scope.
-class RunningService
-{
-public:
-    bool start(const QString& packages, const QStringList& options = {})
-    {
-#ifdef VOCALUME_STORESERVICE
-        process.setStandardErrorFile(QProcess::nullDevice());
-        process.start(QStringLiteral(VOCALUME_STORESERVICE),
-                      QStringList { QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--catalog"),
-                                    QStringLiteral(VOCALUME_STORESERVICE_DEMO), QStringLiteral("--packages"), packages }
-                          + options);
-        if (!process.waitForStarted(10000))
-            return false;
-        while (!process.canReadLine())
-            if (!process.waitForReadyRead(10000))
-                return false;
-        const QByteArray line = process.readLine().trimmed();
-        if (!line.startsWith("PORT "))
-            return false;
-        port = quint16(line.mid(5).toUInt());
-        ServiceEndpoint::setCurrent({ QStringLiteral("127.0.0.1"), port });
-        return port != 0;
-#else
-        Q_UNUSED(packages);
-        Q_UNUSED(options);
-        return false;
-#endif
-    }
-
-    ~RunningService()
-    {
-        if (process.state() == QProcess::NotRunning)
-            return;
-        process.terminate();
-        if (!process.waitForFinished(5000))
-            process.kill();
-        process.waitForFinished(5000);
-    }
-
-    QString base() const { return QStringLiteral("http://127.0.0.1:%1").arg(port); }
-
-    QProcess process;
-    quint16 port = 0;
-};
-
 QByteArray package()
 {
     QByteArray bytes(50000, Qt::Uninitialized);
