@@ -6,7 +6,14 @@
 #include "app/dialogs.h"
 #include "app/processexit.h"
 #include "packages/archiveextractor.h"
+#include "library/librarymerge.h"
+#include "packages/cachedimage.h"
+#include "services/libraryws.h"
+#include "services/loginws.h"
+#include "app/update.h"
+#include "app/updatews.h"
 #include "store/webstore.h"
+#include "web/scriptcall.h"
 #include "web/pageloader.h"
 #include "web/qtjavascriptinteraction.h"
 #include "resources/resources.h"
@@ -28,6 +35,7 @@
 #include <cstdio>
 
 MainWindow* mainWindowInstance = nullptr;
+int MainWindow::syncWatchdogMilliseconds = 20000;
 
 namespace {
 const char* const applicationVersion = "1.1.0";
@@ -60,6 +68,12 @@ MainWindow::MainWindow(QWidget* parent)
     global->setAttribute(QWebSettings::LocalStorageEnabled, true);
     QWebSettings::setOfflineStorageDefaultQuota(209715200);
 
+    libraryWS = new LibraryWS;
+    updateWS = new UpdateWS;
+    connect(libraryWS, &LibraryWS::errorMessage, this, &MainWindow::onLibraryWSError);
+    connect(libraryWS, &LibraryWS::replyLibrary, this, &MainWindow::getBooksList);
+    connect(updateWS, &UpdateWS::replyUpdate, this, &MainWindow::onUpdateReply);
+
     warningIcon = new QLabel;
     warningIcon->setPixmap(QPixmap(QStringLiteral(":/images/warning_icon.png")));
     unpacking = false;
@@ -75,14 +89,27 @@ MainWindow::MainWindow(QWidget* parent)
     mainWindowInstance = this;
     bridge->attach(webView);
 
+    loadDefaultList();
     QTimer::singleShot(100, this, &MainWindow::goToLibrary);
 
+    loginWS = new LoginWS;
+    connect(loginWS, &LoginWS::replySession, this, &MainWindow::getSessionID);
+    connect(loginWS, &LoginWS::errorMessage, this, &MainWindow::onLoginError);
+
     settings.setVersion(QString::fromLatin1(applicationVersion));
+    startSync();
+    updateWS->checkVersion();
 }
 
 MainWindow::~MainWindow()
 {
     delete ui;
+    delete updateWS;
+    delete libraryWS;
+    delete loginWS;
+    delete bridge;
+    if (!webView->parent())
+        delete webView;
     delete warningIcon;
     delete progressBar;
     db = QSqlDatabase();
@@ -164,18 +191,8 @@ void MainWindow::keyPressEvent(QKeyEvent* event)
         "Resettare i dati dell'applicazione? (il programma verrà chiuso e i libri dovranno essere riscaricati)");
     if (!Dialogs::confirm(this, question))
         return;
-    resetApplication();
-}
-
-void MainWindow::resetApplication()
-{
-    const QString data = homeDirectory().absoluteFilePath(QStringLiteral(".vocalumezenta"));
-    if (QDir(data).exists() && !removeDirectoryTree(data))
-        Diagnostics::debug("Errori nella rimozione dati\n");
-    AppSettings().clear();
-    Dialogs::information(this, QStringLiteral("Vocalume"),
-                         QStringLiteral("Operazione completata, l'applicazione verrà chiusa"));
-    ProcessExit::terminate(0);
+    // A reset ends exactly as a sign-out does: no local data, no settings, program closed.
+    logout();
 }
 
 bool MainWindow::unpackBook(const QString& zipPath, const QString& destPath, const QString& baseDir)
@@ -242,4 +259,237 @@ void MainWindow::unpackFailed(const QString& diagnostic, const QString& boxText)
     Diagnostics::warning("%s", qPrintable(diagnostic));
     statusBar()->showMessage(QStringLiteral("Errore nell'apertura del libro"), 2000);
     Dialogs::warning(this, QStringLiteral("Vocalume"), boxText);
+}
+
+QString MainWindow::getBookField(const QString& bookId, const QString& name) const
+{
+    for (const Book& book : libraryBooks)
+        if (book.bookId == bookId)
+            return book.field(name);
+    return QString();
+}
+
+void MainWindow::onUpdateReply(bool reply, QString url)
+{
+    Update::offerDownload(this, reply, url);
+}
+
+void MainWindow::startLogin(const QString& username, const QString& password)
+{
+    showBusyIndicator();
+    statusBar()->showMessage(QStringLiteral("Login in corso..."));
+    loginUsername = username;
+    loginWS->login(username, password);
+}
+
+void MainWindow::getSessionID(QString session)
+{
+    AppSettings settings;
+    settings.setUsername(loginUsername);
+    settings.setSessionId(session);
+    hideBusyIndicator();
+    statusBar()->showMessage(QStringLiteral("Login eseguito correttamente"), 2000);
+    loginPending = true;
+    startSync();
+}
+
+void MainWindow::onLoginError(QString error)
+{
+    hideBusyIndicator();
+    statusBar()->showMessage(QString());
+    Diagnostics::debug("onLoginError %s", qPrintable(error));
+    WebStore store(db, this);
+    const WebStore::FailureTexts texts {
+        QStringLiteral("Settaggi non trovati, non posso salvare le informazioni sul database"),
+        [](const QString&, const QString&) { return QStringLiteral("Apertura database delle note fallita 2"); },
+    };
+    if (!store.open(texts))
+        return;
+    int counter = store.maxId();
+    store.setApplicationValue(counter, QStringLiteral("LOGIN"), QStringLiteral("FALSE"));
+    store.close();
+    ScriptCall::run(webView, ScriptCall::singleQuoted(bridge->loginCallback,
+        QStringLiteral("{result:false,error:\"Impossibile eseguire l\\'accesso. Controlla i dati inseriti oppure "
+                       "effettua la registrazione.\"}")));
+}
+
+void MainWindow::logout()
+{
+    const QString data = homeDirectory().absoluteFilePath(QStringLiteral(".vocalumezenta"));
+    if (QDir(data).exists() && !removeDirectoryTree(data))
+        Diagnostics::debug("Errori nella rimozione dati\n");
+    AppSettings().clear();
+    Dialogs::information(this, QStringLiteral("Vocalume"),
+                         QStringLiteral("Operazione completata, l'applicazione verrà chiusa"));
+    ProcessExit::terminate(0);
+}
+
+void MainWindow::startSync()
+{
+    Diagnostics::debug("Sincronizzazione in corso...\n");
+    AppSettings settings;
+    const QString sessionId = settings.sessionId();
+    const QString username = settings.username();
+    if (sessionId.isEmpty())
+        return;
+    syncReplyReceived = false;
+    syncTimedOut = false;
+    libraryWS->getHistory(username, sessionId);
+    progressBar->setValue(1);
+    progressBar->setRange(0, 0);
+    QTimer::singleShot(syncWatchdogMilliseconds, this, &MainWindow::onCheckTimeout);
+    statusBar()->addPermanentWidget(progressBar, 0);
+    progressBar->show();
+    statusBar()->showMessage(QStringLiteral("Sincronizzazione in corso..."));
+}
+
+void MainWindow::showWarningIcon(int milliseconds)
+{
+    statusBar()->addPermanentWidget(warningIcon);
+    warningIcon->show();
+    QTimer::singleShot(milliseconds, this, &MainWindow::removeWarningIcon);
+}
+
+void MainWindow::onCheckTimeout()
+{
+    if (syncReplyReceived)
+        return;
+    syncTimedOut = true;
+    hideBusyIndicator();
+    showWarningIcon(2000);
+    statusBar()->showMessage(QStringLiteral("Timeout sulla sincronizzazione"), 2000);
+    libraryWS->abort();
+}
+
+void MainWindow::removeWarningIcon()
+{
+    statusBar()->removeWidget(warningIcon);
+}
+
+void MainWindow::onLibraryWSError(QString error)
+{
+    syncReplyReceived = true;
+    if (!syncTimedOut) {
+        hideBusyIndicator();
+        showWarningIcon(4000);
+        statusBar()->showMessage(QStringLiteral("Sincronizzazione fallita: ") + error, 4000);
+        libraryWS->abort();
+        if (error.contains(QLatin1String("Accesso negato"))) {
+            ScriptCall::run(webView, QStringLiteral("messageDialog(\"Accesso negato!<br/>Sarà necessario riloggarsi e "
+                                                    "riscaricare i libri\", \"QtJavascriptInteraction.onLogout()\")"));
+            logout();
+            return;
+        }
+        ScriptCall::run(webView, QStringLiteral("messageDialog(\"Si è verificato un problema durante la "
+                                                "sincronizzazione dei tuoi acquisti!<br/>Ti invitiamo a riprovare più "
+                                                "tardi\")"));
+        ScriptCall::run(webView, QStringLiteral("__APP.spinner=false"));
+    }
+    if (loginPending) {
+        loginPending = false;
+        // The service's text lands in a double-quoted string of a single-quoted literal.
+        ScriptCall::run(webView, QStringLiteral("SignalQt('") + bridge->loginCallback
+                                     + QStringLiteral("', '{result:false,error:\"")
+                                     + ScriptCall::escapeNested(error, QLatin1Char('"'), QLatin1Char('\''))
+                                     + QStringLiteral("\"}')"));
+    }
+}
+
+void MainWindow::loadDefaultList()
+{
+    WebStore store(db, this);
+    const WebStore::FailureTexts texts {
+        QStringLiteral("Settaggi non trovati, non posso leggere le informazioni sui libri dal database"),
+        [](const QString&, const QString& reason) {
+            return QStringLiteral("Apertura database delle note fallita, Motivo: ") + reason;
+        },
+    };
+    if (!store.open(texts))
+        return;
+    const QVector<Book> books = LibraryMerge::readLibrary(store);
+    store.close();
+    libraryBooks = books;
+}
+
+void MainWindow::getBooksList(QVector<Book> booksList)
+{
+    syncReplyReceived = true;
+    libraryBooks = booksList;
+    WebStore store(db, this);
+    const WebStore::FailureTexts texts {
+        QStringLiteral("Settaggi non trovati, non posso salvare le informazioni sul database"),
+        [](const QString& path, const QString& reason) {
+            return QStringLiteral("Apertura database ") + path + QStringLiteral(" fallita, motivo: ") + reason;
+        },
+    };
+    if (!store.open(texts))
+        return;
+    db.transaction();
+    store.exec(QStringLiteral("UPDATE SYSTEM set VALUE='0' where VARIABLE='VISIBLE'"));
+    bool changed = false;
+    for (const Book& book : booksList)
+        changed = LibraryMerge::mergeBook(store, book) || changed;
+    fetchCovers(store);
+    commitOrRollBack();
+    db.transaction();
+
+    const bool signingIn = loginPending;
+    if (signingIn)
+        completeSignIn(store);
+    store.close();
+
+    if (bridge->syncing || signingIn || changed)
+        goToLibrary();
+    hideBusyIndicator();
+    statusBar()->showMessage(QStringLiteral("Sincronizzazione completata"), 2000);
+}
+
+void MainWindow::fetchCovers(WebStore& store)
+{
+    int missing = 0;
+    for (const Book& book : libraryBooks) {
+        CachedImage cover(book.image);
+        if (!cover.present) {
+            ++missing;
+            Diagnostics::debug("Copertina mancante: %s", qPrintable(book.image));
+        }
+    }
+    int counter = 1;
+    for (const Book& book : libraryBooks) {
+        CachedImage cover(book.image);
+        bool recorded = cover.present;
+        if (!cover.present) {
+            statusBar()->showMessage(QStringLiteral("Caricamento copertina %1 / %2 in corso").arg(counter).arg(missing));
+            if (cover.download())
+                Dialogs::warning(this, QStringLiteral("Vocalume"),
+                                 QStringLiteral("Impossibile scaricare la copertina del libro %1").arg(book.title));
+            else
+                recorded = true;
+            ++counter;
+        }
+        if (recorded)
+            store.exec(QStringLiteral("UPDATE SYSTEM set VALUE='") + WebStore::quote(cover.name)
+                       + QStringLiteral("' where VARIABLE='COVER'") + QStringLiteral(" and REFBOOK = '")
+                       + WebStore::quote(book.bookId) + QStringLiteral("'"));
+    }
+}
+
+void MainWindow::commitOrRollBack()
+{
+    if (!db.commit()) {
+        Dialogs::critical(nullptr, QStringLiteral("Error"), QStringLiteral("rollback"));
+        db.rollback();
+    }
+}
+
+void MainWindow::completeSignIn(WebStore& store)
+{
+    loginPending = false;
+    const QString sessionId = AppSettings().sessionId();
+    int counter = store.maxId();
+    store.setApplicationValue(counter, QStringLiteral("LOGIN"), QStringLiteral("TRUE"));
+    store.setApplicationValue(counter, QStringLiteral("USERNAME"), loginUsername);
+    store.setApplicationValue(counter, QStringLiteral("SESSIONID"), sessionId);
+    commitOrRollBack();
+    ScriptCall::run(webView, ScriptCall::singleQuoted(bridge->loginCallback, QStringLiteral("{result:true,error:\"\"}")));
 }

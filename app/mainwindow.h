@@ -8,8 +8,15 @@
 #include <QMainWindow>
 #include <QSqlDatabase>
 #include <QString>
+#include <QVector>
+
+#include "services/book.h"
 
 class CustomAgentWebView;
+class LibraryWS;
+class LoginWS;
+class UpdateWS;
+class WebStore;
 class QtJavascriptInteraction;
 class QKeyEvent;
 class QLabel;
@@ -42,6 +49,18 @@ public:
     void showBusyIndicator();
     void hideBusyIndicator();
 
+    // Sign-in with the store account; the outcome reaches the page's login callback.
+    void startLogin(const QString& username, const QString& password);
+    // Removes every local trace of the account and ends the program.
+    void logout();
+    // Fetches the account's library and merges it into the web database (when signed in).
+    void startSync();
+    // Field `name` of the first library record of `bookId`; empty when there is none.
+    QString getBookField(const QString& bookId, const QString& name) const;
+
+    // How long a synchronisation waits for its reply before giving up.
+    static int syncWatchdogMilliseconds;
+
     // Members reached directly by the subsystems, as the window's owner of shared state.
     QProgressBar* progressBar = nullptr;
     QSqlDatabase db;
@@ -52,12 +71,25 @@ public:
     bool syncReplyReceived = false;
     bool syncTimedOut = false;
     QtJavascriptInteraction* bridge = nullptr;
+    LibraryWS* libraryWS = nullptr;
+    UpdateWS* updateWS = nullptr;
+    LoginWS* loginWS = nullptr;
+    QString loginUsername;
+    QVector<Book> libraryBooks;
     // Results of the last search and word list, copied in by the bridge on the GUI thread.
     SearchState searchState;
 
 public slots:
     // Shows the login page or, for a signed-in user, the library page.
     void goToLibrary();
+    void loadDefaultList();
+    void onLibraryWSError(QString error);
+    void getBooksList(QVector<Book> booksList);
+    void onCheckTimeout();
+    void removeWarningIcon();
+    void getSessionID(QString session);
+    void onLoginError(QString error);
+    void onUpdateReply(bool reply, QString url);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -66,7 +98,10 @@ private:
     // Reads engine page `name` with its scripts inlined; empty when it cannot be read.
     QString readEnginePage(const QDir& engine, const QString& name) const;
     void unpackFailed(const QString& diagnostic, const QString& boxText);
-    void resetApplication();
+    void showWarningIcon(int milliseconds);
+    void fetchCovers(WebStore& store);
+    void commitOrRollBack();
+    void completeSignIn(WebStore& store);
 
     Ui::MainWindow* ui = nullptr;
 };

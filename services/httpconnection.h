@@ -25,7 +25,8 @@ public:
     void setHost(const QString& host, quint16 port);
     // Queues a GET of `pathAndQuery` (for instance "/api/zenta/login.xml?username=a").
     // Without `to`, the body is buffered until readAll(); with `to` (open for writing) the body
-    // is written into it as it arrives and only a bounded amount is held in memory.
+    // is written into it as it arrives and only a bounded amount is held in memory (whatever the
+    // HTTP status: callers that need a package check statusCode()). Redirects are not followed.
     // Returns an identifier of the request.
     int get(const QString& pathAndQuery, QIODevice* to = nullptr);
     // Cancels the current request and clears the queue; the current one ends with done(true)

@@ -102,11 +102,11 @@ QString WebStore::value(const QString& refbook, const QString& variable)
     return last;
 }
 
-void WebStore::exec(const QString& statement)
+void WebStore::exec(const QString& statement, const char* label)
 {
     QSqlQuery query(db);
     query.exec(statement);
-    Diagnostics::debug("Query: %s", qPrintable(statement));
+    Diagnostics::debug("%sQuery: %s", label, qPrintable(statement));
 }
 
 void WebStore::insert(int& counter, const QString& refbook, const QString& variable, const QString& value)

@@ -37,8 +37,8 @@ public:
     bool exists(const QString& refbook, const QString& variable);
     // Value of the last row of (refbook, variable) in statement order; empty when none.
     QString value(const QString& refbook, const QString& variable);
-    // Runs `statement` and writes the "Query: %s" diagnostic.
-    void exec(const QString& statement);
+    // Runs `statement` and writes the "Query: %s" diagnostic, after `label` when given.
+    void exec(const QString& statement, const char* label = "");
     // Inserts the row with the next identifier of `counter` (incremented first).
     void insert(int& counter, const QString& refbook, const QString& variable, const QString& value);
     // Application row (refbook "SYSTEM"): update when present, otherwise insert.

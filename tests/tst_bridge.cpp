@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QMetaMethod>
 #include <QScrollArea>
 #include <QUrl>
 #include <QWebFrame>
@@ -68,6 +69,31 @@ private slots:
     {
         delete window;
         window = nullptr;
+    }
+
+    void slotTableInDeclarationOrder()
+    {
+        const QStringList expected = {
+            "setUsernamePassword(QString,QString,QString)", "getHtmlPage(QString)", "getHtmlFixedPage(QString,QString)",
+            "getBookID()", "getLink()", "getPath()", "getCallbackLogin()", "getCallbackDownload()",
+            "getIsSyncronizing()", "getParameter(QString)", "cancelDownload()", "mail(QString,QString)",
+            "download(QString,QString)", "purchase(QString)", "passwordLost()", "createAccount()", "synchronize()",
+            "onLogout()", "loadUrl(QString)", "getWords(QString,QString,QString,QString,QString,QString)",
+            "search(QString,QString,QString,QString,QString,QString,QString,QString)", "onSearchTerminated()",
+            "onAnaliticTerminated()", "getHtml(QString,QString,QString,QString)", "getScopes(QString,QString)",
+            "getNormalized(QString,QString)", "getFile(QString,QString,QString)", "isXP()", "openLink(QString)",
+            "attachObject()"};
+        const QMetaObject* meta = window->bridge->metaObject();
+        QStringList actual;
+        for (int i = meta->methodOffset(); i < meta->methodCount(); ++i)
+            actual << QString::fromLatin1(meta->method(i).methodSignature());
+        QCOMPARE(actual, expected);
+        const QMetaMethod search = meta->method(meta->indexOfMethod("search(QString,QString,QString,QString,QString,QString,QString,QString)"));
+        QCOMPARE(search.parameterNames(), (QList<QByteArray>{"sku", "word", "type", "scope", "start", "offset",
+                                                             "sourceLanguage", "callback"}));
+        QCOMPARE(meta->method(meta->indexOfMethod("getIsSyncronizing()")).returnType(), int(QMetaType::Bool));
+        QCOMPARE(meta->method(meta->indexOfMethod("getNormalized(QString,QString)")).returnType(), int(QMetaType::QString));
+        QCOMPARE(meta->method(meta->indexOfMethod("attachObject()")).access(), QMetaMethod::Private);
     }
 
     void firstPageFollowsTheSignInState()
@@ -166,7 +192,9 @@ private slots:
     void htmlPageOfAnEngineFile()
     {
         QVERIFY(window->bridge->getHtmlPage(QStringLiteral("probe.html")).contains(QStringLiteral("var calls = [];")));
-        QCOMPARE(window->bridge->getHtmlPage(QStringLiteral("css/style.css")).left(4), QStringLiteral("body"));
+        QFile css(engine(QStringLiteral("css/style.css")));
+        QVERIFY(css.open(QIODevice::ReadOnly));
+        QCOMPARE(window->bridge->getHtmlPage(QStringLiteral("css/style.css")), QString::fromUtf8(css.readAll()));
         QCOMPARE(window->bridge->getHtmlPage(QStringLiteral("none.html")), QString());
         QCOMPARE(window->bridge->getHtmlPage(QStringLiteral("../file__0/bookmarks.db")), QString());
     }

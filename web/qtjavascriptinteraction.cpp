@@ -69,8 +69,7 @@ void QtJavascriptInteraction::setUsernamePassword(QString username, QString pass
 {
     Diagnostics::debug("setUsernamePassword\n");
     loginCallback = callback;
-    Q_UNUSED(username);
-    Q_UNUSED(password);
+    mainWindowInstance->startLogin(username, password);
 }
 
 QString QtJavascriptInteraction::getHtmlPage(QString page)
@@ -203,10 +202,12 @@ void QtJavascriptInteraction::createAccount()
 void QtJavascriptInteraction::synchronize()
 {
     syncing = true;
+    mainWindowInstance->startSync();
 }
 
 void QtJavascriptInteraction::onLogout()
 {
+    mainWindowInstance->logout();
 }
 
 void QtJavascriptInteraction::loadUrl(QString url)

@@ -19,8 +19,19 @@ QString ScriptCall::intermediate(const QString& callback, const QString& literal
     return QStringLiteral("SignalQt('") + callback + QStringLiteral("', '") + literal + QStringLiteral("', 'true')");
 }
 
+namespace {
+std::function<void(const QString&)> recorder;
+}
+
+void ScriptCall::setRecorder(std::function<void(const QString& statement)> r)
+{
+    recorder = std::move(r);
+}
+
 void ScriptCall::run(QWebView* view, const QString& statement)
 {
+    if (recorder)
+        recorder(statement);
     if (view && view->page())
         view->page()->mainFrame()->evaluateJavaScript(statement);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 class QWebView;
 
@@ -18,6 +19,8 @@ public:
 
     // Evaluates `statement` in the main frame of `view`'s page (GUI thread only).
     static void run(QWebView* view, const QString& statement);
+    // Every statement run also reaches the recorder (tests); an empty recorder removes it.
+    static void setRecorder(std::function<void(const QString& statement)> recorder);
 
     // Makes `text` safe inside a script string delimited by `quote` that itself sits inside a
     // script string delimited by `outerQuote` (as a literal's text values do): backslashes,

@@ -5,6 +5,7 @@
 #include "app/diagnostics.h"
 #include "app/dialogs.h"
 #include "resources/resources.h"
+#include "web/scriptcall.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -48,6 +49,7 @@ void resetHome()
     Diagnostics::setEnabled(!qEnvironmentVariableIsSet("VOCALUME_QUIET_TESTS"));
     Diagnostics::setRecorder([](Diagnostics::Channel, const QString& line) { recordedLines.diagnostics << line; });
     answerDialogs(QMessageBox::Ok);
+    ScriptCall::setRecorder([](const QString& statement) { recordedLines.statements << statement; });
 }
 
 QString dataDirectory()

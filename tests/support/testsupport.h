@@ -20,6 +20,7 @@ QString dataDirectory();
 struct Recorded {
     QStringList diagnostics;
     QStringList dialogs; // "title|text"
+    QStringList statements; // script statements run in the page
 };
 Recorded& recorded();
 // Makes message boxes answer Ok (or the given button) without a person.

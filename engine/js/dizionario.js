@@ -1,0 +1,856 @@
+// Dictionary page: headword and full-text search with scopes, the alphabetical index, the entry
+// view, and the reader's favourites, bookmarks and notes.
+
+(function (V) {
+    'use strict';
+
+    var PAGE_SIZE = 20;      // search results per page
+    var INDEX_SIZE = 50;     // index words per page
+    var STALE_MS = 15000;    // a request unanswered for this long no longer holds back new ones
+    var ENTRY_WAIT_MS = 4000;
+    var XHTML_NS = 'http://www.w3.org/1999/xhtml';
+    var DROPPED = { script: 1, style: 1, iframe: 1, frame: 1, frameset: 1, object: 1, embed: 1, applet: 1,
+        link: 1, meta: 1, base: 1, form: 1, input: 1, button: 1, textarea: 1, select: 1, head: 1, title: 1 };
+    var TABLES = {
+        FAVORITE: { name: 'Preferiti', empty: 'Nessun preferito. Apri una voce e premi \u00abPreferito\u00bb.' },
+        BOOKMARK: { name: 'Segnalibri', empty: 'Nessun segnalibro. Apri una voce e premi \u00abSegnalibro\u00bb.' },
+        NOTE: { name: 'Note', empty: 'Nessuna nota. Apri una voce e premi \u00abNota\u00bb.' }
+    };
+
+    var el = {};
+    ['q', 'search-form', 'scope', 'scope-hint', 'results', 'results-pager', 'results-prev', 'results-next',
+        'results-info', 'results-count', 'tab-results', 'tab-index', 'panel-results', 'panel-index', 'prefix',
+        'letters', 'words', 'words-pager', 'words-prev', 'words-next', 'words-info', 'reader', 'welcome',
+        'entry-view', 'entry-word', 'entry', 'entry-status', 'entry-note', 'fav', 'bookmark', 'note',
+        'saved', 'saved-list', 'open-saved', 'close-saved', 'dict-title', 'dict-sub', 'back'
+    ].forEach(function (id) {
+        el[id.replace(/-([a-z])/g, function (m, c) { return c.toUpperCase(); })] = V.byId(id);
+    });
+
+    var sku = '';
+    var lang = '';
+    var search = { pending: null, queued: null, last: null, exactCount: 0 };
+    var words = { pending: null, queued: null, last: null };
+    var entry = { current: null, pending: null, timer: null };
+    var saved = { FAVORITE: [], BOOKMARK: [], NOTE: [], table: 'FAVORITE' };
+
+    function trim(s) {
+        return String(s || '').replace(/^\s+|\s+$/g, '');
+    }
+
+    function normalize(text) {
+        var out = V.hasBridge('getNormalized') ? V.bridge('getNormalized', lang, text) : text;
+        return typeof out === 'string' ? out : text;
+    }
+
+    // Search items arrive with apostrophes as "&apos;" in every text field.
+    function readItems(list) {
+        return (list || []).map(function (it) {
+            return {
+                idzenta: V.decodeApos(it.idzenta),
+                word: V.decodeApos(it.word),
+                file: V.decodeApos(it.file),
+                omo: V.decodeApos(it.omo),
+                hw: V.decodeApos(it.hw)
+            };
+        });
+    }
+
+    function itemLabel(it) {
+        var omo = trim(it.omo);
+        return '<span class="w">' + V.escapeHtml(it.word) + '</span>' +
+            (omo && omo !== '0' ? '<sup>' + V.escapeHtml(omo) + '</sup>' : '') +
+            (trim(it.hw) ? '<span class="hw">' + V.escapeHtml(it.hw) + '</span>' : '');
+    }
+
+    function sameEntry(a, b) {
+        return !!a && !!b && a.idzenta === b.idzenta && a.file === b.file;
+    }
+
+    // ---- Requests that answer later -------------------------------------------------------
+    // One request of a kind is in flight at a time; a newer one waits and replaces any other
+    // waiting one, so an answer always belongs to the request the page last sent.
+
+    function send(state, req, call) {
+        var now = new Date().getTime();
+        if (state.pending && now - state.pending.at < STALE_MS) {
+            state.queued = { req: req, call: call };
+            return;
+        }
+        req.at = now;
+        state.pending = req;
+        call(req);
+    }
+
+    function answered(state) {
+        var req = state.pending;
+        state.pending = null;
+        if (state.queued) {
+            var q = state.queued;
+            state.queued = null;
+            send(state, q.req, q.call);
+            return null;
+        }
+        return req;
+    }
+
+    // ---- Search ---------------------------------------------------------------------------
+
+    function mode() {
+        var radios = document.getElementsByName('mode');
+        for (var i = 0; i < radios.length; i++) {
+            if (radios[i].checked) {
+                return radios[i].value;
+            }
+        }
+        return '0';
+    }
+
+    function syncModes() {
+        var radios = document.getElementsByName('mode');
+        for (var i = 0; i < radios.length; i++) {
+            radios[i].parentNode.className = radios[i].checked ? 'is-on' : '';
+        }
+        var fullText = mode() === '2';
+        el.scope.disabled = !fullText || el.scope.options.length < 2;
+    }
+
+    function callSearch(req) {
+        V.bridge('search', sku, req.word, req.type, req.scope, String(req.start), String(PAGE_SIZE), lang, 'onSearch');
+    }
+
+    function startSearch(start) {
+        var word = trim(el.q.value);
+        if (!word) {
+            el.q.focus();
+            return;
+        }
+        var type = mode();
+        var req = { word: word, type: type, scope: type === '2' ? el.scope.value : '', start: start || 0 };
+        if (req.start === 0) {
+            search.exactCount = 0;
+        }
+        showTab('results');
+        el.results.innerHTML = '<li class="list-status"><span class="spinner spinner-small"></span> Ricerca in corso...</li>';
+        V.show(el.resultsPager, false);
+        send(search, req, callSearch);
+    }
+
+    function pageSearch(delta) {
+        var last = search.last;
+        if (!last) {
+            return;
+        }
+        el.q.value = last.word;
+        var req = { word: last.word, type: last.type, scope: last.scope, start: Math.max(0, last.start + delta * PAGE_SIZE) };
+        el.results.innerHTML = '<li class="list-status"><span class="spinner spinner-small"></span> Ricerca in corso...</li>';
+        send(search, req, callSearch);
+    }
+
+    window.onSearch = function (res) {
+        var req = answered(search);
+        if (!req) {
+            return;
+        }
+        res = res || {};
+        var tot = typeof res.tot === 'number' ? res.tot : parseInt(res.tot, 10);
+        var items = readItems(res.result);
+        var lemma = res.isLemmatizzata !== false && req.type !== '2';
+        search.last = req;
+        search.lastItems = items;
+        var key = normalize(req.word.toLowerCase());
+        var exact = 0;
+        items.forEach(function (it) {
+            it.exact = normalize(it.word.toLowerCase()) === key;
+        });
+        if (lemma && req.start === 0) {
+            // The first page lists the headwords equal to the word before the related entries.
+            while (exact < items.length && items[exact].word === req.word.toLowerCase()) {
+                exact++;
+            }
+            search.exactCount = exact;
+        }
+        renderResults(req, items, tot, lemma);
+        if (req.start === 0 && items.length > 0 && items[0].exact) {
+            openEntry(items[0]);
+        }
+    };
+
+    function renderResults(req, items, tot, lemma) {
+        el.resultsCount.textContent = tot > 0 ? ' (' + tot + ')' : '';
+        if (badTotal(tot)) {
+            el.results.innerHTML = '<li class="list-status">Si è verificato un errore durante la ricerca.</li>';
+            V.show(el.resultsPager, false);
+            return;
+        }
+        if (items.length === 0) {
+            el.results.innerHTML = '<li class="list-status">' + (req.start > 0 ? 'Nessun altro risultato.' :
+                'Nessun risultato per \u00ab' + V.escapeHtml(req.word) + '\u00bb.' +
+                (req.type === '0' ? '<br>Prova la ricerca nel testo completo.' : '')) + '</li>';
+        } else {
+            el.results.innerHTML = items.map(function (it, i) {
+                return '<li><button type="button" class="item' + (sameEntry(it, entry.current) ? ' is-current' : '') +
+                    '" data-index="' + i + '">' + itemLabel(it) +
+                    (it.exact ? '<span class="exact">esatto</span>' : '') + '</button></li>';
+            }).join('');
+        }
+        var first;
+        var last;
+        var more;
+        if (lemma) {
+            var offset = req.start === 0 ? 0 : search.exactCount;
+            var related = items.length - (req.start === 0 ? search.exactCount : 0);
+            first = offset + req.start + 1;
+            last = offset + req.start + items.length;
+            more = related >= PAGE_SIZE && req.start + PAGE_SIZE < tot - search.exactCount;
+        } else {
+            first = req.start + 1;
+            last = req.start + items.length;
+            more = items.length >= PAGE_SIZE && last < tot;
+        }
+        el.resultsInfo.textContent = items.length ? first + '\u2013' + last + ' di ' + tot : '';
+        el.resultsPrev.disabled = req.start === 0;
+        el.resultsNext.disabled = !more;
+        V.show(el.resultsPager, req.start > 0 || more);
+    }
+
+    function badTotal(tot) {
+        return isNaN(tot) || tot < 0;
+    }
+
+    // ---- Scopes ---------------------------------------------------------------------------
+
+    window.onScopes = function (res) {
+        var list = (res && res.result) || [];
+        var keep = el.scope.value;
+        el.scope.innerHTML = '<option value="">Tutti gli ambiti</option>' + list.map(function (s) {
+            return '<option value="' + V.escapeHtml(String(s.id)) + '">' + V.escapeHtml(V.decodeApos(s.nome)) + '</option>';
+        }).join('');
+        el.scope.value = keep;
+        V.show(el.scope.parentNode, list.length > 0);
+        syncModes();
+    };
+
+    // ---- Index ----------------------------------------------------------------------------
+
+    function callWords(req) {
+        V.bridge('getWords', sku, req.prefix, String(req.from), String(INDEX_SIZE), lang, 'onWords');
+    }
+
+    function loadWords(prefix, from) {
+        var req = { prefix: prefix, from: from || 0 };
+        el.words.innerHTML = '<li class="list-status"><span class="spinner spinner-small"></span> Caricamento...</li>';
+        send(words, req, callWords);
+        var buttons = el.letters.getElementsByTagName('button');
+        for (var i = 0; i < buttons.length; i++) {
+            buttons[i].className = buttons[i].getAttribute('data-letter') === prefix.toLowerCase() ? 'is-on' : '';
+        }
+    }
+
+    window.onWords = function (res) {
+        var req = answered(words);
+        if (!req) {
+            return;
+        }
+        res = res || {};
+        var tot = typeof res.tot === 'number' ? res.tot : parseInt(res.tot, 10);
+        var items = readItems(res.result);
+        words.last = req;
+        words.lastItems = items;
+        if (badTotal(tot)) {
+            el.words.innerHTML = '<li class="list-status">Impossibile leggere l\'indice del dizionario.</li>';
+        } else if (items.length === 0) {
+            el.words.innerHTML = '<li class="list-status">' + (req.prefix ?
+                'Nessuna parola inizia con \u00ab' + V.escapeHtml(req.prefix) + '\u00bb.' : 'L\'indice è vuoto.') + '</li>';
+        } else {
+            el.words.innerHTML = items.map(function (it, i) {
+                return '<li><button type="button" class="item' + (sameEntry(it, entry.current) ? ' is-current' : '') +
+                    '" data-index="' + i + '">' + itemLabel(it) + '</button></li>';
+            }).join('');
+        }
+        var more = items.length >= INDEX_SIZE && req.from + items.length < tot;
+        el.wordsInfo.textContent = items.length ? (req.from + 1) + '\u2013' + (req.from + items.length) + ' di ' + tot : '';
+        el.wordsPrev.disabled = req.from === 0;
+        el.wordsNext.disabled = !more;
+        V.show(el.wordsPager, req.from > 0 || more);
+        el.words.scrollTop = 0;
+    };
+
+    function buildLetters() {
+        var html = '';
+        'abcdefghijklmnopqrstuvwxyz'.split('').forEach(function (c) {
+            html += '<button type="button" data-letter="' + c + '" aria-label="Parole con ' + c.toUpperCase() + '">' +
+                c.toUpperCase() + '</button>';
+        });
+        el.letters.innerHTML = html;
+    }
+
+    // ---- Entry ----------------------------------------------------------------------------
+
+    function dirOf(path) {
+        var i = String(path).lastIndexOf('/');
+        return i < 0 ? '' : path.substring(0, i + 1);
+    }
+
+    function isRelative(url) {
+        return !!url && !/^([a-z][a-z0-9+.\-]*:|\/|#)/i.test(url);
+    }
+
+    function safeUrl(url) {
+        return !/^\s*(javascript|vbscript|data\s*:\s*text\/html)/i.test(url);
+    }
+
+    // Copies a parsed entry into page elements, leaving out scripts, frames, forms and event
+    // handlers; pictures are looked up in the dictionary's own folder.
+    function importNode(node, base) {
+        if (node.nodeType === 3) {
+            return document.createTextNode(node.nodeValue);
+        }
+        if (node.nodeType !== 1) {
+            return null;
+        }
+        var name = (node.localName || node.nodeName).toLowerCase();
+        if (DROPPED[name]) {
+            return null;
+        }
+        var out = document.createElement(name);
+        for (var i = 0; i < node.attributes.length; i++) {
+            var a = node.attributes[i];
+            var an = (a.localName || a.name).toLowerCase();
+            if (an.indexOf('on') === 0 || an === 'xmlns' || a.name.indexOf('xmlns:') === 0) {
+                continue;
+            }
+            var value = a.value;
+            if ((an === 'href' || an === 'src' || an === 'action' || an === 'formaction' || an === 'xlink:href') && !safeUrl(value)) {
+                continue;
+            }
+            if (an === 'src' && isRelative(value)) {
+                value = base + value;
+            }
+            try {
+                out.setAttribute(an, value);
+            } catch (e) { /* attribute name not allowed in HTML */ }
+        }
+        for (var c = node.firstChild; c; c = c.nextSibling) {
+            var child = importNode(c, base);
+            if (child) {
+                out.appendChild(child);
+            }
+        }
+        return out;
+    }
+
+    // The entry is XHTML; when it is not well-formed it is read as HTML instead.
+    function parseEntry(text) {
+        var root = null;
+        if (window.DOMParser) {
+            try {
+                var xml = new DOMParser().parseFromString('<root xmlns="' + XHTML_NS + '">' + text + '</root>', 'application/xml');
+                if (xml && xml.documentElement && !xml.getElementsByTagName('parsererror').length &&
+                    xml.documentElement.localName === 'root') {
+                    root = xml.documentElement;
+                }
+            } catch (e) {
+                root = null;
+            }
+        }
+        if (!root) {
+            var doc = document.implementation.createHTMLDocument('');
+            root = doc.createElement('div');
+            root.innerHTML = text;
+        }
+        return root;
+    }
+
+    V.renderEntry = function (target, text, base) {
+        target.innerHTML = '';
+        var root = parseEntry(text);
+        for (var c = root.firstChild; c; c = c.nextSibling) {
+            var n = importNode(c, base);
+            if (n) {
+                target.appendChild(n);
+            }
+        }
+    };
+
+    function markCurrent() {
+        [el.results, el.words].forEach(function (list, n) {
+            var items = (n === 0 ? search.lastItems : words.lastItems) || [];
+            var buttons = list.querySelectorAll('.item');
+            for (var i = 0; i < buttons.length; i++) {
+                var it = items[parseInt(buttons[i].getAttribute('data-index'), 10)];
+                buttons[i].className = 'item' + (sameEntry(it, entry.current) ? ' is-current' : '');
+            }
+        });
+    }
+
+    function entryStatus(text) {
+        el.entryStatus.innerHTML = text;
+        V.show(el.entryStatus, !!text);
+    }
+
+    function openEntry(it) {
+        if (!it || !it.idzenta) {
+            return;
+        }
+        entry.current = { idzenta: it.idzenta, file: it.file, word: it.word, omo: it.omo, hw: it.hw };
+        entry.pending = entry.current;
+        V.show(el.welcome, false);
+        V.show(el.entryView, true);
+        el.entryWord.innerHTML = itemLabel(entry.current);
+        el.entry.innerHTML = '';
+        entryStatus('<span class="spinner spinner-small"></span> Caricamento della voce...');
+        refreshEntryTools();
+        markCurrent();
+        if (entry.timer) {
+            clearTimeout(entry.timer);
+        }
+        var asked = entry.pending;
+        V.bridge('getHtml', sku, it.idzenta, it.file, 'onEntry');
+        // Native code answers at once or, when the file cannot be read, not at all.
+        if (entry.pending === asked) {
+            entry.timer = setTimeout(function () {
+                entry.timer = null;
+                if (entry.pending === asked) {
+                    entry.pending = null;
+                    entryStatus('Impossibile aprire la voce. Il dizionario potrebbe essere danneggiato: prova a scaricarlo di nuovo.');
+                }
+            }, ENTRY_WAIT_MS);
+        }
+        el.reader.scrollTop = 0;
+    }
+
+    window.onEntry = function (res) {
+        var shown = entry.pending;
+        if (!shown) {
+            return;
+        }
+        entry.pending = null;
+        if (entry.timer) {
+            clearTimeout(entry.timer);
+            entry.timer = null;
+        }
+        var text = V.decodeHtmlLiteral(res);
+        if (!trim(text)) {
+            entryStatus('Voce non disponibile in questo dizionario.');
+            return;
+        }
+        entryStatus('');
+        V.renderEntry(el.entry, text, 'books/' + sku + '/' + dirOf(shown.file));
+        el.reader.scrollTop = 0;
+    };
+
+    function followLink(a) {
+        var href = a.getAttribute('href') || '';
+        if (!href) {
+            return;
+        }
+        if (href.substring(0, 4) === 'http') {
+            V.bridge('openLink', href);
+            return;
+        }
+        if (/^[a-z][a-z0-9+.\-]*:/i.test(href)) {
+            return; // other schemes are not opened from an entry
+        }
+        var hash = href.indexOf('#');
+        var current = entry.current || { file: '' };
+        if (hash >= 0) {
+            var file = href.substring(0, hash);
+            var id = href.substring(hash + 1);
+            try {
+                id = decodeURIComponent(id);
+            } catch (e) { /* keep it as written */ }
+            openEntry({
+                idzenta: id,
+                file: file ? dirOf(current.file) + file : current.file,
+                word: trim(a.textContent) || '',
+                omo: '',
+                hw: ''
+            });
+            return;
+        }
+        V.bridge('openLink', 'books/' + sku + '/' + dirOf(current.file) + href);
+    }
+
+    // ---- Favourites, bookmarks, notes -----------------------------------------------------
+
+    function savedRow(table, ref) {
+        var rows = saved[table];
+        for (var i = 0; i < rows.length; i++) {
+            if (rows[i].REF === ref) {
+                return rows[i];
+            }
+        }
+        return null;
+    }
+
+    function loadSaved(done) {
+        var left = 3;
+        Object.keys(TABLES).forEach(function (table) {
+            V.store.list(table, sku, function (rows) {
+                saved[table] = rows;
+                if (--left === 0) {
+                    refreshEntryTools();
+                    renderSaved();
+                    if (done) {
+                        done();
+                    }
+                }
+            });
+        });
+    }
+
+    function refreshEntryTools() {
+        var ref = entry.current ? V.store.makeRef(entry.current) : null;
+        var fav = ref && savedRow('FAVORITE', ref);
+        var mark = ref && savedRow('BOOKMARK', ref);
+        var note = ref && savedRow('NOTE', ref);
+        toggleLook(el.fav, !!fav, '\u2605', '\u2606');
+        toggleLook(el.bookmark, !!mark, '\u2691', '\u2690');
+        el.note.className = 'btn btn-secondary btn-small' + (note ? ' is-on' : '');
+        el.entryNote.innerHTML = note ? '<strong>La tua nota</strong>' + V.escapeHtml(note.NOTE) : '';
+        V.show(el.entryNote, !!note);
+    }
+
+    function toggleLook(button, on, iconOn, iconOff) {
+        button.className = 'btn btn-secondary btn-small' + (on ? ' is-on' : '');
+        button.setAttribute('aria-pressed', on ? 'true' : 'false');
+        button.querySelector('.icon').textContent = on ? iconOn : iconOff;
+    }
+
+    function toggleSaved(table) {
+        if (!entry.current) {
+            return;
+        }
+        var ref = V.store.makeRef(entry.current);
+        var row = savedRow(table, ref);
+        var after = function (err) {
+            if (err) {
+                V.message('Impossibile salvare: il database delle note non è disponibile.');
+            }
+            loadSaved();
+        };
+        if (row) {
+            V.store.remove(table, row.ID, after);
+        } else {
+            V.store.insert(table, sku, ref, entry.current.word, after);
+        }
+    }
+
+    function editNote() {
+        if (!entry.current) {
+            return;
+        }
+        var current = entry.current;
+        var ref = V.store.makeRef(current);
+        var row = savedRow('NOTE', ref);
+        var after = function (err) {
+            if (err) {
+                V.message('Impossibile salvare la nota: il database delle note non è disponibile.');
+            }
+            loadSaved();
+        };
+        V.editText({
+            title: 'Nota su \u00ab' + current.word + '\u00bb',
+            label: 'Testo della nota',
+            value: row ? row.NOTE : '',
+            onSave: function (text) {
+                text = trim(text);
+                if (!text) {
+                    if (row) {
+                        V.store.remove('NOTE', row.ID, after);
+                    }
+                } else if (row) {
+                    V.store.updateNote('NOTE', row.ID, text, after);
+                } else {
+                    V.store.insert('NOTE', sku, ref, text, after);
+                }
+            },
+            onDelete: row ? function () {
+                V.store.remove('NOTE', row.ID, after);
+            } : null
+        });
+    }
+
+    function formatDate(ts) {
+        var m = /^(\d{4})-(\d{2})-(\d{2})/.exec(String(ts || ''));
+        return m ? m[3] + '/' + m[2] + '/' + m[1] : '';
+    }
+
+    function renderSaved() {
+        var table = saved.table;
+        var rows = saved[table];
+        var tabs = el.saved.querySelectorAll('.tab');
+        for (var i = 0; i < tabs.length; i++) {
+            var t = tabs[i].getAttribute('data-table');
+            tabs[i].setAttribute('aria-selected', t === table ? 'true' : 'false');
+            tabs[i].innerHTML = TABLES[t].name + (saved[t].length ? '<span class="count">' + saved[t].length + '</span>' : '');
+        }
+        if (!rows.length) {
+            el.savedList.innerHTML = '<li class="list-status">' + V.escapeHtml(TABLES[table].empty) + '</li>';
+            return;
+        }
+        el.savedList.innerHTML = rows.map(function (row, n) {
+            var ref = V.store.parseRef(row.REF);
+            return '<li class="saved"><button type="button" class="item" data-index="' + n + '">' +
+                '<span class="w">' + V.escapeHtml(ref.word || row.NOTE) + '</span>' +
+                (table === 'NOTE' ? '<span class="text">' + V.escapeHtml(row.NOTE) + '</span>' : '') +
+                '<span class="date">' + formatDate(row.DATE) + '</span></button>' +
+                '<button type="button" class="btn btn-ghost btn-small remove" data-remove="' + n + '" aria-label="Elimina ' +
+                V.escapeHtml(ref.word) + '">Elimina</button></li>';
+        }).join('');
+    }
+
+    function showSaved(on) {
+        V.show(el.saved, on);
+        el.openSaved.setAttribute('aria-expanded', on ? 'true' : 'false');
+        if (on) {
+            renderSaved();
+            el.saved.querySelector('.tab[aria-selected=true]').focus();
+        } else {
+            el.openSaved.focus();
+        }
+    }
+
+    // ---- Tabs and keyboard ----------------------------------------------------------------
+
+    function showTab(name) {
+        var results = name === 'results';
+        el.tabResults.setAttribute('aria-selected', results ? 'true' : 'false');
+        el.tabIndex.setAttribute('aria-selected', results ? 'false' : 'true');
+        V.show(el.panelResults, results);
+        V.show(el.panelIndex, !results);
+    }
+
+    // Up and down move between the items of a list; Home and End jump to its ends.
+    function listKeys(list) {
+        V.on(list, 'keydown', function (ev) {
+            var items = list.querySelectorAll('.item');
+            var at = Array.prototype.indexOf.call(items, document.activeElement);
+            var to = -1;
+            if (ev.keyCode === 40) {
+                to = Math.min(items.length - 1, at + 1);
+            } else if (ev.keyCode === 38) {
+                to = at - 1;
+                if (to < 0) {
+                    ev.preventDefault();
+                    (list === el.words ? el.prefix : el.q).focus();
+                    return;
+                }
+            } else if (ev.keyCode === 36) {
+                to = 0;
+            } else if (ev.keyCode === 35) {
+                to = items.length - 1;
+            }
+            if (to >= 0 && items[to]) {
+                ev.preventDefault();
+                items[to].focus();
+            }
+        });
+    }
+
+    function firstItem(list) {
+        var item = list.querySelector('.item');
+        if (item) {
+            item.focus();
+        }
+    }
+
+    function itemFrom(ev, list, items) {
+        var t = ev.target;
+        while (t && t !== list && !(t.className && /\bitem\b/.test(t.className))) {
+            t = t.parentNode;
+        }
+        if (!t || t === list) {
+            return null;
+        }
+        return items[parseInt(t.getAttribute('data-index'), 10)];
+    }
+
+    function wire() {
+        V.on(el.back, 'click', function () {
+            V.bridge('loadUrl', 'libreria.html');
+        });
+        V.on(el.searchForm, 'submit', function (ev) {
+            ev.preventDefault();
+            startSearch(0);
+        });
+        var radios = document.getElementsByName('mode');
+        for (var i = 0; i < radios.length; i++) {
+            V.on(radios[i], 'change', syncModes);
+            V.on(radios[i], 'focus', function () { this.parentNode.className += ' has-focus'; });
+            V.on(radios[i], 'blur', syncModes);
+        }
+        V.on(el.q, 'keydown', function (ev) {
+            if (ev.keyCode === 40) {
+                ev.preventDefault();
+                firstItem(el.panelResults.hasAttribute('hidden') ? el.words : el.results);
+            }
+        });
+        V.on(el.tabResults, 'click', function () { showTab('results'); });
+        V.on(el.tabIndex, 'click', function () { showTab('index'); });
+        V.on(el.resultsPrev, 'click', function () { pageSearch(-1); });
+        V.on(el.resultsNext, 'click', function () { pageSearch(1); });
+        V.on(el.results, 'click', function (ev) {
+            openEntry(itemFrom(ev, el.results, search.lastItems || []));
+        });
+        V.on(el.words, 'click', function (ev) {
+            openEntry(itemFrom(ev, el.words, words.lastItems || []));
+        });
+        listKeys(el.results);
+        listKeys(el.words);
+        listKeys(el.savedList);
+
+        var typing = null;
+        V.on(el.prefix, 'input', function () {
+            if (typing) {
+                clearTimeout(typing);
+            }
+            typing = setTimeout(function () {
+                typing = null;
+                loadWords(trim(el.prefix.value), 0);
+            }, 250);
+        });
+        V.on(el.prefix, 'keydown', function (ev) {
+            if (ev.keyCode === 40) {
+                ev.preventDefault();
+                firstItem(el.words);
+            } else if (ev.keyCode === 13) {
+                ev.preventDefault();
+                loadWords(trim(el.prefix.value), 0);
+            }
+        });
+        V.on(el.letters, 'click', function (ev) {
+            var letter = ev.target.getAttribute && ev.target.getAttribute('data-letter');
+            if (letter) {
+                el.prefix.value = letter;
+                loadWords(letter, 0);
+            }
+        });
+        V.on(el.wordsPrev, 'click', function () {
+            if (words.last) {
+                loadWords(words.last.prefix, Math.max(0, words.last.from - INDEX_SIZE));
+            }
+        });
+        V.on(el.wordsNext, 'click', function () {
+            if (words.last) {
+                loadWords(words.last.prefix, words.last.from + INDEX_SIZE);
+            }
+        });
+
+        V.on(el.entry, 'click', function (ev) {
+            var t = ev.target;
+            while (t && t !== el.entry && t.nodeName.toLowerCase() !== 'a') {
+                t = t.parentNode;
+            }
+            if (t && t !== el.entry) {
+                ev.preventDefault();
+                followLink(t);
+            }
+        });
+        V.on(el.fav, 'click', function () { toggleSaved('FAVORITE'); });
+        V.on(el.bookmark, 'click', function () { toggleSaved('BOOKMARK'); });
+        V.on(el.note, 'click', editNote);
+
+        V.on(el.openSaved, 'click', function () { showSaved(el.saved.hasAttribute('hidden')); });
+        V.on(el.closeSaved, 'click', function () { showSaved(false); });
+        V.on(el.saved, 'click', function (ev) {
+            var t = ev.target;
+            if (t.getAttribute && t.getAttribute('data-table')) {
+                saved.table = t.getAttribute('data-table');
+                renderSaved();
+                return;
+            }
+            var rows = saved[saved.table];
+            if (t.getAttribute && t.getAttribute('data-remove') !== null) {
+                var row = rows[parseInt(t.getAttribute('data-remove'), 10)];
+                if (row) {
+                    V.store.remove(saved.table, row.ID, function () { loadSaved(); });
+                }
+                return;
+            }
+            var chosen = itemFrom(ev, el.savedList, rows);
+            if (chosen) {
+                openEntry(V.store.parseRef(chosen.REF));
+            }
+        });
+
+        V.on(document, 'keydown', function (ev) {
+            if (!V.isDialogOpen() && ev.keyCode === 27 && !el.saved.hasAttribute('hidden')) {
+                showSaved(false);
+            }
+        });
+        // "/" is read from the typed character, so it works whatever the keyboard layout.
+        V.on(document, 'keypress', function (ev) {
+            var tag = (ev.target.nodeName || '').toLowerCase();
+            if (V.isDialogOpen() || tag === 'input' || tag === 'textarea' || tag === 'select') {
+                return;
+            }
+            if ((ev.charCode || ev.which) === 47 && !ev.ctrlKey && !ev.altKey) {
+                ev.preventDefault();
+                el.q.focus();
+                el.q.select();
+            }
+        });
+    }
+
+    // ---- Start ----------------------------------------------------------------------------
+
+    function bookId() {
+        var id = V.hasBridge('getParameter') ? V.bridge('getParameter', 'idbook') : '';
+        if (!id && V.hasBridge('getBookID')) {
+            id = V.bridge('getBookID');
+        }
+        if (!id) {
+            id = V.query(window.location.search).idbook || '';
+        }
+        return trim(id);
+    }
+
+    function start() {
+        buildLetters();
+        wire();
+        syncModes();
+        showTab('index');
+        sku = bookId();
+        if (!sku) {
+            el.dictTitle.textContent = 'Nessun dizionario';
+            V.message('Nessun dizionario selezionato.', function () {
+                V.bridge('loadUrl', 'libreria.html');
+            });
+            return;
+        }
+        V.store.readSystem(function (system) {
+            var book = system[sku] || {};
+            lang = book.SOURCELANGUAGEID || '';
+            el.dictTitle.textContent = book.TITLE || sku;
+            el.dictSub.textContent = [book.SUBTITLE, book.LANG].filter(function (s) { return trim(s); }).join(' \u00b7 ');
+            document.title = 'Vocalume - ' + (book.TITLE || sku);
+            V.bridge('getScopes', sku, 'onScopes');
+            loadWords('', 0);
+        });
+        V.store.ensurePageTables(function () {
+            loadSaved();
+        });
+        el.q.focus();
+    }
+
+    V.dictionary = {
+        sku: function () { return sku; },
+        language: function () { return lang; },
+        openEntry: openEntry,
+        search: function (word, type) {
+            el.q.value = word;
+            var radios = document.getElementsByName('mode');
+            for (var i = 0; i < radios.length; i++) {
+                radios[i].checked = radios[i].value === (type || '0');
+            }
+            syncModes();
+            startSearch(0);
+        },
+        saved: saved,
+        reloadSaved: loadSaved
+    };
+
+    start();
+}(Vocalume));

@@ -1,0 +1,396 @@
+// Library page: the account's dictionaries as recorded in SYSTEM, with download, update,
+// purchase and open actions, synchronisation and sign-out.
+
+(function (V) {
+    'use strict';
+
+    // Native code reloads this page when a synchronisation ends; a failure arrives as a message.
+    // The watchdog of the request does not tell the page, so the spinner is given up after this.
+    var SYNC_TIMEOUT_MS = 45000;
+    var DOWNLOAD_KEY = 'vocalume.download';
+    // Words skipped when a placeholder cover picks the initial of a title.
+    var PLAIN_WORDS = ['dizionario', 'vocabolario', 'il', 'lo', 'la', 'i', 'gli', 'le', 'di', 'del', 'della', 'dei', 'delle', 'e'];
+    var COVER_COLOURS = ['#1d4e73', '#6b3f73', '#2f6b55', '#8a4421', '#3c5a8a', '#705b2a'];
+
+    var STATES = {
+        '0': { badge: 'Da scaricare', cls: 'badge-download' },
+        '1': { badge: 'Installato', cls: 'badge-installed' },
+        '2': { badge: 'Aggiornamento disponibile', cls: 'badge-update' },
+        '3': { badge: 'Non acquistato', cls: 'badge-buy' }
+    };
+
+    var booksEl = V.byId('books');
+    var filterEl = V.byId('filter');
+    var books = [];
+    var errors = {};
+    var download = null; // { sku, phase: 'start' | 'progress' | 'wait', percent, size }
+    var syncTimer = null;
+
+    // A download outlives the page (a synchronisation reloads it): remember whose it is.
+    function rememberDownload(sku) {
+        try {
+            if (sku) {
+                window.localStorage.setItem(DOWNLOAD_KEY, sku);
+            } else {
+                window.localStorage.removeItem(DOWNLOAD_KEY);
+            }
+        } catch (e) { /* no local storage: progress after a reload is then not shown */ }
+    }
+
+    function rememberedDownload() {
+        try {
+            return window.localStorage.getItem(DOWNLOAD_KEY) || '';
+        } catch (e) {
+            return '';
+        }
+    }
+
+    function bookBySku(sku) {
+        for (var i = 0; i < books.length; i++) {
+            if (books[i].sku === sku) {
+                return books[i];
+            }
+        }
+        return null;
+    }
+
+    function sortBooks(list) {
+        return list.sort(function (a, b) {
+            var oa = parseFloat(a.ORDER);
+            var ob = parseFloat(b.ORDER);
+            oa = isNaN(oa) ? Infinity : oa;
+            ob = isNaN(ob) ? Infinity : ob;
+            if (oa !== ob) {
+                return oa < ob ? -1 : 1;
+            }
+            return String(a.TITLE || a.sku).localeCompare(String(b.TITLE || b.sku));
+        });
+    }
+
+    function colourFor(sku) {
+        var h = 0;
+        for (var i = 0; i < sku.length; i++) {
+            h = (h * 31 + sku.charCodeAt(i)) % 997;
+        }
+        return COVER_COLOURS[h % COVER_COLOURS.length];
+    }
+
+    function placeholder(book) {
+        var el = document.createElement('div');
+        el.className = 'cover-placeholder';
+        el.style.backgroundColor = colourFor(book.sku);
+        var title = book.TITLE || book.sku;
+        var words = title.split(/[\s\-]+/).filter(function (w) {
+            return w && PLAIN_WORDS.indexOf(w.toLowerCase()) < 0;
+        });
+        var initial = (words[0] || title).charAt(0).toUpperCase();
+        el.innerHTML = '<span class="initial">' + V.escapeHtml(initial) + '</span>' +
+            V.escapeHtml(title);
+        return el;
+    }
+
+    function coverElement(book) {
+        var box = document.createElement('div');
+        box.className = 'book-cover';
+        var file = V.coverFile(book.COVER);
+        if (!file) {
+            box.appendChild(placeholder(book));
+            return box;
+        }
+        var img = document.createElement('img');
+        img.alt = '';
+        V.on(img, 'error', function () {
+            if (img.parentNode) {
+                box.replaceChild(placeholder(book), img);
+            }
+        });
+        img.src = 'covers/' + encodeURIComponent(file);
+        box.appendChild(img);
+        return box;
+    }
+
+    function meta(book) {
+        return [book.AUTHOR, book.PUBLISHER, book.YEAR].filter(function (s) {
+            return s && String(s).replace(/\s+/g, '') !== '';
+        }).join(' \u00b7 ');
+    }
+
+    function button(label, cls, action, sku, disabled, title) {
+        return '<button type="button" class="btn ' + cls + '" data-action="' + action + '" data-sku="' +
+            V.escapeHtml(sku) + '"' + (disabled ? ' disabled' : '') +
+            (title ? ' title="' + V.escapeHtml(title) + '"' : '') + '>' + label + '</button>';
+    }
+
+    function dynamicHtml(book) {
+        var sku = book.sku;
+        var busy = !!download;
+        var mine = busy && download.sku === sku;
+        var waitTitle = 'Attendi la fine del download in corso';
+        var html = '';
+        if (mine) {
+            var phase = download.phase;
+            var text;
+            if (phase === 'wait') {
+                text = 'Installazione in corso...';
+            } else if (phase === 'progress') {
+                // Number and unit stay together when the line wraps.
+                text = 'Download ' + download.percent + '%' + (download.size ? ' di ' + V.escapeHtml(download.size) + '\u00a0MB' : '');
+            } else {
+                text = 'Avvio del download...';
+            }
+            var determinate = phase === 'progress';
+            html += '<div class="book-progress" role="progressbar" aria-valuemin="0" aria-valuemax="100"' +
+                (determinate ? ' aria-valuenow="' + download.percent + '"' : '') + ' aria-label="' + text + '">' +
+                '<div class="progress-track"><div class="progress-bar' + (determinate ? '' : ' indeterminate') + '"' +
+                (determinate ? ' style="width:' + download.percent + '%"' : '') + '></div></div>' +
+                '<div class="progress-line"><span class="text">' + text + '</span>' +
+                (phase === 'wait' ? '' : button('Annulla', 'btn-secondary btn-small', 'cancel', sku)) +
+                '</div></div>';
+            return html;
+        }
+        html += '<div class="book-actions">';
+        switch (book.STATUS) {
+        case '0':
+            html += button('Scarica', 'btn-primary', 'download', sku, busy, busy ? waitTitle : '');
+            break;
+        case '1':
+            html += button('Apri', 'btn-primary', 'open', sku);
+            break;
+        case '2':
+            html += button('Apri', 'btn-primary', 'open', sku);
+            html += button('Aggiorna', 'btn-secondary', 'download', sku, busy, busy ? waitTitle : 'Scarica la nuova edizione');
+            break;
+        case '3':
+            html += button('Acquista', 'btn-accent', 'purchase', sku);
+            break;
+        }
+        html += '</div>';
+        if (errors[sku]) {
+            html += '<p class="notice notice-error book-error" role="alert">' + V.escapeHtml(errors[sku]) + '</p>';
+        }
+        return html;
+    }
+
+    function cardElement(book) {
+        var card = document.createElement('article');
+        card.className = 'book card';
+        card.setAttribute('data-sku', book.sku);
+        card.appendChild(coverElement(book));
+        var body = document.createElement('div');
+        body.className = 'book-body';
+        var state = STATES[book.STATUS];
+        var badges = '';
+        if (book.LANG) {
+            badges += '<span class="badge">' + V.escapeHtml(book.LANG) + '</span>';
+        }
+        if (state) {
+            badges += '<span class="badge ' + state.cls + '">' + state.badge + '</span>';
+        }
+        body.innerHTML = '<h2 class="book-title">' + V.escapeHtml(book.TITLE || book.sku) + '</h2>' +
+            (book.SUBTITLE ? '<p class="book-subtitle">' + V.escapeHtml(book.SUBTITLE) + '</p>' : '') +
+            (meta(book) ? '<p class="book-meta">' + V.escapeHtml(meta(book)) + '</p>' : '') +
+            (badges ? '<div class="badges">' + badges + '</div>' : '') +
+            '<div class="book-dynamic">' + dynamicHtml(book) + '</div>';
+        card.appendChild(body);
+        return card;
+    }
+
+    function findCard(sku) {
+        var cards = booksEl.querySelectorAll('.book');
+        for (var i = 0; i < cards.length; i++) {
+            if (cards[i].getAttribute('data-sku') === sku) {
+                return cards[i];
+            }
+        }
+        return null;
+    }
+
+    // Redraws the state-dependent part of every card, keeping the keyboard focus where it was.
+    function refreshActions() {
+        var active = document.activeElement;
+        var focusSku = active && active.getAttribute ? active.getAttribute('data-sku') : null;
+        var focusAction = active && active.getAttribute ? active.getAttribute('data-action') : null;
+        books.forEach(function (book) {
+            var card = findCard(book.sku);
+            if (card) {
+                card.querySelector('.book-dynamic').innerHTML = dynamicHtml(book);
+            }
+        });
+        if (focusSku) {
+            var card = findCard(focusSku);
+            // After a download ends, its cancel button is gone: the download button takes over.
+            var again = card && (card.querySelector('[data-action="' + focusAction + '"]') ||
+                card.querySelector('[data-action="download"]:not([disabled])') ||
+                card.querySelector('button:not([disabled])'));
+            if (again) {
+                again.focus();
+            }
+        }
+    }
+
+    function matchesFilter(book, text) {
+        if (!text) {
+            return true;
+        }
+        var hay = [book.TITLE, book.SUBTITLE, book.AUTHOR, book.LANG, book.PUBLISHER, book.YEAR].join(' ').toLowerCase();
+        return hay.indexOf(text) >= 0;
+    }
+
+    function render() {
+        booksEl.innerHTML = '';
+        var text = filterEl.value.replace(/^\s+|\s+$/g, '').toLowerCase();
+        var shown = 0;
+        books.forEach(function (book) {
+            if (matchesFilter(book, text)) {
+                booksEl.appendChild(cardElement(book));
+                shown++;
+            }
+        });
+        V.byId('count').textContent = books.length === 1 ? '1 dizionario' :
+            (books.length > 1 ? books.length + ' dizionari' : '');
+        V.show(V.byId('empty'), books.length === 0);
+        V.show(V.byId('no-match'), books.length > 0 && shown === 0);
+        V.show(filterEl, books.length > 6);
+    }
+
+    function load(done) {
+        V.store.readSystem(function (system) {
+            books = sortBooks(V.store.books(system).filter(function (b) {
+                return b.VISIBLE === '1';
+            }));
+            var account = system.SYSTEM && system.SYSTEM.USERNAME;
+            V.byId('user').textContent = account ? 'Account: ' + account : '';
+            render();
+            if (done) {
+                done();
+            }
+        });
+    }
+
+    function startDownload(sku) {
+        if (download) {
+            return;
+        }
+        delete errors[sku];
+        download = { sku: sku, phase: 'start', percent: 0, size: '' };
+        rememberDownload(sku);
+        refreshActions();
+        V.bridge('download', sku, 'onDownload');
+    }
+
+    function endDownload() {
+        download = null;
+        rememberDownload('');
+    }
+
+    window.onDownload = function (res) {
+        res = res || {};
+        if (!download) {
+            var sku = rememberedDownload();
+            if (!sku || !bookBySku(sku)) {
+                if (res.result === true) {
+                    load();
+                }
+                return;
+            }
+            download = { sku: sku, phase: 'start', percent: 0, size: '' };
+        }
+        if (res.result === true) {
+            endDownload();
+            load();
+            return;
+        }
+        if (res.progress === 'wait') {
+            download.phase = 'wait';
+        } else if (res.error || res.invalid || res.progress === undefined) {
+            errors[download.sku] = V.decodeApos(res.error || 'Si è verificato un errore nello scaricamento del dizionario');
+            endDownload();
+        } else {
+            var p = parseInt(res.progress, 10);
+            download.phase = 'progress';
+            download.percent = isNaN(p) ? 0 : Math.max(0, Math.min(100, p));
+            download.size = res.size ? String(res.size) : '';
+        }
+        refreshActions();
+    };
+
+    function openBook(sku) {
+        V.bridge('loadUrl', 'dizionario.html?idbook=' + sku);
+    }
+
+    function stopSyncWait() {
+        if (syncTimer) {
+            clearTimeout(syncTimer);
+            syncTimer = null;
+        }
+    }
+
+    function synchronize() {
+        __APP.busy('Sincronizzazione in corso...');
+        stopSyncWait();
+        syncTimer = setTimeout(function () {
+            syncTimer = null;
+            if (__APP.spinner) {
+                __APP.spinner = false;
+                V.message('La sincronizzazione non ha risposto in tempo.<br/>Riprova più tardi.');
+            }
+        }, SYNC_TIMEOUT_MS);
+        V.bridge('synchronize');
+    }
+
+    function logout() {
+        V.confirm({
+            title: 'Esci dall\'account',
+            text: 'Uscendo, i dizionari scaricati vengono rimossi da questo computer e il programma si chiude.<br/>' +
+                'Potrai riscaricarli accedendo di nuovo.',
+            okLabel: 'Esci',
+            danger: true,
+            onOk: function () {
+                V.bridge('onLogout');
+            }
+        });
+    }
+
+    V.on(booksEl, 'click', function (ev) {
+        var t = ev.target;
+        while (t && t !== booksEl && !(t.getAttribute && t.getAttribute('data-action'))) {
+            t = t.parentNode;
+        }
+        if (!t || t === booksEl || t.disabled) {
+            return;
+        }
+        var sku = t.getAttribute('data-sku');
+        switch (t.getAttribute('data-action')) {
+        case 'download':
+            startDownload(sku);
+            break;
+        case 'cancel':
+            // Native code sends nothing after a cancel.
+            V.bridge('cancelDownload');
+            endDownload();
+            refreshActions();
+            break;
+        case 'open':
+            openBook(sku);
+            break;
+        case 'purchase':
+            V.bridge('purchase', sku);
+            break;
+        }
+    });
+
+    V.on(V.byId('sync'), 'click', synchronize);
+    V.on(V.byId('empty-sync'), 'click', synchronize);
+    V.on(V.byId('logout'), 'click', logout);
+    V.on(filterEl, 'input', render);
+
+    // Native code switches the spinner off when a synchronisation fails.
+    V.onSpinner(function (on) {
+        if (!on) {
+            stopSyncWait();
+        }
+    });
+
+    V.library = { reload: load, startDownload: startDownload, books: function () { return books; } };
+    load();
+}(Vocalume));

@@ -1,0 +1,45 @@
+// A dictionary's cover image in the local cache (engine/covers): the local name for its
+// address, whether it is already there, and the download that scales it to the cover size and
+// stores it as PNG.
+#pragma once
+
+#include <QEventLoop>
+#include <QFile>
+#include <QImage>
+#include <QObject>
+#include <QString>
+
+class HttpConnection;
+
+class CachedImage : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int CoverWidth = 115;
+    static constexpr int CoverHeight = 170;
+
+    explicit CachedImage(const QString& url, QObject* parent = nullptr);
+    ~CachedImage() override;
+
+    // Fetches the image (only the address's path is requested) and waits for it in a local
+    // event loop. True on failure; also true at once when the local file already exists.
+    bool download();
+
+    bool present = false;
+    bool error = false;
+    QImage image;
+    QFile file;
+    QString host;
+    QString urlPath;
+    // Everything after the last "/" of the address: what the library records as the cover.
+    QString name;
+    QString localPath;
+
+public slots:
+    void done(bool error);
+
+private:
+    QEventLoop loop;
+    bool finished = false;
+    HttpConnection* connection;
+};

@@ -1,0 +1,99 @@
+// The whole program against the reference store service: the real login page, the real library
+// page, acting as a user does by filling in the form and pressing its button.
+#include "app/mainwindow.h"
+#include "store/webstore.h"
+#include "tests/support/runningservice.h"
+#include "tests/support/testsupport.h"
+#include "web/customagentwebview.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QWebFrame>
+#include <QWebPage>
+
+class TestEndToEnd : public QObject
+{
+    Q_OBJECT
+private:
+    QTemporaryDir packages;
+    QScopedPointer<RunningService> service;
+    MainWindow* window = nullptr;
+
+    QVariant js(const QString& script) { return window->webView->page()->mainFrame()->evaluateJavaScript(script); }
+    QString url() const { return window->webView->page()->mainFrame()->url().toString(); }
+
+    void signInWith(const QString& user, const QString& password)
+    {
+        QTRY_VERIFY(url().endsWith(QStringLiteral("/engine/login.html")));
+        js(QStringLiteral("document.getElementById('username').value = '%1';"
+                          "document.getElementById('password').value = '%2';"
+                          "document.getElementById('login-submit').click();")
+               .arg(user, password));
+    }
+
+    QString login()
+    {
+        WebStore store(window->db, window);
+        if (!store.open({QStringLiteral("x"), [](const QString&, const QString&) { return QStringLiteral("x"); }}))
+            return QStringLiteral("<no store>");
+        const QString value = store.value(QStringLiteral("SYSTEM"), QStringLiteral("LOGIN"));
+        store.close();
+        return value;
+    }
+
+private slots:
+    void init()
+    {
+        TestSupport::resetHome();
+        service.reset(new RunningService);
+        if (!service->start(packages.path()))
+            QSKIP("the reference store service is not built");
+        ServiceEndpoint::setStoreHost(QStringLiteral("127.0.0.1"));
+        window = new MainWindow;
+    }
+
+    void cleanup()
+    {
+        delete window;
+        window = nullptr;
+        service.reset();
+    }
+
+    void signInShowsTheAccountsLibrary()
+    {
+        signInWith(QStringLiteral("demo"), QStringLiteral("demo"));
+        QTRY_VERIFY_WITH_TIMEOUT(url().endsWith(QStringLiteral("/engine/libreria.html")), 15000);
+        QTRY_COMPARE(js(QStringLiteral("document.querySelectorAll('.book').length")).toInt(), 3);
+        QCOMPARE(login(), QStringLiteral("TRUE"));
+        const QString text = js(QStringLiteral("document.body.textContent")).toString();
+        QVERIFY(text.contains(QStringLiteral("Dizionario di Italiano")));
+        QCOMPARE(js(QStringLiteral("document.querySelector('[data-sku=\"ZDEMO001\"] [data-action=\"download\"]') !== null")),
+                 QVariant(true));
+        QCOMPARE(js(QStringLiteral("document.querySelector('[data-sku=\"ZDEMO002\"] [data-action=\"download\"]') !== null")),
+                 QVariant(true));
+        QCOMPARE(js(QStringLiteral("document.querySelector('[data-sku=\"ZDEMO003\"] [data-action=\"purchase\"]') !== null")),
+                 QVariant(true));
+        QCOMPARE(js(QStringLiteral("document.querySelector('[data-sku=\"ZDEMO003\"] [data-action=\"download\"]') === null")),
+                 QVariant(true));
+        for (const char* sku : {"ZDEMO001", "ZDEMO002", "ZDEMO003"}) {
+            const QImage cover(TestSupport::dataDirectory() + QStringLiteral("/engine/covers/%1.png").arg(sku));
+            QCOMPARE(cover.size(), QSize(115, 170));
+        }
+        // The page shows the cached covers, not placeholders.
+        QTRY_COMPARE(js(QStringLiteral("document.querySelectorAll('.book img').length")).toInt(), 3);
+    }
+
+    void wrongPasswordIsRefusedOnThePage()
+    {
+        signInWith(QStringLiteral("demo"), QStringLiteral("sbagliata"));
+        QTRY_VERIFY(!js(QStringLiteral("document.getElementById('login-error').hidden")).toBool());
+        QCOMPARE(js(QStringLiteral("document.getElementById('login-error').textContent")).toString(),
+                 QStringLiteral("Impossibile eseguire l'accesso. Controlla i dati inseriti oppure effettua la registrazione."));
+        QCOMPARE(login(), QStringLiteral("FALSE"));
+        QVERIFY(url().endsWith(QStringLiteral("/engine/login.html")));
+    }
+};
+
+VOCALUME_TEST_MAIN(TestEndToEnd)
+#include "tst_endtoend.moc"

@@ -1,0 +1,90 @@
+// storeservice: the reference implementation of the publisher's store for development, demos and
+// end-to-end tests. Listens on 127.0.0.1 only and prints "PORT <n>" as its first line.
+//
+//   storeservice --catalog tools/storeservice/demo --packages /tmp/packages --port 0
+#include "catalog.h"
+#include "storeserver.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QGuiApplication>
+#include <cstdio>
+
+namespace {
+int failWith(const QString& message)
+{
+    std::fprintf(stderr, "storeservice: %s\n", qPrintable(message));
+    return 1;
+}
+
+bool readNumber(const QCommandLineParser& parser, const QCommandLineOption& option, qint64 minimum, qint64* value)
+{
+    if (!parser.isSet(option))
+        return true;
+    bool ok = false;
+    *value = parser.value(option).toLongLong(&ok);
+    return ok && *value >= minimum;
+}
+}
+
+int main(int argc, char* argv[])
+{
+    // Covers are drawn with fonts, which need a GUI application but never a display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Reference store service: login, purchase history, package download, version check, covers and store pages."));
+    parser.addHelpOption();
+    const QCommandLineOption portOption(QStringLiteral("port"), QStringLiteral("Port on 127.0.0.1 (0: any free port)."),
+                                        QStringLiteral("n"), QStringLiteral("0"));
+    const QCommandLineOption catalogOption(QStringLiteral("catalog"), QStringLiteral("Directory holding catalog.ini."),
+                                           QStringLiteral("dir"));
+    const QCommandLineOption packagesOption(QStringLiteral("packages"),
+                                            QStringLiteral("Directory of the package files (default: the catalog directory)."),
+                                            QStringLiteral("dir"));
+    const QCommandLineOption denyOption(QStringLiteral("deny"), QStringLiteral("Answer every session check with \"Accesso negato\"."));
+    const QCommandLineOption delayOption(QStringLiteral("delay-ms"), QStringLiteral("Delay every reply."), QStringLiteral("ms"));
+    const QCommandLineOption cutOption(QStringLiteral("cut-after"),
+                                       QStringLiteral("Close package downloads after this many body bytes."), QStringLiteral("bytes"));
+    const QCommandLineOption slowOption(QStringLiteral("slow-download"),
+                                        QStringLiteral("Send package bodies at most this fast."), QStringLiteral("bytes-per-second"));
+    parser.addOptions({ portOption, catalogOption, packagesOption, denyOption, delayOption, cutOption, slowOption });
+    parser.process(app);
+
+    if (!parser.isSet(catalogOption))
+        return failWith(QStringLiteral("--catalog is required"));
+    qint64 port = 0;
+    qint64 delay = 0;
+    qint64 cutAfter = -1;
+    qint64 slow = 0;
+    if (!readNumber(parser, portOption, 0, &port) || port > 65535)
+        return failWith(QStringLiteral("invalid --port"));
+    if (!readNumber(parser, delayOption, 0, &delay) || !readNumber(parser, cutOption, 0, &cutAfter)
+        || !readNumber(parser, slowOption, 1, &slow))
+        return failWith(QStringLiteral("invalid number"));
+
+    Catalog catalog;
+    QString error;
+    const QString catalogDir = parser.value(catalogOption);
+    if (!catalog.load(catalogDir, &error))
+        return failWith(error);
+
+    StoreServer::Options options;
+    options.packages = QDir(parser.isSet(packagesOption) ? parser.value(packagesOption) : catalogDir).absolutePath();
+    options.deny = parser.isSet(denyOption);
+    options.delayMs = int(delay);
+    options.cutAfter = cutAfter;
+    options.slowDownload = slow;
+
+    StoreServer server(catalog, options);
+    const int bound = server.bind(int(port));
+    if (bound <= 0)
+        return failWith(QStringLiteral("cannot listen on 127.0.0.1:%1").arg(port));
+    std::printf("PORT %d\n", bound);
+    std::fflush(stdout);
+    std::fprintf(stderr, "storeservice: http://127.0.0.1:%d/ catalog %s, packages %s\n", bound,
+                 qPrintable(QDir(catalogDir).absolutePath()), qPrintable(options.packages));
+    return server.run() ? 0 : 1;
+}

@@ -1,0 +1,57 @@
+// The reference store's HTTP side: login, purchase history, package download, version check,
+// cover images and the store's account and search pages, on 127.0.0.1 only, with switches that
+// inject the faults the program must survive.
+#pragma once
+
+#include "catalog.h"
+
+#include <QByteArray>
+#include <QMap>
+#include <QString>
+#include <memory>
+
+namespace httplib {
+class Server;
+struct Request;
+struct Response;
+}
+
+class StoreServer
+{
+public:
+    struct Options {
+        QString packages;      // directory of the package files
+        bool deny = false;     // every session check answers "Accesso negato"
+        int delayMs = 0;       // delay before every reply
+        qint64 cutAfter = -1;  // package bodies end (connection closed) after this many bytes
+        qint64 slowDownload = 0; // package bodies at most this many bytes per second
+    };
+
+    StoreServer(const Catalog& catalog, const Options& options);
+    ~StoreServer();
+
+    // Binds 127.0.0.1:port (0: any free port); returns the port, or -1.
+    int bind(int port);
+    // Serves until the process ends.
+    bool run();
+
+private:
+    enum class Session { Valid, Unknown, Denied };
+    Session checkSession(const httplib::Request& request, const Account** account) const;
+    QString base(const httplib::Request& request) const;
+
+    void login(const httplib::Request& request, httplib::Response& response) const;
+    void history(const httplib::Request& request, httplib::Response& response) const;
+    void download(const httplib::Request& request, httplib::Response& response) const;
+    void version(const httplib::Request& request, httplib::Response& response) const;
+    void cover(const httplib::Request& request, httplib::Response& response) const;
+    void searchPage(const httplib::Request& request, httplib::Response& response) const;
+    void softwarePage(const httplib::Request& request, httplib::Response& response) const;
+    void homePage(const httplib::Request& request, httplib::Response& response) const;
+
+    const Catalog& catalog;
+    Options options;
+    QMap<QString, QByteArray> covers; // file name -> image bytes
+    int port = 0;
+    std::unique_ptr<httplib::Server> server;
+};
