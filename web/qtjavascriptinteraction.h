@@ -84,11 +84,11 @@ private:
     // Status-bar message (no time-out) and busy indicator while a worker runs.
     void showWorking(const QString& message);
     void hideWorking();
+    // Reads content file `file` of dictionary `sku`; false when it cannot be read.
+    bool readBookFile(const QString& sku, const QString& file, QString* text, QString* archivePath);
 
     // A request that arrives while the worker is busy waits for it, so the running request's
     // parameters never change and each answer goes to the callback that asked for it.
     WorkerQueue<Search> searchQueue;
     WorkerQueue<Analitic> wordsQueue;
-    // Reads content file `file` of dictionary `sku`; false when it cannot be read.
-    bool readBookFile(const QString& sku, const QString& file, QString* text, QString* archivePath);
 };
