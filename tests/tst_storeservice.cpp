@@ -127,9 +127,9 @@ private slots:
         QCOMPARE(ids, QStringList({ "ZDEMO001", "ZDEMO002", "ZDEMO003" }));
         QCOMPARE(purchased, QStringList({ "true", "true", "false" }));
         QCOMPARE(list.at(0).subtitle, QString::fromUtf8("Edizione dimostrativa, con più di mille voci"));
-        QVERIFY(AppSettings().startCharset(QStringLiteral("1")).startsWith(QString::fromUtf8("à|")));
-        QCOMPARE(AppSettings().startCharset(QStringLiteral("1")).count(QLatin1Char('|')),
-                 AppSettings().endCharset(QStringLiteral("1")).count(QLatin1Char('|')));
+        QVERIFY(AppSettings().startCharset(QStringLiteral("it")).startsWith(QString::fromUtf8("à|")));
+        QCOMPARE(AppSettings().startCharset(QStringLiteral("it")).count(QLatin1Char('|')),
+                 AppSettings().endCharset(QStringLiteral("it")).count(QLatin1Char('|')));
 
         const Fetched cover = fetch(QUrl(list.at(2).image).path());
         QCOMPARE(cover.status, 200);
