@@ -126,7 +126,7 @@ private slots:
         }
         QCOMPARE(ids, QStringList({ "ZDEMO001", "ZDEMO002", "ZDEMO003" }));
         QCOMPARE(purchased, QStringList({ "true", "true", "false" }));
-        QCOMPARE(list.at(0).subtitle, QString::fromUtf8("Edizione dimostrativa, con più di mille voci"));
+        QCOMPARE(list.at(0).subtitle, QString::fromUtf8("Edizione dimostrativa, più di cento voci"));
         QVERIFY(AppSettings().startCharset(QStringLiteral("it")).startsWith(QString::fromUtf8("à|")));
         QCOMPARE(AppSettings().startCharset(QStringLiteral("it")).count(QLatin1Char('|')),
                  AppSettings().endCharset(QStringLiteral("it")).count(QLatin1Char('|')));
@@ -219,7 +219,7 @@ private slots:
         const QList<QPair<QString, QByteArray>> pages = {
             { QStringLiteral("/customer/account/forgotpassword/"), "Password dimenticata" },
             { QStringLiteral("/customer/account/create/"), "Crea un nuovo account" },
-            { QStringLiteral("/catalogsearch/result/?q=ZDEMO003"), "Dizionario Inglese-Italiano" },
+            { QStringLiteral("/catalogsearch/result/?q=ZDEMO003"), "Dizionario Italiano-Inglese" },
             { QStringLiteral("/software/"), "1.1.0" },
         };
         for (const auto& page : pages) {
