@@ -8,6 +8,7 @@
 #include "packages/archiveextractor.h"
 #include "library/librarymerge.h"
 #include "packages/cachedimage.h"
+#include "packages/download.h"
 #include "services/libraryws.h"
 #include "services/loginws.h"
 #include "app/update.h"
@@ -269,6 +270,27 @@ void MainWindow::unpackFailed(const QString& diagnostic, const QString& boxText)
     Diagnostics::warning("%s", qPrintable(diagnostic));
     statusBar()->showMessage(QStringLiteral("Errore nell'apertura del libro"), 2000);
     Dialogs::warning(this, QStringLiteral("Vocalume"), boxText);
+}
+
+void MainWindow::startDownload(const QString& filePath, const QString& sku)
+{
+    if (!Download::isPackageName(sku))
+        return;
+    QDir books;
+    enterBooksDirectory(this, books);
+
+    Download* download = new Download(this);
+    if (Download* old = bridge->downloads.value(sku)) {
+        Diagnostics::debug("deleting download structure for %s", qPrintable(sku));
+        old->discard();
+    }
+    bridge->downloads.insert(sku, download);
+    download->view = webView;
+    download->sku = sku;
+    download->filePath = filePath;
+    download->callback = bridge->downloadCallback;
+    download->library = libraryBooks;
+    download->start();
 }
 
 QString MainWindow::getBookField(const QString& bookId, const QString& name) const
