@@ -24,6 +24,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
@@ -40,6 +41,8 @@ int MainWindow::syncWatchdogMilliseconds = 20000;
 
 namespace {
 const char* const applicationVersion = "1.1.0";
+// Longest stretch of an extraction without letting pending events run, in milliseconds.
+constexpr qint64 unpackEventInterval = 10;
 }
 
 MainWindow::MainWindow(QWidget* parent)
@@ -232,9 +235,20 @@ bool MainWindow::unpackBook(const QString& zipPath, const QString& destPath, con
     progressBar->show();
     statusBar()->showMessage(QStringLiteral("Apertura file zippato %1 in corso...").arg(zipPath));
 
-    const bool extracted = extractor.extract([this](int percent) {
-        progressBar->setValue(percent);
+    // Events run whenever the bar moves and at least every few milliseconds in between: often
+    // enough for the page to stay responsive, rarely enough not to cost more than the entries.
+    QElapsedTimer sinceEvents;
+    sinceEvents.start();
+    int shown = -1;
+    const bool extracted = extractor.extract([&](int percent) {
+        if (percent != shown) {
+            progressBar->setValue(percent);
+            shown = percent;
+        } else if (sinceEvents.elapsed() < unpackEventInterval) {
+            return;
+        }
         QCoreApplication::processEvents();
+        sinceEvents.restart();
     });
     if (!extracted) {
         unpackFailed(extractor.diagnostic(), ArchiveExtractor::boxText(extractor.failure()));

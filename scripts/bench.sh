@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Builds, then runs the benchmarks one after the other. Each prints its runs, the medians side by
+# side with its reference tool and the ratio, and fails when it misses its limit.
+set -uo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+"$root/scripts/build.sh" || exit 1
+bench="${VOCALUME_BUILD_DIR:-$root/build}/bench"
+status=0
+run() { echo "== $*"; "$bench/$@" || status=1; }
+
+run bench_download 5
+# Unpacking on a memory file system measures the program rather than the disk.
+TMPDIR=/dev/shm run bench_unpack 5
+run bench_unpack 5
+
+exit $status
