@@ -121,6 +121,7 @@ int main(int argc, char* argv[])
     const bool peakResets = BenchSupport::resetPeak();
     for (int run = 0; run < runs; ++run) {
         const QString curlTarget = work.filePath(QStringLiteral("curl.zip"));
+        BenchSupport::settleDisk();
         const double c = BenchSupport::timedCommand(curl, { QStringLiteral("-s"), QStringLiteral("-f"), QStringLiteral("-o"), curlTarget, url });
         if (c < 0 || QFileInfo(curlTarget).size() != packageSize) {
             std::printf("bench_download: curl failed\n");
@@ -129,6 +130,7 @@ int main(int argc, char* argv[])
         QFile::remove(curlTarget);
         curlMs << c;
 
+        BenchSupport::settleDisk();
         BenchSupport::resetPeak();
         const qint64 before = peakResets ? BenchSupport::statusKiB("VmRSS") : BenchSupport::statusKiB("VmHWM");
         transferMs = -1;

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <unistd.h>
 
 namespace BenchSupport {
 
@@ -78,6 +79,12 @@ inline double timedCommand(const QString& program, const QStringList& arguments)
     if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
         return -1;
     return clock.nsecsElapsed() / 1e6;
+}
+
+// Writes back what earlier steps left dirty, so a timing does not pay for them.
+inline void settleDisk()
+{
+    ::sync();
 }
 
 // Number of runs: the first argument, else `fallback`.
