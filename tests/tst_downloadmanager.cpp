@@ -128,21 +128,6 @@ private slots:
         QCOMPARE(filesInBooks(), QStringList());
     }
 
-    void abortLeavesNothing()
-    {
-        server->respond([](const QByteArray&) {
-            return HttpTestServer::Answer { "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + body(30000), true };
-        });
-        DownloadManager manager(QStringLiteral("ZA"), package());
-        QSignalSpy done(manager.connection, &HttpConnection::done);
-        manager.start();
-        QTRY_COMPARE(QFileInfo(manager.partPath()).size(), qint64(30000));
-        manager.connection->abort();
-        QCOMPARE(done.count(), 1);
-        QVERIFY(manager.failed);
-        QCOMPARE(filesInBooks(), QStringList());
-    }
-
     void stalePartFileIsReplaced()
     {
         QFile stale(package() + QStringLiteral(".part"));

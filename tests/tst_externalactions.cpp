@@ -4,15 +4,12 @@
 #include "app/mainwindow.h"
 #include "services/serviceendpoint.h"
 #include "tests/support/testsupport.h"
-#include "web/customagentwebview.h"
 #include "web/qtjavascriptinteraction.h"
 
 #include <QApplication>
 #include <QDesktopServices>
 #include <QStatusBar>
 #include <QUrl>
-#include <QWebFrame>
-#include <QWebPage>
 
 class UrlCatcher : public QObject
 {
@@ -185,19 +182,6 @@ private slots:
         window->bridge->passwordLost();
         window->bridge->createAccount();
         QCOMPARE(TestSupport::recorded().dialogs, QStringList({ noBrowser, noBrowser }));
-    }
-
-    void pageReachesTheSlots()
-    {
-        // The page calls these slots by name, so they must be published as the page spells them.
-        QTRY_VERIFY(window->webView->page()->mainFrame()->url().isValid());
-        window->webView->page()->mainFrame()->evaluateJavaScript(
-            QStringLiteral("QtJavascriptInteraction.openLink('https://esempio.it/'); "
-                           "QtJavascriptInteraction.mail('a', 'b'); QtJavascriptInteraction.passwordLost();"));
-        QCOMPARE(catcher.opened.size(), 3);
-        const QVariant xp = window->webView->page()->mainFrame()->evaluateJavaScript(
-            QStringLiteral("QtJavascriptInteraction.isXP()"));
-        QCOMPARE(xp, QVariant(false));
     }
 };
 
