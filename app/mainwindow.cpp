@@ -8,6 +8,7 @@
 #include "packages/archiveextractor.h"
 #include "library/librarymerge.h"
 #include "packages/cachedimage.h"
+#include "packages/download.h"
 #include "services/libraryws.h"
 #include "services/loginws.h"
 #include "app/update.h"
@@ -23,6 +24,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
@@ -39,6 +41,8 @@ int MainWindow::syncWatchdogMilliseconds = 20000;
 
 namespace {
 const char* const applicationVersion = "1.1.0";
+// Longest stretch of an extraction without letting pending events run, in milliseconds.
+constexpr qint64 unpackEventInterval = 10;
 }
 
 MainWindow::MainWindow(QWidget* parent)
@@ -221,9 +225,20 @@ bool MainWindow::unpackBook(const QString& zipPath, const QString& destPath, con
     progressBar->show();
     statusBar()->showMessage(QStringLiteral("Apertura file zippato %1 in corso...").arg(zipPath));
 
-    const bool extracted = extractor.extract([this](int percent) {
-        progressBar->setValue(percent);
+    // Events run whenever the bar moves and at least every few milliseconds in between: often
+    // enough for the page to stay responsive, rarely enough not to cost more than the entries.
+    QElapsedTimer sinceEvents;
+    sinceEvents.start();
+    int shown = -1;
+    const bool extracted = extractor.extract([&](int percent) {
+        if (percent != shown) {
+            progressBar->setValue(percent);
+            shown = percent;
+        } else if (sinceEvents.elapsed() < unpackEventInterval) {
+            return;
+        }
         QCoreApplication::processEvents();
+        sinceEvents.restart();
     });
     if (!extracted) {
         unpackFailed(extractor.diagnostic(), ArchiveExtractor::boxText(extractor.failure()));
@@ -259,6 +274,27 @@ void MainWindow::unpackFailed(const QString& diagnostic, const QString& boxText)
     Diagnostics::warning("%s", qPrintable(diagnostic));
     statusBar()->showMessage(QStringLiteral("Errore nell'apertura del libro"), 2000);
     Dialogs::warning(this, QStringLiteral("Vocalume"), boxText);
+}
+
+void MainWindow::startDownload(const QString& filePath, const QString& sku)
+{
+    if (!Download::isPackageName(sku))
+        return;
+    QDir books;
+    enterBooksDirectory(this, books);
+
+    Download* download = new Download(this);
+    if (Download* old = bridge->downloads.value(sku)) {
+        Diagnostics::debug("deleting download structure for %s", qPrintable(sku));
+        old->discard();
+    }
+    bridge->downloads.insert(sku, download);
+    download->view = webView;
+    download->sku = sku;
+    download->filePath = filePath;
+    download->callback = bridge->downloadCallback;
+    download->library = libraryBooks;
+    download->start();
 }
 
 QString MainWindow::getBookField(const QString& bookId, const QString& name) const

@@ -55,6 +55,10 @@ public:
     void logout();
     // Fetches the account's library and merges it into the web database (when signed in).
     void startSync();
+    // Starts the download of dictionary `sku` into `filePath` (<sku>.zip in the books folder),
+    // replacing an earlier download of the same dictionary; the page hears of it through the
+    // bridge's download callback.
+    void startDownload(const QString& filePath, const QString& sku);
     // Field `name` of the first library record of `bookId`; empty when there is none.
     QString getBookField(const QString& bookId, const QString& name) const;
 

@@ -1,17 +1,29 @@
 #include "packages/archiveextractor.h"
 
 #include "app/diagnostics.h"
+#include "packages/blockcachedfile.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
 #include <QTextCodec>
 #include <cstdio>
 #include <quazip/quazip.h>
 #include <quazip/quazipfile.h>
+#include <quazip/unzip.h>
 
 struct ArchiveExtractor::State {
+    explicit State(const QString& zipPath)
+        : device(zipPath)
+        , zip(&device)
+    {
+    }
+    BlockCachedFile device;
     QuaZip zip;
     bool empty = false;
+    // Folders below the target already seen to be real folders (not links) in this extraction:
+    // only this extraction writes there, so they need no second look and no second mkpath.
+    QSet<QString> knownFolders;
 };
 
 namespace {
@@ -29,7 +41,7 @@ bool isEmptyArchive(const QString& path)
 ArchiveExtractor::ArchiveExtractor(const QString& zipPath, const QString& targetDir)
     : zipPath(zipPath)
     , targetDir(targetDir)
-    , state(std::make_shared<State>())
+    , state(std::make_shared<State>(zipPath))
 {
 }
 
@@ -64,7 +76,6 @@ QString ArchiveExtractor::boxText(Failure failure)
 
 bool ArchiveExtractor::open()
 {
-    state->zip.setZipName(zipPath);
     state->zip.setFileNameCodec(QTextCodec::codecForName("IBM866"));
     if (!state->zip.open(QuaZip::mdUnzip)) {
         // minizip refuses an archive without entries; such an archive unpacks to an empty folder.
@@ -78,7 +89,7 @@ bool ArchiveExtractor::open()
 
 // An entry may only write below the target directory, and never through a symbolic link that
 // is already on disk (for instance inside a stale unpack directory).
-bool ArchiveExtractor::isSafeOutputPath(const QString& entryName) const
+bool ArchiveExtractor::isSafeOutputPath(const QString& entryName)
 {
     if (entryName.isEmpty() || QDir::isAbsolutePath(entryName) || entryName.startsWith(QLatin1Char('\\')))
         return false;
@@ -87,12 +98,18 @@ bool ArchiveExtractor::isSafeOutputPath(const QString& entryName) const
         return false;
     const QString root = QDir::cleanPath(targetDir) + QLatin1Char('/');
     QString current = QDir::cleanPath(targetDir);
-    for (const QString& part : parts) {
-        current += QLatin1Char('/') + part;
+    for (int i = 0; i < parts.size(); ++i) {
+        current += QLatin1Char('/') + parts.at(i);
+        const bool leaf = i == parts.size() - 1;
+        if (!leaf && state->knownFolders.contains(current))
+            continue;
         if (!QDir::cleanPath(current).startsWith(root))
             return false;
-        if (QFileInfo(current).isSymLink())
+        const QFileInfo info(current);
+        if (info.isSymLink())
             return false;
+        if (!leaf && info.isDir())
+            state->knownFolders.insert(current);
     }
     return true;
 }
@@ -112,9 +129,12 @@ bool ArchiveExtractor::extract(const std::function<void(int percent)>& progress)
     bool more = zip.goToFirstFile();
     for (int i = 1; more && i <= count; ++i, more = zip.goToNextFile()) {
         Diagnostics::debug("Decomprimo %s", qPrintable(previousName));
-        QuaZipFileInfo64 info;
-        if (!zip.getCurrentFileInfo(&info))
-            return fail(Failure::EntryInfo, QStringLiteral("testRead(): getCurrentFileInfo(): %1\n").arg(zip.getZipError()));
+        // The raw record: QuaZip's own would also convert the entry's time, a time-zone look-up
+        // per entry that nothing here uses.
+        unz_file_info64 info;
+        const int infoError = unzGetCurrentFileInfo64(zip.getUnzFile(), &info, nullptr, 0, nullptr, 0, nullptr, 0);
+        if (infoError != UNZ_OK)
+            return fail(Failure::EntryInfo, QStringLiteral("testRead(): getCurrentFileInfo(): %1\n").arg(infoError));
         QuaZipFile entry(&zip);
         if (!entry.open(QIODevice::ReadOnly))
             return fail(Failure::EntryOpen, QStringLiteral("testRead(): file.open(): %1").arg(entry.getZipError()));
@@ -122,14 +142,16 @@ bool ArchiveExtractor::extract(const std::function<void(int percent)>& progress)
         previousName = name;
         if (entry.getZipError() != UNZ_OK || !isSafeOutputPath(name))
             return fail(Failure::EntryName, QStringLiteral("testRead(): file.getFileName(): %1  %2").arg(name).arg(entry.getZipError()));
-        const QString outPath = targetDir + QDir::separator() + name;
+        const QString outPath = QDir::cleanPath(targetDir) + QDir::separator() + name;
 
         const int percent = int(float(i) / float(count) * 100.0f);
         progress(percent);
 
         const int slash = outPath.lastIndexOf(QLatin1Char('/'));
         if (slash >= 0) {
-            QDir().mkpath(outPath.left(slash));
+            const QString folder = outPath.left(slash);
+            if (!state->knownFolders.contains(folder) && QDir().mkpath(folder))
+                state->knownFolders.insert(folder);
             progress(percent);
         }
 

@@ -39,7 +39,7 @@ public:
 
 private:
     bool fail(Failure kind, const QString& text);
-    bool isSafeOutputPath(const QString& entryName) const;
+    bool isSafeOutputPath(const QString& entryName);
 
     QString zipPath;
     QString targetDir;

@@ -21,11 +21,11 @@ QUrl ServiceRequest::url(const QString& path, const Items& items)
     return url;
 }
 
-QString ServiceRequest::send(HttpConnection* connection, const QString& path, const Items& items)
+QString ServiceRequest::send(HttpConnection* connection, const QString& path, const Items& items, QIODevice* to)
 {
     const QUrl request = url(path, items);
     const ServiceEndpoint endpoint = ServiceEndpoint::current();
     connection->setHost(endpoint.host, endpoint.port);
-    connection->get(request.toString(QUrl::FullyEncoded));
+    connection->get(request.toString(QUrl::FullyEncoded), to);
     return request.toString();
 }

@@ -8,6 +8,7 @@
 #include <QUrl>
 
 class HttpConnection;
+class QIODevice;
 
 class ServiceRequest
 {
@@ -18,7 +19,7 @@ public:
     static QString accountPath(const QString& document) { return QStringLiteral("/api/zenta") + document; }
 
     static QUrl url(const QString& path, const Items& items);
-    // Points `connection` at the current endpoint and queues the GET (body buffered).
-    // Returns the URL text for the caller's diagnostic line.
-    static QString send(HttpConnection* connection, const QString& path, const Items& items);
+    // Points `connection` at the current endpoint and queues the GET: the body is buffered, or
+    // streamed into `to` when given. Returns the URL text for the caller's diagnostic line.
+    static QString send(HttpConnection* connection, const QString& path, const Items& items, QIODevice* to = nullptr);
 };

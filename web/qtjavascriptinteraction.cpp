@@ -4,13 +4,16 @@
 #include "app/diagnostics.h"
 #include "app/dialogs.h"
 #include "app/mainwindow.h"
+#include "packages/download.h"
 #include "search/resultliteral.h"
 #include "search/scopelist.h"
+#include "services/serviceendpoint.h"
 #include "web/charnormalizer.h"
 #include "web/customagentwebview.h"
 #include "web/pageloader.h"
 #include "web/scriptcall.h"
 
+#include <QDesktopServices>
 #include <QStatusBar>
 #include <QUrl>
 #include <QUrlQuery>
@@ -24,8 +27,11 @@ QtJavascriptInteraction::QtJavascriptInteraction(QObject* parent)
 
 QtJavascriptInteraction::~QtJavascriptInteraction()
 {
-    for (auto it = downloads.cbegin(); it != downloads.cend(); ++it)
+    for (auto it = downloads.cbegin(); it != downloads.cend(); ++it) {
         Diagnostics::debug("deleting download structure for \"%s\"", qPrintable(it.key()));
+        delete it.value();
+    }
+    downloads.clear();
     // A worker still running is waited for: it writes only into its own results.
     delete searchThread;
     delete wordsThread;
@@ -168,15 +174,47 @@ QString QtJavascriptInteraction::getParameter(QString param)
     return value;
 }
 
+namespace {
+const QString browserStarting = QStringLiteral("Lancio del browser predefinito in corso...");
+const QString noBrowser = QStringLiteral("Nessun browser associato per eseguire l'azione richiesta.\n");
+
+// Tells the user whether the desktop's default application is being started.
+void reportOpened(bool opened, const QString& startMessage, const QString& failureText)
+{
+    if (opened)
+        mainWindowInstance->statusBar()->showMessage(startMessage, 10000);
+    else
+        Dialogs::warning(nullptr, QtJavascriptInteraction::tr("Vocalume"), failureText);
+}
+
+void openExternally(const QUrl& url, const QString& startMessage, const QString& failureText)
+{
+    reportOpened(QDesktopServices::openUrl(url), startMessage, failureText);
+}
+
+// A page of the publisher's store; the port is named when it is not the default one.
+QUrl storePage(const QString& pathAndQuery)
+{
+    const quint16 port = ServiceEndpoint::current().port;
+    const QString authority = ServiceEndpoint::storeHost() + (port == 80 ? QString() : QStringLiteral(":%1").arg(port));
+    return QUrl(QStringLiteral("http://") + authority + pathAndQuery, QUrl::TolerantMode);
+}
+}
+
 void QtJavascriptInteraction::cancelDownload()
 {
     Diagnostics::debug("cancel download %s", qPrintable(currentDownloadSku));
+    if (Download* current = downloads.value(currentDownloadSku))
+        current->cancel();
 }
 
 void QtJavascriptInteraction::mail(QString subject, QString text)
 {
-    Q_UNUSED(subject);
-    Q_UNUSED(text);
+    openExternally(QUrl(QStringLiteral("mailto:?subject=") + subject + QStringLiteral("&body=") + text, QUrl::TolerantMode),
+                   QStringLiteral("Lancio del client email predefinito in corso..."),
+                   QStringLiteral("Nessun programma di posta elettronica associato per eseguire l'azione richiesta.\n"
+                                  "Installare un programma di posta elettronica oppure, se il programma è già installato,\n"
+                                  "creare un'associazione in Programmi predefiniti nel Pannello di controllo."));
 }
 
 void QtJavascriptInteraction::download(QString sku, QString callback)
@@ -184,19 +222,45 @@ void QtJavascriptInteraction::download(QString sku, QString callback)
     currentDownloadSku = sku;
     Diagnostics::debug("Javascript download %s", qPrintable(sku));
     downloadCallback = callback;
+    // The sku names a file and a folder inside the books folder: nothing else may be touched.
+    if (!Download::isPackageName(sku))
+        return;
+    QDir books(QDir::homePath());
+    if (!books.cd(QStringLiteral(".vocalumezenta")) || !books.cd(QStringLiteral("engine")))
+        return;
+    if (!books.cd(QStringLiteral("books"))) {
+        books.mkdir(QStringLiteral("books"));
+        books.cd(QStringLiteral("books"));
+    }
+    const QString package = books.absoluteFilePath(sku + QStringLiteral(".zip"));
+    if (QFile::exists(package)) {
+        if (QFile::remove(package))
+            Diagnostics::output("Rimosso vecchio libro %s.zip\n", qPrintable(sku));
+        else
+            Diagnostics::output("Errori nella rimozione vecchio libro %s.zip\n", qPrintable(sku));
+    }
+    mainWindowInstance->startDownload(package, sku);
 }
 
 void QtJavascriptInteraction::purchase(QString sku)
 {
-    Q_UNUSED(sku);
+    QString address = mainWindowInstance->getBookField(sku, QStringLiteral("buy"));
+    // The library names no purchase address: the store's own page for the dictionary serves.
+    const bool known = !mainWindowInstance->getBookField(sku, QStringLiteral("bookId")).isEmpty();
+    QUrl url(address, QUrl::TolerantMode);
+    if (address.isEmpty() && known)
+        url = storePage(QStringLiteral("/catalogsearch/result/?q=") + QString::fromLatin1(QUrl::toPercentEncoding(sku)));
+    openExternally(url, browserStarting, noBrowser);
 }
 
 void QtJavascriptInteraction::passwordLost()
 {
+    openExternally(storePage(QStringLiteral("/customer/account/forgotpassword/")), browserStarting, noBrowser);
 }
 
 void QtJavascriptInteraction::createAccount()
 {
+    openExternally(storePage(QStringLiteral("/customer/account/create/")), browserStarting, noBrowser);
 }
 
 void QtJavascriptInteraction::synchronize()
@@ -403,5 +467,22 @@ bool QtJavascriptInteraction::isXP()
 
 void QtJavascriptInteraction::openLink(QString link)
 {
-    Q_UNUSED(link);
+    if (link.left(4) == QLatin1String("http")) {
+        openExternally(QUrl(link, QUrl::TolerantMode), browserStarting, noBrowser);
+        return;
+    }
+    QDir data(QDir::homePath());
+    if (!data.cd(QStringLiteral(".vocalumezenta")))
+        return;
+    // Only files of the engine are opened, never a path that climbs out of it.
+    if (!PageLoader::isSafeRelativePath(link)) {
+        Diagnostics::debug("Link non valido %s", qPrintable(link));
+        return;
+    }
+    QString relative = link;
+    relative.replace(QLatin1Char('/'), QDir::separator());
+    const QString path = data.absolutePath() + QDir::separator() + QStringLiteral("engine") + QDir::separator() + relative;
+    const bool opened = QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    Diagnostics::debug("Lancio file %s", qPrintable(path));
+    reportOpened(opened, browserStarting, noBrowser);
 }

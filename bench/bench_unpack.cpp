@@ -1,0 +1,134 @@
+// Installing a package of 20 000 small files through MainWindow::unpackBook, next to unzip
+// unpacking the same archive in the same run.
+//   bench_unpack [runs]
+#include "app/mainwindow.h"
+#include "bench/benchsupport.h"
+
+#include <QApplication>
+#include <QDirIterator>
+#include <QEventLoop>
+#include <QStandardPaths>
+#include <QTimer>
+#include <quazip/quazip.h>
+#include <quazip/quazipfile.h>
+
+namespace {
+constexpr int Entries = 20000;
+constexpr double TimeRatioLimit = 1.5;
+
+// Content files as a dictionary package holds them: 200 folders of 100 small per-file archives
+// (stored, as their content is compressed already), and a few folder entries.
+bool writePackage(const QString& path)
+{
+    QuaZip zip(path);
+    if (!zip.open(QuaZip::mdCreate))
+        return false;
+    quint32 state = 2463534242u;
+    for (int i = 0; i < Entries; ++i) {
+        const QString name = i % 100 == 0 ? QStringLiteral("voci/d%1/").arg(i / 100, 3, 10, QLatin1Char('0'))
+                                          : QStringLiteral("voci/d%1/v%2.html.zip").arg(i / 100, 3, 10, QLatin1Char('0')).arg(i);
+        QuaZipFile entry(&zip);
+        if (!entry.open(QIODevice::WriteOnly, QuaZipNewInfo(name), nullptr, 0, 0, 0))
+            return false;
+        if (!name.endsWith(QLatin1Char('/'))) {
+            QByteArray bytes(200 + int(state % 600), Qt::Uninitialized);
+            for (char& c : bytes) {
+                state ^= state << 13;
+                state ^= state >> 17;
+                state ^= state << 5;
+                c = char(state);
+            }
+            entry.write(bytes);
+        }
+        entry.close();
+    }
+    zip.close();
+    return zip.getZipError() == 0;
+}
+
+int countFiles(const QString& dir)
+{
+    int n = 0;
+    QDirIterator it(dir, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        ++n;
+    }
+    return n;
+}
+}
+
+int main(int argc, char* argv[])
+{
+    BenchSupport::prepareEnvironment();
+    QApplication app(argc, argv);
+    BenchSupport::quietProgram();
+    const int runs = BenchSupport::runsFrom(argc, argv, 5);
+    const QString unzip = QStandardPaths::findExecutable(QStringLiteral("unzip"));
+    if (unzip.isEmpty()) {
+        std::printf("bench_unpack: unzip not found\n");
+        return 1;
+    }
+
+    QTemporaryDir work;
+    const QString archive = work.filePath(QStringLiteral("package.zip"));
+    if (!writePackage(archive)) {
+        std::printf("bench_unpack: cannot build the package\n");
+        return 1;
+    }
+
+    MainWindow window;
+    QEventLoop settle;
+    QTimer::singleShot(500, &settle, &QEventLoop::quit);
+    settle.exec();
+
+    const int expectedFiles = Entries - Entries / 100;
+    const auto withUnzip = [&]() -> double {
+        const QString theirs = work.filePath(QStringLiteral("unzip"));
+        QDir(theirs).removeRecursively();
+        BenchSupport::settleDisk();
+        const double ms = BenchSupport::timedCommand(unzip, { QStringLiteral("-q"), QStringLiteral("-o"), archive,
+                                                              QStringLiteral("-d"), theirs });
+        return ms >= 0 && countFiles(theirs) == expectedFiles ? ms : -1;
+    };
+    const auto withProgram = [&]() -> double {
+        // unpackBook deletes the archive it installed: each run gets its own copy.
+        const QString copy = work.filePath(QStringLiteral("book.zip"));
+        const QString dest = work.filePath(QStringLiteral("book"));
+        QDir(dest).removeRecursively();
+        QFile::remove(copy);
+        QFile::copy(archive, copy);
+        BenchSupport::settleDisk();
+        QElapsedTimer clock;
+        clock.start();
+        const bool ok = window.unpackBook(copy, dest, work.path());
+        const double ms = clock.nsecsElapsed() / 1e6;
+        return ok && countFiles(dest) == expectedFiles ? ms : -1;
+    };
+
+    QVector<double> oursMs, unzipMs;
+    for (int run = 0; run < runs; ++run) {
+        // Alternate which goes first, so neither always pays for the other's write-back.
+        double u, o;
+        if (run % 2) {
+            o = withProgram();
+            u = withUnzip();
+        } else {
+            u = withUnzip();
+            o = withProgram();
+        }
+        if (u < 0 || o < 0) {
+            std::printf("bench_unpack: %s failed\n", u < 0 ? "unzip" : "unpackBook");
+            return 1;
+        }
+        unzipMs << u;
+        oursMs << o;
+        std::printf("run %d: unzip %.0f ms, unpackBook %.0f ms\n", run + 1, u, o);
+    }
+    const double ours = BenchSupport::median(oursMs);
+    const double reference = BenchSupport::median(unzipMs);
+    const double ratio = ours / reference;
+    std::printf("unpacking %d entries, %d runs (medians): unzip %.0f ms, unpackBook %.0f ms, ratio %.2f (limit %.1f)\n",
+                Entries, runs, reference, ours, ratio, TimeRatioLimit);
+    return ratio <= TimeRatioLimit ? 0 : 1;
+}

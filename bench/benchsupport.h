@@ -1,0 +1,96 @@
+// Helpers shared by the benchmarks: a private HOME, peak memory of the process, medians, and
+// timing a reference command in the same run.
+#pragma once
+
+#include "app/diagnostics.h"
+#include "app/dialogs.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QVector>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace BenchSupport {
+
+// Runs the program offscreen in a temporary HOME and settings folder; call before the
+// application object exists. The folder goes when the process ends.
+inline void prepareEnvironment()
+{
+    static QTemporaryDir home(QDir::tempPath() + QStringLiteral("/vocalume-bench-XXXXXX"));
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + QStringLiteral("/.config")));
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+// Silences diagnostics and makes any message box print itself and answer Ok.
+inline void quietProgram()
+{
+    Diagnostics::setEnabled(false);
+    Dialogs::setHandler([](Dialogs::Kind, const QString& title, const QString& text, QDialog*) {
+        std::fprintf(stderr, "box: %s: %s\n", qPrintable(title), qPrintable(text));
+        return int(QMessageBox::Ok);
+    });
+}
+
+// A field of /proc/self/status in KiB (VmHWM: peak resident size; VmRSS: current).
+inline qint64 statusKiB(const char* field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray key = QByteArray(field) + ':';
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(key))
+            return line.mid(key.size()).trimmed().split(' ').value(0).toLongLong();
+    return -1;
+}
+
+// Resets the peak to the current resident size; false where the kernel does not allow it.
+inline bool resetPeak()
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    return clear.open(QIODevice::WriteOnly) && clear.write("5") == 1;
+}
+
+inline double median(QVector<double> values)
+{
+    if (values.isEmpty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const int n = values.size();
+    return n % 2 ? values.at(n / 2) : (values.at(n / 2 - 1) + values.at(n / 2)) / 2;
+}
+
+// Milliseconds `program` takes to run to a successful end; -1 when it fails.
+inline double timedCommand(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.setStandardOutputFile(QProcess::nullDevice());
+    QElapsedTimer clock;
+    clock.start();
+    process.start(program, arguments);
+    if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return -1;
+    return clock.nsecsElapsed() / 1e6;
+}
+
+// Writes back what earlier steps left dirty, so a timing does not pay for them.
+inline void settleDisk()
+{
+    ::sync();
+}
+
+// Number of runs: the first argument, else `fallback`.
+inline int runsFrom(int argc, char* argv[], int fallback)
+{
+    const int runs = argc > 1 ? std::atoi(argv[1]) : 0;
+    return runs > 0 ? runs : fallback;
+}
+}

@@ -1,0 +1,172 @@
+#include "packages/download.h"
+
+#include "app/datadirectory.h"
+#include "app/diagnostics.h"
+#include "app/dialogs.h"
+#include "app/mainwindow.h"
+#include "packages/downloadmanager.h"
+#include "services/httpconnection.h"
+#include "store/webstore.h"
+#include "web/customagentwebview.h"
+#include "web/scriptcall.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QStatusBar>
+
+Download::Download(MainWindow* mainWindow, QObject* parent)
+    : QObject(parent)
+    , mainWindow(mainWindow)
+{
+}
+
+Download::~Download()
+{
+    delete manager;
+}
+
+bool Download::isPackageName(const QString& sku)
+{
+    return !sku.isEmpty() && sku != QLatin1String(".") && sku != QLatin1String("..") && !sku.contains(QLatin1Char('/'))
+        && !sku.contains(QLatin1Char('\\'));
+}
+
+void Download::start()
+{
+    delete manager;
+    manager = new DownloadManager(sku, filePath);
+    if (QFileInfo::exists(filePath))
+        return;
+    connect(manager->connection, &HttpConnection::dataReadProgress, this, &Download::updateProgress);
+    connect(manager->connection, &HttpConnection::done, this, &Download::done);
+    manager->start();
+}
+
+void Download::cancel()
+{
+    cancelled = true;
+    // During the installation the transfer is over and its manager is still in use.
+    if (manager && !installing) {
+        manager->connection->abort();
+        delete manager;
+        manager = nullptr;
+    }
+    mainWindow->statusBar()->showMessage(QStringLiteral("Download interrotto dall'utente"), 4000);
+}
+
+void Download::discard()
+{
+    if (installing)
+        discarded = true;
+    else
+        delete this;
+}
+
+QString Download::progressLiteral(int done, int total)
+{
+    const float mebibytes = float(total) / 1048576.0f;
+    // An unknown size (total 0) reads as no progress yet rather than being divided by.
+    const int percent = total > 0 ? int(float(done) / float(total) * 100.0f) : 0;
+    if (percent > 99)
+        return QString();
+    return QStringLiteral("{result:false,progress:\"") + QString::number(percent) + QStringLiteral("\",size:\"")
+        + QString::asprintf("%0.1f", double(mebibytes)) + QStringLiteral("\"}");
+}
+
+void Download::updateProgress(int done, int total)
+{
+    const QString literal = progressLiteral(done, total);
+    if (!literal.isEmpty())
+        callPage(ScriptCall::intermediate(callback, literal));
+}
+
+void Download::done(bool error)
+{
+    Q_UNUSED(error);
+    if (!manager)
+        return;
+    if (manager->finished) {
+        installing = true;
+        install();
+        installing = false;
+        if (discarded)
+            deleteLater();
+    } else if (!cancelled) {
+        reportFailure();
+    }
+}
+
+void Download::reportFailure()
+{
+    QString message = manager->errorMessage();
+    Diagnostics::output("%s\n", qPrintable(message));
+    message.replace(QLatin1Char('\''), QStringLiteral("&apos;"));
+    callPage(ScriptCall::singleQuoted(callback, QStringLiteral("{result:false,error:\"") + message + QStringLiteral("\"}")));
+    mainWindow->statusBar()->showMessage(message, 4000);
+}
+
+QString Download::bookIdentifier() const
+{
+    for (const Book& book : library) {
+        if (book.bookId == sku) {
+            Diagnostics::output("Libro trovato!!");
+            return book.bookId;
+        }
+        Diagnostics::output("Libro non trovato %s!!\n", qPrintable(sku));
+    }
+    return QString();
+}
+
+void Download::install()
+{
+    const QString wait = ScriptCall::intermediate(callback, QStringLiteral("{result:false, progress:\"wait\"}"));
+    Diagnostics::output("Wait: %s\n", qPrintable(wait));
+    callPage(wait);
+
+    const QString bookId = bookIdentifier();
+
+    QDir books = homeDirectory();
+    if (!books.cd(QStringLiteral(".vocalumezenta"))) {
+        Dialogs::warning(mainWindow, QStringLiteral("Vocalume"), QStringLiteral("Settaggi dell'applicativo mancanti"));
+        return;
+    }
+    enterBooksDirectory(mainWindow, books);
+
+    const QString bookPath = books.absoluteFilePath(sku);
+    if (QFileInfo::exists(bookPath)) {
+        if (removeDirectoryTree(bookPath))
+            Diagnostics::output("Rimosso vecchio libro %s\n", qPrintable(sku));
+        else
+            Diagnostics::output("Errori nella rimozione vecchio libro %s\n", qPrintable(sku));
+    }
+
+    Diagnostics::output("Path database: %s\n", qPrintable(WebStore::path()));
+    const QString packagePath = books.absoluteFilePath(sku + QStringLiteral(".zip"));
+
+    // A dictionary missing from the library has no identifier: nothing is unpacked or recorded,
+    // and the bridge keeps its current book.
+    if (!bookId.isEmpty() && mainWindow->goToReading(packagePath, bookId)) {
+        WebStore store(mainWindow->db, mainWindow);
+        const WebStore::FailureTexts texts {
+            QStringLiteral("Settaggi dell'applicativo mancanti"),
+            [](const QString&, const QString&) {
+                return QStringLiteral("Apertura database per la lettura degli indici delle ricerche fallita");
+            },
+        };
+        if (!store.open(texts))
+            return;
+        store.exec(QStringLiteral("UPDATE SYSTEM set VALUE='1' where VARIABLE='STATUS' and REFBOOK='")
+                   + WebStore::quote(bookId) + QStringLiteral("'"));
+        store.close();
+    }
+
+    const QString finished = ScriptCall::singleQuoted(callback, QStringLiteral("{result:true,error:\\'\\',progress:\\'100\\'}"));
+    Diagnostics::output("Done: %s\n", qPrintable(finished));
+    callPage(finished);
+    QCoreApplication::processEvents();
+}
+
+void Download::callPage(const QString& statement)
+{
+    ScriptCall::run(view, statement);
+}

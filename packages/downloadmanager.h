@@ -1,0 +1,45 @@
+// One HTTP transfer of a dictionary package into <sku>.zip. The body is streamed into
+// <sku>.zip.part beside it and renamed into place only when the transfer succeeded, so the
+// package name never stands for a partial or refused download.
+#pragma once
+
+#include <QFile>
+#include <QObject>
+#include <QString>
+
+class HttpConnection;
+
+class DownloadManager : public QObject
+{
+    Q_OBJECT
+public:
+    // A body this size or smaller is an error reply of the service, not a package.
+    static constexpr qint64 SmallestPackage = 8192;
+
+    DownloadManager(const QString& sku, const QString& filePath, QObject* parent = nullptr);
+    ~DownloadManager() override;
+
+    // Requests the package for the signed-in account (unless the manager already failed).
+    void start();
+    // The text the page and the status bar show for a failed transfer; empty otherwise.
+    QString errorMessage() const;
+    // The temporary file the body is streamed into.
+    QString partPath() const { return filePath + QStringLiteral(".part"); }
+
+    HttpConnection* connection = nullptr;
+    QFile file;
+    QString filePath;
+    QString packageName;
+    QString host;
+    bool finished = false;
+    bool failed = false;
+    qint32 size = 0;
+
+public slots:
+    void done(bool error);
+
+private:
+    void discardPart();
+
+    QFile part;
+};

@@ -1,0 +1,48 @@
+// The built reference store service run as a child process on a free port of 127.0.0.1, for
+// end-to-end tests and benchmarks. Stopped when it goes out of scope.
+#pragma once
+
+#include "services/serviceendpoint.h"
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+class StoreServiceProcess
+{
+public:
+    // Starts `program` on the catalog and packages folders, waits for its "PORT n" line and
+    // points the process's service endpoint at it.
+    bool start(const QString& program, const QString& catalog, const QString& packages,
+               const QStringList& options = {})
+    {
+        process.setStandardErrorFile(QProcess::nullDevice());
+        process.start(program, QStringList { QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--catalog"),
+                                             catalog, QStringLiteral("--packages"), packages }
+                                   + options);
+        if (!process.waitForStarted(10000))
+            return false;
+        while (!process.canReadLine())
+            if (!process.waitForReadyRead(10000))
+                return false;
+        const QByteArray line = process.readLine().trimmed();
+        if (!line.startsWith("PORT "))
+            return false;
+        port = quint16(line.mid(5).toUInt());
+        ServiceEndpoint::setCurrent({ QStringLiteral("127.0.0.1"), port });
+        return port != 0;
+    }
+
+    ~StoreServiceProcess()
+    {
+        if (process.state() == QProcess::NotRunning)
+            return;
+        process.terminate();
+        if (!process.waitForFinished(5000))
+            process.kill();
+        process.waitForFinished(5000);
+    }
+
+    QProcess process;
+    quint16 port = 0;
+};

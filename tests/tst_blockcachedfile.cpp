@@ -1,0 +1,83 @@
+// The block-cached archive device reads exactly what the file holds, wherever a read starts
+// and however far it reaches, also after jumps back and forth that evict its blocks.
+#include "packages/blockcachedfile.h"
+#include "tests/support/testsupport.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+
+class TestBlockCachedFile : public QObject
+{
+    Q_OBJECT
+private:
+    QTemporaryDir dir;
+    QByteArray content;
+    QString path;
+
+private slots:
+    void initTestCase()
+    {
+        // Not a whole number of blocks, so the last block is a short one.
+        content.resize(int(BlockCachedFile::BlockSize * 5 + 1234));
+        for (int i = 0; i < content.size(); ++i)
+            content[i] = char((i * 7919) >> 3);
+        path = dir.filePath(QStringLiteral("archive.zip"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+
+    void reads_data()
+    {
+        const qint64 block = BlockCachedFile::BlockSize;
+        QTest::addColumn<qint64>("offset");
+        QTest::addColumn<qint64>("length");
+        QTest::newRow("start") << qint64(0) << qint64(30);
+        QTest::newRow("across one boundary") << block - 10 << qint64(20);
+        QTest::newRow("across several blocks") << block / 2 << 3 * block;
+        QTest::newRow("into the short last block") << 5 * block - 5 << qint64(100);
+        QTest::newRow("past the end") << 5 * block + 1200 << qint64(500);
+        QTest::newRow("at the end") << 5 * block + 1234 << qint64(10);
+        QTest::newRow("whole file") << qint64(0) << 6 * block;
+    }
+
+    void reads()
+    {
+        QFETCH(qint64, offset);
+        QFETCH(qint64, length);
+        BlockCachedFile device(path);
+        QVERIFY(device.open(QIODevice::ReadOnly));
+        QCOMPARE(device.size(), qint64(content.size()));
+        QVERIFY(device.seek(offset));
+        QVERIFY(device.read(length) == content.mid(int(offset), int(length)));
+        QCOMPARE(device.pos(), qMin<qint64>(offset + length, content.size()));
+    }
+
+    void jumpsEvictAndRereadBlocks()
+    {
+        BlockCachedFile device(path);
+        QVERIFY(device.open(QIODevice::ReadOnly));
+        // Directory at the end, entries from the front, as a zip reader goes; more blocks than kept.
+        const qint64 block = BlockCachedFile::BlockSize;
+        for (int round = 0; round < 3; ++round) {
+            for (qint64 at = 0; at < content.size(); at += block / 3) {
+                const qint64 back = content.size() - 100 - at / 50;
+                QVERIFY(device.seek(back));
+                QVERIFY(device.read(46) == content.mid(int(back), 46));
+                QVERIFY(device.seek(at));
+                QVERIFY(device.read(300) == content.mid(int(at), 300));
+            }
+        }
+    }
+
+    void refusesWritingAndMissingFiles()
+    {
+        BlockCachedFile writable(path);
+        QVERIFY(!writable.open(QIODevice::ReadWrite));
+        BlockCachedFile missing(dir.filePath(QStringLiteral("missing.zip")));
+        QVERIFY(!missing.open(QIODevice::ReadOnly));
+    }
+};
+
+VOCALUME_TEST_MAIN(TestBlockCachedFile)
+#include "tst_blockcachedfile.moc"
