@@ -1,5 +1,7 @@
 #include "catalog.h"
 
+#include "services/book.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
@@ -26,16 +28,8 @@ QStringList list(const QSettings& settings, const QString& key)
 
 const QStringList& Catalog::bookFields()
 {
-    static const QStringList names = {
-        QStringLiteral("bookId"), QStringLiteral("title"), QStringLiteral("subtitle"),
-        QStringLiteral("author"), QStringLiteral("lang"), QStringLiteral("year"),
-        QStringLiteral("publisher"), QStringLiteral("image"), QStringLiteral("isbn"),
-        QStringLiteral("revision"), QStringLiteral("infoRevision"), QStringLiteral("weight"),
-        QStringLiteral("order"), QStringLiteral("purchased"), QStringLiteral("sourceLanguageId"),
-        QStringLiteral("sourceLanguageFlag"), QStringLiteral("destinationLanguageId"),
-        QStringLiteral("destinationLanguageFlag"),
-    };
-    return names;
+    // The service speaks the same record the program reads.
+    return Book::fieldNames();
 }
 
 bool Catalog::load(const QString& directory, QString* error)
