@@ -1,7 +1,6 @@
 // The whole program against the reference store service: the real login page, the real library
 // page, acting as a user does by filling in the form and pressing its button.
 #include "app/mainwindow.h"
-#include "store/webstore.h"
 #include "tests/support/runningservice.h"
 #include "tests/support/testsupport.h"
 #include "web/customagentwebview.h"
@@ -32,15 +31,7 @@ private:
                .arg(user, password));
     }
 
-    QString login()
-    {
-        WebStore store(window->db, window);
-        if (!store.open({QStringLiteral("x"), [](const QString&, const QString&) { return QStringLiteral("x"); }}))
-            return QStringLiteral("<no store>");
-        const QString value = store.value(QStringLiteral("SYSTEM"), QStringLiteral("LOGIN"));
-        store.close();
-        return value;
-    }
+    QString login() { return TestSupport::storeValue(window, QStringLiteral("SYSTEM"), QStringLiteral("LOGIN")); }
 
 private slots:
     void init()

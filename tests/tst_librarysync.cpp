@@ -13,7 +13,6 @@
 #include <QBuffer>
 #include <QImage>
 #include <QSignalSpy>
-#include <QSqlQuery>
 #include <QStatusBar>
 #include <QWebFrame>
 #include <QWebPage>
@@ -108,39 +107,15 @@ private:
         QTRY_COMPARE(messages.count(QStringLiteral("Sincronizzazione completata")), before + 1);
     }
 
-    // SYSTEM rows as "id|refbook|variable|value", in identifier order.
-    QStringList rows()
-    {
-        QStringList out;
-        WebStore store(window->db, window);
-        if (!store.open({QStringLiteral("x"), [](const QString&, const QString&) { return QStringLiteral("x"); }}))
-            return out;
-        QSqlQuery q(window->db);
-        q.exec(QStringLiteral("SELECT id, refbook, variable, value FROM SYSTEM ORDER BY id"));
-        while (q.next())
-            out << QStringLiteral("%1|%2|%3|%4").arg(q.value(0).toString(), q.value(1).toString(),
-                                                      q.value(2).toString(), q.value(3).toString());
-        store.close();
-        return out;
-    }
-
+    QStringList rows() { return TestSupport::storeRows(window); }
     QString value(const QString& refbook, const QString& variable)
     {
-        WebStore store(window->db, window);
-        if (!store.open({QStringLiteral("x"), [](const QString&, const QString&) { return QStringLiteral("x"); }}))
-            return QStringLiteral("<no store>");
-        const QString v = store.value(refbook, variable);
-        store.close();
-        return v;
+        return TestSupport::storeValue(window, refbook, variable);
     }
-
     void setValue(const QString& refbook, const QString& variable, const QString& v)
     {
-        WebStore store(window->db, window);
-        QVERIFY(store.open({QStringLiteral("x"), [](const QString&, const QString&) { return QStringLiteral("x"); }}));
-        store.exec(QStringLiteral("UPDATE SYSTEM set VALUE='%1' where VARIABLE='%2' and REFBOOK = '%3'")
-                       .arg(v, variable, refbook));
-        store.close();
+        TestSupport::storeExec(window, QStringLiteral("UPDATE SYSTEM set VALUE='%1' where VARIABLE='%2' and REFBOOK = '%3'")
+                                           .arg(v, variable, refbook));
     }
 
     void signIn()

@@ -4,11 +4,14 @@
 #include "app/datadirectory.h"
 #include "app/diagnostics.h"
 #include "app/dialogs.h"
+#include "app/mainwindow.h"
+#include "store/webstore.h"
 #include "resources/resources.h"
 #include "web/scriptcall.h"
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <quazip/quazip.h>
 #include <quazip/quazipfile.h>
@@ -76,6 +79,44 @@ bool diagnosticsContain(const QString& text)
         if (line.contains(text))
             return true;
     return false;
+}
+
+namespace {
+template <typename Work>
+void withStore(MainWindow* window, Work work)
+{
+    WebStore store(window->db, window);
+    const WebStore::FailureTexts texts { QStringLiteral("test"), [](const QString&, const QString&) { return QStringLiteral("test"); } };
+    if (!store.open(texts))
+        return;
+    work(store);
+    store.close();
+}
+}
+
+QString storeValue(MainWindow* window, const QString& refbook, const QString& variable)
+{
+    QString value = QStringLiteral("<no store>");
+    withStore(window, [&](WebStore& store) { value = store.value(refbook, variable); });
+    return value;
+}
+
+QStringList storeRows(MainWindow* window)
+{
+    QStringList rows;
+    withStore(window, [&](WebStore& store) {
+        QSqlQuery q(store.database());
+        q.exec(QStringLiteral("SELECT id, refbook, variable, value FROM SYSTEM ORDER BY id"));
+        while (q.next())
+            rows << QStringLiteral("%1|%2|%3|%4").arg(q.value(0).toString(), q.value(1).toString(),
+                                                       q.value(2).toString(), q.value(3).toString());
+    });
+    return rows;
+}
+
+void storeExec(MainWindow* window, const QString& statement)
+{
+    withStore(window, [&](WebStore& store) { store.exec(statement); });
 }
 
 bool writeZip(const QString& path, const QList<QPair<QString, QByteArray>>& entries)

@@ -8,6 +8,8 @@
 #include <QTest>
 #include <functional>
 
+class MainWindow;
+
 namespace TestSupport {
 
 // Prepares the environment; must run before the application object exists.
@@ -26,6 +28,12 @@ Recorded& recorded();
 // Makes message boxes answer Ok (or the given button) without a person.
 void answerDialogs(int button);
 bool diagnosticsContain(const QString& text);
+
+// The window's web database as a test sees it (opened without user-facing texts).
+QString storeValue(MainWindow* window, const QString& refbook, const QString& variable);
+// Every SYSTEM row as "id|refbook|variable|value", in identifier order.
+QStringList storeRows(MainWindow* window);
+void storeExec(MainWindow* window, const QString& statement);
 
 // Builds a zip archive with the given entries (name -> bytes); names ending in "/" are folders.
 bool writeZip(const QString& path, const QList<QPair<QString, QByteArray>>& entries);
