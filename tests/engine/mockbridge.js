@@ -1,485 +1,302 @@
-// A stand-in for the native side, for opening the engine pages in a browser or in the bare web
-// engine: it publishes QtJavascriptInteraction, answers the way native code does (it evaluates
-// the very SignalQt statements native code would evaluate), seeds the SYSTEM table and, where
-// the browser has no Web SQL, provides a small in-memory openDatabase.
-// Options come from the page address: mock=<scenario>, delay=<ms>, scene=<name>.
-// Needs fixtures.js first. Plain ES5.
+// Stands in for the native side when an engine page runs without it: publishes
+// QtJavascriptInteraction, records every slot call, answers by evaluating the very SignalQt
+// statements native code evaluates, seeds the SYSTEM table and, where the browser has no Web SQL,
+// provides a small in-memory openDatabase. Page address options: delay=<ms> before an answer,
+// idbook=<sku> for the dictionary page. The password it accepts is "segreta". Plain ES5.
 
 var MockBridge = (function () {
     'use strict';
 
     var params = {};
     window.location.search.replace(/^\?/, '').split('&').forEach(function (p) {
+        var eq = p.indexOf('=');
         if (p) {
-            var eq = p.indexOf('=');
             params[decodeURIComponent(eq < 0 ? p : p.substring(0, eq))] = eq < 0 ? '' : decodeURIComponent(p.substring(eq + 1));
         }
     });
+    var delay = params.delay ? parseInt(params.delay, 10) : 120;
 
-    var M = {
-        params: params,
-        scenario: params.mock || 'default',
-        delay: params.delay !== undefined ? parseInt(params.delay, 10) : 120,
-        calls: [],           // [slot, [arguments]] of every slot call
-        statements: [],      // every statement evaluated as native code would
-        navigations: [],     // pages that native code was asked to show
-        navigate: !window.__mockNoNavigate,
-        autoDownload: !window.__mockNoNavigate,
-        loginPassword: 'segreta',
-        downloads: {}
-    };
+    // ---- Test data: an account's dictionaries and a small Italian dictionary -----------------
 
-    // ---- Statements as native code evaluates them ----------------------------------------
+    // sku|STATUS|VISIBLE|ORDER|COVER|TITLE|SUBTITLE|AUTHOR|YEAR|LANG|SOURCELANGUAGEID
+    var BOOKS = [
+        'ita-base|1|1|1|ita-base.jpg|Dizionario della lingua italiana|Edizione compatta con esempi d\'uso|Laura Benedetti|2024|Italiano|it',
+        'ing-ita|0|1|2|http://127.0.0.1/covers/ing-ita.jpg|Dizionario inglese-italiano|Italiano-inglese|Marco Ferri|2023|Inglese|en',
+        'fra-ita|2|1|3|fra-ita.jpeg|Dizionario francese-italiano|Nuova edizione|Chiara Dumas|2025|Francese|fr',
+        'sin-con|3|1|4|sin-con.png|Sinonimi e contrari|Con l\'indice delle parole affini|Paolo Greco|2022|Italiano|it',
+        'lat-ita|0|0|5|lat-ita.jpg|Vocabolario latino-italiano||Anna Russo|2019|Latino|la'
+    ];
+    var FIELDS = ['STATUS', 'VISIBLE', 'ORDER', 'COVER', 'TITLE', 'SUBTITLE', 'AUTHOR', 'YEAR', 'LANG', 'SOURCELANGUAGEID'];
 
-    function run(statement) {
-        M.statements.push(statement);
-        (0, eval)(statement);
+    // id|headword|inflected forms|scopes|full-text keywords|grammar|body
+    var ENTRIES = [
+        'IT01|acqua|acque|Chimica|acqua liquido|s.f.|Liquido trasparente, senza odore né sapore.',
+        'IT02|albero|alberi|Botanica|albero pianta|s.m.|Pianta con fusto legnoso.',
+        'IT03|andare|vado va andrò andato|||v.intr.|Muoversi da un luogo verso un altro.',
+        'IT04|casa|case|Architettura|casa edificio|s.f.|Edificio destinato ad abitazione. Vedi anche ' +
+            '<a href="#IT05">casale</a> e la <a href="http://example.org/casa">scheda illustrata</a>.',
+        'IT05|casale|casali|Architettura|casale casa|s.m.|Gruppo di case rurali.',
+        'IT06|casalingo|casalinga||casalingo casa|agg.|Della casa, fatto in casa.',
+        'IT07|cascata|cascate|Geografia|cascata acqua|s.f.|Salto d\'acqua di un fiume.',
+        'IT08|città||Geografia|citta centro|s.f.|Centro abitato di notevole estensione.',
+        'IT09|fiume|fiumi|Geografia|fiume acqua|s.m.|Corso d\'acqua perenne.',
+        'IT10|l\'altroieri|||altroieri|avv.|Il giorno prima di ieri.',
+        'IT11|luna|lune|Astronomia|luna|s.f.|Il satellite naturale della Terra.',
+        'IT12|mare|mari|Geografia|mare acqua|s.m.|La grande distesa d\'acqua salata.',
+        'IT13|sale|sali|Chimica|sale|s.m.|Sostanza bianca cristallina.',
+        'IT14|sole|soli|Astronomia|sole|s.m.|La stella intorno a cui gira la Terra.',
+        'IT15|zucchero|zuccheri|Chimica|zucchero|s.m.|Sostanza dolce, cristallina.'
+    ];
+
+    function words(s) {
+        return s ? s.split(' ') : [];
     }
 
-    function later(fn, ms) {
-        return setTimeout(fn, ms === undefined ? M.delay : ms);
-    }
-
-    function single(callback, literal, intermediate) {
-        run('SignalQt(\'' + callback + '\', \'' + literal + '\'' + (intermediate ? ', \'true\'' : '') + ')');
-    }
-
-    function doubleQuoted(callback, literal) {
-        run('SignalQt(\'' + callback + '\', "' + literal + '")');
-    }
-
-    // Every byte except letters, digits and - . _ ~ becomes %XX.
-    function percentEncode(text) {
-        return encodeURIComponent(text).replace(/[!'()*]/g, function (c) {
-            return '%' + c.charCodeAt(0).toString(16).toUpperCase();
-        });
-    }
-
-    function apos(s) {
-        return String(s).replace(/'/g, '&apos;');
-    }
-
-    function item(l) {
-        return '{' + 'idzenta: \\\'' + l.idzenta + '\\\', ' + 'word: \\\'' + apos(l.nome) + '\\\', ' +
-            'file: \\\'' + l.file + '\\\', ' + 'omo: \\\'' + l.omo + '\\\', ' + 'hw: \\\'' + l.hwgram + '\\\'' + '}';
-    }
-
-    // ---- The dictionary's searches ---------------------------------------------------------
-
-    var lemmas = [];
-    var scopeNames = [];
-
-    // The dictionary's entries, with `extra` plain headwords added for paging.
-    M.useLemmas = function (extra) {
-        lemmas = MockFixtures.lemmas(extra);
-        scopeNames = [];
-        lemmas.forEach(function (l) {
-            l.scopes.forEach(function (s) {
-                if (scopeNames.indexOf(s) < 0) {
-                    scopeNames.push(s);
+    var entries = [];
+    var scopes = [];
+    // The dictionary's entries, with `extra` plain headwords prova001... added for paging.
+    function useEntries(extra) {
+        var list = ENTRIES.slice();
+        for (var i = 1; i <= extra; i++) {
+            list.push('XP' + i + '|prova' + ('00' + i).slice(-3) + '|||prova|s.f.|Voce di prova numero ' + i + '.');
+        }
+        entries = list.map(function (line) {
+            var f = line.split('|');
+            return { id: f[0], word: f[1], forms: words(f[2]), scopes: words(f[3]), keys: words(f[4]), gram: f[5],
+                body: f[6], file: f[1].charAt(0) + '.html' };
+        }).sort(function (a, b) { return a.word < b.word ? -1 : 1; });
+        scopes = [];
+        entries.forEach(function (e) {
+            e.scopes.forEach(function (s) {
+                if (scopes.indexOf(s) < 0) {
+                    scopes.push(s);
                 }
             });
         });
-        scopeNames.sort(function (a, b) { return a.toLowerCase() < b.toLowerCase() ? -1 : 1; });
-    };
-    M.useLemmas(M.scenario === 'big' ? 60 : 0);
-    M.scopeId = function (name) {
-        return scopeNames.indexOf(name) + 1;
-    };
+        scopes.sort();
+    }
+    useEntries(0);
 
     function normalize(lang, text) {
-        if (lang !== 'it') {
-            return text;
-        }
-        var from = MockFixtures.charset.start.split('|');
-        var to = MockFixtures.charset.end.split('|');
-        from.forEach(function (f, i) {
-            text = text.split(f).join(to[i]);
+        return lang !== 'it' ? text : text.replace(/[àèéìòù]/g, function (c) { return 'aeeiou'.charAt('àèéìòù'.indexOf(c)); });
+    }
+
+    // Headword search: prefix of the normalised headword or an inflected form; the first page
+    // carries the exact matches on top of its related entries, as native code does.
+    function headwordSearch(word, start, count) {
+        var n = normalize('it', word);
+        var hits = entries.filter(function (e) { return normalize('it', e.word).indexOf(n) === 0 || e.forms.indexOf(word) >= 0; });
+        var exact = start ? [] : hits.filter(function (e) { return e.word === word; });
+        return { tot: hits.length, rows: exact.concat(hits.filter(function (e) { return e.word !== word; }).slice(start, start + count)) };
+    }
+
+    // Full-text search: entries with the keyword, the one whose headword it is first.
+    function fullTextSearch(word, scope, start, count) {
+        var n = normalize('it', word);
+        var hits = entries.filter(function (e) {
+            return e.keys.indexOf(n) >= 0 && (!scope || e.scopes.indexOf(scopes[scope - 1]) >= 0);
         });
-        return text;
+        hits = hits.filter(function (e) { return e.word === word; }).concat(hits.filter(function (e) { return e.word !== word; }));
+        return { tot: hits.length, rows: hits.slice(start, start + count) };
     }
 
-    function byName(a, b) {
-        var x = a.nome.toLowerCase();
-        var y = b.nome.toLowerCase();
-        return x < y ? -1 : (x > y ? 1 : 0);
+    // ---- Answers as native code writes them ------------------------------------------------
+
+    var M = { calls: [], statements: [], useEntries: useEntries };
+
+    M.run = function (statement) {
+        M.statements.push(statement);
+        (0, eval)(statement);
+    };
+
+    function answer(callback, literal, intermediate) {
+        M.run('SignalQt(\'' + callback + '\', \'' + literal + '\'' + (intermediate ? ', \'true\'' : '') + ')');
     }
 
-    function installed(sku) {
-        return sku === 'ita-base';
+    function answerDoubleQuoted(callback, literal) {
+        M.run('SignalQt(\'' + callback + '\', "' + literal + '")');
     }
 
-    function entrySearch(word, start, offset, lang) {
-        var u = word.toLowerCase();
-        var n = normalize(lang, word).toLowerCase();
-        var matches = lemmas.filter(function (l) {
-            return l.source === lang && (l.nome_n.indexOf(n) === 0 || l.flessi.indexOf(u) >= 0);
-        });
-        var rows = [];
-        if (start === '0') {
-            rows = lemmas.filter(function (l) { return l.source === lang && l.nome === u; }).sort(byName);
-        }
-        var s = parseInt(start, 10);
-        var related = matches.filter(function (l) { return l.nome !== u; }).sort(byName);
-        return { tot: matches.length, rows: rows.concat(related.slice(s, s + parseInt(offset, 10))), lemma: true };
+    // A search item: fields backslash-apostrophe quoted, apostrophes in the text as &apos;.
+    function item(e) {
+        var q = function (s) { return '\\\'' + s.replace(/'/g, '&apos;') + '\\\''; };
+        return '{idzenta: ' + q(e.id) + ', word: ' + q(e.word) + ', file: ' + q(e.file) + ', omo: ' + q('') + ', hw: ' + q(e.gram) + '}';
     }
 
-    function fullTextSearch(word, scope, start, offset, lang) {
-        var u = word.toLowerCase();
-        var n = normalize(lang, word).toLowerCase();
-        var scopeName = scope === '' ? null : scopeNames[parseInt(scope, 10) - 1];
-        var inScope = function (l) { return scopeName === null || l.scopes.indexOf(scopeName) >= 0; };
-        var head = lemmas.filter(function (l) { return l.source === lang && l.nome.toLowerCase() === u && inScope(l); }).sort(byName);
-        var kw = lemmas.filter(function (l) {
-            return l.source === lang && l.keywords.indexOf(n) >= 0 && l.nome.toLowerCase() !== u && inScope(l);
-        }).sort(byName);
-        var all = head.concat(kw);
-        var s = parseInt(start, 10);
-        return { tot: all.length, rows: all.slice(s, s + parseInt(offset, 10)), lemma: false };
-    }
-
-    // ---- Slots -----------------------------------------------------------------------------
-
-    function record(name, args) {
-        M.calls.push([name, Array.prototype.slice.call(args)]);
-    }
-
-    function show(page) {
-        M.navigations.push(page);
-        if (!M.navigate) {
-            return;
-        }
-        var keep = [];
-        ['mock', 'delay'].forEach(function (k) {
-            if (params[k] !== undefined) {
-                keep.push(k + '=' + encodeURIComponent(params[k]));
-            }
-        });
-        var sep = page.indexOf('?') < 0 ? '?' : '&';
-        window.location.href = page + (keep.length ? sep + keep.join('&') : '');
-    }
-
-    function stopDownload(sku) {
-        var d = M.downloads[sku];
-        if (d) {
-            clearTimeout(d.timer);
-            delete M.downloads[sku];
-        }
+    function later(fn) {
+        setTimeout(fn, delay);
     }
 
     M.progress = function (callback, percent, size) {
-        single(callback, '{result:false,progress:"' + percent + '",size:"' + size + '"}', true);
-    };
-    M.wait = function (callback) {
-        single(callback, '{result:false, progress:"wait"}', true);
-    };
-    M.finish = function (callback, sku) {
-        M.setStatus(sku, '1', function () {
-            single(callback, '{result:true,error:\\\'\\\',progress:\\\'100\\\'}');
-        });
+        answer(callback, '{result:false,progress:"' + percent + '",size:"' + size + '"}', true);
     };
     M.fail = function (callback, message) {
-        single(callback, '{result:false,error:"' + apos(message || 'Si è verificato un errore nello scaricamento del dizionario') + '"}');
+        answer(callback, '{result:false,error:"' + message.replace(/'/g, '&apos;') + '"}');
+    };
+    // Installation marks the dictionary installed before the final answer.
+    M.finish = function (callback, sku) {
+        M.sql([['UPDATE SYSTEM SET VALUE = ? WHERE VARIABLE = ? AND REFBOOK = ?', ['1', 'STATUS', sku]]], function () {
+            answer(callback, '{result:true,error:\\\'\\\',progress:\\\'100\\\'}');
+        });
     };
 
     var slots = {
-        setUsernamePassword: function (username, password, callback) {
+        setUsernamePassword: function (user, password, callback) {
             later(function () {
-                if (M.scenario === 'loginfail' || password !== M.loginPassword) {
-                    single(callback, '{result:false,error:"Impossibile eseguire l\\\'accesso. Controlla i dati inseriti oppure effettua la registrazione."}');
-                    return;
-                }
-                single(callback, '{result:true,error:""}');
-                later(function () { show('libreria.html'); }, 600);
-            }, M.delay * 5);
-        },
-        getHtmlPage: function () { return ''; },
-        getHtmlFixedPage: function (page, query) { show(page + (query ? '?' + query : '')); },
-        getBookID: function () { return params.idbook || ''; },
-        getLink: function () { return ''; },
-        getPath: function () { return ''; },
-        getCallbackLogin: function () { return ''; },
-        getCallbackDownload: function () { return ''; },
-        getIsSyncronizing: function () { return false; },
-        getParameter: function (name) { return params[name] === undefined ? '' : params[name]; },
-        cancelDownload: function () {
-            Object.keys(M.downloads).forEach(stopDownload);
-        },
-        mail: function () {},
-        download: function (sku, callback) {
-            if (!M.autoDownload) {
-                return;
-            }
-            var d = { percent: 0 };
-            M.downloads[sku] = d;
-            var step = function () {
-                if (M.scenario === 'downloadfail' && d.percent >= 30) {
-                    stopDownload(sku);
-                    M.fail(callback);
-                    return;
-                }
-                if (d.percent <= 99) {
-                    M.progress(callback, d.percent, '5.0');
-                    d.percent += 7;
-                    d.timer = later(step, 200);
-                    return;
-                }
-                M.wait(callback);
-                d.timer = later(function () {
-                    stopDownload(sku);
-                    M.finish(callback, sku);
-                }, 900);
-            };
-            d.timer = later(step, 300);
-        },
-        purchase: function () {},
-        passwordLost: function () {},
-        createAccount: function () {},
-        synchronize: function () {
-            later(function () {
-                if (M.scenario === 'syncfail') {
-                    run('messageDialog("Si è verificato un problema durante la sincronizzazione dei tuoi acquisti!<br/>Ti invitiamo a riprovare più tardi")');
-                    run('__APP.spinner=false');
-                    return;
-                }
-                show('libreria.html');
-            }, 1200);
-        },
-        onLogout: function () {},
-        loadUrl: function (url) { show(url); },
-        getWords: function (sku, word, from, to, lang, callback) {
-            later(function () {
-                var rows = [];
-                var tot = 0;
-                if (installed(sku)) {
-                    var w = word.toLowerCase();
-                    var all = lemmas.filter(function (l) {
-                        return l.source === lang && l.nome.toLowerCase().indexOf(w) === 0;
-                    }).sort(byName);
-                    tot = all.length;
-                    var f = parseInt(from, 10);
-                    rows = all.slice(f, f + parseInt(to, 10));
-                }
-                single(callback, '{tot:' + tot + ',result: [' + rows.map(item).join(',') + ']}');
+                answer(callback, password === 'segreta' ? '{result:true,error:""}' : '{result:false,error:"Impossibile ' +
+                    'eseguire l\\\'accesso. Controlla i dati inseriti oppure effettua la registrazione."}');
             });
         },
-        search: function (sku, word, type, scope, start, offset, lang, callback) {
-            if (M.autoSearch === false) {
-                return;
-            }
+        getParameter: function (name) { return params[name] || ''; },
+        getNormalized: normalize,
+        getWords: function (sku, prefix, from, count, lang, callback) {
             later(function () {
-                var r = { tot: 0, rows: [], lemma: type === '0' || type === '1' };
-                if (installed(sku)) {
-                    r = r.lemma ? entrySearch(word, start, offset, lang) : fullTextSearch(word, scope, start, offset, lang);
-                }
-                single(callback, '{tot:' + r.tot + ',result: [' + r.rows.map(item).join(',') + '], isLemmatizzata:' +
-                    (r.lemma ? 'true' : 'false') + '}');
+                var all = entries.filter(function (e) { return e.word.indexOf(prefix.toLowerCase()) === 0; });
+                var rows = all.slice(parseInt(from, 10), parseInt(from, 10) + parseInt(count, 10));
+                answer(callback, '{tot:' + all.length + ',result: [' + rows.map(item).join(',') + ']}');
             });
         },
-        onSearchTerminated: function () {},
-        onAnaliticTerminated: function () {},
+        search: function (sku, word, type, scope, start, count, lang, callback) {
+            later(function () {
+                var full = type === '2';
+                var w = word.toLowerCase();
+                var r = full ? fullTextSearch(w, parseInt(scope, 10), parseInt(start, 10), parseInt(count, 10)) :
+                    headwordSearch(w, parseInt(start, 10), parseInt(count, 10));
+                answer(callback, '{tot:' + r.tot + ',result: [' + r.rows.map(item).join(',') + '], isLemmatizzata:' + !full + '}');
+            });
+        },
+        // Answered while the call is still running; a file that cannot be read gets no answer.
         getHtml: function (sku, id, file, callback) {
-            // Native code answers while the call is still running.
-            var found = lemmas.filter(function (l) { return l.idzenta === id && l.file === file; });
-            if (!installed(sku) || file === 'missing.html') {
-                return;
+            var e = entries.filter(function (x) { return x.id === id && x.file === file; })[0];
+            if (file !== 'missing.html') {
+                answerDoubleQuoted(callback, '{html:\'' + encodeURIComponent(e ? '<div id="' + e.id + '" class="voce"><p class="lemma"><b>' +
+                    e.word + '</b> <i>' + e.gram + '</i></p><p>1. ' + e.body + '</p></div>' : '').replace(/'/g, '%27') + '\'}');
             }
-            doubleQuoted(callback, '{html:\'' + percentEncode(found.length ? MockFixtures.entryHtml(found[0]) : '') + '\'}');
         },
         getScopes: function (sku, callback) {
-            var items = installed(sku) ? scopeNames.map(function (s, i) {
+            answerDoubleQuoted(callback, '{tot:' + scopes.length + ', result:[' + scopes.map(function (s, i) {
                 return '{id:' + (i + 1) + ', nome:\'' + s + '\'}';
-            }) : [];
-            doubleQuoted(callback, '{tot:' + items.length + ', result:[' + items.join(', ') + ']}');
-        },
-        getNormalized: function (lang, text) { return normalize(lang, text); },
-        getFile: function (sku, file, callback) { doubleQuoted(callback, ''); },
-        isXP: function () { return false; },
-        openLink: function () {}
+            }).join(', ') + ']}');
+        }
     };
+    'cancelDownload createAccount download loadUrl onLogout openLink passwordLost purchase synchronize'.split(' ').forEach(function (name) {
+        slots[name] = function () {};
+    });
 
-    var bridge = {};
+    window.QtJavascriptInteraction = {};
     Object.keys(slots).forEach(function (name) {
-        bridge[name] = function () {
-            record(name, arguments);
-            return slots[name].apply(null, Array.prototype.slice.call(arguments).map(String));
+        window.QtJavascriptInteraction[name] = function () {
+            var args = Array.prototype.slice.call(arguments).map(String);
+            M.calls.push([name, args]);
+            return slots[name].apply(null, args);
         };
     });
-    window.QtJavascriptInteraction = bridge;
 
     M.lastCall = function (name) {
-        for (var i = M.calls.length - 1; i >= 0; i--) {
-            if (M.calls[i][0] === name) {
-                return M.calls[i][1];
-            }
-        }
-        return null;
+        var c = M.calls.filter(function (x) { return x[0] === name; }).pop();
+        return c ? c[1] : null;
     };
     M.countCalls = function (name) {
-        return M.calls.filter(function (c) { return c[0] === name; }).length;
+        return M.calls.filter(function (x) { return x[0] === name; }).length;
     };
-    M.run = run;
-    M.single = single;
-    M.doubleQuoted = doubleQuoted;
+    M.scopeId = function (name) {
+        return scopes.indexOf(name) + 1;
+    };
 
     // ---- In-memory Web SQL, for browsers without it -----------------------------------------
-    // Understands the statements the pages and this mock use: CREATE TABLE, INSERT, SELECT with
-    // "col = value" conditions joined by AND and one ORDER BY column, UPDATE and DELETE.
+    // Enough SQL for the pages and this mock: CREATE TABLE, INSERT, and SELECT, UPDATE, DELETE
+    // with "column = ?" conditions joined by AND and one ORDER BY column.
 
-    function MemoryDatabase() {
-        this.tables = {};
-    }
+    var tables = {};
 
-    MemoryDatabase.prototype.exec = function (sql, args) {
-        var a = (args || []).slice();
-        var s = sql.replace(/\s+/g, ' ').replace(/^ | $/g, '');
+    function execute(sql, args) {
+        args = (args || []).slice();
+        var s = sql.replace(/\s+/g, ' ').trim();
         var m;
-        function value(tok) {
-            tok = tok.replace(/^ | $/g, '');
-            if (tok === '?') {
-                return a.shift();
+        var value = function (tok) { return tok.trim() === '?' ? args.shift() : tok.trim(); };
+        var column = function (c) { return c.trim().split(' ')[0].toUpperCase(); };
+        var table = function (name) {
+            if (!tables[name.toUpperCase()]) {
+                throw new Error('no such table: ' + name);
             }
-            if (/^'.*'$/.test(tok)) {
-                return tok.slice(1, -1).replace(/''/g, '\'');
-            }
-            return isNaN(Number(tok)) ? tok : Number(tok);
-        }
-        function where(text) {
-            var conds = [];
-            if (text) {
-                text.split(/ AND /i).forEach(function (c) {
-                    var p = /^(\w+) ?= ?(.+)$/.exec(c.replace(/^ | $/g, ''));
-                    if (!p) {
-                        throw new Error('condizione non gestita: ' + c);
-                    }
-                    conds.push([p[1].toUpperCase(), value(p[2])]);
-                });
-            }
+            return tables[name.toUpperCase()];
+        };
+        var where = function (text) {
+            var conds = (text ? text.split(/ AND /i) : []).map(function (c) {
+                return [column(c.split('=')[0]), value(c.split('=')[1])];
+            });
             return function (row) {
                 return conds.every(function (c) { return String(row[c[0]]) === String(c[1]); });
             };
-        }
-        var self = this;
-        function table(name) {
-            var t = self.tables[name.toUpperCase()];
-            if (!t) {
-                throw new Error('no such table: ' + name);
-            }
-            return t;
-        }
-        if ((m = /^CREATE TABLE (IF NOT EXISTS )?(\w+) ?\((.*)\)$/i.exec(s))) {
-            if (!this.tables[m[2].toUpperCase()]) {
-                var cols = m[3].replace(/\([^)]*\)/g, '').split(',').map(function (c) {
-                    return c.replace(/^ /, '').split(' ')[0].toUpperCase();
-                });
-                this.tables[m[2].toUpperCase()] = { cols: cols, rows: [] };
-            } else if (!m[1]) {
-                throw new Error('table ' + m[2] + ' already exists');
-            }
-            return { rows: [], rowsAffected: 0 };
+        };
+        if ((m = /^CREATE TABLE (?:IF NOT EXISTS )?(\w+) ?\((.*)\)$/i.exec(s))) {
+            tables[m[1].toUpperCase()] = tables[m[1].toUpperCase()] ||
+                { cols: m[2].replace(/\([^)]*\)/g, '').split(',').map(column), rows: [] };
+            return { rows: [] };
         }
         if ((m = /^INSERT INTO (\w+) ?\(([^)]*)\) VALUES ?\((.*)\)$/i.exec(s))) {
             var t = table(m[1]);
-            var names = m[2].split(',').map(function (c) { return c.replace(/ /g, '').toUpperCase(); });
-            var vals = m[3].split(',').map(value);
+            var values = m[3].split(',').map(value);
             var row = {};
             t.cols.forEach(function (c) { row[c] = null; });
-            names.forEach(function (n, i) { row[n] = vals[i]; });
-            if (t.cols.indexOf('ID') >= 0 && (row.ID === null || row.ID === undefined)) {
-                row.ID = t.rows.reduce(function (mx, r) { return Math.max(mx, r.ID || 0); }, 0) + 1;
+            m[2].split(',').forEach(function (c, i) { row[column(c)] = values[i]; });
+            if (row.ID === null) {
+                row.ID = t.rows.reduce(function (max, r) { return Math.max(max, r.ID); }, 0) + 1;
             }
             t.rows.push(row);
             return { rows: [], rowsAffected: 1, insertId: row.ID };
         }
-        if ((m = /^SELECT (.+?) FROM (\w+)( WHERE (.+?))?( ORDER BY (\w+)( ASC| DESC)?)?$/i.exec(s))) {
-            var src = table(m[2]);
-            var cols2 = m[1] === '*' ? src.cols : m[1].split(',').map(function (c) { return c.replace(/ /g, ''); });
-            var out = src.rows.filter(where(m[4]));
-            if (m[6]) {
-                var key = m[6].toUpperCase();
-                var desc = /desc/i.test(m[7] || '');
-                out = out.slice().sort(function (x, y) {
-                    var r = x[key] < y[key] ? -1 : (x[key] > y[key] ? 1 : 0);
-                    return desc ? -r : r;
-                });
+        if ((m = /^SELECT (.+?) FROM (\w+)(?: WHERE (.+?))?(?: ORDER BY (\w+)( DESC)?)?$/i.exec(s))) {
+            var cols = m[1].split(',').map(column);
+            var key = m[4] && m[4].toUpperCase();
+            var rows = table(m[2]).rows.filter(where(m[3]));
+            if (key) {
+                rows.sort(function (a, b) { return (a[key] < b[key] ? -1 : (a[key] > b[key] ? 1 : 0)) * (m[5] ? -1 : 1); });
             }
-            return {
-                rows: out.map(function (r) {
-                    var o = {};
-                    cols2.forEach(function (c) { o[c] = r[c.toUpperCase()]; });
-                    return o;
-                }),
-                rowsAffected: 0
-            };
+            return { rows: rows.map(function (r) {
+                var o = {};
+                cols.forEach(function (c) { o[c] = r[c]; });
+                return o;
+            }) };
         }
-        if ((m = /^UPDATE (\w+) SET (.+?)( WHERE (.+))?$/i.exec(s))) {
-            var ut = table(m[1]);
-            var sets = m[2].split(',').map(function (p) {
-                var q = /^ ?(\w+) ?= ?(.+)$/.exec(p);
-                return [q[1].toUpperCase(), value(q[2])];
-            });
-            var hit = ut.rows.filter(where(m[4]));
+        if ((m = /^UPDATE (\w+) SET (.+?)(?: WHERE (.+))?$/i.exec(s))) {
+            var sets = m[2].split(',').map(function (p) { return [column(p.split('=')[0]), value(p.split('=')[1])]; });
+            var hit = table(m[1]).rows.filter(where(m[3]));
             hit.forEach(function (r) { sets.forEach(function (st) { r[st[0]] = st[1]; }); });
             return { rows: [], rowsAffected: hit.length };
         }
-        if ((m = /^DELETE FROM (\w+)( WHERE (.+))?$/i.exec(s))) {
-            var dt = table(m[1]);
-            var keep = dt.rows.filter(function (r) { return !where(m[3])(r); });
-            var n = dt.rows.length - keep.length;
-            dt.rows = keep;
-            return { rows: [], rowsAffected: n };
+        if ((m = /^DELETE FROM (\w+)(?: WHERE (.+))?$/i.exec(s))) {
+            var match = where(m[2]);
+            table(m[1]).rows = table(m[1]).rows.filter(function (r) { return !match(r); });
+            return { rows: [] };
         }
-        throw new Error('istruzione non gestita: ' + sql);
-    };
-
-    var memory = new MemoryDatabase();
-    var STORE_KEY = 'vocalume.mockdb';
-    try {
-        var kept = window.sessionStorage && window.sessionStorage.getItem(STORE_KEY);
-        if (kept) {
-            memory.tables = JSON.parse(kept);
-        }
-    } catch (e) { /* start empty */ }
-
-    function persist() {
-        try {
-            window.sessionStorage.setItem(STORE_KEY, JSON.stringify(memory.tables));
-        } catch (e) { /* not kept across pages */ }
+        throw new Error('statement not understood: ' + sql);
     }
 
     function resultSet(r) {
-        return {
-            rows: { length: r.rows.length, item: function (i) { return r.rows[i]; } },
-            rowsAffected: r.rowsAffected,
-            insertId: r.insertId
-        };
+        return { rows: { length: r.rows.length, item: function (i) { return r.rows[i]; } }, rowsAffected: r.rowsAffected || 0,
+            insertId: r.insertId };
     }
 
-    function memoryTransaction(body, onError, onSuccess) {
+    // Statements run in order; a failing one rolls the whole transaction back.
+    function transaction(body, onError, onSuccess) {
         setTimeout(function () {
-            var snapshot = JSON.stringify(memory.tables);
+            var before = JSON.stringify(tables);
             var queue = [];
-            var tx = {
-                executeSql: function (sql, args, ok, err) {
-                    queue.push([sql, args, ok, err]);
-                }
-            };
             var failure = null;
+            var tx = { executeSql: function (sql, args, ok, err) { queue.push([sql, args, ok, err]); } };
             try {
                 body(tx);
                 while (queue.length && !failure) {
                     var st = queue.shift();
-                    var res;
+                    var res = null;
                     try {
-                        res = resultSet(memory.exec(st[0], st[1]));
+                        res = resultSet(execute(st[0], st[1]));
                     } catch (e) {
-                        var error = { code: 5, message: e.message };
-                        if (!st[3] || st[3](tx, error) !== false) {
-                            failure = error;
-                        }
-                        continue;
+                        failure = { code: 5, message: e.message };
+                        failure = st[3] && st[3](tx, failure) === false ? null : failure;
                     }
-                    if (st[2]) {
+                    if (res && st[2]) {
                         st[2](tx, res);
                     }
                 }
@@ -487,73 +304,31 @@ var MockBridge = (function () {
                 failure = { code: 0, message: e2.message };
             }
             if (failure) {
-                memory.tables = JSON.parse(snapshot);
-                if (onError) {
-                    onError(failure);
-                }
-                return;
+                tables = JSON.parse(before);
             }
-            persist();
-            if (onSuccess) {
-                onSuccess();
+            var done = failure ? onError : onSuccess;
+            if (done) {
+                done(failure);
             }
         }, 0);
     }
 
-    M.memoryDatabase = memory;
-    M.usesMemoryDatabase = typeof window.openDatabase !== 'function';
-    if (M.usesMemoryDatabase) {
+    if (typeof window.openDatabase !== 'function') {
         window.openDatabase = function () {
-            return { transaction: memoryTransaction, readTransaction: memoryTransaction, version: '1.0' };
+            return { transaction: transaction, readTransaction: transaction, version: '1.0' };
         };
     }
 
-    // ---- SYSTEM as native code left it -----------------------------------------------------
-
-    function scenarioBooks() {
-        if (M.scenario === 'empty') {
-            return [];
-        }
-        var books = MockFixtures.library.slice();
-        if (M.scenario === 'many') {
-            for (var i = 1; i <= 5; i++) {
-                books.push({ sku: 'extra-' + i, fields: {
-                    TITLE: 'Dizionario tematico ' + i, STATUS: String(i % 4), VISIBLE: '1', SUBTITLE: 'Volume ' + i,
-                    AUTHOR: 'Autori vari', LANG: 'Italiano', YEAR: '202' + i, COVER: '', ORDER: String(10 + i),
-                    SOURCELANGUAGEID: 'it'
-                } });
-            }
-        }
-        return books;
-    }
-
-    M.seedStatements = function () {
-        var list = [
-            ['CREATE TABLE IF NOT EXISTS SYSTEM (ID INTEGER PRIMARY KEY, REFBOOK VARCHAR(100), VARIABLE VARCHAR(100), VALUE VARCHAR(100))'],
-            ['DELETE FROM SYSTEM']
-        ];
-        if (params.fresh !== undefined) {
-            ['BOOKMARK', 'FAVORITE', 'NOTE'].forEach(function (t) {
-                list.push(['CREATE TABLE IF NOT EXISTS ' + t + ' (DATE TIMESTAMP, IDBOOK TEXT, ID INTEGER PRIMARY KEY, REF TEXT, NOTE TEXT)']);
-                list.push(['DELETE FROM ' + t]);
-            });
-        }
-        MockFixtures.systemRows(scenarioBooks(), M.scenario === 'nologin' ? '' : 'mario.rossi').forEach(function (r) {
-            list.push(['INSERT INTO SYSTEM (ID, REFBOOK, VARIABLE, VALUE) VALUES (?, ?, ?, ?)', [r.ID, r.REFBOOK, r.VARIABLE, r.VALUE]]);
-        });
-        return list;
-    };
+    // ---- SYSTEM as native code leaves it -----------------------------------------------------
 
     M.db = function () {
         return window.openDatabase('zenta', '1.0', 'ZENTA DATABASE', 10485760);
     };
 
-    // Runs statements in one transaction of the page's database; done(error).
+    // Runs statements [[sql, args], ...] in one transaction of the page's database; done(error).
     M.sql = function (statements, done) {
         M.db().transaction(function (tx) {
-            statements.forEach(function (st) {
-                tx.executeSql(st[0], st[1] || []);
-            });
+            statements.forEach(function (st) { tx.executeSql(st[0], st[1] || []); });
         }, function (e) {
             if (done) { done(e); }
         }, function () {
@@ -561,60 +336,20 @@ var MockBridge = (function () {
         });
     };
 
-    // Changes one dictionary's STATUS as the installation does.
-    M.setStatus = function (sku, status, done) {
-        M.sql([['UPDATE SYSTEM SET VALUE = ? WHERE VARIABLE = ? AND REFBOOK = ?', [status, 'STATUS', sku]]], done);
-    };
-
-    if (params.noseed === undefined) {
-        if (M.usesMemoryDatabase) {
-            // Synchronously, so the page reads it on its first transaction.
-            M.seedStatements().forEach(function (st) { memory.exec(st[0], st[1]); });
-            persist();
-        } else {
-            M.sql(M.seedStatements());
-        }
-    }
-
-    // ---- Scenes for screenshots ------------------------------------------------------------
-
-    M.scenes = {
-        download: function () {
-            M.autoDownload = false;
-            var b = document.querySelector('[data-action=download]');
-            if (b) {
-                b.click();
-                M.progress('onDownload', 42, '5.0');
-            }
-        },
-        logout: function () { document.getElementById('logout').click(); },
-        syncfail: function () {
-            run('messageDialog("Si è verificato un problema durante la sincronizzazione dei tuoi acquisti!<br/>Ti invitiamo a riprovare più tardi")');
-        },
-        loginerror: function () {
-            document.getElementById('username').value = 'mario.rossi';
-            document.getElementById('password').value = 'sbagliata';
-            document.querySelector('button[type=submit]').click();
-        },
-        casa: function () { Vocalume.dictionary.search('casa', '0'); },
-        fulltext: function () { Vocalume.dictionary.search('acqua', '2'); },
-        note: function () {
-            Vocalume.dictionary.search('casa', '0');
-            setTimeout(function () { document.getElementById('note').click(); }, 800);
-        },
-        saved: function () {
-            Vocalume.dictionary.search('casa', '0');
-            setTimeout(function () {
-                document.getElementById('fav').click();
-                setTimeout(function () { document.getElementById('open-saved').click(); }, 400);
-            }, 800);
-        }
-    };
-    if (params.scene && M.scenes[params.scene]) {
-        window.addEventListener('load', function () {
-            setTimeout(M.scenes[params.scene], 300);
-        }, false);
-    }
+    // Queued before any transaction of the page's own scripts, so they find it in place.
+    var seed = [
+        ['CREATE TABLE IF NOT EXISTS SYSTEM (ID INTEGER PRIMARY KEY, REFBOOK VARCHAR(100), VARIABLE VARCHAR(100), VALUE VARCHAR(100))'],
+        ['DELETE FROM SYSTEM']
+    ];
+    var system = [['SYSTEM', 'LOGIN', 'TRUE'], ['SYSTEM', 'USERNAME', 'mario.rossi']];
+    BOOKS.forEach(function (line) {
+        var f = line.split('|');
+        FIELDS.forEach(function (name, i) { system.push([f[0], name, f[i + 1]]); });
+    });
+    system.forEach(function (r, i) {
+        seed.push(['INSERT INTO SYSTEM (ID, REFBOOK, VARIABLE, VALUE) VALUES (?, ?, ?, ?)', [i + 1].concat(r)]);
+    });
+    M.sql(seed);
 
     return M;
 }());

@@ -1,5 +1,5 @@
-// A small asynchronous test runner that lives in the page under test. Tests run one after the
-// other once the page has loaded; the report ("PASS name" / "FAIL name: why" lines and a closing
+// A small asynchronous test runner inside the page under test. Tests run one after the other
+// once the page has loaded; the report ("PASS name" / "FAIL name: why" lines and a closing
 // "N passed, N failed") goes to window.__pageTestReport and to a "pagetest-report" pre element.
 // Plain ES5, so it runs in the embedded web engine as well as in a browser.
 
@@ -7,7 +7,6 @@ var PageTest = (function () {
     'use strict';
 
     var tests = [];
-    var TEST_TIMEOUT_MS = 10000;
 
     function Context(name, finish) {
         this.name = name;
@@ -25,39 +24,9 @@ var PageTest = (function () {
     Context.prototype.eq = function (actual, expected, msg) {
         var a = JSON.stringify(actual);
         var e = JSON.stringify(expected);
-        if (a && a.length > 160) {
-            a = a.substring(0, 160) + '...';
-        }
         if (a !== e) {
             this.failures.push((msg ? msg + ': ' : '') + 'expected ' + e + ', got ' + a);
         }
-    };
-
-    // Polls cond() until it is truthy, then calls then(value); fails the test on time-out.
-    Context.prototype.waitFor = function (label, cond, then, ms) {
-        var t = this;
-        var until = new Date().getTime() + (ms || 3000);
-        (function poll() {
-            if (t.finished) {
-                return;
-            }
-            var v = false;
-            try {
-                v = cond();
-            } catch (e) {
-                v = false;
-            }
-            if (v) {
-                t.step(function () { then(v); });
-                return;
-            }
-            if (new Date().getTime() > until) {
-                t.failures.push('timed out waiting for ' + label);
-                t.done();
-                return;
-            }
-            setTimeout(poll, 20);
-        }());
     };
 
     // Runs fn, turning an exception into a failure that ends the test.
@@ -70,51 +39,86 @@ var PageTest = (function () {
         }
     };
 
-    Context.prototype.done = function () {
-        if (this.finished) {
-            return;
-        }
-        this.finished = true;
-        this.finish(this);
+    // Polls cond() until it is truthy, then calls then(value); fails the test after 6 s, which
+    // outlasts the dictionary page's own 4 s wait for an entry.
+    Context.prototype.waitFor = function (label, cond, then) {
+        var t = this;
+        var until = new Date().getTime() + 6000;
+        (function poll() {
+            var v = false;
+            try {
+                v = !t.finished && cond();
+            } catch (e) { /* not yet */ }
+            if (t.finished) {
+                return;
+            }
+            if (v) {
+                t.step(function () { then(v); });
+            } else if (new Date().getTime() > until) {
+                t.failures.push('timed out waiting for ' + label);
+                t.done();
+            } else {
+                setTimeout(poll, 20);
+            }
+        }());
     };
 
-    function report(lines, passed, failed) {
-        lines.push(passed + ' passed, ' + failed + ' failed');
-        var text = lines.join('\n');
-        var pre = document.createElement('pre');
-        pre.id = 'pagetest-report';
-        pre.appendChild(document.createTextNode(text));
-        document.body.appendChild(pre);
-        window.__pageTestReport = text;
-    }
+    // Runs steps [label, action, condition, check] in turn: each action, then a wait for its
+    // condition (none: go on at once), then its check; the test ends after the last one.
+    Context.prototype.steps = function (list) {
+        var t = this;
+        var i = 0;
+        (function next() {
+            if (i === list.length) {
+                t.done();
+                return;
+            }
+            var s = list[i++];
+            t.step(function () {
+                if (s[1]) {
+                    s[1]();
+                }
+                t.waitFor(s[0], s[2] || function () { return true; }, function (v) {
+                    if (s[3]) {
+                        s[3](v);
+                    }
+                    next();
+                });
+            });
+        }());
+    };
+
+    Context.prototype.done = function () {
+        if (!this.finished) {
+            this.finished = true;
+            this.finish(this);
+        }
+    };
 
     function runAll() {
         var lines = [];
         var passed = 0;
-        var failed = 0;
-        var i = 0;
         (function next() {
-            if (i >= tests.length) {
-                report(lines, passed, failed);
+            var test = tests[lines.length];
+            if (!test) {
+                lines.push(passed + ' passed, ' + (lines.length - passed) + ' failed');
+                var pre = document.createElement('pre');
+                pre.id = 'pagetest-report';
+                pre.appendChild(document.createTextNode(lines.join('\n')));
+                document.body.appendChild(pre);
+                window.__pageTestReport = lines.join('\n');
                 return;
             }
-            var test = tests[i++];
-            var timer = null;
             var ctx = new Context(test.name, function (c) {
                 clearTimeout(timer);
-                if (c.failures.length) {
-                    failed++;
-                    lines.push('FAIL ' + c.name + ': ' + c.failures.join('; '));
-                } else {
-                    passed++;
-                    lines.push('PASS ' + c.name);
-                }
+                passed += c.failures.length ? 0 : 1;
+                lines.push(c.failures.length ? 'FAIL ' + c.name + ': ' + c.failures.join('; ') : 'PASS ' + c.name);
                 setTimeout(next, 0);
             });
-            timer = setTimeout(function () {
+            var timer = setTimeout(function () {
                 ctx.failures.push('test did not finish');
                 ctx.done();
-            }, TEST_TIMEOUT_MS);
+            }, 10000);
             ctx.step(function () { test.fn(ctx); });
         }());
     }
