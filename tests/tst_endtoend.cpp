@@ -2,6 +2,8 @@
 // page, acting as a user does by filling in the form and pressing its button.
 #include "app/mainwindow.h"
 #include "tests/support/runningservice.h"
+#include "tools/packagebuilder/dictionarybuilder.h"
+#include "tools/packagebuilder/dictionarysource.h"
 #include "tests/support/testsupport.h"
 #include "web/customagentwebview.h"
 
@@ -33,7 +35,29 @@ private:
 
     QString login() { return TestSupport::storeValue(window, QStringLiteral("SYSTEM"), QStringLiteral("LOGIN")); }
 
+    // The demo Italian dictionary, packaged as the store serves it.
+    bool buildDemoPackage(const QString& sku)
+    {
+        QTemporaryDir book;
+        DictionaryBuilder builder;
+        DictionarySource source;
+        const QString tsv = qEnvironmentVariable("VOCALUME_SOURCE_DIR") + QStringLiteral("/tools/packagebuilder/demo/italiano.tsv");
+        return builder.open(book.path())
+            && source.read(tsv, QStringLiteral("it"), [&](const DictionaryEntry& e) { return builder.add(e); })
+            && builder.finish()
+            && DictionaryBuilder::writePackage(book.path(), packages.filePath(sku + QStringLiteral(".zip")));
+    }
+
+    void click(const QString& sku, const QString& action)
+    {
+        const QString selector = QStringLiteral("[data-sku=\"%1\"] [data-action=\"%2\"]").arg(sku, action);
+        QTRY_VERIFY(js(QStringLiteral("document.querySelector('%1') !== null").arg(selector)).toBool());
+        js(QStringLiteral("document.querySelector('%1').click()").arg(selector));
+    }
+
 private slots:
+    void initTestCase() { QVERIFY(buildDemoPackage(QStringLiteral("ZDEMO001"))); }
+
     void init()
     {
         TestSupport::resetHome();
@@ -73,6 +97,29 @@ private slots:
         }
         // The page shows the cached covers, not placeholders.
         QTRY_COMPARE(js(QStringLiteral("document.querySelectorAll('.book img').length")).toInt(), 3);
+    }
+
+    void downloadOpenAndSearchADictionary()
+    {
+        signInWith(QStringLiteral("demo"), QStringLiteral("demo"));
+        QTRY_VERIFY_WITH_TIMEOUT(url().endsWith(QStringLiteral("/engine/libreria.html")), 15000);
+        click(QStringLiteral("ZDEMO001"), QStringLiteral("download"));
+        QTRY_COMPARE_WITH_TIMEOUT(TestSupport::storeValue(window, QStringLiteral("ZDEMO001"), QStringLiteral("STATUS")),
+                                  QStringLiteral("1"), 15000);
+        QVERIFY(QFile::exists(TestSupport::dataDirectory() + QStringLiteral("/engine/books/ZDEMO001/database.db")));
+        QVERIFY(!QFile::exists(TestSupport::dataDirectory() + QStringLiteral("/engine/books/ZDEMO001.zip")));
+
+        click(QStringLiteral("ZDEMO001"), QStringLiteral("open"));
+        QTRY_VERIFY(url().contains(QStringLiteral("/engine/dizionario.html")));
+        QTRY_COMPARE(js(QStringLiteral("document.getElementById('dict-title').textContent")).toString(),
+                     QStringLiteral("Dizionario di Italiano"));
+        // As a user does: type a word and press the search button.
+        js(QStringLiteral("document.getElementById('q').value = 'acqua';"
+                          "document.querySelector('#search-form button[type=submit]').click();"));
+        QTRY_VERIFY(js(QStringLiteral("document.getElementById('results').textContent")).toString().contains(QStringLiteral("acqua")));
+        js(QStringLiteral("document.querySelector('#results li[data-index], #results li a, #results li button, #results li').click()"));
+        QTRY_VERIFY(js(QStringLiteral("document.getElementById('entry-view').hidden")).toBool() == false);
+        QTRY_VERIFY(js(QStringLiteral("document.getElementById('reader').textContent")).toString().contains(QStringLiteral("Liquido incolore")));
     }
 
     void wrongPasswordIsRefusedOnThePage()
