@@ -43,6 +43,23 @@ DatabaseAccess openBook(BookDatabase& database, const QString& path)
     Diagnostics::debug("Apertura database %s fallita\n", qPrintable(path));
     return DatabaseAccess::OpenFailed;
 }
+
+// The start of every query: the dictionary's database resolved, the numbers checked, the file
+// opened. The query runs only when this returns true; `access` is what the caller reports.
+bool openForQuery(BookDatabase& database, const QString& sku, std::initializer_list<QString> numbers, int& total,
+    DatabaseAccess& access)
+{
+    const QString path = getBookDatabasePath(sku);
+    if (path.isEmpty()) {
+        access = DatabaseAccess::Missing;
+        return false;
+    }
+    access = DatabaseAccess::Opened;
+    if (refuseMalformedNumbers(numbers, total))
+        return false;
+    access = openBook(database, path);
+    return access == DatabaseAccess::Opened;
+}
 }
 
 QString databaseOpenFailedText() { return QStringLiteral("Apertura database per le ricerche fallita"); }
@@ -65,14 +82,9 @@ DatabaseAccess searchOnBookEntry(SearchState* state, const QString& sku, const Q
 {
     state->searchKind = QStringLiteral("lemmatizzatore");
     state->searchTotal = 0;
-    const QString path = getBookDatabasePath(sku);
-    if (path.isEmpty())
-        return DatabaseAccess::Missing;
-    if (refuseMalformedNumbers({ start, offset }, state->searchTotal))
-        return DatabaseAccess::Opened;
     BookDatabase database;
-    const DatabaseAccess access = openBook(database, path);
-    if (access != DatabaseAccess::Opened)
+    DatabaseAccess access;
+    if (!openForQuery(database, sku, { start, offset }, state->searchTotal, access))
         return access;
 
     const SearchWordForms forms = searchWordForms(word, sourceLanguage);
@@ -97,16 +109,11 @@ DatabaseAccess searchOnBookFullText(SearchState* state, const QString& sku, cons
     Diagnostics::debug("Ricerca full text (keyword)\n");
     state->searchKind = QStringLiteral("fullText");
     state->searchTotal = 0;
-    const QString path = getBookDatabasePath(sku);
-    if (path.isEmpty())
-        return DatabaseAccess::Missing;
     // The empty scope means the whole dictionary.
     const QString scopeNumber = scope.isEmpty() ? QStringLiteral("0") : scope;
-    if (refuseMalformedNumbers({ start, offset, scopeNumber }, state->searchTotal))
-        return DatabaseAccess::Opened;
     BookDatabase database;
-    const DatabaseAccess access = openBook(database, path);
-    if (access != DatabaseAccess::Opened)
+    DatabaseAccess access;
+    if (!openForQuery(database, sku, { start, offset, scopeNumber }, state->searchTotal, access))
         return access;
 
     const SearchWordForms forms = searchWordForms(word, sourceLanguage);
@@ -129,14 +136,9 @@ DatabaseAccess searchWordList(SearchState* state, const QString& sku, const QStr
     const QString& to, const QString& sourceLanguage)
 {
     state->wordListTotal = 0;
-    const QString path = getBookDatabasePath(sku);
-    if (path.isEmpty())
-        return DatabaseAccess::Missing;
-    if (refuseMalformedNumbers({ from, to }, state->wordListTotal))
-        return DatabaseAccess::Opened;
     BookDatabase database;
-    const DatabaseAccess access = openBook(database, path);
-    if (access != DatabaseAccess::Opened)
+    DatabaseAccess access;
+    if (!openForQuery(database, sku, { from, to }, state->wordListTotal, access))
         return access;
 
     SearchWordForms forms;
