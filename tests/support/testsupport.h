@@ -26,6 +26,11 @@ Recorded& recorded();
 // Makes message boxes answer Ok (or the given button) without a person.
 void answerDialogs(int button);
 bool diagnosticsContain(const QString& text);
+// The script statements run for the page's `callback`, in order.
+QStringList heard(const QString& callback);
+
+// Reproducible bytes that do not compress, for bodies and packages.
+QByteArray noise(int size, uint seed = 1);
 
 // Builds a zip archive with the given entries (name -> bytes); names ending in "/" are folders.
 bool writeZip(const QString& path, const QList<QPair<QString, QByteArray>>& entries);
