@@ -3,9 +3,6 @@
 #include "packages/blockcachedfile.h"
 #include "tests/support/testsupport.h"
 
-#include <QApplication>
-#include <QTemporaryDir>
-
 class TestBlockCachedFile : public QObject
 {
     Q_OBJECT
@@ -65,14 +62,6 @@ private slots:
                 QVERIFY(device.seek(at) && device.read(300) == content.mid(int(at), 300));
             }
         }
-    }
-
-    void refusesWritingAndMissingFiles()
-    {
-        BlockCachedFile writable(path);
-        QVERIFY(!writable.open(QIODevice::ReadWrite));
-        BlockCachedFile missing(dir.filePath("missing.zip"));
-        QVERIFY(!missing.open(QIODevice::ReadOnly));
     }
 };
 

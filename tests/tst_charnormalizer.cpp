@@ -3,7 +3,6 @@
 #include "tests/support/testsupport.h"
 #include "web/charnormalizer.h"
 
-#include <QApplication>
 #include <QThread>
 
 class TestCharNormalizer : public QObject {

@@ -6,10 +6,6 @@
 #include "tests/support/httptestserver.h"
 #include "tests/support/testsupport.h"
 
-#include <QApplication>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-
 namespace {
 QByteArray body(int size)
 {

@@ -6,9 +6,7 @@
 #include "web/customagentwebview.h"
 #include "web/qtjavascriptinteraction.h"
 
-#include <QApplication>
 #include <QStatusBar>
-#include <QTemporaryDir>
 #include <QWebFrame>
 #include <QWebPage>
 

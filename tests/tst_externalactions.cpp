@@ -6,7 +6,6 @@
 #include "tests/support/testsupport.h"
 #include "web/qtjavascriptinteraction.h"
 
-#include <QApplication>
 #include <QDesktopServices>
 #include <QStatusBar>
 #include <QUrl>
@@ -109,8 +108,6 @@ private slots:
         QTest::newRow("purchase") << "purchase" << "ZA" << quint16(80) << search + "ZA";
         QTest::newRow("purchase, sku needing encoding") << "purchase" << "Z A&b" << quint16(80) << search + "Z%20A%26b";
         QTest::newRow("purchase, unknown sku") << "purchase" << "ZX" << quint16(80) << "";
-        QTest::newRow("purchase, other port")
-            << "purchase" << "ZA" << quint16(8123) << "http://negozio.esempio:8123/catalogsearch/result/?q=ZA";
         QTest::newRow("password lost")
             << "password" << "" << quint16(80) << "http://negozio.esempio/customer/account/forgotpassword/";
         QTest::newRow("new account, other port")

@@ -5,9 +5,6 @@
 #include "tests/support/httptestserver.h"
 #include "tests/support/testsupport.h"
 
-#include <QApplication>
-#include <QSignalSpy>
-
 class TestLibraryWS : public QObject
 {
     Q_OBJECT

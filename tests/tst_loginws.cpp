@@ -3,9 +3,6 @@
 #include "tests/support/httptestserver.h"
 #include "tests/support/testsupport.h"
 
-#include <QApplication>
-#include <QSignalSpy>
-
 class TestLoginWS : public QObject
 {
     Q_OBJECT

@@ -5,8 +5,6 @@
 #include "tools/packagebuilder/dictionarysource.h"
 #include "web/pageloader.h"
 
-#include <QApplication>
-#include <QTemporaryDir>
 #include <quazip/quazip.h>
 
 using TestDictionary::rows;
@@ -150,23 +148,6 @@ private slots:
         QCOMPARE(rows(database, "select count(*) from keyword_lemma"), QStringList { "5" });
         QCOMPARE(rows(database, "select a.nome_n from ambiti a, lemma_ambito la where a.id = la.id_ambito"),
                  QStringList { "Arte dell'esempio" });
-    }
-
-    void syntheticDictionaryShape()
-    {
-        SyntheticDictionary::Shape shape;
-        shape.entries = 2000;
-        QCOMPARE(SyntheticDictionary(shape).entry(7).headword, SyntheticDictionary(shape).entry(7).headword);
-        QTemporaryDir dir;
-        QVERIFY(TestDictionary::buildSynthetic(dir.path(), shape));
-        const QString database = dir.filePath("database.db");
-        QCOMPARE(rows(database, "select count(*) from lemma"), QStringList { "2000" });
-        QCOMPARE(rows(database, "select count(*) from lemmatizzatore"), QStringList { "20000" });
-        const int links = rows(database, "select count(*) from keyword_lemma").value(0).toInt();
-        QVERIFY2(links > 9500 && links <= 10000, qPrintable(QString::number(links)));
-        QCOMPARE(rows(database, "select count(*) from ambiti"), QStringList { "24" });
-        QVERIFY(!rows(database, "select * from sqlite_stat1").isEmpty());
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList { "database.db" });
     }
 };
 

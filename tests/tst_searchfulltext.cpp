@@ -3,9 +3,7 @@
 #include "search/scopelist.h"
 #include "tests/support/searchrunner.h"
 #include "tests/support/testdictionary.h"
-#include "tests/support/testsupport.h"
 
-#include <QApplication>
 #include <QSqlDatabase>
 
 using TestDictionary::entry;

@@ -1,11 +1,10 @@
-// The literals the page receives after a search, the inflection hash and the quoting of the
-// values that search statements embed.
+// What the page receives of a dictionary's texts, the inflection hash and the numbers a search
+// statement may embed. (The literals' shapes are checked where the searches run.)
 #include "search/resultliteral.h"
 #include "search/searchstatements.h"
 #include "search/sqltext.h"
 #include "tests/support/testsupport.h"
 
-#include <QApplication>
 #include <QWebFrame>
 #include <QWebPage>
 
@@ -20,41 +19,6 @@ class TestSearchLiterals : public QObject {
     Q_OBJECT
 private slots:
     void init() { TestSupport::resetHome(); }
-
-    void literalShapes_data()
-    {
-        QTest::addColumn<QString>("literal");
-        QTest::addColumn<QString>("expected");
-        const QList<SearchResult> two { row("1", "a", "f1", "1", ""), row("2", "b", "f2", "", "agg.") };
-        QTest::newRow("one exact match") << ResultLiteral::search({ row("12", "casa", "c001", "", "s.f.") }, 1,
-                                                                  "lemmatizzatore")
-                                         << "{tot:1,result: [{idzenta: \\'12\\', word: \\'casa\\', file: \\'c001\\', "
-                                            "omo: \\'\\', hw: \\'s.f.\\'}], isLemmatizzata:true}";
-        QTest::newRow("full text") << ResultLiteral::search(two, 7, "fullText")
-                                   << "{tot:7,result: [{idzenta: \\'1\\', word: \\'a\\', file: \\'f1\\', omo: \\'1\\', "
-                                      "hw: \\'\\'},{idzenta: \\'2\\', word: \\'b\\', file: \\'f2\\', omo: \\'\\', "
-                                      "hw: \\'agg.\\'}], isLemmatizzata:false}";
-        QTest::newRow("empty entry search") << ResultLiteral::search({}, 0, "lemmatizzatore")
-                                            << "{tot:0,result: [], isLemmatizzata:true}";
-        QTest::newRow("failed count") << ResultLiteral::search({}, -1, "fullText")
-                                      << "{tot:-1,result: [], isLemmatizzata:false}";
-        QTest::newRow("word list") << ResultLiteral::wordList(two.mid(1), 30)
-                                   << "{tot:30,result: [{idzenta: \\'2\\', word: \\'b\\', file: \\'f2\\', omo: \\'\\', "
-                                      "hw: \\'agg.\\'}]}";
-        QTest::newRow("apostrophe in a headword")
-            << ResultLiteral::wordList({ row("5", "po'", "p", "", "") }, 1)
-            << "{tot:1,result: [{idzenta: \\'5\\', word: \\'po&apos;\\', file: \\'p\\', omo: \\'\\', hw: \\'\\'}]}";
-        QTest::newRow("two scopes") << ResultLiteral::scopes({ { "3", "Botanica" }, { "7", "Chimica" } })
-                                    << "{tot:2, result:[{id:3, nome:'Botanica'}, {id:7, nome:'Chimica'}]}";
-        QTest::newRow("no scope") << ResultLiteral::scopes({}) << "{tot:0, result:[]}";
-    }
-
-    void literalShapes()
-    {
-        QFETCH(QString, literal);
-        QFETCH(QString, expected);
-        QCOMPARE(literal, expected);
-    }
 
     // Whatever a dictionary holds, the page receives exactly that text (the headword with its
     // apostrophes as "&apos;") and nothing in it can end the strings it travels in.
@@ -119,16 +83,6 @@ private slots:
         QFETCH(QString, word);
         QFETCH(quint32, hash);
         QCOMPARE(::inflectionHash(word), hash);
-    }
-
-    void quotedValuesCannotEndTheirString()
-    {
-        const SearchWordForms w { "l'a", "l'a", "1" };
-        const QByteArray count = SearchStatements::entryCount(w, "i't");
-        QVERIFY(count.contains("l.source = 'i''t'"));
-        QVERIFY(count.contains("GLOB 'l''a*'"));
-        QVERIFY(SearchStatements::wordListPage(w, "it", "0", "5").contains("LIKE 'l''a%'"));
-        QVERIFY(SearchStatements::fullTextCount(w, "it", "").contains("k.keyword='l''a'"));
     }
 
     void wholeNumbers_data()

@@ -3,9 +3,7 @@
 #include "search/searchstatements.h"
 #include "tests/support/testdictionary.h"
 
-#include <QApplication>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 
 class TestSearchPlans : public QObject {
     Q_OBJECT

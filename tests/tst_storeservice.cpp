@@ -8,10 +8,7 @@
 #include "tests/support/runningservice.h"
 #include "tests/support/testsupport.h"
 
-#include <QApplication>
 #include <QImage>
-#include <QSignalSpy>
-#include <QTemporaryDir>
 
 namespace {
 QString downloadPath(const QString& sessionId, const QString& sku)

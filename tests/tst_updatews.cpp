@@ -5,11 +5,9 @@
 #include "tests/support/httptestserver.h"
 #include "tests/support/testsupport.h"
 
-#include <QApplication>
 #include <QDesktopServices>
 #include <QLabel>
 #include <QPushButton>
-#include <QSignalSpy>
 
 namespace {
 QPushButton* button(QDialog* dialog, const char* name)

@@ -1,10 +1,14 @@
 // Test harness: every test executable runs offscreen in a temporary HOME and XDG_CONFIG_HOME of
-// its own, so no test ever touches the real home directory.
+// its own, so no test ever touches the real home directory. It brings the QtTest tools every
+// test uses (signal spies, temporary directories).
 #pragma once
 
+#include <QApplication>
 #include <QDir>
+#include <QSignalSpy>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTest>
 #include <functional>
 
