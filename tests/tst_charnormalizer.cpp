@@ -36,8 +36,8 @@ private slots:
         settings.setStartCharset(start, "7");
         settings.setEndCharset(end, "7");
         QCOMPARE(normalizeText("7", input), expected);
-        QCOMPARE(TestSupport::recorded().diagnostics.contains("Errore, i due charset hanno un diverso numero di elementi\n"),
-                 start.count('|') != end.count('|'));
+        const QString mismatch = "Errore, i due charset hanno un diverso numero di elementi\n";
+        QCOMPARE(TestSupport::recorded().diagnostics.contains(mismatch), start.count('|') != end.count('|'));
     }
 
     void aTableStoredLaterTakesEffectAtTheNextCall()

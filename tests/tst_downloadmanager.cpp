@@ -81,7 +81,7 @@ private slots:
             QVERIFY(file.readAll() == body(packageSize));
             QCOMPARE(filesInBooks(), QStringList { "ZA.zip" });
         } else {
-            QCOMPARE(manager.errorMessage(), QStringLiteral("Si è verificato un errore nello scaricamento del dizionario"));
+            QCOMPARE(manager.errorMessage(), "Si è verificato un errore nello scaricamento del dizionario");
             QCOMPARE(filesInBooks(), QStringList());
             // What the service said instead of a package is kept as a diagnostic.
             QVERIFY(TestSupport::diagnosticsContain(reply.mid(reply.indexOf("\r\n\r\n") + 4, 100)));

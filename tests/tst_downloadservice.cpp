@@ -24,7 +24,7 @@ private:
     QStringList messages;
 
     void pageRuns(const QString& script) { window->webView->page()->mainFrame()->evaluateJavaScript(script); }
-    bool pageIs(const QString& name) const { return window->webView->page()->mainFrame()->url().toString().endsWith(name); }
+    bool pageIs(const QString& name) const { return window->webView->page()->mainFrame()->url().path().endsWith(name); }
 
 private slots:
     void initTestCase()

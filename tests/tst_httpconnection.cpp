@@ -38,8 +38,7 @@ private slots:
         const QByteArray body = "<result>corpo</result>";
         QTest::newRow("ok") << HttpTestServer::reply(body) << false << 200;
         QTest::newRow("not found") << HttpTestServer::reply(body, 404) << false << 404;
-        QTest::newRow("redirect is not followed") << HttpTestServer::reply(body, 302, "Location: /elsewhere\r\n") << false
-                                                  << 302;
+        QTest::newRow("redirect is not followed") << HttpTestServer::reply(body, 302, "Location: /\r\n") << false << 302;
         QTest::newRow("body delimited by close") << "HTTP/1.0 200 OK\r\n\r\n" + body << false << 200;
         QTest::newRow("closed before any reply") << QByteArray() << true << 0;
         QTest::newRow("body shorter than Content-Length") << "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n" + body
@@ -125,9 +124,8 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<bool>("error");
         const QByteArray small = "HTTP/1.0 200 OK\r\n\r\n" + TestSupport::noise(4096);
-        QTest::newRow("default bound, larger length announced")
-            << qint64(-1) << "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(16 * 1024 * 1024 + 1) + "\r\n\r\n"
-            << true;
+        const QByteArray tooLong = "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(16 * 1024 * 1024 + 1);
+        QTest::newRow("default bound, larger length announced") << qint64(-1) << tooLong + "\r\n\r\n" << true;
         QTest::newRow("default bound, body of exactly 16 MiB")
             << qint64(-1) << HttpTestServer::reply(TestSupport::noise(16 * 1024 * 1024)) << false;
         QTest::newRow("no length, body one byte over") << qint64(4095) << small << true;
@@ -142,7 +140,8 @@ private slots:
         if (bound > 0)
             http->setMaximumBufferedBody(bound);
         // The announced-length case holds the connection open: only the header can end it.
-        server->respond([bytes](const QByteArray&) { return HttpTestServer::Answer { bytes, bytes.endsWith("\r\n\r\n") }; });
+        const bool headOnly = bytes.endsWith("\r\n\r\n");
+        server->respond([bytes, headOnly](const QByteArray&) { return HttpTestServer::Answer(bytes, headOnly); });
         http->get("/big");
         WAIT_DONE(1, 20000);
         QCOMPARE(lastError(), error);
@@ -171,7 +170,7 @@ private slots:
         const QByteArray body = TestSupport::noise(6 * 1024 * 1024);
         const int firstPart = 3 * 1024 * 1024;
         const QByteArray head = "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n";
-        server->respond([&](const QByteArray&) { return HttpTestServer::Answer { head + body.left(firstPart), true }; });
+        server->respond([&](const QByteArray&) { return HttpTestServer::Answer(head + body.left(firstPart), true); });
         QSignalSpy progress(http.data(), &HttpConnection::dataReadProgress);
         http->get("/api/zenta/download.xml?sku=a.zip", &file);
         // Half the body is on disk while the reply is still open.

@@ -27,10 +27,13 @@ private slots:
         QTest::newRow("root is error") << ok("<error><field name=\"errorCode\">0</field></error>") << unreadable;
         QTest::newRow("root differs in case") << ok("<Result/>") << unreadable;
         QTest::newRow("code 0 with a description")
-            << ok("<result><field name=\"errorCode\">0</field><field name=\"errorDescription\">Bene</field></result>") << "";
-        QTest::newRow("no errorCode") << ok("<?xml version=\"1.0\"?><result><field name=\"other\">x</field></result>") << "";
+            << ok("<result><field name=\"errorCode\">0</field><field name=\"errorDescription\">Bene</field></result>")
+            << "";
+        QTest::newRow("no errorCode") << ok("<?xml version=\"1.0\"?><result><field name=\"other\">x</field></result>")
+                                      << "";
         QTest::newRow("empty errorCode") << ok("<result><field name=\"errorCode\"></field></result>") << "";
-        QTest::newRow("code 7 without description") << ok("<result><field name=\"errorCode\">7</field></result>") << "7: ";
+        QTest::newRow("code 7 without description") << ok("<result><field name=\"errorCode\">7</field></result>")
+                                                    << "7: ";
         QTest::newRow("later description replaces the earlier")
             << ok("<result><field name=\"errorCode\">2</field><field name=\"errorDescription\">a</field>"
                   "<field name=\"errorDescription\">b</field></result>") << "2: b";
@@ -45,7 +48,8 @@ private slots:
             << ok(QByteArray("<result><field name=\"errorCode\">0\0</field></result>", 51)) << unreadable;
         QTest::newRow("Latin-1 description")
             << ok("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><result><field name=\"errorCode\">3</field>"
-                  "<field name=\"errorDescription\">La sessione \xe8 scaduta</field></result>") << "3: La sessione è scaduta";
+                  "<field name=\"errorDescription\">La sessione \xe8 scaduta</field></result>")
+            << "3: La sessione è scaduta";
         QTest::newRow("dropped connection") << QByteArray() << "Errore di rete";
         QTest::newRow("HTTP failure status") << HttpTestServer::reply("<result/>", 500) << "Errore di rete";
     }

@@ -59,12 +59,11 @@ private slots:
         QTRY_VERIFY(window->webView->page()->mainFrame()->url().toString().endsWith("/engine/login.html"));
         // A probe page whose SignalQt records every answer.
         const QString engine = TestSupport::dataDirectory() + "/engine/";
-        QVERIFY(TestSupport::writeZip(
-            engine + "probe.html.zip",
-            { { "probe.html", R"(<html><head><script src="probe.js"></script></head><body><p>sonda</p></body></html>)" } }));
-        QVERIFY(TestSupport::writeZip(engine + "probe.js.zip",
-                                      { { "probe.js", "var calls = []; function SignalQt(cb, lit) { calls.push([cb, lit]); }"
-                                                      "function read(i) { return eval('(' + calls[i][1] + ')'); }" } }));
+        const QByteArray page = R"(<html><head><script src="probe.js"></script></head><body>sonda</body></html>)";
+        const QByteArray script = "var calls = []; function SignalQt(cb, lit) { calls.push([cb, lit]); }"
+                                  "function read(i) { return eval('(' + calls[i][1] + ')'); }";
+        QVERIFY(TestSupport::writeZip(engine + "probe.html.zip", { { "probe.html", page } }));
+        QVERIFY(TestSupport::writeZip(engine + "probe.js.zip", { { "probe.js", script } }));
         window->bridge->loadUrl("probe.html");
 
         QList<DictionaryEntry> entries { entry("sole", "s.m.", { "soli" }, {}, { "Astronomia" }),

@@ -53,7 +53,7 @@ private slots:
         QTest::newRow("typed in capitals") << fullText("SOLE", "") << 6 << all;
         QTest::newRow("scope") << fullText("sole", "1") << 3 << QStringList { "sole", "Meridiana", "solare" };
         QTest::newRow("scope without the headword") << fullText("sole", "2") << 1 << QStringList { "girasole" };
-        QTest::newRow("scope 0 restricts to a scope that does not exist") << fullText("sole", "0") << 0 << QStringList();
+        QTest::newRow("scope 0 is a scope that does not exist") << fullText("sole", "0") << 0 << QStringList();
         QTest::newRow("second page") << fullText("sole", "", "2", "2") << 6 << QStringList { "girasole", "Meridiana" };
         QTest::newRow("start 00") << fullText("sole", "1", "00", "1") << 3 << QStringList { "sole" };
         QTest::newRow("normalised keyword") << fullText("più", "") << 1 << QStringList { "perché" };
@@ -71,7 +71,7 @@ private slots:
         QFETCH(int, total);
         QFETCH(QStringList, words);
         const SearchRunner::Outcome outcome = SearchRunner::search(request);
-        QVERIFY2(outcome.literal.startsWith(QStringLiteral("{tot:%1,result: [").arg(total)), qPrintable(outcome.literal));
+        QVERIFY2(outcome.literal.startsWith(QString("{tot:%1,result: [").arg(total)), qPrintable(outcome.literal));
         QVERIFY(outcome.literal.endsWith("], isLemmatizzata:false}"));
         QCOMPARE(outcome.words, words);
     }
@@ -105,8 +105,8 @@ private slots:
         QFETCH(QString, to);
         QFETCH(int, total);
         QFETCH(QStringList, words);
-        const SearchRunner::Outcome outcome = SearchRunner::wordList(Analitic::Request { word, from, to, sku, "cb", "it" });
-        QVERIFY2(outcome.literal.startsWith(QStringLiteral("{tot:%1,result: [").arg(total)), qPrintable(outcome.literal));
+        const auto outcome = SearchRunner::wordList(Analitic::Request { word, from, to, sku, "cb", "it" });
+        QVERIFY2(outcome.literal.startsWith(QString("{tot:%1,result: [").arg(total)), qPrintable(outcome.literal));
         QVERIFY(outcome.literal.endsWith("]}"));
         QVERIFY(!outcome.literal.contains("isLemmatizzata"));
         QCOMPARE(outcome.words, words);
@@ -118,8 +118,8 @@ private slots:
         QTest::addColumn<DatabaseAccess>("access");
         QTest::addColumn<QString>("literal");
         QTest::newRow("by name") << "ft" << DatabaseAccess::Opened
-                                 << "{tot:3, result:[{id:3, nome:'Arte dell\\\\u0027ombra'}, {id:1, nome:'Astronomia'}, "
-                                    "{id:2, nome:'Botanica'}]}";
+                                 << "{tot:3, result:[{id:3, nome:'Arte dell\\\\u0027ombra'}, "
+                                    "{id:1, nome:'Astronomia'}, {id:2, nome:'Botanica'}]}";
         QTest::newRow("no scopes") << "noscopes" << DatabaseAccess::Opened << "{tot:0, result:[]}";
         QTest::newRow("not installed") << "none" << DatabaseAccess::Missing << "{tot:0, result:[]}";
         QTest::newRow("unopenable") << "rotto" << DatabaseAccess::OpenFailed << "{tot:0, result:[]}";

@@ -51,8 +51,8 @@ private slots:
         };
         const auto sw = [](const QByteArray& fields) { return "<software>" + fields + "</software>"; };
         const QString invalid = "Risposta dal server non valida";
-        QTest::newRow("same version") << ok(sw(f("version", "1.1.0") + f("download_url", "http://x/d"))) << true << false
-                                      << "http://x/d";
+        QTest::newRow("same version")
+            << ok(sw(f("version", "1.1.0") + f("download_url", "http://x/d"))) << true << false << "http://x/d";
         QTest::newRow("older version is offered too")
             << ok(sw(f("download_url", "http://x/d") + f("version", "1.0.9"))) << true << true << "http://x/d";
         QTest::newRow("newer version") << ok(sw(f("version", "2.0") + f("download_url", "http://x/n"))) << true << true
@@ -60,10 +60,10 @@ private slots:
         QTest::newRow("comparison is exact text") << ok(sw(f("version", "1.1.0 "))) << true << true << "";
         QTest::newRow("no download_url") << ok(sw(f("version", "1.2.0"))) << true << true << "";
         QTest::newRow("last of each name wins across software elements")
-            << ok(sw(f("version", "1.2.0") + f("download_url", "http://a")) + sw(f("version", "1.1.0"))) << true << false
-            << "http://a";
-        QTest::newRow("errorCode does not apply") << ok(f("errorCode", "9") + sw(f("version", "1.1.0"))) << true << false
-                                                  << "";
+            << ok(sw(f("version", "1.2.0") + f("download_url", "http://a")) + sw(f("version", "1.1.0")))
+            << true << false << "http://a";
+        QTest::newRow("errorCode does not apply")
+            << ok(f("errorCode", "9") + sw(f("version", "1.1.0"))) << true << false << "";
         QTest::newRow("fields outside software are ignored") << ok(f("version", "2.0") + f("download_url", "http://x"))
                                                              << false << false << invalid;
         QTest::newRow("empty version") << ok(sw(f("version", ""))) << false << false << invalid;
