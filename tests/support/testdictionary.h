@@ -5,7 +5,6 @@
 
 #include "tests/support/testsupport.h"
 #include "tools/packagebuilder/dictionarybuilder.h"
-#include "tools/packagebuilder/syntheticdictionary.h"
 
 #include <QDir>
 #include <QList>
@@ -42,21 +41,6 @@ inline bool install(const QString& sku, const QList<DictionaryEntry>& entries, i
         return false;
     for (const DictionaryEntry& e : entries)
         if (!builder.add(e))
-            return false;
-    return builder.finish();
-}
-
-// The synthetic dictionary of `shape`, database only, written into `directory`.
-inline bool buildSynthetic(const QString& directory, const SyntheticDictionary::Shape& shape)
-{
-    const SyntheticDictionary dictionary(shape);
-    DictionaryBuilder builder;
-    DictionaryBuilder::Options options;
-    options.writeContent = false;
-    if (!builder.open(directory, options))
-        return false;
-    for (int i = 0; i < shape.entries; ++i)
-        if (!builder.add(dictionary.entry(i)))
             return false;
     return builder.finish();
 }
