@@ -6,10 +6,6 @@
 #include "tests/support/httptestserver.h"
 #include "tests/support/testsupport.h"
 
-#include <QApplication>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-
 namespace {
 QByteArray body(int size)
 {
@@ -17,11 +13,6 @@ QByteArray body(int size)
     for (int i = 0; i < size; ++i)
         bytes[i] = char('a' + i % 26);
     return bytes;
-}
-
-QByteArray head(int status, const QByteArray& headers)
-{
-    return "HTTP/1.1 " + QByteArray::number(status) + " X\r\nConnection: close\r\n" + headers + "\r\n";
 }
 }
 
@@ -32,7 +23,7 @@ private:
     QScopedPointer<HttpTestServer> server;
     QScopedPointer<QTemporaryDir> books;
 
-    QString package() const { return books->filePath(QStringLiteral("ZA.zip")); }
+    QString package() const { return books->filePath("ZA.zip"); }
     QStringList filesInBooks() const { return QDir(books->path()).entryList(QDir::Files | QDir::Hidden); }
 
 private slots:
@@ -40,77 +31,62 @@ private slots:
     {
         TestSupport::resetHome();
         AppSettings settings;
-        settings.setUsername(QStringLiteral("mario rossi"));
-        settings.setSessionId(QStringLiteral("s+1&2"));
+        settings.setUsername("mario rossi");
+        settings.setSessionId("s+1&2");
         server.reset(new HttpTestServer);
         server->makeCurrent();
         books.reset(new QTemporaryDir);
-    }
-
-    void requestNamesAccountAndPackage()
-    {
-        server->respondWith(HttpTestServer::reply(body(9000)));
-        DownloadManager manager(QStringLiteral("ZA"), package());
-        QSignalSpy done(manager.connection, &HttpConnection::done);
-        manager.start();
-        QVERIFY(done.wait(5000));
-        QCOMPARE(server->targets,
-                 QList<QByteArray>{"/api/zenta/download.xml?username=mario%20rossi&sessionId=s%2B1%262&sku=ZA.zip"});
-        QVERIFY(TestSupport::diagnosticsContain(QStringLiteral(
-            "Download ws: 127.0.0.1/api/zenta/download.xml?username=mario rossi&sessionId=s%2B1%262&sku=ZA.zip")));
-        QCOMPARE(manager.packageName, QStringLiteral("ZA.zip"));
     }
 
     void replies_data()
     {
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<int>("packageSize"); // 0: no package
+        const QByteArray head = "HTTP/1.1 200 X\r\nConnection: close\r\n";
         QTest::newRow("8192 bytes") << HttpTestServer::reply(body(8192)) << 0;
         QTest::newRow("8193 bytes") << HttpTestServer::reply(body(8193)) << 8193;
         QTest::newRow("404 with a large body") << HttpTestServer::reply(body(50000), 404) << 0;
-        QTest::newRow("500 with a large body") << HttpTestServer::reply(body(50000), 500) << 0;
         QTest::newRow("redirect with a large body") << HttpTestServer::reply(body(50000), 302, "Location: /x\r\n") << 0;
         QTest::newRow("empty 200") << HttpTestServer::reply(QByteArray()) << 0;
-        QTest::newRow("shorter than Content-Length")
-            << head(200, "Content-Length: 20000\r\n") + body(15000) << 0;
-        QTest::newRow("no Content-Length, ended by close") << head(200, QByteArray()) + body(20000) << 20000;
+        QTest::newRow("shorter than Content-Length") << head + "Content-Length: 20000\r\n\r\n" + body(15000) << 0;
+        QTest::newRow("no Content-Length, ended by close") << head + "\r\n" + body(20000) << 20000;
     }
 
     void replies()
     {
         QFETCH(QByteArray, reply);
         QFETCH(int, packageSize);
+        // A part file left by an earlier run never shows through.
+        QFile stale(package() + ".part");
+        QVERIFY(stale.open(QIODevice::WriteOnly));
+        stale.write(QByteArray(200000, 'z'));
+        stale.close();
         server->respondWith(reply);
-        DownloadManager manager(QStringLiteral("ZA"), package());
+        DownloadManager manager("ZA", package());
         QSignalSpy done(manager.connection, &HttpConnection::done);
         manager.start();
         QVERIFY(done.wait(5000));
+
+        // (The network stack may repeat a request whose reply ends with the connection.)
+        QCOMPARE(server->targets.value(0),
+                 "/api/zenta/download.xml?username=mario%20rossi&sessionId=s%2B1%262&sku=ZA.zip");
+        QVERIFY(TestSupport::diagnosticsContain(
+            "Download ws: 127.0.0.1/api/zenta/download.xml?username=mario rossi&sessionId=s%2B1%262&sku=ZA.zip"));
+        QCOMPARE(manager.finished, packageSize > 0);
+        QCOMPARE(manager.failed, packageSize == 0);
+        QCOMPARE(manager.size, packageSize);
         if (packageSize > 0) {
-            QVERIFY(manager.finished);
-            QVERIFY(!manager.failed);
-            QCOMPARE(manager.size, packageSize);
             QCOMPARE(manager.errorMessage(), QString());
             QFile file(package());
             QVERIFY(file.open(QIODevice::ReadOnly));
             QVERIFY(file.readAll() == body(packageSize));
-            QCOMPARE(filesInBooks(), QStringList{"ZA.zip"});
+            QCOMPARE(filesInBooks(), QStringList { "ZA.zip" });
         } else {
-            QVERIFY(!manager.finished);
-            QVERIFY(manager.failed);
-            QCOMPARE(manager.size, 0);
-            QCOMPARE(manager.errorMessage(), QStringLiteral("Si è verificato un errore nello scaricamento del dizionario"));
+            QCOMPARE(manager.errorMessage(), "Si è verificato un errore nello scaricamento del dizionario");
             QCOMPARE(filesInBooks(), QStringList());
+            // What the service said instead of a package is kept as a diagnostic.
+            QVERIFY(TestSupport::diagnosticsContain(reply.mid(reply.indexOf("\r\n\r\n") + 4, 100)));
         }
-    }
-
-    void refusedBodyIsWrittenAsDiagnostic()
-    {
-        server->respondWith(HttpTestServer::reply("<result><field name=\"errorCode\">6</field></result>", 403));
-        DownloadManager manager(QStringLiteral("ZA"), package());
-        QSignalSpy done(manager.connection, &HttpConnection::done);
-        manager.start();
-        QVERIFY(done.wait(5000));
-        QVERIFY(TestSupport::diagnosticsContain(QStringLiteral("<result><field name=\"errorCode\">6</field></result>")));
     }
 
     void bodyGoesToThePartFileWhileItArrives()
@@ -118,30 +94,14 @@ private slots:
         server->respond([](const QByteArray&) {
             return HttpTestServer::Answer { "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + body(30000), true };
         });
-        QScopedPointer<DownloadManager> manager(new DownloadManager(QStringLiteral("ZA"), package()));
+        QScopedPointer<DownloadManager> manager(new DownloadManager("ZA", package()));
         manager->start();
         QTRY_COMPARE(QFileInfo(manager->partPath()).size(), qint64(30000));
-        QCOMPARE(filesInBooks(), QStringList{"ZA.zip.part"});
+        QCOMPARE(filesInBooks(), QStringList { "ZA.zip.part" });
 
         // Abandoning the transfer takes its part file along.
         manager.reset();
         QCOMPARE(filesInBooks(), QStringList());
-    }
-
-    void stalePartFileIsReplaced()
-    {
-        QFile stale(package() + QStringLiteral(".part"));
-        QVERIFY(stale.open(QIODevice::WriteOnly));
-        stale.write(QByteArray(200000, 'z'));
-        stale.close();
-        server->respondWith(HttpTestServer::reply(body(10000)));
-        DownloadManager manager(QStringLiteral("ZA"), package());
-        QSignalSpy done(manager.connection, &HttpConnection::done);
-        manager.start();
-        QVERIFY(done.wait(5000));
-        QVERIFY(manager.finished);
-        QCOMPARE(QFileInfo(package()).size(), qint64(10000));
-        QCOMPARE(filesInBooks(), QStringList{"ZA.zip"});
     }
 };
 

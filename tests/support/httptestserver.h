@@ -1,6 +1,6 @@
 // A scripted HTTP server on 127.0.0.1 for tests: it reads each request head, records the request
-// target and answers with exactly the bytes the test chooses, so malformed, short or held replies
-// are as easy to produce as good ones.
+// target and answers with exactly the bytes the test chooses, so malformed, short, slow or held
+// replies are as easy to produce as good ones.
 #pragma once
 
 #include "services/serviceendpoint.h"
@@ -11,14 +11,20 @@
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 #include <functional>
 
 class HttpTestServer
 {
 public:
     struct Answer {
-        QByteArray bytes;  // written as they are
-        bool hold = false; // keep the connection open afterwards instead of closing it
+        Answer(const QByteArray& bytes = {}, bool hold = false, const QList<QByteArray>& later = {})
+            : bytes(bytes), hold(hold), later(later)
+        {
+        }
+        QByteArray bytes; // written as they are
+        bool hold;        // keep the connection open afterwards instead of closing it
+        QList<QByteArray> later; // written one every 80 ms after `bytes`, then the connection closes
     };
     using Responder = std::function<Answer(const QByteArray& target)>;
 
@@ -68,9 +74,24 @@ private:
             socket->write(a.bytes);
             if (a.hold)
                 held << socket;
-            else
+            if (!a.later.isEmpty())
+                trickle(socket, a.later);
+            else if (!a.hold)
                 socket->disconnectFromHost();
         });
+    }
+
+    static void trickle(QTcpSocket* socket, QList<QByteArray> pieces)
+    {
+        auto* timer = new QTimer(socket);
+        QObject::connect(timer, &QTimer::timeout, socket, [socket, timer, pieces]() mutable {
+            socket->write(pieces.takeFirst());
+            if (pieces.isEmpty()) {
+                timer->stop();
+                socket->disconnectFromHost();
+            }
+        });
+        timer->start(80);
     }
 
     QTcpServer server;

@@ -7,7 +7,6 @@
 #include "search/search.h"
 #include "search/searchstate.h"
 
-#include <QSignalSpy>
 #include <QTest>
 
 Q_DECLARE_METATYPE(Search::Request)
@@ -36,16 +35,27 @@ inline Search::Request entry(const QString& sku, const QString& word, const QStr
     return Search::Request { word, scope, type, sku, start, offset, source, QStringLiteral("cb") };
 }
 
+// Runs the request on the worker's thread and waits for its end, heard on this thread as the
+// bridge hears it (so an end that comes before the wait is not missed).
+template <class Worker>
+bool runToEnd(Worker& worker, const typename Worker::Request& request)
+{
+    bool terminated = false;
+    QObject::connect(&worker, &Worker::onTerminated, &worker, [&terminated] { terminated = true; });
+    worker.setRequest(request);
+    worker.runRequest();
+    if (!QTest::qWaitFor([&terminated] { return terminated; }, 20000))
+        return false;
+    worker.waitUntilIdle();
+    return true;
+}
+
 inline Outcome search(const Search::Request& request)
 {
     Search thread;
-    QSignalSpy terminated(&thread, &Search::onTerminated);
-    thread.setRequest(request);
-    thread.runRequest();
     Outcome outcome;
-    if (!terminated.wait(20000))
+    if (!runToEnd(thread, request))
         return outcome;
-    thread.waitUntilIdle();
     const SearchState& state = thread.results();
     outcome.literal = ResultLiteral::search(state.searchResults, state.searchTotal, state.searchKind);
     outcome.words = words(state.searchResults);
@@ -56,13 +66,9 @@ inline Outcome search(const Search::Request& request)
 inline Outcome wordList(const Analitic::Request& request)
 {
     Analitic thread;
-    QSignalSpy terminated(&thread, &Analitic::onTerminated);
-    thread.setRequest(request);
-    thread.runRequest();
     Outcome outcome;
-    if (!terminated.wait(20000))
+    if (!runToEnd(thread, request))
         return outcome;
-    thread.waitUntilIdle();
     const SearchState& state = thread.results();
     outcome.literal = ResultLiteral::wordList(state.wordListResults, state.wordListTotal);
     outcome.words = words(state.wordListResults);

@@ -1,5 +1,6 @@
-// Small dictionaries for the search tests, built in-process with the package builder and
-// installed where the program looks for them: ~/.vocalumezenta/engine/books/<sku>/.
+// Dictionaries for the search and builder tests, built in-process with the package builder (the
+// small ones installed where the program looks for them: ~/.vocalumezenta/engine/books/<sku>/),
+// and the rows a query finds in their databases.
 #pragma once
 
 #include "tests/support/testsupport.h"
@@ -7,6 +8,7 @@
 
 #include <QDir>
 #include <QList>
+#include <sqlite3.h>
 
 namespace TestDictionary {
 
@@ -41,5 +43,25 @@ inline bool install(const QString& sku, const QList<DictionaryEntry>& entries, i
         if (!builder.add(e))
             return false;
     return builder.finish();
+}
+
+// The rows of `sql` on a database file as "a|b|c" lines; "ERROR <message>" when it does not run.
+inline QStringList rows(const QString& database, const QByteArray& sql)
+{
+    QStringList out;
+    sqlite3* db = nullptr;
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_open_v2(database.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK
+        || sqlite3_prepare_v2(db, sql.constData(), sql.size(), &statement, nullptr) != SQLITE_OK)
+        out << QStringLiteral("ERROR ") + QString::fromUtf8(sqlite3_errmsg(db));
+    while (statement && sqlite3_step(statement) == SQLITE_ROW) {
+        QStringList columns;
+        for (int i = 0; i < sqlite3_column_count(statement); ++i)
+            columns << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, i)));
+        out << columns.join(QLatin1Char('|'));
+    }
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return out;
 }
 }

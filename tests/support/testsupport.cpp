@@ -119,6 +119,21 @@ void storeExec(MainWindow* window, const QString& statement)
     withStore(window, [&](WebStore& store) { store.exec(statement); });
 }
 
+QStringList heard(const QString& callback)
+{
+    return recordedLines.statements.filter(QStringLiteral("SignalQt('") + callback + QLatin1Char('\''));
+}
+
+QByteArray noise(int size, uint seed)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        bytes[i] = char(seed >> 16);
+    }
+    return bytes;
+}
+
 bool writeZip(const QString& path, const QList<QPair<QString, QByteArray>>& entries)
 {
     QuaZip zip(path);

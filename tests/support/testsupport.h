@@ -1,10 +1,14 @@
 // Test harness: every test executable runs offscreen in a temporary HOME and XDG_CONFIG_HOME of
-// its own, so no test ever touches the real home directory.
+// its own, so no test ever touches the real home directory. It brings the QtTest tools every
+// test uses (signal spies, temporary directories).
 #pragma once
 
+#include <QApplication>
 #include <QDir>
+#include <QSignalSpy>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTest>
 #include <functional>
 
@@ -28,6 +32,11 @@ Recorded& recorded();
 // Makes message boxes answer Ok (or the given button) without a person.
 void answerDialogs(int button);
 bool diagnosticsContain(const QString& text);
+// The script statements run for the page's `callback`, in order.
+QStringList heard(const QString& callback);
+
+// Reproducible bytes that do not compress, for bodies and packages.
+QByteArray noise(int size, uint seed = 1);
 
 // The window's web database as a test sees it (opened without user-facing texts).
 QString storeValue(MainWindow* window, const QString& refbook, const QString& variable);
