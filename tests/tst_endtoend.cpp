@@ -78,7 +78,7 @@ private slots:
     void signInShowsTheAccountsLibrary()
     {
         signInWith(QStringLiteral("demo"), QStringLiteral("demo"));
-        QTRY_VERIFY_WITH_TIMEOUT(url().endsWith(QStringLiteral("/engine/libreria.html")), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(url().endsWith(QStringLiteral("/engine/libreria.html")), 30000);
         QTRY_COMPARE(js(QStringLiteral("document.querySelectorAll('.book').length")).toInt(), 3);
         QCOMPARE(login(), QStringLiteral("TRUE"));
         const QString text = js(QStringLiteral("document.body.textContent")).toString();
@@ -102,10 +102,10 @@ private slots:
     void downloadOpenAndSearchADictionary()
     {
         signInWith(QStringLiteral("demo"), QStringLiteral("demo"));
-        QTRY_VERIFY_WITH_TIMEOUT(url().endsWith(QStringLiteral("/engine/libreria.html")), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(url().endsWith(QStringLiteral("/engine/libreria.html")), 30000);
         click(QStringLiteral("ZDEMO001"), QStringLiteral("download"));
         QTRY_COMPARE_WITH_TIMEOUT(TestSupport::storeValue(window, QStringLiteral("ZDEMO001"), QStringLiteral("STATUS")),
-                                  QStringLiteral("1"), 15000);
+                                  QStringLiteral("1"), 30000);
         QVERIFY(QFile::exists(TestSupport::dataDirectory() + QStringLiteral("/engine/books/ZDEMO001/database.db")));
         QVERIFY(!QFile::exists(TestSupport::dataDirectory() + QStringLiteral("/engine/books/ZDEMO001.zip")));
 

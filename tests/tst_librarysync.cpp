@@ -87,9 +87,11 @@ private:
     {
         window = new MainWindow;
         connect(window->statusBar(), &QStatusBar::messageChanged, this, [this](const QString& m) { messages << m; });
-        // Past the first-page timer, so later page loads are the synchronisation's own.
+        // Past the first-page timer and done loading, so later page loads are the synchronisation's own.
         QTest::qWait(150);
         QTRY_VERIFY(window->webView->page()->mainFrame()->url().isValid());
+        QTRY_COMPARE(window->webView->page()->mainFrame()->evaluateJavaScript(QStringLiteral("document.readyState")).toString(),
+                     QStringLiteral("complete"));
     }
 
     int historyRequests() const
@@ -236,12 +238,15 @@ private slots:
         signIn();
         openWindow();
         QTRY_VERIFY(messages.contains(QStringLiteral("Sincronizzazione completata")));
+        QTRY_COMPARE(window->webView->page()->mainFrame()->evaluateJavaScript(QStringLiteral("document.readyState")).toString(),
+                     QStringLiteral("complete"));
+        QTest::qWait(100);
         QSignalSpy loads(window->webView->page(), &QWebPage::loadFinished);
         syncAndWait();
         QCOMPARE(loads.count(), 0);
         window->webView->page()->mainFrame()->evaluateJavaScript(QStringLiteral("QtJavascriptInteraction.synchronize()"));
         QTRY_COMPARE(messages.count(QStringLiteral("Sincronizzazione completata")), 3);
-        QCOMPARE(loads.count(), 1);
+        QTRY_COMPARE(loads.count(), 1);
     }
 
     void coversAreNumberedAndCachedOnesAreSilent()
