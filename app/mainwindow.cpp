@@ -19,6 +19,7 @@
 #include "web/qtjavascriptinteraction.h"
 #include "resources/resources.h"
 #include "ui_mainwindow.h"
+#include "vocalumeconfig.h"
 #include "web/customagentwebview.h"
 #include "web/webpage.h"
 
@@ -40,7 +41,6 @@ MainWindow* mainWindowInstance = nullptr;
 int MainWindow::syncWatchdogMilliseconds = 20000;
 
 namespace {
-const char* const applicationVersion = "1.1.0";
 // Longest stretch of an extraction without letting pending events run, in milliseconds.
 constexpr qint64 unpackEventInterval = 10;
 }
@@ -84,7 +84,7 @@ MainWindow::MainWindow(QWidget* parent)
 
     AppSettings settings;
     const QString storedVersion = settings.version();
-    if (!storedVersion.isEmpty() && storedVersion != QLatin1String(applicationVersion))
+    if (!storedVersion.isEmpty() && storedVersion != QLatin1String(VOCALUME_VERSION))
         migrateDataDirectory(this);
 
     prepareDataDirectory(this);
@@ -100,7 +100,7 @@ MainWindow::MainWindow(QWidget* parent)
     connect(loginWS, &LoginWS::replySession, this, &MainWindow::getSessionID);
     connect(loginWS, &LoginWS::errorMessage, this, &MainWindow::onLoginError);
 
-    settings.setVersion(QString::fromLatin1(applicationVersion));
+    settings.setVersion(QStringLiteral(VOCALUME_VERSION));
     startSync();
     updateWS->checkVersion();
 }
