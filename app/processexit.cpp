@@ -1,5 +1,6 @@
 #include "app/processexit.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -12,7 +13,11 @@ void ProcessExit::terminate(int code)
         handler(code);
         return;
     }
-    std::exit(code);
+    // Nothing of the normal shutdown runs: static destructors racing the web engine's and the
+    // network's threads could crash a process that has already done everything it had to.
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(code);
 }
 
 void ProcessExit::setHandler(Handler h)
