@@ -13,6 +13,8 @@
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QWebSettings>
 
 namespace {
@@ -235,15 +237,22 @@ private slots:
 
     void resetEndsTheRealProcessWithCodeZero()
     {
+        // The child gets a home of its own, untouched by anything this process still runs.
+        QTemporaryDir home;
         QProcess child;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("VOCALUME_RESET_CHILD"), QStringLiteral("1"));
+        env.insert(QStringLiteral("HOME"), home.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
         child.setProcessEnvironment(env);
         child.start(QCoreApplication::applicationFilePath(), QStringList());
         QVERIFY(child.waitForFinished(60000));
         QCOMPARE(child.exitStatus(), QProcess::NormalExit);
         QCOMPARE(child.exitCode(), 0);
-        QVERIFY(!QFile::exists(data()));
+        QVERIFY(!QFile::exists(home.filePath(QStringLiteral(".vocalumezenta"))));
+        const QString settings = home.filePath(QStringLiteral("config/ZENTA/VocalumeZENTA.conf"));
+        QVERIFY(QFile::exists(settings));
+        QVERIFY(QSettings(settings, QSettings::IniFormat).allKeys().isEmpty());
     }
 };
 
