@@ -34,6 +34,12 @@ QDir engineDirectory()
     return dir;
 }
 
+bool existingEngineDirectory(QDir& dir)
+{
+    dir = homeDirectory();
+    return dir.cd(dataDirName) && dir.cd(QStringLiteral("engine"));
+}
+
 bool removeDirectoryTree(const QString& path)
 {
     const QFileInfo top(path);

@@ -11,6 +11,8 @@ class MainWindow;
 QDir homeDirectory();
 // A QDir on ~/.vocalumezenta/engine (nothing is created; a missing step leaves it where it is).
 QDir engineDirectory();
+// Points `dir` at ~/.vocalumezenta/engine when both folders exist; creates nothing.
+bool existingEngineDirectory(QDir& dir);
 // Removes `path` and everything in it; symbolic links are removed as links, never followed.
 // True when the path is gone or never existed; false at the first entry that stays.
 bool removeDirectoryTree(const QString& path);

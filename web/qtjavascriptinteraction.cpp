@@ -81,8 +81,8 @@ void QtJavascriptInteraction::setUsernamePassword(QString username, QString pass
 QString QtJavascriptInteraction::getHtmlPage(QString page)
 {
     Diagnostics::debug("Javascript getHtmlPage page: %s", qPrintable(page));
-    QDir engine(QDir::homePath());
-    if (!engine.cd(QStringLiteral(".vocalumezenta")) || !engine.cd(QStringLiteral("engine")))
+    QDir engine;
+    if (!existingEngineDirectory(engine))
         return QString();
     if (!PageLoader::isSafeRelativePath(page))
         return QString();
@@ -116,8 +116,8 @@ QString QtJavascriptInteraction::getHtmlPage(QString page)
 void QtJavascriptInteraction::getHtmlFixedPage(QString page, QString params)
 {
     Diagnostics::debug("Javascript getHtmlFixedPage page: %s params: %s", qPrintable(page), qPrintable(params));
-    QDir engine(QDir::homePath());
-    if (!engine.cd(QStringLiteral(".vocalumezenta")) || !engine.cd(QStringLiteral("engine")))
+    QDir engine;
+    if (!existingEngineDirectory(engine))
         return;
     const QString base = engine.absolutePath() + QLatin1Char('/') + page;
     QByteArray bytes;
@@ -225,8 +225,8 @@ void QtJavascriptInteraction::download(QString sku, QString callback)
     // The sku names a file and a folder inside the books folder: nothing else may be touched.
     if (!Download::isPackageName(sku))
         return;
-    QDir books(QDir::homePath());
-    if (!books.cd(QStringLiteral(".vocalumezenta")) || !books.cd(QStringLiteral("engine")))
+    QDir books;
+    if (!existingEngineDirectory(books))
         return;
     if (!books.cd(QStringLiteral("books"))) {
         books.mkdir(QStringLiteral("books"));
@@ -361,12 +361,9 @@ void QtJavascriptInteraction::onSearchTerminated()
     SearchState answered;
     SearchState& state = mainWindowInstance ? mainWindowInstance->searchState : answered;
     state.takeSearchFrom(searchThread->results());
-    const QString statement = ScriptCall::singleQuoted(
-        request.callback, ResultLiteral::search(state.searchResults, state.searchTotal, state.searchKind));
-    callPage(statement);
-    Diagnostics::debug("Risposta ricerca:\n");
-    Diagnostics::debug("%s", statement.toUtf8().constData());
-    hideWorking();
+    answerWorkerRequest(ScriptCall::singleQuoted(request.callback,
+                            ResultLiteral::search(state.searchResults, state.searchTotal, state.searchKind)),
+                        "Risposta ricerca:\n");
     if (searchQueue.finish(searchThread))
         showWorking(QStringLiteral("Ricerca in corso..."));
 }
@@ -381,14 +378,19 @@ void QtJavascriptInteraction::onAnaliticTerminated()
     SearchState answered;
     SearchState& state = mainWindowInstance ? mainWindowInstance->searchState : answered;
     state.takeWordListFrom(wordsThread->results());
-    const QString statement =
-        ScriptCall::singleQuoted(request.callback, ResultLiteral::wordList(state.wordListResults, state.wordListTotal));
-    callPage(statement);
-    Diagnostics::debug("Risposta analitic:\n");
-    Diagnostics::debug("%s", statement.toUtf8().constData());
-    hideWorking();
+    answerWorkerRequest(
+        ScriptCall::singleQuoted(request.callback, ResultLiteral::wordList(state.wordListResults, state.wordListTotal)),
+        "Risposta analitic:\n");
     if (wordsQueue.finish(wordsThread))
         showWorking(QStringLiteral("Recupero indici in corso..."));
+}
+
+void QtJavascriptInteraction::answerWorkerRequest(const QString& statement, const char* label)
+{
+    callPage(statement);
+    Diagnostics::debug("%s", label);
+    Diagnostics::debug("%s", statement.toUtf8().constData());
+    hideWorking();
 }
 
 bool QtJavascriptInteraction::readBookFile(const QString& sku, const QString& file, QString* text, QString* archivePath)
@@ -406,8 +408,8 @@ bool QtJavascriptInteraction::readBookFile(const QString& sku, const QString& fi
 
 static bool engineExists()
 {
-    QDir engine(QDir::homePath());
-    return engine.cd(QStringLiteral(".vocalumezenta")) && engine.cd(QStringLiteral("engine"));
+    QDir engine;
+    return existingEngineDirectory(engine);
 }
 
 static QString htmlLiteral(const QString& text)

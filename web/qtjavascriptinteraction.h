@@ -84,6 +84,8 @@ private:
     // Status-bar message (no time-out) and busy indicator while a worker runs.
     void showWorking(const QString& message);
     void hideWorking();
+    // Calls the page back with a finished worker request's statement and ends the busy state.
+    void answerWorkerRequest(const QString& statement, const char* label);
     // Reads content file `file` of dictionary `sku`; false when it cannot be read.
     bool readBookFile(const QString& sku, const QString& file, QString* text, QString* archivePath);
 
