@@ -74,6 +74,9 @@ MainWindow::MainWindow(QWidget* parent)
 
     libraryWS = new LibraryWS;
     updateWS = new UpdateWS;
+    syncWatchdog = new QTimer(this);
+    syncWatchdog->setSingleShot(true);
+    connect(syncWatchdog, &QTimer::timeout, this, &MainWindow::onCheckTimeout);
     connect(libraryWS, &LibraryWS::errorMessage, this, &MainWindow::onLibraryWSError);
     connect(libraryWS, &LibraryWS::replyLibrary, this, &MainWindow::getBooksList);
     connect(updateWS, &UpdateWS::replyUpdate, this, &MainWindow::onUpdateReply);
@@ -135,16 +138,17 @@ void MainWindow::goToLibrary()
     enterEngineDirectory(this, engine);
 
     QString page = QStringLiteral("login.html");
-    if (WebStore::isLogged(db, this)) {
-        const QString path = WebStore::path();
-        db.setDatabaseName(path);
-        if (!db.open()) {
-            Dialogs::warning(this, QStringLiteral("Vocalume"),
-                             QStringLiteral("Apertura database ") + path + QStringLiteral(" fallita, motivo: ")
-                                 + db.lastError().text());
+    if (WebStore::isLogged(this)) {
+        WebStore store(this);
+        const WebStore::FailureTexts texts {
+            QStringLiteral("Settaggi non trovati, non posso leggere le informazioni sui libri dal database"),
+            [](const QString& path, const QString& reason) {
+                return QStringLiteral("Apertura database ") + path + QStringLiteral(" fallita, motivo: ") + reason;
+            },
+        };
+        if (!store.open(texts))
             return;
-        }
-        db.close();
+        store.close();
         page = QStringLiteral("libreria.html");
     }
 
@@ -315,6 +319,10 @@ void MainWindow::startLogin(const QString& username, const QString& password)
     showBusyIndicator();
     statusBar()->showMessage(QStringLiteral("Login in corso..."));
     loginUsername = username;
+    // A new sign-in replaces any earlier one, whatever stage that one has reached.
+    ++signInAttempt;
+    signInAnswered = false;
+    loginPending = false;
     loginWS->login(username, password);
 }
 
@@ -326,7 +334,9 @@ void MainWindow::getSessionID(QString session)
     hideBusyIndicator();
     statusBar()->showMessage(QStringLiteral("Login eseguito correttamente"), 2000);
     loginPending = true;
-    startSync();
+    signInAnswered = false;
+    if (!startSync())
+        answerSignIn(signInAttempt, refusedSignIn());
 }
 
 void MainWindow::onLoginError(QString error)
@@ -334,19 +344,18 @@ void MainWindow::onLoginError(QString error)
     hideBusyIndicator();
     statusBar()->showMessage(QString());
     Diagnostics::debug("onLoginError %s", qPrintable(error));
-    WebStore store(db, this);
+    WebStore store(this);
     const WebStore::FailureTexts texts {
         QStringLiteral("Settaggi non trovati, non posso salvare le informazioni sul database"),
         [](const QString&, const QString&) { return QStringLiteral("Apertura database delle note fallita 2"); },
     };
-    if (!store.open(texts))
-        return;
-    int counter = store.maxId();
-    store.setApplicationValue(counter, QStringLiteral("LOGIN"), QStringLiteral("FALSE"));
-    store.close();
-    ScriptCall::run(webView, ScriptCall::singleQuoted(bridge->loginCallback,
-        QStringLiteral("{result:false,error:\"Impossibile eseguire l\\'accesso. Controlla i dati inseriti oppure "
-                       "effettua la registrazione.\"}")));
+    // The refusal is recorded when the store opens; the page hears of it in any case.
+    if (store.open(texts)) {
+        int counter = store.maxId();
+        store.setApplicationValue(counter, QStringLiteral("LOGIN"), QStringLiteral("FALSE"));
+        store.close();
+    }
+    answerSignIn(signInAttempt, refusedSignIn());
 }
 
 void MainWindow::logout()
@@ -360,23 +369,24 @@ void MainWindow::logout()
     ProcessExit::terminate(0);
 }
 
-void MainWindow::startSync()
+bool MainWindow::startSync()
 {
     Diagnostics::debug("Sincronizzazione in corso...\n");
     AppSettings settings;
     const QString sessionId = settings.sessionId();
     const QString username = settings.username();
     if (sessionId.isEmpty())
-        return;
+        return false;
     syncReplyReceived = false;
     syncTimedOut = false;
     libraryWS->getHistory(username, sessionId);
     progressBar->setValue(1);
     progressBar->setRange(0, 0);
-    QTimer::singleShot(syncWatchdogMilliseconds, this, &MainWindow::onCheckTimeout);
+    syncWatchdog->start(syncWatchdogMilliseconds);
     statusBar()->addPermanentWidget(progressBar, 0);
     progressBar->show();
     statusBar()->showMessage(QStringLiteral("Sincronizzazione in corso..."));
+    return true;
 }
 
 void MainWindow::showWarningIcon(int milliseconds)
@@ -405,6 +415,7 @@ void MainWindow::removeWarningIcon()
 void MainWindow::onLibraryWSError(QString error)
 {
     syncReplyReceived = true;
+    syncWatchdog->stop();
     if (!syncTimedOut) {
         hideBusyIndicator();
         showWarningIcon(4000);
@@ -421,19 +432,13 @@ void MainWindow::onLibraryWSError(QString error)
                                                 "tardi\")"));
         ScriptCall::run(webView, QStringLiteral("__APP.spinner=false"));
     }
-    if (loginPending) {
-        loginPending = false;
-        // The service's text lands in a double-quoted string of a single-quoted literal.
-        ScriptCall::run(webView, QStringLiteral("SignalQt('") + bridge->loginCallback
-                                     + QStringLiteral("', '{result:false,error:\"")
-                                     + ScriptCall::escapeNested(error, QLatin1Char('"'), QLatin1Char('\''))
-                                     + QStringLiteral("\"}')"));
-    }
+    if (loginPending)
+        answerSignIn(signInAttempt, signInFailure(error));
 }
 
 void MainWindow::loadDefaultList()
 {
-    WebStore store(db, this);
+    WebStore store(this);
     const WebStore::FailureTexts texts {
         QStringLiteral("Settaggi non trovati, non posso leggere le informazioni sui libri dal database"),
         [](const QString&, const QString& reason) {
@@ -450,48 +455,60 @@ void MainWindow::loadDefaultList()
 void MainWindow::getBooksList(QVector<Book> booksList)
 {
     syncReplyReceived = true;
-    libraryBooks = booksList;
-    WebStore store(db, this);
+    syncWatchdog->stop();
+    // Books whose identifier cannot name a folder inside the books folder are left out.
+    const QVector<Book> books = LibraryMerge::mergeable(booksList);
+    libraryBooks = books;
+    // The sign-in this merge completes, if any; a newer sign-in takes over from it.
+    const int attempt = loginPending ? signInAttempt : -1;
+    loginPending = false;
+    WebStore store(this);
     const WebStore::FailureTexts texts {
         QStringLiteral("Settaggi non trovati, non posso salvare le informazioni sul database"),
         [](const QString& path, const QString& reason) {
             return QStringLiteral("Apertura database ") + path + QStringLiteral(" fallita, motivo: ") + reason;
         },
     };
-    if (!store.open(texts))
+    if (!store.open(texts)) {
+        answerSignIn(attempt, signInFailure(store.failureText()));
         return;
-    db.transaction();
-    store.exec(QStringLiteral("UPDATE SYSTEM set VALUE='0' where VARIABLE='VISIBLE'"));
-    bool changed = false;
-    for (const Book& book : booksList)
-        changed = LibraryMerge::mergeBook(store, book) || changed;
-    fetchCovers(store);
-    commitOrRollBack();
-    db.transaction();
+    }
+    // The rows go in one short transaction; covers are fetched with none held, so that the
+    // page's own writes never wait behind a download, and are recorded in a second one.
+    store.transaction();
+    const bool changed = LibraryMerge::mergeLibrary(store, books);
+    QString failure;
+    const bool merged = commitOrRollBack(store, &failure);
+    fetchCovers(store, books);
 
-    const bool signingIn = loginPending;
-    if (signingIn)
-        completeSignIn(store);
+    const bool signingIn = attempt >= 0 && attempt == signInAttempt;
+    const bool signedIn = signingIn && merged && completeSignIn(store, &failure);
     store.close();
+    if (signingIn)
+        answerSignIn(attempt, signedIn ? QStringLiteral("{result:true,error:\"\"}") : signInFailure(failure));
 
-    if (bridge->syncing || signingIn || changed)
+    if (bridge->syncing || signedIn || changed)
         goToLibrary();
     hideBusyIndicator();
-    statusBar()->showMessage(QStringLiteral("Sincronizzazione completata"), 2000);
+    if (merged)
+        statusBar()->showMessage(QStringLiteral("Sincronizzazione completata"), 2000);
+    else
+        statusBar()->showMessage(QStringLiteral("Sincronizzazione fallita: ") + failure, 4000);
 }
 
-void MainWindow::fetchCovers(WebStore& store)
+void MainWindow::fetchCovers(WebStore& store, const QVector<Book>& books)
 {
     int missing = 0;
-    for (const Book& book : libraryBooks) {
+    for (const Book& book : books) {
         CachedImage cover(book.image);
         if (!cover.present) {
             ++missing;
             Diagnostics::debug("Copertina mancante: %s", qPrintable(book.image));
         }
     }
+    QStringList updates;
     int counter = 1;
-    for (const Book& book : libraryBooks) {
+    for (const Book& book : books) {
         CachedImage cover(book.image);
         bool recorded = cover.present;
         if (!cover.present) {
@@ -504,28 +521,56 @@ void MainWindow::fetchCovers(WebStore& store)
             ++counter;
         }
         if (recorded)
-            store.exec(QStringLiteral("UPDATE SYSTEM set VALUE='") + WebStore::quote(cover.name)
-                       + QStringLiteral("' where VARIABLE='COVER'") + QStringLiteral(" and REFBOOK = '")
-                       + WebStore::quote(book.bookId) + QStringLiteral("'"));
+            updates << QStringLiteral("UPDATE SYSTEM set VALUE='") + WebStore::quote(cover.name)
+                    + QStringLiteral("' where VARIABLE='COVER'") + QStringLiteral(" and REFBOOK = '")
+                    + WebStore::quote(book.bookId) + QStringLiteral("'");
     }
+    store.transaction();
+    for (const QString& update : updates)
+        store.exec(update);
+    commitOrRollBack(store);
 }
 
-void MainWindow::commitOrRollBack()
+bool MainWindow::commitOrRollBack(WebStore& store, QString* error)
 {
-    if (!db.commit()) {
-        Dialogs::critical(nullptr, QStringLiteral("Error"), QStringLiteral("rollback"));
-        db.rollback();
-    }
+    if (store.commit())
+        return true;
+    if (error)
+        *error = store.database().lastError().text();
+    Dialogs::critical(nullptr, QStringLiteral("Error"), QStringLiteral("rollback"));
+    store.rollback();
+    return false;
 }
 
-void MainWindow::completeSignIn(WebStore& store)
+bool MainWindow::completeSignIn(WebStore& store, QString* error)
 {
-    loginPending = false;
+    store.transaction();
     const QString sessionId = AppSettings().sessionId();
     int counter = store.maxId();
     store.setApplicationValue(counter, QStringLiteral("LOGIN"), QStringLiteral("TRUE"));
     store.setApplicationValue(counter, QStringLiteral("USERNAME"), loginUsername);
     store.setApplicationValue(counter, QStringLiteral("SESSIONID"), sessionId);
-    commitOrRollBack();
-    ScriptCall::run(webView, ScriptCall::singleQuoted(bridge->loginCallback, QStringLiteral("{result:true,error:\"\"}")));
+    return commitOrRollBack(store, error);
+}
+
+void MainWindow::answerSignIn(int attempt, const QString& literal)
+{
+    if (attempt < 0 || attempt != signInAttempt || signInAnswered)
+        return;
+    signInAnswered = true;
+    loginPending = false;
+    ScriptCall::run(webView, ScriptCall::singleQuoted(bridge->loginCallback, literal));
+}
+
+QString MainWindow::signInFailure(const QString& error) const
+{
+    // The text lands in a double-quoted string of a single-quoted literal.
+    return QStringLiteral("{result:false,error:\"") + ScriptCall::escapeNested(error, QLatin1Char('"'), QLatin1Char('\''))
+        + QStringLiteral("\"}");
+}
+
+QString MainWindow::refusedSignIn()
+{
+    return QStringLiteral("{result:false,error:\"Impossibile eseguire l\\'accesso. Controlla i dati inseriti oppure "
+                          "effettua la registrazione.\"}");
 }

@@ -1,5 +1,6 @@
 // The program's one top-level window. It owns every long-lived object (web view, status-bar
-// indicators, the default SQL connection) and runs the start-up sequence in its constructor.
+// indicators, the default SQL connection used for dictionary scopes) and runs the start-up
+// sequence in its constructor.
 #pragma once
 
 #include "search/searchstate.h"
@@ -21,6 +22,7 @@ class QtJavascriptInteraction;
 class QKeyEvent;
 class QLabel;
 class QProgressBar;
+class QTimer;
 
 class MainWindow;
 // The one main window of the process; set by its constructor once the bridge exists.
@@ -54,7 +56,8 @@ public:
     // Removes every local trace of the account and ends the program.
     void logout();
     // Fetches the account's library and merges it into the web database (when signed in).
-    void startSync();
+    // A request still waiting for its reply is replaced. False when nobody is signed in.
+    bool startSync();
     // Starts the download of dictionary `sku` into `filePath` (<sku>.zip in the books folder),
     // replacing an earlier download of the same dictionary; the page hears of it through the
     // bridge's download callback.
@@ -70,6 +73,8 @@ public:
     QSqlDatabase db;
     CustomAgentWebView* webView = nullptr;
     QLabel* warningIcon = nullptr;
+    // One watchdog for the synchronisation in progress, restarted by every synchronisation.
+    QTimer* syncWatchdog = nullptr;
     bool loginPending = false;
     bool unpacking = false;
     bool syncReplyReceived = false;
@@ -103,9 +108,19 @@ private:
     QString readEnginePage(const QDir& engine, const QString& name) const;
     void unpackFailed(const QString& diagnostic, const QString& boxText);
     void showWarningIcon(int milliseconds);
-    void fetchCovers(WebStore& store);
-    void commitOrRollBack();
-    void completeSignIn(WebStore& store);
+    void fetchCovers(WebStore& store, const QVector<Book>& books);
+    // Commits; on failure tells the user, rolls back and hands the driver's text to `error`.
+    bool commitOrRollBack(WebStore& store, QString* error = nullptr);
+    bool completeSignIn(WebStore& store, QString* error);
+    // Gives sign-in `attempt` its one answer, unless a newer sign-in replaced it or it has
+    // been answered already.
+    void answerSignIn(int attempt, const QString& literal);
+    QString signInFailure(const QString& error) const;
+    static QString refusedSignIn();
+
+    // Every sign-in the page starts gets a new number; the page hears once about each.
+    int signInAttempt = 0;
+    bool signInAnswered = true;
 
     Ui::MainWindow* ui = nullptr;
 };

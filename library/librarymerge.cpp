@@ -3,7 +3,6 @@
 #include "app/diagnostics.h"
 #include "store/webstore.h"
 
-#include <QCoreApplication>
 #include <QMap>
 #include <QSqlQuery>
 #include <QVariant>
@@ -70,6 +69,39 @@ bool LibraryMerge::applyTransition(WebStore& store, const Book& book)
     return false;
 }
 
+bool LibraryMerge::isMergeable(const QString& bookId)
+{
+    return !bookId.isEmpty() && bookId != QLatin1String(".") && !bookId.contains(QLatin1String(".."))
+        && !bookId.contains(QLatin1Char('/')) && !bookId.contains(QLatin1Char('\\'));
+}
+
+QVector<Book> LibraryMerge::mergeable(const QVector<Book>& books)
+{
+    QVector<Book> kept;
+    kept.reserve(books.size());
+    for (const Book& book : books) {
+        if (isMergeable(book.bookId))
+            kept.append(book);
+        else
+            Diagnostics::debug("Libro ignorato, identificativo non valido: '%s'", qPrintable(book.bookId));
+    }
+    return kept;
+}
+
+bool LibraryMerge::mergeLibrary(WebStore& store, const QVector<Book>& books)
+{
+    // Every statement of the merge looks rows up by dictionary and variable; without an index each
+    // one would scan the whole table. The index lives only inside this transaction, so the file
+    // the page shares keeps its layout.
+    store.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS SYSTEM_MERGE_LOOKUP ON SYSTEM(REFBOOK, VARIABLE)"));
+    store.exec(QStringLiteral("UPDATE SYSTEM set VALUE='0' where VARIABLE='VISIBLE'"));
+    bool changed = false;
+    for (const Book& book : books)
+        changed = mergeBook(store, book) || changed;
+    store.exec(QStringLiteral("DROP INDEX IF EXISTS SYSTEM_MERGE_LOOKUP"));
+    return changed;
+}
+
 bool LibraryMerge::mergeBook(WebStore& store, const Book& book)
 {
     writeDiagnostics(book);
@@ -88,7 +120,6 @@ bool LibraryMerge::mergeBook(WebStore& store, const Book& book)
             store.exec(QStringLiteral("UPDATE SYSTEM set VALUE='") + WebStore::quote(value)
                        + QStringLiteral("' where VARIABLE='") + variable.first + QStringLiteral("' and REFBOOK = '")
                        + refbook + QStringLiteral("'"));
-            QCoreApplication::processEvents();
         } else {
             store.insert(counter, book.bookId, variable.first, value);
             if (first) {
@@ -96,7 +127,6 @@ bool LibraryMerge::mergeBook(WebStore& store, const Book& book)
                 store.insert(counter, book.bookId, QStringLiteral("STATUS"),
                              notPurchased ? QStringLiteral("3") : QStringLiteral("0"));
                 store.insert(counter, book.bookId, QStringLiteral("VISIBLE"), QStringLiteral("1"));
-                QCoreApplication::processEvents();
                 changed = true;
             }
         }

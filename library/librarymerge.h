@@ -16,9 +16,20 @@ public:
     // each with the Book field it comes from. The first one tells whether a dictionary is known.
     static const QVector<QPair<QString, QString>>& variables();
 
+    // Whether `bookId` can name a dictionary: not empty, and no folder outside the books
+    // folder ("/", "\\", ".." or ".").
+    static bool isMergeable(const QString& bookId);
+    // `books` without the ones whose identifier is not mergeable (each skipped with a diagnostic).
+    static QVector<Book> mergeable(const QVector<Book>& books);
+
+    // Hides every dictionary, then merges `books` in list order. Runs inside the caller's
+    // transaction and lets no events run: nothing else may reach the store in the middle, and
+    // the page's own writes must not wait behind it. True when it changed what the page shows.
+    static bool mergeLibrary(WebStore& store, const QVector<Book>& books);
+
     // Writes every variable of `book` (inserting a new dictionary's TITLE, STATUS and VISIBLE
-    // first) and applies the state transitions of a known one. Lets pending events run where
-    // a long merge must stay responsive. True when the merge changed what the page shows.
+    // first) and applies the state transitions of a known one. True when the merge changed
+    // what the page shows.
     static bool mergeBook(WebStore& store, const Book& book);
 
     // The library recorded in SYSTEM, one Book per dictionary in ascending identifier order.

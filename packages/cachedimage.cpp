@@ -6,7 +6,10 @@
 
 #include <QDir>
 #include <QSaveFile>
+#include <QTimer>
 #include <QUrl>
+
+int CachedImage::deadlineMilliseconds = 30000;
 
 CachedImage::CachedImage(const QString& url, QObject* parent)
     : QObject(parent)
@@ -43,6 +46,14 @@ bool CachedImage::download()
         return true;
     connection->setHost(host);
     finished = false;
+    // A cover that keeps trickling in would otherwise hold the library forever.
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    connect(&deadline, &QTimer::timeout, this, [this] {
+        Diagnostics::output("Copertina scaduta: %s\n", qPrintable(urlPath));
+        connection->abort();
+    });
+    deadline.start(deadlineMilliseconds);
     connection->get(QUrl(urlPath).toString(QUrl::FullyEncoded));
     if (!finished)
         loop.exec();

@@ -17,12 +17,15 @@ class CachedImage : public QObject
 public:
     static constexpr int CoverWidth = 115;
     static constexpr int CoverHeight = 170;
+    // Longest a cover download may take from request to last byte; a later cover has failed.
+    static int deadlineMilliseconds;
 
     explicit CachedImage(const QString& url, QObject* parent = nullptr);
     ~CachedImage() override;
 
     // Fetches the image (only the address's path is requested) and waits for it in a local
-    // event loop. True on failure; also true at once when the local file already exists.
+    // event loop, for deadlineMilliseconds at most. True on failure (a late cover included);
+    // also true at once when the local file already exists.
     bool download();
 
     bool present = false;

@@ -146,7 +146,7 @@ void Download::install()
     // A dictionary missing from the library has no identifier: nothing is unpacked or recorded,
     // and the bridge keeps its current book.
     if (!bookId.isEmpty() && mainWindow->goToReading(packagePath, bookId)) {
-        WebStore store(mainWindow->db, mainWindow);
+        WebStore store(mainWindow);
         const WebStore::FailureTexts texts {
             QStringLiteral("Settaggi dell'applicativo mancanti"),
             [](const QString&, const QString&) {

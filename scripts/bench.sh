@@ -14,6 +14,8 @@ run bench_search
 TMPDIR=/dev/shm run bench_download 5
 run bench_download 5
 TMPDIR=/dev/shm run bench_unpack 5
+run bench_merge 3
 run bench_unpack 5
+run bench_merge 3
 
 exit $status

@@ -8,6 +8,7 @@
 #include "services/servicerequest.h"
 
 #include <QDomElement>
+#include <QSignalBlocker>
 
 LibraryWS::LibraryWS(QObject* parent)
     : QObject(parent)
@@ -24,6 +25,11 @@ LibraryWS::~LibraryWS()
 
 void LibraryWS::getHistory(const QString& username, const QString& sessionId)
 {
+    // One history request at a time: a newer one replaces a request still waiting for its reply.
+    {
+        const QSignalBlocker silent(connection);
+        connection->abort();
+    }
     const QString url = ServiceRequest::send(connection, ServiceRequest::accountPath(QStringLiteral("/getHistory.xml")),
                                              { { QStringLiteral("username"), username },
                                                { QStringLiteral("sessionId"), sessionId } });

@@ -19,6 +19,7 @@ public:
     explicit LibraryWS(QObject* parent = nullptr);
     ~LibraryWS() override;
 
+    // Asks for the account's library; a request still waiting for its reply is dropped unheard.
     void getHistory(const QString& username, const QString& sessionId);
     // Cuts the pending request short; its reply then reports "Errore di rete".
     void abort();

@@ -6,6 +6,8 @@
 #include "services/servicereply.h"
 #include "services/servicerequest.h"
 
+#include <QSignalBlocker>
+
 LoginWS::LoginWS(QObject* parent)
     : QObject(parent)
     , connection(new HttpConnection(this))
@@ -20,6 +22,11 @@ LoginWS::~LoginWS()
 
 void LoginWS::login(const QString& username, const QString& passwordText)
 {
+    // A login still waiting for its reply (a stuck one included) gives way without a word.
+    {
+        const QSignalBlocker silent(connection);
+        connection->abort();
+    }
     password = passwordText;
     const QString url = ServiceRequest::send(connection, ServiceRequest::accountPath(QStringLiteral("/login.xml")),
                                              { { QStringLiteral("username"), username },

@@ -15,7 +15,7 @@ public:
     ~LoginWS() override;
 
     // Sends the request; the outcome arrives as replySession or errorMessage. A second call
-    // before the first reply queues behind it and replaces the password both replies report.
+    // before the first reply replaces the first request, which then reports nothing.
     void login(const QString& username, const QString& password);
 
 signals:

@@ -3,21 +3,19 @@
 #include "services/httpconnection.h"
 #include "services/serviceendpoint.h"
 
-#include <QUrlQuery>
+#include <QStringList>
 
 QUrl ServiceRequest::url(const QString& path, const Items& items)
 {
     QUrl url;
     url.setPath(path);
-    QUrlQuery query;
-    query.setQueryDelimiters(QLatin1Char('='), QLatin1Char('&'));
+    // Every name and value is encoded here, once, and handed over as an encoded query: a value is
+    // never read as if it were encoded already ("ab%41cd" must not leave as "abAcd"), and '+',
+    // which the services read as a blank, leaves as "%2B".
+    QStringList pairs;
     for (const auto& item : items)
-        query.addQueryItem(item.first, item.second);
-    // The URL layer leaves '+' as it is, and services read a bare '+' as a blank: a password
-    // holding '+' would arrive altered. Only values can hold one, so encoding every '+' is safe.
-    QString text = query.toString(QUrl::FullyEncoded);
-    text.replace(QLatin1Char('+'), QLatin1String("%2B"));
-    url.setQuery(text, QUrl::StrictMode);
+        pairs << QString::fromLatin1(QUrl::toPercentEncoding(item.first) + '=' + QUrl::toPercentEncoding(item.second));
+    url.setQuery(pairs.join(QLatin1Char('&')), QUrl::StrictMode);
     return url;
 }
 

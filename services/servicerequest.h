@@ -1,5 +1,6 @@
-// Forms and sends a web-service request: a path and query items in the caller's order, joined
-// with '=' and '&', issued as a GET to the service endpoint in force.
+// Forms and sends a web-service request: a path and query items in the caller's order, each
+// name and value percent-encoded exactly once, joined with '=' and '&', issued as a GET to the
+// service endpoint in force.
 #pragma once
 
 #include <QList>

@@ -8,13 +8,25 @@
 #include <QSqlQuery>
 #include <QVariant>
 
-WebStore::WebStore(QSqlDatabase& db, QWidget* owner)
-    : db(db)
-    , owner(owner)
+namespace {
+// Every store object gets a connection name no other one uses.
+QString nextConnectionName()
+{
+    static quint64 serial = 0;
+    return QStringLiteral("webstore-%1").arg(++serial);
+}
+}
+
+WebStore::WebStore(QWidget* owner)
+    : owner(owner)
+    , connectionName(nextConnectionName())
 {
 }
 
-WebStore::~WebStore() = default;
+WebStore::~WebStore()
+{
+    close();
+}
 
 QString WebStore::path()
 {
@@ -28,13 +40,17 @@ bool WebStore::open(const FailureTexts& texts)
 {
     QDir dir(QDir::homePath());
     if (!dir.cd(QStringLiteral(".vocalumezenta"))) {
-        Dialogs::warning(owner, QStringLiteral("Vocalume"), texts.missingDirectory);
+        failure = texts.missingDirectory;
+        Dialogs::warning(owner, QStringLiteral("Vocalume"), failure);
         return false;
     }
     const QString file = path();
+    if (!db.isValid())
+        db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
     db.setDatabaseName(file);
     if (!db.open()) {
-        Dialogs::warning(owner, QStringLiteral("Vocalume"), texts.openFailed(file, db.lastError().text()));
+        failure = texts.openFailed(file, db.lastError().text());
+        Dialogs::warning(owner, QStringLiteral("Vocalume"), failure);
         return false;
     }
     return true;
@@ -42,12 +58,31 @@ bool WebStore::open(const FailureTexts& texts)
 
 void WebStore::close()
 {
+    if (!db.isValid())
+        return;
     db.close();
+    db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(connectionName);
 }
 
-bool WebStore::isLogged(QSqlDatabase& db, QWidget* owner)
+bool WebStore::transaction()
 {
-    WebStore store(db, owner);
+    return db.transaction();
+}
+
+bool WebStore::commit()
+{
+    return db.commit();
+}
+
+bool WebStore::rollback()
+{
+    return db.rollback();
+}
+
+bool WebStore::isLogged(QWidget* owner)
+{
+    WebStore store(owner);
     const FailureTexts texts {
         QStringLiteral("Settaggi non trovati, non posso leggere le informazioni sui libri dal database"),
         [](const QString&, const QString&) { return QStringLiteral("Apertura database delle note fallita"); },

@@ -1,6 +1,7 @@
 // Native access to the web database file__0/bookmarks.db that the page's script shares: the
-// key/value table SYSTEM with the sign-in state and every dictionary's rows. Each operation
-// points the window's one default connection at the file, works, and closes it again.
+// key/value table SYSTEM with the sign-in state and every dictionary's rows. Every store object
+// works on a connection of its own, so no operation can close or repoint the file under another
+// one that is still at work (a merge waiting for covers, a page asking for scopes).
 #pragma once
 
 #include <QSqlDatabase>
@@ -19,15 +20,24 @@ public:
         std::function<QString(const QString& path, const QString& driverError)> openFailed;
     };
 
-    WebStore(QSqlDatabase& db, QWidget* owner);
+    explicit WebStore(QWidget* owner);
     ~WebStore();
+    WebStore(const WebStore&) = delete;
+    WebStore& operator=(const WebStore&) = delete;
 
-    // Opens the store; on failure shows the caller's warning and returns false.
+    // Opens the store; on failure shows the caller's warning and returns false. The text the
+    // user was shown stays available as failureText().
     [[nodiscard]] bool open(const FailureTexts& texts);
     void close();
+    QString failureText() const { return failure; }
+
+    // Transactions of this store's own connection.
+    bool transaction();
+    bool commit();
+    bool rollback();
 
     // Whether the last sign-in completed (LOGIN of SYSTEM is exactly "TRUE").
-    static bool isLogged(QSqlDatabase& db, QWidget* owner);
+    static bool isLogged(QWidget* owner);
     // Absolute path of the store file under the data directory.
     static QString path();
 
@@ -50,6 +60,8 @@ public:
     QSqlDatabase& database() { return db; }
 
 private:
-    QSqlDatabase& db;
     QWidget* owner;
+    QString connectionName;
+    QSqlDatabase db;
+    QString failure;
 };

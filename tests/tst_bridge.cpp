@@ -48,7 +48,7 @@ private:
     }
     void setLogin(const QString& value)
     {
-        WebStore store(window->db, window);
+        WebStore store(window);
         QVERIFY(store.open({QStringLiteral("missing"), [](const QString&, const QString&) { return QStringLiteral("fail"); }}));
         int counter = store.maxId();
         store.setApplicationValue(counter, QStringLiteral("LOGIN"), value);
@@ -122,9 +122,9 @@ private slots:
     {
         QFETCH(QString, value);
         QFETCH(bool, logged);
-        QVERIFY(!WebStore::isLogged(window->db, window));
+        QVERIFY(!WebStore::isLogged(window));
         setLogin(value);
-        QCOMPARE(WebStore::isLogged(window->db, window), logged);
+        QCOMPARE(WebStore::isLogged(window), logged);
     }
 
     void bridgeIsPublishedBeforeTheFirstScript()
@@ -284,7 +284,7 @@ private slots:
             "}, function (e) { window.txError = e.message; }, function () { window.txDone = true; });"));
         QTRY_VERIFY(js(QStringLiteral("window.txDone === true")).toBool());
 
-        WebStore store(window->db, window);
+        WebStore store(window);
         QVERIFY(store.open({QStringLiteral("missing"), [](const QString&, const QString&) { return QStringLiteral("fail"); }}));
         QCOMPARE(store.value(QStringLiteral("SYSTEM"), QStringLiteral("PAGE")), QStringLiteral("scritto"));
         int counter = store.maxId();
@@ -303,7 +303,7 @@ private slots:
 
     void firstInsertedIdentifierOnAnEmptyTable()
     {
-        WebStore store(window->db, window);
+        WebStore store(window);
         QVERIFY(store.open({QStringLiteral("missing"), [](const QString&, const QString&) { return QStringLiteral("fail"); }}));
         int counter = store.maxId();
         QCOMPARE(counter, 0);
@@ -319,7 +319,7 @@ private slots:
     void storeWithoutDataDirectoryWarns()
     {
         QVERIFY(QDir(TestSupport::dataDirectory()).removeRecursively());
-        QVERIFY(!WebStore::isLogged(window->db, window));
+        QVERIFY(!WebStore::isLogged(window));
         QCOMPARE(TestSupport::recorded().dialogs.last(),
                  QStringLiteral("Vocalume|Settaggi non trovati, non posso leggere le informazioni sui libri dal database"));
     }

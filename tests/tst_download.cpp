@@ -82,7 +82,7 @@ private:
     void setLibrary(const QStringList& skus)
     {
         window->libraryBooks.clear();
-        WebStore store(window->db, window);
+        WebStore store(window);
         QVERIFY(store.open({ "x", [](const QString&, const QString&) { return QStringLiteral("x"); } }));
         int counter = store.maxId();
         for (const QString& sku : skus) {

@@ -3,7 +3,9 @@
 #include "app/appsettings.h"
 #include "app/mainwindow.h"
 #include "app/processexit.h"
+#include "packages/cachedimage.h"
 #include "store/webstore.h"
+#include "web/pageloader.h"
 #include "tests/support/httptestserver.h"
 #include "tests/support/testsupport.h"
 #include "web/customagentwebview.h"
@@ -11,9 +13,11 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QSignalSpy>
 #include <QStatusBar>
+#include <QTimer>
 #include <QWebFrame>
 #include <QWebPage>
 
@@ -34,6 +38,28 @@ QByteArray png(int w, int h)
     image.save(&buffer, "PNG");
     return buffer.data();
 }
+
+// A complete reply whose body arrives in `pieces` parts, one every 80 ms.
+HttpTestServer::Answer trickled(const QByteArray& body, int pieces, const QByteArray& type)
+{
+    const int step = qMax(1, (body.size() + pieces - 1) / pieces);
+    QList<QByteArray> parts;
+    for (int at = 0; at < body.size(); at += step)
+        parts << body.mid(at, step);
+    const QByteArray head = "HTTP/1.1 200 X\r\nConnection: close\r\nContent-Type: " + type
+        + "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n";
+    return { head + parts.takeFirst(), false, parts };
+}
+
+QByteArray package()
+{
+    QTemporaryDir dir;
+    QFile file(dir.filePath("p.zip"));
+    if (!TestSupport::writeZip(file.fileName(), { { "database.db", TestSupport::noise(20000) }, { "voci/", {} } })
+        || !file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return file.readAll();
+}
 }
 
 class TestLibrarySync : public QObject
@@ -45,10 +71,15 @@ private:
     QList<Entry> catalog;
     QByteArray historyError; // error fields of the history reply
     bool holdHistory = false;
+    int historyPieces = 1;  // above 1: the history reply trickles in
+    int coverPieces = 1;    // above 1: every cover trickles in
+    int stuckLogins = 0;    // this many login replies stop after their first bytes
     bool loginAccepted = true;
     int exitCode = -1;
     bool dataLeftAtExit = false;
     QStringList messages;
+    // Run from inside the synchronisation, once its first cover has started loading.
+    std::function<void()> whileCoversLoad;
 
     QByteArray history() const
     {
@@ -69,29 +100,63 @@ private:
         server.reset(new HttpTestServer);
         server->makeCurrent();
         server->respond([this](const QByteArray& target) -> HttpTestServer::Answer {
-            if (target.startsWith("/api/zenta/login.xml"))
-                return { HttpTestServer::reply(loginAccepted
-                                                   ? "<result><field name=\"errorCode\">0</field></result>"
-                                                   : "<result><field name=\"errorCode\">3</field></result>"), false };
-            if (target.startsWith("/api/zenta/getHistory.xml"))
+            if (target.startsWith("/api/zenta/login.xml")) {
+                const QByteArray body = loginAccepted ? "<result><field name=\"errorCode\">0</field></result>"
+                                                      : "<result><field name=\"errorCode\">3</field></result>";
+                if (stuckLogins > 0 && stuckLogins--)
+                    return { "HTTP/1.1 200 X\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n"
+                                 + body.left(8), true };
+                return { HttpTestServer::reply(body), false };
+            }
+            if (target.startsWith("/api/zenta/getHistory.xml")) {
+                if (historyPieces > 1)
+                    return trickled(history(), historyPieces, "text/xml");
                 return { holdHistory ? QByteArray() : HttpTestServer::reply(history()), holdHistory };
+            }
+            if (target.startsWith("/api/zenta/download.xml"))
+                return { HttpTestServer::reply(package(), 200, "Content-Type: application/zip\r\n"), false };
             if (target.startsWith("/media/missing"))
                 return { HttpTestServer::reply("<html>non trovato</html>", 404), false };
+            if (target.startsWith("/media/stuck")) {
+                const QByteArray cover = png(40, 60);
+                return trickled(cover, cover.size(), "image/png");
+            }
+            if (target.startsWith("/media/") && coverPieces > 1)
+                return trickled(png(40, 60), coverPieces, "image/png");
             if (target.startsWith("/media/"))
                 return { HttpTestServer::reply(png(40, 60), 200, "Content-Type: image/png\r\n"), false };
             return { HttpTestServer::reply("<result/>"), false };
         });
     }
 
+    void watchMessages()
+    {
+        connect(window->statusBar(), &QStatusBar::messageChanged, this, [this](const QString& m) {
+            messages << m;
+            if (whileCoversLoad && m.startsWith(QStringLiteral("Caricamento copertina 1 /"))) {
+                QTimer::singleShot(100, window, whileCoversLoad);
+                whileCoversLoad = nullptr;
+            }
+        });
+    }
+
     void openWindow()
     {
         window = new MainWindow;
-        connect(window->statusBar(), &QStatusBar::messageChanged, this, [this](const QString& m) { messages << m; });
+        watchMessages();
         // Past the first-page timer and done loading, so later page loads are the synchronisation's own.
         QTest::qWait(150);
         QTRY_VERIFY(window->webView->page()->mainFrame()->url().isValid());
         QTRY_COMPARE(window->webView->page()->mainFrame()->evaluateJavaScript(QStringLiteral("document.readyState")).toString(),
                      QStringLiteral("complete"));
+    }
+
+    int loginRequests() const
+    {
+        int n = 0;
+        for (const QByteArray& t : server->targets)
+            n += t.startsWith("/api/zenta/login.xml");
+        return n;
     }
 
     int historyRequests() const
@@ -120,6 +185,24 @@ private:
                                            .arg(v, variable, refbook));
     }
 
+    // SYSTEM rows of dictionaries, leaving out the application's own.
+    QStringList bookRows()
+    {
+        QStringList out;
+        for (const QString& row : rows())
+            if (row.section(QLatin1Char('|'), 1, 1) != QLatin1String("SYSTEM"))
+                out << row;
+        return out;
+    }
+
+    void signInFromPage(const QString& password = QStringLiteral("pw"))
+    {
+        window->webView->page()->mainFrame()->evaluateJavaScript(
+            QStringLiteral("QtJavascriptInteraction.setUsernamePassword('mario', '%1', 'onLogin')").arg(password));
+    }
+
+    bool coversLoading() const { return !messages.filter(QStringLiteral("Caricamento copertina")).isEmpty(); }
+
     void signIn()
     {
         AppSettings settings;
@@ -140,8 +223,13 @@ private slots:
         catalog.clear();
         historyError.clear();
         holdHistory = false;
+        historyPieces = 1;
+        coverPieces = 1;
+        stuckLogins = 0;
+        CachedImage::deadlineMilliseconds = 30000;
         loginAccepted = true;
         messages.clear();
+        whileCoversLoad = nullptr;
         startServer();
     }
 
@@ -362,6 +450,214 @@ private slots:
             "\"QtJavascriptInteraction.onLogout()\")")));
         QVERIFY(!dataLeftAtExit);
         QCOMPARE(AppSettings().username(), QString());
+    }
+    // A store operation while the covers of a synchronisation load must neither undo the rows
+    // already merged nor keep the merge from recording its covers.
+    void storeOperationWhileCoversLoad_data()
+    {
+        QTest::addColumn<QString>("operation");
+        QTest::newRow("first page") << "first page";
+        QTest::newRow("dictionary scopes") << "scopes";
+        QTest::newRow("package installation") << "installation";
+        QTest::newRow("refused sign-in") << "refused sign-in";
+    }
+
+    void storeOperationWhileCoversLoad()
+    {
+        QFETCH(QString, operation);
+        catalog = {{"10", "true", "1", "a.png"}, {"20", "true", "1", "b.png"}, {"30", "false", "1", "c.png"}};
+        coverPieces = 6;
+        openWindow();
+        QVERIFY(QDir().mkpath(TestSupport::dataDirectory() + "/engine/books/20"));
+        QFile scopes(TestSupport::dataDirectory() + "/engine/books/20/database.db");
+        QVERIFY(scopes.open(QIODevice::WriteOnly));
+        scopes.close();
+        signIn();
+        bool ran = false;
+        whileCoversLoad = [this, operation, &ran] {
+            ran = true;
+            if (operation == QLatin1String("first page"))
+                window->goToLibrary();
+            else if (operation == QLatin1String("scopes"))
+                window->bridge->getScopes(QStringLiteral("20"), QStringLiteral("onScopes"));
+            else if (operation == QLatin1String("installation"))
+                window->bridge->download(QStringLiteral("10"), QStringLiteral("onDownload"));
+            else
+                window->onLoginError(QStringLiteral("Errore di rete"));
+        };
+        window->startSync();
+        QTRY_VERIFY_WITH_TIMEOUT(messages.contains(QStringLiteral("Sincronizzazione completata")), 10000);
+        if (operation == QLatin1String("installation")) {
+            QTRY_VERIFY(!TestSupport::heard(QStringLiteral("onDownload")).filter(QStringLiteral("100")).isEmpty());
+            QCOMPARE(value("10", "STATUS"), QStringLiteral("1"));
+        }
+        QVERIFY(ran);
+        QCOMPARE(bookRows().size(), 3 * 19);
+        QCOMPARE(value("10", "COVER"), QStringLiteral("a.png"));
+        QCOMPARE(value("30", "COVER"), QStringLiteral("c.png"));
+        QCOMPARE(value("30", "STATUS"), QStringLiteral("3"));
+        QVERIFY(!TestSupport::recorded().dialogs.contains(QStringLiteral("Error|rollback")));
+    }
+
+    // A signed-in user's start: the first page asks the store whether the user is signed in
+    // while the covers still load. Every run must keep every row.
+    void startUpWithSlowCoversKeepsEveryRow()
+    {
+        const int runs = 20;
+        QStringList failures;
+        for (int run = 0; run < runs; ++run) {
+            TestSupport::resetHome();
+            messages.clear();
+            catalog = {{"10", "true", "1", "a.png"}, {"20", "false", "1", "b.png"}};
+            coverPieces = 2; // each cover takes 80 ms: the first page's 100 ms timer fires among them
+            signIn();
+            window = new MainWindow;
+            watchMessages();
+            if (!QTest::qWaitFor([this] { return messages.contains(QStringLiteral("Sincronizzazione completata")); }, 5000))
+                failures << QStringLiteral("run %1: no end").arg(run);
+            else if (bookRows().size() != 2 * 19 || value("20", "COVER") != QLatin1String("b.png"))
+                failures << QStringLiteral("run %1: %2 rows").arg(run).arg(bookRows().size());
+            delete window;
+            window = nullptr;
+        }
+        QVERIFY2(failures.isEmpty(), qPrintable(failures.join(QStringLiteral(", "))));
+    }
+
+    // The sign-in is answered once, and with success only when the library is in the store.
+    void signInWhilePageReadsScopes()
+    {
+        catalog = {{"10", "true", "1", "a.png"}};
+        coverPieces = 6;
+        openWindow();
+        QVERIFY(QDir().mkpath(TestSupport::dataDirectory() + "/engine/books/10"));
+        QFile scopes(TestSupport::dataDirectory() + "/engine/books/10/database.db");
+        QVERIFY(scopes.open(QIODevice::WriteOnly));
+        scopes.close();
+        whileCoversLoad = [this] { window->bridge->getScopes(QStringLiteral("10"), QStringLiteral("onScopes")); };
+        signInFromPage();
+        QTRY_VERIFY_WITH_TIMEOUT(!TestSupport::heard(QStringLiteral("onLogin")).isEmpty(), 10000);
+        QTest::qWait(200);
+        QCOMPARE(TestSupport::heard(QStringLiteral("onLogin")), QStringList{"SignalQt('onLogin', '{result:true,error:\"\"}')"});
+        QCOMPARE(value("SYSTEM", "LOGIN"), QStringLiteral("TRUE"));
+        QCOMPARE(value("SYSTEM", "USERNAME"), QStringLiteral("mario"));
+        QCOMPARE(bookRows().size(), 19);
+        QVERIFY(!TestSupport::heard(QStringLiteral("onScopes")).isEmpty());
+    }
+
+    // Without a store the page still hears, once, that the sign-in failed.
+    void signInWithoutStoreIsAnswered_data()
+    {
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("accepted login") << true;
+        QTest::newRow("refused login") << false;
+    }
+
+    void signInWithoutStoreIsAnswered()
+    {
+        QFETCH(bool, accepted);
+        loginAccepted = accepted;
+        catalog = {{"10", "true", "1", "a.png"}};
+        openWindow();
+        QVERIFY(QDir(TestSupport::dataDirectory()).removeRecursively());
+        signInFromPage();
+        QTRY_VERIFY_WITH_TIMEOUT(!TestSupport::heard(QStringLiteral("onLogin")).isEmpty(), 5000);
+        QTest::qWait(200);
+        const QStringList heard = TestSupport::heard(QStringLiteral("onLogin"));
+        QCOMPARE(heard.size(), 1);
+        QVERIFY(heard.first().startsWith(QStringLiteral("SignalQt('onLogin', '{result:false,error:\"")));
+        QVERIFY(!messages.contains(QStringLiteral("Sincronizzazione completata")));
+    }
+
+    // A login whose reply never ends does not hold up the user's next attempt.
+    void newSignInReplacesAStuckOne()
+    {
+        catalog = {{"10", "true", "1", "a.png"}};
+        stuckLogins = 1;
+        openWindow();
+        signInFromPage(QStringLiteral("primo"));
+        QTRY_COMPARE(loginRequests(), 1);
+        QTest::qWait(200);
+        signInFromPage(QStringLiteral("secondo"));
+        QTRY_VERIFY_WITH_TIMEOUT(!TestSupport::heard(QStringLiteral("onLogin")).isEmpty(), 5000);
+        QTest::qWait(300);
+        QCOMPARE(TestSupport::heard(QStringLiteral("onLogin")), QStringList{"SignalQt('onLogin', '{result:true,error:\"\"}')"});
+        QCOMPARE(loginRequests(), 2);
+        QCOMPARE(AppSettings().sessionId(), QStringLiteral("secondo"));
+        QCOMPARE(value("SYSTEM", "SESSIONID"), QStringLiteral("secondo"));
+    }
+
+    // Each synchronisation has its own watchdog: an earlier one's never cuts a later one short.
+    void watchdogBelongsToItsSynchronisation()
+    {
+        MainWindow::syncWatchdogMilliseconds = 1000;
+        catalog = {{"10", "true", "1", "a.png"}};
+        openWindow();
+        signIn();
+        QElapsedTimer sinceFirst;
+        sinceFirst.start();
+        window->startSync();
+        QTRY_VERIFY(messages.contains(QStringLiteral("Sincronizzazione completata")));
+        QTest::qWait(qMax<qint64>(0, 600 - sinceFirst.elapsed()));
+        historyPieces = 8; // about 560 ms: the first watchdog's time runs out in the middle
+        window->startSync();
+        QTRY_VERIFY_WITH_TIMEOUT(messages.count(QStringLiteral("Sincronizzazione completata")) == 2, 3000);
+        QVERIFY(!messages.contains(QStringLiteral("Timeout sulla sincronizzazione")));
+    }
+
+    // A cover that never finishes arriving counts as a failed cover once its time is up.
+    void coverPastItsDeadlineFails()
+    {
+        CachedImage::deadlineMilliseconds = 600;
+        catalog = {{"1", "true", "1", "stuck.png"}, {"2", "true", "1", "b.png"}};
+        openWindow();
+        signIn();
+        QElapsedTimer clock;
+        clock.start();
+        window->startSync();
+        QTRY_VERIFY_WITH_TIMEOUT(messages.contains(QStringLiteral("Sincronizzazione completata")), 4000);
+        QVERIFY(clock.elapsed() < 4000);
+        QVERIFY(TestSupport::recorded().dialogs.contains(
+            QStringLiteral("Vocalume|Impossibile scaricare la copertina del libro Dizionario 1")));
+        QCOMPARE(value("1", "COVER"), QStringLiteral("http://127.0.0.1/media/stuck.png"));
+        QCOMPARE(value("2", "COVER"), QStringLiteral("b.png"));
+        QVERIFY(!QFile::exists(TestSupport::dataDirectory() + "/engine/covers/stuck.png"));
+    }
+
+    // Identifiers that cannot name a folder inside the books folder are left out; the rest merge.
+    void unsafeBookIdentifiersAreSkipped()
+    {
+        catalog = {{"", "true", "1", "a.png"}, {"../fuori", "true", "1", "a.png"}, {"a/b", "true", "1", "a.png"},
+                   {"a\\b", "true", "1", "a.png"}, {"x..y", "true", "1", "a.png"}, {"10", "true", "1", "a.png"}};
+        signIn();
+        openWindow();
+        QTRY_VERIFY(messages.contains(QStringLiteral("Sincronizzazione completata")));
+        const QStringList r = bookRows();
+        QCOMPARE(r.size(), 19);
+        QCOMPARE(r.first(), QStringLiteral("1|10|TITLE|Dizionario 10"));
+        QCOMPARE(window->libraryBooks.size(), 1);
+        QCOMPARE(window->libraryBooks.first().bookId, QStringLiteral("10"));
+    }
+
+    // Until its script runs, the sign-in form must not send the credentials anywhere.
+    void loginFormWaitsForItsScript()
+    {
+        openWindow();
+        const QString engine = TestSupport::dataDirectory() + QStringLiteral("/engine");
+        QByteArray html;
+        QCOMPARE(PageLoader::readArchive(engine + QStringLiteral("/login.html.zip"), QStringLiteral("login.html"), &html), 0);
+        html.replace("<script", "<!--").replace("</script>", "-->");
+        QWebPage page;
+        QSignalSpy loaded(&page, &QWebPage::loadFinished);
+        page.mainFrame()->setHtml(QString::fromUtf8(html), QUrl::fromLocalFile(engine + QStringLiteral("/login.html")));
+        QTRY_COMPARE(loaded.count(), 1);
+        page.mainFrame()->evaluateJavaScript(QStringLiteral(
+            "document.getElementById('username').value = 'mario';"
+            "document.getElementById('password').value = 'segreto';"
+            "document.getElementById('login-submit').click();"));
+        QTest::qWait(300);
+        QVERIFY(!page.mainFrame()->url().toString().contains(QStringLiteral("segreto")));
+        QVERIFY(!page.mainFrame()->requestedUrl().toString().contains(QStringLiteral("segreto")));
+        QCOMPARE(loaded.count(), 1);
     }
 };
 

@@ -45,6 +45,14 @@ private slots:
             "library ws: 127.0.0.1/api/zenta/getHistory.xml?username=mario&sessionId=pass word\n"));
     }
 
+    void requestValuesAreEncodedOnce()
+    {
+        server->respondWith(HttpTestServer::reply("<result/>"));
+        library->getHistory("ab%41cd", "s%2B1+");
+        QTRY_COMPARE(books->count() + errors->count(), 1);
+        QCOMPARE(server->targets.value(0), "/api/zenta/getHistory.xml?username=ab%2541cd&sessionId=s%252B1%2B");
+    }
+
     void booksInDocumentOrderWithUtf8Texts()
     {
         // Field names are matched exactly: "Title" is not the title.

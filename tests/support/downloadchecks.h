@@ -13,7 +13,7 @@ inline QStringList booksEntries() { return QDir(books()).entryList(QDir::AllEntr
 
 inline QString status(MainWindow* window, const QString& sku)
 {
-    WebStore store(window->db, window);
+    WebStore store(window);
     if (!store.open({ QStringLiteral("x"), [](const QString&, const QString&) { return QStringLiteral("x"); } }))
         return QStringLiteral("<no store>");
     const QString value = store.value(sku, QStringLiteral("STATUS"));

@@ -85,7 +85,7 @@ namespace {
 template <typename Work>
 void withStore(MainWindow* window, Work work)
 {
-    WebStore store(window->db, window);
+    WebStore store(window);
     const WebStore::FailureTexts texts { QStringLiteral("test"), [](const QString&, const QString&) { return QStringLiteral("test"); } };
     if (!store.open(texts))
         return;
