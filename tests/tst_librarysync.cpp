@@ -203,6 +203,11 @@ private:
 
     bool coversLoading() const { return !messages.filter(QStringLiteral("Caricamento copertina")).isEmpty(); }
 
+    QVariant js(const QString& script)
+    {
+        return window->webView->page()->mainFrame()->evaluateJavaScript(script);
+    }
+
     void signIn()
     {
         AppSettings settings;
@@ -497,6 +502,43 @@ private slots:
         QCOMPARE(value("30", "COVER"), QStringLiteral("c.png"));
         QCOMPARE(value("30", "STATUS"), QStringLiteral("3"));
         QVERIFY(!TestSupport::recorded().dialogs.contains(QStringLiteral("Error|rollback")));
+    }
+
+    // The page's own writes (favourites, notes) go through while covers load: the merge holds
+    // no transaction across a download.
+    void pageWritesWhileCoversLoad()
+    {
+        catalog = {{"10", "true", "1", "a.png"}};
+        coverPieces = 25; // about 2 s
+        openWindow();
+        signIn();
+        // The page is reloaded when the merge ends: its answer is watched for from inside.
+        qint64 writtenAfter = -1;
+        bool coversStillLoading = false;
+        QElapsedTimer sinceWrite;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            if (writtenAfter < 0 && js(QStringLiteral("window.txDone === true")).toBool()) {
+                writtenAfter = sinceWrite.elapsed();
+                coversStillLoading = !messages.contains(QStringLiteral("Sincronizzazione completata"));
+            }
+        });
+        whileCoversLoad = [&] {
+            sinceWrite.start();
+            js(QStringLiteral(
+                "var db = openDatabase('zenta', '1.0', 'ZENTA DATABASE', 10485760);"
+                "db.transaction(function (tx) {"
+                "  tx.executeSql(\"INSERT INTO FAVORITE(DATE, IDBOOK, NOTE, REF) VALUES(1, '10', 'nota', 'voce')\");"
+                "}, function (e) { window.txError = e.message; }, function () { window.txDone = true; });"));
+            poll.start(20);
+        };
+        window->startSync();
+        QTRY_VERIFY_WITH_TIMEOUT(messages.contains(QStringLiteral("Sincronizzazione completata")), 40000);
+        QVERIFY(writtenAfter >= 0);
+        QVERIFY2(writtenAfter < 1000, qPrintable(QString::number(writtenAfter)));
+        QVERIFY(coversStillLoading);
+        QCOMPARE(bookRows().size(), 19);
+        QCOMPARE(value("10", "COVER"), QStringLiteral("a.png"));
     }
 
     // A signed-in user's start: the first page asks the store whether the user is signed in
