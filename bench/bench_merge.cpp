@@ -9,6 +9,8 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QSqlQuery>
+#include <QVariant>
 
 namespace {
 constexpr int libraryBooks = 5000;
@@ -47,6 +49,18 @@ double merge(const QVector<Book>& books)
     return clock.nsecsElapsed() / 1e6;
 }
 
+// SYSTEM rows in the store: every dictionary has its nineteen.
+int rowCount()
+{
+    WebStore store(nullptr);
+    const WebStore::FailureTexts texts { QStringLiteral("bench"), [](const QString&, const QString& e) { return e; } };
+    if (!store.open(texts))
+        return -1;
+    QSqlQuery query(store.database());
+    query.exec(QStringLiteral("SELECT COUNT(*) FROM SYSTEM"));
+    return query.next() ? query.value(0).toInt() : -1;
+}
+
 bool freshStore()
 {
     const QString folder = QDir::homePath() + QStringLiteral("/.vocalumezenta/file__0");
@@ -77,8 +91,10 @@ int main(int argc, char* argv[])
         first << merge(library(1));
         again << merge(library(2));
         std::printf("run %d: first merge %.0f ms, second merge %.0f ms\n", run + 1, first.last(), again.last());
-        if (first.last() < 0 || again.last() < 0)
+        if (first.last() < 0 || again.last() < 0 || rowCount() != libraryBooks * 19) {
+            std::fprintf(stderr, "merge failed or left %d rows\n", rowCount());
             return 1;
+        }
     }
     const double firstMedian = BenchSupport::median(first);
     const double againMedian = BenchSupport::median(again);
