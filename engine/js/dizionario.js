@@ -8,6 +8,13 @@
     var INDEX_SIZE = 50;     // index words per page
     var STALE_MS = 15000;    // a request unanswered for this long no longer holds back new ones
     var ENTRY_WAIT_MS = 4000;
+    var LOOKUP_PAUSE_MS = 60; // typing pause before the box is looked up
+    var ZOOM_KEY = 'vocalume.zoom';
+    var ZOOM_STEPS = [0.8, 0.9, 1, 1.1, 1.25, 1.4, 1.6, 1.8, 2];
+    var HISTORY_MAX = 200;
+    // Letters and their accented forms, so a highlighted hit ignores accents as the search does.
+    var ACCENTS = { a: 'aàáâäã', e: 'eèéêë', i: 'iìíîï', o: 'oòóôöõ', u: 'uùúûü', c: 'cç', n: 'nñ' };
+    var LETTER = 'A-Za-z0-9\u00c0-\u024f';
     var XHTML_NS = 'http://www.w3.org/1999/xhtml';
     var DROPPED = { script: 1, style: 1, iframe: 1, frame: 1, frameset: 1, object: 1, embed: 1, applet: 1,
         link: 1, meta: 1, base: 1, form: 1, input: 1, button: 1, textarea: 1, select: 1, head: 1, title: 1 };
@@ -22,7 +29,8 @@
         'results-info', 'results-count', 'tab-results', 'tab-index', 'panel-results', 'panel-index', 'prefix',
         'letters', 'words', 'words-pager', 'words-prev', 'words-next', 'words-info', 'reader', 'welcome',
         'entry-view', 'entry-word', 'entry', 'entry-status', 'entry-note', 'fav', 'bookmark', 'note',
-        'saved', 'saved-list', 'open-saved', 'close-saved', 'dict-title', 'dict-sub', 'back'
+        'saved', 'saved-list', 'open-saved', 'close-saved', 'dict-title', 'dict-sub', 'back', 'entry-back',
+        'entry-forward'
     ].forEach(function (id) {
         el[id.replace(/-([a-z])/g, function (m, c) { return c.toUpperCase(); })] = V.byId(id);
     });
@@ -31,7 +39,9 @@
     var lang = '';
     var search = { pending: null, queued: null, last: null, exactCount: 0 };
     var words = { pending: null, queued: null, last: null };
-    var entry = { current: null, pending: null, timer: null };
+    var entry = { current: null, pending: null, timer: null, history: [], at: -1 };
+    var lookupTimer = null;
+    var zoom = 1;
     var saved = { FAVORITE: [], BOOKMARK: [], NOTE: [], table: 'FAVORITE' };
 
     function trim(s) {
@@ -125,8 +135,16 @@
             el.q.focus();
             return;
         }
+        if (lookupTimer) {
+            clearTimeout(lookupTimer);
+            lookupTimer = null;
+        }
         var type = mode();
         var req = { word: word, type: type, scope: type === '2' ? el.scope.value : '', start: start || 0 };
+        var p = search.pending;
+        if (p && !search.queued && p.word === req.word && p.type === req.type && p.scope === req.scope && p.start === req.start) {
+            return; // the same search is already on its way
+        }
         if (req.start === 0) {
             search.exactCount = 0;
         }
@@ -161,7 +179,10 @@
         var key = normalize(req.word.toLowerCase());
         var exact = 0;
         items.forEach(function (it) {
-            it.exact = normalize(it.word.toLowerCase()) === key;
+            var w = normalize(it.word.toLowerCase());
+            it.exact = w === key;
+            // A related entry whose headword does not begin with the word was found by its form.
+            it.inflected = lemma && !it.exact && w.indexOf(key) !== 0;
         });
         if (lemma && req.start === 0) {
             // The first page lists the headwords equal to the word before the related entries.
@@ -169,12 +190,29 @@
                 exact++;
             }
             search.exactCount = exact;
+            items = inflectedFirst(items, exact);
+            search.lastItems = items;
         }
         renderResults(req, items, tot, lemma);
-        if (req.start === 0 && items.length > 0 && items[0].exact) {
-            openEntry(items[0]);
+        // The reader follows the list: the first result opens, whatever matched, and an empty
+        // list leaves no entry of an earlier search on screen.
+        if (req.start === 0) {
+            if (items.length > 0) {
+                openEntry(items[0], { search: req.word.toLowerCase(), highlight: lemma ? '' : req.word });
+            } else {
+                closeEntry();
+            }
         }
     };
+
+    // Entries found by an inflected form come right after the exact headwords, before the
+    // headwords that merely begin with the word.
+    function inflectedFirst(items, exact) {
+        var head = items.slice(0, exact);
+        var rest = items.slice(exact);
+        return head.concat(rest.filter(function (it) { return it.inflected; }),
+            rest.filter(function (it) { return !it.inflected; }));
+    }
 
     function renderResults(req, items, tot, lemma) {
         el.resultsCount.textContent = tot > 0 ? ' (' + tot + ')' : '';
@@ -191,7 +229,8 @@
             el.results.innerHTML = items.map(function (it, i) {
                 return '<li><button type="button" class="item' + (sameEntry(it, entry.current) ? ' is-current' : '') +
                     '" data-index="' + i + '">' + itemLabel(it) +
-                    (it.exact ? '<span class="exact">esatto</span>' : '') + '</button></li>';
+                    (it.exact ? '<span class="exact">esatto</span>' : '') +
+                    (it.inflected ? '<span class="exact">forma flessa</span>' : '') + '</button></li>';
             }).join('');
         }
         var first;
@@ -389,11 +428,69 @@
         V.show(el.entryStatus, !!text);
     }
 
-    function openEntry(it) {
+    function closeEntry() {
+        entry.current = null;
+        entry.pending = null;
+        if (entry.timer) {
+            clearTimeout(entry.timer);
+            entry.timer = null;
+        }
+        el.entry.innerHTML = '';
+        entryStatus('');
+        V.show(el.entryView, false);
+        V.show(el.welcome, true);
+        refreshEntryTools();
+        markCurrent();
+    }
+
+    function continues(a, b) {
+        return !!a && !!b && (a.indexOf(b) === 0 || b.indexOf(a) === 0);
+    }
+
+    // Entries opened one after the other, for back and forward. An entry opened by a search for
+    // a word that extends or shortens the word of the search before replaces that one's entry,
+    // so typing a word leaves one step behind.
+    function remember(current, how) {
+        if (how.history) {
+            return;
+        }
+        var typed = how.search || '';
+        var h = entry.history.slice(0, entry.at + 1);
+        var top = h[h.length - 1];
+        if (top && sameEntry(top.item, current)) {
+            top.typed = typed;
+        } else if (top && continues(top.typed, typed)) {
+            h[h.length - 1] = { item: current, typed: typed };
+        } else {
+            h.push({ item: current, typed: typed });
+        }
+        entry.history = h.slice(-HISTORY_MAX);
+        entry.at = entry.history.length - 1;
+    }
+
+    function syncHistoryButtons() {
+        el.entryBack.disabled = entry.at <= 0;
+        el.entryForward.disabled = entry.at >= entry.history.length - 1;
+    }
+
+    function goHistory(delta) {
+        var to = entry.at + delta;
+        if (to < 0 || to >= entry.history.length) {
+            return;
+        }
+        entry.at = to;
+        openEntry(entry.history[to].item, { history: true });
+    }
+
+    function openEntry(it, how) {
         if (!it || !it.idzenta) {
             return;
         }
+        how = how || {};
         entry.current = { idzenta: it.idzenta, file: it.file, word: it.word, omo: it.omo, hw: it.hw };
+        entry.highlight = how.highlight || '';
+        remember(entry.current, how);
+        syncHistoryButtons();
         entry.pending = entry.current;
         V.show(el.welcome, false);
         V.show(el.entryView, true);
@@ -438,6 +535,59 @@
         entryStatus('');
         V.renderEntry(el.entry, text, 'books/' + sku + '/' + dirOf(shown.file));
         el.reader.scrollTop = 0;
+        var first = entry.highlight ? V.highlight(el.entry, entry.highlight) : null;
+        if (first && first.scrollIntoView && first.offsetTop > el.reader.clientHeight - 80) {
+            first.scrollIntoView(false);
+        }
+    };
+
+    function wordPattern(word) {
+        return word.toLowerCase().split('').map(function (c) {
+            var set = ACCENTS[c];
+            if (!set) {
+                for (var k in ACCENTS) {
+                    if (ACCENTS.hasOwnProperty(k) && ACCENTS[k].indexOf(c) >= 0) {
+                        set = ACCENTS[k];
+                    }
+                }
+            }
+            return set ? '[' + set + ']' : c.replace(/[.*+?^${}()|[\]\\\/-]/g, '\\$&');
+        }).join('');
+    }
+
+    // Marks every whole-word occurrence of `word` in the text of `root`, ignoring case and
+    // accents; returns the first mark.
+    V.highlight = function (root, word) {
+        word = trim(word);
+        if (!word) {
+            return null;
+        }
+        var re = new RegExp('(^|[^' + LETTER + '])(' + wordPattern(word) + ')(?![' + LETTER + '])', 'i');
+        var texts = [];
+        (function walk(node) {
+            for (var c = node.firstChild; c; c = c.nextSibling) {
+                if (c.nodeType === 3) {
+                    texts.push(c);
+                } else if (c.nodeType === 1 && c.nodeName.toLowerCase() !== 'mark') {
+                    walk(c);
+                }
+            }
+        }(root));
+        var first = null;
+        texts.forEach(function (node) {
+            var m;
+            while (node && (m = re.exec(node.nodeValue))) {
+                var at = m.index + m[1].length;
+                var hit = node.splitText(at);
+                node = hit.splitText(m[2].length);
+                var mark = document.createElement('mark');
+                mark.className = 'hit';
+                hit.parentNode.replaceChild(mark, hit);
+                mark.appendChild(hit);
+                first = first || mark;
+            }
+        });
+        return first;
     };
 
     function followLink(a) {
@@ -676,8 +826,16 @@
             startSearch(0);
         });
         var radios = document.getElementsByName('mode');
+        // A new kind of search or scope answers at once for the word in the box.
+        var rerun = function () {
+            syncModes();
+            if (trim(el.q.value)) {
+                startSearch(0);
+            }
+        };
+        V.on(el.scope, 'change', rerun);
         for (var i = 0; i < radios.length; i++) {
-            V.on(radios[i], 'change', syncModes);
+            V.on(radios[i], 'change', rerun);
             V.on(radios[i], 'focus', function () { this.parentNode.className += ' has-focus'; });
             V.on(radios[i], 'blur', syncModes);
         }
@@ -685,14 +843,38 @@
             if (ev.keyCode === 40) {
                 ev.preventDefault();
                 firstItem(el.panelResults.hasAttribute('hidden') ? el.words : el.results);
+            } else if (ev.keyCode === 27 && el.q.value) {
+                ev.preventDefault();
+                ev.stopPropagation();
+                el.q.value = '';
+                if (lookupTimer) {
+                    clearTimeout(lookupTimer);
+                    lookupTimer = null;
+                }
             }
         });
+        // Look-up as you type: a short pause after the last key starts the search.
+        V.on(el.q, 'input', function () {
+            if (lookupTimer) {
+                clearTimeout(lookupTimer);
+            }
+            lookupTimer = setTimeout(function () {
+                lookupTimer = null;
+                if (trim(el.q.value)) {
+                    startSearch(0);
+                }
+            }, LOOKUP_PAUSE_MS);
+        });
+        V.on(el.entryBack, 'click', function () { goHistory(-1); });
+        V.on(el.entryForward, 'click', function () { goHistory(1); });
         V.on(el.tabResults, 'click', function () { showTab('results'); });
         V.on(el.tabIndex, 'click', function () { showTab('index'); });
         V.on(el.resultsPrev, 'click', function () { pageSearch(-1); });
         V.on(el.resultsNext, 'click', function () { pageSearch(1); });
         V.on(el.results, 'click', function (ev) {
-            openEntry(itemFrom(ev, el.results, search.lastItems || []));
+            var last = search.last;
+            openEntry(itemFrom(ev, el.results, search.lastItems || []),
+                { highlight: last && last.type === '2' ? last.word : '' });
         });
         V.on(el.words, 'click', function (ev) {
             openEntry(itemFrom(ev, el.words, words.lastItems || []));
@@ -776,8 +958,13 @@
         });
 
         V.on(document, 'keydown', function (ev) {
-            if (!V.isDialogOpen() && ev.keyCode === 27 && !el.saved.hasAttribute('hidden')) {
+            if (V.isDialogOpen()) {
+                return;
+            }
+            if (ev.keyCode === 27 && !el.saved.hasAttribute('hidden')) {
                 showSaved(false);
+            } else if (shortcut(ev)) {
+                ev.preventDefault();
             }
         });
         // "/" is read from the typed character, so it works whatever the keyboard layout.
@@ -792,6 +979,60 @@
                 el.q.select();
             }
         });
+    }
+
+    // Ctrl+L or Ctrl+F: the search box; Alt+Left and Alt+Right: back and forward between
+    // entries; Ctrl with plus, minus or 0: the entry's text size. True when the key was used.
+    function shortcut(ev) {
+        var key = ev.keyCode;
+        if (ev.altKey && !ev.ctrlKey && (key === 37 || key === 39)) {
+            goHistory(key === 37 ? -1 : 1);
+            return true;
+        }
+        if (!ev.ctrlKey || ev.altKey) {
+            return false;
+        }
+        if (key === 76 || key === 70) {
+            el.q.focus();
+            el.q.select();
+            return true;
+        }
+        if (key === 187 || key === 107 || key === 61 || key === 171) {
+            setZoom(1);
+            return true;
+        }
+        if (key === 189 || key === 109 || key === 173) {
+            setZoom(-1);
+            return true;
+        }
+        if (key === 48 || key === 96) {
+            setZoom(0);
+            return true;
+        }
+        return false;
+    }
+
+    // One step bigger or smaller, or (0) back to normal; kept for the next start.
+    function setZoom(step) {
+        var at = ZOOM_STEPS.indexOf(zoom);
+        at = step === 0 ? ZOOM_STEPS.indexOf(1) : Math.max(0, Math.min(ZOOM_STEPS.length - 1, (at < 0 ? 2 : at) + step));
+        applyZoom(ZOOM_STEPS[at]);
+        try {
+            window.localStorage.setItem(ZOOM_KEY, String(zoom));
+        } catch (e) { /* not kept: the size holds for this page only */ }
+    }
+
+    function applyZoom(value) {
+        zoom = ZOOM_STEPS.indexOf(value) >= 0 ? value : 1;
+        el.entry.style.fontSize = zoom === 1 ? '' : (17 * zoom).toFixed(1) + 'px';
+    }
+
+    function storedZoom() {
+        try {
+            return parseFloat(window.localStorage.getItem(ZOOM_KEY)) || 1;
+        } catch (e) {
+            return 1;
+        }
     }
 
     // ---- Start ----------------------------------------------------------------------------
@@ -810,6 +1051,8 @@
     function start() {
         buildLetters();
         wire();
+        applyZoom(storedZoom());
+        syncHistoryButtons();
         syncModes();
         showTab('index');
         sku = bookId();
@@ -839,6 +1082,7 @@
         sku: function () { return sku; },
         language: function () { return lang; },
         openEntry: openEntry,
+        zoom: function () { return zoom; },
         search: function (word, type) {
             el.q.value = word;
             var radios = document.getElementsByName('mode');

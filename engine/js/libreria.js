@@ -134,7 +134,7 @@
                 text = 'Installazione in corso...';
             } else if (phase === 'progress') {
                 // Number and unit stay together when the line wraps.
-                text = 'Download ' + download.percent + '%' + (download.size ? ' di ' + V.escapeHtml(download.size) + '\u00a0MB' : '');
+                text = 'Download ' + download.percent + '%' + (sizeText(download.size) ? ' di ' + V.escapeHtml(sizeText(download.size)) : '');
             } else {
                 text = 'Avvio del download...';
             }
@@ -171,14 +171,13 @@
         return html;
     }
 
-    function cardElement(book) {
-        var card = document.createElement('article');
-        card.className = 'book card';
-        card.setAttribute('data-sku', book.sku);
-        card.appendChild(coverElement(book));
-        var body = document.createElement('div');
-        body.className = 'book-body';
+    // The state badge follows a download of the dictionary while it runs.
+    function badgesHtml(book) {
         var state = STATES[book.STATUS];
+        if (download && download.sku === book.sku) {
+            state = download.phase === 'wait' ? { badge: 'Installazione in corso', cls: 'badge-update' } :
+                { badge: 'Download in corso', cls: 'badge-update' };
+        }
         var badges = '';
         if (book.LANG) {
             badges += '<span class="badge">' + V.escapeHtml(book.LANG) + '</span>';
@@ -186,6 +185,30 @@
         if (state) {
             badges += '<span class="badge ' + state.cls + '">' + state.badge + '</span>';
         }
+        return badges;
+    }
+
+    // The size native code gives in megabytes with one decimal, in kilobytes below 1 MB. A size
+    // under 0.05 MB arrives as "0.0" and can only be told as small.
+    function sizeText(mb) {
+        var n = parseFloat(mb);
+        if (isNaN(n)) {
+            return '';
+        }
+        if (n >= 1) {
+            return String(mb) + '\u00a0MB';
+        }
+        return n > 0 ? Math.round(n * 1024) + '\u00a0KB' : 'meno di 50\u00a0KB';
+    }
+
+    function cardElement(book) {
+        var card = document.createElement('article');
+        card.className = 'book card';
+        card.setAttribute('data-sku', book.sku);
+        card.appendChild(coverElement(book));
+        var body = document.createElement('div');
+        body.className = 'book-body';
+        var badges = badgesHtml(book);
         body.innerHTML = '<h2 class="book-title">' + V.escapeHtml(book.TITLE || book.sku) + '</h2>' +
             (book.SUBTITLE ? '<p class="book-subtitle">' + V.escapeHtml(book.SUBTITLE) + '</p>' : '') +
             (meta(book) ? '<p class="book-meta">' + V.escapeHtml(meta(book)) + '</p>' : '') +
@@ -214,6 +237,10 @@
             var card = findCard(book.sku);
             if (card) {
                 card.querySelector('.book-dynamic').innerHTML = dynamicHtml(book);
+                var badges = card.querySelector('.badges');
+                if (badges) {
+                    badges.innerHTML = badgesHtml(book);
+                }
             }
         });
         if (focusSku) {
@@ -391,6 +418,19 @@
         }
     });
 
+    // Keys work at once: the filter, or else the first dictionary's first action, has the focus.
+    function focusFirst() {
+        var active = document.activeElement;
+        if (active && active !== document.body) {
+            return;
+        }
+        var first = !filterEl.hasAttribute('hidden') ? filterEl :
+            booksEl.querySelector('button:not([disabled])') || V.byId('empty-sync');
+        if (first && first.offsetWidth) {
+            first.focus();
+        }
+    }
+
     V.library = { reload: load, startDownload: startDownload, books: function () { return books; } };
-    load();
+    load(focusFirst);
 }(Vocalume));

@@ -52,6 +52,7 @@
 
     PageTest.test('opens on the dictionary named by the page parameter, scopes only for full text', function (t) {
         t.eq(MockBridge.lastCall('getParameter'), ['idbook']);
+        t.eq(document.activeElement && document.activeElement.id, 'q', 'the search box has the keys');
         t.waitFor('the index', firstWhenIdle('words'), function () {
             t.eq($('dict-title').textContent, 'Dizionario della lingua italiana');
             t.eq(MockBridge.lastCall('getWords'), ['ita-base', '', '0', '50', 'it', 'onWords']);
@@ -101,6 +102,200 @@
             t.eq(listStatus('results'), 'Nessun risultato per \u00abxyz\u00bb.Prova la ricerca nel testo completo.');
             $('scope').value = '';
         }]]));
+    });
+
+    function change(id) {
+        var ev = document.createEvent('Event');
+        ev.initEvent('change', true, true);
+        $(id).dispatchEvent(ev);
+    }
+
+    function listed(n) {
+        return function () { return firstWhenIdle('results')() && texts('results').length === n; };
+    }
+
+    PageTest.test('a new kind of search or a new scope answers at once for the word in the box', function (t) {
+        var geo = String(MockBridge.scopeId('Geografia'));
+        var modes = document.getElementsByName('mode');
+        t.steps([
+            ['the headword', search('acqua', '0'), shownEntry('Liquido trasparente'), function () {
+                t.eq(texts('results'), ['acqua']);
+            }],
+            ['full text', function () { modes[1].click(); }, listed(4), function () {
+                t.eq(MockBridge.lastCall('search').slice(1, 4), ['acqua', '2', '']);
+                t.eq(texts('results'), ['acqua', 'cascata', 'fiume', 'mare']);
+            }],
+            ['one scope', function () {
+                $('scope').value = geo;
+                change('scope');
+            }, listed(3), function () {
+                t.eq(MockBridge.lastCall('search').slice(1, 4), ['acqua', '2', geo]);
+                t.eq(texts('results'), ['cascata', 'fiume', 'mare']);
+            }],
+            ['its first entry', null, shownEntry('Salto d\'acqua')],
+            ['every scope', function () {
+                $('scope').value = '';
+                change('scope');
+            }, listed(4)],
+            ['the headword again', function () { modes[0].click(); }, listed(1), function () {
+                t.eq(MockBridge.lastCall('search').slice(1, 4), ['acqua', '0', '']);
+            }]
+        ]);
+    });
+
+    PageTest.test('the first result always opens; the reader shows nothing the list does not', function (t) {
+        var welcome = function () {
+            return $('entry-view').hasAttribute('hidden') && !$('welcome').hasAttribute('hidden');
+        };
+        t.steps([
+            ['casa', search('casa', '0'), shownEntry('Edificio destinato')],
+            ['an inflected form', search('vado', '0'), shownEntry('Muoversi da un luogo'), function () {
+                t.eq(texts('results'), ['andare']);
+                t.eq($('entry-word').querySelector('.w').textContent, 'andare');
+                t.eq($('results').querySelector('.is-current .w').textContent, 'andare');
+            }],
+            ['a word found nowhere', search('xyz', '0'), welcome, function () {
+                t.eq($('entry').textContent, '');
+                t.eq(MockBridge.lastCall('getHtml')[1], 'IT03', 'nothing more was asked');
+            }],
+            ['a full-text hit that is not a headword', search('centro', '2'), shownEntry('Centro abitato'), function () {
+                t.eq(texts('results'), ['città']);
+            }]
+        ]);
+    });
+
+    PageTest.test('an inflected form comes before the headwords that merely begin like it', function (t) {
+        t.steps([['esco', search('esco', '0'), shownEntry('Andare fuori'), function () {
+            t.eq(texts('results'), ['uscire', 'escoriazione']);
+            t.eq($('results').querySelector('.item .exact').textContent, 'forma flessa');
+        }]]);
+    });
+
+    function key(target, code, mods) {
+        var ev = document.createEvent('Event');
+        ev.initEvent('keydown', true, true);
+        ev.keyCode = code;
+        ev.ctrlKey = !!(mods && mods.ctrl);
+        ev.altKey = !!(mods && mods.alt);
+        target.dispatchEvent(ev);
+        return ev;
+    }
+
+    // Characters typed one by one, each firing the input event a real key fires.
+    function type(text) {
+        return function () {
+            $('q').focus();
+            $('q').value = '';
+            text.split('').forEach(function (c) {
+                $('q').value += c;
+                var ev = document.createEvent('Event');
+                ev.initEvent('input', true, true);
+                $('q').dispatchEvent(ev);
+            });
+        };
+    }
+
+    PageTest.test('looking up as you type: one search after the pause, its first entry opened', function (t) {
+        var before;
+        t.steps([
+            ['typing', function () {
+                before = MockBridge.countCalls('search');
+                type('andrò')();
+                t.eq(MockBridge.countCalls('search'), before, 'nothing sent while typing');
+            }, shownEntry('Muoversi da un luogo'), function () {
+                t.eq(MockBridge.countCalls('search') - before, 1, 'one search for the whole word');
+                t.eq(MockBridge.lastCall('search').slice(1, 3), ['andrò', '0']);
+                t.eq(texts('results'), ['andare']);
+            }],
+            ['Enter before the pause: one search, at once', function () {
+                before = MockBridge.countCalls('search');
+                type('luna')();
+                $('search-form').querySelector('button[type=submit]').click();
+                t.eq(MockBridge.countCalls('search') - before, 1);
+                $('search-form').querySelector('button[type=submit]').click();
+                t.eq(MockBridge.countCalls('search') - before, 1, 'the same search is on its way');
+            }, shownEntry('satellite naturale'), function () {
+                t.eq(MockBridge.countCalls('search') - before, 1, 'the pause ended without a second one');
+                key($('q'), 27);
+                t.eq($('q').value, '');
+            }]
+        ]);
+    });
+
+    PageTest.test('keys: Ctrl+L and Ctrl+F find the box, Alt+Left and Alt+Right walk the entries', function (t) {
+        t.steps([
+            ['so', search('so', '0'), shownEntry('La stella')],
+            ['sole, typed on', search('sole', '0'), shownEntry('La stella')],
+            ['sale', search('sale', '0'), shownEntry('Sostanza bianca')],
+            ['a link', function () {
+                Vocalume.dictionary.openEntry({ idzenta: 'IT05', file: 'c.html', word: 'casale' });
+            }, shownEntry('Gruppo di case'), function () {
+                t.ok(!$('entry-back').disabled && $('entry-forward').disabled, 'back only');
+                $('entry').focus();
+                key(document.body, 76, { ctrl: true });
+                t.eq(document.activeElement.id, 'q', 'Ctrl+L');
+                $('entry-back').focus();
+                key(document.body, 70, { ctrl: true });
+                t.eq(document.activeElement.id, 'q', 'Ctrl+F');
+                t.ok(key(document.body, 37, { alt: true }).defaultPrevented, 'Alt+Left is taken');
+            }],
+            ['back', null, shownEntry('Sostanza bianca'), function () {
+                t.ok(!$('entry-forward').disabled);
+                $('entry-back').click();
+            }],
+            ['back again', null, shownEntry('La stella'), function () {
+                $('entry-back').click();
+            }],
+            // "so" and "sole" left one step: before them comes the previous test's last entry.
+            ['before the typed word', null, shownEntry('satellite naturale'), function () {
+                key(document.body, 39, { alt: true });
+            }],
+            ['forward to sole', null, shownEntry('La stella'), function () {
+                key(document.body, 39, { alt: true });
+            }],
+            ['forward', null, shownEntry('Sostanza bianca'), function () {
+                $('entry-forward').click();
+            }],
+            ['forward again', null, shownEntry('Gruppo di case'), function () {
+                t.ok($('entry-forward').disabled);
+            }]
+        ]);
+    });
+
+    PageTest.test('text size: Ctrl with plus, minus and 0, remembered for the next start', function (t) {
+        var size = function () { return $('entry').style.fontSize; };
+        key(document.body, 187, { ctrl: true });
+        key(document.body, 187, { ctrl: true });
+        t.eq([Vocalume.dictionary.zoom(), size()], [1.25, '21.3px']);
+        t.eq(window.localStorage.getItem('vocalume.zoom'), '1.25');
+        key(document.body, 189, { ctrl: true });
+        t.eq(Vocalume.dictionary.zoom(), 1.1);
+        key(document.body, 48, { ctrl: true });
+        t.eq([Vocalume.dictionary.zoom(), size(), window.localStorage.getItem('vocalume.zoom')], [1, '', '1']);
+        t.done();
+    });
+
+    PageTest.test('a full-text hit shows the searched word marked in the entry', function (t) {
+        var marks = function () {
+            return Array.prototype.map.call($('entry').querySelectorAll('mark.hit'), function (m) { return m.textContent; });
+        };
+        t.steps([
+            ['acqua', search('acqua', '2'), shownEntry('Liquido trasparente'), function () {
+                t.eq(marks(), ['acqua'], 'the headword itself');
+                $('results').querySelectorAll('.item')[1].click();
+            }],
+            ['cascata', null, shownEntry('Salto d'), function () {
+                t.eq(marks(), ['acqua']);
+            }],
+            ['no marks for a headword search', search('fiume', '0'), shownEntry('Corso d'), function () {
+                t.eq(marks(), []);
+            }]
+        ]);
+        var box = document.createElement('div');
+        box.innerHTML = '<p>La Città, le città e <b>citt\u00e0</b>; cittadino no.</p>';
+        Vocalume.highlight(box, 'citta');
+        t.eq(Array.prototype.map.call(box.querySelectorAll('mark'), function (m) { return m.textContent; }),
+            ['Città', 'città', 'citt\u00e0'], 'whole words, case and accents ignored');
     });
 
     PageTest.test('a failed count is an error; a late answer nobody waits for changes nothing', function (t) {
@@ -153,6 +348,11 @@
                 t.eq(MockBridge.lastCall('getWords'), ['ita-base', 'prova', '0', '50', 'it', 'onWords']);
             }, function () { return firstWhenIdle('words')() && texts('words').length === 50; }, function () {
                 t.eq($('words-info').textContent, '1\u201350 di 60');
+                // A long list scrolls; it never squeezes the tab bar or wraps the range.
+                t.ok($('tab-index').offsetHeight >= 30, 'tab bar ' + $('tab-index').offsetHeight + ' px high');
+                $('words-info').textContent = '151\u2013200 di 135 000';
+                t.ok($('words-info').offsetHeight < 24, 'range ' + $('words-info').offsetHeight + ' px high');
+                t.ok($('words').scrollHeight > $('words').clientHeight, 'the list scrolls');
             }],
             ['the rest', function () { $('words-next').click(); }, first('words', 'prova051'), function () {
                 t.eq(MockBridge.lastCall('getWords')[2], '50');

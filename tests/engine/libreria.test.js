@@ -42,6 +42,8 @@
                 return c.getAttribute('data-sku');
             });
             t.eq(skus, ['ita-base', 'ing-ita', 'fra-ita', 'sin-con'], 'by ORDER, VISIBLE "0" left out');
+            t.eq([document.activeElement.getAttribute('data-sku'), document.activeElement.textContent], ['ita-base', 'Apri'],
+                'keys work at once');
             t.eq($('user').textContent, 'Account: mario.rossi');
             t.eq(card('ita-base').querySelector('.book-meta').textContent, 'Laura Benedetti \u00b7 2024');
             [['ing-ita', ['Scarica']], ['ita-base', ['Apri']], ['fra-ita', ['Apri', 'Aggiorna']], ['sin-con', ['Acquista']]]
@@ -69,12 +71,19 @@
         button('ing-ita', 'download').click();
         t.eq(MockBridge.lastCall('download'), ['ing-ita', 'onDownload']);
         t.eq(actions('fra-ita'), ['Apri', 'Aggiorna (off)'], 'one download at a time');
+        var badge = function () { return card('ing-ita').querySelector('.badges').textContent; };
+        t.eq(badge(), 'IngleseDownload in corso', 'not "to be downloaded" while it downloads');
         MockBridge.progress('onDownload', 42, '5.0');
         t.eq(card('ing-ita').querySelector('.progress-bar').style.width, '42%');
         t.eq(progressText('ing-ita'), 'Download 42% di 5.0\u00a0MB');
+        [['0.3', '307\u00a0KB'], ['0.0', 'meno di 50\u00a0KB'], ['1.0', '1.0\u00a0MB']].forEach(function (c) {
+            MockBridge.progress('onDownload', 54, c[0]);
+            t.eq(progressText('ing-ita'), 'Download 54% di ' + c[1], c[0]);
+        });
         t.ok(button('ing-ita', 'cancel'), 'can be cancelled');
         MockBridge.run('SignalQt(\'onDownload\', \'{result:false, progress:"wait"}\', \'true\')');
         t.eq(progressText('ing-ita'), 'Installazione in corso...');
+        t.eq(badge(), 'IngleseInstallazione in corso');
         t.eq(button('ing-ita', 'cancel'), null, 'no cancel while installing');
         MockBridge.finish('onDownload', 'ing-ita');
         t.waitFor('the installed state', function () { return actions('ing-ita')[0] === 'Apri'; }, function () {

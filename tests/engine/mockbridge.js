@@ -45,7 +45,9 @@ var MockBridge = (function () {
         'IT12|mare|mari|Geografia|mare acqua|s.m.|La grande distesa d\'acqua salata.',
         'IT13|sale|sali|Chimica|sale|s.m.|Sostanza bianca cristallina.',
         'IT14|sole|soli|Astronomia|sole|s.m.|La stella intorno a cui gira la Terra.',
-        'IT15|zucchero|zuccheri|Chimica|zucchero|s.m.|Sostanza dolce, cristallina.'
+        'IT15|zucchero|zuccheri|Chimica|zucchero|s.m.|Sostanza dolce, cristallina.',
+        'IT16|escoriazione|||escoriazione|s.f.|Lieve lesione della pelle.',
+        'IT17|uscire|esco esci esce|||v.intr.|Andare fuori.'
     ];
 
     function words(s) {
