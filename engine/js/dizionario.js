@@ -21,8 +21,11 @@
     var TABLES = {
         FAVORITE: { name: 'Preferiti', empty: 'Nessun preferito. Apri una voce e premi \u00abPreferito\u00bb.' },
         BOOKMARK: { name: 'Segnalibri', empty: 'Nessun segnalibro. Apri una voce e premi \u00abSegnalibro\u00bb.' },
-        NOTE: { name: 'Note', empty: 'Nessuna nota. Apri una voce e premi \u00abNota\u00bb.' }
+        NOTE: { name: 'Note', empty: 'Nessuna nota. Apri una voce e premi \u00abNota\u00bb.' },
+        HISTORY: { name: 'Cronologia', empty: 'Nessuna voce consultata.' }
     };
+    var HISTORY_KEEP = 200;    // entries kept in the history of looked-up words
+    var HISTORY_DWELL_MS = 1000; // an entry shown this long counts as looked up
 
     var el = {};
     ['q', 'search-form', 'scope', 'scope-hint', 'results', 'results-pager', 'results-prev', 'results-next',
@@ -30,7 +33,7 @@
         'letters', 'words', 'words-pager', 'words-prev', 'words-next', 'words-info', 'reader', 'welcome',
         'entry-view', 'entry-word', 'entry', 'entry-status', 'entry-note', 'fav', 'bookmark', 'note',
         'saved', 'saved-list', 'open-saved', 'close-saved', 'dict-title', 'dict-sub', 'back', 'entry-back',
-        'entry-forward'
+        'entry-forward', 'clear-history'
     ].forEach(function (id) {
         el[id.replace(/-([a-z])/g, function (m, c) { return c.toUpperCase(); })] = V.byId(id);
     });
@@ -42,7 +45,7 @@
     var entry = { current: null, pending: null, timer: null, history: [], at: -1 };
     var lookupTimer = null;
     var zoom = 1;
-    var saved = { FAVORITE: [], BOOKMARK: [], NOTE: [], table: 'FAVORITE' };
+    var saved = { FAVORITE: [], BOOKMARK: [], NOTE: [], HISTORY: [], table: 'FAVORITE' };
 
     function trim(s) {
         return String(s || '').replace(/^\s+|\s+$/g, '');
@@ -222,9 +225,15 @@
             return;
         }
         if (items.length === 0) {
+            var close = req.start > 0 ? [] : suggestions(req.word);
             el.results.innerHTML = '<li class="list-status">' + (req.start > 0 ? 'Nessun altro risultato.' :
                 'Nessun risultato per \u00ab' + V.escapeHtml(req.word) + '\u00bb.' +
-                (req.type === '0' ? '<br>Prova la ricerca nel testo completo.' : '')) + '</li>';
+                (close.length ? '' : (req.type === '0' ? '<br>Prova la ricerca nel testo completo.' : ''))) + '</li>' +
+                (close.length ? '<li class="suggest"><span class="suggest-label">Forse cercavi:</span> ' +
+                    close.map(function (w) {
+                        return '<button type="button" class="item suggestion" data-suggest="' + V.escapeHtml(w) + '">' +
+                            '<span class="w">' + V.escapeHtml(w) + '</span></button>';
+                    }).join('') + '</li>' : '');
         } else {
             el.results.innerHTML = items.map(function (it, i) {
                 return '<li><button type="button" class="item' + (sameEntry(it, entry.current) ? ' is-current' : '') +
@@ -251,6 +260,21 @@
         el.resultsPrev.disabled = req.start === 0;
         el.resultsNext.disabled = !more;
         V.show(el.resultsPager, req.start > 0 || more);
+    }
+
+    // The headwords closest in spelling to a word that found nothing, from native code when it
+    // offers them.
+    function suggestions(word) {
+        var native = window.VocalumeNative;
+        if (!native || typeof native.suggest !== 'function') {
+            return [];
+        }
+        try {
+            var list = JSON.parse(native.suggest(sku, word, lang) || '[]');
+            return list instanceof Array ? list.filter(function (w) { return typeof w === 'string' && w; }) : [];
+        } catch (e) {
+            return [];
+        }
     }
 
     function badTotal(tot) {
@@ -534,6 +558,7 @@
         }
         entryStatus('');
         V.renderEntry(el.entry, text, 'books/' + sku + '/' + dirOf(shown.file));
+        rememberLookUp(shown);
         el.reader.scrollTop = 0;
         var first = entry.highlight ? V.highlight(el.entry, entry.highlight) : null;
         if (first && first.scrollIntoView && first.offsetTop > el.reader.clientHeight - 80) {
@@ -635,7 +660,7 @@
     }
 
     function loadSaved(done) {
-        var left = 3;
+        var left = Object.keys(TABLES).length;
         Object.keys(TABLES).forEach(function (table) {
             V.store.list(table, sku, function (rows) {
                 saved[table] = rows;
@@ -736,6 +761,7 @@
             tabs[i].setAttribute('aria-selected', t === table ? 'true' : 'false');
             tabs[i].innerHTML = TABLES[t].name + (saved[t].length ? '<span class="count">' + saved[t].length + '</span>' : '');
         }
+        V.show(el.clearHistory, table === 'HISTORY' && rows.length > 0);
         if (!rows.length) {
             el.savedList.innerHTML = '<li class="list-status">' + V.escapeHtml(TABLES[table].empty) + '</li>';
             return;
@@ -749,6 +775,42 @@
                 '<button type="button" class="btn btn-ghost btn-small remove" data-remove="' + n + '" aria-label="Elimina ' +
                 V.escapeHtml(ref.word) + '">Elimina</button></li>';
         }).join('');
+    }
+
+    // The entry still on screen after a moment joins the history of looked-up words, once,
+    // as its newest row; the oldest rows beyond the kept number go.
+    function rememberLookUp(shown) {
+        if (entry.dwell) {
+            clearTimeout(entry.dwell);
+        }
+        entry.dwell = setTimeout(function () {
+            entry.dwell = null;
+            if (!sameEntry(entry.current, shown)) {
+                return;
+            }
+            var ref = V.store.makeRef(shown);
+            var stale = saved.HISTORY.filter(function (row, i) { return row.REF === ref || i >= HISTORY_KEEP - 1; });
+            var left = stale.length + 1;
+            var after = function () {
+                if (--left === 0) {
+                    loadSaved();
+                }
+            };
+            stale.forEach(function (row) { V.store.remove('HISTORY', row.ID, after); });
+            V.store.insert('HISTORY', sku, ref, shown.word, after);
+        }, HISTORY_DWELL_MS);
+    }
+
+    function clearHistory() {
+        var rows = saved.HISTORY.slice();
+        var left = rows.length;
+        rows.forEach(function (row) {
+            V.store.remove('HISTORY', row.ID, function () {
+                if (--left === 0) {
+                    loadSaved();
+                }
+            });
+        });
     }
 
     function showSaved(on) {
@@ -872,6 +934,15 @@
         V.on(el.resultsPrev, 'click', function () { pageSearch(-1); });
         V.on(el.resultsNext, 'click', function () { pageSearch(1); });
         V.on(el.results, 'click', function (ev) {
+            var t = ev.target;
+            while (t && t !== el.results && !(t.getAttribute && t.getAttribute('data-suggest'))) {
+                t = t.parentNode;
+            }
+            if (t && t !== el.results) {
+                el.q.value = t.getAttribute('data-suggest');
+                startSearch(0);
+                return;
+            }
             var last = search.last;
             openEntry(itemFrom(ev, el.results, search.lastItems || []),
                 { highlight: last && last.type === '2' ? last.word : '' });
@@ -936,6 +1007,15 @@
 
         V.on(el.openSaved, 'click', function () { showSaved(el.saved.hasAttribute('hidden')); });
         V.on(el.closeSaved, 'click', function () { showSaved(false); });
+        V.on(el.clearHistory, 'click', function () {
+            V.confirm({
+                title: 'Svuota la cronologia',
+                text: 'Le voci consultate in questo dizionario verranno dimenticate.',
+                okLabel: 'Svuota',
+                danger: true,
+                onOk: clearHistory
+            });
+        });
         V.on(el.saved, 'click', function (ev) {
             var t = ev.target;
             if (t.getAttribute && t.getAttribute('data-table')) {

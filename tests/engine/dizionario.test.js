@@ -298,6 +298,31 @@
             ['Città', 'città', 'citt\u00e0'], 'whole words, case and accents ignored');
     });
 
+    PageTest.test('nothing found: "Forse cercavi" offers the closest headwords, one press searches it', function (t) {
+        var offered = function () {
+            return Array.prototype.map.call($('results').querySelectorAll('[data-suggest]'), function (b) {
+                return b.getAttribute('data-suggest');
+            });
+        };
+        t.steps([
+            ['caza', search('caza', '0'), function () { return offered().length; }, function () {
+                t.eq(offered(), ['casa']);
+                t.eq(MockBridge.lastCall('suggest'), ['ita-base', 'caza']);
+                t.eq(listStatus('results'), 'Nessun risultato per \u00abcaza\u00bb.');
+                $('results').querySelector('[data-suggest]').click();
+            }],
+            ['casa', null, shownEntry('Edificio destinato'), function () {
+                t.eq($('q').value, 'casa');
+            }],
+            ['cita', search('cita', '0'), function () { return offered().length; }, function () {
+                t.eq(offered(), ['città'], 'accents ignored');
+            }],
+            ['nothing close', search('xyz', '0'), firstWhenIdle('results'), function () {
+                t.eq(offered(), []);
+            }]
+        ]);
+    });
+
     PageTest.test('a failed count is an error; a late answer nobody waits for changes nothing', function (t) {
         t.steps([['the error', function () {
             search('casa', '0')();
@@ -434,6 +459,42 @@
                 t.eq(MockBridge.lastCall('getHtml'), ['ita-base', 'IT04', 'c.html', 'onEntry']);
                 $('saved-list').querySelector('[data-remove]').click();
             }, function () { return listStatus('saved-list').indexOf('Nessun segnalibro') === 0; }]
+        ]);
+    });
+
+    PageTest.test('the entries looked up are kept in a history that can be cleared', function (t) {
+        var historyTab = function () { return $('saved').querySelector('[data-table=HISTORY]'); };
+        var listed = function (words) {
+            return function () { return JSON.stringify(texts('saved-list')) === JSON.stringify(words); };
+        };
+        t.steps([
+            ['an empty history', function () {
+                MockBridge.sql([['DELETE FROM HISTORY']], function () { Vocalume.dictionary.reloadSaved(); });
+            }, function () { return Vocalume.dictionary.saved.HISTORY.length === 0; }],
+            ['a passing entry', search('mare', '0'), shownEntry('distesa'), function () {
+                search('sole', '0')();
+            }],
+            ['sole stays', null, function () { return Vocalume.dictionary.saved.HISTORY.length > 0; }, function () {
+                t.eq(Vocalume.dictionary.saved.HISTORY.map(function (r) { return r.NOTE; }).indexOf('mare'), -1,
+                    'an entry passed through is not kept');
+                search('luna', '0')();
+            }],
+            ['luna too', null, function () { return Vocalume.dictionary.saved.HISTORY[0].NOTE === 'luna'; }, function () {
+                $('open-saved').click();
+                historyTab().click();
+                search('sole', '0')();
+            }],
+            ['sole again, once', null, listed(['sole', 'luna']), function () {
+                t.ok(!$('clear-history').hasAttribute('hidden'), 'can be cleared');
+                $('clear-history').click();
+                var ok = Array.prototype.filter.call(document.querySelectorAll('.dialog button'), function (b) {
+                    return b.textContent === 'Svuota';
+                })[0];
+                ok.click();
+            }, function () { return listStatus('saved-list') === 'Nessuna voce consultata.'; }, function () {
+                t.ok($('clear-history').hasAttribute('hidden'));
+                $('close-saved').click();
+            }]
         ]);
     });
 

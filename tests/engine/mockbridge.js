@@ -185,6 +185,36 @@ var MockBridge = (function () {
         slots[name] = function () {};
     });
 
+    // Edit distance, for the closest headwords native code suggests.
+    function distance(a, b) {
+        var prev = [];
+        for (var j = 0; j <= b.length; j++) {
+            prev.push(j);
+        }
+        for (var i = 1; i <= a.length; i++) {
+            var cur = [i];
+            for (var k = 1; k <= b.length; k++) {
+                cur.push(Math.min(prev[k] + 1, cur[k - 1] + 1, prev[k - 1] + (a.charAt(i - 1) === b.charAt(k - 1) ? 0 : 1)));
+            }
+            prev = cur;
+        }
+        return prev[b.length];
+    }
+
+    // The object native code publishes beside the bridge.
+    window.VocalumeNative = {
+        suggest: function (sku, word) {
+            M.calls.push(['suggest', [sku, word]]);
+            var key = normalize('it', String(word).toLowerCase());
+            var bound = key.length <= 4 ? 1 : 2;
+            return JSON.stringify(entries.map(function (e) {
+                return { word: e.word, d: distance(key, normalize('it', e.word)) };
+            }).filter(function (x) { return x.d <= bound; }).sort(function (x, y) { return x.d - y.d; }).map(function (x) {
+                return x.word;
+            }).slice(0, 5));
+        }
+    };
+
     window.QtJavascriptInteraction = {};
     Object.keys(slots).forEach(function (name) {
         window.QtJavascriptInteraction[name] = function () {
