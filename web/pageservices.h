@@ -17,6 +17,9 @@ public:
 public slots:
     // The headwords closest in spelling to `word`, as a JSON array of texts, closest first.
     QString suggest(QString sku, QString word, QString sourceLanguage);
+    // How many rows of the whole alphabetical word list (the word list for the empty text) come
+    // before `word`: where the index shows it. -1 when the dictionary cannot be read.
+    int indexPosition(QString sku, QString word, QString sourceLanguage);
 
 private:
     HeadwordSuggestions suggestions;

@@ -30,7 +30,7 @@
     var el = {};
     ['q', 'search-form', 'scope', 'scope-hint', 'results', 'results-pager', 'results-prev', 'results-next',
         'results-info', 'results-count', 'tab-results', 'tab-index', 'panel-results', 'panel-index', 'prefix',
-        'letters', 'words', 'words-pager', 'words-prev', 'words-next', 'words-info', 'reader', 'welcome',
+        'letters', 'words', 'reader', 'welcome',
         'entry-view', 'entry-word', 'entry', 'entry-status', 'entry-note', 'fav', 'bookmark', 'note',
         'saved', 'saved-list', 'open-saved', 'close-saved', 'dict-title', 'dict-sub', 'back', 'entry-back',
         'entry-forward', 'clear-history'
@@ -295,19 +295,70 @@
     };
 
     // ---- Index ----------------------------------------------------------------------------
+    // One continuous alphabetical list, read INDEX_SIZE rows at a time: it opens at a typed word
+    // or letter, with a few words before it, and loads its neighbours as it scrolls either way.
+    // Without native help to place a word, it lists the words that begin with it instead.
+
+    var INDEX_LEAD = 5;     // words shown above the one looked for
+    var INDEX_MARGIN = 200; // pixels from an end of the list that load the next rows
+    var index = { from: 0, items: [], total: -1, prefix: '', target: -1 };
 
     function callWords(req) {
         V.bridge('getWords', sku, req.prefix, String(req.from), String(INDEX_SIZE), lang, 'onWords');
     }
 
-    function loadWords(prefix, from) {
-        var req = { prefix: prefix, from: from || 0 };
-        el.words.innerHTML = '<li class="list-status"><span class="spinner spinner-small"></span> Caricamento...</li>';
-        send(words, req, callWords);
+    function indexPosition(word) {
+        var native = window.VocalumeNative;
+        if (!word) {
+            return 0;
+        }
+        if (!native || typeof native.indexPosition !== 'function') {
+            return -1;
+        }
+        var n = parseInt(native.indexPosition(sku, word, lang), 10);
+        return isNaN(n) ? -1 : n;
+    }
+
+    function markLetter(word) {
         var buttons = el.letters.getElementsByTagName('button');
         for (var i = 0; i < buttons.length; i++) {
-            buttons[i].className = buttons[i].getAttribute('data-letter') === prefix.toLowerCase() ? 'is-on' : '';
+            buttons[i].className = buttons[i].getAttribute('data-letter') === word.toLowerCase() ? 'is-on' : '';
         }
+    }
+
+    // Opens the index at `word`; the empty word opens it at the start.
+    function loadWords(word) {
+        var pos = indexPosition(word);
+        var req = pos < 0 ? { prefix: word, from: 0, kind: 'prefix', target: 0 } :
+            { prefix: '', from: Math.max(0, pos - INDEX_LEAD), kind: 'at', target: pos };
+        el.words.innerHTML = '<li class="list-status"><span class="spinner spinner-small"></span> Caricamento...</li>';
+        send(words, req, callWords);
+        markLetter(word);
+    }
+
+    // The next rows past the end, or the rows before the start, of the loaded part.
+    function loadMore(after) {
+        if (words.pending || index.total < 0) {
+            return;
+        }
+        if (after) {
+            var next = index.from + index.items.length;
+            if (next < index.total) {
+                send(words, { prefix: index.prefix, from: next, kind: 'after' }, callWords);
+            }
+        } else if (index.from > 0) {
+            var from = Math.max(0, index.from - INDEX_SIZE);
+            send(words, { prefix: index.prefix, from: from, kind: 'before', count: index.from - from }, callWords);
+        }
+    }
+
+    function renderIndex() {
+        words.lastItems = index.items;
+        el.words.innerHTML = index.items.map(function (it, i) {
+            return '<li><button type="button" class="item' + (sameEntry(it, entry.current) ? ' is-current' : '') +
+                (index.from + i === index.target ? ' is-target' : '') + '" data-index="' + i + '">' + itemLabel(it) +
+                '</button></li>';
+        }).join('');
     }
 
     window.onWords = function (res) {
@@ -319,24 +370,38 @@
         var tot = typeof res.tot === 'number' ? res.tot : parseInt(res.tot, 10);
         var items = readItems(res.result);
         words.last = req;
-        words.lastItems = items;
         if (badTotal(tot)) {
+            index.total = -1;
             el.words.innerHTML = '<li class="list-status">Impossibile leggere l\'indice del dizionario.</li>';
-        } else if (items.length === 0) {
+            return;
+        }
+        index.total = tot;
+        if (req.kind === 'after') {
+            index.items = index.items.concat(items);
+            var top = el.words.scrollTop;
+            renderIndex();
+            el.words.scrollTop = top;
+            return;
+        }
+        if (req.kind === 'before') {
+            var height = el.words.scrollHeight;
+            var scrolled = el.words.scrollTop;
+            index.items = items.slice(0, req.count).concat(index.items);
+            index.from = req.from;
+            renderIndex();
+            el.words.scrollTop = scrolled + el.words.scrollHeight - height;
+            return;
+        }
+        index = { from: req.from, items: items, total: tot, prefix: req.prefix, target: req.kind === 'at' ? req.target : -1 };
+        if (items.length === 0) {
+            words.lastItems = [];
             el.words.innerHTML = '<li class="list-status">' + (req.prefix ?
                 'Nessuna parola inizia con \u00ab' + V.escapeHtml(req.prefix) + '\u00bb.' : 'L\'indice è vuoto.') + '</li>';
-        } else {
-            el.words.innerHTML = items.map(function (it, i) {
-                return '<li><button type="button" class="item' + (sameEntry(it, entry.current) ? ' is-current' : '') +
-                    '" data-index="' + i + '">' + itemLabel(it) + '</button></li>';
-            }).join('');
+            return;
         }
-        var more = items.length >= INDEX_SIZE && req.from + items.length < tot;
-        el.wordsInfo.textContent = items.length ? (req.from + 1) + '\u2013' + (req.from + items.length) + ' di ' + tot : '';
-        el.wordsPrev.disabled = req.from === 0;
-        el.wordsNext.disabled = !more;
-        V.show(el.wordsPager, req.from > 0 || more);
-        el.words.scrollTop = 0;
+        renderIndex();
+        var target = el.words.querySelector('.is-target');
+        el.words.scrollTop = target ? target.getBoundingClientRect().top - el.words.getBoundingClientRect().top - 4 : 0;
     };
 
     function buildLetters() {
@@ -961,33 +1026,40 @@
             }
             typing = setTimeout(function () {
                 typing = null;
-                loadWords(trim(el.prefix.value), 0);
+                loadWords(trim(el.prefix.value));
             }, 250);
         });
         V.on(el.prefix, 'keydown', function (ev) {
             if (ev.keyCode === 40) {
                 ev.preventDefault();
-                firstItem(el.words);
+                var target = el.words.querySelector('.is-target');
+                if (target) {
+                    target.focus();
+                } else {
+                    firstItem(el.words);
+                }
             } else if (ev.keyCode === 13) {
                 ev.preventDefault();
-                loadWords(trim(el.prefix.value), 0);
+                if (typing) {
+                    clearTimeout(typing);
+                    typing = null;
+                }
+                loadWords(trim(el.prefix.value));
             }
         });
         V.on(el.letters, 'click', function (ev) {
             var letter = ev.target.getAttribute && ev.target.getAttribute('data-letter');
             if (letter) {
                 el.prefix.value = letter;
-                loadWords(letter, 0);
+                loadWords(letter);
             }
         });
-        V.on(el.wordsPrev, 'click', function () {
-            if (words.last) {
-                loadWords(words.last.prefix, Math.max(0, words.last.from - INDEX_SIZE));
-            }
-        });
-        V.on(el.wordsNext, 'click', function () {
-            if (words.last) {
-                loadWords(words.last.prefix, words.last.from + INDEX_SIZE);
+        V.on(el.words, 'scroll', function () {
+            var list = el.words;
+            if (list.scrollTop + list.clientHeight > list.scrollHeight - INDEX_MARGIN) {
+                loadMore(true);
+            } else if (list.scrollTop < INDEX_MARGIN) {
+                loadMore(false);
             }
         });
 
@@ -1150,7 +1222,7 @@
             el.dictSub.textContent = [book.SUBTITLE, book.LANG].filter(function (s) { return trim(s); }).join(' \u00b7 ');
             document.title = 'Vocalume - ' + (book.TITLE || sku);
             V.bridge('getScopes', sku, 'onScopes');
-            loadWords('', 0);
+            loadWords('');
         });
         V.store.ensurePageTables(function () {
             loadSaved();

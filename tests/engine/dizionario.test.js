@@ -57,7 +57,6 @@
             t.eq($('dict-title').textContent, 'Dizionario della lingua italiana');
             t.eq(MockBridge.lastCall('getWords'), ['ita-base', '', '0', '50', 'it', 'onWords']);
             t.eq(texts('words').slice(0, 3), ['acqua', 'albero', 'andare']);
-            t.ok($('words-pager').hasAttribute('hidden'), 'one page only');
             t.eq(MockBridge.lastCall('getScopes'), ['ita-base', 'onScopes']);
             var options = Array.prototype.map.call($('scope').options, function (o) { return o.text; });
             t.eq(options.slice(0, 3), ['Tutti gli ambiti', 'Architettura', 'Astronomia']);
@@ -347,7 +346,7 @@
         }]]);
     });
 
-    PageTest.test('results page by twenty, the index by fifty following the typed prefix', function (t) {
+    PageTest.test('results page by twenty; the index is one list that opens at a word and grows as it scrolls', function (t) {
         var first = function (list, word) { return function () { return firstWhenIdle(list)() === word; }; };
         MockBridge.useEntries(60);
         t.steps([
@@ -363,37 +362,51 @@
                 t.ok($('results-next').disabled, 'last page');
             }],
             ['back', function () { $('results-prev').click(); }, first('results', 'prova021')],
-            ['50 words', function () {
+            ['the index at a typed word', function () {
                 $('tab-index').click();
                 $('prefix').value = 'prova';
-                var ev = document.createEvent('Event');
-                ev.initEvent('keydown', true, true);
-                ev.keyCode = 13;
-                $('prefix').dispatchEvent(ev);
-                t.eq(MockBridge.lastCall('getWords'), ['ita-base', 'prova', '0', '50', 'it', 'onWords']);
+                key($('prefix'), 13);
+                t.eq(MockBridge.lastCall('indexPosition'), ['ita-base', 'prova']);
+                // 13 words come before prova001: the list starts five words above it.
+                t.eq(MockBridge.lastCall('getWords'), ['ita-base', '', '8', '50', 'it', 'onWords']);
             }, function () { return firstWhenIdle('words')() && texts('words').length === 50; }, function () {
-                t.eq($('words-info').textContent, '1\u201350 di 60');
-                // A long list scrolls; it never squeezes the tab bar or wraps the range.
+                t.eq(texts('words').slice(0, 6), ['escoriazione', 'fiume', 'l\'altroieri', 'luna', 'mare', 'prova001'],
+                    'the neighbours first');
+                t.eq($('words').querySelector('.is-target .w').textContent, 'prova001');
+                t.eq(texts('words').indexOf('prova001'), 5);
+                var list = $('words');
+                var target = list.querySelector('.is-target').getBoundingClientRect();
+                var box = list.getBoundingClientRect();
+                t.ok(target.top >= box.top && target.bottom <= box.bottom, 'the word is in view');
+                // A long list scrolls; it never squeezes the tab bar.
                 t.ok($('tab-index').offsetHeight >= 30, 'tab bar ' + $('tab-index').offsetHeight + ' px high');
-                $('words-info').textContent = '151\u2013200 di 135 000';
-                t.ok($('words-info').offsetHeight < 24, 'range ' + $('words-info').offsetHeight + ' px high');
-                t.ok($('words').scrollHeight > $('words').clientHeight, 'the list scrolls');
+                t.ok(list.scrollHeight > list.clientHeight, 'the list scrolls');
             }],
-            ['the rest', function () { $('words-next').click(); }, first('words', 'prova051'), function () {
-                t.eq(MockBridge.lastCall('getWords')[2], '50');
-                t.eq(texts('words').length, 10);
-                t.ok($('words-next').disabled);
+            ['scrolled down', function () {
+                $('words').scrollTop = $('words').scrollHeight;
+            }, function () { return texts('words').length === 77 - 8; }, function () {
+                t.eq(MockBridge.lastCall('getWords')[2], '58', 'the rows after, once scrolled down');
+                t.eq(texts('words').slice(-1), ['zucchero']);
+            }],
+            ['scrolled up', function () {
+                $('words').scrollTop = 0;
+            }, function () { return texts('words').length === 77; }, function () {
+                t.eq(MockBridge.lastCall('getWords')[2], '0', 'the rows before, once scrolled up');
+                t.eq(texts('words')[0], 'acqua');
+                t.ok($('words').scrollTop > 0, 'the words in view stay in place');
             }],
             ['letter z', function () {
                 MockBridge.useEntries(0);
                 $('letters').querySelector('[data-letter=z]').click();
-            }, first('words', 'zucchero')]
+            }, function () { return firstWhenIdle('words')() && $('words').querySelector('.is-target'); }, function () {
+                t.eq($('words').querySelector('.is-target .w').textContent, 'zucchero');
+            }]
         ]);
     });
 
     PageTest.test('entries come from getHtml; links follow their kind; unreadable ones say so', function (t) {
         t.steps([
-            ['zucchero', function () { $('words').querySelector('.item').click(); }, shownEntry('Sostanza dolce')],
+            ['zucchero', function () { $('words').querySelector('.is-target').click(); }, shownEntry('Sostanza dolce')],
             ['casa', search('casa', '0'), shownEntry('Edificio'), function () {
                 var links = $('entry').querySelectorAll('a');
                 links[1].click();

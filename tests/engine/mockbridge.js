@@ -203,6 +203,11 @@ var MockBridge = (function () {
 
     // The object native code publishes beside the bridge.
     window.VocalumeNative = {
+        indexPosition: function (sku, word) {
+            M.calls.push(['indexPosition', [sku, word]]);
+            var w = String(word).toLowerCase();
+            return entries.filter(function (e) { return e.word.toLowerCase() < w; }).length;
+        },
         suggest: function (sku, word) {
             M.calls.push(['suggest', [sku, word]]);
             var key = normalize('it', String(word).toLowerCase());
