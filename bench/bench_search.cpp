@@ -385,7 +385,7 @@ bool measurePage(MainWindow& window, const SyntheticDictionary& dictionary, int 
         std::printf("the dictionary page did not open\n");
         return false;
     }
-    std::vector<double> fixed, entry, fullText, typing;
+    std::vector<double> fixed, entry, fullText, typing, indexAt;
     for (int i = 0; i < iterations; ++i) {
         const DictionaryEntry e = dictionary.entry(int((quint64(i) * 7919u) % quint64(entries)));
         const QString typed = e.headword.left(qMin(e.headword.size(), 5));
@@ -393,6 +393,11 @@ bool measurePage(MainWindow& window, const SyntheticDictionary& dictionary, int 
         entry.push_back(page.request(searchCall(QLatin1String(sku), typed, QStringLiteral("0"))));
         fullText.push_back(page.request(searchCall(QLatin1String(sku), e.keywords.value(0), QStringLiteral("2"))));
         typing.push_back(page.typed(scriptText(typed)));
+        indexAt.push_back(page.request(QStringLiteral("document.getElementById('prefix').value = '%1';"
+                                                      "var e = document.createEvent('Event'); e.initEvent('keydown', true, true);"
+                                                      "e.keyCode = 13; document.getElementById('prefix').dispatchEvent(e);"
+                                                      "benchDone();")
+                                           .arg(scriptText(typed))));
     }
     // The floor on this machine: a script evaluated by native code calling the probe, and the
     // same through SignalQt with an empty search answer.
@@ -408,6 +413,7 @@ bool measurePage(MainWindow& window, const SyntheticDictionary& dictionary, int 
     ok = reportPage("entry search, page 1", median(entrySample.direct), entry, 50.0) && ok;
     ok = reportPage("full-text search", median(fullTextSample.direct), fullText, 50.0) && ok;
     ok = reportPage("typed word to results", -1, typing, 100.0) && ok;
+    ok = reportPage("index opened at a word", -1, indexAt, 100.0) && ok;
     return ok;
 }
 

@@ -120,12 +120,5 @@ QByteArray wordListPage(const SearchWordForms& w, const QString& sourceLanguage,
         + "' order by lower(l.nome) asc" + limit(from, to);
 }
 
-QByteArray wordListPosition(const QString& word, const QString& sourceLanguage)
-{
-    return "select count(*) from lemma l, file_lemma fl, file f where l.id = fl.id_lemma and f.id = fl.id_file AND "
-           "l.source = '"
-        + SqlText::escaped(sourceLanguage) + "' AND lower(l.nome) < lower('" + SqlText::escaped(word.toLower()) + "')";
-}
-
 QByteArray scopes() { return "select id, nome_n from ambiti order by lower(nome_n)"; }
 }

@@ -29,8 +29,5 @@ QByteArray fullTextPage(const SearchWordForms& w, const QString& sourceLanguage,
 QByteArray wordListCount(const SearchWordForms& w, const QString& sourceLanguage);
 QByteArray wordListPage(
     const SearchWordForms& w, const QString& sourceLanguage, const QString& from, const QString& to);
-// Rows of the whole word list (as wordListPage lists them for the empty word) that sort before
-// `word`, so the index can open at it.
-QByteArray wordListPosition(const QString& word, const QString& sourceLanguage);
 QByteArray scopes();
 }

@@ -7,6 +7,7 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 
 using TestDictionary::entry;
 
@@ -31,35 +32,44 @@ private slots:
         QCOMPARE(services.suggest("nessuno", "caza", "it"), QStringLiteral("[]"));
     }
 
-    // The position is the number of rows of the whole word list before the word: the word list
-    // read from there starts at the word, or at the first word after it.
-    void indexPositionMatchesTheWordList_data()
+    QStringList words(const QString& json)
     {
-        QTest::addColumn<QString>("word");
-        QTest::addColumn<QString>("first");
-        QTest::newRow("a headword") << "casa" << "casa";
-        QTest::newRow("between headwords") << "casb" << "città";
-        QTest::newRow("capitals") << "roma" << "Roma";
-        QTest::newRow("apostrophe") << "po'" << "po'";
-        QTest::newRow("before everything") << "a" << "andare";
+        QStringList out;
+        for (const QJsonValue& v : QJsonDocument::fromJson(json.toUtf8()).array())
+            out << v.toObject().value("word").toString();
+        return out;
     }
 
-    void indexPositionMatchesTheWordList()
+    // The index next to a word, and next to a listed row's place, either way: together they make
+    // the whole word list for the empty word, in its order.
+    void indexRowsWalkTheWholeWordList()
     {
-        QFETCH(QString, word);
-        QFETCH(QString, first);
         PageServices services;
-        const int position = services.indexPosition("voc", word, "it");
-        QVERIFY(position >= 0);
-        const auto listed = SearchRunner::wordList(Analitic::Request { "", QString::number(position), "1", "voc", "cb", "it" });
-        QCOMPARE(listed.words, QStringList { first });
+        QCOMPARE(words(services.indexRows("voc", "casb", "1", "2", "it")), QStringList({ "città", "po'" }));
+        QCOMPARE(words(services.indexRows("voc", "casb", "0", "2", "it")), QStringList({ "casa", "casale" }));
+        QCOMPARE(words(services.indexRows("voc", "ROMA", "1", "1", "it")), QStringList({ "Roma" }));
+        QStringList walked;
+        QString place;
+        for (;;) {
+            const QJsonArray rows = QJsonDocument::fromJson(services.indexRows("voc", place, "1", "3", "it").toUtf8()).array();
+            for (const QJsonValue& v : rows)
+                walked << v.toObject().value("word").toString();
+            if (rows.size() < 3)
+                break;
+            place = QString::fromUtf8(QJsonDocument(rows.last().toObject().value("k").toArray()).toJson(QJsonDocument::Compact));
+        }
+        const auto listed = SearchRunner::wordList(Analitic::Request { "", "0", "50", "voc", "cb", "it" });
+        QCOMPARE(walked, listed.words);
+        QVERIFY(QJsonDocument::fromJson(services.indexRows("voc", "zucca", "1", "1", "it").toUtf8())
+                    .array().at(0).toObject().value("idzenta").toString() == "7");
+        QCOMPARE(words(services.indexRows("voc", place, "0", "2", "it")), QStringList({ "città", "po'" }));
     }
 
-    void pastTheEndAndMissing()
+    void missingDictionary()
     {
         PageServices services;
-        QCOMPARE(services.indexPosition("voc", "zz", "it"), 7);
-        QCOMPARE(services.indexPosition("nessuno", "casa", "it"), -1);
+        QCOMPARE(services.indexRows("nessuno", "casa", "1", "10", "it"), QStringLiteral("[]"));
+        QCOMPARE(services.indexRows("../voc", "casa", "1", "10", "it"), QStringLiteral("[]"));
     }
 };
 

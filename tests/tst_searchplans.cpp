@@ -43,7 +43,6 @@ private slots:
             QTest::newRow(tag + "scoped page") << SearchStatements::fullTextPage(f, "it", "3", "0", "10");
             QTest::newRow(tag + "word list count") << SearchStatements::wordListCount(f, "it");
             QTest::newRow(tag + "word list page") << SearchStatements::wordListPage(f, "it", "20", "10");
-            QTest::newRow(tag + "word list position") << SearchStatements::wordListPosition(w, "it");
         }
         QTest::newRow("file lookup") << QByteArray("select file from file where id = '17'");
         QTest::newRow("scopes") << SearchStatements::scopes();

@@ -295,28 +295,36 @@
     };
 
     // ---- Index ----------------------------------------------------------------------------
-    // One continuous alphabetical list, read INDEX_SIZE rows at a time: it opens at a typed word
-    // or letter, with a few words before it, and loads its neighbours as it scrolls either way.
-    // Without native help to place a word, it lists the words that begin with it instead.
+    // One continuous alphabetical list, read from native code beside the bridge INDEX_SIZE rows
+    // at a time: it opens at a typed word or letter, with a few words before it, and loads its
+    // neighbours as it scrolls either way. Without that help it lists the words that begin with
+    // the typed text, through the bridge, growing as it scrolls down.
 
     var INDEX_LEAD = 5;     // words shown above the one looked for
     var INDEX_MARGIN = 200; // pixels from an end of the list that load the next rows
-    var index = { from: 0, items: [], total: -1, prefix: '', target: -1 };
+    var index = { items: [], prefix: '', atStart: true, atEnd: true, target: null };
+
+    function nativeIndex() {
+        var native = window.VocalumeNative;
+        return native && typeof native.indexRows === 'function' ? native : null;
+    }
+
+    // Rows next to a place: a word, or the key `k` of a listed row.
+    function indexRows(place, after, count) {
+        try {
+            var rows = JSON.parse(nativeIndex().indexRows(sku, typeof place === 'string' ? place : JSON.stringify(place),
+                after ? '1' : '0', String(count), lang) || '[]');
+            return rows instanceof Array ? rows.map(function (r) {
+                return { idzenta: String(r.idzenta), word: String(r.word), file: String(r.file), omo: String(r.omo || ''),
+                    hw: String(r.hw || ''), k: r.k };
+            }) : [];
+        } catch (e) {
+            return [];
+        }
+    }
 
     function callWords(req) {
         V.bridge('getWords', sku, req.prefix, String(req.from), String(INDEX_SIZE), lang, 'onWords');
-    }
-
-    function indexPosition(word) {
-        var native = window.VocalumeNative;
-        if (!word) {
-            return 0;
-        }
-        if (!native || typeof native.indexPosition !== 'function') {
-            return -1;
-        }
-        var n = parseInt(native.indexPosition(sku, word, lang), 10);
-        return isNaN(n) ? -1 : n;
     }
 
     function markLetter(word) {
@@ -328,27 +336,57 @@
 
     // Opens the index at `word`; the empty word opens it at the start.
     function loadWords(word) {
-        var pos = indexPosition(word);
-        var req = pos < 0 ? { prefix: word, from: 0, kind: 'prefix', target: 0 } :
-            { prefix: '', from: Math.max(0, pos - INDEX_LEAD), kind: 'at', target: pos };
-        el.words.innerHTML = '<li class="list-status"><span class="spinner spinner-small"></span> Caricamento...</li>';
-        send(words, req, callWords);
         markLetter(word);
+        if (!nativeIndex()) {
+            el.words.innerHTML = '<li class="list-status"><span class="spinner spinner-small"></span> Caricamento...</li>';
+            send(words, { prefix: word, from: 0 }, callWords);
+            return;
+        }
+        var before = word ? indexRows(word, false, INDEX_LEAD) : [];
+        var after = indexRows(word, true, INDEX_SIZE);
+        index = { items: before.concat(after), prefix: '', atStart: before.length < INDEX_LEAD, atEnd: after.length < INDEX_SIZE,
+            target: after[0] || null };
+        showIndex();
+    }
+
+    function showIndex() {
+        if (index.items.length === 0) {
+            words.lastItems = [];
+            el.words.innerHTML = '<li class="list-status">' + (index.prefix ?
+                'Nessuna parola inizia con \u00ab' + V.escapeHtml(index.prefix) + '\u00bb.' : 'L\'indice è vuoto.') + '</li>';
+            return;
+        }
+        renderIndex();
+        var target = el.words.querySelector('.is-target');
+        el.words.scrollTop = target ? target.getBoundingClientRect().top - el.words.getBoundingClientRect().top - 4 : 0;
     }
 
     // The next rows past the end, or the rows before the start, of the loaded part.
     function loadMore(after) {
-        if (words.pending || index.total < 0) {
+        if (after ? index.atEnd : index.atStart) {
             return;
         }
-        if (after) {
-            var next = index.from + index.items.length;
-            if (next < index.total) {
-                send(words, { prefix: index.prefix, from: next, kind: 'after' }, callWords);
+        if (!nativeIndex()) {
+            if (!words.pending) {
+                send(words, { prefix: index.prefix, from: index.items.length, more: true }, callWords);
             }
-        } else if (index.from > 0) {
-            var from = Math.max(0, index.from - INDEX_SIZE);
-            send(words, { prefix: index.prefix, from: from, kind: 'before', count: index.from - from }, callWords);
+            return;
+        }
+        var edge = index.items[after ? index.items.length - 1 : 0];
+        var rows = indexRows(edge.k, after, INDEX_SIZE);
+        if (after) {
+            index.atEnd = rows.length < INDEX_SIZE;
+            index.items = index.items.concat(rows);
+            var top = el.words.scrollTop;
+            renderIndex();
+            el.words.scrollTop = top;
+        } else {
+            index.atStart = rows.length < INDEX_SIZE;
+            var height = el.words.scrollHeight;
+            var scrolled = el.words.scrollTop;
+            index.items = rows.concat(index.items);
+            renderIndex();
+            el.words.scrollTop = scrolled + el.words.scrollHeight - height;
         }
     }
 
@@ -356,11 +394,12 @@
         words.lastItems = index.items;
         el.words.innerHTML = index.items.map(function (it, i) {
             return '<li><button type="button" class="item' + (sameEntry(it, entry.current) ? ' is-current' : '') +
-                (index.from + i === index.target ? ' is-target' : '') + '" data-index="' + i + '">' + itemLabel(it) +
+                (it === index.target ? ' is-target' : '') + '" data-index="' + i + '">' + itemLabel(it) +
                 '</button></li>';
         }).join('');
     }
 
+    // Answers of the bridge's word list, used when native code offers no index of its own.
     window.onWords = function (res) {
         var req = answered(words);
         if (!req) {
@@ -371,37 +410,22 @@
         var items = readItems(res.result);
         words.last = req;
         if (badTotal(tot)) {
-            index.total = -1;
+            index = { items: [], prefix: req.prefix, atStart: true, atEnd: true, target: null };
+            words.lastItems = [];
             el.words.innerHTML = '<li class="list-status">Impossibile leggere l\'indice del dizionario.</li>';
             return;
         }
-        index.total = tot;
-        if (req.kind === 'after') {
+        if (req.more) {
             index.items = index.items.concat(items);
+            index.atEnd = index.items.length >= tot || items.length < INDEX_SIZE;
             var top = el.words.scrollTop;
             renderIndex();
             el.words.scrollTop = top;
             return;
         }
-        if (req.kind === 'before') {
-            var height = el.words.scrollHeight;
-            var scrolled = el.words.scrollTop;
-            index.items = items.slice(0, req.count).concat(index.items);
-            index.from = req.from;
-            renderIndex();
-            el.words.scrollTop = scrolled + el.words.scrollHeight - height;
-            return;
-        }
-        index = { from: req.from, items: items, total: tot, prefix: req.prefix, target: req.kind === 'at' ? req.target : -1 };
-        if (items.length === 0) {
-            words.lastItems = [];
-            el.words.innerHTML = '<li class="list-status">' + (req.prefix ?
-                'Nessuna parola inizia con \u00ab' + V.escapeHtml(req.prefix) + '\u00bb.' : 'L\'indice è vuoto.') + '</li>';
-            return;
-        }
-        renderIndex();
-        var target = el.words.querySelector('.is-target');
-        el.words.scrollTop = target ? target.getBoundingClientRect().top - el.words.getBoundingClientRect().top - 4 : 0;
+        index = { items: items, prefix: req.prefix, atStart: true, atEnd: items.length >= tot || items.length < INDEX_SIZE,
+            target: null };
+        showIndex();
     };
 
     function buildLetters() {

@@ -203,10 +203,29 @@ var MockBridge = (function () {
 
     // The object native code publishes beside the bridge.
     window.VocalumeNative = {
-        indexPosition: function (sku, word) {
-            M.calls.push(['indexPosition', [sku, word]]);
-            var w = String(word).toLowerCase();
-            return entries.filter(function (e) { return e.word.toLowerCase() < w; }).length;
+        // Rows of the whole index next to a place (a word, or the k of a row), in order.
+        indexRows: function (sku, place, after, count) {
+            M.calls.push(['indexRows', [sku, place, after, count]]);
+            var key;
+            try {
+                key = JSON.parse(place);
+            } catch (e) {
+                key = null;
+            }
+            if (!(key instanceof Array)) {
+                key = [String(place).toLowerCase(), -1];
+            }
+            var before = function (e, i) {
+                var n = e.word.toLowerCase();
+                return n < key[0] || (n === key[0] && i < key[1]);
+            };
+            var rows = entries.map(function (e, i) {
+                return { idzenta: e.id, word: e.word, file: e.file, omo: '', hw: e.gram, k: [e.word.toLowerCase(), i, 0], i: i };
+            });
+            var n = parseInt(count, 10);
+            rows = after === '1' ? rows.filter(function (r) { return !before(entries[r.i], r.i) && !(r.k[0] === key[0] && r.i === key[1]); })
+                .slice(0, n) : rows.filter(function (r) { return before(entries[r.i], r.i); }).slice(-n);
+            return JSON.stringify(rows);
         },
         suggest: function (sku, word) {
             M.calls.push(['suggest', [sku, word]]);
