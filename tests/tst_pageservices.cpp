@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTemporaryDir>
 
 using TestDictionary::entry;
 
@@ -63,6 +64,27 @@ private slots:
         QVERIFY(QJsonDocument::fromJson(services.indexRows("voc", "zucca", "1", "1", "it").toUtf8())
                     .array().at(0).toObject().value("idzenta").toString() == "7");
         QCOMPARE(words(services.indexRows("voc", place, "0", "2", "it")), QStringList({ "città", "po'" }));
+    }
+
+    void textFilesChosenByTheUser()
+    {
+        QTemporaryDir dir;
+        QString chosen = dir.filePath("appunti.json");
+        QString offered;
+        PageServices::setFileChooser([&](bool, const QString& suggested) {
+            offered = suggested;
+            return chosen;
+        });
+        PageServices services;
+        QVERIFY(services.saveTextFile("../appunti-vocalume.json", QStringLiteral("{\"nota\":\"perché\"}")));
+        QCOMPARE(offered, QDir::home().absoluteFilePath("appunti-vocalume.json"));
+        QCOMPARE(services.openTextFile(), QStringLiteral("{\"nota\":\"perché\"}"));
+        chosen.clear(); // cancelled
+        QVERIFY(!services.saveTextFile("x.json", "y"));
+        QCOMPARE(services.openTextFile(), QString());
+        chosen = dir.filePath("manca/appunti.json");
+        QVERIFY(!services.saveTextFile("x.json", "y"));
+        PageServices::setFileChooser(nullptr);
     }
 
     void missingDictionary()

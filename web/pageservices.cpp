@@ -2,9 +2,13 @@
 
 #include "search/indexrows.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSaveFile>
 
 PageServices::PageServices(QObject* parent)
     : QObject(parent)
@@ -41,4 +45,40 @@ QString PageServices::indexRows(QString sku, QString place, QString after, QStri
         out.append(item);
     }
     return QString::fromUtf8(QJsonDocument(out).toJson(QJsonDocument::Compact));
+}
+
+namespace {
+const qint64 largestTextFile = 20 * 1024 * 1024;
+
+PageServices::FileChooser customChooser;
+
+QString chooseFile(bool save, const QString& suggested)
+{
+    if (customChooser)
+        return customChooser(save, suggested);
+    const QString filter = QStringLiteral("Appunti di Vocalume (*.json);;Tutti i file (*)");
+    return save ? QFileDialog::getSaveFileName(nullptr, QStringLiteral("Esporta gli appunti"), suggested, filter)
+                : QFileDialog::getOpenFileName(nullptr, QStringLiteral("Importa gli appunti"), suggested, filter);
+}
+}
+
+void PageServices::setFileChooser(FileChooser chooser) { customChooser = std::move(chooser); }
+
+bool PageServices::saveTextFile(QString suggestedName, QString text)
+{
+    const QString name = suggestedName.section(QLatin1Char('/'), -1);
+    const QString path = chooseFile(true, QDir::home().absoluteFilePath(name));
+    if (path.isEmpty())
+        return false;
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) >= 0 && file.commit();
+}
+
+QString PageServices::openTextFile()
+{
+    const QString path = chooseFile(false, QDir::homePath());
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly) || file.size() > largestTextFile)
+        return QString();
+    return QString::fromUtf8(file.readAll());
 }

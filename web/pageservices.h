@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <QString>
+#include <functional>
 
 class PageServices : public QObject
 {
@@ -23,6 +24,19 @@ public slots:
     // JSON array), or a plain word: the index at that word. An empty array when the dictionary
     // cannot be read. Each step seeks through an index, wherever in the dictionary it is.
     QString indexRows(QString sku, QString place, QString after, QString count, QString sourceLanguage);
+
+    // Asks the user for a file and writes `text` into it as UTF-8, whole or not at all; the
+    // name offered is `suggestedName` in the home folder. False when cancelled or not written.
+    bool saveTextFile(QString suggestedName, QString text);
+    // Asks the user for a text file and returns its content; empty when cancelled, unreadable or
+    // larger than 20 MB.
+    QString openTextFile();
+
+public:
+    // Who picks the file: the desktop's file dialog unless a test sets its own. `save` tells a
+    // file to write from one to read; the result is the chosen path, empty for none.
+    using FileChooser = std::function<QString(bool save, const QString& suggestedPath)>;
+    static void setFileChooser(FileChooser chooser);
 
 private:
     HeadwordSuggestions suggestions;

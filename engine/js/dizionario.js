@@ -33,7 +33,7 @@
         'letters', 'words', 'reader', 'welcome',
         'entry-view', 'entry-word', 'entry', 'entry-status', 'entry-note', 'fav', 'bookmark', 'note',
         'saved', 'saved-list', 'open-saved', 'close-saved', 'dict-title', 'dict-sub', 'back', 'entry-back',
-        'entry-forward', 'clear-history'
+        'entry-forward', 'clear-history', 'export-saved', 'import-saved'
     ].forEach(function (id) {
         el[id.replace(/-([a-z])/g, function (m, c) { return c.toUpperCase(); })] = V.byId(id);
     });
@@ -1103,6 +1103,14 @@
 
         V.on(el.openSaved, 'click', function () { showSaved(el.saved.hasAttribute('hidden')); });
         V.on(el.closeSaved, 'click', function () { showSaved(false); });
+        V.on(el.exportSaved, 'click', function () { V.exportSaved(); });
+        V.on(el.importSaved, 'click', function () {
+            V.importSaved(function (added) {
+                if (added) {
+                    loadSaved();
+                }
+            });
+        });
         V.on(el.clearHistory, 'click', function () {
             V.confirm({
                 title: 'Svuota la cronologia',

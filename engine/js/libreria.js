@@ -365,16 +365,26 @@
         V.bridge('synchronize');
     }
 
+    // Signing out deletes the local data, the reader's favourites, bookmarks and notes with it:
+    // the question says so and offers to export them first.
     function logout() {
-        V.confirm({
+        var leave = { label: 'Esci', cls: 'btn-danger', action: function () { V.bridge('onLogout'); } };
+        var buttons = [leave];
+        if (V.native('saveTextFile')) {
+            buttons.unshift({ label: 'Esporta gli appunti', cls: 'btn-secondary', action: function () {
+                V.exportSaved(function (saved) {
+                    if (saved) {
+                        logout();
+                    }
+                });
+            } });
+        }
+        V.ask({
             title: 'Esci dall\'account',
             text: 'Uscendo, i dizionari scaricati vengono rimossi da questo computer e il programma si chiude.<br/>' +
-                'Potrai riscaricarli accedendo di nuovo.',
-            okLabel: 'Esci',
-            danger: true,
-            onOk: function () {
-                V.bridge('onLogout');
-            }
+                'Anche i preferiti, i segnalibri e le note vengono eliminati: esportali prima per poterli importare ' +
+                'dopo il prossimo accesso.<br/>Potrai riscaricare i dizionari accedendo di nuovo.',
+            buttons: buttons
         });
     }
 

@@ -511,6 +511,42 @@
         ]);
     });
 
+    PageTest.test('favourites, bookmarks and notes go to a file and come back from it, once', function (t) {
+        var count = function (table) { return Vocalume.dictionary.saved[table].length; };
+        var okButton = function () { return document.querySelector('.dialog button'); };
+        t.steps([
+            ['a favourite', function () {
+                MockBridge.sql([['DELETE FROM FAVORITE'], ['INSERT INTO FAVORITE (DATE, IDBOOK, REF, NOTE) VALUES (?, ?, ?, ?)',
+                    ['2026-01-02 10:00:00', 'ita-base', 'IT11|l.html|luna', 'luna']]], function () { Vocalume.dictionary.reloadSaved(); });
+            }, function () { return count('FAVORITE') === 1; }, function () {
+                $('export-saved').click();
+            }],
+            ['exported', null, function () { return MockBridge.files['appunti.json'] && okButton(); }, function () {
+                okButton().click();
+                MockBridge.sql([['DELETE FROM FAVORITE']], function () { Vocalume.dictionary.reloadSaved(); });
+            }],
+            ['gone', null, function () { return count('FAVORITE') === 0; }, function () {
+                $('import-saved').click();
+            }],
+            ['imported', null, function () { return count('FAVORITE') === 1 && okButton(); }, function () {
+                t.eq(document.querySelector('.dialog .dialog-text').textContent, 'Importato 1 appunto.');
+                okButton().click();
+                $('import-saved').click();
+            }],
+            ['not twice', null, function () { return okButton(); }, function () {
+                t.eq(document.querySelector('.dialog .dialog-text').textContent, 'Nessun appunto nuovo da importare.');
+                t.eq(count('FAVORITE'), 1);
+                okButton().click();
+                MockBridge.files['appunti.json'] = '{"altro": 1}';
+                $('import-saved').click();
+            }],
+            ['not an export file', null, function () { return okButton(); }, function () {
+                t.eq(document.querySelector('.dialog .dialog-text').textContent, 'Il file scelto non contiene appunti di Vocalume.');
+                okButton().click();
+            }]
+        ]);
+    });
+
     PageTest.test('notes are written, shown, changed and deleted', function (t) {
         t.steps([
             ['the note', function () {

@@ -137,13 +137,29 @@
         dialogButton('OK').click();
         t.eq([dialogText(), window.__confirmed], ['Secondo <b>non</b> interpretato', 1]);
         dialogButton('OK').click();
-        // Signing out removes the downloaded dictionaries: it asks first.
+        // Signing out removes the downloaded dictionaries and the reader's notes: it asks first,
+        // saying so, and offers the export.
         $('logout').click();
+        t.ok(dialogText().indexOf('Anche i preferiti, i segnalibri e le note vengono eliminati') >= 0, dialogText());
         dialogButton('Annulla').click();
-        $('logout').click();
-        dialogButton('Esci').click();
-        t.eq(MockBridge.countCalls('onLogout'), 1);
-        t.done();
+        MockBridge.sql([['CREATE TABLE IF NOT EXISTS NOTE (DATE TIMESTAMP, IDBOOK TEXT, ID INTEGER PRIMARY KEY, REF VARCHAR(100), NOTE TEXT)'],
+            ['INSERT INTO NOTE (DATE, IDBOOK, REF, NOTE) VALUES (?, ?, ?, ?)', ['2026-01-02 10:00:00', 'ita-base', 'IT04|c.html|casa', 'Da ripassare']]],
+            function () {
+                $('logout').click();
+                dialogButton('Esporta gli appunti').click();
+                t.waitFor('the export', function () { return MockBridge.files['appunti.json'] && dialogText(); }, function () {
+                    t.eq(MockBridge.lastCall('saveTextFile')[0].indexOf('appunti-vocalume-'), 0);
+                    var data = JSON.parse(MockBridge.files['appunti.json']);
+                    t.eq(data.formato, 'vocalume-appunti');
+                    t.eq(data.tabelle.NOTE.map(function (r) { return r.NOTE; }), ['Da ripassare']);
+                    t.eq(dialogText(), 'Appunti esportati: preferiti, segnalibri e note di tutti i dizionari.');
+                    t.eq(MockBridge.countCalls('onLogout'), 0, 'not yet');
+                    dialogButton('OK').click();
+                    dialogButton('Esci').click();
+                    t.eq(MockBridge.countCalls('onLogout'), 1);
+                    t.done();
+                });
+            });
     });
 
     PageTest.test('texts from the store are shown as text', function (t) {

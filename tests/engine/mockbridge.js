@@ -201,8 +201,23 @@ var MockBridge = (function () {
         return prev[b.length];
     }
 
-    // The object native code publishes beside the bridge.
+    // The object native code publishes beside the bridge. Files "chosen" by the user live in
+    // M.files; M.nextFile names the one the next dialog picks ('' cancels).
+    M.files = {};
+    M.nextFile = 'appunti.json';
     window.VocalumeNative = {
+        saveTextFile: function (name, text) {
+            M.calls.push(['saveTextFile', [name]]);
+            if (!M.nextFile) {
+                return false;
+            }
+            M.files[M.nextFile] = String(text);
+            return true;
+        },
+        openTextFile: function () {
+            M.calls.push(['openTextFile', []]);
+            return M.nextFile && M.files[M.nextFile] !== undefined ? M.files[M.nextFile] : '';
+        },
         // Rows of the whole index next to a place (a word, or the k of a row), in order.
         indexRows: function (sku, place, after, count) {
             M.calls.push(['indexRows', [sku, place, after, count]]);
