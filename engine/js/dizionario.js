@@ -33,7 +33,7 @@
         'letters', 'words', 'reader', 'welcome',
         'entry-view', 'entry-word', 'entry', 'entry-status', 'entry-note', 'fav', 'bookmark', 'note',
         'saved', 'saved-list', 'open-saved', 'close-saved', 'dict-title', 'dict-sub', 'back', 'entry-back',
-        'entry-forward', 'clear-history', 'export-saved', 'import-saved'
+        'entry-forward', 'clear-history', 'export-saved', 'import-saved', 'all-books'
     ].forEach(function (id) {
         el[id.replace(/-([a-z])/g, function (m, c) { return c.toUpperCase(); })] = V.byId(id);
     });
@@ -44,6 +44,8 @@
     var words = { pending: null, queued: null, last: null };
     var entry = { current: null, pending: null, timer: null, history: [], at: -1 };
     var lookupTimer = null;
+    var installed = []; // { sku, title, lang } of every installed dictionary, this one first
+    var everywhere = { pending: false, next: null, run: null };
     var zoom = 1;
     var saved = { FAVORITE: [], BOOKMARK: [], NOTE: [], HISTORY: [], table: 'FAVORITE' };
 
@@ -143,6 +145,10 @@
             lookupTimer = null;
         }
         var type = mode();
+        if (el.allBooks.checked && installed.length > 1) {
+            searchEverywhere(word, type);
+            return;
+        }
         var req = { word: word, type: type, scope: type === '2' ? el.scope.value : '', start: start || 0 };
         var p = search.pending;
         if (p && !search.queued && p.word === req.word && p.type === req.type && p.scope === req.scope && p.start === req.start) {
@@ -279,6 +285,95 @@
 
     function badTotal(tot) {
         return isNaN(tot) || tot < 0;
+    }
+
+    // ---- Every installed dictionary --------------------------------------------------------
+    // The word is looked up in each installed dictionary in turn, one request at a time, and the
+    // first results of each are listed under its title. A newer search waits for the request
+    // under way, then replaces the older one.
+
+    function searchEverywhere(word, type) {
+        var run = { word: word, type: type, books: installed.slice(), groups: [] };
+        showTab('results');
+        el.results.innerHTML = '<li class="list-status"><span class="spinner spinner-small"></span> Ricerca in tutti i dizionari...</li>';
+        V.show(el.resultsPager, false);
+        el.resultsCount.textContent = '';
+        if (everywhere.pending) {
+            everywhere.next = run;
+            return;
+        }
+        everywhere.run = run;
+        askNextBook();
+    }
+
+    function askNextBook() {
+        var run = everywhere.run;
+        var book = run.books[run.groups.length];
+        if (!book) {
+            everywhere.pending = false;
+            return;
+        }
+        everywhere.pending = true;
+        V.bridge('search', book.sku, run.word, run.type, '', '0', String(PAGE_SIZE), book.lang, 'onSearchEverywhere');
+    }
+
+    window.onSearchEverywhere = function (res) {
+        var run = everywhere.run;
+        everywhere.pending = false;
+        if (everywhere.next) {
+            everywhere.run = everywhere.next;
+            everywhere.next = null;
+            askNextBook();
+            return;
+        }
+        if (!run) {
+            return;
+        }
+        res = res || {};
+        var tot = typeof res.tot === 'number' ? res.tot : parseInt(res.tot, 10);
+        run.groups.push({ book: run.books[run.groups.length], tot: badTotal(tot) ? 0 : tot, items: readItems(res.result) });
+        renderEverywhere(run);
+        if (run.groups.length < run.books.length) {
+            askNextBook();
+        }
+    };
+
+    function renderEverywhere(run) {
+        var found = run.groups.filter(function (g) { return g.items.length; });
+        var waiting = run.groups.length < run.books.length;
+        search.lastItems = [];
+        var html = found.map(function (g) {
+            return '<li class="group">' + V.escapeHtml(g.book.title) + ' <span class="count">(' + g.tot + ')</span></li>' +
+                g.items.map(function (it) {
+                    var n = search.lastItems.push({ item: it, sku: g.book.sku }) - 1;
+                    return '<li><button type="button" class="item" data-index="' + n + '">' + itemLabel(it) + '</button></li>';
+                }).join('');
+        }).join('');
+        if (waiting) {
+            html += '<li class="list-status"><span class="spinner spinner-small"></span> Ricerca in ' +
+                V.escapeHtml(run.books[run.groups.length].title) + '...</li>';
+        } else if (!found.length) {
+            html = '<li class="list-status">Nessun risultato per \u00ab' + V.escapeHtml(run.word) + '\u00bb in nessun dizionario.</li>';
+        }
+        el.results.innerHTML = html;
+        el.resultsCount.textContent = found.length ? ' (' + found.reduce(function (n, g) { return n + g.tot; }, 0) + ')' : '';
+        var here = found[0] && found[0].book.sku === sku ? found[0].items[0] : null;
+        if (here && run.groups.length === 1) {
+            openEntry(here, { search: run.word.toLowerCase() });
+        }
+    }
+
+    // A result of another dictionary opens that dictionary's page, which looks the word up.
+    function openEverywhereItem(chosen) {
+        if (!chosen) {
+            return;
+        }
+        if (chosen.sku === sku) {
+            openEntry(chosen.item);
+            return;
+        }
+        V.bridge('loadUrl', 'dizionario.html?idbook=' + encodeURIComponent(chosen.sku) + '&voce=' +
+            encodeURIComponent(chosen.item.word));
     }
 
     // ---- Scopes ---------------------------------------------------------------------------
@@ -985,6 +1080,7 @@
             }
         };
         V.on(el.scope, 'change', rerun);
+        V.on(el.allBooks, 'change', rerun);
         for (var i = 0; i < radios.length; i++) {
             V.on(radios[i], 'change', rerun);
             V.on(radios[i], 'focus', function () { this.parentNode.className += ' has-focus'; });
@@ -1032,8 +1128,13 @@
                 startSearch(0);
                 return;
             }
+            var chosen = itemFrom(ev, el.results, search.lastItems || []);
+            if (chosen && chosen.sku) {
+                openEverywhereItem(chosen);
+                return;
+            }
             var last = search.last;
-            openEntry(itemFrom(ev, el.results, search.lastItems || []),
+            openEntry(chosen,
                 { highlight: last && last.type === '2' ? last.word : '' });
         });
         V.on(el.words, 'click', function (ev) {
@@ -1221,6 +1322,19 @@
 
     // ---- Start ----------------------------------------------------------------------------
 
+    // A page parameter; native code hands them over still percent-encoded.
+    function pageParameter(name) {
+        var value = V.hasBridge('getParameter') ? String(V.bridge('getParameter', name) || '') : '';
+        if (!value) {
+            return V.query(window.location.search)[name] || '';
+        }
+        try {
+            return decodeURIComponent(value.replace(/\+/g, ' '));
+        } catch (e) {
+            return value;
+        }
+    }
+
     function bookId() {
         var id = V.hasBridge('getParameter') ? V.bridge('getParameter', 'idbook') : '';
         if (!id && V.hasBridge('getBookID')) {
@@ -1255,6 +1369,19 @@
             document.title = 'Vocalume - ' + (book.TITLE || sku);
             V.bridge('getScopes', sku, 'onScopes');
             loadWords('');
+            installed = [{ sku: sku, title: book.TITLE || sku, lang: lang }].concat(V.store.books(system).filter(function (b) {
+                return b.sku !== sku && (b.STATUS === '1' || b.STATUS === '2') && b.SOURCELANGUAGEID;
+            }).sort(function (a, b) { return (parseFloat(a.ORDER) || 0) - (parseFloat(b.ORDER) || 0); }).map(function (b) {
+                return { sku: b.sku, title: b.TITLE || b.sku, lang: b.SOURCELANGUAGEID };
+            }));
+            V.show(el.allBooks.parentNode, installed.length > 1);
+            // Opened to look a word up: from another dictionary's results, or from the library.
+            var word = pageParameter('voce');
+            if (word) {
+                el.allBooks.checked = pageParameter('tutti') === '1';
+                el.q.value = word;
+                startSearch(0);
+            }
         });
         V.store.ensurePageTables(function () {
             loadSaved();

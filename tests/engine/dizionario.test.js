@@ -51,7 +51,7 @@
     }
 
     PageTest.test('opens on the dictionary named by the page parameter, scopes only for full text', function (t) {
-        t.eq(MockBridge.lastCall('getParameter'), ['idbook']);
+        t.eq(MockBridge.calls.filter(function (c) { return c[0] === 'getParameter'; })[0][1], ['idbook']);
         t.eq(document.activeElement && document.activeElement.id, 'q', 'the search box has the keys');
         t.waitFor('the index', firstWhenIdle('words'), function () {
             t.eq($('dict-title').textContent, 'Dizionario della lingua italiana');
@@ -319,6 +319,34 @@
             }],
             ['nothing close', search('xyz', '0'), firstWhenIdle('results'), function () {
                 t.eq(offered(), []);
+            }]
+        ]);
+    });
+
+    PageTest.test('in every installed dictionary: results grouped by dictionary, one request at a time', function (t) {
+        var groups = function () {
+            return Array.prototype.map.call($('results').querySelectorAll('.group'), function (g) { return g.textContent; });
+        };
+        t.steps([
+            ['both dictionaries', function () {
+                t.ok(!$('all-books').parentNode.hasAttribute('hidden'), 'offered: two dictionaries are installed');
+                $('q').value = 'casa';
+                $('all-books').click();
+            }, function () { return groups().length === 2 && !$('results').querySelector('.spinner'); }, function () {
+                var asked = MockBridge.calls.filter(function (c) { return c[0] === 'search'; }).slice(-2).map(function (c) {
+                    return [c[1][0], c[1][1], c[1][6], c[1][7]];
+                });
+                t.eq(asked, [['ita-base', 'casa', 'it', 'onSearchEverywhere'], ['fra-ita', 'casa', 'fr', 'onSearchEverywhere']]);
+                t.eq(groups(), ['Dizionario della lingua italiana (3)', 'Dizionario francese-italiano (3)']);
+                t.eq(texts('results'), ['casa', 'casale', 'casalingo', 'casa', 'casale', 'casalingo']);
+                t.ok(shownEntry('Edificio destinato')(), 'the first result of this dictionary opens');
+                $('results').querySelectorAll('.item')[4].click();
+                t.eq(MockBridge.lastCall('loadUrl'), ['dizionario.html?idbook=fra-ita&voce=casale']);
+            }],
+            ['this dictionary only again', function () { $('all-books').click(); }, function () {
+                return firstWhenIdle('results')() && groups().length === 0;
+            }, function () {
+                t.eq(MockBridge.lastCall('search')[7], 'onSearch');
             }]
         ]);
     });
