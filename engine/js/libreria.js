@@ -278,6 +278,7 @@
         V.show(V.byId('empty'), books.length === 0);
         V.show(V.byId('no-match'), books.length > 0 && shown === 0);
         V.show(filterEl, books.length > 6);
+        V.show(V.byId('search-all'), installedBooks().length > 0);
     }
 
     function load(done) {
@@ -421,6 +422,20 @@
     V.on(V.byId('logout'), 'click', logout);
     V.on(filterEl, 'input', render);
 
+    // A word looked up in every installed dictionary, on the first one's page.
+    function installedBooks() {
+        return books.filter(function (b) { return b.STATUS === '1' || b.STATUS === '2'; });
+    }
+    V.on(V.byId('search-all'), 'submit', function (ev) {
+        ev.preventDefault();
+        var word = V.byId('search-all-q').value.replace(/^\s+|\s+$/g, '');
+        var first = installedBooks()[0];
+        if (word && first) {
+            V.bridge('loadUrl', 'dizionario.html?idbook=' + encodeURIComponent(first.sku) + '&voce=' +
+                encodeURIComponent(word) + '&tutti=1');
+        }
+    });
+
     // Native code switches the spinner off when a synchronisation fails.
     V.onSpinner(function (on) {
         if (!on) {
@@ -434,8 +449,8 @@
         if (active && active !== document.body) {
             return;
         }
-        var first = !filterEl.hasAttribute('hidden') ? filterEl :
-            booksEl.querySelector('button:not([disabled])') || V.byId('empty-sync');
+        var first = !V.byId('search-all').hasAttribute('hidden') ? V.byId('search-all-q') :
+            !filterEl.hasAttribute('hidden') ? filterEl : booksEl.querySelector('button:not([disabled])') || V.byId('empty-sync');
         if (first && first.offsetWidth) {
             first.focus();
         }

@@ -42,8 +42,10 @@
                 return c.getAttribute('data-sku');
             });
             t.eq(skus, ['ita-base', 'ing-ita', 'fra-ita', 'sin-con'], 'by ORDER, VISIBLE "0" left out');
-            t.eq([document.activeElement.getAttribute('data-sku'), document.activeElement.textContent], ['ita-base', 'Apri'],
-                'keys work at once');
+            t.eq(document.activeElement.id, 'search-all-q', 'keys work at once, in the first field');
+            $('search-all-q').value = 'casa';
+            $('search-all').querySelector('button').click();
+            t.eq(MockBridge.lastCall('loadUrl'), ['dizionario.html?idbook=ita-base&voce=casa&tutti=1']);
             t.eq($('user').textContent, 'Account: mario.rossi');
             t.eq(card('ita-base').querySelector('.book-meta').textContent, 'Laura Benedetti \u00b7 2024');
             [['ing-ita', ['Scarica']], ['ita-base', ['Apri']], ['fra-ita', ['Apri', 'Aggiorna']], ['sin-con', ['Acquista']]]
