@@ -11,6 +11,7 @@
 #include "packages/download.h"
 #include "services/libraryws.h"
 #include "services/loginws.h"
+#include "services/servicereply.h"
 #include "app/update.h"
 #include "app/updatews.h"
 #include "store/webstore.h"
@@ -344,9 +345,13 @@ void MainWindow::onLoginError(QString error)
     int counter = store.maxId();
     store.setApplicationValue(counter, QStringLiteral("LOGIN"), QStringLiteral("FALSE"));
     store.close();
-    ScriptCall::run(webView, ScriptCall::singleQuoted(bridge->loginCallback,
-        QStringLiteral("{result:false,error:\"Impossibile eseguire l\\'accesso. Controlla i dati inseriti oppure "
-                       "effettua la registrazione.\"}")));
+    // A store that did not answer is not a wrong name or password: the user is told which.
+    const QString refusal = error == ServiceReply::networkError()
+        ? QStringLiteral("{result:false,error:\"Impossibile contattare il negozio. Controlla la connessione a Internet "
+                         "e riprova.\"}")
+        : QStringLiteral("{result:false,error:\"Impossibile eseguire l\\'accesso. Controlla i dati inseriti oppure "
+                         "effettua la registrazione.\"}");
+    ScriptCall::run(webView, ScriptCall::singleQuoted(bridge->loginCallback, refusal));
 }
 
 void MainWindow::logout()
