@@ -126,5 +126,24 @@ int main(int argc, char* argv[])
     QTest::qWait(500);
     if (!saveAt(sizes, out, QStringLiteral("dizionario-testo")))
         return 1;
+
+    // A second dictionary, then one search over both from the library.
+    js(QStringLiteral("document.getElementById('back').click()"));
+    if (!waitFor("the library again", [] { return shows(QStringLiteral("/libreria.html"))
+                                              && js(QStringLiteral("document.querySelectorAll('.book').length")).toInt() > 0; }))
+        return 1;
+    const QString second = QStringLiteral("document.querySelector('[data-sku=\"ZDEMO002\"] [data-action=\"%1\"]')");
+    js(second.arg(QStringLiteral("download")) + QStringLiteral(".click()"));
+    if (!waitFor("the second dictionary", [&] { return js(second.arg(QStringLiteral("open")) + QStringLiteral(" !== null")).toBool(); }))
+        return 1;
+    js(QStringLiteral("document.getElementById('search-all-q').value = 'ca';"
+                      "document.querySelector('#search-all button').click();"));
+    if (!waitFor("results of every dictionary", [] { return shows(QStringLiteral("/dizionario.html"))
+                                                          && js(QStringLiteral("document.querySelectorAll('#results .group').length")).toInt() > 1
+                                                          && js(QStringLiteral("document.querySelector('#results .spinner') === null")).toBool(); }))
+        return 1;
+    QTest::qWait(500);
+    if (!saveAt(sizes, out, QStringLiteral("dizionario-tutti")))
+        return 1;
     return 0;
 }
