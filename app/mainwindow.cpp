@@ -11,6 +11,7 @@
 #include "packages/download.h"
 #include "services/libraryws.h"
 #include "services/loginws.h"
+#include "services/servicereply.h"
 #include "app/update.h"
 #include "app/updatews.h"
 #include "store/webstore.h"
@@ -355,7 +356,8 @@ void MainWindow::onLoginError(QString error)
         store.setApplicationValue(counter, QStringLiteral("LOGIN"), QStringLiteral("FALSE"));
         store.close();
     }
-    answerSignIn(signInAttempt, refusedSignIn());
+    // A store that did not answer is not a wrong name or password: the user is told which.
+    answerSignIn(signInAttempt, error == ServiceReply::networkError() ? unreachableStore() : refusedSignIn());
 }
 
 void MainWindow::logout()
@@ -567,6 +569,12 @@ QString MainWindow::signInFailure(const QString& error) const
     // The text lands in a double-quoted string of a single-quoted literal.
     return QStringLiteral("{result:false,error:\"") + ScriptCall::escapeNested(error, QLatin1Char('"'), QLatin1Char('\''))
         + QStringLiteral("\"}");
+}
+
+QString MainWindow::unreachableStore()
+{
+    return QStringLiteral("{result:false,error:\"Impossibile contattare il negozio. Controlla la connessione a Internet "
+                          "e riprova.\"}");
 }
 
 QString MainWindow::refusedSignIn()

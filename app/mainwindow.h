@@ -117,6 +117,7 @@ private:
     void answerSignIn(int attempt, const QString& literal);
     QString signInFailure(const QString& error) const;
     static QString refusedSignIn();
+    static QString unreachableStore();
 
     // Every sign-in the page starts gets a new number; the page hears once about each.
     int signInAttempt = 0;

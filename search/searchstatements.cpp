@@ -68,7 +68,7 @@ namespace {
 QByteArray entryCount(const SearchWordForms& w, const QString& sourceLanguage)
 {
     return "select count(*) from lemma l WHERE l.source = '" + SqlText::escaped(sourceLanguage)
-        + "' AND (l.nome_n GLOB '" + SqlText::escaped(w.normalized)
+        + "' AND (l.nome_n GLOB '" + SqlText::globLiteral(w.normalized)
         + "*' OR l.id in(SELECT id_lemma FROM lemmatizzatore WHERE lemmatizzatore.flessi='" + w.hash + "'))";
 }
 
@@ -85,7 +85,7 @@ QByteArray entryRelated(
     return "select l.id_zenta, l.nome as nome, fl.id_file, l.omo, l.hwgram from lemma l, file_lemma fl Where l.id= "
            "fl.id_lemma and (l.nome <>  '"
         + SqlText::escaped(w.lower) + "') AND (l.id IN (select id_lemma from lemmatizzatore where flessi='" + w.hash
-        + "' ) or l.nome_n LIKE '" + SqlText::escaped(w.normalized) + "%') and l.source = '"
+        + "' ) or l.nome_n GLOB '" + SqlText::globLiteral(w.normalized) + "*') and l.source = '"
         + SqlText::escaped(sourceLanguage) + "' order by lower(l.nome) asc" + limit(start, offset);
 }
 
@@ -107,7 +107,8 @@ QByteArray fullTextPage(const SearchWordForms& w, const QString& sourceLanguage,
 
 QByteArray wordListCount(const SearchWordForms& w, const QString& sourceLanguage)
 {
-    return "SELECT count(*) FROM lemma WHERE lemma.nome LIKE '" + SqlText::escaped(w.lower) + "%' AND lemma.source = '"
+    return "SELECT count(*) FROM lemma WHERE lemma.nome LIKE '" + SqlText::likeLiteral(w.lower)
+        + "%' ESCAPE '\\' AND lemma.source = '"
         + SqlText::escaped(sourceLanguage) + "'";
 }
 
@@ -115,7 +116,7 @@ QByteArray wordListPage(const SearchWordForms& w, const QString& sourceLanguage,
 {
     return "select l.id_zenta, l.nome, f.file, l.omo, l.hwgram from lemma l, file_lemma fl, file f where l.id = "
            "fl.id_lemma and f.id = fl.id_file  AND l.nome LIKE '"
-        + SqlText::escaped(w.lower) + "%' AND l.source = '" + SqlText::escaped(sourceLanguage)
+        + SqlText::likeLiteral(w.lower) + "%' ESCAPE '\\' AND l.source = '" + SqlText::escaped(sourceLanguage)
         + "' order by lower(l.nome) asc" + limit(from, to);
 }
 

@@ -10,6 +10,31 @@ QByteArray escaped(const QByteArray& utf8)
     return out.replace('\'', "''");
 }
 
+QByteArray globLiteral(const QByteArray& utf8)
+{
+    QByteArray out;
+    out.reserve(utf8.size());
+    for (const char c : utf8) {
+        if (c == '*' || c == '?' || c == '[')
+            out += '[' + QByteArray(1, c) + ']';
+        else
+            out += c;
+    }
+    return escaped(out);
+}
+
+QByteArray likeLiteral(const QByteArray& utf8)
+{
+    QByteArray out;
+    out.reserve(utf8.size());
+    for (const char c : utf8) {
+        if (c == '%' || c == '_' || c == '\\')
+            out += '\\';
+        out += c;
+    }
+    return escaped(out);
+}
+
 QByteArray quoted(const QByteArray& utf8) { return '\'' + escaped(utf8) + '\''; }
 
 bool isWholeNumber(const QString& value)

@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QMetaMethod>
 #include <QScrollArea>
+#include <QStatusBar>
 #include <QUrl>
 #include <QWebFrame>
 
@@ -106,6 +107,19 @@ private slots:
         setLogin(QStringLiteral("TRUE"));
         window->goToLibrary();
         QVERIFY(url().endsWith(QStringLiteral("/engine/libreria.html")));
+    }
+
+    // Typing works as soon as a page shows, whatever widget had the focus before.
+    void everyPageTakesTheKeyboard()
+    {
+        window->show();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QTRY_VERIFY(window->webView->hasFocus());
+        window->statusBar()->setFocus();
+        QTRY_VERIFY(!window->webView->hasFocus());
+        loadProbe();
+        QVERIFY(url().endsWith(QStringLiteral("/engine/probe.html")));
+        QTRY_VERIFY(window->webView->hasFocus());
     }
 
     void isLoggedWantsExactlyTrue_data()

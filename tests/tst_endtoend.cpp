@@ -48,6 +48,24 @@ private:
             && DictionaryBuilder::writePackage(book.path(), packages.filePath(sku + QStringLiteral(".zip")));
     }
 
+    // Sets a field's text as typing does: the page hears an input event.
+    void typeInto(const QString& id, const QString& text)
+    {
+        js(QStringLiteral("var f = document.getElementById('%1'); f.value = '%2';"
+                          "var e = document.createEvent('Event'); e.initEvent('input', true, true); f.dispatchEvent(e);")
+               .arg(id, text));
+    }
+
+    QString entryText() { return js(QStringLiteral("document.getElementById('entry').textContent")).toString(); }
+
+    QStringList resultWords()
+    {
+        return js(QStringLiteral("Array.prototype.map.call(document.querySelectorAll('#results .item .w'),"
+                                 " function (w) { return w.textContent; }).join('|')"))
+            .toString()
+            .split(QLatin1Char('|'), Qt::SkipEmptyParts);
+    }
+
     void click(const QString& sku, const QString& action)
     {
         const QString selector = QStringLiteral("[data-sku=\"%1\"] [data-action=\"%2\"]").arg(sku, action);
@@ -120,6 +138,23 @@ private slots:
         js(QStringLiteral("document.querySelector('#results li[data-index], #results li a, #results li button, #results li').click()"));
         QTRY_VERIFY(js(QStringLiteral("document.getElementById('entry-view').hidden")).toBool() == false);
         QTRY_VERIFY(js(QStringLiteral("document.getElementById('reader').textContent")).toString().contains(QStringLiteral("Liquido incolore")));
+
+        // Looked up as it is typed, an inflected form opening its lemma.
+        typeInto(QStringLiteral("q"), QStringLiteral("vado"));
+        QTRY_VERIFY(entryText().contains(QStringLiteral("Muoversi da un luogo")));
+        QCOMPARE(resultWords().value(0), QStringLiteral("andare"));
+
+        // Full text, then a scope: each choice answers at once for the word in the box.
+        typeInto(QStringLiteral("q"), QStringLiteral("acqua"));
+        QTRY_COMPARE(resultWords().value(0), QStringLiteral("acqua"));
+        js(QStringLiteral("document.getElementsByName('mode')[1].click()"));
+        QTRY_COMPARE(resultWords(), QStringList({"acqua", "fiume", "lago", "mare", "nuotare", "pane", "pasta"}));
+        js(QStringLiteral("var s = document.getElementById('scope');"
+                          "for (var i = 0; i < s.options.length; i++) if (s.options[i].text === 'Geografia') s.value = s.options[i].value;"
+                          "var e = document.createEvent('Event'); e.initEvent('change', true, true); s.dispatchEvent(e);"));
+        QTRY_COMPARE(resultWords(), QStringList({"fiume", "lago", "mare"}));
+        QTRY_VERIFY(entryText().contains(QStringLiteral("acqua")));
+        QVERIFY(js(QStringLiteral("document.querySelectorAll('#entry mark.hit').length")).toInt() > 0);
     }
 
     void wrongPasswordIsRefusedOnThePage()

@@ -5,6 +5,7 @@
 #include "app/processexit.h"
 #include "packages/cachedimage.h"
 #include "store/webstore.h"
+#include "services/serviceendpoint.h"
 #include "web/pageloader.h"
 #include "tests/support/httptestserver.h"
 #include "tests/support/testsupport.h"
@@ -407,6 +408,22 @@ private slots:
                                 "Controlla i dati inseriti oppure effettua la registrazione.\"}')"));
         QCOMPARE(rows(), QStringList{"1|SYSTEM|LOGIN|FALSE"});
         QCOMPARE(window->statusBar()->currentMessage(), QString());
+        QCOMPARE(AppSettings().sessionId(), QString());
+    }
+
+    // A store that cannot be reached is told as such, not as a wrong name or password.
+    void unreachableStoreIsToldAsSuch()
+    {
+        openWindow();
+        const quint16 closed = ServiceEndpoint::current().port;
+        server.reset();
+        ServiceEndpoint::setCurrent({ QStringLiteral("127.0.0.1"), closed });
+        window->webView->page()->mainFrame()->evaluateJavaScript(
+            QStringLiteral("QtJavascriptInteraction.setUsernamePassword('mario', 'pw', 'onLogin')"));
+        QTRY_COMPARE(TestSupport::recorded().statements.filter(QStringLiteral("onLogin")).size(), 1);
+        QCOMPARE(TestSupport::recorded().statements.filter(QStringLiteral("onLogin")).first(),
+                 QStringLiteral("SignalQt('onLogin', '{result:false,error:\"Impossibile contattare il negozio. "
+                                "Controlla la connessione a Internet e riprova.\"}')"));
         QCOMPARE(AppSettings().sessionId(), QString());
     }
 

@@ -33,7 +33,7 @@ private slots:
                                           entry("casale", "s.m.", { "casali" }), secondCasa, entry("Roma", "s.f."),
                                           entry("andare", "v.", { "vado", "vanno", "andrò" }), entry("po'", "avv."),
                                           entry("città", "s.f."), entry("casamento", "s.m."),
-                                          entry("case", "n.", {}, {}, {}, "en") },
+                                          entry("case", "n.", {}, {}, {}, "en"), entry("50%_[*]", "s.m.") },
                                         3));
     }
 
@@ -57,13 +57,44 @@ private slots:
                                                                                 << QStringList { "Roma" };
         QTest::newRow("normalised input") << voc("citta") << 1 << QStringList { "città" };
         QTest::newRow("accented input") << voc("città") << 1 << QStringList { "città" };
-        QTest::newRow("empty word counts every entry") << voc("", "0", "3") << 9
-                                                       << QStringList { "andare", "casa", "casa" };
+        QTest::newRow("empty word counts every entry") << voc("", "0", "3") << 10
+                                                       << QStringList { "50%_[*]", "andare", "casa" };
         QTest::newRow("scope does not restrict") << voc("vanno", "0", "10", "0", "99") << 1 << QStringList { "andare" };
         QTest::newRow("no match") << voc("zzz") << 0 << QStringList();
         QTest::newRow("source language with an apostrophe") << voc("casa", "0", "10", "0", "", "i't") << 0
                                                             << QStringList();
-        QTest::newRow("wildcard typed by the user") << voc("cas?to") << 1 << QStringList();
+    }
+
+    // What is typed is looked for as written: a character that is a wildcard to SQL matches
+    // only itself, in the count and in the list alike.
+    void countAndListAgreeForAnyTypedText_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("entries");
+        QTest::addColumn<QStringList>("wordList");
+        QTest::newRow("plain prefix") << "cas" << QStringList { "casa", "casa", "casale", "casamento", "casato" }
+                                      << QStringList { "casa", "casa", "casale", "casamento", "casato" };
+        QTest::newRow("star") << "cas*" << QStringList() << QStringList();
+        QTest::newRow("question mark") << "cas?to" << QStringList() << QStringList();
+        QTest::newRow("bracket range") << "[a-c]*" << QStringList() << QStringList();
+        QTest::newRow("percent") << "%" << QStringList() << QStringList();
+        QTest::newRow("underscore") << "_" << QStringList() << QStringList();
+        QTest::newRow("prefix and percent") << "ca%" << QStringList() << QStringList();
+        QTest::newRow("backslash") << "ca\\" << QStringList() << QStringList();
+        QTest::newRow("wildcards in a headword") << "50%" << QStringList { "50%_[*]" } << QStringList { "50%_[*]" };
+    }
+
+    void countAndListAgreeForAnyTypedText()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QStringList, entries);
+        QFETCH(QStringList, wordList);
+        const SearchRunner::Outcome found = SearchRunner::search(voc(typed));
+        QCOMPARE(found.words, entries);
+        QVERIFY2(found.literal.startsWith(QString("{tot:%1,").arg(entries.size())), qPrintable(found.literal));
+        const SearchRunner::Outcome listed = SearchRunner::wordList(Analitic::Request { typed, "0", "50", "voc", "cb", "it" });
+        QCOMPARE(listed.words, wordList);
+        QVERIFY2(listed.literal.startsWith(QString("{tot:%1,").arg(wordList.size())), qPrintable(listed.literal));
     }
 
     void findsHeadwordsAndInflectedForms()

@@ -11,6 +11,7 @@
 #include "web/charnormalizer.h"
 #include "web/customagentwebview.h"
 #include "web/pageloader.h"
+#include "web/pageservices.h"
 #include "web/scriptcall.h"
 
 #include <QDesktopServices>
@@ -20,9 +21,17 @@
 #include <QWebFrame>
 #include <QWebPage>
 
+namespace {
+const int workingDelayMs = 250;
+}
+
 QtJavascriptInteraction::QtJavascriptInteraction(QObject* parent)
     : QObject(parent)
 {
+    workingDelay.setSingleShot(true);
+    workingDelay.setInterval(workingDelayMs);
+    connect(&workingDelay, &QTimer::timeout, this, &QtJavascriptInteraction::showWorkingNow);
+    services = new PageServices(this);
 }
 
 QtJavascriptInteraction::~QtJavascriptInteraction()
@@ -48,6 +57,7 @@ void QtJavascriptInteraction::attach(CustomAgentWebView* webView)
 void QtJavascriptInteraction::attachObject()
 {
     frame->addToJavaScriptWindowObject(QStringLiteral("QtJavascriptInteraction"), this);
+    frame->addToJavaScriptWindowObject(QStringLiteral("VocalumeNative"), services);
 }
 
 void QtJavascriptInteraction::callPage(const QString& statement)
@@ -306,16 +316,28 @@ void QtJavascriptInteraction::loadUrl(QString url)
 
 void QtJavascriptInteraction::showWorking(const QString& message)
 {
+    workingMessage = message;
+    if (workingShown)
+        showWorkingNow();
+    else if (!workingDelay.isActive())
+        workingDelay.start();
+}
+
+void QtJavascriptInteraction::showWorkingNow()
+{
     if (!mainWindowInstance)
         return;
-    mainWindowInstance->statusBar()->showMessage(message);
+    workingShown = true;
+    mainWindowInstance->statusBar()->showMessage(workingMessage);
     mainWindowInstance->showBusyIndicator();
 }
 
 void QtJavascriptInteraction::hideWorking()
 {
-    if (!mainWindowInstance)
+    workingDelay.stop();
+    if (!workingShown || !mainWindowInstance)
         return;
+    workingShown = false;
     mainWindowInstance->hideBusyIndicator();
     mainWindowInstance->statusBar()->showMessage(QString());
 }

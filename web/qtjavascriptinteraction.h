@@ -10,9 +10,11 @@
 #include <QMap>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 class CustomAgentWebView;
 class Download;
+class PageServices;
 class QWebFrame;
 
 class QtJavascriptInteraction : public QObject
@@ -81,9 +83,12 @@ private slots:
 
 private:
     void callPage(const QString& statement);
-    // Status-bar message (no time-out) and busy indicator while a worker runs.
+    // Status-bar message (no time-out) and busy indicator while a worker runs. They show only
+    // when the answer takes longer than workingDelay: most searches answer within a few
+    // milliseconds, and painting the status bar for them would cost more than the search.
     void showWorking(const QString& message);
     void hideWorking();
+    void showWorkingNow();
     // Calls the page back with a finished worker request's statement and ends the busy state.
     void answerWorkerRequest(const QString& statement, const char* label);
     // Reads content file `file` of dictionary `sku`; false when it cannot be read.
@@ -93,4 +98,9 @@ private:
     // parameters never change and each answer goes to the callback that asked for it.
     WorkerQueue<Search> searchQueue;
     WorkerQueue<Analitic> wordsQueue;
+    // Published beside the bridge as "VocalumeNative".
+    PageServices* services = nullptr;
+    QTimer workingDelay;
+    QString workingMessage;
+    bool workingShown = false;
 };

@@ -490,6 +490,23 @@ var Vocalume = Vocalume || {};
         });
     };
 
+    // A question with Cancel first and the given buttons [{ label, cls, action }] after it.
+    V.ask = function (spec) {
+        enqueue({
+            title: spec.title,
+            text: spec.text,
+            focus: 0,
+            escape: 0,
+            buttons: [{ label: 'Annulla', cls: 'btn-secondary' }].concat(spec.buttons)
+        });
+    };
+
+    // Native help published beside the bridge (VocalumeNative): the object when it offers `slot`.
+    V.native = function (slot) {
+        var n = window.VocalumeNative;
+        return n && typeof n[slot] === 'function' ? n : null;
+    };
+
     // A text editor: onSave(text); onDelete, when given, adds a delete button.
     V.editText = function (spec) {
         var buttons = [];

@@ -8,21 +8,32 @@
     var INDEX_SIZE = 50;     // index words per page
     var STALE_MS = 15000;    // a request unanswered for this long no longer holds back new ones
     var ENTRY_WAIT_MS = 4000;
+    var LOOKUP_PAUSE_MS = 60; // typing pause before the box is looked up
+    var ZOOM_KEY = 'vocalume.zoom';
+    var ZOOM_STEPS = [0.8, 0.9, 1, 1.1, 1.25, 1.4, 1.6, 1.8, 2];
+    var HISTORY_MAX = 200;
+    // Letters and their accented forms, so a highlighted hit ignores accents as the search does.
+    var ACCENTS = { a: 'aàáâäã', e: 'eèéêë', i: 'iìíîï', o: 'oòóôöõ', u: 'uùúûü', c: 'cç', n: 'nñ' };
+    var LETTER = 'A-Za-z0-9\u00c0-\u024f';
     var XHTML_NS = 'http://www.w3.org/1999/xhtml';
     var DROPPED = { script: 1, style: 1, iframe: 1, frame: 1, frameset: 1, object: 1, embed: 1, applet: 1,
         link: 1, meta: 1, base: 1, form: 1, input: 1, button: 1, textarea: 1, select: 1, head: 1, title: 1 };
     var TABLES = {
         FAVORITE: { name: 'Preferiti', empty: 'Nessun preferito. Apri una voce e premi \u00abPreferito\u00bb.' },
         BOOKMARK: { name: 'Segnalibri', empty: 'Nessun segnalibro. Apri una voce e premi \u00abSegnalibro\u00bb.' },
-        NOTE: { name: 'Note', empty: 'Nessuna nota. Apri una voce e premi \u00abNota\u00bb.' }
+        NOTE: { name: 'Note', empty: 'Nessuna nota. Apri una voce e premi \u00abNota\u00bb.' },
+        HISTORY: { name: 'Cronologia', empty: 'Nessuna voce consultata.' }
     };
+    var HISTORY_KEEP = 200;    // entries kept in the history of looked-up words
+    var HISTORY_DWELL_MS = 1000; // an entry shown this long counts as looked up
 
     var el = {};
     ['q', 'search-form', 'scope', 'scope-hint', 'results', 'results-pager', 'results-prev', 'results-next',
         'results-info', 'results-count', 'tab-results', 'tab-index', 'panel-results', 'panel-index', 'prefix',
-        'letters', 'words', 'words-pager', 'words-prev', 'words-next', 'words-info', 'reader', 'welcome',
+        'letters', 'words', 'reader', 'welcome',
         'entry-view', 'entry-word', 'entry', 'entry-status', 'entry-note', 'fav', 'bookmark', 'note',
-        'saved', 'saved-list', 'open-saved', 'close-saved', 'dict-title', 'dict-sub', 'back'
+        'saved', 'saved-list', 'open-saved', 'close-saved', 'dict-title', 'dict-sub', 'back', 'entry-back',
+        'entry-forward', 'clear-history', 'export-saved', 'import-saved', 'all-books'
     ].forEach(function (id) {
         el[id.replace(/-([a-z])/g, function (m, c) { return c.toUpperCase(); })] = V.byId(id);
     });
@@ -31,8 +42,12 @@
     var lang = '';
     var search = { pending: null, queued: null, last: null, exactCount: 0 };
     var words = { pending: null, queued: null, last: null };
-    var entry = { current: null, pending: null, timer: null };
-    var saved = { FAVORITE: [], BOOKMARK: [], NOTE: [], table: 'FAVORITE' };
+    var entry = { current: null, pending: null, timer: null, history: [], at: -1 };
+    var lookupTimer = null;
+    var installed = []; // { sku, title, lang } of every installed dictionary, this one first
+    var everywhere = { pending: false, next: null, run: null };
+    var zoom = 1;
+    var saved = { FAVORITE: [], BOOKMARK: [], NOTE: [], HISTORY: [], table: 'FAVORITE' };
 
     function trim(s) {
         return String(s || '').replace(/^\s+|\s+$/g, '');
@@ -125,8 +140,20 @@
             el.q.focus();
             return;
         }
+        if (lookupTimer) {
+            clearTimeout(lookupTimer);
+            lookupTimer = null;
+        }
         var type = mode();
+        if (el.allBooks.checked && installed.length > 1) {
+            searchEverywhere(word, type);
+            return;
+        }
         var req = { word: word, type: type, scope: type === '2' ? el.scope.value : '', start: start || 0 };
+        var p = search.pending;
+        if (p && !search.queued && p.word === req.word && p.type === req.type && p.scope === req.scope && p.start === req.start) {
+            return; // the same search is already on its way
+        }
         if (req.start === 0) {
             search.exactCount = 0;
         }
@@ -161,7 +188,10 @@
         var key = normalize(req.word.toLowerCase());
         var exact = 0;
         items.forEach(function (it) {
-            it.exact = normalize(it.word.toLowerCase()) === key;
+            var w = normalize(it.word.toLowerCase());
+            it.exact = w === key;
+            // A related entry whose headword does not begin with the word was found by its form.
+            it.inflected = lemma && !it.exact && w.indexOf(key) !== 0;
         });
         if (lemma && req.start === 0) {
             // The first page lists the headwords equal to the word before the related entries.
@@ -169,12 +199,29 @@
                 exact++;
             }
             search.exactCount = exact;
+            items = inflectedFirst(items, exact);
+            search.lastItems = items;
         }
         renderResults(req, items, tot, lemma);
-        if (req.start === 0 && items.length > 0 && items[0].exact) {
-            openEntry(items[0]);
+        // The reader follows the list: the first result opens, whatever matched, and an empty
+        // list leaves no entry of an earlier search on screen.
+        if (req.start === 0) {
+            if (items.length > 0) {
+                openEntry(items[0], { search: req.word.toLowerCase(), highlight: lemma ? '' : req.word });
+            } else {
+                closeEntry();
+            }
         }
     };
+
+    // Entries found by an inflected form come right after the exact headwords, before the
+    // headwords that merely begin with the word.
+    function inflectedFirst(items, exact) {
+        var head = items.slice(0, exact);
+        var rest = items.slice(exact);
+        return head.concat(rest.filter(function (it) { return it.inflected; }),
+            rest.filter(function (it) { return !it.inflected; }));
+    }
 
     function renderResults(req, items, tot, lemma) {
         el.resultsCount.textContent = tot > 0 ? ' (' + tot + ')' : '';
@@ -184,14 +231,21 @@
             return;
         }
         if (items.length === 0) {
+            var close = req.start > 0 ? [] : suggestions(req.word);
             el.results.innerHTML = '<li class="list-status">' + (req.start > 0 ? 'Nessun altro risultato.' :
                 'Nessun risultato per \u00ab' + V.escapeHtml(req.word) + '\u00bb.' +
-                (req.type === '0' ? '<br>Prova la ricerca nel testo completo.' : '')) + '</li>';
+                (close.length ? '' : (req.type === '0' ? '<br>Prova la ricerca nel testo completo.' : ''))) + '</li>' +
+                (close.length ? '<li class="suggest"><span class="suggest-label">Forse cercavi:</span> ' +
+                    close.map(function (w) {
+                        return '<button type="button" class="item suggestion" data-suggest="' + V.escapeHtml(w) + '">' +
+                            '<span class="w">' + V.escapeHtml(w) + '</span></button>';
+                    }).join('') + '</li>' : '');
         } else {
             el.results.innerHTML = items.map(function (it, i) {
                 return '<li><button type="button" class="item' + (sameEntry(it, entry.current) ? ' is-current' : '') +
                     '" data-index="' + i + '">' + itemLabel(it) +
-                    (it.exact ? '<span class="exact">esatto</span>' : '') + '</button></li>';
+                    (it.exact ? '<span class="exact">esatto</span>' : '') +
+                    (it.inflected ? '<span class="exact">forma flessa</span>' : '') + '</button></li>';
             }).join('');
         }
         var first;
@@ -214,8 +268,112 @@
         V.show(el.resultsPager, req.start > 0 || more);
     }
 
+    // The headwords closest in spelling to a word that found nothing, from native code when it
+    // offers them.
+    function suggestions(word) {
+        var native = window.VocalumeNative;
+        if (!native || typeof native.suggest !== 'function') {
+            return [];
+        }
+        try {
+            var list = JSON.parse(native.suggest(sku, word, lang) || '[]');
+            return list instanceof Array ? list.filter(function (w) { return typeof w === 'string' && w; }) : [];
+        } catch (e) {
+            return [];
+        }
+    }
+
     function badTotal(tot) {
         return isNaN(tot) || tot < 0;
+    }
+
+    // ---- Every installed dictionary --------------------------------------------------------
+    // The word is looked up in each installed dictionary in turn, one request at a time, and the
+    // first results of each are listed under its title. A newer search waits for the request
+    // under way, then replaces the older one.
+
+    function searchEverywhere(word, type) {
+        var run = { word: word, type: type, books: installed.slice(), groups: [] };
+        showTab('results');
+        el.results.innerHTML = '<li class="list-status"><span class="spinner spinner-small"></span> Ricerca in tutti i dizionari...</li>';
+        V.show(el.resultsPager, false);
+        el.resultsCount.textContent = '';
+        if (everywhere.pending) {
+            everywhere.next = run;
+            return;
+        }
+        everywhere.run = run;
+        askNextBook();
+    }
+
+    function askNextBook() {
+        var run = everywhere.run;
+        var book = run.books[run.groups.length];
+        if (!book) {
+            everywhere.pending = false;
+            return;
+        }
+        everywhere.pending = true;
+        V.bridge('search', book.sku, run.word, run.type, '', '0', String(PAGE_SIZE), book.lang, 'onSearchEverywhere');
+    }
+
+    window.onSearchEverywhere = function (res) {
+        var run = everywhere.run;
+        everywhere.pending = false;
+        if (everywhere.next) {
+            everywhere.run = everywhere.next;
+            everywhere.next = null;
+            askNextBook();
+            return;
+        }
+        if (!run) {
+            return;
+        }
+        res = res || {};
+        var tot = typeof res.tot === 'number' ? res.tot : parseInt(res.tot, 10);
+        run.groups.push({ book: run.books[run.groups.length], tot: badTotal(tot) ? 0 : tot, items: readItems(res.result) });
+        renderEverywhere(run);
+        if (run.groups.length < run.books.length) {
+            askNextBook();
+        }
+    };
+
+    function renderEverywhere(run) {
+        var found = run.groups.filter(function (g) { return g.items.length; });
+        var waiting = run.groups.length < run.books.length;
+        search.lastItems = [];
+        var html = found.map(function (g) {
+            return '<li class="group">' + V.escapeHtml(g.book.title) + ' <span class="count">(' + g.tot + ')</span></li>' +
+                g.items.map(function (it) {
+                    var n = search.lastItems.push({ item: it, sku: g.book.sku }) - 1;
+                    return '<li><button type="button" class="item" data-index="' + n + '">' + itemLabel(it) + '</button></li>';
+                }).join('');
+        }).join('');
+        if (waiting) {
+            html += '<li class="list-status"><span class="spinner spinner-small"></span> Ricerca in ' +
+                V.escapeHtml(run.books[run.groups.length].title) + '...</li>';
+        } else if (!found.length) {
+            html = '<li class="list-status">Nessun risultato per \u00ab' + V.escapeHtml(run.word) + '\u00bb in nessun dizionario.</li>';
+        }
+        el.results.innerHTML = html;
+        el.resultsCount.textContent = found.length ? ' (' + found.reduce(function (n, g) { return n + g.tot; }, 0) + ')' : '';
+        var here = found[0] && found[0].book.sku === sku ? found[0].items[0] : null;
+        if (here && run.groups.length === 1) {
+            openEntry(here, { search: run.word.toLowerCase() });
+        }
+    }
+
+    // A result of another dictionary opens that dictionary's page, which looks the word up.
+    function openEverywhereItem(chosen) {
+        if (!chosen) {
+            return;
+        }
+        if (chosen.sku === sku) {
+            openEntry(chosen.item);
+            return;
+        }
+        V.bridge('loadUrl', 'dizionario.html?idbook=' + encodeURIComponent(chosen.sku) + '&voce=' +
+            encodeURIComponent(chosen.item.word));
     }
 
     // ---- Scopes ---------------------------------------------------------------------------
@@ -232,21 +390,111 @@
     };
 
     // ---- Index ----------------------------------------------------------------------------
+    // One continuous alphabetical list, read from native code beside the bridge INDEX_SIZE rows
+    // at a time: it opens at a typed word or letter, with a few words before it, and loads its
+    // neighbours as it scrolls either way. Without that help it lists the words that begin with
+    // the typed text, through the bridge, growing as it scrolls down.
+
+    var INDEX_LEAD = 5;     // words shown above the one looked for
+    var INDEX_MARGIN = 200; // pixels from an end of the list that load the next rows
+    var index = { items: [], prefix: '', atStart: true, atEnd: true, target: null };
+
+    function nativeIndex() {
+        var native = window.VocalumeNative;
+        return native && typeof native.indexRows === 'function' ? native : null;
+    }
+
+    // Rows next to a place: a word, or the key `k` of a listed row.
+    function indexRows(place, after, count) {
+        try {
+            var rows = JSON.parse(nativeIndex().indexRows(sku, typeof place === 'string' ? place : JSON.stringify(place),
+                after ? '1' : '0', String(count), lang) || '[]');
+            return rows instanceof Array ? rows.map(function (r) {
+                return { idzenta: String(r.idzenta), word: String(r.word), file: String(r.file), omo: String(r.omo || ''),
+                    hw: String(r.hw || ''), k: r.k };
+            }) : [];
+        } catch (e) {
+            return [];
+        }
+    }
 
     function callWords(req) {
         V.bridge('getWords', sku, req.prefix, String(req.from), String(INDEX_SIZE), lang, 'onWords');
     }
 
-    function loadWords(prefix, from) {
-        var req = { prefix: prefix, from: from || 0 };
-        el.words.innerHTML = '<li class="list-status"><span class="spinner spinner-small"></span> Caricamento...</li>';
-        send(words, req, callWords);
+    function markLetter(word) {
         var buttons = el.letters.getElementsByTagName('button');
         for (var i = 0; i < buttons.length; i++) {
-            buttons[i].className = buttons[i].getAttribute('data-letter') === prefix.toLowerCase() ? 'is-on' : '';
+            buttons[i].className = buttons[i].getAttribute('data-letter') === word.toLowerCase() ? 'is-on' : '';
         }
     }
 
+    // Opens the index at `word`; the empty word opens it at the start.
+    function loadWords(word) {
+        markLetter(word);
+        if (!nativeIndex()) {
+            el.words.innerHTML = '<li class="list-status"><span class="spinner spinner-small"></span> Caricamento...</li>';
+            send(words, { prefix: word, from: 0 }, callWords);
+            return;
+        }
+        var before = word ? indexRows(word, false, INDEX_LEAD) : [];
+        var after = indexRows(word, true, INDEX_SIZE);
+        index = { items: before.concat(after), prefix: '', atStart: before.length < INDEX_LEAD, atEnd: after.length < INDEX_SIZE,
+            target: after[0] || null };
+        showIndex();
+    }
+
+    function showIndex() {
+        if (index.items.length === 0) {
+            words.lastItems = [];
+            el.words.innerHTML = '<li class="list-status">' + (index.prefix ?
+                'Nessuna parola inizia con \u00ab' + V.escapeHtml(index.prefix) + '\u00bb.' : 'L\'indice è vuoto.') + '</li>';
+            return;
+        }
+        renderIndex();
+        var target = el.words.querySelector('.is-target');
+        el.words.scrollTop = target ? target.getBoundingClientRect().top - el.words.getBoundingClientRect().top - 4 : 0;
+    }
+
+    // The next rows past the end, or the rows before the start, of the loaded part.
+    function loadMore(after) {
+        if (after ? index.atEnd : index.atStart) {
+            return;
+        }
+        if (!nativeIndex()) {
+            if (!words.pending) {
+                send(words, { prefix: index.prefix, from: index.items.length, more: true }, callWords);
+            }
+            return;
+        }
+        var edge = index.items[after ? index.items.length - 1 : 0];
+        var rows = indexRows(edge.k, after, INDEX_SIZE);
+        if (after) {
+            index.atEnd = rows.length < INDEX_SIZE;
+            index.items = index.items.concat(rows);
+            var top = el.words.scrollTop;
+            renderIndex();
+            el.words.scrollTop = top;
+        } else {
+            index.atStart = rows.length < INDEX_SIZE;
+            var height = el.words.scrollHeight;
+            var scrolled = el.words.scrollTop;
+            index.items = rows.concat(index.items);
+            renderIndex();
+            el.words.scrollTop = scrolled + el.words.scrollHeight - height;
+        }
+    }
+
+    function renderIndex() {
+        words.lastItems = index.items;
+        el.words.innerHTML = index.items.map(function (it, i) {
+            return '<li><button type="button" class="item' + (sameEntry(it, entry.current) ? ' is-current' : '') +
+                (it === index.target ? ' is-target' : '') + '" data-index="' + i + '">' + itemLabel(it) +
+                '</button></li>';
+        }).join('');
+    }
+
+    // Answers of the bridge's word list, used when native code offers no index of its own.
     window.onWords = function (res) {
         var req = answered(words);
         if (!req) {
@@ -256,24 +504,23 @@
         var tot = typeof res.tot === 'number' ? res.tot : parseInt(res.tot, 10);
         var items = readItems(res.result);
         words.last = req;
-        words.lastItems = items;
         if (badTotal(tot)) {
+            index = { items: [], prefix: req.prefix, atStart: true, atEnd: true, target: null };
+            words.lastItems = [];
             el.words.innerHTML = '<li class="list-status">Impossibile leggere l\'indice del dizionario.</li>';
-        } else if (items.length === 0) {
-            el.words.innerHTML = '<li class="list-status">' + (req.prefix ?
-                'Nessuna parola inizia con \u00ab' + V.escapeHtml(req.prefix) + '\u00bb.' : 'L\'indice è vuoto.') + '</li>';
-        } else {
-            el.words.innerHTML = items.map(function (it, i) {
-                return '<li><button type="button" class="item' + (sameEntry(it, entry.current) ? ' is-current' : '') +
-                    '" data-index="' + i + '">' + itemLabel(it) + '</button></li>';
-            }).join('');
+            return;
         }
-        var more = items.length >= INDEX_SIZE && req.from + items.length < tot;
-        el.wordsInfo.textContent = items.length ? (req.from + 1) + '\u2013' + (req.from + items.length) + ' di ' + tot : '';
-        el.wordsPrev.disabled = req.from === 0;
-        el.wordsNext.disabled = !more;
-        V.show(el.wordsPager, req.from > 0 || more);
-        el.words.scrollTop = 0;
+        if (req.more) {
+            index.items = index.items.concat(items);
+            index.atEnd = index.items.length >= tot || items.length < INDEX_SIZE;
+            var top = el.words.scrollTop;
+            renderIndex();
+            el.words.scrollTop = top;
+            return;
+        }
+        index = { items: items, prefix: req.prefix, atStart: true, atEnd: items.length >= tot || items.length < INDEX_SIZE,
+            target: null };
+        showIndex();
     };
 
     function buildLetters() {
@@ -389,11 +636,69 @@
         V.show(el.entryStatus, !!text);
     }
 
-    function openEntry(it) {
+    function closeEntry() {
+        entry.current = null;
+        entry.pending = null;
+        if (entry.timer) {
+            clearTimeout(entry.timer);
+            entry.timer = null;
+        }
+        el.entry.innerHTML = '';
+        entryStatus('');
+        V.show(el.entryView, false);
+        V.show(el.welcome, true);
+        refreshEntryTools();
+        markCurrent();
+    }
+
+    function continues(a, b) {
+        return !!a && !!b && (a.indexOf(b) === 0 || b.indexOf(a) === 0);
+    }
+
+    // Entries opened one after the other, for back and forward. An entry opened by a search for
+    // a word that extends or shortens the word of the search before replaces that one's entry,
+    // so typing a word leaves one step behind.
+    function remember(current, how) {
+        if (how.history) {
+            return;
+        }
+        var typed = how.search || '';
+        var h = entry.history.slice(0, entry.at + 1);
+        var top = h[h.length - 1];
+        if (top && sameEntry(top.item, current)) {
+            top.typed = typed;
+        } else if (top && continues(top.typed, typed)) {
+            h[h.length - 1] = { item: current, typed: typed };
+        } else {
+            h.push({ item: current, typed: typed });
+        }
+        entry.history = h.slice(-HISTORY_MAX);
+        entry.at = entry.history.length - 1;
+    }
+
+    function syncHistoryButtons() {
+        el.entryBack.disabled = entry.at <= 0;
+        el.entryForward.disabled = entry.at >= entry.history.length - 1;
+    }
+
+    function goHistory(delta) {
+        var to = entry.at + delta;
+        if (to < 0 || to >= entry.history.length) {
+            return;
+        }
+        entry.at = to;
+        openEntry(entry.history[to].item, { history: true });
+    }
+
+    function openEntry(it, how) {
         if (!it || !it.idzenta) {
             return;
         }
+        how = how || {};
         entry.current = { idzenta: it.idzenta, file: it.file, word: it.word, omo: it.omo, hw: it.hw };
+        entry.highlight = how.highlight || '';
+        remember(entry.current, how);
+        syncHistoryButtons();
         entry.pending = entry.current;
         V.show(el.welcome, false);
         V.show(el.entryView, true);
@@ -437,7 +742,61 @@
         }
         entryStatus('');
         V.renderEntry(el.entry, text, 'books/' + sku + '/' + dirOf(shown.file));
+        rememberLookUp(shown);
         el.reader.scrollTop = 0;
+        var first = entry.highlight ? V.highlight(el.entry, entry.highlight) : null;
+        if (first && first.scrollIntoView && first.offsetTop > el.reader.clientHeight - 80) {
+            first.scrollIntoView(false);
+        }
+    };
+
+    function wordPattern(word) {
+        return word.toLowerCase().split('').map(function (c) {
+            var set = ACCENTS[c];
+            if (!set) {
+                for (var k in ACCENTS) {
+                    if (ACCENTS.hasOwnProperty(k) && ACCENTS[k].indexOf(c) >= 0) {
+                        set = ACCENTS[k];
+                    }
+                }
+            }
+            return set ? '[' + set + ']' : c.replace(/[.*+?^${}()|[\]\\\/-]/g, '\\$&');
+        }).join('');
+    }
+
+    // Marks every whole-word occurrence of `word` in the text of `root`, ignoring case and
+    // accents; returns the first mark.
+    V.highlight = function (root, word) {
+        word = trim(word);
+        if (!word) {
+            return null;
+        }
+        var re = new RegExp('(^|[^' + LETTER + '])(' + wordPattern(word) + ')(?![' + LETTER + '])', 'i');
+        var texts = [];
+        (function walk(node) {
+            for (var c = node.firstChild; c; c = c.nextSibling) {
+                if (c.nodeType === 3) {
+                    texts.push(c);
+                } else if (c.nodeType === 1 && c.nodeName.toLowerCase() !== 'mark') {
+                    walk(c);
+                }
+            }
+        }(root));
+        var first = null;
+        texts.forEach(function (node) {
+            var m;
+            while (node && (m = re.exec(node.nodeValue))) {
+                var at = m.index + m[1].length;
+                var hit = node.splitText(at);
+                node = hit.splitText(m[2].length);
+                var mark = document.createElement('mark');
+                mark.className = 'hit';
+                hit.parentNode.replaceChild(mark, hit);
+                mark.appendChild(hit);
+                first = first || mark;
+            }
+        });
+        return first;
     };
 
     function followLink(a) {
@@ -485,7 +844,7 @@
     }
 
     function loadSaved(done) {
-        var left = 3;
+        var left = Object.keys(TABLES).length;
         Object.keys(TABLES).forEach(function (table) {
             V.store.list(table, sku, function (rows) {
                 saved[table] = rows;
@@ -586,6 +945,7 @@
             tabs[i].setAttribute('aria-selected', t === table ? 'true' : 'false');
             tabs[i].innerHTML = TABLES[t].name + (saved[t].length ? '<span class="count">' + saved[t].length + '</span>' : '');
         }
+        V.show(el.clearHistory, table === 'HISTORY' && rows.length > 0);
         if (!rows.length) {
             el.savedList.innerHTML = '<li class="list-status">' + V.escapeHtml(TABLES[table].empty) + '</li>';
             return;
@@ -599,6 +959,42 @@
                 '<button type="button" class="btn btn-ghost btn-small remove" data-remove="' + n + '" aria-label="Elimina ' +
                 V.escapeHtml(ref.word) + '">Elimina</button></li>';
         }).join('');
+    }
+
+    // The entry still on screen after a moment joins the history of looked-up words, once,
+    // as its newest row; the oldest rows beyond the kept number go.
+    function rememberLookUp(shown) {
+        if (entry.dwell) {
+            clearTimeout(entry.dwell);
+        }
+        entry.dwell = setTimeout(function () {
+            entry.dwell = null;
+            if (!sameEntry(entry.current, shown)) {
+                return;
+            }
+            var ref = V.store.makeRef(shown);
+            var stale = saved.HISTORY.filter(function (row, i) { return row.REF === ref || i >= HISTORY_KEEP - 1; });
+            var left = stale.length + 1;
+            var after = function () {
+                if (--left === 0) {
+                    loadSaved();
+                }
+            };
+            stale.forEach(function (row) { V.store.remove('HISTORY', row.ID, after); });
+            V.store.insert('HISTORY', sku, ref, shown.word, after);
+        }, HISTORY_DWELL_MS);
+    }
+
+    function clearHistory() {
+        var rows = saved.HISTORY.slice();
+        var left = rows.length;
+        rows.forEach(function (row) {
+            V.store.remove('HISTORY', row.ID, function () {
+                if (--left === 0) {
+                    loadSaved();
+                }
+            });
+        });
     }
 
     function showSaved(on) {
@@ -676,8 +1072,17 @@
             startSearch(0);
         });
         var radios = document.getElementsByName('mode');
+        // A new kind of search or scope answers at once for the word in the box.
+        var rerun = function () {
+            syncModes();
+            if (trim(el.q.value)) {
+                startSearch(0);
+            }
+        };
+        V.on(el.scope, 'change', rerun);
+        V.on(el.allBooks, 'change', rerun);
         for (var i = 0; i < radios.length; i++) {
-            V.on(radios[i], 'change', syncModes);
+            V.on(radios[i], 'change', rerun);
             V.on(radios[i], 'focus', function () { this.parentNode.className += ' has-focus'; });
             V.on(radios[i], 'blur', syncModes);
         }
@@ -685,14 +1090,52 @@
             if (ev.keyCode === 40) {
                 ev.preventDefault();
                 firstItem(el.panelResults.hasAttribute('hidden') ? el.words : el.results);
+            } else if (ev.keyCode === 27 && el.q.value) {
+                ev.preventDefault();
+                ev.stopPropagation();
+                el.q.value = '';
+                if (lookupTimer) {
+                    clearTimeout(lookupTimer);
+                    lookupTimer = null;
+                }
             }
         });
+        // Look-up as you type: a short pause after the last key starts the search.
+        V.on(el.q, 'input', function () {
+            if (lookupTimer) {
+                clearTimeout(lookupTimer);
+            }
+            lookupTimer = setTimeout(function () {
+                lookupTimer = null;
+                if (trim(el.q.value)) {
+                    startSearch(0);
+                }
+            }, LOOKUP_PAUSE_MS);
+        });
+        V.on(el.entryBack, 'click', function () { goHistory(-1); });
+        V.on(el.entryForward, 'click', function () { goHistory(1); });
         V.on(el.tabResults, 'click', function () { showTab('results'); });
         V.on(el.tabIndex, 'click', function () { showTab('index'); });
         V.on(el.resultsPrev, 'click', function () { pageSearch(-1); });
         V.on(el.resultsNext, 'click', function () { pageSearch(1); });
         V.on(el.results, 'click', function (ev) {
-            openEntry(itemFrom(ev, el.results, search.lastItems || []));
+            var t = ev.target;
+            while (t && t !== el.results && !(t.getAttribute && t.getAttribute('data-suggest'))) {
+                t = t.parentNode;
+            }
+            if (t && t !== el.results) {
+                el.q.value = t.getAttribute('data-suggest');
+                startSearch(0);
+                return;
+            }
+            var chosen = itemFrom(ev, el.results, search.lastItems || []);
+            if (chosen && chosen.sku) {
+                openEverywhereItem(chosen);
+                return;
+            }
+            var last = search.last;
+            openEntry(chosen,
+                { highlight: last && last.type === '2' ? last.word : '' });
         });
         V.on(el.words, 'click', function (ev) {
             openEntry(itemFrom(ev, el.words, words.lastItems || []));
@@ -708,33 +1151,40 @@
             }
             typing = setTimeout(function () {
                 typing = null;
-                loadWords(trim(el.prefix.value), 0);
+                loadWords(trim(el.prefix.value));
             }, 250);
         });
         V.on(el.prefix, 'keydown', function (ev) {
             if (ev.keyCode === 40) {
                 ev.preventDefault();
-                firstItem(el.words);
+                var target = el.words.querySelector('.is-target');
+                if (target) {
+                    target.focus();
+                } else {
+                    firstItem(el.words);
+                }
             } else if (ev.keyCode === 13) {
                 ev.preventDefault();
-                loadWords(trim(el.prefix.value), 0);
+                if (typing) {
+                    clearTimeout(typing);
+                    typing = null;
+                }
+                loadWords(trim(el.prefix.value));
             }
         });
         V.on(el.letters, 'click', function (ev) {
             var letter = ev.target.getAttribute && ev.target.getAttribute('data-letter');
             if (letter) {
                 el.prefix.value = letter;
-                loadWords(letter, 0);
+                loadWords(letter);
             }
         });
-        V.on(el.wordsPrev, 'click', function () {
-            if (words.last) {
-                loadWords(words.last.prefix, Math.max(0, words.last.from - INDEX_SIZE));
-            }
-        });
-        V.on(el.wordsNext, 'click', function () {
-            if (words.last) {
-                loadWords(words.last.prefix, words.last.from + INDEX_SIZE);
+        V.on(el.words, 'scroll', function () {
+            var list = el.words;
+            if (list.scrollTop + list.clientHeight > list.scrollHeight - INDEX_MARGIN) {
+                loadMore(true);
+            } else if (list.scrollTop < INDEX_MARGIN) {
+                loadMore(false);
             }
         });
 
@@ -754,6 +1204,23 @@
 
         V.on(el.openSaved, 'click', function () { showSaved(el.saved.hasAttribute('hidden')); });
         V.on(el.closeSaved, 'click', function () { showSaved(false); });
+        V.on(el.exportSaved, 'click', function () { V.exportSaved(); });
+        V.on(el.importSaved, 'click', function () {
+            V.importSaved(function (added) {
+                if (added) {
+                    loadSaved();
+                }
+            });
+        });
+        V.on(el.clearHistory, 'click', function () {
+            V.confirm({
+                title: 'Svuota la cronologia',
+                text: 'Le voci consultate in questo dizionario verranno dimenticate.',
+                okLabel: 'Svuota',
+                danger: true,
+                onOk: clearHistory
+            });
+        });
         V.on(el.saved, 'click', function (ev) {
             var t = ev.target;
             if (t.getAttribute && t.getAttribute('data-table')) {
@@ -776,8 +1243,13 @@
         });
 
         V.on(document, 'keydown', function (ev) {
-            if (!V.isDialogOpen() && ev.keyCode === 27 && !el.saved.hasAttribute('hidden')) {
+            if (V.isDialogOpen()) {
+                return;
+            }
+            if (ev.keyCode === 27 && !el.saved.hasAttribute('hidden')) {
                 showSaved(false);
+            } else if (shortcut(ev)) {
+                ev.preventDefault();
             }
         });
         // "/" is read from the typed character, so it works whatever the keyboard layout.
@@ -794,7 +1266,74 @@
         });
     }
 
+    // Ctrl+L or Ctrl+F: the search box; Alt+Left and Alt+Right: back and forward between
+    // entries; Ctrl with plus, minus or 0: the entry's text size. True when the key was used.
+    function shortcut(ev) {
+        var key = ev.keyCode;
+        if (ev.altKey && !ev.ctrlKey && (key === 37 || key === 39)) {
+            goHistory(key === 37 ? -1 : 1);
+            return true;
+        }
+        if (!ev.ctrlKey || ev.altKey) {
+            return false;
+        }
+        if (key === 76 || key === 70) {
+            el.q.focus();
+            el.q.select();
+            return true;
+        }
+        if (key === 187 || key === 107 || key === 61 || key === 171) {
+            setZoom(1);
+            return true;
+        }
+        if (key === 189 || key === 109 || key === 173) {
+            setZoom(-1);
+            return true;
+        }
+        if (key === 48 || key === 96) {
+            setZoom(0);
+            return true;
+        }
+        return false;
+    }
+
+    // One step bigger or smaller, or (0) back to normal; kept for the next start.
+    function setZoom(step) {
+        var at = ZOOM_STEPS.indexOf(zoom);
+        at = step === 0 ? ZOOM_STEPS.indexOf(1) : Math.max(0, Math.min(ZOOM_STEPS.length - 1, (at < 0 ? 2 : at) + step));
+        applyZoom(ZOOM_STEPS[at]);
+        try {
+            window.localStorage.setItem(ZOOM_KEY, String(zoom));
+        } catch (e) { /* not kept: the size holds for this page only */ }
+    }
+
+    function applyZoom(value) {
+        zoom = ZOOM_STEPS.indexOf(value) >= 0 ? value : 1;
+        el.entry.style.fontSize = zoom === 1 ? '' : (17 * zoom).toFixed(1) + 'px';
+    }
+
+    function storedZoom() {
+        try {
+            return parseFloat(window.localStorage.getItem(ZOOM_KEY)) || 1;
+        } catch (e) {
+            return 1;
+        }
+    }
+
     // ---- Start ----------------------------------------------------------------------------
+
+    // A page parameter; native code hands them over still percent-encoded.
+    function pageParameter(name) {
+        var value = V.hasBridge('getParameter') ? String(V.bridge('getParameter', name) || '') : '';
+        if (!value) {
+            return V.query(window.location.search)[name] || '';
+        }
+        try {
+            return decodeURIComponent(value.replace(/\+/g, ' '));
+        } catch (e) {
+            return value;
+        }
+    }
 
     function bookId() {
         var id = V.hasBridge('getParameter') ? V.bridge('getParameter', 'idbook') : '';
@@ -810,6 +1349,8 @@
     function start() {
         buildLetters();
         wire();
+        applyZoom(storedZoom());
+        syncHistoryButtons();
         syncModes();
         showTab('index');
         sku = bookId();
@@ -827,7 +1368,20 @@
             el.dictSub.textContent = [book.SUBTITLE, book.LANG].filter(function (s) { return trim(s); }).join(' \u00b7 ');
             document.title = 'Vocalume - ' + (book.TITLE || sku);
             V.bridge('getScopes', sku, 'onScopes');
-            loadWords('', 0);
+            loadWords('');
+            installed = [{ sku: sku, title: book.TITLE || sku, lang: lang }].concat(V.store.books(system).filter(function (b) {
+                return b.sku !== sku && (b.STATUS === '1' || b.STATUS === '2') && b.SOURCELANGUAGEID;
+            }).sort(function (a, b) { return (parseFloat(a.ORDER) || 0) - (parseFloat(b.ORDER) || 0); }).map(function (b) {
+                return { sku: b.sku, title: b.TITLE || b.sku, lang: b.SOURCELANGUAGEID };
+            }));
+            V.show(el.allBooks.parentNode, installed.length > 1);
+            // Opened to look a word up: from another dictionary's results, or from the library.
+            var word = pageParameter('voce');
+            if (word) {
+                el.allBooks.checked = pageParameter('tutti') === '1';
+                el.q.value = word;
+                startSearch(0);
+            }
         });
         V.store.ensurePageTables(function () {
             loadSaved();
@@ -839,6 +1393,7 @@
         sku: function () { return sku; },
         language: function () { return lang; },
         openEntry: openEntry,
+        zoom: function () { return zoom; },
         search: function (word, type) {
             el.q.value = word;
             var radios = document.getElementsByName('mode');

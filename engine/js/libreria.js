@@ -134,7 +134,7 @@
                 text = 'Installazione in corso...';
             } else if (phase === 'progress') {
                 // Number and unit stay together when the line wraps.
-                text = 'Download ' + download.percent + '%' + (download.size ? ' di ' + V.escapeHtml(download.size) + '\u00a0MB' : '');
+                text = 'Download ' + download.percent + '%' + (sizeText(download.size) ? ' di ' + V.escapeHtml(sizeText(download.size)) : '');
             } else {
                 text = 'Avvio del download...';
             }
@@ -171,14 +171,13 @@
         return html;
     }
 
-    function cardElement(book) {
-        var card = document.createElement('article');
-        card.className = 'book card';
-        card.setAttribute('data-sku', book.sku);
-        card.appendChild(coverElement(book));
-        var body = document.createElement('div');
-        body.className = 'book-body';
+    // The state badge follows a download of the dictionary while it runs.
+    function badgesHtml(book) {
         var state = STATES[book.STATUS];
+        if (download && download.sku === book.sku) {
+            state = download.phase === 'wait' ? { badge: 'Installazione in corso', cls: 'badge-update' } :
+                { badge: 'Download in corso', cls: 'badge-update' };
+        }
         var badges = '';
         if (book.LANG) {
             badges += '<span class="badge">' + V.escapeHtml(book.LANG) + '</span>';
@@ -186,6 +185,30 @@
         if (state) {
             badges += '<span class="badge ' + state.cls + '">' + state.badge + '</span>';
         }
+        return badges;
+    }
+
+    // The size native code gives in megabytes with one decimal, in kilobytes below 1 MB. A size
+    // under 0.05 MB arrives as "0.0" and can only be told as small.
+    function sizeText(mb) {
+        var n = parseFloat(mb);
+        if (isNaN(n)) {
+            return '';
+        }
+        if (n >= 1) {
+            return String(mb) + '\u00a0MB';
+        }
+        return n > 0 ? Math.round(n * 1024) + '\u00a0KB' : 'meno di 50\u00a0KB';
+    }
+
+    function cardElement(book) {
+        var card = document.createElement('article');
+        card.className = 'book card';
+        card.setAttribute('data-sku', book.sku);
+        card.appendChild(coverElement(book));
+        var body = document.createElement('div');
+        body.className = 'book-body';
+        var badges = badgesHtml(book);
         body.innerHTML = '<h2 class="book-title">' + V.escapeHtml(book.TITLE || book.sku) + '</h2>' +
             (book.SUBTITLE ? '<p class="book-subtitle">' + V.escapeHtml(book.SUBTITLE) + '</p>' : '') +
             (meta(book) ? '<p class="book-meta">' + V.escapeHtml(meta(book)) + '</p>' : '') +
@@ -214,6 +237,10 @@
             var card = findCard(book.sku);
             if (card) {
                 card.querySelector('.book-dynamic').innerHTML = dynamicHtml(book);
+                var badges = card.querySelector('.badges');
+                if (badges) {
+                    badges.innerHTML = badgesHtml(book);
+                }
             }
         });
         if (focusSku) {
@@ -251,6 +278,7 @@
         V.show(V.byId('empty'), books.length === 0);
         V.show(V.byId('no-match'), books.length > 0 && shown === 0);
         V.show(filterEl, books.length > 6);
+        V.show(V.byId('search-all'), installedBooks().length > 0);
     }
 
     function load(done) {
@@ -338,16 +366,26 @@
         V.bridge('synchronize');
     }
 
+    // Signing out deletes the local data, the reader's favourites, bookmarks and notes with it:
+    // the question says so and offers to export them first.
     function logout() {
-        V.confirm({
+        var leave = { label: 'Esci', cls: 'btn-danger', action: function () { V.bridge('onLogout'); } };
+        var buttons = [leave];
+        if (V.native('saveTextFile')) {
+            buttons.unshift({ label: 'Esporta gli appunti', cls: 'btn-secondary', action: function () {
+                V.exportSaved(function (saved) {
+                    if (saved) {
+                        logout();
+                    }
+                });
+            } });
+        }
+        V.ask({
             title: 'Esci dall\'account',
             text: 'Uscendo, i dizionari scaricati vengono rimossi da questo computer e il programma si chiude.<br/>' +
-                'Potrai riscaricarli accedendo di nuovo.',
-            okLabel: 'Esci',
-            danger: true,
-            onOk: function () {
-                V.bridge('onLogout');
-            }
+                'Anche i preferiti, i segnalibri e le note vengono eliminati: esportali prima per poterli importare ' +
+                'dopo il prossimo accesso.<br/>Potrai riscaricare i dizionari accedendo di nuovo.',
+            buttons: buttons
         });
     }
 
@@ -384,6 +422,20 @@
     V.on(V.byId('logout'), 'click', logout);
     V.on(filterEl, 'input', render);
 
+    // A word looked up in every installed dictionary, on the first one's page.
+    function installedBooks() {
+        return books.filter(function (b) { return b.STATUS === '1' || b.STATUS === '2'; });
+    }
+    V.on(V.byId('search-all'), 'submit', function (ev) {
+        ev.preventDefault();
+        var word = V.byId('search-all-q').value.replace(/^\s+|\s+$/g, '');
+        var first = installedBooks()[0];
+        if (word && first) {
+            V.bridge('loadUrl', 'dizionario.html?idbook=' + encodeURIComponent(first.sku) + '&voce=' +
+                encodeURIComponent(word) + '&tutti=1');
+        }
+    });
+
     // Native code switches the spinner off when a synchronisation fails.
     V.onSpinner(function (on) {
         if (!on) {
@@ -391,6 +443,19 @@
         }
     });
 
+    // Keys work at once: the filter, or else the first dictionary's first action, has the focus.
+    function focusFirst() {
+        var active = document.activeElement;
+        if (active && active !== document.body) {
+            return;
+        }
+        var first = !V.byId('search-all').hasAttribute('hidden') ? V.byId('search-all-q') :
+            !filterEl.hasAttribute('hidden') ? filterEl : booksEl.querySelector('button:not([disabled])') || V.byId('empty-sync');
+        if (first && first.offsetWidth) {
+            first.focus();
+        }
+    }
+
     V.library = { reload: load, startDownload: startDownload, books: function () { return books; } };
-    load();
+    load(focusFirst);
 }(Vocalume));

@@ -1,5 +1,5 @@
 // The web database "zenta" shared with native code: SYSTEM is written by native code and only
-// read here; BOOKMARK, FAVORITE and NOTE belong to the pages.
+// read here; BOOKMARK, FAVORITE, NOTE and HISTORY (the entries looked up) belong to the pages.
 
 (function (V) {
     'use strict';
@@ -9,8 +9,13 @@
     var PAGE_TABLES = [
         'CREATE TABLE IF NOT EXISTS BOOKMARK (DATE TIMESTAMP, IDBOOK TEXT, ID INTEGER PRIMARY KEY, REF VARCHAR(100), NOTE TEXT)',
         'CREATE TABLE IF NOT EXISTS FAVORITE (DATE TIMESTAMP, IDBOOK TEXT, ID INTEGER PRIMARY KEY, NOTE TEXT, REF TEXT)',
-        'CREATE TABLE IF NOT EXISTS NOTE (DATE TIMESTAMP, IDBOOK TEXT, ID INTEGER PRIMARY KEY, REF VARCHAR(100), NOTE TEXT)'
+        'CREATE TABLE IF NOT EXISTS NOTE (DATE TIMESTAMP, IDBOOK TEXT, ID INTEGER PRIMARY KEY, REF VARCHAR(100), NOTE TEXT)',
+        'CREATE TABLE IF NOT EXISTS HISTORY (DATE TIMESTAMP, IDBOOK TEXT, ID INTEGER PRIMARY KEY, REF VARCHAR(100), NOTE TEXT)'
     ];
+
+    // What an export file of the reader's own tables carries, and how it names itself.
+    var SAVED_TABLES = ['FAVORITE', 'BOOKMARK', 'NOTE'];
+    var EXPORT_FORMAT = 'vocalume-appunti';
 
     function open() {
         if (db) {
@@ -140,6 +145,71 @@
             });
         },
 
+        // Favourites, bookmarks and notes of every dictionary as the text of an export file.
+        exportText: function (done) {
+            // The tables may not exist yet when no dictionary page was ever opened.
+            var create = PAGE_TABLES.map(function (sql) { return [sql]; });
+            run(create.concat(SAVED_TABLES.map(function (t) {
+                return ['SELECT DATE, IDBOOK, REF, NOTE FROM ' + t + ' ORDER BY DATE'];
+            })), false, function (err, res) {
+                if (err) {
+                    done(null, err);
+                    return;
+                }
+                var tables = {};
+                SAVED_TABLES.forEach(function (t, i) {
+                    tables[t] = rowsOf(res[create.length + i]).map(function (r) {
+                        return { DATE: r.DATE, IDBOOK: r.IDBOOK, REF: r.REF, NOTE: r.NOTE };
+                    });
+                });
+                done(JSON.stringify({ formato: EXPORT_FORMAT, versione: 1, tabelle: tables }, null, 1), null);
+            });
+        },
+
+        // Adds the rows of an export file that are not here yet; done(error, rows added). A text
+        // that is not an export file is refused whole.
+        importText: function (text, done) {
+            var data;
+            try {
+                data = JSON.parse(text);
+            } catch (e) {
+                data = null;
+            }
+            if (!data || data.formato !== EXPORT_FORMAT || typeof data.tabelle !== 'object') {
+                done(new Error('File non valido'), 0);
+                return;
+            }
+            var create = PAGE_TABLES.map(function (sql) { return [sql]; });
+            var reads = SAVED_TABLES.map(function (t) { return ['SELECT IDBOOK, REF, NOTE FROM ' + t]; });
+            run(create.concat(reads), false, function (err, res) {
+                if (err) {
+                    done(err, 0);
+                    return;
+                }
+                var inserts = [];
+                SAVED_TABLES.forEach(function (t, i) {
+                    var have = {};
+                    rowsOf(res[create.length + i]).forEach(function (r) { have[[r.IDBOOK, r.REF, r.NOTE].join('\u0001')] = true; });
+                    (data.tabelle[t] instanceof Array ? data.tabelle[t] : []).forEach(function (r) {
+                        var row = [r && r.IDBOOK, r && r.REF, r && r.NOTE].map(function (v) { return v === null || v === undefined ? '' : String(v); });
+                        var id = row.join('\u0001');
+                        if (row[0] && row[1] && !have[id]) {
+                            have[id] = true;
+                            inserts.push(['INSERT INTO ' + t + ' (DATE, IDBOOK, REF, NOTE) VALUES (?, ?, ?, ?)',
+                                [String(r.DATE || V.store.timestamp(new Date()))].concat(row)]);
+                        }
+                    });
+                });
+                if (!inserts.length) {
+                    done(null, 0);
+                    return;
+                }
+                run(inserts, false, function (err2) {
+                    done(err2, err2 ? 0 : inserts.length);
+                });
+            });
+        },
+
         // "YYYY-MM-DD HH:MM:SS", local time: sorts as text and reads as an SQLite timestamp.
         timestamp: function (d) {
             function two(n) {
@@ -167,5 +237,49 @@
             }
             return { idzenta: dec(p[0]), file: dec(p[1]), word: dec(p[2]) };
         }
+    };
+
+    // Export and import through files the user picks (native help beside the bridge); each
+    // tells the user how it went, then calls done(true when something was written or added).
+    V.exportSaved = function (done) {
+        var native = V.native('saveTextFile');
+        if (!native) {
+            V.message('Questa versione del programma non può esportare gli appunti.');
+            return;
+        }
+        V.store.exportText(function (text, err) {
+            if (err) {
+                V.message('Impossibile leggere gli appunti da esportare.');
+                return;
+            }
+            var d = new Date();
+            var name = 'appunti-vocalume-' + V.store.timestamp(d).substring(0, 10) + '.json';
+            var saved = native.saveTextFile(name, text) === true;
+            if (saved) {
+                V.message('Appunti esportati: preferiti, segnalibri e note di tutti i dizionari.');
+            }
+            if (done) {
+                done(saved);
+            }
+        });
+    };
+
+    V.importSaved = function (done) {
+        var native = V.native('openTextFile');
+        if (!native) {
+            V.message('Questa versione del programma non può importare gli appunti.');
+            return;
+        }
+        var text = native.openTextFile();
+        if (!text) {
+            return;
+        }
+        V.store.importText(text, function (err, added) {
+            V.message(err ? 'Il file scelto non contiene appunti di Vocalume.' :
+                (added === 1 ? 'Importato 1 appunto.' : (added ? 'Importati ' + added + ' appunti.' : 'Nessun appunto nuovo da importare.')));
+            if (done) {
+                done(!err && added > 0);
+            }
+        });
     };
 }(Vocalume));

@@ -51,12 +51,13 @@
     }
 
     PageTest.test('opens on the dictionary named by the page parameter, scopes only for full text', function (t) {
-        t.eq(MockBridge.lastCall('getParameter'), ['idbook']);
+        t.eq(MockBridge.calls.filter(function (c) { return c[0] === 'getParameter'; })[0][1], ['idbook']);
+        t.eq(document.activeElement && document.activeElement.id, 'q', 'the search box has the keys');
         t.waitFor('the index', firstWhenIdle('words'), function () {
             t.eq($('dict-title').textContent, 'Dizionario della lingua italiana');
-            t.eq(MockBridge.lastCall('getWords'), ['ita-base', '', '0', '50', 'it', 'onWords']);
+            t.eq(MockBridge.lastCall('indexRows'), ['ita-base', '', '1', '50']);
+            t.eq(MockBridge.countCalls('getWords'), 0, 'the index comes from native code beside the bridge');
             t.eq(texts('words').slice(0, 3), ['acqua', 'albero', 'andare']);
-            t.ok($('words-pager').hasAttribute('hidden'), 'one page only');
             t.eq(MockBridge.lastCall('getScopes'), ['ita-base', 'onScopes']);
             var options = Array.prototype.map.call($('scope').options, function (o) { return o.text; });
             t.eq(options.slice(0, 3), ['Tutti gli ambiti', 'Architettura', 'Astronomia']);
@@ -103,6 +104,253 @@
         }]]));
     });
 
+    function change(id) {
+        var ev = document.createEvent('Event');
+        ev.initEvent('change', true, true);
+        $(id).dispatchEvent(ev);
+    }
+
+    function listed(n) {
+        return function () { return firstWhenIdle('results')() && texts('results').length === n; };
+    }
+
+    PageTest.test('a new kind of search or a new scope answers at once for the word in the box', function (t) {
+        var geo = String(MockBridge.scopeId('Geografia'));
+        var modes = document.getElementsByName('mode');
+        t.steps([
+            ['the headword', search('acqua', '0'), shownEntry('Liquido trasparente'), function () {
+                t.eq(texts('results'), ['acqua']);
+            }],
+            ['full text', function () { modes[1].click(); }, listed(4), function () {
+                t.eq(MockBridge.lastCall('search').slice(1, 4), ['acqua', '2', '']);
+                t.eq(texts('results'), ['acqua', 'cascata', 'fiume', 'mare']);
+            }],
+            ['one scope', function () {
+                $('scope').value = geo;
+                change('scope');
+            }, listed(3), function () {
+                t.eq(MockBridge.lastCall('search').slice(1, 4), ['acqua', '2', geo]);
+                t.eq(texts('results'), ['cascata', 'fiume', 'mare']);
+            }],
+            ['its first entry', null, shownEntry('Salto d\'acqua')],
+            ['every scope', function () {
+                $('scope').value = '';
+                change('scope');
+            }, listed(4)],
+            ['the headword again', function () { modes[0].click(); }, listed(1), function () {
+                t.eq(MockBridge.lastCall('search').slice(1, 4), ['acqua', '0', '']);
+            }]
+        ]);
+    });
+
+    PageTest.test('the first result always opens; the reader shows nothing the list does not', function (t) {
+        var welcome = function () {
+            return $('entry-view').hasAttribute('hidden') && !$('welcome').hasAttribute('hidden');
+        };
+        t.steps([
+            ['casa', search('casa', '0'), shownEntry('Edificio destinato')],
+            ['an inflected form', search('vado', '0'), shownEntry('Muoversi da un luogo'), function () {
+                t.eq(texts('results'), ['andare']);
+                t.eq($('entry-word').querySelector('.w').textContent, 'andare');
+                t.eq($('results').querySelector('.is-current .w').textContent, 'andare');
+            }],
+            ['a word found nowhere', search('xyz', '0'), welcome, function () {
+                t.eq($('entry').textContent, '');
+                t.eq(MockBridge.lastCall('getHtml')[1], 'IT03', 'nothing more was asked');
+            }],
+            ['a full-text hit that is not a headword', search('centro', '2'), shownEntry('Centro abitato'), function () {
+                t.eq(texts('results'), ['città']);
+            }]
+        ]);
+    });
+
+    PageTest.test('an inflected form comes before the headwords that merely begin like it', function (t) {
+        t.steps([['esco', search('esco', '0'), shownEntry('Andare fuori'), function () {
+            t.eq(texts('results'), ['uscire', 'escoriazione']);
+            t.eq($('results').querySelector('.item .exact').textContent, 'forma flessa');
+        }]]);
+    });
+
+    function key(target, code, mods) {
+        var ev = document.createEvent('Event');
+        ev.initEvent('keydown', true, true);
+        ev.keyCode = code;
+        ev.ctrlKey = !!(mods && mods.ctrl);
+        ev.altKey = !!(mods && mods.alt);
+        target.dispatchEvent(ev);
+        return ev;
+    }
+
+    // Characters typed one by one, each firing the input event a real key fires.
+    function type(text) {
+        return function () {
+            $('q').focus();
+            $('q').value = '';
+            text.split('').forEach(function (c) {
+                $('q').value += c;
+                var ev = document.createEvent('Event');
+                ev.initEvent('input', true, true);
+                $('q').dispatchEvent(ev);
+            });
+        };
+    }
+
+    PageTest.test('looking up as you type: one search after the pause, its first entry opened', function (t) {
+        var before;
+        t.steps([
+            ['typing', function () {
+                before = MockBridge.countCalls('search');
+                type('andrò')();
+                t.eq(MockBridge.countCalls('search'), before, 'nothing sent while typing');
+            }, shownEntry('Muoversi da un luogo'), function () {
+                t.eq(MockBridge.countCalls('search') - before, 1, 'one search for the whole word');
+                t.eq(MockBridge.lastCall('search').slice(1, 3), ['andrò', '0']);
+                t.eq(texts('results'), ['andare']);
+            }],
+            ['Enter before the pause: one search, at once', function () {
+                before = MockBridge.countCalls('search');
+                type('luna')();
+                $('search-form').querySelector('button[type=submit]').click();
+                t.eq(MockBridge.countCalls('search') - before, 1);
+                $('search-form').querySelector('button[type=submit]').click();
+                t.eq(MockBridge.countCalls('search') - before, 1, 'the same search is on its way');
+            }, shownEntry('satellite naturale'), function () {
+                t.eq(MockBridge.countCalls('search') - before, 1, 'the pause ended without a second one');
+                key($('q'), 27);
+                t.eq($('q').value, '');
+            }]
+        ]);
+    });
+
+    PageTest.test('keys: Ctrl+L and Ctrl+F find the box, Alt+Left and Alt+Right walk the entries', function (t) {
+        t.steps([
+            ['so', search('so', '0'), shownEntry('La stella')],
+            ['sole, typed on', search('sole', '0'), shownEntry('La stella')],
+            ['sale', search('sale', '0'), shownEntry('Sostanza bianca')],
+            ['a link', function () {
+                Vocalume.dictionary.openEntry({ idzenta: 'IT05', file: 'c.html', word: 'casale' });
+            }, shownEntry('Gruppo di case'), function () {
+                t.ok(!$('entry-back').disabled && $('entry-forward').disabled, 'back only');
+                $('entry').focus();
+                key(document.body, 76, { ctrl: true });
+                t.eq(document.activeElement.id, 'q', 'Ctrl+L');
+                $('entry-back').focus();
+                key(document.body, 70, { ctrl: true });
+                t.eq(document.activeElement.id, 'q', 'Ctrl+F');
+                t.ok(key(document.body, 37, { alt: true }).defaultPrevented, 'Alt+Left is taken');
+            }],
+            ['back', null, shownEntry('Sostanza bianca'), function () {
+                t.ok(!$('entry-forward').disabled);
+                $('entry-back').click();
+            }],
+            ['back again', null, shownEntry('La stella'), function () {
+                $('entry-back').click();
+            }],
+            // "so" and "sole" left one step: before them comes the previous test's last entry.
+            ['before the typed word', null, shownEntry('satellite naturale'), function () {
+                key(document.body, 39, { alt: true });
+            }],
+            ['forward to sole', null, shownEntry('La stella'), function () {
+                key(document.body, 39, { alt: true });
+            }],
+            ['forward', null, shownEntry('Sostanza bianca'), function () {
+                $('entry-forward').click();
+            }],
+            ['forward again', null, shownEntry('Gruppo di case'), function () {
+                t.ok($('entry-forward').disabled);
+            }]
+        ]);
+    });
+
+    PageTest.test('text size: Ctrl with plus, minus and 0, remembered for the next start', function (t) {
+        var size = function () { return $('entry').style.fontSize; };
+        key(document.body, 187, { ctrl: true });
+        key(document.body, 187, { ctrl: true });
+        t.eq([Vocalume.dictionary.zoom(), size()], [1.25, '21.3px']);
+        t.eq(window.localStorage.getItem('vocalume.zoom'), '1.25');
+        key(document.body, 189, { ctrl: true });
+        t.eq(Vocalume.dictionary.zoom(), 1.1);
+        key(document.body, 48, { ctrl: true });
+        t.eq([Vocalume.dictionary.zoom(), size(), window.localStorage.getItem('vocalume.zoom')], [1, '', '1']);
+        t.done();
+    });
+
+    PageTest.test('a full-text hit shows the searched word marked in the entry', function (t) {
+        var marks = function () {
+            return Array.prototype.map.call($('entry').querySelectorAll('mark.hit'), function (m) { return m.textContent; });
+        };
+        t.steps([
+            ['acqua', search('acqua', '2'), shownEntry('Liquido trasparente'), function () {
+                t.eq(marks(), ['acqua'], 'the headword itself');
+                $('results').querySelectorAll('.item')[1].click();
+            }],
+            ['cascata', null, shownEntry('Salto d'), function () {
+                t.eq(marks(), ['acqua']);
+            }],
+            ['no marks for a headword search', search('fiume', '0'), shownEntry('Corso d'), function () {
+                t.eq(marks(), []);
+            }]
+        ]);
+        var box = document.createElement('div');
+        box.innerHTML = '<p>La Città, le città e <b>citt\u00e0</b>; cittadino no.</p>';
+        Vocalume.highlight(box, 'citta');
+        t.eq(Array.prototype.map.call(box.querySelectorAll('mark'), function (m) { return m.textContent; }),
+            ['Città', 'città', 'citt\u00e0'], 'whole words, case and accents ignored');
+    });
+
+    PageTest.test('nothing found: "Forse cercavi" offers the closest headwords, one press searches it', function (t) {
+        var offered = function () {
+            return Array.prototype.map.call($('results').querySelectorAll('[data-suggest]'), function (b) {
+                return b.getAttribute('data-suggest');
+            });
+        };
+        t.steps([
+            ['caza', search('caza', '0'), function () { return offered().length; }, function () {
+                t.eq(offered(), ['casa']);
+                t.eq(MockBridge.lastCall('suggest'), ['ita-base', 'caza']);
+                t.eq(listStatus('results'), 'Nessun risultato per \u00abcaza\u00bb.');
+                $('results').querySelector('[data-suggest]').click();
+            }],
+            ['casa', null, shownEntry('Edificio destinato'), function () {
+                t.eq($('q').value, 'casa');
+            }],
+            ['cita', search('cita', '0'), function () { return offered().length; }, function () {
+                t.eq(offered(), ['città'], 'accents ignored');
+            }],
+            ['nothing close', search('xyz', '0'), firstWhenIdle('results'), function () {
+                t.eq(offered(), []);
+            }]
+        ]);
+    });
+
+    PageTest.test('in every installed dictionary: results grouped by dictionary, one request at a time', function (t) {
+        var groups = function () {
+            return Array.prototype.map.call($('results').querySelectorAll('.group'), function (g) { return g.textContent; });
+        };
+        t.steps([
+            ['both dictionaries', function () {
+                t.ok(!$('all-books').parentNode.hasAttribute('hidden'), 'offered: two dictionaries are installed');
+                $('q').value = 'casa';
+                $('all-books').click();
+            }, function () { return groups().length === 2 && !$('results').querySelector('.spinner'); }, function () {
+                var asked = MockBridge.calls.filter(function (c) { return c[0] === 'search'; }).slice(-2).map(function (c) {
+                    return [c[1][0], c[1][1], c[1][6], c[1][7]];
+                });
+                t.eq(asked, [['ita-base', 'casa', 'it', 'onSearchEverywhere'], ['fra-ita', 'casa', 'fr', 'onSearchEverywhere']]);
+                t.eq(groups(), ['Dizionario della lingua italiana (3)', 'Dizionario francese-italiano (3)']);
+                t.eq(texts('results'), ['casa', 'casale', 'casalingo', 'casa', 'casale', 'casalingo']);
+                t.ok(shownEntry('Edificio destinato')(), 'the first result of this dictionary opens');
+                $('results').querySelectorAll('.item')[4].click();
+                t.eq(MockBridge.lastCall('loadUrl'), ['dizionario.html?idbook=fra-ita&voce=casale']);
+            }],
+            ['this dictionary only again', function () { $('all-books').click(); }, function () {
+                return firstWhenIdle('results')() && groups().length === 0;
+            }, function () {
+                t.eq(MockBridge.lastCall('search')[7], 'onSearch');
+            }]
+        ]);
+    });
+
     PageTest.test('a failed count is an error; a late answer nobody waits for changes nothing', function (t) {
         t.steps([['the error', function () {
             search('casa', '0')();
@@ -127,7 +375,7 @@
         }]]);
     });
 
-    PageTest.test('results page by twenty, the index by fifty following the typed prefix', function (t) {
+    PageTest.test('results page by twenty; the index is one list that opens at a word and grows as it scrolls', function (t) {
         var first = function (list, word) { return function () { return firstWhenIdle(list)() === word; }; };
         MockBridge.useEntries(60);
         t.steps([
@@ -143,32 +391,50 @@
                 t.ok($('results-next').disabled, 'last page');
             }],
             ['back', function () { $('results-prev').click(); }, first('results', 'prova021')],
-            ['50 words', function () {
+            ['the index at a typed word', function () {
                 $('tab-index').click();
                 $('prefix').value = 'prova';
-                var ev = document.createEvent('Event');
-                ev.initEvent('keydown', true, true);
-                ev.keyCode = 13;
-                $('prefix').dispatchEvent(ev);
-                t.eq(MockBridge.lastCall('getWords'), ['ita-base', 'prova', '0', '50', 'it', 'onWords']);
-            }, function () { return firstWhenIdle('words')() && texts('words').length === 50; }, function () {
-                t.eq($('words-info').textContent, '1\u201350 di 60');
+                key($('prefix'), 13);
+                t.eq(MockBridge.calls.filter(function (c) { return c[0] === 'indexRows'; }).slice(-2).map(function (c) {
+                    return c[1];
+                }), [['ita-base', 'prova', '0', '5'], ['ita-base', 'prova', '1', '50']], 'five words before, fifty from it');
+            }, function () { return texts('words').length === 55; }, function () {
+                t.eq(texts('words').slice(0, 6), ['escoriazione', 'fiume', 'l\'altroieri', 'luna', 'mare', 'prova001'],
+                    'the neighbours first');
+                t.eq($('words').querySelector('.is-target .w').textContent, 'prova001');
+                var list = $('words');
+                var target = list.querySelector('.is-target').getBoundingClientRect();
+                var box = list.getBoundingClientRect();
+                t.ok(target.top >= box.top && target.bottom <= box.bottom, 'the word is in view');
+                // A long list scrolls; it never squeezes the tab bar.
+                t.ok($('tab-index').offsetHeight >= 30, 'tab bar ' + $('tab-index').offsetHeight + ' px high');
+                t.ok(list.scrollHeight > list.clientHeight, 'the list scrolls');
             }],
-            ['the rest', function () { $('words-next').click(); }, first('words', 'prova051'), function () {
-                t.eq(MockBridge.lastCall('getWords')[2], '50');
-                t.eq(texts('words').length, 10);
-                t.ok($('words-next').disabled);
+            ['scrolled down', function () {
+                $('words').scrollTop = $('words').scrollHeight;
+            }, function () { return texts('words').length === 77 - 8; }, function () {
+                t.eq(MockBridge.lastCall('indexRows').slice(2), ['1', '50'], 'the rows after, once scrolled down');
+                t.eq(texts('words').slice(-1), ['zucchero']);
+            }],
+            ['scrolled up', function () {
+                $('words').scrollTop = 0;
+            }, function () { return texts('words').length === 77; }, function () {
+                t.eq(MockBridge.lastCall('indexRows').slice(2), ['0', '50'], 'the rows before, once scrolled up');
+                t.eq(texts('words')[0], 'acqua');
+                t.ok($('words').scrollTop > 0, 'the words in view stay in place');
             }],
             ['letter z', function () {
                 MockBridge.useEntries(0);
                 $('letters').querySelector('[data-letter=z]').click();
-            }, first('words', 'zucchero')]
+            }, function () { return firstWhenIdle('words')() && $('words').querySelector('.is-target'); }, function () {
+                t.eq($('words').querySelector('.is-target .w').textContent, 'zucchero');
+            }]
         ]);
     });
 
     PageTest.test('entries come from getHtml; links follow their kind; unreadable ones say so', function (t) {
         t.steps([
-            ['zucchero', function () { $('words').querySelector('.item').click(); }, shownEntry('Sostanza dolce')],
+            ['zucchero', function () { $('words').querySelector('.is-target').click(); }, shownEntry('Sostanza dolce')],
             ['casa', search('casa', '0'), shownEntry('Edificio'), function () {
                 var links = $('entry').querySelectorAll('a');
                 links[1].click();
@@ -234,6 +500,78 @@
                 t.eq(MockBridge.lastCall('getHtml'), ['ita-base', 'IT04', 'c.html', 'onEntry']);
                 $('saved-list').querySelector('[data-remove]').click();
             }, function () { return listStatus('saved-list').indexOf('Nessun segnalibro') === 0; }]
+        ]);
+    });
+
+    PageTest.test('the entries looked up are kept in a history that can be cleared', function (t) {
+        var historyTab = function () { return $('saved').querySelector('[data-table=HISTORY]'); };
+        var listed = function (words) {
+            return function () { return JSON.stringify(texts('saved-list')) === JSON.stringify(words); };
+        };
+        t.steps([
+            ['an empty history', function () {
+                MockBridge.sql([['DELETE FROM HISTORY']], function () { Vocalume.dictionary.reloadSaved(); });
+            }, function () { return Vocalume.dictionary.saved.HISTORY.length === 0; }],
+            ['a passing entry', search('mare', '0'), shownEntry('distesa'), function () {
+                search('sole', '0')();
+            }],
+            ['sole stays', null, function () { return Vocalume.dictionary.saved.HISTORY.length > 0; }, function () {
+                t.eq(Vocalume.dictionary.saved.HISTORY.map(function (r) { return r.NOTE; }).indexOf('mare'), -1,
+                    'an entry passed through is not kept');
+                search('luna', '0')();
+            }],
+            ['luna too', null, function () { return Vocalume.dictionary.saved.HISTORY[0].NOTE === 'luna'; }, function () {
+                $('open-saved').click();
+                historyTab().click();
+                search('sole', '0')();
+            }],
+            ['sole again, once', null, listed(['sole', 'luna']), function () {
+                t.ok(!$('clear-history').hasAttribute('hidden'), 'can be cleared');
+                $('clear-history').click();
+                var ok = Array.prototype.filter.call(document.querySelectorAll('.dialog button'), function (b) {
+                    return b.textContent === 'Svuota';
+                })[0];
+                ok.click();
+            }, function () { return listStatus('saved-list') === 'Nessuna voce consultata.'; }, function () {
+                t.ok($('clear-history').hasAttribute('hidden'));
+                $('close-saved').click();
+            }]
+        ]);
+    });
+
+    PageTest.test('favourites, bookmarks and notes go to a file and come back from it, once', function (t) {
+        var count = function (table) { return Vocalume.dictionary.saved[table].length; };
+        var okButton = function () { return document.querySelector('.dialog button'); };
+        t.steps([
+            ['a favourite', function () {
+                MockBridge.sql([['DELETE FROM FAVORITE'], ['INSERT INTO FAVORITE (DATE, IDBOOK, REF, NOTE) VALUES (?, ?, ?, ?)',
+                    ['2026-01-02 10:00:00', 'ita-base', 'IT11|l.html|luna', 'luna']]], function () { Vocalume.dictionary.reloadSaved(); });
+            }, function () { return count('FAVORITE') === 1; }, function () {
+                $('export-saved').click();
+            }],
+            ['exported', null, function () { return MockBridge.files['appunti.json'] && okButton(); }, function () {
+                okButton().click();
+                MockBridge.sql([['DELETE FROM FAVORITE']], function () { Vocalume.dictionary.reloadSaved(); });
+            }],
+            ['gone', null, function () { return count('FAVORITE') === 0; }, function () {
+                $('import-saved').click();
+            }],
+            ['imported', null, function () { return count('FAVORITE') === 1 && okButton(); }, function () {
+                t.eq(document.querySelector('.dialog .dialog-text').textContent, 'Importato 1 appunto.');
+                okButton().click();
+                $('import-saved').click();
+            }],
+            ['not twice', null, function () { return okButton(); }, function () {
+                t.eq(document.querySelector('.dialog .dialog-text').textContent, 'Nessun appunto nuovo da importare.');
+                t.eq(count('FAVORITE'), 1);
+                okButton().click();
+                MockBridge.files['appunti.json'] = '{"altro": 1}';
+                $('import-saved').click();
+            }],
+            ['not an export file', null, function () { return okButton(); }, function () {
+                t.eq(document.querySelector('.dialog .dialog-text').textContent, 'Il file scelto non contiene appunti di Vocalume.');
+                okButton().click();
+            }]
         ]);
     });
 

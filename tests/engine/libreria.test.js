@@ -42,6 +42,10 @@
                 return c.getAttribute('data-sku');
             });
             t.eq(skus, ['ita-base', 'ing-ita', 'fra-ita', 'sin-con'], 'by ORDER, VISIBLE "0" left out');
+            t.eq(document.activeElement.id, 'search-all-q', 'keys work at once, in the first field');
+            $('search-all-q').value = 'casa';
+            $('search-all').querySelector('button').click();
+            t.eq(MockBridge.lastCall('loadUrl'), ['dizionario.html?idbook=ita-base&voce=casa&tutti=1']);
             t.eq($('user').textContent, 'Account: mario.rossi');
             t.eq(card('ita-base').querySelector('.book-meta').textContent, 'Laura Benedetti \u00b7 2024');
             [['ing-ita', ['Scarica']], ['ita-base', ['Apri']], ['fra-ita', ['Apri', 'Aggiorna']], ['sin-con', ['Acquista']]]
@@ -69,12 +73,19 @@
         button('ing-ita', 'download').click();
         t.eq(MockBridge.lastCall('download'), ['ing-ita', 'onDownload']);
         t.eq(actions('fra-ita'), ['Apri', 'Aggiorna (off)'], 'one download at a time');
+        var badge = function () { return card('ing-ita').querySelector('.badges').textContent; };
+        t.eq(badge(), 'IngleseDownload in corso', 'not "to be downloaded" while it downloads');
         MockBridge.progress('onDownload', 42, '5.0');
         t.eq(card('ing-ita').querySelector('.progress-bar').style.width, '42%');
         t.eq(progressText('ing-ita'), 'Download 42% di 5.0\u00a0MB');
+        [['0.3', '307\u00a0KB'], ['0.0', 'meno di 50\u00a0KB'], ['1.0', '1.0\u00a0MB']].forEach(function (c) {
+            MockBridge.progress('onDownload', 54, c[0]);
+            t.eq(progressText('ing-ita'), 'Download 54% di ' + c[1], c[0]);
+        });
         t.ok(button('ing-ita', 'cancel'), 'can be cancelled');
         MockBridge.run('SignalQt(\'onDownload\', \'{result:false, progress:"wait"}\', \'true\')');
         t.eq(progressText('ing-ita'), 'Installazione in corso...');
+        t.eq(badge(), 'IngleseInstallazione in corso');
         t.eq(button('ing-ita', 'cancel'), null, 'no cancel while installing');
         MockBridge.finish('onDownload', 'ing-ita');
         t.waitFor('the installed state', function () { return actions('ing-ita')[0] === 'Apri'; }, function () {
@@ -128,13 +139,29 @@
         dialogButton('OK').click();
         t.eq([dialogText(), window.__confirmed], ['Secondo <b>non</b> interpretato', 1]);
         dialogButton('OK').click();
-        // Signing out removes the downloaded dictionaries: it asks first.
+        // Signing out removes the downloaded dictionaries and the reader's notes: it asks first,
+        // saying so, and offers the export.
         $('logout').click();
+        t.ok(dialogText().indexOf('Anche i preferiti, i segnalibri e le note vengono eliminati') >= 0, dialogText());
         dialogButton('Annulla').click();
-        $('logout').click();
-        dialogButton('Esci').click();
-        t.eq(MockBridge.countCalls('onLogout'), 1);
-        t.done();
+        MockBridge.sql([['CREATE TABLE IF NOT EXISTS NOTE (DATE TIMESTAMP, IDBOOK TEXT, ID INTEGER PRIMARY KEY, REF VARCHAR(100), NOTE TEXT)'],
+            ['INSERT INTO NOTE (DATE, IDBOOK, REF, NOTE) VALUES (?, ?, ?, ?)', ['2026-01-02 10:00:00', 'ita-base', 'IT04|c.html|casa', 'Da ripassare']]],
+            function () {
+                $('logout').click();
+                dialogButton('Esporta gli appunti').click();
+                t.waitFor('the export', function () { return MockBridge.files['appunti.json'] && dialogText(); }, function () {
+                    t.eq(MockBridge.lastCall('saveTextFile')[0].indexOf('appunti-vocalume-'), 0);
+                    var data = JSON.parse(MockBridge.files['appunti.json']);
+                    t.eq(data.formato, 'vocalume-appunti');
+                    t.eq(data.tabelle.NOTE.map(function (r) { return r.NOTE; }), ['Da ripassare']);
+                    t.eq(dialogText(), 'Appunti esportati: preferiti, segnalibri e note di tutti i dizionari.');
+                    t.eq(MockBridge.countCalls('onLogout'), 0, 'not yet');
+                    dialogButton('OK').click();
+                    dialogButton('Esci').click();
+                    t.eq(MockBridge.countCalls('onLogout'), 1);
+                    t.done();
+                });
+            });
     });
 
     PageTest.test('texts from the store are shown as text', function (t) {

@@ -16,6 +16,11 @@
         return !$(id).hasAttribute('hidden');
     }
 
+    PageTest.test('the user name field has the keys as the page shows', function (t) {
+        t.eq(document.activeElement && document.activeElement.id, 'username');
+        t.done();
+    });
+
     PageTest.test('missing fields are asked for without calling native code', function (t) {
         fill('', '');
         t.eq($('login-error').textContent, 'Inserisci il nome utente.');

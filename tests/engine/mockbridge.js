@@ -45,7 +45,9 @@ var MockBridge = (function () {
         'IT12|mare|mari|Geografia|mare acqua|s.m.|La grande distesa d\'acqua salata.',
         'IT13|sale|sali|Chimica|sale|s.m.|Sostanza bianca cristallina.',
         'IT14|sole|soli|Astronomia|sole|s.m.|La stella intorno a cui gira la Terra.',
-        'IT15|zucchero|zuccheri|Chimica|zucchero|s.m.|Sostanza dolce, cristallina.'
+        'IT15|zucchero|zuccheri|Chimica|zucchero|s.m.|Sostanza dolce, cristallina.',
+        'IT16|escoriazione|||escoriazione|s.f.|Lieve lesione della pelle.',
+        'IT17|uscire|esco esci esce|||v.intr.|Andare fuori.'
     ];
 
     function words(s) {
@@ -182,6 +184,75 @@ var MockBridge = (function () {
     'cancelDownload createAccount download loadUrl onLogout openLink passwordLost purchase synchronize'.split(' ').forEach(function (name) {
         slots[name] = function () {};
     });
+
+    // Edit distance, for the closest headwords native code suggests.
+    function distance(a, b) {
+        var prev = [];
+        for (var j = 0; j <= b.length; j++) {
+            prev.push(j);
+        }
+        for (var i = 1; i <= a.length; i++) {
+            var cur = [i];
+            for (var k = 1; k <= b.length; k++) {
+                cur.push(Math.min(prev[k] + 1, cur[k - 1] + 1, prev[k - 1] + (a.charAt(i - 1) === b.charAt(k - 1) ? 0 : 1)));
+            }
+            prev = cur;
+        }
+        return prev[b.length];
+    }
+
+    // The object native code publishes beside the bridge. Files "chosen" by the user live in
+    // M.files; M.nextFile names the one the next dialog picks ('' cancels).
+    M.files = {};
+    M.nextFile = 'appunti.json';
+    window.VocalumeNative = {
+        saveTextFile: function (name, text) {
+            M.calls.push(['saveTextFile', [name]]);
+            if (!M.nextFile) {
+                return false;
+            }
+            M.files[M.nextFile] = String(text);
+            return true;
+        },
+        openTextFile: function () {
+            M.calls.push(['openTextFile', []]);
+            return M.nextFile && M.files[M.nextFile] !== undefined ? M.files[M.nextFile] : '';
+        },
+        // Rows of the whole index next to a place (a word, or the k of a row), in order.
+        indexRows: function (sku, place, after, count) {
+            M.calls.push(['indexRows', [sku, place, after, count]]);
+            var key;
+            try {
+                key = JSON.parse(place);
+            } catch (e) {
+                key = null;
+            }
+            if (!(key instanceof Array)) {
+                key = [String(place).toLowerCase(), -1];
+            }
+            var before = function (e, i) {
+                var n = e.word.toLowerCase();
+                return n < key[0] || (n === key[0] && i < key[1]);
+            };
+            var rows = entries.map(function (e, i) {
+                return { idzenta: e.id, word: e.word, file: e.file, omo: '', hw: e.gram, k: [e.word.toLowerCase(), i, 0], i: i };
+            });
+            var n = parseInt(count, 10);
+            rows = after === '1' ? rows.filter(function (r) { return !before(entries[r.i], r.i) && !(r.k[0] === key[0] && r.i === key[1]); })
+                .slice(0, n) : rows.filter(function (r) { return before(entries[r.i], r.i); }).slice(-n);
+            return JSON.stringify(rows);
+        },
+        suggest: function (sku, word) {
+            M.calls.push(['suggest', [sku, word]]);
+            var key = normalize('it', String(word).toLowerCase());
+            var bound = key.length <= 4 ? 1 : 2;
+            return JSON.stringify(entries.map(function (e) {
+                return { word: e.word, d: distance(key, normalize('it', e.word)) };
+            }).filter(function (x) { return x.d <= bound; }).sort(function (x, y) { return x.d - y.d; }).map(function (x) {
+                return x.word;
+            }).slice(0, 5));
+        }
+    };
 
     window.QtJavascriptInteraction = {};
     Object.keys(slots).forEach(function (name) {

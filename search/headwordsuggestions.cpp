@@ -1,0 +1,110 @@
+#include "search/headwordsuggestions.h"
+
+#include "search/booksearch.h"
+#include "search/sqltext.h"
+#include "web/charnormalizer.h"
+
+#include <algorithm>
+#include <vector>
+#include <sqlite3.h>
+
+namespace {
+// One letter wrong in a short word, two in a longer one.
+int allowedDistance(int length) { return length <= 4 ? 1 : 2; }
+
+QString readText(sqlite3_stmt* statement, int column)
+{
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+    return text ? QString::fromUtf8(text, sqlite3_column_bytes(statement, column)) : QString();
+}
+}
+
+bool HeadwordSuggestions::load(const QString& sku, const QString& sourceLanguage)
+{
+    if (sku == loadedSku && sourceLanguage == loadedLanguage && !headwords.isEmpty())
+        return true;
+    loadedSku.clear();
+    headwords.clear();
+    const QString path = getBookDatabasePath(sku);
+    if (path.isEmpty())
+        return false;
+    sqlite3* db = nullptr;
+    sqlite3_stmt* statement = nullptr;
+    const QByteArray sql = "select nome, nome_n from lemma where source = '" + SqlText::escaped(sourceLanguage)
+        + "' order by nome";
+    bool ok = sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK
+        && sqlite3_prepare_v2(db, sql.constData(), sql.size(), &statement, nullptr) == SQLITE_OK;
+    while (ok && sqlite3_step(statement) == SQLITE_ROW)
+        headwords.push_back({ readText(statement, 0), readText(statement, 1).toLower() });
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    if (!ok) {
+        headwords.clear();
+        return false;
+    }
+    loadedSku = sku;
+    loadedLanguage = sourceLanguage;
+    return true;
+}
+
+QStringList HeadwordSuggestions::suggest(const QString& sku, const QString& word, const QString& sourceLanguage, int limit)
+{
+    const QString key = normalizeText(sourceLanguage, word.trimmed()).toLower();
+    if (key.isEmpty() || !load(sku, sourceLanguage))
+        return {};
+    const int bound = allowedDistance(key.size());
+    struct Found {
+        int distance;
+        const Headword* headword;
+    };
+    QVector<Found> found;
+    for (const Headword& h : qAsConst(headwords)) {
+        if (qAbs(h.key.size() - key.size()) > bound)
+            continue;
+        const int d = distance(key, h.key, bound);
+        if (d <= bound)
+            found.push_back({ d, &h });
+    }
+    std::stable_sort(found.begin(), found.end(), [](const Found& a, const Found& b) { return a.distance < b.distance; });
+    QStringList out;
+    for (const Found& f : qAsConst(found)) {
+        if (!out.contains(f.headword->word))
+            out << f.headword->word;
+        if (out.size() == limit)
+            break;
+    }
+    return out;
+}
+
+int HeadwordSuggestions::distance(const QString& a, const QString& b, int bound)
+{
+    const int n = a.size();
+    const int m = b.size();
+    if (qAbs(n - m) > bound)
+        return bound + 1;
+    // Three rows of the edit table: two back for a swap, the previous one and the current one,
+    // kept between calls, which come by the hundred thousand.
+    thread_local std::vector<int> before, previous, current;
+    before.assign(m + 1, 0);
+    previous.assign(m + 1, 0);
+    current.assign(m + 1, 0);
+    for (int j = 0; j <= m; ++j)
+        previous[j] = j;
+    for (int i = 1; i <= n; ++i) {
+        current[0] = i;
+        int rowBest = current[0];
+        for (int j = 1; j <= m; ++j) {
+            const int cost = a.at(i - 1) == b.at(j - 1) ? 0 : 1;
+            int d = std::min({ previous[j] + 1, current[j - 1] + 1, previous[j - 1] + cost });
+            if (i > 1 && j > 1 && a.at(i - 1) == b.at(j - 2) && a.at(i - 2) == b.at(j - 1))
+                d = std::min(d, before[j - 2] + 1);
+            current[j] = d;
+            rowBest = std::min(rowBest, d);
+        }
+        if (rowBest > bound)
+            return bound + 1;
+        std::swap(before, previous);
+        std::swap(previous, current);
+    }
+    return std::min(previous[m], bound + 1);
+}

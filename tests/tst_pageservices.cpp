@@ -1,0 +1,99 @@
+// The object published beside the bridge: closest headwords as JSON, and where a word stands in
+// the whole alphabetical word list.
+#include "app/appsettings.h"
+#include "tests/support/searchrunner.h"
+#include "tests/support/testdictionary.h"
+#include "web/pageservices.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+using TestDictionary::entry;
+
+class TestPageServices : public QObject {
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        TestSupport::resetHome();
+        AppSettings settings;
+        settings.setStartCharset("à|è|ì|ò|ù", "it");
+        settings.setEndCharset("a|e|i|o|u", "it");
+        QVERIFY(TestDictionary::install("voc",
+            { entry("casa"), entry("Roma"), entry("andare"), entry("città"), entry("casale"), entry("po'"),
+                entry("zucca"), entry("case", "n.", {}, {}, {}, "en") }));
+    }
+
+    void suggestionsAsJson()
+    {
+        PageServices services;
+        QCOMPARE(services.suggest("voc", "caza", "it"), QStringLiteral("[\"casa\"]"));
+        QCOMPARE(services.suggest("nessuno", "caza", "it"), QStringLiteral("[]"));
+    }
+
+    QStringList words(const QString& json)
+    {
+        QStringList out;
+        for (const QJsonValue& v : QJsonDocument::fromJson(json.toUtf8()).array())
+            out << v.toObject().value("word").toString();
+        return out;
+    }
+
+    // The index next to a word, and next to a listed row's place, either way: together they make
+    // the whole word list for the empty word, in its order.
+    void indexRowsWalkTheWholeWordList()
+    {
+        PageServices services;
+        QCOMPARE(words(services.indexRows("voc", "casb", "1", "2", "it")), QStringList({ "città", "po'" }));
+        QCOMPARE(words(services.indexRows("voc", "casb", "0", "2", "it")), QStringList({ "casa", "casale" }));
+        QCOMPARE(words(services.indexRows("voc", "ROMA", "1", "1", "it")), QStringList({ "Roma" }));
+        QStringList walked;
+        QString place;
+        for (;;) {
+            const QJsonArray rows = QJsonDocument::fromJson(services.indexRows("voc", place, "1", "3", "it").toUtf8()).array();
+            for (const QJsonValue& v : rows)
+                walked << v.toObject().value("word").toString();
+            if (rows.size() < 3)
+                break;
+            place = QString::fromUtf8(QJsonDocument(rows.last().toObject().value("k").toArray()).toJson(QJsonDocument::Compact));
+        }
+        const auto listed = SearchRunner::wordList(Analitic::Request { "", "0", "50", "voc", "cb", "it" });
+        QCOMPARE(walked, listed.words);
+        QVERIFY(QJsonDocument::fromJson(services.indexRows("voc", "zucca", "1", "1", "it").toUtf8())
+                    .array().at(0).toObject().value("idzenta").toString() == "7");
+        QCOMPARE(words(services.indexRows("voc", place, "0", "2", "it")), QStringList({ "città", "po'" }));
+    }
+
+    void textFilesChosenByTheUser()
+    {
+        QTemporaryDir dir;
+        QString chosen = dir.filePath("appunti.json");
+        QString offered;
+        PageServices::setFileChooser([&](bool, const QString& suggested) {
+            offered = suggested;
+            return chosen;
+        });
+        PageServices services;
+        QVERIFY(services.saveTextFile("../appunti-vocalume.json", QStringLiteral("{\"nota\":\"perché\"}")));
+        QCOMPARE(offered, QDir::home().absoluteFilePath("appunti-vocalume.json"));
+        QCOMPARE(services.openTextFile(), QStringLiteral("{\"nota\":\"perché\"}"));
+        chosen.clear(); // cancelled
+        QVERIFY(!services.saveTextFile("x.json", "y"));
+        QCOMPARE(services.openTextFile(), QString());
+        chosen = dir.filePath("manca/appunti.json");
+        QVERIFY(!services.saveTextFile("x.json", "y"));
+        PageServices::setFileChooser(nullptr);
+    }
+
+    void missingDictionary()
+    {
+        PageServices services;
+        QCOMPARE(services.indexRows("nessuno", "casa", "1", "10", "it"), QStringLiteral("[]"));
+        QCOMPARE(services.indexRows("../voc", "casa", "1", "10", "it"), QStringLiteral("[]"));
+    }
+};
+
+VOCALUME_TEST_MAIN(TestPageServices)
+#include "tst_pageservices.moc"

@@ -1,0 +1,149 @@
+// Takes pictures of the program's pages as a user meets them: the real main window and engine
+// pages against the reference store service (already running, its port given), signing in with
+// the demo account, downloading and opening the first demo dictionary, looking a word up.
+// Each page is shown at every requested window size and saved as <page>-<W>x<H>.png.
+//   screenshots --port <n> --out <dir> [--size 1600x1000 --size 1024x700]
+// Run it in a private HOME: it signs in and installs a dictionary there.
+#include "app/diagnostics.h"
+#include "app/dialogs.h"
+#include "app/mainwindow.h"
+#include "services/serviceendpoint.h"
+#include "web/customagentwebview.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QTest>
+#include <QWebFrame>
+#include <QWebPage>
+#include <cstdio>
+#include <functional>
+
+namespace {
+MainWindow* window = nullptr;
+
+QVariant js(const QString& script) { return window->webView->page()->mainFrame()->evaluateJavaScript(script); }
+
+bool waitFor(const char* what, const std::function<bool()>& done, int ms = 30000)
+{
+    if (QTest::qWaitFor(done, ms))
+        return true;
+    std::fprintf(stderr, "screenshots: timed out waiting for %s\n", what);
+    return false;
+}
+
+bool shows(const QString& page) { return window->webView->page()->mainFrame()->url().path().endsWith(page); }
+
+bool saveAt(const QList<QSize>& sizes, const QString& dir, const QString& name)
+{
+    for (const QSize& size : sizes) {
+        window->resize(size);
+        QTest::qWait(400);
+        const QString file = QStringLiteral("%1/%2-%3x%4.png").arg(dir, name).arg(size.width()).arg(size.height());
+        if (!window->grab().save(file))
+            return false;
+        std::printf("%s\n", qPrintable(file));
+    }
+    return true;
+}
+
+void typeInto(const QString& id, const QString& text)
+{
+    js(QStringLiteral("var f = document.getElementById('%1'); f.focus(); f.value = '%2';"
+                      "var e = document.createEvent('Event'); e.initEvent('input', true, true); f.dispatchEvent(e);")
+           .arg(id, text));
+}
+}
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QCommandLineParser cli;
+    cli.addOption({ QStringLiteral("port"), QStringLiteral("port of the reference store service"), QStringLiteral("n") });
+    cli.addOption({ QStringLiteral("out"), QStringLiteral("folder for the pictures"), QStringLiteral("dir") });
+    cli.addOption({ QStringLiteral("size"), QStringLiteral("window size WxH (repeatable)"), QStringLiteral("size") });
+    cli.process(app);
+    const QString out = cli.value(QStringLiteral("out"));
+    QList<QSize> sizes;
+    for (const QString& s : cli.values(QStringLiteral("size")))
+        sizes << QSize(s.section(QLatin1Char('x'), 0, 0).toInt(), s.section(QLatin1Char('x'), 1, 1).toInt());
+    if (sizes.isEmpty())
+        sizes = { QSize(1600, 1000), QSize(1024, 700) };
+    if (out.isEmpty() || !QDir().mkpath(out) || cli.value(QStringLiteral("port")).toUInt() == 0) {
+        std::fprintf(stderr, "usage: screenshots --port <n> --out <dir> [--size WxH]...\n");
+        return 2;
+    }
+    Diagnostics::setEnabled(false);
+    Dialogs::setHandler([](Dialogs::Kind, const QString& title, const QString& text, QDialog*) {
+        std::fprintf(stderr, "box: %s: %s\n", qPrintable(title), qPrintable(text));
+        return int(QMessageBox::Ok);
+    });
+    ServiceEndpoint::setCurrent({ QStringLiteral("127.0.0.1"), quint16(cli.value(QStringLiteral("port")).toUInt()) });
+    ServiceEndpoint::setStoreHost(QStringLiteral("127.0.0.1"));
+
+    MainWindow main;
+    window = &main;
+    main.showNormal();
+    main.resize(sizes.first());
+    if (!waitFor("the login page", [] { return shows(QStringLiteral("/login.html")); }))
+        return 1;
+    QTest::qWait(500);
+    if (!saveAt(sizes, out, QStringLiteral("login")))
+        return 1;
+    js(QStringLiteral("document.getElementById('username').value = 'demo';"
+                      "document.getElementById('password').value = 'demo';"
+                      "document.getElementById('login-submit').click();"));
+    if (!waitFor("the library", [] { return shows(QStringLiteral("/libreria.html"))
+                                         && js(QStringLiteral("document.querySelectorAll('.book').length")).toInt() > 0; }))
+        return 1;
+    const QString download = QStringLiteral("document.querySelector('[data-sku=\"ZDEMO001\"] [data-action=\"%1\"]')");
+    js(download.arg(QStringLiteral("download")) + QStringLiteral(".click()"));
+    if (!waitFor("the installed dictionary", [&] { return js(download.arg(QStringLiteral("open")) + QStringLiteral(" !== null")).toBool(); }))
+        return 1;
+    QTest::qWait(800);
+    if (!saveAt(sizes, out, QStringLiteral("libreria")))
+        return 1;
+    js(download.arg(QStringLiteral("open")) + QStringLiteral(".click()"));
+    if (!waitFor("the dictionary page", [] { return shows(QStringLiteral("/dizionario.html"))
+                                                 && js(QStringLiteral("document.querySelectorAll('#words .item').length")).toInt() > 0; }))
+        return 1;
+    typeInto(QStringLiteral("q"), QStringLiteral("vado"));
+    if (!waitFor("an entry", [] { return !js(QStringLiteral("document.getElementById('entry').textContent")).toString().isEmpty(); }))
+        return 1;
+    QTest::qWait(500);
+    if (!saveAt(sizes, out, QStringLiteral("dizionario")))
+        return 1;
+    js(QStringLiteral("document.getElementById('tab-index').click()"));
+    QTest::qWait(300);
+    if (!saveAt(sizes, out, QStringLiteral("dizionario-indice")))
+        return 1;
+    typeInto(QStringLiteral("q"), QStringLiteral("acqua"));
+    js(QStringLiteral("document.getElementsByName('mode')[1].click()"));
+    if (!waitFor("full-text results", [] { return js(QStringLiteral("document.querySelectorAll('#results .item').length")).toInt() > 1; }))
+        return 1;
+    QTest::qWait(500);
+    if (!saveAt(sizes, out, QStringLiteral("dizionario-testo")))
+        return 1;
+
+    // A second dictionary, then one search over both from the library.
+    js(QStringLiteral("document.getElementById('back').click()"));
+    if (!waitFor("the library again", [] { return shows(QStringLiteral("/libreria.html"))
+                                              && js(QStringLiteral("document.querySelectorAll('.book').length")).toInt() > 0; }))
+        return 1;
+    const QString second = QStringLiteral("document.querySelector('[data-sku=\"ZDEMO002\"] [data-action=\"%1\"]')");
+    js(second.arg(QStringLiteral("download")) + QStringLiteral(".click()"));
+    if (!waitFor("the second dictionary", [&] { return js(second.arg(QStringLiteral("open")) + QStringLiteral(" !== null")).toBool(); }))
+        return 1;
+    js(QStringLiteral("document.getElementById('search-all-q').value = 'ca';"
+                      "document.querySelector('#search-all button').click();"));
+    if (!waitFor("results of every dictionary", [] { return shows(QStringLiteral("/dizionario.html"))
+                                                          && js(QStringLiteral("document.querySelectorAll('#results .group').length")).toInt() > 1
+                                                          && js(QStringLiteral("document.querySelector('#results .spinner') === null")).toBool(); }))
+        return 1;
+    QTest::qWait(500);
+    if (!saveAt(sizes, out, QStringLiteral("dizionario-tutti")))
+        return 1;
+    return 0;
+}

@@ -1,0 +1,43 @@
+// Help the engine's pages get from native code beside the bridge, published in every page as
+// "VocalumeNative". The bridge's own slots stay as they are; what is new lives here. Every slot
+// answers at once through its result.
+#pragma once
+
+#include "search/headwordsuggestions.h"
+
+#include <QObject>
+#include <QString>
+#include <functional>
+
+class PageServices : public QObject
+{
+    Q_OBJECT
+public:
+    explicit PageServices(QObject* parent = nullptr);
+
+public slots:
+    // The headwords closest in spelling to `word`, as a JSON array of texts, closest first.
+    QString suggest(QString sku, QString word, QString sourceLanguage);
+    // Up to `count` rows of the whole alphabetical index next to a place in it, as a JSON array
+    // of {idzenta, word, file, omo, hw, k}: `after` "1" lists the rows from the place on, "0"
+    // the rows before it (still in alphabetical order). The place is the `k` of a listed row (a
+    // JSON array), or a plain word: the index at that word. An empty array when the dictionary
+    // cannot be read. Each step seeks through an index, wherever in the dictionary it is.
+    QString indexRows(QString sku, QString place, QString after, QString count, QString sourceLanguage);
+
+    // Asks the user for a file and writes `text` into it as UTF-8, whole or not at all; the
+    // name offered is `suggestedName` in the home folder. False when cancelled or not written.
+    bool saveTextFile(QString suggestedName, QString text);
+    // Asks the user for a text file and returns its content; empty when cancelled, unreadable or
+    // larger than 20 MB.
+    QString openTextFile();
+
+public:
+    // Who picks the file: the desktop's file dialog unless a test sets its own. `save` tells a
+    // file to write from one to read; the result is the chosen path, empty for none.
+    using FileChooser = std::function<QString(bool save, const QString& suggestedPath)>;
+    static void setFileChooser(FileChooser chooser);
+
+private:
+    HeadwordSuggestions suggestions;
+};
