@@ -17,6 +17,9 @@ class CachedImage : public QObject
 public:
     static constexpr int CoverWidth = 115;
     static constexpr int CoverHeight = 170;
+    // Largest side of a source picture: a cover is shown at 115 x 170, and a 20000-pixel side
+    // would take gigabytes once decoded.
+    static constexpr int MaxSourceSide = 4096;
 
     explicit CachedImage(const QString& url, QObject* parent = nullptr);
     ~CachedImage() override;
