@@ -176,7 +176,7 @@ private slots:
                                                    << "Errore nell'apertura del libro" << "getCurrentFileInfo";
         QTest::newRow("last 10 bytes missing") << "missing-last-10-bytes.zip" << "Errore nell'apertura del libro"
                                                << "getCurrentFileInfo";
-        QTest::newRow("truncated local entry") << "truncated-local-entry.zip" << errors << "troncate";
+        QTest::newRow("truncated local entry") << "truncated-local-entry.zip" << errors << "testRead()";
     }
 
     void everyArchiveHasItsOutcome()
