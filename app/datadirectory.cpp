@@ -15,11 +15,15 @@ namespace {
 const QString dataDirName = QStringLiteral(".vocalumezenta");
 const QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner;
 
-// Moves `from` to `to`; a missing `from` has nothing to move and counts as done.
+// Moves `from` to `to`; a missing `from` has nothing to move and counts as done, and so does
+// an empty `from` folder when `to` is already there (it is simply removed).
 bool movePath(const QString& from, const QString& to)
 {
-    if (!QFileInfo::exists(from) && !QFileInfo(from).isSymLink())
+    const QFileInfo source(from);
+    if (!source.exists() && !source.isSymLink())
         return true;
+    if (source.isDir() && !source.isSymLink() && QFileInfo::exists(to) && QDir(from).isEmpty())
+        return QDir().rmdir(from);
     return QDir().rename(from, to);
 }
 
