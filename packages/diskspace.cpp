@@ -40,7 +40,4 @@ bool DiskSpace::fits(qint64 needed, const QString& path, QString* shortage)
     return false;
 }
 
-void DiskSpace::setProbe(const std::function<qint64(const QString&)>& probe)
-{
-    probeFunction() = probe;
-}
+void DiskSpace::setProbe(const std::function<qint64(const QString&)>& probe) { probeFunction() = probe; }

@@ -4,8 +4,7 @@
 #include <QString>
 #include <functional>
 
-class DiskSpace
-{
+class DiskSpace {
 public:
     // Bytes this user may still write on the file system holding `path` (or its nearest
     // existing parent); -1 when unknown.

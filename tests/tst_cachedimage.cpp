@@ -58,14 +58,10 @@ QByteArray smallPng()
     return buffer.data();
 }
 
-QString covers()
-{
-    return TestSupport::dataDirectory() + QStringLiteral("/engine/covers");
-}
+QString covers() { return TestSupport::dataDirectory() + QStringLiteral("/engine/covers"); }
 }
 
-class TestCachedImage : public QObject
-{
+class TestCachedImage : public QObject {
     Q_OBJECT
 private:
     QScopedPointer<HttpTestServer> server;

@@ -28,16 +28,14 @@ const char* const childVariable = "VOCALUME_KILLED_INSTALL_SKU";
 // The child reports on standard output once this many entries have been unpacked.
 constexpr int childEntriesBeforeReport = 20;
 
-QString booksDirectory()
-{
-    return TestSupport::dataDirectory() + QStringLiteral("/engine/books");
-}
+QString booksDirectory() { return TestSupport::dataDirectory() + QStringLiteral("/engine/books"); }
 
 // Everything below `path`, as relative names, sorted.
 QStringList treeOf(const QString& path)
 {
     QStringList names;
-    QDirIterator it(path, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    QDirIterator it(
+        path, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
     while (it.hasNext())
         names << QDir(path).relativeFilePath(it.next());
     names.sort();
@@ -58,7 +56,8 @@ qint64 bytesBelow(const QString& path)
 bool writeFile(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
-    return QDir().mkpath(QFileInfo(path).absolutePath()) && file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    return QDir().mkpath(QFileInfo(path).absolutePath()) && file.open(QIODevice::WriteOnly)
+        && file.write(bytes) == bytes.size();
 }
 
 QByteArray readFile(const QString& path)
@@ -87,7 +86,8 @@ Entries pages(const QString& extraName, int count)
 {
     Entries entries;
     for (int i = 0; i < count; ++i)
-        entries << qMakePair(QStringLiteral("p%1.xhtml").arg(i, 3, 10, QLatin1Char('0')), TestSupport::noise(2000, uint(i + 1)));
+        entries << qMakePair(
+            QStringLiteral("p%1.xhtml").arg(i, 3, 10, QLatin1Char('0')), TestSupport::noise(2000, uint(i + 1)));
     entries << qMakePair(extraName, QByteArray("only in this package"));
     return entries;
 }
@@ -115,8 +115,7 @@ int runKilledChild(int argc, char* argv[])
 }
 }
 
-class TestHostileArchives : public QObject
-{
+class TestHostileArchives : public QObject {
     Q_OBJECT
 private:
     MainWindow* window = nullptr;
@@ -161,7 +160,8 @@ private slots:
         const QString errors = QStringLiteral("Errori decomprimendo il libro");
         const QString cannotCreate = QStringLiteral("Errore decomprimendo il libro: apertura file fallita");
         QTest::newRow("good") << "good.zip" << QString() << QString();
-        QTest::newRow("member declaring 4 GiB") << "huge-declared-member.zip" << errors << "dimensione dichiarata eccessiva";
+        QTest::newRow("member declaring 4 GiB")
+            << "huge-declared-member.zip" << errors << "dimensione dichiarata eccessiva";
         QTest::newRow("member declaring less than it holds") << "understated-size.zip" << errors << "testRead()";
         QTest::newRow("../x") << "parent-entry.zip" << errors << "file.getFileName()";
         QTest::newRow("/etc/x") << "absolute-entry.zip" << errors << "file.getFileName()";
@@ -173,8 +173,10 @@ private slots:
         QTest::newRow("absurd ratio") << "absurd-ratio.zip" << errors << "rapporto di compressione";
         QTest::newRow("absurd declared total") << "absurd-total.zip" << errors << "totale dichiarato";
         QTest::newRow("damaged central directory") << "damaged-central-directory.zip"
-                                                   << "Errore nell'apertura del libro" << "getCurrentFileInfo";
-        QTest::newRow("last 10 bytes missing") << "missing-last-10-bytes.zip" << "Errore nell'apertura del libro"
+                                                   << "Errore nell'apertura del libro"
+                                                   << "getCurrentFileInfo";
+        QTest::newRow("last 10 bytes missing") << "missing-last-10-bytes.zip"
+                                               << "Errore nell'apertura del libro"
                                                << "getCurrentFileInfo";
         QTest::newRow("truncated local entry") << "truncated-local-entry.zip" << errors << "testRead()";
     }
@@ -189,7 +191,8 @@ private slots:
         QVERIFY(!window->unpacking);
         if (box.isEmpty()) {
             QVERIFY(unpacked);
-            QCOMPARE(treeOf(path("book")), QStringList({ "a", "a/b", "a/b/page.xhtml", "database.db", "dir", "index.html" }));
+            QCOMPARE(treeOf(path("book")),
+                QStringList({ "a", "a/b", "a/b/page.xhtml", "database.db", "dir", "index.html" }));
             QVERIFY(!QFile::exists(path("book.zip")));
             QVERIFY(!QFile::exists(path("book_tmp")));
             QVERIFY(!QFile::exists(path("book_old")));
@@ -198,13 +201,14 @@ private slots:
         }
         QVERIFY(!unpacked);
         QCOMPARE(TestSupport::recorded().dialogs, QStringList { "Vocalume|" + box });
-        QVERIFY2(TestSupport::diagnosticsContain(diagnostic), qPrintable(TestSupport::recorded().diagnostics.join('\n')));
+        QVERIFY2(
+            TestSupport::diagnosticsContain(diagnostic), qPrintable(TestSupport::recorded().diagnostics.join('\n')));
         // The installed version and the package stay; nothing was written beside the book.
         QCOMPARE(readFile(path("book/old.txt")), QByteArray("v1"));
         QCOMPARE(treeOf(path("book")), QStringList { "old.txt" });
         QVERIFY(QFile::exists(path("book.zip")));
         QCOMPARE(QDir(base).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name),
-                 QStringList({ "book", "book.zip", "book_tmp" }));
+            QStringList({ "book", "book.zip", "book_tmp" }));
         QVERIFY(!QFile::exists(work->path() + "/x"));
         QVERIFY(bytesBelow(path("book_tmp")) < 1024 * 1024);
     }
@@ -234,7 +238,8 @@ private slots:
         DiskSpace::setProbe([](const QString&) { return qint64(50000); });
         QVERIFY(!unpack("book.zip", "book"));
         QCOMPARE(TestSupport::recorded().dialogs,
-                 QStringList { "Vocalume|Spazio su disco insufficiente per installare il libro: servono 1 MB, liberi 0 MB" });
+            QStringList {
+                "Vocalume|Spazio su disco insufficiente per installare il libro: servono 1 MB, liberi 0 MB" });
         QCOMPARE(treeOf(path("book")), QStringList { "old.txt" });
         QVERIFY(QFile::exists(path("book.zip")));
         QVERIFY(bytesBelow(path("book_tmp")) == 0);
@@ -257,7 +262,8 @@ private slots:
         const QString sku = QStringLiteral("42");
         const QString books = booksDirectory();
         QVERIFY(writeFile(books + "/42/old.txt", "v1"));
-        TestSupport::storeExec(window, "INSERT INTO SYSTEM (ID, REFBOOK, VARIABLE, VALUE) VALUES (900, '42', 'STATUS', '2')");
+        TestSupport::storeExec(
+            window, "INSERT INTO SYSTEM (ID, REFBOOK, VARIABLE, VALUE) VALUES (900, '42', 'STATUS', '2')");
         QVERIFY(TestSupport::writeZip(books + "/42.zip", pages("onlyA.bin", 200)));
 
         QProcess child;
@@ -267,9 +273,9 @@ private slots:
         child.start(QCoreApplication::applicationFilePath(), QStringList());
         QVERIFY(child.waitForStarted());
         QByteArray said;
-        QTRY_VERIFY_WITH_TIMEOUT((said += child.readAllStandardOutput()).contains("unpacking")
-                                     || child.state() == QProcess::NotRunning,
-                                 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (said += child.readAllStandardOutput()).contains("unpacking") || child.state() == QProcess::NotRunning,
+            60000);
         QCOMPARE(child.state(), QProcess::Running);
         child.kill();
         QVERIFY(child.waitForFinished());

@@ -50,7 +50,7 @@ QByteArray forge(const QList<Entry>& entries)
 QByteArray good()
 {
     return forge({ make("index.html", "<html><body>dizionario</body></html>"), make("dir/", QByteArray(), false),
-                   make("a/b/page.xhtml", page(20000)), make("database.db", noise(100000), false) });
+        make("a/b/page.xhtml", page(20000)), make("database.db", noise(100000), false) });
 }
 
 QByteArray overlapping()
@@ -86,10 +86,7 @@ QByteArray damagedDirectory()
     return bytes;
 }
 
-QByteArray withEntry(Entry entry)
-{
-    return forge({ entry });
-}
+QByteArray withEntry(Entry entry) { return forge({ entry }); }
 }
 
 QStringList HostileArchives::write(const QString& directory)

@@ -5,8 +5,7 @@
 #include <QString>
 #include <QStringList>
 
-class HostileArchives
-{
+class HostileArchives {
 public:
     // Name of the one package that must unpack.
     static QString goodName() { return QStringLiteral("good.zip"); }

@@ -6,8 +6,7 @@
 #include <QByteArray>
 #include <QList>
 
-class ZipForge
-{
+class ZipForge {
 public:
     struct Entry {
         QByteArray name;
