@@ -39,12 +39,21 @@ bool enterDataDirectory(QDir& dir)
     return dir.cd(dataDirName);
 }
 
-// Removes what downloads interrupted by the end of the process left behind.
-void removeStalePartFiles(const QDir& data)
+// Cleans up after downloads and installations that the end of the process interrupted: a
+// partial download goes; a book whose replacement stopped between its two renames gets its
+// previous version back, and a previous version no longer needed goes.
+void removeInterruptedInstallations(const QDir& data)
 {
     const QDir books(data.absolutePath() + QStringLiteral("/engine/books"));
     for (const QFileInfo& part : books.entryInfoList({ QStringLiteral("*.zip.part") }, QDir::Files | QDir::Hidden | QDir::System))
         QFile::remove(part.absoluteFilePath());
+    for (const QFileInfo& old : books.entryInfoList({ QStringLiteral("*_old") }, QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QString book = old.absoluteFilePath().chopped(4);
+        if (!QFileInfo::exists(book))
+            QDir().rename(old.absoluteFilePath(), book);
+        else
+            removeDirectoryTree(old.absoluteFilePath());
+    }
 }
 }
 
@@ -175,7 +184,7 @@ void prepareDataDirectory(MainWindow* mainWindow)
         deployEngine(mainWindow, data);
     }
 
-    removeStalePartFiles(data);
+    removeInterruptedInstallations(data);
     QWebSettings::setOfflineStoragePath(data.absolutePath());
 
     QDir storage = data;

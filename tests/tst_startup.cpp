@@ -260,14 +260,23 @@ private slots:
             "Vocalume|Settaggi non trovati, non posso leggere le informazioni sui libri dal database"));
     }
 
-    void unfinishedDownloadsAreRemovedAtStart()
+    void unfinishedDownloadsAndReplacementsAreCleanedAtStart()
     {
         { MainWindow first; }
         QVERIFY(writeFile(data("engine/books/42.zip.part"), "half a package"));
         QVERIFY(writeFile(data("engine/books/43.zip"), "a whole package"));
+        // Killed between moving the installed version aside and moving the new one in.
+        QVERIFY(writeFile(data("engine/books/44_old/database.db"), "installed"));
+        // Killed after the new version moved in.
+        QVERIFY(writeFile(data("engine/books/45_old/database.db"), "previous"));
+        QVERIFY(writeFile(data("engine/books/45/database.db"), "new"));
         { MainWindow second; }
         QVERIFY(!QFile::exists(data("engine/books/42.zip.part")));
         QVERIFY(QFile::exists(data("engine/books/43.zip")));
+        QCOMPARE(readFile(data("engine/books/44/database.db")), QByteArray("installed"));
+        QCOMPARE(readFile(data("engine/books/45/database.db")), QByteArray("new"));
+        QVERIFY(!QFile::exists(data("engine/books/44_old")));
+        QVERIFY(!QFile::exists(data("engine/books/45_old")));
     }
 
     void resetAsksWithAnyControlCombination_data()
