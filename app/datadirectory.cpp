@@ -15,9 +15,45 @@ namespace {
 const QString dataDirName = QStringLiteral(".vocalumezenta");
 const QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner;
 
-void renamePath(const QString& from, const QString& to)
+// Moves `from` to `to`; a missing `from` has nothing to move and counts as done, and so does
+// an empty `from` folder when `to` is already there (it is simply removed).
+bool movePath(const QString& from, const QString& to)
 {
-    QDir().rename(from, to);
+    const QFileInfo source(from);
+    if (!source.exists() && !source.isSymLink())
+        return true;
+    if (source.isDir() && !source.isSymLink() && QFileInfo::exists(to) && QDir(from).isEmpty())
+        return QDir().rmdir(from);
+    return QDir().rename(from, to);
+}
+
+// Enters the data directory from the home directory, creating it when missing. False (and
+// `dir` left on the home directory) when it cannot be made, for instance because a file
+// holds its name: nothing may then be written into the home directory itself.
+bool enterDataDirectory(QDir& dir)
+{
+    dir = homeDirectory();
+    if (dir.cd(dataDirName))
+        return true;
+    dir.mkdir(dataDirName);
+    return dir.cd(dataDirName);
+}
+
+// Cleans up after downloads and installations that the end of the process interrupted: a
+// partial download goes; a book whose replacement stopped between its two renames gets its
+// previous version back, and a previous version no longer needed goes.
+void removeInterruptedInstallations(const QDir& data)
+{
+    const QDir books(data.absolutePath() + QStringLiteral("/engine/books"));
+    for (const QFileInfo& part : books.entryInfoList({ QStringLiteral("*.zip.part") }, QDir::Files | QDir::Hidden | QDir::System))
+        QFile::remove(part.absoluteFilePath());
+    for (const QFileInfo& old : books.entryInfoList({ QStringLiteral("*_old") }, QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QString book = old.absoluteFilePath().chopped(4);
+        if (!QFileInfo::exists(book))
+            QDir().rename(old.absoluteFilePath(), book);
+        else
+            removeDirectoryTree(old.absoluteFilePath());
+    }
 }
 }
 
@@ -67,35 +103,48 @@ bool copyResource(const QString& resource, const QString& target)
     return QFile::setPermissions(target, ownerOnly);
 }
 
-void deployEngine(MainWindow* mainWindow, const QDir& dataDir)
+bool deployEngine(MainWindow* mainWindow, const QDir& dataDir)
 {
     const QString source = QStringLiteral(":/engine.zip");
     const QString destination = dataDir.absolutePath() + QDir::separator() + QStringLiteral("engine.zip");
     Diagnostics::output("deploying engine from: %s to %s\n", qPrintable(QFileInfo(source).symLinkTarget()),
                         qPrintable(destination));
+    // Always this program's own archive: a leftover copy may be damaged or from another release.
+    QFile::remove(destination);
     QFile::copy(source, destination);
     const QFileInfo copied(destination);
     if (!copied.exists() || !copied.isFile()) {
         Diagnostics::warning("copied engine.zip does not exists! %s", qPrintable(destination));
         ProcessExit::terminate(1);
-        return;
+        return false;
     }
     Diagnostics::warning("copied engine.zip exists %s", qPrintable(destination));
     QFile::setPermissions(destination, ownerOnly);
-    mainWindow->unpackBook(destination, dataDir.absolutePath() + QDir::separator() + QStringLiteral("engine"),
-                           dataDir.absolutePath());
+    const bool unpacked = mainWindow->unpackBook(
+        destination, dataDir.absolutePath() + QDir::separator() + QStringLiteral("engine"), dataDir.absolutePath());
     mainWindow->statusBar()->showMessage(QString());
     mainWindow->statusBar()->removeWidget(mainWindow->progressBar);
+    return unpacked;
 }
 
-void migrateDataDirectory(MainWindow* mainWindow)
+bool migrateDataDirectory(MainWindow* mainWindow)
 {
     QDir data = homeDirectory();
     if (!data.cd(dataDirName))
-        return;
+        return true;
     const QString root = data.absolutePath() + QLatin1Char('/');
-    renamePath(root + "engine/books", root + "books");
-    renamePath(root + "engine/covers", root + "covers");
+    // The dictionaries and covers must be safe outside the old engine before it goes; when they
+    // cannot be moved the old engine stays, with them inside, and the migration is retried at
+    // the next start.
+    if (!movePath(root + "engine/books", root + "books")) {
+        Diagnostics::debug("Impossibile spostare %s\n", qPrintable(root + "engine/books"));
+        return false;
+    }
+    if (!movePath(root + "engine/covers", root + "covers")) {
+        Diagnostics::debug("Impossibile spostare %s\n", qPrintable(root + "engine/covers"));
+        movePath(root + "books", root + "engine/books");
+        return false;
+    }
     if (QFileInfo::exists(root + "engine")) {
         if (removeDirectoryTree(root + "engine"))
             Diagnostics::debug("Rimosso vecchio engine\n");
@@ -103,19 +152,25 @@ void migrateDataDirectory(MainWindow* mainWindow)
             Diagnostics::debug("Errori nella rimozione vecchio engine\n");
     }
     Diagnostics::debug("Nuovo engine da deployare\n");
-    deployEngine(mainWindow, data);
+    // Without a new engine the books stay in the data directory; the next start moves them in.
+    if (!deployEngine(mainWindow, data))
+        return false;
     removeDirectoryTree(root + "engine/books");
     removeDirectoryTree(root + "engine/covers");
-    renamePath(root + "books", root + "engine/books");
-    renamePath(root + "covers", root + "engine/covers");
+    const bool booksBack = movePath(root + "books", root + "engine/books");
+    const bool coversBack = movePath(root + "covers", root + "engine/covers");
+    return booksBack && coversBack;
 }
 
 void prepareDataDirectory(MainWindow* mainWindow)
 {
     QDir data = homeDirectory();
     if (!data.cd(dataDirName)) {
-        data.mkdir(dataDirName);
-        data.cd(dataDirName);
+        if (!enterDataDirectory(data)) {
+            Diagnostics::warning("Impossibile creare la cartella dei dati %s",
+                                 qPrintable(homeDirectory().absoluteFilePath(dataDirName)));
+            return;
+        }
         copyResource(QStringLiteral(":/databases/Databases.db"),
                      data.absolutePath() + QDir::separator() + QStringLiteral("Databases.db"));
         deployEngine(mainWindow, data);
@@ -129,6 +184,7 @@ void prepareDataDirectory(MainWindow* mainWindow)
         deployEngine(mainWindow, data);
     }
 
+    removeInterruptedInstallations(data);
     QWebSettings::setOfflineStoragePath(data.absolutePath());
 
     QDir storage = data;
@@ -141,24 +197,24 @@ void prepareDataDirectory(MainWindow* mainWindow)
     mainWindow->webView->settings()->setLocalStoragePath(storage.absolutePath());
 }
 
-void enterEngineDirectory(MainWindow* mainWindow, QDir& dir)
+bool enterEngineDirectory(MainWindow* mainWindow, QDir& dir)
 {
-    dir = homeDirectory();
-    if (!dir.cd(dataDirName)) {
-        dir.mkdir(dataDirName);
-        dir.cd(dataDirName);
-    }
+    if (!enterDataDirectory(dir))
+        return false;
     if (!dir.cd(QStringLiteral("engine"))) {
         deployEngine(mainWindow, dir);
-        dir.cd(QStringLiteral("engine"));
+        return dir.cd(QStringLiteral("engine"));
     }
+    return true;
 }
 
-void enterBooksDirectory(MainWindow* mainWindow, QDir& dir)
+bool enterBooksDirectory(MainWindow* mainWindow, QDir& dir)
 {
-    enterEngineDirectory(mainWindow, dir);
+    if (!enterEngineDirectory(mainWindow, dir))
+        return false;
     if (!dir.cd(QStringLiteral("books"))) {
         dir.mkdir(QStringLiteral("books"));
-        dir.cd(QStringLiteral("books"));
+        return dir.cd(QStringLiteral("books"));
     }
+    return true;
 }

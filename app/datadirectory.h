@@ -17,18 +17,21 @@ bool existingEngineDirectory(QDir& dir);
 // True when the path is gone or never existed; false at the first entry that stays.
 bool removeDirectoryTree(const QString& path);
 // Copies ":/engine.zip" into `dataDir` and unpacks it into `dataDir`/engine.
-// Ends the process with exit code 1 when the archive cannot be copied.
-void deployEngine(MainWindow* mainWindow, const QDir& dataDir);
+// Ends the process with exit code 1 when the archive cannot be copied. True when it unpacked.
+bool deployEngine(MainWindow* mainWindow, const QDir& dataDir);
 // Run when the stored version differs from this build's: redeploys the engine, keeping the
-// installed dictionaries and the cached covers.
-void migrateDataDirectory(MainWindow* mainWindow);
-// Start-up preparation: data directory, web-database files, engine, web storage paths.
+// installed dictionaries and the cached covers. False when it stopped short (the old engine, or
+// the books outside it, are then kept for the next attempt): the version must not be stored.
+bool migrateDataDirectory(MainWindow* mainWindow);
+// Start-up preparation: data directory, web-database files, engine, web storage paths, and
+// the removal of downloads left unfinished. Does nothing when the data directory cannot be made.
 void prepareDataDirectory(MainWindow* mainWindow);
 
 // Directory resolution shared by page loading, reading and downloads: `dir` ends in the data
-// directory (created when missing), then in "engine" (deployed when missing).
-void enterEngineDirectory(MainWindow* mainWindow, QDir& dir);
+// directory (created when missing), then in "engine" (deployed when missing). False when a step
+// failed; `dir` is then not to be used.
+bool enterEngineDirectory(MainWindow* mainWindow, QDir& dir);
 // As enterEngineDirectory, then into "books" (created when missing).
-void enterBooksDirectory(MainWindow* mainWindow, QDir& dir);
+bool enterBooksDirectory(MainWindow* mainWindow, QDir& dir);
 // Copies a resource file to `target` and gives the copy owner read and write only.
 bool copyResource(const QString& resource, const QString& target);

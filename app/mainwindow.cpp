@@ -8,6 +8,7 @@
 #include "packages/archiveextractor.h"
 #include "library/librarymerge.h"
 #include "packages/cachedimage.h"
+#include "packages/diskspace.h"
 #include "packages/download.h"
 #include "services/libraryws.h"
 #include "services/loginws.h"
@@ -88,8 +89,9 @@ MainWindow::MainWindow(QWidget* parent)
 
     AppSettings settings;
     const QString storedVersion = settings.version();
+    bool migrated = true;
     if (!storedVersion.isEmpty() && storedVersion != QLatin1String(VOCALUME_VERSION))
-        migrateDataDirectory(this);
+        migrated = migrateDataDirectory(this);
 
     prepareDataDirectory(this);
 
@@ -104,7 +106,9 @@ MainWindow::MainWindow(QWidget* parent)
     connect(loginWS, &LoginWS::replySession, this, &MainWindow::getSessionID);
     connect(loginWS, &LoginWS::errorMessage, this, &MainWindow::onLoginError);
 
-    settings.setVersion(QStringLiteral(VOCALUME_VERSION));
+    // An unfinished migration is run again at the next start.
+    if (migrated)
+        settings.setVersion(QStringLiteral(VOCALUME_VERSION));
     startSync();
     updateWS->checkVersion();
 }
@@ -168,8 +172,12 @@ void MainWindow::goToLibrary()
 
 bool MainWindow::goToReading(const QString& archivePath, const QString& bookId)
 {
+    // The identifier names a folder and a package inside the books folder, nothing else.
+    if (!bookId.isEmpty() && !Download::isPackageName(bookId))
+        return false;
     QDir books;
-    enterBooksDirectory(this, books);
+    if (!enterBooksDirectory(this, books))
+        return false;
     // With an empty id the books folder itself counts as the dictionary's folder.
     const QString bookPath = bookId.isEmpty() ? books.absolutePath() : books.absoluteFilePath(bookId);
     if (!QFileInfo::exists(bookPath) && !unpackBook(archivePath, bookPath, books.absolutePath()))
@@ -212,7 +220,11 @@ bool MainWindow::unpackBook(const QString& zipPath, const QString& destPath, con
 
     const QString tmp = destPath + QStringLiteral("_tmp");
     Diagnostics::debug("Path destinazione: %s", qPrintable(tmp));
-    QDir(baseDir).mkpath(tmp);
+    // What a killed or failed attempt left there must never end up in the installed book.
+    if (!removeDirectoryTree(tmp) || !QDir(baseDir).mkpath(tmp)) {
+        unpackFailed(QStringLiteral("Impossibile svuotare %1").arg(tmp), QStringLiteral("Errori decomprimendo il libro"));
+        return false;
+    }
 
     ArchiveExtractor extractor(zipPath, tmp);
     if (!extractor.open()) {
@@ -220,6 +232,16 @@ bool MainWindow::unpackBook(const QString& zipPath, const QString& destPath, con
         Diagnostics::warning("%s", qPrintable(extractor.diagnostic()));
         statusBar()->showMessage(QStringLiteral("Errore nell'apertura del file zippato ") + zipPath, 2000);
         Dialogs::warning(this, QStringLiteral("Vocalume"), ArchiveExtractor::boxText(extractor.failure()));
+        return false;
+    }
+    if (!extractor.inspect()) {
+        unpackFailed(extractor.diagnostic(), ArchiveExtractor::boxText(extractor.failure()));
+        return false;
+    }
+    QString shortage;
+    if (!DiskSpace::fits(extractor.declaredTotal(), baseDir, &shortage)) {
+        unpackFailed(QStringLiteral("Spazio insufficiente per %1: %2").arg(zipPath, shortage),
+                     QStringLiteral("Spazio su disco insufficiente per installare il libro: ") + shortage);
         return false;
     }
 
@@ -250,19 +272,32 @@ bool MainWindow::unpackBook(const QString& zipPath, const QString& destPath, con
         return false;
     }
 
+    // An earlier version of the book stays in place until the new one is complete, then makes
+    // way for it; should the new one not move in, the old one goes back.
+    const QString old = destPath + QStringLiteral("_old");
+    const bool replacing = QFileInfo(destPath).isDir() && !QFileInfo(destPath).isSymLink();
+    if (replacing && !(removeDirectoryTree(old) && QDir().rename(destPath, old))) {
+        unpackFailed(QStringLiteral("Si è verificato un errore nel rinominare la directory del libro decompresso: da %1 a %2")
+                         .arg(destPath, old),
+                     QStringLiteral("Si è verificato un errore nel rinominare la directory del libro"));
+        return false;
+    }
     bool renamed = false;
     for (int attempt = 0; attempt < 50 && !renamed; ++attempt) {
-        // POSIX rename: like the original layout expects, an empty destination folder is replaced.
         renamed = std::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(destPath).constData()) == 0;
         if (!renamed && attempt < 49)
             QThread::msleep(100);
     }
     if (!renamed) {
+        if (replacing)
+            QDir().rename(old, destPath);
         unpackFailed(QStringLiteral("Si è verificato un errore nel rinominare la directory del libro decompresso: da %1 a %2")
                          .arg(tmp, destPath),
                      QStringLiteral("Si è verificato un errore nel rinominare la directory del libro"));
         return false;
     }
+    if (replacing && !removeDirectoryTree(old))
+        Diagnostics::warning("Errori nella rimozione di %s", qPrintable(old));
     QFile::remove(zipPath);
 
     statusBar()->removeWidget(progressBar);
@@ -286,7 +321,8 @@ void MainWindow::startDownload(const QString& filePath, const QString& sku)
     if (!Download::isPackageName(sku))
         return;
     QDir books;
-    enterBooksDirectory(this, books);
+    if (!enterBooksDirectory(this, books))
+        return;
 
     Download* download = new Download(this);
     if (Download* old = bridge->downloads.value(sku)) {

@@ -29,6 +29,10 @@ void Update::offerDownload(QWidget* parent, bool reply, const QString& url)
         return;
     QScopedPointer<Update> dialog(new Update(parent));
     Dialogs::exec(dialog.data());
-    if (dialog->accepted)
-        QDesktopServices::openUrl(QUrl(url));
+    // The address comes from a plain-HTTP reply: only a web page may be opened, never a local
+    // file or a script address.
+    const QUrl address(url);
+    const QString scheme = address.scheme().toLower();
+    if (dialog->accepted && address.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https")))
+        QDesktopServices::openUrl(address);
 }

@@ -8,6 +8,7 @@
 #include <QSet>
 #include <QTextCodec>
 #include <cstdio>
+#include <map>
 #include <quazip/quazip.h>
 #include <quazip/quazipfile.h>
 #include <quazip/unzip.h>
@@ -24,6 +25,8 @@ struct ArchiveExtractor::State {
     // Folders below the target already seen to be real folders (not links) in this extraction:
     // only this extraction writes there, so they need no second look and no second mkpath.
     QSet<QString> knownFolders;
+    // Byte ranges of the archive already holding an entry's data (start -> end).
+    std::map<qint64, qint64> dataRegions;
 };
 
 namespace {
@@ -62,9 +65,11 @@ QString ArchiveExtractor::boxText(Failure failure)
     case Failure::EntryInfo:
         return QStringLiteral("Errore nell'apertura del libro");
     case Failure::EntryOpen:
+    case Failure::OutputFile:
         return QStringLiteral("Errore decomprimendo il libro: apertura file fallita");
     case Failure::EntryNotAtEnd:
         return QStringLiteral("Errori decomprimendo il libro: non trovata la fine del file");
+    case Failure::Refused:
     case Failure::EntryName:
     case Failure::EntryCopy:
     case Failure::EntryClose:
@@ -84,6 +89,100 @@ bool ArchiveExtractor::open()
             return true;
         return fail(Failure::OpenArchive, QStringLiteral("Impossibile aprire il file %1").arg(zipPath));
     }
+    return true;
+}
+
+namespace {
+bool isLinkEntry(const unz_file_info64& info)
+{
+    // Unix file type in the high half of the external attributes.
+    return ((info.external_fa >> 16) & 0170000) == 0120000;
+}
+}
+
+bool ArchiveExtractor::inspect()
+{
+    totalBytes = 0;
+    if (state->empty)
+        return true;
+    unzFile zip = state->zip.getUnzFile();
+    const qint64 count = state->zip.getEntriesCount();
+    if (count < 0 || count > MaxEntries)
+        return fail(Failure::Refused, QStringLiteral("Archivio rifiutato: %1 voci").arg(count));
+    qint64 compressedTotal = 0;
+    qint64 seen = 0;
+    qint64 worstSize = 0;
+    qint64 worstPacked = 1;
+    for (int status = unzGoToFirstFile(zip); status == UNZ_OK; status = unzGoToNextFile(zip)) {
+        unz_file_info64 info;
+        char name[1024];
+        const int infoError = unzGetCurrentFileInfo64(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0);
+        if (infoError != UNZ_OK)
+            return fail(Failure::EntryInfo, QStringLiteral("testRead(): getCurrentFileInfo(): %1\n").arg(infoError));
+        ++seen;
+        const qint64 size = qint64(qMin<quint64>(info.uncompressed_size, quint64(MaxTotalBytes) + 1));
+        const qint64 packed = qint64(qMin<quint64>(info.compressed_size, quint64(MaxTotalBytes) + 1));
+        if (isLinkEntry(info))
+            return fail(Failure::Refused, QStringLiteral("Archivio rifiutato: collegamento simbolico %1").arg(QString::fromLocal8Bit(name)));
+        if (size > MaxEntryBytes)
+            return fail(Failure::Refused, QStringLiteral("Archivio rifiutato: dimensione dichiarata eccessiva (%1 byte)").arg(size));
+        if (size > RatioExemptBytes && size / qMax<qint64>(packed, 1) > worstSize / worstPacked) {
+            worstSize = size;
+            worstPacked = qMax<qint64>(packed, 1);
+        }
+        totalBytes += size;
+        compressedTotal += packed;
+    }
+    // Fewer records than the end record announces: the directory is damaged or cut short.
+    if (seen != count)
+        return fail(Failure::EntryInfo, QStringLiteral("testRead(): getCurrentFileInfo(): %1 voci su %2\n").arg(seen).arg(count));
+    if (totalBytes > MaxTotalBytes)
+        return fail(Failure::Refused, QStringLiteral("Archivio rifiutato: totale dichiarato eccessivo (%1 byte)").arg(totalBytes));
+    if (worstSize / worstPacked > MaxRatio)
+        return fail(Failure::Refused, QStringLiteral("Archivio rifiutato: rapporto di compressione eccessivo (%1 su %2 byte)")
+                                          .arg(worstSize).arg(worstPacked));
+    // Entries sharing their data (a bomb by overlap), or cut short, claim more bytes than the
+    // archive has.
+    if (compressedTotal > state->device.size())
+        return fail(Failure::Refused, QStringLiteral("Archivio rifiutato: voci sovrapposte o troncate"));
+    return true;
+}
+
+bool ArchiveExtractor::claimData(qint64 start, qint64 length)
+{
+    const qint64 end = start + length;
+    auto next = state->dataRegions.lower_bound(start);
+    if (next != state->dataRegions.end() && next->first < end)
+        return false;
+    if (next != state->dataRegions.begin() && std::prev(next)->second > start)
+        return false;
+    state->dataRegions.emplace(start, end);
+    return true;
+}
+
+// Copies the entry into `outPath`, checking every write: a full disk or a file-size limit must
+// never leave a short file behind a successful extraction.
+bool ArchiveExtractor::writeEntry(QuaZipFile& entry, const QString& outPath, qint64 declared)
+{
+    FILE* out = std::fopen(QFile::encodeName(outPath).constData(), "wb");
+    if (!out)
+        return fail(Failure::OutputFile, QStringLiteral("testRead(): impossibile creare %1").arg(outPath));
+    char buffer[4096];
+    qint64 written = 0;
+    bool ok = true;
+    for (;;) {
+        const qint64 n = entry.read(buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        written += n;
+        if (written > declared || std::fwrite(buffer, 1, size_t(n), out) != size_t(n)) {
+            ok = false;
+            break;
+        }
+    }
+    ok = std::fclose(out) == 0 && ok;
+    if (!ok)
+        return fail(Failure::EntryCopy, QStringLiteral("testRead(): scrittura di %1 fallita").arg(outPath));
     return true;
 }
 
@@ -126,6 +225,7 @@ bool ArchiveExtractor::extract(const std::function<void(int percent)>& progress)
     }
     const int count = zip.getEntriesCount();
     QString previousName;
+    int done = 0;
     bool more = zip.goToFirstFile();
     for (int i = 1; more && i <= count; ++i, more = zip.goToNextFile()) {
         Diagnostics::debug("Decomprimo %s", qPrintable(previousName));
@@ -140,41 +240,39 @@ bool ArchiveExtractor::extract(const std::function<void(int percent)>& progress)
             return fail(Failure::EntryOpen, QStringLiteral("testRead(): file.open(): %1").arg(entry.getZipError()));
         const QString name = entry.getActualFileName();
         previousName = name;
-        if (entry.getZipError() != UNZ_OK || !isSafeOutputPath(name))
+        if (entry.getZipError() != UNZ_OK || !isSafeOutputPath(name) || isLinkEntry(info))
             return fail(Failure::EntryName, QStringLiteral("testRead(): file.getFileName(): %1  %2").arg(name).arg(entry.getZipError()));
+        if (!claimData(unzGetCurrentFileZStreamPos64(zip.getUnzFile()), qint64(info.compressed_size)))
+            return fail(Failure::Refused, QStringLiteral("Archivio rifiutato: voci sovrapposte (%1)").arg(name));
         const QString outPath = QDir::cleanPath(targetDir) + QDir::separator() + name;
 
         const int percent = int(float(i) / float(count) * 100.0f);
         progress(percent);
 
-        const int slash = outPath.lastIndexOf(QLatin1Char('/'));
-        if (slash >= 0) {
-            const QString folder = outPath.left(slash);
-            if (!state->knownFolders.contains(folder) && QDir().mkpath(folder))
-                state->knownFolders.insert(folder);
-            progress(percent);
+        const bool folderEntry = name.endsWith(QLatin1Char('/'));
+        const QString folder = folderEntry ? QDir::cleanPath(outPath) : outPath.left(outPath.lastIndexOf(QLatin1Char('/')));
+        if (!state->knownFolders.contains(folder)) {
+            if (!QDir().mkpath(folder) || !QFileInfo(folder).isDir())
+                return fail(Failure::OutputFile, QStringLiteral("testRead(): impossibile creare la cartella %1").arg(folder));
+            state->knownFolders.insert(folder);
         }
+        progress(percent);
 
-        char buffer[4096];
-        FILE* out = std::fopen(QFile::encodeName(outPath).constData(), "wb");
-        for (;;) {
-            const qint64 n = entry.read(buffer, sizeof buffer);
-            if (n <= 0)
-                break;
-            if (out)
-                std::fwrite(buffer, 1, size_t(n), out);
-        }
-        if (out)
-            std::fclose(out);
+        if (!folderEntry && !writeEntry(entry, outPath, qint64(info.uncompressed_size)))
+            return false;
 
         if (entry.getZipError() != UNZ_OK)
             return fail(Failure::EntryCopy, QStringLiteral("testRead(): file.getFileName(): %1").arg(entry.getZipError()));
-        if (!entry.atEnd())
+        if (!folderEntry && !entry.atEnd())
             return fail(Failure::EntryNotAtEnd, QStringLiteral("testRead(): read all but not EOF"));
         entry.close();
         if (entry.getZipError() != UNZ_OK)
             return fail(Failure::EntryClose, QStringLiteral("testRead(): file.close(): %1").arg(entry.getZipError()));
+        ++done;
     }
+    // The walk must have reached every entry the archive announces; stopping early is damage.
+    if (done != count)
+        return fail(Failure::EntryInfo, QStringLiteral("testRead(): getCurrentFileInfo(): %1 voci su %2\n").arg(done).arg(count));
     zip.close();
     if (zip.getZipError() != UNZ_OK)
         return fail(Failure::ArchiveClose, QStringLiteral("testRead(): zip.close(): %1").arg(zip.getZipError()));

@@ -4,7 +4,9 @@
 #include "services/httpconnection.h"
 #include "services/serviceendpoint.h"
 
+#include <QBuffer>
 #include <QDir>
+#include <QImageReader>
 #include <QSaveFile>
 #include <QTimer>
 #include <QUrl>
@@ -21,19 +23,25 @@ CachedImage::CachedImage(const QString& url, QObject* parent)
     name = url.mid(url.lastIndexOf(QLatin1Char('/')) + 1);
 
     QDir covers(QDir::homePath());
+    bool reachable = true;
     for (const char* step : {".vocalumezenta", "engine", "covers"}) {
         const QString folder = QString::fromLatin1(step);
         if (!covers.cd(folder)) {
             covers.mkdir(folder);
-            covers.cd(folder);
+            reachable = reachable && covers.cd(folder);
         }
     }
-    localPath = covers.path() + QDir::separator() + name;
-    const int dot = localPath.lastIndexOf(QLatin1Char('.'));
-    if (dot >= 0)
-        localPath.replace(dot, 4, QStringLiteral(".png"));
+    // Only the name's own extension becomes ".png": a dot earlier in the path (the data
+    // directory's) is not the cover's.
+    const int nameDot = name.lastIndexOf(QLatin1Char('.'));
+    QString fileName = name;
+    if (nameDot >= 0)
+        fileName.replace(nameDot, 4, QStringLiteral(".png"));
+    // Without a covers folder nothing is cached; the download then fails rather than write
+    // somewhere else.
+    localPath = reachable ? covers.path() + QDir::separator() + fileName : QString();
     file.setFileName(localPath);
-    present = file.exists();
+    present = reachable && file.exists();
     connect(connection, &HttpConnection::done, this, &CachedImage::done);
 }
 
@@ -69,9 +77,18 @@ void CachedImage::done(bool failed)
         loop.quit();
         return;
     }
-    image.loadFromData(connection->readAll());
+    const QByteArray body = connection->readAll();
+    QBuffer buffer;
+    buffer.setData(body);
+    QImageReader reader(&buffer);
+    // The header tells the size: a picture too big for a cover is refused before it is decoded.
+    const QSize size = reader.size();
+    if (size.isValid() && size.width() <= MaxSourceSide && size.height() <= MaxSourceSide)
+        image = reader.read();
+    else
+        image = QImage();
     QSaveFile out(localPath);
-    const bool saved = !image.isNull() && out.open(QIODevice::WriteOnly)
+    const bool saved = !image.isNull() && !localPath.isEmpty() && out.open(QIODevice::WriteOnly)
         && image.scaled(CoverWidth, CoverHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).save(&out, "PNG")
         && out.commit();
     if (saved)

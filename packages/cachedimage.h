@@ -19,6 +19,9 @@ public:
     static constexpr int CoverHeight = 170;
     // Longest a cover download may take from request to last byte; a later cover has failed.
     static int deadlineMilliseconds;
+    // Largest side of a source picture: a cover is shown at 115 x 170, and a 20000-pixel side
+    // would take gigabytes once decoded.
+    static constexpr int MaxSourceSide = 4096;
 
     explicit CachedImage(const QString& url, QObject* parent = nullptr);
     ~CachedImage() override;

@@ -4,6 +4,7 @@
 #include "app/diagnostics.h"
 #include "app/dialogs.h"
 #include "app/mainwindow.h"
+#include "packages/diskspace.h"
 #include "packages/downloadmanager.h"
 #include "services/httpconnection.h"
 #include "store/webstore.h"
@@ -75,6 +76,16 @@ QString Download::progressLiteral(int done, int total)
 
 void Download::updateProgress(int done, int total)
 {
+    if (!spaceChecked && total > 0 && manager) {
+        spaceChecked = true;
+        QString shortage;
+        if (!DiskSpace::fits(total, QFileInfo(filePath).absolutePath(), &shortage)) {
+            refusal = QStringLiteral("Spazio su disco insufficiente per scaricare il dizionario: ") + shortage;
+            // The transfer ends as a failure at once: the page hears the refusal, nothing is kept.
+            manager->connection->abort();
+            return;
+        }
+    }
     const QString literal = progressLiteral(done, total);
     if (!literal.isEmpty())
         callPage(ScriptCall::intermediate(callback, literal));
@@ -98,7 +109,7 @@ void Download::done(bool error)
 
 void Download::reportFailure()
 {
-    QString message = manager->errorMessage();
+    QString message = refusal.isEmpty() ? manager->errorMessage() : refusal;
     Diagnostics::output("%s\n", qPrintable(message));
     message.replace(QLatin1Char('\''), QStringLiteral("&apos;"));
     callPage(ScriptCall::singleQuoted(callback, QStringLiteral("{result:false,error:\"") + message + QStringLiteral("\"}")));
@@ -130,22 +141,24 @@ void Download::install()
         Dialogs::warning(mainWindow, QStringLiteral("Vocalume"), QStringLiteral("Settaggi dell'applicativo mancanti"));
         return;
     }
-    enterBooksDirectory(mainWindow, books);
+    if (!enterBooksDirectory(mainWindow, books)) {
+        Dialogs::warning(mainWindow, QStringLiteral("Vocalume"), QStringLiteral("Settaggi dell'applicativo mancanti"));
+        return;
+    }
 
     const QString bookPath = books.absoluteFilePath(sku);
-    if (QFileInfo::exists(bookPath)) {
-        if (removeDirectoryTree(bookPath))
-            Diagnostics::output("Rimosso vecchio libro %s\n", qPrintable(sku));
-        else
-            Diagnostics::output("Errori nella rimozione vecchio libro %s\n", qPrintable(sku));
-    }
+    const bool hadBook = QFileInfo::exists(bookPath);
 
     Diagnostics::output("Path database: %s\n", qPrintable(WebStore::path()));
     const QString packagePath = books.absoluteFilePath(sku + QStringLiteral(".zip"));
 
     // A dictionary missing from the library has no identifier: nothing is unpacked or recorded,
-    // and the bridge keeps its current book.
-    if (!bookId.isEmpty() && mainWindow->goToReading(packagePath, bookId)) {
+    // and the bridge keeps its current book. An installed version stays until the new package
+    // has been unpacked completely (the unpack then puts it in the old one's place).
+    const bool unpacked = !bookId.isEmpty() && mainWindow->unpackBook(packagePath, bookPath, books.absolutePath());
+    if (unpacked && hadBook)
+        Diagnostics::output("Rimosso vecchio libro %s\n", qPrintable(sku));
+    if (unpacked && mainWindow->goToReading(packagePath, bookId)) {
         WebStore store(mainWindow);
         const WebStore::FailureTexts texts {
             QStringLiteral("Settaggi dell'applicativo mancanti"),

@@ -51,6 +51,10 @@ private:
     void callPage(const QString& statement);
     QString bookIdentifier() const;
 
+    // The first announced size is checked against the free space; a refusal replaces the
+    // generic failure text.
+    bool spaceChecked = false;
+    QString refusal;
     bool installing = false;
     bool discarded = false;
 };

@@ -2,6 +2,7 @@
 // what the page hears (progress, failure, wait, completion), the files left in the books
 // folder, the installed book and its STATUS, cancelling, replacing and overlapping downloads.
 #include "app/appsettings.h"
+#include "packages/diskspace.h"
 #include "packages/download.h"
 #include "tests/support/downloadchecks.h"
 #include "tests/support/httptestserver.h"
@@ -221,6 +222,25 @@ private slots:
         QCOMPARE(outcomes("onDl"), QStringList { "SignalQt('onDl', '{result:false,error:\"" + failureText + "\"}')" });
         QVERIFY(messages.contains(failureText));
         QCOMPARE(booksEntries(), QStringList());
+        QCOMPARE(status(window, "ZA"), QStringLiteral("0"));
+    }
+
+    void packageThatDoesNotFitIsNotDownloaded()
+    {
+        setLibrary({ "ZA" });
+        QVERIFY(QDir().mkpath(books() + "/ZA/vecchio")); // what is installed stays
+        const qint64 free = 1024 * 1024;
+        DiskSpace::setProbe([free](const QString&) { return free; });
+        serve("ZA", package(0, noise(3 * 1024 * 1024 - 100000, 2)), 4, true);
+        download("ZA", "onDl");
+        QVERIFY(waitForOutcomes("onDl", 1));
+        DiskSpace::setProbe({});
+        QTest::qWait(100);
+        const QString text = QStringLiteral("Spazio su disco insufficiente per scaricare il dizionario: servono 3 MB, liberi 1 MB");
+        QCOMPARE(outcomes("onDl"), QStringList { "SignalQt('onDl', '{result:false,error:\"" + text + "\"}')" });
+        QVERIFY(messages.contains(text));
+        QCOMPARE(booksEntries(), QStringList { "ZA" });
+        QVERIFY(QFileInfo(books() + "/ZA/vecchio").isDir());
         QCOMPARE(status(window, "ZA"), QStringLiteral("0"));
     }
 

@@ -1,4 +1,5 @@
 // Reading per-file archives, inlining page scripts and extracting a division of XHTML.
+#include "hostilearchives.h"
 #include "tests/support/testsupport.h"
 #include "web/pageloader.h"
 
@@ -51,6 +52,46 @@ private slots:
         const QByteArray archive = zipBytes(Entries{{"page.html", QByteArray(5000, 'a')}});
         QByteArray member;
         QCOMPARE(PageLoader::readZipMember(QStringLiteral("page.html"), archive.left(archive.size() / 2), &member), 1);
+    }
+
+    void memberWhoseDeclaredSizeLiesIsRefused_data()
+    {
+        QTest::addColumn<QString>("archive");
+        QTest::newRow("declares 4 GiB + 16 bytes, holds 10 000") << "huge-declared-member.zip";
+        QTest::newRow("declares 16 bytes, holds 10 000") << "understated-size.zip";
+    }
+
+    void memberWhoseDeclaredSizeLiesIsRefused()
+    {
+        QFETCH(QString, archive);
+        QTemporaryDir hostile;
+        QVERIFY(!HostileArchives::write(hostile.path()).isEmpty());
+        QByteArray bytes;
+        QCOMPARE(PageLoader::readWholeFile(hostile.filePath(archive), &bytes), 0);
+        QByteArray member;
+        QCOMPARE(PageLoader::readZipMember(HostileArchives::lyingMemberName(), bytes, &member), 1);
+        QVERIFY(member.isEmpty());
+    }
+
+    void fileLargerThanAnyPageIsRefused_data()
+    {
+        QTest::addColumn<qint64>("size");
+        QTest::newRow("just over the bound") << PageLoader::MaxFileBytes + 1;
+        QTest::newRow("over 2 GiB") << qint64(2) * 1024 * 1024 * 1024 + 16;
+    }
+
+    void fileLargerThanAnyPageIsRefused()
+    {
+        QFETCH(qint64, size);
+        // A sparse file: its size costs no disk space.
+        QFile f(dir.filePath(QStringLiteral("huge.css")));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QVERIFY(f.resize(size));
+        f.close();
+        QByteArray contents;
+        QCOMPARE(PageLoader::readWholeFile(f.fileName(), &contents), 1);
+        QVERIFY(contents.isEmpty());
+        f.remove();
     }
 
     void wholeFileAndMissingFile()

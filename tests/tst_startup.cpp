@@ -51,6 +51,18 @@ QStringList tables(const QString& path)
     return names;
 }
 
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return QDir().mkpath(QFileInfo(path).absolutePath()) && file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
 void pressKey(QWidget* w, int key, Qt::KeyboardModifiers mods)
 {
     QKeyEvent press(QEvent::KeyPress, key, mods);
@@ -187,6 +199,84 @@ private slots:
         QVERIFY(QFile::exists(data("engine/login.html.zip")));
         QVERIFY(!QFile::exists(data("books")));
         QCOMPARE(AppSettings().version(), QStringLiteral("1.1.0"));
+    }
+
+    void leftoverBooksFolderStopsTheMigrationBeforeAnythingIsLost()
+    {
+        { MainWindow first; }
+        QVERIFY(writeFile(data("engine/books/42/database.db"), "dictionary"));
+        // Left by an earlier attempt that could not finish.
+        QVERIFY(writeFile(data("books/7/database.db"), "other dictionary"));
+        AppSettings().setVersion(QStringLiteral("1.0.3"));
+        { MainWindow second; }
+        QCOMPARE(readFile(data("engine/books/42/database.db")), QByteArray("dictionary"));
+        QCOMPARE(readFile(data("books/7/database.db")), QByteArray("other dictionary"));
+        QCOMPARE(AppSettings().version(), QStringLiteral("1.0.3"));
+    }
+
+    void migrationWhoseEngineFailsIsFinishedAtTheNextStart()
+    {
+        { MainWindow first; }
+        QVERIFY(writeFile(data("engine/books/42/database.db"), "dictionary"));
+        QVERIFY(writeFile(data("engine/covers/abc.png"), "cover"));
+        AppSettings().setVersion(QStringLiteral("1.0.3"));
+        // A file where the new engine is unpacked makes its deployment fail.
+        QVERIFY(writeFile(data("engine_tmp"), "in the way"));
+        { MainWindow second; }
+        QCOMPARE(AppSettings().version(), QStringLiteral("1.0.3"));
+        QCOMPARE(readFile(data("books/42/database.db")), QByteArray("dictionary"));
+        QVERIFY(QFile::remove(data("engine_tmp")));
+        // Meanwhile a fresh engine, without the books, may have been deployed.
+        QVERIFY(QDir().mkpath(data("engine/books")));
+        { MainWindow third; }
+        QCOMPARE(AppSettings().version(), QStringLiteral("1.1.0"));
+        QCOMPARE(readFile(data("engine/books/42/database.db")), QByteArray("dictionary"));
+        QCOMPARE(readFile(data("engine/covers/abc.png")), QByteArray("cover"));
+        QVERIFY(QFile::exists(data("engine/login.html.zip")));
+        QVERIFY(!QFile::exists(data("books")));
+    }
+
+    void leftoverEngineArchiveIsNeverReused()
+    {
+        { MainWindow first; }
+        QVERIFY(removeDirectoryTree(data("engine")));
+        QVERIFY(writeFile(data("engine.zip"), "damaged or from another release"));
+        TestSupport::recorded().dialogs.clear();
+        { MainWindow second; }
+        QVERIFY(QFile::exists(data("engine/login.html.zip")));
+        QVERIFY(!QFile::exists(data("engine.zip")));
+        QCOMPARE(TestSupport::recorded().dialogs, QStringList());
+    }
+
+    void dataDirectoryThatCannotBeMadeWritesNothingIntoTheHome()
+    {
+        QVERIFY(writeFile(data(), "a file in the way"));
+        { MainWindow window; }
+        const QStringList home = QDir(QDir::homePath()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        for (const char* name : { "Databases.db", "engine", "engine.zip", "engine_tmp", "file__0", "books" })
+            QVERIFY2(!home.contains(QLatin1String(name)), name);
+        QCOMPARE(readFile(data()), QByteArray("a file in the way"));
+        QVERIFY(TestSupport::recorded().dialogs.contains(
+            "Vocalume|Settaggi non trovati, non posso leggere le informazioni sui libri dal database"));
+    }
+
+    void unfinishedDownloadsAndReplacementsAreCleanedAtStart()
+    {
+        { MainWindow first; }
+        QVERIFY(writeFile(data("engine/books/42.zip.part"), "half a package"));
+        QVERIFY(writeFile(data("engine/books/43.zip"), "a whole package"));
+        // Killed between moving the installed version aside and moving the new one in.
+        QVERIFY(writeFile(data("engine/books/44_old/database.db"), "installed"));
+        // Killed after the new version moved in.
+        QVERIFY(writeFile(data("engine/books/45_old/database.db"), "previous"));
+        QVERIFY(writeFile(data("engine/books/45/database.db"), "new"));
+        { MainWindow second; }
+        QVERIFY(!QFile::exists(data("engine/books/42.zip.part")));
+        QVERIFY(QFile::exists(data("engine/books/43.zip")));
+        QCOMPARE(readFile(data("engine/books/44/database.db")), QByteArray("installed"));
+        QCOMPARE(readFile(data("engine/books/45/database.db")), QByteArray("new"));
+        QVERIFY(!QFile::exists(data("engine/books/44_old")));
+        QVERIFY(!QFile::exists(data("engine/books/45_old")));
     }
 
     void resetAsksWithAnyControlCombination_data()

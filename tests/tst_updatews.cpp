@@ -28,7 +28,7 @@ private:
 private slots:
     void initTestCase()
     {
-        for (const char* scheme : { "http", "https", "" })
+        for (const char* scheme : { "http", "https", "", "file", "javascript", "ftp" })
             QDesktopServices::setUrlHandler(scheme, this, "recordOpenedUrl");
     }
 
@@ -116,7 +116,11 @@ private slots:
         QTest::newRow("Vai!") << true << "ok" << "http://x/d" << QStringList { "http://x/d" };
         QTest::newRow("Non adesso") << true << "annulla" << "http://x/d" << QStringList();
         QTest::newRow("closed") << true << "close" << "http://x/d" << QStringList();
-        QTest::newRow("no address, accepted") << true << "ok" << "" << QStringList { "" };
+        QTest::newRow("no address, accepted") << true << "ok" << "" << QStringList();
+        QTest::newRow("https") << true << "ok" << "https://x/d" << QStringList { "https://x/d" };
+        QTest::newRow("local file") << true << "ok" << "file:///etc/passwd" << QStringList();
+        QTest::newRow("script") << true << "ok" << "javascript:alert(1)" << QStringList();
+        QTest::newRow("other scheme") << true << "ok" << "ftp://x/d" << QStringList();
     }
 
     void offerDownload()

@@ -6,9 +6,6 @@
 #include <QCoreApplication>
 #include <QXmlQuery>
 #include <QXmlSerializer>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <zip.h>
 
 int PageLoader::readZipMember(const QString& memberName, const QByteArray& archive, QByteArray* member)
@@ -30,23 +27,35 @@ int PageLoader::readZipMember(const QString& memberName, const QByteArray& archi
     const zip_int64_t index = zip_name_locate(za, name.constData(), 0);
     zip_stat_t stat;
     zip_file_t* file = nullptr;
-    if (index < 0 || zip_stat_index(za, zip_uint64_t(index), 0, &stat) != 0
-        || !(file = zip_fopen_index(za, zip_uint64_t(index), 0))) {
+    // The declared size comes from the archive and may lie: it only bounds the buffer, and it
+    // must be known and sane before anything is allocated.
+    if (index < 0 || zip_stat_index(za, zip_uint64_t(index), 0, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE)
+        || stat.size > zip_uint64_t(MaxFileBytes) || !(file = zip_fopen_index(za, zip_uint64_t(index), 0))) {
         zip_discard(za);
         return 1;
     }
+    const qint64 declared = qint64(stat.size);
     QByteArray bytes;
-    bytes.resize(int(stat.size));
-    if (bytes.size() != int(stat.size)) {
+    bytes.resize(int(declared));
+    if (bytes.size() != int(declared)) {
         Diagnostics::output("Out of memory!\n");
         zip_fclose(file);
         zip_discard(za);
         return 1;
     }
-    const zip_int64_t read = zip_fread(file, bytes.data(), stat.size);
-    const bool complete = read == zip_int64_t(stat.size) && zip_fclose(file) == 0;
+    qint64 done = 0;
+    while (done < declared) {
+        const zip_int64_t n = zip_fread(file, bytes.data() + done, zip_uint64_t(declared - done));
+        if (n <= 0)
+            break;
+        done += n;
+    }
+    // A member holding more than it declares is as damaged as one holding less.
+    char extra;
+    const bool complete = done == declared && zip_fread(file, &extra, 1) == 0;
+    const bool closed = zip_fclose(file) == 0;
     zip_discard(za);
-    if (!complete)
+    if (!complete || !closed)
         return 1;
     *member = bytes;
     return 0;
@@ -54,28 +63,28 @@ int PageLoader::readZipMember(const QString& memberName, const QByteArray& archi
 
 int PageLoader::readWholeFile(const QString& path, QByteArray* contents)
 {
-    FILE* file = std::fopen(QFile::encodeName(path).constData(), "rb");
-    if (!file) {
-        Diagnostics::warning("Error opening plain file: %s", std::strerror(errno));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        Diagnostics::warning("Error opening plain file: %s", qPrintable(file.errorString()));
         Diagnostics::output("%s\n", qPrintable(path));
         return 1;
     }
-    std::fseek(file, 0, SEEK_END);
-    const long size = std::ftell(file);
-    std::fseek(file, 0, SEEK_SET);
+    if (file.size() > MaxFileBytes)
+        return 1;
     QByteArray bytes;
-    bytes.resize(int(qMax(0L, size)));
-    long done = 0;
-    while (done < size) {
-        const size_t chunk = size_t(qMin(4096L, size - done));
-        const size_t n = std::fread(bytes.data() + done, 1, chunk, file);
-        done += long(n);
-        QCoreApplication::processEvents();
-        if (n < chunk)
+    char chunk[4096];
+    for (;;) {
+        // The file may change while events run: its size at opening is only a hint.
+        const qint64 n = file.read(chunk, sizeof chunk);
+        if (n < 0)
+            return 1;
+        if (n == 0)
             break;
+        if (qint64(bytes.size()) + n > MaxFileBytes)
+            return 1;
+        bytes.append(chunk, int(n));
+        QCoreApplication::processEvents();
     }
-    std::fclose(file);
-    bytes.resize(int(done));
     *contents = bytes;
     return 0;
 }

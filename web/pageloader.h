@@ -9,11 +9,18 @@
 class PageLoader
 {
 public:
+    // Largest page, content file or archive read into memory. A dictionary page or script is a
+    // few hundred kilobytes at most; the bound keeps a hostile size far from the 2 GiB a
+    // QByteArray can hold and from exhausting memory.
+    static constexpr qint64 MaxFileBytes = 64 * 1024 * 1024;
+
     // Reads the member `memberName` (exact stored name) of the zip archive held in memory.
-    // 0 on success, 1 on failure.
+    // 0 on success, 1 on failure (also for a member larger than MaxFileBytes, or whose bytes
+    // do not match its declared size).
     static int readZipMember(const QString& memberName, const QByteArray& archive, QByteArray* member);
     // Reads a whole file in chunks of at most 4096 bytes, letting pending events run between
-    // chunks. 0 on success, 1 on failure.
+    // chunks. 0 on success, 1 on failure
+    // (also for a file larger than MaxFileBytes).
     static int readWholeFile(const QString& path, QByteArray* contents);
     // Reads member `memberName` of the archive file `archivePath`. 0 on success, 1 on failure.
     static int readArchive(const QString& archivePath, const QString& memberName, QByteArray* member);

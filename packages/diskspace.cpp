@@ -1,0 +1,43 @@
+#include "packages/diskspace.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStorageInfo>
+
+namespace {
+std::function<qint64(const QString&)>& probeFunction()
+{
+    static std::function<qint64(const QString&)> probe;
+    return probe;
+}
+
+// Whole megabytes, rounded up for what is needed and down for what is free, so the two
+// numbers never suggest that it would just fit.
+qint64 megabytes(qint64 bytes, bool roundUp)
+{
+    constexpr qint64 mb = 1024 * 1024;
+    return roundUp ? (bytes + mb - 1) / mb : bytes / mb;
+}
+}
+
+qint64 DiskSpace::available(const QString& path)
+{
+    if (probeFunction())
+        return probeFunction()(path);
+    QString existing = QFileInfo(path).absoluteFilePath();
+    while (!QFileInfo::exists(existing) && existing != QDir::rootPath())
+        existing = QFileInfo(existing).absolutePath();
+    const QStorageInfo storage(existing);
+    return storage.isValid() ? storage.bytesAvailable() : -1;
+}
+
+bool DiskSpace::fits(qint64 needed, const QString& path, QString* shortage)
+{
+    const qint64 free = available(path);
+    if (free < 0 || needed <= free)
+        return true;
+    *shortage = QStringLiteral("servono %1 MB, liberi %2 MB").arg(megabytes(needed, true)).arg(megabytes(free, false));
+    return false;
+}
+
+void DiskSpace::setProbe(const std::function<qint64(const QString&)>& probe) { probeFunction() = probe; }

@@ -1,0 +1,132 @@
+#include "hostilearchives.h"
+#include "zipforge.h"
+
+#include <QDir>
+#include <QSaveFile>
+
+namespace {
+using Entry = ZipForge::Entry;
+
+constexpr qint64 GiB = qint64(1024) * 1024 * 1024;
+constexpr quint32 LinkMode = 0120777;
+
+QByteArray page(int size)
+{
+    QByteArray text;
+    for (int i = 0; text.size() < size; ++i)
+        text += "<div id=\"e" + QByteArray::number(i) + "\">voce " + QByteArray::number(i * 7919 % 10007) + "</div>\n";
+    return text.left(size);
+}
+
+// Bytes that do not compress.
+QByteArray noise(int size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    quint32 seed = 12345;
+    for (int i = 0; i < size; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        bytes[i] = char(seed >> 16);
+    }
+    return bytes;
+}
+
+Entry make(const QByteArray& name, const QByteArray& data = QByteArray(), bool deflate = true)
+{
+    Entry e;
+    e.name = name;
+    e.data = data;
+    e.deflate = deflate;
+    return e;
+}
+
+QByteArray forge(const QList<Entry>& entries)
+{
+    ZipForge zip;
+    for (const Entry& e : entries)
+        zip.add(e);
+    return zip.build();
+}
+
+QByteArray good()
+{
+    return forge({ make("index.html", "<html><body>dizionario</body></html>"), make("dir/", QByteArray(), false),
+        make("a/b/page.xhtml", page(20000)), make("database.db", noise(100000), false) });
+}
+
+QByteArray overlapping()
+{
+    // One stored block of data, and a directory whose records all point at it.
+    ZipForge zip;
+    zip.add(make("f000", noise(64 * 1024), false));
+    for (int i = 1; i < 200; ++i) {
+        Entry e = make(QByteArray("f") + QByteArray::number(i).rightJustified(3, '0'));
+        e.sharesDataOf = 0;
+        zip.add(e);
+    }
+    return zip.build();
+}
+
+QByteArray absurdTotal()
+{
+    ZipForge zip;
+    for (int i = 0; i < 6; ++i) {
+        Entry e = make("part" + QByteArray::number(i), QByteArray(64, 'x'));
+        e.declaredSize = GiB + GiB / 2;
+        zip.add(e);
+    }
+    return zip.build();
+}
+
+QByteArray damagedDirectory()
+{
+    QByteArray bytes = good();
+    const QByteArray record("PK\x01\x02", 4);
+    const int second = bytes.indexOf(record, bytes.indexOf(record) + 1);
+    bytes[second + 3] = '\x07';
+    return bytes;
+}
+
+QByteArray withEntry(Entry entry) { return forge({ entry }); }
+}
+
+QStringList HostileArchives::write(const QString& directory)
+{
+    Entry huge = make(lyingMemberName().toLatin1(), page(10000));
+    huge.declaredSize = 4 * GiB + 16;
+    Entry understated = make(lyingMemberName().toLatin1(), page(10000));
+    understated.declaredSize = 16;
+    Entry link = make("link", "/etc", false);
+    link.unixMode = LinkMode;
+    Entry truncated = make("a.xhtml", noise(20000), false);
+    truncated.keepPackedBytes = 19940;
+    const QByteArray goodBytes = good();
+
+    const QList<QPair<QString, QByteArray>> archives {
+        { goodName(), goodBytes },
+        { QStringLiteral("huge-declared-member.zip"), withEntry(huge) },
+        { QStringLiteral("understated-size.zip"), withEntry(understated) },
+        { QStringLiteral("parent-entry.zip"), forge({ make("ok.txt", "ok"), make("../x", "fuori") }) },
+        { QStringLiteral("absolute-entry.zip"), forge({ make("/etc/x", "fuori") }) },
+        { QStringLiteral("symlink-entry.zip"), forge({ link }) },
+        { QStringLiteral("path-through-link.zip"), forge({ link, make("link/x", "fuori") }) },
+        { QStringLiteral("file-then-folder.zip"), forge({ make("x", "file"), make("x/y.txt", "dentro un file") }) },
+        { QStringLiteral("long-name.zip"), forge({ make(QByteArray(300, 'n') + ".xhtml", "lungo") }) },
+        { QStringLiteral("overlapping-entries.zip"), overlapping() },
+        { QStringLiteral("absurd-ratio.zip"), forge({ make("zeros.bin", QByteArray(64 * 1024 * 1024, '\0')) }) },
+        { QStringLiteral("absurd-total.zip"), absurdTotal() },
+        { QStringLiteral("damaged-central-directory.zip"), damagedDirectory() },
+        { QStringLiteral("missing-last-10-bytes.zip"), goodBytes.left(goodBytes.size() - 10) },
+        { QStringLiteral("truncated-local-entry.zip"), forge({ make("first.txt", "primo"), truncated }) },
+    };
+
+    if (!QDir().mkpath(directory))
+        return {};
+    QStringList names;
+    for (const auto& archive : archives) {
+        QSaveFile file(QDir(directory).filePath(archive.first));
+        if (!file.open(QIODevice::WriteOnly) || file.write(archive.second) != archive.second.size() || !file.commit())
+            return {};
+        names << archive.first;
+    }
+    return names;
+}
