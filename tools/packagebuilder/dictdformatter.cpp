@@ -107,7 +107,20 @@ QString DictdFormatter::scopeOfLabel(const QString& label)
             { "Rhet", "Retorica" }, { "Pros", "Retorica" }, { "Myth", "Mitologia" }, { "Cookery", "Cucina" },
             { "Far", "Veterinaria" }, { "Surg", "Medicina" }, { "Photog", "Fotografia" }, { "Agric", "Agricoltura" },
             { "Ornith", "Zoologia" }, { "Entom", "Zoologia" }, { "Ichth", "Zoologia" }, { "Mythol", "Mitologia" },
-            { "Pharm", "Farmacia" }, { "Metal", "Metallurgia" }, { "Mach", "Meccanica" }, { "Geog", "Geografia" } };
+            { "Pharm", "Farmacia" }, { "Metal", "Metallurgia" }, { "Mach", "Meccanica" }, { "Geog", "Geografia" },
+            { "Computers", "Informatica" }, { "Electronics", "Elettronica" }, { "Fort", "Militare" },
+            { "Gun", "Militare" }, { "Firearms", "Militare" }, { "Metaph", "Filosofia" }, { "Baseball", "Sport" },
+            { "Cricket", "Sport" }, { "Golf", "Sport" }, { "Football", "Sport" }, { "Sports", "Sport" },
+            { "Sport", "Sport" }, { "Billiards", "Sport" }, { "Shipbuilding", "Marina" },
+            { "Crystallog", "Mineralogia" }, { "Opt", "Fisica" }, { "Ethnol", "Antropologia" },
+            { "Paint", "Pittura" }, { "Painting", "Pittura" }, { "Engin", "Ingegneria" },
+            { "Engineering", "Ingegneria" }, { "Astrol", "Astrologia" }, { "Phon", "Linguistica" },
+            { "Phonetics", "Linguistica" }, { "Railroad", "Trasporti" }, { "Railroads", "Trasporti" },
+            { "Aeronautics", "Aeronautica" }, { "Aëronautics", "Aeronautica" }, { "Hort", "Agricoltura" },
+            { "Alg", "Matematica" }, { "Antiq", "Storia" }, { "Printing", "Tipografia" }, { "Music", "Musica" },
+            { "Finance", "Economia" }, { "Psychol", "Psicologia" }, { "Politics", "Politica" },
+            { "Founding", "Metallurgia" }, { "Weaving", "Artigianato" }, { "Masonry", "Artigianato" },
+            { "Carp", "Artigianato" } };
         for (const auto& pair : pairs)
             map.insert(QString::fromUtf8(pair[0]), QString::fromUtf8(pair[1]));
         return map;
@@ -238,8 +251,8 @@ DictionaryEntry DictdFormatter::entry(const DictdArticle& article) const
     QSet<QString> categories;
     if (!category.isEmpty())
         categories.insert(category);
-    static const QRegularExpression label(QStringLiteral("^\\(([A-Z][A-Za-zö]+\\.?)\\)\\s*"));
-    static const QRegularExpression headLabel(QStringLiteral("\\(([A-Z][A-Za-zö]+\\.?)\\)$"));
+    static const QRegularExpression label(QStringLiteral("^\\(([A-Z]\\p{L}+\\.?)\\)\\s*"));
+    static const QRegularExpression headLabel(QStringLiteral("\\(([A-Z]\\p{L}+\\.?)\\)$"));
     const QRegularExpressionMatch headScope = headLabel.match(head);
     if (headScope.hasMatch() && !scopeOfLabel(headScope.captured(1)).isEmpty())
         entry.scopes << scopeOfLabel(headScope.captured(1));
