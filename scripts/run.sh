@@ -44,9 +44,8 @@ launch() {
 
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   echo "Nessun display: avvio sotto Xvfb." >&2
-  export build port started
-  export -f launch
-  xvfb-run -a -s "-screen 0 1600x1000x24" bash -c launch
+  # xvfb-run's shell drops exported functions: the function travels as text.
+  xvfb-run -a -s "-screen 0 1600x1000x24" bash -c "build='$build' port='$port' started='$started'; $(declare -f launch); launch"
 else
   launch
 fi
