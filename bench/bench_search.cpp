@@ -1,7 +1,10 @@
 // Search benchmark: on a generated dictionary of 200 000 entries (2 000 000 inflected forms,
-// 1 000 000 keyword links), a first-page entry search, a full-text search and a word-list page
+// 1 000 000 keyword links), or on a real dictionary imported from dictd data
+// (--dictd <base> [--affixes <base>] [--language code] [runs]), a first-page entry search, a
+// full-text search (on a real dictionary also within its largest scope) and a word-list page
 // are timed from the request to the literal ready on the GUI thread, against the same statements
 // run directly through the SQLite C interface (open, statements, close) in the same process.
+// For a real dictionary it also prints the build time and the sizes of database and package.
 // Passes when each median is under 50 ms and within 1.2 times the direct run. Also prints the
 // cost of the two thread hand-offs alone (an empty request on a worker right after the GUI
 // thread was busy, as in the measured loop): the floor of any worker-thread design on the
@@ -14,6 +17,8 @@
 #include "search/search.h"
 #include "search/searchstatements.h"
 #include "search/workerqueue.h"
+#include "tools/packagebuilder/affixexpander.h"
+#include "tools/packagebuilder/dictdimporter.h"
 #include "tools/packagebuilder/dictionarybuilder.h"
 #include "tools/packagebuilder/syntheticdictionary.h"
 #include "web/scriptcall.h"
@@ -31,7 +36,8 @@
 
 namespace {
 const char* const sku = "bench";
-const QString it = QStringLiteral("it");
+// The source language of the searched entries.
+QString language = QStringLiteral("it");
 
 struct Sample {
     std::vector<double> direct;
@@ -57,11 +63,11 @@ public:
     {
         const SearchWordForms f = forms(word);
         open();
-        int rows = count(SearchStatements::entryCount(f, it));
+        int rows = count(SearchStatements::entryCount(f, language));
         if (start == QLatin1String("0"))
-            rows += fetch(SearchStatements::entryExact(f, it), nullptr);
+            rows += fetch(SearchStatements::entryExact(f, language), nullptr);
         QList<QByteArray> keys;
-        rows += fetch(SearchStatements::entryRelated(f, it, start, offset), &keys);
+        rows += fetch(SearchStatements::entryRelated(f, language, start, offset), &keys);
         for (const QByteArray& key : qAsConst(keys))
             fetch("select file from file where id = '" + key + "'", nullptr);
         close();
@@ -72,8 +78,8 @@ public:
     {
         const SearchWordForms f = forms(word);
         open();
-        const int rows = count(SearchStatements::fullTextCount(f, it, scope))
-            + fetch(SearchStatements::fullTextPage(f, it, scope, start, offset), nullptr);
+        const int rows = count(SearchStatements::fullTextCount(f, language, scope))
+            + fetch(SearchStatements::fullTextPage(f, language, scope, start, offset), nullptr);
         close();
         return rows;
     }
@@ -83,14 +89,14 @@ public:
         SearchWordForms f;
         f.lower = word.toLower().toUtf8();
         open();
-        const int rows = count(SearchStatements::wordListCount(f, it))
-            + fetch(SearchStatements::wordListPage(f, it, from, to), nullptr);
+        const int rows = count(SearchStatements::wordListCount(f, language))
+            + fetch(SearchStatements::wordListPage(f, language, from, to), nullptr);
         close();
         return rows;
     }
 
     // The forms are computed ahead: the direct run times the database work only.
-    void prepareForms(const QString& word) { cached[word] = searchWordForms(word, it); }
+    void prepareForms(const QString& word) { cached[word] = searchWordForms(word, language); }
 
 private:
     SearchWordForms forms(const QString& word) const { return cached.value(word); }
@@ -238,22 +244,26 @@ bool report(const char* name, const Sample& s)
         ratio, ok ? "ok" : "TOO SLOW");
     return ok;
 }
+
+// What a user types, taken from one entry: the first letters of its headword, one of its
+// keywords, a three-letter prefix; and the scope a scoped full-text search looks in.
+struct Query {
+    QString typed;
+    QString keyword;
+    QString prefix;
+    QString scope;
+};
+
+QString megabytes(qint64 bytes) { return QString::number(bytes / 1048576.0, 'f', 1) + QStringLiteral(" MB"); }
+
+bool failed(const QString& message)
+{
+    std::fprintf(stderr, "%s\n", qPrintable(message));
+    return false;
 }
 
-int main(int argc, char* argv[])
+bool buildSynthetic(const QString& book, int entries, int count, QVector<Query>* queries)
 {
-    QTemporaryDir home(QDir::tempPath() + QStringLiteral("/vocalume-bench-XXXXXX"));
-    qputenv("HOME", QFile::encodeName(home.path()));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + QStringLiteral("/config")));
-    QCoreApplication app(argc, argv);
-    Diagnostics::setEnabled(false);
-    const int entries = argc > 1 ? QByteArray(argv[1]).toInt() : 200000;
-    const int iterations = argc > 2 ? QByteArray(argv[2]).toInt() : 200;
-
-    AppSettings settings;
-    settings.setStartCharset(QStringLiteral("à|á|è|é|ì|í|ò|ó|ù|ú"), it);
-    settings.setEndCharset(QStringLiteral("a|a|e|e|i|i|o|o|u|u"), it);
-
     QElapsedTimer build;
     build.start();
     SyntheticDictionary::Shape shape;
@@ -264,62 +274,198 @@ int main(int argc, char* argv[])
     DictionaryBuilder builder;
     DictionaryBuilder::Options options;
     options.writeContent = false;
-    const QString book = home.path() + QStringLiteral("/.vocalumezenta/engine/books/") + QLatin1String(sku);
     if (!builder.open(book, options))
-        return std::fprintf(stderr, "%s\n", qPrintable(builder.errorString())), 1;
+        return failed(builder.errorString());
     for (int i = 0; i < entries; ++i)
         if (!builder.add(dictionary.entry(i)))
-            return std::fprintf(stderr, "%s\n", qPrintable(builder.errorString())), 1;
+            return failed(builder.errorString());
     if (!builder.finish())
-        return std::fprintf(stderr, "%s\n", qPrintable(builder.errorString())), 1;
+        return failed(builder.errorString());
     std::printf("dictionary: %d entries, %d forms, about %d keyword links, built in %.1f s\n", entries,
         entries * shape.formsPerEntry, entries * shape.keywordsPerEntry, build.elapsed() / 1000.0);
+    for (int i = 0; i < count; ++i) {
+        const DictionaryEntry e = dictionary.entry(int((quint64(i) * 7919u) % quint64(entries)));
+        *queries << Query { e.headword.left(qMin(e.headword.size(), 5)), e.keywords.value(0), e.headword.left(3), QString() };
+    }
+    return true;
+}
+
+QStringList column(const QString& database, const QByteArray& sql)
+{
+    QStringList values;
+    sqlite3* db = nullptr;
+    sqlite3_stmt* s = nullptr;
+    if (sqlite3_open_v2(database.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK
+        && sqlite3_prepare_v2(db, sql.constData(), sql.size(), &s, nullptr) == SQLITE_OK)
+        while (sqlite3_step(s) == SQLITE_ROW)
+            for (int c = 0; c < sqlite3_column_count(s); ++c)
+                values << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, c)));
+    sqlite3_finalize(s);
+    sqlite3_close(db);
+    return values;
+}
+
+// Imports the dictd dictionary as the demo does (content files included) and packs it.
+bool buildDictd(const QString& book, const QString& base, const QString& affixBase, int count, QVector<Query>* queries)
+{
+    QElapsedTimer build;
+    build.start();
+    AffixExpander affixes;
+    if (!affixBase.isEmpty() && !affixes.load(affixBase))
+        return failed(affixes.errorString());
+    DictionaryBuilder builder;
+    DictionaryBuilder::Options options;
+    options.maximumDefinitionKeywords = 16;
+    if (language == QLatin1String("en")) {
+        options.startCharset = QStringLiteral("é|è|ñ|ç|’");
+        options.endCharset = QStringLiteral("e|e|n|c|'");
+    }
+    DictdImporter importer;
+    if (!builder.open(book, options)
+        || !importer.import(base, language, affixBase.isEmpty() ? nullptr : &affixes, builder))
+        return failed(importer.errorString() + builder.errorString());
+    if (!builder.finish())
+        return failed(builder.errorString());
+    const double built = build.elapsed() / 1000.0;
+    build.start();
+    const QString package = book + QStringLiteral(".zip");
+    QString error;
+    if (!DictionaryBuilder::writePackage(book, package, &error))
+        return failed(error);
+    const double packed = build.elapsed() / 1000.0;
+    const QString database = book + QStringLiteral("/database.db");
+    const QStringList counts = column(database,
+        "select (select count(*) from lemma), (select count(*) from lemmatizzatore), "
+        "(select count(*) from keyword_lemma), (select count(*) from ambiti), (select count(*) from file)");
+    qint64 content = 0;
+    for (const QFileInfo& file : QDir(book).entryInfoList({ QStringLiteral("*.xhtml.zip") }, QDir::Files))
+        content += file.size();
+    std::printf("dictionary %s: %s entries, %s forms, %s keyword links, %s scopes, %s content files\n",
+        qPrintable(QFileInfo(base).fileName()), qPrintable(counts.value(0)), qPrintable(counts.value(1)),
+        qPrintable(counts.value(2)), qPrintable(counts.value(3)), qPrintable(counts.value(4)));
+    std::printf("built in %.1f s, packed in %.1f s; database.db %s, content files %s, package %s\n", built, packed,
+        qPrintable(megabytes(QFileInfo(database).size())), qPrintable(megabytes(content)),
+        qPrintable(megabytes(QFileInfo(package).size())));
+    QFile::remove(package);
+
+    // Entries spread over the dictionary, each with a keyword of its own; the scoped search
+    // looks in the largest scope.
+    const QString scope = column(database,
+        "select id_ambito from lemma_ambito group by id_ambito order by count(*) desc limit 1").value(0);
+    const int entries = counts.value(0).toInt();
+    const QStringList rows = column(database,
+        "select l.nome, (select k.keyword from keyword_lemma kl, keyword k where kl.id_lemma = l.id and "
+        "k.id = kl.id_keyword limit 1) from lemma l where l.id % "
+            + QByteArray::number(qMax(1, entries / count)) + " = 0 limit " + QByteArray::number(count));
+    for (int i = 0; i + 1 < rows.size(); i += 2) {
+        const QString headword = rows.at(i).toLower();
+        *queries << Query { headword.left(qMin(headword.size(), 5)), rows.at(i + 1), headword.left(3), scope };
+    }
+    return !queries->isEmpty() || failed(QStringLiteral("no entries to search"));
+}
+}
+
+int main(int argc, char* argv[])
+{
+    QTemporaryDir home(QDir::tempPath() + QStringLiteral("/vocalume-bench-XXXXXX"));
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + QStringLiteral("/config")));
+    QCoreApplication app(argc, argv);
+    Diagnostics::setEnabled(false);
+    QStringList arguments = app.arguments().mid(1);
+    const auto option = [&arguments](const QString& name) {
+        const int at = arguments.indexOf(name);
+        if (at < 0 || at + 1 >= arguments.size())
+            return QString();
+        const QString value = arguments.at(at + 1);
+        arguments.erase(arguments.begin() + at, arguments.begin() + at + 2);
+        return value;
+    };
+    const QString dictd = option(QStringLiteral("--dictd"));
+    const QString affixBase = option(QStringLiteral("--affixes"));
+    const QString chosenLanguage = option(QStringLiteral("--language"));
+    if (!chosenLanguage.isEmpty())
+        language = chosenLanguage;
+    else if (!dictd.isEmpty())
+        language = QStringLiteral("en");
+    const int entries = dictd.isEmpty() && !arguments.isEmpty() ? arguments.takeFirst().toInt() : 200000;
+    const int iterations = !arguments.isEmpty() ? arguments.takeFirst().toInt() : 200;
+
+    AppSettings settings;
+    if (language == QLatin1String("en")) {
+        settings.setStartCharset(QStringLiteral("é|è|ñ|ç|’"), language);
+        settings.setEndCharset(QStringLiteral("e|e|n|c|'"), language);
+    } else {
+        settings.setStartCharset(QStringLiteral("à|á|è|é|ì|í|ò|ó|ù|ú"), language);
+        settings.setEndCharset(QStringLiteral("a|a|e|e|i|i|o|o|u|u"), language);
+    }
+
+    const int warmUp = 20;
+    const QString book = home.path() + QStringLiteral("/.vocalumezenta/engine/books/") + QLatin1String(sku);
+    QVector<Query> queries;
+    if (!(dictd.isEmpty() ? buildSynthetic(book, entries, warmUp + iterations, &queries)
+                          : buildDictd(book, dictd, affixBase, warmUp + iterations, &queries)))
+        return 1;
 
     Direct direct(getBookDatabasePath(QLatin1String(sku)));
     Pipeline pipeline;
-    Sample entrySample, fullTextSample, wordListSample;
-    const int warmUp = 20;
+    Sample entrySample, fullTextSample, scopedSample, wordListSample;
     for (int i = 0; i < warmUp + iterations; ++i) {
-        const DictionaryEntry e = dictionary.entry(int((quint64(i) * 7919u) % quint64(entries)));
-        // What a user types: the first two syllables of a headword, a keyword, a prefix.
-        const QString typed = e.headword.left(qMin(e.headword.size(), 5));
-        const QString keyword = e.keywords.value(0);
-        const QString prefix = e.headword.left(3);
-        direct.prepareForms(typed);
-        direct.prepareForms(keyword);
+        const Query& q = queries.at(i % queries.size());
+        direct.prepareForms(q.typed);
+        direct.prepareForms(q.keyword);
         const bool keep = i >= warmUp;
-        auto add = [keep](std::vector<double>& to, double value) {
-            if (keep)
-                to.push_back(value);
+        // The two runs of a pair take turns at going first: whichever runs second finds the
+        // other's pages in the system's cache, and that is not what is measured.
+        const auto measure = [&](Sample& sample, const std::function<void()>& directRun,
+                                 const std::function<double()>& applicationRun) {
+            QElapsedTimer t;
+            double directTime = 0;
+            double applicationTime = 0;
+            const auto runDirect = [&] {
+                t.start();
+                directRun();
+                directTime = t.nsecsElapsed() / 1e6;
+            };
+            if (i % 2)
+                runDirect();
+            applicationTime = applicationRun();
+            if (i % 2 == 0)
+                runDirect();
+            if (keep) {
+                sample.direct.push_back(directTime);
+                sample.app.push_back(applicationTime);
+            }
         };
-        QElapsedTimer t;
+        const auto request = [&](const QString& word, const QString& scope, const char* type) {
+            return Search::Request { word, scope, QLatin1String(type), QLatin1String(sku), QStringLiteral("0"),
+                QStringLiteral("10"), language, QStringLiteral("cb") };
+        };
 
-        t.start();
-        direct.entrySearch(typed, QStringLiteral("0"), QStringLiteral("10"));
-        add(entrySample.direct, t.nsecsElapsed() / 1e6);
-        add(entrySample.app,
-            pipeline.timeSearch({ typed, QString(), QStringLiteral("0"), QLatin1String(sku), QStringLiteral("0"),
-                QStringLiteral("10"), it, QStringLiteral("cb") }));
-
-        t.start();
-        direct.fullText(keyword, QString(), QStringLiteral("0"), QStringLiteral("10"));
-        add(fullTextSample.direct, t.nsecsElapsed() / 1e6);
-        add(fullTextSample.app,
-            pipeline.timeSearch({ keyword, QString(), QStringLiteral("2"), QLatin1String(sku), QStringLiteral("0"),
-                QStringLiteral("10"), it, QStringLiteral("cb") }));
-
-        t.start();
-        direct.wordList(prefix, QStringLiteral("20"), QStringLiteral("10"));
-        add(wordListSample.direct, t.nsecsElapsed() / 1e6);
-        add(wordListSample.app,
-            pipeline.timeWordList(
-                { prefix, QStringLiteral("20"), QStringLiteral("10"), QLatin1String(sku), QStringLiteral("cb"), it }));
+        measure(
+            entrySample, [&] { direct.entrySearch(q.typed, QStringLiteral("0"), QStringLiteral("10")); },
+            [&] { return pipeline.timeSearch(request(q.typed, QString(), "0")); });
+        measure(
+            fullTextSample, [&] { direct.fullText(q.keyword, QString(), QStringLiteral("0"), QStringLiteral("10")); },
+            [&] { return pipeline.timeSearch(request(q.keyword, QString(), "2")); });
+        if (!q.scope.isEmpty())
+            measure(
+                scopedSample, [&] { direct.fullText(q.keyword, q.scope, QStringLiteral("0"), QStringLiteral("10")); },
+                [&] { return pipeline.timeSearch(request(q.keyword, q.scope, "2")); });
+        measure(
+            wordListSample, [&] { direct.wordList(q.prefix, QStringLiteral("20"), QStringLiteral("10")); },
+            [&] {
+                return pipeline.timeWordList({ q.prefix, QStringLiteral("20"), QStringLiteral("10"), QLatin1String(sku),
+                    QStringLiteral("cb"), language });
+            });
     }
     std::printf("%d runs each, after %d warm-up runs\n", iterations, warmUp);
     std::printf("%-22s median %7.3f ms (request to the worker and answer back, no work)\n", "thread hand-off",
         handOffMedian(iterations));
     bool ok = report("entry search, page 1", entrySample);
     ok = report("full-text search", fullTextSample) && ok;
+    if (!scopedSample.direct.empty())
+        ok = report("full text in a scope", scopedSample) && ok;
     ok = report("word-list page", wordListSample) && ok;
     return ok ? 0 : 1;
 }
