@@ -25,11 +25,11 @@ QList<QCommandLineOption> toolkitOptions()
     return options;
 }
 
-
 // The parser's own help text needs the application object, which does not exist yet.
 QString helpText(const QList<QCommandLineOption>& options)
 {
-    QString text = QStringLiteral("Uso: vocalume [opzioni]\nVocalume: i dizionari digitali dell'editore sul desktop.\n\nOpzioni:\n");
+    QString text = QStringLiteral(
+        "Uso: vocalume [opzioni]\nVocalume: i dizionari digitali dell'editore sul desktop.\n\nOpzioni:\n");
     for (const QCommandLineOption& option : options) {
         QStringList names;
         for (const QString& name : option.names())
@@ -63,14 +63,15 @@ LaunchOptions::Outcome LaunchOptions::parse(const QStringList& arguments, const 
 {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption helpOption({ QStringLiteral("h"), QStringLiteral("help") },
-        QStringLiteral("Mostra questo aiuto ed esce."));
-    const QCommandLineOption versionOption({ QStringLiteral("v"), QStringLiteral("version") },
-        QStringLiteral("Mostra la versione ed esce."));
+    const QCommandLineOption helpOption(
+        { QStringLiteral("h"), QStringLiteral("help") }, QStringLiteral("Mostra questo aiuto ed esce."));
+    const QCommandLineOption versionOption(
+        { QStringLiteral("v"), QStringLiteral("version") }, QStringLiteral("Mostra la versione ed esce."));
     const QCommandLineOption storeOption(QStringLiteral("store"),
         QStringLiteral("Indirizzo (host[:porta]) dei servizi e del negozio online; prevale sulla variabile "
                        "d'ambiente %1. Predefinito: %2.")
-            .arg(QLatin1String(environmentVariable), QStringLiteral(VOCALUME_SERVICE_HOST ":%1").arg(VOCALUME_HTTP_PORT)),
+            .arg(QLatin1String(environmentVariable),
+                QStringLiteral(VOCALUME_SERVICE_HOST ":%1").arg(VOCALUME_HTTP_PORT)),
         QStringLiteral("host[:porta]"));
     parser.addOptions({ helpOption, versionOption, storeOption });
     parser.addOptions(toolkitOptions());

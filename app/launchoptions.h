@@ -8,8 +8,7 @@
 #include <QString>
 #include <QStringList>
 
-class LaunchOptions
-{
+class LaunchOptions {
 public:
     enum class Outcome { Run, Help, Version, Error };
 

@@ -285,7 +285,8 @@ bool buildSynthetic(const QString& book, int entries, int count, QVector<Query>*
         entries * shape.formsPerEntry, entries * shape.keywordsPerEntry, build.elapsed() / 1000.0);
     for (int i = 0; i < count; ++i) {
         const DictionaryEntry e = dictionary.entry(int((quint64(i) * 7919u) % quint64(entries)));
-        *queries << Query { e.headword.left(qMin(e.headword.size(), 5)), e.keywords.value(0), e.headword.left(3), QString() };
+        *queries << Query { e.headword.left(qMin(e.headword.size(), 5)), e.keywords.value(0), e.headword.left(3),
+            QString() };
     }
     return true;
 }
@@ -350,8 +351,9 @@ bool buildDictd(const QString& book, const QString& base, const QString& affixBa
 
     // Entries spread over the dictionary, each with a keyword of its own; the scoped search
     // looks in the largest scope.
-    const QString scope = column(database,
-        "select id_ambito from lemma_ambito group by id_ambito order by count(*) desc limit 1").value(0);
+    const QString scope
+        = column(database, "select id_ambito from lemma_ambito group by id_ambito order by count(*) desc limit 1")
+              .value(0);
     const int entries = counts.value(0).toInt();
     const QStringList rows = column(database,
         "select l.nome, (select k.keyword from keyword_lemma kl, keyword k where kl.id_lemma = l.id and "

@@ -196,7 +196,8 @@ private slots:
 
         // The second index headword and the affix forms find the entry.
         const auto entryOfForm = [&db](const QString& form) {
-            return rows(db, "select l.nome from lemma l, lemmatizzatore f where f.id_lemma = l.id and f.flessi = '"
+            return rows(db,
+                "select l.nome from lemma l, lemmatizzatore f where f.id_lemma = l.id and f.flessi = '"
                     + DictionaryBuilder::formHash(form) + "'");
         };
         QCOMPARE(entryOfForm("hound"), QStringList { "Dog" });
@@ -204,12 +205,15 @@ private slots:
         QCOMPARE(entryOfForm("unponies"), QStringList { "pony" });
 
         // Field labels become scopes; sense words become keywords, quotations do not.
-        QCOMPARE(rows(db, "select a.nome_n, l.nome from ambiti a, lemma_ambito la, lemma l where a.id = la.id_ambito "
-                          "and l.id = la.id_lemma order by l.nome"),
+        QCOMPARE(rows(db,
+                     "select a.nome_n, l.nome from ambiti a, lemma_ambito la, lemma l where a.id = la.id_ambito "
+                     "and l.id = la.id_lemma order by l.nome"),
             QStringList({ "Zoologia|Canis", "Zoologia|Dog" }));
         const auto withKeyword = [&db](const QString& keyword) {
-            return rows(db, "select l.nome from lemma l, keyword k, keyword_lemma kl where kl.id_lemma = l.id and "
-                            "k.id = kl.id_keyword and k.keyword = '" + keyword.toUtf8() + "' order by l.nome");
+            return rows(db,
+                "select l.nome from lemma l, keyword k, keyword_lemma kl where kl.id_lemma = l.id and "
+                "k.id = kl.id_keyword and k.keyword = '"
+                    + keyword.toUtf8() + "' order by l.nome");
         };
         QCOMPARE(withKeyword("quadruped"), QStringList { "Dog" });
         QCOMPARE(withKeyword("servant"), QStringList());
@@ -242,8 +246,10 @@ private slots:
             return PageLoader::extractDivById(id, QString::fromUtf8(document));
         };
         const QString location = [&](const QString& headword) {
-            const QStringList r = rows(db, "select f.file, l.id_zenta from lemma l, file_lemma fl, file f where "
-                                           "l.id = fl.id_lemma and f.id = fl.id_file and l.nome = '" + headword.toUtf8() + "'");
+            const QStringList r = rows(db,
+                "select f.file, l.id_zenta from lemma l, file_lemma fl, file f where "
+                "l.id = fl.id_lemma and f.id = fl.id_file and l.nome = '"
+                    + headword.toUtf8() + "'");
             return r.value(0).replace('|', '#');
         }("bark");
         const QString dog = page("Dog");
@@ -253,7 +259,8 @@ private slots:
         QVERIFY2(page("bark").contains("<i>yelp</i>"), qPrintable(page("bark")));
         // Numbered senses with their field label, the quotation apart, letter codes decoded,
         // source markers dropped.
-        QVERIFY2(dog.contains("<p class=\"def\"><b>1.</b> <span class=\"ambito\">Zool.</span> A quadruped"), qPrintable(dog));
+        QVERIFY2(dog.contains("<p class=\"def\"><b>1.</b> <span class=\"ambito\">Zool.</span> A quadruped"),
+            qPrintable(dog));
         QVERIFY2(dog.contains("<p class=\"def\"><b>2.</b> A mean"), qPrintable(dog));
         QVERIFY2(dog.contains("<blockquote class=\"esempio\">What is thy servant"), qPrintable(dog));
         QVERIFY2(dog.contains("(dŏg)"), qPrintable(dog));
@@ -261,7 +268,8 @@ private slots:
         // Examples of the lexical databases in italics, parts of speech as headings.
         const QString bark = page("bark");
         QVERIFY2(bark.contains("<i class=\"esempio\">“the bark woke us”</i>"), qPrintable(bark));
-        QVERIFY2(bark.contains("<p class=\"gram\">v.</p><p class=\"def\"><b>1:</b> make a barking sound"), qPrintable(bark));
+        QVERIFY2(
+            bark.contains("<p class=\"gram\">v.</p><p class=\"def\"><b>1:</b> make a barking sound"), qPrintable(bark));
         QVERIFY2(page("pony").contains("<p class=\"def\">cavallino</p>"), qPrintable(page("pony")));
     }
 };

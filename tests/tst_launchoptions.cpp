@@ -9,8 +9,7 @@
 
 Q_DECLARE_METATYPE(LaunchOptions::Outcome)
 
-class TestLaunchOptions : public QObject
-{
+class TestLaunchOptions : public QObject {
     Q_OBJECT
 private slots:
     void storeAddress_data()
@@ -30,8 +29,8 @@ private slots:
             << QStringList { "--store", "localhost:5000" } << "127.0.0.1:47800" << O::Run << "localhost" << 5000;
         QTest::newRow("option with =") << QStringList { "--store=negozio.esempio" } << QString() << O::Run
                                        << "negozio.esempio" << 80;
-        QTest::newRow("toolkit option passes") << QStringList { "-platform", "offscreen", "--store", "h:81" }
-                                               << QString() << O::Run << "h" << 81;
+        QTest::newRow("toolkit option passes")
+            << QStringList { "-platform", "offscreen", "--store", "h:81" } << QString() << O::Run << "h" << 81;
         QTest::newRow("bad port") << QStringList { "--store", "h:99999" } << QString() << O::Error << "" << 0;
         QTest::newRow("path") << QStringList { "--store", "h/x" } << QString() << O::Error << "" << 0;
         QTest::newRow("empty option") << QStringList { "--store=" } << QString() << O::Error << "" << 0;
@@ -75,9 +74,12 @@ private slots:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("out");
         QTest::addColumn<QString>("err");
-        QTest::newRow("version") << QStringList { "--version" } << 0 << "vocalume " VOCALUME_VERSION "\n" << "";
-        QTest::newRow("help") << QStringList { "--help" } << 0 << "--store" << "";
-        QTest::newRow("refused") << QStringList { "--store", "h:0" } << 2 << "" << "--store";
+        QTest::newRow("version") << QStringList { "--version" } << 0 << "vocalume " VOCALUME_VERSION "\n"
+                                 << "";
+        QTest::newRow("help") << QStringList { "--help" } << 0 << "--store"
+                              << "";
+        QTest::newRow("refused") << QStringList { "--store", "h:0" } << 2 << ""
+                                 << "--store";
     }
 
     void programPrints()

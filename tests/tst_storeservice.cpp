@@ -133,7 +133,8 @@ private slots:
         QStringList listed;
         for (const Book& book : books.first().first().value<QVector<Book>>())
             listed << book.bookId + "/" + book.weight + "/" + book.purchased;
-        QCOMPARE(listed, QStringList({ "ZDEMO001/10/true", "ZDEMO002/20/true", "ZDEMO003/30/false", "ZOPEN003/4/true" }));
+        QCOMPARE(listed,
+                 QStringList({ "ZDEMO001/10/true", "ZDEMO002/20/true", "ZDEMO003/30/false", "ZOPEN003/4/true" }));
     }
 
     void download_data()

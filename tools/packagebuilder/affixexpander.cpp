@@ -114,13 +114,14 @@ bool AffixExpander::loadText(const QString& affixText, const QString& wordText)
             continue;
         if (f.at(0) == QLatin1String("FLAG") && f.size() > 1) {
             flagType = f.at(1) == QLatin1String("long") ? FlagType::Long
-                : f.at(1) == QLatin1String("num")      ? FlagType::Number
+                : f.at(1) == QLatin1String("num")       ? FlagType::Number
                                                         : FlagType::Char;
             continue;
         }
         if (f.at(0) != QLatin1String("PFX") && f.at(0) != QLatin1String("SFX"))
             continue;
-        if (f.size() == 4 && (f.at(2) == QLatin1String("Y") || f.at(2) == QLatin1String("N")) && !affixes.contains(f.at(1))) {
+        if (f.size() == 4 && (f.at(2) == QLatin1String("Y") || f.at(2) == QLatin1String("N"))
+            && !affixes.contains(f.at(1))) {
             Affix& affix = affixes[f.at(1)];
             affix.prefix = f.at(0) == QLatin1String("PFX");
             affix.cross = f.at(2) == QLatin1String("Y");
@@ -154,7 +155,8 @@ bool AffixExpander::loadText(const QString& affixText, const QString& wordText)
             continue;
         QString& flags = words[word];
         if (slash >= 0)
-            flags += (flags.isEmpty() || flagType != FlagType::Number ? QString() : QStringLiteral(",")) + entry.mid(slash + 1);
+            flags += (flags.isEmpty() || flagType != FlagType::Number ? QString() : QStringLiteral(","))
+                + entry.mid(slash + 1);
     }
     return true;
 }

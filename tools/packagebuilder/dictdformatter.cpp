@@ -24,7 +24,8 @@ bool isSourceMarker(const QString& line)
 
 QString withoutTrailingMarkers(QString text)
 {
-    static const QRegularExpression trailing(QStringLiteral("\\s*\\[(?:\\d{4} Webster|Webster \\d{4}[^\\]]*|PJC|[A-Z]{2,4})[^\\]]*\\]\\s*$"));
+    static const QRegularExpression trailing(
+        QStringLiteral("\\s*\\[(?:\\d{4} Webster|Webster \\d{4}[^\\]]*|PJC|[A-Z]{2,4})[^\\]]*\\]\\s*$"));
     return text.remove(trailing);
 }
 
@@ -37,13 +38,6 @@ int bracketDepth(const QString& text)
     return depth;
 }
 
-struct Block {
-    enum Kind { Sense, Quotation, Note, Plain } kind = Plain;
-    QString number; // "1.", "(a)", "n 1:"
-    QString text;
-    int indent = 0;
-};
-
 // "1. ", "(a) ", "n 1: ", "2: ", "adj 3: "
 const QRegularExpression& senseStart()
 {
@@ -51,6 +45,53 @@ const QRegularExpression& senseStart()
         QStringLiteral("^(?:((?:n|v|adj|adv|a|s|r)\\s+\\d+:)|(\\d+:)|(\\d+\\.)|(\\([a-z]\\)))\\s+"));
     return start;
 }
+}
+
+struct DictdFormatter::Block {
+    enum Kind { Sense, Quotation, Note, Plain } kind = Plain;
+    QString number; // "1.", "(a)", "n 1:"
+    QString text;
+};
+
+// A numbered line starts a sense, "Note:" a note; a deeper paragraph after a blank line is a
+// quotation; any other line carries on the block above it, or starts a plain paragraph after a
+// blank line.
+QVector<DictdFormatter::Block> DictdFormatter::blocksOf(const QStringList& lines, int first)
+{
+    QVector<Block> blocks;
+    int senseIndent = -1;
+    bool blank = true;
+    for (int i = first; i < lines.size(); ++i) {
+        const QString raw = lines.at(i);
+        const QString line = raw.trimmed();
+        if (line.isEmpty()) {
+            blank = true;
+            continue;
+        }
+        if (isSourceMarker(line))
+            continue;
+        const int indent = indentOf(raw);
+        const QRegularExpressionMatch sense = senseStart().match(line);
+        Block block;
+        block.text = line;
+        if (sense.hasMatch()) {
+            block.kind = Block::Sense;
+            block.number = sense.captured(0).trimmed();
+            block.text = line.mid(sense.capturedEnd());
+            senseIndent = indent;
+        } else if (line.startsWith(QLatin1String("Note:")) || line.startsWith(QLatin1String("Syn."))) {
+            block.kind = Block::Note;
+        } else if (blank && senseIndent >= 0 && indent >= senseIndent + 6) {
+            block.kind = Block::Quotation;
+        } else if (!blank && !blocks.isEmpty()) {
+            QString& text = blocks.last().text;
+            text += (text.endsWith(QLatin1Char('-')) ? QString() : QStringLiteral(" ")) + line;
+            continue;
+        }
+        blocks << block;
+        blank = false;
+    }
+    return blocks;
 }
 
 DictdFormatter::DictdFormatter(LinkResolver resolver)
@@ -63,15 +104,15 @@ QString DictdFormatter::decodeLetters(const QString& text)
     static const QHash<QString, QString> letters = [] {
         QHash<QString, QString> map;
         const char* const pairs[][2] = { { "a^", "ă" }, { "e^", "ĕ" }, { "i^", "ĭ" }, { "o^", "ŏ" }, { "u^", "ŭ" },
-            { "=a", "ā" }, { "=e", "ē" }, { "=i", "ī" }, { "=o", "ō" }, { "=u", "ū" }, { "=y", "ȳ" },
-            { "\"a", "ä" }, { "\"e", "ë" }, { "\"i", "ï" }, { "\"o", "ö" }, { "\"u", "ü" }, { "aum", "ä" },
-            { "eum", "ë" }, { "ium", "ï" }, { "oum", "ö" }, { "uum", "ü" }, { ".a", "ȧ" }, { "add", "ô" },
-            { "ae", "æ" }, { "AE", "Æ" }, { "oe", "œ" }, { "OE", "Œ" }, { "ng", "ŋ" }, { "th", "th" },
-            { "deg", "°" }, { "root", "√" }, { "sec", "″" }, { "min", "′" }, { "frac12", "½" }, { "frac14", "¼" },
-            { "frac34", "¾" }, { "cced", "ç" }, { "ntil", "ñ" }, { "eacute", "é" }, { "egrave", "è" },
-            { "acir", "â" }, { "ecir", "ê" }, { "icir", "î" }, { "ocir", "ô" }, { "ucir", "û" }, { "imac", "ī" },
-            { "ait", "ȧ" }, { "asl", "a" }, { "esl", "e" }, { "isl", "i" }, { "osl", "o" }, { "usl", "u" },
-            { "cre", "˘" }, { "-", "-" }, { "?", "ʔ" }, { "'", "ˈ" }, { "`", "ˌ" } };
+            { "=a", "ā" }, { "=e", "ē" }, { "=i", "ī" }, { "=o", "ō" }, { "=u", "ū" }, { "=y", "ȳ" }, { "\"a", "ä" },
+            { "\"e", "ë" }, { "\"i", "ï" }, { "\"o", "ö" }, { "\"u", "ü" }, { "aum", "ä" }, { "eum", "ë" },
+            { "ium", "ï" }, { "oum", "ö" }, { "uum", "ü" }, { ".a", "ȧ" }, { "add", "ô" }, { "ae", "æ" }, { "AE", "Æ" },
+            { "oe", "œ" }, { "OE", "Œ" }, { "ng", "ŋ" }, { "th", "th" }, { "deg", "°" }, { "root", "√" },
+            { "sec", "″" }, { "min", "′" }, { "frac12", "½" }, { "frac14", "¼" }, { "frac34", "¾" }, { "cced", "ç" },
+            { "ntil", "ñ" }, { "eacute", "é" }, { "egrave", "è" }, { "acir", "â" }, { "ecir", "ê" }, { "icir", "î" },
+            { "ocir", "ô" }, { "ucir", "û" }, { "imac", "ī" }, { "ait", "ȧ" }, { "asl", "a" }, { "esl", "e" },
+            { "isl", "i" }, { "osl", "o" }, { "usl", "u" }, { "cre", "˘" }, { "-", "-" }, { "?", "ʔ" }, { "'", "ˈ" },
+            { "`", "ˌ" } };
         for (const auto& pair : pairs)
             map.insert(QString::fromUtf8(pair[0]), QString::fromUtf8(pair[1]));
         return map;
@@ -98,29 +139,28 @@ QString DictdFormatter::scopeOfLabel(const QString& label)
         const char* const pairs[][2] = { { "Zool", "Zoologia" }, { "Zoöl", "Zoologia" }, { "Bot", "Botanica" },
             { "Med", "Medicina" }, { "Anat", "Anatomia" }, { "Physiol", "Fisiologia" }, { "Law", "Diritto" },
             { "Naut", "Marina" }, { "Mus", "Musica" }, { "Chem", "Chimica" }, { "Math", "Matematica" },
-            { "Geom", "Matematica" }, { "Arith", "Matematica" }, { "Astron", "Astronomia" },
-            { "Arch", "Architettura" }, { "Mil", "Militare" }, { "Geol", "Geologia" }, { "Min", "Mineralogia" },
-            { "Mining", "Mineralogia" }, { "Physics", "Fisica" }, { "Elec", "Fisica" }, { "Mech", "Meccanica" },
-            { "Eccl", "Religione" }, { "Theol", "Religione" }, { "Gram", "Grammatica" }, { "Her", "Araldica" },
-            { "Print", "Tipografia" }, { "Com", "Economia" }, { "Biol", "Biologia" }, { "Paleon", "Paleontologia" },
-            { "Meteorol", "Meteorologia" }, { "Philos", "Filosofia" }, { "Logic", "Filosofia" },
-            { "Rhet", "Retorica" }, { "Pros", "Retorica" }, { "Myth", "Mitologia" }, { "Cookery", "Cucina" },
-            { "Far", "Veterinaria" }, { "Surg", "Medicina" }, { "Photog", "Fotografia" }, { "Agric", "Agricoltura" },
-            { "Ornith", "Zoologia" }, { "Entom", "Zoologia" }, { "Ichth", "Zoologia" }, { "Mythol", "Mitologia" },
-            { "Pharm", "Farmacia" }, { "Metal", "Metallurgia" }, { "Mach", "Meccanica" }, { "Geog", "Geografia" },
+            { "Geom", "Matematica" }, { "Arith", "Matematica" }, { "Astron", "Astronomia" }, { "Arch", "Architettura" },
+            { "Mil", "Militare" }, { "Geol", "Geologia" }, { "Min", "Mineralogia" }, { "Mining", "Mineralogia" },
+            { "Physics", "Fisica" }, { "Elec", "Fisica" }, { "Mech", "Meccanica" }, { "Eccl", "Religione" },
+            { "Theol", "Religione" }, { "Gram", "Grammatica" }, { "Her", "Araldica" }, { "Print", "Tipografia" },
+            { "Com", "Economia" }, { "Biol", "Biologia" }, { "Paleon", "Paleontologia" },
+            { "Meteorol", "Meteorologia" }, { "Philos", "Filosofia" }, { "Logic", "Filosofia" }, { "Rhet", "Retorica" },
+            { "Pros", "Retorica" }, { "Myth", "Mitologia" }, { "Cookery", "Cucina" }, { "Far", "Veterinaria" },
+            { "Surg", "Medicina" }, { "Photog", "Fotografia" }, { "Agric", "Agricoltura" }, { "Ornith", "Zoologia" },
+            { "Entom", "Zoologia" }, { "Ichth", "Zoologia" }, { "Mythol", "Mitologia" }, { "Pharm", "Farmacia" },
+            { "Metal", "Metallurgia" }, { "Mach", "Meccanica" }, { "Geog", "Geografia" },
             { "Computers", "Informatica" }, { "Electronics", "Elettronica" }, { "Fort", "Militare" },
             { "Gun", "Militare" }, { "Firearms", "Militare" }, { "Metaph", "Filosofia" }, { "Baseball", "Sport" },
             { "Cricket", "Sport" }, { "Golf", "Sport" }, { "Football", "Sport" }, { "Sports", "Sport" },
             { "Sport", "Sport" }, { "Billiards", "Sport" }, { "Shipbuilding", "Marina" },
-            { "Crystallog", "Mineralogia" }, { "Opt", "Fisica" }, { "Ethnol", "Antropologia" },
-            { "Paint", "Pittura" }, { "Painting", "Pittura" }, { "Engin", "Ingegneria" },
-            { "Engineering", "Ingegneria" }, { "Astrol", "Astrologia" }, { "Phon", "Linguistica" },
-            { "Phonetics", "Linguistica" }, { "Railroad", "Trasporti" }, { "Railroads", "Trasporti" },
-            { "Aeronautics", "Aeronautica" }, { "Aëronautics", "Aeronautica" }, { "Hort", "Agricoltura" },
-            { "Alg", "Matematica" }, { "Antiq", "Storia" }, { "Printing", "Tipografia" }, { "Music", "Musica" },
-            { "Finance", "Economia" }, { "Psychol", "Psicologia" }, { "Politics", "Politica" },
-            { "Founding", "Metallurgia" }, { "Weaving", "Artigianato" }, { "Masonry", "Artigianato" },
-            { "Carp", "Artigianato" } };
+            { "Crystallog", "Mineralogia" }, { "Opt", "Fisica" }, { "Ethnol", "Antropologia" }, { "Paint", "Pittura" },
+            { "Painting", "Pittura" }, { "Engin", "Ingegneria" }, { "Engineering", "Ingegneria" },
+            { "Astrol", "Astrologia" }, { "Phon", "Linguistica" }, { "Phonetics", "Linguistica" },
+            { "Railroad", "Trasporti" }, { "Railroads", "Trasporti" }, { "Aeronautics", "Aeronautica" },
+            { "Aëronautics", "Aeronautica" }, { "Hort", "Agricoltura" }, { "Alg", "Matematica" }, { "Antiq", "Storia" },
+            { "Printing", "Tipografia" }, { "Music", "Musica" }, { "Finance", "Economia" }, { "Psychol", "Psicologia" },
+            { "Politics", "Politica" }, { "Founding", "Metallurgia" }, { "Weaving", "Artigianato" },
+            { "Masonry", "Artigianato" }, { "Carp", "Artigianato" } };
         for (const auto& pair : pairs)
             map.insert(QString::fromUtf8(pair[0]), QString::fromUtf8(pair[1]));
         return map;
@@ -187,6 +227,42 @@ QString DictdFormatter::heading(const QString& text, const QString& headword, QS
     return html.trimmed();
 }
 
+// One sense: its part-of-speech heading when it opens one, its number, its field label (which
+// also makes the entry's scope) and its text. `text` loses the label.
+QString DictdFormatter::senseHtml(
+    QString number, QString& text, DictionaryEntry* entry, QSet<QString>* categories) const
+{
+    QString html;
+    // The lexical databases start each part of speech with its letter: "n 1:", "v 1:".
+    static const QRegularExpression partOfSpeech(QStringLiteral("^(n|v|adj|adv|a|s|r)\\s+(\\d+:)$"));
+    const QRegularExpressionMatch pos = partOfSpeech.match(number);
+    if (pos.hasMatch()) {
+        const QString name = pos.captured(1) == QLatin1String("n")                             ? QStringLiteral("n.")
+            : pos.captured(1) == QLatin1String("v")                                            ? QStringLiteral("v.")
+            : pos.captured(1) == QLatin1String("adv") || pos.captured(1) == QLatin1String("r") ? QStringLiteral("adv.")
+                                                                                               : QStringLiteral("adj.");
+        categories->insert(name);
+        html += QStringLiteral("<p class=\"gram\">%1</p>").arg(name);
+        number = pos.captured(2);
+    }
+    static const QRegularExpression label(QStringLiteral("^\\(([A-Z]\\p{L}+\\.?)\\)\\s*"));
+    QString scopeHtml;
+    const QRegularExpressionMatch l = label.match(text);
+    if (l.hasMatch()) {
+        const QString scope = scopeOfLabel(l.captured(1));
+        if (!scope.isEmpty() && !entry->scopes.contains(scope))
+            entry->scopes << scope;
+        scopeHtml = QStringLiteral("<span class=\"ambito\">%1</span> ").arg(escaped(l.captured(1)));
+        text = text.mid(l.capturedEnd());
+    }
+    const bool sub = number.startsWith(QLatin1Char('('));
+    html += QStringLiteral("<p class=\"%1\">").arg(sub ? QStringLiteral("def sottosenso") : QStringLiteral("def"));
+    if (!number.isEmpty())
+        html += QStringLiteral("<b>%1</b> ").arg(escaped(number));
+    html += scopeHtml + inline_(text) + QStringLiteral("</p>");
+    return html;
+}
+
 DictionaryEntry DictdFormatter::entry(const DictdArticle& article) const
 {
     DictionaryEntry entry;
@@ -203,43 +279,7 @@ DictionaryEntry DictdFormatter::entry(const DictdArticle& article) const
         ++i;
     } while (i < lines.size() && bracketDepth(head) > 0 && !senseStart().match(lines.at(i).trimmed()).hasMatch());
 
-    // A numbered line starts a sense, "Note:" a note; a deeper paragraph after a blank line is a
-    // quotation; any other line carries on the block above it, or starts a plain paragraph after
-    // a blank line.
-    QVector<Block> blocks;
-    int senseIndent = -1;
-    bool blank = true;
-    for (; i < lines.size(); ++i) {
-        const QString raw = lines.at(i);
-        const QString line = raw.trimmed();
-        if (line.isEmpty()) {
-            blank = true;
-            continue;
-        }
-        if (isSourceMarker(line))
-            continue;
-        const int indent = indentOf(raw);
-        const QRegularExpressionMatch sense = senseStart().match(line);
-        Block block;
-        block.indent = indent;
-        block.text = line;
-        if (sense.hasMatch()) {
-            block.kind = Block::Sense;
-            block.number = sense.captured(0).trimmed();
-            block.text = line.mid(sense.capturedEnd());
-            senseIndent = indent;
-        } else if (line.startsWith(QLatin1String("Note:")) || line.startsWith(QLatin1String("Syn."))) {
-            block.kind = Block::Note;
-        } else if (blank && senseIndent >= 0 && indent >= senseIndent + 6) {
-            block.kind = Block::Quotation;
-        } else if (!blank && !blocks.isEmpty()) {
-            QString& text = blocks.last().text;
-            text += (text.endsWith(QLatin1Char('-')) ? QString() : QStringLiteral(" ")) + line;
-            continue;
-        }
-        blocks << block;
-        blank = false;
-    }
+    const QVector<Block> blocks = blocksOf(lines, i);
 
     QString category;
     const QString headHtml = heading(head, article.headword, &category);
@@ -251,7 +291,6 @@ DictionaryEntry DictdFormatter::entry(const DictdArticle& article) const
     QSet<QString> categories;
     if (!category.isEmpty())
         categories.insert(category);
-    static const QRegularExpression label(QStringLiteral("^\\(([A-Z]\\p{L}+\\.?)\\)\\s*"));
     static const QRegularExpression headLabel(QStringLiteral("\\(([A-Z]\\p{L}+\\.?)\\)$"));
     const QRegularExpressionMatch headScope = headLabel.match(head);
     if (headScope.hasMatch() && !scopeOfLabel(headScope.captured(1)).isEmpty())
@@ -260,38 +299,10 @@ DictionaryEntry DictdFormatter::entry(const DictdArticle& article) const
         QString text = withoutTrailingMarkers(block.text);
         switch (block.kind) {
         case Block::Sense:
-        case Block::Plain: {
-            QString number = block.number;
-            // The lexical databases start each part of speech with its letter: "n 1:", "v 1:".
-            static const QRegularExpression partOfSpeech(QStringLiteral("^(n|v|adj|adv|a|s|r)\\s+(\\d+:)$"));
-            const QRegularExpressionMatch pos = partOfSpeech.match(number);
-            if (pos.hasMatch()) {
-                const QString name = pos.captured(1) == QLatin1String("n") ? QStringLiteral("n.")
-                    : pos.captured(1) == QLatin1String("v")               ? QStringLiteral("v.")
-                    : pos.captured(1) == QLatin1String("adv") || pos.captured(1) == QLatin1String("r")
-                    ? QStringLiteral("adv.")
-                    : QStringLiteral("adj.");
-                categories.insert(name);
-                html += QStringLiteral("<p class=\"gram\">%1</p>").arg(name);
-                number = pos.captured(2);
-            }
-            QString scopeHtml;
-            const QRegularExpressionMatch l = label.match(text);
-            if (l.hasMatch()) {
-                const QString scope = scopeOfLabel(l.captured(1));
-                if (!scope.isEmpty() && !entry.scopes.contains(scope))
-                    entry.scopes << scope;
-                scopeHtml = QStringLiteral("<span class=\"ambito\">%1</span> ").arg(escaped(l.captured(1)));
-                text = text.mid(l.capturedEnd());
-            }
-            const bool sub = number.startsWith(QLatin1Char('('));
-            html += QStringLiteral("<p class=\"%1\">").arg(sub ? QStringLiteral("def sottosenso") : QStringLiteral("def"));
-            if (!number.isEmpty())
-                html += QStringLiteral("<b>%1</b> ").arg(escaped(number));
-            html += scopeHtml + inline_(text) + QStringLiteral("</p>");
+        case Block::Plain:
+            html += senseHtml(block.number, text, &entry, &categories);
             definition << text;
             break;
-        }
         case Block::Quotation:
             html += QStringLiteral("<blockquote class=\"esempio\">%1</blockquote>").arg(inline_(text));
             break;

@@ -8,8 +8,10 @@
 #include "tools/packagebuilder/dictdsource.h"
 #include "tools/packagebuilder/dictionaryentry.h"
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 #include <functional>
 
 class DictdFormatter {
@@ -29,6 +31,9 @@ public:
     static QString decodeLetters(const QString& text);
 
 private:
+    struct Block;
+    static QVector<Block> blocksOf(const QStringList& lines, int first);
+    QString senseHtml(QString number, QString& text, DictionaryEntry* entry, QSet<QString>* categories) const;
     QString inline_(const QString& text) const;
     QString heading(const QString& text, const QString& headword, QString* category) const;
 

@@ -61,7 +61,8 @@ bool DictdImporter::import(
         const DictdArticle& article = articles.at(current);
         DictionaryEntry entry = formatter.entry(article);
         entry.source = language;
-        entry.forms = usefulForms(entry.headword, article.otherHeadwords + (affixes ? affixes->forms(entry.headword) : QStringList()));
+        entry.forms = usefulForms(
+            entry.headword, article.otherHeadwords + (affixes ? affixes->forms(entry.headword) : QStringList()));
         if (!builder.add(entry)) {
             error = builder.errorString();
             return false;

@@ -13,8 +13,8 @@ class DictdImporter {
 public:
     // `basePath` names `<base>.index` and `<base>.dict.dz`; `affixes` may be null. The builder
     // must be open and empty, so that entry numbers and content files follow the article order.
-    bool import(const QString& basePath, const QString& language, const AffixExpander* affixes,
-        DictionaryBuilder& builder);
+    bool import(
+        const QString& basePath, const QString& language, const AffixExpander* affixes, DictionaryBuilder& builder);
     QString errorString() const { return error; }
 
 private:

@@ -116,8 +116,10 @@ bool DictdSource::read(const QString& basePath)
                 chosen = n;
         }
         // Otherwise the first line names it before the pronunciation ("butcher's /…/").
-        const QString lead
-            = text.section(QLatin1Char('\n'), 0, 0).section(QStringLiteral(" /"), 0, 0).section(QStringLiteral(" \\"), 0, 0).trimmed();
+        const QString lead = text.section(QLatin1Char('\n'), 0, 0)
+                                 .section(QStringLiteral(" /"), 0, 0)
+                                 .section(QStringLiteral(" \\"), 0, 0)
+                                 .trimmed();
         if (chosen < 0 && !lead.isEmpty() && lead.size() <= 80) {
             list[i].headword = lead;
         } else {

@@ -63,8 +63,9 @@ int main(int argc, char* argv[])
         QStringLiteral("book-dir"), QStringLiteral("Directory receiving the installed layout."), QStringLiteral("dir"));
     const QCommandLineOption packageOption(
         QStringLiteral("package"), QStringLiteral("Package archive to write."), QStringLiteral("zip"));
-    parser.addOptions({ sourceOption, dictdOption, affixesOption, maxKeywordsOption, generateOption, formsOption, keywordsOption, scopesOption, seedOption,
-        languageOption, startOption, endOption, perFileOption, noContentOption, bookDirOption, packageOption });
+    parser.addOptions({ sourceOption, dictdOption, affixesOption, maxKeywordsOption, generateOption, formsOption,
+        keywordsOption, scopesOption, seedOption, languageOption, startOption, endOption, perFileOption,
+        noContentOption, bookDirOption, packageOption });
     parser.process(app);
 
     if (int(parser.isSet(sourceOption)) + int(parser.isSet(dictdOption)) + int(parser.isSet(generateOption)) != 1)
