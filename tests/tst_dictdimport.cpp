@@ -1,6 +1,7 @@
 // Importing a dictd dictionary into a package: the index and its gzip text, inflected forms from
 // affix rules, cross-references, scopes and keywords, and the entry pages the program shows.
 // Every dictionary here is made by the test.
+#include "tests/support/dictdfiles.h"
 #include "tests/support/testdictionary.h"
 #include "tools/packagebuilder/affixexpander.h"
 #include "tools/packagebuilder/dictdimporter.h"
@@ -9,8 +10,9 @@
 #include "web/pageloader.h"
 
 #include <QXmlStreamReader>
-#include <zlib.h>
 
+using DictdFiles::gzip;
+using DictdFiles::writeDictd;
 using TestDictionary::rows;
 
 namespace {
@@ -27,73 +29,6 @@ const char* const affixes = "SET UTF-8\n"
                             "SFX D 0 ed/X .\n";
 const char* const words = "5\ndog/SD\npony/SU\nbus/S\nbay/S\nkey\n";
 
-QByteArray gzip(const QByteArray& data)
-{
-    z_stream stream {};
-    deflateInit2(&stream, 9, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-    QByteArray out(int(deflateBound(&stream, uLong(data.size()))) + 64, Qt::Uninitialized);
-    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.constData()));
-    stream.avail_in = uInt(data.size());
-    stream.next_out = reinterpret_cast<Bytef*>(out.data());
-    stream.avail_out = uInt(out.size());
-    deflate(&stream, Z_FINISH);
-    out.resize(int(stream.total_out));
-    deflateEnd(&stream);
-    return out;
-}
-
-QString digits(qint64 n)
-{
-    static const char* const alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    QString s;
-    do {
-        s.prepend(QLatin1Char(alphabet[n % 64]));
-        n /= 64;
-    } while (n > 0);
-    return s;
-}
-
-// Writes <dir>/test.index and test.dict.dz; each article is listed under its index headwords.
-QString writeDictd(const QString& dir, const QList<QPair<QStringList, QString>>& articles)
-{
-    QByteArray text;
-    QStringList index;
-    for (const auto& article : articles) {
-        const QByteArray bytes = article.second.toUtf8();
-        for (const QString& headword : article.first)
-            index << headword + '\t' + digits(text.size()) + '\t' + digits(bytes.size());
-        text += bytes;
-    }
-    index.sort(Qt::CaseInsensitive);
-    QFile indexFile(dir + "/test.index");
-    QFile dataFile(dir + "/test.dict.dz");
-    if (!indexFile.open(QIODevice::WriteOnly) || !dataFile.open(QIODevice::WriteOnly))
-        return QString();
-    indexFile.write(index.join('\n').toUtf8() + '\n');
-    dataFile.write(gzip(text));
-    return dir + "/test";
-}
-
-const QList<QPair<QStringList, QString>> sampleArticles = {
-    { { "00-database-info" }, "00-database-info\n  About this test dictionary.\n" },
-    { { "Dog", "hound" },
-        "Dog \\Dog\\ (d[o^]g), n. [AS. docga.]\n"
-        "   1. (Zool.) A quadruped of the genus {Canis}; it will {bark}.\n"
-        "      [1913 Webster]\n"
-        "\n"
-        "            What is thy servant, which is but a dog?\n"
-        "                                                  --2 Kings\n"
-        "      [1913 Webster]\n"
-        "\n"
-        "   2. A mean, worthless fellow; as, a sly dog.\n"
-        "      [1913 Webster]\n" },
-    { { "bark" },
-        "bark\n"
-        "    n 1: the sound made by a dog; \"the bark woke us\" [syn: {yelp}]\n"
-        "    v 1: make a barking sound; \"the dogs barked\"\n" },
-    { { "pony" }, "pony /pˈəʊni/\ncavallino\n" },
-    { { "Canis" }, "Canis \\Ca\"nis\\, n. (Zool.)\n   A genus of mammals, including the dogs.\n" },
-};
 }
 
 class TestDictdImport : public QObject {
@@ -177,7 +112,7 @@ private slots:
     void importsArticlesFormsScopesAndKeywords()
     {
         QTemporaryDir dir;
-        const QString base = writeDictd(dir.path(), sampleArticles);
+        const QString base = writeDictd(dir.path(), DictdFiles::sampleArticles());
         AffixExpander expander;
         QVERIFY(expander.loadText(affixes, words));
         DictionaryBuilder builder;
@@ -223,7 +158,7 @@ private slots:
     void entryPagesAreFormattedAndLinked()
     {
         QTemporaryDir dir;
-        const QString base = writeDictd(dir.path(), sampleArticles);
+        const QString base = writeDictd(dir.path(), DictdFiles::sampleArticles());
         DictionaryBuilder builder;
         QVERIFY(builder.open(dir.filePath("book")));
         DictdImporter importer;
