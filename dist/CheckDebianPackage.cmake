@@ -1,6 +1,9 @@
 # Builds the .deb from the build directory, lists it, unpacks it into a scratch root and checks
 # that the installed files are all there and that the installed program starts.
 # Usage: cmake -DBINARY_DIR=<build dir> -DDPKG_DEB=<dpkg-deb> -DAPP_ID=<id> -P CheckDebianPackage.cmake
+if(NOT EXISTS "${DPKG_DEB}")
+  message(FATAL_ERROR "dpkg-deb is not installed: run scripts/install-deps.sh")
+endif()
 set(work "${BINARY_DIR}/debian-package-check")
 file(REMOVE_RECURSE "${work}")
 file(MAKE_DIRECTORY "${work}")
