@@ -1,4 +1,5 @@
 #include "app/diagnostics.h"
+#include "app/launchoptions.h"
 #include "app/mainwindow.h"
 #include "app/splashscreen.h"
 #include "resources/resources.h"
@@ -9,6 +10,26 @@
 
 int main(int argc, char* argv[])
 {
+    // Read before the streams close, so that the help, the version and a refused option still
+    // reach the terminal.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    LaunchOptions options;
+    switch (options.parse(arguments, qEnvironmentVariable(LaunchOptions::environmentVariable))) {
+    case LaunchOptions::Outcome::Help:
+    case LaunchOptions::Outcome::Version:
+        std::fputs(qPrintable(options.text()), stdout);
+        return 0;
+    case LaunchOptions::Outcome::Error:
+        std::fprintf(stderr, "vocalume: %s\n", qPrintable(options.text()));
+        return 2;
+    case LaunchOptions::Outcome::Run:
+        break;
+    }
+    ServiceEndpoint::setCurrent(options.endpoint());
+    ServiceEndpoint::setStoreHost(options.storeHost());
+
 #ifndef VOCALUME_KEEP_OUTPUT
     // Diagnostics are for developers; a normal run discards them. The streams are pointed at
     // the null device rather than left closed, so no file opened later can inherit their

@@ -1,7 +1,9 @@
 // The whole program against the reference store service: the real login page, the real library
 // page, acting as a user does by filling in the form and pressing its button.
 #include "app/mainwindow.h"
+#include "tests/support/dictdfiles.h"
 #include "tests/support/runningservice.h"
+#include "tools/packagebuilder/dictdimporter.h"
 #include "tools/packagebuilder/dictionarybuilder.h"
 #include "tools/packagebuilder/dictionarysource.h"
 #include "tests/support/testsupport.h"
@@ -158,6 +160,54 @@ private slots:
         QTRY_COMPARE(resultWords(), QStringList({"fiume", "lago", "mare"}));
         QTRY_VERIFY(entryText().contains(QStringLiteral("acqua")));
         QVERIFY(js(QStringLiteral("document.querySelectorAll('#entry mark.hit').length")).toInt() > 0);
+    }
+
+    // An open dictionary imported from dictd data, as the demo catalog offers it once its package
+    // is built: found by an inflected form, its entry page's cross-reference opens the other entry.
+    void crossReferenceOfAnImportedDictionaryOpensTheEntry()
+    {
+        QTemporaryDir source;
+        QTemporaryDir book;
+        QTemporaryDir openPackages;
+        DictionaryBuilder builder;
+        DictdImporter importer;
+        QVERIFY(builder.open(book.path()));
+        // Entries of random text make the package as large as a real one must be to be accepted.
+        QList<QPair<QStringList, QString>> articles = DictdFiles::sampleArticles();
+        for (int i = 0; i < 100; ++i) {
+            const QString headword = QStringLiteral("filler%1").arg(i);
+            articles << qMakePair(QStringList { headword },
+                headword + QStringLiteral("\n  ") + QString::fromLatin1(TestSupport::noise(100, uint(i)).toHex()));
+        }
+        QVERIFY(importer.import(DictdFiles::writeDictd(source.path(), articles), QStringLiteral("en"), nullptr, builder));
+        QVERIFY(builder.finish());
+        QVERIFY(DictionaryBuilder::writePackage(book.path(), openPackages.filePath(QStringLiteral("ZOPEN003.zip"))));
+        // A window of its own on a service of its own, so that no request is left with the other.
+        delete window;
+        window = nullptr;
+        service.reset(new RunningService);
+        QVERIFY(service->start(openPackages.path()));
+        window = new MainWindow;
+
+        signInWith(QStringLiteral("demo"), QStringLiteral("demo"));
+        QTRY_VERIFY_WITH_TIMEOUT(url().endsWith(QStringLiteral("/engine/libreria.html")), 30000);
+        click(QStringLiteral("ZOPEN003"), QStringLiteral("download"));
+        QTRY_COMPARE_WITH_TIMEOUT(TestSupport::storeValue(window, QStringLiteral("ZOPEN003"), QStringLiteral("STATUS")),
+            QStringLiteral("1"), 30000);
+        click(QStringLiteral("ZOPEN003"), QStringLiteral("open"));
+        QTRY_VERIFY(url().contains(QStringLiteral("/engine/dizionario.html")));
+        // The index is listed once the page knows the dictionary's language.
+        QTRY_VERIFY(js(QStringLiteral("document.getElementById('words').textContent")).toString().contains("Canis"));
+
+        js(QStringLiteral("document.getElementById('q').value = 'hound';"
+                          "document.querySelector('#search-form button[type=submit]').click();"));
+        QTRY_VERIFY(js(QStringLiteral("document.getElementById('results').textContent")).toString().contains("Dog"));
+        js(QStringLiteral("document.querySelector('#results .item').click()"));
+        const QString reader = QStringLiteral("document.getElementById('reader').textContent");
+        QTRY_VERIFY(js(reader).toString().contains(QStringLiteral("A quadruped of the genus")));
+        js(QStringLiteral("Array.prototype.filter.call(document.querySelectorAll('#reader a'), "
+                          "function (a) { return a.textContent === 'bark'; })[0].click()"));
+        QTRY_VERIFY(js(reader).toString().contains(QStringLiteral("the sound made by a dog")));
     }
 
     void wrongPasswordIsRefusedOnThePage()

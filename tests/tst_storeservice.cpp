@@ -116,6 +116,27 @@ private slots:
         QVERIFY(errors.first().first().toString().startsWith("2: "));
     }
 
+    // The open dictionaries are offered only once their packages were built, with their size.
+    void optionalDictionariesNeedTheirPackage()
+    {
+        QTemporaryDir built;
+        QFile file(built.filePath("ZOPEN003.zip"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(TestSupport::noise(3 * 1024 * 1024 + 1));
+        file.close();
+        RunningService withPackage;
+        QVERIFY(withPackage.start(built.path()));
+        LibraryWS library;
+        QSignalSpy books(&library, &LibraryWS::replyLibrary);
+        library.getHistory("demo", "demo");
+        QTRY_COMPARE_WITH_TIMEOUT(books.count(), 1, 10000);
+        QStringList listed;
+        for (const Book& book : books.first().first().value<QVector<Book>>())
+            listed << book.bookId + "/" + book.weight + "/" + book.purchased;
+        QCOMPARE(listed,
+                 QStringList({ "ZDEMO001/10/true", "ZDEMO002/20/true", "ZDEMO003/30/false", "ZOPEN003/4/true" }));
+    }
+
     void download_data()
     {
         QTest::addColumn<QString>("session");

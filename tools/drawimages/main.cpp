@@ -1,5 +1,8 @@
 // Draws the program's own pictures (splash, icons). Run once; its output is committed under
 // resources/images. Usage: QT_QPA_PLATFORM=offscreen drawimages <output dir>
+// With --icons <dir> <name> it draws only the desktop icon, at the icon theme's usual sizes, as
+// <dir>/<n>x<n>/apps/<name>.png (the build does this for installation).
+#include <QDir>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
@@ -33,6 +36,15 @@ static QImage icon(int size)
 int main(int argc, char** argv)
 {
     QGuiApplication app(argc, argv);
+    if (argc == 4 && QByteArray(argv[1]) == "--icons") {
+        const QString dir = QString::fromLocal8Bit(argv[2]);
+        for (int size : { 16, 22, 24, 32, 48, 64, 128, 256 }) {
+            const QString folder = QStringLiteral("%1/%2x%2/apps").arg(dir).arg(size);
+            if (!QDir().mkpath(folder) || !icon(size).save(folder + QLatin1Char('/') + QString::fromLocal8Bit(argv[3]) + ".png"))
+                return 1;
+        }
+        return 0;
+    }
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
 
     QImage splash(480, 280, QImage::Format_ARGB32_Premultiplied);

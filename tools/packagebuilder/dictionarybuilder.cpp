@@ -197,10 +197,27 @@ QStringList DictionaryBuilder::definitionKeywords(const QString& definition) con
     static const QRegularExpression separators(
         QStringLiteral("[^\\w']+|'"), QRegularExpression::UseUnicodePropertiesOption);
     QStringList words;
-    for (const QString& word : definition.split(separators, Qt::SkipEmptyParts))
-        if (word.size() >= options.minimumKeywordLength && !isFunctionWord(word))
-            words << word;
+    QSet<QString> seen;
+    for (const QString& word : definition.split(separators, Qt::SkipEmptyParts)) {
+        if (word.size() < options.minimumKeywordLength || isFunctionWord(word) || seen.contains(word.toLower()))
+            continue;
+        seen.insert(word.toLower());
+        words << word;
+        if (options.maximumDefinitionKeywords > 0 && words.size() >= options.maximumDefinitionKeywords)
+            break;
+    }
     return words;
+}
+
+QString DictionaryBuilder::contentFileName(int fileNumber)
+{
+    return QStringLiteral("voci%1.xhtml").arg(fileNumber, 4, 10, QLatin1Char('0'));
+}
+
+QString DictionaryBuilder::plannedLocation(int entryNumber) const
+{
+    const int perFile = qMax(1, options.entriesPerFile);
+    return contentFileName((entryNumber - 1) / perFile + 1) + QLatin1Char('#') + QString::number(entryNumber);
 }
 
 bool DictionaryBuilder::startFileIfNeeded()
@@ -211,7 +228,7 @@ bool DictionaryBuilder::startFileIfNeeded()
         return false;
     ++lastFileId;
     entriesInFile = 0;
-    currentFile = QStringLiteral("voci%1.xhtml").arg(lastFileId, 4, 10, QLatin1Char('0'));
+    currentFile = contentFileName(lastFileId);
     currentContent.clear();
     return insert(insertFile, lastFileId, currentFile);
 }
@@ -242,7 +259,10 @@ void DictionaryBuilder::appendDiv(const QString& idZenta, const DictionaryEntry&
     if (!entry.scopes.isEmpty())
         div += QStringLiteral(" <span class=\"ambito\">%1</span>")
                    .arg(xmlEscaped(entry.scopes.join(QStringLiteral(", "))));
-    div += QStringLiteral("<p class=\"def\">%1</p>").arg(xmlEscaped(entry.definition));
+    if (entry.html.isEmpty())
+        div += QStringLiteral("<p class=\"def\">%1</p>").arg(xmlEscaped(entry.definition));
+    else
+        div += entry.html;
     if (!entry.forms.isEmpty())
         div += QStringLiteral("<p class=\"flessi\">%1</p>").arg(xmlEscaped(entry.forms.join(QStringLiteral(", "))));
     div += QStringLiteral("</div>\n");

@@ -26,6 +26,9 @@ public:
         bool writeContent = true;
         // Words of the definition shorter than this are not made keywords.
         int minimumKeywordLength = 3;
+        // At most this many distinct definition words of one entry become keywords (0: all),
+        // so that long articles do not swell the keyword tables.
+        int maximumDefinitionKeywords = 0;
     };
 
     DictionaryBuilder();
@@ -42,6 +45,10 @@ public:
     QString errorString() const { return error; }
     int entryCount() const { return lastLemmaId; }
 
+    // Where the entry added as number `entryNumber` (1 for the first) will be found: its content
+    // file and identifier as a link, "voci0001.xhtml#1".
+    QString plannedLocation(int entryNumber) const;
+
     // The database's normalised form of a headword or keyword.
     QString normalized(const QString& text) const;
     // How an inflected form is stored in lemmatizzatore: CRC-32 of its lower-cased UTF-8 text.
@@ -56,6 +63,7 @@ private:
     template <typename... Values> bool insert(sqlite3_stmt* statement, const Values&... values);
     int keywordId(const QString& keyword);
     int scopeId(const QString& name);
+    static QString contentFileName(int fileNumber);
     bool startFileIfNeeded();
     bool flushContentFile();
     void appendDiv(const QString& idZenta, const DictionaryEntry& entry);

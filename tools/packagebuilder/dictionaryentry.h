@@ -9,6 +9,7 @@ struct DictionaryEntry {
     QString omo; // homograph number, passed through to the page
     QString pos; // grammatical category, stored as hwgram
     QString definition; // plain text; its words also become full-text keywords
+    QString html; // the entry's formatted body (XHTML, escaped); empty: the definition as one paragraph
     QString source; // language code of the entry
     QStringList forms; // inflected forms, found by the headword search
     QStringList keywords; // extra full-text keywords besides the definition's words

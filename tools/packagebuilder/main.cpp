@@ -1,5 +1,7 @@
 // packagebuilder: writes a dictionary package (database.db and one archive per XHTML content
 // file, zipped together as the store serves it) from a text source or as a synthetic dictionary.
+#include "tools/packagebuilder/affixexpander.h"
+#include "tools/packagebuilder/dictdimporter.h"
 #include "tools/packagebuilder/dictionarybuilder.h"
 #include "tools/packagebuilder/dictionarysource.h"
 #include "tools/packagebuilder/syntheticdictionary.h"
@@ -23,11 +25,20 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Builds a dictionary package from a tab-separated source file (--source) or a synthetic dictionary "
-        "(--generate). Writes the installed layout into --book-dir and/or the package archive --package."));
+        "Builds a dictionary package from a tab-separated source file (--source), a dictd dictionary (--dictd) "
+        "or a synthetic dictionary (--generate). Writes the installed layout into --book-dir and/or the package "
+        "archive --package."));
     parser.addHelpOption();
     const QCommandLineOption sourceOption(
         QStringLiteral("source"), QStringLiteral("Source file (UTF-8, tab-separated)."), QStringLiteral("file"));
+    const QCommandLineOption dictdOption(QStringLiteral("dictd"),
+        QStringLiteral("dictd dictionary: path without .index and .dict.dz."), QStringLiteral("base"));
+    const QCommandLineOption affixesOption(QStringLiteral("affixes"),
+        QStringLiteral("Spelling dictionary for the inflected forms of --dictd: path without .aff and .dic."),
+        QStringLiteral("base"));
+    const QCommandLineOption maxKeywordsOption(QStringLiteral("max-keywords"),
+        QStringLiteral("At most n definition words of an entry become keywords (0: all)."), QStringLiteral("n"),
+        QStringLiteral("0"));
     const QCommandLineOption generateOption(
         QStringLiteral("generate"), QStringLiteral("Synthetic dictionary of N entries."), QStringLiteral("N"));
     const QCommandLineOption formsOption(QStringLiteral("forms"),
@@ -52,12 +63,13 @@ int main(int argc, char* argv[])
         QStringLiteral("book-dir"), QStringLiteral("Directory receiving the installed layout."), QStringLiteral("dir"));
     const QCommandLineOption packageOption(
         QStringLiteral("package"), QStringLiteral("Package archive to write."), QStringLiteral("zip"));
-    parser.addOptions({ sourceOption, generateOption, formsOption, keywordsOption, scopesOption, seedOption,
-        languageOption, startOption, endOption, perFileOption, noContentOption, bookDirOption, packageOption });
+    parser.addOptions({ sourceOption, dictdOption, affixesOption, maxKeywordsOption, generateOption, formsOption,
+        keywordsOption, scopesOption, seedOption, languageOption, startOption, endOption, perFileOption,
+        noContentOption, bookDirOption, packageOption });
     parser.process(app);
 
-    if (parser.isSet(sourceOption) == parser.isSet(generateOption))
-        return failWith(QStringLiteral("give exactly one of --source and --generate"));
+    if (int(parser.isSet(sourceOption)) + int(parser.isSet(dictdOption)) + int(parser.isSet(generateOption)) != 1)
+        return failWith(QStringLiteral("give exactly one of --source, --dictd and --generate"));
     if (!parser.isSet(bookDirOption) && !parser.isSet(packageOption))
         return failWith(QStringLiteral("give --book-dir, --package or both"));
 
@@ -68,6 +80,7 @@ int main(int argc, char* argv[])
     }
     options.entriesPerFile = qMax(1, parser.value(perFileOption).toInt());
     options.writeContent = !parser.isSet(noContentOption);
+    options.maximumDefinitionKeywords = qMax(0, parser.value(maxKeywordsOption).toInt());
 
     QTemporaryDir scratch;
     const QString bookDir
@@ -78,7 +91,15 @@ int main(int argc, char* argv[])
     if (!builder.open(bookDir, options))
         return failWith(builder.errorString());
 
-    if (parser.isSet(sourceOption)) {
+    if (parser.isSet(dictdOption)) {
+        AffixExpander affixes;
+        if (parser.isSet(affixesOption) && !affixes.load(parser.value(affixesOption)))
+            return failWith(affixes.errorString());
+        DictdImporter importer;
+        if (!importer.import(parser.value(dictdOption), parser.value(languageOption),
+                parser.isSet(affixesOption) ? &affixes : nullptr, builder))
+            return failWith(importer.errorString());
+    } else if (parser.isSet(sourceOption)) {
         DictionarySource source;
         if (!source.read(parser.value(sourceOption), parser.value(languageOption),
                 [&builder](const DictionaryEntry& entry) { return builder.add(entry); }))

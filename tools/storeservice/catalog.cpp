@@ -74,6 +74,7 @@ bool Catalog::load(const QString& directory, QString* error)
             dictionary.package = text(settings, QStringLiteral("package"));
             if (dictionary.package.isEmpty())
                 dictionary.package = dictionary.sku + QStringLiteral(".zip");
+            dictionary.optional = settings.value(QStringLiteral("optional")).toBool();
             const QString cover = text(settings, QStringLiteral("cover"));
             if (!cover.isEmpty())
                 dictionary.coverFile = QDir(directory).absoluteFilePath(cover);
@@ -85,6 +86,20 @@ bool Catalog::load(const QString& directory, QString* error)
         settings.endGroup();
     }
     return true;
+}
+
+void Catalog::matchPackages(const QString& packagesDirectory)
+{
+    QVector<Dictionary> kept;
+    for (Dictionary& dictionary : dictionaries) {
+        const QFileInfo package(QDir(packagesDirectory).absoluteFilePath(dictionary.package));
+        if (dictionary.optional && !package.isFile())
+            continue;
+        if (dictionary.fields.value(QStringLiteral("weight")).isEmpty() && package.isFile())
+            dictionary.fields.insert(QStringLiteral("weight"), QString::number((package.size() + (1 << 20) - 1) >> 20));
+        kept << dictionary;
+    }
+    dictionaries = kept;
 }
 
 const Account* Catalog::account(const QString& username) const

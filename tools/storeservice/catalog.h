@@ -20,6 +20,7 @@ struct Dictionary {
     QMap<QString, QString> fields; // descriptive fields by their record name ("title", "year", ...)
     QString package;               // file name relative to the packages directory
     QString coverFile;             // absolute path of a cover image, empty: one is drawn
+    bool optional = false;         // listed only when its package file exists
 };
 
 struct Charset {
@@ -36,6 +37,9 @@ public:
     static const QStringList& bookFields();
 
     bool load(const QString& directory, QString* error);
+    // Leaves out the optional dictionaries whose package is not in `packagesDirectory` and gives
+    // every dictionary without a "weight" its package's size in megabytes.
+    void matchPackages(const QString& packagesDirectory);
 
     const Account* account(const QString& username) const;
     const Dictionary* dictionary(const QString& sku) const;

@@ -73,6 +73,7 @@ int main(int argc, char* argv[])
 
     StoreServer::Options options;
     options.packages = QDir(parser.isSet(packagesOption) ? parser.value(packagesOption) : catalogDir).absolutePath();
+    catalog.matchPackages(options.packages);
     options.deny = parser.isSet(denyOption);
     options.delayMs = int(delay);
     options.cutAfter = cutAfter;

@@ -1,0 +1,35 @@
+// What the command line and the environment choose at start: the address of the publisher's
+// services and store (a command-line option wins over the environment variable, which wins over
+// the address the program was built with), or a request for the help or version text.
+#pragma once
+
+#include "services/serviceendpoint.h"
+
+#include <QString>
+#include <QStringList>
+
+class LaunchOptions {
+public:
+    enum class Outcome { Run, Help, Version, Error };
+
+    static constexpr const char* environmentVariable = "VOCALUME_STORE";
+
+    // `arguments` as the process received them (program name first); `environment` is the
+    // value of the environment variable (empty when unset). Needs no application object, so it
+    // can run before the output streams are closed.
+    Outcome parse(const QStringList& arguments, const QString& environment);
+
+    // Help, version or error text to print, depending on the outcome.
+    QString text() const { return message; }
+    // Valid after Outcome::Run: where services, downloads, covers and store pages go.
+    ServiceEndpoint endpoint() const { return chosenEndpoint; }
+    QString storeHost() const { return chosenStoreHost; }
+
+    // Reads "host" or "host:port" (port 80 when none is given); false for anything else.
+    static bool parseAddress(const QString& text, QString* host, quint16* port);
+
+private:
+    QString message;
+    ServiceEndpoint chosenEndpoint;
+    QString chosenStoreHost;
+};
