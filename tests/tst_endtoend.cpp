@@ -27,6 +27,9 @@ private:
     void signInWith(const QString& user, const QString& password)
     {
         QTRY_VERIFY(url().endsWith(QStringLiteral("/engine/login.html")));
+        // The page's script runs only once its style sheet is in, which can be well after the
+        // address changed: the form answers "Accedi" once the script has defined its callback.
+        QTRY_VERIFY_WITH_TIMEOUT(js(QStringLiteral("typeof onLogin === 'function'")).toBool(), 30000);
         js(QStringLiteral("document.getElementById('username').value = '%1';"
                           "document.getElementById('password').value = '%2';"
                           "document.getElementById('login-submit').click();")
