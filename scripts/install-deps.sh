@@ -3,7 +3,8 @@
 set -euo pipefail
 packages=(cmake g++ make pkg-config qtbase5-dev libqt5sql5-sqlite libqt5webkit5-dev
   libqt5xmlpatterns5-dev libquazip1-qt5-dev libzip-dev libsqlite3-dev zlib1g-dev
-  libcpp-httplib-dev xvfb xauth zip unzip curl)
+  libcpp-httplib-dev xvfb xauth zip unzip curl
+  ninja-build clang libclang-rt-dev)
 # The engine's page tests need node; any installed one will do.
 command -v node >/dev/null 2>&1 || packages+=(nodejs)
 missing=()
