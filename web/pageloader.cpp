@@ -44,7 +44,10 @@ int PageLoader::readZipMember(const QString& memberName, const QByteArray& archi
         return 1;
     }
     const zip_int64_t read = zip_fread(file, bytes.data(), stat.size);
-    const bool complete = read == zip_int64_t(stat.size) && zip_fclose(file) == 0;
+    // libzip compares the checksum only when a read reaches the end of the member.
+    char past;
+    const bool whole = read == zip_int64_t(stat.size) && zip_fread(file, &past, 1) == 0;
+    const bool complete = zip_fclose(file) == 0 && whole;
     zip_discard(za);
     if (!complete)
         return 1;
@@ -150,8 +153,10 @@ QString PageLoader::extractDivById(const QString& id, const QString& text)
 {
     QXmlQuery query;
     query.setFocus(text);
-    // The id ends up in a string literal of the query: doubling the quote keeps it one.
+    // The id ends up in a string literal of the query: doubling the quote keeps it one, and an
+    // ampersand would start a reference there, so it is written as one.
     QString quoted = id;
+    quoted.replace(QLatin1Char('&'), QStringLiteral("&amp;"));
     quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
     query.setQuery(QStringLiteral("//div[@id='") + quoted + QStringLiteral("']"), QUrl());
     if (!query.isValid())
