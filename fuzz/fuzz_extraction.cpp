@@ -14,7 +14,7 @@
 #include <QHash>
 #include <QTextCodec>
 #include <quazip/quazip.h>
-#include <quazip/quazipfileinfo.h>
+#include <quazip/unzip.h>
 
 namespace {
 QString work;
@@ -27,12 +27,17 @@ QHash<QString, quint64> declaredSizes(const QString& zipPath)
     zip.setFileNameCodec(QTextCodec::codecForName("IBM866"));
     if (!zip.open(QuaZip::mdUnzip))
         return sizes;
+    // Only the record's name and sizes are read, as the extractor does: a damaged extra field
+    // or comment after them does not stop it.
+    QTextCodec* codec = QTextCodec::codecForName("IBM866");
     for (bool more = zip.goToFirstFile(); more; more = zip.goToNextFile()) {
-        QuaZipFileInfo64 info;
-        if (!zip.getCurrentFileInfo(&info))
+        unz_file_info64 info;
+        QByteArray name(65536, '\0');
+        if (unzGetCurrentFileInfo64(zip.getUnzFile(), &info, name.data(), uLong(name.size() - 1), nullptr, 0, nullptr, 0)
+            != UNZ_OK)
             break;
-        const QString name = QDir::cleanPath(info.name);
-        sizes[name] = qMax(sizes.value(name), quint64(info.uncompressedSize));
+        const QString cleaned = QDir::cleanPath(codec->toUnicode(name.constData()));
+        sizes[cleaned] = qMax(sizes.value(cleaned), quint64(info.uncompressed_size));
     }
     return sizes;
 }
