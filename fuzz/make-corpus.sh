@@ -77,7 +77,8 @@ head -c 100 "$work/arch/deflated.zip" > "$work/arch/truncated.zip"
 size=$(stat -c %s "$work/arch/deflated.zip")
 tail -c $((size - 30)) "$work/arch/deflated.zip" > "$work/arch/headless.zip"
 if [ -x "$root/scripts/make-hostile-archives.sh" ]; then
-  "$root/scripts/make-hostile-archives.sh" "$work/arch/hostile" >/dev/null
+  "$root/scripts/make-hostile-archives.sh" "$work/arch/hostile" >/dev/null \
+    || echo "make-hostile-archives.sh failed; seeding with this script's archives only" >&2
 fi
 for target in fuzz_zipmember fuzz_extraction; do
   mkdir -p "$out/$target"
