@@ -11,7 +11,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${VOCALUME_SANITIZE_BUILD_DIR:-$root/build-asan}"
 "$root/scripts/build-sanitized.sh"
 corpus="$build/fuzz-corpus"
-[ -d "$corpus" ] || "$root/fuzz/make-corpus.sh" "$corpus" >/dev/null
+[ -d "$corpus" ] || VOCALUME_BUILD_DIR="$build" "$root/fuzz/make-corpus.sh" "$corpus" >/dev/null
 export ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 QT_QPA_PLATFORM=offscreen
 failed=0
 summary=""
