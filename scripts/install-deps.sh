@@ -7,6 +7,8 @@ packages=(cmake g++ make pkg-config qtbase5-dev libqt5sql5-sqlite libqt5webkit5-
   libcpp-httplib-dev xvfb xauth zip unzip curl)
 # Faster builds, desktop-file and AppStream validation, the window check of the demo.
 packages+=(ninja-build desktop-file-utils appstream x11-utils)
+# The sanitizer build and the fuzz targets.
+packages+=(clang libclang-rt-dev)
 [ "${1:-}" = "--demo" ] && packages+=(dict-freedict-ita-eng dict-freedict-eng-ita dict-gcide dict-wn hunspell-it hunspell-en-us)
 # The engine's page tests need node; any installed one will do.
 command -v node >/dev/null 2>&1 || packages+=(nodejs)

@@ -6,7 +6,9 @@ QByteArray escaped(const QString& value) { return escaped(value.toUtf8()); }
 
 QByteArray escaped(const QByteArray& utf8)
 {
+    // A zero byte would end the statement inside the literal; no dictionary text holds one.
     QByteArray out = utf8;
+    out.replace('\0', QByteArray());
     return out.replace('\'', "''");
 }
 

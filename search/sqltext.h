@@ -6,7 +6,8 @@
 #include <QString>
 
 namespace SqlText {
-// `value` as UTF-8 with every apostrophe doubled, for use between single quotes.
+// `value` as UTF-8 with every apostrophe doubled and zero characters dropped, for use between
+// single quotes.
 QByteArray escaped(const QString& value);
 QByteArray escaped(const QByteArray& utf8);
 // `value` for a GLOB pattern between single quotes: apostrophes doubled and "*", "?" and "["

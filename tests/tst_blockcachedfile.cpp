@@ -17,7 +17,7 @@ private slots:
         // Not a whole number of blocks, so the last block is a short one.
         content.resize(int(BlockCachedFile::BlockSize * 5 + 1234));
         for (int i = 0; i < content.size(); ++i)
-            content[i] = char((i * 7919) >> 3);
+            content[i] = char((quint32(i) * 7919u) >> 3);
         path = dir.filePath("archive.zip");
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));

@@ -94,6 +94,20 @@ private slots:
         f.remove();
     }
 
+    // A member whose bytes do not match the checksum the archive gives (a damaged download)
+    // is not handed on as if it were whole.
+    void damagedMemberFails()
+    {
+        const QByteArray content = TestSupport::noise(3000);
+        QByteArray archive = zipBytes(Entries{{"page.html", content}});
+        const int at = archive.indexOf(content.mid(1000, 32));
+        QVERIFY(at > 0);
+        archive[at] = char(archive.at(at) ^ 0x01);
+        QByteArray member;
+        QCOMPARE(PageLoader::readZipMember(QStringLiteral("page.html"), archive, &member), 1);
+        QVERIFY(member.isEmpty());
+    }
+
     void wholeFileAndMissingFile()
     {
         QFile f(dir.filePath(QStringLiteral("plain.css")));
@@ -154,6 +168,25 @@ private slots:
         QCOMPARE(PageLoader::extractDivById(QStringLiteral("a1"), QStringLiteral("<p>not <b>xml")), QString());
         // A quote in the id stays inside the query's string: nothing else can be selected.
         QCOMPARE(PageLoader::extractDivById(QStringLiteral("x'] | //div[@id='a1"), xhtml), QString());
+    }
+
+    // An id is compared as the text it is: an ampersand in it is not read as a reference.
+    void extractDivByIdWithAmpersands_data()
+    {
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<QString>("div");
+        QTest::newRow("reference text") << "x&amp;y" << "<div id=\"x&amp;amp;y\">2</div>";
+        QTest::newRow("plain ampersand") << "x&y" << "<div id=\"x&amp;y\">1</div>";
+        QTest::newRow("character reference") << "&#120;" << "<div id=\"&amp;#120;\">3</div>";
+    }
+
+    void extractDivByIdWithAmpersands()
+    {
+        QFETCH(QString, id);
+        QFETCH(QString, div);
+        const QString xhtml = QStringLiteral("<html><div id=\"x&amp;y\">1</div><div id=\"x&amp;amp;y\">2</div>"
+                                             "<div id=\"&amp;#120;\">3</div><div id=\"x\">4</div></html>");
+        QCOMPARE(PageLoader::extractDivById(id, xhtml), div);
     }
 
     void safeRelativePaths_data()

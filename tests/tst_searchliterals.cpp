@@ -7,6 +7,7 @@
 
 #include <QWebFrame>
 #include <QWebPage>
+#include <sqlite3.h>
 
 namespace {
 SearchResult row(const QString& id, const QString& word, const QString& file, const QString& omo, const QString& hw)
@@ -107,6 +108,40 @@ private slots:
         QFETCH(QString, text);
         QFETCH(bool, whole);
         QCOMPARE(SqlText::isWholeNumber(text), whole);
+    }
+
+    // A quoted value is one SQL literal holding the value: nothing after it is left unparsed.
+    // A zero character cannot be part of a literal (the statement would end there); no
+    // dictionary text holds one, so it is dropped.
+    void quotedValuesAreOneLiteral_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("literal");
+        QTest::newRow("apostrophes") << "l'a''" << "l'a''";
+        QTest::newRow("statement") << "'; DROP TABLE lemma; --" << "'; DROP TABLE lemma; --";
+        QTest::newRow("zero character") << QStringLiteral("ca") + QChar(0) + QStringLiteral("sa") << "casa";
+        QTest::newRow("zero then apostrophe") << QString(QChar(0)) + QStringLiteral("'x") << "'x";
+    }
+
+    void quotedValuesAreOneLiteral()
+    {
+        QFETCH(QString, value);
+        QFETCH(QString, literal);
+        sqlite3* db = nullptr;
+        QCOMPARE(sqlite3_open(":memory:", &db), SQLITE_OK);
+        const QByteArray sql = "SELECT " + SqlText::quoted(value.toUtf8());
+        sqlite3_stmt* statement = nullptr;
+        const char* tail = nullptr;
+        const int rc = sqlite3_prepare_v2(db, sql.constData(), sql.size(), &statement, &tail);
+        QString selected;
+        if (rc == SQLITE_OK && sqlite3_step(statement) == SQLITE_ROW)
+            selected = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
+        const bool whole = tail == sql.constData() + sql.size();
+        sqlite3_finalize(statement);
+        sqlite3_close(db);
+        QCOMPARE(rc, SQLITE_OK);
+        QVERIFY(whole);
+        QCOMPARE(selected, literal);
     }
 };
 

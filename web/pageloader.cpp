@@ -50,7 +50,8 @@ int PageLoader::readZipMember(const QString& memberName, const QByteArray& archi
             break;
         done += n;
     }
-    // A member holding more than it declares is as damaged as one holding less.
+    // A member holding more than it declares is as damaged as one holding less; libzip also
+    // compares the checksum only when a read reaches the end of the member.
     char extra;
     const bool complete = done == declared && zip_fread(file, &extra, 1) == 0;
     const bool closed = zip_fclose(file) == 0;
@@ -159,8 +160,10 @@ QString PageLoader::extractDivById(const QString& id, const QString& text)
 {
     QXmlQuery query;
     query.setFocus(text);
-    // The id ends up in a string literal of the query: doubling the quote keeps it one.
+    // The id ends up in a string literal of the query: doubling the quote keeps it one, and an
+    // ampersand would start a reference there, so it is written as one.
     QString quoted = id;
+    quoted.replace(QLatin1Char('&'), QStringLiteral("&amp;"));
     quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
     query.setQuery(QStringLiteral("//div[@id='") + quoted + QStringLiteral("']"), QUrl());
     if (!query.isValid())
