@@ -15,6 +15,8 @@
 #include "app/diagnostics.h"
 #include "app/mainwindow.h"
 #include "bench/benchsupport.h"
+#include "bench/directstatements.h"
+#include "bench/syntheticbook.h"
 #include "search/analitic.h"
 #include "search/booksearch.h"
 #include "search/resultliteral.h"
@@ -24,7 +26,6 @@
 #include "tools/packagebuilder/affixexpander.h"
 #include "tools/packagebuilder/dictdimporter.h"
 #include "tools/packagebuilder/dictionarybuilder.h"
-#include "tools/packagebuilder/syntheticdictionary.h"
 #include "web/customagentwebview.h"
 #include "web/qtjavascriptinteraction.h"
 #include "web/scriptcall.h"
@@ -39,13 +40,11 @@
 #include <QTimer>
 #include <QWebFrame>
 #include <QWebPage>
-#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <quazip/quazip.h>
 #include <quazip/quazipfile.h>
 #include <sqlite3.h>
-#include <vector>
 
 namespace {
 const char* const sku = "bench";
@@ -53,106 +52,9 @@ const char* const sku = "bench";
 QString language = QStringLiteral("it");
 
 struct Sample {
-    std::vector<double> direct;
-    std::vector<double> app;
-    std::vector<double> page; // through the bridge of a real window, from a page's script
-};
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
-}
-
-// The statements as the program runs them, straight through the C interface.
-class Direct {
-public:
-    explicit Direct(const QString& path)
-        : path(path.toUtf8())
-    {
-    }
-
-    int entrySearch(const QString& word, const QString& start, const QString& offset)
-    {
-        const SearchWordForms f = forms(word);
-        open();
-        int rows = count(SearchStatements::entryCount(f, language));
-        if (start == QLatin1String("0"))
-            rows += fetch(SearchStatements::entryExact(f, language), nullptr);
-        QList<QByteArray> keys;
-        rows += fetch(SearchStatements::entryRelated(f, language, start, offset), &keys);
-        for (const QByteArray& key : qAsConst(keys))
-            fetch("select file from file where id = '" + key + "'", nullptr);
-        close();
-        return rows;
-    }
-
-    int fullText(const QString& word, const QString& scope, const QString& start, const QString& offset)
-    {
-        const SearchWordForms f = forms(word);
-        open();
-        const int rows = count(SearchStatements::fullTextCount(f, language, scope))
-            + fetch(SearchStatements::fullTextPage(f, language, scope, start, offset), nullptr);
-        close();
-        return rows;
-    }
-
-    int wordList(const QString& word, const QString& from, const QString& to)
-    {
-        SearchWordForms f;
-        f.lower = word.toLower().toUtf8();
-        open();
-        const int rows = count(SearchStatements::wordListCount(f, language))
-            + fetch(SearchStatements::wordListPage(f, language, from, to), nullptr);
-        close();
-        return rows;
-    }
-
-    // The forms are computed ahead: the direct run times the database work only.
-    void prepareForms(const QString& word) { cached[word] = searchWordForms(word, language); }
-
-private:
-    SearchWordForms forms(const QString& word) const { return cached.value(word); }
-    void open() { sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READONLY, nullptr); }
-    void close()
-    {
-        sqlite3_close(db);
-        db = nullptr;
-    }
-    int count(const QByteArray& sql)
-    {
-        int total = -1;
-        run(sql, [&total](sqlite3_stmt* s) { total = atoi(reinterpret_cast<const char*>(sqlite3_column_text(s, 0))); });
-        return total;
-    }
-    // Reads the five text columns of every row, as the program does; `keys` gets column 2.
-    int fetch(const QByteArray& sql, QList<QByteArray>* keys)
-    {
-        int rows = 0;
-        run(sql, [&](sqlite3_stmt* s) {
-            QByteArray columns[5];
-            for (int c = 0; c < 5 && c < sqlite3_column_count(s); ++c)
-                columns[c]
-                    = QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(s, c)), sqlite3_column_bytes(s, c));
-            if (keys)
-                *keys << columns[2];
-            ++rows;
-        });
-        return rows;
-    }
-    void run(const QByteArray& sql, const std::function<void(sqlite3_stmt*)>& onRow)
-    {
-        sqlite3_stmt* s = nullptr;
-        if (sqlite3_prepare_v2(db, sql.constData(), sql.size(), &s, nullptr) == SQLITE_OK)
-            while (sqlite3_step(s) == SQLITE_ROW)
-                onRow(s);
-        sqlite3_finalize(s);
-    }
-
-    QByteArray path;
-    sqlite3* db = nullptr;
-    QHash<QString, SearchWordForms> cached;
+    QVector<double> direct;
+    QVector<double> app;
+    QVector<double> page; // through the bridge of a real window, from a page's script
 };
 
 // The bridge's path without the web view: the request goes through the worker queue to the
@@ -310,7 +212,7 @@ protected:
 double handOffMedian(int runs)
 {
     EmptyWorker worker;
-    std::vector<double> times;
+    QVector<double> times;
     QElapsedTimer timer;
     for (int i = 0; i < runs; ++i) {
         QEventLoop loop;
@@ -327,67 +229,23 @@ double handOffMedian(int runs)
         busy.start();
         while (busy.nsecsElapsed() < 500000) { }
     }
-    return median(times);
+    return BenchSupport::median(times);
 }
 
 bool report(const char* name, const Sample& s)
 {
-    const double direct = median(s.direct);
-    const double app = median(s.app);
+    const double direct = BenchSupport::median(s.direct);
+    const double app = BenchSupport::median(s.app);
     const double ratio = app / direct;
     const bool ok = ratio <= 1.2 && app < 50.0;
     std::printf("%-22s direct median %7.3f ms   application median %7.3f ms   ratio %5.3f   %s\n", name, direct, app,
         ratio, ok ? "ok" : "TOO SLOW");
-    if (!s.page.empty())
-        std::printf("%-22s from the page through the bridge: median %7.3f ms\n", "", median(s.page));
+    if (!s.page.isEmpty())
+        std::printf("%-22s from the page through the bridge: median %7.3f ms\n", "", BenchSupport::median(s.page));
     return ok;
 }
 
-// What a user types, taken from one entry: the first letters of its headword, one of its
-// keywords, a three-letter prefix; and the scope a scoped full-text search looks in.
-struct Query {
-    QString typed;
-    QString keyword;
-    QString prefix;
-    QString scope;
-};
-
 QString megabytes(qint64 bytes) { return QString::number(bytes / 1048576.0, 'f', 1) + QStringLiteral(" MB"); }
-
-bool failed(const QString& message)
-{
-    std::fprintf(stderr, "%s\n", qPrintable(message));
-    return false;
-}
-
-bool buildSynthetic(const QString& book, int entries, int count, QVector<Query>* queries)
-{
-    QElapsedTimer build;
-    build.start();
-    SyntheticDictionary::Shape shape;
-    shape.entries = entries;
-    shape.formsPerEntry = 10;
-    shape.keywordsPerEntry = 5;
-    const SyntheticDictionary dictionary(shape);
-    DictionaryBuilder builder;
-    DictionaryBuilder::Options options;
-    options.writeContent = false;
-    if (!builder.open(book, options))
-        return failed(builder.errorString());
-    for (int i = 0; i < entries; ++i)
-        if (!builder.add(dictionary.entry(i)))
-            return failed(builder.errorString());
-    if (!builder.finish())
-        return failed(builder.errorString());
-    std::printf("dictionary: %d entries, %d forms, about %d keyword links, built in %.1f s\n", entries,
-        entries * shape.formsPerEntry, entries * shape.keywordsPerEntry, build.elapsed() / 1000.0);
-    for (int i = 0; i < count; ++i) {
-        const DictionaryEntry e = dictionary.entry(int((quint64(i) * 7919u) % quint64(entries)));
-        *queries << Query { e.headword.left(qMin(e.headword.size(), 5)), e.keywords.value(0), e.headword.left(3),
-            QString() };
-    }
-    return true;
-}
 
 QStringList column(const QString& database, const QByteArray& sql)
 {
@@ -405,13 +263,14 @@ QStringList column(const QString& database, const QByteArray& sql)
 }
 
 // Imports the dictd dictionary as the demo does (content files included) and packs it.
-bool buildDictd(const QString& book, const QString& base, const QString& affixBase, int count, QVector<Query>* queries)
+bool buildDictd(
+    const QString& book, const QString& base, const QString& affixBase, int count, QVector<SearchQuery>* queries)
 {
     QElapsedTimer build;
     build.start();
     AffixExpander affixes;
     if (!affixBase.isEmpty() && !affixes.load(affixBase))
-        return failed(affixes.errorString());
+        return BenchSupport::failed(affixes.errorString());
     DictionaryBuilder builder;
     DictionaryBuilder::Options options;
     options.maximumDefinitionKeywords = 16;
@@ -422,15 +281,15 @@ bool buildDictd(const QString& book, const QString& base, const QString& affixBa
     DictdImporter importer;
     if (!builder.open(book, options)
         || !importer.import(base, language, affixBase.isEmpty() ? nullptr : &affixes, builder))
-        return failed(importer.errorString() + builder.errorString());
+        return BenchSupport::failed(importer.errorString() + builder.errorString());
     if (!builder.finish())
-        return failed(builder.errorString());
+        return BenchSupport::failed(builder.errorString());
     const double built = build.elapsed() / 1000.0;
     build.start();
     const QString package = book + QStringLiteral(".zip");
     QString error;
     if (!DictionaryBuilder::writePackage(book, package, &error))
-        return failed(error);
+        return BenchSupport::failed(error);
     const double packed = build.elapsed() / 1000.0;
     const QString database = book + QStringLiteral("/database.db");
     const QStringList counts = column(database,
@@ -459,9 +318,9 @@ bool buildDictd(const QString& book, const QString& base, const QString& affixBa
             + QByteArray::number(qMax(1, entries / count)) + " = 0 limit " + QByteArray::number(count));
     for (int i = 0; i + 1 < rows.size(); i += 2) {
         const QString headword = rows.at(i).toLower();
-        *queries << Query { headword.left(qMin(headword.size(), 5)), rows.at(i + 1), headword.left(3), scope };
+        *queries << SearchQuery { headword.left(qMin(headword.size(), 5)), rows.at(i + 1), headword.left(3), scope };
     }
-    return !queries->isEmpty() || failed(QStringLiteral("no entries to search"));
+    return !queries->isEmpty() || BenchSupport::failed(QStringLiteral("no entries to search"));
 }
 }
 
@@ -509,16 +368,16 @@ int main(int argc, char* argv[])
 
     const int warmUp = 20;
     const QString book = home.path() + QStringLiteral("/.vocalumezenta/engine/books/") + QLatin1String(sku);
-    QVector<Query> queries;
-    if (!(dictd.isEmpty() ? buildSynthetic(book, entries, warmUp + iterations, &queries)
+    QVector<SearchQuery> queries;
+    if (!(dictd.isEmpty() ? SyntheticBook::build(book, entries, warmUp + iterations, &queries)
                           : buildDictd(book, dictd, affixBase, warmUp + iterations, &queries)))
         return 1;
 
-    Direct direct(getBookDatabasePath(QLatin1String(sku)));
+    DirectStatements direct(getBookDatabasePath(QLatin1String(sku)), language);
     Pipeline pipeline;
     Sample entrySample, fullTextSample, scopedSample, wordListSample;
     for (int i = 0; i < warmUp + iterations; ++i) {
-        const Query& q = queries.at(i % queries.size());
+        const SearchQuery& q = queries.at(i % queries.size());
         direct.prepareForms(q.typed);
         direct.prepareForms(q.keyword);
         const bool keep = i >= warmUp;
@@ -527,14 +386,9 @@ int main(int argc, char* argv[])
         const auto measure
             = [&](Sample& sample, const std::function<void()>& directRun, const std::function<double()>& applicationRun,
                   const std::function<double()>& pageRun) {
-                  QElapsedTimer t;
                   double directTime = 0;
                   double pageTime = 0;
-                  const auto runDirect = [&] {
-                      t.start();
-                      directRun();
-                      directTime = t.nsecsElapsed() / 1e6;
-                  };
+                  const auto runDirect = [&] { directTime = BenchSupport::millisecondsOf(directRun); };
                   if (i % 2)
                       runDirect();
                   else
@@ -582,7 +436,7 @@ int main(int argc, char* argv[])
         handOffMedian(iterations));
     bool ok = report("entry search, page 1", entrySample);
     ok = report("full-text search", fullTextSample) && ok;
-    if (!scopedSample.direct.empty())
+    if (!scopedSample.direct.isEmpty())
         ok = report("full text in a scope", scopedSample) && ok;
     ok = report("word-list page", wordListSample) && ok;
     return ok ? 0 : 1;

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <unistd.h>
 
 namespace BenchSupport {
@@ -65,6 +66,22 @@ inline double median(QVector<double> values)
     std::sort(values.begin(), values.end());
     const int n = values.size();
     return n % 2 ? values.at(n / 2) : (values.at(n / 2 - 1) + values.at(n / 2)) / 2;
+}
+
+// Milliseconds `work` takes on this thread.
+inline double millisecondsOf(const std::function<void()>& work)
+{
+    QElapsedTimer clock;
+    clock.start();
+    work();
+    return clock.nsecsElapsed() / 1e6;
+}
+
+// Prints why a step failed; false, for the caller to return.
+inline bool failed(const QString& message)
+{
+    std::fprintf(stderr, "%s\n", qPrintable(message));
+    return false;
 }
 
 // Milliseconds `program` takes to run to a successful end; -1 when it fails.
