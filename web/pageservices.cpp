@@ -13,11 +13,17 @@
 PageServices::PageServices(QObject* parent)
     : QObject(parent)
 {
+    connect(&suggestions, &HeadwordSuggestions::ready, this, &PageServices::suggestionsReady);
 }
+
+void PageServices::prepareSuggestions(QString sku, QString sourceLanguage) { suggestions.prepare(sku, sourceLanguage); }
 
 QString PageServices::suggest(QString sku, QString word, QString sourceLanguage)
 {
-    const QStringList found = suggestions.suggest(sku, word, sourceLanguage);
+    bool waiting = false;
+    const QStringList found = suggestions.suggest(sku, word, sourceLanguage, 5, &waiting);
+    if (waiting)
+        return QStringLiteral("null");
     return QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(found)).toJson(QJsonDocument::Compact));
 }
 

@@ -1,6 +1,7 @@
 // Help the engine's pages get from native code beside the bridge, published in every page as
 // "VocalumeNative". The bridge's own slots stay as they are; what is new lives here. Every slot
-// answers at once through its result.
+// answers at once through its result; the headwords behind suggestions are read on a thread of
+// their own, and suggestionsReady() tells the page when they are.
 #pragma once
 
 #include "search/headwordsuggestions.h"
@@ -16,7 +17,11 @@ public:
     explicit PageServices(QObject* parent = nullptr);
 
 public slots:
-    // The headwords closest in spelling to `word`, as a JSON array of texts, closest first.
+    // Starts reading the headwords of a dictionary for suggestions, so the first one answers at
+    // once; the page calls it when it opens the dictionary.
+    void prepareSuggestions(QString sku, QString sourceLanguage);
+    // The headwords closest in spelling to `word`, as a JSON array of texts, closest first; JSON
+    // null while the dictionary's headwords are still being read (suggestionsReady() follows).
     QString suggest(QString sku, QString word, QString sourceLanguage);
     // Up to `count` rows of the whole alphabetical index next to a place in it, as a JSON array
     // of {idzenta, word, file, omo, hw, k}: `after` "1" lists the rows from the place on, "0"
@@ -31,6 +36,10 @@ public slots:
     // Asks the user for a text file and returns its content; empty when cancelled, unreadable or
     // larger than 20 MB.
     QString openTextFile();
+
+signals:
+    // Suggestions for that dictionary now answer at once.
+    void suggestionsReady(QString sku, QString sourceLanguage);
 
 public:
     // Who picks the file: the desktop's file dialog unless a test sets its own. `save` tells a

@@ -205,6 +205,18 @@ var MockBridge = (function () {
     // M.files; M.nextFile names the one the next dialog picks ('' cancels).
     M.files = {};
     M.nextFile = 'appunti.json';
+    var headwordsRead = {};
+    var readyListeners = [];
+    M.holdHeadwords = false;
+    M.forgetHeadwords = function () {
+        headwordsRead = {};
+        M.holdHeadwords = true;
+    };
+    M.releaseHeadwords = function (sku, lang) {
+        M.holdHeadwords = false;
+        headwordsRead[sku] = true;
+        readyListeners.forEach(function (fn) { fn(sku, lang); });
+    };
     window.VocalumeNative = {
         saveTextFile: function (name, text) {
             M.calls.push(['saveTextFile', [name]]);
@@ -242,8 +254,23 @@ var MockBridge = (function () {
                 .slice(0, n) : rows.filter(function (r) { return before(entries[r.i], r.i); }).slice(-n);
             return JSON.stringify(rows);
         },
-        suggest: function (sku, word) {
+        // Headwords are "read" for suggestions after prepareSuggestions, at once unless a test
+        // holds them back (holdHeadwords) until releaseHeadwords.
+        prepareSuggestions: function (sku, lang) {
+            M.calls.push(['prepareSuggestions', [sku, lang]]);
+            if (!M.holdHeadwords) {
+                setTimeout(function () { M.releaseHeadwords(sku, lang); }, 0);
+            }
+        },
+        suggestionsReady: {
+            connect: function (fn) { readyListeners.push(fn); }
+        },
+        suggest: function (sku, word, lang) {
             M.calls.push(['suggest', [sku, word]]);
+            if (!headwordsRead[sku]) {
+                window.VocalumeNative.prepareSuggestions(sku, lang);
+                return 'null';
+            }
             var key = normalize('it', String(word).toLowerCase());
             var bound = key.length <= 4 ? 1 : 2;
             return JSON.stringify(entries.map(function (e) {
