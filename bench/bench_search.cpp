@@ -218,7 +218,7 @@ public:
 protected:
     void run() override
     {
-        serveRequests([this] { QMetaObject::invokeMethod(qApp, answer, Qt::QueuedConnection); });
+        serveRequests([] {}, [this] { QMetaObject::invokeMethod(qApp, answer, Qt::QueuedConnection); });
     }
 };
 
@@ -243,6 +243,12 @@ double handOffMedian(int runs)
         while (busy.nsecsElapsed() < 500000) { }
     }
     return median(times);
+}
+
+QString scriptText(const QString& text)
+{
+    QString out = text;
+    return out.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('\''), QStringLiteral("\\'"));
 }
 
 // What the page's script calls when its callback has the answer.
@@ -279,6 +285,7 @@ public:
                  qMakePair(QStringLiteral("SOURCELANGUAGEID"), it) })
             store.insert(counter, book, row.first, row.second);
         store.close();
+        opened.start();
         window->bridge->loadUrl(QStringLiteral("dizionario.html?idbook=") + book);
         if (!QTest::qWaitFor([this] { return js(QStringLiteral("window.Vocalume && Vocalume.dictionary ? "
                                                                "Vocalume.dictionary.language() : ''"))
@@ -292,6 +299,19 @@ public:
                           "var pageOnSearch = window.onSearch;"
                           "window.onSearch = function (r) { pageOnSearch(r); BenchProbe.done(); };"));
         return true;
+    }
+
+    // Time since the page was asked for.
+    double sinceOpened() const { return opened.nsecsElapsed() / 1e6; }
+
+    // A synchronous call of the object beside the bridge: its result and how long it took.
+    QString call(const QString& script, double* ms) const
+    {
+        QElapsedTimer timer;
+        timer.start();
+        const QString out = js(script).toString();
+        *ms = timer.nsecsElapsed() / 1e6;
+        return out;
     }
 
     // A bridge call written in script, answering `benchDone`.
@@ -338,12 +358,41 @@ private:
 
     MainWindow* window;
     PageProbe probe;
+    QElapsedTimer opened;
 };
 
-QString scriptText(const QString& text)
+// A headword with one letter changed, which the entry search does not find.
+QString misspelt(const QString& word)
 {
-    QString out = text;
-    return out.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('\''), QStringLiteral("\\'"));
+    QString out = word;
+    const int at = out.size() / 2;
+    out[at] = QLatin1Char(out.at(at) == QLatin1Char('z') ? 'y' : 'z');
+    return out;
+}
+
+// "Forse cercavi" through the page: the first call right after the page opened (the headwords
+// are then still being read on their thread), when they were read, and the later calls.
+void measureSuggestions(PagePath& page, const SyntheticDictionary& dictionary, int entries, int iterations)
+{
+    const QString suggest = QStringLiteral("VocalumeNative.suggest('%1', '%2', 'it')");
+    double firstMs = 0;
+    const QString first = page.call(suggest.arg(QLatin1String(sku), scriptText(misspelt(dictionary.headwordOf(entries / 2)))), &firstMs);
+    double unused = 0;
+    const bool read = QTest::qWaitFor([&] { return page.call(suggest.arg(QLatin1String(sku), QStringLiteral("a")), &unused) != QLatin1String("null"); },
+        30000);
+    const double readAfter = page.sinceOpened();
+    std::vector<double> later;
+    int found = 0;
+    for (int i = 0; i < iterations; ++i) {
+        const QString target = dictionary.headwordOf(int((quint64(i) * 7919u) % quint64(entries)));
+        double ms = 0;
+        found += page.call(suggest.arg(QLatin1String(sku), scriptText(misspelt(target))), &ms).contains(target) ? 1 : 0;
+        later.push_back(ms);
+    }
+    std::printf("%-22s first call %7.3f ms (answered %s)   headwords %s %.0f ms after the page was asked for   "
+                "later calls median %7.3f ms (%d of %d found the headword)\n",
+        "suggestions", firstMs, qPrintable(first.left(20)), read ? "read" : "NOT read", readAfter, median(later), found,
+        iterations);
 }
 
 QString searchCall(const QString& book, const QString& word, const QString& type)
@@ -385,7 +434,8 @@ bool measurePage(MainWindow& window, const SyntheticDictionary& dictionary, int 
         std::printf("the dictionary page did not open\n");
         return false;
     }
-    std::vector<double> fixed, entry, fullText, typing, indexAt;
+    measureSuggestions(page, dictionary, entries, qMin(iterations, 50));
+    std::vector<double> fixed, entry, fullText, typing, indexAt, typingMiss;
     for (int i = 0; i < iterations; ++i) {
         const DictionaryEntry e = dictionary.entry(int((quint64(i) * 7919u) % quint64(entries)));
         const QString typed = e.headword.left(qMin(e.headword.size(), 5));
@@ -393,6 +443,8 @@ bool measurePage(MainWindow& window, const SyntheticDictionary& dictionary, int 
         entry.push_back(page.request(searchCall(QLatin1String(sku), typed, QStringLiteral("0"))));
         fullText.push_back(page.request(searchCall(QLatin1String(sku), e.keywords.value(0), QStringLiteral("2"))));
         typing.push_back(page.typed(scriptText(typed)));
+        if (i < 50)
+            typingMiss.push_back(page.typed(scriptText(misspelt(e.headword))));
         indexAt.push_back(page.request(QStringLiteral("document.getElementById('prefix').value = '%1';"
                                                       "var e = document.createEvent('Event'); e.initEvent('keydown', true, true);"
                                                       "e.keyCode = 13; document.getElementById('prefix').dispatchEvent(e);"
@@ -413,6 +465,7 @@ bool measurePage(MainWindow& window, const SyntheticDictionary& dictionary, int 
     ok = reportPage("entry search, page 1", median(entrySample.direct), entry, 50.0) && ok;
     ok = reportPage("full-text search", median(fullTextSample.direct), fullText, 50.0) && ok;
     ok = reportPage("typed word to results", -1, typing, 100.0) && ok;
+    ok = reportPage("misspelt to suggestions", -1, typingMiss, 100.0) && ok;
     ok = reportPage("index opened at a word", -1, indexAt, 100.0) && ok;
     return ok;
 }

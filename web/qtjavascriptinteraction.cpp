@@ -410,8 +410,10 @@ void QtJavascriptInteraction::onAnaliticTerminated()
 void QtJavascriptInteraction::answerWorkerRequest(const QString& statement, const char* label)
 {
     callPage(statement);
-    Diagnostics::debug("%s", label);
-    Diagnostics::debug("%s", statement.toUtf8().constData());
+    if (Diagnostics::wanted()) {
+        Diagnostics::debug("%s", label);
+        Diagnostics::debug("%s", statement.toUtf8().constData());
+    }
     hideWorking();
 }
 
