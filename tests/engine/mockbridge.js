@@ -2,7 +2,8 @@
 // QtJavascriptInteraction, records every slot call, answers by evaluating the very SignalQt
 // statements native code evaluates, seeds the SYSTEM table and, where the browser has no Web SQL,
 // provides a small in-memory openDatabase. Page address options: delay=<ms> before an answer,
-// idbook=<sku> for the dictionary page. The password it accepts is "segreta". Plain ES5.
+// idbook=<sku> for the dictionary page, nativo=0 for a page without the object native code
+// publishes beside the bridge. The password it accepts is "segreta". Plain ES5.
 
 var MockBridge = (function () {
     'use strict';
@@ -217,7 +218,7 @@ var MockBridge = (function () {
         headwordsRead[sku] = true;
         readyListeners.forEach(function (fn) { fn(sku, lang); });
     };
-    window.VocalumeNative = {
+    var services = {
         saveTextFile: function (name, text) {
             M.calls.push(['saveTextFile', [name]]);
             if (!M.nextFile) {
@@ -268,7 +269,7 @@ var MockBridge = (function () {
         suggest: function (sku, word, lang) {
             M.calls.push(['suggest', [sku, word]]);
             if (!headwordsRead[sku]) {
-                window.VocalumeNative.prepareSuggestions(sku, lang);
+                services.prepareSuggestions(sku, lang);
                 return 'null';
             }
             var key = normalize('it', String(word).toLowerCase());
@@ -280,6 +281,10 @@ var MockBridge = (function () {
             }).slice(0, 5));
         }
     };
+
+    if (params.nativo !== '0') {
+        window.VocalumeNative = services;
+    }
 
     window.QtJavascriptInteraction = {};
     Object.keys(slots).forEach(function (name) {
