@@ -94,6 +94,17 @@ private slots:
         PageServices::setFileChooser(nullptr);
     }
 
+    void downloadSizeOnceAnnounced()
+    {
+        PageServices services;
+        QCOMPARE(services.downloadSize("ZA"), QString());
+        services.setDownloadSize("ZA", 30720);
+        QCOMPARE(services.downloadSize("ZA"), QStringLiteral("30720"));
+        QCOMPARE(services.downloadSize("ZB"), QString());
+        services.setDownloadSize("ZA", 0);
+        QCOMPARE(services.downloadSize("ZA"), QString());
+    }
+
     void missingDictionary()
     {
         PageServices services;

@@ -53,6 +53,14 @@ QString PageServices::indexRows(QString sku, QString place, QString after, QStri
     return QString::fromUtf8(QJsonDocument(out).toJson(QJsonDocument::Compact));
 }
 
+QString PageServices::downloadSize(QString sku)
+{
+    const qint64 bytes = downloadSizes.value(sku);
+    return bytes > 0 ? QString::number(bytes) : QString();
+}
+
+void PageServices::setDownloadSize(const QString& sku, qint64 bytes) { downloadSizes.insert(sku, bytes); }
+
 namespace {
 const qint64 largestTextFile = 20 * 1024 * 1024;
 

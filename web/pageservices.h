@@ -6,6 +6,7 @@
 
 #include "search/headwordsuggestions.h"
 
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -30,6 +31,10 @@ public slots:
     // cannot be read. Each step seeks through an index, wherever in the dictionary it is.
     QString indexRows(QString sku, QString place, QString after, QString count, QString sourceLanguage);
 
+    // The size in bytes of the package being downloaded for `sku`, as its transfer announced
+    // it; empty while unknown. The progress the page hears gives megabytes with one decimal.
+    QString downloadSize(QString sku);
+
     // Asks the user for a file and writes `text` into it as UTF-8, whole or not at all; the
     // name offered is `suggestedName` in the home folder. False when cancelled or not written.
     bool saveTextFile(QString suggestedName, QString text);
@@ -47,6 +52,10 @@ public:
     using FileChooser = std::function<QString(bool save, const QString& suggestedPath)>;
     static void setFileChooser(FileChooser chooser);
 
+    // What the transfer of `sku`'s package announced, in bytes; 0 or less: not known.
+    void setDownloadSize(const QString& sku, qint64 bytes);
+
 private:
+    QHash<QString, qint64> downloadSizes;
     HeadwordSuggestions suggestions;
 };

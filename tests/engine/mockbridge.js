@@ -206,6 +206,7 @@ var MockBridge = (function () {
     // M.files; M.nextFile names the one the next dialog picks ('' cancels).
     M.files = {};
     M.nextFile = 'appunti.json';
+    M.downloadSizes = {};
     var headwordsRead = {};
     var readyListeners = [];
     M.holdHeadwords = false;
@@ -262,6 +263,10 @@ var MockBridge = (function () {
             if (!M.holdHeadwords) {
                 setTimeout(function () { M.releaseHeadwords(sku, lang); }, 0);
             }
+        },
+        // What the transfer of a package announced, in bytes (M.downloadSizes), '' when unknown.
+        downloadSize: function (sku) {
+            return M.downloadSizes[sku] ? String(M.downloadSizes[sku]) : '';
         },
         suggestionsReady: {
             connect: function (fn) { readyListeners.push(fn); }
