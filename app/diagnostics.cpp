@@ -2,13 +2,15 @@
 
 #include <QDebug>
 #include <QMutex>
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 
 namespace {
 QMutex recorderMutex;
 Diagnostics::Recorder recorder;
-bool enabled = true;
+std::atomic<bool> recording { false };
+std::atomic<bool> enabled { true };
 
 QString format(const char* fmt, va_list args)
 {
@@ -41,6 +43,8 @@ void Diagnostics::write(Channel channel, const QString& text)
 
 void Diagnostics::debug(const char* fmt, ...)
 {
+    if (!wanted())
+        return;
     va_list args;
     va_start(args, fmt);
     const QString text = format(fmt, args);
@@ -50,6 +54,8 @@ void Diagnostics::debug(const char* fmt, ...)
 
 void Diagnostics::warning(const char* fmt, ...)
 {
+    if (!wanted())
+        return;
     va_list args;
     va_start(args, fmt);
     const QString text = format(fmt, args);
@@ -59,6 +65,8 @@ void Diagnostics::warning(const char* fmt, ...)
 
 void Diagnostics::output(const char* fmt, ...)
 {
+    if (!wanted())
+        return;
     va_list args;
     va_start(args, fmt);
     const QString text = format(fmt, args);
@@ -66,10 +74,13 @@ void Diagnostics::output(const char* fmt, ...)
     write(Channel::Output, text);
 }
 
+bool Diagnostics::wanted() { return enabled || recording; }
+
 void Diagnostics::setRecorder(Recorder r)
 {
     QMutexLocker lock(&recorderMutex);
     recorder = std::move(r);
+    recording = bool(recorder);
 }
 
 void Diagnostics::setEnabled(bool on)

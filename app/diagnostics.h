@@ -16,6 +16,9 @@ public:
     static void warning(const char* format, ...) Q_ATTRIBUTE_FORMAT_PRINTF(1, 2);
     static void output(const char* format, ...) Q_ATTRIBUTE_FORMAT_PRINTF(1, 2);
     static void write(Channel channel, const QString& text);
+    // True when a line would go anywhere (a recorder, or output left on): callers skip building
+    // costly texts otherwise.
+    static bool wanted();
 
     // Every line also reaches the recorder (tests); an empty recorder removes it.
     static void setRecorder(Recorder recorder);

@@ -70,6 +70,7 @@ public:
         store.insert(counter, book, QStringLiteral("TITLE"), QStringLiteral("Banco di prova"));
         store.insert(counter, book, QStringLiteral("SOURCELANGUAGEID"), it);
         store.close();
+        opened.start();
         window->bridge->loadUrl(QStringLiteral("dizionario.html?idbook=") + book);
         if (!QTest::qWaitFor(
                 [this] {
@@ -96,6 +97,19 @@ public:
     {
         return js(QStringLiteral("!!(window.VocalumeNative && typeof VocalumeNative.indexRows === 'function')"))
             .toBool();
+    }
+
+    // Time since the page was asked for.
+    double sinceOpened() const { return opened.nsecsElapsed() / 1e6; }
+
+    // A synchronous call of the object beside the bridge: its result and how long it took.
+    QString call(const QString& script, double* ms) const
+    {
+        QElapsedTimer timer;
+        timer.start();
+        const QString out = js(script).toString();
+        *ms = timer.nsecsElapsed() / 1e6;
+        return out;
     }
 
     // A bridge call written in script, answering `benchDone`.
@@ -150,7 +164,42 @@ private:
 
     MainWindow* window;
     PageProbe probe;
+    QElapsedTimer opened;
 };
+
+// A word with one letter changed, which the entry search does not find.
+QString misspelt(const QString& word)
+{
+    QString out = word;
+    const int at = out.size() / 2;
+    out[at] = QLatin1Char(out.at(at) == QLatin1Char('z') ? 'y' : 'z');
+    return out;
+}
+
+// "Forse cercavi" through the page: the first call right after the page opened (the headwords
+// are then still being read on their thread), when they were read, and the later calls.
+void measureSuggestions(PagePath& page, const QVector<SearchQuery>& queries)
+{
+    const QString suggest = QStringLiteral("VocalumeNative.suggest('%1', '%2', 'it')");
+    double firstMs = 0;
+    const QString first = page.call(suggest.arg(QLatin1String(sku), scriptText(misspelt(queries.first().typed))), &firstMs);
+    double unused = 0;
+    const bool read = QTest::qWaitFor(
+        [&] { return page.call(suggest.arg(QLatin1String(sku), QStringLiteral("a")), &unused) != QLatin1String("null"); },
+        30000);
+    const double readAfter = page.sinceOpened();
+    QVector<double> later;
+    int offered = 0;
+    for (const SearchQuery& q : queries) {
+        double ms = 0;
+        offered += page.call(suggest.arg(QLatin1String(sku), scriptText(misspelt(q.typed))), &ms).size() > 2 ? 1 : 0;
+        later << ms;
+    }
+    std::printf("%-24s first call %7.3f ms (answered %s)   headwords %s %.0f ms after the page was asked for   "
+                "later calls median %7.3f ms (%d of %d offered headwords)\n",
+        "suggestions", firstMs, qPrintable(first.left(20)), read ? "read" : "NOT read", readAfter,
+        BenchSupport::median(later), offered, int(queries.size()));
+}
 
 QString searchCall(const QString& book, const QString& word, const QString& type)
 {
@@ -173,7 +222,8 @@ bool reportPage(const char* name, double direct, const QVector<double>& page, do
 }
 
 struct Samples {
-    QVector<double> fixed, entryDirect, entry, fullTextDirect, fullText, typing, indexAt, evaluation, callBack;
+    QVector<double> fixed, entryDirect, entry, fullTextDirect, fullText, typing, typingMiss, indexAt, evaluation,
+        callBack;
 };
 
 // One round of every measurement for one query; the direct run and the page's take turns at
@@ -199,6 +249,7 @@ void measureOnce(
         s->fullTextDirect, [&] { direct.fullText(q.keyword, QString(), QStringLiteral("0"), QStringLiteral("10")); },
         s->fullText, [&] { return page.request(searchCall(QLatin1String(sku), q.keyword, QStringLiteral("2"))); });
     s->typing << page.typed(q.typed);
+    s->typingMiss << page.typed(misspelt(q.typed));
     s->indexAt << page.indexAt(q.typed, nativeIndex);
     // The floor on this machine: a script evaluated by native code calling the probe, and the
     // same through SignalQt with an empty search answer.
@@ -236,6 +287,7 @@ int main(int argc, char* argv[])
     if (!page.open(QLatin1String(sku)))
         return std::fprintf(stderr, "the dictionary page did not open\n"), 1;
     const bool nativeIndex = page.nativeIndex();
+    measureSuggestions(page, queries.mid(0, qMin(50, int(queries.size()))));
     Samples warm;
     for (int i = 0; i < warmUp; ++i)
         measureOnce(page, direct, queries.at(i), i % 2, nativeIndex, &warm);
@@ -251,6 +303,7 @@ int main(int argc, char* argv[])
     ok = reportPage("entry search, page 1", BenchSupport::median(s.entryDirect), s.entry, 50.0) && ok;
     ok = reportPage("full-text search", BenchSupport::median(s.fullTextDirect), s.fullText, 50.0) && ok;
     ok = reportPage("typed word to results", -1, s.typing, 100.0) && ok;
+    ok = reportPage("misspelt to suggestions", -1, s.typingMiss, 100.0) && ok;
     ok = reportPage(nativeIndex ? "index opened at a word" : "index at a word (bridge)", -1, s.indexAt, 100.0) && ok;
     return ok ? 0 : 1;
 }

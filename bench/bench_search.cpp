@@ -205,7 +205,7 @@ public:
 protected:
     void run() override
     {
-        serveRequests([this] { QMetaObject::invokeMethod(qApp, answer, Qt::QueuedConnection); });
+        serveRequests([] {}, [this] { QMetaObject::invokeMethod(qApp, answer, Qt::QueuedConnection); });
     }
 };
 

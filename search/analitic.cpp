@@ -8,7 +8,7 @@ void Analitic::setRequest(const Request& request) { current = request; }
 
 void Analitic::run()
 {
-    serveRequests([this] { serve(); });
+    serveRequests([this] { serve(); }, [this] { emit onTerminated(); });
 }
 
 void Analitic::serve()
@@ -16,5 +16,4 @@ void Analitic::serve()
     state.wordListResults.clear();
     const Request& r = current;
     openFailed = searchWordList(&state, r.sku, r.word, r.from, r.to, r.sourceLanguage) == DatabaseAccess::OpenFailed;
-    emit onTerminated();
 }

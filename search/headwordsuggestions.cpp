@@ -4,6 +4,7 @@
 #include "search/sqltext.h"
 #include "web/charnormalizer.h"
 
+#include <QThread>
 #include <algorithm>
 #include <vector>
 #include <sqlite3.h>
@@ -19,53 +20,116 @@ QString readText(sqlite3_stmt* statement, int column)
 }
 }
 
-bool HeadwordSuggestions::load(const QString& sku, const QString& sourceLanguage)
+HeadwordSuggestions::HeadwordSuggestions(QObject* parent)
+    : QObject(parent)
 {
-    if (sku == loadedSku && sourceLanguage == loadedLanguage && !headwords.isEmpty())
-        return true;
-    loadedSku.clear();
-    headwords.clear();
-    const QString path = getBookDatabasePath(sku);
-    if (path.isEmpty())
-        return false;
-    sqlite3* db = nullptr;
-    sqlite3_stmt* statement = nullptr;
-    const QByteArray sql = "select nome, nome_n from lemma where source = '" + SqlText::escaped(sourceLanguage)
-        + "' order by nome";
-    bool ok = sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK
-        && sqlite3_prepare_v2(db, sql.constData(), sql.size(), &statement, nullptr) == SQLITE_OK;
-    while (ok && sqlite3_step(statement) == SQLITE_ROW)
-        headwords.push_back({ readText(statement, 0), readText(statement, 1).toLower() });
-    sqlite3_finalize(statement);
-    sqlite3_close(db);
-    if (!ok) {
-        headwords.clear();
-        return false;
-    }
-    loadedSku = sku;
-    loadedLanguage = sourceLanguage;
-    return true;
 }
 
-QStringList HeadwordSuggestions::suggest(const QString& sku, const QString& word, const QString& sourceLanguage, int limit)
+HeadwordSuggestions::~HeadwordSuggestions()
 {
+    for (QThread* thread : findChildren<QThread*>()) {
+        thread->requestInterruption();
+        thread->wait();
+    }
+}
+
+bool HeadwordSuggestions::holds(const QSharedPointer<List>& list, const QString& sku, const QString& sourceLanguage) const
+{
+    return list && list->sku == sku && list->language == sourceLanguage;
+}
+
+bool HeadwordSuggestions::isReady(const QString& sku, const QString& sourceLanguage) const
+{
+    return holds(loaded, sku, sourceLanguage);
+}
+
+void HeadwordSuggestions::prepare(const QString& sku, const QString& sourceLanguage)
+{
+    if (holds(loaded, sku, sourceLanguage) || holds(loading, sku, sourceLanguage))
+        return;
+    if (reader)
+        reader->requestInterruption(); // its headwords are no longer wanted
+    auto list = QSharedPointer<List>::create();
+    list->sku = sku;
+    list->language = sourceLanguage;
+    loading = list;
+    const QString path = getBookDatabasePath(sku);
+    QThread* thread = QThread::create([list, path] { read(list.data(), path); });
+    thread->setParent(this);
+    connect(thread, &QThread::finished, this, [this, thread, list] { adopt(thread, list); });
+    reader = thread;
+    // Reading competes with nothing the user waits for.
+    thread->start(QThread::LowPriority);
+}
+
+void HeadwordSuggestions::read(List* list, const QString& path)
+{
+    if (path.isEmpty())
+        return;
+    const QThread* thread = QThread::currentThread();
+    sqlite3* db = nullptr;
+    sqlite3_stmt* statement = nullptr;
+    // In the table's own order: the few suggestions are sorted afterwards, which is cheaper than
+    // reading every headword through an index in alphabetical order.
+    const QByteArray sql
+        = "select nome, nome_n from lemma where source = '" + SqlText::escaped(list->language) + "'";
+    bool ok = sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK
+        && sqlite3_prepare_v2(db, sql.constData(), sql.size(), &statement, nullptr) == SQLITE_OK;
+    int step = SQLITE_ERROR;
+    int rows = 0;
+    while (ok && (step = sqlite3_step(statement)) == SQLITE_ROW) {
+        list->headwords.push_back({ readText(statement, 0), readText(statement, 1).toLower() });
+        if (++rows % 4096 == 0 && thread->isInterruptionRequested())
+            ok = false;
+    }
+    ok = ok && step == SQLITE_DONE;
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    list->readable = ok;
+    if (!ok)
+        list->headwords.clear();
+}
+
+void HeadwordSuggestions::adopt(QThread* thread, const QSharedPointer<List>& list)
+{
+    thread->deleteLater();
+    if (loading != list)
+        return; // another dictionary was asked for meanwhile
+    loading.reset();
+    loaded = list;
+    emit ready(list->sku, list->language);
+}
+
+QStringList HeadwordSuggestions::suggest(
+    const QString& sku, const QString& word, const QString& sourceLanguage, int limit, bool* waiting)
+{
+    if (waiting)
+        *waiting = false;
     const QString key = normalizeText(sourceLanguage, word.trimmed()).toLower();
-    if (key.isEmpty() || !load(sku, sourceLanguage))
+    if (key.isEmpty())
         return {};
+    if (!isReady(sku, sourceLanguage)) {
+        prepare(sku, sourceLanguage);
+        if (waiting)
+            *waiting = true;
+        return {};
+    }
     const int bound = allowedDistance(key.size());
     struct Found {
         int distance;
         const Headword* headword;
     };
     QVector<Found> found;
-    for (const Headword& h : qAsConst(headwords)) {
+    for (const Headword& h : qAsConst(loaded->headwords)) {
         if (qAbs(h.key.size() - key.size()) > bound)
             continue;
         const int d = distance(key, h.key, bound);
         if (d <= bound)
             found.push_back({ d, &h });
     }
-    std::stable_sort(found.begin(), found.end(), [](const Found& a, const Found& b) { return a.distance < b.distance; });
+    std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
+        return a.distance != b.distance ? a.distance < b.distance : a.headword->word < b.headword->word;
+    });
     QStringList out;
     for (const Found& f : qAsConst(found)) {
         if (!out.contains(f.headword->word))

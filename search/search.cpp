@@ -8,7 +8,7 @@ void Search::setRequest(const Request& request) { current = request; }
 
 void Search::run()
 {
-    serveRequests([this] { serve(); });
+    serveRequests([this] { serve(); }, [this] { emit onTerminated(); });
 }
 
 void Search::serve()
@@ -21,5 +21,4 @@ void Search::serve()
     else
         access = searchOnBookFullText(&state, r.sku, r.word, r.scope, r.start, r.offset, r.sourceLanguage);
     openFailed = access == DatabaseAccess::OpenFailed;
-    emit onTerminated();
 }

@@ -44,7 +44,7 @@ protected:
     void run() override;
 
 private:
-    // One request: fills the results, then emits onTerminated().
+    // One request: fills the results; onTerminated() follows once the thread is free again.
     void serve();
 
     SearchState state;

@@ -19,7 +19,7 @@ void SearchWorker::waitUntilIdle()
         changed.wait(&mutex);
 }
 
-void SearchWorker::serveRequests(const std::function<void()>& serve)
+void SearchWorker::serveRequests(const std::function<void()>& serve, const std::function<void()>& answered)
 {
     QMutexLocker lock(&mutex);
     for (;;) {
@@ -34,6 +34,9 @@ void SearchWorker::serveRequests(const std::function<void()>& serve)
         lock.relock();
         serving = false;
         changed.wakeAll();
+        lock.unlock();
+        answered();
+        lock.relock();
     }
 }
 

@@ -16,8 +16,10 @@ public:
     void waitUntilIdle();
 
 protected:
-    // The thread's body: calls `serve` once for every runRequest() until stopAndWait().
-    void serveRequests(const std::function<void()>& serve);
+    // The thread's body: calls `serve` once for every runRequest() until stopAndWait(), then
+    // `answered` once the thread counts as idle again, so the GUI thread's waitUntilIdle() after
+    // the answer returns at once instead of waiting for the worker to be woken a second time.
+    void serveRequests(const std::function<void()>& serve, const std::function<void()>& answered);
     // Ends the thread. The derived class's destructor calls it, before its own members go.
     void stopAndWait();
 

@@ -7,6 +7,7 @@
 #include "tests/support/downloadchecks.h"
 #include "tests/support/httptestserver.h"
 #include "web/customagentwebview.h"
+#include "web/pageservices.h"
 #include "web/qtjavascriptinteraction.h"
 
 #include <QPointer>
@@ -171,9 +172,13 @@ private slots:
         setLibrary({ "ZB", "ZA" });
         QVERIFY(QDir().mkpath(books() + "/ZA/vecchio")); // an earlier installation, replaced
         const QByteArray database = noise(40000, 2);
-        serve("ZA", package(0, database), 4, announced);
+        const QByteArray zip = package(0, database);
+        serve("ZA", zip, 4, announced);
         download("ZA", "onDl");
         QVERIFY(waitForOutcomes("onDl"));
+        // The page reads the exact size beside the bridge, as the transfer announced it.
+        QCOMPARE(window->bridge->findChild<PageServices*>()->downloadSize("ZA"),
+            announced ? QString::number(zip.size()) : QString());
 
         QCOMPARE(downloadRequests().value(0), "/api/zenta/download.xml?username=mario&sessionId=segreto&sku=ZA.zip");
         QStringList statements = heard("onDl");

@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 
 using TestDictionary::entry;
@@ -29,7 +30,13 @@ private slots:
     void suggestionsAsJson()
     {
         PageServices services;
+        QSignalSpy ready(&services, &PageServices::suggestionsReady);
+        QCOMPARE(services.suggest("voc", "caza", "it"), QStringLiteral("null"));
+        QTRY_COMPARE(ready.count(), 1);
+        QCOMPARE(ready.at(0), QVariantList({ "voc", "it" }));
         QCOMPARE(services.suggest("voc", "caza", "it"), QStringLiteral("[\"casa\"]"));
+        services.prepareSuggestions("nessuno", "it");
+        QTRY_COMPARE(ready.count(), 2);
         QCOMPARE(services.suggest("nessuno", "caza", "it"), QStringLiteral("[]"));
     }
 
@@ -85,6 +92,17 @@ private slots:
         chosen = dir.filePath("manca/appunti.json");
         QVERIFY(!services.saveTextFile("x.json", "y"));
         PageServices::setFileChooser(nullptr);
+    }
+
+    void downloadSizeOnceAnnounced()
+    {
+        PageServices services;
+        QCOMPARE(services.downloadSize("ZA"), QString());
+        services.setDownloadSize("ZA", 30720);
+        QCOMPARE(services.downloadSize("ZA"), QStringLiteral("30720"));
+        QCOMPARE(services.downloadSize("ZB"), QString());
+        services.setDownloadSize("ZA", 0);
+        QCOMPARE(services.downloadSize("ZA"), QString());
     }
 
     void missingDictionary()

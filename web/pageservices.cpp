@@ -13,11 +13,17 @@
 PageServices::PageServices(QObject* parent)
     : QObject(parent)
 {
+    connect(&suggestions, &HeadwordSuggestions::ready, this, &PageServices::suggestionsReady);
 }
+
+void PageServices::prepareSuggestions(QString sku, QString sourceLanguage) { suggestions.prepare(sku, sourceLanguage); }
 
 QString PageServices::suggest(QString sku, QString word, QString sourceLanguage)
 {
-    const QStringList found = suggestions.suggest(sku, word, sourceLanguage);
+    bool waiting = false;
+    const QStringList found = suggestions.suggest(sku, word, sourceLanguage, 5, &waiting);
+    if (waiting)
+        return QStringLiteral("null");
     return QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(found)).toJson(QJsonDocument::Compact));
 }
 
@@ -46,6 +52,14 @@ QString PageServices::indexRows(QString sku, QString place, QString after, QStri
     }
     return QString::fromUtf8(QJsonDocument(out).toJson(QJsonDocument::Compact));
 }
+
+QString PageServices::downloadSize(QString sku)
+{
+    const qint64 bytes = downloadSizes.value(sku);
+    return bytes > 0 ? QString::number(bytes) : QString();
+}
+
+void PageServices::setDownloadSize(const QString& sku, qint64 bytes) { downloadSizes.insert(sku, bytes); }
 
 namespace {
 const qint64 largestTextFile = 20 * 1024 * 1024;

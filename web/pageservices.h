@@ -1,10 +1,12 @@
 // Help the engine's pages get from native code beside the bridge, published in every page as
 // "VocalumeNative". The bridge's own slots stay as they are; what is new lives here. Every slot
-// answers at once through its result.
+// answers at once through its result; the headwords behind suggestions are read on a thread of
+// their own, and suggestionsReady() tells the page when they are.
 #pragma once
 
 #include "search/headwordsuggestions.h"
 
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -16,7 +18,11 @@ public:
     explicit PageServices(QObject* parent = nullptr);
 
 public slots:
-    // The headwords closest in spelling to `word`, as a JSON array of texts, closest first.
+    // Starts reading the headwords of a dictionary for suggestions, so the first one answers at
+    // once; the page calls it when it opens the dictionary.
+    void prepareSuggestions(QString sku, QString sourceLanguage);
+    // The headwords closest in spelling to `word`, as a JSON array of texts, closest first; JSON
+    // null while the dictionary's headwords are still being read (suggestionsReady() follows).
     QString suggest(QString sku, QString word, QString sourceLanguage);
     // Up to `count` rows of the whole alphabetical index next to a place in it, as a JSON array
     // of {idzenta, word, file, omo, hw, k}: `after` "1" lists the rows from the place on, "0"
@@ -25,6 +31,10 @@ public slots:
     // cannot be read. Each step seeks through an index, wherever in the dictionary it is.
     QString indexRows(QString sku, QString place, QString after, QString count, QString sourceLanguage);
 
+    // The size in bytes of the package being downloaded for `sku`, as its transfer announced
+    // it; empty while unknown. The progress the page hears gives megabytes with one decimal.
+    QString downloadSize(QString sku);
+
     // Asks the user for a file and writes `text` into it as UTF-8, whole or not at all; the
     // name offered is `suggestedName` in the home folder. False when cancelled or not written.
     bool saveTextFile(QString suggestedName, QString text);
@@ -32,12 +42,20 @@ public slots:
     // larger than 20 MB.
     QString openTextFile();
 
+signals:
+    // Suggestions for that dictionary now answer at once.
+    void suggestionsReady(QString sku, QString sourceLanguage);
+
 public:
     // Who picks the file: the desktop's file dialog unless a test sets its own. `save` tells a
     // file to write from one to read; the result is the chosen path, empty for none.
     using FileChooser = std::function<QString(bool save, const QString& suggestedPath)>;
     static void setFileChooser(FileChooser chooser);
 
+    // What the transfer of `sku`'s package announced, in bytes; 0 or less: not known.
+    void setDownloadSize(const QString& sku, qint64 bytes);
+
 private:
+    QHash<QString, qint64> downloadSizes;
     HeadwordSuggestions suggestions;
 };

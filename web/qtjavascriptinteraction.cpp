@@ -5,8 +5,10 @@
 #include "app/dialogs.h"
 #include "app/mainwindow.h"
 #include "packages/download.h"
+#include "packages/downloadmanager.h"
 #include "search/resultliteral.h"
 #include "search/scopelist.h"
+#include "services/httpconnection.h"
 #include "services/serviceendpoint.h"
 #include "web/charnormalizer.h"
 #include "web/customagentwebview.h"
@@ -250,6 +252,17 @@ void QtJavascriptInteraction::download(QString sku, QString callback)
             Diagnostics::output("Errori nella rimozione vecchio libro %s.zip\n", qPrintable(sku));
     }
     mainWindowInstance->startDownload(package, sku);
+    followDownloadSize(sku);
+}
+
+void QtJavascriptInteraction::followDownloadSize(const QString& sku)
+{
+    services->setDownloadSize(sku, 0);
+    const Download* started = downloads.value(sku);
+    if (!started || !started->manager || !started->manager->connection)
+        return;
+    connect(started->manager->connection, &HttpConnection::dataReadProgress, services,
+            [this, sku](int, int total) { services->setDownloadSize(sku, total); });
 }
 
 void QtJavascriptInteraction::purchase(QString sku)
@@ -410,8 +423,10 @@ void QtJavascriptInteraction::onAnaliticTerminated()
 void QtJavascriptInteraction::answerWorkerRequest(const QString& statement, const char* label)
 {
     callPage(statement);
-    Diagnostics::debug("%s", label);
-    Diagnostics::debug("%s", statement.toUtf8().constData());
+    if (Diagnostics::wanted()) {
+        Diagnostics::debug("%s", label);
+        Diagnostics::debug("%s", statement.toUtf8().constData());
+    }
     hideWorking();
 }
 

@@ -93,6 +93,8 @@ private:
     void answerWorkerRequest(const QString& statement, const char* label);
     // Reads content file `file` of dictionary `sku`; false when it cannot be read.
     bool readBookFile(const QString& sku, const QString& file, QString* text, QString* archivePath);
+    // Keeps the size the transfer of `sku`'s package announces where the page can ask for it.
+    void followDownloadSize(const QString& sku);
 
     // A request that arrives while the worker is busy waits for it, so the running request's
     // parameters never change and each answer goes to the callback that asked for it.

@@ -144,6 +144,7 @@
             clearTimeout(lookupTimer);
             lookupTimer = null;
         }
+        search.awaitingSuggestions = null;
         var type = mode();
         if (el.allBooks.checked && installed.length > 1) {
             searchEverywhere(word, type);
@@ -169,6 +170,7 @@
             return;
         }
         el.q.value = last.word;
+        search.awaitingSuggestions = null;
         var req = { word: last.word, type: last.type, scope: last.scope, start: Math.max(0, last.start + delta * PAGE_SIZE) };
         el.results.innerHTML = '<li class="list-status"><span class="spinner spinner-small"></span> Ricerca in corso...</li>';
         send(search, req, callSearch);
@@ -232,9 +234,13 @@
         }
         if (items.length === 0) {
             var close = req.start > 0 ? [] : suggestions(req.word);
+            // Native code is still reading the headwords: the list is drawn again once it has.
+            search.awaitingSuggestions = close ? null : { req: req, tot: tot, lemma: lemma };
+            close = close || [];
             el.results.innerHTML = '<li class="list-status">' + (req.start > 0 ? 'Nessun altro risultato.' :
                 'Nessun risultato per \u00ab' + V.escapeHtml(req.word) + '\u00bb.' +
-                (close.length ? '' : (req.type === '0' ? '<br>Prova la ricerca nel testo completo.' : ''))) + '</li>' +
+                (close.length || search.awaitingSuggestions ? '' :
+                    (req.type === '0' ? '<br>Prova la ricerca nel testo completo.' : ''))) + '</li>' +
                 (close.length ? '<li class="suggest"><span class="suggest-label">Forse cercavi:</span> ' +
                     close.map(function (w) {
                         return '<button type="button" class="item suggestion" data-suggest="' + V.escapeHtml(w) + '">' +
@@ -269,7 +275,7 @@
     }
 
     // The headwords closest in spelling to a word that found nothing, from native code when it
-    // offers them.
+    // offers them; null while native code is still reading the dictionary's headwords.
     function suggestions(word) {
         var native = window.VocalumeNative;
         if (!native || typeof native.suggest !== 'function') {
@@ -277,10 +283,32 @@
         }
         try {
             var list = JSON.parse(native.suggest(sku, word, lang) || '[]');
+            if (list === null) {
+                return null;
+            }
             return list instanceof Array ? list.filter(function (w) { return typeof w === 'string' && w; }) : [];
         } catch (e) {
             return [];
         }
+    }
+
+    // Native code reads the headwords behind suggestions on a thread of its own, from the moment
+    // the dictionary opens, and tells when they are read.
+    function prepareSuggestions() {
+        var native = window.VocalumeNative;
+        if (!native || typeof native.prepareSuggestions !== 'function') {
+            return;
+        }
+        if (native.suggestionsReady && typeof native.suggestionsReady.connect === 'function') {
+            native.suggestionsReady.connect(function (readySku, readyLang) {
+                var waiting = search.awaitingSuggestions;
+                if (waiting && readySku === sku && readyLang === lang && search.last === waiting.req &&
+                        !(search.lastItems || []).length) {
+                    renderResults(waiting.req, [], waiting.tot, waiting.lemma);
+                }
+            });
+        }
+        native.prepareSuggestions(sku, lang);
     }
 
     function badTotal(tot) {
@@ -1368,6 +1396,7 @@
             el.dictSub.textContent = [book.SUBTITLE, book.LANG].filter(function (s) { return trim(s); }).join(' \u00b7 ');
             document.title = 'Vocalume - ' + (book.TITLE || sku);
             V.bridge('getScopes', sku, 'onScopes');
+            prepareSuggestions();
             loadWords('');
             installed = [{ sku: sku, title: book.TITLE || sku, lang: lang }].concat(V.store.books(system).filter(function (b) {
                 return b.sku !== sku && (b.STATUS === '1' || b.STATUS === '2') && b.SOURCELANGUAGEID;

@@ -134,7 +134,8 @@
                 text = 'Installazione in corso...';
             } else if (phase === 'progress') {
                 // Number and unit stay together when the line wraps.
-                text = 'Download ' + download.percent + '%' + (sizeText(download.size) ? ' di ' + V.escapeHtml(sizeText(download.size)) : '');
+                var size = sizeText(download.size, download.bytes);
+                text = 'Download ' + download.percent + '%' + (size ? ' di ' + V.escapeHtml(size) : '');
             } else {
                 text = 'Avvio del download...';
             }
@@ -188,9 +189,14 @@
         return badges;
     }
 
-    // The size native code gives in megabytes with one decimal, in kilobytes below 1 MB. A size
-    // under 0.05 MB arrives as "0.0" and can only be told as small.
-    function sizeText(mb) {
+    // The size native code gives in megabytes with one decimal, in kilobytes below 1 MB. The
+    // exact size in bytes, when native code beside the bridge knows it, gives the kilobytes of
+    // any package; without it a size under 0.05 MB arrives as "0.0" and can only be told as small.
+    function sizeText(mb, bytes) {
+        var b = parseInt(bytes, 10);
+        if (b > 0 && b < 1048576) {
+            return Math.max(1, Math.round(b / 1024)) + '\u00a0KB';
+        }
         var n = parseFloat(mb);
         if (isNaN(n)) {
             return '';
@@ -338,9 +344,31 @@
             download.phase = 'progress';
             download.percent = isNaN(p) ? 0 : Math.max(0, Math.min(100, p));
             download.size = res.size ? String(res.size) : '';
+            download.bytes = downloadBytes(download.sku);
+            if (!download.bytes && nativeSize()) {
+                // Native code notes the size right after telling the progress.
+                var shown = download;
+                setTimeout(function () {
+                    if (download === shown && !download.bytes) {
+                        download.bytes = downloadBytes(download.sku);
+                        refreshActions();
+                    }
+                }, 0);
+            }
         }
         refreshActions();
     };
+
+    function nativeSize() {
+        var native = window.VocalumeNative;
+        return native && typeof native.downloadSize === 'function' ? native : null;
+    }
+
+    // The size in bytes of the package being downloaded, '' while native code does not know it.
+    function downloadBytes(sku) {
+        var native = nativeSize();
+        return native ? String(native.downloadSize(sku) || '') : '';
+    }
 
     function openBook(sku) {
         V.bridge('loadUrl', 'dizionario.html?idbook=' + sku);

@@ -56,6 +56,7 @@
         t.waitFor('the index', firstWhenIdle('words'), function () {
             t.eq($('dict-title').textContent, 'Dizionario della lingua italiana');
             t.eq(MockBridge.lastCall('indexRows'), ['ita-base', '', '1', '50']);
+            t.eq(MockBridge.lastCall('prepareSuggestions'), ['ita-base', 'it'], 'suggestions are made ready at once');
             t.eq(MockBridge.countCalls('getWords'), 0, 'the index comes from native code beside the bridge');
             t.eq(texts('words').slice(0, 3), ['acqua', 'albero', 'andare']);
             t.eq(MockBridge.lastCall('getScopes'), ['ita-base', 'onScopes']);
@@ -305,6 +306,27 @@
             });
         };
         t.steps([
+            ['headwords still being read', function () {
+                MockBridge.forgetHeadwords();
+                search('caza', '0')();
+            }, function () { return MockBridge.lastCall('suggest') && firstWhenIdle('results')(); }, function () {
+                t.eq(offered(), []);
+                t.eq(listStatus('results'), 'Nessun risultato per \u00abcaza\u00bb.', 'no hint while suggestions may come');
+                MockBridge.releaseHeadwords('ita-base', 'it');
+            }],
+            ['read: the list shows them', null, function () { return offered().length; }, function () {
+                t.eq(offered(), ['casa']);
+                MockBridge.forgetHeadwords();
+                search('caza', '0')();
+            }],
+            ['a newer search meanwhile', null, function () { return MockBridge.countCalls('suggest') >= 3; }, function () {
+                search('casa', '0')();
+            }],
+            ['casa listed', null, shownEntry('Edificio destinato'), function () {
+                MockBridge.releaseHeadwords('ita-base', 'it');
+                t.eq(offered(), [], 'the late suggestions do not replace newer results');
+                t.eq(texts('results'), ['casa', 'casale', 'casalingo']);
+            }],
             ['caza', search('caza', '0'), function () { return offered().length; }, function () {
                 t.eq(offered(), ['casa']);
                 t.eq(MockBridge.lastCall('suggest'), ['ita-base', 'caza']);

@@ -2,7 +2,8 @@
 // QtJavascriptInteraction, records every slot call, answers by evaluating the very SignalQt
 // statements native code evaluates, seeds the SYSTEM table and, where the browser has no Web SQL,
 // provides a small in-memory openDatabase. Page address options: delay=<ms> before an answer,
-// idbook=<sku> for the dictionary page. The password it accepts is "segreta". Plain ES5.
+// idbook=<sku> for the dictionary page, nativo=0 for a page without the object native code
+// publishes beside the bridge. The password it accepts is "segreta". Plain ES5.
 
 var MockBridge = (function () {
     'use strict';
@@ -205,7 +206,20 @@ var MockBridge = (function () {
     // M.files; M.nextFile names the one the next dialog picks ('' cancels).
     M.files = {};
     M.nextFile = 'appunti.json';
-    window.VocalumeNative = {
+    M.downloadSizes = {};
+    var headwordsRead = {};
+    var readyListeners = [];
+    M.holdHeadwords = false;
+    M.forgetHeadwords = function () {
+        headwordsRead = {};
+        M.holdHeadwords = true;
+    };
+    M.releaseHeadwords = function (sku, lang) {
+        M.holdHeadwords = false;
+        headwordsRead[sku] = true;
+        readyListeners.forEach(function (fn) { fn(sku, lang); });
+    };
+    var services = {
         saveTextFile: function (name, text) {
             M.calls.push(['saveTextFile', [name]]);
             if (!M.nextFile) {
@@ -242,8 +256,27 @@ var MockBridge = (function () {
                 .slice(0, n) : rows.filter(function (r) { return before(entries[r.i], r.i); }).slice(-n);
             return JSON.stringify(rows);
         },
-        suggest: function (sku, word) {
+        // Headwords are "read" for suggestions after prepareSuggestions, at once unless a test
+        // holds them back (holdHeadwords) until releaseHeadwords.
+        prepareSuggestions: function (sku, lang) {
+            M.calls.push(['prepareSuggestions', [sku, lang]]);
+            if (!M.holdHeadwords) {
+                setTimeout(function () { M.releaseHeadwords(sku, lang); }, 0);
+            }
+        },
+        // What the transfer of a package announced, in bytes (M.downloadSizes), '' when unknown.
+        downloadSize: function (sku) {
+            return M.downloadSizes[sku] ? String(M.downloadSizes[sku]) : '';
+        },
+        suggestionsReady: {
+            connect: function (fn) { readyListeners.push(fn); }
+        },
+        suggest: function (sku, word, lang) {
             M.calls.push(['suggest', [sku, word]]);
+            if (!headwordsRead[sku]) {
+                services.prepareSuggestions(sku, lang);
+                return 'null';
+            }
             var key = normalize('it', String(word).toLowerCase());
             var bound = key.length <= 4 ? 1 : 2;
             return JSON.stringify(entries.map(function (e) {
@@ -253,6 +286,10 @@ var MockBridge = (function () {
             }).slice(0, 5));
         }
     };
+
+    if (params.nativo !== '0') {
+        window.VocalumeNative = services;
+    }
 
     window.QtJavascriptInteraction = {};
     Object.keys(slots).forEach(function (name) {

@@ -2,8 +2,9 @@
 // Lays the engine pages out as the program shows them: every <script src="..."></script> is
 // replaced by the script's text (the rule native code applies) and the mock bridge goes in
 // front of the page's own scripts. Each <page>.test.js beside this file also gets a
-// <page>-test.html that runs it; tests.json lists those with the page address query named in
-// the test file's "// query:" line. Usage: node stage.js <output directory>
+// <page>-test.html that runs it, and each <page>.<variant>.test.js (the page opened another way)
+// a <page>-<variant>-test.html; tests.json lists those with the page address query named in the
+// test file's "// query:" line. Usage: node stage.js <output directory>
 
 'use strict';
 
@@ -35,10 +36,12 @@ const tests = [];
 for (const name of fs.readdirSync(engine).filter((n) => n.endsWith('.html'))) {
     const page = inlineScripts(fs.readFileSync(path.join(engine, name), 'utf8')).replace('</head>', mock + '</head>');
     fs.writeFileSync(path.join(out, name), page);
-    const testFile = path.join(here, name.replace(/\.html$/, '.test.js'));
-    if (fs.existsSync(testFile)) {
-        const text = fs.readFileSync(testFile, 'utf8');
-        const staged = name.replace(/\.html$/, '-test.html');
+    const base = name.replace(/\.html$/, '');
+    const testFiles = fs.readdirSync(here).filter((n) => n.startsWith(base + '.') && n.endsWith('.test.js')).sort();
+    for (const testName of testFiles) {
+        const text = fs.readFileSync(path.join(here, testName), 'utf8');
+        const variant = testName.slice(base.length + 1, -'.test.js'.length);
+        const staged = base + (variant ? '-' + variant : '') + '-test.html';
         const runner = block(fs.readFileSync(path.join(here, 'pagetest.js'), 'utf8')) + block(text);
         fs.writeFileSync(path.join(out, staged), page.replace(/<\/body>(?![\s\S]*<\/body>)/, runner + '</body>'));
         tests.push({ page: staged, query: (/^\/\/ query: (.*)$/m.exec(text) || ['', ''])[1].trim() });

@@ -126,6 +126,13 @@ int main(int argc, char* argv[])
     QTest::qWait(500);
     if (!saveAt(sizes, out, QStringLiteral("dizionario-testo")))
         return 1;
+    js(QStringLiteral("document.getElementsByName('mode')[0].click()"));
+    typeInto(QStringLiteral("q"), QStringLiteral("caza"));
+    if (!waitFor("suggestions", [] { return js(QStringLiteral("document.querySelectorAll('#results [data-suggest]').length")).toInt() > 0; }))
+        return 1;
+    QTest::qWait(300);
+    if (!saveAt(sizes, out, QStringLiteral("dizionario-forse")))
+        return 1;
 
     // A second dictionary, then one search over both from the library.
     js(QStringLiteral("document.getElementById('back').click()"));

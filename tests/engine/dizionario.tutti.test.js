@@ -1,0 +1,28 @@
+// Dictionary page opened from the library's search over every installed dictionary: the word is
+// looked up in each of them and the results are grouped by dictionary.
+// query: idbook=ita-base&delay=20&voce=casa&tutti=1
+
+(function () {
+    'use strict';
+
+    var $ = function (id) { return document.getElementById(id); };
+
+    PageTest.test('the word is looked up in every installed dictionary, this one first', function (t) {
+        var groups = function () {
+            return Array.prototype.map.call($('results').querySelectorAll('.group'), function (g) { return g.textContent; });
+        };
+        t.waitFor('both groups', function () {
+            return groups().length === 2 && !$('results').querySelector('.spinner') &&
+                $('entry').textContent.indexOf('Edificio destinato') >= 0;
+        }, function () {
+            t.eq($('q').value, 'casa');
+            t.ok($('all-books').checked, 'the box is ticked');
+            t.eq(MockBridge.calls.filter(function (c) { return c[0] === 'search'; }).map(function (c) {
+                return [c[1][0], c[1][1], c[1][6], c[1][7]];
+            }), [['ita-base', 'casa', 'it', 'onSearchEverywhere'], ['fra-ita', 'casa', 'fr', 'onSearchEverywhere']]);
+            t.eq(groups(), ['Dizionario della lingua italiana (3)', 'Dizionario francese-italiano (3)']);
+            t.eq(MockBridge.lastCall('getHtml'), ['ita-base', 'IT04', 'c.html', 'onEntry'], 'the first result of this dictionary opens');
+            t.done();
+        });
+    });
+}());

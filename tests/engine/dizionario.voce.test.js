@@ -1,0 +1,20 @@
+// Dictionary page opened to look a word up (a result of another dictionary, or a link): it
+// searches this dictionary for the word at once and opens what it finds.
+// query: idbook=ita-base&delay=20&voce=vado
+
+(function () {
+    'use strict';
+
+    var $ = function (id) { return document.getElementById(id); };
+
+    PageTest.test('the word named by the page parameter is looked up in this dictionary only', function (t) {
+        t.waitFor('its entry', function () { return $('entry').textContent.indexOf('Muoversi da un luogo') >= 0; }, function () {
+            t.eq($('q').value, 'vado');
+            t.eq(MockBridge.calls.filter(function (c) { return c[0] === 'search'; }).map(function (c) { return c[1]; }),
+                [['ita-base', 'vado', '0', '', '0', '20', 'it', 'onSearch']], 'one search, of this dictionary');
+            t.ok(!$('all-books').checked, 'not in every dictionary');
+            t.eq($('entry-word').querySelector('.w').textContent, 'andare');
+            t.done();
+        });
+    });
+}());
