@@ -201,7 +201,7 @@
                 exact++;
             }
             search.exactCount = exact;
-            items = inflectedFirst(items, exact);
+            items = exactThenInflected(items);
             search.lastItems = items;
         }
         renderResults(req, items, tot, lemma);
@@ -216,13 +216,13 @@
         }
     };
 
-    // Entries found by an inflected form come right after the exact headwords, before the
-    // headwords that merely begin with the word.
-    function inflectedFirst(items, exact) {
-        var head = items.slice(0, exact);
-        var rest = items.slice(exact);
-        return head.concat(rest.filter(function (it) { return it.inflected; }),
-            rest.filter(function (it) { return !it.inflected; }));
+    // The headwords equal to the word (whatever their case or accents) come first, then the
+    // entries found by an inflected form, then the headwords that merely begin with the word.
+    function exactThenInflected(items) {
+        var kind = function (it) { return it.exact ? 0 : it.inflected ? 1 : 2; };
+        return [0, 1, 2].reduce(function (sorted, k) {
+            return sorted.concat(items.filter(function (it) { return kind(it) === k; }));
+        }, []);
     }
 
     function renderResults(req, items, tot, lemma) {

@@ -165,10 +165,12 @@
         ]);
     });
 
-    PageTest.test('an inflected form comes before the headwords that merely begin like it', function (t) {
-        t.steps([['esco', search('esco', '0'), shownEntry('Andare fuori'), function () {
-            t.eq(texts('results'), ['uscire', 'escoriazione']);
-            t.eq($('results').querySelector('.item .exact').textContent, 'forma flessa');
+    // The related statement also brings headwords equal to the word in another case ("Esco").
+    PageTest.test('the word itself, then its inflected forms, then the headwords that begin like it', function (t) {
+        t.steps([['esco', search('esco', '0'), shownEntry('Fiume del Lazio'), function () {
+            t.eq(texts('results'), ['Esco', 'uscire', 'escoriazione']);
+            var badges = $('results').querySelectorAll('.item .exact');
+            t.eq([badges[0].textContent, badges[1].textContent], ['esatto', 'forma flessa']);
         }]]);
     });
 
@@ -434,13 +436,13 @@
             }],
             ['scrolled down', function () {
                 $('words').scrollTop = $('words').scrollHeight;
-            }, function () { return texts('words').length === 77 - 8; }, function () {
+            }, function () { return texts('words').length === 78 - 9; }, function () {
                 t.eq(MockBridge.lastCall('indexRows').slice(2), ['1', '50'], 'the rows after, once scrolled down');
                 t.eq(texts('words').slice(-1), ['zucchero']);
             }],
             ['scrolled up', function () {
                 $('words').scrollTop = 0;
-            }, function () { return texts('words').length === 77; }, function () {
+            }, function () { return texts('words').length === 78; }, function () {
                 t.eq(MockBridge.lastCall('indexRows').slice(2), ['0', '50'], 'the rows before, once scrolled up');
                 t.eq(texts('words')[0], 'acqua');
                 t.ok($('words').scrollTop > 0, 'the words in view stay in place');

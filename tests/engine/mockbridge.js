@@ -48,7 +48,8 @@ var MockBridge = (function () {
         'IT14|sole|soli|Astronomia|sole|s.m.|La stella intorno a cui gira la Terra.',
         'IT15|zucchero|zuccheri|Chimica|zucchero|s.m.|Sostanza dolce, cristallina.',
         'IT16|escoriazione|||escoriazione|s.f.|Lieve lesione della pelle.',
-        'IT17|uscire|esco esci esce|||v.intr.|Andare fuori.'
+        'IT17|uscire|esco esci esce|||v.intr.|Andare fuori.',
+        'IT18|Esco|||esco|n.pr.|Fiume del Lazio.'
     ];
 
     function words(s) {
@@ -67,7 +68,7 @@ var MockBridge = (function () {
             var f = line.split('|');
             return { id: f[0], word: f[1], forms: words(f[2]), scopes: words(f[3]), keys: words(f[4]), gram: f[5],
                 body: f[6], file: f[1].charAt(0) + '.html' };
-        }).sort(function (a, b) { return a.word < b.word ? -1 : 1; });
+        }).sort(function (a, b) { return a.word.toLowerCase() < b.word.toLowerCase() ? -1 : 1; });
         scopes = [];
         entries.forEach(function (e) {
             e.scopes.forEach(function (s) {
@@ -80,7 +81,9 @@ var MockBridge = (function () {
     }
     useEntries(0);
 
+    // Headwords are compared in lower case, as the dictionaries' normalised headwords are.
     function normalize(lang, text) {
+        text = text.toLowerCase();
         return lang !== 'it' ? text : text.replace(/[àèéìòù]/g, function (c) { return 'aeeiou'.charAt('àèéìòù'.indexOf(c)); });
     }
 
