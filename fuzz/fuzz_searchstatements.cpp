@@ -7,6 +7,7 @@
 #include "fuzz/fuzzsupport.h"
 #include "search/searchstatements.h"
 #include "search/sqltext.h"
+#include "tools/packagebuilder/dictionarybuilder.h"
 
 #include <QList>
 #include <QStringList>
@@ -15,15 +16,8 @@
 namespace {
 sqlite3* db = nullptr;
 
-const char schema[] = R"(
-CREATE TABLE lemma(id INTEGER PRIMARY KEY, id_zenta TEXT, nome TEXT, nome_n TEXT, omo TEXT, hwgram TEXT, source TEXT);
-CREATE TABLE file(id INTEGER PRIMARY KEY, file TEXT);
-CREATE TABLE file_lemma(id_lemma INTEGER, id_file INTEGER);
-CREATE TABLE lemmatizzatore(id_lemma INTEGER, flessi TEXT);
-CREATE TABLE keyword(id INTEGER PRIMARY KEY, keyword TEXT);
-CREATE TABLE keyword_lemma(id_keyword INTEGER, id_lemma INTEGER);
-CREATE TABLE ambiti(id INTEGER PRIMARY KEY, nome_n TEXT);
-CREATE TABLE lemma_ambito(id_lemma INTEGER, id_ambito INTEGER);
+// The one file every found headword is stored in.
+const char contentFile[] = R"(
 INSERT INTO file VALUES(1, 'voce.html');
 INSERT INTO file_lemma VALUES(1, 1);
 )";
@@ -67,7 +61,8 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
     FuzzSupport::initialize(argc, argv);
     sqlite3_open(":memory:", &db);
-    exec(schema);
+    exec(DictionaryBuilder::schema());
+    exec(contentFile);
     return 0;
 }
 

@@ -1,6 +1,7 @@
 #include "fuzz/fuzzsupport.h"
 
 #include "app/diagnostics.h"
+#include "tests/support/privatehome.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -16,14 +17,7 @@ QTemporaryDir* root = nullptr;
 
 void initialize(int* argc, char*** argv)
 {
-    root = new QTemporaryDir(QDir::tempPath() + QStringLiteral("/vocalume-fuzz-XXXXXX"));
-    QDir(root->path()).mkpath(QStringLiteral("home"));
-    QDir(root->path()).mkpath(QStringLiteral("config"));
-    qputenv("HOME", QFile::encodeName(root->path() + QStringLiteral("/home")));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(root->path() + QStringLiteral("/config")));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(root->path() + QStringLiteral("/home/.local/share")));
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(root->path() + QStringLiteral("/home/.cache")));
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(root->path()));
+    root = PrivateHome::prepare(QStringLiteral("vocalume-fuzz"));
     qputenv("QT_QPA_PLATFORM", "offscreen");
     // libFuzzer ends the process with exit(), which skips this folder's removal otherwise.
     std::atexit([] { delete root; });

@@ -24,10 +24,7 @@ class TestHeadwordSuggestions : public QObject {
 private slots:
     void init()
     {
-        TestSupport::resetHome();
-        AppSettings settings;
-        settings.setStartCharset("à|è|é|ì|ò|ù", "it");
-        settings.setEndCharset("a|e|e|i|o|u", "it");
+        TestDictionary::resetHome("à|è|é|ì|ò|ù", "a|e|e|i|o|u");
         QVERIFY(TestDictionary::install("voc",
             { entry("casa"), entry("cassa"), entry("cosa"), entry("città"), entry("casale"), entry("Roma"),
                 entry("andare"), entry("case", "n.", {}, {}, {}, "en") }));

@@ -18,10 +18,7 @@ class TestPageServices : public QObject {
 private slots:
     void init()
     {
-        TestSupport::resetHome();
-        AppSettings settings;
-        settings.setStartCharset("à|è|ì|ò|ù", "it");
-        settings.setEndCharset("a|e|i|o|u", "it");
+        TestDictionary::resetHome("à|è|ì|ò|ù", "a|e|i|o|u");
         QVERIFY(TestDictionary::install("voc",
             { entry("casa"), entry("Roma"), entry("andare"), entry("città"), entry("casale"), entry("po'"),
                 entry("zucca"), entry("case", "n.", {}, {}, {}, "en") }));

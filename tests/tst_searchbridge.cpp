@@ -51,10 +51,7 @@ private:
 private slots:
     void init()
     {
-        TestSupport::resetHome();
-        AppSettings settings;
-        settings.setStartCharset("à|è|ì|ò|ù", "it");
-        settings.setEndCharset("a|e|i|o|u", "it");
+        TestDictionary::resetHome("à|è|ì|ò|ù", "a|e|i|o|u");
         window = new MainWindow;
         window->show();
         QTRY_VERIFY(window->webView->page()->mainFrame()->url().toString().endsWith("/engine/login.html"));

@@ -21,10 +21,7 @@ class TestSearchEntry : public QObject {
 private slots:
     void init()
     {
-        TestSupport::resetHome();
-        AppSettings settings;
-        settings.setStartCharset("à|è|é|ì|ò|ù", "it");
-        settings.setEndCharset("a|e|e|i|o|u", "it");
+        TestDictionary::resetHome("à|è|é|ì|ò|ù", "a|e|e|i|o|u");
         DictionaryEntry secondCasa = entry("casa", "s.f.");
         secondCasa.omo = "2";
         // Three entries per content file: voci0001.xhtml holds entries 1 to 3.

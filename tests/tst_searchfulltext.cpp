@@ -22,10 +22,7 @@ class TestSearchFullText : public QObject {
 private slots:
     void initTestCase()
     {
-        TestSupport::resetHome();
-        AppSettings settings;
-        settings.setStartCharset("à|è|ì|ò|ù", "it");
-        settings.setEndCharset("a|e|i|o|u", "it");
+        TestDictionary::resetHome("à|è|ì|ò|ù", "a|e|i|o|u");
         QVERIFY(TestDictionary::install(
             "ft", { entry("solare", "agg.", {}, { "sole" }, { "Astronomia" }),
                     entry("sole", "s.m.", {}, {}, { "Astronomia" }),

@@ -5,34 +5,15 @@
 (function () {
     'use strict';
 
-    var $ = function (id) { return document.getElementById(id); };
-
-    function texts(listId) {
-        return Array.prototype.map.call($(listId).querySelectorAll('.item .w'), function (w) {
-            return w.textContent;
-        });
-    }
-
-    function listStatus(listId) {
-        var s = $(listId).querySelector('.list-status');
-        return s ? s.textContent : '';
-    }
-
-    function idle(listId) {
-        return function () { return !$(listId).querySelector('.spinner') && (texts(listId)[0] || listStatus(listId)); };
-    }
-
-    function enter(target) {
-        var ev = document.createEvent('Event');
-        ev.initEvent('keydown', true, true);
-        ev.keyCode = 13;
-        target.dispatchEvent(ev);
-    }
+    var $ = PageTest.$;
+    var texts = PageTest.texts;
+    var listStatus = PageTest.listStatus;
+    var idle = PageTest.firstWhenIdle;
 
     function prefix(word) {
         return function () {
             $('prefix').value = word;
-            enter($('prefix'));
+            PageTest.key($('prefix'), 13);
         };
     }
 

@@ -5,23 +5,11 @@
 (function () {
     'use strict';
 
-    var $ = function (id) { return document.getElementById(id); };
-
-    function texts(listId) {
-        return Array.prototype.map.call($(listId).querySelectorAll('.item .w'), function (w) {
-            return w.textContent;
-        });
-    }
-
-    function listStatus(listId) {
-        var s = $(listId).querySelector('.list-status');
-        return s ? s.textContent : '';
-    }
-
-    // The list's first word once no request is running.
-    function firstWhenIdle(listId) {
-        return function () { return !$(listId).querySelector('.spinner') && (texts(listId)[0] || listStatus(listId)); };
-    }
+    var $ = PageTest.$;
+    var texts = PageTest.texts;
+    var listStatus = PageTest.listStatus;
+    var firstWhenIdle = PageTest.firstWhenIdle;
+    var key = PageTest.key;
 
     function shownEntry(text) {
         return function () { return $('entry').textContent.indexOf(text) >= 0; };
@@ -106,9 +94,7 @@
     });
 
     function change(id) {
-        var ev = document.createEvent('Event');
-        ev.initEvent('change', true, true);
-        $(id).dispatchEvent(ev);
+        PageTest.fire($(id), 'change');
     }
 
     function listed(n) {
@@ -174,16 +160,6 @@
         }]]);
     });
 
-    function key(target, code, mods) {
-        var ev = document.createEvent('Event');
-        ev.initEvent('keydown', true, true);
-        ev.keyCode = code;
-        ev.ctrlKey = !!(mods && mods.ctrl);
-        ev.altKey = !!(mods && mods.alt);
-        target.dispatchEvent(ev);
-        return ev;
-    }
-
     // Characters typed one by one, each firing the input event a real key fires.
     function type(text) {
         return function () {
@@ -191,9 +167,7 @@
             $('q').value = '';
             text.split('').forEach(function (c) {
                 $('q').value += c;
-                var ev = document.createEvent('Event');
-                ev.initEvent('input', true, true);
-                $('q').dispatchEvent(ev);
+                PageTest.fire($('q'), 'input');
             });
         };
     }

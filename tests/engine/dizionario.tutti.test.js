@@ -5,7 +5,7 @@
 (function () {
     'use strict';
 
-    var $ = function (id) { return document.getElementById(id); };
+    var $ = PageTest.$;
 
     PageTest.test('the word is looked up in every installed dictionary, this one first', function (t) {
         var groups = function () {

@@ -5,7 +5,7 @@
 (function () {
     'use strict';
 
-    var $ = function (id) { return document.getElementById(id); };
+    var $ = PageTest.$;
 
     PageTest.test('the word named by the page parameter is looked up in this dictionary only', function (t) {
         t.waitFor('its entry', function () { return $('entry').textContent.indexOf('Muoversi da un luogo') >= 0; }, function () {

@@ -5,7 +5,7 @@
 (function () {
     'use strict';
 
-    var $ = function (id) { return document.getElementById(id); };
+    var $ = PageTest.$;
 
     function card(sku) {
         return document.querySelector('.book[data-sku="' + sku + '"]');

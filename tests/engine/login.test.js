@@ -4,7 +4,7 @@
 (function () {
     'use strict';
 
-    var $ = function (id) { return document.getElementById(id); };
+    var $ = PageTest.$;
 
     function fill(user, pass) {
         $('username').value = user;

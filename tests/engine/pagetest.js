@@ -127,9 +127,55 @@ var PageTest = (function () {
         setTimeout(runAll, 50);
     }, false);
 
+    function byId(id) {
+        return document.getElementById(id);
+    }
+
+    // The words a result list shows, in order.
+    function texts(listId) {
+        return Array.prototype.map.call(byId(listId).querySelectorAll('.item .w'), function (w) {
+            return w.textContent;
+        });
+    }
+
+    function listStatus(listId) {
+        var s = byId(listId).querySelector('.list-status');
+        return s ? s.textContent : '';
+    }
+
+    // A condition: the list's first word (or its status text) once no request is running.
+    function firstWhenIdle(listId) {
+        return function () { return !byId(listId).querySelector('.spinner') && (texts(listId)[0] || listStatus(listId)); };
+    }
+
+    // Fires a plain event of the given type, as the browser does for input and change.
+    function fire(target, type) {
+        var ev = document.createEvent('Event');
+        ev.initEvent(type, true, true);
+        target.dispatchEvent(ev);
+        return ev;
+    }
+
+    // A keydown with the given key code and, optionally, { ctrl: true, alt: true }.
+    function key(target, code, mods) {
+        var ev = document.createEvent('Event');
+        ev.initEvent('keydown', true, true);
+        ev.keyCode = code;
+        ev.ctrlKey = !!(mods && mods.ctrl);
+        ev.altKey = !!(mods && mods.alt);
+        target.dispatchEvent(ev);
+        return ev;
+    }
+
     return {
         test: function (name, fn) {
             tests.push({ name: name, fn: fn });
-        }
+        },
+        $: byId,
+        texts: texts,
+        listStatus: listStatus,
+        firstWhenIdle: firstWhenIdle,
+        fire: fire,
+        key: key
     };
 }());

@@ -3,6 +3,7 @@
 // and the rows a query finds in their databases.
 #pragma once
 
+#include "app/appsettings.h"
 #include "tests/support/testsupport.h"
 #include "tools/packagebuilder/dictionarybuilder.h"
 
@@ -15,6 +16,16 @@ namespace TestDictionary {
 inline QString bookDirectory(const QString& sku)
 {
     return TestSupport::dataDirectory() + QStringLiteral("/engine/books/") + sku;
+}
+
+// A fresh home whose Italian ("it") normalisation turns the characters of `start` into those of
+// `end` ("|" lists), as the store would deliver them.
+inline void resetHome(const QString& start, const QString& end)
+{
+    TestSupport::resetHome();
+    AppSettings settings;
+    settings.setStartCharset(start, QStringLiteral("it"));
+    settings.setEndCharset(end, QStringLiteral("it"));
 }
 
 inline DictionaryEntry entry(const QString& headword, const QString& pos = QString(),

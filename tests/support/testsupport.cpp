@@ -5,6 +5,7 @@
 #include "app/diagnostics.h"
 #include "app/dialogs.h"
 #include "app/mainwindow.h"
+#include "tests/support/privatehome.h"
 #include "store/webstore.h"
 #include "resources/resources.h"
 #include "web/scriptcall.h"
@@ -25,14 +26,7 @@ Recorded recordedLines;
 
 void prepareEnvironment()
 {
-    root = new QTemporaryDir(QDir::tempPath() + QStringLiteral("/vocalume-test-XXXXXX"));
-    QDir(root->path()).mkpath(QStringLiteral("home"));
-    QDir(root->path()).mkpath(QStringLiteral("config"));
-    qputenv("HOME", QFile::encodeName(root->path() + QStringLiteral("/home")));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(root->path() + QStringLiteral("/config")));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(root->path() + QStringLiteral("/home/.local/share")));
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(root->path() + QStringLiteral("/home/.cache")));
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(root->path()));
+    root = PrivateHome::prepare(QStringLiteral("vocalume-test"));
     if (qgetenv("QT_QPA_PLATFORM").isEmpty())
         qputenv("QT_QPA_PLATFORM", "offscreen");
 }

@@ -48,6 +48,22 @@ QByteArray zip64Extra(const Written& w)
     put64(extra, w.packedSize);
     return extra;
 }
+
+// The fields a local header and its central directory record share, from "version needed" up to
+// the extra field's length.
+void putSharedFields(QByteArray& out, const Written& w, int nameSize, int extraSize)
+{
+    put16(out, w.zip64 ? 45 : 20);
+    put16(out, 0);
+    put16(out, w.method);
+    put16(out, 0);
+    put16(out, 0x21);
+    put32(out, w.crc);
+    put32(out, w.zip64 ? quint32(Zip32Limit) : quint32(w.packedSize));
+    put32(out, w.zip64 ? quint32(Zip32Limit) : quint32(w.declaredSize));
+    put16(out, quint16(nameSize));
+    put16(out, quint16(extraSize));
+}
 }
 
 QByteArray ZipForge::deflate(const QByteArray& data)
@@ -85,16 +101,7 @@ QByteArray ZipForge::build() const
         w.zip64 = w.declaredSize > Zip32Limit;
         const QByteArray extra = w.zip64 ? zip64Extra(w) : QByteArray();
         put32(out, LocalSignature);
-        put16(out, w.zip64 ? 45 : 20);
-        put16(out, 0);
-        put16(out, w.method);
-        put16(out, 0);
-        put16(out, 0x21);
-        put32(out, w.crc);
-        put32(out, w.zip64 ? quint32(Zip32Limit) : quint32(w.packedSize));
-        put32(out, w.zip64 ? quint32(Zip32Limit) : quint32(w.declaredSize));
-        put16(out, quint16(e.name.size()));
-        put16(out, quint16(extra.size()));
+        putSharedFields(out, w, e.name.size(), extra.size());
         out += e.name;
         out += extra;
         out += e.keepPackedBytes >= 0 ? packed.left(e.keepPackedBytes) : packed;
@@ -107,16 +114,7 @@ QByteArray ZipForge::build() const
         const QByteArray extra = w.zip64 ? zip64Extra(w) : QByteArray();
         put32(out, CentralSignature);
         put16(out, quint16((3 << 8) | (w.zip64 ? 45 : 20)));
-        put16(out, w.zip64 ? 45 : 20);
-        put16(out, 0);
-        put16(out, w.method);
-        put16(out, 0);
-        put16(out, 0x21);
-        put32(out, w.crc);
-        put32(out, w.zip64 ? quint32(Zip32Limit) : quint32(w.packedSize));
-        put32(out, w.zip64 ? quint32(Zip32Limit) : quint32(w.declaredSize));
-        put16(out, quint16(e.name.size()));
-        put16(out, quint16(extra.size()));
+        putSharedFields(out, w, e.name.size(), extra.size());
         put16(out, 0);
         put16(out, 0);
         put16(out, 0);

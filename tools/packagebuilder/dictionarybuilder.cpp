@@ -15,7 +15,7 @@ namespace {
 // Every statement of the program's searches must find its rows through an index:
 // GLOB compares with BINARY and the default LIKE with NOCASE, ORDER BY lower(nome) needs an
 // index on exactly that expression, and the joins go through the link tables' keys.
-const char* const schema = R"sql(
+const char* const tables = R"sql(
 CREATE TABLE lemma(id INTEGER PRIMARY KEY, id_zenta TEXT, nome TEXT, nome_n TEXT, omo TEXT, hwgram TEXT, source TEXT);
 CREATE TABLE file(id INTEGER PRIMARY KEY, file TEXT);
 CREATE TABLE file_lemma(id_lemma INTEGER, id_file INTEGER);
@@ -130,7 +130,7 @@ bool DictionaryBuilder::open(const QString& bookDirectory, const Options& chosen
     if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr)
         != SQLITE_OK)
         return fail(QStringLiteral("cannot create ") + path);
-    return exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA cache_size=-200000;") && exec(schema)
+    return exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA cache_size=-200000;") && exec(tables)
         && exec("BEGIN") && prepare(&insertLemma, "INSERT INTO lemma VALUES(?1,?2,?3,?4,?5,?6,?7)")
         && prepare(&insertFile, "INSERT INTO file VALUES(?1,?2)")
         && prepare(&insertFileLemma, "INSERT INTO file_lemma VALUES(?1,?2)")
@@ -147,6 +147,11 @@ QString DictionaryBuilder::normalized(const QString& text) const
     for (int i = 0; i < startList.size(); ++i)
         out.replace(startList.at(i), endList.at(i));
     return out.toLower();
+}
+
+const char* DictionaryBuilder::schema()
+{
+    return tables;
 }
 
 QByteArray DictionaryBuilder::formHash(const QString& form)

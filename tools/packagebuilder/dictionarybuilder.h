@@ -54,6 +54,9 @@ public:
     // How an inflected form is stored in lemmatizzatore: CRC-32 of its lower-cased UTF-8 text.
     static QByteArray formHash(const QString& form);
 
+    // The statements that create a dictionary database's tables (without their indexes).
+    static const char* schema();
+
     // Packs the files of an installed dictionary's directory into a package archive.
     static bool writePackage(const QString& bookDirectory, const QString& packagePath, QString* error = nullptr);
 
