@@ -12,7 +12,7 @@ public:
 
 public slots:
     // Same name and signature as QWebPage's slot, which the web engine invokes by name.
-    bool shouldInterruptJavaScript();
+    bool shouldInterruptJavaScript() override;
 
 protected:
     QString userAgentForUrl(const QUrl& url) const override;
