@@ -15,7 +15,7 @@
 #include "services/loginws.h"
 #include "services/servicereply.h"
 #include "app/update.h"
-#include "app/updatews.h"
+#include "services/updatews.h"
 #include "store/webstore.h"
 #include "web/scriptcall.h"
 #include "web/pageloader.h"
