@@ -1,5 +1,6 @@
 #include "app/datadirectory.h"
 
+#include "app/datapaths.h"
 #include "app/diagnostics.h"
 #include "app/mainwindow.h"
 #include "app/processexit.h"
@@ -12,7 +13,7 @@
 #include <QWebSettings>
 
 namespace {
-const QString dataDirName = QStringLiteral(".vocalumezenta");
+const QString dataDirName = DataPaths::dataDirectoryName();
 const QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner;
 
 // Moves `from` to `to`; a missing `from` has nothing to move and counts as done, and so does
@@ -44,7 +45,7 @@ bool enterDataDirectory(QDir& dir)
 // previous version back, and a previous version no longer needed goes.
 void removeInterruptedInstallations(const QDir& data)
 {
-    const QDir books(data.absolutePath() + QStringLiteral("/engine/books"));
+    const QDir books(data.absolutePath() + QLatin1Char('/') + DataPaths::engineName() + QLatin1Char('/') + DataPaths::booksName());
     for (const QFileInfo& part : books.entryInfoList({ QStringLiteral("*.zip.part") }, QDir::Files | QDir::Hidden | QDir::System))
         QFile::remove(part.absoluteFilePath());
     for (const QFileInfo& old : books.entryInfoList({ QStringLiteral("*_old") }, QDir::Dirs | QDir::NoDotAndDotDot)) {
@@ -66,14 +67,14 @@ QDir engineDirectory()
 {
     QDir dir = homeDirectory();
     dir.cd(dataDirName);
-    dir.cd(QStringLiteral("engine"));
+    dir.cd(DataPaths::engineName());
     return dir;
 }
 
 bool existingEngineDirectory(QDir& dir)
 {
     dir = homeDirectory();
-    return dir.cd(dataDirName) && dir.cd(QStringLiteral("engine"));
+    return dir.cd(dataDirName) && dir.cd(DataPaths::engineName());
 }
 
 bool removeDirectoryTree(const QString& path)
@@ -121,7 +122,7 @@ bool deployEngine(MainWindow* mainWindow, const QDir& dataDir)
     Diagnostics::warning("copied engine.zip exists %s", qPrintable(destination));
     QFile::setPermissions(destination, ownerOnly);
     const bool unpacked = mainWindow->unpackBook(
-        destination, dataDir.absolutePath() + QDir::separator() + QStringLiteral("engine"), dataDir.absolutePath());
+        destination, dataDir.absolutePath() + QDir::separator() + DataPaths::engineName(), dataDir.absolutePath());
     mainWindow->statusBar()->showMessage(QString());
     mainWindow->statusBar()->removeWidget(mainWindow->progressBar);
     return unpacked;
@@ -133,20 +134,25 @@ bool migrateDataDirectory(MainWindow* mainWindow)
     if (!data.cd(dataDirName))
         return true;
     const QString root = data.absolutePath() + QLatin1Char('/');
+    const QString engine = root + DataPaths::engineName();
+    const QString engineBooks = engine + QLatin1Char('/') + DataPaths::booksName();
+    const QString engineCovers = engine + QLatin1Char('/') + DataPaths::coversName();
+    const QString books = root + DataPaths::booksName();
+    const QString covers = root + DataPaths::coversName();
     // The dictionaries and covers must be safe outside the old engine before it goes; when they
     // cannot be moved the old engine stays, with them inside, and the migration is retried at
     // the next start.
-    if (!movePath(root + "engine/books", root + "books")) {
-        Diagnostics::debug("Impossibile spostare %s\n", qPrintable(root + "engine/books"));
+    if (!movePath(engineBooks, books)) {
+        Diagnostics::debug("Impossibile spostare %s\n", qPrintable(engineBooks));
         return false;
     }
-    if (!movePath(root + "engine/covers", root + "covers")) {
-        Diagnostics::debug("Impossibile spostare %s\n", qPrintable(root + "engine/covers"));
-        movePath(root + "books", root + "engine/books");
+    if (!movePath(engineCovers, covers)) {
+        Diagnostics::debug("Impossibile spostare %s\n", qPrintable(engineCovers));
+        movePath(books, engineBooks);
         return false;
     }
-    if (QFileInfo::exists(root + "engine")) {
-        if (removeDirectoryTree(root + "engine"))
+    if (QFileInfo::exists(engine)) {
+        if (removeDirectoryTree(engine))
             Diagnostics::debug("Rimosso vecchio engine\n");
         else
             Diagnostics::debug("Errori nella rimozione vecchio engine\n");
@@ -155,10 +161,10 @@ bool migrateDataDirectory(MainWindow* mainWindow)
     // Without a new engine the books stay in the data directory; the next start moves them in.
     if (!deployEngine(mainWindow, data))
         return false;
-    removeDirectoryTree(root + "engine/books");
-    removeDirectoryTree(root + "engine/covers");
-    const bool booksBack = movePath(root + "books", root + "engine/books");
-    const bool coversBack = movePath(root + "covers", root + "engine/covers");
+    removeDirectoryTree(engineBooks);
+    removeDirectoryTree(engineCovers);
+    const bool booksBack = movePath(books, engineBooks);
+    const bool coversBack = movePath(covers, engineCovers);
     return booksBack && coversBack;
 }
 
@@ -172,11 +178,11 @@ void prepareDataDirectory(MainWindow* mainWindow)
             return;
         }
         copyResource(QStringLiteral(":/databases/Databases.db"),
-                     data.absolutePath() + QDir::separator() + QStringLiteral("Databases.db"));
+                     data.absolutePath() + QDir::separator() + DataPaths::webDatabasesName());
         deployEngine(mainWindow, data);
     }
 
-    const QDir engine(data.absolutePath() + QDir::separator() + QStringLiteral("engine"));
+    const QDir engine(data.absolutePath() + QDir::separator() + DataPaths::engineName());
     if (engine.exists() && !engine.entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty()) {
         Diagnostics::debug("già deployato\n");
     } else {
@@ -188,11 +194,11 @@ void prepareDataDirectory(MainWindow* mainWindow)
     QWebSettings::setOfflineStoragePath(data.absolutePath());
 
     QDir storage = data;
-    if (!storage.cd(QStringLiteral("file__0"))) {
-        storage.mkdir(QStringLiteral("file__0"));
-        storage.cd(QStringLiteral("file__0"));
+    if (!storage.cd(DataPaths::webStorageName())) {
+        storage.mkdir(DataPaths::webStorageName());
+        storage.cd(DataPaths::webStorageName());
         copyResource(QStringLiteral(":/databases/bookmarks.db"),
-                     storage.absolutePath() + QDir::separator() + QStringLiteral("bookmarks.db"));
+                     storage.absolutePath() + QDir::separator() + DataPaths::bookmarksName());
     }
     mainWindow->webView->settings()->setLocalStoragePath(storage.absolutePath());
 }
@@ -201,9 +207,9 @@ bool enterEngineDirectory(MainWindow* mainWindow, QDir& dir)
 {
     if (!enterDataDirectory(dir))
         return false;
-    if (!dir.cd(QStringLiteral("engine"))) {
+    if (!dir.cd(DataPaths::engineName())) {
         deployEngine(mainWindow, dir);
-        return dir.cd(QStringLiteral("engine"));
+        return dir.cd(DataPaths::engineName());
     }
     return true;
 }
@@ -212,9 +218,9 @@ bool enterBooksDirectory(MainWindow* mainWindow, QDir& dir)
 {
     if (!enterEngineDirectory(mainWindow, dir))
         return false;
-    if (!dir.cd(QStringLiteral("books"))) {
-        dir.mkdir(QStringLiteral("books"));
-        return dir.cd(QStringLiteral("books"));
+    if (!dir.cd(DataPaths::booksName())) {
+        dir.mkdir(DataPaths::booksName());
+        return dir.cd(DataPaths::booksName());
     }
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include "app/appsettings.h"
 #include "app/datadirectory.h"
+#include "app/datapaths.h"
 #include "app/diagnostics.h"
 #include "app/dialogs.h"
 #include "app/processexit.h"
@@ -14,7 +15,7 @@
 #include "services/loginws.h"
 #include "services/servicereply.h"
 #include "app/update.h"
-#include "app/updatews.h"
+#include "services/updatews.h"
 #include "store/webstore.h"
 #include "web/scriptcall.h"
 #include "web/pageloader.h"
@@ -398,7 +399,7 @@ void MainWindow::onLoginError(QString error)
 
 void MainWindow::logout()
 {
-    const QString data = homeDirectory().absoluteFilePath(QStringLiteral(".vocalumezenta"));
+    const QString data = DataPaths::dataDirectory();
     if (QDir(data).exists() && !removeDirectoryTree(data))
         Diagnostics::debug("Errori nella rimozione dati\n");
     AppSettings().clear();

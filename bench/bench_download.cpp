@@ -4,6 +4,7 @@
 // and its installation.
 //   bench_download [runs]
 #include "app/appsettings.h"
+#include "app/datapaths.h"
 #include "app/mainwindow.h"
 #include "bench/benchsupport.h"
 #include "tests/support/storeserviceprocess.h"
@@ -101,7 +102,7 @@ int main(int argc, char* argv[])
     Book book;
     book.bookId = QStringLiteral("ZBENCH");
     window.libraryBooks = { book };
-    const QString installed = QDir::homePath() + QStringLiteral("/.vocalumezenta/engine/books/ZBENCH/database.db");
+    const QString installed = DataPaths::bookDatabase(QStringLiteral("ZBENCH"));
 
     // The transfer ends where the installation tells the page to wait; the run where it says 100.
     QEventLoop loop;

@@ -2,6 +2,7 @@
 // into an empty store (every row inserted), then again with every dictionary known and one field
 // changed (every row looked up and updated), each in the one transaction the synchronisation
 // uses. Prints every run and the medians; fails when a median exceeds 10 seconds.
+#include "app/datapaths.h"
 #include "bench/benchsupport.h"
 #include "library/librarymerge.h"
 #include "resources/resources.h"
@@ -63,8 +64,8 @@ int rowCount()
 
 bool freshStore()
 {
-    const QString folder = QDir::homePath() + QStringLiteral("/.vocalumezenta/file__0");
-    QDir(QDir::homePath() + QStringLiteral("/.vocalumezenta")).removeRecursively();
+    const QString folder = DataPaths::webStorageDirectory();
+    QDir(DataPaths::dataDirectory()).removeRecursively();
     if (!QDir().mkpath(folder))
         return false;
     const QString file = folder + QStringLiteral("/bookmarks.db");

@@ -6,6 +6,7 @@
 // search and a full-text search, a word typed into the search box up to its results listed (must
 // stay under 100 ms, the typing pause included) and the index opened at a word.
 #include "app/appsettings.h"
+#include "app/datapaths.h"
 #include "app/mainwindow.h"
 #include "bench/benchsupport.h"
 #include "bench/directstatements.h"
@@ -276,7 +277,7 @@ int main(int argc, char* argv[])
     settings.setEndCharset(QStringLiteral("a|a|e|e|i|i|o|o|u|u"), it);
 
     const int warmUp = 20;
-    const QString book = QDir::homePath() + QStringLiteral("/.vocalumezenta/engine/books/") + QLatin1String(sku);
+    const QString book = DataPaths::bookDirectory(QLatin1String(sku));
     QVector<SearchQuery> queries;
     if (!SyntheticBook::build(book, entries, warmUp + iterations, &queries))
         return 1;

@@ -12,6 +12,7 @@
 // thread was busy, as in the measured loop): the floor of any worker-thread design on the
 // machine at hand.
 #include "app/appsettings.h"
+#include "app/datapaths.h"
 #include "app/diagnostics.h"
 #include "app/mainwindow.h"
 #include "bench/benchsupport.h"
@@ -123,7 +124,7 @@ public:
         window.reset(new MainWindow);
         if (!waitFor([this] { return url().endsWith(QLatin1String("/engine/login.html")); }))
             return false;
-        const QString engine = QDir::homePath() + QStringLiteral("/.vocalumezenta/engine/");
+        const QString engine = DataPaths::engineDirectory() + QLatin1Char('/');
         const QByteArray page = R"(<html><head><script src="probe.js"></script></head><body></body></html>)";
         const QByteArray script = "var answers = 0; function SignalQt(cb, literal) { ++answers; }";
         if (!writeArchive(engine + QStringLiteral("probe.html.zip"), "probe.html", page)

@@ -8,7 +8,7 @@
 // the last value of each of its named fields and stores the character tables it names, the
 // version check reports the last "version" and "download_url" inside "software".
 #include "app/appsettings.h"
-#include "app/updatews.h"
+#include "services/updatews.h"
 #include "fuzz/fuzzsupport.h"
 #include "services/libraryws.h"
 #include "services/loginws.h"

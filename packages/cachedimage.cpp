@@ -1,5 +1,6 @@
 #include "packages/cachedimage.h"
 
+#include "app/datapaths.h"
 #include "app/diagnostics.h"
 #include "services/httpconnection.h"
 #include "services/serviceendpoint.h"
@@ -24,8 +25,7 @@ CachedImage::CachedImage(const QString& url, QObject* parent)
 
     QDir covers(QDir::homePath());
     bool reachable = true;
-    for (const char* step : {".vocalumezenta", "engine", "covers"}) {
-        const QString folder = QString::fromLatin1(step);
+    for (const QString& folder : { DataPaths::dataDirectoryName(), DataPaths::engineName(), DataPaths::coversName() }) {
         if (!covers.cd(folder)) {
             covers.mkdir(folder);
             reachable = reachable && covers.cd(folder);

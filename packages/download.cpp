@@ -1,6 +1,7 @@
 #include "packages/download.h"
 
 #include "app/datadirectory.h"
+#include "app/datapaths.h"
 #include "app/diagnostics.h"
 #include "app/dialogs.h"
 #include "app/mainwindow.h"
@@ -137,7 +138,7 @@ void Download::install()
     const QString bookId = bookIdentifier();
 
     QDir books = homeDirectory();
-    if (!books.cd(QStringLiteral(".vocalumezenta"))) {
+    if (!books.cd(DataPaths::dataDirectoryName())) {
         Dialogs::warning(mainWindow, QStringLiteral("Vocalume"), QStringLiteral("Settaggi dell'applicativo mancanti"));
         return;
     }

@@ -2,11 +2,9 @@
 // bridge, like Search, and is never given a new request while one runs.
 #pragma once
 
-#include "search/searchstate.h"
 #include "search/searchworker.h"
 
 #include <QString>
-#include <atomic>
 
 class Analitic : public SearchWorker {
     Q_OBJECT
@@ -25,13 +23,6 @@ public:
 
     void setRequest(const Request& request);
     const Request& request() const { return current; }
-    // The last run's wordListResults and wordListTotal, read by the GUI thread after
-    // onTerminated() (see Search::results()).
-    const SearchState& results() const { return state; }
-    bool databaseOpenFailed() const { return openFailed; }
-
-signals:
-    void onTerminated();
 
 protected:
     // Serves every request until the object is destroyed.
@@ -41,7 +32,5 @@ private:
     // One request: fills the results; onTerminated() follows once the thread is free again.
     void serve();
 
-    SearchState state;
     Request current;
-    std::atomic<bool> openFailed { false };
 };

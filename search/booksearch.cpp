@@ -1,13 +1,12 @@
 #include "search/booksearch.h"
 
-#include "app/datadirectory.h"
+#include "app/datapaths.h"
 #include "app/diagnostics.h"
 #include "search/bookdatabase.h"
 #include "search/searchstate.h"
 #include "search/searchstatements.h"
 #include "search/sqltext.h"
 
-#include <QDir>
 #include <QFileInfo>
 
 namespace {
@@ -66,9 +65,7 @@ QString databaseOpenFailedText() { return QStringLiteral("Apertura database per 
 
 QString getBookDatabasePath(const QString& sku)
 {
-    const QString path = homeDirectory().absolutePath() + QDir::separator() + QStringLiteral(".vocalumezenta")
-        + QDir::separator() + QStringLiteral("engine") + QDir::separator() + QStringLiteral("books") + QDir::separator()
-        + sku + QDir::separator() + QStringLiteral("database.db");
+    const QString path = DataPaths::bookDatabase(sku);
     if (isBookDirectoryName(sku) && QFileInfo::exists(path)) {
         Diagnostics::debug("Database libro %s: %s esistente\n", qPrintable(sku), qPrintable(path));
         return path;

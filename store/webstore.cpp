@@ -1,5 +1,6 @@
 #include "store/webstore.h"
 
+#include "app/datapaths.h"
 #include "app/diagnostics.h"
 #include "app/dialogs.h"
 
@@ -31,15 +32,15 @@ WebStore::~WebStore()
 QString WebStore::path()
 {
     QDir dir(QDir::homePath());
-    dir.cd(QStringLiteral(".vocalumezenta"));
-    return dir.absolutePath() + QDir::separator() + QStringLiteral("file__0") + QDir::separator()
-        + QStringLiteral("bookmarks.db");
+    dir.cd(DataPaths::dataDirectoryName());
+    return dir.absolutePath() + QDir::separator() + DataPaths::webStorageName() + QDir::separator()
+        + DataPaths::bookmarksName();
 }
 
 bool WebStore::open(const FailureTexts& texts)
 {
     QDir dir(QDir::homePath());
-    if (!dir.cd(QStringLiteral(".vocalumezenta"))) {
+    if (!dir.cd(DataPaths::dataDirectoryName())) {
         failure = texts.missingDirectory;
         Dialogs::warning(owner, QStringLiteral("Vocalume"), failure);
         return false;

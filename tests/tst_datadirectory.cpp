@@ -1,5 +1,6 @@
-// Recursive removal of a directory tree, and the web page's fixed settings.
+// Recursive removal of a directory tree, the data folder's layout, and the web page's fixed settings.
 #include "app/datadirectory.h"
+#include "app/datapaths.h"
 #include "tests/support/testsupport.h"
 #include "web/webpage.h"
 
@@ -67,6 +68,31 @@ private slots:
         QVERIFY(!removeDirectoryTree(root));
         QVERIFY(QFile::exists(root + "/locked/file"));
         QFile::setPermissions(root + "/locked", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+    // The layout is stored on users' disks and shared with the page's script: it is stated here
+    // on its own, so that a slip in the one place that builds the paths shows.
+    void dataPathsFollowTheStoredLayout_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("underHome");
+        QTest::newRow("data") << DataPaths::dataDirectory() << QStringLiteral(".vocalumezenta");
+        QTest::newRow("engine") << DataPaths::engineDirectory() << QStringLiteral(".vocalumezenta/engine");
+        QTest::newRow("books") << DataPaths::booksDirectory() << QStringLiteral(".vocalumezenta/engine/books");
+        QTest::newRow("covers") << DataPaths::coversDirectory() << QStringLiteral(".vocalumezenta/engine/covers");
+        QTest::newRow("book") << DataPaths::bookDirectory("ZTEST") << QStringLiteral(".vocalumezenta/engine/books/ZTEST");
+        QTest::newRow("book database") << DataPaths::bookDatabase("ZTEST") << QStringLiteral(".vocalumezenta/engine/books/ZTEST/database.db");
+        QTest::newRow("web storage") << DataPaths::webStorageDirectory() << QStringLiteral(".vocalumezenta/file__0");
+        QTest::newRow("bookmarks") << DataPaths::bookmarksDatabase() << QStringLiteral(".vocalumezenta/file__0/bookmarks.db");
+        QTest::newRow("web databases") << DataPaths::dataDirectory() + '/' + DataPaths::webDatabasesName()
+                                       << QStringLiteral(".vocalumezenta/Databases.db");
+    }
+
+    void dataPathsFollowTheStoredLayout()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, underHome);
+        QCOMPARE(path, QDir::homePath() + '/' + underHome);
     }
 
     void userAgentIsFixedForEveryUrl_data()

@@ -1,6 +1,6 @@
 // The reference store service with its demo catalog, driven by the program's own service clients.
 #include "app/appsettings.h"
-#include "app/updatews.h"
+#include "services/updatews.h"
 #include "services/httpconnection.h"
 #include "services/libraryws.h"
 #include "services/loginws.h"

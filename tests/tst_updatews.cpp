@@ -1,7 +1,7 @@
 // The version check and the dialog that offers the download page.
 #include "app/dialogs.h"
 #include "app/update.h"
-#include "app/updatews.h"
+#include "services/updatews.h"
 #include "tests/support/httptestserver.h"
 #include "tests/support/testsupport.h"
 

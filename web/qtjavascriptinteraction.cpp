@@ -1,6 +1,7 @@
 #include "web/qtjavascriptinteraction.h"
 
 #include "app/datadirectory.h"
+#include "app/datapaths.h"
 #include "app/diagnostics.h"
 #include "app/dialogs.h"
 #include "app/mainwindow.h"
@@ -240,9 +241,9 @@ void QtJavascriptInteraction::download(QString sku, QString callback)
     QDir books;
     if (!existingEngineDirectory(books))
         return;
-    if (!books.cd(QStringLiteral("books"))) {
-        books.mkdir(QStringLiteral("books"));
-        books.cd(QStringLiteral("books"));
+    if (!books.cd(DataPaths::booksName())) {
+        books.mkdir(DataPaths::booksName());
+        books.cd(DataPaths::booksName());
     }
     const QString package = books.absoluteFilePath(sku + QStringLiteral(".zip"));
     if (QFile::exists(package)) {
@@ -301,11 +302,11 @@ void QtJavascriptInteraction::loadUrl(QString url)
 {
     Diagnostics::debug("loadURL: URL %s", url.toUtf8().constData());
     QDir engine(QDir::homePath());
-    if (!engine.cd(QStringLiteral(".vocalumezenta"))) {
-        engine.mkdir(QStringLiteral(".vocalumezenta"));
-        engine.cd(QStringLiteral(".vocalumezenta"));
+    if (!engine.cd(DataPaths::dataDirectoryName())) {
+        engine.mkdir(DataPaths::dataDirectoryName());
+        engine.cd(DataPaths::dataDirectoryName());
     }
-    if (!engine.cd(QStringLiteral("engine")))
+    if (!engine.cd(DataPaths::engineName()))
         return;
     const QStringList pieces = url.split(QLatin1Char('?'));
     const QString page = pieces.first();
@@ -511,7 +512,7 @@ void QtJavascriptInteraction::openLink(QString link)
         return;
     }
     QDir data(QDir::homePath());
-    if (!data.cd(QStringLiteral(".vocalumezenta")))
+    if (!data.cd(DataPaths::dataDirectoryName()))
         return;
     // Only files of the engine are opened, never a path that climbs out of it.
     if (!PageLoader::isSafeRelativePath(link)) {
@@ -520,7 +521,7 @@ void QtJavascriptInteraction::openLink(QString link)
     }
     QString relative = link;
     relative.replace(QLatin1Char('/'), QDir::separator());
-    const QString path = data.absolutePath() + QDir::separator() + QStringLiteral("engine") + QDir::separator() + relative;
+    const QString path = data.absolutePath() + QDir::separator() + DataPaths::engineName() + QDir::separator() + relative;
     const bool opened = QDesktopServices::openUrl(QUrl::fromLocalFile(path));
     Diagnostics::debug("Lancio file %s", qPrintable(path));
     reportOpened(opened, browserStarting, noBrowser);

@@ -1,4 +1,4 @@
-#include "app/updatews.h"
+#include "services/updatews.h"
 
 #include "services/httpconnection.h"
 #include "services/servicereply.h"

@@ -1,0 +1,30 @@
+#include "app/datapaths.h"
+
+#include <QDir>
+
+namespace {
+QString under(const QString& folder, const QString& name)
+{
+    return folder + QLatin1Char('/') + name;
+}
+}
+
+namespace DataPaths {
+QString dataDirectoryName() { return QStringLiteral(".vocalumezenta"); }
+QString engineName() { return QStringLiteral("engine"); }
+QString booksName() { return QStringLiteral("books"); }
+QString coversName() { return QStringLiteral("covers"); }
+QString webStorageName() { return QStringLiteral("file__0"); }
+QString webDatabasesName() { return QStringLiteral("Databases.db"); }
+QString bookmarksName() { return QStringLiteral("bookmarks.db"); }
+QString bookDatabaseName() { return QStringLiteral("database.db"); }
+
+QString dataDirectory() { return QDir(QDir::homePath()).absoluteFilePath(dataDirectoryName()); }
+QString engineDirectory() { return under(dataDirectory(), engineName()); }
+QString booksDirectory() { return under(engineDirectory(), booksName()); }
+QString coversDirectory() { return under(engineDirectory(), coversName()); }
+QString bookDirectory(const QString& sku) { return under(booksDirectory(), sku); }
+QString bookDatabase(const QString& sku) { return under(bookDirectory(sku), bookDatabaseName()); }
+QString webStorageDirectory() { return under(dataDirectory(), webStorageName()); }
+QString bookmarksDatabase() { return under(webStorageDirectory(), bookmarksName()); }
+}

@@ -1,0 +1,27 @@
+// Names and paths of the per-user data directory ~/.vocalumezenta, spelled out only here.
+// Qt Core only: nothing is created or checked; callers decide what a missing step means.
+#pragma once
+
+#include <QString>
+
+namespace DataPaths {
+// Single steps, for code that enters the tree one folder at a time.
+QString dataDirectoryName();   // ".vocalumezenta", in the home directory
+QString engineName();          // "engine", in the data directory
+QString booksName();           // "books", in the engine
+QString coversName();          // "covers", in the engine
+QString webStorageName();      // "file__0", the page's local storage, in the data directory
+QString webDatabasesName();    // "Databases.db", in the data directory
+QString bookmarksName();       // "bookmarks.db", in the web storage folder
+QString bookDatabaseName();    // "database.db", in a book's folder
+
+// Absolute paths under the current home directory.
+QString dataDirectory();
+QString engineDirectory();
+QString booksDirectory();
+QString coversDirectory();
+QString bookDirectory(const QString& sku);
+QString bookDatabase(const QString& sku);
+QString webStorageDirectory();
+QString bookmarksDatabase();
+}
