@@ -345,7 +345,7 @@
             download.percent = isNaN(p) ? 0 : Math.max(0, Math.min(100, p));
             download.size = res.size ? String(res.size) : '';
             download.bytes = downloadBytes(download.sku);
-            if (!download.bytes && nativeSize()) {
+            if (!download.bytes && V.native('downloadSize')) {
                 // Native code notes the size right after telling the progress.
                 var shown = download;
                 setTimeout(function () {
@@ -359,14 +359,9 @@
         refreshActions();
     };
 
-    function nativeSize() {
-        var native = window.VocalumeNative;
-        return native && typeof native.downloadSize === 'function' ? native : null;
-    }
-
     // The size in bytes of the package being downloaded, '' while native code does not know it.
     function downloadBytes(sku) {
-        var native = nativeSize();
+        var native = V.native('downloadSize');
         return native ? String(native.downloadSize(sku) || '') : '';
     }
 
