@@ -277,8 +277,8 @@
     // The headwords closest in spelling to a word that found nothing, from native code when it
     // offers them; null while native code is still reading the dictionary's headwords.
     function suggestions(word) {
-        var native = window.VocalumeNative;
-        if (!native || typeof native.suggest !== 'function') {
+        var native = V.native('suggest');
+        if (!native) {
             return [];
         }
         try {
@@ -295,8 +295,8 @@
     // Native code reads the headwords behind suggestions on a thread of its own, from the moment
     // the dictionary opens, and tells when they are read.
     function prepareSuggestions() {
-        var native = window.VocalumeNative;
-        if (!native || typeof native.prepareSuggestions !== 'function') {
+        var native = V.native('prepareSuggestions');
+        if (!native) {
             return;
         }
         if (native.suggestionsReady && typeof native.suggestionsReady.connect === 'function') {
@@ -428,8 +428,7 @@
     var index = { items: [], prefix: '', atStart: true, atEnd: true, target: null };
 
     function nativeIndex() {
-        var native = window.VocalumeNative;
-        return native && typeof native.indexRows === 'function' ? native : null;
+        return V.native('indexRows');
     }
 
     // Rows next to a place: a word, or the key `k` of a listed row.
