@@ -276,7 +276,8 @@ bool MainWindow::unpackBook(const QString& zipPath, const QString& destPath, con
     // An earlier version of the book stays in place until the new one is complete, then makes
     // way for it; should the new one not move in, the old one goes back.
     const QString old = destPath + QStringLiteral("_old");
-    const bool replacing = QFileInfo(destPath).isDir() && !QFileInfo(destPath).isSymLink();
+    const QFileInfo installed(destPath);
+    const bool replacing = installed.isDir() && !installed.isSymLink();
     if (replacing && !(removeDirectoryTree(old) && QDir().rename(destPath, old))) {
         unpackFailed(QStringLiteral("Si è verificato un errore nel rinominare la directory del libro decompresso: da %1 a %2")
                          .arg(destPath, old),

@@ -138,11 +138,8 @@ void Download::install()
     const QString bookId = bookIdentifier();
 
     QDir books = homeDirectory();
-    if (!books.cd(DataPaths::dataDirectoryName())) {
-        Dialogs::warning(mainWindow, QStringLiteral("Vocalume"), QStringLiteral("Settaggi dell'applicativo mancanti"));
-        return;
-    }
-    if (!enterBooksDirectory(mainWindow, books)) {
+    // An existing data directory is required: the books folder is only made inside one.
+    if (!books.cd(DataPaths::dataDirectoryName()) || !enterBooksDirectory(mainWindow, books)) {
         Dialogs::warning(mainWindow, QStringLiteral("Vocalume"), QStringLiteral("Settaggi dell'applicativo mancanti"));
         return;
     }

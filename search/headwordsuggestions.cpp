@@ -12,12 +12,6 @@
 namespace {
 // One letter wrong in a short word, two in a longer one.
 int allowedDistance(int length) { return length <= 4 ? 1 : 2; }
-
-QString readText(sqlite3_stmt* statement, int column)
-{
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
-    return text ? QString::fromUtf8(text, sqlite3_column_bytes(statement, column)) : QString();
-}
 }
 
 HeadwordSuggestions::HeadwordSuggestions(QObject* parent)
@@ -78,7 +72,7 @@ void HeadwordSuggestions::read(List* list, const QString& path)
     int step = SQLITE_ERROR;
     int rows = 0;
     while (ok && (step = sqlite3_step(statement)) == SQLITE_ROW) {
-        list->headwords.push_back({ readText(statement, 0), readText(statement, 1).toLower() });
+        list->headwords.push_back({ SqlText::columnText(statement, 0), SqlText::columnText(statement, 1).toLower() });
         if (++rows % 4096 == 0 && thread->isInterruptionRequested())
             ok = false;
     }

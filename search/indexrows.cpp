@@ -9,12 +9,6 @@
 namespace IndexRows {
 
 namespace {
-QString text(sqlite3_stmt* statement, int column)
-{
-    const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
-    return t ? QString::fromUtf8(t, sqlite3_column_bytes(statement, column)) : QString();
-}
-
 QByteArray statement(const QString& sourceLanguage, const Place& from, bool forward, int count)
 {
     const QByteArray name = SqlText::quoted(from.name.toUtf8());
@@ -42,9 +36,10 @@ QList<Row> read(const QString& sku, const QString& sourceLanguage, const Place& 
     const QByteArray sql = statement(sourceLanguage, from, forward, count);
     if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK
         && sqlite3_prepare_v2(db, sql.constData(), sql.size(), &compiled, nullptr) == SQLITE_OK) {
+        const auto text = [compiled](int column) { return SqlText::columnText(compiled, column); };
         while (sqlite3_step(compiled) == SQLITE_ROW)
-            rows << Row { text(compiled, 0), text(compiled, 1), text(compiled, 2), text(compiled, 3), text(compiled, 4),
-                { text(compiled, 5), sqlite3_column_int64(compiled, 6), sqlite3_column_int64(compiled, 7) } };
+            rows << Row { text(0), text(1), text(2), text(3), text(4),
+                { text(5), sqlite3_column_int64(compiled, 6), sqlite3_column_int64(compiled, 7) } };
     }
     sqlite3_finalize(compiled);
     sqlite3_close(db);

@@ -1,5 +1,7 @@
 #include "search/sqltext.h"
 
+#include <sqlite3.h>
+
 namespace SqlText {
 
 QByteArray escaped(const QString& value) { return escaped(value.toUtf8()); }
@@ -48,5 +50,11 @@ bool isWholeNumber(const QString& value)
         if (c < QLatin1Char('0') || c > QLatin1Char('9'))
             return false;
     return true;
+}
+
+QString columnText(sqlite3_stmt* statement, int column)
+{
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+    return text ? QString::fromUtf8(text, sqlite3_column_bytes(statement, column)) : QString();
 }
 }

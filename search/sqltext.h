@@ -1,9 +1,12 @@
 // Making values safe for the SQL text of the dictionary statements, which are built by
 // concatenation: quoted values have their apostrophes doubled, numbers must be whole numbers.
+// Also reading a text column of a result row back.
 #pragma once
 
 #include <QByteArray>
 #include <QString>
+
+struct sqlite3_stmt;
 
 namespace SqlText {
 // `value` as UTF-8 with every apostrophe doubled and zero characters dropped, for use between
@@ -21,4 +24,6 @@ QByteArray quoted(const QByteArray& utf8);
 // True for one or more decimal digits and nothing else ("0", "00", "10"), small enough for
 // SQLite to read as an integer.
 bool isWholeNumber(const QString& value);
+// Column `column` of the statement's current row as UTF-8 text; empty for NULL.
+QString columnText(sqlite3_stmt* statement, int column);
 }

@@ -30,11 +30,11 @@ QString PageServices::suggest(QString sku, QString word, QString sourceLanguage)
 QString PageServices::indexRows(QString sku, QString place, QString after, QString count, QString sourceLanguage)
 {
     IndexRows::Place from;
-    const QJsonDocument key = QJsonDocument::fromJson(place.toUtf8());
-    if (key.isArray() && key.array().size() == 3) {
-        from.name = key.array().at(0).toString();
-        from.lemma = key.array().at(1).toVariant().toLongLong();
-        from.file = key.array().at(2).toVariant().toLongLong();
+    const QJsonArray key = QJsonDocument::fromJson(place.toUtf8()).array();
+    if (key.size() == 3) {
+        from.name = key.at(0).toString();
+        from.lemma = key.at(1).toVariant().toLongLong();
+        from.file = key.at(2).toVariant().toLongLong();
     } else {
         from.name = place.toLower();
     }
