@@ -21,10 +21,7 @@ bool SyntheticBook::build(const QString& book, int entries, int count, QVector<S
     options.writeContent = false;
     if (!builder.open(book, options))
         return BenchSupport::failed(builder.errorString());
-    for (int i = 0; i < entries; ++i)
-        if (!builder.add(dictionary.entry(i)))
-            return BenchSupport::failed(builder.errorString());
-    if (!builder.finish())
+    if (!builder.addAll(dictionary) || !builder.finish())
         return BenchSupport::failed(builder.errorString());
     std::printf("dictionary: %d entries, %d forms, about %d keyword links, built in %.1f s\n", entries,
         entries * shape.formsPerEntry, entries * shape.keywordsPerEntry, build.elapsed() / 1000.0);

@@ -16,9 +16,8 @@ seed() { # seed TARGET NAME TEXT (printf escapes in TEXT are expanded)
 }
 
 # Script inliner: the engine's own pages and the shapes of script tag it meets.
-for page in "$root"/engine/*.html; do
-  mkdir -p "$out/fuzz_inlinescripts" && cp "$page" "$out/fuzz_inlinescripts/"
-done
+mkdir -p "$out/fuzz_inlinescripts"
+cp "$root"/engine/*.html "$out/fuzz_inlinescripts/"
 seed fuzz_inlinescripts tags '<html><head><script src="js/a.js"></script><script>var x;</script>\n<script type="text/javascript" src="b.js"></script></head><body></body></html>'
 seed fuzz_inlinescripts outside '<script src="../secret.js"></script><script src="/etc/secret.js"></script><script src="js\\\\..\\\\..\\\\secret.js"></script>'
 seed fuzz_inlinescripts unclosed '<p>a</p><script src="js/a.js"'

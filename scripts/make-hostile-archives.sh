@@ -10,8 +10,5 @@ if [ $# -ne 1 ]; then
 fi
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${VOCALUME_BUILD_DIR:-$root/build}"
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S "$root" -B "$build" >/dev/null
-fi
-cmake --build "$build" --target hostilearchives >/dev/null
+VOCALUME_BUILD_TARGETS=hostilearchives "$root/scripts/build.sh" >/dev/null
 "$build/tools/hostilearchives/hostilearchives" "$1"

@@ -8,11 +8,14 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${VOCALUME_BUILD_DIR:-$root/build}"
 out="$(mkdir -p "${1:-$build/screenshots}" && cd "${1:-$build/screenshots}" && pwd)"
 
-cmake --build "$build" -j2 --target screenshots storeservice packagebuilder
+VOCALUME_BUILD_TARGETS="screenshots storeservice packagebuilder" "$root/scripts/build.sh"
 "$root/scripts/demo-packages.sh" "$build" "$build/demo-packages"
 
 home="$(mktemp -d)"
 log="$home/storeservice.log"
+# Made here, not by the service's redirection, so that the wait below never reads a missing file
+# (which, under pipefail, would end the script).
+: > "$log"
 "$build/tools/storeservice/storeservice" --catalog "$root/tools/storeservice/demo" \
   --packages "$build/demo-packages" --port 0 > "$log" 2>&1 &
 service=$!

@@ -116,8 +116,7 @@ private slots:
         DictionaryBuilder::Options options;
         options.writeContent = false;
         QVERIFY(builder.open(TestDictionary::bookDirectory("grande"), options));
-        for (int i = 0; i < shape.entries; ++i)
-            QVERIFY(builder.add(dictionary.entry(i)));
+        QVERIFY(builder.addAll(dictionary));
         QVERIFY(builder.finish());
         HeadwordSuggestions s;
         QSignalSpy ready(&s, &HeadwordSuggestions::ready);

@@ -1,5 +1,7 @@
 #include "tools/packagebuilder/dictionarybuilder.h"
 
+#include "tools/packagebuilder/syntheticdictionary.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -313,6 +315,14 @@ bool DictionaryBuilder::add(const DictionaryEntry& entry)
         if (!scopeKey || !insert(insertLemmaScope, id, scopeKey))
             return false;
     }
+    return true;
+}
+
+bool DictionaryBuilder::addAll(const SyntheticDictionary& dictionary)
+{
+    for (int i = 0; i < dictionary.shape().entries; ++i)
+        if (!add(dictionary.entry(i)))
+            return false;
     return true;
 }
 

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+class SyntheticDictionary;
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -40,6 +41,8 @@ public:
     [[nodiscard]] bool open(const QString& bookDirectory, const Options& options);
     [[nodiscard]] bool open(const QString& bookDirectory) { return open(bookDirectory, Options()); }
     [[nodiscard]] bool add(const DictionaryEntry& entry);
+    // Adds every entry of `dictionary`, in order.
+    [[nodiscard]] bool addAll(const SyntheticDictionary& dictionary);
     // Writes the last content file, creates the indexes and the planner statistics and closes.
     [[nodiscard]] bool finish();
     QString errorString() const { return error; }

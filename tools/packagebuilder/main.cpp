@@ -112,10 +112,8 @@ int main(int argc, char* argv[])
         shape.scopes = parser.value(scopesOption).toInt();
         shape.seed = parser.value(seedOption).toUInt();
         shape.source = parser.value(languageOption);
-        const SyntheticDictionary dictionary(shape);
-        for (int i = 0; i < shape.entries; ++i)
-            if (!builder.add(dictionary.entry(i)))
-                return failWith(builder.errorString());
+        if (!builder.addAll(SyntheticDictionary(shape)))
+            return failWith(builder.errorString());
     }
     if (!builder.finish())
         return failWith(builder.errorString());

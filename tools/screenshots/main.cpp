@@ -49,6 +49,25 @@ bool saveAt(const QList<QSize>& sizes, const QString& dir, const QString& name)
     return true;
 }
 
+bool showsLibrary()
+{
+    return shows(QStringLiteral("/libreria.html"))
+        && js(QStringLiteral("document.querySelectorAll('.book').length")).toInt() > 0;
+}
+
+// The script expression for one of a library book's buttons ("download", "open").
+QString bookButton(const QString& sku, const QString& action)
+{
+    return QStringLiteral("document.querySelector('[data-sku=\"%1\"] [data-action=\"%2\"]')").arg(sku, action);
+}
+
+// Starts the download of a book and waits until the library offers to open it.
+bool install(const QString& sku, const char* what)
+{
+    js(bookButton(sku, QStringLiteral("download")) + QStringLiteral(".click()"));
+    return waitFor(what, [&] { return js(bookButton(sku, QStringLiteral("open")) + QStringLiteral(" !== null")).toBool(); });
+}
+
 void typeInto(const QString& id, const QString& text)
 {
     js(QStringLiteral("var f = document.getElementById('%1'); f.focus(); f.value = '%2';"
@@ -95,17 +114,12 @@ int main(int argc, char* argv[])
     js(QStringLiteral("document.getElementById('username').value = 'demo';"
                       "document.getElementById('password').value = 'demo';"
                       "document.getElementById('login-submit').click();"));
-    if (!waitFor("the library", [] { return shows(QStringLiteral("/libreria.html"))
-                                         && js(QStringLiteral("document.querySelectorAll('.book').length")).toInt() > 0; }))
-        return 1;
-    const QString download = QStringLiteral("document.querySelector('[data-sku=\"ZDEMO001\"] [data-action=\"%1\"]')");
-    js(download.arg(QStringLiteral("download")) + QStringLiteral(".click()"));
-    if (!waitFor("the installed dictionary", [&] { return js(download.arg(QStringLiteral("open")) + QStringLiteral(" !== null")).toBool(); }))
+    if (!waitFor("the library", showsLibrary) || !install(QStringLiteral("ZDEMO001"), "the installed dictionary"))
         return 1;
     QTest::qWait(800);
     if (!saveAt(sizes, out, QStringLiteral("libreria")))
         return 1;
-    js(download.arg(QStringLiteral("open")) + QStringLiteral(".click()"));
+    js(bookButton(QStringLiteral("ZDEMO001"), QStringLiteral("open")) + QStringLiteral(".click()"));
     if (!waitFor("the dictionary page", [] { return shows(QStringLiteral("/dizionario.html"))
                                                  && js(QStringLiteral("document.querySelectorAll('#words .item').length")).toInt() > 0; }))
         return 1;
@@ -136,12 +150,7 @@ int main(int argc, char* argv[])
 
     // A second dictionary, then one search over both from the library.
     js(QStringLiteral("document.getElementById('back').click()"));
-    if (!waitFor("the library again", [] { return shows(QStringLiteral("/libreria.html"))
-                                              && js(QStringLiteral("document.querySelectorAll('.book').length")).toInt() > 0; }))
-        return 1;
-    const QString second = QStringLiteral("document.querySelector('[data-sku=\"ZDEMO002\"] [data-action=\"%1\"]')");
-    js(second.arg(QStringLiteral("download")) + QStringLiteral(".click()"));
-    if (!waitFor("the second dictionary", [&] { return js(second.arg(QStringLiteral("open")) + QStringLiteral(" !== null")).toBool(); }))
+    if (!waitFor("the library again", showsLibrary) || !install(QStringLiteral("ZDEMO002"), "the second dictionary"))
         return 1;
     js(QStringLiteral("document.getElementById('search-all-q').value = 'ca';"
                       "document.querySelector('#search-all button').click();"));
