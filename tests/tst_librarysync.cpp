@@ -400,10 +400,9 @@ private slots:
     {
         loginAccepted = false;
         openWindow();
-        window->webView->page()->mainFrame()->evaluateJavaScript(
-            QStringLiteral("QtJavascriptInteraction.setUsernamePassword('mario', 'bad', 'onLogin')"));
-        QTRY_COMPARE(TestSupport::recorded().statements.filter(QStringLiteral("onLogin")).size(), 1);
-        QCOMPARE(TestSupport::recorded().statements.filter(QStringLiteral("onLogin")).first(),
+        signInFromPage(QStringLiteral("bad"));
+        QTRY_COMPARE(TestSupport::heard(QStringLiteral("onLogin")).size(), 1);
+        QCOMPARE(TestSupport::heard(QStringLiteral("onLogin")).first(),
                  QStringLiteral("SignalQt('onLogin', '{result:false,error:\"Impossibile eseguire l\\'accesso. "
                                 "Controlla i dati inseriti oppure effettua la registrazione.\"}')"));
         QCOMPARE(rows(), QStringList{"1|SYSTEM|LOGIN|FALSE"});
@@ -418,10 +417,9 @@ private slots:
         const quint16 closed = ServiceEndpoint::current().port;
         server.reset();
         ServiceEndpoint::setCurrent({ QStringLiteral("127.0.0.1"), closed });
-        window->webView->page()->mainFrame()->evaluateJavaScript(
-            QStringLiteral("QtJavascriptInteraction.setUsernamePassword('mario', 'pw', 'onLogin')"));
-        QTRY_COMPARE(TestSupport::recorded().statements.filter(QStringLiteral("onLogin")).size(), 1);
-        QCOMPARE(TestSupport::recorded().statements.filter(QStringLiteral("onLogin")).first(),
+        signInFromPage();
+        QTRY_COMPARE(TestSupport::heard(QStringLiteral("onLogin")).size(), 1);
+        QCOMPARE(TestSupport::heard(QStringLiteral("onLogin")).first(),
                  QStringLiteral("SignalQt('onLogin', '{result:false,error:\"Impossibile contattare il negozio. "
                                 "Controlla la connessione a Internet e riprova.\"}')"));
         QCOMPARE(AppSettings().sessionId(), QString());
