@@ -100,9 +100,6 @@ private slots:
         going->prepare("altro", "it");
     }
 
-    // The first suggestion of a dictionary never waits for its headwords to be read: it starts
-    // reading them on a thread and answers at once; once they are read, a suggestion walks
-    // 200 000 of them well within a keystroke.
     // The first question starts the reading on its own thread and answers at once that it is
     // waiting; the suggestion comes once the headwords are in (times: bench_page).
     void firstQuestionDoesNotWaitForTheReading()

@@ -39,7 +39,7 @@
     }
 
     PageTest.test('opens on the dictionary named by the page parameter, scopes only for full text', function (t) {
-        t.eq(MockBridge.calls.filter(function (c) { return c[0] === 'getParameter'; })[0][1], ['idbook']);
+        t.eq(MockBridge.callsOf('getParameter')[0], ['idbook']);
         t.eq(document.activeElement && document.activeElement.id, 'q', 'the search box has the keys');
         t.waitFor('the index', firstWhenIdle('words'), function () {
             t.eq($('dict-title').textContent, 'Dizionario della lingua italiana');
@@ -331,8 +331,8 @@
                 $('q').value = 'casa';
                 $('all-books').click();
             }, function () { return groups().length === 2 && !$('results').querySelector('.spinner'); }, function () {
-                var asked = MockBridge.calls.filter(function (c) { return c[0] === 'search'; }).slice(-2).map(function (c) {
-                    return [c[1][0], c[1][1], c[1][6], c[1][7]];
+                var asked = MockBridge.callsOf('search').slice(-2).map(function (a) {
+                    return [a[0], a[1], a[6], a[7]];
                 });
                 t.eq(asked, [['ita-base', 'casa', 'it', 'onSearchEverywhere'], ['fra-ita', 'casa', 'fr', 'onSearchEverywhere']]);
                 t.eq(groups(), ['Dizionario della lingua italiana (3)', 'Dizionario francese-italiano (3)']);
@@ -368,8 +368,8 @@
             search('sole', '0')();
             search('luna', '0')();
         }, function () { return firstWhenIdle('results')() === 'luna'; }, function () {
-            var asked = MockBridge.calls.filter(function (c) { return c[0] === 'search'; }).slice(-2);
-            t.eq(asked.map(function (c) { return c[1][1]; }), ['sale', 'luna'], 'sole was never sent');
+            var asked = MockBridge.callsOf('search').slice(-2);
+            t.eq(asked.map(function (a) { return a[1]; }), ['sale', 'luna'], 'sole was never sent');
         }]]);
     });
 
@@ -393,9 +393,7 @@
                 $('tab-index').click();
                 $('prefix').value = 'prova';
                 key($('prefix'), 13);
-                t.eq(MockBridge.calls.filter(function (c) { return c[0] === 'indexRows'; }).slice(-2).map(function (c) {
-                    return c[1];
-                }), [['ita-base', 'prova', '0', '5'], ['ita-base', 'prova', '1', '50']], 'five words before, fifty from it');
+                t.eq(MockBridge.callsOf('indexRows').slice(-2), [['ita-base', 'prova', '0', '5'], ['ita-base', 'prova', '1', '50']], 'five words before, fifty from it');
             }, function () { return texts('words').length === 55; }, function () {
                 t.eq(texts('words').slice(0, 6), ['escoriazione', 'fiume', 'l\'altroieri', 'luna', 'mare', 'prova001'],
                     'the neighbours first');

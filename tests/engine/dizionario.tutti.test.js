@@ -17,8 +17,8 @@
         }, function () {
             t.eq($('q').value, 'casa');
             t.ok($('all-books').checked, 'the box is ticked');
-            t.eq(MockBridge.calls.filter(function (c) { return c[0] === 'search'; }).map(function (c) {
-                return [c[1][0], c[1][1], c[1][6], c[1][7]];
+            t.eq(MockBridge.callsOf('search').map(function (a) {
+                return [a[0], a[1], a[6], a[7]];
             }), [['ita-base', 'casa', 'it', 'onSearchEverywhere'], ['fra-ita', 'casa', 'fr', 'onSearchEverywhere']]);
             t.eq(groups(), ['Dizionario della lingua italiana (3)', 'Dizionario francese-italiano (3)']);
             t.eq(MockBridge.lastCall('getHtml'), ['ita-base', 'IT04', 'c.html', 'onEntry'], 'the first result of this dictionary opens');

@@ -303,12 +303,16 @@ var MockBridge = (function () {
         };
     });
 
+    // The arguments of every call of one bridge method, in order.
+    M.callsOf = function (name) {
+        return M.calls.filter(function (x) { return x[0] === name; }).map(function (x) { return x[1]; });
+    };
     M.lastCall = function (name) {
-        var c = M.calls.filter(function (x) { return x[0] === name; }).pop();
-        return c ? c[1] : null;
+        var c = M.callsOf(name).pop();
+        return c || null;
     };
     M.countCalls = function (name) {
-        return M.calls.filter(function (x) { return x[0] === name; }).length;
+        return M.callsOf(name).length;
     };
     M.scopeId = function (name) {
         return scopes.indexOf(name) + 1;
