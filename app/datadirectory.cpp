@@ -1,9 +1,9 @@
 #include "app/datadirectory.h"
 
-#include "app/datapaths.h"
-#include "app/diagnostics.h"
 #include "app/mainwindow.h"
-#include "app/processexit.h"
+#include "base/datapaths.h"
+#include "base/diagnostics.h"
+#include "base/processexit.h"
 #include "web/customagentwebview.h"
 
 #include <QFile>

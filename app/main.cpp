@@ -1,7 +1,7 @@
-#include "app/diagnostics.h"
 #include "app/launchoptions.h"
 #include "app/mainwindow.h"
 #include "app/splashscreen.h"
+#include "base/diagnostics.h"
 #include "resources/resources.h"
 
 #include <QApplication>

@@ -1,26 +1,27 @@
 #include "app/mainwindow.h"
 
-#include "app/appsettings.h"
 #include "app/datadirectory.h"
-#include "app/datapaths.h"
-#include "app/diagnostics.h"
 #include "app/dialogs.h"
-#include "app/processexit.h"
-#include "packages/archiveextractor.h"
+#include "app/update.h"
+#include "base/appsettings.h"
+#include "base/datapaths.h"
+#include "base/diagnostics.h"
+#include "base/processexit.h"
+#include "base/scriptliteral.h"
 #include "library/librarymerge.h"
+#include "packages/archiveextractor.h"
 #include "packages/cachedimage.h"
 #include "packages/diskspace.h"
 #include "packages/download.h"
+#include "resources/resources.h"
 #include "services/libraryws.h"
 #include "services/loginws.h"
 #include "services/servicereply.h"
-#include "app/update.h"
 #include "services/updatews.h"
 #include "store/webstore.h"
-#include "web/scriptcall.h"
 #include "web/pageloader.h"
 #include "web/qtjavascriptinteraction.h"
-#include "resources/resources.h"
+#include "web/scriptcall.h"
 #include "ui_mainwindow.h"
 #include "vocalumeconfig.h"
 #include "web/customagentwebview.h"
@@ -599,13 +600,13 @@ void MainWindow::answerSignIn(int attempt, const QString& literal)
         return;
     signInAnswered = true;
     loginPending = false;
-    ScriptCall::run(webView, ScriptCall::singleQuoted(bridge->loginCallback, literal));
+    ScriptCall::run(webView, ScriptLiteral::singleQuoted(bridge->loginCallback, literal));
 }
 
 QString MainWindow::signInFailure(const QString& error) const
 {
     // The text lands in a double-quoted string of a single-quoted literal.
-    return QStringLiteral("{result:false,error:\"") + ScriptCall::escapeNested(error, QLatin1Char('"'), QLatin1Char('\''))
+    return QStringLiteral("{result:false,error:\"") + ScriptLiteral::escapeNested(error, QLatin1Char('"'), QLatin1Char('\''))
         + QStringLiteral("\"}");
 }
 

@@ -3,9 +3,9 @@
 // URL in the same run: transfer time, and the process's peak memory growth over the download
 // and its installation.
 //   bench_download [runs]
-#include "app/appsettings.h"
-#include "app/datapaths.h"
 #include "app/mainwindow.h"
+#include "base/appsettings.h"
+#include "base/datapaths.h"
 #include "bench/benchsupport.h"
 #include "tests/support/storeserviceprocess.h"
 #include "web/qtjavascriptinteraction.h"

@@ -2,7 +2,7 @@
 // into an empty store (every row inserted), then again with every dictionary known and one field
 // changed (every row looked up and updated), each in the one transaction the synchronisation
 // uses. Prints every run and the medians; fails when a median exceeds 10 seconds.
-#include "app/datapaths.h"
+#include "base/datapaths.h"
 #include "bench/benchsupport.h"
 #include "library/librarymerge.h"
 #include "resources/resources.h"

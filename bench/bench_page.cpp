@@ -5,9 +5,9 @@
 // (a dictionary that is not installed, so no statement runs; must stay under 0.5 ms), an entry
 // search and a full-text search, a word typed into the search box up to its results listed (must
 // stay under 100 ms, the typing pause included) and the index opened at a word.
-#include "app/appsettings.h"
-#include "app/datapaths.h"
 #include "app/mainwindow.h"
+#include "base/appsettings.h"
+#include "base/datapaths.h"
 #include "bench/benchsupport.h"
 #include "bench/directstatements.h"
 #include "bench/syntheticbook.h"

@@ -11,10 +11,10 @@
 // cost of the two thread hand-offs alone (an empty request on a worker right after the GUI
 // thread was busy, as in the measured loop): the floor of any worker-thread design on the
 // machine at hand.
-#include "app/appsettings.h"
-#include "app/datapaths.h"
-#include "app/diagnostics.h"
 #include "app/mainwindow.h"
+#include "base/appsettings.h"
+#include "base/datapaths.h"
+#include "base/diagnostics.h"
 #include "bench/benchsupport.h"
 #include "bench/directstatements.h"
 #include "bench/syntheticbook.h"
@@ -27,9 +27,9 @@
 #include "tools/packagebuilder/affixexpander.h"
 #include "tools/packagebuilder/dictdimporter.h"
 #include "tools/packagebuilder/dictionarybuilder.h"
+#include "base/scriptliteral.h"
 #include "web/customagentwebview.h"
 #include "web/qtjavascriptinteraction.h"
-#include "web/scriptcall.h"
 
 #include <QApplication>
 #include <QDir>
@@ -66,14 +66,14 @@ public:
     {
         connect(&search, &Search::onTerminated, this, [this] {
             state.takeSearchFrom(search.results());
-            literal = ScriptCall::singleQuoted(search.request().callback,
+            literal = ScriptLiteral::singleQuoted(search.request().callback,
                 ResultLiteral::search(state.searchResults, state.searchTotal, state.searchKind));
             finished();
             searchQueue.finish(&search);
         });
         connect(&words, &Analitic::onTerminated, this, [this] {
             state.takeWordListFrom(words.results());
-            literal = ScriptCall::singleQuoted(
+            literal = ScriptLiteral::singleQuoted(
                 words.request().callback, ResultLiteral::wordList(state.wordListResults, state.wordListTotal));
             finished();
             wordsQueue.finish(&words);

@@ -2,8 +2,8 @@
 // timing a reference command in the same run.
 #pragma once
 
-#include "app/diagnostics.h"
 #include "app/dialogs.h"
+#include "base/diagnostics.h"
 
 #include <QDir>
 #include <QElapsedTimer>

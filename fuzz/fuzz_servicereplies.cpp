@@ -7,11 +7,11 @@
 // login's session is the password sent, the library lists every "book" child of the root with
 // the last value of each of its named fields and stores the character tables it names, the
 // version check reports the last "version" and "download_url" inside "software".
-#include "app/appsettings.h"
-#include "services/updatews.h"
+#include "base/appsettings.h"
 #include "fuzz/fuzzsupport.h"
 #include "services/libraryws.h"
 #include "services/loginws.h"
+#include "services/updatews.h"
 #include "tests/support/httptestserver.h"
 #include "vocalumeconfig.h"
 

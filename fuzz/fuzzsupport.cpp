@@ -1,6 +1,6 @@
 #include "fuzz/fuzzsupport.h"
 
-#include "app/diagnostics.h"
+#include "base/diagnostics.h"
 #include "tests/support/privatehome.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #include "library/librarymerge.h"
 
-#include "app/diagnostics.h"
+#include "base/diagnostics.h"
 #include "store/webstore.h"
 
 #include <QMap>

@@ -1,6 +1,6 @@
 #include "packages/archiveextractor.h"
 
-#include "app/diagnostics.h"
+#include "base/diagnostics.h"
 #include "packages/blockcachedfile.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "packages/cachedimage.h"
 
-#include "app/datapaths.h"
-#include "app/diagnostics.h"
+#include "base/datapaths.h"
+#include "base/diagnostics.h"
 #include "services/httpconnection.h"
 #include "services/serviceendpoint.h"
 

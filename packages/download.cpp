@@ -1,10 +1,11 @@
 #include "packages/download.h"
 
 #include "app/datadirectory.h"
-#include "app/datapaths.h"
-#include "app/diagnostics.h"
 #include "app/dialogs.h"
 #include "app/mainwindow.h"
+#include "base/datapaths.h"
+#include "base/diagnostics.h"
+#include "base/scriptliteral.h"
 #include "packages/diskspace.h"
 #include "packages/downloadmanager.h"
 #include "services/httpconnection.h"
@@ -89,7 +90,7 @@ void Download::updateProgress(int done, int total)
     }
     const QString literal = progressLiteral(done, total);
     if (!literal.isEmpty())
-        callPage(ScriptCall::intermediate(callback, literal));
+        callPage(ScriptLiteral::intermediate(callback, literal));
 }
 
 void Download::done(bool error)
@@ -113,7 +114,7 @@ void Download::reportFailure()
     QString message = refusal.isEmpty() ? manager->errorMessage() : refusal;
     Diagnostics::output("%s\n", qPrintable(message));
     message.replace(QLatin1Char('\''), QStringLiteral("&apos;"));
-    callPage(ScriptCall::singleQuoted(callback, QStringLiteral("{result:false,error:\"") + message + QStringLiteral("\"}")));
+    callPage(ScriptLiteral::singleQuoted(callback, QStringLiteral("{result:false,error:\"") + message + QStringLiteral("\"}")));
     mainWindow->statusBar()->showMessage(message, 4000);
 }
 
@@ -131,7 +132,7 @@ QString Download::bookIdentifier() const
 
 void Download::install()
 {
-    const QString wait = ScriptCall::intermediate(callback, QStringLiteral("{result:false, progress:\"wait\"}"));
+    const QString wait = ScriptLiteral::intermediate(callback, QStringLiteral("{result:false, progress:\"wait\"}"));
     Diagnostics::output("Wait: %s\n", qPrintable(wait));
     callPage(wait);
 
@@ -171,7 +172,7 @@ void Download::install()
         store.close();
     }
 
-    const QString finished = ScriptCall::singleQuoted(callback, QStringLiteral("{result:true,error:\\'\\',progress:\\'100\\'}"));
+    const QString finished = ScriptLiteral::singleQuoted(callback, QStringLiteral("{result:true,error:\\'\\',progress:\\'100\\'}"));
     Diagnostics::output("Done: %s\n", qPrintable(finished));
     callPage(finished);
     QCoreApplication::processEvents();

@@ -1,7 +1,7 @@
 #include "packages/downloadmanager.h"
 
-#include "app/appsettings.h"
-#include "app/diagnostics.h"
+#include "base/appsettings.h"
+#include "base/diagnostics.h"
 #include "services/httpconnection.h"
 #include "services/serviceendpoint.h"
 #include "services/servicerequest.h"

@@ -1,6 +1,6 @@
 #include "search/bookdatabase.h"
 
-#include "app/diagnostics.h"
+#include "base/diagnostics.h"
 #include "search/sqltext.h"
 
 #include <sqlite3.h>

@@ -1,7 +1,7 @@
 #include "search/booksearch.h"
 
-#include "app/datapaths.h"
-#include "app/diagnostics.h"
+#include "base/datapaths.h"
+#include "base/diagnostics.h"
 #include "search/bookdatabase.h"
 #include "search/searchstate.h"
 #include "search/searchstatements.h"

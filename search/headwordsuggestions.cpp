@@ -1,8 +1,8 @@
 #include "search/headwordsuggestions.h"
 
+#include "base/charnormalizer.h"
 #include "search/booksearch.h"
 #include "search/sqltext.h"
-#include "web/charnormalizer.h"
 
 #include <QThread>
 #include <algorithm>

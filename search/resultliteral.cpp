@@ -1,6 +1,6 @@
 #include "search/resultliteral.h"
 
-#include "web/scriptcall.h"
+#include "base/scriptliteral.h"
 
 #include <QStringList>
 
@@ -13,7 +13,7 @@ namespace {
     // One field of an item: backslash-apostrophe quoted, as the item sits in a single-quoted string.
     QString field(const char* name, const QString& value)
     {
-        return QLatin1String(name) + QStringLiteral(": \\'") + ScriptCall::escapeNested(value, apostrophe, apostrophe)
+        return QLatin1String(name) + QStringLiteral(": \\'") + ScriptLiteral::escapeNested(value, apostrophe, apostrophe)
             + QStringLiteral("\\'");
     }
 
@@ -35,7 +35,7 @@ namespace {
     {
         bool whole = false;
         id.toLongLong(&whole);
-        return whole ? id.trimmed() : apostrophe + ScriptCall::escapeNested(id, apostrophe, doubleQuote) + apostrophe;
+        return whole ? id.trimmed() : apostrophe + ScriptLiteral::escapeNested(id, apostrophe, doubleQuote) + apostrophe;
     }
 }
 
@@ -57,7 +57,7 @@ QString scopes(const QList<Scope>& scopes)
     QStringList list;
     for (const Scope& scope : scopes)
         list << QStringLiteral("{id:") + scopeId(scope.id) + QStringLiteral(", nome:'")
-                + ScriptCall::escapeNested(scope.name, apostrophe, doubleQuote) + QStringLiteral("'}");
+                + ScriptLiteral::escapeNested(scope.name, apostrophe, doubleQuote) + QStringLiteral("'}");
     return QStringLiteral("{tot:") + QString::number(scopes.size()) + QStringLiteral(", result:[")
         + list.join(QStringLiteral(", ")) + QStringLiteral("]}");
 }

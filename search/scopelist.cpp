@@ -1,6 +1,6 @@
 #include "search/scopelist.h"
 
-#include "app/diagnostics.h"
+#include "base/diagnostics.h"
 #include "search/searchstatements.h"
 
 #include <QSqlDatabase>

@@ -1,7 +1,7 @@
 #include "search/searchstatements.h"
 
+#include "base/charnormalizer.h"
 #include "search/sqltext.h"
-#include "web/charnormalizer.h"
 
 #include <zlib.h>
 

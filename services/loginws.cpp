@@ -1,6 +1,6 @@
 #include "services/loginws.h"
 
-#include "app/diagnostics.h"
+#include "base/diagnostics.h"
 #include "services/httpconnection.h"
 #include "services/serviceendpoint.h"
 #include "services/servicereply.h"

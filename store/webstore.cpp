@@ -1,8 +1,8 @@
 #include "store/webstore.h"
 
-#include "app/datapaths.h"
-#include "app/diagnostics.h"
 #include "app/dialogs.h"
+#include "base/datapaths.h"
+#include "base/diagnostics.h"
 
 #include <QDir>
 #include <QSqlError>

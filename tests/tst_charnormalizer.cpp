@@ -1,7 +1,7 @@
 // Text normalisation with the per-language tables the store delivers.
-#include "app/appsettings.h"
+#include "base/appsettings.h"
 #include "tests/support/testsupport.h"
-#include "web/charnormalizer.h"
+#include "base/charnormalizer.h"
 
 #include <QThread>
 

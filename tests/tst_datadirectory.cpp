@@ -1,6 +1,6 @@
 // Recursive removal of a directory tree, the data folder's layout, and the web page's fixed settings.
 #include "app/datadirectory.h"
-#include "app/datapaths.h"
+#include "base/datapaths.h"
 #include "tests/support/testsupport.h"
 #include "web/webpage.h"
 

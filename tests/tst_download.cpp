@@ -1,7 +1,7 @@
 // Dictionary downloads as the page drives them through the bridge, against a scripted server:
 // what the page hears (progress, failure, wait, completion), the files left in the books
 // folder, the installed book and its STATUS, cancelling, replacing and overlapping downloads.
-#include "app/appsettings.h"
+#include "base/appsettings.h"
 #include "packages/diskspace.h"
 #include "packages/download.h"
 #include "tests/support/downloadchecks.h"

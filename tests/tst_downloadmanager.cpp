@@ -1,6 +1,6 @@
 // One package transfer against a scripted server: the request, which replies become a package
 // file, and that nothing partial is ever left under the package's name or beside it.
-#include "app/appsettings.h"
+#include "base/appsettings.h"
 #include "packages/downloadmanager.h"
 #include "services/httpconnection.h"
 #include "tests/support/httptestserver.h"

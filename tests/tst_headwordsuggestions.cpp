@@ -1,5 +1,5 @@
 // "Forse cercavi": the headwords closest in spelling to a word that matched nothing.
-#include "app/appsettings.h"
+#include "base/appsettings.h"
 #include "search/headwordsuggestions.h"
 #include "tests/support/testdictionary.h"
 #include "tools/packagebuilder/syntheticdictionary.h"

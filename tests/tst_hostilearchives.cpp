@@ -1,9 +1,9 @@
 // The extraction over the folder of hostile and damaged packages (tools/hostilearchives, the
 // same set scripts/make-hostile-archives.sh writes), a full disk, a missing free space, and an
 // installation killed half-way.
-#include "app/diagnostics.h"
 #include "app/dialogs.h"
 #include "app/mainwindow.h"
+#include "base/diagnostics.h"
 #include "hostilearchives.h"
 #include "packages/diskspace.h"
 #include "packages/download.h"

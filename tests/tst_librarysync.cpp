@@ -1,11 +1,11 @@
 // Sign-in, sign-out and the library synchronisation of the main window against a scripted
 // store service on 127.0.0.1: the SYSTEM rows, the states, the covers and what the page hears.
-#include "app/appsettings.h"
 #include "app/mainwindow.h"
-#include "app/processexit.h"
+#include "base/appsettings.h"
+#include "base/processexit.h"
 #include "packages/cachedimage.h"
-#include "store/webstore.h"
 #include "services/serviceendpoint.h"
+#include "store/webstore.h"
 #include "web/pageloader.h"
 #include "tests/support/httptestserver.h"
 #include "tests/support/testsupport.h"

@@ -1,6 +1,6 @@
 // The library service: the request, the books of the reply and the charsets it carries. The reply
 // frame itself is the login's, tested there.
-#include "app/appsettings.h"
+#include "base/appsettings.h"
 #include "services/libraryws.h"
 #include "tests/support/httptestserver.h"
 #include "tests/support/testsupport.h"

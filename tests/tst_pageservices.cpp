@@ -1,6 +1,6 @@
 // The object published beside the bridge: closest headwords as JSON, and where a word stands in
 // the whole alphabetical word list.
-#include "app/appsettings.h"
+#include "base/appsettings.h"
 #include "tests/support/searchrunner.h"
 #include "tests/support/testdictionary.h"
 #include "web/pageservices.h"

@@ -1,7 +1,7 @@
 // The bridge's search slots driven from a real page: what SignalQt receives for searches, word
 // lists and scope lists, requests that overlap, and the warning about an unopenable database.
-#include "app/appsettings.h"
 #include "app/mainwindow.h"
+#include "base/appsettings.h"
 #include "tests/support/testdictionary.h"
 #include "web/customagentwebview.h"
 #include "web/qtjavascriptinteraction.h"

@@ -1,6 +1,6 @@
 // Headword searches on a small installed dictionary: exact matches first, inflected forms,
 // normalisation, paging, and what a missing, unopenable or broken database answers.
-#include "app/appsettings.h"
+#include "base/appsettings.h"
 #include "search/booksearch.h"
 #include "search/searchstate.h"
 #include "tests/support/searchrunner.h"

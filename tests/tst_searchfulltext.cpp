@@ -1,5 +1,5 @@
 // Keyword (full text) searches, word lists and scope lists on small installed dictionaries.
-#include "app/appsettings.h"
+#include "base/appsettings.h"
 #include "search/scopelist.h"
 #include "tests/support/searchrunner.h"
 #include "tests/support/testdictionary.h"

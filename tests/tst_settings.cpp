@@ -1,4 +1,4 @@
-#include "app/appsettings.h"
+#include "base/appsettings.h"
 #include "tests/support/testsupport.h"
 
 #include <QApplication>

@@ -1,9 +1,9 @@
 // Start-up of the main window: data directory, web-database files, engine deployment,
 // migration on a version change, and the reset.
-#include "app/appsettings.h"
 #include "app/datadirectory.h"
 #include "app/mainwindow.h"
-#include "app/processexit.h"
+#include "base/appsettings.h"
+#include "base/processexit.h"
 #include "tests/support/testsupport.h"
 #include "web/customagentwebview.h"
 

@@ -1,10 +1,10 @@
 // The reference store service with its demo catalog, driven by the program's own service clients.
-#include "app/appsettings.h"
-#include "services/updatews.h"
+#include "base/appsettings.h"
 #include "services/httpconnection.h"
 #include "services/libraryws.h"
 #include "services/loginws.h"
 #include "services/servicerequest.h"
+#include "services/updatews.h"
 #include "tests/support/runningservice.h"
 #include "tests/support/testsupport.h"
 

@@ -1,6 +1,6 @@
 #include "web/pageloader.h"
 
-#include "app/diagnostics.h"
+#include "base/diagnostics.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

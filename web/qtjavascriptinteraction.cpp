@@ -1,17 +1,18 @@
 #include "web/qtjavascriptinteraction.h"
 
 #include "app/datadirectory.h"
-#include "app/datapaths.h"
-#include "app/diagnostics.h"
 #include "app/dialogs.h"
 #include "app/mainwindow.h"
+#include "base/charnormalizer.h"
+#include "base/datapaths.h"
+#include "base/diagnostics.h"
+#include "base/scriptliteral.h"
 #include "packages/download.h"
 #include "packages/downloadmanager.h"
 #include "search/resultliteral.h"
 #include "search/scopelist.h"
 #include "services/httpconnection.h"
 #include "services/serviceendpoint.h"
-#include "web/charnormalizer.h"
 #include "web/customagentwebview.h"
 #include "web/pageloader.h"
 #include "web/pageservices.h"
@@ -397,7 +398,7 @@ void QtJavascriptInteraction::onSearchTerminated()
     SearchState answered;
     SearchState& state = mainWindowInstance ? mainWindowInstance->searchState : answered;
     state.takeSearchFrom(searchThread->results());
-    answerWorkerRequest(ScriptCall::singleQuoted(request.callback,
+    answerWorkerRequest(ScriptLiteral::singleQuoted(request.callback,
                             ResultLiteral::search(state.searchResults, state.searchTotal, state.searchKind)),
                         "Risposta ricerca:\n");
     if (searchQueue.finish(searchThread))
@@ -415,7 +416,7 @@ void QtJavascriptInteraction::onAnaliticTerminated()
     SearchState& state = mainWindowInstance ? mainWindowInstance->searchState : answered;
     state.takeWordListFrom(wordsThread->results());
     answerWorkerRequest(
-        ScriptCall::singleQuoted(request.callback, ResultLiteral::wordList(state.wordListResults, state.wordListTotal)),
+        ScriptLiteral::singleQuoted(request.callback, ResultLiteral::wordList(state.wordListResults, state.wordListTotal)),
         "Risposta analitic:\n");
     if (wordsQueue.finish(wordsThread))
         showWorking(QStringLiteral("Recupero indici in corso..."));
@@ -466,7 +467,7 @@ void QtJavascriptInteraction::getHtml(QString sku, QString id, QString file, QSt
         Diagnostics::debug("Errori nella decompressione del file htlm %s", qPrintable(archivePath));
         return;
     }
-    callPage(ScriptCall::doubleQuoted(callback, htmlLiteral(PageLoader::extractDivById(id, text))));
+    callPage(ScriptLiteral::doubleQuoted(callback, htmlLiteral(PageLoader::extractDivById(id, text))));
 }
 
 void QtJavascriptInteraction::getScopes(QString sku, QString callback)
@@ -475,7 +476,7 @@ void QtJavascriptInteraction::getScopes(QString sku, QString callback)
     QList<Scope> scopes;
     if (mainWindowInstance && readScopes(mainWindowInstance->db, sku, scopes) == DatabaseAccess::OpenFailed)
         warnDatabaseOpenFailed();
-    const QString statement = ScriptCall::doubleQuoted(callback, ResultLiteral::scopes(scopes));
+    const QString statement = ScriptLiteral::doubleQuoted(callback, ResultLiteral::scopes(scopes));
     callPage(statement);
     Diagnostics::debug("Risposta getScopes: %s", statement.toUtf8().constData());
 }
@@ -494,10 +495,10 @@ void QtJavascriptInteraction::getFile(QString sku, QString file, QString callbac
     QString archivePath;
     if (!readBookFile(sku, file, &text, &archivePath)) {
         Diagnostics::debug("Errori nella decompressione del file htlm %s", qPrintable(archivePath));
-        callPage(ScriptCall::doubleQuoted(callback, QString()));
+        callPage(ScriptLiteral::doubleQuoted(callback, QString()));
         return;
     }
-    callPage(ScriptCall::doubleQuoted(callback, htmlLiteral(text)));
+    callPage(ScriptLiteral::doubleQuoted(callback, htmlLiteral(text)));
 }
 
 bool QtJavascriptInteraction::isXP()

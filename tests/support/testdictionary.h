@@ -3,7 +3,7 @@
 // and the rows a query finds in their databases.
 #pragma once
 
-#include "app/appsettings.h"
+#include "base/appsettings.h"
 #include "tests/support/testsupport.h"
 #include "tools/packagebuilder/dictionarybuilder.h"
 

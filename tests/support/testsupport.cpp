@@ -1,13 +1,13 @@
 #include "tests/support/testsupport.h"
 
-#include "app/appsettings.h"
 #include "app/datadirectory.h"
-#include "app/diagnostics.h"
 #include "app/dialogs.h"
 #include "app/mainwindow.h"
+#include "base/appsettings.h"
+#include "base/diagnostics.h"
 #include "tests/support/privatehome.h"
-#include "store/webstore.h"
 #include "resources/resources.h"
+#include "store/webstore.h"
 #include "web/scriptcall.h"
 
 #include <QApplication>

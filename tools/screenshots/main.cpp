@@ -4,9 +4,9 @@
 // Each page is shown at every requested window size and saved as <page>-<W>x<H>.png.
 //   screenshots --port <n> --out <dir> [--size 1600x1000 --size 1024x700]
 // Run it in a private HOME: it signs in and installs a dictionary there.
-#include "app/diagnostics.h"
 #include "app/dialogs.h"
 #include "app/mainwindow.h"
+#include "base/diagnostics.h"
 #include "services/serviceendpoint.h"
 #include "web/customagentwebview.h"
 

@@ -1,4 +1,4 @@
-#include "app/datapaths.h"
+#include "base/datapaths.h"
 
 #include <QDir>
 

@@ -1,7 +1,7 @@
-#include "web/charnormalizer.h"
+#include "base/charnormalizer.h"
 
-#include "app/appsettings.h"
-#include "app/diagnostics.h"
+#include "base/appsettings.h"
+#include "base/diagnostics.h"
 
 #include <QStringList>
 
