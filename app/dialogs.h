@@ -2,6 +2,8 @@
 // through here, so tests can answer in place of a person.
 #pragma once
 
+#include "store/webstore.h"
+
 #include <QMessageBox>
 #include <QString>
 #include <functional>
@@ -24,6 +26,8 @@ public:
     static void critical(QWidget* parent, const QString& title, const QString& text);
     // The reset question: a "No" button with the reject role and a default Ok button.
     static bool confirm(QWidget* parent, const QString& text);
+    // Opens `store`; when it does not open, warns with the caller's text and returns false.
+    static bool openStore(QWidget* parent, WebStore& store, const WebStore::FailureTexts& texts);
     // Runs an application dialog modally (exec).
     static int exec(QDialog* dialog);
 

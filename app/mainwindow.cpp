@@ -145,15 +145,19 @@ void MainWindow::goToLibrary()
     enterEngineDirectory(this, engine);
 
     QString page = QStringLiteral("login.html");
-    if (WebStore::isLogged(this)) {
-        WebStore store(this);
+    QString storeFailure;
+    const bool logged = WebStore::isLogged(&storeFailure);
+    if (!storeFailure.isEmpty())
+        Dialogs::warning(this, QStringLiteral("Vocalume"), storeFailure);
+    if (logged) {
+        WebStore store;
         const WebStore::FailureTexts texts {
             QStringLiteral("Settaggi non trovati, non posso leggere le informazioni sui libri dal database"),
             [](const QString& path, const QString& reason) {
                 return QStringLiteral("Apertura database ") + path + QStringLiteral(" fallita, motivo: ") + reason;
             },
         };
-        if (!store.open(texts))
+        if (!Dialogs::openStore(this, store, texts))
             return;
         store.close();
         page = QStringLiteral("libreria.html");
@@ -384,13 +388,13 @@ void MainWindow::onLoginError(QString error)
     hideBusyIndicator();
     statusBar()->showMessage(QString());
     Diagnostics::debug("onLoginError %s", qPrintable(error));
-    WebStore store(this);
+    WebStore store;
     const WebStore::FailureTexts texts {
         QStringLiteral("Settaggi non trovati, non posso salvare le informazioni sul database"),
         [](const QString&, const QString&) { return QStringLiteral("Apertura database delle note fallita 2"); },
     };
     // The refusal is recorded when the store opens; the page hears of it in any case.
-    if (store.open(texts)) {
+    if (Dialogs::openStore(this, store, texts)) {
         int counter = store.maxId();
         store.setApplicationValue(counter, QStringLiteral("LOGIN"), QStringLiteral("FALSE"));
         store.close();
@@ -479,14 +483,14 @@ void MainWindow::onLibraryWSError(QString error)
 
 void MainWindow::loadDefaultList()
 {
-    WebStore store(this);
+    WebStore store;
     const WebStore::FailureTexts texts {
         QStringLiteral("Settaggi non trovati, non posso leggere le informazioni sui libri dal database"),
         [](const QString&, const QString& reason) {
             return QStringLiteral("Apertura database delle note fallita, Motivo: ") + reason;
         },
     };
-    if (!store.open(texts))
+    if (!Dialogs::openStore(this, store, texts))
         return;
     const QVector<Book> books = LibraryMerge::readLibrary(store);
     store.close();
@@ -503,15 +507,15 @@ void MainWindow::getBooksList(QVector<Book> booksList)
     // The sign-in this merge completes, if any; a newer sign-in takes over from it.
     const int attempt = loginPending ? signInAttempt : -1;
     loginPending = false;
-    WebStore store(this);
+    WebStore store;
     const WebStore::FailureTexts texts {
         QStringLiteral("Settaggi non trovati, non posso salvare le informazioni sul database"),
         [](const QString& path, const QString& reason) {
             return QStringLiteral("Apertura database ") + path + QStringLiteral(" fallita, motivo: ") + reason;
         },
     };
-    if (!store.open(texts)) {
-        answerSignIn(attempt, signInFailure(store.failureText()));
+    if (!Dialogs::openStore(this, store, texts)) {
+        answerSignIn(attempt, signInFailure(store.failureText(texts)));
         return;
     }
     // The rows go in one short transaction; covers are fetched with none held, so that the

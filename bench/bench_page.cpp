@@ -61,9 +61,8 @@ public:
     // Marks the user signed in and the book installed, as the library does, and opens its page.
     bool open(const QString& book)
     {
-        WebStore store(window);
-        if (!store.open(
-                { QStringLiteral("no data directory"), [](const QString&, const QString&) { return QString(); } }))
+        WebStore store;
+        if (!store.open())
             return false;
         int counter = store.maxId();
         store.setApplicationValue(counter, QStringLiteral("LOGIN"), QStringLiteral("TRUE"));

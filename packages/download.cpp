@@ -158,14 +158,14 @@ void Download::install()
     if (unpacked && hadBook)
         Diagnostics::output("Rimosso vecchio libro %s\n", qPrintable(sku));
     if (unpacked && mainWindow->goToReading(packagePath, bookId)) {
-        WebStore store(mainWindow);
+        WebStore store;
         const WebStore::FailureTexts texts {
             QStringLiteral("Settaggi dell'applicativo mancanti"),
             [](const QString&, const QString&) {
                 return QStringLiteral("Apertura database per la lettura degli indici delle ricerche fallita");
             },
         };
-        if (!store.open(texts))
+        if (!Dialogs::openStore(mainWindow, store, texts))
             return;
         store.exec(QStringLiteral("UPDATE SYSTEM set VALUE='1' where VARIABLE='STATUS' and REFBOOK='")
                    + WebStore::quote(bookId) + QStringLiteral("'"));

@@ -1,6 +1,5 @@
 #include "store/webstore.h"
 
-#include "app/dialogs.h"
 #include "base/datapaths.h"
 #include "base/diagnostics.h"
 
@@ -18,9 +17,8 @@ QString nextConnectionName()
 }
 }
 
-WebStore::WebStore(QWidget* owner)
-    : owner(owner)
-    , connectionName(nextConnectionName())
+WebStore::WebStore()
+    : connectionName(nextConnectionName())
 {
 }
 
@@ -37,24 +35,37 @@ QString WebStore::path()
         + DataPaths::bookmarksName();
 }
 
-bool WebStore::open(const FailureTexts& texts)
+bool WebStore::open()
 {
+    failureKind = Failure::None;
+    driverError.clear();
     QDir dir(QDir::homePath());
     if (!dir.cd(DataPaths::dataDirectoryName())) {
-        failure = texts.missingDirectory;
-        Dialogs::warning(owner, QStringLiteral("Vocalume"), failure);
+        failureKind = Failure::MissingDirectory;
         return false;
     }
-    const QString file = path();
     if (!db.isValid())
         db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
-    db.setDatabaseName(file);
+    db.setDatabaseName(path());
     if (!db.open()) {
-        failure = texts.openFailed(file, db.lastError().text());
-        Dialogs::warning(owner, QStringLiteral("Vocalume"), failure);
+        failureKind = Failure::OpenFailed;
+        driverError = db.lastError().text();
         return false;
     }
     return true;
+}
+
+QString WebStore::failureText(const FailureTexts& texts) const
+{
+    switch (failureKind) {
+    case Failure::MissingDirectory:
+        return texts.missingDirectory;
+    case Failure::OpenFailed:
+        return texts.openFailed(path(), driverError);
+    case Failure::None:
+        break;
+    }
+    return QString();
 }
 
 void WebStore::close()
@@ -81,15 +92,18 @@ bool WebStore::rollback()
     return db.rollback();
 }
 
-bool WebStore::isLogged(QWidget* owner)
+bool WebStore::isLogged(QString* failure)
 {
-    WebStore store(owner);
-    const FailureTexts texts {
-        QStringLiteral("Settaggi non trovati, non posso leggere le informazioni sui libri dal database"),
-        [](const QString&, const QString&) { return QStringLiteral("Apertura database delle note fallita"); },
-    };
-    if (!store.open(texts))
+    WebStore store;
+    if (!store.open()) {
+        const FailureTexts texts {
+            QStringLiteral("Settaggi non trovati, non posso leggere le informazioni sui libri dal database"),
+            [](const QString&, const QString&) { return QStringLiteral("Apertura database delle note fallita"); },
+        };
+        if (failure)
+            *failure = store.failureText(texts);
         return false;
+    }
     const QString login = store.value(QStringLiteral("SYSTEM"), QStringLiteral("LOGIN"));
     store.close();
     return login == QLatin1String("TRUE");

@@ -8,8 +8,6 @@
 #include <QString>
 #include <functional>
 
-class QWidget;
-
 class WebStore
 {
 public:
@@ -20,24 +18,30 @@ public:
         std::function<QString(const QString& path, const QString& driverError)> openFailed;
     };
 
-    explicit WebStore(QWidget* owner);
+    // Why the last open() failed.
+    enum class Failure { None, MissingDirectory, OpenFailed };
+
+    WebStore();
     ~WebStore();
     WebStore(const WebStore&) = delete;
     WebStore& operator=(const WebStore&) = delete;
 
-    // Opens the store; on failure shows the caller's warning and returns false. The text the
-    // user was shown stays available as failureText().
-    [[nodiscard]] bool open(const FailureTexts& texts);
+    // Opens the store; false on failure, whose kind and driver text stay available. Nothing is
+    // shown here: the caller tells the user (the GUI's Dialogs::openStore shows the box).
+    [[nodiscard]] bool open();
     void close();
-    QString failureText() const { return failure; }
+    Failure failure() const { return failureKind; }
+    // What the user is told about the last failure, in the caller's words; empty when none.
+    QString failureText(const FailureTexts& texts) const;
 
     // Transactions of this store's own connection.
     bool transaction();
     bool commit();
     bool rollback();
 
-    // Whether the last sign-in completed (LOGIN of SYSTEM is exactly "TRUE").
-    static bool isLogged(QWidget* owner);
+    // Whether the last sign-in completed (LOGIN of SYSTEM is exactly "TRUE"). When the store
+    // does not open, false, with the text the user is to be told in `failure` when given.
+    static bool isLogged(QString* failure = nullptr);
     // Absolute path of the store file under the data directory.
     static QString path();
 
@@ -60,8 +64,8 @@ public:
     QSqlDatabase& database() { return db; }
 
 private:
-    QWidget* owner;
     QString connectionName;
     QSqlDatabase db;
-    QString failure;
+    Failure failureKind = Failure::None;
+    QString driverError;
 };

@@ -38,7 +38,7 @@ private:
                .arg(user, password));
     }
 
-    QString login() { return TestSupport::storeValue(window, QStringLiteral("SYSTEM"), QStringLiteral("LOGIN")); }
+    QString login() { return TestSupport::storeValue(QStringLiteral("SYSTEM"), QStringLiteral("LOGIN")); }
 
     // The demo Italian dictionary, packaged as the store serves it.
     bool buildDemoPackage(const QString& sku)
@@ -127,7 +127,7 @@ private slots:
         signInWith(QStringLiteral("demo"), QStringLiteral("demo"));
         QTRY_VERIFY_WITH_TIMEOUT(url().endsWith(QStringLiteral("/engine/libreria.html")), 30000);
         click(QStringLiteral("ZDEMO001"), QStringLiteral("download"));
-        QTRY_COMPARE_WITH_TIMEOUT(TestSupport::storeValue(window, QStringLiteral("ZDEMO001"), QStringLiteral("STATUS")),
+        QTRY_COMPARE_WITH_TIMEOUT(TestSupport::storeValue(QStringLiteral("ZDEMO001"), QStringLiteral("STATUS")),
                                   QStringLiteral("1"), 30000);
         QVERIFY(QFile::exists(TestSupport::dataDirectory() + QStringLiteral("/engine/books/ZDEMO001/database.db")));
         QVERIFY(!QFile::exists(TestSupport::dataDirectory() + QStringLiteral("/engine/books/ZDEMO001.zip")));
@@ -192,7 +192,7 @@ private slots:
         signInWith(QStringLiteral("demo"), QStringLiteral("demo"));
         QTRY_VERIFY_WITH_TIMEOUT(url().endsWith(QStringLiteral("/engine/libreria.html")), 30000);
         click(QStringLiteral("ZOPEN003"), QStringLiteral("download"));
-        QTRY_COMPARE_WITH_TIMEOUT(TestSupport::storeValue(window, QStringLiteral("ZOPEN003"), QStringLiteral("STATUS")),
+        QTRY_COMPARE_WITH_TIMEOUT(TestSupport::storeValue(QStringLiteral("ZOPEN003"), QStringLiteral("STATUS")),
             QStringLiteral("1"), 30000);
         click(QStringLiteral("ZOPEN003"), QStringLiteral("open"));
         QTRY_VERIFY(url().contains(QStringLiteral("/engine/dizionario.html")));

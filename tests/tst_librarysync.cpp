@@ -175,14 +175,14 @@ private:
         QTRY_COMPARE(messages.count(QStringLiteral("Sincronizzazione completata")), before + 1);
     }
 
-    QStringList rows() { return TestSupport::storeRows(window); }
+    QStringList rows() { return TestSupport::storeRows(); }
     QString value(const QString& refbook, const QString& variable)
     {
-        return TestSupport::storeValue(window, refbook, variable);
+        return TestSupport::storeValue(refbook, variable);
     }
     void setValue(const QString& refbook, const QString& variable, const QString& v)
     {
-        TestSupport::storeExec(window, QStringLiteral("UPDATE SYSTEM set VALUE='%1' where VARIABLE='%2' and REFBOOK = '%3'")
+        TestSupport::storeExec(QStringLiteral("UPDATE SYSTEM set VALUE='%1' where VARIABLE='%2' and REFBOOK = '%3'")
                                            .arg(v, variable, refbook));
     }
 

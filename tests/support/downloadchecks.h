@@ -11,15 +11,7 @@ namespace DownloadChecks {
 inline QString books() { return TestSupport::dataDirectory() + QStringLiteral("/engine/books"); }
 inline QStringList booksEntries() { return QDir(books()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot); }
 
-inline QString status(MainWindow* window, const QString& sku)
-{
-    WebStore store(window);
-    if (!store.open({ QStringLiteral("x"), [](const QString&, const QString&) { return QStringLiteral("x"); } }))
-        return QStringLiteral("<no store>");
-    const QString value = store.value(sku, QStringLiteral("STATUS"));
-    store.close();
-    return value;
-}
+inline QString status(const QString& sku) { return TestSupport::storeValue(sku, QStringLiteral("STATUS")); }
 
 inline QString waiting(const QString& callback)
 {

@@ -77,28 +77,27 @@ bool diagnosticsContain(const QString& text)
 
 namespace {
 template <typename Work>
-void withStore(MainWindow* window, Work work)
+void withStore(Work work)
 {
-    WebStore store(window);
-    const WebStore::FailureTexts texts { QStringLiteral("test"), [](const QString&, const QString&) { return QStringLiteral("test"); } };
-    if (!store.open(texts))
+    WebStore store;
+    if (!store.open())
         return;
     work(store);
     store.close();
 }
 }
 
-QString storeValue(MainWindow* window, const QString& refbook, const QString& variable)
+QString storeValue(const QString& refbook, const QString& variable)
 {
     QString value = QStringLiteral("<no store>");
-    withStore(window, [&](WebStore& store) { value = store.value(refbook, variable); });
+    withStore([&](WebStore& store) { value = store.value(refbook, variable); });
     return value;
 }
 
-QStringList storeRows(MainWindow* window)
+QStringList storeRows()
 {
     QStringList rows;
-    withStore(window, [&](WebStore& store) {
+    withStore([&](WebStore& store) {
         QSqlQuery q(store.database());
         q.exec(QStringLiteral("SELECT id, refbook, variable, value FROM SYSTEM ORDER BY id"));
         while (q.next())
@@ -108,9 +107,9 @@ QStringList storeRows(MainWindow* window)
     return rows;
 }
 
-void storeExec(MainWindow* window, const QString& statement)
+void storeExec(const QString& statement)
 {
-    withStore(window, [&](WebStore& store) { store.exec(statement); });
+    withStore([&](WebStore& store) { store.exec(statement); });
 }
 
 QStringList heard(const QString& callback)

@@ -38,11 +38,11 @@ QStringList heard(const QString& callback);
 // Reproducible bytes that do not compress, for bodies and packages.
 QByteArray noise(int size, uint seed = 1);
 
-// The window's web database as a test sees it (opened without user-facing texts).
-QString storeValue(MainWindow* window, const QString& refbook, const QString& variable);
+// The window's web database as a test sees it (opened directly, no boxes).
+QString storeValue(const QString& refbook, const QString& variable);
 // Every SYSTEM row as "id|refbook|variable|value", in identifier order.
-QStringList storeRows(MainWindow* window);
-void storeExec(MainWindow* window, const QString& statement);
+QStringList storeRows();
+void storeExec(const QString& statement);
 
 // Builds a zip archive with the given entries (name -> bytes); names ending in "/" are folders.
 bool writeZip(const QString& path, const QList<QPair<QString, QByteArray>>& entries);
