@@ -4,6 +4,7 @@
 #include "base/appsettings.h"
 #include "packages/diskspace.h"
 #include "packages/download.h"
+#include "store/webstore.h"
 #include "tests/support/downloadchecks.h"
 #include "tests/support/httptestserver.h"
 #include "web/customagentwebview.h"

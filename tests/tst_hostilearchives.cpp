@@ -309,6 +309,7 @@ int main(int argc, char* argv[])
         return runKilledChild(argc, argv);
     TestSupport::prepareEnvironment();
     QApplication app(argc, argv);
+    TestSupport::prepareGui();
     TestSupport::resetHome();
     TestHostileArchives tc;
     QTEST_SET_MAIN_SOURCE_PATH

@@ -3,7 +3,6 @@
 #include "tests/support/testsupport.h"
 #include "web/pageloader.h"
 
-#include <QApplication>
 #include <QTemporaryDir>
 
 using Entries = QList<QPair<QString, QByteArray>>;

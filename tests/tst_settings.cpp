@@ -1,7 +1,6 @@
 #include "base/appsettings.h"
 #include "tests/support/testsupport.h"
 
-#include <QApplication>
 #include <QFile>
 #include <QSettings>
 

@@ -366,6 +366,7 @@ int main(int argc, char* argv[])
     }
     TestSupport::prepareEnvironment();
     QApplication app(argc, argv);
+    TestSupport::prepareGui();
     TestSupport::resetHome();
     TestStartup tc;
     return QTest::qExec(&tc, argc, argv);

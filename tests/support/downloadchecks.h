@@ -3,7 +3,7 @@
 #pragma once
 
 #include "app/mainwindow.h"
-#include "store/webstore.h"
+#include "tests/support/storerows.h"
 #include "tests/support/testsupport.h"
 
 namespace DownloadChecks {

@@ -1,18 +1,9 @@
 #include "tests/support/testsupport.h"
 
-#include "app/datadirectory.h"
-#include "app/dialogs.h"
-#include "app/mainwindow.h"
 #include "base/appsettings.h"
 #include "base/diagnostics.h"
 #include "tests/support/privatehome.h"
-#include "resources/resources.h"
-#include "store/webstore.h"
-#include "web/scriptcall.h"
 
-#include <QApplication>
-#include <QMessageBox>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <quazip/quazip.h>
 #include <quazip/quazipfile.h>
@@ -22,6 +13,7 @@ namespace TestSupport {
 namespace {
 QTemporaryDir* root = nullptr;
 Recorded recordedLines;
+QList<std::function<void()>> resetSteps;
 }
 
 void prepareEnvironment()
@@ -31,9 +23,13 @@ void prepareEnvironment()
         qputenv("QT_QPA_PLATFORM", "offscreen");
 }
 
+void addResetStep(std::function<void()> step)
+{
+    resetSteps << step;
+}
+
 void resetHome()
 {
-    VocalumeResources::init();
     const QDir home(QDir::homePath());
     for (const QFileInfo& entry : home.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
         if (entry.isDir() && !entry.isSymLink())
@@ -45,8 +41,8 @@ void resetHome()
     recordedLines = Recorded();
     Diagnostics::setEnabled(!qEnvironmentVariableIsSet("VOCALUME_QUIET_TESTS"));
     Diagnostics::setRecorder([](Diagnostics::Channel, const QString& line) { recordedLines.diagnostics << line; });
-    answerDialogs(QMessageBox::Ok);
-    ScriptCall::setRecorder([](const QString& statement) { recordedLines.statements << statement; });
+    for (const auto& step : qAsConst(resetSteps))
+        step();
 }
 
 QString dataDirectory()
@@ -59,57 +55,12 @@ Recorded& recorded()
     return recordedLines;
 }
 
-void answerDialogs(int button)
-{
-    Dialogs::setHandler([button](Dialogs::Kind, const QString& title, const QString& text, QDialog*) {
-        recordedLines.dialogs << title + QLatin1Char('|') + text;
-        return button;
-    });
-}
-
 bool diagnosticsContain(const QString& text)
 {
     for (const QString& line : recordedLines.diagnostics)
         if (line.contains(text))
             return true;
     return false;
-}
-
-namespace {
-template <typename Work>
-void withStore(Work work)
-{
-    WebStore store;
-    if (!store.open())
-        return;
-    work(store);
-    store.close();
-}
-}
-
-QString storeValue(const QString& refbook, const QString& variable)
-{
-    QString value = QStringLiteral("<no store>");
-    withStore([&](WebStore& store) { value = store.value(refbook, variable); });
-    return value;
-}
-
-QStringList storeRows()
-{
-    QStringList rows;
-    withStore([&](WebStore& store) {
-        QSqlQuery q(store.database());
-        q.exec(QStringLiteral("SELECT id, refbook, variable, value FROM SYSTEM ORDER BY id"));
-        while (q.next())
-            rows << QStringLiteral("%1|%2|%3|%4").arg(q.value(0).toString(), q.value(1).toString(),
-                                                       q.value(2).toString(), q.value(3).toString());
-    });
-    return rows;
-}
-
-void storeExec(const QString& statement)
-{
-    withStore([&](WebStore& store) { store.exec(statement); });
 }
 
 QStringList heard(const QString& callback)

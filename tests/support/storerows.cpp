@@ -1,0 +1,46 @@
+#include "tests/support/storerows.h"
+
+#include "store/webstore.h"
+
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace TestSupport {
+
+namespace {
+template <typename Work>
+void withStore(Work work)
+{
+    WebStore store;
+    if (!store.open())
+        return;
+    work(store);
+    store.close();
+}
+}
+
+QString storeValue(const QString& refbook, const QString& variable)
+{
+    QString value = QStringLiteral("<no store>");
+    withStore([&](WebStore& store) { value = store.value(refbook, variable); });
+    return value;
+}
+
+QStringList storeRows()
+{
+    QStringList rows;
+    withStore([&](WebStore& store) {
+        QSqlQuery q(store.database());
+        q.exec(QStringLiteral("SELECT id, refbook, variable, value FROM SYSTEM ORDER BY id"));
+        while (q.next())
+            rows << QStringLiteral("%1|%2|%3|%4").arg(q.value(0).toString(), q.value(1).toString(),
+                                                       q.value(2).toString(), q.value(3).toString());
+    });
+    return rows;
+}
+
+void storeExec(const QString& statement)
+{
+    withStore([&](WebStore& store) { store.exec(statement); });
+}
+}

@@ -1,0 +1,13 @@
+// The web database as a test sees it: opened directly, no boxes; "<no store>" when it does not
+// open.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace TestSupport {
+QString storeValue(const QString& refbook, const QString& variable);
+// Every SYSTEM row as "id|refbook|variable|value", in identifier order.
+QStringList storeRows();
+void storeExec(const QString& statement);
+}
