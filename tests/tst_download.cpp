@@ -7,6 +7,7 @@
 #include "packages/bookinstaller.h"
 #include "packages/diskspace.h"
 #include "packages/download.h"
+#include "packages/downloadmanager.h"
 #include "tests/support/downloadchecks.h"
 #include "tests/support/httptestserver.h"
 #include "web/customagentwebview.h"
@@ -210,6 +211,42 @@ private slots:
         QVERIFY(!window->installer->unpacking);
         QVERIFY(TestSupport::diagnosticsContain(
             "Query: UPDATE SYSTEM set VALUE='1' where VARIABLE='STATUS' and REFBOOK='ZA'"));
+    }
+
+    void madeCurrentBeforeItsStatus_data()
+    {
+        QTest::addColumn<bool>("madeCurrent");
+        QTest::newRow("made current") << true;
+        QTest::newRow("refused") << false;
+    }
+
+    // The installation on its own, without the window: the book is unpacked before it is made
+    // current, and recorded as installed only once it is; the page's statements go out as signals.
+    void madeCurrentBeforeItsStatus()
+    {
+        QFETCH(bool, madeCurrent);
+        setLibrary({ "ZA" });
+        QVERIFY(TestSupport::writeZip(books() + "/ZA.zip", { { "database.db", "db" } }));
+        BookInstaller installer;
+        Download download;
+        QStringList said;
+        connect(&download, &Download::pageStatement, this, [&](const QString& statement) { said << statement; });
+        download.installer = &installer;
+        download.goToReading = [&](const QString& packagePath, const QString& bookId) {
+            said << bookId + " current, unpacked: " + QString::number(QFile::exists(books() + "/ZA/database.db"))
+                    + ", package: " + QString::number(QFile::exists(packagePath)) + ", status " + status("ZA");
+            return madeCurrent;
+        };
+        download.sku = "ZA";
+        download.library = window->libraryBooks;
+        download.callback = "onDl";
+        download.booksPath = books();
+        download.manager = new DownloadManager("ZA", books() + "/ZA.zip");
+        download.manager->finished = true;
+        download.done(false);
+        QCOMPARE(said, QStringList({ waiting("onDl"), "ZA current, unpacked: 1, package: 0, status 0", finished("onDl") }));
+        QCOMPARE(status("ZA"), madeCurrent ? "1" : "0");
+        QCOMPARE(heard("onDl"), QStringList());
     }
 
     void failures_data()
