@@ -256,7 +256,8 @@ void MainWindow::startDownload(const QString& filePath, const QString& sku)
     }
     bridge->downloads.insert(sku, download);
     CustomAgentWebView* view = webView;
-    connect(download, &Download::pageStatement, view, [view](const QString& statement) { ScriptCall::run(view, statement); });
+    connect(download, &Download::pageStatement, view,
+            [view](const QString& statement) { ScriptCall::run(view, statement); });
     connect(download, &Download::statusMessage, this, &MainWindow::showStatusMessage);
     connect(download, &Download::warning, this, &MainWindow::showWarning);
     download->installer = installer;

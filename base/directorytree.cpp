@@ -15,9 +15,8 @@ bool removeDirectoryTree(const QString& path)
     const QFileInfoList entries = dir.entryInfoList(
         QDir::Files | QDir::AllDirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::DirsFirst);
     for (const QFileInfo& entry : entries) {
-        const bool removed = entry.isDir() && !entry.isSymLink()
-            ? removeDirectoryTree(entry.absoluteFilePath())
-            : QFile::remove(entry.absoluteFilePath());
+        const bool removed = entry.isDir() && !entry.isSymLink() ? removeDirectoryTree(entry.absoluteFilePath())
+                                                                 : QFile::remove(entry.absoluteFilePath());
         if (!removed)
             return false;
     }

@@ -33,7 +33,8 @@ bool BookInstaller::unpackBook(const QString& zipPath, const QString& destPath, 
     Diagnostics::debug("Path destinazione: %s", qPrintable(tmp));
     // What a killed or failed attempt left there must never end up in the installed book.
     if (!removeDirectoryTree(tmp) || !QDir(baseDir).mkpath(tmp)) {
-        unpackFailed(QStringLiteral("Impossibile svuotare %1").arg(tmp), QStringLiteral("Errori decomprimendo il libro"));
+        unpackFailed(
+            QStringLiteral("Impossibile svuotare %1").arg(tmp), QStringLiteral("Errori decomprimendo il libro"));
         return false;
     }
 
@@ -52,7 +53,7 @@ bool BookInstaller::unpackBook(const QString& zipPath, const QString& destPath, 
     QString shortage;
     if (!DiskSpace::fits(extractor.declaredTotal(), baseDir, &shortage)) {
         unpackFailed(QStringLiteral("Spazio insufficiente per %1: %2").arg(zipPath, shortage),
-                     QStringLiteral("Spazio su disco insufficiente per installare il libro: ") + shortage);
+            QStringLiteral("Spazio su disco insufficiente per installare il libro: ") + shortage);
         return false;
     }
 
@@ -85,9 +86,10 @@ bool BookInstaller::unpackBook(const QString& zipPath, const QString& destPath, 
     const QFileInfo installed(destPath);
     const bool replacing = installed.isDir() && !installed.isSymLink();
     if (replacing && !(removeDirectoryTree(old) && QDir().rename(destPath, old))) {
-        unpackFailed(QStringLiteral("Si è verificato un errore nel rinominare la directory del libro decompresso: da %1 a %2")
-                         .arg(destPath, old),
-                     QStringLiteral("Si è verificato un errore nel rinominare la directory del libro"));
+        unpackFailed(
+            QStringLiteral("Si è verificato un errore nel rinominare la directory del libro decompresso: da %1 a %2")
+                .arg(destPath, old),
+            QStringLiteral("Si è verificato un errore nel rinominare la directory del libro"));
         return false;
     }
     bool renamed = false;
@@ -99,9 +101,10 @@ bool BookInstaller::unpackBook(const QString& zipPath, const QString& destPath, 
     if (!renamed) {
         if (replacing)
             QDir().rename(old, destPath);
-        unpackFailed(QStringLiteral("Si è verificato un errore nel rinominare la directory del libro decompresso: da %1 a %2")
-                         .arg(tmp, destPath),
-                     QStringLiteral("Si è verificato un errore nel rinominare la directory del libro"));
+        unpackFailed(
+            QStringLiteral("Si è verificato un errore nel rinominare la directory del libro decompresso: da %1 a %2")
+                .arg(tmp, destPath),
+            QStringLiteral("Si è verificato un errore nel rinominare la directory del libro"));
         return false;
     }
     if (replacing && !removeDirectoryTree(old))

@@ -7,8 +7,7 @@
 #include <QObject>
 #include <QString>
 
-class BookInstaller : public QObject
-{
+class BookInstaller : public QObject {
     Q_OBJECT
 public:
     explicit BookInstaller(QObject* parent = nullptr);

@@ -108,7 +108,8 @@ void Download::reportFailure()
     QString message = refusal.isEmpty() ? manager->errorMessage() : refusal;
     Diagnostics::output("%s\n", qPrintable(message));
     message.replace(QLatin1Char('\''), QStringLiteral("&apos;"));
-    emit pageStatement(ScriptLiteral::singleQuoted(callback, QStringLiteral("{result:false,error:\"") + message + QStringLiteral("\"}")));
+    emit pageStatement(ScriptLiteral::singleQuoted(
+        callback, QStringLiteral("{result:false,error:\"") + message + QStringLiteral("\"}")));
     emit statusMessage(message, 4000);
 }
 
@@ -148,7 +149,8 @@ void Download::install()
     // A dictionary missing from the library has no identifier: nothing is unpacked or recorded,
     // and the current book stays. An installed version stays until the new package has been
     // unpacked completely (the unpack then puts it in the old one's place).
-    const bool unpacked = !bookId.isEmpty() && installer && installer->unpackBook(packagePath, bookPath, books.absolutePath());
+    const bool unpacked
+        = !bookId.isEmpty() && installer && installer->unpackBook(packagePath, bookPath, books.absolutePath());
     if (unpacked && hadBook)
         Diagnostics::output("Rimosso vecchio libro %s\n", qPrintable(sku));
     if (unpacked && (!goToReading || goToReading(packagePath, bookId)) && !recordInstalled(bookId))

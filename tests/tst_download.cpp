@@ -244,7 +244,8 @@ private slots:
         download.manager = new DownloadManager("ZA", books() + "/ZA.zip");
         download.manager->finished = true;
         download.done(false);
-        QCOMPARE(said, QStringList({ waiting("onDl"), "ZA current, unpacked: 1, package: 0, status 0", finished("onDl") }));
+        QCOMPARE(said,
+                 QStringList({ waiting("onDl"), "ZA current, unpacked: 1, package: 0, status 0", finished("onDl") }));
         QCOMPARE(status("ZA"), madeCurrent ? "1" : "0");
         QCOMPARE(heard("onDl"), QStringList());
     }
@@ -255,8 +256,9 @@ private slots:
         QTest::addColumn<qint64>("free"); // bytes the disk has left; -1: as it is
         QTest::addColumn<QString>("text");
         QTest::newRow("404 with a large body") << HttpTestServer::reply(noise(50000), 404) << qint64(-1) << failureText;
-        QTest::newRow("does not fit") << QByteArray() << qint64(1024 * 1024)
-                                      << "Spazio su disco insufficiente per scaricare il dizionario: servono 3 MB, liberi 1 MB";
+        QTest::newRow("does not fit")
+            << QByteArray() << qint64(1024 * 1024)
+            << "Spazio su disco insufficiente per scaricare il dizionario: servono 3 MB, liberi 1 MB";
     }
 
     void failures()
@@ -408,7 +410,8 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QStringList>("left");
         QTest::addColumn<QStringList>("boxes");
-        QTest::newRow("dictionary missing from the library") << "ZB" << package() << QStringList { "ZA.zip" } << QStringList();
+        QTest::newRow("dictionary missing from the library")
+            << "ZB" << package() << QStringList { "ZA.zip" } << QStringList();
         QTest::newRow("package that is no zip") << "ZA" << noise(20000) << QStringList { "ZA.zip", "ZA_tmp" }
                                                 << QStringList { "Vocalume|Impossibile aprire il libro" };
     }

@@ -129,7 +129,10 @@ private:
 
     QString path(const QString& rel) const { return base + QLatin1Char('/') + rel; }
     bool unpack(const QString& zip, const QString& dest) { return installer->unpackBook(path(zip), path(dest), base); }
-    QStringList boxes() const { return shown.filter(QRegularExpression("^box:")).replaceInStrings(QRegularExpression("^box:"), QString()); }
+    QStringList boxes() const
+    {
+        return shown.filter(QRegularExpression("^box:")).replaceInStrings(QRegularExpression("^box:"), QString());
+    }
     // The installed book "book" (version 1) and the package `archive` to unpack over it.
     void prepare(const QString& archive)
     {
@@ -142,7 +145,8 @@ private slots:
     {
         QVERIFY(!HostileArchives::write(archives.path()).isEmpty());
         QVERIFY(TestSupport::writeZip(archives.filePath("empty.zip"), {}));
-        QVERIFY(TestSupport::writeZip(archives.filePath("parent-through-folder.zip"), { { "ok.txt", "ok" }, { "a/../../x", "evil" } }));
+        QVERIFY(TestSupport::writeZip(
+            archives.filePath("parent-through-folder.zip"), { { "ok.txt", "ok" }, { "a/../../x", "evil" } }));
         // "book_tmp2" shares the prefix of "book_tmp" but is another folder.
         QVERIFY(TestSupport::writeZip(archives.filePath("common-prefix.zip"), { { "../book_tmp2/x", "evil" } }));
         QVERIFY(writeFile(archives.filePath(notAZip), "this is not a zip archive at all"));
@@ -152,10 +156,12 @@ private slots:
         TestSupport::recorded() = TestSupport::Recorded();
         installer.reset(new BookInstaller);
         shown.clear();
-        connect(installer.data(), &BookInstaller::statusMessage, this, [this](const QString& text) { shown << "status:" + text; });
+        connect(installer.data(), &BookInstaller::statusMessage, this,
+                [this](const QString& text) { shown << "status:" + text; });
         connect(installer.data(), &BookInstaller::progressShown, this, [this] { shown << "bar shown"; });
         connect(installer.data(), &BookInstaller::progressHidden, this, [this] { shown << "bar hidden"; });
-        connect(installer.data(), &BookInstaller::warning, this, [this](const QString& text) { shown << "box:" + text; });
+        connect(installer.data(), &BookInstaller::warning, this,
+                [this](const QString& text) { shown << "box:" + text; });
         work.reset(new QTemporaryDir);
         base = work->path() + QStringLiteral("/books");
         QVERIFY(QDir().mkpath(base));
@@ -208,7 +214,8 @@ private slots:
             QCOMPARE(treeOf(path("book")), archive == "empty.zip" ? QStringList()
                          : QStringList({ "a", "a/b", "a/b/page.xhtml", "database.db", "dir", "index.html" }));
             QCOMPARE(QDir(base).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList { "book" });
-            QCOMPARE(shown, QStringList({ "bar shown", "status:Apertura file zippato " + path("book.zip") + " in corso...",
+            QCOMPARE(shown, QStringList({ "bar shown",
+                                          "status:Apertura file zippato " + path("book.zip") + " in corso...",
                                           "bar hidden", "status:" }));
             return;
         }
@@ -256,7 +263,8 @@ private slots:
         prepare(HostileArchives::goodName());
         DiskSpace::setProbe([](const QString&) { return qint64(50000); });
         QVERIFY(!unpack("book.zip", "book"));
-        QCOMPARE(boxes(), QStringList { "Spazio su disco insufficiente per installare il libro: servono 1 MB, liberi 0 MB" });
+        QCOMPARE(boxes(),
+                 QStringList { "Spazio su disco insufficiente per installare il libro: servono 1 MB, liberi 0 MB" });
         QCOMPARE(treeOf(path("book")), QStringList { "old.txt" });
         QVERIFY(QFile::exists(path("book.zip")));
         QVERIFY(bytesBelow(path("book_tmp")) == 0);
