@@ -77,26 +77,6 @@ bool existingEngineDirectory(QDir& dir)
     return dir.cd(dataDirName) && dir.cd(DataPaths::engineName());
 }
 
-bool removeDirectoryTree(const QString& path)
-{
-    const QFileInfo top(path);
-    if (top.isSymLink())
-        return QFile::remove(path);
-    QDir dir(path);
-    if (!dir.exists())
-        return true;
-    const QFileInfoList entries = dir.entryInfoList(
-        QDir::Files | QDir::AllDirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::DirsFirst);
-    for (const QFileInfo& entry : entries) {
-        const bool removed = entry.isDir() && !entry.isSymLink()
-            ? removeDirectoryTree(entry.absoluteFilePath())
-            : QFile::remove(entry.absoluteFilePath());
-        if (!removed)
-            return false;
-    }
-    return dir.rmdir(path);
-}
-
 bool copyResource(const QString& resource, const QString& target)
 {
     if (!QFile::copy(resource, target))

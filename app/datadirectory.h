@@ -1,6 +1,8 @@
 // The per-user data directory ~/.vocalumezenta: layout, first-start preparation, engine
-// deployment from the embedded archive, the migration on a version change, and tree removal.
+// deployment from the embedded archive and the migration on a version change.
 #pragma once
+
+#include "base/directorytree.h"
 
 #include <QDir>
 #include <QString>
@@ -13,9 +15,6 @@ QDir homeDirectory();
 QDir engineDirectory();
 // Points `dir` at ~/.vocalumezenta/engine when both folders exist; creates nothing.
 bool existingEngineDirectory(QDir& dir);
-// Removes `path` and everything in it; symbolic links are removed as links, never followed.
-// True when the path is gone or never existed; false at the first entry that stays.
-bool removeDirectoryTree(const QString& path);
 // Copies ":/engine.zip" into `dataDir` and unpacks it into `dataDir`/engine.
 // Ends the process with exit code 1 when the archive cannot be copied. True when it unpacked.
 bool deployEngine(MainWindow* mainWindow, const QDir& dataDir);

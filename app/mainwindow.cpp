@@ -9,9 +9,8 @@
 #include "base/processexit.h"
 #include "base/scriptliteral.h"
 #include "library/librarymerge.h"
-#include "packages/archiveextractor.h"
+#include "packages/bookinstaller.h"
 #include "packages/cachedimage.h"
-#include "packages/diskspace.h"
 #include "packages/download.h"
 #include "resources/resources.h"
 #include "services/libraryws.h"
@@ -29,25 +28,17 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QSqlError>
-#include <QThread>
 #include <QTimer>
 #include <QWebSettings>
-#include <cstdio>
 
 MainWindow* mainWindowInstance = nullptr;
 int MainWindow::syncWatchdogMilliseconds = 20000;
-
-namespace {
-// Longest stretch of an extraction without letting pending events run, in milliseconds.
-constexpr qint64 unpackEventInterval = 10;
-}
 
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent)
@@ -87,7 +78,8 @@ MainWindow::MainWindow(QWidget* parent)
 
     warningIcon = new QLabel;
     warningIcon->setPixmap(QPixmap(QStringLiteral(":/images/warning_icon.png")));
-    unpacking = false;
+    installer = new BookInstaller(this);
+    showInstallation();
 
     AppSettings settings;
     const QString storedVersion = settings.version();
@@ -220,107 +212,33 @@ void MainWindow::keyPressEvent(QKeyEvent* event)
 
 bool MainWindow::unpackBook(const QString& zipPath, const QString& destPath, const QString& baseDir)
 {
-    if (unpacking)
-        return false;
-    unpacking = true;
-
-    const QString tmp = destPath + QStringLiteral("_tmp");
-    Diagnostics::debug("Path destinazione: %s", qPrintable(tmp));
-    // What a killed or failed attempt left there must never end up in the installed book.
-    if (!removeDirectoryTree(tmp) || !QDir(baseDir).mkpath(tmp)) {
-        unpackFailed(QStringLiteral("Impossibile svuotare %1").arg(tmp), QStringLiteral("Errori decomprimendo il libro"));
-        return false;
-    }
-
-    ArchiveExtractor extractor(zipPath, tmp);
-    if (!extractor.open()) {
-        unpacking = false;
-        Diagnostics::warning("%s", qPrintable(extractor.diagnostic()));
-        statusBar()->showMessage(QStringLiteral("Errore nell'apertura del file zippato ") + zipPath, 2000);
-        Dialogs::warning(this, QStringLiteral("Vocalume"), ArchiveExtractor::boxText(extractor.failure()));
-        return false;
-    }
-    if (!extractor.inspect()) {
-        unpackFailed(extractor.diagnostic(), ArchiveExtractor::boxText(extractor.failure()));
-        return false;
-    }
-    QString shortage;
-    if (!DiskSpace::fits(extractor.declaredTotal(), baseDir, &shortage)) {
-        unpackFailed(QStringLiteral("Spazio insufficiente per %1: %2").arg(zipPath, shortage),
-                     QStringLiteral("Spazio su disco insufficiente per installare il libro: ") + shortage);
-        return false;
-    }
-
-    progressBar->setValue(0);
-    progressBar->setMinimum(0);
-    progressBar->setMaximum(100);
-    statusBar()->addPermanentWidget(progressBar);
-    progressBar->show();
-    statusBar()->showMessage(QStringLiteral("Apertura file zippato %1 in corso...").arg(zipPath));
-
-    // Events run whenever the bar moves and at least every few milliseconds in between: often
-    // enough for the page to stay responsive, rarely enough not to cost more than the entries.
-    QElapsedTimer sinceEvents;
-    sinceEvents.start();
-    int shown = -1;
-    const bool extracted = extractor.extract([&](int percent) {
-        if (percent != shown) {
-            progressBar->setValue(percent);
-            shown = percent;
-        } else if (sinceEvents.elapsed() < unpackEventInterval) {
-            return;
-        }
-        QCoreApplication::processEvents();
-        sinceEvents.restart();
-    });
-    if (!extracted) {
-        unpackFailed(extractor.diagnostic(), ArchiveExtractor::boxText(extractor.failure()));
-        return false;
-    }
-
-    // An earlier version of the book stays in place until the new one is complete, then makes
-    // way for it; should the new one not move in, the old one goes back.
-    const QString old = destPath + QStringLiteral("_old");
-    const QFileInfo installed(destPath);
-    const bool replacing = installed.isDir() && !installed.isSymLink();
-    if (replacing && !(removeDirectoryTree(old) && QDir().rename(destPath, old))) {
-        unpackFailed(QStringLiteral("Si è verificato un errore nel rinominare la directory del libro decompresso: da %1 a %2")
-                         .arg(destPath, old),
-                     QStringLiteral("Si è verificato un errore nel rinominare la directory del libro"));
-        return false;
-    }
-    bool renamed = false;
-    for (int attempt = 0; attempt < 50 && !renamed; ++attempt) {
-        renamed = std::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(destPath).constData()) == 0;
-        if (!renamed && attempt < 49)
-            QThread::msleep(100);
-    }
-    if (!renamed) {
-        if (replacing)
-            QDir().rename(old, destPath);
-        unpackFailed(QStringLiteral("Si è verificato un errore nel rinominare la directory del libro decompresso: da %1 a %2")
-                         .arg(tmp, destPath),
-                     QStringLiteral("Si è verificato un errore nel rinominare la directory del libro"));
-        return false;
-    }
-    if (replacing && !removeDirectoryTree(old))
-        Diagnostics::warning("Errori nella rimozione di %s", qPrintable(old));
-    QFile::remove(zipPath);
-
-    statusBar()->removeWidget(progressBar);
-    statusBar()->showMessage(QString());
-    unpacking = false;
-    return true;
+    return installer->unpackBook(zipPath, destPath, baseDir);
 }
 
-void MainWindow::unpackFailed(const QString& diagnostic, const QString& boxText)
+// The installer's status, progress and warnings, shown in this window.
+void MainWindow::showInstallation()
 {
-    unpacking = false;
-    statusBar()->removeWidget(progressBar);
-    statusBar()->showMessage(QString());
-    Diagnostics::warning("%s", qPrintable(diagnostic));
-    statusBar()->showMessage(QStringLiteral("Errore nell'apertura del libro"), 2000);
-    Dialogs::warning(this, QStringLiteral("Vocalume"), boxText);
+    connect(installer, &BookInstaller::statusMessage, this, &MainWindow::showStatusMessage);
+    connect(installer, &BookInstaller::progressShown, this, [this] {
+        progressBar->setValue(0);
+        progressBar->setMinimum(0);
+        progressBar->setMaximum(100);
+        statusBar()->addPermanentWidget(progressBar);
+        progressBar->show();
+    });
+    connect(installer, &BookInstaller::progressChanged, progressBar, &QProgressBar::setValue);
+    connect(installer, &BookInstaller::progressHidden, this, [this] { statusBar()->removeWidget(progressBar); });
+    connect(installer, &BookInstaller::warning, this, &MainWindow::showWarning);
+}
+
+void MainWindow::showStatusMessage(const QString& text, int timeout)
+{
+    statusBar()->showMessage(text, timeout);
+}
+
+void MainWindow::showWarning(const QString& text)
+{
+    Dialogs::warning(this, QStringLiteral("Vocalume"), text);
 }
 
 void MainWindow::startDownload(const QString& filePath, const QString& sku)
@@ -331,13 +249,22 @@ void MainWindow::startDownload(const QString& filePath, const QString& sku)
     if (!enterBooksDirectory(this, books))
         return;
 
-    Download* download = new Download(this);
+    Download* download = new Download;
     if (Download* old = bridge->downloads.value(sku)) {
         Diagnostics::debug("deleting download structure for %s", qPrintable(sku));
         old->discard();
     }
     bridge->downloads.insert(sku, download);
-    download->view = webView;
+    CustomAgentWebView* view = webView;
+    connect(download, &Download::pageStatement, view,
+            [view](const QString& statement) { ScriptCall::run(view, statement); });
+    connect(download, &Download::statusMessage, this, &MainWindow::showStatusMessage);
+    connect(download, &Download::warning, this, &MainWindow::showWarning);
+    download->installer = installer;
+    download->goToReading = [this](const QString& packagePath, const QString& bookId) {
+        return goToReading(packagePath, bookId);
+    };
+    download->booksPath = books.absolutePath();
     download->sku = sku;
     download->filePath = filePath;
     download->callback = bridge->downloadCallback;

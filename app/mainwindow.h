@@ -13,6 +13,7 @@
 
 #include "services/book.h"
 
+class BookInstaller;
 class CustomAgentWebView;
 class LibraryWS;
 class LoginWS;
@@ -43,8 +44,7 @@ public:
     // folder is missing and makes it the bridge's current book.
     bool goToReading(const QString& archivePath, const QString& bookId);
 
-    // Unpacks `zipPath` into `destPath` through `destPath`_tmp; deletes the archive on success.
-    // Refuses (false, no message) while another extraction runs.
+    // The installer's unpackBook, its messages shown in this window.
     bool unpackBook(const QString& zipPath, const QString& destPath, const QString& baseDir);
 
     // Status-bar busy indicator (an endless bar) used while long work runs.
@@ -73,10 +73,11 @@ public:
     QSqlDatabase db;
     CustomAgentWebView* webView = nullptr;
     QLabel* warningIcon = nullptr;
+    // Installs packages (dictionaries, the engine) one at a time.
+    BookInstaller* installer = nullptr;
     // One watchdog for the synchronisation in progress, restarted by every synchronisation.
     QTimer* syncWatchdog = nullptr;
     bool loginPending = false;
-    bool unpacking = false;
     bool syncReplyReceived = false;
     bool syncTimedOut = false;
     QtJavascriptInteraction* bridge = nullptr;
@@ -106,7 +107,10 @@ protected:
 private:
     // Reads engine page `name` with its scripts inlined; empty when it cannot be read.
     QString readEnginePage(const QDir& engine, const QString& name) const;
-    void unpackFailed(const QString& diagnostic, const QString& boxText);
+    // The status bar, progress bar and warning box of installations and downloads.
+    void showInstallation();
+    void showStatusMessage(const QString& text, int timeout);
+    void showWarning(const QString& text);
     void showWarningIcon(int milliseconds);
     void fetchCovers(WebStore& store, const QVector<Book>& books);
     // Commits; on failure tells the user, rolls back and hands the driver's text to `error`.

@@ -1,25 +1,19 @@
 #include "packages/download.h"
 
-#include "app/datadirectory.h"
-#include "app/dialogs.h"
-#include "app/mainwindow.h"
-#include "base/datapaths.h"
 #include "base/diagnostics.h"
 #include "base/scriptliteral.h"
+#include "packages/bookinstaller.h"
 #include "packages/diskspace.h"
 #include "packages/downloadmanager.h"
 #include "services/httpconnection.h"
 #include "store/webstore.h"
-#include "web/customagentwebview.h"
-#include "web/scriptcall.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
-#include <QStatusBar>
 
-Download::Download(MainWindow* mainWindow, QObject* parent)
+Download::Download(QObject* parent)
     : QObject(parent)
-    , mainWindow(mainWindow)
 {
 }
 
@@ -54,7 +48,7 @@ void Download::cancel()
         delete manager;
         manager = nullptr;
     }
-    mainWindow->statusBar()->showMessage(QStringLiteral("Download interrotto dall'utente"), 4000);
+    emit statusMessage(QStringLiteral("Download interrotto dall'utente"), 4000);
 }
 
 void Download::discard()
@@ -90,7 +84,7 @@ void Download::updateProgress(int done, int total)
     }
     const QString literal = progressLiteral(done, total);
     if (!literal.isEmpty())
-        callPage(ScriptLiteral::intermediate(callback, literal));
+        emit pageStatement(ScriptLiteral::intermediate(callback, literal));
 }
 
 void Download::done(bool error)
@@ -114,8 +108,9 @@ void Download::reportFailure()
     QString message = refusal.isEmpty() ? manager->errorMessage() : refusal;
     Diagnostics::output("%s\n", qPrintable(message));
     message.replace(QLatin1Char('\''), QStringLiteral("&apos;"));
-    callPage(ScriptLiteral::singleQuoted(callback, QStringLiteral("{result:false,error:\"") + message + QStringLiteral("\"}")));
-    mainWindow->statusBar()->showMessage(message, 4000);
+    emit pageStatement(ScriptLiteral::singleQuoted(
+        callback, QStringLiteral("{result:false,error:\"") + message + QStringLiteral("\"}")));
+    emit statusMessage(message, 4000);
 }
 
 QString Download::bookIdentifier() const
@@ -134,14 +129,14 @@ void Download::install()
 {
     const QString wait = ScriptLiteral::intermediate(callback, QStringLiteral("{result:false, progress:\"wait\"}"));
     Diagnostics::output("Wait: %s\n", qPrintable(wait));
-    callPage(wait);
+    emit pageStatement(wait);
 
     const QString bookId = bookIdentifier();
 
-    QDir books = homeDirectory();
-    // An existing data directory is required: the books folder is only made inside one.
-    if (!books.cd(DataPaths::dataDirectoryName()) || !enterBooksDirectory(mainWindow, books)) {
-        Dialogs::warning(mainWindow, QStringLiteral("Vocalume"), QStringLiteral("Settaggi dell'applicativo mancanti"));
+    // A books folder removed meanwhile is made again, never the folders above it.
+    QDir books(booksPath);
+    if (booksPath.isEmpty() || !(books.exists() || books.mkdir(booksPath))) {
+        emit warning(QStringLiteral("Settaggi dell'applicativo mancanti"));
         return;
     }
 
@@ -152,33 +147,36 @@ void Download::install()
     const QString packagePath = books.absoluteFilePath(sku + QStringLiteral(".zip"));
 
     // A dictionary missing from the library has no identifier: nothing is unpacked or recorded,
-    // and the bridge keeps its current book. An installed version stays until the new package
-    // has been unpacked completely (the unpack then puts it in the old one's place).
-    const bool unpacked = !bookId.isEmpty() && mainWindow->unpackBook(packagePath, bookPath, books.absolutePath());
+    // and the current book stays. An installed version stays until the new package has been
+    // unpacked completely (the unpack then puts it in the old one's place).
+    const bool unpacked
+        = !bookId.isEmpty() && installer && installer->unpackBook(packagePath, bookPath, books.absolutePath());
     if (unpacked && hadBook)
         Diagnostics::output("Rimosso vecchio libro %s\n", qPrintable(sku));
-    if (unpacked && mainWindow->goToReading(packagePath, bookId)) {
-        WebStore store;
+    if (unpacked && (!goToReading || goToReading(packagePath, bookId)) && !recordInstalled(bookId))
+        return;
+
+    const QString finished = ScriptLiteral::singleQuoted(callback, QStringLiteral("{result:true,error:\\'\\',progress:\\'100\\'}"));
+    Diagnostics::output("Done: %s\n", qPrintable(finished));
+    emit pageStatement(finished);
+    QCoreApplication::processEvents();
+}
+
+bool Download::recordInstalled(const QString& bookId)
+{
+    WebStore store;
+    if (!store.open()) {
         const WebStore::FailureTexts texts {
             QStringLiteral("Settaggi dell'applicativo mancanti"),
             [](const QString&, const QString&) {
                 return QStringLiteral("Apertura database per la lettura degli indici delle ricerche fallita");
             },
         };
-        if (!Dialogs::openStore(mainWindow, store, texts))
-            return;
-        store.exec(QStringLiteral("UPDATE SYSTEM set VALUE='1' where VARIABLE='STATUS' and REFBOOK='")
-                   + WebStore::quote(bookId) + QStringLiteral("'"));
-        store.close();
+        emit warning(store.failureText(texts));
+        return false;
     }
-
-    const QString finished = ScriptLiteral::singleQuoted(callback, QStringLiteral("{result:true,error:\\'\\',progress:\\'100\\'}"));
-    Diagnostics::output("Done: %s\n", qPrintable(finished));
-    callPage(finished);
-    QCoreApplication::processEvents();
-}
-
-void Download::callPage(const QString& statement)
-{
-    ScriptCall::run(view, statement);
+    store.exec(QStringLiteral("UPDATE SYSTEM set VALUE='1' where VARIABLE='STATUS' and REFBOOK='")
+               + WebStore::quote(bookId) + QStringLiteral("'"));
+    store.close();
+    return true;
 }

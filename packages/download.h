@@ -1,22 +1,25 @@
 // A dictionary download as the page sees it: progress while the package arrives, one failure
 // callback, or the installation (unpacking into books/<sku>, STATUS "1") and its completion.
+// It reaches neither the page nor the window itself: what the page is to run, the status bar
+// and the warning box go out through signals, and making the book the current one is asked
+// of the window's hook.
 #pragma once
 
 #include <QObject>
 #include <QString>
 #include <QVector>
+#include <functional>
 
 #include "services/book.h"
 
-class CustomAgentWebView;
+class BookInstaller;
 class DownloadManager;
-class MainWindow;
 
 class Download : public QObject
 {
     Q_OBJECT
 public:
-    explicit Download(MainWindow* mainWindow, QObject* parent = nullptr);
+    explicit Download(QObject* parent = nullptr);
     ~Download() override;
 
     // Starts a fresh transfer (dropping any earlier one) unless the package is already there.
@@ -32,14 +35,26 @@ public:
     // Text of the page's progress literal for `done` of `total` bytes (total 0: size unknown).
     static QString progressLiteral(int done, int total);
 
-    CustomAgentWebView* view = nullptr;
     DownloadManager* manager = nullptr;
-    MainWindow* mainWindow = nullptr;
+    // Unpacks the package; shared by every installation so that only one runs at a time.
+    BookInstaller* installer = nullptr;
+    // Makes the installed book the current one (package path, book id); false leaves STATUS as
+    // it is. Unset: there is nothing to make current, and the installation goes on.
+    std::function<bool(const QString& packagePath, const QString& bookId)> goToReading;
     QVector<Book> library;
     QString callback;
     QString sku;
     QString filePath;
+    // The books folder, found by whoever starts the download.
+    QString booksPath;
     bool cancelled = false;
+
+signals:
+    // A statement for the page to run (its SignalQt answers).
+    void pageStatement(const QString& statement);
+    void statusMessage(const QString& text, int timeout);
+    // The text of the user's warning box.
+    void warning(const QString& text);
 
 public slots:
     void updateProgress(int done, int total);
@@ -48,7 +63,8 @@ public slots:
 private:
     void install();
     void reportFailure();
-    void callPage(const QString& statement);
+    // STATUS "1" for the installed book; false (after its warning) when the store does not open.
+    bool recordInstalled(const QString& bookId);
     QString bookIdentifier() const;
 
     // The first announced size is checked against the free space; a refusal replaces the

@@ -3,7 +3,6 @@
 #include "tests/support/httptestserver.h"
 #include "tests/support/testsupport.h"
 
-#include <QBuffer>
 #include <QImage>
 #include <QtEndian>
 #include <zlib.h>
@@ -48,16 +47,6 @@ QByteArray blackSquarePng(quint32 side)
     return QByteArray("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", header) + chunk("IDAT", compressed) + chunk("IEND", {});
 }
 
-QByteArray smallPng()
-{
-    QImage image(30, 40, QImage::Format_RGB32);
-    image.fill(Qt::red);
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return buffer.data();
-}
-
 QString covers() { return TestSupport::dataDirectory() + QStringLiteral("/engine/covers"); }
 }
 
@@ -81,7 +70,7 @@ private slots:
 
     void addressWithoutExtensionIsCachedUnderItsName()
     {
-        server->respondWith(HttpTestServer::reply(smallPng()));
+        server->respondWith(HttpTestServer::reply(blackSquarePng(40)));
         const QString url = address(QStringLiteral("/media/cover"));
         {
             CachedImage cover(url);

@@ -1,9 +1,13 @@
 // Dictionary downloads as the page drives them through the bridge, against a scripted server:
 // what the page hears (progress, failure, wait, completion), the files left in the books
-// folder, the installed book and its STATUS, cancelling, replacing and overlapping downloads.
+// folder, the installed book and its STATUS, cancelling, replacing and overlapping downloads,
+// and identifiers that are not plain names.
+#include "app/mainwindow.h"
 #include "base/appsettings.h"
+#include "packages/bookinstaller.h"
 #include "packages/diskspace.h"
 #include "packages/download.h"
+#include "packages/downloadmanager.h"
 #include "store/webstore.h"
 #include "tests/support/downloadchecks.h"
 #include "tests/support/httptestserver.h"
@@ -205,44 +209,76 @@ private slots:
         QCOMPARE(status("ZA"), QStringLiteral("1"));
         QCOMPARE(status("ZB"), QStringLiteral("0"));
         QCOMPARE(window->bridge->bookId, QStringLiteral("ZA"));
-        QVERIFY(!window->unpacking);
+        QVERIFY(!window->installer->unpacking);
         QVERIFY(TestSupport::diagnosticsContain(
             "Query: UPDATE SYSTEM set VALUE='1' where VARIABLE='STATUS' and REFBOOK='ZA'"));
+    }
+
+    void madeCurrentBeforeItsStatus_data()
+    {
+        QTest::addColumn<bool>("madeCurrent");
+        QTest::newRow("made current") << true;
+        QTest::newRow("refused") << false;
+    }
+
+    // The installation on its own, without the window: the book is unpacked before it is made
+    // current, and recorded as installed only once it is; the page's statements go out as signals.
+    void madeCurrentBeforeItsStatus()
+    {
+        QFETCH(bool, madeCurrent);
+        setLibrary({ "ZA" });
+        QVERIFY(TestSupport::writeZip(books() + "/ZA.zip", { { "database.db", "db" } }));
+        BookInstaller installer;
+        Download download;
+        QStringList said;
+        connect(&download, &Download::pageStatement, this, [&](const QString& statement) { said << statement; });
+        download.installer = &installer;
+        download.goToReading = [&](const QString& packagePath, const QString& bookId) {
+            said << bookId + " current, unpacked: " + QString::number(QFile::exists(books() + "/ZA/database.db"))
+                    + ", package: " + QString::number(QFile::exists(packagePath)) + ", status " + status("ZA");
+            return madeCurrent;
+        };
+        download.sku = "ZA";
+        download.library = window->libraryBooks;
+        download.callback = "onDl";
+        download.booksPath = books();
+        download.manager = new DownloadManager("ZA", books() + "/ZA.zip");
+        download.manager->finished = true;
+        download.done(false);
+        QCOMPARE(said,
+                 QStringList({ waiting("onDl"), "ZA current, unpacked: 1, package: 0, status 0", finished("onDl") }));
+        QCOMPARE(status("ZA"), madeCurrent ? "1" : "0");
+        QCOMPARE(heard("onDl"), QStringList());
     }
 
     void failures_data()
     {
         QTest::addColumn<QByteArray>("reply");
-        QTest::newRow("404 with a large body") << HttpTestServer::reply(noise(50000), 404);
-        QTest::newRow("shorter than its length") << head("Content-Length: 60000\r\n") + noise(50000);
+        QTest::addColumn<qint64>("free"); // bytes the disk has left; -1: as it is
+        QTest::addColumn<QString>("text");
+        QTest::newRow("404 with a large body") << HttpTestServer::reply(noise(50000), 404) << qint64(-1) << failureText;
+        QTest::newRow("does not fit")
+            << QByteArray() << qint64(1024 * 1024)
+            << "Spazio su disco insufficiente per scaricare il dizionario: servono 3 MB, liberi 1 MB";
     }
 
     void failures()
     {
         QFETCH(QByteArray, reply);
-        setLibrary({ "ZA" });
-        replies.insert("ZA", { reply });
-        download("ZA", "onDl");
-        QVERIFY(waitForOutcomes("onDl", 1));
-        QTest::qWait(100);
-        QCOMPARE(outcomes("onDl"), QStringList { "SignalQt('onDl', '{result:false,error:\"" + failureText + "\"}')" });
-        QVERIFY(messages.contains(failureText));
-        QCOMPARE(booksEntries(), QStringList());
-        QCOMPARE(status("ZA"), QStringLiteral("0"));
-    }
-
-    void packageThatDoesNotFitIsNotDownloaded()
-    {
+        QFETCH(qint64, free);
+        QFETCH(QString, text);
         setLibrary({ "ZA" });
         QVERIFY(QDir().mkpath(books() + "/ZA/vecchio")); // what is installed stays
-        const qint64 free = 1024 * 1024;
-        DiskSpace::setProbe([free](const QString&) { return free; });
-        serve("ZA", package(0, noise(3 * 1024 * 1024 - 100000, 2)), 4, true);
+        if (free >= 0)
+            DiskSpace::setProbe([free](const QString&) { return free; });
+        if (reply.isEmpty())
+            serve("ZA", package(0, noise(3 * 1024 * 1024 - 100000, 2)), 4, true);
+        else
+            replies.insert("ZA", { reply });
         download("ZA", "onDl");
         QVERIFY(waitForOutcomes("onDl", 1));
         DiskSpace::setProbe({});
         QTest::qWait(100);
-        const QString text = QStringLiteral("Spazio su disco insufficiente per scaricare il dizionario: servono 3 MB, liberi 1 MB");
         QCOMPARE(outcomes("onDl"), QStringList { "SignalQt('onDl', '{result:false,error:\"" + text + "\"}')" });
         QVERIFY(messages.contains(text));
         QCOMPARE(booksEntries(), QStringList { "ZA" });
@@ -289,22 +325,45 @@ private slots:
         }
     }
 
-    void secondDownloadReplacesTheFirst()
+    void secondDownloadOfTheSameDictionary_data()
     {
+        QTest::addColumn<bool>("installing");
+        QTest::newRow("while the first transfers") << false;
+        QTest::newRow("while the first installs") << true;
+    }
+
+    // The second download replaces the first: a transfer is dropped at once, unheard; an
+    // installation ends first (it lets events run) and the first download goes after it.
+    void secondDownloadOfTheSameDictionary()
+    {
+        QFETCH(bool, installing);
         setLibrary({ "ZA" });
-        download("ZA", "onFirst"); // never answered
-        QTRY_COMPARE(downloadRequests().size(), 1);
+        if (installing)
+            serve("ZA", package(3000), 1); // otherwise never answered
+        QTimer again;
+        connect(&again, &QTimer::timeout, this, [&] {
+            if (installing ? !window->installer->unpacking : downloadRequests().isEmpty())
+                return;
+            again.stop();
+            if (installing)
+                replies.remove("ZA"); // the second request stays unanswered
+            else
+                serve("ZA", package());
+            download("ZA", "onSecond");
+        });
+        again.start(1);
+        download("ZA", "onFirst");
         QPointer<Download> first = window->bridge->downloads.value("ZA");
         QVERIFY(first);
-
-        serve("ZA", package());
-        download("ZA", "onSecond");
-        QVERIFY(!first);
+        QTRY_VERIFY(!first);
         QVERIFY(TestSupport::diagnosticsContain("deleting download structure for ZA"));
         QCOMPARE(window->bridge->downloads.size(), 1);
-        QVERIFY(waitForOutcomes("onSecond"));
-        QCOMPARE(heard("onFirst"), QStringList());
-        QCOMPARE(booksEntries(), QStringList { "ZA" });
+        const QString heardOfTheEnd = installing ? "onFirst" : "onSecond";
+        QVERIFY(waitForOutcomes(heardOfTheEnd));
+        QCOMPARE(outcomes(heardOfTheEnd).last(), finished(heardOfTheEnd));
+        QCOMPARE(heard("onFirst").isEmpty(), !installing);
+        QCOMPARE(downloadRequests().size(), 2);
+        QVERIFY(QFile::exists(books() + (installing ? "/ZA/voci/v2999.html.zip" : "/ZA/database.db")));
     }
 
     void packageArrivingDuringAnUnpackWaits()
@@ -319,14 +378,14 @@ private slots:
         bool released = false;
         QTimer watch;
         connect(&watch, &QTimer::timeout, this, [&] {
-            if (!released && window->unpacking) {
+            if (!released && window->installer->unpacking) {
                 released = true;
                 server->held.last()->write(second.right(100));
                 server->held.last()->disconnectFromHost();
             }
             // Once ZB has been told, ZA's extraction must still hold the flag that refused ZB.
             if (flagAfterB < 0 && outcomes("onB").size() == 2 && outcomes("onA").size() < 2)
-                flagAfterB = window->unpacking;
+                flagAfterB = window->installer->unpacking;
         });
         download("ZB", "onB");
         QTRY_COMPARE(server->held.size(), 1);
@@ -342,57 +401,61 @@ private slots:
         QCOMPARE(status("ZB"), QStringLiteral("0"));
         QVERIFY(QFile::exists(books() + "/ZA/voci/v2999.html.zip"));
         QCOMPARE(status("ZA"), QStringLiteral("1"));
-        QVERIFY(!window->unpacking);
+        QVERIFY(!window->installer->unpacking);
+        QCOMPARE(TestSupport::recorded().dialogs, QStringList()); // the refusal shows nothing
     }
 
-    void sameDictionaryAskedForDuringItsInstallation()
+    void packageNotInstalled_data()
     {
-        setLibrary({ "ZA" });
-        serve("ZA", package(3000), 1);
-        QTimer again;
-        connect(&again, &QTimer::timeout, this, [&] {
-            if (!window->unpacking)
-                return;
-            again.stop();
-            replies.remove("ZA"); // the second request stays unanswered
-            download("ZA", "onSecond");
-        });
-        again.start(1);
-        download("ZA", "onFirst");
-        QPointer<Download> first = window->bridge->downloads.value("ZA");
-        QVERIFY(waitForOutcomes("onFirst"));
-        QCOMPARE(outcomes("onFirst").last(), finished("onFirst"));
-        QTRY_VERIFY(!first);
-        QCOMPARE(window->bridge->downloads.size(), 1);
-        QVERIFY(window->bridge->downloads.value("ZA"));
-        QCOMPARE(downloadRequests().size(), 2);
-        QVERIFY(QFile::exists(books() + "/ZA/voci/v2999.html.zip"));
+        QTest::addColumn<QString>("library");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>("left");
+        QTest::addColumn<QStringList>("boxes");
+        QTest::newRow("dictionary missing from the library")
+            << "ZB" << package() << QStringList { "ZA.zip" } << QStringList();
+        QTest::newRow("package that is no zip") << "ZA" << noise(20000) << QStringList { "ZA.zip", "ZA_tmp" }
+                                                << QStringList { "Vocalume|Impossibile aprire il libro" };
     }
 
-    void dictionaryMissingFromTheLibraryIsNotInstalled()
+    // The page still hears of the end; nothing is installed or recorded, the current book stays.
+    void packageNotInstalled()
     {
-        setLibrary({ "ZB" });
+        QFETCH(QString, library);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, left);
+        QFETCH(QStringList, boxes);
+        setLibrary({ library });
         window->bridge->bookId = "ZB";
-        serve("ZA", package());
+        serve("ZA", bytes);
         download("ZA", "onDl");
         QVERIFY(waitForOutcomes("onDl"));
         QCOMPARE(outcomes("onDl").last(), finished("onDl"));
-        QCOMPARE(booksEntries(), QStringList { "ZA.zip" });
+        QCOMPARE(booksEntries(), left);
+        QCOMPARE(TestSupport::recorded().dialogs, boxes);
         QCOMPARE(window->bridge->bookId, QStringLiteral("ZB"));
+        QCOMPARE(status(library), QStringLiteral("0"));
     }
 
-    void skuThatIsNotAPlainNameTouchesNothing()
+    void identifierThatIsNotAPlainNameTouchesNothing()
     {
         QFile victim(TestSupport::dataDirectory() + "/engine/victim.zip");
         QVERIFY(victim.open(QIODevice::WriteOnly));
         victim.close();
         for (const char* sku : { "../victim", "..", "" })
             download(sku, "onDl");
+        // "../../../x" from the books folder is the home directory.
+        const QString outside = QDir::homePath() + QStringLiteral("/x.zip");
+        QVERIFY(TestSupport::writeZip(outside, { { "a.txt", "a" } }));
+        window->bridge->getHtmlFixedPage(QStringLiteral("libreria.html"), QStringLiteral("idbook=../../../x"));
+        QVERIFY(!window->goToReading(outside, QStringLiteral("../../../x")));
         QTest::qWait(100);
         QVERIFY(downloadRequests().isEmpty());
         QVERIFY(victim.exists());
         QVERIFY(QDir(books()).exists());
         QVERIFY(window->bridge->downloads.isEmpty());
+        QVERIFY(QFile::exists(outside));
+        QVERIFY(!QFile::exists(QDir::homePath() + QStringLiteral("/x")));
+        QVERIFY(!QFile::exists(QDir::homePath() + QStringLiteral("/x_tmp")));
     }
 };
 

@@ -1,5 +1,6 @@
 // One package transfer against a scripted server: the request, which replies become a package
-// file, and that nothing partial is ever left under the package's name or beside it.
+// file, and that nothing partial is ever left under the package's name or beside it (the part
+// file of a transfer in progress is followed by tst_download's cancelling).
 #include "base/appsettings.h"
 #include "packages/downloadmanager.h"
 #include "services/httpconnection.h"
@@ -87,21 +88,6 @@ private slots:
             // What the service said instead of a package is kept as a diagnostic.
             QVERIFY(TestSupport::diagnosticsContain(reply.mid(reply.indexOf("\r\n\r\n") + 4, 100)));
         }
-    }
-
-    void bodyGoesToThePartFileWhileItArrives()
-    {
-        server->respond([](const QByteArray&) {
-            return HttpTestServer::Answer { "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + body(30000), true };
-        });
-        QScopedPointer<DownloadManager> manager(new DownloadManager("ZA", package()));
-        manager->start();
-        QTRY_COMPARE(QFileInfo(manager->partPath()).size(), qint64(30000));
-        QCOMPARE(filesInBooks(), QStringList { "ZA.zip.part" });
-
-        // Abandoning the transfer takes its part file along.
-        manager.reset();
-        QCOMPARE(filesInBooks(), QStringList());
     }
 };
 

@@ -1,20 +1,20 @@
-// The extraction over the folder of hostile and damaged packages (tools/hostilearchives, the
-// same set scripts/make-hostile-archives.sh writes), a full disk, a missing free space, and an
-// installation killed half-way.
-#include "app/dialogs.h"
+// The installer over the folder of hostile and damaged packages (tools/hostilearchives, the
+// same set scripts/make-hostile-archives.sh writes) and a few more made here: what is left on
+// disk and what the user is shown, in order; a full disk, a missing free space, leftovers of a
+// killed attempt, an installation killed half-way.
 #include "app/mainwindow.h"
 #include "base/diagnostics.h"
 #include "hostilearchives.h"
+#include "packages/bookinstaller.h"
 #include "packages/diskspace.h"
 #include "packages/download.h"
 #include "packages/downloadmanager.h"
-#include "resources/resources.h"
 #include "tests/support/testsupport.h"
-#include "web/customagentwebview.h"
 
 #include <QDirIterator>
-#include <QMessageBox>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QThread>
 #include <csignal>
 #include <cstdio>
@@ -27,6 +27,8 @@ namespace {
 const char* const childVariable = "VOCALUME_KILLED_INSTALL_SKU";
 // The child reports on standard output once this many entries have been unpacked.
 constexpr int childEntriesBeforeReport = 20;
+
+const QString notAZip = QStringLiteral("not-a-zip.zip");
 
 QString booksDirectory() { return TestSupport::dataDirectory() + QStringLiteral("/engine/books"); }
 
@@ -67,12 +69,14 @@ QByteArray readFile(const QString& path)
 }
 
 // Runs the installation of a downloaded package as the download's completion does.
-void install(MainWindow* window, const QString& sku)
+void install(const QString& sku)
 {
-    Download download(window);
-    download.view = window->webView;
+    BookInstaller installer;
+    Download download;
+    download.installer = &installer;
     download.sku = sku;
     download.callback = QStringLiteral("cb");
+    download.booksPath = booksDirectory();
     download.filePath = booksDirectory() + QLatin1Char('/') + sku + QStringLiteral(".zip");
     Book book;
     book.bookId = sku;
@@ -96,9 +100,7 @@ Entries pages(const QString& extraName, int count)
 // be killed.
 int runKilledChild(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
-    VocalumeResources::init();
-    Dialogs::setHandler([](Dialogs::Kind, const QString&, const QString&, QDialog*) { return int(QMessageBox::Ok); });
+    QCoreApplication app(argc, argv);
     int entries = 0;
     Diagnostics::setEnabled(false);
     Diagnostics::setRecorder([&entries](Diagnostics::Channel, const QString& line) {
@@ -109,8 +111,7 @@ int runKilledChild(int argc, char* argv[])
         for (;;)
             QThread::sleep(1);
     });
-    MainWindow window;
-    install(&window, QString::fromLocal8Bit(qgetenv(childVariable)));
+    install(QString::fromLocal8Bit(qgetenv(childVariable)));
     return 0;
 }
 }
@@ -118,13 +119,20 @@ int runKilledChild(int argc, char* argv[])
 class TestHostileArchives : public QObject {
     Q_OBJECT
 private:
-    MainWindow* window = nullptr;
     QTemporaryDir archives;
-    QTemporaryDir* work = nullptr;
+    QScopedPointer<BookInstaller> installer;
+    // The installer's status messages ("status:<text>"), progress bar ("bar shown", "bar
+    // hidden") and boxes ("box:<text>"), in order; the bar's moves are left out.
+    QStringList shown;
+    QScopedPointer<QTemporaryDir> work;
     QString base;
 
     QString path(const QString& rel) const { return base + QLatin1Char('/') + rel; }
-    bool unpack(const QString& zip, const QString& dest) { return window->unpackBook(path(zip), path(dest), base); }
+    bool unpack(const QString& zip, const QString& dest) { return installer->unpackBook(path(zip), path(dest), base); }
+    QStringList boxes() const
+    {
+        return shown.filter(QRegularExpression("^box:")).replaceInStrings(QRegularExpression("^box:"), QString());
+    }
     // The installed book "book" (version 1) and the package `archive` to unpack over it.
     void prepare(const QString& archive)
     {
@@ -136,30 +144,42 @@ private slots:
     void initTestCase()
     {
         QVERIFY(!HostileArchives::write(archives.path()).isEmpty());
-        window = new MainWindow;
+        QVERIFY(TestSupport::writeZip(archives.filePath("empty.zip"), {}));
+        QVERIFY(TestSupport::writeZip(
+            archives.filePath("parent-through-folder.zip"), { { "ok.txt", "ok" }, { "a/../../x", "evil" } }));
+        // "book_tmp2" shares the prefix of "book_tmp" but is another folder.
+        QVERIFY(TestSupport::writeZip(archives.filePath("common-prefix.zip"), { { "../book_tmp2/x", "evil" } }));
+        QVERIFY(writeFile(archives.filePath(notAZip), "this is not a zip archive at all"));
     }
-    void cleanupTestCase() { delete window; }
     void init()
     {
         TestSupport::recorded() = TestSupport::Recorded();
-        work = new QTemporaryDir;
+        installer.reset(new BookInstaller);
+        shown.clear();
+        connect(installer.data(), &BookInstaller::statusMessage, this,
+                [this](const QString& text) { shown << "status:" + text; });
+        connect(installer.data(), &BookInstaller::progressShown, this, [this] { shown << "bar shown"; });
+        connect(installer.data(), &BookInstaller::progressHidden, this, [this] { shown << "bar hidden"; });
+        connect(installer.data(), &BookInstaller::warning, this,
+                [this](const QString& text) { shown << "box:" + text; });
+        work.reset(new QTemporaryDir);
         base = work->path() + QStringLiteral("/books");
         QVERIFY(QDir().mkpath(base));
     }
-    void cleanup()
-    {
-        DiskSpace::setProbe({});
-        delete work;
-    }
+    void cleanup() { DiskSpace::setProbe({}); }
 
     void everyArchiveHasItsOutcome_data()
     {
         QTest::addColumn<QString>("archive");
-        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("box"); // empty: installed
         QTest::addColumn<QString>("diagnostic");
         const QString errors = QStringLiteral("Errori decomprimendo il libro");
         const QString cannotCreate = QStringLiteral("Errore decomprimendo il libro: apertura file fallita");
         QTest::newRow("good") << "good.zip" << QString() << QString();
+        QTest::newRow("empty") << "empty.zip" << QString() << QString();
+        QTest::newRow("not a zip") << notAZip << "Impossibile aprire il libro" << "Impossibile aprire il file";
+        QTest::newRow("a/../../x") << "parent-through-folder.zip" << errors << "file.getFileName()";
+        QTest::newRow("../book_tmp2/x") << "common-prefix.zip" << errors << "file.getFileName()";
         QTest::newRow("member declaring 4 GiB")
             << "huge-declared-member.zip" << errors << "dimensione dichiarata eccessiva";
         QTest::newRow("member declaring less than it holds") << "understated-size.zip" << errors << "testRead()";
@@ -188,19 +208,25 @@ private slots:
         QFETCH(QString, diagnostic);
         prepare(archive);
         const bool unpacked = unpack("book.zip", "book");
-        QVERIFY(!window->unpacking);
+        QVERIFY(!installer->unpacking);
         if (box.isEmpty()) {
             QVERIFY(unpacked);
-            QCOMPARE(treeOf(path("book")),
-                QStringList({ "a", "a/b", "a/b/page.xhtml", "database.db", "dir", "index.html" }));
-            QVERIFY(!QFile::exists(path("book.zip")));
-            QVERIFY(!QFile::exists(path("book_tmp")));
-            QVERIFY(!QFile::exists(path("book_old")));
-            QVERIFY(TestSupport::recorded().dialogs.isEmpty());
+            QCOMPARE(treeOf(path("book")), archive == "empty.zip" ? QStringList()
+                         : QStringList({ "a", "a/b", "a/b/page.xhtml", "database.db", "dir", "index.html" }));
+            QCOMPARE(QDir(base).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList { "book" });
+            QCOMPARE(shown, QStringList({ "bar shown",
+                                          "status:Apertura file zippato " + path("book.zip") + " in corso...",
+                                          "bar hidden", "status:" }));
             return;
         }
         QVERIFY(!unpacked);
-        QCOMPARE(TestSupport::recorded().dialogs, QStringList { "Vocalume|" + box });
+        // An archive that does not open never showed the bar; after a refusal the bar goes (when
+        // the extraction had started, it was shown first) and the status says so before the box.
+        const QStringList told = archive == notAZip
+            ? QStringList { "status:Errore nell'apertura del file zippato " + path("book.zip"), "box:" + box }
+            : QStringList { "bar hidden", "status:", "status:Errore nell'apertura del libro", "box:" + box };
+        QCOMPARE(shown.mid(shown.size() - told.size()), told);
+        QVERIFY(shown.size() == told.size() || shown.indexOf("bar shown") == 0);
         QVERIFY2(
             TestSupport::diagnosticsContain(diagnostic), qPrintable(TestSupport::recorded().diagnostics.join('\n')));
         // The installed version and the package stay; nothing was written beside the book.
@@ -227,7 +253,7 @@ private slots:
         const bool unpacked = unpack("book.zip", "book");
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &saved), 0);
         QVERIFY(!unpacked);
-        QCOMPARE(TestSupport::recorded().dialogs, QStringList { "Vocalume|Errori decomprimendo il libro" });
+        QCOMPARE(boxes(), QStringList { "Errori decomprimendo il libro" });
         QCOMPARE(treeOf(path("book")), QStringList { "old.txt" });
         QVERIFY(QFile::exists(path("book.zip")));
     }
@@ -237,9 +263,8 @@ private slots:
         prepare(HostileArchives::goodName());
         DiskSpace::setProbe([](const QString&) { return qint64(50000); });
         QVERIFY(!unpack("book.zip", "book"));
-        QCOMPARE(TestSupport::recorded().dialogs,
-            QStringList {
-                "Vocalume|Spazio su disco insufficiente per installare il libro: servono 1 MB, liberi 0 MB" });
+        QCOMPARE(boxes(),
+                 QStringList { "Spazio su disco insufficiente per installare il libro: servono 1 MB, liberi 0 MB" });
         QCOMPARE(treeOf(path("book")), QStringList { "old.txt" });
         QVERIFY(QFile::exists(path("book.zip")));
         QVERIFY(bytesBelow(path("book_tmp")) == 0);
@@ -249,16 +274,37 @@ private slots:
     {
         prepare(HostileArchives::goodName());
         QVERIFY(writeFile(path("book_tmp/left-by-a-killed-attempt.bin"), TestSupport::noise(1000)));
+        QVERIFY(writeFile(path("book_tmp/index.html"), "stale"));
+        // A link left there is removed, never followed.
+        QVERIFY(writeFile(work->path() + "/outside/keep.txt", "mine"));
+        QVERIFY(QFile::link(work->path() + "/outside", path("book_tmp/a")));
         QVERIFY(unpack("book.zip", "book"));
         QVERIFY(!QFile::exists(path("book/left-by-a-killed-attempt.bin")));
         QVERIFY(!QFile::exists(path("book/old.txt")));
+        QVERIFY(readFile(path("book/index.html")) != "stale");
+        QVERIFY(!QFileInfo(path("book/a")).isSymLink());
+        QCOMPARE(treeOf(work->path() + "/outside"), QStringList { "keep.txt" });
+    }
+
+    void archiveMadeByTheZipTool()
+    {
+        const QString zipTool = QStandardPaths::findExecutable(QStringLiteral("zip"));
+        if (zipTool.isEmpty())
+            QSKIP("the zip tool is not installed");
+        QVERIFY(writeFile(work->path() + "/src/dir/sub/file.xhtml", QByteArray(10000, 'x')));
+        QProcess zip;
+        zip.setWorkingDirectory(work->path() + "/src");
+        zip.start(zipTool, { "-qr", path("tool.zip"), "dir" });
+        QVERIFY(zip.waitForFinished());
+        QCOMPARE(zip.exitCode(), 0);
+        QVERIFY(unpack("tool.zip", "tool"));
+        QCOMPARE(QFileInfo(path("tool/dir/sub/file.xhtml")).size(), qint64(10000));
     }
 
     void killedInstallationThenRestart()
     {
         TestSupport::resetHome();
-        delete window;
-        window = new MainWindow;
+        QScopedPointer<MainWindow> window(new MainWindow);
         const QString sku = QStringLiteral("42");
         const QString books = booksDirectory();
         QVERIFY(writeFile(books + "/42/old.txt", "v1"));
@@ -286,12 +332,12 @@ private slots:
 
         // The next start finds what the killed process left; the next package lacks onlyA.bin.
         QVERIFY(writeFile(books + "/43.zip.part", "half a download"));
-        delete window;
-        window = new MainWindow;
+        window.reset();
+        window.reset(new MainWindow);
         QVERIFY(!QFile::exists(books + "/43.zip.part"));
         QVERIFY(QFile::remove(books + "/42.zip"));
         QVERIFY(TestSupport::writeZip(books + "/42.zip", pages("onlyB.txt", 30)));
-        install(window, sku);
+        install(sku);
         QStringList expected;
         for (const auto& entry : pages("onlyB.txt", 30))
             expected << entry.first;

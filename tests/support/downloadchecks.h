@@ -2,7 +2,6 @@
 // the web store, and the closing statements of the download callback.
 #pragma once
 
-#include "app/mainwindow.h"
 #include "tests/support/storerows.h"
 #include "tests/support/testsupport.h"
 

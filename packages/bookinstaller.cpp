@@ -1,0 +1,128 @@
+#include "packages/bookinstaller.h"
+
+#include "base/diagnostics.h"
+#include "base/directorytree.h"
+#include "packages/archiveextractor.h"
+#include "packages/diskspace.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+#include <cstdio>
+
+namespace {
+// Longest stretch of an extraction without letting pending events run, in milliseconds.
+constexpr qint64 unpackEventInterval = 10;
+}
+
+BookInstaller::BookInstaller(QObject* parent)
+    : QObject(parent)
+{
+}
+
+bool BookInstaller::unpackBook(const QString& zipPath, const QString& destPath, const QString& baseDir)
+{
+    if (unpacking)
+        return false;
+    unpacking = true;
+
+    const QString tmp = destPath + QStringLiteral("_tmp");
+    Diagnostics::debug("Path destinazione: %s", qPrintable(tmp));
+    // What a killed or failed attempt left there must never end up in the installed book.
+    if (!removeDirectoryTree(tmp) || !QDir(baseDir).mkpath(tmp)) {
+        unpackFailed(
+            QStringLiteral("Impossibile svuotare %1").arg(tmp), QStringLiteral("Errori decomprimendo il libro"));
+        return false;
+    }
+
+    ArchiveExtractor extractor(zipPath, tmp);
+    if (!extractor.open()) {
+        unpacking = false;
+        Diagnostics::warning("%s", qPrintable(extractor.diagnostic()));
+        emit statusMessage(QStringLiteral("Errore nell'apertura del file zippato ") + zipPath, 2000);
+        emit warning(ArchiveExtractor::boxText(extractor.failure()));
+        return false;
+    }
+    if (!extractor.inspect()) {
+        unpackFailed(extractor.diagnostic(), ArchiveExtractor::boxText(extractor.failure()));
+        return false;
+    }
+    QString shortage;
+    if (!DiskSpace::fits(extractor.declaredTotal(), baseDir, &shortage)) {
+        unpackFailed(QStringLiteral("Spazio insufficiente per %1: %2").arg(zipPath, shortage),
+            QStringLiteral("Spazio su disco insufficiente per installare il libro: ") + shortage);
+        return false;
+    }
+
+    emit progressShown();
+    emit statusMessage(QStringLiteral("Apertura file zippato %1 in corso...").arg(zipPath), 0);
+
+    // Events run whenever the bar moves and at least every few milliseconds in between: often
+    // enough for the page to stay responsive, rarely enough not to cost more than the entries.
+    QElapsedTimer sinceEvents;
+    sinceEvents.start();
+    int shown = -1;
+    const bool extracted = extractor.extract([&](int percent) {
+        if (percent != shown) {
+            emit progressChanged(percent);
+            shown = percent;
+        } else if (sinceEvents.elapsed() < unpackEventInterval) {
+            return;
+        }
+        QCoreApplication::processEvents();
+        sinceEvents.restart();
+    });
+    if (!extracted) {
+        unpackFailed(extractor.diagnostic(), ArchiveExtractor::boxText(extractor.failure()));
+        return false;
+    }
+
+    // An earlier version of the book stays in place until the new one is complete, then makes
+    // way for it; should the new one not move in, the old one goes back.
+    const QString old = destPath + QStringLiteral("_old");
+    const QFileInfo installed(destPath);
+    const bool replacing = installed.isDir() && !installed.isSymLink();
+    if (replacing && !(removeDirectoryTree(old) && QDir().rename(destPath, old))) {
+        unpackFailed(
+            QStringLiteral("Si è verificato un errore nel rinominare la directory del libro decompresso: da %1 a %2")
+                .arg(destPath, old),
+            QStringLiteral("Si è verificato un errore nel rinominare la directory del libro"));
+        return false;
+    }
+    bool renamed = false;
+    for (int attempt = 0; attempt < 50 && !renamed; ++attempt) {
+        renamed = std::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(destPath).constData()) == 0;
+        if (!renamed && attempt < 49)
+            QThread::msleep(100);
+    }
+    if (!renamed) {
+        if (replacing)
+            QDir().rename(old, destPath);
+        unpackFailed(
+            QStringLiteral("Si è verificato un errore nel rinominare la directory del libro decompresso: da %1 a %2")
+                .arg(tmp, destPath),
+            QStringLiteral("Si è verificato un errore nel rinominare la directory del libro"));
+        return false;
+    }
+    if (replacing && !removeDirectoryTree(old))
+        Diagnostics::warning("Errori nella rimozione di %s", qPrintable(old));
+    QFile::remove(zipPath);
+
+    emit progressHidden();
+    emit statusMessage(QString(), 0);
+    unpacking = false;
+    return true;
+}
+
+void BookInstaller::unpackFailed(const QString& diagnostic, const QString& boxText)
+{
+    unpacking = false;
+    emit progressHidden();
+    emit statusMessage(QString(), 0);
+    Diagnostics::warning("%s", qPrintable(diagnostic));
+    emit statusMessage(QStringLiteral("Errore nell'apertura del libro"), 2000);
+    emit warning(boxText);
+}

@@ -1,0 +1,34 @@
+// Installs a package (a dictionary or the engine) in its folder: the archive is extracted into
+// <dest>_tmp, which then takes the place of <dest>; an earlier version stays until the new one
+// is complete. One installation at a time. It shows nothing itself: the window turns its
+// signals into the status bar, the progress bar and the warning box.
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class BookInstaller : public QObject {
+    Q_OBJECT
+public:
+    explicit BookInstaller(QObject* parent = nullptr);
+
+    // Unpacks `zipPath` into `destPath` through `destPath`_tmp; deletes the archive on success.
+    // Refuses (false, no message) while another extraction runs.
+    bool unpackBook(const QString& zipPath, const QString& destPath, const QString& baseDir);
+
+    // True while unpackBook runs (it lets events run, so other requests can arrive meanwhile).
+    bool unpacking = false;
+
+signals:
+    // A status-bar message; timeout 0 keeps it until the next one.
+    void statusMessage(const QString& text, int timeout);
+    // The extraction's progress bar: shown at 0 of 100, moved, taken away.
+    void progressShown();
+    void progressChanged(int percent);
+    void progressHidden();
+    // The text of the user's warning box.
+    void warning(const QString& text);
+
+private:
+    void unpackFailed(const QString& diagnostic, const QString& boxText);
+};
