@@ -3,7 +3,6 @@
 // sequence in its constructor.
 #pragma once
 
-
 #include <QDir>
 #include <QMainWindow>
 #include <QSqlDatabase>

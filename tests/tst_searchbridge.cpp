@@ -74,7 +74,8 @@ private slots:
     void pageRequestsReachTheirCallbacks()
     {
         QStringList messages;
-        connect(window->statusBar(), &QStatusBar::messageChanged, this, [&messages](const QString& m) { messages << m; });
+        connect(window->statusBar(), &QStatusBar::messageChanged, this,
+                [&messages](const QString& m) { messages << m; });
         js(search("voc", "soli", "entry") + search("voc", "Sole", "scoped", "2", "1")
            + "QtJavascriptInteraction.getWords('voc', 'VOCE', '1', '2', 'it', 'words');"
              "QtJavascriptInteraction.getScopes('voc', 'scopes');");
