@@ -21,6 +21,8 @@ public:
     // A worker still running is waited for: it writes only into its own results.
     ~SearchService() override;
 
+    // Start the request at once when its worker is free; else it waits for the running one and
+    // replaces an older waiting request of its kind.
     void search(const Search::Request& request);
     void getWords(const Analitic::Request& request);
 
