@@ -3,8 +3,6 @@
 // sequence in its constructor.
 #pragma once
 
-#include "search/searchstate.h"
-
 #include <QDir>
 #include <QMainWindow>
 #include <QSqlDatabase>
@@ -86,8 +84,6 @@ public:
     LoginWS* loginWS = nullptr;
     QString loginUsername;
     QVector<Book> libraryBooks;
-    // Results of the last search and word list, copied in by the bridge on the GUI thread.
-    SearchState searchState;
 
 public slots:
     // Shows the login page or, for a signed-in user, the library page.

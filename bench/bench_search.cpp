@@ -20,14 +20,12 @@
 #include "bench/syntheticbook.h"
 #include "search/analitic.h"
 #include "search/booksearch.h"
-#include "search/resultliteral.h"
 #include "search/search.h"
 #include "search/searchstatements.h"
-#include "search/workerqueue.h"
+#include "search/searchservice.h"
 #include "tools/packagebuilder/affixexpander.h"
 #include "tools/packagebuilder/dictdimporter.h"
 #include "tools/packagebuilder/dictionarybuilder.h"
-#include "base/scriptliteral.h"
 #include "web/customagentwebview.h"
 #include "web/qtjavascriptinteraction.h"
 
@@ -58,60 +56,40 @@ struct Sample {
     QVector<double> page; // through the bridge of a real window, from a page's script
 };
 
-// The bridge's path without the web view: the request goes through the worker queue to the
-// worker thread; the literal is built on this (GUI) thread when onTerminated() arrives.
+// The bridge's path without the web view: the request goes through the search service to its
+// worker thread; the service builds the page's statement on this (GUI) thread when the worker ends.
 class Pipeline : public QObject {
 public:
     Pipeline()
     {
-        connect(&search, &Search::onTerminated, this, [this] {
-            state.takeSearchFrom(search.results());
-            literal = ScriptLiteral::singleQuoted(search.request().callback,
-                ResultLiteral::search(state.searchResults, state.searchTotal, state.searchKind));
-            finished();
-            searchQueue.finish(&search);
-        });
-        connect(&words, &Analitic::onTerminated, this, [this] {
-            state.takeWordListFrom(words.results());
-            literal = ScriptLiteral::singleQuoted(
-                words.request().callback, ResultLiteral::wordList(state.wordListResults, state.wordListTotal));
-            finished();
-            wordsQueue.finish(&words);
+        connect(&service, &SearchService::pageStatement, this, [this] {
+            elapsed = timer.nsecsElapsed() / 1e6;
+            loop.quit();
         });
     }
 
     double timeSearch(const Search::Request& request)
     {
-        return timed([&] { searchQueue.submit(&search, request); });
+        return timed([&] { service.search(request); });
     }
     double timeWordList(const Analitic::Request& request)
     {
-        return timed([&] { wordsQueue.submit(&words, request); });
+        return timed([&] { service.getWords(request); });
     }
-    QString literal;
 
 private:
     double timed(const std::function<void()>& submit)
     {
-        QEventLoop loop;
-        finished = [&] {
-            elapsed = timer.nsecsElapsed() / 1e6;
-            loop.quit();
-        };
         timer.start();
         submit();
         loop.exec();
         return elapsed;
     }
 
-    Search search;
-    Analitic words;
-    WorkerQueue<Search> searchQueue;
-    WorkerQueue<Analitic> wordsQueue;
-    SearchState state;
+    SearchService service;
+    QEventLoop loop;
     QElapsedTimer timer;
     double elapsed = 0;
-    std::function<void()> finished;
 };
 
 // The page's own road: a script on a page of the real main window calls the bridge's slot; the

@@ -1,5 +1,5 @@
-// The worker thread of the alphabetical word list ("analitic" list). Serves every request of the
-// bridge, like Search, and is never given a new request while one runs.
+// The worker thread of the alphabetical word list ("analitic" list). Serves every word list of the
+// SearchService, like Search, and is never given a new request while one runs.
 #pragma once
 
 #include "search/searchworker.h"

@@ -1,5 +1,5 @@
 // The worker thread of entry and full-text searches. One object serves every search of the
-// bridge, one request at a time; it must not be given a new request while one runs (WorkerQueue
+// SearchService, one request at a time; it must not be given a new request while one runs (WorkerQueue
 // sees to that).
 #pragma once
 

@@ -1,6 +1,6 @@
-// The results of the last search and of the last word list. The main window keeps one as its
-// search results; each worker fills one of its own while it runs, and the GUI thread copies the
-// worker's half into the main window's once the worker's onTerminated() has reached it.
+// The results of the last search and of the last word list. The SearchService keeps one as the
+// results last delivered; each worker fills one of its own while it runs, and the GUI thread
+// copies the worker's half into the service's once the worker's onTerminated() has reached it.
 #pragma once
 
 #include "search/searchresult.h"

@@ -22,8 +22,8 @@ public:
 
     // The last run's results (Search: searchResults, searchTotal and searchKind; Analitic:
     // wordListResults and wordListTotal). The thread writes them while it runs; the GUI thread
-    // reads them after onTerminated() and copies them into the main window's results, so a run
-    // still going while the window closes never writes into the window.
+    // reads them after onTerminated() and copies them into the SearchService's results, so a run
+    // still going while the service goes never writes into it.
     const SearchState& results() const { return state; }
     // Set by the last run when the dictionary's database exists but did not open; the GUI thread
     // warns the user.

@@ -77,6 +77,8 @@ private slots:
                      .array().at(0).toObject().value("idzenta").toString(),
             QStringLiteral("7"));
         QCOMPARE(words(services.indexRows("voc", place, "0", "2", "it")), QStringList({ "città", "po'" }));
+        QCOMPARE(services.indexRows("nessuno", "casa", "1", "10", "it"), QStringLiteral("[]"));
+        QCOMPARE(services.indexRows("../voc", "casa", "1", "10", "it"), QStringLiteral("[]"));
     }
 
     void textFilesChosenByTheUser()
@@ -108,13 +110,6 @@ private slots:
         QCOMPARE(services.downloadSize("ZB"), QString());
         services.setDownloadSize("ZA", 0);
         QCOMPARE(services.downloadSize("ZA"), QString());
-    }
-
-    void missingDictionary()
-    {
-        PageServices services;
-        QCOMPARE(services.indexRows("nessuno", "casa", "1", "10", "it"), QStringLiteral("[]"));
-        QCOMPARE(services.indexRows("../voc", "casa", "1", "10", "it"), QStringLiteral("[]"));
     }
 };
 

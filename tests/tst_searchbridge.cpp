@@ -1,7 +1,7 @@
-// The bridge's search slots driven from a real page: what SignalQt receives for searches, word
-// lists and scope lists, requests that overlap, and the warning about an unopenable database.
+// The bridge's search slots driven from a real page: each request reaches its callback through
+// SignalQt, the busy state shows only for a slow request, an unopenable database is warned about,
+// and the page cannot fake the end of a search. (Queueing and results: the search tests.)
 #include "app/mainwindow.h"
-#include "base/appsettings.h"
 #include "tests/support/testdictionary.h"
 #include "web/customagentwebview.h"
 #include "web/qtjavascriptinteraction.h"
@@ -16,11 +16,11 @@
 using TestDictionary::entry;
 
 namespace {
-// The page's call of a search of `word` in dictionary "voc".
-QString search(const QString& word, const QString& callback, const QString& type = "0", const QString& scope = "")
+QString search(const QString& sku, const QString& word, const QString& callback, const QString& type = "0",
+               const QString& scope = "")
 {
-    return QStringLiteral("QtJavascriptInteraction.search('voc', '%1', '%2', '%3', '0', '10', 'it', '%4');")
-        .arg(word, type, scope, callback);
+    return QStringLiteral("QtJavascriptInteraction.search('%1', '%2', '%3', '%4', '0', '10', 'it', '%5');")
+        .arg(sku, word, type, scope, callback);
 }
 }
 
@@ -30,20 +30,14 @@ private:
     MainWindow* window = nullptr;
 
     QVariant js(const QString& script) { return window->webView->page()->mainFrame()->evaluateJavaScript(script); }
-    QJsonArray calls() { return QJsonDocument::fromJson(js("JSON.stringify(calls)").toString().toUtf8()).array(); }
-    QString callback(int i) { return calls().at(i).toArray().at(0).toString(); }
-    QString literal(int i) { return calls().at(i).toArray().at(1).toString(); }
-    // Words of the i-th answer, as the page reads them.
-    QString words(int i)
-    {
-        return js(QStringLiteral("read(%1).result.map(function(r){return r.word;}).join(',')").arg(i)).toString();
-    }
-    // Every answer so far as "callback=words", or "callback=literal".
-    QStringList answers(bool literals = false)
+    int answered() { return js("calls.length").toInt(); }
+    // Every answer as "callback=words", sorted: requests of different kinds answer in any order.
+    QStringList answers()
     {
         QStringList out;
-        for (int i = 0; i < calls().size(); ++i)
-            out << callback(i) + '=' + (literals ? literal(i) : words(i));
+        for (const QJsonValue& call : QJsonDocument::fromJson(js("JSON.stringify(calls)").toString().toUtf8()).array())
+            out << call[0].toString() + '=' + call[1].toString();
+        out.sort();
         return out;
     }
     bool busyShown() const { return window->progressBar->isVisible(); }
@@ -55,22 +49,19 @@ private slots:
         window = new MainWindow;
         window->show();
         QTRY_VERIFY(window->webView->page()->mainFrame()->url().toString().endsWith("/engine/login.html"));
-        // A probe page whose SignalQt records every answer.
+        // A probe page whose SignalQt records every answer with its words as the page reads them.
         const QString engine = TestSupport::dataDirectory() + "/engine/";
         const QByteArray page = R"(<html><head><script src="probe.js"></script></head><body>sonda</body></html>)";
-        const QByteArray script = "var calls = []; function SignalQt(cb, lit) { calls.push([cb, lit]); }"
-                                  "function read(i) { return eval('(' + calls[i][1] + ')'); }";
+        const QByteArray script = "var calls = []; function SignalQt(cb, lit) { var r = eval('(' + lit + ')');"
+                                  "calls.push([cb, r.result.map(function(x){return x.word || x.nome;}).join(',')]); }";
         QVERIFY(TestSupport::writeZip(engine + "probe.html.zip", { { "probe.html", page } }));
         QVERIFY(TestSupport::writeZip(engine + "probe.js.zip", { { "probe.js", script } }));
         window->bridge->loadUrl("probe.html");
-
-        QList<DictionaryEntry> entries { entry("sole", "s.m.", { "soli" }, {}, { "Astronomia" }),
-                                         entry("girasole", "s.m.", {}, { "sole" }, { "Botanica" }),
-                                         entry("meridiana", "s.f.", {}, { "sole" }, { "Astronomia" }),
-                                         entry("città", "s.f.", {}, {}, { "Arte dell'abitare" }) };
-        for (int i = 1; i <= 40; ++i)
-            entries << entry(QStringLiteral("voce%1").arg(i, 2, 10, QLatin1Char('0')), "s.f.");
-        QVERIFY(TestDictionary::install("voc", entries, 10));
+        QVERIFY(TestDictionary::install("voc", { entry("sole", "s.m.", { "soli" }, {}, { "Astronomia" }),
+                                                 entry("girasole", "s.m.", {}, { "sole" }, { "Botanica" }),
+                                                 entry("meridiana", "s.f.", {}, { "sole" }, { "Astronomia" }),
+                                                 entry("città", "s.f.", {}, {}, { "Arte dell'abitare" }),
+                                                 entry("voce1"), entry("voce2"), entry("voce3") }));
     }
 
     void cleanup()
@@ -79,21 +70,22 @@ private slots:
         window = nullptr;
     }
 
-    void searchAnswersTheCallback()
+    // Every argument reaches its place: a swapped pair answers other words.
+    void pageRequestsReachTheirCallbacks()
     {
         QStringList messages;
-        connect(window->statusBar(), &QStatusBar::messageChanged, this, [&messages](const QString& m) { messages << m; });
-        js(search("sole", "onSole"));
-        QTRY_COMPARE(calls().size(), 1);
-        // A quick answer paints nothing in the status bar.
+        connect(window->statusBar(), &QStatusBar::messageChanged, this,
+                [&messages](const QString& m) { messages << m; });
+        js(search("voc", "soli", "entry") + search("voc", "Sole", "scoped", "2", "1")
+           + "QtJavascriptInteraction.getWords('voc', 'VOCE', '1', '2', 'it', 'words');"
+             "QtJavascriptInteraction.getScopes('voc', 'scopes');");
+        QTRY_COMPARE(answered(), 4);
+        QCOMPARE(answers(), QStringList({ "entry=sole", "scoped=sole,meridiana",
+                                          "scopes=Arte dell'abitare,Astronomia,Botanica", "words=voce2,voce3" }));
+        QVERIFY(!window->db.isOpen());
+        // Quick answers paint nothing in the status bar.
         QCOMPARE(messages, QStringList());
-        QCOMPARE(callback(0), QStringLiteral("onSole"));
-        QCOMPARE(literal(0), QStringLiteral("{tot:1,result: [{idzenta: '1', word: 'sole', file: 'voci0001.xhtml', "
-                                            "omo: '', hw: 's.m.'}], isLemmatizzata:true}"));
         QVERIFY(!busyShown());
-        QCOMPARE(window->statusBar()->currentMessage(), QString());
-        QCOMPARE(window->searchState.searchTotal, 1);
-        QCOMPARE(window->searchState.searchKind, QStringLiteral("lemmatizzatore"));
     }
 
     // A request that takes its time shows the busy state until it is answered. The database here
@@ -103,97 +95,37 @@ private slots:
         const QString path = TestDictionary::bookDirectory("lento") + "/database.db";
         QVERIFY(QDir().mkpath(TestDictionary::bookDirectory("lento")));
         QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-        js("QtJavascriptInteraction.search('lento', 'sole', '0', '', '0', '10', 'it', 'slow');");
+        js(search("lento", "sole", "slow"));
         QTRY_VERIFY(busyShown());
         QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Ricerca in corso..."));
-        QCOMPARE(calls().size(), 0);
+        QCOMPARE(answered(), 0);
         QFile pipe(path);
         QVERIFY(pipe.open(QIODevice::WriteOnly));
         pipe.close();
-        QTRY_COMPARE(calls().size(), 1);
-        QCOMPARE(callback(0), QStringLiteral("slow"));
+        QTRY_COMPARE(answered(), 1);
+        QCOMPARE(answers(), QStringList({ "slow=" }));
         QVERIFY(!busyShown());
         QCOMPARE(window->statusBar()->currentMessage(), QString());
-    }
-
-    void fullTextFromThePage()
-    {
-        js(search("Sole", "ft", "2"));
-        QTRY_COMPARE(calls().size(), 1);
-        QCOMPARE(words(0), QStringLiteral("sole,girasole,meridiana"));
-        QCOMPARE(js("read(0).isLemmatizzata").toBool(), false);
-        QCOMPARE(js("read(0).tot").toInt(), 3);
-    }
-
-    // Each answer goes to the callback that asked; a request waiting behind a running one is
-    // replaced by a newer one.
-    void overlappingSearches()
-    {
-        js(search("sole", "first") + search("voce1", "second"));
-        QTRY_COMPARE(calls().size(), 2);
-        QCOMPARE(answers(), QStringList({ "first=sole", "second=voce10,voce11,voce12,voce13,voce14,voce15,voce16,"
-                                                        "voce17,voce18,voce19" }));
-
-        js("calls = [];" + search("sole", "a") + search("girasole", "b") + search("meridiana", "c"));
-        QTRY_COMPARE(calls().size(), 2);
-        QTest::qWait(100);
-        QCOMPARE(answers(), QStringList({ "a=sole", "c=meridiana" }));
-        QCOMPARE(window->bridge->searchCallback, QStringLiteral("c"));
-        QVERIFY(!busyShown());
-    }
-
-    void wordListsAndSearchAtOnce()
-    {
-        js("QtJavascriptInteraction.getWords('voc', 'VOCE', '20', '10', 'it', 'words');"
-           "QtJavascriptInteraction.getWords('voc', 'voce', '2', '2', 'it', 'next');" + search("citta", "found"));
-        QTRY_COMPARE(calls().size(), 3);
-        // The word lists answer in the order asked; the search runs on its own beside them.
-        QStringList heard = answers();
-        QVERIFY(heard.removeOne("found=città"));
-        QCOMPARE(heard, QStringList({ "words=voce21,voce22,voce23,voce24,voce25,voce26,voce27,voce28,voce29,voce30",
-                                        "next=voce03,voce04" }));
-        const int w = callback(0) == "words" ? 0 : 1;
-        QVERIFY(literal(w).startsWith("{tot:40,result: [{idzenta: '25', word: 'voce21', file: 'voci0003.xhtml'"));
-        QVERIFY(literal(w).endsWith("}]}"));
-        QCOMPARE(window->searchState.wordListTotal, 40);
-    }
-
-    void scopesFromThePage()
-    {
-        js("QtJavascriptInteraction.getScopes('voc', 'scopes')");
-        QCOMPARE(calls().size(), 1);
-        QCOMPARE(literal(0), QStringLiteral("{tot:3, result:[{id:3, nome:'Arte dell\\u0027abitare'}, "
-                                            "{id:1, nome:'Astronomia'}, {id:2, nome:'Botanica'}]}"));
-        QCOMPARE(js("read(0).result[0].nome").toString(), QStringLiteral("Arte dell'abitare"));
-        QVERIFY(!window->db.isOpen());
-
-        js("QtJavascriptInteraction.getScopes('nessuno', 'none')");
-        QCOMPARE(literal(1), QStringLiteral("{tot:0, result:[]}"));
     }
 
     void unopenableDatabaseIsWarnedAboutAndStillAnswered()
     {
         QVERIFY(QDir().mkpath(TestDictionary::bookDirectory("rotto") + "/database.db"));
-        js("QtJavascriptInteraction.search('rotto', 'sole', '0', '', '0', '10', 'it', 's');"
-           "QtJavascriptInteraction.getWords('rotto', 'sole', '0', '10', 'it', 'w');"
-           "QtJavascriptInteraction.getScopes('rotto', 'a');");
-        QTRY_COMPARE(calls().size(), 3);
+        js(search("rotto", "sole", "s") + "QtJavascriptInteraction.getWords('rotto', 'sole', '0', '10', 'it', 'w');"
+                                          "QtJavascriptInteraction.getScopes('rotto', 'a');");
+        QTRY_COMPARE(answered(), 3);
         const QString box = "Vocalume|Apertura database per le ricerche fallita";
         QCOMPARE(TestSupport::recorded().dialogs, QStringList({ box, box, box }));
-        QStringList heard = answers(true);
-        heard.sort();
-        QCOMPARE(heard, QStringList({ "a={tot:0, result:[]}", "s={tot:0,result: [], isLemmatizzata:true}",
-                                        "w={tot:0,result: []}" }));
+        QCOMPARE(answers(), QStringList({ "a=", "s=", "w=" }));
     }
 
     void thePageCannotFakeTheEndOfASearch()
     {
         js("QtJavascriptInteraction.onSearchTerminated(); QtJavascriptInteraction.onAnaliticTerminated();");
-        js(search("sole", "one") + "QtJavascriptInteraction.onSearchTerminated();");
-        QTRY_COMPARE(calls().size(), 1);
+        js(search("voc", "sole", "one") + "QtJavascriptInteraction.onSearchTerminated();");
+        QTRY_COMPARE(answered(), 1);
         QTest::qWait(50);
-        QCOMPARE(calls().size(), 1);
-        QCOMPARE(callback(0), QStringLiteral("one"));
+        QCOMPARE(answers(), QStringList({ "one=sole" }));
     }
 };
 

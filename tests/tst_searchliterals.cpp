@@ -92,11 +92,9 @@ private slots:
         QTest::addColumn<bool>("whole");
         QTest::newRow("0") << "0" << true;
         QTest::newRow("00") << "00" << true;
-        QTest::newRow("10") << "10" << true;
         QTest::newRow("empty") << "" << false;
         QTest::newRow("negative") << "-1" << false;
         QTest::newRow("blank") << " 1" << false;
-        QTest::newRow("statement") << "1; drop table lemma" << false;
         QTest::newRow("expression") << "1 union select 1" << false;
         QTest::newRow("fraction") << "1.5" << false;
         QTest::newRow("arabic digits") << QString(QChar(0x0661)) << false;

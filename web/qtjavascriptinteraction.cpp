@@ -25,17 +25,19 @@
 #include <QWebFrame>
 #include <QWebPage>
 
-namespace {
-const int workingDelayMs = 250;
+static void warnDatabaseOpenFailed()
+{
+    Dialogs::warning(mainWindowInstance, QStringLiteral("Vocalume"), databaseOpenFailedText());
 }
 
 QtJavascriptInteraction::QtJavascriptInteraction(QObject* parent)
     : QObject(parent)
 {
-    workingDelay.setSingleShot(true);
-    workingDelay.setInterval(workingDelayMs);
-    connect(&workingDelay, &QTimer::timeout, this, &QtJavascriptInteraction::showWorkingNow);
     services = new PageServices(this);
+    connect(&searchService, &SearchService::pageStatement, this, &QtJavascriptInteraction::callPage);
+    connect(&searchService, &SearchService::databaseOpenFailed, this, &warnDatabaseOpenFailed);
+    connect(&searchService, &SearchService::working, this, &QtJavascriptInteraction::showWorking);
+    connect(&searchService, &SearchService::workingEnded, this, &QtJavascriptInteraction::hideWorking);
 }
 
 QtJavascriptInteraction::~QtJavascriptInteraction()
@@ -45,9 +47,6 @@ QtJavascriptInteraction::~QtJavascriptInteraction()
         delete it.value();
     }
     downloads.clear();
-    // A worker still running is waited for: it writes only into its own results.
-    delete searchThread;
-    delete wordsThread;
 }
 
 void QtJavascriptInteraction::attach(CustomAgentWebView* webView)
@@ -331,106 +330,38 @@ void QtJavascriptInteraction::loadUrl(QString url)
 
 void QtJavascriptInteraction::showWorking(const QString& message)
 {
-    workingMessage = message;
-    if (workingShown)
-        showWorkingNow();
-    else if (!workingDelay.isActive())
-        workingDelay.start();
-}
-
-void QtJavascriptInteraction::showWorkingNow()
-{
     if (!mainWindowInstance)
         return;
-    workingShown = true;
-    mainWindowInstance->statusBar()->showMessage(workingMessage);
+    mainWindowInstance->statusBar()->showMessage(message);
     mainWindowInstance->showBusyIndicator();
 }
 
 void QtJavascriptInteraction::hideWorking()
 {
-    workingDelay.stop();
-    if (!workingShown || !mainWindowInstance)
+    if (!mainWindowInstance)
         return;
-    workingShown = false;
     mainWindowInstance->hideBusyIndicator();
     mainWindowInstance->statusBar()->showMessage(QString());
-}
-
-static void warnDatabaseOpenFailed()
-{
-    Dialogs::warning(mainWindowInstance, QStringLiteral("Vocalume"), databaseOpenFailedText());
 }
 
 void QtJavascriptInteraction::getWords(QString sku, QString word, QString from, QString to, QString sourceLanguage,
                                        QString callback)
 {
-    showWorking(QStringLiteral("Recupero indici in corso..."));
-    wordsCallback = callback;
-    if (!wordsThread) {
-        wordsThread = new Analitic;
-        connect(wordsThread, &Analitic::onTerminated, this, &QtJavascriptInteraction::onAnaliticTerminated);
-    }
-    wordsQueue.submit(wordsThread, Analitic::Request{word, from, to, sku, callback, sourceLanguage});
+    searchService.getWords(Analitic::Request{word, from, to, sku, callback, sourceLanguage});
 }
 
 void QtJavascriptInteraction::search(QString sku, QString word, QString type, QString scope, QString start,
                                      QString offset, QString sourceLanguage, QString callback)
 {
     Diagnostics::debug("Javascript search\n");
-    showWorking(QStringLiteral("Ricerca in corso..."));
-    searchCallback = callback;
-    if (!searchThread) {
-        searchThread = new Search;
-        connect(searchThread, &Search::onTerminated, this, &QtJavascriptInteraction::onSearchTerminated);
-    }
-    searchQueue.submit(searchThread, Search::Request{word, scope, type, sku, start, offset, sourceLanguage, callback});
+    searchService.search(Search::Request{word, scope, type, sku, start, offset, sourceLanguage, callback});
 }
 
-// Also callable by the page, as every public slot is: only the worker's own signal delivers.
-void QtJavascriptInteraction::onSearchTerminated()
-{
-    if (!searchThread || sender() != searchThread || !searchQueue.isBusy())
-        return;
-    const Search::Request request = searchThread->request();
-    if (searchThread->databaseOpenFailed())
-        warnDatabaseOpenFailed();
-    SearchState answered;
-    SearchState& state = mainWindowInstance ? mainWindowInstance->searchState : answered;
-    state.takeSearchFrom(searchThread->results());
-    answerWorkerRequest(ScriptLiteral::singleQuoted(request.callback,
-                            ResultLiteral::search(state.searchResults, state.searchTotal, state.searchKind)),
-                        "Risposta ricerca:\n");
-    if (searchQueue.finish(searchThread))
-        showWorking(QStringLiteral("Ricerca in corso..."));
-}
+// Kept for the page, which sees every public slot. The end of a request reaches the search
+// service from its own worker only, so a call from the page does nothing.
+void QtJavascriptInteraction::onSearchTerminated() {}
 
-void QtJavascriptInteraction::onAnaliticTerminated()
-{
-    if (!wordsThread || sender() != wordsThread || !wordsQueue.isBusy())
-        return;
-    const Analitic::Request request = wordsThread->request();
-    if (wordsThread->databaseOpenFailed())
-        warnDatabaseOpenFailed();
-    SearchState answered;
-    SearchState& state = mainWindowInstance ? mainWindowInstance->searchState : answered;
-    state.takeWordListFrom(wordsThread->results());
-    answerWorkerRequest(
-        ScriptLiteral::singleQuoted(request.callback, ResultLiteral::wordList(state.wordListResults, state.wordListTotal)),
-        "Risposta analitic:\n");
-    if (wordsQueue.finish(wordsThread))
-        showWorking(QStringLiteral("Recupero indici in corso..."));
-}
-
-void QtJavascriptInteraction::answerWorkerRequest(const QString& statement, const char* label)
-{
-    callPage(statement);
-    if (Diagnostics::wanted()) {
-        Diagnostics::debug("%s", label);
-        Diagnostics::debug("%s", statement.toUtf8().constData());
-    }
-    hideWorking();
-}
+void QtJavascriptInteraction::onAnaliticTerminated() {}
 
 bool QtJavascriptInteraction::readBookFile(const QString& sku, const QString& file, QString* text, QString* archivePath)
 {

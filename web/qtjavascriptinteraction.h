@@ -3,14 +3,11 @@
 // evaluating SignalQt('<callback>', '<literal>') in the page.
 #pragma once
 
-#include "search/analitic.h"
-#include "search/search.h"
-#include "search/workerqueue.h"
+#include "search/searchservice.h"
 
 #include <QMap>
 #include <QObject>
 #include <QString>
-#include <QTimer>
 
 class CustomAgentWebView;
 class Download;
@@ -28,10 +25,6 @@ public:
     void attach(CustomAgentWebView* view);
 
     QWebFrame* frame = nullptr;
-    Search* searchThread = nullptr;
-    Analitic* wordsThread = nullptr;
-    QString searchCallback;
-    QString wordsCallback;
     CustomAgentWebView* view = nullptr;
     QString bookId;
     QString link;
@@ -42,6 +35,9 @@ public:
     bool syncing = false;
     QMap<QString, QString> pageParameters;
     QMap<QString, Download*> downloads;
+
+    // The searches and word lists, their workers and their last results.
+    SearchService& searches() { return searchService; }
 
     // Fills pageParameters from a query text ("a=1&b=2"); "idbook" also becomes bookId.
     void parsePageParameters(const QString& query);
@@ -83,26 +79,15 @@ private slots:
 
 private:
     void callPage(const QString& statement);
-    // Status-bar message (no time-out) and busy indicator while a worker runs. They show only
-    // when the answer takes longer than workingDelay: most searches answer within a few
-    // milliseconds, and painting the status bar for them would cost more than the search.
+    // Status-bar message (no time-out) and busy indicator while a search or word list is slow.
     void showWorking(const QString& message);
     void hideWorking();
-    void showWorkingNow();
-    // Calls the page back with a finished worker request's statement and ends the busy state.
-    void answerWorkerRequest(const QString& statement, const char* label);
     // Reads content file `file` of dictionary `sku`; false when it cannot be read.
     bool readBookFile(const QString& sku, const QString& file, QString* text, QString* archivePath);
     // Keeps the size the transfer of `sku`'s package announces where the page can ask for it.
     void followDownloadSize(const QString& sku);
 
-    // A request that arrives while the worker is busy waits for it, so the running request's
-    // parameters never change and each answer goes to the callback that asked for it.
-    WorkerQueue<Search> searchQueue;
-    WorkerQueue<Analitic> wordsQueue;
+    SearchService searchService;
     // Published beside the bridge as "VocalumeNative".
     PageServices* services = nullptr;
-    QTimer workingDelay;
-    QString workingMessage;
-    bool workingShown = false;
 };

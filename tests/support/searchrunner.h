@@ -1,12 +1,10 @@
-// Runs one search or word list on its worker thread, as the bridge does, and returns the literal
-// the page would receive.
+// Runs one search or word list through a SearchService, as the bridge does, and returns what the
+// page would receive.
 #pragma once
 
-#include "search/analitic.h"
-#include "search/resultliteral.h"
-#include "search/search.h"
-#include "search/searchstate.h"
+#include "search/searchservice.h"
 
+#include <QSignalSpy>
 #include <QTest>
 
 Q_DECLARE_METATYPE(Search::Request)
@@ -15,7 +13,7 @@ Q_DECLARE_METATYPE(Analitic::Request)
 namespace SearchRunner {
 
 struct Outcome {
-    QString literal;
+    QString literal; // the answer's literal; empty when the answer did not come or is not SignalQt('cb', '...')
     QStringList words;
     bool openFailed = false;
 };
@@ -35,44 +33,32 @@ inline Search::Request entry(const QString& sku, const QString& word, const QStr
     return Search::Request { word, scope, type, sku, start, offset, source, QStringLiteral("cb") };
 }
 
-// Runs the request on the worker's thread and waits for its end, heard on this thread as the
-// bridge hears it (so an end that comes before the wait is not missed).
-template <class Worker>
-bool runToEnd(Worker& worker, const typename Worker::Request& request)
+template <class Request>
+Outcome run(const Request& request, void (SearchService::*ask)(const Request&), QList<SearchResult> SearchState::*rows)
 {
-    bool terminated = false;
-    QObject::connect(&worker, &Worker::onTerminated, &worker, [&terminated] { terminated = true; });
-    worker.setRequest(request);
-    worker.runRequest();
-    if (!QTest::qWaitFor([&terminated] { return terminated; }, 20000))
-        return false;
-    worker.waitUntilIdle();
-    return true;
+    SearchService service;
+    QSignalSpy answered(&service, &SearchService::pageStatement);
+    QSignalSpy failed(&service, &SearchService::databaseOpenFailed);
+    (service.*ask)(request);
+    Outcome outcome;
+    if (!answered.wait(20000))
+        return outcome;
+    const QString statement = answered.at(0).at(0).toString();
+    const QString head = QStringLiteral("SignalQt('cb', '");
+    if (statement.startsWith(head) && statement.endsWith(QLatin1String("')")))
+        outcome.literal = statement.mid(head.size(), statement.size() - head.size() - 2);
+    outcome.words = words(service.lastResults().*rows);
+    outcome.openFailed = failed.count() == 1;
+    return outcome;
 }
 
 inline Outcome search(const Search::Request& request)
 {
-    Search thread;
-    Outcome outcome;
-    if (!runToEnd(thread, request))
-        return outcome;
-    const SearchState& state = thread.results();
-    outcome.literal = ResultLiteral::search(state.searchResults, state.searchTotal, state.searchKind);
-    outcome.words = words(state.searchResults);
-    outcome.openFailed = thread.databaseOpenFailed();
-    return outcome;
+    return run(request, &SearchService::search, &SearchState::searchResults);
 }
 
 inline Outcome wordList(const Analitic::Request& request)
 {
-    Analitic thread;
-    Outcome outcome;
-    if (!runToEnd(thread, request))
-        return outcome;
-    const SearchState& state = thread.results();
-    outcome.literal = ResultLiteral::wordList(state.wordListResults, state.wordListTotal);
-    outcome.words = words(state.wordListResults);
-    outcome.openFailed = thread.databaseOpenFailed();
-    return outcome;
+    return run(request, &SearchService::getWords, &SearchState::wordListResults);
 }
 }
