@@ -40,7 +40,6 @@ private slots:
     {
         QTest::addColumn<QString>("digits");
         QTest::addColumn<qint64>("value");
-        QTest::newRow("zero") << "A" << qint64(0);
         QTest::newRow("one digit") << "/" << qint64(63);
         QTest::newRow("two digits") << "BA" << qint64(64);
         QTest::newRow("large") << "B0C4f" << qint64(((1 * 64 + 52) * 64 + 2) * 64 * 64 + 56 * 64 + 31);
@@ -109,7 +108,7 @@ private slots:
         QVERIFY(!source.errorString().isEmpty());
     }
 
-    void importsArticlesFormsScopesAndKeywords()
+    void importsArticlesFormsScopesKeywordsAndPages()
     {
         QTemporaryDir dir;
         const QString base = writeDictd(dir.path(), DictdFiles::sampleArticles());
@@ -153,18 +152,6 @@ private slots:
         QCOMPARE(withKeyword("quadruped"), QStringList { "Dog" });
         QCOMPARE(withKeyword("servant"), QStringList());
         QCOMPARE(withKeyword("barking"), QStringList { "bark" });
-    }
-
-    void entryPagesAreFormattedAndLinked()
-    {
-        QTemporaryDir dir;
-        const QString base = writeDictd(dir.path(), DictdFiles::sampleArticles());
-        DictionaryBuilder builder;
-        QVERIFY(builder.open(dir.filePath("book")));
-        DictdImporter importer;
-        QVERIFY(importer.import(base, "en", nullptr, builder));
-        QVERIFY(builder.finish());
-        const QString db = dir.filePath("book/database.db");
 
         // Each content file is well-formed XHTML.
         const QStringList files = rows(db, "select file from file");

@@ -43,8 +43,6 @@ private slots:
         QTest::newRow("closed before any reply") << QByteArray() << true << 0;
         QTest::newRow("body shorter than Content-Length") << "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n" + body
                                                           << true << 200;
-        QTest::newRow("HTTP/1.0 body shorter than Content-Length")
-            << "HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n" + body << true << 200;
         QTest::newRow("not HTTP") << QByteArray("220 welcome to something else\r\n") << true << 0;
     }
 
