@@ -14,15 +14,12 @@
 #include "services/book.h"
 
 class CustomAgentWebView;
-class LibraryWS;
-class LoginWS;
+class LibrarySync;
 class UpdateWS;
-class WebStore;
 class QtJavascriptInteraction;
 class QKeyEvent;
 class QLabel;
 class QProgressBar;
-class QTimer;
 
 class MainWindow;
 // The one main window of the process; set by its constructor once the bridge exists.
@@ -65,25 +62,17 @@ public:
     // Field `name` of the first library record of `bookId`; empty when there is none.
     QString getBookField(const QString& bookId, const QString& name) const;
 
-    // How long a synchronisation waits for its reply before giving up.
-    static int syncWatchdogMilliseconds;
-
     // Members reached directly by the subsystems, as the window's owner of shared state.
     QProgressBar* progressBar = nullptr;
     QSqlDatabase db;
     CustomAgentWebView* webView = nullptr;
     QLabel* warningIcon = nullptr;
-    // One watchdog for the synchronisation in progress, restarted by every synchronisation.
-    QTimer* syncWatchdog = nullptr;
-    bool loginPending = false;
     bool unpacking = false;
-    bool syncReplyReceived = false;
-    bool syncTimedOut = false;
     QtJavascriptInteraction* bridge = nullptr;
-    LibraryWS* libraryWS = nullptr;
+    // Sign-in and library synchronisation, with their services.
+    LibrarySync* library = nullptr;
     UpdateWS* updateWS = nullptr;
-    LoginWS* loginWS = nullptr;
-    QString loginUsername;
+    // The account's library as last read or received, copied into every download.
     QVector<Book> libraryBooks;
     // Results of the last search and word list, copied in by the bridge on the GUI thread.
     SearchState searchState;
@@ -108,20 +97,8 @@ private:
     QString readEnginePage(const QDir& engine, const QString& name) const;
     void unpackFailed(const QString& diagnostic, const QString& boxText);
     void showWarningIcon(int milliseconds);
-    void fetchCovers(WebStore& store, const QVector<Book>& books);
-    // Commits; on failure tells the user, rolls back and hands the driver's text to `error`.
-    bool commitOrRollBack(WebStore& store, QString* error = nullptr);
-    bool completeSignIn(WebStore& store, QString* error);
-    // Gives sign-in `attempt` its one answer, unless a newer sign-in replaced it or it has
-    // been answered already.
-    void answerSignIn(int attempt, const QString& literal);
-    QString signInFailure(const QString& error) const;
-    static QString refusedSignIn();
-    static QString unreachableStore();
-
-    // Every sign-in the page starts gets a new number; the page hears once about each.
-    int signInAttempt = 0;
-    bool signInAnswered = true;
+    // Turns what sign-in and synchronisation report into the status bar, boxes and page calls.
+    void connectLibrary();
 
     Ui::MainWindow* ui = nullptr;
 };
