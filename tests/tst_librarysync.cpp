@@ -92,6 +92,20 @@ private:
         return out;
     }
 
+    // Points the default connection at a dictionary database and back, as a page's scopes do.
+    static bool useDefaultConnection()
+    {
+        QTemporaryDir elsewhere;
+        bool opened = false;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
+            db.setDatabaseName(elsewhere.filePath(QStringLiteral("database.db")));
+            opened = db.open();
+        }
+        QSqlDatabase::removeDatabase(QLatin1String(QSqlDatabase::defaultConnection));
+        return opened;
+    }
+
     static QString cover(const QString& name) { return DataPaths::coversDirectory() + QLatin1Char('/') + name; }
 
 private slots:
@@ -118,16 +132,14 @@ private slots:
         service.reset();
     }
 
-    void withoutSessionNothingIsRequested()
+    void firstSynchronisationOfTwoDictionaries()
     {
+        // Nobody signed in: nothing is asked for and nothing shown.
         QVERIFY(!sync->startSync());
         QTest::qWait(100);
         QCOMPARE(service->historyRequests(), 0);
         QCOMPARE(messages, QStringList());
-    }
 
-    void firstSynchronisationOfTwoDictionaries()
-    {
         service->catalog = {{"10", "true", "1", "a.png"}, {"20", "FALSE", "1", "b.jpg"}};
         signIn();
         syncAndWait();
@@ -244,11 +256,18 @@ private slots:
         QVERIFY(!QFile::exists(cover(name)));
     }
 
+    // The sign-in is answered once, and with success only when the library is in the store.
     void acceptedSignInCompletesAfterTheLibrary()
     {
         service->catalog = {{"10", "true", "1", "a.png"}};
+        service->coverPieces = 6;
+        bool ran = false;
+        // What a dictionary page's scopes do meanwhile: the program's default connection elsewhere.
+        whileCoversLoad = [&ran] { ran = useDefaultConnection(); };
         sync->startLogin(QStringLiteral("mario"), QStringLiteral(" pw "));
-        QTRY_VERIFY(messages.contains(completed));
+        QTRY_VERIFY_WITH_TIMEOUT(messages.contains(completed), 10000);
+        QVERIFY(ran);
+        QTest::qWait(200);
         QCOMPARE(messages.first(), QStringLiteral("Login in corso..."));
         QVERIFY(messages.indexOf(QStringLiteral("Login eseguito correttamente")) < messages.indexOf(completed));
         QCOMPARE(AppSettings().username(), QStringLiteral("mario"));
@@ -261,31 +280,48 @@ private slots:
         QCOMPARE(mergesEnded, QList<bool>{true});
     }
 
-    // A refused login and a store that cannot be reached are told apart; both are recorded.
-    void refusedSignIn_data()
+    // Every sign-in that does not complete is answered, once, as failed: a refused login and a
+    // store that cannot be reached are told apart, and a refusal is recorded where the store opens.
+    void failedSignInIsAnsweredOnce_data()
     {
+        QTest::addColumn<bool>("accepted");
         QTest::addColumn<bool>("reachable");
-        QTest::addColumn<QString>("literal");
-        QTest::newRow("wrong password") << true << SignIn::refused();
-        QTest::newRow("store unreachable") << false << SignIn::unreachableStore();
+        QTest::addColumn<bool>("store");
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("sessionId");
+        QTest::newRow("wrong password") << false << true << true << SignIn::refused() << "";
+        QTest::newRow("store unreachable") << false << false << true << SignIn::unreachableStore() << "";
+        QTest::newRow("refused, no data directory") << false << true << false << SignIn::refused() << "";
+        QTest::newRow("accepted, no data directory") << true << true << false << "{result:false,error:\"Settaggi" << "pw";
     }
 
-    void refusedSignIn()
+    void failedSignInIsAnsweredOnce()
     {
+        QFETCH(bool, accepted);
         QFETCH(bool, reachable);
-        QFETCH(QString, literal);
-        service->loginAccepted = false;
+        QFETCH(bool, store);
+        QFETCH(QString, answer);
+        QFETCH(QString, sessionId);
+        service->loginAccepted = accepted;
+        service->catalog = {{"10", "true", "1", "a.png"}};
         if (!reachable) {
             const quint16 closed = ServiceEndpoint::current().port;
             service.reset();
             ServiceEndpoint::setCurrent({ QStringLiteral("127.0.0.1"), closed });
         }
-        sync->startLogin(QStringLiteral("mario"), QStringLiteral("bad"));
-        QTRY_COMPARE(answers.size(), 1);
-        QCOMPARE(answers.first(), literal);
-        QCOMPARE(TestSupport::storeRows(), QStringList{"1|SYSTEM|LOGIN|FALSE"});
-        QCOMPARE(messages.last(), QString());
-        QCOMPARE(AppSettings().sessionId(), QString());
+        if (!store)
+            QVERIFY(QDir(DataPaths::dataDirectory()).removeRecursively());
+        sync->startLogin(QStringLiteral("mario"), QStringLiteral("pw"));
+        QTRY_VERIFY_WITH_TIMEOUT(!answers.isEmpty(), 5000);
+        QTest::qWait(200);
+        QCOMPARE(answers.size(), 1);
+        QVERIFY2(answers.first().startsWith(answer), qPrintable(answers.first()));
+        QVERIFY(!messages.contains(completed));
+        QCOMPARE(AppSettings().sessionId(), sessionId);
+        if (store)
+            QCOMPARE(TestSupport::storeRows(), QStringList{"1|SYSTEM|LOGIN|FALSE"});
+        if (!accepted)
+            QCOMPARE(messages.last(), QString());
     }
 
     // A synchronisation that times out or fails answers the sign-in waiting for it; only the
@@ -322,49 +358,36 @@ private slots:
     }
 
     // A store operation while the covers of a synchronisation load must neither undo the rows
-    // already merged nor keep the merge from recording its covers; a sign-in it completes is
-    // answered once, with success, and recorded.
+    // already merged nor keep the merge from recording its covers.
     void storeOperationWhileCoversLoad_data()
     {
         QTest::addColumn<QString>("operation");
-        QTest::addColumn<bool>("signingIn");
-        QTest::newRow("signed-in check") << "signed-in check" << false;
-        QTest::newRow("default connection elsewhere") << "default connection" << false;
-        QTest::newRow("status written") << "status" << false;
-        QTest::newRow("refused sign-in") << "refused sign-in" << false;
-        QTest::newRow("sign-in, default connection elsewhere") << "default connection" << true;
+        QTest::newRow("signed-in check") << "signed-in check";
+        QTest::newRow("default connection elsewhere") << "default connection";
+        QTest::newRow("status written") << "status";
+        QTest::newRow("refused sign-in") << "refused sign-in";
     }
 
     void storeOperationWhileCoversLoad()
     {
         QFETCH(QString, operation);
-        QFETCH(bool, signingIn);
         service->catalog = {{"10", "true", "1", "a.png"}, {"20", "true", "1", "b.png"}, {"30", "false", "1", "c.png"}};
         service->coverPieces = 6;
-        QTemporaryDir elsewhere;
         bool ran = false;
         whileCoversLoad = [&] {
             ran = true;
             if (operation == QLatin1String("signed-in check")) {
                 WebStore::isLogged();
             } else if (operation == QLatin1String("default connection")) {
-                // What a dictionary page's scopes do with the program's default connection.
-                QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
-                db.setDatabaseName(elsewhere.filePath(QStringLiteral("database.db")));
-                QVERIFY(db.open());
-                db.close();
+                ran = useDefaultConnection();
             } else if (operation == QLatin1String("status")) {
                 TestSupport::storeExec(QStringLiteral("UPDATE SYSTEM set VALUE='1' where VARIABLE='STATUS' and REFBOOK = '10'"));
             } else {
                 sync->onLoginError(QStringLiteral("Errore di rete"));
             }
         };
-        if (signingIn) {
-            sync->startLogin(QStringLiteral("mario"), QStringLiteral("pw"));
-        } else {
-            signIn();
-            QVERIFY(sync->startSync());
-        }
+        signIn();
+        QVERIFY(sync->startSync());
         QTRY_VERIFY_WITH_TIMEOUT(messages.contains(completed), 10000);
         QVERIFY(ran);
         QCOMPARE(bookRows().size(), 3 * 19);
@@ -373,13 +396,7 @@ private slots:
         QCOMPARE(value("30", "STATUS"), QStringLiteral("3"));
         QCOMPARE(value("10", "STATUS"), QLatin1String(operation == QLatin1String("status") ? "1" : "0"));
         QVERIFY(!boxes.contains(QStringLiteral("Error|rollback")));
-        QTest::qWait(200);
-        QCOMPARE(answers, signingIn ? QStringList{SignIn::success()} : QStringList());
-        if (signingIn) {
-            QCOMPARE(value("SYSTEM", "LOGIN"), QStringLiteral("TRUE"));
-            QCOMPARE(value("SYSTEM", "USERNAME"), QStringLiteral("mario"));
-        }
-        QSqlDatabase::removeDatabase(QLatin1String(QSqlDatabase::defaultConnection));
+        QCOMPARE(answers, QStringList());
     }
 
     // The page's own writes (favourites, notes) go through while covers load: the merge holds
@@ -409,28 +426,6 @@ private slots:
         QVERIFY(QFile::exists(cover(QStringLiteral("a.png"))));
         QCOMPARE(bookRows().size(), 19);
         QCOMPARE(value("10", "COVER"), QStringLiteral("a.png"));
-    }
-
-    // Without a store the sign-in is still answered, once, as failed.
-    void signInWithoutStoreIsAnswered_data()
-    {
-        QTest::addColumn<bool>("accepted");
-        QTest::newRow("accepted login") << true;
-        QTest::newRow("refused login") << false;
-    }
-
-    void signInWithoutStoreIsAnswered()
-    {
-        QFETCH(bool, accepted);
-        service->loginAccepted = accepted;
-        service->catalog = {{"10", "true", "1", "a.png"}};
-        QVERIFY(QDir(DataPaths::dataDirectory()).removeRecursively());
-        sync->startLogin(QStringLiteral("mario"), QStringLiteral("pw"));
-        QTRY_VERIFY_WITH_TIMEOUT(!answers.isEmpty(), 5000);
-        QTest::qWait(200);
-        QCOMPARE(answers.size(), 1);
-        QVERIFY(answers.first().startsWith(QStringLiteral("{result:false,error:\"")));
-        QVERIFY(!messages.contains(completed));
     }
 
     // A login whose reply never ends does not hold up the user's next attempt.
