@@ -80,6 +80,8 @@ public:
 public slots:
     // Shows the login page or, for a signed-in user, the library page.
     void goToLibrary();
+    // The sign-in and synchronisation slots hand over to `library`, which is connected to its
+    // own services; removeWarningIcon is the window's.
     void loadDefaultList();
     void onLibraryWSError(QString error);
     void getBooksList(QVector<Book> booksList);
