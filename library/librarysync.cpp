@@ -8,8 +8,6 @@
 
 #include <QSqlError>
 #include <QStringList>
-#include <memory>
-#include <vector>
 
 int LibrarySync::watchdogMilliseconds = 20000;
 
@@ -186,24 +184,20 @@ bool LibrarySync::openStore(WebStore& store, const WebStore::FailureTexts& texts
 
 void LibrarySync::fetchCovers(WebStore& store, const QVector<Book>& books)
 {
-    std::vector<std::unique_ptr<CachedImage>> covers;
-    covers.reserve(books.size());
     int missing = 0;
     for (const Book& book : books) {
-        covers.push_back(std::make_unique<CachedImage>(book.image));
-        if (!covers.back()->present) {
+        if (!CachedImage::isCached(book.image)) {
             ++missing;
             Diagnostics::debug("Copertina mancante: %s", qPrintable(book.image));
         }
     }
     QStringList updates;
     int counter = 1;
-    for (int i = 0; i < books.size(); ++i) {
-        const Book& book = books.at(i);
-        CachedImage& cover = *covers[i];
-        // Asked again: an earlier book of the list may have brought the same picture.
-        bool recorded = cover.file.exists();
-        if (!recorded) {
+    for (const Book& book : books) {
+        // Asked here, not above: an earlier book of the list may have brought the same picture.
+        CachedImage cover(book.image);
+        bool recorded = cover.present;
+        if (!cover.present) {
             emit statusMessage(QStringLiteral("Caricamento copertina %1 / %2 in corso").arg(counter).arg(missing), 0);
             if (cover.download())
                 emit warning(QStringLiteral("Impossibile scaricare la copertina del libro %1").arg(book.title));
