@@ -13,15 +13,12 @@
 
 class BookInstaller;
 class CustomAgentWebView;
-class LibraryWS;
-class LoginWS;
+class LibrarySync;
 class UpdateWS;
-class WebStore;
 class QtJavascriptInteraction;
 class QKeyEvent;
 class QLabel;
 class QProgressBar;
-class QTimer;
 
 class MainWindow;
 // The one main window of the process; set by its constructor once the bridge exists.
@@ -63,9 +60,6 @@ public:
     // Field `name` of the first library record of `bookId`; empty when there is none.
     QString getBookField(const QString& bookId, const QString& name) const;
 
-    // How long a synchronisation waits for its reply before giving up.
-    static int syncWatchdogMilliseconds;
-
     // Members reached directly by the subsystems, as the window's owner of shared state.
     QProgressBar* progressBar = nullptr;
     QSqlDatabase db;
@@ -73,21 +67,18 @@ public:
     QLabel* warningIcon = nullptr;
     // Installs packages (dictionaries, the engine) one at a time.
     BookInstaller* installer = nullptr;
-    // One watchdog for the synchronisation in progress, restarted by every synchronisation.
-    QTimer* syncWatchdog = nullptr;
-    bool loginPending = false;
-    bool syncReplyReceived = false;
-    bool syncTimedOut = false;
     QtJavascriptInteraction* bridge = nullptr;
-    LibraryWS* libraryWS = nullptr;
+    // Sign-in and library synchronisation, with their services.
+    LibrarySync* library = nullptr;
     UpdateWS* updateWS = nullptr;
-    LoginWS* loginWS = nullptr;
-    QString loginUsername;
+    // The account's library as last read or received, copied into every download.
     QVector<Book> libraryBooks;
 
 public slots:
     // Shows the login page or, for a signed-in user, the library page.
     void goToLibrary();
+    // The sign-in and synchronisation slots hand over to `library`, which is connected to its
+    // own services; removeWarningIcon is the window's.
     void loadDefaultList();
     void onLibraryWSError(QString error);
     void getBooksList(QVector<Book> booksList);
@@ -108,20 +99,8 @@ private:
     void showStatusMessage(const QString& text, int timeout);
     void showWarning(const QString& text);
     void showWarningIcon(int milliseconds);
-    void fetchCovers(WebStore& store, const QVector<Book>& books);
-    // Commits; on failure tells the user, rolls back and hands the driver's text to `error`.
-    bool commitOrRollBack(WebStore& store, QString* error = nullptr);
-    bool completeSignIn(WebStore& store, QString* error);
-    // Gives sign-in `attempt` its one answer, unless a newer sign-in replaced it or it has
-    // been answered already.
-    void answerSignIn(int attempt, const QString& literal);
-    QString signInFailure(const QString& error) const;
-    static QString refusedSignIn();
-    static QString unreachableStore();
-
-    // Every sign-in the page starts gets a new number; the page hears once about each.
-    int signInAttempt = 0;
-    bool signInAnswered = true;
+    // Turns what sign-in and synchronisation report into the status bar, boxes and page calls.
+    void connectLibrary();
 
     Ui::MainWindow* ui = nullptr;
 };

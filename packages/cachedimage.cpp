@@ -7,6 +7,7 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QSaveFile>
 #include <QTimer>
@@ -21,7 +22,7 @@ CachedImage::CachedImage(const QString& url, QObject* parent)
     const QUrl parsed(url);
     host = parsed.host();
     urlPath = parsed.path();
-    name = url.mid(url.lastIndexOf(QLatin1Char('/')) + 1);
+    name = nameOf(url);
 
     QDir covers(QDir::homePath());
     bool reachable = true;
@@ -31,21 +32,34 @@ CachedImage::CachedImage(const QString& url, QObject* parent)
             reachable = reachable && covers.cd(folder);
         }
     }
-    // Only the name's own extension becomes ".png": a dot earlier in the path (the data
-    // directory's) is not the cover's.
-    const int nameDot = name.lastIndexOf(QLatin1Char('.'));
-    QString fileName = name;
-    if (nameDot >= 0)
-        fileName.replace(nameDot, 4, QStringLiteral(".png"));
     // Without a covers folder nothing is cached; the download then fails rather than write
     // somewhere else.
-    localPath = reachable ? covers.path() + QDir::separator() + fileName : QString();
+    localPath = reachable ? covers.path() + QDir::separator() + fileNameOf(name) : QString();
     file.setFileName(localPath);
     present = reachable && file.exists();
     connect(connection, &HttpConnection::done, this, &CachedImage::done);
 }
 
 CachedImage::~CachedImage() = default;
+
+bool CachedImage::isCached(const QString& url)
+{
+    return QFileInfo::exists(DataPaths::coversDirectory() + QDir::separator() + fileNameOf(nameOf(url)));
+}
+
+QString CachedImage::nameOf(const QString& url)
+{
+    return url.mid(url.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+QString CachedImage::fileNameOf(const QString& name)
+{
+    const int nameDot = name.lastIndexOf(QLatin1Char('.'));
+    QString fileName = name;
+    if (nameDot >= 0)
+        fileName.replace(nameDot, 4, QStringLiteral(".png"));
+    return fileName;
+}
 
 bool CachedImage::download()
 {

@@ -26,6 +26,9 @@ public:
     explicit CachedImage(const QString& url, QObject* parent = nullptr);
     ~CachedImage() override;
 
+    // Whether the image of `url` is already in the local cache; nothing is created or fetched.
+    static bool isCached(const QString& url);
+
     // Fetches the image (only the address's path is requested) and waits for it in a local
     // event loop, for deadlineMilliseconds at most. True on failure (a late cover included);
     // also true at once when the local file already exists.
@@ -45,6 +48,12 @@ public slots:
     void done(bool error);
 
 private:
+    // Everything after the last "/" of `url`.
+    static QString nameOf(const QString& url);
+    // The cached file's name: only the name's own extension becomes ".png" (a dot earlier in
+    // the path, the data directory's, is not the cover's).
+    static QString fileNameOf(const QString& name);
+
     QEventLoop loop;
     bool finished = false;
     HttpConnection* connection;

@@ -50,6 +50,7 @@ if [ -n "$build" ]; then
     [search]="Qt5Widgets Qt5Network Qt5WebKit"
     [pages]="Qt5Widgets Qt5Sql Qt5WebKit"
     [packages]="Qt5Widgets Qt5WebKit"
+    [library]="Qt5Widgets Qt5WebKit"
   )
   declare -A tests=(
     [base]="tst_charnormalizer tst_settings"
@@ -57,6 +58,7 @@ if [ -n "$build" ]; then
     [search]="tst_headwordsuggestions tst_searchentry tst_searchfulltext tst_searchplans"
     [pages]="tst_dictdimport tst_packagebuilder tst_pageloader"
     [packages]="tst_blockcachedfile tst_cachedimage tst_downloadmanager"
+    [library]="tst_librarysync"
   )
   for layer in "${!tests[@]}"; do
     for test in ${tests[$layer]}; do

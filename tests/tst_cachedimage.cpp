@@ -77,8 +77,10 @@ private slots:
             QCOMPARE(cover.name, QStringLiteral("cover"));
             QCOMPARE(cover.localPath, covers() + QStringLiteral("/cover"));
             QVERIFY(!cover.present);
+            QVERIFY(!CachedImage::isCached(url));
             QVERIFY(!cover.download());
         }
+        QVERIFY(CachedImage::isCached(url));
         CachedImage again(url);
         QVERIFY(again.present);
         QCOMPARE(QImage(again.localPath).size(), QSize(115, 170));
