@@ -56,7 +56,7 @@ if [ -n "$build" ]; then
     [base]="tst_charnormalizer tst_settings"
     [services]="tst_httpconnection tst_libraryws tst_loginws tst_storeservice"
     [search]="tst_headwordsuggestions tst_searchentry tst_searchfulltext tst_searchplans"
-    [pages]="tst_dictdimport tst_packagebuilder tst_pageloader"
+    [pages]="tst_dictdimport tst_pageloader"
     [packages]="tst_blockcachedfile tst_cachedimage tst_downloadmanager"
     [library]="tst_librarysync"
   )
