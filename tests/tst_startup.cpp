@@ -75,15 +75,6 @@ class TestStartup : public QObject
 private:
     int exitCode = -1;
 
-    // A first start, then an installed book with its cover, and the version an earlier release stored.
-    void installedUnder(const QString& version)
-    {
-        { MainWindow first; }
-        QVERIFY(writeFile(data("engine/books/42/database.db"), "dictionary"));
-        QVERIFY(writeFile(data("engine/covers/abc.png"), "cover"));
-        AppSettings().setVersion(version);
-    }
-
 private slots:
     void init()
     {
@@ -117,39 +108,87 @@ private slots:
         QCOMPARE(window.webView->contextMenuPolicy(), Qt::NoContextMenu);
     }
 
-    void ordinaryStartLeavesEverythingAlone()
+    // A second start over what a first start, earlier releases or killed attempts left. Steps:
+    // "path=text" written, "path/" made, "-path" removed; checks: "path=text" read back, "path"
+    // there, "!path" gone; a diagnostic "!text" is never logged. The web store is never rewritten.
+    void secondStart_data()
     {
-        { MainWindow first; }
-        QFile marker(data("file__0/bookmarks.db"));
-        const QDateTime written = QFileInfo(marker).lastModified();
-        QVERIFY(writeFile(data("engine/extra.txt"), ""));
-        TestSupport::recorded().diagnostics.clear();
-        { MainWindow second; }
-        QVERIFY(TestSupport::diagnosticsContain("già deployato"));
-        QVERIFY(QFile::exists(data("engine/extra.txt")));
-        QCOMPARE(QFileInfo(marker).lastModified(), written);
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QString>("version"); // stored before the second start; null: left as it is
+        QTest::addColumn<QStringList>("checks");
+        QTest::addColumn<QString>("storedVersion");
+        QTest::addColumn<QString>("diagnostic"); // empty: not looked at
+        const QString deployed = "engine/login.html.zip";
+        QTest::newRow("ordinary start") << QStringList { "engine/extra.txt=mine" } << QString()
+                                        << QStringList { "engine/extra.txt=mine" } << "1.1.0" << "già deployato";
+        QTest::newRow("empty engine") << QStringList { "-engine", "engine/" } << QString() << QStringList { deployed }
+                                      << "1.1.0" << "Deploying new engine";
+        // Damaged or from another release: the engine always comes from the program.
+        QTest::newRow("missing engine, leftover archive")
+            << QStringList { "-engine", "engine.zip=another release" } << QString()
+            << QStringList { deployed, "!engine.zip" } << "1.1.0" << "Deploying new engine";
+        const QStringList book { "engine/books/42/database.db=dictionary", "engine/covers/abc.png=cover" };
+        const QStringList kept = book + QStringList { deployed, "!books" };
+        for (const char* same : { "1.1.0", "" })
+            QTest::newRow(qPrintable("version '" + QString(same) + "' keeps the engine"))
+                << book + QStringList { "engine/stale.txt=x" } << same << kept + QStringList { "engine/stale.txt=x" }
+                << "1.1.0" << "!Nuovo engine da deployare";
+        for (const char* other : { "1.0.3", "2.0" })
+            QTest::newRow(qPrintable("version " + QString(other) + " migrates"))
+                << book + QStringList { "engine/stale.txt=x" } << other << kept + QStringList { "!engine/stale.txt" }
+                << "1.1.0" << "Nuovo engine da deployare";
+        // A books folder left by an earlier attempt stops the migration before anything is lost.
+        QTest::newRow("leftover books folder")
+            << book + QStringList { "books/7/database.db=other dictionary" } << "1.0.3"
+            << QStringList { book[0], "books/7/database.db=other dictionary" } << "1.0.3" << QString();
+        // A download cut short goes; a book killed between moving the installed version aside and
+        // moving the new one in is put back; after the new one moved in, the aside copy goes.
+        QTest::newRow("unfinished downloads and replacements")
+            << QStringList { "engine/books/42.zip.part=half", "engine/books/43.zip=whole",
+                             "engine/books/44_old/database.db=installed", "engine/books/45_old/database.db=previous",
+                             "engine/books/45/database.db=new" }
+            << QString()
+            << QStringList { "!engine/books/42.zip.part", "engine/books/43.zip=whole",
+                             "engine/books/44/database.db=installed", "engine/books/45/database.db=new",
+                             "!engine/books/44_old", "!engine/books/45_old" }
+            << "1.1.0" << "già deployato";
     }
 
-    void emptyOrMissingEngineIsDeployedAgain_data()
+    void secondStart()
     {
-        QTest::addColumn<bool>("removeFolder");
-        QTest::newRow("empty engine") << false;
-        // The archive may be damaged or from another release: the engine comes from the program.
-        QTest::newRow("missing engine, leftover archive") << true;
-    }
-
-    void emptyOrMissingEngineIsDeployedAgain()
-    {
-        QFETCH(bool, removeFolder);
+        QFETCH(QStringList, steps);
+        QFETCH(QString, version);
+        QFETCH(QStringList, checks);
+        QFETCH(QString, storedVersion);
+        QFETCH(QString, diagnostic);
         { MainWindow first; }
-        QVERIFY(removeDirectoryTree(data("engine")));
-        QVERIFY(removeFolder ? writeFile(data("engine.zip"), "from another release") : QDir().mkpath(data("engine")));
+        const QDateTime written = QFileInfo(data("file__0/bookmarks.db")).lastModified();
+        for (const QString& step : steps) {
+            if (step.startsWith('-'))
+                QVERIFY(removeDirectoryTree(data(step.mid(1))));
+            else if (step.endsWith('/'))
+                QVERIFY(QDir().mkpath(data(step)));
+            else
+                QVERIFY(writeFile(data(step.section('=', 0, 0)), step.section('=', 1).toUtf8()));
+        }
+        if (!version.isNull())
+            AppSettings().setVersion(version);
         TestSupport::recorded() = TestSupport::Recorded();
         { MainWindow second; }
-        QVERIFY(TestSupport::diagnosticsContain("Deploying new engine"));
-        QVERIFY(QFile::exists(data("engine/login.html.zip")));
-        QVERIFY(!QFile::exists(data("engine.zip")));
+        for (const QString& check : checks) {
+            if (check.startsWith('!'))
+                QVERIFY2(!QFile::exists(data(check.mid(1))), qPrintable(check));
+            else if (check.contains('='))
+                QCOMPARE(readFile(data(check.section('=', 0, 0))), check.section('=', 1).toUtf8());
+            else
+                QVERIFY2(QFile::exists(data(check)), qPrintable(check));
+        }
+        QCOMPARE(AppSettings().version(), storedVersion);
+        const bool never = diagnostic.startsWith('!');
+        if (!diagnostic.isEmpty())
+            QCOMPARE(TestSupport::diagnosticsContain(diagnostic.mid(never ? 1 : 0)), !never);
         QCOMPARE(TestSupport::recorded().dialogs, QStringList());
+        QCOMPARE(QFileInfo(data("file__0/bookmarks.db")).lastModified(), written);
     }
 
     void storageFolderWithoutDatabaseIsLeftAsItIs()
@@ -164,47 +203,12 @@ private slots:
         QVERIFY(QFile::exists(data("file__0/bookmarks.db")));
     }
 
-    void versionDecidesTheMigration_data()
-    {
-        QTest::addColumn<QString>("stored");
-        QTest::addColumn<bool>("migrates");
-        QTest::newRow("same") << "1.1.0" << false;
-        QTest::newRow("empty") << "" << false;
-        QTest::newRow("older") << "1.0.3" << true;
-        QTest::newRow("newer") << "2.0" << true;
-    }
-
-    void versionDecidesTheMigration()
-    {
-        QFETCH(QString, stored);
-        QFETCH(bool, migrates);
-        installedUnder(stored);
-        QVERIFY(writeFile(data("engine/stale.txt"), "x"));
-        TestSupport::recorded().diagnostics.clear();
-        { MainWindow second; }
-        QCOMPARE(TestSupport::diagnosticsContain("Nuovo engine da deployare"), migrates);
-        QCOMPARE(QFile::exists(data("engine/stale.txt")), !migrates);
-        QCOMPARE(readFile(data("engine/books/42/database.db")) + readFile(data("engine/covers/abc.png")),
-                 QByteArray("dictionarycover"));
-        QVERIFY(QFile::exists(data("engine/login.html.zip")));
-        QVERIFY(!QFile::exists(data("books")));
-        QCOMPARE(AppSettings().version(), QStringLiteral("1.1.0"));
-    }
-
-    void leftoverBooksFolderStopsTheMigrationBeforeAnythingIsLost()
-    {
-        installedUnder(QStringLiteral("1.0.3"));
-        // Left by an earlier attempt that could not finish.
-        QVERIFY(writeFile(data("books/7/database.db"), "other dictionary"));
-        { MainWindow second; }
-        QCOMPARE(readFile(data("engine/books/42/database.db")), QByteArray("dictionary"));
-        QCOMPARE(readFile(data("books/7/database.db")), QByteArray("other dictionary"));
-        QCOMPARE(AppSettings().version(), QStringLiteral("1.0.3"));
-    }
-
     void migrationWhoseEngineFailsIsFinishedAtTheNextStart()
     {
-        installedUnder(QStringLiteral("1.0.3"));
+        { MainWindow first; }
+        QVERIFY(writeFile(data("engine/books/42/database.db"), "dictionary"));
+        QVERIFY(writeFile(data("engine/covers/abc.png"), "cover"));
+        AppSettings().setVersion("1.0.3");
         // A file where the new engine is unpacked makes its deployment fail.
         QVERIFY(writeFile(data("engine_tmp"), "in the way"));
         { MainWindow second; }
@@ -231,25 +235,6 @@ private slots:
         QCOMPARE(readFile(data()), QByteArray("a file in the way"));
         QVERIFY(TestSupport::recorded().dialogs.contains(
             "Vocalume|Settaggi non trovati, non posso leggere le informazioni sui libri dal database"));
-    }
-
-    void unfinishedDownloadsAndReplacementsAreCleanedAtStart()
-    {
-        { MainWindow first; }
-        QVERIFY(writeFile(data("engine/books/42.zip.part"), "half a package"));
-        QVERIFY(writeFile(data("engine/books/43.zip"), "a whole package"));
-        // Killed between moving the installed version aside and moving the new one in.
-        QVERIFY(writeFile(data("engine/books/44_old/database.db"), "installed"));
-        // Killed after the new version moved in.
-        QVERIFY(writeFile(data("engine/books/45_old/database.db"), "previous"));
-        QVERIFY(writeFile(data("engine/books/45/database.db"), "new"));
-        { MainWindow second; }
-        QVERIFY(!QFile::exists(data("engine/books/42.zip.part")));
-        QVERIFY(QFile::exists(data("engine/books/43.zip")));
-        QCOMPARE(readFile(data("engine/books/44/database.db")), QByteArray("installed"));
-        QCOMPARE(readFile(data("engine/books/45/database.db")), QByteArray("new"));
-        QVERIFY(!QFile::exists(data("engine/books/44_old")));
-        QVERIFY(!QFile::exists(data("engine/books/45_old")));
     }
 
     void resetAsksWithAnyControlCombination_data()
