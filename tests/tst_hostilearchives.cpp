@@ -80,9 +80,8 @@ void install(const QString& sku)
     download.callback = QStringLiteral("cb");
     download.booksPath = booksDirectory();
     download.filePath = booksDirectory() + QLatin1Char('/') + sku + QStringLiteral(".zip");
-    Book book;
-    book.bookId = sku;
-    download.library = { book };
+    download.library = { Book() };
+    download.library[0].bookId = sku;
     download.manager = new DownloadManager(sku, download.filePath);
     download.manager->finished = true;
     download.done(false);
@@ -201,12 +200,9 @@ private slots:
         QTest::newRow("overlapping entries") << "overlapping-entries.zip" << errors << "voci sovrapposte";
         QTest::newRow("absurd ratio") << "absurd-ratio.zip" << errors << "rapporto di compressione";
         QTest::newRow("absurd declared total") << "absurd-total.zip" << errors << "totale dichiarato";
-        QTest::newRow("damaged central directory") << "damaged-central-directory.zip"
-                                                   << "Errore nell'apertura del libro"
-                                                   << "getCurrentFileInfo";
-        QTest::newRow("last 10 bytes missing") << "missing-last-10-bytes.zip"
-                                               << "Errore nell'apertura del libro"
-                                               << "getCurrentFileInfo";
+        const QString opening = QStringLiteral("Errore nell'apertura del libro");
+        QTest::newRow("damaged central directory") << "damaged-central-directory.zip" << opening << "getCurrentFileInfo";
+        QTest::newRow("last 10 bytes missing") << "missing-last-10-bytes.zip" << opening << "getCurrentFileInfo";
         QTest::newRow("truncated local entry") << "truncated-local-entry.zip" << errors << "testRead()";
     }
 
