@@ -144,8 +144,8 @@ private slots:
         else
             setLogin(value);
         QCOMPARE(WebStore::isLogged(&failure), logged);
-        QCOMPARE(failure, value.isNull() ? "Settaggi non trovati, non posso leggere le informazioni sui libri dal database"
-                                         : "");
+        const char* warning = "Settaggi non trovati, non posso leggere le informazioni sui libri dal database";
+        QCOMPARE(failure, value.isNull() ? warning : "");
     }
 
     // A valueless parameter reads empty, a repeated one keeps its last value, idbook names the

@@ -201,7 +201,7 @@ private slots:
         QTest::newRow("absurd ratio") << "absurd-ratio.zip" << errors << "rapporto di compressione";
         QTest::newRow("absurd declared total") << "absurd-total.zip" << errors << "totale dichiarato";
         const QString opening = QStringLiteral("Errore nell'apertura del libro");
-        QTest::newRow("damaged central directory") << "damaged-central-directory.zip" << opening << "getCurrentFileInfo";
+        QTest::newRow("damaged directory") << "damaged-central-directory.zip" << opening << "getCurrentFileInfo";
         QTest::newRow("last 10 bytes missing") << "missing-last-10-bytes.zip" << opening << "getCurrentFileInfo";
         QTest::newRow("truncated local entry") << "truncated-local-entry.zip" << errors << "testRead()";
     }

@@ -97,9 +97,11 @@ private slots:
         QCOMPARE(AppSettings().version(), QStringLiteral("1.1.0"));
         QVERIFY(!TestSupport::diagnosticsContain("Nuovo engine da deployare"));
 
-        QCOMPARE(tables(data("Databases.db")), QStringList({ "Databases", "Origins", "page_size=1024", "sqlite_sequence" }));
+        QCOMPARE(tables(data("Databases.db")),
+                 QStringList({ "Databases", "Origins", "page_size=1024", "sqlite_sequence" }));
         QCOMPARE(tables(data("file__0/bookmarks.db")),
-                 QStringList({ "BOOKMARK", "FAVORITE", "NOTE", "SYSTEM", "__WebKitDatabaseInfoTable__", "page_size=1024" }));
+                 QStringList({ "BOOKMARK", "FAVORITE", "NOTE", "SYSTEM", "__WebKitDatabaseInfoTable__",
+                               "page_size=1024" }));
         QCOMPARE(QWebSettings::offlineStoragePath(), data());
         QCOMPARE(window.webView->settings()->localStoragePath(), data("file__0"));
         QCOMPARE(QWebSettings::offlineStorageDefaultQuota(), qint64(209715200));
