@@ -239,51 +239,43 @@ private slots:
             "Vocalume|Settaggi non trovati, non posso leggere le informazioni sui libri dal database"));
     }
 
-    void resetAsksWithAnyControlCombination_data()
+    // Ctrl+R with any other modifiers asks first; confirmed, it removes data and settings and ends.
+    void reset_data()
     {
         QTest::addColumn<int>("modifiers");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("dataPresent");
         QTest::addColumn<bool>("asks");
-        QTest::newRow("ctrl") << int(Qt::ControlModifier) << true;
-        QTest::newRow("ctrl+shift") << int(Qt::ControlModifier | Qt::ShiftModifier) << true;
-        QTest::newRow("ctrl+alt") << int(Qt::ControlModifier | Qt::AltModifier) << true;
-        QTest::newRow("plain") << int(Qt::NoModifier) << false;
-        QTest::newRow("shift") << int(Qt::ShiftModifier) << false;
+        const int ctrl = Qt::ControlModifier;
+        QTest::newRow("ctrl, refused") << ctrl << int(QMessageBox::No) << true << true;
+        QTest::newRow("ctrl+shift, refused") << int(ctrl | Qt::ShiftModifier) << int(QMessageBox::No) << true << true;
+        QTest::newRow("ctrl+alt, refused") << int(ctrl | Qt::AltModifier) << int(QMessageBox::No) << true << true;
+        QTest::newRow("plain") << int(Qt::NoModifier) << int(QMessageBox::Ok) << true << false;
+        QTest::newRow("shift") << int(Qt::ShiftModifier) << int(QMessageBox::Ok) << true << false;
+        QTest::newRow("ctrl, confirmed") << ctrl << int(QMessageBox::Ok) << true << true;
+        QTest::newRow("ctrl, confirmed, no data directory") << ctrl << int(QMessageBox::Ok) << false << true;
     }
 
-    void resetAsksWithAnyControlCombination()
+    void reset()
     {
         QFETCH(int, modifiers);
-        QFETCH(bool, asks);
-        MainWindow window;
-        TestSupport::answerDialogs(QMessageBox::No);
-        pressKey(&window, Qt::Key_R, Qt::KeyboardModifiers(modifiers));
-        QCOMPARE(TestSupport::recorded().dialogs.size(), asks ? 1 : 0);
-        QCOMPARE(exitCode, -1);
-        QVERIFY(QFile::exists(data("file__0/bookmarks.db")));
-        QCOMPARE(AppSettings().version(), QStringLiteral("1.1.0"));
-    }
-
-    void resetRemovesDataAndSettings_data()
-    {
-        QTest::addColumn<bool>("dataPresent");
-        QTest::newRow("data directory") << true;
-        QTest::newRow("no data directory") << false;
-    }
-
-    void resetRemovesDataAndSettings()
-    {
+        QFETCH(int, answer);
         QFETCH(bool, dataPresent);
+        QFETCH(bool, asks);
         MainWindow window;
         AppSettings().setUsername(QStringLiteral("mario"));
         if (!dataPresent)
             QVERIFY(removeDirectoryTree(data()));
-        pressKey(&window, Qt::Key_R, Qt::ControlModifier);
-        QVERIFY(!QFile::exists(data()));
-        QCOMPARE(AppSettings().username(), QString());
-        QCOMPARE(AppSettings().version(), QString());
-        QCOMPARE(exitCode, 0);
-        QCOMPARE(TestSupport::recorded().dialogs.last(),
-                 QStringLiteral("Vocalume|Operazione completata, l'applicazione verrà chiusa"));
+        TestSupport::answerDialogs(answer);
+        pressKey(&window, Qt::Key_R, Qt::KeyboardModifiers(modifiers));
+        const bool done = asks && answer == QMessageBox::Ok;
+        const QStringList& dialogs = TestSupport::recorded().dialogs;
+        QCOMPARE(dialogs.size(), asks ? (done ? 2 : 1) : 0);
+        QVERIFY(!done || dialogs.last() == "Vocalume|Operazione completata, l'applicazione verrà chiusa");
+        QCOMPARE(exitCode, done ? 0 : -1);
+        QCOMPARE(QFile::exists(data("file__0/bookmarks.db")), !done && dataPresent);
+        QCOMPARE(QFile::exists(data()), !done && dataPresent);
+        QCOMPARE(AppSettings().username() + "|" + AppSettings().version(), done ? "|" : "mario|1.1.0");
     }
 
     void resetEndsTheRealProcessWithCodeZero()
