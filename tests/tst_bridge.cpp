@@ -150,7 +150,7 @@ private slots:
 
     // A valueless parameter reads empty, a repeated one keeps its last value, idbook names the
     // book; the next page without parameters forgets them but not the book.
-    void bridgeIsPublishedBeforeTheFirstScript()
+    void bridgeIsPublishedBeforeTheFirstScriptWithThePageParameters()
     {
         window->bridge->loadUrl("probe.html?idbook=42&q=casa&a&b=1&b=2");
         QCOMPARE(js("early").toString(), QStringLiteral("42"));
@@ -166,6 +166,13 @@ private slots:
         QVERIFY(window->bridge->pageParameters.isEmpty());
         QCOMPARE(call("getParameter('q')").toString(), QString());
         QCOMPARE(window->bridge->bookId, QStringLiteral("42"));
+
+        // A fixed page keeps its parameters in its path.
+        window->bridge->getHtmlFixedPage("probe.html", "idbook=5&x=y");
+        QCOMPARE(js("early").toString(), QStringLiteral("5"));
+        QVERIFY(window->webView->page()->mainFrame()->url().toLocalFile().endsWith("/engine/probe.html?idbook=5&x=y"));
+        QCOMPARE(window->bridge->getParameter("x"), QStringLiteral("y"));
+        QVERIFY(QFileInfo(engine("books")).isDir());
     }
 
     void missingPagesAreReported()
@@ -182,15 +189,6 @@ private slots:
         QVERIFY(url().endsWith("probe.html"));
     }
 
-    void fixedPageKeepsParametersInItsPath()
-    {
-        window->bridge->getHtmlFixedPage("probe.html", "idbook=5&x=y");
-        QCOMPARE(js("early").toString(), QStringLiteral("5"));
-        QVERIFY(window->webView->page()->mainFrame()->url().toLocalFile().endsWith("/engine/probe.html?idbook=5&x=y"));
-        QCOMPARE(window->bridge->getParameter("x"), QStringLiteral("y"));
-        QVERIFY(QFileInfo(engine("books")).isDir());
-    }
-
     void simpleGetters()
     {
         loadProbe();
@@ -204,7 +202,7 @@ private slots:
         QCOMPARE(call("getIsSyncronizing()"), QVariant(true));
     }
 
-    void htmlPageOfAnEngineFile()
+    void htmlPages()
     {
         QVERIFY(window->bridge->getHtmlPage("probe.html").contains("var calls = [];"));
         QFile css(engine("css/style.css"));
@@ -212,10 +210,8 @@ private slots:
         QCOMPARE(window->bridge->getHtmlPage("css/style.css"), QString::fromUtf8(css.readAll()));
         QCOMPARE(window->bridge->getHtmlPage("none.html"), QString());
         QCOMPARE(window->bridge->getHtmlPage("../file__0/bookmarks.db"), QString());
-    }
 
-    void htmlPageOpensItsDictionaryFirst()
-    {
+        // A page of a dictionary still packed opens the dictionary first.
         const QString inner = engine("inner.zip");
         QVERIFY(TestSupport::writeZip(inner, Entries { { "index.html", "<p>indice</p>" } }));
         QFile innerFile(inner);
