@@ -18,11 +18,7 @@ class TestDataDirectory : public QObject
 {
     Q_OBJECT
 private:
-    static void touch(const QString& path)
-    {
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-    }
+    static void touch(const QString& path) { QVERIFY(QFile(path).open(QIODevice::WriteOnly)); }
 
 private slots:
     void missingPathCountsAsRemoved() { QVERIFY(removeDirectoryTree(QStringLiteral("/nonexistent/vocalume/x"))); }
@@ -67,24 +63,24 @@ private slots:
     void dataPathsFollowTheStoredLayout_data()
     {
         QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("underHome");
-        QTest::newRow("data") << DataPaths::dataDirectory() << QStringLiteral(".vocalumezenta");
-        QTest::newRow("engine") << DataPaths::engineDirectory() << QStringLiteral(".vocalumezenta/engine");
-        QTest::newRow("books") << DataPaths::booksDirectory() << QStringLiteral(".vocalumezenta/engine/books");
-        QTest::newRow("covers") << DataPaths::coversDirectory() << QStringLiteral(".vocalumezenta/engine/covers");
-        QTest::newRow("book") << DataPaths::bookDirectory("ZTEST") << QStringLiteral(".vocalumezenta/engine/books/ZTEST");
-        QTest::newRow("book database") << DataPaths::bookDatabase("ZTEST") << QStringLiteral(".vocalumezenta/engine/books/ZTEST/database.db");
-        QTest::newRow("web storage") << DataPaths::webStorageDirectory() << QStringLiteral(".vocalumezenta/file__0");
-        QTest::newRow("bookmarks") << DataPaths::bookmarksDatabase() << QStringLiteral(".vocalumezenta/file__0/bookmarks.db");
+        QTest::addColumn<QString>("inDataDirectory");
+        QTest::newRow("data") << DataPaths::dataDirectory() << "";
+        QTest::newRow("engine") << DataPaths::engineDirectory() << "/engine";
+        QTest::newRow("books") << DataPaths::booksDirectory() << "/engine/books";
+        QTest::newRow("covers") << DataPaths::coversDirectory() << "/engine/covers";
+        QTest::newRow("book") << DataPaths::bookDirectory("ZTEST") << "/engine/books/ZTEST";
+        QTest::newRow("book database") << DataPaths::bookDatabase("ZTEST") << "/engine/books/ZTEST/database.db";
+        QTest::newRow("web storage") << DataPaths::webStorageDirectory() << "/file__0";
+        QTest::newRow("bookmarks") << DataPaths::bookmarksDatabase() << "/file__0/bookmarks.db";
         QTest::newRow("web databases") << DataPaths::dataDirectory() + '/' + DataPaths::webDatabasesName()
-                                       << QStringLiteral(".vocalumezenta/Databases.db");
+                                       << "/Databases.db";
     }
 
     void dataPathsFollowTheStoredLayout()
     {
         QFETCH(QString, path);
-        QFETCH(QString, underHome);
-        QCOMPARE(path, QDir::homePath() + '/' + underHome);
+        QFETCH(QString, inDataDirectory);
+        QCOMPARE(path, QDir::homePath() + "/.vocalumezenta" + inDataDirectory);
     }
 
     void userAgentIsFixedForEveryUrl()

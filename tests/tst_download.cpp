@@ -9,8 +9,8 @@
 #include "packages/download.h"
 #include "packages/downloadmanager.h"
 #include "store/webstore.h"
-#include "tests/support/downloadchecks.h"
 #include "tests/support/httptestserver.h"
+#include "tests/support/testsupport.h"
 #include "web/customagentwebview.h"
 #include "web/pageservices.h"
 #include "web/qtjavascriptinteraction.h"
@@ -22,13 +22,27 @@
 #include <QWebFrame>
 #include <QWebPage>
 
-using namespace DownloadChecks;
 using TestSupport::heard;
 using TestSupport::noise;
 
 namespace {
 const QString failureText = QStringLiteral("Si è verificato un errore nello scaricamento del dizionario");
 const QString cancelledText = QStringLiteral("Download interrotto dall'utente");
+
+QString books() { return TestSupport::dataDirectory() + QStringLiteral("/engine/books"); }
+QStringList booksEntries() { return QDir(books()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot); }
+QString status(const QString& sku) { return TestSupport::storeValue(sku, QStringLiteral("STATUS")); }
+
+// The closing statements of the download callback: installing, then installed.
+QString waiting(const QString& callback)
+{
+    return QStringLiteral("SignalQt('%1', '{result:false, progress:\"wait\"}', 'true')").arg(callback);
+}
+
+QString finished(const QString& callback)
+{
+    return QStringLiteral("SignalQt('%1', '{result:true,error:\\'\\',progress:\\'100\\'}')").arg(callback);
+}
 
 QByteArray head(const QByteArray& headers)
 {
@@ -60,6 +74,14 @@ QStringList outcomes(const QString& callback)
 bool waitForOutcomes(const QString& callback, int count = 2)
 {
     return QTest::qWaitFor([&] { return outcomes(callback).size() == count; }, 10000);
+}
+
+// A table of one flag: the row where it is set and the row where it is not.
+void flagRows(const char* column, const char* set, const char* unset)
+{
+    QTest::addColumn<bool>(column);
+    QTest::newRow(set) << true;
+    QTest::newRow(unset) << false;
 }
 }
 
@@ -93,12 +115,10 @@ private:
         QVERIFY(store.open());
         int counter = store.maxId();
         for (const QString& sku : skus) {
-            Book book;
-            book.bookId = sku;
-            window->libraryBooks << book;
+            window->libraryBooks << Book();
+            window->libraryBooks.last().bookId = sku;
             store.insert(counter, sku, "STATUS", "0");
         }
-        store.close();
     }
 
     void download(const QString& sku, const QString& callback) { window->bridge->download(sku, callback); }
@@ -140,6 +160,7 @@ private slots:
         delete window;
         window = nullptr;
         server.reset();
+        DiskSpace::setProbe({});
     }
 
     void progressLiteral_data()
@@ -147,7 +168,6 @@ private slots:
         QTest::addColumn<int>("done");
         QTest::addColumn<int>("total");
         QTest::addColumn<QString>("literal");
-        QTest::newRow("start") << 0 << 1000 << "{result:false,progress:\"0\",size:\"0.0\"}";
         QTest::newRow("99.9 %") << 9990 << 10000 << "{result:false,progress:\"99\",size:\"0.0\"}";
         QTest::newRow("100 %") << 10000 << 10000 << "";
         QTest::newRow("last byte of 200 MiB") << 209715199 << 209715200 << "";
@@ -164,12 +184,7 @@ private slots:
         QCOMPARE(Download::progressLiteral(done, total), literal);
     }
 
-    void downloadInstallsTheDictionary_data()
-    {
-        QTest::addColumn<bool>("announced");
-        QTest::newRow("length announced") << true;
-        QTest::newRow("size unknown") << false;
-    }
+    void downloadInstallsTheDictionary_data() { flagRows("announced", "length announced", "size unknown"); }
 
     void downloadInstallsTheDictionary()
     {
@@ -187,23 +202,18 @@ private slots:
 
         QCOMPARE(downloadRequests().value(0), "/api/zenta/download.xml?username=mario&sessionId=segreto&sku=ZA.zip");
         QStringList statements = heard("onDl");
-        QCOMPARE(statements.takeLast(), finished("onDl"));
-        QCOMPARE(statements.takeLast(), waiting("onDl"));
-        QVERIFY(!statements.isEmpty());
-        // Progress never goes back, and stays at 0 when the size is unknown.
-        const QRegularExpression progress(
-            "^SignalQt\\('onDl', '\\{result:false,progress:\"(\\d+)\",size:\"0\\.0\"\\}', 'true'\\)$");
-        int last = 0;
-        for (const QString& s : statements) {
-            const QRegularExpressionMatch m = progress.match(s);
-            QVERIFY2(m.hasMatch(), qPrintable(s));
-            QVERIFY(m.captured(1).toInt() >= last && m.captured(1).toInt() <= (announced ? 99 : 0));
-            last = m.captured(1).toInt();
-        }
+        QCOMPARE(statements.mid(statements.size() - 2), QStringList({ waiting("onDl"), finished("onDl") }));
+        // Some progress first, never going back, and staying at 0 when the size is unknown.
+        QStringList progress = statements.mid(0, statements.size() - 2);
+        QVERIFY(!progress.isEmpty());
+        progress.replaceInStrings(QRegularExpression(
+            "^SignalQt\\('onDl', '\\{result:false,progress:\"(\\d+)\",size:\"0\\.0\"\\}', 'true'\\)$"), "\\1");
+        for (int i = 0; i < progress.size(); ++i)
+            QVERIFY2(progress[i].toInt() >= progress.value(i - 1).toInt() && progress[i].toInt() <= (announced ? 99 : 0)
+                         && progress[i] == QString::number(progress[i].toInt()), qPrintable(progress.join(' ')));
 
         QFile installed(books() + "/ZA/database.db");
-        QVERIFY(installed.open(QIODevice::ReadOnly));
-        QVERIFY(installed.readAll() == database);
+        QVERIFY(installed.open(QIODevice::ReadOnly) && installed.readAll() == database);
         QVERIFY(!QFile::exists(books() + "/ZA/vecchio"));
         QCOMPARE(booksEntries(), QStringList { "ZA" });
         QCOMPARE(status("ZA"), QStringLiteral("1"));
@@ -214,12 +224,7 @@ private slots:
             "Query: UPDATE SYSTEM set VALUE='1' where VARIABLE='STATUS' and REFBOOK='ZA'"));
     }
 
-    void madeCurrentBeforeItsStatus_data()
-    {
-        QTest::addColumn<bool>("madeCurrent");
-        QTest::newRow("made current") << true;
-        QTest::newRow("refused") << false;
-    }
+    void madeCurrentBeforeItsStatus_data() { flagRows("madeCurrent", "made current", "refused"); }
 
     // The installation on its own, without the window: the book is unpacked before it is made
     // current, and recorded as installed only once it is; the page's statements go out as signals.
@@ -251,39 +256,59 @@ private slots:
         QCOMPARE(heard("onDl"), QStringList());
     }
 
-    void failures_data()
+    void notInstalled_data()
     {
-        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QString>("library");
+        QTest::addColumn<QByteArray>("reply"); // a whole answer, or a package served in parts
         QTest::addColumn<qint64>("free"); // bytes the disk has left; -1: as it is
-        QTest::addColumn<QString>("text");
-        QTest::newRow("404 with a large body") << HttpTestServer::reply(noise(50000), 404) << qint64(-1) << failureText;
+        QTest::addColumn<QString>("error"); // told to the page and the status bar; empty: the end is
+        QTest::addColumn<QStringList>("left");
+        QTest::addColumn<QStringList>("boxes");
+        const QStringList installed { "ZA" };
+        QTest::newRow("404 with a large body") << "ZA" << HttpTestServer::reply(noise(50000), 404) << qint64(-1)
+                                               << failureText << installed << QStringList();
         QTest::newRow("does not fit")
-            << QByteArray() << qint64(1024 * 1024)
-            << "Spazio su disco insufficiente per scaricare il dizionario: servono 3 MB, liberi 1 MB";
+            << "ZA" << package(0, noise(3 * 1024 * 1024 - 100000, 2)) << qint64(1024 * 1024)
+            << "Spazio su disco insufficiente per scaricare il dizionario: servono 3 MB, liberi 1 MB" << installed
+            << QStringList();
+        QTest::newRow("dictionary missing from the library")
+            << "ZB" << package() << qint64(-1) << QString() << QStringList { "ZA", "ZA.zip" } << QStringList();
+        QTest::newRow("package that is no zip") << "ZA" << noise(20000) << qint64(-1) << QString()
+                                                << QStringList { "ZA", "ZA.zip", "ZA_tmp" }
+                                                << QStringList { "Vocalume|Impossibile aprire il libro" };
     }
 
-    void failures()
+    // The installed version and the current book stay, nothing is recorded; the page hears of
+    // the failure, or of the end when the package arrived.
+    void notInstalled()
     {
+        QFETCH(QString, library);
         QFETCH(QByteArray, reply);
         QFETCH(qint64, free);
-        QFETCH(QString, text);
-        setLibrary({ "ZA" });
-        QVERIFY(QDir().mkpath(books() + "/ZA/vecchio")); // what is installed stays
+        QFETCH(QString, error);
+        QFETCH(QStringList, left);
+        QFETCH(QStringList, boxes);
+        setLibrary({ library });
+        window->bridge->bookId = "ZB";
+        QVERIFY(QDir().mkpath(books() + "/ZA/vecchio"));
         if (free >= 0)
             DiskSpace::setProbe([free](const QString&) { return free; });
-        if (reply.isEmpty())
-            serve("ZA", package(0, noise(3 * 1024 * 1024 - 100000, 2)), 4, true);
-        else
+        if (reply.startsWith("HTTP/"))
             replies.insert("ZA", { reply });
+        else
+            serve("ZA", reply);
         download("ZA", "onDl");
-        QVERIFY(waitForOutcomes("onDl", 1));
-        DiskSpace::setProbe({});
+        QVERIFY(waitForOutcomes("onDl", error.isEmpty() ? 2 : 1));
         QTest::qWait(100);
-        QCOMPARE(outcomes("onDl"), QStringList { "SignalQt('onDl', '{result:false,error:\"" + text + "\"}')" });
-        QVERIFY(messages.contains(text));
-        QCOMPARE(booksEntries(), QStringList { "ZA" });
+        const QString failed = "SignalQt('onDl', '{result:false,error:\"" + error + "\"}')";
+        QCOMPARE(outcomes("onDl"),
+                 (error.isEmpty() ? QStringList { waiting("onDl"), finished("onDl") } : QStringList { failed }));
+        QVERIFY(error.isEmpty() || messages.contains(error));
+        QCOMPARE(booksEntries(), left);
         QVERIFY(QFileInfo(books() + "/ZA/vecchio").isDir());
-        QCOMPARE(status("ZA"), QStringLiteral("0"));
+        QCOMPARE(TestSupport::recorded().dialogs, boxes);
+        QCOMPARE(window->bridge->bookId, QStringLiteral("ZB"));
+        QCOMPARE(status(library), QStringLiteral("0"));
     }
 
     void cancel_data()
@@ -327,9 +352,7 @@ private slots:
 
     void secondDownloadOfTheSameDictionary_data()
     {
-        QTest::addColumn<bool>("installing");
-        QTest::newRow("while the first transfers") << false;
-        QTest::newRow("while the first installs") << true;
+        flagRows("installing", "while the first installs", "while the first transfers");
     }
 
     // The second download replaces the first: a transfer is dropped at once, unheard; an
@@ -396,8 +419,7 @@ private slots:
         QCOMPARE(flagAfterB, 1);
 
         QCOMPARE(outcomes("onB").last(), finished("onB"));
-        QVERIFY(QFile::exists(books() + "/ZB.zip"));
-        QVERIFY(!QFile::exists(books() + "/ZB"));
+        QCOMPARE(booksEntries(), QStringList({ "ZA", "ZB.zip" }));
         QCOMPARE(status("ZB"), QStringLiteral("0"));
         QVERIFY(QFile::exists(books() + "/ZA/voci/v2999.html.zip"));
         QCOMPARE(status("ZA"), QStringLiteral("1"));
@@ -405,57 +427,22 @@ private slots:
         QCOMPARE(TestSupport::recorded().dialogs, QStringList()); // the refusal shows nothing
     }
 
-    void packageNotInstalled_data()
-    {
-        QTest::addColumn<QString>("library");
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QStringList>("left");
-        QTest::addColumn<QStringList>("boxes");
-        QTest::newRow("dictionary missing from the library")
-            << "ZB" << package() << QStringList { "ZA.zip" } << QStringList();
-        QTest::newRow("package that is no zip") << "ZA" << noise(20000) << QStringList { "ZA.zip", "ZA_tmp" }
-                                                << QStringList { "Vocalume|Impossibile aprire il libro" };
-    }
-
-    // The page still hears of the end; nothing is installed or recorded, the current book stays.
-    void packageNotInstalled()
-    {
-        QFETCH(QString, library);
-        QFETCH(QByteArray, bytes);
-        QFETCH(QStringList, left);
-        QFETCH(QStringList, boxes);
-        setLibrary({ library });
-        window->bridge->bookId = "ZB";
-        serve("ZA", bytes);
-        download("ZA", "onDl");
-        QVERIFY(waitForOutcomes("onDl"));
-        QCOMPARE(outcomes("onDl").last(), finished("onDl"));
-        QCOMPARE(booksEntries(), left);
-        QCOMPARE(TestSupport::recorded().dialogs, boxes);
-        QCOMPARE(window->bridge->bookId, QStringLiteral("ZB"));
-        QCOMPARE(status(library), QStringLiteral("0"));
-    }
-
     void identifierThatIsNotAPlainNameTouchesNothing()
     {
-        QFile victim(TestSupport::dataDirectory() + "/engine/victim.zip");
-        QVERIFY(victim.open(QIODevice::WriteOnly));
-        victim.close();
+        const QString victim = TestSupport::dataDirectory() + "/engine/victim.zip";
+        QVERIFY(TestSupport::writeZip(victim, {}));
         for (const char* sku : { "../victim", "..", "" })
             download(sku, "onDl");
         // "../../../x" from the books folder is the home directory.
-        const QString outside = QDir::homePath() + QStringLiteral("/x.zip");
+        const QString outside = QDir::homePath() + "/x.zip";
         QVERIFY(TestSupport::writeZip(outside, { { "a.txt", "a" } }));
-        window->bridge->getHtmlFixedPage(QStringLiteral("libreria.html"), QStringLiteral("idbook=../../../x"));
-        QVERIFY(!window->goToReading(outside, QStringLiteral("../../../x")));
+        window->bridge->getHtmlFixedPage("libreria.html", "idbook=../../../x");
+        QVERIFY(!window->goToReading(outside, "../../../x"));
         QTest::qWait(100);
         QVERIFY(downloadRequests().isEmpty());
-        QVERIFY(victim.exists());
-        QVERIFY(QDir(books()).exists());
+        QVERIFY(QFile::exists(victim) && QDir(books()).exists() && QFile::exists(outside));
         QVERIFY(window->bridge->downloads.isEmpty());
-        QVERIFY(QFile::exists(outside));
-        QVERIFY(!QFile::exists(QDir::homePath() + QStringLiteral("/x")));
-        QVERIFY(!QFile::exists(QDir::homePath() + QStringLiteral("/x_tmp")));
+        QVERIFY(!QFile::exists(QDir::homePath() + "/x") && !QFile::exists(QDir::homePath() + "/x_tmp"));
     }
 };
 

@@ -28,31 +28,31 @@ private:
 
     void signInWith(const QString& user, const QString& password)
     {
-        QTRY_VERIFY(url().endsWith(QStringLiteral("/engine/login.html")));
+        QTRY_VERIFY(url().endsWith("/engine/login.html"));
         // The page's script runs only once its style sheet is in, which can be well after the
         // address changed: the form answers "Accedi" once the script has defined its callback.
-        QTRY_VERIFY_WITH_TIMEOUT(js(QStringLiteral("typeof onLogin === 'function'")).toBool(), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(js("typeof onLogin === 'function'").toBool(), 30000);
         js(QStringLiteral("document.getElementById('username').value = '%1';"
                           "document.getElementById('password').value = '%2';"
                           "document.getElementById('login-submit').click();")
                .arg(user, password));
     }
 
-    QString login() { return TestSupport::storeValue(QStringLiteral("SYSTEM"), QStringLiteral("LOGIN")); }
+    QString login() { return TestSupport::storeValue("SYSTEM", "LOGIN"); }
 
     void signInToTheLibrary()
     {
         signInWith("demo", "demo");
-        QTRY_VERIFY_WITH_TIMEOUT(url().endsWith(QStringLiteral("/engine/libreria.html")), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(url().endsWith("/engine/libreria.html"), 30000);
     }
 
     // From the library: downloads and installs the dictionary, then opens its page.
     void installAndOpen(const QString& sku)
     {
-        click(sku, QStringLiteral("download"));
-        QTRY_COMPARE_WITH_TIMEOUT(TestSupport::storeValue(sku, QStringLiteral("STATUS")), QStringLiteral("1"), 30000);
-        click(sku, QStringLiteral("open"));
-        QTRY_VERIFY(url().contains(QStringLiteral("/engine/dizionario.html")));
+        click(sku, "download");
+        QTRY_COMPARE_WITH_TIMEOUT(TestSupport::storeValue(sku, "STATUS"), QStringLiteral("1"), 30000);
+        click(sku, "open");
+        QTRY_VERIFY(url().contains("/engine/dizionario.html"));
     }
 
     // As a user does: types a word and presses the search button.
@@ -62,22 +62,15 @@ private:
                           "document.querySelector('#search-form button[type=submit]').click();").arg(word));
     }
 
-    QString text(const QString& id)
-    {
-        return js(QStringLiteral("document.getElementById('%1').textContent").arg(id)).toString();
-    }
+    QString text(const QString& id) { return js("document.getElementById('" + id + "').textContent").toString(); }
 
-    // The demo Italian dictionary, packaged as the store serves it.
-    bool buildDemoPackage(const QString& sku)
+    // A dictionary filled by `fill`, packaged as the store serves it.
+    bool buildPackage(const QString& sku, const std::function<bool(DictionaryBuilder&)>& fill)
     {
         QTemporaryDir book;
         DictionaryBuilder builder;
-        DictionarySource source;
-        const QString tsv = qEnvironmentVariable("VOCALUME_SOURCE_DIR") + QStringLiteral("/tools/packagebuilder/demo/italiano.tsv");
-        return builder.open(book.path())
-            && source.read(tsv, QStringLiteral("it"), [&](const DictionaryEntry& e) { return builder.add(e); })
-            && builder.finish()
-            && DictionaryBuilder::writePackage(book.path(), packages.filePath(sku + QStringLiteral(".zip")));
+        return builder.open(book.path()) && fill(builder) && builder.finish()
+            && DictionaryBuilder::writePackage(book.path(), packages.filePath(sku + ".zip"));
     }
 
     // Sets a field's text as typing does: the page hears an input event.
@@ -96,45 +89,39 @@ private:
             .split(QLatin1Char('|'), Qt::SkipEmptyParts);
     }
 
-    // Whether the library offers `action` for `sku`.
-    bool offers(const QString& sku, const QString& action)
+    // The library's button for `action` on `sku`.
+    QString button(const QString& sku, const QString& action)
     {
-        return js(QStringLiteral("document.querySelector('[data-sku=\"%1\"] [data-action=\"%2\"]') !== null")
-                      .arg(sku, action))
-            .toBool();
+        return QStringLiteral("document.querySelector('[data-sku=\"%1\"] [data-action=\"%2\"]')").arg(sku, action);
     }
+    bool offers(const QString& sku, const QString& action) { return js(button(sku, action) + " !== null").toBool(); }
 
     void click(const QString& sku, const QString& action)
     {
         QTRY_VERIFY(offers(sku, action));
-        js(QStringLiteral("document.querySelector('[data-sku=\"%1\"] [data-action=\"%2\"]').click()").arg(sku, action));
-    }
-
-    // An open dictionary imported from dictd data, as the demo catalog offers it once its package
-    // is built; entries of random text make it as large as a real package must be to be accepted.
-    bool buildImportedPackage(const QString& sku)
-    {
-        QTemporaryDir source;
-        QTemporaryDir book;
-        DictionaryBuilder builder;
-        DictdImporter importer;
-        QList<QPair<QStringList, QString>> articles = DictdFiles::sampleArticles();
-        for (int i = 0; i < 100; ++i) {
-            const QString headword = QStringLiteral("filler%1").arg(i);
-            articles << qMakePair(QStringList { headword },
-                headword + QStringLiteral("\n  ") + QString::fromLatin1(TestSupport::noise(100, uint(i)).toHex()));
-        }
-        return builder.open(book.path())
-            && importer.import(DictdFiles::writeDictd(source.path(), articles), QStringLiteral("en"), nullptr, builder)
-            && builder.finish()
-            && DictionaryBuilder::writePackage(book.path(), packages.filePath(sku + QStringLiteral(".zip")));
+        js(button(sku, action) + ".click()");
     }
 
 private slots:
     void initTestCase()
     {
-        QVERIFY(buildDemoPackage(QStringLiteral("ZDEMO001")));
-        QVERIFY(buildImportedPackage(QStringLiteral("ZOPEN003")));
+        const QString tsv = qEnvironmentVariable("VOCALUME_SOURCE_DIR") + "/tools/packagebuilder/demo/italiano.tsv";
+        QVERIFY(buildPackage("ZDEMO001", [&](DictionaryBuilder& builder) {
+            return DictionarySource().read(tsv, "it", [&](const DictionaryEntry& e) { return builder.add(e); });
+        }));
+        // An open dictionary imported from dictd data, as the demo catalog offers it once its package
+        // is built; entries of random text make it as large as a real package must be to be accepted.
+        QList<QPair<QStringList, QString>> articles = DictdFiles::sampleArticles();
+        for (int i = 0; i < 100; ++i) {
+            const QString headword = QStringLiteral("filler%1").arg(i);
+            articles << qMakePair(QStringList { headword },
+                headword + "\n  " + QString::fromLatin1(TestSupport::noise(100, uint(i)).toHex()));
+        }
+        QTemporaryDir source;
+        const QString dictd = DictdFiles::writeDictd(source.path(), articles);
+        QVERIFY(buildPackage("ZOPEN003", [&](DictionaryBuilder& builder) {
+            return DictdImporter().import(dictd, "en", nullptr, builder);
+        }));
     }
 
     void init()
@@ -154,46 +141,51 @@ private slots:
         service.reset();
     }
 
+    // A wrong password first: refused on the page, the user tries again.
     void signInDownloadOpenAndSearchADictionary()
     {
+        signInWith("demo", "sbagliata");
+        QTRY_VERIFY(!js("document.getElementById('login-error').hidden").toBool());
+        QCOMPARE(text("login-error"),
+                 QStringLiteral("Impossibile eseguire l'accesso. Controlla i dati inseriti oppure effettua la registrazione."));
+        QCOMPARE(login(), QStringLiteral("FALSE"));
+        QVERIFY(url().endsWith("/engine/login.html"));
         signInToTheLibrary();
-        QTRY_COMPARE(js(QStringLiteral("document.querySelectorAll('.book').length")).toInt(), 4);
+        QTRY_COMPARE(js("document.querySelectorAll('.book').length").toInt(), 4);
         QCOMPARE(login(), QStringLiteral("TRUE"));
-        QVERIFY(js(QStringLiteral("document.body.textContent")).toString().contains("Dizionario di Italiano"));
+        QVERIFY(js("document.body.textContent").toString().contains("Dizionario di Italiano"));
         QVERIFY(offers("ZDEMO002", "download") && offers("ZDEMO003", "purchase") && !offers("ZDEMO003", "download"));
-        for (const char* sku : {"ZDEMO001", "ZDEMO002", "ZDEMO003"}) {
-            const QImage cover(TestSupport::dataDirectory() + QStringLiteral("/engine/covers/%1.png").arg(sku));
-            QCOMPARE(cover.size(), QSize(115, 170));
-        }
+        const QString engine = TestSupport::dataDirectory() + "/engine/";
+        for (const char* sku : { "ZDEMO001", "ZDEMO002", "ZDEMO003" })
+            QCOMPARE(QImage(engine + "covers/" + sku + ".png").size(), QSize(115, 170));
         // The page shows the cached covers, not placeholders.
-        QTRY_COMPARE(js(QStringLiteral("document.querySelectorAll('.book img').length")).toInt(), 4);
+        QTRY_COMPARE(js("document.querySelectorAll('.book img').length").toInt(), 4);
 
         installAndOpen("ZDEMO001");
-        QVERIFY(QFile::exists(TestSupport::dataDirectory() + QStringLiteral("/engine/books/ZDEMO001/database.db")));
-        QVERIFY(!QFile::exists(TestSupport::dataDirectory() + QStringLiteral("/engine/books/ZDEMO001.zip")));
+        QVERIFY(QFile::exists(engine + "books/ZDEMO001/database.db") && !QFile::exists(engine + "books/ZDEMO001.zip"));
         QTRY_COMPARE(text("dict-title"), QStringLiteral("Dizionario di Italiano"));
         searchFor("acqua");
-        QTRY_VERIFY(text("results").contains(QStringLiteral("acqua")));
-        js(QStringLiteral("document.querySelector('#results .item').click()"));
-        QTRY_VERIFY(js(QStringLiteral("document.getElementById('entry-view').hidden")).toBool() == false);
-        QTRY_VERIFY(text("reader").contains(QStringLiteral("Liquido incolore")));
+        QTRY_VERIFY(text("results").contains("acqua"));
+        js("document.querySelector('#results .item').click()");
+        QTRY_VERIFY(js("document.getElementById('entry-view').hidden").toBool() == false);
+        QTRY_VERIFY(text("reader").contains("Liquido incolore"));
 
         // Looked up as it is typed, an inflected form opening its lemma.
         typeInto("q", "vado");
-        QTRY_VERIFY(text("entry").contains(QStringLiteral("Muoversi da un luogo")));
+        QTRY_VERIFY(text("entry").contains("Muoversi da un luogo"));
         QCOMPARE(resultWords().value(0), QStringLiteral("andare"));
 
         // Full text, then a scope: each choice answers at once for the word in the box.
         typeInto("q", "acqua");
         QTRY_COMPARE(resultWords().value(0), QStringLiteral("acqua"));
-        js(QStringLiteral("document.getElementsByName('mode')[1].click()"));
+        js("document.getElementsByName('mode')[1].click()");
         QTRY_COMPARE(resultWords(), QStringList({"acqua", "fiume", "lago", "mare", "nuotare", "pane", "pasta"}));
-        js(QStringLiteral("var s = document.getElementById('scope');"
-                          "for (var i = 0; i < s.options.length; i++) if (s.options[i].text === 'Geografia') s.value = s.options[i].value;"
-                          "var e = document.createEvent('Event'); e.initEvent('change', true, true); s.dispatchEvent(e);"));
+        js("var s = document.getElementById('scope');"
+           "for (var i = 0; i < s.options.length; i++) if (s.options[i].text === 'Geografia') s.value = s.options[i].value;"
+           "var e = document.createEvent('Event'); e.initEvent('change', true, true); s.dispatchEvent(e);");
         QTRY_COMPARE(resultWords(), QStringList({"fiume", "lago", "mare"}));
-        QTRY_VERIFY(text("entry").contains(QStringLiteral("acqua")));
-        QVERIFY(js(QStringLiteral("document.querySelectorAll('#entry mark.hit').length")).toInt() > 0);
+        QTRY_VERIFY(text("entry").contains("acqua"));
+        QVERIFY(js("document.querySelectorAll('#entry mark.hit').length").toInt() > 0);
     }
 
     // The imported dictionary is found by an inflected form; its cross-reference opens the other entry.
@@ -205,21 +197,11 @@ private slots:
         QTRY_VERIFY(text("words").contains("Canis"));
         searchFor("hound");
         QTRY_VERIFY(text("results").contains("Dog"));
-        js(QStringLiteral("document.querySelector('#results .item').click()"));
-        QTRY_VERIFY(text("reader").contains(QStringLiteral("A quadruped of the genus")));
-        js(QStringLiteral("Array.prototype.filter.call(document.querySelectorAll('#reader a'), "
-                          "function (a) { return a.textContent === 'bark'; })[0].click()"));
-        QTRY_VERIFY(text("reader").contains(QStringLiteral("the sound made by a dog")));
-    }
-
-    void wrongPasswordIsRefusedOnThePage()
-    {
-        signInWith("demo", "sbagliata");
-        QTRY_VERIFY(!js(QStringLiteral("document.getElementById('login-error').hidden")).toBool());
-        QCOMPARE(text("login-error"),
-                 QStringLiteral("Impossibile eseguire l'accesso. Controlla i dati inseriti oppure effettua la registrazione."));
-        QCOMPARE(login(), QStringLiteral("FALSE"));
-        QVERIFY(url().endsWith(QStringLiteral("/engine/login.html")));
+        js("document.querySelector('#results .item').click()");
+        QTRY_VERIFY(text("reader").contains("A quadruped of the genus"));
+        js("Array.prototype.filter.call(document.querySelectorAll('#reader a'), "
+           "function (a) { return a.textContent === 'bark'; })[0].click()");
+        QTRY_VERIFY(text("reader").contains("the sound made by a dog"));
     }
 };
 

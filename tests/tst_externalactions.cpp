@@ -10,27 +10,21 @@
 #include <QStatusBar>
 #include <QUrl>
 
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-public:
-    QStringList opened;
-public slots:
-    void open(const QUrl& url) { opened << url.toString(QUrl::FullyEncoded); }
-};
-
 class TestExternalActions : public QObject
 {
     Q_OBJECT
+public slots:
+    void open(const QUrl& url) { opened << url.toString(QUrl::FullyEncoded); }
+
 private:
     MainWindow* window = nullptr;
-    UrlCatcher catcher;
+    QStringList opened;
     const QStringList schemes { "mailto", "http", "https", "file" };
 
     void desktopHandles(const char* method)
     {
         for (const QString& scheme : schemes)
-            QDesktopServices::setUrlHandler(scheme, &catcher, method);
+            QDesktopServices::setUrlHandler(scheme, this, method);
     }
 
 private slots:
@@ -38,7 +32,7 @@ private slots:
     {
         TestSupport::resetHome();
         ServiceEndpoint::setStoreHost("negozio.esempio");
-        catcher.opened.clear();
+        opened.clear();
         desktopHandles("open");
         window = new MainWindow;
         QTest::qWait(150);
@@ -58,7 +52,7 @@ private slots:
         QTest::addColumn<QString>("action");
         QTest::addColumn<QString>("argument");
         QTest::addColumn<quint16>("port");
-        QTest::addColumn<QString>("opened"); // an engine file when relative; empty: nothing opened
+        QTest::addColumn<QString>("address"); // an engine file when relative; empty: nothing opened
         QTest::addColumn<bool>("refused"); // with nothing opened: whether the warning box shows
         const QString search = "http://negozio.esempio/catalogsearch/result/?q=";
         const quint16 p = 80;
@@ -80,12 +74,11 @@ private slots:
         QFETCH(QString, action);
         QFETCH(QString, argument);
         QFETCH(quint16, port);
-        QFETCH(QString, opened);
+        QFETCH(QString, address);
         QFETCH(bool, refused);
         ServiceEndpoint::setCurrent({ "127.0.0.1", port });
-        Book book;
-        book.bookId = "Z A&b";
-        window->libraryBooks << book;
+        window->libraryBooks << Book();
+        window->libraryBooks.last().bookId = "Z A&b";
         const auto run = [&] {
             if (action == "link")
                 window->bridge->openLink(argument);
@@ -101,18 +94,18 @@ private slots:
         const QString noBrowser = "Vocalume|Nessun browser associato per eseguire l'azione richiesta.\n";
         const QStringList& dialogs = TestSupport::recorded().dialogs;
         run();
-        if (opened.isEmpty()) {
-            QCOMPARE(catcher.opened, QStringList());
+        if (address.isEmpty()) {
+            QCOMPARE(opened, QStringList());
             QCOMPARE(window->statusBar()->currentMessage(), QString());
             QCOMPARE(dialogs, refused ? QStringList { noBrowser } : QStringList());
             return;
         }
-        if (action == "link" && !opened.startsWith("http")) {
-            const QString path = TestSupport::dataDirectory() + "/engine/" + opened;
+        if (action == "link" && !address.startsWith("http")) {
+            const QString path = TestSupport::dataDirectory() + "/engine/" + address;
             QVERIFY(TestSupport::diagnosticsContain("Lancio file " + path));
-            opened = QUrl::fromLocalFile(path).toString();
+            address = QUrl::fromLocalFile(path).toString();
         }
-        QCOMPARE(catcher.opened, QStringList { opened });
+        QCOMPARE(opened, QStringList { address });
         QCOMPARE(window->statusBar()->currentMessage(),
                  QString(action == "mail" ? "Lancio del client email predefinito in corso..."
                                           : "Lancio del browser predefinito in corso..."));

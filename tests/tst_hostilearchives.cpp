@@ -29,6 +29,8 @@ const char* const childVariable = "VOCALUME_KILLED_INSTALL_SKU";
 constexpr int childEntriesBeforeReport = 20;
 
 const QString notAZip = QStringLiteral("not-a-zip.zip");
+// What the good package installs; the iterator lists below a folder, never below a link.
+const QStringList goodTree { "a", "a/b", "a/b/page.xhtml", "database.db", "dir", "index.html" };
 
 QString booksDirectory() { return TestSupport::dataDirectory() + QStringLiteral("/engine/books"); }
 
@@ -78,9 +80,8 @@ void install(const QString& sku)
     download.callback = QStringLiteral("cb");
     download.booksPath = booksDirectory();
     download.filePath = booksDirectory() + QLatin1Char('/') + sku + QStringLiteral(".zip");
-    Book book;
-    book.bookId = sku;
-    download.library = { book };
+    download.library = { Book() };
+    download.library[0].bookId = sku;
     download.manager = new DownloadManager(sku, download.filePath);
     download.manager->finished = true;
     download.done(false);
@@ -139,6 +140,13 @@ private:
         QVERIFY(writeFile(path("book/old.txt"), "v1"));
         QVERIFY(QFile::copy(archives.filePath(archive), path("book.zip")));
     }
+    // After a refusal the installed version and the package stay.
+    void checkInstalledVersionKept()
+    {
+        QCOMPARE(treeOf(path("book")), QStringList { "old.txt" });
+        QCOMPARE(readFile(path("book/old.txt")), QByteArray("v1"));
+        QVERIFY(QFile::exists(path("book.zip")));
+    }
 
 private slots:
     void initTestCase()
@@ -192,12 +200,9 @@ private slots:
         QTest::newRow("overlapping entries") << "overlapping-entries.zip" << errors << "voci sovrapposte";
         QTest::newRow("absurd ratio") << "absurd-ratio.zip" << errors << "rapporto di compressione";
         QTest::newRow("absurd declared total") << "absurd-total.zip" << errors << "totale dichiarato";
-        QTest::newRow("damaged central directory") << "damaged-central-directory.zip"
-                                                   << "Errore nell'apertura del libro"
-                                                   << "getCurrentFileInfo";
-        QTest::newRow("last 10 bytes missing") << "missing-last-10-bytes.zip"
-                                               << "Errore nell'apertura del libro"
-                                               << "getCurrentFileInfo";
+        const QString opening = QStringLiteral("Errore nell'apertura del libro");
+        QTest::newRow("damaged directory") << "damaged-central-directory.zip" << opening << "getCurrentFileInfo";
+        QTest::newRow("last 10 bytes missing") << "missing-last-10-bytes.zip" << opening << "getCurrentFileInfo";
         QTest::newRow("truncated local entry") << "truncated-local-entry.zip" << errors << "testRead()";
     }
 
@@ -211,8 +216,7 @@ private slots:
         QVERIFY(!installer->unpacking);
         if (box.isEmpty()) {
             QVERIFY(unpacked);
-            QCOMPARE(treeOf(path("book")), archive == "empty.zip" ? QStringList()
-                         : QStringList({ "a", "a/b", "a/b/page.xhtml", "database.db", "dir", "index.html" }));
+            QCOMPARE(treeOf(path("book")), archive == "empty.zip" ? QStringList() : goodTree);
             QCOMPARE(QDir(base).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList { "book" });
             QCOMPARE(shown, QStringList({ "bar shown",
                                           "status:Apertura file zippato " + path("book.zip") + " in corso...",
@@ -229,10 +233,8 @@ private slots:
         QVERIFY(shown.size() == told.size() || shown.indexOf("bar shown") == 0);
         QVERIFY2(
             TestSupport::diagnosticsContain(diagnostic), qPrintable(TestSupport::recorded().diagnostics.join('\n')));
-        // The installed version and the package stay; nothing was written beside the book.
-        QCOMPARE(readFile(path("book/old.txt")), QByteArray("v1"));
-        QCOMPARE(treeOf(path("book")), QStringList { "old.txt" });
-        QVERIFY(QFile::exists(path("book.zip")));
+        checkInstalledVersionKept();
+        // Nothing was written beside the book.
         QCOMPARE(QDir(base).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name),
             QStringList({ "book", "book.zip", "book_tmp" }));
         QVERIFY(!QFile::exists(work->path() + "/x"));
@@ -254,8 +256,7 @@ private slots:
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &saved), 0);
         QVERIFY(!unpacked);
         QCOMPARE(boxes(), QStringList { "Errori decomprimendo il libro" });
-        QCOMPARE(treeOf(path("book")), QStringList { "old.txt" });
-        QVERIFY(QFile::exists(path("book.zip")));
+        checkInstalledVersionKept();
     }
 
     void missingFreeSpaceIsToldWithTheNumbers()
@@ -265,9 +266,8 @@ private slots:
         QVERIFY(!unpack("book.zip", "book"));
         QCOMPARE(boxes(),
                  QStringList { "Spazio su disco insufficiente per installare il libro: servono 1 MB, liberi 0 MB" });
-        QCOMPARE(treeOf(path("book")), QStringList { "old.txt" });
-        QVERIFY(QFile::exists(path("book.zip")));
-        QVERIFY(bytesBelow(path("book_tmp")) == 0);
+        checkInstalledVersionKept();
+        QCOMPARE(bytesBelow(path("book_tmp")), qint64(0));
     }
 
     void aStaleUnpackFolderIsEmptiedFirst()
@@ -279,10 +279,8 @@ private slots:
         QVERIFY(writeFile(work->path() + "/outside/keep.txt", "mine"));
         QVERIFY(QFile::link(work->path() + "/outside", path("book_tmp/a")));
         QVERIFY(unpack("book.zip", "book"));
-        QVERIFY(!QFile::exists(path("book/left-by-a-killed-attempt.bin")));
-        QVERIFY(!QFile::exists(path("book/old.txt")));
+        QCOMPARE(treeOf(path("book")), goodTree);
         QVERIFY(readFile(path("book/index.html")) != "stale");
-        QVERIFY(!QFileInfo(path("book/a")).isSymLink());
         QCOMPARE(treeOf(work->path() + "/outside"), QStringList { "keep.txt" });
     }
 
@@ -301,7 +299,7 @@ private slots:
         QCOMPARE(QFileInfo(path("tool/dir/sub/file.xhtml")).size(), qint64(10000));
     }
 
-    void killedInstallationThenRestart()
+    void killedInstallationThenTheNextOne()
     {
         TestSupport::resetHome();
         QScopedPointer<MainWindow> window(new MainWindow);
@@ -330,19 +328,12 @@ private slots:
         QCOMPARE(TestSupport::storeValue("42", "STATUS"), QStringLiteral("2"));
         QVERIFY(QFile::exists(books + "/42.zip"));
 
-        // The next start finds what the killed process left; the next package lacks onlyA.bin.
-        QVERIFY(writeFile(books + "/43.zip.part", "half a download"));
-        window.reset();
-        window.reset(new MainWindow);
-        QVERIFY(!QFile::exists(books + "/43.zip.part"));
+        // The next installation finds what the killed process left; its package lacks onlyA.bin.
         QVERIFY(QFile::remove(books + "/42.zip"));
         QVERIFY(TestSupport::writeZip(books + "/42.zip", pages("onlyB.txt", 30)));
         install(sku);
-        QStringList expected;
-        for (const auto& entry : pages("onlyB.txt", 30))
-            expected << entry.first;
-        expected.sort();
-        QCOMPARE(treeOf(books + "/42"), expected);
+        QCOMPARE(treeOf(books + "/42").size(), 31);
+        QVERIFY(QFile::exists(books + "/42/onlyB.txt") && !QFile::exists(books + "/42/onlyA.bin"));
         QCOMPARE(TestSupport::storeValue("42", "STATUS"), QStringLiteral("1"));
         QVERIFY(!QFile::exists(books + "/42_tmp"));
         QVERIFY(!QFile::exists(books + "/42.zip"));

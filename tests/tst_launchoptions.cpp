@@ -27,8 +27,8 @@ private slots:
         QTest::newRow("environment") << QStringList() << "127.0.0.1:47800" << O::Run << "127.0.0.1" << 47800;
         QTest::newRow("option over environment")
             << QStringList { "--store", "localhost:5000" } << "127.0.0.1:47800" << O::Run << "localhost" << 5000;
-        QTest::newRow("option with =") << QStringList { "--store=negozio.esempio" } << QString() << O::Run
-                                       << "negozio.esempio" << 80;
+        QTest::newRow("option with =")
+            << QStringList { "--store=negozio.esempio" } << QString() << O::Run << "negozio.esempio" << 80;
         QTest::newRow("toolkit option passes")
             << QStringList { "-platform", "offscreen", "--store", "h:81" } << QString() << O::Run << "h" << 81;
         QTest::newRow("bad port") << QStringList { "--store", "h:99999" } << QString() << O::Error << "" << 0;
@@ -73,12 +73,9 @@ private slots:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("out");
         QTest::addColumn<QString>("err");
-        QTest::newRow("version") << QStringList { "--version" } << 0 << "vocalume " VOCALUME_VERSION "\n"
-                                 << "";
-        QTest::newRow("help") << QStringList { "--help" } << 0 << "--store"
-                              << "";
-        QTest::newRow("refused") << QStringList { "--store", "h:0" } << 2 << ""
-                                 << "--store";
+        QTest::newRow("version") << QStringList { "--version" } << 0 << "vocalume " VOCALUME_VERSION "\n" << "";
+        QTest::newRow("help") << QStringList { "--help" } << 0 << "--store" << "";
+        QTest::newRow("refused") << QStringList { "--store", "h:0" } << 2 << "" << "--store";
     }
 
     void programPrints()

@@ -31,30 +31,29 @@ bool ownerOnly(const QString& path)
     return (p & QFile::ReadOwner) && (p & QFile::WriteOwner) && !(p & others);
 }
 
+// The database's tables and its page size, sorted.
 QStringList tables(const QString& path)
 {
     QStringList names;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("inspect"));
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "inspect");
         db.setDatabaseName(path);
-        if (db.open()) {
-            QSqlQuery q(QStringLiteral("select name from sqlite_master where type='table' order by name"), db);
+        QSqlQuery q(db);
+        if (db.open() && q.exec("select name from sqlite_master where type='table'"
+                                " union all select 'page_size=' || page_size from pragma_page_size"))
             while (q.next())
                 names << q.value(0).toString();
-            QSqlQuery pragma(QStringLiteral("pragma page_size"), db);
-            pragma.next();
-            names << QStringLiteral("page_size=") + pragma.value(0).toString();
-        }
-        db.close();
     }
-    QSqlDatabase::removeDatabase(QStringLiteral("inspect"));
+    QSqlDatabase::removeDatabase("inspect");
+    names.sort();
     return names;
 }
 
 bool writeFile(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
-    return QDir().mkpath(QFileInfo(path).absolutePath()) && file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    return QDir().mkpath(QFileInfo(path).absolutePath()) && file.open(QIODevice::WriteOnly)
+        && file.write(bytes) == bytes.size();
 }
 
 QByteArray readFile(const QString& path)
@@ -89,25 +88,20 @@ private slots:
         MainWindow window;
         QCOMPARE(window.windowTitle(), QStringLiteral("Ruvozovor"));
         QCOMPARE(window.minimumSize(), QSize(800, 600));
-        QVERIFY(QFile::exists(data("Databases.db")));
-        QVERIFY(QFile::exists(data("file__0/bookmarks.db")));
-        QVERIFY(ownerOnly(data("Databases.db")));
-        QVERIFY(ownerOnly(data("file__0/bookmarks.db")));
-        QVERIFY(QFileInfo(data("engine/login.html.zip")).isFile());
-        QVERIFY(QFileInfo(data("engine/libreria.html.zip")).isFile());
-        QVERIFY(QFileInfo(data("engine/js/app.js.zip")).isFile());
-        QVERIFY(QFileInfo(data("engine/css/style.css")).isFile());
-        QVERIFY(QFileInfo(data("engine/books")).isDir());
-        QVERIFY(QFileInfo(data("engine/covers")).isDir());
-        QVERIFY(!QFile::exists(data("engine.zip")));
-        QVERIFY(!QFile::exists(data("engine_tmp")));
+        for (const char* database : { "Databases.db", "file__0/bookmarks.db" })
+            QVERIFY2(ownerOnly(data(database)), database);
+        for (const char* file : { "login.html.zip", "libreria.html.zip", "js/app.js.zip", "css/style.css" })
+            QVERIFY2(QFileInfo(data("engine/") + file).isFile(), file);
+        QVERIFY(QFileInfo(data("engine/books")).isDir() && QFileInfo(data("engine/covers")).isDir());
+        QVERIFY(!QFile::exists(data("engine.zip")) && !QFile::exists(data("engine_tmp")));
         QCOMPARE(AppSettings().version(), QStringLiteral("1.1.0"));
-        QVERIFY(!TestSupport::diagnosticsContain(QStringLiteral("Nuovo engine da deployare")));
+        QVERIFY(!TestSupport::diagnosticsContain("Nuovo engine da deployare"));
 
         QCOMPARE(tables(data("Databases.db")),
-                 QStringList({"Databases", "Origins", "sqlite_sequence", "page_size=1024"}));
+                 QStringList({ "Databases", "Origins", "page_size=1024", "sqlite_sequence" }));
         QCOMPARE(tables(data("file__0/bookmarks.db")),
-                 QStringList({"BOOKMARK", "FAVORITE", "NOTE", "SYSTEM", "__WebKitDatabaseInfoTable__", "page_size=1024"}));
+                 QStringList({ "BOOKMARK", "FAVORITE", "NOTE", "SYSTEM", "__WebKitDatabaseInfoTable__",
+                               "page_size=1024" }));
         QCOMPARE(QWebSettings::offlineStoragePath(), data());
         QCOMPARE(window.webView->settings()->localStoragePath(), data("file__0"));
         QCOMPARE(QWebSettings::offlineStorageDefaultQuota(), qint64(209715200));
@@ -116,39 +110,87 @@ private slots:
         QCOMPARE(window.webView->contextMenuPolicy(), Qt::NoContextMenu);
     }
 
-    void ordinaryStartLeavesEverythingAlone()
+    // A second start over what a first start, earlier releases or killed attempts left. Steps:
+    // "path=text" written, "path/" made, "-path" removed; checks: "path=text" read back, "path"
+    // there, "!path" gone; a diagnostic "!text" is never logged. The web store is never rewritten.
+    void secondStart_data()
     {
-        { MainWindow first; }
-        QFile marker(data("file__0/bookmarks.db"));
-        const QDateTime written = QFileInfo(marker).lastModified();
-        QFile extra(data("engine/extra.txt"));
-        QVERIFY(extra.open(QIODevice::WriteOnly));
-        extra.close();
-        TestSupport::recorded().diagnostics.clear();
-        { MainWindow second; }
-        QVERIFY(TestSupport::diagnosticsContain(QStringLiteral("già deployato")));
-        QVERIFY(QFile::exists(data("engine/extra.txt")));
-        QCOMPARE(QFileInfo(marker).lastModified(), written);
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QString>("version"); // stored before the second start; null: left as it is
+        QTest::addColumn<QStringList>("checks");
+        QTest::addColumn<QString>("storedVersion");
+        QTest::addColumn<QString>("diagnostic"); // empty: not looked at
+        const QString deployed = "engine/login.html.zip";
+        QTest::newRow("ordinary start") << QStringList { "engine/extra.txt=mine" } << QString()
+                                        << QStringList { "engine/extra.txt=mine" } << "1.1.0" << "già deployato";
+        QTest::newRow("empty engine") << QStringList { "-engine", "engine/" } << QString() << QStringList { deployed }
+                                      << "1.1.0" << "Deploying new engine";
+        // Damaged or from another release: the engine always comes from the program.
+        QTest::newRow("missing engine, leftover archive")
+            << QStringList { "-engine", "engine.zip=another release" } << QString()
+            << QStringList { deployed, "!engine.zip" } << "1.1.0" << "Deploying new engine";
+        const QStringList book { "engine/books/42/database.db=dictionary", "engine/covers/abc.png=cover" };
+        const QStringList kept = book + QStringList { deployed, "!books" };
+        for (const char* same : { "1.1.0", "" })
+            QTest::newRow(qPrintable("version '" + QString(same) + "' keeps the engine"))
+                << book + QStringList { "engine/stale.txt=x" } << same << kept + QStringList { "engine/stale.txt=x" }
+                << "1.1.0" << "!Nuovo engine da deployare";
+        for (const char* other : { "1.0.3", "2.0" })
+            QTest::newRow(qPrintable("version " + QString(other) + " migrates"))
+                << book + QStringList { "engine/stale.txt=x" } << other << kept + QStringList { "!engine/stale.txt" }
+                << "1.1.0" << "Nuovo engine da deployare";
+        // A books folder left by an earlier attempt stops the migration before anything is lost.
+        QTest::newRow("leftover books folder")
+            << book + QStringList { "books/7/database.db=other dictionary" } << "1.0.3"
+            << QStringList { book[0], "books/7/database.db=other dictionary" } << "1.0.3" << QString();
+        // A download cut short goes; a book killed between moving the installed version aside and
+        // moving the new one in is put back; after the new one moved in, the aside copy goes.
+        QTest::newRow("unfinished downloads and replacements")
+            << QStringList { "engine/books/42.zip.part=half", "engine/books/43.zip=whole",
+                             "engine/books/44_old/database.db=installed", "engine/books/45_old/database.db=previous",
+                             "engine/books/45/database.db=new" }
+            << QString()
+            << QStringList { "!engine/books/42.zip.part", "engine/books/43.zip=whole",
+                             "engine/books/44/database.db=installed", "engine/books/45/database.db=new",
+                             "!engine/books/44_old", "!engine/books/45_old" }
+            << "1.1.0" << "già deployato";
     }
 
-    void emptyOrMissingEngineIsDeployedAgain_data()
+    void secondStart()
     {
-        QTest::addColumn<bool>("removeFolder");
-        QTest::newRow("empty engine") << false;
-        QTest::newRow("missing engine") << true;
-    }
-
-    void emptyOrMissingEngineIsDeployedAgain()
-    {
-        QFETCH(bool, removeFolder);
+        QFETCH(QStringList, steps);
+        QFETCH(QString, version);
+        QFETCH(QStringList, checks);
+        QFETCH(QString, storedVersion);
+        QFETCH(QString, diagnostic);
         { MainWindow first; }
-        QVERIFY(removeDirectoryTree(data("engine")));
-        if (!removeFolder)
-            QVERIFY(QDir().mkpath(data("engine")));
-        TestSupport::recorded().diagnostics.clear();
+        const QDateTime written = QFileInfo(data("file__0/bookmarks.db")).lastModified();
+        for (const QString& step : steps) {
+            if (step.startsWith('-'))
+                QVERIFY(removeDirectoryTree(data(step.mid(1))));
+            else if (step.endsWith('/'))
+                QVERIFY(QDir().mkpath(data(step)));
+            else
+                QVERIFY(writeFile(data(step.section('=', 0, 0)), step.section('=', 1).toUtf8()));
+        }
+        if (!version.isNull())
+            AppSettings().setVersion(version);
+        TestSupport::recorded() = TestSupport::Recorded();
         { MainWindow second; }
-        QVERIFY(TestSupport::diagnosticsContain(QStringLiteral("Deploying new engine")));
-        QVERIFY(QFile::exists(data("engine/login.html.zip")));
+        for (const QString& check : checks) {
+            if (check.startsWith('!'))
+                QVERIFY2(!QFile::exists(data(check.mid(1))), qPrintable(check));
+            else if (check.contains('='))
+                QCOMPARE(readFile(data(check.section('=', 0, 0))), check.section('=', 1).toUtf8());
+            else
+                QVERIFY2(QFile::exists(data(check)), qPrintable(check));
+        }
+        QCOMPARE(AppSettings().version(), storedVersion);
+        const bool never = diagnostic.startsWith('!');
+        if (!diagnostic.isEmpty())
+            QCOMPARE(TestSupport::diagnosticsContain(diagnostic.mid(never ? 1 : 0)), !never);
+        QCOMPARE(TestSupport::recorded().dialogs, QStringList());
+        QCOMPARE(QFileInfo(data("file__0/bookmarks.db")).lastModified(), written);
     }
 
     void storageFolderWithoutDatabaseIsLeftAsItIs()
@@ -157,61 +199,10 @@ private slots:
         QVERIFY(QFile::remove(data("file__0/bookmarks.db")));
         { MainWindow second; }
         // No copy of the template is made (opening the store may leave an empty file).
-        QVERIFY(!tables(data("file__0/bookmarks.db")).contains(QStringLiteral("SYSTEM")));
+        QVERIFY(!tables(data("file__0/bookmarks.db")).contains("SYSTEM"));
         QVERIFY(removeDirectoryTree(data("file__0")));
         { MainWindow third; }
         QVERIFY(QFile::exists(data("file__0/bookmarks.db")));
-    }
-
-    void versionDecidesTheMigration_data()
-    {
-        QTest::addColumn<QString>("stored");
-        QTest::addColumn<bool>("migrates");
-        QTest::newRow("same") << "1.1.0" << false;
-        QTest::newRow("empty") << "" << false;
-        QTest::newRow("older") << "1.0.3" << true;
-        QTest::newRow("newer") << "2.0" << true;
-    }
-
-    void versionDecidesTheMigration()
-    {
-        QFETCH(QString, stored);
-        QFETCH(bool, migrates);
-        { MainWindow first; }
-        QVERIFY(QDir().mkpath(data("engine/books/42")));
-        QFile book(data("engine/books/42/database.db"));
-        QVERIFY(book.open(QIODevice::WriteOnly));
-        book.write("dictionary");
-        book.close();
-        QFile cover(data("engine/covers/abc.png"));
-        QVERIFY(cover.open(QIODevice::WriteOnly));
-        cover.close();
-        QFile stale(data("engine/stale.txt"));
-        QVERIFY(stale.open(QIODevice::WriteOnly));
-        stale.close();
-        AppSettings().setVersion(stored);
-        TestSupport::recorded().diagnostics.clear();
-        { MainWindow second; }
-        QCOMPARE(TestSupport::diagnosticsContain(QStringLiteral("Nuovo engine da deployare")), migrates);
-        QCOMPARE(QFile::exists(data("engine/stale.txt")), !migrates);
-        QVERIFY(QFile::exists(data("engine/books/42/database.db")));
-        QVERIFY(QFile::exists(data("engine/covers/abc.png")));
-        QVERIFY(QFile::exists(data("engine/login.html.zip")));
-        QVERIFY(!QFile::exists(data("books")));
-        QCOMPARE(AppSettings().version(), QStringLiteral("1.1.0"));
-    }
-
-    void leftoverBooksFolderStopsTheMigrationBeforeAnythingIsLost()
-    {
-        { MainWindow first; }
-        QVERIFY(writeFile(data("engine/books/42/database.db"), "dictionary"));
-        // Left by an earlier attempt that could not finish.
-        QVERIFY(writeFile(data("books/7/database.db"), "other dictionary"));
-        AppSettings().setVersion(QStringLiteral("1.0.3"));
-        { MainWindow second; }
-        QCOMPARE(readFile(data("engine/books/42/database.db")), QByteArray("dictionary"));
-        QCOMPARE(readFile(data("books/7/database.db")), QByteArray("other dictionary"));
-        QCOMPARE(AppSettings().version(), QStringLiteral("1.0.3"));
     }
 
     void migrationWhoseEngineFailsIsFinishedAtTheNextStart()
@@ -219,7 +210,7 @@ private slots:
         { MainWindow first; }
         QVERIFY(writeFile(data("engine/books/42/database.db"), "dictionary"));
         QVERIFY(writeFile(data("engine/covers/abc.png"), "cover"));
-        AppSettings().setVersion(QStringLiteral("1.0.3"));
+        AppSettings().setVersion("1.0.3");
         // A file where the new engine is unpacked makes its deployment fail.
         QVERIFY(writeFile(data("engine_tmp"), "in the way"));
         { MainWindow second; }
@@ -236,18 +227,6 @@ private slots:
         QVERIFY(!QFile::exists(data("books")));
     }
 
-    void leftoverEngineArchiveIsNeverReused()
-    {
-        { MainWindow first; }
-        QVERIFY(removeDirectoryTree(data("engine")));
-        QVERIFY(writeFile(data("engine.zip"), "damaged or from another release"));
-        TestSupport::recorded().dialogs.clear();
-        { MainWindow second; }
-        QVERIFY(QFile::exists(data("engine/login.html.zip")));
-        QVERIFY(!QFile::exists(data("engine.zip")));
-        QCOMPARE(TestSupport::recorded().dialogs, QStringList());
-    }
-
     void dataDirectoryThatCannotBeMadeWritesNothingIntoTheHome()
     {
         QVERIFY(writeFile(data(), "a file in the way"));
@@ -260,69 +239,43 @@ private slots:
             "Vocalume|Settaggi non trovati, non posso leggere le informazioni sui libri dal database"));
     }
 
-    void unfinishedDownloadsAndReplacementsAreCleanedAtStart()
-    {
-        { MainWindow first; }
-        QVERIFY(writeFile(data("engine/books/42.zip.part"), "half a package"));
-        QVERIFY(writeFile(data("engine/books/43.zip"), "a whole package"));
-        // Killed between moving the installed version aside and moving the new one in.
-        QVERIFY(writeFile(data("engine/books/44_old/database.db"), "installed"));
-        // Killed after the new version moved in.
-        QVERIFY(writeFile(data("engine/books/45_old/database.db"), "previous"));
-        QVERIFY(writeFile(data("engine/books/45/database.db"), "new"));
-        { MainWindow second; }
-        QVERIFY(!QFile::exists(data("engine/books/42.zip.part")));
-        QVERIFY(QFile::exists(data("engine/books/43.zip")));
-        QCOMPARE(readFile(data("engine/books/44/database.db")), QByteArray("installed"));
-        QCOMPARE(readFile(data("engine/books/45/database.db")), QByteArray("new"));
-        QVERIFY(!QFile::exists(data("engine/books/44_old")));
-        QVERIFY(!QFile::exists(data("engine/books/45_old")));
-    }
-
-    void resetAsksWithAnyControlCombination_data()
+    // Ctrl+R with any other modifiers asks first; confirmed, it removes data and settings and ends.
+    void reset_data()
     {
         QTest::addColumn<int>("modifiers");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("dataPresent");
         QTest::addColumn<bool>("asks");
-        QTest::newRow("ctrl") << int(Qt::ControlModifier) << true;
-        QTest::newRow("ctrl+shift") << int(Qt::ControlModifier | Qt::ShiftModifier) << true;
-        QTest::newRow("ctrl+alt") << int(Qt::ControlModifier | Qt::AltModifier) << true;
-        QTest::newRow("plain") << int(Qt::NoModifier) << false;
-        QTest::newRow("shift") << int(Qt::ShiftModifier) << false;
+        const int ctrl = Qt::ControlModifier;
+        QTest::newRow("ctrl, refused") << ctrl << int(QMessageBox::No) << true << true;
+        QTest::newRow("ctrl+shift, refused") << int(ctrl | Qt::ShiftModifier) << int(QMessageBox::No) << true << true;
+        QTest::newRow("ctrl+alt, refused") << int(ctrl | Qt::AltModifier) << int(QMessageBox::No) << true << true;
+        QTest::newRow("plain") << int(Qt::NoModifier) << int(QMessageBox::Ok) << true << false;
+        QTest::newRow("shift") << int(Qt::ShiftModifier) << int(QMessageBox::Ok) << true << false;
+        QTest::newRow("ctrl, confirmed") << ctrl << int(QMessageBox::Ok) << true << true;
+        QTest::newRow("ctrl, confirmed, no data directory") << ctrl << int(QMessageBox::Ok) << false << true;
     }
 
-    void resetAsksWithAnyControlCombination()
+    void reset()
     {
         QFETCH(int, modifiers);
+        QFETCH(int, answer);
+        QFETCH(bool, dataPresent);
         QFETCH(bool, asks);
         MainWindow window;
-        TestSupport::answerDialogs(QMessageBox::No);
-        pressKey(&window, Qt::Key_R, Qt::KeyboardModifiers(modifiers));
-        QCOMPARE(TestSupport::recorded().dialogs.size(), asks ? 1 : 0);
-        QCOMPARE(exitCode, -1);
-        QVERIFY(QFile::exists(data("file__0/bookmarks.db")));
-        QCOMPARE(AppSettings().version(), QStringLiteral("1.1.0"));
-    }
-
-    void resetRemovesDataAndSettings()
-    {
-        MainWindow window;
         AppSettings().setUsername(QStringLiteral("mario"));
-        pressKey(&window, Qt::Key_R, Qt::ControlModifier);
-        QVERIFY(!QFile::exists(data()));
-        QCOMPARE(AppSettings().username(), QString());
-        QCOMPARE(AppSettings().version(), QString());
-        QCOMPARE(exitCode, 0);
-        QCOMPARE(TestSupport::recorded().dialogs.last(),
-                 QStringLiteral("Vocalume|Operazione completata, l'applicazione verrà chiusa"));
-    }
-
-    void resetWithoutDataDirectoryStillClearsAndEnds()
-    {
-        MainWindow window;
-        QVERIFY(removeDirectoryTree(data()));
-        pressKey(&window, Qt::Key_R, Qt::ControlModifier);
-        QCOMPARE(AppSettings().version(), QString());
-        QCOMPARE(exitCode, 0);
+        if (!dataPresent)
+            QVERIFY(removeDirectoryTree(data()));
+        TestSupport::answerDialogs(answer);
+        pressKey(&window, Qt::Key_R, Qt::KeyboardModifiers(modifiers));
+        const bool done = asks && answer == QMessageBox::Ok;
+        const QStringList& dialogs = TestSupport::recorded().dialogs;
+        QCOMPARE(dialogs.size(), asks ? (done ? 2 : 1) : 0);
+        QVERIFY(!done || dialogs.last() == "Vocalume|Operazione completata, l'applicazione verrà chiusa");
+        QCOMPARE(exitCode, done ? 0 : -1);
+        QCOMPARE(QFile::exists(data("file__0/bookmarks.db")), !done && dataPresent);
+        QCOMPARE(QFile::exists(data()), !done && dataPresent);
+        QCOMPARE(AppSettings().username() + "|" + AppSettings().version(), done ? "|" : "mario|1.1.0");
     }
 
     void resetEndsTheRealProcessWithCodeZero()
@@ -352,8 +305,7 @@ static int runResetChild(int argc, char* argv[])
     QApplication app(argc, argv);
     TestSupport::answerDialogs(QMessageBox::Ok);
     MainWindow window;
-    QKeyEvent press(QEvent::KeyPress, Qt::Key_R, Qt::ControlModifier);
-    QApplication::sendEvent(&window, &press);
+    pressKey(&window, Qt::Key_R, Qt::ControlModifier);
     return 3; // only reached when the reset did not end the process
 }
 

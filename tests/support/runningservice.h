@@ -1,6 +1,6 @@
-// The reference store service as the test suite runs it: the build's own service binary with a
-// catalog (the demo one unless told otherwise), on a free port of 127.0.0.1 that the process's
-// service endpoint then points at. Without the built tool start() fails and tests skip.
+// The reference store service as the test suite runs it: the build's own service binary with the
+// demo catalog, on a free port of 127.0.0.1 that the process's service endpoint then points at.
+// Without the built tool start() fails and tests skip.
 #pragma once
 
 #include "tests/support/storeserviceprocess.h"
@@ -8,16 +8,13 @@
 class RunningService : public StoreServiceProcess
 {
 public:
-    bool start(const QString& packages, const QStringList& options = {}, const QString& catalog = QString())
+    bool start(const QString& packages)
     {
 #ifdef VOCALUME_STORESERVICE
         return StoreServiceProcess::start(QStringLiteral(VOCALUME_STORESERVICE),
-                                          catalog.isEmpty() ? QStringLiteral(VOCALUME_STORESERVICE_DEMO) : catalog,
-                                          packages, options);
+                                          QStringLiteral(VOCALUME_STORESERVICE_DEMO), packages);
 #else
         Q_UNUSED(packages);
-        Q_UNUSED(options);
-        Q_UNUSED(catalog);
         return false;
 #endif
     }

@@ -13,13 +13,11 @@ class StoreServiceProcess
 public:
     // Starts `program` on the catalog and packages folders, waits for its "PORT n" line and
     // points the process's service endpoint at it.
-    bool start(const QString& program, const QString& catalog, const QString& packages,
-               const QStringList& options = {})
+    bool start(const QString& program, const QString& catalog, const QString& packages)
     {
         process.setStandardErrorFile(QProcess::nullDevice());
-        process.start(program, QStringList { QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--catalog"),
-                                             catalog, QStringLiteral("--packages"), packages }
-                                   + options);
+        process.start(program, { QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--catalog"), catalog,
+                                 QStringLiteral("--packages"), packages });
         if (!process.waitForStarted(10000))
             return false;
         while (!process.canReadLine())
