@@ -2,7 +2,6 @@
 
 #include "app/datadirectory.h"
 #include "app/dialogs.h"
-#include "app/statusindicators.h"
 #include "app/update.h"
 #include "base/appsettings.h"
 #include "base/datapaths.h"
@@ -23,8 +22,15 @@
 #include "web/customagentwebview.h"
 #include "web/webpage.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QProgressBar>
 #include <QStatusBar>
+#include <QSqlError>
+#include <QThread>
 #include <QTimer>
 #include <QWebSettings>
 
@@ -40,8 +46,12 @@ MainWindow::MainWindow(QWidget* parent)
 
     db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
 
-    indicators = new StatusIndicators(statusBar());
-    progressBar = indicators->progressBar();
+    progressBar = new QProgressBar;
+    progressBar->setMaximumHeight(16);
+    progressBar->setMaximumWidth(340);
+    progressBar->setTextVisible(false);
+    progressBar->setRange(0, 100);
+    progressBar->setValue(0);
 
     webView = new CustomAgentWebView;
     webView->setContextMenuPolicy(Qt::NoContextMenu);
@@ -58,7 +68,8 @@ MainWindow::MainWindow(QWidget* parent)
     connectLibrary();
     connect(updateWS, &UpdateWS::replyUpdate, this, &MainWindow::onUpdateReply);
 
-    warningIcon = indicators->warningIcon();
+    warningIcon = new QLabel;
+    warningIcon->setPixmap(QPixmap(QStringLiteral(":/images/warning_icon.png")));
     installer = new BookInstaller(this);
     showInstallation();
 
@@ -92,7 +103,8 @@ MainWindow::~MainWindow()
     delete bridge;
     if (!webView->parent())
         delete webView;
-    delete indicators;
+    delete warningIcon;
+    delete progressBar;
     db = QSqlDatabase();
     if (mainWindowInstance == this)
         mainWindowInstance = nullptr;
@@ -121,7 +133,7 @@ void MainWindow::goToLibrary()
     if (html.isEmpty()) {
         statusBar()->showMessage(QStringLiteral("Errore nell'apertura della libreria"), 2000);
         Dialogs::warning(this, QStringLiteral("Vocalume"), QStringLiteral("Si sono verificati errori aprendo la libreria"));
-        indicators->hideProgress();
+        statusBar()->removeWidget(progressBar);
         statusBar()->showMessage(QString());
         return;
     }
@@ -149,12 +161,15 @@ bool MainWindow::goToReading(const QString& archivePath, const QString& bookId)
 
 void MainWindow::showBusyIndicator()
 {
-    indicators->showBusy();
+    progressBar->setValue(1);
+    progressBar->setRange(0, 0);
+    statusBar()->addPermanentWidget(progressBar, 0);
+    progressBar->show();
 }
 
 void MainWindow::hideBusyIndicator()
 {
-    indicators->hideProgress();
+    statusBar()->removeWidget(progressBar);
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event)
@@ -177,11 +192,22 @@ bool MainWindow::unpackBook(const QString& zipPath, const QString& destPath, con
 // The installer's status, progress and warnings, shown in this window.
 void MainWindow::showInstallation()
 {
-    connect(installer, &BookInstaller::statusMessage, indicators, &StatusIndicators::showMessage);
-    connect(installer, &BookInstaller::progressShown, indicators, &StatusIndicators::showProgress);
-    connect(installer, &BookInstaller::progressChanged, indicators, &StatusIndicators::setProgress);
-    connect(installer, &BookInstaller::progressHidden, indicators, &StatusIndicators::hideProgress);
+    connect(installer, &BookInstaller::statusMessage, this, &MainWindow::showStatusMessage);
+    connect(installer, &BookInstaller::progressShown, this, [this] {
+        progressBar->setValue(0);
+        progressBar->setMinimum(0);
+        progressBar->setMaximum(100);
+        statusBar()->addPermanentWidget(progressBar);
+        progressBar->show();
+    });
+    connect(installer, &BookInstaller::progressChanged, progressBar, &QProgressBar::setValue);
+    connect(installer, &BookInstaller::progressHidden, this, [this] { statusBar()->removeWidget(progressBar); });
     connect(installer, &BookInstaller::warning, this, &MainWindow::showWarning);
+}
+
+void MainWindow::showStatusMessage(const QString& text, int timeout)
+{
+    statusBar()->showMessage(text, timeout);
 }
 
 void MainWindow::showWarning(const QString& text)
@@ -191,7 +217,33 @@ void MainWindow::showWarning(const QString& text)
 
 void MainWindow::startDownload(const QString& filePath, const QString& sku)
 {
-    bridge->startDownload(filePath, sku);
+    if (!Download::isPackageName(sku))
+        return;
+    QDir books;
+    if (!enterBooksDirectory(this, books))
+        return;
+
+    Download* download = new Download;
+    if (Download* old = bridge->downloads.value(sku)) {
+        Diagnostics::debug("deleting download structure for %s", qPrintable(sku));
+        old->discard();
+    }
+    bridge->downloads.insert(sku, download);
+    CustomAgentWebView* view = webView;
+    connect(download, &Download::pageStatement, view,
+            [view](const QString& statement) { ScriptCall::run(view, statement); });
+    connect(download, &Download::statusMessage, this, &MainWindow::showStatusMessage);
+    connect(download, &Download::warning, this, &MainWindow::showWarning);
+    download->installer = installer;
+    download->goToReading = [this](const QString& packagePath, const QString& bookId) {
+        return goToReading(packagePath, bookId);
+    };
+    download->booksPath = books.absolutePath();
+    download->sku = sku;
+    download->filePath = filePath;
+    download->callback = bridge->downloadCallback;
+    download->library = libraryBooks;
+    download->start();
 }
 
 QString MainWindow::getBookField(const QString& bookId, const QString& name) const
@@ -209,10 +261,17 @@ void MainWindow::onUpdateReply(bool reply, QString url)
 
 void MainWindow::connectLibrary()
 {
-    connect(library, &LibrarySync::statusMessage, indicators, &StatusIndicators::showMessage);
-    connect(library, &LibrarySync::busy, indicators, &StatusIndicators::setBusy);
-    connect(library, &LibrarySync::warningIcon, indicators, &StatusIndicators::showWarningIcon);
-    connect(library, &LibrarySync::warning, this, &MainWindow::showWarning);
+    connect(library, &LibrarySync::statusMessage, this,
+            [this](const QString& text, int milliseconds) { statusBar()->showMessage(text, milliseconds); });
+    connect(library, &LibrarySync::busy, this, [this](bool shown) {
+        if (shown)
+            showBusyIndicator();
+        else
+            hideBusyIndicator();
+    });
+    connect(library, &LibrarySync::warningIcon, this, &MainWindow::showWarningIcon);
+    connect(library, &LibrarySync::warning, this,
+            [this](const QString& text) { Dialogs::warning(this, QStringLiteral("Vocalume"), text); });
     connect(library, &LibrarySync::critical, this,
             [](const QString& title, const QString& text) { Dialogs::critical(nullptr, title, text); });
     connect(library, &LibrarySync::pageStatement, this, [this](const QString& statement) { ScriptCall::run(webView, statement); });
@@ -267,9 +326,16 @@ void MainWindow::onCheckTimeout()
     library->onCheckTimeout();
 }
 
+void MainWindow::showWarningIcon(int milliseconds)
+{
+    statusBar()->addPermanentWidget(warningIcon);
+    warningIcon->show();
+    QTimer::singleShot(milliseconds, this, &MainWindow::removeWarningIcon);
+}
+
 void MainWindow::removeWarningIcon()
 {
-    indicators->removeWarningIcon();
+    statusBar()->removeWidget(warningIcon);
 }
 
 void MainWindow::logout()

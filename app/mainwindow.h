@@ -16,7 +16,6 @@ class CustomAgentWebView;
 class LibrarySync;
 class UpdateWS;
 class QtJavascriptInteraction;
-class StatusIndicators;
 class QKeyEvent;
 class QLabel;
 class QProgressBar;
@@ -66,8 +65,6 @@ public:
     QSqlDatabase db;
     CustomAgentWebView* webView = nullptr;
     QLabel* warningIcon = nullptr;
-    // Owns progressBar and warningIcon and shows them in the status bar.
-    StatusIndicators* indicators = nullptr;
     // Installs packages (dictionaries, the engine) one at a time.
     BookInstaller* installer = nullptr;
     QtJavascriptInteraction* bridge = nullptr;
@@ -99,7 +96,9 @@ private:
     QString readEnginePage(const QDir& engine, const QString& name) const;
     // The status bar, progress bar and warning box of installations and downloads.
     void showInstallation();
+    void showStatusMessage(const QString& text, int timeout);
     void showWarning(const QString& text);
+    void showWarningIcon(int milliseconds);
     // Turns what sign-in and synchronisation report into the status bar, boxes and page calls.
     void connectLibrary();
 

@@ -3,7 +3,6 @@
 #include "app/datadirectory.h"
 #include "app/dialogs.h"
 #include "app/mainwindow.h"
-#include "app/statusindicators.h"
 #include "base/charnormalizer.h"
 #include "base/datapaths.h"
 #include "base/diagnostics.h"
@@ -253,39 +252,8 @@ void QtJavascriptInteraction::download(QString sku, QString callback)
         else
             Diagnostics::output("Errori nella rimozione vecchio libro %s.zip\n", qPrintable(sku));
     }
-    startDownload(package, sku);
+    mainWindowInstance->startDownload(package, sku);
     followDownloadSize(sku);
-}
-
-void QtJavascriptInteraction::startDownload(const QString& filePath, const QString& sku)
-{
-    MainWindow* window = mainWindowInstance;
-    if (!Download::isPackageName(sku))
-        return;
-    QDir books;
-    if (!enterBooksDirectory(window, books))
-        return;
-
-    Download* download = new Download;
-    if (Download* old = downloads.value(sku)) {
-        Diagnostics::debug("deleting download structure for %s", qPrintable(sku));
-        old->discard();
-    }
-    downloads.insert(sku, download);
-    connect(download, &Download::pageStatement, this, &QtJavascriptInteraction::callPage);
-    connect(download, &Download::statusMessage, window->indicators, &StatusIndicators::showMessage);
-    connect(download, &Download::warning, window,
-            [window](const QString& text) { Dialogs::warning(window, QStringLiteral("Vocalume"), text); });
-    download->installer = window->installer;
-    download->goToReading = [window](const QString& packagePath, const QString& bookId) {
-        return window->goToReading(packagePath, bookId);
-    };
-    download->booksPath = books.absolutePath();
-    download->sku = sku;
-    download->filePath = filePath;
-    download->callback = downloadCallback;
-    download->library = window->libraryBooks;
-    download->start();
 }
 
 void QtJavascriptInteraction::followDownloadSize(const QString& sku)

@@ -39,11 +39,6 @@ public:
     // The searches and word lists, their workers and their last results.
     SearchService& searches() { return searchService; }
 
-    // Starts the download of dictionary `sku` into `filePath` (<sku>.zip in the books folder),
-    // replacing an earlier download of the same dictionary; the page hears of it through
-    // downloadCallback, the window shows its messages and boxes.
-    void startDownload(const QString& filePath, const QString& sku);
-
     // Fills pageParameters from a query text ("a=1&b=2"); "idbook" also becomes bookId.
     void parsePageParameters(const QString& query);
 
