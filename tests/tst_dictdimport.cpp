@@ -175,7 +175,8 @@ private slots:
         const QList<QPair<QString, QStringList>> shown {
             { "Dog", { "<a href=\"" + location + "\">bark</a>", ">Canis</a>",
                          "<p class=\"def\"><b>1.</b> <span class=\"ambito\">Zool.</span> A quadruped",
-                         "<p class=\"def\"><b>2.</b> A mean", "<blockquote class=\"esempio\">What is thy servant", "(dŏg)" } },
+                         "<p class=\"def\"><b>2.</b> A mean", "<blockquote class=\"esempio\">What is thy servant",
+                         "(dŏg)" } },
             { "bark", { "<i>yelp</i>", "<i class=\"esempio\">“the bark woke us”</i>",
                           "<p class=\"gram\">v.</p><p class=\"def\"><b>1:</b> make a barking sound" } },
             { "pony", { "<p class=\"def\">cavallino</p>" } },

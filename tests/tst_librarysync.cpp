@@ -33,8 +33,8 @@ QString values(const QString& variable, const QStringList& refbooks)
 
 void setValue(const QString& refbook, const QString& variable, const QString& value)
 {
-    TestSupport::storeExec(
-        QStringLiteral("UPDATE SYSTEM set VALUE='%1' where VARIABLE='%2' and REFBOOK = '%3'").arg(value, variable, refbook));
+    TestSupport::storeExec(QStringLiteral("UPDATE SYSTEM set VALUE='%1' where VARIABLE='%2' and REFBOOK = '%3'")
+                               .arg(value, variable, refbook));
 }
 
 QString cover(const QString& name) { return DataPaths::coversDirectory() + QLatin1Char('/') + name; }
@@ -238,7 +238,7 @@ private slots:
         CachedImage::deadlineMilliseconds = 600;
         syncWith({{"1", "true", "1", name}, {"2", "true", "1", "b.png"}}, 4000);
         QCOMPARE(boxes, QStringList{"Vocalume|Impossibile scaricare la copertina del libro Dizionario 1"});
-        QCOMPARE(values("COVER", {"1", "2"}), QStringLiteral("http://127.0.0.1/media/") + name + QStringLiteral("|b.png"));
+        QCOMPARE(values("COVER", {"1", "2"}), "http://127.0.0.1/media/" + name + "|b.png");
         QVERIFY(!QFile::exists(cover(name)));
     }
 

@@ -63,7 +63,8 @@ private slots:
         // The child's tag is not looked at: a <value> names the author as well.
         QStringList fields;
         for (const Book& b : receivedBooks())
-            fields << QStringList { b.bookId, b.title, b.author, b.purchased, b.revision, b.destinationLanguageFlag }.join('/');
+            fields << QStringList { b.bookId, b.title, b.author, b.purchased, b.revision, b.destinationLanguageFlag }
+                          .join('/');
         QCOMPARE(fields, QStringList({ "IT-EN/Voci – Città/Nicolò/true/4/", "IT-EN/////en", "/////" }));
     }
 

@@ -28,7 +28,8 @@
             if (!reading) {
                 reading = true;
                 MockBridge.db().readTransaction(function (tx) {
-                    tx.executeSql('SELECT DATE, IDBOOK, REF, NOTE FROM ' + table + ' WHERE IDBOOK = ?', ['ita-base'], function (x, r) {
+                    var sql = 'SELECT DATE, IDBOOK, REF, NOTE FROM ' + table + ' WHERE IDBOOK = ?';
+                    tx.executeSql(sql, ['ita-base'], function (x, r) {
                         list = [];
                         for (var i = 0; i < r.rows.length; i++) {
                             list.push(r.rows.item(i));
