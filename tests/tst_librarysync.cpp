@@ -18,8 +18,26 @@
 #include <QTimer>
 
 namespace {
-using Entry = CatalogService::Entry;
 const QString completed = QStringLiteral("Sincronizzazione completata");
+
+QString value(const QString& refbook, const QString& variable) { return TestSupport::storeValue(refbook, variable); }
+
+// One variable of several books, as "a|b|...".
+QString values(const QString& variable, const QStringList& refbooks)
+{
+    QStringList out;
+    for (const QString& refbook : refbooks)
+        out << value(refbook, variable);
+    return out.join(QLatin1Char('|'));
+}
+
+void setValue(const QString& refbook, const QString& variable, const QString& value)
+{
+    TestSupport::storeExec(QStringLiteral("UPDATE SYSTEM set VALUE='%1' where VARIABLE='%2' and REFBOOK = '%3'")
+                               .arg(value, variable, refbook));
+}
+
+QString cover(const QString& name) { return DataPaths::coversDirectory() + QLatin1Char('/') + name; }
 }
 
 class TestLibrarySync : public QObject
@@ -65,23 +83,16 @@ private:
         connect(s, &LibrarySync::mergeEnded, this, [this](bool pageChanged) { mergesEnded << pageChanged; });
     }
 
-    void syncAndWait(int timeout = 5000)
+    // Signs in and synchronises the account's library `catalog`, waiting until it is complete.
+    void syncWith(const QList<CatalogService::Entry>& catalog, int timeout = 5000)
     {
-        const int before = messages.count(completed);
-        QVERIFY(sync->startSync());
-        QTRY_COMPARE_WITH_TIMEOUT(messages.count(completed), before + 1, timeout);
-    }
-
-    static void signIn()
-    {
+        service->catalog = catalog;
         AppSettings settings;
         settings.setUsername(QStringLiteral("mario"));
         settings.setSessionId(QStringLiteral("segreto"));
-    }
-
-    static QString value(const QString& refbook, const QString& variable)
-    {
-        return TestSupport::storeValue(refbook, variable);
+        const int before = messages.count(completed);
+        QVERIFY(sync->startSync());
+        QTRY_COMPARE_WITH_TIMEOUT(messages.count(completed), before + 1, timeout);
     }
 
     // SYSTEM rows of dictionaries, leaving out the application's own.
@@ -108,8 +119,6 @@ private:
         return opened;
     }
 
-    static QString cover(const QString& name) { return DataPaths::coversDirectory() + QLatin1Char('/') + name; }
-
 private slots:
     void init()
     {
@@ -118,10 +127,7 @@ private slots:
         QVERIFY(freshStore());
         LibrarySync::watchdogMilliseconds = 20000;
         CachedImage::deadlineMilliseconds = 30000;
-        messages.clear();
-        boxes.clear();
-        statements.clear();
-        answers.clear();
+        messages = boxes = statements = answers = QStringList();
         books.clear();
         mergesEnded.clear();
         whileCoversLoad = nullptr;
@@ -143,9 +149,7 @@ private slots:
         QCOMPARE(service->historyRequests(), 0);
         QCOMPARE(messages, QStringList());
 
-        service->catalog = {{"10", "true", "1", "a.png"}, {"20", "FALSE", "1", "b.jpg"}};
-        signIn();
-        syncAndWait();
+        syncWith({{"10", "true", "1", "a.png"}, {"20", "FALSE", "1", "b.jpg"}});
         QCOMPARE(service->historyRequests(), 1);
         const QStringList r = TestSupport::storeRows();
         QCOMPARE(r.size(), 2 * 19);
@@ -154,8 +158,7 @@ private slots:
         QCOMPARE(r.at(19).left(14), QStringLiteral("20|20|TITLE|Di"));
         QCOMPARE(r.at(20), QStringLiteral("21|20|STATUS|3"));
         QCOMPARE(value("10", "AUTHOR"), QStringLiteral("Autore d'esempio"));
-        QCOMPARE(value("10", "COVER"), QStringLiteral("a.png"));
-        QCOMPARE(value("20", "COVER"), QStringLiteral("b.jpg"));
+        QCOMPARE(values("COVER", {"10", "20"}), QStringLiteral("a.png|b.jpg"));
         QCOMPARE(QImage(cover("b.png")).size(), QSize(115, 170));
         QCOMPARE(books.size(), 2);
         QCOMPARE(books.at(1).field(QStringLiteral("TITLE")), QStringLiteral("Dizionario 20"));
@@ -165,9 +168,7 @@ private slots:
 
     void libraryIsReadBack()
     {
-        service->catalog = {{"20", "true", "1", "b.png"}, {"10", "true", "1", "a.png"}};
-        signIn();
-        syncAndWait();
+        syncWith({{"20", "true", "1", "b.png"}, {"10", "true", "1", "a.png"}});
         books.clear();
         newSync();
         sync->loadDefaultList();
@@ -179,37 +180,28 @@ private slots:
 
     void statesFollowTheService()
     {
-        service->catalog = {{"10", "true", "3", "a.png"}, {"20", "false", "1", "b.png"}, {"30", "true", "1", "c.png"}};
-        signIn();
-        syncAndWait();
-        TestSupport::storeExec(QStringLiteral("UPDATE SYSTEM set VALUE='1' where VARIABLE='STATUS' and REFBOOK = '10'"));
+        syncWith({{"10", "true", "3", "a.png"}, {"20", "false", "1", "b.png"}, {"30", "true", "1", "c.png"}});
+        setValue("10", "STATUS", "1");
 
         // 10: installed, newer revision offered; 20: bought now; 30: no longer bought.
-        service->catalog = {{"10", "true", "4", "a.png"}, {"20", "TRUE", "1", "b.png"}, {"30", "false", "1", "c.png"}};
-        syncAndWait();
-        QCOMPARE(value("10", "STATUS"), QStringLiteral("2"));
+        syncWith({{"10", "true", "4", "a.png"}, {"20", "TRUE", "1", "b.png"}, {"30", "false", "1", "c.png"}});
+        QCOMPARE(values("STATUS", {"10", "20", "30"}), QStringLiteral("2|0|3"));
         QCOMPARE(value("10", "REVISION"), QStringLiteral("4"));
-        QCOMPARE(value("20", "STATUS"), QStringLiteral("0"));
-        QCOMPARE(value("30", "STATUS"), QStringLiteral("3"));
         QVERIFY(TestSupport::diagnosticsContain(QStringLiteral("Cambio di stato da 1 a 2: Query: UPDATE SYSTEM set VALUE='2'")));
 
         // 30 no longer listed: hidden, its state kept.
-        service->catalog = {{"10", "true", "4", "a.png"}, {"20", "true", "1", "b.png"}};
-        syncAndWait();
-        QCOMPARE(value("10", "STATUS"), QStringLiteral("2"));
-        QCOMPARE(value("30", "VISIBLE"), QStringLiteral("0"));
-        QCOMPARE(value("30", "STATUS"), QStringLiteral("3"));
-        QCOMPARE(value("10", "VISIBLE"), QStringLiteral("1"));
+        syncWith({{"10", "true", "4", "a.png"}, {"20", "true", "1", "b.png"}});
+        QCOMPARE(values("STATUS", {"10", "30"}), QStringLiteral("2|3"));
+        QCOMPARE(values("VISIBLE", {"10", "30"}), QStringLiteral("1|0"));
 
         // Installed with no recorded revision: stays installed whatever the service offers.
-        TestSupport::storeExec(QStringLiteral("UPDATE SYSTEM set VALUE='1' where VARIABLE='STATUS' and REFBOOK = '20'"));
-        TestSupport::storeExec(QStringLiteral("UPDATE SYSTEM set VALUE='' where VARIABLE='REVISION' and REFBOOK = '20'"));
-        service->catalog = {{"20", "true", "9", "b.png"}};
-        syncAndWait();
+        setValue("20", "STATUS", "1");
+        setValue("20", "REVISION", "");
+        syncWith({{"20", "true", "9", "b.png"}});
         QCOMPARE(value("20", "STATUS"), QStringLiteral("1"));
 
         // The same library again changes nothing the page shows: it is not redrawn.
-        syncAndWait();
+        syncWith(service->catalog);
         QVERIFY(mergesEnded.first());
         QVERIFY(!mergesEnded.last());
     }
@@ -220,15 +212,12 @@ private slots:
     {
         QVERIFY(QDir().mkpath(DataPaths::coversDirectory()));
         QVERIFY(QImage(5, 5, QImage::Format_RGB32).save(cover("cached.png")));
-        service->catalog = {{"1", "true", "1", "x.png"}, {"2", "true", "1", "cached.png"}, {"3", "true", "1", "y.jpeg"},
-                            {"4", "true", "1", "z.gif"}, {"5", "true", "1", "x.png"}};
-        signIn();
-        syncAndWait();
+        syncWith({{"1", "true", "1", "x.png"}, {"2", "true", "1", "cached.png"}, {"3", "true", "1", "y.jpeg"},
+                  {"4", "true", "1", "z.gif"}, {"5", "true", "1", "x.png"}});
         QCOMPARE(messages.filter(QStringLiteral("Caricamento copertina")),
                  QStringList({"Caricamento copertina 1 / 4 in corso", "Caricamento copertina 2 / 4 in corso",
                               "Caricamento copertina 3 / 4 in corso"}));
-        QCOMPARE(value("2", "COVER"), QStringLiteral("cached.png"));
-        QCOMPARE(value("5", "COVER"), QStringLiteral("x.png"));
+        QCOMPARE(values("COVER", {"2", "5"}), QStringLiteral("cached.png|x.png"));
         QVERIFY(QFile::exists(cover("y.pngg")));
         QCOMPARE(service->server.targets.count("/media/cached.png"), 0);
         QCOMPARE(service->server.targets.count("/media/x.png"), 1);
@@ -247,15 +236,9 @@ private slots:
     {
         QFETCH(QString, name);
         CachedImage::deadlineMilliseconds = 600;
-        service->catalog = {{"1", "true", "1", name}, {"2", "true", "1", "b.png"}};
-        signIn();
-        QElapsedTimer clock;
-        clock.start();
-        syncAndWait(4000);
-        QVERIFY(clock.elapsed() < 4000);
+        syncWith({{"1", "true", "1", name}, {"2", "true", "1", "b.png"}}, 4000);
         QCOMPARE(boxes, QStringList{"Vocalume|Impossibile scaricare la copertina del libro Dizionario 1"});
-        QCOMPARE(value("1", "COVER"), QStringLiteral("http://127.0.0.1/media/") + name);
-        QCOMPARE(value("2", "COVER"), QStringLiteral("b.png"));
+        QCOMPARE(values("COVER", {"1", "2"}), "http://127.0.0.1/media/" + name + "|b.png");
         QVERIFY(!QFile::exists(cover(name)));
     }
 
@@ -374,7 +357,6 @@ private slots:
     void storeOperationWhileCoversLoad()
     {
         QFETCH(QString, operation);
-        service->catalog = {{"10", "true", "1", "a.png"}, {"20", "true", "1", "b.png"}, {"30", "false", "1", "c.png"}};
         service->coverPieces = 6;
         bool ran = false;
         whileCoversLoad = [&] {
@@ -384,20 +366,16 @@ private slots:
             } else if (operation == QLatin1String("default connection")) {
                 ran = useDefaultConnection();
             } else if (operation == QLatin1String("status")) {
-                TestSupport::storeExec(QStringLiteral("UPDATE SYSTEM set VALUE='1' where VARIABLE='STATUS' and REFBOOK = '10'"));
+                setValue("10", "STATUS", "1");
             } else {
                 sync->onLoginError(QStringLiteral("Errore di rete"));
             }
         };
-        signIn();
-        QVERIFY(sync->startSync());
-        QTRY_VERIFY_WITH_TIMEOUT(messages.contains(completed), 10000);
+        syncWith({{"10", "true", "1", "a.png"}, {"20", "true", "1", "b.png"}, {"30", "false", "1", "c.png"}}, 10000);
         QVERIFY(ran);
         QCOMPARE(bookRows().size(), 3 * 19);
-        QCOMPARE(value("10", "COVER"), QStringLiteral("a.png"));
-        QCOMPARE(value("30", "COVER"), QStringLiteral("c.png"));
-        QCOMPARE(value("30", "STATUS"), QStringLiteral("3"));
-        QCOMPARE(value("10", "STATUS"), QLatin1String(operation == QLatin1String("status") ? "1" : "0"));
+        QCOMPARE(values("COVER", {"10", "30"}), QStringLiteral("a.png|c.png"));
+        QCOMPARE(values("STATUS", {"10", "30"}), QLatin1String(operation == QLatin1String("status") ? "1|3" : "0|3"));
         QVERIFY(!boxes.contains(QStringLiteral("Error|rollback")));
         QCOMPARE(answers, QStringList());
     }
@@ -406,7 +384,6 @@ private slots:
     // no transaction across a download.
     void writesGoThroughWhileCoversLoad()
     {
-        service->catalog = {{"10", "true", "1", "a.png"}};
         service->coverPieces = 25; // about 2 s
         bool written = false;
         bool coverStillArriving = false;
@@ -421,8 +398,7 @@ private slots:
             writeError = insert.lastError().text();
             coverStillArriving = !QFile::exists(cover(QStringLiteral("a.png"))) && !messages.contains(completed);
         };
-        signIn();
-        syncAndWait(40000);
+        syncWith({{"10", "true", "1", "a.png"}}, 40000);
         QSqlDatabase::removeDatabase(QStringLiteral("page"));
         QVERIFY2(written, qPrintable(writeError));
         QVERIFY(coverStillArriving);
@@ -452,24 +428,20 @@ private slots:
     void watchdogBelongsToItsSynchronisation()
     {
         LibrarySync::watchdogMilliseconds = 1000;
-        service->catalog = {{"10", "true", "1", "a.png"}};
-        signIn();
         QElapsedTimer sinceFirst;
         sinceFirst.start();
-        syncAndWait();
+        syncWith({{"10", "true", "1", "a.png"}});
         QTest::qWait(qMax<qint64>(0, 600 - sinceFirst.elapsed()));
         service->historyPieces = 8; // about 560 ms: the first watchdog's time runs out in the middle
-        syncAndWait(3000);
+        syncWith(service->catalog, 3000);
         QVERIFY(!messages.contains(QStringLiteral("Timeout sulla sincronizzazione")));
     }
 
     // Identifiers that cannot name a folder inside the books folder are left out; the rest merge.
     void unsafeBookIdentifiersAreSkipped()
     {
-        service->catalog = {{"", "true", "1", "a.png"}, {"../fuori", "true", "1", "a.png"}, {"a/b", "true", "1", "a.png"},
-                            {"a\\b", "true", "1", "a.png"}, {"x..y", "true", "1", "a.png"}, {"10", "true", "1", "a.png"}};
-        signIn();
-        syncAndWait();
+        syncWith({{"", "true", "1", "a.png"}, {"../fuori", "true", "1", "a.png"}, {"a/b", "true", "1", "a.png"},
+                  {"a\\b", "true", "1", "a.png"}, {"x..y", "true", "1", "a.png"}, {"10", "true", "1", "a.png"}});
         const QStringList r = bookRows();
         QCOMPARE(r.size(), 19);
         QCOMPARE(r.first(), QStringLiteral("1|10|TITLE|Dizionario 10"));

@@ -60,17 +60,12 @@ private slots:
                 "<other/>"
                 "<book><field name=\"bookId\">IT-EN</field><field name=\"destinationLanguageFlag\">en</field></book>"
                 "<book><field name=\"Title\">Maiuscolo</field></book>");
-        const QVector<Book> list = receivedBooks();
-        QCOMPARE(list.size(), 3);
-        QCOMPARE(list.at(0).bookId, QStringLiteral("IT-EN"));
-        QCOMPARE(list.at(0).title, QStringLiteral("Voci – Città"));
-        QCOMPARE(list.at(0).author, QStringLiteral("Nicolò")); // the child's tag is not looked at
-        QCOMPARE(list.at(0).purchased, QStringLiteral("true"));
-        QCOMPARE(list.at(0).revision, QStringLiteral("4"));
-        QCOMPARE(list.at(1).bookId, QStringLiteral("IT-EN"));
-        QCOMPARE(list.at(1).destinationLanguageFlag, QStringLiteral("en"));
-        QCOMPARE(list.at(1).title, QString());
-        QCOMPARE(list.at(2).title, QString());
+        // The child's tag is not looked at: a <value> names the author as well.
+        QStringList fields;
+        for (const Book& b : receivedBooks())
+            fields << QStringList { b.bookId, b.title, b.author, b.purchased, b.revision, b.destinationLanguageFlag }
+                          .join('/');
+        QCOMPARE(fields, QStringList({ "IT-EN/Voci – Città/Nicolò/true/4/", "IT-EN/////en", "/////" }));
     }
 
     void charsetsAreStoredEvenWhenTheReplyEndsInAnError()
@@ -83,19 +78,6 @@ private slots:
         QCOMPARE(books->count(), 0);
         QCOMPARE(AppSettings().startCharset("2"), QStringLiteral("àè|é"));
         QCOMPARE(AppSettings().endCharset("2"), QStringLiteral("a|e"));
-    }
-
-    void abortReportsANetworkError()
-    {
-        server->respond([](const QByteArray&) {
-            return HttpTestServer::Answer { "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n", true };
-        });
-        library->getHistory("mario", "s");
-        QTRY_COMPARE(server->targets.size(), 1);
-        library->abort();
-        QTRY_COMPARE(errors->count(), 1);
-        QCOMPARE(errors->first().first().toString(), QStringLiteral("Errore di rete"));
-        QCOMPARE(books->count(), 0);
     }
 };
 

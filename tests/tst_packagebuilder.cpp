@@ -56,13 +56,12 @@ private slots:
     void malformedSourceNamesTheLine()
     {
         QTemporaryDir dir;
-        QFile file(dir.filePath("bad.tsv"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("# commento\n\n@source en\nhouse\t\tn.\tcasa.\ncasa\t\t\t\t\t\t\t\tx\n");
-        file.close();
+        const QString file = dir.filePath("bad.tsv");
+        QVERIFY(TestDictionary::writeFile(file,
+                                          "# commento\n\n@source en\nhouse\t\tn.\tcasa.\ncasa\t\t\t\t\t\t\t\tx\n"));
         DictionarySource source;
         QStringList read;
-        QVERIFY(!source.read(file.fileName(), "it", [&read](const DictionaryEntry& e) {
+        QVERIFY(!source.read(file, "it", [&read](const DictionaryEntry& e) {
             read << e.headword + '@' + e.source;
             return true;
         }));

@@ -44,7 +44,7 @@
             }, function () {
                 $('words').querySelector('.item').click();
             }],
-            ['its entry', null, function () { return $('entry').textContent.indexOf('satellite naturale') >= 0; }]
+            ['its entry', null, PageTest.shows('satellite naturale')]
         ]);
     });
 

@@ -10,25 +10,36 @@
     var listStatus = PageTest.listStatus;
     var firstWhenIdle = PageTest.firstWhenIdle;
     var key = PageTest.key;
-
-    function shownEntry(text) {
-        return function () { return $('entry').textContent.indexOf(text) >= 0; };
-    }
+    var textsOf = PageTest.textsOf;
+    var shownEntry = PageTest.shows;
 
     function search(word, type) {
         return function () { Vocalume.dictionary.search(word, type); };
     }
 
-    function rows(table, done) {
-        MockBridge.db().readTransaction(function (tx) {
-            tx.executeSql('SELECT DATE, IDBOOK, REF, NOTE FROM ' + table + ' WHERE IDBOOK = ?', ['ita-base'], function (x, r) {
-                var out = [];
-                for (var i = 0; i < r.rows.length; i++) {
-                    out.push(r.rows.item(i));
-                }
-                done(out);
-            });
-        });
+    // A condition: this dictionary's rows of a page table, read again until `accept` takes them.
+    function stored(table, accept) {
+        var list = null;
+        var reading = false;
+        return function () {
+            if (list && (!accept || accept(list))) {
+                return list;
+            }
+            if (!reading) {
+                reading = true;
+                MockBridge.db().readTransaction(function (tx) {
+                    var sql = 'SELECT DATE, IDBOOK, REF, NOTE FROM ' + table + ' WHERE IDBOOK = ?';
+                    tx.executeSql(sql, ['ita-base'], function (x, r) {
+                        list = [];
+                        for (var i = 0; i < r.rows.length; i++) {
+                            list.push(r.rows.item(i));
+                        }
+                        reading = false;
+                    });
+                });
+            }
+            return false;
+        };
     }
 
     function saveDialog(text) {
@@ -48,8 +59,7 @@
             t.eq(MockBridge.countCalls('getWords'), 0, 'the index comes from native code beside the bridge');
             t.eq(texts('words').slice(0, 3), ['acqua', 'albero', 'andare']);
             t.eq(MockBridge.lastCall('getScopes'), ['ita-base', 'onScopes']);
-            var options = Array.prototype.map.call($('scope').options, function (o) { return o.text; });
-            t.eq(options.slice(0, 3), ['Tutti gli ambiti', 'Architettura', 'Astronomia']);
+            t.eq(textsOf('option', $('scope')).slice(0, 3), ['Tutti gli ambiti', 'Architettura', 'Astronomia']);
             var modes = document.getElementsByName('mode');
             t.ok($('scope').disabled, 'off for headword search');
             modes[1].click();
@@ -71,10 +81,6 @@
         }]]));
     });
 
-    function change(id) {
-        PageTest.fire($(id), 'change');
-    }
-
     function listed(n) {
         return function () { return firstWhenIdle('results')() && texts('results').length === n; };
     }
@@ -92,7 +98,7 @@
             }],
             ['one scope', function () {
                 $('scope').value = geo;
-                change('scope');
+                PageTest.fire($('scope'), 'change');
             }, listed(3), function () {
                 t.eq(MockBridge.lastCall('search').slice(1, 4), ['acqua', '2', geo]);
                 t.eq(texts('results'), ['cascata', 'fiume', 'mare']);
@@ -100,7 +106,7 @@
             ['its first entry', null, shownEntry('Salto d\'acqua')],
             ['every scope', function () {
                 $('scope').value = '';
-                change('scope');
+                PageTest.fire($('scope'), 'change');
             }, listed(4)],
             ['the headword again', function () { modes[0].click(); }, listed(1), function () {
                 t.eq(MockBridge.lastCall('search').slice(1, 4), ['acqua', '0', '']);
@@ -239,9 +245,7 @@
     });
 
     PageTest.test('a full-text hit shows the searched word marked in the entry', function (t) {
-        var marks = function () {
-            return Array.prototype.map.call($('entry').querySelectorAll('mark.hit'), function (m) { return m.textContent; });
-        };
+        var marks = function () { return textsOf('mark.hit', $('entry')); };
         t.steps([
             ['acqua', search('acqua', '2'), shownEntry('Liquido trasparente'), function () {
                 t.eq(marks(), ['acqua'], 'the headword itself');
@@ -257,8 +261,7 @@
         var box = document.createElement('div');
         box.innerHTML = '<p>La Città, le città e <b>citt\u00e0</b>; cittadino no.</p>';
         Vocalume.highlight(box, 'citta');
-        t.eq(Array.prototype.map.call(box.querySelectorAll('mark'), function (m) { return m.textContent; }),
-            ['Città', 'città', 'citt\u00e0'], 'whole words, case and accents ignored');
+        t.eq(textsOf('mark', box), ['Città', 'città', 'citt\u00e0'], 'whole words, case and accents ignored');
     });
 
     PageTest.test('nothing found: "Forse cercavi" offers the closest headwords, one press searches it', function (t) {
@@ -304,9 +307,7 @@
     });
 
     PageTest.test('in every installed dictionary: results grouped by dictionary, one request at a time', function (t) {
-        var groups = function () {
-            return Array.prototype.map.call($('results').querySelectorAll('.group'), function (g) { return g.textContent; });
-        };
+        var groups = function () { return textsOf('.group', $('results')); };
         t.steps([
             ['both dictionaries', function () {
                 t.ok(!$('all-books').parentNode.hasAttribute('hidden'), 'offered: two dictionaries are installed');
@@ -453,10 +454,8 @@
         var pressed = function (id, on) { return function () { return $(id).getAttribute('aria-pressed') === on; }; };
         t.steps([
             ['casa', search('casa', '0'), shownEntry('Edificio')],
-            ['the favourite', function () { $('fav').click(); }, pressed('fav', 'true'), function () {
-                rows('FAVORITE', function (list) { t.favourites = list; });
-            }],
-            ['the row', null, function () { return t.favourites; }, function (list) {
+            ['the favourite', function () { $('fav').click(); }, pressed('fav', 'true')],
+            ['the row', null, stored('FAVORITE'), function (list) {
                 t.eq(list.length, 1);
                 t.eq([list[0].IDBOOK, list[0].NOTE], ['ita-base', 'casa']);
                 t.eq(Vocalume.store.parseRef(list[0].REF).idzenta, 'IT04');
@@ -468,10 +467,8 @@
                 $('saved').querySelector('[data-table=BOOKMARK]').click();
                 t.eq(texts('saved-list'), ['casa']);
             }],
-            ['no favourite', function () { $('fav').click(); }, pressed('fav', 'false'), function () {
-                rows('FAVORITE', function (list) { t.favourites = list; });
-            }],
-            ['the row gone', null, function () { return t.favourites.length === 0; }],
+            ['no favourite', function () { $('fav').click(); }, pressed('fav', 'false')],
+            ['the row gone', null, stored('FAVORITE', function (list) { return list.length === 0; })],
             ['the saved entry', function () {
                 Vocalume.dictionary.openEntry({ idzenta: 'IT11', file: 'l.html', word: 'luna' });
                 $('saved-list').querySelector('.item').click();
@@ -506,10 +503,7 @@
             ['sole again, once', null, listed(['sole', 'luna']), function () {
                 t.ok(!$('clear-history').hasAttribute('hidden'), 'can be cleared');
                 $('clear-history').click();
-                var ok = Array.prototype.filter.call(document.querySelectorAll('.dialog button'), function (b) {
-                    return b.textContent === 'Svuota';
-                })[0];
-                ok.click();
+                PageTest.dialogButton('Svuota').click();
             }, function () { return listStatus('saved-list') === 'Nessuna voce consultata.'; }, function () {
                 t.ok($('clear-history').hasAttribute('hidden'));
                 $('close-saved').click();
@@ -535,19 +529,19 @@
                 $('import-saved').click();
             }],
             ['imported', null, function () { return count('FAVORITE') === 1 && okButton(); }, function () {
-                t.eq(document.querySelector('.dialog .dialog-text').textContent, 'Importato 1 appunto.');
+                t.eq(PageTest.dialogText(), 'Importato 1 appunto.');
                 okButton().click();
                 $('import-saved').click();
             }],
             ['not twice', null, function () { return okButton(); }, function () {
-                t.eq(document.querySelector('.dialog .dialog-text').textContent, 'Nessun appunto nuovo da importare.');
+                t.eq(PageTest.dialogText(), 'Nessun appunto nuovo da importare.');
                 t.eq(count('FAVORITE'), 1);
                 okButton().click();
                 MockBridge.files['appunti.json'] = '{"altro": 1}';
                 $('import-saved').click();
             }],
             ['not an export file', null, function () { return okButton(); }, function () {
-                t.eq(document.querySelector('.dialog .dialog-text').textContent, 'Il file scelto non contiene appunti di Vocalume.');
+                t.eq(PageTest.dialogText(), 'Il file scelto non contiene appunti di Vocalume.');
                 okButton().click();
             }]
         ]);
@@ -565,10 +559,8 @@
                 $('note').click();
                 t.eq(document.querySelector('.dialog textarea').value, 'Da ripassare: l\'uso figurato.');
                 saveDialog('Cambiata');
-            }, function () { return $('entry-note').textContent === 'La tua notaCambiata'; }, function () {
-                rows('NOTE', function (list) { t.notes = list; });
-            }],
-            ['the row', null, function () { return t.notes; }, function (list) {
+            }, function () { return $('entry-note').textContent === 'La tua notaCambiata'; }],
+            ['the row', null, stored('NOTE'), function (list) {
                 t.eq(list.map(function (r) { return r.NOTE; }), ['Cambiata']);
             }],
             ['the deletion', function () {

@@ -8,12 +8,10 @@
     var $ = PageTest.$;
 
     PageTest.test('the word is looked up in every installed dictionary, this one first', function (t) {
-        var groups = function () {
-            return Array.prototype.map.call($('results').querySelectorAll('.group'), function (g) { return g.textContent; });
-        };
+        var groups = function () { return PageTest.textsOf('.group', $('results')); };
         t.waitFor('both groups', function () {
             return groups().length === 2 && !$('results').querySelector('.spinner') &&
-                $('entry').textContent.indexOf('Edificio destinato') >= 0;
+                PageTest.shows('Edificio destinato')();
         }, function () {
             t.eq($('q').value, 'casa');
             t.ok($('all-books').checked, 'the box is ticked');

@@ -8,7 +8,7 @@
     var $ = PageTest.$;
 
     PageTest.test('the word named by the page parameter is looked up in this dictionary only', function (t) {
-        t.waitFor('its entry', function () { return $('entry').textContent.indexOf('Muoversi da un luogo') >= 0; }, function () {
+        t.waitFor('its entry', PageTest.shows('Muoversi da un luogo'), function () {
             t.eq($('q').value, 'vado');
             t.eq(MockBridge.callsOf('search'),
                 [['ita-base', 'vado', '0', '', '0', '20', 'it', 'onSearch']], 'one search, of this dictionary');

@@ -6,6 +6,8 @@
     'use strict';
 
     var $ = PageTest.$;
+    var dialogText = PageTest.dialogText;
+    var dialogButton = PageTest.dialogButton;
 
     function card(sku) {
         return document.querySelector('.book[data-sku="' + sku + '"]');
@@ -23,17 +25,6 @@
 
     function progressText(sku) {
         return card(sku).querySelector('.progress-line .text').textContent;
-    }
-
-    function dialogText() {
-        var d = document.querySelector('.dialog .dialog-text');
-        return d ? d.textContent : null;
-    }
-
-    function dialogButton(label) {
-        return Array.prototype.filter.call(document.querySelectorAll('.dialog button'), function (b) {
-            return b.textContent === label;
-        })[0];
     }
 
     PageTest.test('visible dictionaries in their order with their covers, each offering what its STATUS allows', function (t) {

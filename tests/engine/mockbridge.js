@@ -308,8 +308,7 @@ var MockBridge = (function () {
         return M.calls.filter(function (x) { return x[0] === name; }).map(function (x) { return x[1]; });
     };
     M.lastCall = function (name) {
-        var c = M.callsOf(name).pop();
-        return c || null;
+        return M.callsOf(name).pop() || null;
     };
     M.countCalls = function (name) {
         return M.callsOf(name).length;

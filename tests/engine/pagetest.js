@@ -131,11 +131,16 @@ var PageTest = (function () {
         return document.getElementById(id);
     }
 
+    // The texts of the elements `selector` finds (in `root`, or the document), in order.
+    function textsOf(selector, root) {
+        return Array.prototype.map.call((root || document).querySelectorAll(selector), function (e) {
+            return e.textContent;
+        });
+    }
+
     // The words a result list shows, in order.
     function texts(listId) {
-        return Array.prototype.map.call(byId(listId).querySelectorAll('.item .w'), function (w) {
-            return w.textContent;
-        });
+        return textsOf('.item .w', byId(listId));
     }
 
     function listStatus(listId) {
@@ -148,23 +153,38 @@ var PageTest = (function () {
         return function () { return !byId(listId).querySelector('.spinner') && (texts(listId)[0] || listStatus(listId)); };
     }
 
-    // Fires a plain event of the given type, as the browser does for input and change.
-    function fire(target, type) {
+    // Fires a plain event of the given type with the given fields, as the browser does for input,
+    // change and keys.
+    function fire(target, type, fields) {
         var ev = document.createEvent('Event');
         ev.initEvent(type, true, true);
+        for (var name in fields || {}) {
+            ev[name] = fields[name];
+        }
         target.dispatchEvent(ev);
         return ev;
     }
 
     // A keydown with the given key code and, optionally, { ctrl: true, alt: true }.
     function key(target, code, mods) {
-        var ev = document.createEvent('Event');
-        ev.initEvent('keydown', true, true);
-        ev.keyCode = code;
-        ev.ctrlKey = !!(mods && mods.ctrl);
-        ev.altKey = !!(mods && mods.alt);
-        target.dispatchEvent(ev);
-        return ev;
+        return fire(target, 'keydown', { keyCode: code, ctrlKey: !!(mods && mods.ctrl), altKey: !!(mods && mods.alt) });
+    }
+
+    // A condition: the entry view shows `text`.
+    function shows(text) {
+        return function () { return byId('entry').textContent.indexOf(text) >= 0; };
+    }
+
+    // The open dialog's text (null when none is open), and its button labelled `label`.
+    function dialogText() {
+        var d = document.querySelector('.dialog .dialog-text');
+        return d ? d.textContent : null;
+    }
+
+    function dialogButton(label) {
+        return Array.prototype.filter.call(document.querySelectorAll('.dialog button'), function (b) {
+            return b.textContent === label;
+        })[0];
     }
 
     return {
@@ -172,7 +192,11 @@ var PageTest = (function () {
             tests.push({ name: name, fn: fn });
         },
         $: byId,
+        textsOf: textsOf,
         texts: texts,
+        shows: shows,
+        dialogText: dialogText,
+        dialogButton: dialogButton,
         listStatus: listStatus,
         firstWhenIdle: firstWhenIdle,
         fire: fire,

@@ -8,6 +8,7 @@
 #include <QBuffer>
 #include <QImage>
 #include <QString>
+#include <algorithm>
 
 class CatalogService
 {
@@ -36,10 +37,8 @@ public:
 
     int requests(const QByteArray& path) const
     {
-        int n = 0;
-        for (const QByteArray& t : server.targets)
-            n += t.startsWith(path);
-        return n;
+        return int(std::count_if(server.targets.begin(), server.targets.end(),
+                                 [&path](const QByteArray& t) { return t.startsWith(path); }));
     }
     int loginRequests() const { return requests("/api/zenta/login.xml"); }
     int historyRequests() const { return requests("/api/zenta/getHistory.xml"); }
