@@ -27,4 +27,10 @@ QString bookDirectory(const QString& sku) { return under(booksDirectory(), sku);
 QString bookDatabase(const QString& sku) { return under(bookDirectory(sku), bookDatabaseName()); }
 QString webStorageDirectory() { return under(dataDirectory(), webStorageName()); }
 QString bookmarksDatabase() { return under(webStorageDirectory(), bookmarksName()); }
+
+bool isPlainName(const QString& name)
+{
+    return !name.isEmpty() && name != QLatin1String(".") && !name.contains(QLatin1String(".."))
+        && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'));
+}
 }

@@ -15,6 +15,11 @@ QString webDatabasesName();    // "Databases.db", in the data directory
 QString bookmarksName();       // "bookmarks.db", in the web storage folder
 QString bookDatabaseName();    // "database.db", in a book's folder
 
+// Whether `name` (a dictionary's identifier or sku) can name one entry inside a folder and
+// nothing else: not empty, not ".", no "..", no "/" or "\". Identifiers come from the store and
+// the page, and become folder and package names in the books folder.
+bool isPlainName(const QString& name);
+
 // Absolute paths under the current home directory.
 QString dataDirectory();
 QString engineDirectory();

@@ -1,5 +1,6 @@
 #include "library/librarymerge.h"
 
+#include "base/datapaths.h"
 #include "base/diagnostics.h"
 #include "store/webstore.h"
 
@@ -71,8 +72,7 @@ bool LibraryMerge::applyTransition(WebStore& store, const Book& book)
 
 bool LibraryMerge::isMergeable(const QString& bookId)
 {
-    return !bookId.isEmpty() && bookId != QLatin1String(".") && !bookId.contains(QLatin1String(".."))
-        && !bookId.contains(QLatin1Char('/')) && !bookId.contains(QLatin1Char('\\'));
+    return DataPaths::isPlainName(bookId);
 }
 
 QVector<Book> LibraryMerge::mergeable(const QVector<Book>& books)

@@ -1,5 +1,6 @@
 #include "packages/download.h"
 
+#include "base/datapaths.h"
 #include "base/diagnostics.h"
 #include "base/scriptliteral.h"
 #include "packages/bookinstaller.h"
@@ -24,8 +25,7 @@ Download::~Download()
 
 bool Download::isPackageName(const QString& sku)
 {
-    return !sku.isEmpty() && sku != QLatin1String(".") && sku != QLatin1String("..") && !sku.contains(QLatin1Char('/'))
-        && !sku.contains(QLatin1Char('\\'));
+    return DataPaths::isPlainName(sku);
 }
 
 void Download::start()

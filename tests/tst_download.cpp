@@ -431,7 +431,7 @@ private slots:
     {
         const QString victim = TestSupport::dataDirectory() + "/engine/victim.zip";
         QVERIFY(TestSupport::writeZip(victim, {}));
-        for (const char* sku : { "../victim", "..", "" })
+        for (const char* sku : { "../victim", "..", "", "a..b" })
             download(sku, "onDl");
         // "../../../x" from the books folder is the home directory.
         const QString outside = QDir::homePath() + "/x.zip";
