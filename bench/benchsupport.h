@@ -4,11 +4,13 @@
 
 #include "app/dialogs.h"
 #include "base/diagnostics.h"
+#include "tests/support/privatehome.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QScopedPointer>
 #include <QTemporaryDir>
 #include <QVector>
 #include <algorithm>
@@ -23,9 +25,7 @@ namespace BenchSupport {
 // application object exists. The folder goes when the process ends.
 inline void prepareEnvironment()
 {
-    static QTemporaryDir home(QDir::tempPath() + QStringLiteral("/vocalume-bench-XXXXXX"));
-    qputenv("HOME", QFile::encodeName(home.path()));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + QStringLiteral("/.config")));
+    static QScopedPointer<QTemporaryDir> home(PrivateHome::prepare(QStringLiteral("vocalume-bench")));
     qputenv("QT_QPA_PLATFORM", "offscreen");
 }
 
