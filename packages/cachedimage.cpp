@@ -24,17 +24,11 @@ CachedImage::CachedImage(const QString& url, QObject* parent)
     urlPath = parsed.path();
     name = nameOf(url);
 
-    QDir covers(QDir::homePath());
-    bool reachable = true;
-    for (const QString& folder : { DataPaths::dataDirectoryName(), DataPaths::engineName(), DataPaths::coversName() }) {
-        if (!covers.cd(folder)) {
-            covers.mkdir(folder);
-            reachable = reachable && covers.cd(folder);
-        }
-    }
     // Without a covers folder nothing is cached; the download then fails rather than write
     // somewhere else.
-    localPath = reachable ? covers.path() + QDir::separator() + fileNameOf(name) : QString();
+    const QString covers = DataPaths::coversDirectory();
+    const bool reachable = QDir().mkpath(covers);
+    localPath = reachable ? covers + QDir::separator() + fileNameOf(name) : QString();
     file.setFileName(localPath);
     present = reachable && file.exists();
     connect(connection, &HttpConnection::done, this, &CachedImage::done);

@@ -3,6 +3,8 @@
 #include "tests/support/httptestserver.h"
 #include "tests/support/testsupport.h"
 
+#include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QtEndian>
 #include <zlib.h>
@@ -84,6 +86,24 @@ private slots:
         CachedImage again(url);
         QVERIFY(again.present);
         QCOMPARE(QImage(again.localPath).size(), QSize(115, 170));
+    }
+
+    void dataFolderThatIsAFileLeavesNoFoldersElsewhere()
+    {
+        QDir().remove(TestSupport::dataDirectory());
+        QDir(TestSupport::dataDirectory()).removeRecursively();
+        QFile blocker(TestSupport::dataDirectory());
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        server->respondWith(HttpTestServer::reply(blackSquarePng(40)));
+        CachedImage cover(address(QStringLiteral("/media/cover.jpg")));
+        QVERIFY(cover.localPath.isEmpty());
+        QVERIFY(!cover.present);
+        QVERIFY(cover.download());
+        const QDir home(QDir::homePath());
+        QVERIFY(!home.exists(QStringLiteral("engine")));
+        QVERIFY(!home.exists(QStringLiteral("covers")));
+        QVERIFY(!home.exists(QStringLiteral("cover.png")));
     }
 
     void pictureTooLargeForACoverIsRefusedBeforeDecoding_data()
