@@ -27,13 +27,7 @@ WebStore::~WebStore()
     close();
 }
 
-QString WebStore::path()
-{
-    QDir dir(QDir::homePath());
-    dir.cd(DataPaths::dataDirectoryName());
-    return dir.absolutePath() + QDir::separator() + DataPaths::webStorageName() + QDir::separator()
-        + DataPaths::bookmarksName();
-}
+QString WebStore::path() { return DataPaths::bookmarksDatabase(); }
 
 bool WebStore::open()
 {
