@@ -79,7 +79,6 @@ void HeadwordSuggestions::read(List* list, const QString& path)
     ok = ok && step == SQLITE_DONE;
     sqlite3_finalize(statement);
     sqlite3_close(db);
-    list->readable = ok;
     if (!ok)
         list->headwords.clear();
 }

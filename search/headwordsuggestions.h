@@ -50,7 +50,6 @@ private:
     struct List {
         QString sku;
         QString language;
-        bool readable = false;
         QVector<Headword> headwords;
     };
     static void read(List* list, const QString& path);
