@@ -12,9 +12,11 @@ Diagnostics::Recorder recorder;
 std::atomic<bool> recording { false };
 std::atomic<bool> enabled { true };
 
-QString format(const char* fmt, va_list args)
+// Formats and writes one line, unless nobody would see it.
+void writeFormatted(Diagnostics::Channel channel, const char* fmt, va_list args)
 {
-    return QString::vasprintf(fmt, args);
+    if (Diagnostics::wanted())
+        Diagnostics::write(channel, QString::vasprintf(fmt, args));
 }
 }
 
@@ -43,35 +45,26 @@ void Diagnostics::write(Channel channel, const QString& text)
 
 void Diagnostics::debug(const char* fmt, ...)
 {
-    if (!wanted())
-        return;
     va_list args;
     va_start(args, fmt);
-    const QString text = format(fmt, args);
+    writeFormatted(Channel::Debug, fmt, args);
     va_end(args);
-    write(Channel::Debug, text);
 }
 
 void Diagnostics::warning(const char* fmt, ...)
 {
-    if (!wanted())
-        return;
     va_list args;
     va_start(args, fmt);
-    const QString text = format(fmt, args);
+    writeFormatted(Channel::Warning, fmt, args);
     va_end(args);
-    write(Channel::Warning, text);
 }
 
 void Diagnostics::output(const char* fmt, ...)
 {
-    if (!wanted())
-        return;
     va_list args;
     va_start(args, fmt);
-    const QString text = format(fmt, args);
+    writeFormatted(Channel::Output, fmt, args);
     va_end(args);
-    write(Channel::Output, text);
 }
 
 bool Diagnostics::wanted() { return enabled || recording; }
