@@ -175,6 +175,23 @@ private slots:
         QVERIFY(QFileInfo(engine("books")).isDir());
     }
 
+    // A data folder that cannot be entered never sends the page loader to a folder of the same
+    // name elsewhere in the home directory.
+    void pagesAreReadOnlyFromTheDataFolder()
+    {
+        loadProbe();
+        const QString stray = QDir::homePath() + "/engine";
+        QVERIFY(QDir().mkpath(stray));
+        QVERIFY(TestSupport::writeZip(stray + "/probe.html.zip", Entries { { "probe.html", probePage } }));
+        QVERIFY(QDir(TestSupport::dataDirectory()).removeRecursively());
+        QFile blocker(TestSupport::dataDirectory());
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        window->bridge->loadUrl("probe.html?idbook=9");
+        QVERIFY(window->bridge->bookId != QStringLiteral("9"));
+        QVERIFY(!url().startsWith(QUrl::fromLocalFile(stray).toString()));
+    }
+
     void missingPagesAreReported()
     {
         loadProbe();

@@ -333,12 +333,8 @@ void QtJavascriptInteraction::onLogout()
 void QtJavascriptInteraction::loadUrl(QString url)
 {
     Diagnostics::debug("loadURL: URL %s", url.toUtf8().constData());
-    QDir engine(QDir::homePath());
-    if (!engine.cd(DataPaths::dataDirectoryName())) {
-        engine.mkdir(DataPaths::dataDirectoryName());
-        engine.cd(DataPaths::dataDirectoryName());
-    }
-    if (!engine.cd(DataPaths::engineName()))
+    QDir engine;
+    if (!existingEngineDirectory(engine))
         return;
     const QStringList pieces = url.split(QLatin1Char('?'));
     const QString page = pieces.first();
