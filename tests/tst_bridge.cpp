@@ -192,6 +192,19 @@ private slots:
         QVERIFY(!url().startsWith(QUrl::fromLocalFile(stray).toString()));
     }
 
+    // A books folder that cannot be made leaves the engine's own archives alone: a download's
+    // package is never looked for beside them.
+    void downloadWithoutABooksFolderTouchesNothingInTheEngine()
+    {
+        loadProbe();
+        QVERIFY(QDir(engine("books")).removeRecursively());
+        QFile blocker(engine("books"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        window->bridge->download("probe.html", "cb");
+        QVERIFY(QFile::exists(engine("probe.html.zip")));
+    }
+
     void missingPagesAreReported()
     {
         loadProbe();

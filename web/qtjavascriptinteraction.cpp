@@ -244,7 +244,8 @@ void QtJavascriptInteraction::download(QString sku, QString callback)
         return;
     if (!books.cd(DataPaths::booksName())) {
         books.mkdir(DataPaths::booksName());
-        books.cd(DataPaths::booksName());
+        if (!books.cd(DataPaths::booksName()))
+            return;
     }
     const QString package = books.absoluteFilePath(sku + QStringLiteral(".zip"));
     if (QFile::exists(package)) {
