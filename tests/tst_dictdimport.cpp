@@ -96,8 +96,8 @@ private slots:
         QFETCH(QByteArray, index);
         QFETCH(QByteArray, data);
         QTemporaryDir dir;
-        QVERIFY(TestDictionary::writeFile(dir.filePath("bad.index"), index));
-        QVERIFY(TestDictionary::writeFile(dir.filePath("bad.dict.dz"), data));
+        QVERIFY(TestSupport::writeFile(dir.filePath("bad.index"), index));
+        QVERIFY(TestSupport::writeFile(dir.filePath("bad.dict.dz"), data));
         DictdSource source;
         QVERIFY(!source.read(dir.filePath("bad")));
         QVERIFY(!source.errorString().isEmpty());

@@ -57,7 +57,7 @@ private slots:
     {
         QTemporaryDir dir;
         const QString file = dir.filePath("bad.tsv");
-        QVERIFY(TestDictionary::writeFile(file,
+        QVERIFY(TestSupport::writeFile(file,
                                           "# commento\n\n@source en\nhouse\t\tn.\tcasa.\ncasa\t\t\t\t\t\t\t\tx\n"));
         DictionarySource source;
         QStringList read;
