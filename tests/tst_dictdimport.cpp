@@ -84,23 +84,27 @@ private slots:
     {
         QTest::addColumn<QByteArray>("index");
         QTest::addColumn<QByteArray>("data");
-        QTest::newRow("offset past the end") << QByteArray("dog\tZ\tB\n") << gzip("dog\n");
-        QTest::newRow("not base-64") << QByteArray("dog\tA\t*\n") << gzip("dog\n");
-        QTest::newRow("missing field") << QByteArray("dog\tA\n") << gzip("dog\n");
-        QTest::newRow("not gzip") << QByteArray("dog\tA\tB\n") << QByteArray("dog\n");
-        QTest::newRow("cut gzip") << QByteArray("dog\tA\tB\n") << gzip(QByteArray(5000, 'x')).left(20);
+        QTest::addColumn<QString>("error"); // how the reason ends
+        const QString line = QStringLiteral("bad.index:1: malformed line");
+        const QString gz = QStringLiteral("bad.dict.dz is not a readable gzip file");
+        QTest::newRow("offset past the end") << QByteArray("dog\tZ\tB\n") << gzip("dog\n") << line;
+        QTest::newRow("not base-64") << QByteArray("dog\tA\t*\n") << gzip("dog\n") << line;
+        QTest::newRow("missing field") << QByteArray("dog\tA\n") << gzip("dog\n") << line;
+        QTest::newRow("not gzip") << QByteArray("dog\tA\tB\n") << QByteArray("dog\n") << gz;
+        QTest::newRow("cut gzip") << QByteArray("dog\tA\tB\n") << gzip(QByteArray(5000, 'x')).left(20) << gz;
     }
 
     void brokenSourcesAreRefused()
     {
         QFETCH(QByteArray, index);
         QFETCH(QByteArray, data);
+        QFETCH(QString, error);
         QTemporaryDir dir;
-        QVERIFY(TestDictionary::writeFile(dir.filePath("bad.index"), index));
-        QVERIFY(TestDictionary::writeFile(dir.filePath("bad.dict.dz"), data));
+        QVERIFY(TestSupport::writeFile(dir.filePath("bad.index"), index));
+        QVERIFY(TestSupport::writeFile(dir.filePath("bad.dict.dz"), data));
         DictdSource source;
         QVERIFY(!source.read(dir.filePath("bad")));
-        QVERIFY(!source.errorString().isEmpty());
+        QVERIFY2(source.errorString().endsWith(error), qPrintable(source.errorString()));
     }
 
     void importsArticlesFormsScopesKeywordsAndPages()

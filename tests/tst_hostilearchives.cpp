@@ -57,19 +57,6 @@ qint64 bytesBelow(const QString& path)
     return total;
 }
 
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return QDir().mkpath(QFileInfo(path).absolutePath()) && file.open(QIODevice::WriteOnly)
-        && file.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
 // Runs the installation of a downloaded package as the download's completion does.
 void install(const QString& sku)
 {
@@ -137,14 +124,14 @@ private:
     // The installed book "book" (version 1) and the package `archive` to unpack over it.
     void prepare(const QString& archive)
     {
-        QVERIFY(writeFile(path("book/old.txt"), "v1"));
+        QVERIFY(TestSupport::writeFile(path("book/old.txt"), "v1"));
         QVERIFY(QFile::copy(archives.filePath(archive), path("book.zip")));
     }
     // After a refusal the installed version and the package stay.
     void checkInstalledVersionKept()
     {
         QCOMPARE(treeOf(path("book")), QStringList { "old.txt" });
-        QCOMPARE(readFile(path("book/old.txt")), QByteArray("v1"));
+        QCOMPARE(TestSupport::readFile(path("book/old.txt")), QByteArray("v1"));
         QVERIFY(QFile::exists(path("book.zip")));
     }
 
@@ -157,7 +144,7 @@ private slots:
             archives.filePath("parent-through-folder.zip"), { { "ok.txt", "ok" }, { "a/../../x", "evil" } }));
         // "book_tmp2" shares the prefix of "book_tmp" but is another folder.
         QVERIFY(TestSupport::writeZip(archives.filePath("common-prefix.zip"), { { "../book_tmp2/x", "evil" } }));
-        QVERIFY(writeFile(archives.filePath(notAZip), "this is not a zip archive at all"));
+        QVERIFY(TestSupport::writeFile(archives.filePath(notAZip), "this is not a zip archive at all"));
     }
     void init()
     {
@@ -230,7 +217,8 @@ private slots:
             ? QStringList { "status:Errore nell'apertura del file zippato " + path("book.zip"), "box:" + box }
             : QStringList { "bar hidden", "status:", "status:Errore nell'apertura del libro", "box:" + box };
         QCOMPARE(shown.mid(shown.size() - told.size()), told);
-        QVERIFY(shown.size() == told.size() || shown.indexOf("bar shown") == 0);
+        const QStringList started { "bar shown", "status:Apertura file zippato " + path("book.zip") + " in corso..." };
+        QVERIFY2(shown == told || shown == started + told, qPrintable(shown.join('\n')));
         QVERIFY2(
             TestSupport::diagnosticsContain(diagnostic), qPrintable(TestSupport::recorded().diagnostics.join('\n')));
         checkInstalledVersionKept();
@@ -273,14 +261,14 @@ private slots:
     void aStaleUnpackFolderIsEmptiedFirst()
     {
         prepare(HostileArchives::goodName());
-        QVERIFY(writeFile(path("book_tmp/left-by-a-killed-attempt.bin"), TestSupport::noise(1000)));
-        QVERIFY(writeFile(path("book_tmp/index.html"), "stale"));
+        QVERIFY(TestSupport::writeFile(path("book_tmp/left-by-a-killed-attempt.bin"), TestSupport::noise(1000)));
+        QVERIFY(TestSupport::writeFile(path("book_tmp/index.html"), "stale"));
         // A link left there is removed, never followed.
-        QVERIFY(writeFile(work->path() + "/outside/keep.txt", "mine"));
+        QVERIFY(TestSupport::writeFile(work->path() + "/outside/keep.txt", "mine"));
         QVERIFY(QFile::link(work->path() + "/outside", path("book_tmp/a")));
         QVERIFY(unpack("book.zip", "book"));
         QCOMPARE(treeOf(path("book")), goodTree);
-        QVERIFY(readFile(path("book/index.html")) != "stale");
+        QVERIFY(TestSupport::readFile(path("book/index.html")) != "stale");
         QCOMPARE(treeOf(work->path() + "/outside"), QStringList { "keep.txt" });
     }
 
@@ -289,7 +277,7 @@ private slots:
         const QString zipTool = QStandardPaths::findExecutable(QStringLiteral("zip"));
         if (zipTool.isEmpty())
             QSKIP("the zip tool is not installed");
-        QVERIFY(writeFile(work->path() + "/src/dir/sub/file.xhtml", QByteArray(10000, 'x')));
+        QVERIFY(TestSupport::writeFile(work->path() + "/src/dir/sub/file.xhtml", QByteArray(10000, 'x')));
         QProcess zip;
         zip.setWorkingDirectory(work->path() + "/src");
         zip.start(zipTool, { "-qr", path("tool.zip"), "dir" });
@@ -305,7 +293,7 @@ private slots:
         QScopedPointer<MainWindow> window(new MainWindow);
         const QString sku = QStringLiteral("42");
         const QString books = booksDirectory();
-        QVERIFY(writeFile(books + "/42/old.txt", "v1"));
+        QVERIFY(TestSupport::writeFile(books + "/42/old.txt", "v1"));
         TestSupport::storeExec("INSERT INTO SYSTEM (ID, REFBOOK, VARIABLE, VALUE) VALUES (900, '42', 'STATUS', '2')");
         QVERIFY(TestSupport::writeZip(books + "/42.zip", pages("onlyA.bin", 200)));
 

@@ -57,7 +57,7 @@ private slots:
     {
         QTemporaryDir dir;
         const QString file = dir.filePath("bad.tsv");
-        QVERIFY(TestDictionary::writeFile(file,
+        QVERIFY(TestSupport::writeFile(file,
                                           "# commento\n\n@source en\nhouse\t\tn.\tcasa.\ncasa\t\t\t\t\t\t\t\tx\n"));
         DictionarySource source;
         QStringList read;
@@ -147,6 +147,31 @@ private slots:
         QCOMPARE(rows(database, "select count(*) from keyword_lemma"), QStringList { "5" });
         QCOMPARE(rows(database, "select a.nome_n from ambiti a, lemma_ambito la where a.id = la.id_ambito"),
                  QStringList { "Arte dell'esempio" });
+    }
+
+    // A repeated word (in any case) counts once towards the cap on a definition's keywords.
+    void definitionKeywordsCap_data()
+    {
+        QTest::addColumn<int>("maximum");
+        QTest::addColumn<QStringList>("keywords");
+        QTest::newRow("no cap") << 0 << QStringList({ "casa", "grande", "piccola", "bella", "tetto" });
+        QTest::newRow("two") << 2 << QStringList({ "casa", "grande", "tetto" });
+    }
+
+    void definitionKeywordsCap()
+    {
+        QFETCH(int, maximum);
+        QFETCH(QStringList, keywords);
+        QTemporaryDir dir;
+        DictionaryBuilder builder;
+        DictionaryBuilder::Options options;
+        options.maximumDefinitionKeywords = maximum;
+        QVERIFY(builder.open(dir.path(), options));
+        DictionaryEntry e = TestDictionary::entry("dimora", "", {}, { "tetto" });
+        e.definition = "Casa casa CASA grande, casa piccola e bella.";
+        QVERIFY(builder.add(e));
+        QVERIFY(builder.finish());
+        QCOMPARE(rows(dir.filePath("database.db"), "select keyword from keyword order by id"), keywords);
     }
 };
 

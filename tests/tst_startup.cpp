@@ -49,19 +49,6 @@ QStringList tables(const QString& path)
     return names;
 }
 
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return QDir().mkpath(QFileInfo(path).absolutePath()) && file.open(QIODevice::WriteOnly)
-        && file.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
 void pressKey(QWidget* w, int key, Qt::KeyboardModifiers mods)
 {
     QKeyEvent press(QEvent::KeyPress, key, mods);
@@ -171,7 +158,7 @@ private slots:
             else if (step.endsWith('/'))
                 QVERIFY(QDir().mkpath(data(step)));
             else
-                QVERIFY(writeFile(data(step.section('=', 0, 0)), step.section('=', 1).toUtf8()));
+                QVERIFY(TestSupport::writeFile(data(step.section('=', 0, 0)), step.section('=', 1).toUtf8()));
         }
         if (!version.isNull())
             AppSettings().setVersion(version);
@@ -181,7 +168,7 @@ private slots:
             if (check.startsWith('!'))
                 QVERIFY2(!QFile::exists(data(check.mid(1))), qPrintable(check));
             else if (check.contains('='))
-                QCOMPARE(readFile(data(check.section('=', 0, 0))), check.section('=', 1).toUtf8());
+                QCOMPARE(TestSupport::readFile(data(check.section('=', 0, 0))), check.section('=', 1).toUtf8());
             else
                 QVERIFY2(QFile::exists(data(check)), qPrintable(check));
         }
@@ -208,33 +195,33 @@ private slots:
     void migrationWhoseEngineFailsIsFinishedAtTheNextStart()
     {
         { MainWindow first; }
-        QVERIFY(writeFile(data("engine/books/42/database.db"), "dictionary"));
-        QVERIFY(writeFile(data("engine/covers/abc.png"), "cover"));
+        QVERIFY(TestSupport::writeFile(data("engine/books/42/database.db"), "dictionary"));
+        QVERIFY(TestSupport::writeFile(data("engine/covers/abc.png"), "cover"));
         AppSettings().setVersion("1.0.3");
         // A file where the new engine is unpacked makes its deployment fail.
-        QVERIFY(writeFile(data("engine_tmp"), "in the way"));
+        QVERIFY(TestSupport::writeFile(data("engine_tmp"), "in the way"));
         { MainWindow second; }
         QCOMPARE(AppSettings().version(), QStringLiteral("1.0.3"));
-        QCOMPARE(readFile(data("books/42/database.db")), QByteArray("dictionary"));
+        QCOMPARE(TestSupport::readFile(data("books/42/database.db")), QByteArray("dictionary"));
         QVERIFY(QFile::remove(data("engine_tmp")));
         // Meanwhile a fresh engine, without the books, may have been deployed.
         QVERIFY(QDir().mkpath(data("engine/books")));
         { MainWindow third; }
         QCOMPARE(AppSettings().version(), QStringLiteral("1.1.0"));
-        QCOMPARE(readFile(data("engine/books/42/database.db")), QByteArray("dictionary"));
-        QCOMPARE(readFile(data("engine/covers/abc.png")), QByteArray("cover"));
+        QCOMPARE(TestSupport::readFile(data("engine/books/42/database.db")), QByteArray("dictionary"));
+        QCOMPARE(TestSupport::readFile(data("engine/covers/abc.png")), QByteArray("cover"));
         QVERIFY(QFile::exists(data("engine/login.html.zip")));
         QVERIFY(!QFile::exists(data("books")));
     }
 
     void dataDirectoryThatCannotBeMadeWritesNothingIntoTheHome()
     {
-        QVERIFY(writeFile(data(), "a file in the way"));
+        QVERIFY(TestSupport::writeFile(data(), "a file in the way"));
         { MainWindow window; }
         const QStringList home = QDir(QDir::homePath()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
         for (const char* name : { "Databases.db", "engine", "engine.zip", "engine_tmp", "file__0", "books" })
             QVERIFY2(!home.contains(QLatin1String(name)), name);
-        QCOMPARE(readFile(data()), QByteArray("a file in the way"));
+        QCOMPARE(TestSupport::readFile(data()), QByteArray("a file in the way"));
         QVERIFY(TestSupport::recorded().dialogs.contains(
             "Vocalume|Settaggi non trovati, non posso leggere le informazioni sui libri dal database"));
     }
@@ -271,6 +258,9 @@ private slots:
         const bool done = asks && answer == QMessageBox::Ok;
         const QStringList& dialogs = TestSupport::recorded().dialogs;
         QCOMPARE(dialogs.size(), asks ? (done ? 2 : 1) : 0);
+        if (asks)
+            QCOMPARE(dialogs.first(), QStringLiteral("|Resettare i dati dell'applicazione? (il programma verrà chiuso e i "
+                                                     "libri dovranno essere riscaricati)"));
         QVERIFY(!done || dialogs.last() == "Vocalume|Operazione completata, l'applicazione verrà chiusa");
         QCOMPARE(exitCode, done ? 0 : -1);
         QCOMPARE(QFile::exists(data("file__0/bookmarks.db")), !done && dataPresent);

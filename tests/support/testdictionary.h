@@ -42,12 +42,6 @@ inline DictionaryEntry entry(const QString& headword, const QString& pos = QStri
     return e;
 }
 
-inline bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 // Entries get ids (id_zenta) 1, 2, ... in list order; `perFile` entries share a content file.
 inline bool install(const QString& sku, const QList<DictionaryEntry>& entries, int perFile = 50)
 {

@@ -78,6 +78,19 @@ QByteArray noise(int size, uint seed)
     return bytes;
 }
 
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return QDir().mkpath(QFileInfo(path).absolutePath()) && file.open(QIODevice::WriteOnly)
+        && file.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
 bool writeZip(const QString& path, const QList<QPair<QString, QByteArray>>& entries)
 {
     QuaZip zip(path);

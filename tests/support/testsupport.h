@@ -38,6 +38,11 @@ QStringList heard(const QString& callback);
 // Reproducible bytes that do not compress, for bodies and packages.
 QByteArray noise(int size, uint seed = 1);
 
+// Writes `bytes` to `path`, making its folders first.
+bool writeFile(const QString& path, const QByteArray& bytes);
+// A file's bytes, or "<missing>" when it cannot be read.
+QByteArray readFile(const QString& path);
+
 // Builds a zip archive with the given entries (name -> bytes); names ending in "/" are folders.
 bool writeZip(const QString& path, const QList<QPair<QString, QByteArray>>& entries);
 }
