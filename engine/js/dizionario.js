@@ -150,6 +150,9 @@
             searchEverywhere(word, type);
             return;
         }
+        // A search of every dictionary still under way no longer writes over the list.
+        everywhere.run = null;
+        everywhere.next = null;
         var req = { word: word, type: type, scope: type === '2' ? el.scope.value : '', start: start || 0 };
         var p = search.pending;
         if (p && !search.queued && p.word === req.word && p.type === req.type && p.scope === req.scope && p.start === req.start) {
