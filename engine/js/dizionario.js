@@ -45,7 +45,7 @@
     var entry = { current: null, pending: null, timer: null, history: [], at: -1 };
     var lookupTimer = null;
     var installed = []; // { sku, title, lang } of every installed dictionary, this one first
-    var everywhere = { pending: false, next: null, run: null };
+    var everywhere = { pending: null, queued: null, run: null }; // run: the search whose answers are listed
     var zoom = 1;
     var saved = { FAVORITE: [], BOOKMARK: [], NOTE: [], HISTORY: [], table: 'FAVORITE' };
 
@@ -152,7 +152,7 @@
         }
         // A search of every dictionary still under way no longer writes over the list.
         everywhere.run = null;
-        everywhere.next = null;
+        everywhere.queued = null;
         var req = { word: word, type: type, scope: type === '2' ? el.scope.value : '', start: start || 0 };
         var p = search.pending;
         if (p && !search.queued && p.word === req.word && p.type === req.type && p.scope === req.scope && p.start === req.start) {
@@ -329,35 +329,20 @@
         el.results.innerHTML = '<li class="list-status"><span class="spinner spinner-small"></span> Ricerca in tutti i dizionari...</li>';
         V.show(el.resultsPager, false);
         el.resultsCount.textContent = '';
-        if (everywhere.pending) {
-            everywhere.next = run;
-            return;
-        }
         everywhere.run = run;
-        askNextBook();
+        send(everywhere, { run: run }, askNextBook);
     }
 
-    function askNextBook() {
-        var run = everywhere.run;
+    function askNextBook(req) {
+        var run = req.run;
         var book = run.books[run.groups.length];
-        if (!book) {
-            everywhere.pending = false;
-            return;
-        }
-        everywhere.pending = true;
         V.bridge('search', book.sku, run.word, run.type, '', '0', String(PAGE_SIZE), book.lang, 'onSearchEverywhere');
     }
 
     window.onSearchEverywhere = function (res) {
-        var run = everywhere.run;
-        everywhere.pending = false;
-        if (everywhere.next) {
-            everywhere.run = everywhere.next;
-            everywhere.next = null;
-            askNextBook();
-            return;
-        }
-        if (!run) {
+        var req = answered(everywhere);
+        var run = req && req.run;
+        if (!run || run !== everywhere.run) {
             return;
         }
         res = res || {};
@@ -365,7 +350,7 @@
         run.groups.push({ book: run.books[run.groups.length], tot: badTotal(tot) ? 0 : tot, items: readItems(res.result) });
         renderEverywhere(run);
         if (run.groups.length < run.books.length) {
-            askNextBook();
+            send(everywhere, { run: run }, askNextBook);
         }
     };
 

@@ -332,6 +332,27 @@
         ]);
     });
 
+    PageTest.test('in every dictionary, a newer word waits for the request under way, then replaces the older', function (t) {
+        var before = 0;
+        var groups = function () { return textsOf('.group', $('results')); };
+        t.steps([['sole after casa', function () {
+            before = MockBridge.callsOf('search').length;
+            $('all-books').checked = false;
+            $('q').value = 'casa';
+            $('all-books').click();
+            $('q').value = 'sole';
+            $('search-form').querySelector('button[type=submit]').click();
+        }, function () { return groups().length === 2 && !$('results').querySelector('.spinner'); }, function () {
+            t.eq(MockBridge.callsOf('search').slice(before).map(function (a) { return [a[0], a[1], a[7]]; }),
+                [['ita-base', 'casa', 'onSearchEverywhere'], ['ita-base', 'sole', 'onSearchEverywhere'],
+                    ['fra-ita', 'sole', 'onSearchEverywhere']], 'casa is not asked of the other dictionary');
+            t.eq(texts('results'), ['sole', 'sole']);
+            $('all-books').click();
+        }], ['this dictionary only again', null, function () {
+            return firstWhenIdle('results')() && groups().length === 0;
+        }]]);
+    });
+
     PageTest.test('leaving every dictionary while its first answer is awaited: the later answers change nothing', function (t) {
         var since = 0;
         var before = 0;
