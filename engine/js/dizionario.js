@@ -1385,9 +1385,10 @@
             V.bridge('getScopes', sku, 'onScopes');
             prepareSuggestions();
             loadWords('');
-            installed = [{ sku: sku, title: book.TITLE || sku, lang: lang }].concat(V.store.books(system).filter(function (b) {
-                return b.sku !== sku && (b.STATUS === '1' || b.STATUS === '2') && b.SOURCELANGUAGEID;
-            }).sort(function (a, b) { return (parseFloat(a.ORDER) || 0) - (parseFloat(b.ORDER) || 0); }).map(function (b) {
+            // The other dictionaries as the library lists them: a hidden one is not searched.
+            installed = [{ sku: sku, title: book.TITLE || sku, lang: lang }].concat(V.store.listedBooks(system).filter(function (b) {
+                return b.sku !== sku && V.store.isInstalled(b) && b.SOURCELANGUAGEID;
+            }).map(function (b) {
                 return { sku: b.sku, title: b.TITLE || b.sku, lang: b.SOURCELANGUAGEID };
             }));
             V.show(el.allBooks.parentNode, installed.length > 1);

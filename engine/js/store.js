@@ -109,6 +109,28 @@
             return out;
         },
 
+        // The dictionaries the library lists (VISIBLE "1"), in its order: by ORDER (none last),
+        // then by title.
+        listedBooks: function (system) {
+            return V.store.books(system).filter(function (b) {
+                return b.VISIBLE === '1';
+            }).sort(function (a, b) {
+                var oa = parseFloat(a.ORDER);
+                var ob = parseFloat(b.ORDER);
+                oa = isNaN(oa) ? Infinity : oa;
+                ob = isNaN(ob) ? Infinity : ob;
+                if (oa !== ob) {
+                    return oa < ob ? -1 : 1;
+                }
+                return String(a.TITLE || a.sku).localeCompare(String(b.TITLE || b.sku));
+            });
+        },
+
+        // A dictionary whose files are on this computer (a newer revision may be offered).
+        isInstalled: function (book) {
+            return book.STATUS === '1' || book.STATUS === '2';
+        },
+
         ensurePageTables: function (done) {
             run(PAGE_TABLES.map(function (sql) {
                 return [sql];
