@@ -13,6 +13,8 @@
         'CREATE TABLE IF NOT EXISTS HISTORY (DATE TIMESTAMP, IDBOOK TEXT, ID INTEGER PRIMARY KEY, REF VARCHAR(100), NOTE TEXT)'
     ];
 
+    var CREATE_PAGE_TABLES = PAGE_TABLES.map(function (sql) { return [sql]; });
+
     // What an export file of the reader's own tables carries, and how it names itself.
     var SAVED_TABLES = ['FAVORITE', 'BOOKMARK', 'NOTE'];
     var EXPORT_FORMAT = 'vocalume-appunti';
@@ -132,9 +134,7 @@
         },
 
         ensurePageTables: function (done) {
-            run(PAGE_TABLES.map(function (sql) {
-                return [sql];
-            }), false, function (err) {
+            run(CREATE_PAGE_TABLES, false, function (err) {
                 done(err);
             });
         },
@@ -170,7 +170,7 @@
         // Favourites, bookmarks and notes of every dictionary as the text of an export file.
         exportText: function (done) {
             // The tables may not exist yet when no dictionary page was ever opened.
-            var create = PAGE_TABLES.map(function (sql) { return [sql]; });
+            var create = CREATE_PAGE_TABLES;
             run(create.concat(SAVED_TABLES.map(function (t) {
                 return ['SELECT DATE, IDBOOK, REF, NOTE FROM ' + t + ' ORDER BY DATE'];
             })), false, function (err, res) {
@@ -201,7 +201,7 @@
                 done(new Error('File non valido'), 0);
                 return;
             }
-            var create = PAGE_TABLES.map(function (sql) { return [sql]; });
+            var create = CREATE_PAGE_TABLES;
             var reads = SAVED_TABLES.map(function (t) { return ['SELECT IDBOOK, REF, NOTE FROM ' + t]; });
             run(create.concat(reads), false, function (err, res) {
                 if (err) {
