@@ -858,18 +858,28 @@
         return null;
     }
 
+    // A callback that calls done() on its count-th call: the end of `count` store requests.
+    function afterAll(count, done) {
+        return function () {
+            if (--count === 0) {
+                done();
+            }
+        };
+    }
+
     function loadSaved(done) {
-        var left = Object.keys(TABLES).length;
-        Object.keys(TABLES).forEach(function (table) {
+        var tables = Object.keys(TABLES);
+        var after = afterAll(tables.length, function () {
+            refreshEntryTools();
+            renderSaved();
+            if (done) {
+                done();
+            }
+        });
+        tables.forEach(function (table) {
             V.store.list(table, sku, function (rows) {
                 saved[table] = rows;
-                if (--left === 0) {
-                    refreshEntryTools();
-                    renderSaved();
-                    if (done) {
-                        done();
-                    }
-                }
+                after();
             });
         });
     }
@@ -989,26 +999,16 @@
             }
             var ref = V.store.makeRef(shown);
             var stale = saved.HISTORY.filter(function (row, i) { return row.REF === ref || i >= HISTORY_KEEP - 1; });
-            var left = stale.length + 1;
-            var after = function () {
-                if (--left === 0) {
-                    loadSaved();
-                }
-            };
+            var after = afterAll(stale.length + 1, loadSaved);
             stale.forEach(function (row) { V.store.remove('HISTORY', row.ID, after); });
             V.store.insert('HISTORY', sku, ref, shown.word, after);
         }, HISTORY_DWELL_MS);
     }
 
     function clearHistory() {
-        var rows = saved.HISTORY.slice();
-        var left = rows.length;
-        rows.forEach(function (row) {
-            V.store.remove('HISTORY', row.ID, function () {
-                if (--left === 0) {
-                    loadSaved();
-                }
-            });
+        var after = afterAll(saved.HISTORY.length, loadSaved);
+        saved.HISTORY.slice().forEach(function (row) {
+            V.store.remove('HISTORY', row.ID, after);
         });
     }
 
