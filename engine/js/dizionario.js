@@ -867,8 +867,9 @@
         };
     }
 
-    function loadSaved(done) {
-        var tables = Object.keys(TABLES);
+    // Reads the page tables (only those named in `tables`, when given) again and redraws.
+    function loadSaved(done, tables) {
+        tables = tables || Object.keys(TABLES);
         var after = afterAll(tables.length, function () {
             refreshEntryTools();
             renderSaved();
@@ -999,14 +1000,19 @@
             }
             var ref = V.store.makeRef(shown);
             var stale = saved.HISTORY.filter(function (row, i) { return row.REF === ref || i >= HISTORY_KEEP - 1; });
-            var after = afterAll(stale.length + 1, loadSaved);
+            var after = afterAll(stale.length + 1, loadHistory);
             stale.forEach(function (row) { V.store.remove('HISTORY', row.ID, after); });
             V.store.insert('HISTORY', sku, ref, shown.word, after);
         }, HISTORY_DWELL_MS);
     }
 
+    // A look-up changes the history only: the other tables are not read again.
+    function loadHistory() {
+        loadSaved(null, ['HISTORY']);
+    }
+
     function clearHistory() {
-        var after = afterAll(saved.HISTORY.length, loadSaved);
+        var after = afterAll(saved.HISTORY.length, loadHistory);
         saved.HISTORY.slice().forEach(function (row) {
             V.store.remove('HISTORY', row.ID, after);
         });
