@@ -11,7 +11,7 @@
     var LOOKUP_PAUSE_MS = 60; // typing pause before the box is looked up
     var ZOOM_KEY = 'vocalume.zoom';
     var ZOOM_STEPS = [0.8, 0.9, 1, 1.1, 1.25, 1.4, 1.6, 1.8, 2];
-    var HISTORY_MAX = 200;
+    var STEPS_MAX = 200;     // entries opened that back and forward remember
     // Letters and their accented forms, so a highlighted hit ignores accents as the search does.
     var ACCENTS = { a: 'aàáâäã', e: 'eèéêë', i: 'iìíîï', o: 'oòóôöõ', u: 'uùúûü', c: 'cç', n: 'nñ' };
     var LETTER = 'A-Za-z0-9\u00c0-\u024f';
@@ -687,7 +687,7 @@
         } else {
             h.push({ item: current, typed: typed });
         }
-        entry.history = h.slice(-HISTORY_MAX);
+        entry.history = h.slice(-STEPS_MAX);
         entry.at = entry.history.length - 1;
     }
 
