@@ -11,7 +11,7 @@
     var LOOKUP_PAUSE_MS = 60; // typing pause before the box is looked up
     var ZOOM_KEY = 'vocalume.zoom';
     var ZOOM_STEPS = [0.8, 0.9, 1, 1.1, 1.25, 1.4, 1.6, 1.8, 2];
-    var HISTORY_MAX = 200;
+    var STEPS_MAX = 200;     // entries opened that back and forward remember
     // Letters and their accented forms, so a highlighted hit ignores accents as the search does.
     var ACCENTS = { a: 'aàáâäã', e: 'eèéêë', i: 'iìíîï', o: 'oòóôöõ', u: 'uùúûü', c: 'cç', n: 'nñ' };
     var LETTER = 'A-Za-z0-9\u00c0-\u024f';
@@ -45,7 +45,7 @@
     var entry = { current: null, pending: null, timer: null, history: [], at: -1 };
     var lookupTimer = null;
     var installed = []; // { sku, title, lang } of every installed dictionary, this one first
-    var everywhere = { pending: false, next: null, run: null };
+    var everywhere = { pending: null, queued: null, run: null }; // run: the search whose answers are listed
     var zoom = 1;
     var saved = { FAVORITE: [], BOOKMARK: [], NOTE: [], HISTORY: [], table: 'FAVORITE' };
 
@@ -150,6 +150,9 @@
             searchEverywhere(word, type);
             return;
         }
+        // A search of every dictionary still under way no longer writes over the list.
+        everywhere.run = null;
+        everywhere.queued = null;
         var req = { word: word, type: type, scope: type === '2' ? el.scope.value : '', start: start || 0 };
         var p = search.pending;
         if (p && !search.queued && p.word === req.word && p.type === req.type && p.scope === req.scope && p.start === req.start) {
@@ -326,35 +329,20 @@
         el.results.innerHTML = '<li class="list-status"><span class="spinner spinner-small"></span> Ricerca in tutti i dizionari...</li>';
         V.show(el.resultsPager, false);
         el.resultsCount.textContent = '';
-        if (everywhere.pending) {
-            everywhere.next = run;
-            return;
-        }
         everywhere.run = run;
-        askNextBook();
+        send(everywhere, { run: run }, askNextBook);
     }
 
-    function askNextBook() {
-        var run = everywhere.run;
+    function askNextBook(req) {
+        var run = req.run;
         var book = run.books[run.groups.length];
-        if (!book) {
-            everywhere.pending = false;
-            return;
-        }
-        everywhere.pending = true;
         V.bridge('search', book.sku, run.word, run.type, '', '0', String(PAGE_SIZE), book.lang, 'onSearchEverywhere');
     }
 
     window.onSearchEverywhere = function (res) {
-        var run = everywhere.run;
-        everywhere.pending = false;
-        if (everywhere.next) {
-            everywhere.run = everywhere.next;
-            everywhere.next = null;
-            askNextBook();
-            return;
-        }
-        if (!run) {
+        var req = answered(everywhere);
+        var run = req && req.run;
+        if (!run || run !== everywhere.run) {
             return;
         }
         res = res || {};
@@ -362,7 +350,7 @@
         run.groups.push({ book: run.books[run.groups.length], tot: badTotal(tot) ? 0 : tot, items: readItems(res.result) });
         renderEverywhere(run);
         if (run.groups.length < run.books.length) {
-            askNextBook();
+            send(everywhere, { run: run }, askNextBook);
         }
     };
 
@@ -699,7 +687,7 @@
         } else {
             h.push({ item: current, typed: typed });
         }
-        entry.history = h.slice(-HISTORY_MAX);
+        entry.history = h.slice(-STEPS_MAX);
         entry.at = entry.history.length - 1;
     }
 
@@ -870,18 +858,29 @@
         return null;
     }
 
-    function loadSaved(done) {
-        var left = Object.keys(TABLES).length;
-        Object.keys(TABLES).forEach(function (table) {
+    // A callback that calls done() on its count-th call: the end of `count` store requests.
+    function afterAll(count, done) {
+        return function () {
+            if (--count === 0) {
+                done();
+            }
+        };
+    }
+
+    // Reads the page tables (only those named in `tables`, when given) again and redraws.
+    function loadSaved(done, tables) {
+        tables = tables || Object.keys(TABLES);
+        var after = afterAll(tables.length, function () {
+            refreshEntryTools();
+            renderSaved();
+            if (done) {
+                done();
+            }
+        });
+        tables.forEach(function (table) {
             V.store.list(table, sku, function (rows) {
                 saved[table] = rows;
-                if (--left === 0) {
-                    refreshEntryTools();
-                    renderSaved();
-                    if (done) {
-                        done();
-                    }
-                }
+                after();
             });
         });
     }
@@ -1001,26 +1000,21 @@
             }
             var ref = V.store.makeRef(shown);
             var stale = saved.HISTORY.filter(function (row, i) { return row.REF === ref || i >= HISTORY_KEEP - 1; });
-            var left = stale.length + 1;
-            var after = function () {
-                if (--left === 0) {
-                    loadSaved();
-                }
-            };
+            var after = afterAll(stale.length + 1, loadHistory);
             stale.forEach(function (row) { V.store.remove('HISTORY', row.ID, after); });
             V.store.insert('HISTORY', sku, ref, shown.word, after);
         }, HISTORY_DWELL_MS);
     }
 
+    // A look-up changes the history only: the other tables are not read again.
+    function loadHistory() {
+        loadSaved(null, ['HISTORY']);
+    }
+
     function clearHistory() {
-        var rows = saved.HISTORY.slice();
-        var left = rows.length;
-        rows.forEach(function (row) {
-            V.store.remove('HISTORY', row.ID, function () {
-                if (--left === 0) {
-                    loadSaved();
-                }
-            });
+        var after = afterAll(saved.HISTORY.length, loadHistory);
+        saved.HISTORY.slice().forEach(function (row) {
+            V.store.remove('HISTORY', row.ID, after);
         });
     }
 
@@ -1397,9 +1391,10 @@
             V.bridge('getScopes', sku, 'onScopes');
             prepareSuggestions();
             loadWords('');
-            installed = [{ sku: sku, title: book.TITLE || sku, lang: lang }].concat(V.store.books(system).filter(function (b) {
-                return b.sku !== sku && (b.STATUS === '1' || b.STATUS === '2') && b.SOURCELANGUAGEID;
-            }).sort(function (a, b) { return (parseFloat(a.ORDER) || 0) - (parseFloat(b.ORDER) || 0); }).map(function (b) {
+            // The other dictionaries as the library lists them: a hidden one is not searched.
+            installed = [{ sku: sku, title: book.TITLE || sku, lang: lang }].concat(V.store.listedBooks(system).filter(function (b) {
+                return b.sku !== sku && V.store.isInstalled(b) && b.SOURCELANGUAGEID;
+            }).map(function (b) {
                 return { sku: b.sku, title: b.TITLE || b.sku, lang: b.SOURCELANGUAGEID };
             }));
             V.show(el.allBooks.parentNode, installed.length > 1);

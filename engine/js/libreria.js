@@ -54,19 +54,6 @@
         return null;
     }
 
-    function sortBooks(list) {
-        return list.sort(function (a, b) {
-            var oa = parseFloat(a.ORDER);
-            var ob = parseFloat(b.ORDER);
-            oa = isNaN(oa) ? Infinity : oa;
-            ob = isNaN(ob) ? Infinity : ob;
-            if (oa !== ob) {
-                return oa < ob ? -1 : 1;
-            }
-            return String(a.TITLE || a.sku).localeCompare(String(b.TITLE || b.sku));
-        });
-    }
-
     function colourFor(sku) {
         var h = 0;
         for (var i = 0; i < sku.length; i++) {
@@ -289,9 +276,7 @@
 
     function load(done) {
         V.store.readSystem(function (system) {
-            books = sortBooks(V.store.books(system).filter(function (b) {
-                return b.VISIBLE === '1';
-            }));
+            books = V.store.listedBooks(system);
             var account = system.SYSTEM && system.SYSTEM.USERNAME;
             V.byId('user').textContent = account ? 'Account: ' + account : '';
             render();
@@ -447,7 +432,7 @@
 
     // A word looked up in every installed dictionary, on the first one's page.
     function installedBooks() {
-        return books.filter(function (b) { return b.STATUS === '1' || b.STATUS === '2'; });
+        return books.filter(V.store.isInstalled);
     }
     V.on(V.byId('search-all'), 'submit', function (ev) {
         ev.preventDefault();

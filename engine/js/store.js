@@ -13,6 +13,8 @@
         'CREATE TABLE IF NOT EXISTS HISTORY (DATE TIMESTAMP, IDBOOK TEXT, ID INTEGER PRIMARY KEY, REF VARCHAR(100), NOTE TEXT)'
     ];
 
+    var CREATE_PAGE_TABLES = PAGE_TABLES.map(function (sql) { return [sql]; });
+
     // What an export file of the reader's own tables carries, and how it names itself.
     var SAVED_TABLES = ['FAVORITE', 'BOOKMARK', 'NOTE'];
     var EXPORT_FORMAT = 'vocalume-appunti';
@@ -109,10 +111,30 @@
             return out;
         },
 
+        // The dictionaries the library lists (VISIBLE "1"), in its order: by ORDER (none last),
+        // then by title.
+        listedBooks: function (system) {
+            return V.store.books(system).filter(function (b) {
+                return b.VISIBLE === '1';
+            }).sort(function (a, b) {
+                var oa = parseFloat(a.ORDER);
+                var ob = parseFloat(b.ORDER);
+                oa = isNaN(oa) ? Infinity : oa;
+                ob = isNaN(ob) ? Infinity : ob;
+                if (oa !== ob) {
+                    return oa < ob ? -1 : 1;
+                }
+                return String(a.TITLE || a.sku).localeCompare(String(b.TITLE || b.sku));
+            });
+        },
+
+        // A dictionary whose files are on this computer (a newer revision may be offered).
+        isInstalled: function (book) {
+            return book.STATUS === '1' || book.STATUS === '2';
+        },
+
         ensurePageTables: function (done) {
-            run(PAGE_TABLES.map(function (sql) {
-                return [sql];
-            }), false, function (err) {
+            run(CREATE_PAGE_TABLES, false, function (err) {
                 done(err);
             });
         },
@@ -148,7 +170,7 @@
         // Favourites, bookmarks and notes of every dictionary as the text of an export file.
         exportText: function (done) {
             // The tables may not exist yet when no dictionary page was ever opened.
-            var create = PAGE_TABLES.map(function (sql) { return [sql]; });
+            var create = CREATE_PAGE_TABLES;
             run(create.concat(SAVED_TABLES.map(function (t) {
                 return ['SELECT DATE, IDBOOK, REF, NOTE FROM ' + t + ' ORDER BY DATE'];
             })), false, function (err, res) {
@@ -179,7 +201,7 @@
                 done(new Error('File non valido'), 0);
                 return;
             }
-            var create = PAGE_TABLES.map(function (sql) { return [sql]; });
+            var create = CREATE_PAGE_TABLES;
             var reads = SAVED_TABLES.map(function (t) { return ['SELECT IDBOOK, REF, NOTE FROM ' + t]; });
             run(create.concat(reads), false, function (err, res) {
                 if (err) {

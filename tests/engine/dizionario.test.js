@@ -332,6 +332,50 @@
         ]);
     });
 
+    PageTest.test('in every dictionary, a newer word waits for the request under way, then replaces the older', function (t) {
+        var before = 0;
+        var groups = function () { return textsOf('.group', $('results')); };
+        t.steps([['sole after casa', function () {
+            before = MockBridge.callsOf('search').length;
+            $('all-books').checked = false;
+            $('q').value = 'casa';
+            $('all-books').click();
+            $('q').value = 'sole';
+            $('search-form').querySelector('button[type=submit]').click();
+        }, function () { return groups().length === 2 && !$('results').querySelector('.spinner'); }, function () {
+            t.eq(MockBridge.callsOf('search').slice(before).map(function (a) { return [a[0], a[1], a[7]]; }),
+                [['ita-base', 'casa', 'onSearchEverywhere'], ['ita-base', 'sole', 'onSearchEverywhere'],
+                    ['fra-ita', 'sole', 'onSearchEverywhere']], 'casa is not asked of the other dictionary');
+            t.eq(texts('results'), ['sole', 'sole']);
+            $('all-books').click();
+        }], ['this dictionary only again', null, function () {
+            return firstWhenIdle('results')() && groups().length === 0;
+        }]]);
+    });
+
+    PageTest.test('leaving every dictionary while its first answer is awaited: the later answers change nothing', function (t) {
+        var since = 0;
+        var before = 0;
+        var everywhere = function () {
+            return MockBridge.callsOf('search').filter(function (a) { return a[7] === 'onSearchEverywhere'; });
+        };
+        t.steps([['this dictionary only, at once', function () {
+            before = everywhere().length;
+            $('q').value = 'casa';
+            $('all-books').click();
+            $('all-books').click();
+            since = new Date().getTime();
+        }, function () {
+            // Long enough for the other dictionary to have been asked and to have answered.
+            return firstWhenIdle('results')() === 'casa' && new Date().getTime() - since > 300;
+        }, function () {
+            t.eq(textsOf('.group', $('results')), [], 'no groups over the results of this dictionary');
+            t.eq(texts('results'), ['casa', 'casale', 'casalingo']);
+            t.eq(everywhere().slice(before).map(function (a) { return a[0]; }), ['ita-base'],
+                'the other dictionary is not asked');
+        }]]);
+    });
+
     PageTest.test('a failed count is an error; a late answer nobody waits for changes nothing', function (t) {
         t.steps([['the error', function () {
             search('casa', '0')();
