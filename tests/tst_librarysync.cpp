@@ -264,6 +264,8 @@ private slots:
         QCOMPARE(value("SYSTEM", "SESSIONID"), QStringLiteral(" pw "));
         QVERIFY(!sync->signInWaiting());
         QCOMPARE(mergesEnded, QList<bool>{true});
+        // The session is the password: no diagnostic line shows it.
+        QCOMPARE(TestSupport::recorded().diagnostics.filter(QStringLiteral(" pw ")), QStringList());
     }
 
     // Every sign-in that does not complete is answered, once, as failed: a refused login and a
