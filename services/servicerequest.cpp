@@ -12,8 +12,7 @@ QUrl ServiceRequest::url(const QString& path, const Items& items)
 
 QString ServiceRequest::send(HttpConnection* connection, const QString& path, const Items& items, QIODevice* to)
 {
-    const ServiceEndpoint endpoint = ServiceEndpoint::current();
-    connection->setHost(endpoint.host, endpoint.port);
+    connection->setServer(ServiceEndpoint::current());
     connection->get(url(path, items).toString(QUrl::FullyEncoded), to);
     return build(path, items, true).toString();
 }

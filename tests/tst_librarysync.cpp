@@ -8,8 +8,12 @@
 #include "resources/resources.h"
 #include "services/serviceendpoint.h"
 #include "store/webstore.h"
+#include "packages/downloadmanager.h"
+#include "services/httpconnection.h"
 #include "tests/support/catalogservice.h"
+#include "tests/support/runningservice.h"
 #include "tests/support/storerows.h"
+#include "tests/support/testauthority.h"
 #include "tests/support/testsupport.h"
 
 #include <QElapsedTimer>
@@ -440,6 +444,71 @@ private slots:
     }
 
     // Identifiers that cannot name a folder inside the books folder are left out; the rest merge.
+    // Over TLS with an authority only this test trusts, the reference store (which then speaks
+    // nothing but TLS) carries the sign-in, the library, its covers and a package.
+    void secureStoreCarriesTheAccount()
+    {
+        TestAuthority authority;
+        if (!authority.make())
+            QSKIP("the openssl tool is missing");
+        QTemporaryDir packages;
+        const QByteArray package = TestSupport::noise(50000);
+        QVERIFY(TestSupport::writeFile(packages.filePath("ZDEMO001.zip"), package));
+        RunningService store;
+        if (!store.start(packages.path(), authority.serverArguments()))
+            QSKIP("the store service is not built");
+        authority.trust();
+        sync->startLogin(QStringLiteral("demo"), QStringLiteral("demo"));
+        QTRY_COMPARE_WITH_TIMEOUT(answers, QStringList { SignIn::success() }, 15000);
+        QCOMPARE(boxes, QStringList());
+        QCOMPARE(books.size(), 3);
+        for (const Book& book : books) {
+            QCOMPARE(book.image, store.base() + "/media/covers/" + book.bookId + ".png");
+            QCOMPARE(QImage(cover(book.bookId + ".png")).size(), QSize(115, 170));
+        }
+        QVERIFY(QDir().mkpath(DataPaths::booksDirectory()));
+        DownloadManager download(QStringLiteral("ZDEMO001"), DataPaths::booksDirectory() + "/ZDEMO001.zip");
+        QSignalSpy done(download.connection, &HttpConnection::done);
+        download.start();
+        QVERIFY(done.wait(10000));
+        QVERIFY(download.finished);
+        QCOMPARE(TestSupport::readFile(download.filePath), package);
+    }
+
+    // A certificate the system does not trust: the user is told so, naming the host, and the
+    // store receives no request at all, over TLS or in clear.
+    void untrustedCertificateSendsNothing()
+    {
+        TestAuthority authority;
+        if (!authority.make())
+            QSKIP("the openssl tool is missing");
+        QTemporaryDir packages;
+        RunningService store;
+        store.requestLog = packages.filePath("requests.log");
+        if (!store.start(packages.path(), authority.serverArguments()))
+            QSKIP("the store service is not built");
+        const QString refused = "Impossibile stabilire una connessione sicura con 127.0.0.1: ";
+        sync->startLogin(QStringLiteral("demo"), QStringLiteral("demo"));
+        QTRY_COMPARE_WITH_TIMEOUT(answers.size(), 1, 10000);
+        QVERIFY2(answers.first().startsWith("{result:false,error:\"" + refused), qPrintable(answers.first()));
+        QCOMPARE(AppSettings().sessionId(), QString());
+
+        // A session stored earlier: the synchronisation and a download fail the same way.
+        AppSettings().setUsername(QStringLiteral("demo"));
+        AppSettings().setSessionId(QStringLiteral("demo"));
+        QVERIFY(sync->startSync());
+        QTRY_COMPARE_WITH_TIMEOUT(boxes.size(), 1, 10000);
+        QVERIFY2(boxes.first().startsWith("Vocalume|" + refused), qPrintable(boxes.first()));
+        QVERIFY(QDir().mkpath(DataPaths::booksDirectory()));
+        DownloadManager download(QStringLiteral("ZDEMO001"), DataPaths::booksDirectory() + "/ZDEMO001.zip");
+        QSignalSpy done(download.connection, &HttpConnection::done);
+        download.start();
+        QVERIFY(done.wait(10000));
+        QVERIFY(download.errorMessage().startsWith(refused));
+        QVERIFY(TestSupport::readFile(store.requestLog).startsWith("storeservice: https://127.0.0.1:"));
+        QCOMPARE(TestSupport::readFile(store.requestLog).count('\n'), 1);
+    }
+
     void unsafeBookIdentifiersAreSkipped()
     {
         syncWith({{"", "true", "1", "a.png"}, {"../fuori", "true", "1", "a.png"}, {"a/b", "true", "1", "a.png"},
