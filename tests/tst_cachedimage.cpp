@@ -1,8 +1,6 @@
 // The cover cache: local names, and pictures refused before they are decoded.
 #include "packages/cachedimage.h"
 #include "tests/support/httptestserver.h"
-#include "tests/support/runningservice.h"
-#include "tests/support/testauthority.h"
 #include "tests/support/testsupport.h"
 
 #include <QDir>
@@ -124,35 +122,6 @@ private slots:
         CachedImage cover(address(QStringLiteral("/media/big.png")));
         QCOMPARE(cover.download(), !stored);
         QCOMPARE(QFile::exists(covers() + QStringLiteral("/big.png")), stored);
-    }
-
-    // With TLS chosen, a cover on the store's own host comes over TLS whatever its address says;
-    // one on another host comes as its address says, here in clear (a cover carries no secret).
-    void coverAddressUnderTls_data()
-    {
-        QTest::addColumn<QString>("host");
-        QTest::addColumn<bool>("overTls");
-        QTest::newRow("store's own host, given as http") << "127.0.0.1" << true;
-        QTest::newRow("another host, given as http") << "localhost" << false;
-    }
-
-    void coverAddressUnderTls()
-    {
-        QFETCH(QString, host);
-        QFETCH(bool, overTls);
-        TestAuthority authority;
-        if (!authority.make())
-            QSKIP("the openssl tool is missing");
-        QTemporaryDir packages;
-        RunningService store;
-        if (!store.start(packages.path(), authority.serverArguments()))
-            QSKIP("the store service is not built");
-        authority.trust();
-        server->respondWith(HttpTestServer::reply(blackSquarePng(40)));
-        const quint16 port = overTls ? store.port : server->port();
-        CachedImage cover(QStringLiteral("http://%1:%2/media/covers/ZDEMO001.png").arg(host).arg(port));
-        QVERIFY(!cover.download());
-        QCOMPARE(server->targets.size(), overTls ? 0 : 1);
     }
 };
 

@@ -67,8 +67,6 @@ private slots:
             << "password" << "" << p << "http://negozio.esempio/customer/account/forgotpassword/" << false;
         QTest::newRow("new account, other port")
             << "account" << "" << "127.0.0.1:8123" << "http://negozio.esempio:8123/customer/account/create/" << false;
-        QTest::newRow("new account over TLS")
-            << "account" << "" << "https://127.0.0.1" << "https://negozio.esempio/customer/account/create/" << false;
         QTest::newRow("password lost over TLS, other port") << "password" << "" << "https://127.0.0.1:8443"
             << "https://negozio.esempio:8443/customer/account/forgotpassword/" << false;
     }

@@ -17,38 +17,39 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("environment");
         QTest::addColumn<LaunchOptions::Outcome>("outcome");
-        QTest::addColumn<QString>("address"); // the endpoint chosen, as scheme://host[:port]
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<int>("port");
 
-        const QString built = ServiceEndpoint::built().base();
+        const QString builtHost = QStringLiteral(VOCALUME_SERVICE_HOST);
+        const int builtPort = VOCALUME_SERVICE_PORT;
         using O = LaunchOptions::Outcome;
-        QTest::newRow("built-in") << QStringList() << QString() << O::Run << built;
-        QTest::newRow("environment") << QStringList() << "127.0.0.1:47800" << O::Run << "http://127.0.0.1:47800";
+        QTest::newRow("built-in") << QStringList() << QString() << O::Run << builtHost << builtPort;
+        QTest::newRow("environment") << QStringList() << "127.0.0.1:47800" << O::Run << "127.0.0.1" << 47800;
         QTest::newRow("option over environment")
-            << QStringList { "--store", "localhost:5000" } << "127.0.0.1:47800" << O::Run << "http://localhost:5000";
-        QTest::newRow("option with =") << QStringList { "--store=negozio.esempio" } << QString() << O::Run
-                                       << "http://negozio.esempio";
+            << QStringList { "--store", "localhost:5000" } << "127.0.0.1:47800" << O::Run << "localhost" << 5000;
+        QTest::newRow("option with =")
+            << QStringList { "--store=negozio.esempio" } << QString() << O::Run << "negozio.esempio" << 80;
         QTest::newRow("toolkit option passes")
-            << QStringList { "-platform", "offscreen", "--store", "h:81" } << QString() << O::Run << "http://h:81";
-        QTest::newRow("http scheme") << QStringList { "--store", "http://h:8080/" } << QString() << O::Run
-                                     << "http://h:8080";
-        QTest::newRow("https, its own port") << QStringList { "--store", "https://Negozio.esempio" } << QString()
-                                             << O::Run << "https://negozio.esempio";
-        QTest::newRow("https in the environment") << QStringList() << "https://127.0.0.1:8443" << O::Run
-                                                  << "https://127.0.0.1:8443";
-        QTest::newRow("https on port 80") << QStringList { "--store", "https://h:80" } << QString() << O::Run
-                                          << "https://h:80";
-        QTest::newRow("bad port") << QStringList { "--store", "h:99999" } << QString() << O::Error << "";
-        QTest::newRow("path") << QStringList { "--store", "h/x" } << QString() << O::Error << "";
-        QTest::newRow("https with a path") << QStringList { "--store", "https://h/api" } << QString() << O::Error << "";
-        QTest::newRow("https with a user") << QStringList { "--store", "https://u@h" } << QString() << O::Error << "";
-        QTest::newRow("other scheme") << QStringList { "--store", "ftp://h" } << QString() << O::Error << "";
-        QTest::newRow("empty option") << QStringList { "--store=" } << QString() << O::Error << "";
-        QTest::newRow("bad environment") << QStringList() << "h:x" << O::Error << "";
+            << QStringList { "-platform", "offscreen", "--store", "h:81" } << QString() << O::Run << "h" << 81;
+        // With https:// every request goes over TLS; the other forms stay plain HTTP.
+        QTest::newRow("http scheme")
+            << QStringList { "--store", "http://h:8080/" } << QString() << O::Run << "h" << 8080;
+        QTest::newRow("https")
+            << QStringList { "--store", "https://Negozio.it" } << QString() << O::Run << "negozio.it" << 443;
+        QTest::newRow("https, environment")
+            << QStringList() << "https://127.0.0.1:8443" << O::Run << "127.0.0.1" << 8443;
+        QTest::newRow("https with a path")
+            << QStringList { "--store", "https://h/api" } << QString() << O::Error << "" << 0;
+        QTest::newRow("other scheme") << QStringList { "--store", "ftp://h" } << QString() << O::Error << "" << 0;
+        QTest::newRow("bad port") << QStringList { "--store", "h:99999" } << QString() << O::Error << "" << 0;
+        QTest::newRow("path") << QStringList { "--store", "h/x" } << QString() << O::Error << "" << 0;
+        QTest::newRow("empty option") << QStringList { "--store=" } << QString() << O::Error << "" << 0;
+        QTest::newRow("bad environment") << QStringList() << "h:x" << O::Error << "" << 0;
         QTest::newRow("option hides bad environment")
-            << QStringList { "--store", "h:82" } << "h:x" << O::Run << "http://h:82";
-        QTest::newRow("unknown option") << QStringList { "--nessuna" } << QString() << O::Error << "";
-        QTest::newRow("help") << QStringList { "--help" } << QString() << O::Help << "";
-        QTest::newRow("version") << QStringList { "-v" } << QString() << O::Version << "";
+            << QStringList { "--store", "h:82" } << "h:x" << O::Run << "h" << 82;
+        QTest::newRow("unknown option") << QStringList { "--nessuna" } << QString() << O::Error << "" << 0;
+        QTest::newRow("help") << QStringList { "--help" } << QString() << O::Help << "" << 0;
+        QTest::newRow("version") << QStringList { "-v" } << QString() << O::Version << "" << 0;
     }
 
     void storeAddress()
@@ -56,19 +57,23 @@ private slots:
         QFETCH(QStringList, arguments);
         QFETCH(QString, environment);
         QFETCH(LaunchOptions::Outcome, outcome);
-        QFETCH(QString, address);
+        QFETCH(QString, host);
+        QFETCH(int, port);
 
         LaunchOptions options;
         QCOMPARE(options.parse(QStringList { "vocalume" } + arguments, environment), outcome);
         if (outcome == LaunchOptions::Outcome::Run) {
-            QCOMPARE(options.endpoint().base(), address);
+            QCOMPARE(options.endpoint().host, host);
+            QCOMPARE(int(options.endpoint().port), port);
             const bool chosen = !arguments.isEmpty() || !environment.isEmpty();
-            QCOMPARE(options.storeHost(), chosen ? options.endpoint().host : QStringLiteral(VOCALUME_STORE_HOST));
+            QCOMPARE(options.storeHost(), chosen ? host : QStringLiteral(VOCALUME_STORE_HOST));
+            const bool https = (arguments.join(' ') + environment).contains("https://");
+            QCOMPARE(options.endpoint().secure, chosen ? https : bool(VOCALUME_SERVICE_SECURE));
         } else {
             QVERIFY(!options.text().isEmpty());
         }
         if (outcome == LaunchOptions::Outcome::Help)
-            QVERIFY(options.text().contains("--store") && options.text().contains("https://host"));
+            QVERIFY(options.text().contains(QLatin1String("--store")));
         if (outcome == LaunchOptions::Outcome::Version)
             QCOMPARE(options.text(), QStringLiteral("vocalume " VOCALUME_VERSION "\n"));
     }

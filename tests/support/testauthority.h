@@ -1,12 +1,11 @@
-// A certificate authority made for one test with the openssl tool, and the certificate it signed
-// for a server on 127.0.0.1. The system never trusts it; trust() makes this process trust it
-// (and nothing else) until the authority goes out of scope.
+// A certificate for a server on 127.0.0.1 that is its own authority, made for one test with the
+// openssl tool. The system never trusts it; trust() makes this process trust it, and nothing
+// else, until the object goes.
 #pragma once
 
 #include <QProcess>
 #include <QSslCertificate>
 #include <QSslConfiguration>
-#include <QStringList>
 #include <QTemporaryDir>
 
 class TestAuthority
@@ -21,37 +20,19 @@ public:
     // False when the openssl tool is missing or fails.
     bool make()
     {
-        const QString ec = QStringLiteral("ec_paramgen_curve:prime256v1");
-        const QList<QStringList> steps {
-            { "req", "-x509", "-newkey", "ec", "-pkeyopt", ec, "-nodes", "-days", "2", "-subj", "/CN=Autorita di prova",
-              "-addext", "basicConstraints=critical,CA:TRUE", "-addext", "keyUsage=critical,keyCertSign",
-              "-keyout", "ca.key", "-out", "ca.pem" },
-            { "req", "-newkey", "ec", "-pkeyopt", ec, "-nodes", "-subj", "/CN=127.0.0.1", "-keyout", "server.key",
-              "-out", "server.csr" },
-            { "x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial", "-days", "2",
-              "-extfile", "server.ext", "-out", "server.pem" },
-        };
-        QFile extensions(dir.filePath(QStringLiteral("server.ext")));
-        if (!extensions.open(QIODevice::WriteOnly)
-            || extensions.write("subjectAltName=IP:127.0.0.1\nextendedKeyUsage=serverAuth\n") <= 0)
-            return false;
-        extensions.close();
-        for (const QStringList& step : steps) {
-            QProcess openssl;
-            openssl.setWorkingDirectory(dir.path());
-            openssl.start(QStringLiteral("openssl"), step);
-            const bool ran = openssl.waitForFinished(30000) && openssl.exitStatus() == QProcess::NormalExit;
-            if (!ran || openssl.exitCode() != 0)
-                return false;
-        }
-        return true;
+        QProcess openssl;
+        openssl.setWorkingDirectory(dir.path());
+        openssl.start("openssl", { "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                                   "-nodes", "-days", "2", "-subj", "/CN=127.0.0.1", "-addext",
+                                   "subjectAltName=IP:127.0.0.1", "-keyout", "key.pem", "-out", "cert.pem" });
+        return openssl.waitForFinished(30000) && openssl.exitStatus() == QProcess::NormalExit
+            && openssl.exitCode() == 0;
     }
 
-    // The store service's arguments that make it serve TLS with the signed certificate.
+    // What makes the reference store service speak TLS with this certificate.
     QStringList serverArguments() const
     {
-        return { QStringLiteral("--cert"), dir.filePath(QStringLiteral("server.pem")), QStringLiteral("--key"),
-                 dir.filePath(QStringLiteral("server.key")) };
+        return { "--cert", dir.filePath("cert.pem"), "--key", dir.filePath("key.pem") };
     }
 
     void trust()
@@ -59,7 +40,7 @@ public:
         before = QSslConfiguration::defaultConfiguration();
         trusted = true;
         QSslConfiguration configuration = before;
-        configuration.setCaCertificates(QSslCertificate::fromPath(dir.filePath(QStringLiteral("ca.pem"))));
+        configuration.setCaCertificates(QSslCertificate::fromPath(dir.filePath("cert.pem")));
         QSslConfiguration::setDefaultConfiguration(configuration);
     }
 
