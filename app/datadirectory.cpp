@@ -3,6 +3,7 @@
 #include "app/mainwindow.h"
 #include "base/datapaths.h"
 #include "base/diagnostics.h"
+#include "base/privatefile.h"
 #include "base/processexit.h"
 #include "web/customagentwebview.h"
 
@@ -181,6 +182,9 @@ void prepareDataDirectory(MainWindow* mainWindow)
                      storage.absolutePath() + QDir::separator() + DataPaths::bookmarksName());
     }
     mainWindow->webView->settings()->setLocalStoragePath(storage.absolutePath());
+    // The store holds the session identifier, which is the password: a file left open to others
+    // (an older release, a restored backup) is narrowed at every start.
+    PrivateFile::restrict(DataPaths::bookmarksDatabase());
 }
 
 bool enterEngineDirectory(MainWindow* mainWindow, QDir& dir)

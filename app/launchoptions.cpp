@@ -3,7 +3,6 @@
 #include "vocalumeconfig.h"
 
 #include <QCommandLineParser>
-#include <QUrl>
 
 namespace {
 // The toolkit reads these itself when the application object is created; they are accepted
@@ -43,22 +42,6 @@ QString helpText(const QList<QCommandLineOption>& options)
 }
 }
 
-bool LaunchOptions::parseAddress(const QString& text, QString* host, quint16* port)
-{
-    const QString trimmed = text.trimmed();
-    if (trimmed.isEmpty() || trimmed.contains(QLatin1Char('/')) || trimmed.contains(QLatin1Char('@')))
-        return false;
-    const QUrl url(QStringLiteral("http://") + trimmed, QUrl::StrictMode);
-    if (!url.isValid() || url.host().isEmpty() || !url.path().isEmpty() || url.hasQuery() || url.hasFragment())
-        return false;
-    const int chosen = url.port(80);
-    if (chosen <= 0 || chosen > 65535)
-        return false;
-    *host = url.host();
-    *port = quint16(chosen);
-    return true;
-}
-
 LaunchOptions::Outcome LaunchOptions::parse(const QStringList& arguments, const QString& environment)
 {
     QCommandLineParser parser;
@@ -68,11 +51,12 @@ LaunchOptions::Outcome LaunchOptions::parse(const QStringList& arguments, const 
     const QCommandLineOption versionOption(
         { QStringLiteral("v"), QStringLiteral("version") }, QStringLiteral("Mostra la versione ed esce."));
     const QCommandLineOption storeOption(QStringLiteral("store"),
-        QStringLiteral("Indirizzo (host[:porta]) dei servizi e del negozio online; prevale sulla variabile "
-                       "d'ambiente %1. Predefinito: %2.")
-            .arg(QLatin1String(environmentVariable),
-                QStringLiteral(VOCALUME_SERVICE_HOST ":%1").arg(VOCALUME_HTTP_PORT)),
-        QStringLiteral("host[:porta]"));
+        QStringLiteral("Indirizzo dei servizi e del negozio online: host[:porta] in HTTP in chiaro (porta 80), "
+                       "oppure https://host[:porta] in TLS (porta 443) con la verifica dei certificati del "
+                       "sistema, così la password non viaggia mai in chiaro. Prevale sulla variabile d'ambiente "
+                       "%1. Predefinito: %2.")
+            .arg(QLatin1String(environmentVariable), ServiceEndpoint::built().base()),
+        QStringLiteral("indirizzo"));
     parser.addOptions({ helpOption, versionOption, storeOption });
     parser.addOptions(toolkitOptions());
 
@@ -89,13 +73,13 @@ LaunchOptions::Outcome LaunchOptions::parse(const QStringList& arguments, const 
         return Outcome::Version;
     }
 
-    chosenEndpoint = { QStringLiteral(VOCALUME_SERVICE_HOST), quint16(VOCALUME_HTTP_PORT) };
+    chosenEndpoint = ServiceEndpoint::built();
     chosenStoreHost = QStringLiteral(VOCALUME_STORE_HOST);
     const bool fromOption = parser.isSet(storeOption);
     const QString address = fromOption ? parser.value(storeOption) : environment;
     if (!fromOption && address.isEmpty())
         return Outcome::Run;
-    if (!parseAddress(address, &chosenEndpoint.host, &chosenEndpoint.port)) {
+    if (!ServiceEndpoint::parse(address, &chosenEndpoint)) {
         message = QStringLiteral("Indirizzo non valido (%1): %2")
                       .arg(fromOption ? QStringLiteral("--store") : QLatin1String(environmentVariable), address);
         return Outcome::Error;

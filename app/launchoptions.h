@@ -25,9 +25,6 @@ public:
     ServiceEndpoint endpoint() const { return chosenEndpoint; }
     QString storeHost() const { return chosenStoreHost; }
 
-    // Reads "host" or "host:port" (port 80 when none is given); false for anything else.
-    static bool parseAddress(const QString& text, QString* host, quint16* port);
-
 private:
     QString message;
     ServiceEndpoint chosenEndpoint;

@@ -1,6 +1,7 @@
 #include "base/appsettings.h"
 
-#include <QFile>
+#include "base/privatefile.h"
+
 #include <QSettings>
 
 AppSettings::AppSettings()
@@ -24,9 +25,12 @@ void AppSettings::store(const QString& key, const QString& value)
 
 void AppSettings::sync()
 {
+    // The file holds credentials: owner read and write only. The new text is written beside it
+    // and renamed into place with the mode of the file it replaces, so that mode is narrowed
+    // first; a file left by an older release is narrowed too.
+    PrivateFile::prepare(settings->fileName());
     settings->sync();
-    // The file holds credentials: owner read and write only.
-    QFile::setPermissions(settings->fileName(), QFile::ReadOwner | QFile::WriteOwner);
+    PrivateFile::restrict(settings->fileName());
 }
 
 QString AppSettings::username() const { return text(QStringLiteral("login/username")); }

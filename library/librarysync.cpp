@@ -4,6 +4,7 @@
 #include "base/diagnostics.h"
 #include "library/librarymerge.h"
 #include "packages/cachedimage.h"
+#include "services/httpconnection.h"
 #include "services/servicereply.h"
 
 #include <QSqlError>
@@ -60,8 +61,14 @@ void LibrarySync::onLoginError(QString error)
         store.setApplicationValue(counter, QStringLiteral("LOGIN"), QStringLiteral("FALSE"));
         store.close();
     }
-    // A store that did not answer is not a wrong name or password: the user is told which.
-    answerSignIn(signIn.current(), error == ServiceReply::networkError() ? SignIn::unreachableStore() : SignIn::refused());
+    // A store that did not answer, or whose certificate is not trusted, is not a wrong name or
+    // password: the user is told which.
+    QString answer = SignIn::refused();
+    if (error == ServiceReply::networkError())
+        answer = SignIn::unreachableStore();
+    else if (HttpConnection::isCertificateFailure(error))
+        answer = SignIn::failure(error);
+    answerSignIn(signIn.current(), answer);
 }
 
 bool LibrarySync::startSync()
@@ -107,9 +114,13 @@ void LibrarySync::onLibraryWSError(QString error)
             emit accessDenied();
             return;
         }
-        emit pageStatement(QStringLiteral("messageDialog(\"Si è verificato un problema durante la "
-                                          "sincronizzazione dei tuoi acquisti!<br/>Ti invitiamo a riprovare più "
-                                          "tardi\")"));
+        // A certificate that is not trusted will not mend itself later: the user is told whose.
+        if (HttpConnection::isCertificateFailure(error))
+            emit warning(error);
+        else
+            emit pageStatement(QStringLiteral("messageDialog(\"Si è verificato un problema durante la "
+                                              "sincronizzazione dei tuoi acquisti!<br/>Ti invitiamo a riprovare più "
+                                              "tardi\")"));
         emit pageStatement(QStringLiteral("__APP.spinner=false"));
     }
     if (signIn.waiting())
@@ -199,10 +210,13 @@ void LibrarySync::fetchCovers(WebStore& store, const QVector<Book>& books)
         bool recorded = cover.present;
         if (!cover.present) {
             emit statusMessage(QStringLiteral("Caricamento copertina %1 / %2 in corso").arg(counter).arg(missing), 0);
-            if (cover.download())
-                emit warning(QStringLiteral("Impossibile scaricare la copertina del libro %1").arg(book.title));
-            else
+            if (cover.download()) {
+                const QString certificate = cover.certificateFailure();
+                emit warning(QStringLiteral("Impossibile scaricare la copertina del libro %1").arg(book.title)
+                             + (certificate.isEmpty() ? QString() : QStringLiteral(".\n") + certificate));
+            } else {
                 recorded = true;
+            }
             ++counter;
         }
         if (recorded)

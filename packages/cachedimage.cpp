@@ -17,11 +17,11 @@ int CachedImage::deadlineMilliseconds = 30000;
 
 CachedImage::CachedImage(const QString& url, QObject* parent)
     : QObject(parent)
+    , address(url)
     , connection(new HttpConnection(this))
 {
-    const QUrl parsed(url);
-    host = parsed.host();
-    urlPath = parsed.path();
+    host = address.host();
+    urlPath = address.path();
     name = nameOf(url);
 
     // Without a covers folder nothing is cached; the download then fails rather than write
@@ -60,7 +60,7 @@ bool CachedImage::download()
     error = false;
     if (file.exists())
         return true;
-    connection->setHost(host);
+    connection->setServer(server());
     finished = false;
     // A cover that keeps trickling in would otherwise hold the library forever.
     QTimer deadline;
@@ -74,6 +74,26 @@ bool CachedImage::download()
     if (!finished)
         loop.exec();
     return error;
+}
+
+QString CachedImage::certificateFailure() const
+{
+    return connection->certificateFailure();
+}
+
+ServiceEndpoint CachedImage::server() const
+{
+    const ServiceEndpoint services = ServiceEndpoint::current();
+    // Plain HTTP chosen: the cover's host on the services' port, whatever its address says.
+    if (!services.secure)
+        return { host, services.port, false };
+    // TLS chosen: the store's own host is reached as every other request, also when the address
+    // says http; another host is asked as its address says (a cover carries no secret).
+    if (host.compare(services.host, Qt::CaseInsensitive) == 0
+        || host.compare(ServiceEndpoint::storeHost(), Qt::CaseInsensitive) == 0)
+        return { host, services.port, true };
+    const bool secure = address.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
+    return { host, quint16(address.port(secure ? 443 : 80)), secure };
 }
 
 void CachedImage::done(bool failed)

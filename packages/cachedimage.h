@@ -8,8 +8,10 @@
 #include <QImage>
 #include <QObject>
 #include <QString>
+#include <QUrl>
 
 class HttpConnection;
+struct ServiceEndpoint;
 
 class CachedImage : public QObject
 {
@@ -33,6 +35,9 @@ public:
     // event loop, for deadlineMilliseconds at most. True on failure (a late cover included);
     // also true at once when the local file already exists.
     bool download();
+    // After a failed download: the text naming the host when no trusted secure connection was
+    // made; empty otherwise.
+    QString certificateFailure() const;
 
     bool present = false;
     bool error = false;
@@ -48,6 +53,8 @@ public slots:
     void done(bool error);
 
 private:
+    // Where the picture is asked for (see download()).
+    ServiceEndpoint server() const;
     // Everything after the last "/" of `url`.
     static QString nameOf(const QString& url);
     // The cached file's name: only the name's own extension becomes ".png" (a dot earlier in
@@ -55,6 +62,7 @@ private:
     static QString fileNameOf(const QString& name);
 
     QEventLoop loop;
+    QUrl address;
     bool finished = false;
     HttpConnection* connection;
 };

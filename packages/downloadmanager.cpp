@@ -88,7 +88,11 @@ void DownloadManager::done(bool error)
 
 QString DownloadManager::errorMessage() const
 {
-    return failed ? QStringLiteral("Si è verificato un errore nello scaricamento del dizionario") : QString();
+    if (!failed)
+        return QString();
+    const QString certificate = connection ? connection->certificateFailure() : QString();
+    return certificate.isEmpty() ? QStringLiteral("Si è verificato un errore nello scaricamento del dizionario")
+                                 : certificate;
 }
 
 void DownloadManager::discardPart()

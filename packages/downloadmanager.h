@@ -21,7 +21,8 @@ public:
 
     // Requests the package for the signed-in account (unless the manager already failed).
     void start();
-    // The text the page and the status bar show for a failed transfer; empty otherwise.
+    // The text the page and the status bar show for a failed transfer (naming the host when no
+    // trusted secure connection was made); empty otherwise.
     QString errorMessage() const;
     // The temporary file the body is streamed into.
     QString partPath() const { return filePath + QStringLiteral(".part"); }

@@ -5,6 +5,9 @@ set -euo pipefail
 packages=(cmake g++ make pkg-config qtbase5-dev libqt5sql5-sqlite libqt5webkit5-dev
   libqt5xmlpatterns5-dev libquazip1-qt5-dev libzip-dev libsqlite3-dev zlib1g-dev
   libcpp-httplib-dev xvfb xauth zip unzip curl)
+# Debian's cpp-httplib is built with OpenSSL and its pkg-config flags turn the TLS server on, so
+# its header needs OpenSSL's; the tests make their certificate authority with the openssl tool.
+packages+=(libssl-dev openssl)
 # Faster builds, desktop-file and AppStream validation, the window check of the demo.
 packages+=(ninja-build desktop-file-utils appstream x11-utils)
 # The sanitizer build and the fuzz targets.

@@ -1,5 +1,6 @@
 #include "services/httpconnection.h"
 
+#include "base/diagnostics.h"
 #include "services/serviceendpoint.h"
 
 #include <QIODevice>
@@ -8,6 +9,7 @@
 #include <QNetworkRequest>
 #include <QPointer>
 #include <QQueue>
+#include <QSslError>
 #include <QUrl>
 #include <limits>
 
@@ -21,6 +23,8 @@ struct Request {
     QPointer<QIODevice> to;
     bool streaming = false;
 };
+
+const QString certificateFailurePrefix = QStringLiteral("Impossibile stabilire una connessione sicura con ");
 
 int clampToInt(qint64 value)
 {
@@ -37,8 +41,8 @@ bool isStatusError(QNetworkReply::NetworkError error)
 
 struct HttpConnection::Private {
     QNetworkAccessManager* manager = nullptr;
-    QString host;
-    quint16 port = ServiceEndpoint::current().port;
+    ServiceEndpoint server = ServiceEndpoint::current();
+    QString refusedHost; // of the last request, when no trusted secure connection was made
     QQueue<Request> queue;
     Request current;
     QPointer<QNetworkReply> reply;
@@ -65,15 +69,9 @@ HttpConnection::~HttpConnection()
     dropReply();
 }
 
-void HttpConnection::setHost(const QString& host)
+void HttpConnection::setServer(const ServiceEndpoint& server)
 {
-    setHost(host, ServiceEndpoint::current().port);
-}
-
-void HttpConnection::setHost(const QString& host, quint16 port)
-{
-    d->host = host;
-    d->port = port;
+    d->server = server;
 }
 
 int HttpConnection::get(const QString& pathAndQuery, QIODevice* to)
@@ -113,6 +111,21 @@ int HttpConnection::statusCode() const
     return d->status;
 }
 
+QString HttpConnection::certificateFailure() const
+{
+    if (d->refusedHost.isEmpty())
+        return QString();
+    return certificateFailurePrefix + d->refusedHost
+        + QStringLiteral(": il server non ha presentato un certificato valido e attendibile, quindi non gli è "
+                         "stato inviato nulla. Controlla l'indirizzo del negozio e la data e l'ora del computer, poi "
+                         "riprova.");
+}
+
+bool HttpConnection::isCertificateFailure(const QString& text)
+{
+    return text.startsWith(certificateFailurePrefix);
+}
+
 void HttpConnection::setMaximumBufferedBody(qint64 bytes)
 {
     d->maximumBody = bytes;
@@ -132,11 +145,12 @@ void HttpConnection::startNext()
     d->status = 0;
     d->announced = -1;
     d->received = 0;
+    d->refusedHost.clear();
 
     QUrl url(d->current.pathAndQuery, QUrl::TolerantMode);
-    url.setScheme(QStringLiteral("http"));
-    url.setHost(d->host);
-    url.setPort(d->port);
+    url.setScheme(d->server.scheme());
+    url.setHost(d->server.host);
+    url.setPort(d->server.port);
     QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     request.setTransferTimeout(d->timeout);
@@ -149,6 +163,13 @@ void HttpConnection::startNext()
     connect(reply, &QNetworkReply::metaDataChanged, this, &HttpConnection::onMetaData);
     connect(reply, &QNetworkReply::readyRead, this, &HttpConnection::readBody);
     connect(reply, &QNetworkReply::finished, this, &HttpConnection::onFinished);
+    // The errors are never ignored: the handshake then fails and the request ends as a failure.
+    connect(reply, &QNetworkReply::sslErrors, this, [this, reply](const QList<QSslError>& errors) {
+        d->refusedHost = reply->url().host();
+        for (const QSslError& error : errors)
+            Diagnostics::warning("Certificato rifiutato da %s: %s", qPrintable(d->refusedHost),
+                                 qPrintable(error.errorString()));
+    });
     // The total is the announced length: the stack reports the received count as the total
     // at the end of a reply that announced none.
     connect(reply, &QNetworkReply::downloadProgress, this, [this](qint64 received, qint64) {
@@ -192,6 +213,8 @@ void HttpConnection::onFinished()
         return; // already ended while reading
     const QNetworkReply::NetworkError error = d->reply->error();
     bool failed = error != QNetworkReply::NoError && !isStatusError(error);
+    if (error == QNetworkReply::SslHandshakeFailedError)
+        d->refusedHost = d->reply->url().host();
     // A connection closed before the announced length looks like a clean end to the stack.
     if (!failed && d->announced >= 0 && d->received != d->announced)
         failed = true;

@@ -1,6 +1,8 @@
 // The one HTTP client of the program, with the shape of the old QHttp: one request at a time
 // (later ones wait in a queue), the outcome as done(bool error), the body buffered until read or
 // streamed into a device. It is the only class that knows QNetworkAccessManager.
+// Over TLS the system's certificate checks always apply: a server that fails them gets nothing,
+// and nothing is ever sent again in clear instead.
 #pragma once
 
 #include <QByteArray>
@@ -9,6 +11,7 @@
 #include <QString>
 
 class QIODevice;
+struct ServiceEndpoint;
 
 class HttpConnection : public QObject
 {
@@ -20,9 +23,8 @@ public:
     explicit HttpConnection(QObject* parent = nullptr);
     ~HttpConnection() override;
 
-    // Host (and port) of the requests issued from now on; the port defaults to the build's.
-    void setHost(const QString& host);
-    void setHost(const QString& host, quint16 port);
+    // Host, port and scheme of the requests issued from now on.
+    void setServer(const ServiceEndpoint& server);
     // Queues a GET of `pathAndQuery` (for instance "/api/zenta/login.xml?username=a").
     // Without `to`, the body is buffered until readAll(); with `to` (open for writing) the body
     // is written into it as it arrives and only a bounded amount is held in memory (whatever the
@@ -38,6 +40,12 @@ public:
     QByteArray readAll();
     // HTTP status of the last request (0 when no reply arrived).
     int statusCode() const;
+    // When the last request found no trusted secure connection (a certificate the system does not
+    // accept, a server that does not speak TLS): what the user is told, naming the host. Empty
+    // otherwise.
+    QString certificateFailure() const;
+    // Whether `text` is such a failure.
+    static bool isCertificateFailure(const QString& text);
     // Largest body kept in memory; a larger buffered body ends the request as a failure.
     void setMaximumBufferedBody(qint64 bytes);
     // A request that transfers nothing for this long ends as a failure.

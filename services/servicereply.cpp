@@ -7,6 +7,7 @@ ServiceReply::ServiceReply(HttpConnection* connection, bool transportError, Enco
     const int status = connection->statusCode();
     received = !transportError && status >= 200 && status < 300;
     const QByteArray bytes = connection->readAll();
+    certificateFailure = connection->certificateFailure();
     if (!received)
         return;
     body = decode(bytes, encoding);
@@ -45,7 +46,7 @@ void ServiceReply::walk(const std::function<void(const QDomElement&)>& visit)
 QString ServiceReply::failure() const
 {
     if (!received)
-        return networkError();
+        return certificateFailure.isEmpty() ? networkError() : certificateFailure;
     if (!isResult())
         return unreadableXml();
     if (errorSeen)

@@ -33,12 +33,14 @@ public:
     // Walks the element children of the root in document order, taking in the error fields;
     // every element is also handed to `visit`.
     void walk(const std::function<void(const QDomElement&)>& visit = {});
-    // What errorMessage carries for this reply: "Errore di rete", "XML non interpretabile",
-    // error code + ": " + error description, or an empty text for a success.
+    // What errorMessage carries for this reply: "Errore di rete" (or, when no trusted secure
+    // connection was made, the text naming the host), "XML non interpretabile", error code +
+    // ": " + error description, or an empty text for a success.
     QString failure() const;
 
 private:
     bool received = false;
+    QString certificateFailure;
     QString body;
     QDomDocument document;
     QString errorCode;

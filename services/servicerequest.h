@@ -21,6 +21,11 @@ public:
 
     static QUrl url(const QString& path, const Items& items);
     // Points `connection` at the current endpoint and queues the GET: the body is buffered, or
-    // streamed into `to` when given. Returns the URL text for the caller's diagnostic line.
+    // streamed into `to` when given. Returns the URL text for the caller's diagnostic line, with
+    // the password and the session identifier (which is the password) shown as "***".
     static QString send(HttpConnection* connection, const QString& path, const Items& items, QIODevice* to = nullptr);
+
+private:
+    // The URL; `masked`: with the values of the secret items written "***", for diagnostics.
+    static QUrl build(const QString& path, const Items& items, bool masked);
 };

@@ -29,7 +29,7 @@ void UpdateWS::updateReply(bool error)
 {
     ServiceReply reply(connection, error, ServiceReply::Encoding::Latin1);
     if (!reply.arrived()) {
-        emit errorMessage(ServiceReply::networkError());
+        emit errorMessage(reply.failure());
         return;
     }
     if (!reply.isResult()) {

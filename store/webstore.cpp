@@ -148,24 +148,41 @@ QString WebStore::value(const QString& refbook, const QString& variable)
 
 void WebStore::exec(const QString& statement, const char* label)
 {
+    run(statement, statement, label);
+}
+
+void WebStore::run(const QString& statement, const QString& shown, const char* label)
+{
     QSqlQuery query(db);
     query.exec(statement);
-    Diagnostics::debug("%sQuery: %s", label, qPrintable(statement));
+    Diagnostics::debug("%sQuery: %s", label, qPrintable(shown));
+}
+
+QString WebStore::insertStatement(int id, const QString& refbook, const QString& variable, const QString& value)
+{
+    return QStringLiteral("INSERT INTO SYSTEM(id, refbook, variable, value) VALUES(") + QString::number(id)
+        + QStringLiteral(", '") + quote(refbook) + QStringLiteral("'") + QStringLiteral(", '") + quote(variable)
+        + QStringLiteral("'") + QStringLiteral(", '") + quote(value) + QStringLiteral("')");
 }
 
 void WebStore::insert(int& counter, const QString& refbook, const QString& variable, const QString& value)
 {
     ++counter;
-    exec(QStringLiteral("INSERT INTO SYSTEM(id, refbook, variable, value) VALUES(") + QString::number(counter)
-         + QStringLiteral(", '") + quote(refbook) + QStringLiteral("'") + QStringLiteral(", '") + quote(variable)
-         + QStringLiteral("'") + QStringLiteral(", '") + quote(value) + QStringLiteral("')"));
+    exec(insertStatement(counter, refbook, variable, value));
 }
 
 void WebStore::setApplicationValue(int& counter, const QString& variable, const QString& value)
 {
-    if (exists(QStringLiteral("SYSTEM"), variable))
-        exec(QStringLiteral("UPDATE SYSTEM set VALUE='") + quote(value) + QStringLiteral("' where VARIABLE='")
-             + variable + QStringLiteral("'"));
-    else
-        insert(counter, QStringLiteral("SYSTEM"), variable, value);
+    const QString shown = variable == QLatin1String("SESSIONID") ? QStringLiteral("***") : value;
+    const QString system = QStringLiteral("SYSTEM");
+    if (exists(system, variable)) {
+        const auto update = [&variable](const QString& v) {
+            return QStringLiteral("UPDATE SYSTEM set VALUE='") + quote(v) + QStringLiteral("' where VARIABLE='") + variable
+                + QStringLiteral("'");
+        };
+        run(update(value), update(shown));
+    } else {
+        ++counter;
+        run(insertStatement(counter, system, variable, value), insertStatement(counter, system, variable, shown));
+    }
 }

@@ -55,7 +55,8 @@ public:
     void exec(const QString& statement, const char* label = "");
     // Inserts the row with the next identifier of `counter` (incremented first).
     void insert(int& counter, const QString& refbook, const QString& variable, const QString& value);
-    // Application row (refbook "SYSTEM"): update when present, otherwise insert.
+    // Application row (refbook "SYSTEM"): update when present, otherwise insert. The value of
+    // SESSIONID, which is the account's password, is shown as "***" in the diagnostic.
     void setApplicationValue(int& counter, const QString& variable, const QString& value);
 
     // The SQL text of a value: single quotes doubled.
@@ -64,6 +65,10 @@ public:
     QSqlDatabase& database() { return db; }
 
 private:
+    // Runs `statement`; the "Query: %s" diagnostic shows `shown`.
+    void run(const QString& statement, const QString& shown, const char* label = "");
+    static QString insertStatement(int id, const QString& refbook, const QString& variable, const QString& value);
+
     QString connectionName;
     QSqlDatabase db;
     Failure failureKind = Failure::None;

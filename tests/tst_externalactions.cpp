@@ -51,11 +51,11 @@ private slots:
     {
         QTest::addColumn<QString>("action");
         QTest::addColumn<QString>("argument");
-        QTest::addColumn<quint16>("port");
+        QTest::addColumn<QString>("services"); // the endpoint in force
         QTest::addColumn<QString>("address"); // an engine file when relative; empty: nothing opened
         QTest::addColumn<bool>("refused"); // with nothing opened: whether the warning box shows
         const QString search = "http://negozio.esempio/catalogsearch/result/?q=";
-        const quint16 p = 80;
+        const QString p = "127.0.0.1";
         QTest::newRow("https") << "link" << "https://esempio.it/a?b=1" << p << "https://esempio.it/a?b=1" << false;
         QTest::newRow("HTTP is a file") << "link" << "HTTP://esempio.it/x" << p << "HTTP://esempio.it/x" << false;
         QTest::newRow("engine file") << "link" << "help/guida.pdf" << p << "help/guida.pdf" << false;
@@ -66,17 +66,21 @@ private slots:
         QTest::newRow("password lost")
             << "password" << "" << p << "http://negozio.esempio/customer/account/forgotpassword/" << false;
         QTest::newRow("new account, other port")
-            << "account" << "" << quint16(8123) << "http://negozio.esempio:8123/customer/account/create/" << false;
+            << "account" << "" << "127.0.0.1:8123" << "http://negozio.esempio:8123/customer/account/create/" << false;
+        QTest::newRow("password lost over TLS, other port") << "password" << "" << "https://127.0.0.1:8443"
+            << "https://negozio.esempio:8443/customer/account/forgotpassword/" << false;
     }
 
     void opensOrRefuses()
     {
         QFETCH(QString, action);
         QFETCH(QString, argument);
-        QFETCH(quint16, port);
+        QFETCH(QString, services);
         QFETCH(QString, address);
         QFETCH(bool, refused);
-        ServiceEndpoint::setCurrent({ "127.0.0.1", port });
+        ServiceEndpoint endpoint;
+        QVERIFY(ServiceEndpoint::parse(services, &endpoint));
+        ServiceEndpoint::setCurrent(endpoint);
         window->libraryBooks << Book();
         window->libraryBooks.last().bookId = "Z A&b";
         const auto run = [&] {

@@ -26,7 +26,7 @@ private slots:
         TestSupport::resetHome();
         server.reset(new HttpTestServer);
         http.reset(new HttpConnection);
-        http->setHost("127.0.0.1", server->port());
+        http->setServer({ "127.0.0.1", server->port() });
         doneSpy.reset(new QSignalSpy(http.data(), &HttpConnection::done));
     }
 

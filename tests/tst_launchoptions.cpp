@@ -21,7 +21,7 @@ private slots:
         QTest::addColumn<int>("port");
 
         const QString builtHost = QStringLiteral(VOCALUME_SERVICE_HOST);
-        const int builtPort = VOCALUME_HTTP_PORT;
+        const int builtPort = VOCALUME_SERVICE_PORT;
         using O = LaunchOptions::Outcome;
         QTest::newRow("built-in") << QStringList() << QString() << O::Run << builtHost << builtPort;
         QTest::newRow("environment") << QStringList() << "127.0.0.1:47800" << O::Run << "127.0.0.1" << 47800;
@@ -31,6 +31,16 @@ private slots:
             << QStringList { "--store=negozio.esempio" } << QString() << O::Run << "negozio.esempio" << 80;
         QTest::newRow("toolkit option passes")
             << QStringList { "-platform", "offscreen", "--store", "h:81" } << QString() << O::Run << "h" << 81;
+        // With https:// every request goes over TLS; the other forms stay plain HTTP.
+        QTest::newRow("http scheme")
+            << QStringList { "--store", "http://h:8080/" } << QString() << O::Run << "h" << 8080;
+        QTest::newRow("https")
+            << QStringList { "--store", "https://Negozio.it" } << QString() << O::Run << "negozio.it" << 443;
+        QTest::newRow("https, environment")
+            << QStringList() << "https://127.0.0.1:8443" << O::Run << "127.0.0.1" << 8443;
+        QTest::newRow("https with a path")
+            << QStringList { "--store", "https://h/api" } << QString() << O::Error << "" << 0;
+        QTest::newRow("other scheme") << QStringList { "--store", "ftp://h" } << QString() << O::Error << "" << 0;
         QTest::newRow("bad port") << QStringList { "--store", "h:99999" } << QString() << O::Error << "" << 0;
         QTest::newRow("path") << QStringList { "--store", "h/x" } << QString() << O::Error << "" << 0;
         QTest::newRow("empty option") << QStringList { "--store=" } << QString() << O::Error << "" << 0;
@@ -57,6 +67,8 @@ private slots:
             QCOMPARE(int(options.endpoint().port), port);
             const bool chosen = !arguments.isEmpty() || !environment.isEmpty();
             QCOMPARE(options.storeHost(), chosen ? host : QStringLiteral(VOCALUME_STORE_HOST));
+            const bool https = (arguments.join(' ') + environment).contains("https://");
+            QCOMPARE(options.endpoint().secure, chosen ? https : bool(VOCALUME_SERVICE_SECURE));
         } else {
             QVERIFY(!options.text().isEmpty());
         }

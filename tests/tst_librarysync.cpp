@@ -1,15 +1,20 @@
-// Sign-in and library synchronisation against a scripted store service on 127.0.0.1, with no
-// window: the SYSTEM rows, the states, the covers, the page's answers and what the user is shown.
+// Sign-in and library synchronisation against a scripted store service on 127.0.0.1, and against
+// the reference one over TLS, with no window: the SYSTEM rows, the states, the covers, the
+// page's answers and what the user is shown.
 #include "base/appsettings.h"
 #include "base/datapaths.h"
 #include "library/librarysync.h"
 #include "library/signin.h"
 #include "packages/cachedimage.h"
+#include "packages/downloadmanager.h"
 #include "resources/resources.h"
+#include "services/httpconnection.h"
 #include "services/serviceendpoint.h"
 #include "store/webstore.h"
 #include "tests/support/catalogservice.h"
+#include "tests/support/runningservice.h"
 #include "tests/support/storerows.h"
+#include "tests/support/testauthority.h"
 #include "tests/support/testsupport.h"
 
 #include <QElapsedTimer>
@@ -264,6 +269,8 @@ private slots:
         QCOMPARE(value("SYSTEM", "SESSIONID"), QStringLiteral(" pw "));
         QVERIFY(!sync->signInWaiting());
         QCOMPARE(mergesEnded, QList<bool>{true});
+        // The session is the password: no diagnostic line shows it.
+        QCOMPARE(TestSupport::recorded().diagnostics.filter(QStringLiteral(" pw ")), QStringList());
     }
 
     // Every sign-in that does not complete is answered, once, as failed: a refused login and a
@@ -435,6 +442,56 @@ private slots:
         service->historyPieces = 8; // about 560 ms: the first watchdog's time runs out in the middle
         syncWith(service->catalog, 3000);
         QVERIFY(!messages.contains(QStringLiteral("Timeout sulla sincronizzazione")));
+    }
+
+    // Over TLS with an authority only this test trusts, the reference store (which then speaks
+    // nothing but TLS) carries the sign-in, the library, the covers and a package.
+    void secureStoreCarriesTheAccount()
+    {
+        TestAuthority authority;
+        RunningService store;
+        QTemporaryDir packages;
+        QVERIFY(TestSupport::writeFile(packages.filePath("ZDEMO001.zip"), TestSupport::noise(50000)));
+        if (!authority.make() || !store.start(packages.path(), authority.serverArguments()))
+            QSKIP("the openssl tool or the store service is missing");
+        authority.trust();
+        sync->startLogin(QStringLiteral("demo"), QStringLiteral("demo"));
+        QTRY_COMPARE_WITH_TIMEOUT(answers, QStringList { SignIn::success() }, 15000);
+        QCOMPARE(books.value(0).image, store.base() + "/media/covers/ZDEMO001.png");
+        QCOMPARE(QImage(cover("ZDEMO003.png")).size(), QSize(115, 170));
+        // A cover on the store's host comes over TLS (to the store's port) also when its address
+        // says http; one on another host comes as its address says, here in clear.
+        QVERIFY(QFile::remove(cover("ZDEMO003.png")));
+        QVERIFY(!CachedImage("http://127.0.0.1/media/covers/ZDEMO003.png").download());
+        service->catalog = { { "1", "true", "1", "x.png" } };
+        QVERIFY(!CachedImage(QString("http://localhost:%1/media/x.png").arg(service->server.port())).download());
+        QCOMPARE(service->server.targets, QList<QByteArray> { "/media/x.png" });
+        QCOMPARE(boxes, QStringList());
+        DownloadManager download(QStringLiteral("ZDEMO001"), packages.filePath("downloaded.zip"));
+        QSignalSpy done(download.connection, &HttpConnection::done);
+        download.start();
+        QVERIFY(done.wait(10000) && download.finished);
+    }
+
+    // A certificate the system does not trust: the user is told so, naming the host, and the
+    // store receives no request at all.
+    void untrustedCertificateSendsNothing()
+    {
+        TestAuthority authority;
+        RunningService store;
+        QTemporaryDir log;
+        store.requestLog = log.filePath("requests");
+        if (!authority.make() || !store.start(log.path(), authority.serverArguments()))
+            QSKIP("the openssl tool or the store service is missing");
+        sync->startLogin(QStringLiteral("demo"), QStringLiteral("demo"));
+        QTRY_COMPARE_WITH_TIMEOUT(answers.size(), 1, 10000);
+        const QString refused = "Impossibile stabilire una connessione sicura con 127.0.0.1: ";
+        QVERIFY2(answers.first().startsWith("{result:false,error:\"" + refused), qPrintable(answers.first()));
+        DownloadManager download(QStringLiteral("ZDEMO001"), log.filePath("ZDEMO001.zip"));
+        QSignalSpy done(download.connection, &HttpConnection::done);
+        download.start();
+        QVERIFY(done.wait(10000) && download.errorMessage().startsWith(refused));
+        QCOMPARE(TestSupport::readFile(store.requestLog).count('\n'), 1); // its start-up line only
     }
 
     // Identifiers that cannot name a folder inside the books folder are left out; the rest merge.

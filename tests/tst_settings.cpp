@@ -28,8 +28,22 @@ private slots:
         QCOMPARE(AppSettings().startCharset(QStringLiteral("2")), QString());
     }
 
+    // Also a file that an older release or a restored backup left open to others.
+    void fileHoldingTheSessionIsOwnerOnly_data()
+    {
+        QTest::addColumn<int>("earlierMode"); // of a file already there; 0: none
+        QTest::newRow("new file") << 0;
+        QTest::newRow("readable by all")
+            << int(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+    }
+
     void fileHoldingTheSessionIsOwnerOnly()
     {
+        QFETCH(int, earlierMode);
+        if (earlierMode) {
+            QVERIFY(TestSupport::writeFile(file, "[login]\n"));
+            QVERIFY(QFile::setPermissions(file, QFile::Permissions(earlierMode)));
+        }
         AppSettings().setSessionId(QStringLiteral("secret"));
         AppSettings().setVersion(QStringLiteral("1.1.0"));
         const QFile::Permissions perms = QFile::permissions(file);

@@ -180,6 +180,16 @@ private slots:
         QCOMPARE(QFileInfo(data("file__0/bookmarks.db")).lastModified(), written);
     }
 
+    // The store holds the session: a file left open to others (a restored backup) is narrowed at start.
+    void storeLeftOpenToOthersIsNarrowed()
+    {
+        { MainWindow first; }
+        QVERIFY(QFile::setPermissions(data("file__0/bookmarks.db"),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
+        { MainWindow second; }
+        QVERIFY(ownerOnly(data("file__0/bookmarks.db")));
+    }
+
     void storageFolderWithoutDatabaseIsLeftAsItIs()
     {
         { MainWindow first; }

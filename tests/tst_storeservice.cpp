@@ -24,7 +24,7 @@ struct Fetched {
 Fetched fetch(const RunningService& service, const QString& path)
 {
     HttpConnection http;
-    http.setHost("127.0.0.1", service.port);
+    http.setServer({ "127.0.0.1", service.port });
     QSignalSpy done(&http, &HttpConnection::done);
     http.get(path);
     Fetched result;

@@ -206,12 +206,13 @@ void openExternally(const QUrl& url, const QString& startMessage, const QString&
     reportOpened(QDesktopServices::openUrl(url), startMessage, failureText);
 }
 
-// A page of the publisher's store; the port is named when it is not the default one.
+// A page of the publisher's store, reached as the services are (https when TLS is chosen); the
+// port is named when it is not the scheme's own.
 QUrl storePage(const QString& pathAndQuery)
 {
-    const quint16 port = ServiceEndpoint::current().port;
-    const QString authority = ServiceEndpoint::storeHost() + (port == 80 ? QString() : QStringLiteral(":%1").arg(port));
-    return QUrl(QStringLiteral("http://") + authority + pathAndQuery, QUrl::TolerantMode);
+    ServiceEndpoint store = ServiceEndpoint::current();
+    store.host = ServiceEndpoint::storeHost();
+    return QUrl(store.base() + pathAndQuery, QUrl::TolerantMode);
 }
 }
 

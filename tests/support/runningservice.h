@@ -8,16 +8,17 @@
 class RunningService : public StoreServiceProcess
 {
 public:
-    bool start(const QString& packages)
+    bool start(const QString& packages, const QStringList& tls = {})
     {
 #ifdef VOCALUME_STORESERVICE
         return StoreServiceProcess::start(QStringLiteral(VOCALUME_STORESERVICE),
-                                          QStringLiteral(VOCALUME_STORESERVICE_DEMO), packages);
+                                          QStringLiteral(VOCALUME_STORESERVICE_DEMO), packages, tls);
 #else
         Q_UNUSED(packages);
+        Q_UNUSED(tls);
         return false;
 #endif
     }
 
-    QString base() const { return QStringLiteral("http://127.0.0.1:%1").arg(port); }
+    QString base() const { return QStringLiteral("%1://127.0.0.1:%2").arg(secure ? "https" : "http").arg(port); }
 };

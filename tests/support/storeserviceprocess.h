@@ -12,12 +12,13 @@ class StoreServiceProcess
 {
 public:
     // Starts `program` on the catalog and packages folders, waits for its "PORT n" line and
-    // points the process's service endpoint at it.
-    bool start(const QString& program, const QString& catalog, const QString& packages)
+    // points the process's service endpoint at it. `tls`: the service's --cert and --key, which
+    // make it speak TLS only. Its request lines go to `requestLog` when given.
+    bool start(const QString& program, const QString& catalog, const QString& packages, const QStringList& tls = {})
     {
-        process.setStandardErrorFile(QProcess::nullDevice());
-        process.start(program, { QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--catalog"), catalog,
-                                 QStringLiteral("--packages"), packages });
+        process.setStandardErrorFile(requestLog.isEmpty() ? QProcess::nullDevice() : requestLog);
+        process.start(program, QStringList { QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--catalog"),
+                                             catalog, QStringLiteral("--packages"), packages } + tls);
         if (!process.waitForStarted(10000))
             return false;
         while (!process.canReadLine())
@@ -27,7 +28,8 @@ public:
         if (!line.startsWith("PORT "))
             return false;
         port = quint16(line.mid(5).toUInt());
-        ServiceEndpoint::setCurrent({ QStringLiteral("127.0.0.1"), port });
+        secure = !tls.isEmpty();
+        ServiceEndpoint::setCurrent({ QStringLiteral("127.0.0.1"), port, secure });
         return port != 0;
     }
 
@@ -42,5 +44,7 @@ public:
     }
 
     QProcess process;
+    QString requestLog;
     quint16 port = 0;
+    bool secure = false;
 };

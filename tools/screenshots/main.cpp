@@ -3,6 +3,7 @@
 // the demo account, downloading and opening the first demo dictionary, looking a word up.
 // Each page is shown at every requested window size and saved as <page>-<W>x<H>.png.
 //   screenshots --port <n> --out <dir> [--size 1600x1000 --size 1024x700]
+//   screenshots --store https://127.0.0.1:<n> --out <dir>   (a service started with --cert)
 // Run it in a private HOME: it signs in and installs a dictionary there.
 #include "app/dialogs.h"
 #include "app/mainwindow.h"
@@ -81,6 +82,8 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QCommandLineParser cli;
     cli.addOption({ QStringLiteral("port"), QStringLiteral("port of the reference store service"), QStringLiteral("n") });
+    cli.addOption({ QStringLiteral("store"), QStringLiteral("its address instead, as vocalume --store takes it"),
+                    QStringLiteral("address") });
     cli.addOption({ QStringLiteral("out"), QStringLiteral("folder for the pictures"), QStringLiteral("dir") });
     cli.addOption({ QStringLiteral("size"), QStringLiteral("window size WxH (repeatable)"), QStringLiteral("size") });
     cli.process(app);
@@ -90,8 +93,12 @@ int main(int argc, char* argv[])
         sizes << QSize(s.section(QLatin1Char('x'), 0, 0).toInt(), s.section(QLatin1Char('x'), 1, 1).toInt());
     if (sizes.isEmpty())
         sizes = { QSize(1600, 1000), QSize(1024, 700) };
-    if (out.isEmpty() || !QDir().mkpath(out) || cli.value(QStringLiteral("port")).toUInt() == 0) {
-        std::fprintf(stderr, "usage: screenshots --port <n> --out <dir> [--size WxH]...\n");
+    ServiceEndpoint store { QStringLiteral("127.0.0.1"), quint16(cli.value(QStringLiteral("port")).toUInt()) };
+    const bool chosen = cli.isSet(QStringLiteral("store"))
+        ? ServiceEndpoint::parse(cli.value(QStringLiteral("store")), &store)
+        : store.port != 0;
+    if (out.isEmpty() || !QDir().mkpath(out) || !chosen) {
+        std::fprintf(stderr, "usage: screenshots (--port <n> | --store <address>) --out <dir> [--size WxH]...\n");
         return 2;
     }
     Diagnostics::setEnabled(false);
@@ -99,8 +106,8 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "box: %s: %s\n", qPrintable(title), qPrintable(text));
         return int(QMessageBox::Ok);
     });
-    ServiceEndpoint::setCurrent({ QStringLiteral("127.0.0.1"), quint16(cli.value(QStringLiteral("port")).toUInt()) });
-    ServiceEndpoint::setStoreHost(QStringLiteral("127.0.0.1"));
+    ServiceEndpoint::setCurrent(store);
+    ServiceEndpoint::setStoreHost(store.host);
 
     MainWindow main;
     window = &main;

@@ -2,6 +2,7 @@
 // end-to-end tests. Listens on 127.0.0.1 only and prints "PORT <n>" as its first line.
 //
 //   storeservice --catalog tools/storeservice/demo --packages /tmp/packages --port 0
+//                [--cert server.pem --key server.key]
 #include "catalog.h"
 #include "storeserver.h"
 
@@ -50,7 +51,13 @@ int main(int argc, char* argv[])
                                        QStringLiteral("Close package downloads after this many body bytes."), QStringLiteral("bytes"));
     const QCommandLineOption slowOption(QStringLiteral("slow-download"),
                                         QStringLiteral("Send package bodies at most this fast."), QStringLiteral("bytes-per-second"));
-    parser.addOptions({ portOption, catalogOption, packagesOption, denyOption, delayOption, cutOption, slowOption });
+    const QCommandLineOption certOption(QStringLiteral("cert"),
+                                        QStringLiteral("Serve HTTPS with this certificate chain (PEM); needs --key."),
+                                        QStringLiteral("file"));
+    const QCommandLineOption keyOption(QStringLiteral("key"), QStringLiteral("Private key of --cert (PEM)."),
+                                       QStringLiteral("file"));
+    parser.addOptions({ portOption, catalogOption, packagesOption, denyOption, delayOption, cutOption, slowOption,
+                        certOption, keyOption });
     parser.process(app);
 
     if (!parser.isSet(catalogOption))
@@ -61,6 +68,8 @@ int main(int argc, char* argv[])
     qint64 slow = 0;
     if (!readNumber(parser, portOption, 0, &port) || port > 65535)
         return failWith(QStringLiteral("invalid --port"));
+    if (parser.isSet(certOption) != parser.isSet(keyOption))
+        return failWith(QStringLiteral("--cert and --key go together"));
     if (!readNumber(parser, delayOption, 0, &delay) || !readNumber(parser, cutOption, 0, &cutAfter)
         || !readNumber(parser, slowOption, 1, &slow))
         return failWith(QStringLiteral("invalid number"));
@@ -78,14 +87,20 @@ int main(int argc, char* argv[])
     options.delayMs = int(delay);
     options.cutAfter = cutAfter;
     options.slowDownload = slow;
+    options.certificate = parser.value(certOption);
+    options.key = parser.value(keyOption);
 
     StoreServer server(catalog, options);
+    if (!server.isValid())
+        return failWith(
+            QStringLiteral("cannot load the certificate %1 or its key %2").arg(options.certificate, options.key));
     const int bound = server.bind(int(port));
     if (bound <= 0)
         return failWith(QStringLiteral("cannot listen on 127.0.0.1:%1").arg(port));
     std::printf("PORT %d\n", bound);
     std::fflush(stdout);
-    std::fprintf(stderr, "storeservice: http://127.0.0.1:%d/ catalog %s, packages %s\n", bound,
+    std::fprintf(stderr, "storeservice: %s://127.0.0.1:%d/ catalog %s, packages %s\n",
+                 options.certificate.isEmpty() ? "http" : "https", bound,
                  qPrintable(QDir(catalogDir).absolutePath()), qPrintable(options.packages));
     return server.run() ? 0 : 1;
 }

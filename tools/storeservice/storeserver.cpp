@@ -104,7 +104,9 @@ QString coverName(const Dictionary& dictionary)
 StoreServer::StoreServer(const Catalog& catalogData, const Options& serverOptions)
     : catalog(catalogData)
     , options(serverOptions)
-    , server(new httplib::Server)
+    , server(serverOptions.certificate.isEmpty()
+                 ? new httplib::Server
+                 : new httplib::SSLServer(qPrintable(serverOptions.certificate), qPrintable(serverOptions.key)))
 {
     for (const Dictionary& dictionary : catalog.dictionaries) {
         QByteArray image;
@@ -164,6 +166,11 @@ StoreServer::StoreServer(const Catalog& catalogData, const Options& serverOption
 
 StoreServer::~StoreServer() = default;
 
+bool StoreServer::isValid() const
+{
+    return server->is_valid();
+}
+
 int StoreServer::bind(int requested)
 {
     if (requested == 0)
@@ -181,7 +188,7 @@ bool StoreServer::run()
 QString StoreServer::base(const httplib::Request& request) const
 {
     const std::string host = request.get_header_value("Host");
-    return QStringLiteral("http://")
+    return (options.certificate.isEmpty() ? QStringLiteral("http://") : QStringLiteral("https://"))
         + (host.empty() ? QStringLiteral("127.0.0.1:%1").arg(port) : QString::fromStdString(host));
 }
 

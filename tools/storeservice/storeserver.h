@@ -1,6 +1,6 @@
-// The reference store's HTTP side: login, purchase history, package download, version check,
-// cover images and the store's account and search pages, on 127.0.0.1 only, with switches that
-// inject the faults the program must survive.
+// The reference store's HTTP side (HTTPS only, when given a certificate): login, purchase history,
+// package download, version check, cover images and the store's account and search pages, on
+// 127.0.0.1 only, with switches that inject the faults the program must survive.
 #pragma once
 
 #include "catalog.h"
@@ -25,11 +25,15 @@ public:
         int delayMs = 0;       // delay before every reply
         qint64 cutAfter = -1;  // package bodies end (connection closed) after this many bytes
         qint64 slowDownload = 0; // package bodies at most this many bytes per second
+        QString certificate;   // with `key`: serve TLS with this certificate chain (PEM)
+        QString key;           // the certificate's private key (PEM)
     };
 
     StoreServer(const Catalog& catalog, const Options& options);
     ~StoreServer();
 
+    // False when the certificate or its key could not be loaded.
+    bool isValid() const;
     // Binds 127.0.0.1:port (0: any free port); returns the port, or -1.
     int bind(int port);
     // Serves until the process ends.
