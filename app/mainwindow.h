@@ -104,4 +104,6 @@ private:
     void connectLibrary();
 
     Ui::MainWindow* ui = nullptr;
+    // The page's dialog after the store refused the session, shown again in every page loaded.
+    QString accessDeniedDialog;
 };

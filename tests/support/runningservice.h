@@ -8,13 +8,14 @@
 class RunningService : public StoreServiceProcess
 {
 public:
-    bool start(const QString& packages)
+    bool start(const QString& packages, const QStringList& options = QStringList())
     {
 #ifdef VOCALUME_STORESERVICE
         return StoreServiceProcess::start(QStringLiteral(VOCALUME_STORESERVICE),
-                                          QStringLiteral(VOCALUME_STORESERVICE_DEMO), packages);
+                                          QStringLiteral(VOCALUME_STORESERVICE_DEMO), packages, options);
 #else
         Q_UNUSED(packages);
+        Q_UNUSED(options);
         return false;
 #endif
     }

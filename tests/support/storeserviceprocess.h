@@ -11,13 +11,14 @@
 class StoreServiceProcess
 {
 public:
-    // Starts `program` on the catalog and packages folders, waits for its "PORT n" line and
-    // points the process's service endpoint at it.
-    bool start(const QString& program, const QString& catalog, const QString& packages)
+    // Starts `program` on the catalog and packages folders, with the fault `options` of the
+    // service, waits for its "PORT n" line and points the process's service endpoint at it.
+    bool start(const QString& program, const QString& catalog, const QString& packages,
+               const QStringList& options = QStringList())
     {
         process.setStandardErrorFile(QProcess::nullDevice());
-        process.start(program, { QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--catalog"), catalog,
-                                 QStringLiteral("--packages"), packages });
+        process.start(program, QStringList { QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--catalog"),
+                                             catalog, QStringLiteral("--packages"), packages } + options);
         if (!process.waitForStarted(10000))
             return false;
         while (!process.canReadLine())
