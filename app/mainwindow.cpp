@@ -225,18 +225,21 @@ void MainWindow::connectLibrary()
             goToLibrary();
     });
     // The data goes only by the dialog's Ok, once the notes are saved and the user read where.
-    // A page still loading (its script not yet run) gets the dialog when it has loaded, and so
-    // does every page loaded after it.
     connect(library, &LibrarySync::accessDenied, this, [this] {
         accessDeniedDialog = DataRemoval::accessDenied();
-        if (webView->page()->mainFrame()->evaluateJavaScript(QStringLiteral("document.readyState")).toString()
-            == QLatin1String("complete"))
-            ScriptCall::run(webView, accessDeniedDialog);
+        showAccessDenied();
     });
-    connect(webView, &QWebView::loadFinished, this, [this] {
-        if (!accessDeniedDialog.isEmpty())
-            ScriptCall::run(webView, accessDeniedDialog);
-    });
+    connect(webView, &QWebView::loadFinished, this, &MainWindow::showAccessDenied);
+}
+
+void MainWindow::showAccessDenied()
+{
+    // A page still loading, or none yet, would lose the dialog: the next loaded page shows it.
+    const QString ready = QStringLiteral("document.readyState === 'complete' && typeof messageDialog === 'function'");
+    if (accessDeniedDialog.isEmpty() || !webView->page()->mainFrame()->evaluateJavaScript(ready).toBool())
+        return;
+    ScriptCall::run(webView, accessDeniedDialog);
+    accessDeniedDialog.clear();
 }
 
 void MainWindow::startLogin(const QString& username, const QString& password)
