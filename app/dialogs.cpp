@@ -35,17 +35,25 @@ void Dialogs::critical(QWidget* parent, const QString& title, const QString& tex
     show(parent, QMessageBox::Critical, Kind::Critical, title, text);
 }
 
-bool Dialogs::confirm(QWidget* parent, const QString& text)
+Dialogs::Answer Dialogs::askOfferingExport(QWidget* parent, const QString& text)
 {
-    if (handler)
-        return handler(Kind::Question, QString(), text, nullptr) == QMessageBox::Ok;
     QMessageBox box(parent);
     box.setText(text);
-    box.addButton(QStringLiteral("No"), QMessageBox::RejectRole);
-    box.addButton(QMessageBox::Ok);
-    box.setDefaultButton(QMessageBox::Ok);
-    box.exec();
-    return box.clickedButton() == box.button(QMessageBox::Ok);
+    QPushButton* exportNotes = box.addButton(QStringLiteral("Esporta gli appunti"), QMessageBox::ActionRole);
+    QPushButton* no = box.addButton(QStringLiteral("No"), QMessageBox::RejectRole);
+    QPushButton* ok = box.addButton(QMessageBox::Ok);
+    // A question that removes everything never does so on a bare Enter.
+    box.setDefaultButton(no);
+    box.setEscapeButton(no);
+    QAbstractButton* clicked = no;
+    if (handler) {
+        const int button = handler(Kind::Question, QString(), text, &box);
+        clicked = button == QMessageBox::Ok ? ok : button == QMessageBox::Save ? exportNotes : no;
+    } else {
+        box.exec();
+        clicked = box.clickedButton();
+    }
+    return clicked == exportNotes ? Answer::ExportNotes : clicked == ok ? Answer::Ok : Answer::No;
 }
 
 int Dialogs::exec(QDialog* dialog)

@@ -16,7 +16,8 @@ class Dialogs
 public:
     enum class Kind { Warning, Information, Critical, Question, Dialog };
     // Receives what would be shown and returns the button the "user" pressed
-    // (for Kind::Dialog: QDialog::Accepted or Rejected after the handler acted on the dialog).
+    // (for Kind::Dialog: QDialog::Accepted or Rejected after the handler acted on the dialog;
+    // for a question, the box itself may come along).
     using Handler = std::function<int(Kind kind, const QString& title, const QString& text, QDialog* dialog)>;
 
     static void setHandler(Handler handler);
@@ -24,8 +25,12 @@ public:
     static void warning(QWidget* parent, const QString& title, const QString& text);
     static void information(QWidget* parent, const QString& title, const QString& text);
     static void critical(QWidget* parent, const QString& title, const QString& text);
-    // The reset question: a "No" button with the reject role and a default Ok button.
-    static bool confirm(QWidget* parent, const QString& text);
+    // What the user chose in a question that offers to export the notes first.
+    enum class Answer { No, ExportNotes, Ok };
+    // A question with the buttons "Esporta gli appunti", "No" (the default, with the reject role)
+    // and Ok. A handler is given the box as it would be shown and answers QMessageBox::Ok,
+    // QMessageBox::Save (the export) or any other button (No).
+    static Answer askOfferingExport(QWidget* parent, const QString& text);
     // Opens `store`; when it does not open, warns with the caller's text and returns false.
     static bool openStore(QWidget* parent, WebStore& store, const WebStore::FailureTexts& texts);
     // Runs an application dialog modally (exec).

@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 
 #include "app/datadirectory.h"
+#include "app/dataremoval.h"
 #include "app/dialogs.h"
 #include "app/statusindicators.h"
 #include "app/update.h"
@@ -26,6 +27,8 @@
 #include <QKeyEvent>
 #include <QStatusBar>
 #include <QTimer>
+#include <QWebFrame>
+#include <QWebPage>
 #include <QWebSettings>
 
 MainWindow* mainWindowInstance = nullptr;
@@ -161,12 +164,9 @@ void MainWindow::keyPressEvent(QKeyEvent* event)
 {
     if (!(event->modifiers() & Qt::ControlModifier) || event->key() != Qt::Key_R)
         return;
-    const QString question = QStringLiteral(
-        "Resettare i dati dell'applicazione? (il programma verrà chiuso e i libri dovranno essere riscaricati)");
-    if (!Dialogs::confirm(this, question))
-        return;
     // A reset ends exactly as a sign-out does: no local data, no settings, program closed.
-    logout();
+    if (DataRemoval::confirmReset(this))
+        logout();
 }
 
 bool MainWindow::unpackBook(const QString& zipPath, const QString& destPath, const QString& baseDir)
@@ -224,7 +224,22 @@ void MainWindow::connectLibrary()
         if (bridge->syncing || pageChanged)
             goToLibrary();
     });
-    connect(library, &LibrarySync::accessDenied, this, &MainWindow::logout);
+    // The data goes only by the dialog's Ok, once the notes are saved and the user read where.
+    connect(library, &LibrarySync::accessDenied, this, [this] {
+        accessDeniedDialog = DataRemoval::accessDenied();
+        showAccessDenied();
+    });
+    connect(webView, &QWebView::loadFinished, this, &MainWindow::showAccessDenied);
+}
+
+void MainWindow::showAccessDenied()
+{
+    // A page still loading, or none yet, would lose the dialog: the next loaded page shows it.
+    const QString ready = QStringLiteral("document.readyState === 'complete' && typeof messageDialog === 'function'");
+    if (accessDeniedDialog.isEmpty() || !webView->page()->mainFrame()->evaluateJavaScript(ready).toBool())
+        return;
+    ScriptCall::run(webView, accessDeniedDialog);
+    accessDeniedDialog.clear();
 }
 
 void MainWindow::startLogin(const QString& username, const QString& password)

@@ -102,6 +102,10 @@ private:
     void showWarning(const QString& text);
     // Turns what sign-in and synchronisation report into the status bar, boxes and page calls.
     void connectLibrary();
+    // Shows the dialog of a refused session once a page can show it.
+    void showAccessDenied();
 
     Ui::MainWindow* ui = nullptr;
+    // The page's dialog after the store refused the session, until a page has shown it.
+    QString accessDeniedDialog;
 };

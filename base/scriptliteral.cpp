@@ -40,3 +40,14 @@ QString ScriptLiteral::escapeNested(const QString& text, QChar quote, QChar oute
     }
     return out;
 }
+
+QString ScriptLiteral::string(const QString& text)
+{
+    QString out = QStringLiteral("\"");
+    for (const QChar c : text) {
+        const bool special = c == QLatin1Char('\\') || c == QLatin1Char('"') || c.unicode() < 0x20
+            || c == QChar(0x2028) || c == QChar(0x2029);
+        out += special ? unicodeEscape(c) : QString(c);
+    }
+    return out + QLatin1Char('"');
+}

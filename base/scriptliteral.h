@@ -21,4 +21,7 @@ public:
     // script string delimited by `outerQuote` (as a literal's text values do): backslashes,
     // both quotes, line breaks and "</" can neither end a string nor the script.
     static QString escapeNested(const QString& text, QChar quote, QChar outerQuote);
+    // `text` as a double-quoted script string (an argument of a page function), which nothing in
+    // the text can end.
+    static QString string(const QString& text);
 };

@@ -109,8 +109,7 @@ void LibrarySync::onLibraryWSError(QString error)
         emit statusMessage(QStringLiteral("Sincronizzazione fallita: ") + error, 4000);
         libraryWS.abort();
         if (error.contains(QLatin1String("Accesso negato"))) {
-            emit pageStatement(QStringLiteral("messageDialog(\"Accesso negato!<br/>Sarà necessario riloggarsi e "
-                                              "riscaricare i libri\", \"QtJavascriptInteraction.onLogout()\")"));
+            // The window saves the notes before it tells the user and waits for the Ok.
             emit accessDenied();
             return;
         }

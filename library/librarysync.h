@@ -62,7 +62,8 @@ signals:
     // A merge ended; `pageChanged` when it changed what the library page shows or completed a
     // sign-in. Sent before the busy indicator goes and the outcome is shown.
     void mergeEnded(bool pageChanged);
-    // The service refused the stored session: every local trace of the account is to go.
+    // The service refused the stored session: every local trace of the account is to go, once
+    // the reader's notes are saved and the user has been told.
     void accessDenied();
 
 private:

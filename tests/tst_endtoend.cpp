@@ -1,6 +1,9 @@
 // The whole program against the reference store service: the real login page, the real library
 // page, acting as a user does by filling in the form and pressing its button.
+#include "app/dialogs.h"
 #include "app/mainwindow.h"
+#include "base/appsettings.h"
+#include "base/processexit.h"
 #include "tests/support/dictdfiles.h"
 #include "tests/support/runningservice.h"
 #include "tools/packagebuilder/dictdimporter.h"
@@ -8,9 +11,16 @@
 #include "tools/packagebuilder/dictionarysource.h"
 #include "tests/support/testsupport.h"
 #include "web/customagentwebview.h"
+#include "web/pageservices.h"
 
 #include <QApplication>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QWebFrame>
 #include <QWebPage>
@@ -22,6 +32,7 @@ private:
     QTemporaryDir packages;
     QScopedPointer<RunningService> service;
     MainWindow* window = nullptr;
+    int exitCode = -1;
 
     QVariant js(const QString& script) { return window->webView->page()->mainFrame()->evaluateJavaScript(script); }
     QString url() const { return window->webView->page()->mainFrame()->url().toString(); }
@@ -102,6 +113,14 @@ private:
         js(button(sku, action) + ".click()");
     }
 
+    // The page's open dialog: its text, and a click on its button labelled `label`.
+    QString dialog() { return js("var d = document.querySelector('.dialog .dialog-text'); d ? d.textContent : ''").toString(); }
+    void press(const QString& label)
+    {
+        js("Array.prototype.filter.call(document.querySelectorAll('.dialog button'), function (b) {"
+           " return b.textContent === '" + label + "'; })[0].click()");
+    }
+
 private slots:
     void initTestCase()
     {
@@ -131,6 +150,8 @@ private slots:
         if (!service->start(packages.path()))
             QSKIP("the reference store service is not built");
         ServiceEndpoint::setStoreHost(QStringLiteral("127.0.0.1"));
+        exitCode = -1;
+        ProcessExit::setHandler([this](int code) { exitCode = code; });
         window = new MainWindow;
     }
 
@@ -186,6 +207,79 @@ private slots:
         QTRY_COMPARE(resultWords(), QStringList({"fiume", "lago", "mare"}));
         QTRY_VERIFY(text("entry").contains("acqua"));
         QVERIFY(js("document.querySelectorAll('#entry mark.hit').length").toInt() > 0);
+    }
+
+    // Every way the account's data goes first saves what the reader wrote into the documents
+    // folder, and removes nothing until the user has read where.
+    void dataRemovalKeepsTheNotes_data()
+    {
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<bool>("removed");
+        QTest::newRow("access denied") << "denied" << true;
+        QTest::newRow("access denied, documents folder not writable") << "denied" << false;
+        QTest::newRow("access denied at the next start") << "denied at start" << true;
+        QTest::newRow("reset") << "reset" << true;
+        QTest::newRow("sign-out") << "sign-out" << true;
+    }
+
+    void dataRemovalKeepsTheNotes()
+    {
+        QFETCH(QString, way);
+        QFETCH(bool, removed);
+        const QString documents = QDir::homePath() + "/Documents";
+        QVERIFY(removed ? QDir().mkpath(documents) : TestSupport::writeFile(documents, "a file in the way"));
+        signInToTheLibrary();
+        js("Vocalume.store.ensurePageTables(function () { Vocalume.store.insert('NOTE', 'ZDEMO001', 'IT01|a.html|acqua',"
+           " 'Da ripassare', function (e) { window.noted = !e; }); })");
+        QTRY_VERIFY(js("window.noted").toBool());
+        const QString exported = documents + "/appunti-vocalume-" + (way == "sign-out" ? "" : "demo-")
+            + QDate::currentDate().toString("yyyy-MM-dd") + ".json";
+        // Boxes as "text|default button"; the reset's question is answered export first, then Ok.
+        QStringList boxes;
+        const QList<int> answers = way == "reset" ? QList<int> { QMessageBox::Save, QMessageBox::Ok, QMessageBox::Ok }
+                                                  : QList<int> { QMessageBox::No };
+        Dialogs::setHandler([&](Dialogs::Kind, const QString&, const QString& text, QDialog* box) {
+            auto* question = qobject_cast<QMessageBox*>(box);
+            boxes << text + "|" + (question ? question->defaultButton()->text() : QString());
+            return answers.value(boxes.size() - 1, QMessageBox::Ok);
+        });
+        QKeyEvent ctrlR(QEvent::KeyPress, Qt::Key_R, Qt::ControlModifier);
+        if (!way.startsWith("denied")) {
+            QApplication::sendEvent(window, &ctrlR);
+        } else {
+            service.reset(new RunningService);
+            QVERIFY(service->start(packages.path(), { "--deny" }));
+            if (way == "denied at start") {
+                delete window;
+                window = new MainWindow;
+            } else {
+                js("document.getElementById('sync').click()");
+            }
+            QTRY_VERIFY_WITH_TIMEOUT(dialog().startsWith("Accesso negato!"), 30000);
+            QVERIFY2(dialog().contains(removed ? exported : "Nessun dato è stato rimosso"), qPrintable(dialog()));
+            QVERIFY(QFile::exists(TestSupport::dataDirectory() + "/file__0/bookmarks.db") && exitCode == -1);
+            press("OK");
+        }
+        if (way == "sign-out") {
+            // The page's question says of the notes what the reset's question says.
+            js("document.getElementById('logout').click()");
+            const QString notesSentence = boxes.value(0).section("\n\n", 1).section('|', 0, 0);
+            QVERIFY2(!notesSentence.isEmpty() && dialog().contains(notesSentence), qPrintable(dialog()));
+            PageServices::setFileChooser([&](bool, const QString& name) { return documents + "/" + QFileInfo(name).fileName(); });
+            press("Esporta gli appunti");
+            QTRY_VERIFY(dialog().startsWith("Appunti esportati nel file " + exported));
+            press("OK");
+            press("Esci");
+            PageServices::setFileChooser(nullptr);
+        }
+        if (way == "reset")
+            QVERIFY2(boxes.value(0).endsWith("|No") && boxes.value(1).contains(exported) && boxes.value(2) == boxes.value(0),
+                     qPrintable(boxes.join('\n')));
+        QTRY_COMPARE(exitCode, removed ? 0 : -1);
+        QCOMPARE(QFile::exists(TestSupport::dataDirectory()), !removed);
+        QCOMPARE(AppSettings().username(), removed ? QString() : QStringLiteral("demo"));
+        const QJsonObject tables = QJsonDocument::fromJson(TestSupport::readFile(exported)).object().value("tabelle").toObject();
+        QCOMPARE(tables.value("NOTE").toArray().at(0).toObject().value("NOTE").toString(), removed ? "Da ripassare" : "");
     }
 
     // The imported dictionary is found by an inflected form; its cross-reference opens the other entry.

@@ -1,6 +1,7 @@
 // Sign-in and library synchronisation against a scripted store service on 127.0.0.1, and against
 // the reference one over TLS, with no window: the SYSTEM rows, the states, the covers, the
-// page's answers and what the user is shown.
+// page's answers and what the user is shown; and the export of the reader's own tables that
+// comes before any removal of the data.
 #include "base/appsettings.h"
 #include "base/datapaths.h"
 #include "library/librarysync.h"
@@ -10,6 +11,7 @@
 #include "resources/resources.h"
 #include "services/httpconnection.h"
 #include "services/serviceendpoint.h"
+#include "store/notesexport.h"
 #include "store/webstore.h"
 #include "tests/support/catalogservice.h"
 #include "tests/support/runningservice.h"
@@ -18,6 +20,9 @@
 #include "tests/support/testsupport.h"
 
 #include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTimer>
@@ -504,6 +509,36 @@ private slots:
         QCOMPARE(r.first(), QStringLiteral("1|10|TITLE|Dizionario 10"));
         QCOMPARE(books.size(), 1);
         QCOMPARE(books.first().bookId, QStringLiteral("10"));
+    }
+
+    // The reader's tables saved before the data may go: read-only, never over a file, and no
+    // file at all when the database cannot be read.
+    void notesExport_data()
+    {
+        QTest::addColumn<QString>("database"); // "none", or the page's tables as made at start, or unreadable
+        QTest::addColumn<QString>("written");  // the file name; empty: nothing may be written
+        const QString name = "appunti-vocalume-___mario_rossi-2026-01-02";
+        QTest::newRow("no web database") << "none" << name + ".json";
+        QTest::newRow("no page tables, an earlier export") << "template" << name + " (2).json";
+        QTest::newRow("damaged database") << "damaged" << "";
+    }
+
+    void notesExport()
+    {
+        QFETCH(QString, database);
+        QFETCH(QString, written);
+        const QDir documents(QDir::homePath() + "/Documents");
+        const QString earlier = documents.filePath("appunti-vocalume-___mario_rossi-2026-01-02.json");
+        QVERIFY(database == "template" ? TestSupport::writeFile(earlier, "earlier") : QFile::remove(DataPaths::bookmarksDatabase()));
+        QVERIFY(database != "damaged" || TestSupport::writeFile(DataPaths::bookmarksDatabase(), TestSupport::noise(4096)));
+        NotesExport exported;
+        QCOMPARE(exported.write("../mario rossi", QDate(2026, 1, 2)), !written.isEmpty());
+        QCOMPARE(QFile::exists(DataPaths::bookmarksDatabase()), database != "none");
+        QCOMPARE(exported.path(), written.isEmpty() ? DataPaths::bookmarksDatabase() : documents.filePath(written));
+        QCOMPARE(documents.entryList(QDir::Files).size(), written.isEmpty() ? 0 : database == "template" ? 2 : 1);
+        QVERIFY(database != "template" || TestSupport::readFile(earlier) == "earlier");
+        const QJsonObject tables = QJsonDocument::fromJson(TestSupport::readFile(exported.path())).object().value("tabelle").toObject();
+        QCOMPARE(tables.keys(), written.isEmpty() ? QStringList() : QStringList({ "BOOKMARK", "FAVORITE", "HISTORY", "NOTE" }));
     }
 };
 

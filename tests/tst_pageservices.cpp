@@ -3,6 +3,7 @@
 #include "base/appsettings.h"
 #include "tests/support/searchrunner.h"
 #include "tests/support/testdictionary.h"
+#include "tests/support/testsupport.h"
 #include "web/pageservices.h"
 
 #include <QJsonArray>
@@ -84,6 +85,7 @@ private slots:
         QCOMPARE(services.indexRows("../voc", "casa", "1", "10", "it"), QStringLiteral("[]"));
     }
 
+    // Each way a file can go tells the page what happened, so a failure never passes for a cancel.
     void textFilesChosenByTheUser()
     {
         QTemporaryDir dir;
@@ -94,14 +96,22 @@ private slots:
             return chosen;
         });
         PageServices services;
-        QVERIFY(services.saveTextFile("../appunti-vocalume.json", QStringLiteral("{\"nota\":\"perché\"}")));
+        const auto answer = [](const QString& json) { return QJsonDocument::fromJson(json.toUtf8()).object().toVariantMap(); };
+        QCOMPARE(answer(services.saveTextFile("../appunti-vocalume.json", QStringLiteral("{\"nota\":\"perché\"}"))),
+                 QVariantMap({ { "result", "saved" }, { "path", chosen } }));
         QCOMPARE(offered, QDir::home().absoluteFilePath("appunti-vocalume.json"));
-        QCOMPARE(services.openTextFile(), QStringLiteral("{\"nota\":\"perché\"}"));
-        chosen.clear(); // cancelled
-        QVERIFY(!services.saveTextFile("x.json", "y"));
-        QCOMPARE(services.openTextFile(), QString());
+        QCOMPARE(answer(services.openTextFile()),
+                 QVariantMap({ { "result", "opened" }, { "path", chosen }, { "text", QStringLiteral("{\"nota\":\"perché\"}") } }));
+        QVERIFY(TestSupport::writeFile(chosen, QByteArray(20 * 1024 * 1024 + 1, ' ')));
+        QCOMPARE(answer(services.openTextFile()), QVariantMap({ { "result", "tooBig" }, { "path", chosen }, { "limit", "20 MB" } }));
         chosen = dir.filePath("manca/appunti.json");
-        QVERIFY(!services.saveTextFile("x.json", "y"));
+        QCOMPARE(answer(services.saveTextFile("x.json", "y")),
+                 QVariantMap({ { "result", "failed" }, { "path", chosen }, { "reason", "la cartella non esiste" } }));
+        QCOMPARE(answer(services.openTextFile()),
+                 QVariantMap({ { "result", "unreadable" }, { "path", chosen }, { "reason", "il file non esiste" } }));
+        chosen.clear();
+        QCOMPARE(answer(services.saveTextFile("x.json", "y")), QVariantMap({ { "result", "cancelled" } }));
+        QCOMPARE(answer(services.openTextFile()), QVariantMap({ { "result", "cancelled" } }));
     }
 
     void downloadSizeOnceAnnounced()

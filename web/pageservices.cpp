@@ -1,5 +1,6 @@
 #include "web/pageservices.h"
 
+#include "base/wholefile.h"
 #include "search/indexrows.h"
 
 #include <QDir>
@@ -8,7 +9,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 PageServices::PageServices(QObject* parent)
     : QObject(parent)
@@ -74,25 +74,43 @@ QString chooseFile(bool save, const QString& suggested)
     return save ? QFileDialog::getSaveFileName(nullptr, QStringLiteral("Esporta gli appunti"), suggested, filter)
                 : QFileDialog::getOpenFileName(nullptr, QStringLiteral("Importa gli appunti"), suggested, filter);
 }
+
+// What the page hears of a file it asked for: `result` and the details, as a JSON object text.
+QString outcome(const QString& result, const QJsonObject& details = QJsonObject())
+{
+    QJsonObject answer = details;
+    answer.insert(QStringLiteral("result"), result);
+    return QString::fromUtf8(QJsonDocument(answer).toJson(QJsonDocument::Compact));
+}
 }
 
 void PageServices::setFileChooser(FileChooser chooser) { customChooser = std::move(chooser); }
 
-bool PageServices::saveTextFile(QString suggestedName, QString text)
+QString PageServices::saveTextFile(QString suggestedName, QString text)
 {
     const QString name = suggestedName.section(QLatin1Char('/'), -1);
     const QString path = chooseFile(true, QDir::home().absoluteFilePath(name));
     if (path.isEmpty())
-        return false;
-    QSaveFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) >= 0 && file.commit();
+        return outcome(QStringLiteral("cancelled"));
+    QString reason;
+    if (!WholeFile::write(path, text.toUtf8(), &reason))
+        return outcome(QStringLiteral("failed"), { { QStringLiteral("path"), path }, { QStringLiteral("reason"), reason } });
+    return outcome(QStringLiteral("saved"), { { QStringLiteral("path"), path } });
 }
 
 QString PageServices::openTextFile()
 {
     const QString path = chooseFile(false, QDir::homePath());
+    if (path.isEmpty())
+        return outcome(QStringLiteral("cancelled"));
     QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly) || file.size() > largestTextFile)
-        return QString();
-    return QString::fromUtf8(file.readAll());
+    // Read up to one byte past the limit: a device without a size must not fill the memory.
+    const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.read(largestTextFile + 1) : QByteArray();
+    if (!file.isOpen() || file.error() != QFileDevice::NoError)
+        return outcome(QStringLiteral("unreadable"),
+                       { { QStringLiteral("path"), path }, { QStringLiteral("reason"), WholeFile::reason(file, false) } });
+    if (bytes.size() > largestTextFile)
+        return outcome(QStringLiteral("tooBig"), { { QStringLiteral("path"), path },
+                                                   { QStringLiteral("limit"), QStringLiteral("%1 MB").arg(largestTextFile >> 20) } });
+    return outcome(QStringLiteral("opened"), { { QStringLiteral("path"), path }, { QStringLiteral("text"), QString::fromUtf8(bytes) } });
 }

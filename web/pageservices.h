@@ -36,10 +36,12 @@ public slots:
     QString downloadSize(QString sku);
 
     // Asks the user for a file and writes `text` into it as UTF-8, whole or not at all; the
-    // name offered is `suggestedName` in the home folder. False when cancelled or not written.
-    bool saveTextFile(QString suggestedName, QString text);
-    // Asks the user for a text file and returns its content; empty when cancelled, unreadable or
-    // larger than 20 MB.
+    // name offered is `suggestedName` in the home folder. The outcome as a JSON object text:
+    // {"result":"saved",path}, {"result":"cancelled"} or {"result":"failed",path,reason}.
+    QString saveTextFile(QString suggestedName, QString text);
+    // Asks the user for a text file and reads it, as a JSON object text:
+    // {"result":"opened",path,text}, {"result":"cancelled"}, {"result":"unreadable",path,reason}
+    // or {"result":"tooBig",path,limit} (the largest size accepted, as the user reads it).
     QString openTextFile();
 
 signals:

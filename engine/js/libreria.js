@@ -375,17 +375,14 @@
     }
 
     // Signing out deletes the local data, the reader's favourites, bookmarks and notes with it:
-    // the question says so and offers to export them first.
+    // the question says so (in the words of the reset's question) and offers to export them
+    // first; after the export, whatever its outcome, it asks again.
     function logout() {
         var leave = { label: 'Esci', cls: 'btn-danger', action: function () { V.bridge('onLogout'); } };
         var buttons = [leave];
         if (V.native('saveTextFile')) {
             buttons.unshift({ label: 'Esporta gli appunti', cls: 'btn-secondary', action: function () {
-                V.exportSaved(function (saved) {
-                    if (saved) {
-                        logout();
-                    }
-                });
+                V.exportSaved(logout);
             } });
         }
         V.ask({

@@ -15,8 +15,9 @@
 
     var CREATE_PAGE_TABLES = PAGE_TABLES.map(function (sql) { return [sql]; });
 
-    // What an export file of the reader's own tables carries, and how it names itself.
-    var SAVED_TABLES = ['FAVORITE', 'BOOKMARK', 'NOTE'];
+    // What an export file of the reader's own tables carries, and how it names itself. Files
+    // written before HISTORY was saved simply lack it.
+    var SAVED_TABLES = ['FAVORITE', 'BOOKMARK', 'NOTE', 'HISTORY'];
     var EXPORT_FORMAT = 'vocalume-appunti';
 
     function open() {
@@ -167,7 +168,7 @@
             });
         },
 
-        // Favourites, bookmarks and notes of every dictionary as the text of an export file.
+        // Favourites, bookmarks, notes and history of every dictionary as the text of an export file.
         exportText: function (done) {
             // The tables may not exist yet when no dictionary page was ever opened.
             var create = CREATE_PAGE_TABLES;
@@ -188,8 +189,9 @@
             });
         },
 
-        // Adds the rows of an export file that are not here yet; done(error, rows added). A text
-        // that is not an export file is refused whole.
+        // Adds the rows of an export file that are not here yet; done(error, notes added, history
+        // entries added). A text that is not an export file is refused whole, with an error whose
+        // notExport is true; any other error is the database's, and nothing was added.
         importText: function (text, done) {
             var data;
             try {
@@ -197,18 +199,21 @@
             } catch (e) {
                 data = null;
             }
-            if (!data || data.formato !== EXPORT_FORMAT || typeof data.tabelle !== 'object') {
-                done(new Error('File non valido'), 0);
+            if (!data || data.formato !== EXPORT_FORMAT || !data.tabelle || typeof data.tabelle !== 'object') {
+                var invalid = new Error('File non valido');
+                invalid.notExport = true;
+                done(invalid, 0, 0);
                 return;
             }
             var create = CREATE_PAGE_TABLES;
             var reads = SAVED_TABLES.map(function (t) { return ['SELECT IDBOOK, REF, NOTE FROM ' + t]; });
             run(create.concat(reads), false, function (err, res) {
                 if (err) {
-                    done(err, 0);
+                    done(err, 0, 0);
                     return;
                 }
                 var inserts = [];
+                var history = 0;
                 SAVED_TABLES.forEach(function (t, i) {
                     var have = {};
                     rowsOf(res[create.length + i]).forEach(function (r) { have[[r.IDBOOK, r.REF, r.NOTE].join('\u0001')] = true; });
@@ -217,17 +222,18 @@
                         var id = row.join('\u0001');
                         if (row[0] && row[1] && !have[id]) {
                             have[id] = true;
+                            history += t === 'HISTORY' ? 1 : 0;
                             inserts.push(['INSERT INTO ' + t + ' (DATE, IDBOOK, REF, NOTE) VALUES (?, ?, ?, ?)',
                                 [String(r.DATE || V.store.timestamp(new Date()))].concat(row)]);
                         }
                     });
                 });
                 if (!inserts.length) {
-                    done(null, 0);
+                    done(null, 0, 0);
                     return;
                 }
                 run(inserts, false, function (err2) {
-                    done(err2, err2 ? 0 : inserts.length);
+                    done(err2, err2 ? 0 : inserts.length - history, err2 ? 0 : history);
                 });
             });
         },
@@ -261,8 +267,26 @@
         }
     };
 
+    // What native code answered about a file the user picked ({result, path, ...}).
+    function fileOutcome(answer) {
+        try {
+            return JSON.parse(answer) || {};
+        } catch (e) {
+            return { result: 'failed', path: '', reason: 'risposta non valida del programma' };
+        }
+    }
+
+    function importedText(notes, history) {
+        var text = notes === 1 ? 'Importato 1 appunto' : (notes ? 'Importati ' + notes + ' appunti' : '');
+        if (history) {
+            text += (text ? ' e ' : 'Importate ') + history + (history === 1 ? ' voce' : ' voci') + ' della cronologia';
+        }
+        return text ? text + '.' : 'Nessun appunto nuovo da importare.';
+    }
+
     // Export and import through files the user picks (native help beside the bridge); each
-    // tells the user how it went, then calls done(true when something was written or added).
+    // tells the user how it went, a cancel excepted, then calls done(true when something was
+    // written or added).
     V.exportSaved = function (done) {
         var native = V.native('saveTextFile');
         if (!native) {
@@ -274,14 +298,17 @@
                 V.message('Impossibile leggere gli appunti da esportare.');
                 return;
             }
-            var d = new Date();
-            var name = 'appunti-vocalume-' + V.store.timestamp(d).substring(0, 10) + '.json';
-            var saved = native.saveTextFile(name, text) === true;
-            if (saved) {
-                V.message('Appunti esportati: preferiti, segnalibri e note di tutti i dizionari.');
+            var name = 'appunti-vocalume-' + V.store.timestamp(new Date()).substring(0, 10) + '.json';
+            var outcome = fileOutcome(native.saveTextFile(name, text));
+            if (outcome.result === 'saved') {
+                V.message('Appunti esportati nel file ' + outcome.path +
+                    ': preferiti, segnalibri, note e cronologia di tutti i dizionari.');
+            } else if (outcome.result !== 'cancelled') {
+                V.message('Gli appunti non sono stati esportati. Impossibile scrivere il file ' + outcome.path + ': ' +
+                    outcome.reason + '.');
             }
             if (done) {
-                done(saved);
+                done(outcome.result === 'saved');
             }
         });
     };
@@ -292,15 +319,27 @@
             V.message('Questa versione del programma non può importare gli appunti.');
             return;
         }
-        var text = native.openTextFile();
-        if (!text) {
+        var file = fileOutcome(native.openTextFile());
+        if (file.result === 'unreadable') {
+            V.message('Impossibile leggere il file ' + file.path + ': ' + file.reason + '.');
+        } else if (file.result === 'tooBig') {
+            V.message('Il file ' + file.path + ' è troppo grande: un file di appunti può occupare al massimo ' +
+                file.limit + '.');
+        }
+        if (file.result !== 'opened') {
             return;
         }
-        V.store.importText(text, function (err, added) {
-            V.message(err ? 'Il file scelto non contiene appunti di Vocalume.' :
-                (added === 1 ? 'Importato 1 appunto.' : (added ? 'Importati ' + added + ' appunti.' : 'Nessun appunto nuovo da importare.')));
+        V.store.importText(file.text, function (err, added, history) {
+            if (err && err.notExport) {
+                V.message('Il file scelto non contiene appunti di Vocalume.');
+            } else if (err) {
+                V.message('Impossibile salvare gli appunti importati (' + (err.message || 'errore del database') +
+                    '). Il file ' + file.path + ' è integro: potrai importarlo di nuovo.');
+            } else {
+                V.message(importedText(added, history));
+            }
             if (done) {
-                done(!err && added > 0);
+                done(!err && added + history > 0);
             }
         });
     };

@@ -555,40 +555,73 @@
         ]);
     });
 
-    PageTest.test('favourites, bookmarks and notes go to a file and come back from it, once', function (t) {
+    PageTest.test('the reader\'s tables go to a file and come back from it, once; each failure says what', function (t) {
         var count = function (table) { return Vocalume.dictionary.saved[table].length; };
         var okButton = function () { return document.querySelector('.dialog button'); };
+        var answered = function (text) {
+            return function () {
+                t.eq(PageTest.dialogText(), text);
+                MockBridge.fileTrouble = null;
+                okButton().click();
+            };
+        };
+        // What native code may answer instead of a file, and what the user then reads.
+        var troubles = [
+            ['import-saved', { result: 'unreadable', path: '/x/a.json', reason: 'permesso negato' },
+                'Impossibile leggere il file /x/a.json: permesso negato.'],
+            ['import-saved', { result: 'tooBig', path: '/x/a.json', limit: '20 MB' },
+                'Il file /x/a.json è troppo grande: un file di appunti può occupare al massimo 20 MB.'],
+            ['export-saved', { result: 'failed', path: '/x/a.json', reason: 'la cartella non esiste' },
+                'Gli appunti non sono stati esportati. Impossibile scrivere il file /x/a.json: la cartella non esiste.']
+        ].map(function (c) {
+            return [c[0], function () {
+                MockBridge.fileTrouble = c[1];
+                $(c[0]).click();
+            }, okButton, answered(c[2])];
+        });
         t.steps([
-            ['a favourite', function () {
-                MockBridge.sql([['DELETE FROM FAVORITE'], ['INSERT INTO FAVORITE (DATE, IDBOOK, REF, NOTE) VALUES (?, ?, ?, ?)',
-                    ['2026-01-02 10:00:00', 'ita-base', 'IT11|l.html|luna', 'luna']]], function () { Vocalume.dictionary.reloadSaved(); });
-            }, function () { return count('FAVORITE') === 1; }, function () {
+            ['a favourite and a looked-up entry', function () {
+                MockBridge.sql([['DELETE FROM FAVORITE'], ['DELETE FROM HISTORY'],
+                    ['INSERT INTO FAVORITE (DATE, IDBOOK, REF, NOTE) VALUES (?, ?, ?, ?)', ['2026-01-02 10:00:00', 'ita-base', 'IT11|l.html|luna', 'luna']],
+                    ['INSERT INTO HISTORY (DATE, IDBOOK, REF, NOTE) VALUES (?, ?, ?, ?)', ['2026-01-02 10:01:00', 'ita-base', 'IT14|s.html|sole', 'sole']]],
+                    function () { Vocalume.dictionary.reloadSaved(); });
+            }, function () { return count('FAVORITE') === 1 && count('HISTORY') === 1; }, function () {
                 $('export-saved').click();
             }],
             ['exported', null, function () { return MockBridge.files['appunti.json'] && okButton(); }, function () {
-                okButton().click();
-                MockBridge.sql([['DELETE FROM FAVORITE']], function () { Vocalume.dictionary.reloadSaved(); });
+                answered('Appunti esportati nel file /home/mario/appunti.json: preferiti, segnalibri, note e cronologia di tutti i dizionari.')();
+                t.eq(JSON.parse(MockBridge.files['appunti.json']).tabelle.HISTORY.map(function (r) { return r.NOTE; }), ['sole']);
+                MockBridge.sql([['DELETE FROM FAVORITE'], ['DELETE FROM HISTORY']], function () { Vocalume.dictionary.reloadSaved(); });
             }],
-            ['gone', null, function () { return count('FAVORITE') === 0; }, function () {
+            ['gone', null, function () { return count('FAVORITE') + count('HISTORY') === 0; }, function () {
+                MockBridge.failWrites = true;
                 $('import-saved').click();
             }],
-            ['imported', null, function () { return count('FAVORITE') === 1 && okButton(); }, function () {
-                t.eq(PageTest.dialogText(), 'Importato 1 appunto.');
+            ['not saved, the file is fine', null, okButton, function () {
+                MockBridge.failWrites = false;
+                var text = PageTest.dialogText();
+                t.ok(text.indexOf('Impossibile salvare gli appunti importati (') === 0 &&
+                    / Il file \/home\/mario\/appunti\.json è integro: potrai importarlo di nuovo\.$/.test(text), text);
                 okButton().click();
                 $('import-saved').click();
             }],
-            ['not twice', null, function () { return okButton(); }, function () {
-                t.eq(PageTest.dialogText(), 'Nessun appunto nuovo da importare.');
+            ['imported', null, function () { return count('FAVORITE') === 1 && count('HISTORY') === 1 && okButton(); }, function () {
+                answered('Importato 1 appunto e 1 voce della cronologia.')();
+            }],
+            ['not twice', function () {
+                // A file written before the history was saved.
+                var old = JSON.parse(MockBridge.files['appunti.json']);
+                delete old.tabelle.HISTORY;
+                MockBridge.files['appunti.json'] = JSON.stringify(old);
+                $('import-saved').click();
+            }, okButton, function () {
+                answered('Nessun appunto nuovo da importare.')();
                 t.eq(count('FAVORITE'), 1);
-                okButton().click();
                 MockBridge.files['appunti.json'] = '{"altro": 1}';
                 $('import-saved').click();
             }],
-            ['not an export file', null, function () { return okButton(); }, function () {
-                t.eq(PageTest.dialogText(), 'Il file scelto non contiene appunti di Vocalume.');
-                okButton().click();
-            }]
-        ]);
+            ['not an export file', null, okButton, answered('Il file scelto non contiene appunti di Vocalume.')]
+        ].concat(troubles));
     });
 
     PageTest.test('notes are written, shown, changed and deleted', function (t) {

@@ -151,7 +151,7 @@
                     var data = JSON.parse(MockBridge.files['appunti.json']);
                     t.eq(data.formato, 'vocalume-appunti');
                     t.eq(data.tabelle.NOTE.map(function (r) { return r.NOTE; }), ['Da ripassare']);
-                    t.eq(dialogText(), 'Appunti esportati: preferiti, segnalibri e note di tutti i dizionari.');
+                    t.eq(dialogText(), 'Appunti esportati nel file /home/mario/appunti.json: preferiti, segnalibri, note e cronologia di tutti i dizionari.');
                     t.eq(MockBridge.countCalls('onLogout'), 0, 'not yet');
                     dialogButton('OK').click();
                     dialogButton('Esci').click();

@@ -207,9 +207,16 @@ var MockBridge = (function () {
     }
 
     // The object native code publishes beside the bridge. Files "chosen" by the user live in
-    // M.files; M.nextFile names the one the next dialog picks ('' cancels).
+    // M.files; M.nextFile names the one the next dialog picks ('' cancels); M.fileTrouble, when
+    // set, is what native code answers instead ({result:'failed'|'unreadable'|'tooBig',...}).
     M.files = {};
     M.nextFile = 'appunti.json';
+    M.fileTrouble = null;
+    function fileAnswer(result, details) {
+        details = details || {};
+        details.result = result;
+        return JSON.stringify(M.fileTrouble || details);
+    }
     M.downloadSizes = {};
     var headwordsRead = {};
     var readyListeners = [];
@@ -226,15 +233,16 @@ var MockBridge = (function () {
     var services = {
         saveTextFile: function (name, text) {
             M.calls.push(['saveTextFile', [name]]);
-            if (!M.nextFile) {
-                return false;
+            if (!M.nextFile || M.fileTrouble) {
+                return fileAnswer('cancelled');
             }
             M.files[M.nextFile] = String(text);
-            return true;
+            return fileAnswer('saved', { path: '/home/mario/' + M.nextFile });
         },
         openTextFile: function () {
             M.calls.push(['openTextFile', []]);
-            return M.nextFile && M.files[M.nextFile] !== undefined ? M.files[M.nextFile] : '';
+            return !M.nextFile ? fileAnswer('cancelled') :
+                fileAnswer('opened', { path: '/home/mario/' + M.nextFile, text: M.files[M.nextFile] });
         },
         // Rows of the whole index next to a place (a word, or the k of a row), in order.
         indexRows: function (sku, place, after, count) {
@@ -433,6 +441,25 @@ var MockBridge = (function () {
             return { transaction: transaction, readTransaction: transaction, version: '1.0' };
         };
     }
+
+    // While M.failWrites is set, the pages' INSERT statements fail in the database itself, as on
+    // a full or damaged file (the web engine's own Web SQL included).
+    M.failWrites = false;
+    var openDatabase = window.openDatabase;
+    window.openDatabase = function () {
+        var database = openDatabase.apply(window, arguments);
+        var wrap = function (method) {
+            return function (body, onError, onSuccess) {
+                database[method](function (tx) {
+                    body({ executeSql: function (sql, args, ok, err) {
+                        tx.executeSql(M.failWrites ? String(sql).replace(/^INSERT INTO \w+/i, 'INSERT INTO TABELLA_MANCANTE') : sql,
+                            args, ok, err);
+                    } });
+                }, onError, onSuccess);
+            };
+        };
+        return { transaction: wrap('transaction'), readTransaction: wrap('readTransaction'), version: database.version };
+    };
 
     // ---- SYSTEM as native code leaves it -----------------------------------------------------
 

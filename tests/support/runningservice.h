@@ -8,14 +8,14 @@
 class RunningService : public StoreServiceProcess
 {
 public:
-    bool start(const QString& packages, const QStringList& tls = {})
+    bool start(const QString& packages, const QStringList& options = QStringList())
     {
 #ifdef VOCALUME_STORESERVICE
         return StoreServiceProcess::start(QStringLiteral(VOCALUME_STORESERVICE),
-                                          QStringLiteral(VOCALUME_STORESERVICE_DEMO), packages, tls);
+                                          QStringLiteral(VOCALUME_STORESERVICE_DEMO), packages, options);
 #else
         Q_UNUSED(packages);
-        Q_UNUSED(tls);
+        Q_UNUSED(options);
         return false;
 #endif
     }

@@ -11,14 +11,15 @@
 class StoreServiceProcess
 {
 public:
-    // Starts `program` on the catalog and packages folders, waits for its "PORT n" line and
-    // points the process's service endpoint at it. `tls`: the service's --cert and --key, which
-    // make it speak TLS only. Its request lines go to `requestLog` when given.
-    bool start(const QString& program, const QString& catalog, const QString& packages, const QStringList& tls = {})
+    // Starts `program` on the catalog and packages folders with the service's extra `options`
+    // (its faults; --cert and --key make it speak TLS only), waits for its "PORT n" line and
+    // points the process's service endpoint at it. Its request lines go to `requestLog` when given.
+    bool start(const QString& program, const QString& catalog, const QString& packages,
+               const QStringList& options = QStringList())
     {
         process.setStandardErrorFile(requestLog.isEmpty() ? QProcess::nullDevice() : requestLog);
         process.start(program, QStringList { QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--catalog"),
-                                             catalog, QStringLiteral("--packages"), packages } + tls);
+                                             catalog, QStringLiteral("--packages"), packages } + options);
         if (!process.waitForStarted(10000))
             return false;
         while (!process.canReadLine())

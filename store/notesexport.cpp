@@ -1,0 +1,124 @@
+#include "store/notesexport.h"
+
+#include "base/wholefile.h"
+#include "store/webstore.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QVariant>
+
+namespace {
+QJsonValue jsonValue(const QVariant& value)
+{
+    return value.isNull() ? QJsonValue(QJsonValue::Null) : QJsonValue::fromVariant(value);
+}
+
+// Every table of NotesExport::tables() that `db` holds; false when the file cannot be read.
+bool readOpenTables(QSqlDatabase& db, QJsonObject* tables, QString* error)
+{
+    QSqlQuery query(db);
+    // Asked of the file itself: QSqlDatabase::tables() reads a damaged file as one without tables.
+    if (!query.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"))) {
+        *error = query.lastError().text();
+        return false;
+    }
+    QStringList present;
+    while (query.next())
+        present << query.value(0).toString();
+    for (const QString& table : NotesExport::tables()) {
+        QJsonArray rows;
+        if (present.contains(table)) {
+            if (!query.exec(QStringLiteral("SELECT DATE, IDBOOK, REF, NOTE FROM ") + table + QStringLiteral(" ORDER BY DATE"))) {
+                *error = query.lastError().text();
+                return false;
+            }
+            while (query.next())
+                rows.append(QJsonObject { { QStringLiteral("DATE"), jsonValue(query.value(0)) },
+                                          { QStringLiteral("IDBOOK"), jsonValue(query.value(1)) },
+                                          { QStringLiteral("REF"), jsonValue(query.value(2)) },
+                                          { QStringLiteral("NOTE"), jsonValue(query.value(3)) } });
+        }
+        tables->insert(table, rows);
+    }
+    return true;
+}
+}
+
+QStringList NotesExport::tables()
+{
+    return { QStringLiteral("FAVORITE"), QStringLiteral("BOOKMARK"), QStringLiteral("NOTE"), QStringLiteral("HISTORY") };
+}
+
+bool NotesExport::readTables(const QString& database, QJsonObject* tables, QString* error)
+{
+    *tables = QJsonObject();
+    if (!QFileInfo::exists(database)) {
+        for (const QString& table : NotesExport::tables())
+            tables->insert(table, QJsonArray());
+        return true;
+    }
+    static quint64 serial = 0;
+    const QString connection = QStringLiteral("notesexport-%1").arg(++serial);
+    bool read = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(database);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        if (db.open())
+            read = readOpenTables(db, tables, error);
+        else
+            *error = db.lastError().text();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connection);
+    return read;
+}
+
+QString NotesExport::fileName(const QString& account, const QDate& date, int copy)
+{
+    QString safe;
+    for (const QChar c : account.left(64))
+        safe += c.isLetterOrNumber() || c == QLatin1Char('-') || c == QLatin1Char('_') ? c : QLatin1Char('_');
+    return QStringLiteral("appunti-vocalume-") + (safe.isEmpty() ? QString() : safe + QLatin1Char('-'))
+        + date.toString(QStringLiteral("yyyy-MM-dd")) + (copy > 1 ? QStringLiteral(" (%1)").arg(copy) : QString())
+        + QStringLiteral(".json");
+}
+
+QString NotesExport::folder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+}
+
+bool NotesExport::write(const QString& account, const QDate& date)
+{
+    QJsonObject saved;
+    QString reason;
+    if (!readTables(WebStore::path(), &saved, &reason)) {
+        filePath = WebStore::path();
+        error = QStringLiteral("Impossibile leggere gli appunti dal database %1: %2.").arg(filePath, reason);
+        return false;
+    }
+    const QDir documents(folder());
+    if (folder().isEmpty() || !documents.mkpath(QStringLiteral("."))) {
+        filePath = folder();
+        error = QStringLiteral("Impossibile creare la cartella dei documenti %1.").arg(filePath);
+        return false;
+    }
+    int copy = 1;
+    do
+        filePath = documents.absoluteFilePath(fileName(account, date, copy++));
+    while (QFileInfo::exists(filePath) || QFileInfo(filePath).isSymLink());
+    const QJsonObject document { { QStringLiteral("formato"), QStringLiteral("vocalume-appunti") },
+                                 { QStringLiteral("versione"), 1 },
+                                 { QStringLiteral("tabelle"), saved } };
+    if (WholeFile::write(filePath, QJsonDocument(document).toJson(), &reason))
+        return true;
+    error = QStringLiteral("Impossibile scrivere il file %1: %2.").arg(filePath, reason);
+    return false;
+}
