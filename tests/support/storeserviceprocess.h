@@ -29,7 +29,7 @@ public:
         if (!line.startsWith("PORT "))
             return false;
         port = quint16(line.mid(5).toUInt());
-        secure = !tls.isEmpty();
+        secure = options.contains(QStringLiteral("--cert"));
         ServiceEndpoint::setCurrent({ QStringLiteral("127.0.0.1"), port, secure });
         return port != 0;
     }
