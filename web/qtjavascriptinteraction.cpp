@@ -15,6 +15,7 @@
 #include "services/httpconnection.h"
 #include "services/serviceendpoint.h"
 #include "web/customagentwebview.h"
+#include "web/entrycleaner.h"
 #include "web/pageloader.h"
 #include "web/pageservices.h"
 #include "web/scriptcall.h"
@@ -427,7 +428,9 @@ void QtJavascriptInteraction::getHtml(QString sku, QString id, QString file, QSt
         Diagnostics::debug("Errori nella decompressione del file htlm %s", qPrintable(archivePath));
         return;
     }
-    callPage(ScriptLiteral::doubleQuoted(callback, htmlLiteral(PageLoader::extractDivById(id, text))));
+    // Entries come from the package: the page gets them cleaned.
+    const QString entry = EntryCleaner::clean(PageLoader::extractDivById(id, text));
+    callPage(ScriptLiteral::doubleQuoted(callback, htmlLiteral(entry)));
 }
 
 void QtJavascriptInteraction::getScopes(QString sku, QString callback)
