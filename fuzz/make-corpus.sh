@@ -30,6 +30,17 @@ seed fuzz_divextraction nested "a'b\n<html><body><div id=\"a'b\"><div id=\"a'b\"
 seed fuzz_divextraction entities 'x&amp;y\n<html><div id="x&amp;y">1</div><div id="x&amp;amp;y">2</div></html>'
 seed fuzz_divextraction notxml 'v\n<html><div id="v">'
 
+# Entry cleaning: entries as packages hold them, and hostile ones; the division extraction meets
+# the same entries.
+seed fuzz_entrycleaner entry '<div id="v1" class="voce"><h2 class="lemma">casa<sup>1</sup></h2><p class="def">Edificio. <a href="c.xhtml#v2">casale</a> <a href="https://esempio.it/casa">scheda</a> <img src="img/casa.png" alt=""/></p><table><tr><td colspan="2">t</td></tr></table><ol start="2"><li>uno</li></ol></div>'
+seed fuzz_entrycleaner imagemap '<div id="v"><img usemap="#m" src="a.png"/><map name="m"><area shape="rect" coords="0,0,999,999" href="http://host/x.html"/></map></div>'
+seed fuzz_entrycleaner schemes '<div id="v"><a href="java&#9;script:x()">1</a><a href=" &#10;JavaScript:x()">2</a><a href="data:text/html,x">3</a><a href="//h/x">4</a><a href="vbscript:x">5</a><img src="http://h/spia.png"/></div>'
+seed fuzz_entrycleaner active '<div id="v" onclick="x()"><script>location="http://h/"</script><form action="http://h/"><input name="q"/></form><meta http-equiv="refresh" content="0;url=http://h/"/><base href="http://h/"/><iframe src="http://h/"/><object data="http://h/"/><embed src="http://h/"/><svg><a href="javascript:x()">s</a></svg><b style="background:url(http://h/)">u</b></div>'
+seed fuzz_entrycleaner notxml '<p><b>casa</p><SCRIPT>x()</SCRIPT><a ID="a" id="b">'
+for f in "$out"/fuzz_entrycleaner/*; do
+  { printf 'v\n<html><body>'; cat "$f"; printf '</body></html>'; } > "$out/fuzz_divextraction/hostile-$(basename "$f")"
+done
+
 # Page parameters.
 seed fuzz_pageparameters plain 'idbook=it-en&scope=3&word=casa'
 seed fuzz_pageparameters odd 'a=b=c&&=&idbook&idbook=x&=y'

@@ -2,11 +2,13 @@
 // before the first script runs, page parameters, content files, and the shared web database.
 #include "app/mainwindow.h"
 #include "store/webstore.h"
+#include "tests/support/httptestserver.h"
 #include "tests/support/testsupport.h"
 #include "web/customagentwebview.h"
 #include "web/qtjavascriptinteraction.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QMetaMethod>
@@ -14,12 +16,16 @@
 #include <QStatusBar>
 #include <QUrl>
 #include <QWebFrame>
+#include <QWebPage>
 
 using Entries = QList<QPair<QString, QByteArray>>;
 
 namespace {
 const char* probePage = R"(<html><head><script src="probe.js"></script></head><body>
 <script type="text/javascript">var early = QtJavascriptInteraction.getBookID();</script><p id="t">sonda</p></body></html>)";
+// Calls a slot at once if it can, from a frame too: its diagnostic tells that the page reached the bridge.
+const char* hostilePage =
+    "<html><body><script>(window.QtJavascriptInteraction || parent.QtJavascriptInteraction).cancelDownload()</script></body></html>";
 const char* probeScript =
     "var calls = []; function SignalQt(cb, lit, mid) { calls.push([cb, lit, mid === undefined ? null : mid]); }";
 }
@@ -27,8 +33,12 @@ const char* probeScript =
 class TestBridge : public QObject
 {
     Q_OBJECT
+public slots:
+    void open(const QUrl& url) { opened << url.toString(); }
+
 private:
     MainWindow* window = nullptr;
+    QStringList opened; // what the desktop was asked to open
 
     QString engine(const QString& rel = QString()) const { return TestSupport::dataDirectory() + "/engine/" + rel; }
     QVariant js(const QString& script) { return window->webView->page()->mainFrame()->evaluateJavaScript(script); }
@@ -59,9 +69,15 @@ private:
     }
 
 private slots:
+    void initTestCase()
+    {
+        for (const char* scheme : { "http", "https", "mailto", "file" })
+            QDesktopServices::setUrlHandler(scheme, this, "open");
+    }
     void init()
     {
         TestSupport::resetHome();
+        opened.clear();
         window = new MainWindow;
         // Let the first page arrive, so it cannot replace a page a test loads.
         QTRY_VERIFY(url().endsWith("/engine/login.html"));
@@ -203,6 +219,81 @@ private slots:
         blocker.close();
         window->bridge->download("probe.html", "cb");
         QVERIFY(QFile::exists(engine("probe.html.zip")));
+    }
+
+    // Whatever a page does to go elsewhere is refused; nothing is fetched from the network; a page
+    // of a package never holds the bridge. An anchor of the page itself still moves it.
+    void theViewShowsOnlyEnginePages_data()
+    {
+        QTest::addColumn<QString>("script"); // %1: the address of a server that would call a slot
+        QTest::newRow("remote address") << "location.href = '%1/x.html'";
+        QTest::newRow("page of a package") << "location.href = 'books/7/evil.html'";
+        QTest::newRow("form") << "var f = document.createElement('form'); f.action = '%1/f';"
+                                 "document.body.appendChild(f); f.submit()";
+        QTest::newRow("refresh") << "document.head.innerHTML += '<meta http-equiv=\"refresh\" content=\"0;url=%1/r\">'";
+        QTest::newRow("frame") << "document.body.innerHTML += '<iframe src=\"books/7/evil.html\"></iframe>'";
+        QTest::newRow("requests") << "new Image().src = '%1/i.png'; var r = new XMLHttpRequest(); r.open('GET', '%1/x'); r.send()";
+    }
+
+    void theViewShowsOnlyEnginePages()
+    {
+        QFETCH(QString, script);
+        HttpTestServer server;
+        server.respondWith(HttpTestServer::reply(hostilePage, 200, "Content-Type: text/html\r\n"));
+        QVERIFY(TestSupport::writeFile(engine("books/7/evil.html"), hostilePage));
+        loadProbe();
+        js(script.arg(QStringLiteral("http://127.0.0.1:%1").arg(server.port())));
+        QTest::qWait(300);
+        QVERIFY(url().endsWith("/engine/probe.html"));
+        QCOMPARE(server.targets, QList<QByteArray>());
+        QVERIFY(!TestSupport::diagnosticsContain("cancel download"));
+        js("location.hash = 'sotto'");
+        QVERIFY(url().endsWith("/engine/probe.html#sotto"));
+    }
+
+    // The objects go only to a document of the engine, whatever shows it.
+    void onlyEnginePagesHoldTheBridge()
+    {
+        CustomAgentWebView view;
+        view.setPage(new QWebPage(&view));
+        QtJavascriptInteraction bridge(&view);
+        bridge.attach(&view);
+        const auto published = [&view](const QUrl& address) {
+            view.setHtml("<script>var held = typeof QtJavascriptInteraction + typeof VocalumeNative;</script>", address);
+            return view.page()->mainFrame()->evaluateJavaScript("held").toString();
+        };
+        QCOMPARE(published(QUrl("http://127.0.0.1:1/x.html")), QStringLiteral("undefinedundefined"));
+        QCOMPARE(published(QUrl::fromLocalFile(engine("books/7/x.html"))), QStringLiteral("undefinedundefined"));
+        QCOMPARE(published(QUrl::fromLocalFile(engine("probe.html?idbook=7"))), QStringLiteral("objectobject"));
+    }
+
+    // A hostile entry in the real dictionary page, whose title is markup: the title
+    // and the entry's readable part are shown as text, and clicking everything in the entry
+    // neither leaves the page, nor calls a slot, nor opens or fetches anything.
+    void hostileEntryIsShownHarmless()
+    {
+        HttpTestServer server;
+        const QByteArray remote = "http://127.0.0.1:" + QByteArray::number(server.port());
+        writeBookFile("c.xhtml", "<html><body><div id=\"h\"><p onmouseover=\"QtJavascriptInteraction.cancelDownload()\">"
+            "Testo <b>leggibile</b></p><img src=\"" + remote + "/spia.png\"/><img usemap=\"#m\" src=\"a.png\" width=\"50\" height=\"50\"/>"
+            "<map name=\"m\"><area shape=\"rect\" coords=\"0,0,999,999\" href=\"" + remote + "/x.html\"/></map>"
+            "<a href=\"java&#9;script:QtJavascriptInteraction.cancelDownload()\">a</a></div></body></html>");
+        const QString title = "<img src=x onerror=\"QtJavascriptInteraction.cancelDownload()\">Titolo";
+        WebStore store;
+        QVERIFY(store.open());
+        int counter = store.maxId();
+        store.insert(counter, "7", "TITLE", title);
+        window->bridge->loadUrl("dizionario.html?idbook=7");
+        QTRY_COMPARE(js("document.getElementById('dict-title').textContent").toString(), title);
+        js("Vocalume.dictionary.openEntry({idzenta: 'h', file: 'c.xhtml', word: 'ostile'})");
+        QTRY_VERIFY(js("document.getElementById('entry').textContent").toString().startsWith("Testo leggibile"));
+        js("Array.prototype.forEach.call(document.querySelectorAll('#entry *'), function (e) {"
+           "  var m = document.createEvent('MouseEvents'); m.initEvent('mouseover', true, true); e.dispatchEvent(m); e.click(); })");
+        QTest::qWait(300);
+        QVERIFY(url().contains("/engine/dizionario.html"));
+        QCOMPARE(server.targets, QList<QByteArray>());
+        QVERIFY(!TestSupport::diagnosticsContain("cancel download"));
+        QCOMPARE(opened, QStringList());
     }
 
     void missingPagesAreReported()

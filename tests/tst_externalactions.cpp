@@ -4,11 +4,14 @@
 #include "app/mainwindow.h"
 #include "services/serviceendpoint.h"
 #include "tests/support/testsupport.h"
+#include "web/customagentwebview.h"
 #include "web/qtjavascriptinteraction.h"
 
 #include <QDesktopServices>
 #include <QStatusBar>
 #include <QUrl>
+#include <QWebFrame>
+#include <QWebPage>
 
 class TestExternalActions : public QObject
 {
@@ -61,6 +64,13 @@ private slots:
         QTest::newRow("engine file") << "link" << "help/guida.pdf" << p << "help/guida.pdf" << false;
         QTest::newRow("climbing out of the engine") << "link" << "help/../../file__0/bookmarks.db" << p << "" << false;
         QTest::newRow("mail") << "mail" << "" << p << "mailto:?subject=Ciao&body=testo" << false;
+        QTest::newRow("mail link") << "link" << "mailto:r@esempio.it" << p << "mailto:r@esempio.it" << false;
+        QTest::newRow("scheme that only begins with http") << "link" << "httpx://esempio.it/x" << p << "" << false;
+        // Links clicked in a page: web and mail addresses open outside, no other scheme does.
+        QTest::newRow("clicked web link") << "click" << "https://esempio.it/a?b=1" << p << "https://esempio.it/a?b=1" << false;
+        QTest::newRow("clicked mail link") << "click" << "mailto:r@esempio.it" << p << "mailto:r@esempio.it" << false;
+        QTest::newRow("clicked file link") << "click" << "file:///etc/passwd" << p << "" << false;
+        QTest::newRow("clicked other scheme") << "click" << "ftp://esempio.it/x" << p << "" << false;
         QTest::newRow("purchase, sku needing encoding") << "purchase" << "Z A&b" << p << search + "Z%20A%26b" << false;
         QTest::newRow("purchase, unknown sku") << "purchase" << "ZX" << p << "" << true;
         QTest::newRow("password lost")
@@ -86,6 +96,9 @@ private slots:
         const auto run = [&] {
             if (action == "link")
                 window->bridge->openLink(argument);
+            else if (action == "click")
+                window->webView->page()->mainFrame()->evaluateJavaScript(
+                    "var a = document.createElement('a'); a.href = '" + argument + "'; document.body.appendChild(a); a.click();");
             else if (action == "mail")
                 window->bridge->mail("Ciao", "testo");
             else if (action == "purchase")
@@ -96,27 +109,30 @@ private slots:
                 window->bridge->createAccount();
         };
         const QString noBrowser = "Vocalume|Nessun browser associato per eseguire l'azione richiesta.\n";
+        const bool mailClient = address.startsWith("mailto:");
         const QStringList& dialogs = TestSupport::recorded().dialogs;
         run();
+        QTest::qWait(action == "click" ? 200 : 0); // a page that left would have left by now
+        QVERIFY(window->webView->page()->mainFrame()->url().toString().endsWith("/engine/login.html"));
         if (address.isEmpty()) {
             QCOMPARE(opened, QStringList());
             QCOMPARE(window->statusBar()->currentMessage(), QString());
             QCOMPARE(dialogs, refused ? QStringList { noBrowser } : QStringList());
             return;
         }
-        if (action == "link" && !address.startsWith("http")) {
+        if (action == "link" && !address.startsWith("http") && !mailClient) {
             const QString path = TestSupport::dataDirectory() + "/engine/" + address;
             QVERIFY(TestSupport::diagnosticsContain("Lancio file " + path));
             address = QUrl::fromLocalFile(path).toString();
         }
         QCOMPARE(opened, QStringList { address });
         QCOMPARE(window->statusBar()->currentMessage(),
-                 QString(action == "mail" ? "Lancio del client email predefinito in corso..."
-                                          : "Lancio del browser predefinito in corso..."));
+                 QString(mailClient ? "Lancio del client email predefinito in corso..."
+                                    : "Lancio del browser predefinito in corso..."));
         desktopHandles("missing");
         run();
         QCOMPARE(dialogs,
-                 QStringList { action != "mail"
+                 QStringList { !mailClient
                                    ? noBrowser
                                    : "Vocalume|Nessun programma di posta elettronica associato per eseguire l'azione "
                                      "richiesta.\nInstallare un programma di posta elettronica oppure, se il programma "

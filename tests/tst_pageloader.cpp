@@ -1,6 +1,7 @@
 // Reading per-file archives, inlining page scripts and extracting a division of XHTML.
 #include "hostilearchives.h"
 #include "tests/support/testsupport.h"
+#include "web/entrycleaner.h"
 #include "web/pageloader.h"
 
 #include <QTemporaryDir>
@@ -163,6 +164,43 @@ private slots:
                                              "<div id=\"a2\">cane</div></html>");
         QCOMPARE(PageLoader::extractDivById(id, xhtml), div);
         QCOMPARE(PageLoader::extractDivById(id, QStringLiteral("<p>not <b>xml")), QString());
+    }
+
+    // What a reader reads stays; what could run, leave the page or fetch by itself goes.
+    void cleansEntries_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("cleaned");
+        const QString reading = "<div id=\"v\" class=\"voce\"><b>casa</b><ol start=\"2\"><li>uno</li></ol><table><tr>"
+            "<td colspan=\"2\">t</td></tr></table><a href=\"c.xhtml#v2\">vedi</a><img src=\"img/a.png\" alt=\"a\"/>"
+            "<a href=\"https://esempio.it/x?a=1&amp;b=2\">web</a><a href=\"mailto:r@esempio.it\">posta</a>";
+        QTest::newRow("reading text") << reading + "<span/></div>" << reading + "<span></span></div>";
+        QTest::newRow("scripts and handlers") << "<p onclick=\"x()\" ONmouseover=\"x()\">a<script>x()</script><SCRIPT>x()</SCRIPT></p>"
+                                              << "<p>a</p>";
+        QTest::newRow("image map") << "<img usemap=\"#m\" src=\"a.png\"/><map name=\"m\"><area shape=\"rect\" "
+                                      "coords=\"0,0,999,999\" href=\"http://host/x.html\"/></map>" << "<img src=\"a.png\"/>";
+        QTest::newRow("form, meta, base, frames, objects")
+            << "<form action=\"http://h/\"><input name=\"q\"/><button formaction=\"http://h/\">Invia</button></form>"
+               "<meta http-equiv=\"refresh\" content=\"0;url=http://h/\"/><base href=\"http://h/\"/><iframe src=\"http://h/\">i</iframe>"
+               "<object data=\"http://h/\">o</object><embed src=\"http://h/\"/><svg><a href=\"javascript:x()\">s</a></svg>"
+            << "Invia";
+        QTest::newRow("hidden schemes") << "<a href=\"java&#9;script:x()\">1</a><a href=\" &#10;JavaScript:x()\">2</a>"
+                                           "<a href=\"data:text/html,x\">3</a><a href=\"//h/x\">4</a><a href=\"httpx://h\">5</a>"
+                                        << "<a>1</a><a>2</a><a>3</a><a>4</a><a>5</a>";
+        QTest::newRow("nothing fetched") << "<img src=\"http://h/spia.png\"/><img src=\"/etc/x.png\"/><i style=\"color:red\">r</i>"
+                                            "<b style=\"background:u\\72l(http://h/)\">u</b><b style=\"background:URL(http://h/)\">U</b>"
+                                         << "<img/><img/><i style=\"color:red\">r</i><b>u</b><b>U</b>";
+        QTest::newRow("unknown tags, repeated attribute") << "<voce><lemma ID=\"a\" id=\"b\">x</lemma><p ID=\"a\" id=\"b\">y</p></voce>"
+                                                          << "x<p id=\"a\">y</p>";
+        QTest::newRow("not well-formed") << "<p><b>casa</p>" << "<p><b>casa</b></p>";
+    }
+
+    void cleansEntries()
+    {
+        QFETCH(QString, entry);
+        QFETCH(QString, cleaned);
+        QCOMPARE(EntryCleaner::clean(entry), cleaned);
+        QCOMPARE(EntryCleaner::clean(cleaned), cleaned);
     }
 
     void safeRelativePaths_data()

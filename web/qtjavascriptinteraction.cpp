@@ -15,9 +15,12 @@
 #include "services/httpconnection.h"
 #include "services/serviceendpoint.h"
 #include "web/customagentwebview.h"
+#include "web/engineurls.h"
+#include "web/entrycleaner.h"
 #include "web/pageloader.h"
 #include "web/pageservices.h"
 #include "web/scriptcall.h"
+#include "web/webpage.h"
 
 #include <QDesktopServices>
 #include <QStatusBar>
@@ -56,10 +59,17 @@ void QtJavascriptInteraction::attach(CustomAgentWebView* webView)
     frame = view->page()->mainFrame();
     attachObject();
     connect(frame, &QWebFrame::javaScriptWindowObjectCleared, this, &QtJavascriptInteraction::attachObject);
+    if (webPage* page = qobject_cast<webPage*>(view->page()))
+        connect(page, &webPage::externalLinkClicked, this, &QtJavascriptInteraction::openOutside);
 }
 
 void QtJavascriptInteraction::attachObject()
 {
+    // The bridge can delete the user's data: no document but the engine's own pages may hold it.
+    if (!EngineUrls::isEnginePage(frame->url())) {
+        Diagnostics::debug("Oggetti non pubblicati in %s", qPrintable(frame->url().toString()));
+        return;
+    }
     frame->addToJavaScriptWindowObject(QStringLiteral("QtJavascriptInteraction"), this);
     frame->addToJavaScriptWindowObject(QStringLiteral("VocalumeNative"), services);
 }
@@ -191,6 +201,11 @@ QString QtJavascriptInteraction::getParameter(QString param)
 namespace {
 const QString browserStarting = QStringLiteral("Lancio del browser predefinito in corso...");
 const QString noBrowser = QStringLiteral("Nessun browser associato per eseguire l'azione richiesta.\n");
+const QString mailStarting = QStringLiteral("Lancio del client email predefinito in corso...");
+const QString noMailClient = QStringLiteral(
+    "Nessun programma di posta elettronica associato per eseguire l'azione richiesta.\n"
+    "Installare un programma di posta elettronica oppure, se il programma è già installato,\n"
+    "creare un'associazione in Programmi predefiniti nel Pannello di controllo.");
 
 // Tells the user whether the desktop's default application is being started.
 void reportOpened(bool opened, const QString& startMessage, const QString& failureText)
@@ -226,10 +241,7 @@ void QtJavascriptInteraction::cancelDownload()
 void QtJavascriptInteraction::mail(QString subject, QString text)
 {
     openExternally(QUrl(QStringLiteral("mailto:?subject=") + subject + QStringLiteral("&body=") + text, QUrl::TolerantMode),
-                   QStringLiteral("Lancio del client email predefinito in corso..."),
-                   QStringLiteral("Nessun programma di posta elettronica associato per eseguire l'azione richiesta.\n"
-                                  "Installare un programma di posta elettronica oppure, se il programma è già installato,\n"
-                                  "creare un'associazione in Programmi predefiniti nel Pannello di controllo."));
+                   mailStarting, noMailClient);
 }
 
 void QtJavascriptInteraction::download(QString sku, QString callback)
@@ -428,7 +440,9 @@ void QtJavascriptInteraction::getHtml(QString sku, QString id, QString file, QSt
         Diagnostics::debug("Errori nella decompressione del file htlm %s", qPrintable(archivePath));
         return;
     }
-    callPage(ScriptLiteral::doubleQuoted(callback, htmlLiteral(PageLoader::extractDivById(id, text))));
+    // Entries come from the package: the page gets them cleaned.
+    const QString entry = EntryCleaner::clean(PageLoader::extractDivById(id, text));
+    callPage(ScriptLiteral::doubleQuoted(callback, htmlLiteral(entry)));
 }
 
 void QtJavascriptInteraction::getScopes(QString sku, QString callback)
@@ -467,10 +481,23 @@ bool QtJavascriptInteraction::isXP()
     return false;
 }
 
+void QtJavascriptInteraction::openOutside(const QUrl& url)
+{
+    if (url.scheme() == QLatin1String("mailto"))
+        openExternally(url, mailStarting, noMailClient);
+    else
+        openExternally(url, browserStarting, noBrowser);
+}
+
 void QtJavascriptInteraction::openLink(QString link)
 {
-    if (link.left(4) == QLatin1String("http")) {
-        openExternally(QUrl(link, QUrl::TolerantMode), browserStarting, noBrowser);
+    if (link.left(4) == QLatin1String("http") || link.startsWith(QLatin1String("mailto:"))) {
+        // "httpx:" and the like would reach whatever the desktop runs for that scheme.
+        const QUrl url(link, QUrl::TolerantMode);
+        if (EngineUrls::isOutsideAddress(url))
+            openOutside(url);
+        else
+            Diagnostics::debug("Link non valido %s", qPrintable(link));
         return;
     }
     QDir data(QDir::homePath());

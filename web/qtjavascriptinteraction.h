@@ -12,6 +12,7 @@
 class CustomAgentWebView;
 class Download;
 class PageServices;
+class QUrl;
 class QWebFrame;
 
 class QtJavascriptInteraction : public QObject
@@ -21,7 +22,9 @@ public:
     explicit QtJavascriptInteraction(QObject* parent = nullptr);
     ~QtJavascriptInteraction() override;
 
-    // Publishes the bridge in `view`'s main frame now and in every page loaded later.
+    // Publishes the bridge in `view`'s main frame now and in every page loaded later, as long as
+    // the page is one of the engine's own; links the user clicks to web and mail addresses open
+    // outside the program.
     void attach(CustomAgentWebView* view);
 
     QWebFrame* frame = nullptr;
@@ -84,6 +87,8 @@ private slots:
 
 private:
     void callPage(const QString& statement);
+    // Opens a web address in the desktop's browser, a mail address in its mail client.
+    void openOutside(const QUrl& url);
     // Status-bar message (no time-out) and busy indicator while a search or word list is slow.
     void showWorking(const QString& message);
     void hideWorking();

@@ -17,7 +17,8 @@
     var LETTER = 'A-Za-z0-9\u00c0-\u024f';
     var XHTML_NS = 'http://www.w3.org/1999/xhtml';
     var DROPPED = { script: 1, style: 1, iframe: 1, frame: 1, frameset: 1, object: 1, embed: 1, applet: 1,
-        link: 1, meta: 1, base: 1, form: 1, input: 1, button: 1, textarea: 1, select: 1, head: 1, title: 1 };
+        link: 1, meta: 1, base: 1, form: 1, input: 1, button: 1, textarea: 1, select: 1, head: 1, title: 1,
+        map: 1, area: 1, svg: 1, math: 1 };
     var TABLES = {
         FAVORITE: { name: 'Preferiti', empty: 'Nessun preferito. Apri una voce e premi \u00abPreferito\u00bb.' },
         BOOKMARK: { name: 'Segnalibri', empty: 'Nessun segnalibro. Apri una voce e premi \u00abSegnalibro\u00bb.' },
@@ -558,8 +559,16 @@
         return !!url && !/^([a-z][a-z0-9+.\-]*:|\/|#)/i.test(url);
     }
 
-    function safeUrl(url) {
-        return !/^\s*(javascript|vbscript|data\s*:\s*text\/html)/i.test(url);
+    // Native code cleans entries before they arrive; this holds the same line in the page. An
+    // address is read as the web engine reads it, without controls and white space: a picture
+    // only from the package, a link also to a web or mail address.
+    function safeUrl(url, picture) {
+        var address = String(url).replace(/[\u0000-\u0020\u007f]+/g, '');
+        var scheme = /^([a-z][a-z0-9+.\-]*):/i.exec(address);
+        if (/^[\/\\]/.test(address)) {
+            return false;
+        }
+        return !scheme || (!picture && /^(https?|mailto)$/i.test(scheme[1]));
     }
 
     // Copies a parsed entry into page elements, leaving out scripts, frames, forms and event
@@ -579,11 +588,13 @@
         for (var i = 0; i < node.attributes.length; i++) {
             var a = node.attributes[i];
             var an = (a.localName || a.name).toLowerCase();
-            if (an.indexOf('on') === 0 || an === 'xmlns' || a.name.indexOf('xmlns:') === 0) {
+            if (an.indexOf('on') === 0 || an === 'xmlns' || a.name.indexOf('xmlns:') === 0 || an === 'usemap' ||
+                an === 'srcset' || an === 'style' && /url|image|import|\\/i.test(a.value)) {
                 continue;
             }
             var value = a.value;
-            if ((an === 'href' || an === 'src' || an === 'action' || an === 'formaction' || an === 'xlink:href') && !safeUrl(value)) {
+            if ((an === 'href' || an === 'src' || an === 'action' || an === 'formaction' || an === 'xlink:href' ||
+                an === 'background' || an === 'poster') && !safeUrl(value, an !== 'href' && an !== 'xlink:href')) {
                 continue;
             }
             if (an === 'src' && isRelative(value)) {
@@ -819,7 +830,7 @@
         if (!href) {
             return;
         }
-        if (href.substring(0, 4) === 'http') {
+        if (href.substring(0, 4) === 'http' || href.substring(0, 7) === 'mailto:') {
             V.bridge('openLink', href);
             return;
         }

@@ -477,11 +477,14 @@
     PageTest.test('entry content is copied without scripts or handlers', function (t) {
         var box = document.createElement('div');
         Vocalume.renderEntry(box, '<div id="x"><img src="img/a.png" onerror="window.__bad=1"/>' +
-            '<a href="javascript:window.__bad=2">x</a><script>window.__bad=3;<\/script><span class="e"/>dopo' +
-            '<img src="http://example.org/b.png"/></div>', 'books/ita-base/');
+            '<a href="java&#9;script:window.__bad=2">x</a><script>window.__bad=3;<\/script><span class="e"/>dopo' +
+            '<img src="http://example.org/b.png" usemap="#m"/><map name="m"><area href="javascript:window.__bad=4"/></map></div>',
+            'books/ita-base/');
         var imgs = box.querySelectorAll('img');
-        t.eq([imgs[0].getAttribute('src'), imgs[1].getAttribute('src')], ['books/ita-base/img/a.png', 'http://example.org/b.png']);
-        t.eq([imgs[0].getAttribute('onerror'), box.querySelector('a').getAttribute('href')], [null, null]);
+        t.eq([imgs[0].getAttribute('src'), imgs[1].getAttribute('src'), imgs[1].getAttribute('usemap')],
+            ['books/ita-base/img/a.png', null, null], 'nothing from the network, no image map');
+        t.eq([imgs[0].getAttribute('onerror'), box.querySelector('a').getAttribute('href'), box.querySelectorAll('map, area').length],
+            [null, null, 0]);
         t.eq(box.querySelectorAll('script').length, 0);
         t.eq(box.querySelector('span.e').childNodes.length, 0, 'an empty XHTML element stays empty');
         Vocalume.renderEntry(box, '<div><p>uno<p>due <b>tre</div>', '');

@@ -163,14 +163,20 @@
 
     PageTest.test('texts from the store are shown as text', function (t) {
         var title = '<img src=x onerror="window.__xss=1">Titolo';
-        MockBridge.sql([['UPDATE SYSTEM SET VALUE = ? WHERE VARIABLE = ? AND REFBOOK = ?', [title, 'TITLE', 'sin-con']]], function () {
+        var update = 'UPDATE SYSTEM SET VALUE = ? WHERE VARIABLE = ? AND REFBOOK = ?';
+        var calls = MockBridge.calls.length;
+        var page = window.location.href;
+        MockBridge.sql([[update, [title, 'TITLE', 'sin-con']], [update, ['<a href="x">A</a>', 'AUTHOR', 'sin-con']],
+            [update, ['<meta http-equiv="refresh" content="0;url=http://127.0.0.1/">', 'SUBTITLE', 'sin-con']],
+            [update, ['<b>L</b>', 'LANG', 'sin-con']]], function () {
             Vocalume.library.reload(function () {
                 t.step(function () {
                     t.eq(card('sin-con').querySelector('.book-title').textContent, title);
-                    t.eq(card('sin-con').querySelectorAll('img').length, 1, 'only the cover picture');
+                    t.eq(card('sin-con').querySelector('.book-meta').textContent.indexOf('<a href="x">A</a>'), 0);
+                    t.eq(card('sin-con').querySelectorAll('img, a, meta, b').length, 1, 'only the cover picture');
                     setTimeout(function () {
                         t.step(function () {
-                            t.eq(window.__xss, undefined);
+                            t.eq([window.__xss, MockBridge.calls.length, window.location.href], [undefined, calls, page]);
                             t.done();
                         });
                     }, 100);

@@ -46,6 +46,10 @@
                 fill('mario.rossi', 'x');
                 MockBridge.run('SignalQt(\'onLogin\', \'{result:false,error:"say "hi""}\')');
             }, answered, formBack('Risposta non valida dal programma.')],
+            ['the store\'s own text', function () {
+                fill('mario.rossi', 'x');
+                MockBridge.run('SignalQt(\'onLogin\', \'{result:false,error:"<img src=x onerror=window.__xss=1>"}\')');
+            }, answered, formBack('<img src=x onerror=window.__xss=1>')],
             // The mock's own late refusal must find the page in a usable state.
             ['the late answer', null, function () { return $('login-error').textContent === refusal; }]
         ]);
