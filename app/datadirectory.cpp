@@ -101,8 +101,9 @@ bool deployEngine(MainWindow* mainWindow, const QDir& dataDir)
     }
     Diagnostics::warning("copied engine.zip exists %s", qPrintable(destination));
     QFile::setPermissions(destination, ownerOnly);
-    const bool unpacked = mainWindow->unpackBook(
-        destination, dataDir.absolutePath() + QDir::separator() + DataPaths::engineName(), dataDir.absolutePath());
+    const bool unpacked
+        = mainWindow->unpackBook(destination, dataDir.absolutePath() + QDir::separator() + DataPaths::engineName(),
+            dataDir.absolutePath(), BookInstaller::Contents::Engine);
     mainWindow->statusBar()->showMessage(QString());
     mainWindow->statusBar()->removeWidget(mainWindow->progressBar);
     return unpacked;

@@ -1,7 +1,7 @@
 #include "search/bookdatabase.h"
 
 #include "base/diagnostics.h"
-#include "search/sqltext.h"
+#include "search/searchstatements.h"
 
 #include <sqlite3.h>
 
@@ -98,7 +98,7 @@ void BookDatabase::fetchWithFileLookup(const QByteArray& statement, QList<Search
 
 QString BookDatabase::lookUpFile(const QByteArray& key)
 {
-    const QByteArray statement = "select file from file where id = " + SqlText::quoted(key);
+    const QByteArray statement = SearchStatements::fileName(key);
     QByteArray name;
     run(statement, 1, [&name](const Row& row) { name = row.at(0); });
     report(statement);
