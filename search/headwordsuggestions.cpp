@@ -4,6 +4,7 @@
 #include "search/booksearch.h"
 #include "search/searchstatements.h"
 #include "search/sqltext.h"
+#include "search/statementtimelimit.h"
 
 #include <QThread>
 #include <algorithm>
@@ -69,10 +70,15 @@ void HeadwordSuggestions::read(List* list, const QString& path)
         && sqlite3_prepare_v2(db, sql.constData(), sql.size(), &statement, nullptr) == SQLITE_OK;
     int step = SQLITE_ERROR;
     int rows = 0;
-    while (ok && (step = sqlite3_step(statement)) == SQLITE_ROW) {
-        list->headwords.push_back({ SqlText::columnText(statement, 0), SqlText::columnText(statement, 1).toLower() });
-        if (++rows % 4096 == 0 && thread->isInterruptionRequested())
-            ok = false;
+    {
+        StatementTimeLimit limit(db);
+        limit.start();
+        while (ok && (step = sqlite3_step(statement)) == SQLITE_ROW) {
+            list->headwords.push_back(
+                { SqlText::columnText(statement, 0), SqlText::columnText(statement, 1).toLower() });
+            if (++rows % 4096 == 0 && thread->isInterruptionRequested())
+                ok = false;
+        }
     }
     ok = ok && step == SQLITE_DONE;
     sqlite3_finalize(statement);
