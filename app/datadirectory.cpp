@@ -158,10 +158,13 @@ void prepareDataDirectory(MainWindow* mainWindow)
                                  qPrintable(homeDirectory().absoluteFilePath(dataDirName)));
             return;
         }
-        copyResource(QStringLiteral(":/databases/Databases.db"),
-                     data.absolutePath() + QDir::separator() + DataPaths::webDatabasesName());
         deployEngine(mainWindow, data);
     }
+    // The tracker comes with a new data folder. The folder may be new although it exists: the
+    // running copy's lock is taken in it before the window is built.
+    const QString tracker = data.absolutePath() + QDir::separator() + DataPaths::webDatabasesName();
+    if (!QFileInfo::exists(tracker))
+        copyResource(QStringLiteral(":/databases/Databases.db"), tracker);
 
     const QDir engine(data.absolutePath() + QDir::separator() + DataPaths::engineName());
     if (engine.exists() && !engine.entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty()) {
