@@ -102,8 +102,9 @@ bool deployEngine(MainWindow* mainWindow, const QDir& dataDir)
     }
     Diagnostics::warning("copied engine.zip exists %s", qPrintable(destination));
     QFile::setPermissions(destination, ownerOnly);
-    const bool unpacked = mainWindow->unpackBook(
-        destination, dataDir.absolutePath() + QDir::separator() + DataPaths::engineName(), dataDir.absolutePath());
+    const bool unpacked
+        = mainWindow->unpackBook(destination, dataDir.absolutePath() + QDir::separator() + DataPaths::engineName(),
+            dataDir.absolutePath(), BookInstaller::Contents::Engine);
     mainWindow->statusBar()->showMessage(QString());
     mainWindow->statusBar()->removeWidget(mainWindow->progressBar);
     return unpacked;
@@ -158,10 +159,13 @@ void prepareDataDirectory(MainWindow* mainWindow)
                                  qPrintable(homeDirectory().absoluteFilePath(dataDirName)));
             return;
         }
-        copyResource(QStringLiteral(":/databases/Databases.db"),
-                     data.absolutePath() + QDir::separator() + DataPaths::webDatabasesName());
         deployEngine(mainWindow, data);
     }
+    // The tracker comes with a new data folder. The folder may be new although it exists: the
+    // running copy's lock is taken in it before the window is built.
+    const QString tracker = data.absolutePath() + QDir::separator() + DataPaths::webDatabasesName();
+    if (!QFileInfo::exists(tracker))
+        copyResource(QStringLiteral(":/databases/Databases.db"), tracker);
 
     const QDir engine(data.absolutePath() + QDir::separator() + DataPaths::engineName());
     if (engine.exists() && !engine.entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty()) {

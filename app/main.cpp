@@ -1,12 +1,28 @@
+#include "app/dialogs.h"
 #include "app/launchoptions.h"
 #include "app/mainwindow.h"
+#include "app/runninginstance.h"
 #include "app/splashscreen.h"
+#include "base/datapaths.h"
 #include "base/diagnostics.h"
 #include "resources/resources.h"
 
 #include <QApplication>
 #include <QThread>
 #include <cstdio>
+
+namespace {
+// Brings the window to the front when another copy asks.
+void answerOtherCopy(MainWindow* window, const QString& verb)
+{
+    if (verb != RunningInstance::raiseVerb())
+        return;
+    window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+}
 
 int main(int argc, char* argv[])
 {
@@ -41,6 +57,18 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     VocalumeResources::init();
 
+    // One copy per data folder, decided before anything in it is touched: a second copy's
+    // start-up would clean away the first one's download in progress.
+    RunningInstance instance(DataPaths::dataDirectory());
+    if (instance.claim() == RunningInstance::Claim::Other) {
+        if (instance.send(RunningInstance::raiseVerb()))
+            return 0;
+        Dialogs::warning(nullptr, QStringLiteral("Vocalume"),
+            QStringLiteral("Vocalume è già aperto, ma non risponde. Chiudere l'altra finestra di Vocalume e "
+                           "riprovare."));
+        return 1;
+    }
+
     QPixmap* pixmap = new QPixmap(QStringLiteral(":/images/splash-png32-alfa.png"));
     SplashScreen* splash = new SplashScreen(*pixmap, Qt::WindowStaysOnTopHint);
     Diagnostics::debug("showing splashscreen");
@@ -53,6 +81,8 @@ int main(int argc, char* argv[])
     MainWindow* window = new MainWindow;
     window->showMaximized();
     splash->finish(window);
+    QObject::connect(&instance, &RunningInstance::requested, window,
+        [window](const QString& verb) { answerOtherCopy(window, verb); });
 
     const int code = app.exec();
     delete window;

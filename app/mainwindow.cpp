@@ -169,9 +169,10 @@ void MainWindow::keyPressEvent(QKeyEvent* event)
         logout();
 }
 
-bool MainWindow::unpackBook(const QString& zipPath, const QString& destPath, const QString& baseDir)
+bool MainWindow::unpackBook(
+    const QString& zipPath, const QString& destPath, const QString& baseDir, BookInstaller::Contents contents)
 {
-    return installer->unpackBook(zipPath, destPath, baseDir);
+    return installer->unpackBook(zipPath, destPath, baseDir, contents);
 }
 
 // The installer's status, progress and warnings, shown in this window.

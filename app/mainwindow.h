@@ -9,9 +9,9 @@
 #include <QString>
 #include <QVector>
 
+#include "packages/bookinstaller.h"
 #include "services/book.h"
 
-class BookInstaller;
 class CustomAgentWebView;
 class LibrarySync;
 class UpdateWS;
@@ -41,7 +41,8 @@ public:
     bool goToReading(const QString& archivePath, const QString& bookId);
 
     // The installer's unpackBook, its messages shown in this window.
-    bool unpackBook(const QString& zipPath, const QString& destPath, const QString& baseDir);
+    bool unpackBook(const QString& zipPath, const QString& destPath, const QString& baseDir,
+        BookInstaller::Contents contents = BookInstaller::Contents::Dictionary);
 
     // Status-bar busy indicator (an endless bar) used while long work runs.
     void showBusyIndicator();

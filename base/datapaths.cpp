@@ -18,6 +18,7 @@ QString webStorageName() { return QStringLiteral("file__0"); }
 QString webDatabasesName() { return QStringLiteral("Databases.db"); }
 QString bookmarksName() { return QStringLiteral("bookmarks.db"); }
 QString bookDatabaseName() { return QStringLiteral("database.db"); }
+QString lockName() { return QStringLiteral("vocalume.lock"); }
 
 QString dataDirectory() { return QDir(QDir::homePath()).absoluteFilePath(dataDirectoryName()); }
 QString engineDirectory() { return under(dataDirectory(), engineName()); }

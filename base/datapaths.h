@@ -14,6 +14,7 @@ QString webStorageName();      // "file__0", the page's local storage, in the da
 QString webDatabasesName();    // "Databases.db", in the data directory
 QString bookmarksName();       // "bookmarks.db", in the web storage folder
 QString bookDatabaseName();    // "database.db", in a book's folder
+QString lockName();            // "vocalume.lock", held by the running copy, in the data directory
 
 // Whether `name` (a dictionary's identifier or sku) can name one entry inside a folder and
 // nothing else: not empty, not ".", no "..", no "/" or "\". Identifiers come from the store and

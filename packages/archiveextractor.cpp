@@ -98,6 +98,15 @@ bool isLinkEntry(const unz_file_info64& info)
     // Unix file type in the high half of the external attributes.
     return ((info.external_fa >> 16) & 0170000) == 0120000;
 }
+
+// The entry's name as extraction decodes it (UTF-8 when the entry says so), reduced to the path it
+// lands on: "./a", "a//b" and "d/" name the same files as "a", "a/b" and "d". Case and
+// backslashes are kept, as extraction keeps them.
+QString outputName(const unz_file_info64& info, const char* rawName, QTextCodec* codec)
+{
+    const bool utf8 = info.flag & (1u << 11);
+    return QDir::cleanPath(utf8 ? QString::fromUtf8(rawName) : codec->toUnicode(rawName));
+}
 }
 
 bool ArchiveExtractor::inspect()
@@ -113,17 +122,26 @@ bool ArchiveExtractor::inspect()
     qint64 seen = 0;
     qint64 worstSize = 0;
     qint64 worstPacked = 1;
+    // Entry names are at most 65535 bytes long.
+    QByteArray name(65536, '\0');
+    QSet<QString> paths;
     for (int status = unzGoToFirstFile(zip); status == UNZ_OK; status = unzGoToNextFile(zip)) {
         unz_file_info64 info;
-        char name[1024];
-        const int infoError = unzGetCurrentFileInfo64(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0);
+        const int infoError
+            = unzGetCurrentFileInfo64(zip, &info, name.data(), uLong(name.size()), nullptr, 0, nullptr, 0);
         if (infoError != UNZ_OK)
             return fail(Failure::EntryInfo, QStringLiteral("testRead(): getCurrentFileInfo(): %1\n").arg(infoError));
         ++seen;
+        // Two entries written to one path: the later one would replace the earlier one on disk,
+        // so what was inspected would not be what gets installed.
+        const QString path = outputName(info, name.constData(), state->zip.getFileNameCodec());
+        if (paths.contains(path))
+            return fail(Failure::Refused, QStringLiteral("Archivio rifiutato: voce ripetuta %1").arg(path));
+        paths.insert(path);
         const qint64 size = qint64(qMin<quint64>(info.uncompressed_size, quint64(MaxTotalBytes) + 1));
         const qint64 packed = qint64(qMin<quint64>(info.compressed_size, quint64(MaxTotalBytes) + 1));
         if (isLinkEntry(info))
-            return fail(Failure::Refused, QStringLiteral("Archivio rifiutato: collegamento simbolico %1").arg(QString::fromLocal8Bit(name)));
+            return fail(Failure::Refused, QStringLiteral("Archivio rifiutato: collegamento simbolico %1").arg(path));
         if (size > MaxEntryBytes)
             return fail(Failure::Refused, QStringLiteral("Archivio rifiutato: dimensione dichiarata eccessiva (%1 byte)").arg(size));
         if (size > RatioExemptBytes && size / qMax<qint64>(packed, 1) > worstSize / worstPacked) {

@@ -1,9 +1,10 @@
 // Unpacks every entry of a zip archive into a directory, entry by entry, refusing entries that
 // would land outside it (absolute names, "..", paths through a symbolic link on disk) and never
 // creating symbolic links. Before anything is written the whole directory of the archive is
-// read: a damaged one, absurd sizes or compression ratios, overlapping entries and link entries
-// refuse the archive. Every write is checked, so a full disk is a failure, never a short file.
-// The caller owns the user-facing messages; this class only says which failure happened.
+// read: a damaged one, absurd sizes or compression ratios, overlapping entries, two entries
+// landing on one path and link entries refuse the archive. Every write is checked, so a full
+// disk is a failure, never a short file. The caller owns the user-facing messages; this class
+// only says which failure happened.
 #pragma once
 
 #include <QString>
@@ -42,7 +43,8 @@ public:
     // Opens the archive (entry names decoded as IBM866).
     [[nodiscard]] bool open();
     // Reads the archive's directory and refuses it when it is damaged or absurd (bounds above,
-    // overlapping entries, link entries). Run after open() and before extract().
+    // overlapping entries, entries landing on one path, link entries). Run after open() and
+    // before extract().
     [[nodiscard]] bool inspect();
     // Sum of the entries' declared sizes, known after inspect().
     qint64 declaredTotal() const { return totalBytes; }

@@ -1,9 +1,11 @@
 #include "packages/bookinstaller.h"
 
+#include "base/datapaths.h"
 #include "base/diagnostics.h"
 #include "base/directorytree.h"
 #include "packages/archiveextractor.h"
 #include "packages/diskspace.h"
+#include "search/dictionarycheck.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -23,7 +25,8 @@ BookInstaller::BookInstaller(QObject* parent)
 {
 }
 
-bool BookInstaller::unpackBook(const QString& zipPath, const QString& destPath, const QString& baseDir)
+bool BookInstaller::unpackBook(
+    const QString& zipPath, const QString& destPath, const QString& baseDir, Contents contents)
 {
     if (unpacking)
         return false;
@@ -77,6 +80,15 @@ bool BookInstaller::unpackBook(const QString& zipPath, const QString& destPath, 
     });
     if (!extracted) {
         unpackFailed(extractor.diagnostic(), ArchiveExtractor::boxText(extractor.failure()));
+        return false;
+    }
+    // Checked where it was unpacked, before it replaces anything: a damaged dictionary is never
+    // reported installed, and the previous version stays.
+    const QString database = tmp + QLatin1Char('/') + DataPaths::bookDatabaseName();
+    QString problem;
+    if (contents == Contents::Dictionary && !DictionaryCheck::isSearchable(database, &problem)) {
+        unpackFailed(QStringLiteral("Dizionario danneggiato in %1: %2").arg(zipPath, problem),
+            QStringLiteral("Il dizionario scaricato è danneggiato e non è stato installato. Riprovare a scaricarlo."));
         return false;
     }
 

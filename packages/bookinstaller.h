@@ -12,9 +12,14 @@ class BookInstaller : public QObject {
 public:
     explicit BookInstaller(QObject* parent = nullptr);
 
+    // What a package holds. A dictionary must answer the searches before it is installed; the
+    // engine has no database.
+    enum class Contents { Dictionary, Engine };
+
     // Unpacks `zipPath` into `destPath` through `destPath`_tmp; deletes the archive on success.
     // Refuses (false, no message) while another extraction runs.
-    bool unpackBook(const QString& zipPath, const QString& destPath, const QString& baseDir);
+    bool unpackBook(const QString& zipPath, const QString& destPath, const QString& baseDir,
+        Contents contents = Contents::Dictionary);
 
     // True while unpackBook runs (it lets events run, so other requests can arrive meanwhile).
     bool unpacking = false;

@@ -1,7 +1,7 @@
 #include "search/bookdatabase.h"
 
 #include "base/diagnostics.h"
-#include "search/sqltext.h"
+#include "search/searchstatements.h"
 
 #include <sqlite3.h>
 
@@ -31,8 +31,10 @@ bool BookDatabase::open(const QString& path)
 {
     close();
     const int rc = sqlite3_open_v2(path.toUtf8().constData(), &handle, SQLITE_OPEN_READONLY, nullptr);
-    if (rc == SQLITE_OK)
+    if (rc == SQLITE_OK) {
+        timeLimit = std::make_unique<StatementTimeLimit>(handle);
         return true;
+    }
     close();
     return false;
 }
@@ -41,6 +43,7 @@ void BookDatabase::close()
 {
     if (!handle)
         return;
+    timeLimit.reset();
     sqlite3_close(handle);
     handle = nullptr;
 }
@@ -48,11 +51,13 @@ void BookDatabase::close()
 template <typename RowHandler> bool BookDatabase::run(const QByteArray& statement, int columns, RowHandler onRow)
 {
     sqlite3_stmt* compiled = nullptr;
-    if (!handle || sqlite3_prepare_v2(handle, statement.constData(), statement.size(), &compiled, nullptr) != SQLITE_OK
+    if (!handle || timeLimitReached()
+        || sqlite3_prepare_v2(handle, statement.constData(), statement.size(), &compiled, nullptr) != SQLITE_OK
         || !compiled) {
         sqlite3_finalize(compiled);
         return false;
     }
+    timeLimit->start();
     Row row;
     while (sqlite3_step(compiled) == SQLITE_ROW) {
         row.clear();
@@ -61,7 +66,7 @@ template <typename RowHandler> bool BookDatabase::run(const QByteArray& statemen
         onRow(row);
     }
     sqlite3_finalize(compiled);
-    return true;
+    return !timeLimitReached();
 }
 
 void BookDatabase::report(const QByteArray& statement)
@@ -76,7 +81,8 @@ void BookDatabase::report(const QByteArray& statement)
 int BookDatabase::count(const QByteArray& statement)
 {
     int total = -1;
-    run(statement, 1, [&total](const Row& row) { total = row.at(0).toInt(); });
+    if (!run(statement, 1, [&total](const Row& row) { total = row.at(0).toInt(); }))
+        total = -1;
     report(statement);
     return total;
 }
@@ -98,7 +104,7 @@ void BookDatabase::fetchWithFileLookup(const QByteArray& statement, QList<Search
 
 QString BookDatabase::lookUpFile(const QByteArray& key)
 {
-    const QByteArray statement = "select file from file where id = " + SqlText::quoted(key);
+    const QByteArray statement = SearchStatements::fileName(key);
     QByteArray name;
     run(statement, 1, [&name](const Row& row) { name = row.at(0); });
     report(statement);

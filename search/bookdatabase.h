@@ -1,13 +1,16 @@
 // One read-only SQLite connection to a dictionary's database.db for the length of one search.
 // Every statement operation compiles only the first statement of its text, steps through the
-// rows and finalizes it, then writes the statement diagnostic.
+// rows and finalizes it, then writes the statement diagnostic. Each statement runs under the
+// StatementTimeLimit; once one has been stopped by it, no further statement runs.
 #pragma once
 
 #include "search/searchresult.h"
+#include "search/statementtimelimit.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <memory>
 
 struct sqlite3;
 
@@ -31,13 +34,17 @@ public:
     // statement has finished.
     void fetchWithFileLookup(const QByteArray& statement, QList<SearchResult>& list, const QString& sku);
 
+    // True once a statement was stopped by the time limit: the rows read are not the answer.
+    bool timeLimitReached() const { return timeLimit && timeLimit->reached(); }
+
 private:
     using Row = QList<QByteArray>;
     // Runs `statement`, handing each row's first `columns` columns to `onRow`; false when the
-    // statement did not prepare.
+    // statement did not prepare or was stopped by the time limit.
     template <typename RowHandler> bool run(const QByteArray& statement, int columns, RowHandler onRow);
     void report(const QByteArray& statement);
     QString lookUpFile(const QByteArray& key);
 
     sqlite3* handle = nullptr;
+    std::unique_ptr<StatementTimeLimit> timeLimit;
 };

@@ -43,6 +43,17 @@ DatabaseAccess openBook(BookDatabase& database, const QString& path)
     return DatabaseAccess::OpenFailed;
 }
 
+// A statement stopped by the time limit fails the whole request: no rows and the total of a
+// failed count, whatever the statements before it found.
+void failOnTimeLimit(const BookDatabase& database, int& total, QList<SearchResult>& rows)
+{
+    if (!database.timeLimitReached())
+        return;
+    Diagnostics::debug("Ricerca interrotta dopo %d ms\n", StatementTimeLimit::milliseconds());
+    total = -1;
+    rows.clear();
+}
+
 // The start of every query: the dictionary's database resolved, the numbers checked, the file
 // opened. The query runs only when this returns true; `access` is what the caller reports.
 bool openForQuery(BookDatabase& database, const QString& sku, std::initializer_list<QString> numbers, int& total,
@@ -96,6 +107,7 @@ DatabaseAccess searchOnBookEntry(SearchState* state, const QString& sku, const Q
         database.fetch(SearchStatements::entryExact(forms, sourceLanguage), state->searchResults, sku);
     database.fetchWithFileLookup(
         SearchStatements::entryRelated(forms, sourceLanguage, start, offset), state->searchResults, sku);
+    failOnTimeLimit(database, state->searchTotal, state->searchResults);
     database.close();
     return access;
 }
@@ -125,6 +137,7 @@ DatabaseAccess searchOnBookFullText(SearchState* state, const QString& sku, cons
     Diagnostics::debug("Result: %d\n", state->searchTotal);
     database.fetch(
         SearchStatements::fullTextPage(forms, sourceLanguage, scope, start, offset), state->searchResults, sku);
+    failOnTimeLimit(database, state->searchTotal, state->searchResults);
     database.close();
     return access;
 }
@@ -142,6 +155,7 @@ DatabaseAccess searchWordList(SearchState* state, const QString& sku, const QStr
     forms.lower = word.toLower().toUtf8();
     state->wordListTotal = database.count(SearchStatements::wordListCount(forms, sourceLanguage));
     database.fetch(SearchStatements::wordListPage(forms, sourceLanguage, from, to), state->wordListResults, sku);
+    failOnTimeLimit(database, state->wordListTotal, state->wordListResults);
     database.close();
     return access;
 }

@@ -2,7 +2,9 @@
 
 #include "base/charnormalizer.h"
 #include "search/booksearch.h"
+#include "search/searchstatements.h"
 #include "search/sqltext.h"
+#include "search/statementtimelimit.h"
 
 #include <QThread>
 #include <algorithm>
@@ -63,18 +65,20 @@ void HeadwordSuggestions::read(List* list, const QString& path)
     const QThread* thread = QThread::currentThread();
     sqlite3* db = nullptr;
     sqlite3_stmt* statement = nullptr;
-    // In the table's own order: the few suggestions are sorted afterwards, which is cheaper than
-    // reading every headword through an index in alphabetical order.
-    const QByteArray sql
-        = "select nome, nome_n from lemma where source = '" + SqlText::escaped(list->language) + "'";
+    const QByteArray sql = SearchStatements::headwords(list->language);
     bool ok = sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK
         && sqlite3_prepare_v2(db, sql.constData(), sql.size(), &statement, nullptr) == SQLITE_OK;
     int step = SQLITE_ERROR;
     int rows = 0;
-    while (ok && (step = sqlite3_step(statement)) == SQLITE_ROW) {
-        list->headwords.push_back({ SqlText::columnText(statement, 0), SqlText::columnText(statement, 1).toLower() });
-        if (++rows % 4096 == 0 && thread->isInterruptionRequested())
-            ok = false;
+    {
+        StatementTimeLimit limit(db);
+        limit.start();
+        while (ok && (step = sqlite3_step(statement)) == SQLITE_ROW) {
+            list->headwords.push_back(
+                { SqlText::columnText(statement, 0), SqlText::columnText(statement, 1).toLower() });
+            if (++rows % 4096 == 0 && thread->isInterruptionRequested())
+                ok = false;
+        }
     }
     ok = ok && step == SQLITE_DONE;
     sqlite3_finalize(statement);

@@ -1,29 +1,14 @@
 #include "search/indexrows.h"
 
 #include "search/booksearch.h"
+#include "search/searchstatements.h"
 #include "search/sqltext.h"
+#include "search/statementtimelimit.h"
 
 #include <algorithm>
 #include <sqlite3.h>
 
 namespace IndexRows {
-
-namespace {
-QByteArray statement(const QString& sourceLanguage, const Place& from, bool forward, int count)
-{
-    const QByteArray name = SqlText::quoted(from.name.toUtf8());
-    const QByteArray lemma = QByteArray::number(from.lemma);
-    const QByteArray file = QByteArray::number(from.file);
-    const char* const beyond = forward ? ">" : "<";
-    const char* const order = forward ? "asc" : "desc";
-    return "select l.id_zenta, l.nome, f.file, l.omo, l.hwgram, lower(l.nome), l.id, f.id from lemma l, file_lemma fl, "
-           "file f where l.id = fl.id_lemma and f.id = fl.id_file and l.source = "
-        + SqlText::quoted(sourceLanguage.toUtf8()) + " and lower(l.nome) " + beyond + "= " + name + " and (lower(l.nome) "
-        + beyond + " " + name + " or l.id " + beyond + " " + lemma + " or (l.id = " + lemma + " and f.id " + beyond + " "
-        + file + ")) order by lower(l.nome) " + order + ", l.id " + order + ", f.id " + order + " limit "
-        + QByteArray::number(count);
-}
-}
 
 QList<Row> read(const QString& sku, const QString& sourceLanguage, const Place& from, bool forward, int count)
 {
@@ -33,13 +18,19 @@ QList<Row> read(const QString& sku, const QString& sourceLanguage, const Place& 
         return rows;
     sqlite3* db = nullptr;
     sqlite3_stmt* compiled = nullptr;
-    const QByteArray sql = statement(sourceLanguage, from, forward, count);
+    const QByteArray sql
+        = SearchStatements::indexPage(sourceLanguage, from.name, from.lemma, from.file, forward, count);
     if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK
         && sqlite3_prepare_v2(db, sql.constData(), sql.size(), &compiled, nullptr) == SQLITE_OK) {
+        // Read on the GUI thread: a statement that does not end would freeze the window.
+        StatementTimeLimit limit(db);
+        limit.start();
         const auto text = [compiled](int column) { return SqlText::columnText(compiled, column); };
         while (sqlite3_step(compiled) == SQLITE_ROW)
             rows << Row { text(0), text(1), text(2), text(3), text(4),
                 { text(5), sqlite3_column_int64(compiled, 6), sqlite3_column_int64(compiled, 7) } };
+        if (limit.reached())
+            rows.clear();
     }
     sqlite3_finalize(compiled);
     sqlite3_close(db);

@@ -121,4 +121,40 @@ QByteArray wordListPage(const SearchWordForms& w, const QString& sourceLanguage,
 }
 
 QByteArray scopes() { return "select id, nome_n from ambiti order by lower(nome_n)"; }
+
+QByteArray fileName(const QByteArray& key) { return "select file from file where id = " + SqlText::quoted(key); }
+
+QByteArray headwords(const QString& sourceLanguage)
+{
+    // In the table's own order: reading every headword through an index in alphabetical order
+    // would cost more than sorting the few that are kept.
+    return "select nome, nome_n from lemma where source = '" + SqlText::escaped(sourceLanguage) + "'";
+}
+
+QByteArray indexPage(
+    const QString& sourceLanguage, const QString& name, qint64 lemma, qint64 file, bool forward, int count)
+{
+    const QByteArray word = SqlText::quoted(name.toUtf8());
+    const QByteArray lemmaId = QByteArray::number(lemma);
+    const QByteArray fileId = QByteArray::number(file);
+    const char* const beyond = forward ? ">" : "<";
+    const char* const order = forward ? "asc" : "desc";
+    return "select l.id_zenta, l.nome, f.file, l.omo, l.hwgram, lower(l.nome), l.id, f.id from lemma l, file_lemma fl, "
+           "file f where l.id = fl.id_lemma and f.id = fl.id_file and l.source = "
+        + SqlText::quoted(sourceLanguage.toUtf8()) + " and lower(l.nome) " + beyond + "= " + word
+        + " and (lower(l.nome) " + beyond + " " + word + " or l.id " + beyond + " " + lemmaId + " or (l.id = " + lemmaId
+        + " and f.id " + beyond + " " + fileId + ")) order by lower(l.nome) " + order + ", l.id " + order + ", f.id "
+        + order + " limit " + QByteArray::number(count);
+}
+
+QList<QByteArray> all()
+{
+    const SearchWordForms w = searchWordForms(QStringLiteral("a"), QStringLiteral("it"));
+    const QString it = QStringLiteral("it");
+    const QString one = QStringLiteral("1");
+    return { entryCount(w, it), entryExact(w, it), entryRelated(w, it, one, one), fullTextCount(w, it, QString()),
+        fullTextCount(w, it, one), fullTextPage(w, it, QString(), one, one), fullTextPage(w, it, one, one, one),
+        wordListCount(w, it), wordListPage(w, it, one, one), scopes(), fileName("1"), headwords(it),
+        indexPage(it, QStringLiteral("a"), 1, 1, true, 1) };
+}
 }

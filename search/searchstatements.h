@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 // The forms of the search word that the statements compare with.
@@ -30,4 +31,16 @@ QByteArray wordListCount(const SearchWordForms& w, const QString& sourceLanguage
 QByteArray wordListPage(
     const SearchWordForms& w, const QString& sourceLanguage, const QString& from, const QString& to);
 QByteArray scopes();
+// The name of the content file whose row id is `key`.
+QByteArray fileName(const QByteArray& key);
+// Every headword of one source language with its normalised form.
+QByteArray headwords(const QString& sourceLanguage);
+// Up to `count` rows of the whole index after (`forward`) or before the place made of the
+// lower-cased headword `name` and the entry's and file's row ids.
+QByteArray indexPage(
+    const QString& sourceLanguage, const QString& name, qint64 lemma, qint64 file, bool forward, int count);
+
+// Every statement above, with sample values: what a dictionary's database must be able to
+// compile, from tables rather than views, for every search to work (the installation checks it).
+QList<QByteArray> all();
 }

@@ -1,6 +1,7 @@
 // The script bridge with the real web view: pages from their archives, the object published
 // before the first script runs, page parameters, content files, and the shared web database.
 #include "app/mainwindow.h"
+#include "hostilearchives.h"
 #include "store/webstore.h"
 #include "tests/support/httptestserver.h"
 #include "tests/support/testsupport.h"
@@ -337,7 +338,9 @@ private slots:
         QVERIFY(TestSupport::writeZip(inner, Entries { { "index.html", "<p>indice</p>" } }));
         QFile innerFile(inner);
         QVERIFY(innerFile.open(QIODevice::ReadOnly));
-        QVERIFY(TestSupport::writeZip(engine("books/42.zip"), Entries { { "index.html.zip", innerFile.readAll() } }));
+        QVERIFY(TestSupport::writeZip(engine("books/42.zip"),
+            Entries {
+                { "index.html.zip", innerFile.readAll() }, { "database.db", HostileArchives::dictionaryDatabase() } }));
         QCOMPARE(window->bridge->getHtmlPage("books/42/index.html"), QStringLiteral("<p>indice</p>"));
         QVERIFY(QFile::exists(engine("books/42/index.html.zip")));
         QVERIFY(!QFile::exists(engine("books/42.zip")));
@@ -371,7 +374,8 @@ private slots:
 
     void readingADictionary()
     {
-        QVERIFY(TestSupport::writeZip(engine("books/8.zip"), Entries { { "database.db", "db" } }));
+        QVERIFY(TestSupport::writeZip(
+            engine("books/8.zip"), Entries { { "database.db", HostileArchives::dictionaryDatabase() } }));
         QVERIFY(window->goToReading(engine("books/8.zip"), "8"));
         QVERIFY(QFile::exists(engine("books/8/database.db")));
         QCOMPARE(window->bridge->bookId, QStringLiteral("8"));

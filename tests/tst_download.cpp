@@ -4,6 +4,7 @@
 // and identifiers that are not plain names.
 #include "app/mainwindow.h"
 #include "base/appsettings.h"
+#include "hostilearchives.h"
 #include "packages/bookinstaller.h"
 #include "packages/diskspace.h"
 #include "packages/download.h"
@@ -49,7 +50,7 @@ QByteArray head(const QByteArray& headers)
     return "HTTP/1.1 200 OK\r\nContent-Type: application/zip\r\n" + headers + "\r\n";
 }
 
-QByteArray package(int extraFiles = 0, const QByteArray& database = noise(20000))
+QByteArray package(int extraFiles = 0, const QByteArray& database = HostileArchives::dictionaryDatabase(noise(20000)))
 {
     QList<QPair<QString, QByteArray>> entries { { "database.db", database }, { "voci/", {} } };
     for (int i = 0; i < extraFiles; ++i)
@@ -191,7 +192,7 @@ private slots:
         QFETCH(bool, announced);
         setLibrary({ "ZB", "ZA" });
         QVERIFY(QDir().mkpath(books() + "/ZA/vecchio")); // an earlier installation, replaced
-        const QByteArray database = noise(40000, 2);
+        const QByteArray database = HostileArchives::dictionaryDatabase(noise(40000, 2));
         const QByteArray zip = package(0, database);
         serve("ZA", zip, 4, announced);
         download("ZA", "onDl");
@@ -232,7 +233,8 @@ private slots:
     {
         QFETCH(bool, madeCurrent);
         setLibrary({ "ZA" });
-        QVERIFY(TestSupport::writeZip(books() + "/ZA.zip", { { "database.db", "db" } }));
+        QVERIFY(
+            TestSupport::writeZip(books() + "/ZA.zip", { { "database.db", HostileArchives::dictionaryDatabase() } }));
         BookInstaller installer;
         Download download;
         QStringList said;

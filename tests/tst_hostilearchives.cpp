@@ -80,7 +80,8 @@ Entries pages(const QString& extraName, int count)
     for (int i = 0; i < count; ++i)
         entries << qMakePair(
             QStringLiteral("p%1.xhtml").arg(i, 3, 10, QLatin1Char('0')), TestSupport::noise(2000, uint(i + 1)));
-    entries << qMakePair(extraName, QByteArray("only in this package"));
+    entries << qMakePair(extraName, QByteArray("only in this package"))
+            << qMakePair(QStringLiteral("database.db"), HostileArchives::dictionaryDatabase());
     return entries;
 }
 
@@ -116,7 +117,11 @@ private:
     QString base;
 
     QString path(const QString& rel) const { return base + QLatin1Char('/') + rel; }
-    bool unpack(const QString& zip, const QString& dest) { return installer->unpackBook(path(zip), path(dest), base); }
+    bool unpack(
+        const QString& zip, const QString& dest, BookInstaller::Contents contents = BookInstaller::Contents::Dictionary)
+    {
+        return installer->unpackBook(path(zip), path(dest), base, contents);
+    }
     QStringList boxes() const
     {
         return shown.filter(QRegularExpression("^box:")).replaceInStrings(QRegularExpression("^box:"), QString());
@@ -171,7 +176,6 @@ private slots:
         const QString errors = QStringLiteral("Errori decomprimendo il libro");
         const QString cannotCreate = QStringLiteral("Errore decomprimendo il libro: apertura file fallita");
         QTest::newRow("good") << "good.zip" << QString() << QString();
-        QTest::newRow("empty") << "empty.zip" << QString() << QString();
         QTest::newRow("not a zip") << notAZip << "Impossibile aprire il libro" << "Impossibile aprire il file";
         QTest::newRow("a/../../x") << "parent-through-folder.zip" << errors << "file.getFileName()";
         QTest::newRow("../book_tmp2/x") << "common-prefix.zip" << errors << "file.getFileName()";
@@ -191,6 +195,15 @@ private slots:
         QTest::newRow("damaged directory") << "damaged-central-directory.zip" << opening << "getCurrentFileInfo";
         QTest::newRow("last 10 bytes missing") << "missing-last-10-bytes.zip" << opening << "getCurrentFileInfo";
         QTest::newRow("truncated local entry") << "truncated-local-entry.zip" << errors << "testRead()";
+        QTest::newRow("entry repeated") << "repeated-entry.zip" << errors << "voce ripetuta database.db";
+        QTest::newRow("a/.//page.xhtml after a/page.xhtml")
+            << "repeated-entry-other-spelling.zip" << errors << "voce ripetuta a/page.xhtml";
+        const QString damaged
+            = QStringLiteral("Il dizionario scaricato è danneggiato e non è stato installato. Riprovare a scaricarlo.");
+        QTest::newRow("database not SQLite") << "database-not-sqlite.zip" << damaged << "file is not a database";
+        QTest::newRow("column missing") << "database-without-column.zip" << damaged << "no such column";
+        QTest::newRow("view for a table") << "database-with-view.zip" << damaged << "file non è una tabella";
+        QTest::newRow("no database") << "without-database.zip" << damaged << "database.db mancante";
     }
 
     void everyArchiveHasItsOutcome()
@@ -203,7 +216,7 @@ private slots:
         QVERIFY(!installer->unpacking);
         if (box.isEmpty()) {
             QVERIFY(unpacked);
-            QCOMPARE(treeOf(path("book")), archive == "empty.zip" ? QStringList() : goodTree);
+            QCOMPARE(treeOf(path("book")), goodTree);
             QCOMPARE(QDir(base).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList { "book" });
             QCOMPARE(shown, QStringList({ "bar shown",
                                           "status:Apertura file zippato " + path("book.zip") + " in corso...",
@@ -227,6 +240,18 @@ private slots:
             QStringList({ "book", "book.zip", "book_tmp" }));
         QVERIFY(!QFile::exists(work->path() + "/x"));
         QVERIFY(bytesBelow(path("book_tmp")) < 1024 * 1024);
+    }
+
+    // The engine has no database: only a dictionary is asked to answer the searches.
+    void theEngineNeedsNoDatabase()
+    {
+        prepare("without-database.zip");
+        QVERIFY(unpack("book.zip", "book", BookInstaller::Contents::Engine));
+        QCOMPARE(treeOf(path("book")), QStringList { "index.html" });
+        QVERIFY(QFile::copy(archives.filePath("empty.zip"), path("empty.zip")));
+        QVERIFY(unpack("empty.zip", "empty", BookInstaller::Contents::Engine));
+        QCOMPARE(treeOf(path("empty")), QStringList());
+        QCOMPARE(boxes(), QStringList());
     }
 
     void fullDiskFailsTheExtraction()
@@ -283,7 +308,7 @@ private slots:
         zip.start(zipTool, { "-qr", path("tool.zip"), "dir" });
         QVERIFY(zip.waitForFinished());
         QCOMPARE(zip.exitCode(), 0);
-        QVERIFY(unpack("tool.zip", "tool"));
+        QVERIFY(unpack("tool.zip", "tool", BookInstaller::Contents::Engine));
         QCOMPARE(QFileInfo(path("tool/dir/sub/file.xhtml")).size(), qint64(10000));
     }
 
@@ -320,7 +345,7 @@ private slots:
         QVERIFY(QFile::remove(books + "/42.zip"));
         QVERIFY(TestSupport::writeZip(books + "/42.zip", pages("onlyB.txt", 30)));
         install(sku);
-        QCOMPARE(treeOf(books + "/42").size(), 31);
+        QCOMPARE(treeOf(books + "/42").size(), 32);
         QVERIFY(QFile::exists(books + "/42/onlyB.txt") && !QFile::exists(books + "/42/onlyA.bin"));
         QCOMPARE(TestSupport::storeValue("42", "STATUS"), QStringLiteral("1"));
         QVERIFY(!QFile::exists(books + "/42_tmp"));

@@ -2,6 +2,8 @@
 // normalisation, paging, and what a missing, unopenable or broken database answers.
 #include "base/appsettings.h"
 #include "search/booksearch.h"
+#include "search/indexrows.h"
+#include "search/statementtimelimit.h"
 #include "tests/support/searchrunner.h"
 #include "tests/support/testdictionary.h"
 
@@ -166,6 +168,8 @@ private slots:
         QTest::newRow("path outside the books") << "../books/voc" << 0 << false;
         QTest::newRow("unopenable") << "rotto" << 0 << true;
         QTest::newRow("without the search tables") << "vuoto" << -1 << false;
+        // Its entries are a view that would take minutes to list: the time limit fails the request.
+        QTest::newRow("statements that do not end") << "lento" << -1 << false;
     }
 
     void brokenOrMissingDictionaries()
@@ -176,6 +180,17 @@ private slots:
         QVERIFY(QDir().mkpath(TestDictionary::bookDirectory("rotto") + "/database.db"));
         QVERIFY(QDir().mkpath(TestDictionary::bookDirectory("vuoto")));
         QVERIFY(QFile(TestDictionary::bookDirectory("vuoto") + "/database.db").open(QIODevice::WriteOnly));
+        QVERIFY(TestDictionary::install("lento", { entry("casa") }));
+        sqlite3* db = nullptr;
+        QCOMPARE(sqlite3_open((TestDictionary::bookDirectory("lento") + "/database.db").toUtf8(), &db), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(db,
+                     "ALTER TABLE lemma RENAME TO lemma_t; CREATE VIEW lemma AS WITH RECURSIVE n(x) AS (SELECT 1 "
+                     "UNION ALL SELECT x + 1 FROM n WHERE x < 10000000000) SELECT x AS id, x AS id_zenta, 'casa' || x "
+                     "AS nome, 'casa' || x AS nome_n, '' AS omo, '' AS hwgram, 'it' AS source FROM n",
+                     nullptr, nullptr, nullptr),
+            SQLITE_OK);
+        sqlite3_close(db);
+        StatementTimeLimit::setMilliseconds(300);
         for (const char* type : { "0", "2" }) {
             const auto outcome = SearchRunner::search(SearchRunner::entry(sku, "casa", "0", "10", type));
             QCOMPARE(outcome.literal, QStringLiteral("{tot:%1,result: [], isLemmatizzata:%2}")
@@ -183,6 +198,10 @@ private slots:
                                           .arg(type == QLatin1String("0") ? "true" : "false"));
             QCOMPARE(outcome.openFailed, openFailed);
         }
+        const auto listed = SearchRunner::wordList({ "casa", "0", "10", sku, "cb", "it" });
+        QCOMPARE(listed.literal, QStringLiteral("{tot:%1,result: []}").arg(total));
+        QCOMPARE(IndexRows::read(sku, "it", { "casa" }, true, 10).size(), 0);
+        StatementTimeLimit::setMilliseconds(StatementTimeLimit::defaultMilliseconds);
         QVERIFY(TestSupport::recorded().dialogs.isEmpty()); // the worker shows nothing itself
     }
 

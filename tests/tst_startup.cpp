@@ -2,7 +2,9 @@
 // migration on a version change, and the reset.
 #include "app/datadirectory.h"
 #include "app/mainwindow.h"
+#include "app/runninginstance.h"
 #include "base/appsettings.h"
+#include "base/datapaths.h"
 #include "base/processexit.h"
 #include "tests/support/testsupport.h"
 #include "web/customagentwebview.h"
@@ -14,7 +16,9 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QWebSettings>
 
 namespace {
@@ -297,6 +301,78 @@ private slots:
         QVERIFY(QFile::exists(settings));
         QVERIFY(QSettings(settings, QSettings::IniFormat).allKeys().isEmpty());
     }
+
+    // The copy holding the data folder's lock gets every request of a later copy, however long
+    // it has held the lock; a lock left by a killed copy is taken over.
+    void oneRunningCopyPerDataFolder()
+    {
+        QScopedPointer<RunningInstance> running(new RunningInstance(data()));
+        QCOMPARE(running->claim(), RunningInstance::Claim::Running);
+        const QString lock = data(DataPaths::lockName());
+        QFile lockFile(lock);
+        QVERIFY(lockFile.open(QIODevice::ReadWrite)
+            && lockFile.setFileTime(QDateTime::currentDateTime().addDays(-1), QFileDevice::FileModificationTime));
+        lockFile.close();
+        RunningInstance later(data());
+        QCOMPARE(later.claim(), RunningInstance::Claim::Other);
+        QSignalSpy requests(running.data(), &RunningInstance::requested);
+        QVERIFY(later.send(RunningInstance::raiseVerb()));
+        QVERIFY(later.send("cerca", "l'acqua è\nfresca 100% "));
+        QTRY_COMPARE(requests.count(), 2);
+        QCOMPARE(requests.at(0), QVariantList({ "raise", "" }));
+        QCOMPARE(requests.at(1), QVariantList({ "cerca", "l'acqua è\nfresca 100% " }));
+
+        running.reset();
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("VOCALUME_LOCK_CHILD"), data());
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), QStringList());
+        QVERIFY(child.waitForReadyRead(30000));
+        QCOMPARE(child.readAllStandardOutput(), QByteArray("held\n"));
+        QCOMPARE(RunningInstance(data()).claim(), RunningInstance::Claim::Other);
+        child.kill();
+        QVERIFY(child.waitForFinished());
+        QVERIFY(QFile::exists(lock));
+        RunningInstance next(data());
+        QCOMPARE(next.claim(), RunningInstance::Claim::Running);
+        QSignalSpy raised(&next, &RunningInstance::requested);
+        QVERIFY(RunningInstance(data()).send(RunningInstance::raiseVerb()));
+        QTRY_COMPARE(raised.count(), 1);
+    }
+
+    // The program itself: a second start on the same data folder leaves the first one's
+    // download in progress alone and ends at once.
+    void secondStartOfTheProgramEndsAtOnce()
+    {
+        const QString program = qEnvironmentVariable("VOCALUME_BINARY_DIR") + QStringLiteral("/vocalume");
+        if (!QFileInfo(program).isExecutable())
+            QSKIP("the program is not built");
+        QTemporaryDir home;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), home.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+        env.insert(QStringLiteral("VOCALUME_STORE"), QStringLiteral("127.0.0.1:9"));
+        QProcess first;
+        first.setProcessEnvironment(env);
+        first.start(program, QStringList());
+        const QString dataDir = home.filePath(QStringLiteral(".vocalumezenta/"));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dataDir + "file__0/bookmarks.db"), 60000);
+        QVERIFY(QFile::exists(dataDir + "Databases.db"));
+        QVERIFY(TestSupport::writeFile(dataDir + "engine/books/42.zip.part", "in corso"));
+
+        QProcess second;
+        second.setProcessEnvironment(env);
+        second.start(program, QStringList());
+        QVERIFY(second.waitForFinished(30000));
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        QCOMPARE(TestSupport::readFile(dataDir + "engine/books/42.zip.part"), QByteArray("in corso"));
+        QCOMPARE(first.state(), QProcess::Running);
+        first.kill();
+        QVERIFY(first.waitForFinished());
+        QLocalServer::removeServer(RunningInstance::serverName(dataDir)); // left by the killed copy
+    }
 };
 
 // In the child process: start, press Ctrl+R, answer Ok; the reset must end the process.
@@ -309,8 +385,21 @@ static int runResetChild(int argc, char* argv[])
     return 3; // only reached when the reset did not end the process
 }
 
+// In the child process: hold the data folder's lock until killed.
+static int runLockChild(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    RunningInstance instance(qEnvironmentVariable("VOCALUME_LOCK_CHILD"));
+    std::puts(instance.claim() == RunningInstance::Claim::Running ? "held" : "refused");
+    std::fflush(stdout);
+    for (;;)
+        QThread::sleep(1);
+}
+
 int main(int argc, char* argv[])
 {
+    if (qEnvironmentVariableIsSet("VOCALUME_LOCK_CHILD"))
+        return runLockChild(argc, argv);
     if (qEnvironmentVariableIsSet("VOCALUME_RESET_CHILD")) {
         if (qgetenv("QT_QPA_PLATFORM").isEmpty())
             qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -1,8 +1,12 @@
 #include "hostilearchives.h"
 #include "zipforge.h"
 
+#include "tools/packagebuilder/dictionaryschema.h"
+
 #include <QDir>
 #include <QSaveFile>
+#include <QTemporaryDir>
+#include <sqlite3.h>
 
 namespace {
 using Entry = ZipForge::Entry;
@@ -50,7 +54,17 @@ QByteArray forge(const QList<Entry>& entries)
 QByteArray good()
 {
     return forge({ make("index.html", "<html><body>dizionario</body></html>"), make("dir/", QByteArray(), false),
-        make("a/b/page.xhtml", page(20000)), make("database.db", noise(100000), false) });
+        make("a/b/page.xhtml", page(20000)),
+        make("database.db", HostileArchives::dictionaryDatabase(noise(100000)), false) });
+}
+
+// A dictionary's package whose database is `database` (none when null).
+QByteArray dictionary(const QByteArray& database)
+{
+    QList<Entry> entries { make("index.html", "<html><body>dizionario</body></html>") };
+    if (!database.isNull())
+        entries << make("database.db", database);
+    return forge(entries);
 }
 
 QByteArray overlapping()
@@ -87,6 +101,28 @@ QByteArray damagedDirectory()
 }
 
 QByteArray withEntry(Entry entry) { return forge({ entry }); }
+
+bool exec(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+}
+
+QByteArray HostileArchives::dictionaryDatabase(const QByteArray& filler, const char* change)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("database.db"));
+    sqlite3* db = nullptr;
+    sqlite3_stmt* insert = nullptr;
+    bool ok
+        = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr)
+            == SQLITE_OK
+        && exec(db, DictionarySchema::tables()) && exec(db, "CREATE TABLE riempitivo(dati BLOB)")
+        && sqlite3_prepare_v2(db, "INSERT INTO riempitivo VALUES(?1)", -1, &insert, nullptr) == SQLITE_OK
+        && sqlite3_bind_blob(insert, 1, filler.constData(), filler.size(), SQLITE_TRANSIENT) == SQLITE_OK
+        && sqlite3_step(insert) == SQLITE_DONE;
+    sqlite3_finalize(insert);
+    ok = ok && exec(db, change);
+    ok = sqlite3_close(db) == SQLITE_OK && ok;
+    QFile file(path);
+    return ok && file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QStringList HostileArchives::write(const QString& directory)
@@ -117,6 +153,19 @@ QStringList HostileArchives::write(const QString& directory)
         { QStringLiteral("damaged-central-directory.zip"), damagedDirectory() },
         { QStringLiteral("missing-last-10-bytes.zip"), goodBytes.left(goodBytes.size() - 10) },
         { QStringLiteral("truncated-local-entry.zip"), forge({ make("first.txt", "primo"), truncated }) },
+        // The later entry would replace the earlier one: what is checked would not be installed.
+        { QStringLiteral("repeated-entry.zip"),
+            forge({ make("database.db", dictionaryDatabase()), make("database.db", noise(1000)) }) },
+        { QStringLiteral("repeated-entry-other-spelling.zip"),
+            forge({ make("a/page.xhtml", page(1000)), make("a/.//page.xhtml", "altra") }) },
+        // Packages that unpack, but whose dictionary cannot answer a search.
+        { QStringLiteral("database-not-sqlite.zip"), dictionary(noise(20000)) },
+        { QStringLiteral("database-without-column.zip"),
+            dictionary(dictionaryDatabase({}, "ALTER TABLE lemma DROP COLUMN hwgram")) },
+        { QStringLiteral("database-with-view.zip"),
+            dictionary(dictionaryDatabase(
+                {}, "ALTER TABLE file RENAME TO file_t; CREATE VIEW file AS SELECT * FROM file_t")) },
+        { QStringLiteral("without-database.zip"), dictionary(QByteArray()) },
     };
 
     if (!QDir().mkpath(directory))

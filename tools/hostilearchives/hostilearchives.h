@@ -1,4 +1,4 @@
-// The set of hostile and damaged packages the extraction must refuse, plus one good package.
+// The set of hostile and damaged packages the installation must refuse, plus one good package.
 // Tests drive the extraction over them; the fuzzers start from them.
 #pragma once
 
@@ -15,4 +15,8 @@ public:
     // Writes every archive into `directory` (created when missing); the file names written,
     // or an empty list when a file could not be written.
     static QStringList write(const QString& directory);
+    // A dictionary database with the tables the searches read, `filler` stored in a table of its
+    // own (so that a test gets the size it needs), then the statements `change` run on it.
+    // Empty when it could not be made.
+    static QByteArray dictionaryDatabase(const QByteArray& filler = QByteArray(), const char* change = "");
 };

@@ -1,5 +1,6 @@
 #include "tools/packagebuilder/dictionarybuilder.h"
 
+#include "tools/packagebuilder/dictionaryschema.h"
 #include "tools/packagebuilder/syntheticdictionary.h"
 
 #include <QDir>
@@ -17,17 +18,6 @@ namespace {
 // Every statement of the program's searches must find its rows through an index:
 // GLOB compares with BINARY and the default LIKE with NOCASE, ORDER BY lower(nome) needs an
 // index on exactly that expression, and the joins go through the link tables' keys.
-const char* const tables = R"sql(
-CREATE TABLE lemma(id INTEGER PRIMARY KEY, id_zenta TEXT, nome TEXT, nome_n TEXT, omo TEXT, hwgram TEXT, source TEXT);
-CREATE TABLE file(id INTEGER PRIMARY KEY, file TEXT);
-CREATE TABLE file_lemma(id_lemma INTEGER, id_file INTEGER);
-CREATE TABLE lemmatizzatore(id_lemma INTEGER, flessi TEXT);
-CREATE TABLE keyword(id INTEGER PRIMARY KEY, keyword TEXT);
-CREATE TABLE keyword_lemma(id_keyword INTEGER, id_lemma INTEGER);
-CREATE TABLE ambiti(id INTEGER PRIMARY KEY, nome_n TEXT);
-CREATE TABLE lemma_ambito(id_lemma INTEGER, id_ambito INTEGER);
-)sql";
-
 const char* const indexes = R"sql(
 CREATE INDEX lemma_nome_n ON lemma(nome_n);
 CREATE INDEX lemma_nome_n_nocase ON lemma(nome_n COLLATE NOCASE);
@@ -132,8 +122,9 @@ bool DictionaryBuilder::open(const QString& bookDirectory, const Options& chosen
     if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr)
         != SQLITE_OK)
         return fail(QStringLiteral("cannot create ") + path);
-    return exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA cache_size=-200000;") && exec(tables)
-        && exec("BEGIN") && prepare(&insertLemma, "INSERT INTO lemma VALUES(?1,?2,?3,?4,?5,?6,?7)")
+    return exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA cache_size=-200000;")
+        && exec(DictionarySchema::tables()) && exec("BEGIN")
+        && prepare(&insertLemma, "INSERT INTO lemma VALUES(?1,?2,?3,?4,?5,?6,?7)")
         && prepare(&insertFile, "INSERT INTO file VALUES(?1,?2)")
         && prepare(&insertFileLemma, "INSERT INTO file_lemma VALUES(?1,?2)")
         && prepare(&insertForm, "INSERT INTO lemmatizzatore VALUES(?1,?2)")
@@ -151,10 +142,7 @@ QString DictionaryBuilder::normalized(const QString& text) const
     return out.toLower();
 }
 
-const char* DictionaryBuilder::schema()
-{
-    return tables;
-}
+const char* DictionaryBuilder::schema() { return DictionarySchema::tables(); }
 
 QByteArray DictionaryBuilder::formHash(const QString& form)
 {
