@@ -1,8 +1,9 @@
 // The installer over the folder of hostile and damaged packages (tools/hostilearchives, the
 // same set scripts/make-hostile-archives.sh writes) and a few more made here: what is left on
 // disk and what the user is shown, in order; a full disk, a missing free space, leftovers of a
-// killed attempt, an installation killed half-way.
+// killed attempt, an installation killed half-way and the start after it.
 #include "app/mainwindow.h"
+#include "base/datapaths.h"
 #include "base/diagnostics.h"
 #include "hostilearchives.h"
 #include "packages/bookinstaller.h"
@@ -66,7 +67,7 @@ void install(const QString& sku)
     download.sku = sku;
     download.callback = QStringLiteral("cb");
     download.booksPath = booksDirectory();
-    download.filePath = booksDirectory() + QLatin1Char('/') + sku + QStringLiteral(".zip");
+    download.filePath = DataPaths::packageFile(booksDirectory() + QLatin1Char('/') + sku);
     download.library = { Book() };
     download.library[0].bookId = sku;
     download.manager = new DownloadManager(sku, download.filePath);
@@ -224,9 +225,9 @@ private slots:
         checkInstalledVersionKept();
         // Nothing was written beside the book.
         QCOMPARE(QDir(base).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name),
-            QStringList({ "book", "book.zip", "book_tmp" }));
+            QStringList({ "book", "book..tmp", "book.zip" }));
         QVERIFY(!QFile::exists(work->path() + "/x"));
-        QVERIFY(bytesBelow(path("book_tmp")) < 1024 * 1024);
+        QVERIFY(bytesBelow(path("book..tmp")) < 1024 * 1024);
     }
 
     void fullDiskFailsTheExtraction()
@@ -255,17 +256,17 @@ private slots:
         QCOMPARE(boxes(),
                  QStringList { "Spazio su disco insufficiente per installare il libro: servono 1 MB, liberi 0 MB" });
         checkInstalledVersionKept();
-        QCOMPARE(bytesBelow(path("book_tmp")), qint64(0));
+        QCOMPARE(bytesBelow(path("book..tmp")), qint64(0));
     }
 
     void aStaleUnpackFolderIsEmptiedFirst()
     {
         prepare(HostileArchives::goodName());
-        QVERIFY(TestSupport::writeFile(path("book_tmp/left-by-a-killed-attempt.bin"), TestSupport::noise(1000)));
-        QVERIFY(TestSupport::writeFile(path("book_tmp/index.html"), "stale"));
+        QVERIFY(TestSupport::writeFile(path("book..tmp/left-by-a-killed-attempt.bin"), TestSupport::noise(1000)));
+        QVERIFY(TestSupport::writeFile(path("book..tmp/index.html"), "stale"));
         // A link left there is removed, never followed.
         QVERIFY(TestSupport::writeFile(work->path() + "/outside/keep.txt", "mine"));
-        QVERIFY(QFile::link(work->path() + "/outside", path("book_tmp/a")));
+        QVERIFY(QFile::link(work->path() + "/outside", path("book..tmp/a")));
         QVERIFY(unpack("book.zip", "book"));
         QCOMPARE(treeOf(path("book")), goodTree);
         QVERIFY(TestSupport::readFile(path("book/index.html")) != "stale");
@@ -293,9 +294,10 @@ private slots:
         QScopedPointer<MainWindow> window(new MainWindow);
         const QString sku = QStringLiteral("42");
         const QString books = booksDirectory();
+        const QString package = DataPaths::packageFile(books + "/42");
         QVERIFY(TestSupport::writeFile(books + "/42/old.txt", "v1"));
         TestSupport::storeExec("INSERT INTO SYSTEM (ID, REFBOOK, VARIABLE, VALUE) VALUES (900, '42', 'STATUS', '2')");
-        QVERIFY(TestSupport::writeZip(books + "/42.zip", pages("onlyA.bin", 200)));
+        QVERIFY(TestSupport::writeZip(package, pages("onlyA.bin", 200)));
 
         QProcess child;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -314,17 +316,21 @@ private slots:
         // Killed half-way: the installed version is whole and still the one recorded.
         QCOMPARE(treeOf(books + "/42"), QStringList { "old.txt" });
         QCOMPARE(TestSupport::storeValue("42", "STATUS"), QStringLiteral("2"));
-        QVERIFY(QFile::exists(books + "/42.zip"));
+        QVERIFY(QFile::exists(package) && QFile::exists(DataPaths::unpackFolder(books + "/42")));
 
-        // The next installation finds what the killed process left; its package lacks onlyA.bin.
-        QVERIFY(QFile::remove(books + "/42.zip"));
-        QVERIFY(TestSupport::writeZip(books + "/42.zip", pages("onlyB.txt", 30)));
+        // The next start discards the half-unpacked folder and the package: the book is as it was.
+        window.reset();
+        window.reset(new MainWindow);
+        QCOMPARE(QDir(books).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList { "42" });
+        QCOMPARE(treeOf(books + "/42"), QStringList { "old.txt" });
+
+        // The next installation; its package lacks onlyA.bin.
+        QVERIFY(TestSupport::writeZip(package, pages("onlyB.txt", 30)));
         install(sku);
         QCOMPARE(treeOf(books + "/42").size(), 31);
         QVERIFY(QFile::exists(books + "/42/onlyB.txt") && !QFile::exists(books + "/42/onlyA.bin"));
         QCOMPARE(TestSupport::storeValue("42", "STATUS"), QStringLiteral("1"));
-        QVERIFY(!QFile::exists(books + "/42_tmp"));
-        QVERIFY(!QFile::exists(books + "/42.zip"));
+        QCOMPARE(QDir(books).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList { "42" });
     }
 };
 
