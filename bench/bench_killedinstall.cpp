@@ -6,15 +6,12 @@
 #include "base/datapaths.h"
 #include "base/directorytree.h"
 #include "bench/benchsupport.h"
-#include "packages/bookinstaller.h"
-#include "packages/download.h"
-#include "packages/downloadmanager.h"
 #include "store/webstore.h"
+#include "tests/support/downloadedpackage.h"
 
 #include <QApplication>
 #include <QDirIterator>
 #include <QRandomGenerator>
-#include <QThread>
 #include <quazip/quazip.h>
 #include <quazip/quazipfile.h>
 
@@ -76,24 +73,6 @@ bool prepareBook(const QString& package)
         && QFile::copy(package, DataPaths::packageFile(DataPaths::bookDirectory(Sku)));
 }
 
-// In a child: the installation a finished download runs, to its end unless killed.
-int install()
-{
-    BookInstaller installer;
-    Download download;
-    download.installer = &installer;
-    download.sku = Sku;
-    download.callback = QStringLiteral("cb");
-    download.booksPath = books();
-    download.filePath = DataPaths::packageFile(DataPaths::bookDirectory(Sku));
-    download.library = { Book() };
-    download.library[0].bookId = Sku;
-    download.manager = new DownloadManager(Sku, download.filePath);
-    download.manager->finished = true;
-    download.done(false);
-    return 0;
-}
-
 double runChild(const QString& mode, int killAfterMs = -1)
 {
     QProcess child;
@@ -116,8 +95,10 @@ int main(int argc, char* argv[])
         BenchSupport::prepareEnvironment(); // the children share the parent's HOME
     QApplication app(argc, argv);
     BenchSupport::quietProgram();
-    if (mode == QLatin1String("--install"))
-        return install();
+    if (mode == QLatin1String("--install")) {
+        DownloadedPackage::install(Sku); // to its end, unless killed
+        return 0;
+    }
     if (mode == QLatin1String("--start")) {
         MainWindow window; // the start-up clean-up runs in its constructor
         return 0;

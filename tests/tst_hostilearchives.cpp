@@ -8,8 +8,7 @@
 #include "hostilearchives.h"
 #include "packages/bookinstaller.h"
 #include "packages/diskspace.h"
-#include "packages/download.h"
-#include "packages/downloadmanager.h"
+#include "tests/support/downloadedpackage.h"
 #include "tests/support/testsupport.h"
 
 #include <QDirIterator>
@@ -58,23 +57,6 @@ qint64 bytesBelow(const QString& path)
     return total;
 }
 
-// Runs the installation of a downloaded package as the download's completion does.
-void install(const QString& sku)
-{
-    BookInstaller installer;
-    Download download;
-    download.installer = &installer;
-    download.sku = sku;
-    download.callback = QStringLiteral("cb");
-    download.booksPath = booksDirectory();
-    download.filePath = DataPaths::packageFile(booksDirectory() + QLatin1Char('/') + sku);
-    download.library = { Book() };
-    download.library[0].bookId = sku;
-    download.manager = new DownloadManager(sku, download.filePath);
-    download.manager->finished = true;
-    download.done(false);
-}
-
 Entries pages(const QString& extraName, int count)
 {
     Entries entries;
@@ -100,7 +82,7 @@ int runKilledChild(int argc, char* argv[])
         for (;;)
             QThread::sleep(1);
     });
-    install(QString::fromLocal8Bit(qgetenv(childVariable)));
+    DownloadedPackage::install(QString::fromLocal8Bit(qgetenv(childVariable)));
     return 0;
 }
 }
@@ -326,7 +308,7 @@ private slots:
 
         // The next installation; its package lacks onlyA.bin.
         QVERIFY(TestSupport::writeZip(package, pages("onlyB.txt", 30)));
-        install(sku);
+        DownloadedPackage::install(sku);
         QCOMPARE(treeOf(books + "/42").size(), 31);
         QVERIFY(QFile::exists(books + "/42/onlyB.txt") && !QFile::exists(books + "/42/onlyA.bin"));
         QCOMPARE(TestSupport::storeValue("42", "STATUS"), QStringLiteral("1"));
