@@ -4,12 +4,16 @@
 #include "base/datapaths.h"
 #include "base/diagnostics.h"
 #include "base/privatefile.h"
+#include "base/fileclaim.h"
 #include "base/processexit.h"
+#include "store/webstore.h"
 #include "web/customagentwebview.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QProgressBar>
+#include <QSet>
+#include <QSqlQuery>
 #include <QStatusBar>
 #include <QWebSettings>
 
@@ -41,20 +45,91 @@ bool enterDataDirectory(QDir& dir)
     return dir.cd(dataDirName);
 }
 
-// Cleans up after downloads and installations that the end of the process interrupted: a
-// partial download goes; a book whose replacement stopped between its two renames gets its
-// previous version back, and a previous version no longer needed goes.
+// Puts the version a replacement had moved aside back in its place when the new one never
+// moved in; otherwise it is no longer needed.
+void restoreOrRemove(const QString& previous, const QString& book)
+{
+    if (!QFileInfo::exists(book))
+        QDir().rename(previous, book);
+    else
+        removeDirectoryTree(previous);
+}
+
+// The identifiers of the books the web store knows; false when it cannot be read.
+bool knownBooks(QSet<QString>* ids)
+{
+    WebStore store;
+    if (!store.open())
+        return false;
+    QSqlQuery query(store.database());
+    const bool read = query.exec(QStringLiteral("SELECT DISTINCT REFBOOK FROM SYSTEM"));
+    while (read && query.next())
+        ids->insert(query.value(0).toString());
+    return read;
+}
+
+// A working folder of the books folder: whose book it is and what it was for.
+struct WorkingFolder {
+    QString book;
+    bool unpack = false; // a package unpacked into it; otherwise a version moved aside
+    bool earlier = false; // named as earlier releases did, a name identifiers can take too
+};
+
+bool isWorkingFolder(const QFileInfo& folder, WorkingFolder* found)
+{
+    struct Kind {
+        QString suffix;
+        bool unpack;
+        bool earlier;
+    };
+    const Kind kinds[] = {
+        { DataPaths::unpackFolder(QString()), true, false },
+        { DataPaths::previousFolder(QString()), false, false },
+        { DataPaths::earlierUnpackFolder(QString()), true, true },
+        { DataPaths::earlierPreviousFolder(QString()), false, true },
+    };
+    for (const auto& kind : kinds) {
+        if (folder.fileName().endsWith(kind.suffix)) {
+            *found = { folder.absoluteFilePath().chopped(kind.suffix.size()), kind.unpack, kind.earlier };
+            return true;
+        }
+    }
+    return false;
+}
+
+// Finishes what downloads and installations were doing when the process ended under them: a
+// package arriving or downloaded but never installed goes, and so does a half-unpacked folder,
+// so the book stays as it was (not downloaded, or its previous version); a book whose
+// replacement stopped between its two renames gets its previous version back. What another
+// process still claims stays. The names earlier releases used are cleaned the same way, except
+// where they are a book's own identifier (or the store that tells cannot be read).
 void removeInterruptedInstallations(const QDir& data)
 {
     const QDir books(data.absolutePath() + QLatin1Char('/') + DataPaths::engineName() + QLatin1Char('/') + DataPaths::booksName());
-    for (const QFileInfo& part : books.entryInfoList({ QStringLiteral("*.zip.part") }, QDir::Files | QDir::Hidden | QDir::System))
-        QFile::remove(part.absoluteFilePath());
-    for (const QFileInfo& old : books.entryInfoList({ QStringLiteral("*_old") }, QDir::Dirs | QDir::NoDotAndDotDot)) {
-        const QString book = old.absoluteFilePath().chopped(4);
-        if (!QFileInfo::exists(book))
-            QDir().rename(old.absoluteFilePath(), book);
+    const QString package = DataPaths::earlierPackageFile(QString()); // ends both namings
+    for (const QFileInfo& file : books.entryInfoList(QDir::Files | QDir::Hidden | QDir::System)) {
+        const QString name = file.fileName();
+        if ((name.endsWith(package) || name.endsWith(DataPaths::partFile(package)))
+            && !FileClaim::isClaimed(file.absoluteFilePath()))
+            QFile::remove(file.absoluteFilePath());
+    }
+    QSet<QString> ids;
+    int idsKnown = -1; // read when first needed
+    for (const QFileInfo& folder :
+        books.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::NoSymLinks)) {
+        WorkingFolder working;
+        if (!isWorkingFolder(folder, &working))
+            continue;
+        if (working.earlier && idsKnown < 0)
+            idsKnown = knownBooks(&ids) ? 1 : 0;
+        const bool inUse = working.earlier ? (idsKnown == 0 || ids.contains(folder.fileName()))
+                                           : FileClaim::isClaimed(DataPaths::packageFile(working.book));
+        if (inUse)
+            continue;
+        if (working.unpack)
+            removeDirectoryTree(folder.absoluteFilePath());
         else
-            removeDirectoryTree(old.absoluteFilePath());
+            restoreOrRemove(folder.absoluteFilePath(), working.book);
     }
 }
 }
@@ -175,7 +250,6 @@ void prepareDataDirectory(MainWindow* mainWindow)
         deployEngine(mainWindow, data);
     }
 
-    removeInterruptedInstallations(data);
     QWebSettings::setOfflineStoragePath(data.absolutePath());
 
     QDir storage = data;
@@ -189,6 +263,9 @@ void prepareDataDirectory(MainWindow* mainWindow)
     // The store holds the session identifier, which is the password: a file left open to others
     // (an older release, a restored backup) is narrowed at every start.
     PrivateFile::restrict(DataPaths::bookmarksDatabase());
+    // After the web store, which tells the books' own names from the working names of earlier
+    // releases.
+    removeInterruptedInstallations(data);
 }
 
 bool enterEngineDirectory(MainWindow* mainWindow, QDir& dir)

@@ -29,6 +29,14 @@ QString bookDatabase(const QString& sku) { return under(bookDirectory(sku), book
 QString webStorageDirectory() { return under(dataDirectory(), webStorageName()); }
 QString bookmarksDatabase() { return under(webStorageDirectory(), bookmarksName()); }
 
+QString packageFile(const QString& bookPath) { return bookPath + QStringLiteral("..zip"); }
+QString partFile(const QString& packagePath) { return packagePath + QStringLiteral(".part"); }
+QString unpackFolder(const QString& destPath) { return destPath + QStringLiteral("..tmp"); }
+QString previousFolder(const QString& destPath) { return destPath + QStringLiteral("..old"); }
+QString earlierPackageFile(const QString& bookPath) { return bookPath + QStringLiteral(".zip"); }
+QString earlierUnpackFolder(const QString& destPath) { return destPath + QStringLiteral("_tmp"); }
+QString earlierPreviousFolder(const QString& destPath) { return destPath + QStringLiteral("_old"); }
+
 bool isPlainName(const QString& name)
 {
     return !name.isEmpty() && name != QLatin1String(".") && !name.contains(QLatin1String(".."))

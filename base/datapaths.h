@@ -21,6 +21,19 @@ QString lockName();            // "vocalume.lock", held by the running copy, in 
 // the page, and become folder and package names in the books folder.
 bool isPlainName(const QString& name);
 
+// Working names beside a book's folder in the books folder (and beside the engine in the data
+// directory). Each holds "..", which no identifier can, so a working name is never a book's
+// folder, and the working names of two books never meet.
+QString packageFile(const QString& bookPath); // <book>..zip: the package, until installed
+QString partFile(const QString& packagePath); // <package>.part: the package while it arrives
+QString unpackFolder(const QString& destPath); // <dest>..tmp: where a package is unpacked
+QString previousFolder(const QString& destPath); // <dest>..old: the version being replaced
+// The same names as earlier releases wrote them, which identifiers can take as well:
+// <book>.zip, <package>.part, <dest>_tmp and <dest>_old.
+QString earlierPackageFile(const QString& bookPath);
+QString earlierUnpackFolder(const QString& destPath);
+QString earlierPreviousFolder(const QString& destPath);
+
 // Absolute paths under the current home directory.
 QString dataDirectory();
 QString engineDirectory();

@@ -12,7 +12,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QThread>
+#include <QTimer>
 #include <cstdio>
 
 namespace {
@@ -31,8 +33,13 @@ bool BookInstaller::unpackBook(
     if (unpacking)
         return false;
     unpacking = true;
+    // Whatever way the extraction ends, the installations that waited for it go on after it.
+    const auto next = qScopeGuard([this] {
+        if (!waiting.isEmpty())
+            QTimer::singleShot(0, this, &BookInstaller::runWaiting);
+    });
 
-    const QString tmp = destPath + QStringLiteral("_tmp");
+    const QString tmp = DataPaths::unpackFolder(destPath);
     Diagnostics::debug("Path destinazione: %s", qPrintable(tmp));
     // What a killed or failed attempt left there must never end up in the installed book.
     if (!removeDirectoryTree(tmp) || !QDir(baseDir).mkpath(tmp)) {
@@ -94,7 +101,7 @@ bool BookInstaller::unpackBook(
 
     // An earlier version of the book stays in place until the new one is complete, then makes
     // way for it; should the new one not move in, the old one goes back.
-    const QString old = destPath + QStringLiteral("_old");
+    const QString old = DataPaths::previousFolder(destPath);
     const QFileInfo installed(destPath);
     const bool replacing = installed.isDir() && !installed.isSymLink();
     if (replacing && !(removeDirectoryTree(old) && QDir().rename(destPath, old))) {
@@ -137,4 +144,29 @@ void BookInstaller::unpackFailed(const QString& diagnostic, const QString& boxTe
     Diagnostics::warning("%s", qPrintable(diagnostic));
     emit statusMessage(QStringLiteral("Errore nell'apertura del libro"), 2000);
     emit warning(boxText);
+}
+
+bool BookInstaller::whenFree(QObject* context, std::function<void()> job)
+{
+    if (unpacking || runningWaiting || !waiting.isEmpty()) {
+        waiting.enqueue({ context, std::move(job) });
+        return false;
+    }
+    job();
+    return true;
+}
+
+// One job after the other; a job lets events run, and whatever arrives meanwhile joins the queue
+// rather than starting inside the job before it.
+void BookInstaller::runWaiting()
+{
+    if (runningWaiting)
+        return;
+    runningWaiting = true;
+    while (!unpacking && !waiting.isEmpty()) {
+        const Waiting next = waiting.dequeue();
+        if (next.context)
+            next.job();
+    }
+    runningWaiting = false;
 }

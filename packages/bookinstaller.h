@@ -1,11 +1,15 @@
 // Installs a package (a dictionary or the engine) in its folder: the archive is extracted into
-// <dest>_tmp, which then takes the place of <dest>; an earlier version stays until the new one
-// is complete. One installation at a time. It shows nothing itself: the window turns its
-// signals into the status bar, the progress bar and the warning box.
+// the unpack folder beside it (DataPaths::unpackFolder), which then takes the place of <dest>;
+// an earlier version stays until the new one is complete. One installation at a time; the
+// installations that arrive meanwhile wait for their turn. It shows nothing itself: the window
+// turns its signals into the status bar, the progress bar and the warning box.
 #pragma once
 
 #include <QObject>
+#include <QPointer>
+#include <QQueue>
 #include <QString>
+#include <functional>
 
 class BookInstaller : public QObject {
     Q_OBJECT
@@ -16,10 +20,15 @@ public:
     // engine has no database.
     enum class Contents { Dictionary, Engine };
 
-    // Unpacks `zipPath` into `destPath` through `destPath`_tmp; deletes the archive on success.
-    // Refuses (false, no message) while another extraction runs.
+    // Unpacks `zipPath` into `destPath` through its unpack folder; deletes the archive on
+    // success. Refuses (false, no message) while another extraction runs.
     bool unpackBook(const QString& zipPath, const QString& destPath, const QString& baseDir,
         Contents contents = Contents::Dictionary);
+
+    // Runs `job` once no extraction runs and the jobs queued before it have run: at once (true)
+    // when the installer is free, otherwise later, in order of arrival (false). A job whose
+    // `context` is gone by then is dropped.
+    bool whenFree(QObject* context, std::function<void()> job);
 
     // True while unpackBook runs (it lets events run, so other requests can arrive meanwhile).
     bool unpacking = false;
@@ -36,4 +45,12 @@ signals:
 
 private:
     void unpackFailed(const QString& diagnostic, const QString& boxText);
+    void runWaiting();
+
+    struct Waiting {
+        QPointer<QObject> context;
+        std::function<void()> job;
+    };
+    QQueue<Waiting> waiting;
+    bool runningWaiting = false;
 };

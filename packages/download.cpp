@@ -32,8 +32,13 @@ void Download::start()
 {
     delete manager;
     manager = new DownloadManager(sku, filePath);
-    if (QFileInfo::exists(filePath))
+    // A package that could not be removed would be taken for this one: the page hears of a
+    // failure rather than waiting for a transfer that never starts.
+    if (QFileInfo::exists(filePath)) {
+        manager->failed = true;
+        reportFailure();
         return;
+    }
     connect(manager->connection, &HttpConnection::dataReadProgress, this, &Download::updateProgress);
     connect(manager->connection, &HttpConnection::done, this, &Download::done);
     manager->start();
@@ -41,13 +46,13 @@ void Download::start()
 
 void Download::cancel()
 {
+    // Once the package is there, it is installed (or waits for that) whatever the page says.
+    if (phase() != Phase::Transfer)
+        return;
     cancelled = true;
-    // During the installation the transfer is over and its manager is still in use.
-    if (manager && !installing) {
-        manager->connection->abort();
-        delete manager;
-        manager = nullptr;
-    }
+    manager->connection->abort();
+    delete manager;
+    manager = nullptr;
     emit statusMessage(QStringLiteral("Download interrotto dall'utente"), 4000);
 }
 
@@ -59,19 +64,49 @@ void Download::discard()
         delete this;
 }
 
+void Download::follow(const QString& newCallback)
+{
+    callback = newCallback;
+    emit pageStatement(ScriptLiteral::intermediate(callback, phaseLiteral()));
+}
+
+Download::Phase Download::phase() const
+{
+    if (installing)
+        return Phase::Installing;
+    if (queued)
+        return Phase::Queued;
+    if (manager && !manager->finished && !manager->failed && !cancelled)
+        return Phase::Transfer;
+    return Phase::Over;
+}
+
+QString Download::phaseLiteral() const
+{
+    return QStringLiteral("{result:false, progress:\"%1\"}").arg(installing ? "wait" : "queued");
+}
+
+int Download::percentOf(qint64 done, qint64 total)
+{
+    // An unknown size (total 0) reads as no progress yet rather than being divided by.
+    return total > 0 ? int(float(done) / float(total) * 100.0f) : 0;
+}
+
+QString Download::sizeText(qint64 total) { return QString::asprintf("%0.1f", double(float(total) / 1048576.0f)); }
+
 QString Download::progressLiteral(int done, int total)
 {
-    const float mebibytes = float(total) / 1048576.0f;
-    // An unknown size (total 0) reads as no progress yet rather than being divided by.
-    const int percent = total > 0 ? int(float(done) / float(total) * 100.0f) : 0;
+    const int percent = percentOf(done, total);
     if (percent > 99)
         return QString();
     return QStringLiteral("{result:false,progress:\"") + QString::number(percent) + QStringLiteral("\",size:\"")
-        + QString::asprintf("%0.1f", double(mebibytes)) + QStringLiteral("\"}");
+        + sizeText(total) + QStringLiteral("\"}");
 }
 
 void Download::updateProgress(int done, int total)
 {
+    received = done;
+    announced = total;
     if (!spaceChecked && total > 0 && manager) {
         spaceChecked = true;
         QString shortage;
@@ -92,25 +127,44 @@ void Download::done(bool error)
     Q_UNUSED(error);
     if (!manager)
         return;
-    if (manager->finished) {
-        installing = true;
-        install();
-        installing = false;
-        if (discarded)
-            deleteLater();
-    } else if (!cancelled) {
+    if (manager->finished)
+        queueInstallation();
+    else if (!cancelled)
         reportFailure();
-    }
+}
+
+void Download::queueInstallation()
+{
+    queued = true;
+    if (!installer)
+        runInstallation();
+    else if (!installer->whenFree(this, [this] { runInstallation(); }))
+        emit pageStatement(ScriptLiteral::intermediate(callback, phaseLiteral()));
+}
+
+void Download::runInstallation()
+{
+    queued = false;
+    installing = true;
+    install();
+    installing = false;
+    if (discarded)
+        deleteLater();
 }
 
 void Download::reportFailure()
 {
-    QString message = refusal.isEmpty() ? manager->errorMessage() : refusal;
+    const QString message = refusal.isEmpty() ? manager->errorMessage() : refusal;
+    tellFailure(message);
+    emit statusMessage(message, 4000);
+}
+
+void Download::tellFailure(QString message)
+{
     Diagnostics::output("%s\n", qPrintable(message));
     message.replace(QLatin1Char('\''), QStringLiteral("&apos;"));
     emit pageStatement(ScriptLiteral::singleQuoted(
         callback, QStringLiteral("{result:false,error:\"") + message + QStringLiteral("\"}")));
-    emit statusMessage(message, 4000);
 }
 
 QString Download::bookIdentifier() const
@@ -127,39 +181,64 @@ QString Download::bookIdentifier() const
 
 void Download::install()
 {
-    const QString wait = ScriptLiteral::intermediate(callback, QStringLiteral("{result:false, progress:\"wait\"}"));
+    const QString wait = ScriptLiteral::intermediate(callback, phaseLiteral());
     Diagnostics::output("Wait: %s\n", qPrintable(wait));
     emit pageStatement(wait);
 
+    QString failure = installOrSayWhyNot();
+    if (failure.isEmpty()) {
+        const QString finished
+            = ScriptLiteral::singleQuoted(callback, QStringLiteral("{result:true,error:\\'\\',progress:\\'100\\'}"));
+        Diagnostics::output("Done: %s\n", qPrintable(finished));
+        emit pageStatement(finished);
+    } else {
+        failure[0] = failure.at(0).toLower();
+        tellFailure(QStringLiteral("Installazione non riuscita: ") + failure
+            + QStringLiteral(". Scarica di nuovo il dizionario per riprovare."));
+    }
+    QCoreApplication::processEvents();
+}
+
+QString Download::installOrSayWhyNot()
+{
     const QString bookId = bookIdentifier();
 
     // A books folder removed meanwhile is made again, never the folders above it.
     QDir books(booksPath);
     if (booksPath.isEmpty() || !(books.exists() || books.mkdir(booksPath))) {
-        emit warning(QStringLiteral("Settaggi dell'applicativo mancanti"));
-        return;
+        const QString missing = QStringLiteral("Settaggi dell'applicativo mancanti");
+        emit warning(missing);
+        return missing;
     }
 
     const QString bookPath = books.absoluteFilePath(sku);
     const bool hadBook = QFileInfo::exists(bookPath);
 
     Diagnostics::output("Path database: %s\n", qPrintable(WebStore::path()));
-    const QString packagePath = books.absoluteFilePath(sku + QStringLiteral(".zip"));
+    const QString packagePath = DataPaths::packageFile(bookPath);
 
     // A dictionary missing from the library has no identifier: nothing is unpacked or recorded,
-    // and the current book stays. An installed version stays until the new package has been
-    // unpacked completely (the unpack then puts it in the old one's place).
-    const bool unpacked
-        = !bookId.isEmpty() && installer && installer->unpackBook(packagePath, bookPath, books.absolutePath());
-    if (unpacked && hadBook)
-        Diagnostics::output("Rimosso vecchio libro %s\n", qPrintable(sku));
-    if (unpacked && (!goToReading || goToReading(packagePath, bookId)) && !recordInstalled(bookId))
-        return;
+    // and the current book stays.
+    if (bookId.isEmpty())
+        return QStringLiteral("il dizionario non risulta tra quelli del tuo account (sincronizza la libreria)");
 
-    const QString finished = ScriptLiteral::singleQuoted(callback, QStringLiteral("{result:true,error:\\'\\',progress:\\'100\\'}"));
-    Diagnostics::output("Done: %s\n", qPrintable(finished));
-    emit pageStatement(finished);
-    QCoreApplication::processEvents();
+    // An installed version stays until the new package has been unpacked completely (the
+    // unpack then puts it in the old one's place). The installer's box says why it did not.
+    QString refused = QStringLiteral("il pacchetto non si è potuto decomprimere");
+    QMetaObject::Connection heard;
+    if (installer)
+        heard = connect(installer, &BookInstaller::warning, this, [&refused](const QString& text) { refused = text; });
+    const bool unpacked = installer && installer->unpackBook(packagePath, bookPath, books.absolutePath());
+    disconnect(heard);
+    if (!unpacked)
+        return refused;
+    if (hadBook)
+        Diagnostics::output("Rimosso vecchio libro %s\n", qPrintable(sku));
+    if (goToReading && !goToReading(packagePath, bookId))
+        return QStringLiteral("il dizionario installato non si apre");
+    if (!recordInstalled(bookId))
+        return QStringLiteral("la libreria non ha potuto registrarlo come installato");
+    return QString();
 }
 
 bool Download::recordInstalled(const QString& bookId)

@@ -1,6 +1,7 @@
 #include "packages/downloadmanager.h"
 
 #include "base/appsettings.h"
+#include "base/datapaths.h"
 #include "base/diagnostics.h"
 #include "services/httpconnection.h"
 #include "services/serviceendpoint.h"
@@ -50,6 +51,8 @@ void DownloadManager::start()
     // as a failure the page hears about.
     if (!part.open(QIODevice::WriteOnly | QIODevice::Truncate))
         Diagnostics::warning("Impossibile creare il file %s", qPrintable(partPath()));
+    else
+        claim.claim(partPath());
     const QString url = ServiceRequest::send(connection, ServiceRequest::accountPath(QStringLiteral("/download.xml")),
                                              { { QStringLiteral("username"), username },
                                                { QStringLiteral("sessionId"), sessionId },
@@ -85,6 +88,8 @@ void DownloadManager::done(bool error)
     failed = true;
     Diagnostics::debug("%s", body.constData());
 }
+
+QString DownloadManager::partPath() const { return DataPaths::partFile(filePath); }
 
 QString DownloadManager::errorMessage() const
 {

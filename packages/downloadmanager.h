@@ -1,11 +1,15 @@
-// One HTTP transfer of a dictionary package into <sku>.zip. The body is streamed into
-// <sku>.zip.part beside it and renamed into place only when the transfer succeeded, so the
-// package name never stands for a partial or refused download.
+// One HTTP transfer of a dictionary package into its package file (DataPaths::packageFile). The
+// body is streamed into the part file beside it and renamed into place only when the transfer
+// succeeded, so the package name never stands for a partial or refused download. The manager
+// claims what it writes for as long as it lives (through the installation that follows), so
+// that the start-up clean-up of another process leaves it alone.
 #pragma once
 
 #include <QFile>
 #include <QObject>
 #include <QString>
+
+#include "base/fileclaim.h"
 
 class HttpConnection;
 
@@ -25,7 +29,7 @@ public:
     // trusted secure connection was made); empty otherwise.
     QString errorMessage() const;
     // The temporary file the body is streamed into.
-    QString partPath() const { return filePath + QStringLiteral(".part"); }
+    QString partPath() const;
 
     HttpConnection* connection = nullptr;
     QFile file;
@@ -43,4 +47,5 @@ private:
     void discardPart();
 
     QFile part;
+    FileClaim claim;
 };

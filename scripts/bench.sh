@@ -26,5 +26,7 @@ TMPDIR=/dev/shm run bench_unpack 5
 run bench_merge 3
 run bench_unpack 5
 run bench_merge 3
+# Not a timing: installations killed at random moments, and what the next start leaves.
+run bench_killedinstall 30
 
 exit $status

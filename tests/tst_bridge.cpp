@@ -1,6 +1,7 @@
 // The script bridge with the real web view: pages from their archives, the object published
 // before the first script runs, page parameters, content files, and the shared web database.
 #include "app/mainwindow.h"
+#include "base/datapaths.h"
 #include "hostilearchives.h"
 #include "store/webstore.h"
 #include "tests/support/httptestserver.h"
@@ -338,12 +339,13 @@ private slots:
         QVERIFY(TestSupport::writeZip(inner, Entries { { "index.html", "<p>indice</p>" } }));
         QFile innerFile(inner);
         QVERIFY(innerFile.open(QIODevice::ReadOnly));
-        QVERIFY(TestSupport::writeZip(engine("books/42.zip"),
+        const QString package = DataPaths::packageFile(engine("books/42"));
+        QVERIFY(TestSupport::writeZip(package,
             Entries {
                 { "index.html.zip", innerFile.readAll() }, { "database.db", HostileArchives::dictionaryDatabase() } }));
         QCOMPARE(window->bridge->getHtmlPage("books/42/index.html"), QStringLiteral("<p>indice</p>"));
         QVERIFY(QFile::exists(engine("books/42/index.html.zip")));
-        QVERIFY(!QFile::exists(engine("books/42.zip")));
+        QVERIFY(!QFile::exists(package));
         QCOMPARE(window->bridge->bookId, QStringLiteral("42"));
     }
 

@@ -4,6 +4,7 @@
 // and identifiers that are not plain names.
 #include "app/mainwindow.h"
 #include "base/appsettings.h"
+#include "base/datapaths.h"
 #include "hostilearchives.h"
 #include "packages/bookinstaller.h"
 #include "packages/diskspace.h"
@@ -31,7 +32,8 @@ const QString failureText = QStringLiteral("Si è verificato un errore nello sca
 const QString cancelledText = QStringLiteral("Download interrotto dall'utente");
 
 QString books() { return TestSupport::dataDirectory() + QStringLiteral("/engine/books"); }
-QStringList booksEntries() { return QDir(books()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot); }
+// Each entry of the books folder, a working name by what it is for: "ZA [package]".
+QStringList booksEntries();
 QString status(const QString& sku) { return TestSupport::storeValue(sku, QStringLiteral("STATUS")); }
 
 // The closing statements of the download callback: installing, then installed.
@@ -44,6 +46,26 @@ QString finished(const QString& callback)
 {
     return QStringLiteral("SignalQt('%1', '{result:true,error:\\'\\',progress:\\'100\\'}')").arg(callback);
 }
+
+// The failure statement of `callback` for `message` (apostrophes as the page receives them).
+QString failed(const QString& callback, QString message)
+{
+    return QStringLiteral("SignalQt('%1', '{result:false,error:\"%2\"}')")
+        .arg(callback, message.replace('\'', "&apos;"));
+}
+
+QString installFailed(const QString& callback, const QString& reason)
+{
+    return failed(
+        callback, "Installazione non riuscita: " + reason + ". Scarica di nuovo il dizionario per riprovare.");
+}
+
+QString queued(const QString& callback)
+{
+    return QStringLiteral("SignalQt('%1', '{result:false, progress:\"queued\"}', 'true')").arg(callback);
+}
+
+QString packageOf(const QString& sku) { return DataPaths::packageFile(books() + '/' + sku); }
 
 QByteArray head(const QByteArray& headers)
 {
@@ -62,12 +84,25 @@ QByteArray package(int extraFiles = 0, const QByteArray& database = HostileArchi
     return file.readAll();
 }
 
+QStringList booksEntries()
+{
+    QStringList out;
+    for (QString name : QDir(books()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot)) {
+        if (name.endsWith(DataPaths::packageFile(QString())))
+            name = name.chopped(DataPaths::packageFile(QString()).size()) + " [package]";
+        if (name.endsWith(DataPaths::unpackFolder(QString())))
+            name = name.chopped(DataPaths::unpackFolder(QString()).size()) + " [unpack]";
+        out << name;
+    }
+    return out;
+}
+
 // The statements of `callback` without its progress notifications.
 QStringList outcomes(const QString& callback)
 {
     QStringList out;
     for (const QString& s : heard(callback))
-        if (!s.contains("progress:\"") || s.contains("\"wait\""))
+        if (!s.contains("progress:\"") || s.contains("\"wait\"") || s.contains("\"queued\""))
             out << s;
     return out;
 }
@@ -192,6 +227,10 @@ private slots:
         QFETCH(bool, announced);
         setLibrary({ "ZB", "ZA" });
         QVERIFY(QDir().mkpath(books() + "/ZA/vecchio")); // an earlier installation, replaced
+        // Books whose identifiers look like the working names of earlier releases stay.
+        const QStringList neighbours { "ZA.zip", "ZA_old", "ZA_tmp" };
+        for (const QString& book : neighbours)
+            QVERIFY(TestSupport::writeFile(books() + '/' + book + "/database.db", book.toUtf8()));
         const QByteArray database = HostileArchives::dictionaryDatabase(noise(40000, 2));
         const QByteArray zip = package(0, database);
         serve("ZA", zip, 4, announced);
@@ -216,7 +255,9 @@ private slots:
         QFile installed(books() + "/ZA/database.db");
         QVERIFY(installed.open(QIODevice::ReadOnly) && installed.readAll() == database);
         QVERIFY(!QFile::exists(books() + "/ZA/vecchio"));
-        QCOMPARE(booksEntries(), QStringList { "ZA" });
+        QCOMPARE(booksEntries(), QStringList { "ZA" } + neighbours);
+        for (const QString& book : neighbours)
+            QCOMPARE(TestSupport::readFile(books() + '/' + book + "/database.db"), book.toUtf8());
         QCOMPARE(status("ZA"), QStringLiteral("1"));
         QCOMPARE(status("ZB"), QStringLiteral("0"));
         QCOMPARE(window->bridge->bookId, QStringLiteral("ZA"));
@@ -233,8 +274,7 @@ private slots:
     {
         QFETCH(bool, madeCurrent);
         setLibrary({ "ZA" });
-        QVERIFY(
-            TestSupport::writeZip(books() + "/ZA.zip", { { "database.db", HostileArchives::dictionaryDatabase() } }));
+        QVERIFY(TestSupport::writeZip(packageOf("ZA"), { { "database.db", HostileArchives::dictionaryDatabase() } }));
         BookInstaller installer;
         Download download;
         QStringList said;
@@ -249,11 +289,12 @@ private slots:
         download.library = window->libraryBooks;
         download.callback = "onDl";
         download.booksPath = books();
-        download.manager = new DownloadManager("ZA", books() + "/ZA.zip");
+        download.manager = new DownloadManager("ZA", packageOf("ZA"));
         download.manager->finished = true;
         download.done(false);
         QCOMPARE(said,
-                 QStringList({ waiting("onDl"), "ZA current, unpacked: 1, package: 0, status 0", finished("onDl") }));
+            QStringList({ waiting("onDl"), "ZA current, unpacked: 1, package: 0, status 0",
+                madeCurrent ? finished("onDl") : installFailed("onDl", "il dizionario installato non si apre") }));
         QCOMPARE(status("ZA"), madeCurrent ? "1" : "0");
         QCOMPARE(heard("onDl"), QStringList());
     }
@@ -263,30 +304,36 @@ private slots:
         QTest::addColumn<QString>("library");
         QTest::addColumn<QByteArray>("reply"); // a whole answer, or a package served in parts
         QTest::addColumn<qint64>("free"); // bytes the disk has left; -1: as it is
-        QTest::addColumn<QString>("error"); // told to the page and the status bar; empty: the end is
+        QTest::addColumn<bool>("arrived"); // the package arrived: the page hears "wait" first
+        QTest::addColumn<QString>("error"); // told to the page (and the status bar for a transfer)
         QTest::addColumn<QStringList>("left");
         QTest::addColumn<QStringList>("boxes");
         const QStringList installed { "ZA" };
         QTest::newRow("404 with a large body") << "ZA" << HttpTestServer::reply(noise(50000), 404) << qint64(-1)
-                                               << failureText << installed << QStringList();
+                                               << false << failureText << installed << QStringList();
         QTest::newRow("does not fit")
-            << "ZA" << package(0, noise(3 * 1024 * 1024 - 100000, 2)) << qint64(1024 * 1024)
+            << "ZA" << package(0, noise(3 * 1024 * 1024 - 100000, 2)) << qint64(1024 * 1024) << false
             << "Spazio su disco insufficiente per scaricare il dizionario: servono 3 MB, liberi 1 MB" << installed
             << QStringList();
-        QTest::newRow("dictionary missing from the library")
-            << "ZB" << package() << qint64(-1) << QString() << QStringList { "ZA", "ZA.zip" } << QStringList();
-        QTest::newRow("package that is no zip") << "ZA" << noise(20000) << qint64(-1) << QString()
-                                                << QStringList { "ZA", "ZA.zip", "ZA_tmp" }
+        const QString again = ". Scarica di nuovo il dizionario per riprovare.";
+        QTest::newRow("dictionary missing from the library") << "ZB" << package() << qint64(-1) << true
+                                                             << "Installazione non riuscita: il dizionario non risulta "
+                                                                "tra quelli del tuo account (sincronizza la libreria)"
+                + again << QStringList { "ZA", "ZA [package]" }
+                                                             << QStringList();
+        QTest::newRow("package that is no zip") << "ZA" << noise(20000) << qint64(-1) << true
+                                                << "Installazione non riuscita: impossibile aprire il libro" + again
+                                                << QStringList { "ZA", "ZA [unpack]", "ZA [package]" }
                                                 << QStringList { "Vocalume|Impossibile aprire il libro" };
     }
 
-    // The installed version and the current book stay, nothing is recorded; the page hears of
-    // the failure, or of the end when the package arrived.
+    // The installed version and the current book stay, nothing is recorded; the page hears why.
     void notInstalled()
     {
         QFETCH(QString, library);
         QFETCH(QByteArray, reply);
         QFETCH(qint64, free);
+        QFETCH(bool, arrived);
         QFETCH(QString, error);
         QFETCH(QStringList, left);
         QFETCH(QStringList, boxes);
@@ -300,12 +347,11 @@ private slots:
         else
             serve("ZA", reply);
         download("ZA", "onDl");
-        QVERIFY(waitForOutcomes("onDl", error.isEmpty() ? 2 : 1));
+        QVERIFY(waitForOutcomes("onDl", arrived ? 2 : 1));
         QTest::qWait(100);
-        const QString failed = "SignalQt('onDl', '{result:false,error:\"" + error + "\"}')";
         QCOMPARE(outcomes("onDl"),
-                 (error.isEmpty() ? QStringList { waiting("onDl"), finished("onDl") } : QStringList { failed }));
-        QVERIFY(error.isEmpty() || messages.contains(error));
+            (arrived ? QStringList { waiting("onDl"), failed("onDl", error) } : QStringList { failed("onDl", error) }));
+        QVERIFY(arrived || messages.contains(error));
         QCOMPARE(booksEntries(), left);
         QVERIFY(QFileInfo(books() + "/ZA/vecchio").isDir());
         QCOMPARE(TestSupport::recorded().dialogs, boxes);
@@ -334,7 +380,7 @@ private slots:
         download("ZA", "onDl");
         QTRY_COMPARE(downloadRequests().size(), 1);
         if (stage == 1)
-            QTRY_VERIFY(QFileInfo(books() + "/ZA.zip.part").size() > 20000);
+            QTRY_VERIFY(QFileInfo(DataPaths::partFile(packageOf("ZA"))).size() > 20000);
         if (stage == 2)
             QVERIFY(waitForOutcomes("onDl"));
         const int before = heard("onDl").size();
@@ -342,6 +388,7 @@ private slots:
         QTest::qWait(300);
         QVERIFY(TestSupport::diagnosticsContain("cancel download ZA"));
         QCOMPARE(heard("onDl").size(), before);
+        QCOMPARE(messages.contains(cancelledText), stage < 2);
         if (stage == 2) {
             QCOMPARE(booksEntries(), QStringList { "ZA" });
             QCOMPARE(status("ZA"), QStringLiteral("1"));
@@ -357,8 +404,9 @@ private slots:
         flagRows("installing", "while the first installs", "while the first transfers");
     }
 
-    // The second download replaces the first: a transfer is dropped at once, unheard; an
-    // installation ends first (it lets events run) and the first download goes after it.
+    // Asked again while its package arrives, a download starts over (the first is dropped at
+    // once, unheard); while its package is being installed, the installation goes on with its
+    // package and the second caller hears how it ends.
     void secondDownloadOfTheSameDictionary()
     {
         QFETCH(bool, installing);
@@ -370,27 +418,26 @@ private slots:
             if (installing ? !window->installer->unpacking : downloadRequests().isEmpty())
                 return;
             again.stop();
-            if (installing)
-                replies.remove("ZA"); // the second request stays unanswered
-            else
+            if (!installing)
                 serve("ZA", package());
             download("ZA", "onSecond");
         });
         again.start(1);
         download("ZA", "onFirst");
         QPointer<Download> first = window->bridge->downloads.value("ZA");
-        QVERIFY(first);
-        QTRY_VERIFY(!first);
-        QVERIFY(TestSupport::diagnosticsContain("deleting download structure for ZA"));
+        QVERIFY(waitForOutcomes("onSecond"));
+        QCOMPARE(outcomes("onSecond"), QStringList({ waiting("onSecond"), finished("onSecond") }));
+        QCOMPARE(outcomes("onFirst"), installing ? QStringList { waiting("onFirst") } : QStringList());
+        QCOMPARE(bool(first), installing);
         QCOMPARE(window->bridge->downloads.size(), 1);
-        const QString heardOfTheEnd = installing ? "onFirst" : "onSecond";
-        QVERIFY(waitForOutcomes(heardOfTheEnd));
-        QCOMPARE(outcomes(heardOfTheEnd).last(), finished(heardOfTheEnd));
-        QCOMPARE(heard("onFirst").isEmpty(), !installing);
-        QCOMPARE(downloadRequests().size(), 2);
+        QCOMPARE(downloadRequests().size(), installing ? 1 : 2);
         QVERIFY(QFile::exists(books() + (installing ? "/ZA/voci/v2999.html.zip" : "/ZA/database.db")));
+        QCOMPARE(booksEntries(), QStringList { "ZA" });
+        QCOMPARE(status("ZA"), QStringLiteral("1"));
     }
 
+    // A package that arrives while another is unpacked waits for its turn, and a page asking
+    // meanwhile learns which is installed and which waits.
     void packageArrivingDuringAnUnpackWaits()
     {
         setLibrary({ "ZA", "ZB" });
@@ -399,8 +446,8 @@ private slots:
         const QByteArray second = package();
         const QByteArray length = "Content-Length: " + QByteArray::number(second.size()) + "\r\n";
         replies.insert("ZB", { head(length) + second.chopped(100), true });
-        int flagAfterB = -1;
         bool released = false;
+        QString states;
         QTimer watch;
         connect(&watch, &QTimer::timeout, this, [&] {
             if (!released && window->installer->unpacking) {
@@ -408,25 +455,27 @@ private slots:
                 server->held.last()->write(second.right(100));
                 server->held.last()->disconnectFromHost();
             }
-            // Once ZB has been told, ZA's extraction must still hold the flag that refused ZB.
-            if (flagAfterB < 0 && outcomes("onB").size() == 2 && outcomes("onA").size() < 2)
-                flagAfterB = window->installer->unpacking;
+            if (states.isEmpty() && !outcomes("onB").isEmpty())
+                states = window->bridge->findChild<PageServices*>()->downloadStates();
         });
         download("ZB", "onB");
         QTRY_COMPARE(server->held.size(), 1);
         watch.start(1);
         download("ZA", "onA");
         QVERIFY(waitForOutcomes("onA"));
-        QVERIFY(waitForOutcomes("onB"));
-        QCOMPARE(flagAfterB, 1);
+        QVERIFY(waitForOutcomes("onB", 3));
 
-        QCOMPARE(outcomes("onB").last(), finished("onB"));
-        QCOMPARE(booksEntries(), QStringList({ "ZA", "ZB.zip" }));
-        QCOMPARE(status("ZB"), QStringLiteral("0"));
-        QVERIFY(QFile::exists(books() + "/ZA/voci/v2999.html.zip"));
+        QCOMPARE(states, QStringLiteral("{\"ZA\":{\"state\":\"install\"},\"ZB\":{\"state\":\"queued\"}}"));
+        QCOMPARE(outcomes("onB"), QStringList({ queued("onB"), waiting("onB"), finished("onB") }));
+        const QStringList& all = TestSupport::recorded().statements;
+        QVERIFY(all.indexOf(finished("onA")) < all.indexOf(waiting("onB")));
+        QCOMPARE(booksEntries(), QStringList({ "ZA", "ZB" }));
+        QVERIFY(QFile::exists(books() + "/ZA/voci/v2999.html.zip") && QFile::exists(books() + "/ZB/database.db"));
         QCOMPARE(status("ZA"), QStringLiteral("1"));
+        QCOMPARE(status("ZB"), QStringLiteral("1"));
         QVERIFY(!window->installer->unpacking);
-        QCOMPARE(TestSupport::recorded().dialogs, QStringList()); // the refusal shows nothing
+        QCOMPARE(TestSupport::recorded().dialogs, QStringList());
+        QCOMPARE(window->bridge->findChild<PageServices*>()->downloadStates(), QStringLiteral("{}"));
     }
 
     void identifierThatIsNotAPlainNameTouchesNothing()

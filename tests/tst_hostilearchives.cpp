@@ -1,14 +1,14 @@
 // The installer over the folder of hostile and damaged packages (tools/hostilearchives, the
 // same set scripts/make-hostile-archives.sh writes) and a few more made here: what is left on
 // disk and what the user is shown, in order; a full disk, a missing free space, leftovers of a
-// killed attempt, an installation killed half-way.
+// killed attempt, an installation killed half-way and the start after it.
 #include "app/mainwindow.h"
+#include "base/datapaths.h"
 #include "base/diagnostics.h"
 #include "hostilearchives.h"
 #include "packages/bookinstaller.h"
 #include "packages/diskspace.h"
-#include "packages/download.h"
-#include "packages/downloadmanager.h"
+#include "tests/support/downloadedpackage.h"
 #include "tests/support/testsupport.h"
 
 #include <QDirIterator>
@@ -57,23 +57,6 @@ qint64 bytesBelow(const QString& path)
     return total;
 }
 
-// Runs the installation of a downloaded package as the download's completion does.
-void install(const QString& sku)
-{
-    BookInstaller installer;
-    Download download;
-    download.installer = &installer;
-    download.sku = sku;
-    download.callback = QStringLiteral("cb");
-    download.booksPath = booksDirectory();
-    download.filePath = booksDirectory() + QLatin1Char('/') + sku + QStringLiteral(".zip");
-    download.library = { Book() };
-    download.library[0].bookId = sku;
-    download.manager = new DownloadManager(sku, download.filePath);
-    download.manager->finished = true;
-    download.done(false);
-}
-
 Entries pages(const QString& extraName, int count)
 {
     Entries entries;
@@ -100,7 +83,7 @@ int runKilledChild(int argc, char* argv[])
         for (;;)
             QThread::sleep(1);
     });
-    install(QString::fromLocal8Bit(qgetenv(childVariable)));
+    DownloadedPackage::install(QString::fromLocal8Bit(qgetenv(childVariable)));
     return 0;
 }
 }
@@ -237,9 +220,9 @@ private slots:
         checkInstalledVersionKept();
         // Nothing was written beside the book.
         QCOMPARE(QDir(base).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name),
-            QStringList({ "book", "book.zip", "book_tmp" }));
+            QStringList({ "book", "book..tmp", "book.zip" }));
         QVERIFY(!QFile::exists(work->path() + "/x"));
-        QVERIFY(bytesBelow(path("book_tmp")) < 1024 * 1024);
+        QVERIFY(bytesBelow(path("book..tmp")) < 1024 * 1024);
     }
 
     // The engine has no database: only a dictionary is asked to answer the searches.
@@ -280,17 +263,17 @@ private slots:
         QCOMPARE(boxes(),
                  QStringList { "Spazio su disco insufficiente per installare il libro: servono 1 MB, liberi 0 MB" });
         checkInstalledVersionKept();
-        QCOMPARE(bytesBelow(path("book_tmp")), qint64(0));
+        QCOMPARE(bytesBelow(path("book..tmp")), qint64(0));
     }
 
     void aStaleUnpackFolderIsEmptiedFirst()
     {
         prepare(HostileArchives::goodName());
-        QVERIFY(TestSupport::writeFile(path("book_tmp/left-by-a-killed-attempt.bin"), TestSupport::noise(1000)));
-        QVERIFY(TestSupport::writeFile(path("book_tmp/index.html"), "stale"));
+        QVERIFY(TestSupport::writeFile(path("book..tmp/left-by-a-killed-attempt.bin"), TestSupport::noise(1000)));
+        QVERIFY(TestSupport::writeFile(path("book..tmp/index.html"), "stale"));
         // A link left there is removed, never followed.
         QVERIFY(TestSupport::writeFile(work->path() + "/outside/keep.txt", "mine"));
-        QVERIFY(QFile::link(work->path() + "/outside", path("book_tmp/a")));
+        QVERIFY(QFile::link(work->path() + "/outside", path("book..tmp/a")));
         QVERIFY(unpack("book.zip", "book"));
         QCOMPARE(treeOf(path("book")), goodTree);
         QVERIFY(TestSupport::readFile(path("book/index.html")) != "stale");
@@ -318,9 +301,10 @@ private slots:
         QScopedPointer<MainWindow> window(new MainWindow);
         const QString sku = QStringLiteral("42");
         const QString books = booksDirectory();
+        const QString package = DataPaths::packageFile(books + "/42");
         QVERIFY(TestSupport::writeFile(books + "/42/old.txt", "v1"));
         TestSupport::storeExec("INSERT INTO SYSTEM (ID, REFBOOK, VARIABLE, VALUE) VALUES (900, '42', 'STATUS', '2')");
-        QVERIFY(TestSupport::writeZip(books + "/42.zip", pages("onlyA.bin", 200)));
+        QVERIFY(TestSupport::writeZip(package, pages("onlyA.bin", 200)));
 
         QProcess child;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -339,17 +323,21 @@ private slots:
         // Killed half-way: the installed version is whole and still the one recorded.
         QCOMPARE(treeOf(books + "/42"), QStringList { "old.txt" });
         QCOMPARE(TestSupport::storeValue("42", "STATUS"), QStringLiteral("2"));
-        QVERIFY(QFile::exists(books + "/42.zip"));
+        QVERIFY(QFile::exists(package) && QFile::exists(DataPaths::unpackFolder(books + "/42")));
 
-        // The next installation finds what the killed process left; its package lacks onlyA.bin.
-        QVERIFY(QFile::remove(books + "/42.zip"));
-        QVERIFY(TestSupport::writeZip(books + "/42.zip", pages("onlyB.txt", 30)));
-        install(sku);
+        // The next start discards the half-unpacked folder and the package: the book is as it was.
+        window.reset();
+        window.reset(new MainWindow);
+        QCOMPARE(QDir(books).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList { "42" });
+        QCOMPARE(treeOf(books + "/42"), QStringList { "old.txt" });
+
+        // The next installation; its package lacks onlyA.bin.
+        QVERIFY(TestSupport::writeZip(package, pages("onlyB.txt", 30)));
+        DownloadedPackage::install(sku);
         QCOMPARE(treeOf(books + "/42").size(), 32);
         QVERIFY(QFile::exists(books + "/42/onlyB.txt") && !QFile::exists(books + "/42/onlyA.bin"));
         QCOMPARE(TestSupport::storeValue("42", "STATUS"), QStringLiteral("1"));
-        QVERIFY(!QFile::exists(books + "/42_tmp"));
-        QVERIFY(!QFile::exists(books + "/42.zip"));
+        QCOMPARE(QDir(books).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList { "42" });
     }
 };
 

@@ -1,6 +1,8 @@
-// The object published beside the bridge: closest headwords as JSON, and where a word stands in
+// The object published beside the bridge: closest headwords as JSON, where a word stands in
 // the whole alphabetical word list.
 #include "base/appsettings.h"
+#include "packages/download.h"
+#include "packages/downloadmanager.h"
 #include "tests/support/searchrunner.h"
 #include "tests/support/testdictionary.h"
 #include "tests/support/testsupport.h"
@@ -114,15 +116,25 @@ private slots:
         QCOMPARE(answer(services.openTextFile()), QVariantMap({ { "result", "cancelled" } }));
     }
 
-    void downloadSizeOnceAnnounced()
+    // What a page loaded during a transfer reads of it: the announced size and the progress;
+    // a download that is over is not listed.
+    void downloadsUnderWay()
     {
         PageServices services;
-        QCOMPARE(services.downloadSize("ZA"), QString());
-        services.setDownloadSize("ZA", 30720);
-        QCOMPARE(services.downloadSize("ZA"), QStringLiteral("30720"));
+        QCOMPARE(services.downloadStates(), QStringLiteral("{}"));
+        Download arriving;
+        Download failed;
+        arriving.filePath = QDir::home().filePath("ZA");
+        arriving.manager = new DownloadManager("ZA", arriving.filePath);
+        arriving.updateProgress(2621440, 5242880);
+        failed.manager = new DownloadManager("ZB", QString());
+        failed.manager->failed = true;
+        const QMap<QString, Download*> downloads { { "ZA", &arriving }, { "ZB", &failed } };
+        services.followDownloads(&downloads);
+        QCOMPARE(services.downloadSize("ZA"), QStringLiteral("5242880"));
         QCOMPARE(services.downloadSize("ZB"), QString());
-        services.setDownloadSize("ZA", 0);
-        QCOMPARE(services.downloadSize("ZA"), QString());
+        QCOMPARE(services.downloadStates(),
+            QStringLiteral("{\"ZA\":{\"bytes\":5242880,\"percent\":50,\"size\":\"5.0\",\"state\":\"download\"}}"));
     }
 };
 

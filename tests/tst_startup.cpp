@@ -5,6 +5,7 @@
 #include "app/runninginstance.h"
 #include "base/appsettings.h"
 #include "base/datapaths.h"
+#include "base/fileclaim.h"
 #include "base/processexit.h"
 #include "tests/support/testsupport.h"
 #include "web/customagentwebview.h"
@@ -13,13 +14,16 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QSettings>
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QWebSettings>
+#include <memory>
+#include <vector>
 
 namespace {
 QString data(const QString& rel = QString())
@@ -84,7 +88,7 @@ private slots:
         for (const char* file : { "login.html.zip", "libreria.html.zip", "js/app.js.zip", "css/style.css" })
             QVERIFY2(QFileInfo(data("engine/") + file).isFile(), file);
         QVERIFY(QFileInfo(data("engine/books")).isDir() && QFileInfo(data("engine/covers")).isDir());
-        QVERIFY(!QFile::exists(data("engine.zip")) && !QFile::exists(data("engine_tmp")));
+        QVERIFY(!QFile::exists(data("engine.zip")) && !QFile::exists(DataPaths::unpackFolder(data("engine"))));
         QCOMPARE(AppSettings().version(), QStringLiteral("1.1.0"));
         QVERIFY(!TestSupport::diagnosticsContain("Nuovo engine da deployare"));
 
@@ -102,8 +106,10 @@ private slots:
     }
 
     // A second start over what a first start, earlier releases or killed attempts left. Steps:
-    // "path=text" written, "path/" made, "-path" removed; checks: "path=text" read back, "path"
-    // there, "!path" gone; a diagnostic "!text" is never logged. The web store is never rewritten.
+    // "path=text" written ("@path=text": and claimed, as by another process at work), "path/"
+    // made, "-path" removed, "#id" a book the web store knows; checks: "path=text" read back,
+    // "path" there, "!path" gone; a diagnostic "!text" is never logged. The start never
+    // rewrites the web store.
     void secondStart_data()
     {
         QTest::addColumn<QStringList>("steps");
@@ -134,17 +140,43 @@ private slots:
         QTest::newRow("leftover books folder")
             << book + QStringList { "books/7/database.db=other dictionary" } << "1.0.3"
             << QStringList { book[0], "books/7/database.db=other dictionary" } << "1.0.3" << QString();
-        // A download cut short goes; a book killed between moving the installed version aside and
-        // moving the new one in is put back; after the new one moved in, the aside copy goes.
+        // A download cut short goes, and so do a package never installed and a half-unpacked
+        // folder; a book killed between moving the installed version aside and moving the new one
+        // in is put back; after the new one moved in, the aside copy goes.
         QTest::newRow("unfinished downloads and replacements")
-            << QStringList { "engine/books/42.zip.part=half", "engine/books/43.zip=whole",
-                             "engine/books/44_old/database.db=installed", "engine/books/45_old/database.db=previous",
-                             "engine/books/45/database.db=new" }
+            << QStringList { "engine/books/42..zip.part=half", "engine/books/43..zip=whole",
+                   "engine/books/44..old/database.db=installed", "engine/books/45..old/database.db=previous",
+                   "engine/books/45/database.db=new", "engine/books/46..tmp/a.html=half",
+                   "engine/books/46/database.db=installed" }
             << QString()
-            << QStringList { "!engine/books/42.zip.part", "engine/books/43.zip=whole",
-                             "engine/books/44/database.db=installed", "engine/books/45/database.db=new",
-                             "!engine/books/44_old", "!engine/books/45_old" }
-            << "1.1.0" << "già deployato";
+            << QStringList { "!engine/books/42..zip.part", "!engine/books/43..zip",
+                   "engine/books/44/database.db=installed", "engine/books/45/database.db=new", "!engine/books/44..old",
+                   "!engine/books/45..old", "!engine/books/46..tmp", "engine/books/46/database.db=installed" }
+            << "1.1.0"
+            << "già deployato";
+        // The same, as earlier releases named them; a book whose identifier is such a name stays.
+        QTest::newRow("earlier names and the books that bear them")
+            << QStringList { "engine/books/42.zip.part=half", "engine/books/43.zip=whole",
+                   "engine/books/44_old/database.db=installed", "engine/books/45_old/database.db=previous",
+                   "engine/books/45/database.db=new", "engine/books/46_tmp/a.html=half", "#47",
+                   "engine/books/47/database.db=47", "#47_tmp", "engine/books/47_tmp/database.db=47_tmp", "#47_old",
+                   "engine/books/47_old/database.db=47_old", "#47.zip", "engine/books/47.zip/database.db=47.zip" }
+            << QString()
+            << QStringList { "!engine/books/42.zip.part", "!engine/books/43.zip",
+                   "engine/books/44/database.db=installed", "engine/books/45/database.db=new", "!engine/books/44_old",
+                   "!engine/books/45_old", "!engine/books/46_tmp", "engine/books/47/database.db=47",
+                   "engine/books/47_tmp/database.db=47_tmp", "engine/books/47_old/database.db=47_old",
+                   "engine/books/47.zip/database.db=47.zip" }
+            << "1.1.0"
+            << "già deployato";
+        QTest::newRow("another process at work")
+            << QStringList { "@engine/books/42..zip.part=arriving", "@engine/books/43..zip=installing",
+                   "engine/books/43..tmp/a.html=half" }
+            << QString()
+            << QStringList { "engine/books/42..zip.part=arriving", "engine/books/43..zip=installing",
+                   "engine/books/43..tmp/a.html=half" }
+            << "1.1.0"
+            << "già deployato";
     }
 
     void secondStart()
@@ -155,15 +187,27 @@ private slots:
         QFETCH(QString, storedVersion);
         QFETCH(QString, diagnostic);
         { MainWindow first; }
-        const QDateTime written = QFileInfo(data("file__0/bookmarks.db")).lastModified();
+        std::vector<std::unique_ptr<FileClaim>> claims;
         for (const QString& step : steps) {
+            const QString path = data(step.section('=', 0, 0).remove(QRegularExpression("^@")));
             if (step.startsWith('-'))
                 QVERIFY(removeDirectoryTree(data(step.mid(1))));
+            else if (step.startsWith('#'))
+                TestSupport::storeExec(
+                    QStringLiteral("INSERT INTO SYSTEM (ID, REFBOOK, VARIABLE, VALUE) VALUES (%1, '%2', "
+                                   "'STATUS', '1')")
+                        .arg(900 + steps.indexOf(step))
+                        .arg(step.mid(1)));
             else if (step.endsWith('/'))
                 QVERIFY(QDir().mkpath(data(step)));
             else
-                QVERIFY(TestSupport::writeFile(data(step.section('=', 0, 0)), step.section('=', 1).toUtf8()));
+                QVERIFY(TestSupport::writeFile(path, step.section('=', 1).toUtf8()));
+            if (step.startsWith('@')) {
+                claims.emplace_back(new FileClaim);
+                QVERIFY(claims.back()->claim(path));
+            }
         }
+        const QDateTime written = QFileInfo(data("file__0/bookmarks.db")).lastModified();
         if (!version.isNull())
             AppSettings().setVersion(version);
         TestSupport::recorded() = TestSupport::Recorded();
@@ -213,11 +257,11 @@ private slots:
         QVERIFY(TestSupport::writeFile(data("engine/covers/abc.png"), "cover"));
         AppSettings().setVersion("1.0.3");
         // A file where the new engine is unpacked makes its deployment fail.
-        QVERIFY(TestSupport::writeFile(data("engine_tmp"), "in the way"));
+        QVERIFY(TestSupport::writeFile(DataPaths::unpackFolder(data("engine")), "in the way"));
         { MainWindow second; }
         QCOMPARE(AppSettings().version(), QStringLiteral("1.0.3"));
         QCOMPARE(TestSupport::readFile(data("books/42/database.db")), QByteArray("dictionary"));
-        QVERIFY(QFile::remove(data("engine_tmp")));
+        QVERIFY(QFile::remove(DataPaths::unpackFolder(data("engine"))));
         // Meanwhile a fresh engine, without the books, may have been deployed.
         QVERIFY(QDir().mkpath(data("engine/books")));
         { MainWindow third; }
@@ -233,7 +277,8 @@ private slots:
         QVERIFY(TestSupport::writeFile(data(), "a file in the way"));
         { MainWindow window; }
         const QStringList home = QDir(QDir::homePath()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-        for (const char* name : { "Databases.db", "engine", "engine.zip", "engine_tmp", "file__0", "books" })
+        for (const char* name :
+            { "Databases.db", "engine", "engine.zip", "engine_tmp", "engine..tmp", "file__0", "books" })
             QVERIFY2(!home.contains(QLatin1String(name)), name);
         QCOMPARE(TestSupport::readFile(data()), QByteArray("a file in the way"));
         QVERIFY(TestSupport::recorded().dialogs.contains(

@@ -1,6 +1,7 @@
 #include "web/pageservices.h"
 
 #include "base/wholefile.h"
+#include "packages/download.h"
 #include "search/indexrows.h"
 
 #include <QDir>
@@ -53,13 +54,46 @@ QString PageServices::indexRows(QString sku, QString place, QString after, QStri
     return QString::fromUtf8(QJsonDocument(out).toJson(QJsonDocument::Compact));
 }
 
+void PageServices::followDownloads(const QMap<QString, Download*>* followed) { downloads = followed; }
+
 QString PageServices::downloadSize(QString sku)
 {
-    const qint64 bytes = downloadSizes.value(sku);
-    return bytes > 0 ? QString::number(bytes) : QString();
+    const Download* download = downloads ? downloads->value(sku) : nullptr;
+    return download && download->announcedBytes() > 0 ? QString::number(download->announcedBytes()) : QString();
 }
 
-void PageServices::setDownloadSize(const QString& sku, qint64 bytes) { downloadSizes.insert(sku, bytes); }
+QString PageServices::downloadStates()
+{
+    QJsonObject states;
+    if (!downloads)
+        return QStringLiteral("{}");
+    for (auto it = downloads->cbegin(); it != downloads->cend(); ++it) {
+        const Download* download = it.value();
+        QJsonObject state;
+        switch (download->phase()) {
+        case Download::Phase::Transfer: {
+            const qint64 total = download->announcedBytes();
+            state.insert(QStringLiteral("state"), QStringLiteral("download"));
+            state.insert(QStringLiteral("percent"), qMin(99, Download::percentOf(download->receivedBytes(), total)));
+            if (total > 0) {
+                state.insert(QStringLiteral("size"), Download::sizeText(total));
+                state.insert(QStringLiteral("bytes"), double(total));
+            }
+            break;
+        }
+        case Download::Phase::Queued:
+            state.insert(QStringLiteral("state"), QStringLiteral("queued"));
+            break;
+        case Download::Phase::Installing:
+            state.insert(QStringLiteral("state"), QStringLiteral("install"));
+            break;
+        case Download::Phase::Over:
+            continue;
+        }
+        states.insert(it.key(), state);
+    }
+    return QString::fromUtf8(QJsonDocument(states).toJson(QJsonDocument::Compact));
+}
 
 namespace {
 const qint64 largestTextFile = 20 * 1024 * 1024;

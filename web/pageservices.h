@@ -6,10 +6,12 @@
 
 #include "search/headwordsuggestions.h"
 
-#include <QHash>
+#include <QMap>
 #include <QObject>
 #include <QString>
 #include <functional>
+
+class Download;
 
 class PageServices : public QObject
 {
@@ -34,6 +36,11 @@ public slots:
     // The size in bytes of the package being downloaded for `sku`, as its transfer announced
     // it; empty while unknown. The progress the page hears gives megabytes with one decimal.
     QString downloadSize(QString sku);
+    // The downloads and installations under way, so that a page loaded meanwhile shows them: a
+    // JSON object from sku to {state, percent, size, bytes}, state "download" (percent 0 to 99,
+    // size in megabytes with one decimal and bytes as announced, when known), "queued" (the
+    // package waits for another installation to end) or "install".
+    QString downloadStates();
 
     // Asks the user for a file and writes `text` into it as UTF-8, whole or not at all; the
     // name offered is `suggestedName` in the home folder. The outcome as a JSON object text:
@@ -54,10 +61,10 @@ public:
     using FileChooser = std::function<QString(bool save, const QString& suggestedPath)>;
     static void setFileChooser(FileChooser chooser);
 
-    // What the transfer of `sku`'s package announced, in bytes; 0 or less: not known.
-    void setDownloadSize(const QString& sku, qint64 bytes);
+    // The bridge's downloads, by sku, which the two download slots read.
+    void followDownloads(const QMap<QString, Download*>* downloads);
 
 private:
-    QHash<QString, qint64> downloadSizes;
+    const QMap<QString, Download*>* downloads = nullptr;
     HeadwordSuggestions suggestions;
 };

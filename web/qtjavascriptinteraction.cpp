@@ -38,6 +38,7 @@ QtJavascriptInteraction::QtJavascriptInteraction(QObject* parent)
     : QObject(parent)
 {
     services = new PageServices(this);
+    services->followDownloads(&downloads);
     connect(&searchService, &SearchService::pageStatement, this, &QtJavascriptInteraction::callPage);
     connect(&searchService, &SearchService::databaseOpenFailed, this, &warnDatabaseOpenFailed);
     connect(&searchService, &SearchService::working, this, &QtJavascriptInteraction::showWorking);
@@ -102,6 +103,12 @@ void QtJavascriptInteraction::setUsernamePassword(QString username, QString pass
     mainWindowInstance->startLogin(username, password);
 }
 
+// The package of book `id` in the engine's books folder, unpacked when the book is first opened.
+static QString bookPackage(const QDir& engine, const QString& id)
+{
+    return DataPaths::packageFile(engine.absoluteFilePath(DataPaths::booksName() + QLatin1Char('/') + id));
+}
+
 QString QtJavascriptInteraction::getHtmlPage(QString page)
 {
     Diagnostics::debug("Javascript getHtmlPage page: %s", qPrintable(page));
@@ -120,7 +127,7 @@ QString QtJavascriptInteraction::getHtmlPage(QString page)
             return QString();
         const QString id = page.mid(first + 1, second - first - 1);
         Diagnostics::debug("Estratto book id: %s", qPrintable(id));
-        const QString archive = engine.absolutePath() + QStringLiteral("/books/") + id + QStringLiteral(".zip");
+        const QString archive = bookPackage(engine, id);
         if (!QFile::exists(archive))
             return QString();
         mainWindowInstance->goToReading(archive, id);
@@ -155,8 +162,7 @@ void QtJavascriptInteraction::getHtmlFixedPage(QString page, QString params)
     Diagnostics::debug("Loading %s", qPrintable(localPath));
     parsePageParameters(params);
     Diagnostics::debug("Parametro book id: %s", qPrintable(bookId));
-    mainWindowInstance->goToReading(engine.absolutePath() + QStringLiteral("/books/") + bookId + QStringLiteral(".zip"),
-                                    bookId);
+    mainWindowInstance->goToReading(bookPackage(engine, bookId), bookId);
     view->setHtml(PageLoader::inlineScripts(engine, QString::fromUtf8(bytes)), baseUrl);
 }
 
@@ -252,6 +258,13 @@ void QtJavascriptInteraction::download(QString sku, QString callback)
     // The sku names a file and a folder inside the books folder: nothing else may be touched.
     if (!Download::isPackageName(sku))
         return;
+    // The package of a dictionary being installed, or waiting for its turn, stays under the
+    // installer: the page asking again hears how that installation goes.
+    Download* running = downloads.value(sku);
+    if (running && (running->phase() == Download::Phase::Queued || running->phase() == Download::Phase::Installing)) {
+        running->follow(callback);
+        return;
+    }
     QDir books;
     if (!existingEngineDirectory(books))
         return;
@@ -260,7 +273,7 @@ void QtJavascriptInteraction::download(QString sku, QString callback)
         if (!books.cd(DataPaths::booksName()))
             return;
     }
-    const QString package = books.absoluteFilePath(sku + QStringLiteral(".zip"));
+    const QString package = DataPaths::packageFile(books.absoluteFilePath(sku));
     if (QFile::exists(package)) {
         if (QFile::remove(package))
             Diagnostics::output("Rimosso vecchio libro %s.zip\n", qPrintable(sku));
@@ -268,7 +281,6 @@ void QtJavascriptInteraction::download(QString sku, QString callback)
             Diagnostics::output("Errori nella rimozione vecchio libro %s.zip\n", qPrintable(sku));
     }
     startDownload(package, sku);
-    followDownloadSize(sku);
 }
 
 void QtJavascriptInteraction::startDownload(const QString& filePath, const QString& sku)
@@ -300,16 +312,6 @@ void QtJavascriptInteraction::startDownload(const QString& filePath, const QStri
     download->callback = downloadCallback;
     download->library = window->libraryBooks;
     download->start();
-}
-
-void QtJavascriptInteraction::followDownloadSize(const QString& sku)
-{
-    services->setDownloadSize(sku, 0);
-    const Download* started = downloads.value(sku);
-    if (!started || !started->manager || !started->manager->connection)
-        return;
-    connect(started->manager->connection, &HttpConnection::dataReadProgress, services,
-            [this, sku](int, int total) { services->setDownloadSize(sku, total); });
 }
 
 void QtJavascriptInteraction::purchase(QString sku)

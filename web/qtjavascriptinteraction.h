@@ -42,7 +42,7 @@ public:
     // The searches and word lists, their workers and their last results.
     SearchService& searches() { return searchService; }
 
-    // Starts the download of dictionary `sku` into `filePath` (<sku>.zip in the books folder),
+    // Starts the download of dictionary `sku` into `filePath` (its package in the books folder),
     // replacing an earlier download of the same dictionary; the page hears of it through
     // downloadCallback, the window shows its messages and boxes.
     void startDownload(const QString& filePath, const QString& sku);
@@ -94,8 +94,6 @@ private:
     void hideWorking();
     // Reads content file `file` of dictionary `sku`; false when it cannot be read.
     bool readBookFile(const QString& sku, const QString& file, QString* text, QString* archivePath);
-    // Keeps the size the transfer of `sku`'s package announces where the page can ask for it.
-    void followDownloadSize(const QString& sku);
 
     SearchService searchService;
     // Published beside the bridge as "VocalumeNative".

@@ -23,8 +23,13 @@
     var filterEl = V.byId('filter');
     var books = [];
     var errors = {};
-    var download = null; // { sku, phase: 'start' | 'progress' | 'wait', percent, size }
+    var download = null; // { sku, phase: 'start' | 'progress' | 'queued' | 'wait', percent, size, bytes }
+    // Downloads native code runs that are not this page's own (the page was loaded after they
+    // started), shown as they are: sku -> the same shape.
+    var others = {};
     var syncTimer = null;
+    // The states native code tells beside the bridge, in the page's phases.
+    var NATIVE_PHASES = { download: 'progress', queued: 'queued', install: 'wait' };
 
     // A download outlives the page (a synchronisation reloads it): remember whose it is.
     function rememberDownload(sku) {
@@ -108,33 +113,45 @@
             (title ? ' title="' + V.escapeHtml(title) + '"' : '') + '>' + label + '</button>';
     }
 
+    // The download or installation of `sku` under way, this page's own or another; null for none.
+    function activeFor(sku) {
+        return download && download.sku === sku ? download : others[sku] || null;
+    }
+
+    function progressHtml(active) {
+        var phase = active.phase;
+        var text;
+        if (phase === 'wait') {
+            text = 'Installazione in corso...';
+        } else if (phase === 'queued') {
+            text = 'In coda per l\'installazione...';
+        } else if (phase === 'progress') {
+            // Number and unit stay together when the line wraps.
+            var size = sizeText(active.size, active.bytes);
+            text = 'Download ' + active.percent + '%' + (size ? ' di ' + V.escapeHtml(size) : '');
+        } else {
+            text = 'Avvio del download...';
+        }
+        var determinate = phase === 'progress';
+        // Only this page's own transfer can be cancelled: native code cancels the last one asked.
+        var cancellable = active === download && phase !== 'wait' && phase !== 'queued';
+        return '<div class="book-progress" role="progressbar" aria-valuemin="0" aria-valuemax="100"' +
+            (determinate ? ' aria-valuenow="' + active.percent + '"' : '') + ' aria-label="' + text + '">' +
+            '<div class="progress-track"><div class="progress-bar' + (determinate ? '' : ' indeterminate') + '"' +
+            (determinate ? ' style="width:' + active.percent + '%"' : '') + '></div></div>' +
+            '<div class="progress-line"><span class="text">' + text + '</span>' +
+            (cancellable ? button('Annulla', 'btn-secondary btn-small', 'cancel', active.sku) : '') +
+            '</div></div>';
+    }
+
     function dynamicHtml(book) {
         var sku = book.sku;
-        var busy = !!download;
-        var mine = busy && download.sku === sku;
+        var busy = !!download || Object.keys(others).length > 0;
         var waitTitle = 'Attendi la fine del download in corso';
         var html = '';
-        if (mine) {
-            var phase = download.phase;
-            var text;
-            if (phase === 'wait') {
-                text = 'Installazione in corso...';
-            } else if (phase === 'progress') {
-                // Number and unit stay together when the line wraps.
-                var size = sizeText(download.size, download.bytes);
-                text = 'Download ' + download.percent + '%' + (size ? ' di ' + V.escapeHtml(size) : '');
-            } else {
-                text = 'Avvio del download...';
-            }
-            var determinate = phase === 'progress';
-            html += '<div class="book-progress" role="progressbar" aria-valuemin="0" aria-valuemax="100"' +
-                (determinate ? ' aria-valuenow="' + download.percent + '"' : '') + ' aria-label="' + text + '">' +
-                '<div class="progress-track"><div class="progress-bar' + (determinate ? '' : ' indeterminate') + '"' +
-                (determinate ? ' style="width:' + download.percent + '%"' : '') + '></div></div>' +
-                '<div class="progress-line"><span class="text">' + text + '</span>' +
-                (phase === 'wait' ? '' : button('Annulla', 'btn-secondary btn-small', 'cancel', sku)) +
-                '</div></div>';
-            return html;
+        var active = activeFor(sku);
+        if (active) {
+            return progressHtml(active);
         }
         html += '<div class="book-actions">';
         switch (book.STATUS) {
@@ -162,9 +179,10 @@
     // The state badge follows a download of the dictionary while it runs.
     function badgesHtml(book) {
         var state = STATES[book.STATUS];
-        if (download && download.sku === book.sku) {
-            state = download.phase === 'wait' ? { badge: 'Installazione in corso', cls: 'badge-update' } :
-                { badge: 'Download in corso', cls: 'badge-update' };
+        var active = activeFor(book.sku);
+        if (active) {
+            state = { badge: active.phase === 'wait' ? 'Installazione in corso' :
+                active.phase === 'queued' ? 'In coda per l\'installazione' : 'Download in corso', cls: 'badge-update' };
         }
         var badges = '';
         if (book.LANG) {
@@ -274,9 +292,58 @@
         V.show(V.byId('search-all'), installedBooks().length > 0);
     }
 
+    // What native code has under way, as it tells it beside the bridge: sku -> state in the
+    // page's shape, or null when it cannot tell.
+    function nativeDownloads() {
+        var native = V.native('downloadStates');
+        var told;
+        try {
+            told = native ? JSON.parse(native.downloadStates()) : null;
+        } catch (e) {
+            told = null;
+        }
+        if (!told) {
+            return null;
+        }
+        var states = {};
+        Object.keys(told).forEach(function (sku) {
+            var s = told[sku] || {};
+            if (NATIVE_PHASES[s.state] && bookBySku(sku)) {
+                states[sku] = { sku: sku, phase: NATIVE_PHASES[s.state], percent: s.percent || 0,
+                    size: s.size ? String(s.size) : '', bytes: s.bytes ? String(s.bytes) : '' };
+            }
+        });
+        return states;
+    }
+
+    // A page loaded while downloads run (a synchronisation or a return from a dictionary reloads
+    // it) shows them: the only one becomes its own again, whose answers it follows; with several,
+    // each is shown as it stands and none is started again meanwhile. A download that ended
+    // among the others brings the library up to date.
+    function followNative() {
+        var states = nativeDownloads();
+        if (!states) {
+            return false;
+        }
+        var skus = Object.keys(states);
+        if (!download && skus.length === 1) {
+            download = states[skus[0]];
+            rememberDownload(download.sku);
+        }
+        var ended = Object.keys(others).some(function (sku) { return !states[sku]; });
+        others = {};
+        skus.forEach(function (sku) {
+            if (!download || sku !== download.sku) {
+                others[sku] = states[sku];
+            }
+        });
+        return ended;
+    }
+
     function load(done) {
         V.store.readSystem(function (system) {
             books = V.store.listedBooks(system);
+            followNative();
             var account = system.SYSTEM && system.SYSTEM.USERNAME;
             V.byId('user').textContent = account ? 'Account: ' + account : '';
             render();
@@ -304,6 +371,9 @@
 
     window.onDownload = function (res) {
         res = res || {};
+        if (followNative()) {
+            load();
+        }
         if (!download) {
             var sku = rememberedDownload();
             if (!sku || !bookBySku(sku)) {
@@ -319,8 +389,8 @@
             load();
             return;
         }
-        if (res.progress === 'wait') {
-            download.phase = 'wait';
+        if (res.progress === 'wait' || res.progress === 'queued') {
+            download.phase = res.progress;
         } else if (res.error || res.invalid || res.progress === undefined) {
             errors[download.sku] = V.decodeApos(res.error || 'Si è verificato un errore nello scaricamento del dizionario');
             endDownload();

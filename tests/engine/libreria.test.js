@@ -114,6 +114,44 @@
         t.done();
     });
 
+    PageTest.test('a failed installation; a page loaded while native code installs shows it and starts nothing', function (t) {
+        MockBridge.sql([['UPDATE SYSTEM SET VALUE = ? WHERE VARIABLE = ? AND REFBOOK = ?', ['0', 'STATUS', 'ing-ita']]], function () {
+            Vocalume.library.reload(function () {
+                t.step(function () {
+                    // An installation that fails leaves the dictionary to be downloaded, saying why.
+                    button('ing-ita', 'download').click();
+                    MockBridge.run('SignalQt(\'onDownload\', \'{result:false, progress:"wait"}\', \'true\')');
+                    MockBridge.fail('onDownload', 'Installazione non riuscita: impossibile aprire il libro.');
+                    t.eq(actions('ing-ita'), ['Scarica']);
+                    t.eq(card('ing-ita').querySelector('.book-error').textContent, 'Installazione non riuscita: impossibile aprire il libro.');
+                    MockBridge.downloadStates = { 'ing-ita': { state: 'queued' },
+                        'fra-ita': { state: 'download', percent: 30, size: '5.0', bytes: 5242880 } };
+                    Vocalume.library.reload(reloaded);
+                });
+            });
+        });
+        function reloaded() {
+            t.step(function () {
+                t.eq([progressText('ing-ita'), progressText('fra-ita')], ['In coda per l\'installazione...', 'Download 30% di 5.0\u00a0MB']);
+                t.eq([button('ing-ita', 'cancel'), button('fra-ita', 'cancel')], [null, null], 'neither told apart as this page\'s own');
+                // The only one under way is followed as the page's own, to its end.
+                MockBridge.downloadStates = { 'ing-ita': { state: 'install' } };
+                Vocalume.library.reload(function () {
+                    t.step(function () {
+                        t.eq(progressText('ing-ita'), 'Installazione in corso...');
+                        t.eq(actions('fra-ita'), ['Apri', 'Aggiorna (off)']);
+                        MockBridge.downloadStates = {};
+                        MockBridge.finish('onDownload', 'ing-ita');
+                        t.waitFor('the installed state', function () { return actions('ing-ita')[0] === 'Apri'; }, function () {
+                            t.eq(actions('fra-ita'), ['Apri', 'Aggiorna']);
+                            t.done();
+                        });
+                    });
+                });
+            });
+        }
+    });
+
     PageTest.test('a failed synchronisation: the spinner goes off and the message shows', function (t) {
         $('sync').click();
         t.eq(MockBridge.countCalls('synchronize'), 1);

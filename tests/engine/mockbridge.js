@@ -218,6 +218,7 @@ var MockBridge = (function () {
         return JSON.stringify(M.fileTrouble || details);
     }
     M.downloadSizes = {};
+    M.downloadStates = {};
     var headwordsRead = {};
     var readyListeners = [];
     M.holdHeadwords = false;
@@ -279,6 +280,10 @@ var MockBridge = (function () {
         // What the transfer of a package announced, in bytes (M.downloadSizes), '' when unknown.
         downloadSize: function (sku) {
             return M.downloadSizes[sku] ? String(M.downloadSizes[sku]) : '';
+        },
+        // The downloads and installations under way (M.downloadStates), as native code tells them.
+        downloadStates: function () {
+            return JSON.stringify(M.downloadStates);
         },
         suggestionsReady: {
             connect: function (fn) { readyListeners.push(fn); }
