@@ -1,7 +1,10 @@
 // The dictionary package builder: its source format, the package layout the program installs
 // and reads, and the database it writes.
 #include "search/searchstatements.h"
+#include "tests/support/dictdfiles.h"
+#include "tests/support/searchrunner.h"
 #include "tests/support/testdictionary.h"
+#include "tools/packagebuilder/dictdimporter.h"
 #include "tools/packagebuilder/dictionarysource.h"
 #include "web/pageloader.h"
 
@@ -124,6 +127,34 @@ private slots:
             QVERIFY2(div.startsWith(QStringLiteral("<div id=\"%1\"").arg(parts.at(0))), qPrintable(row));
             QVERIFY2(div.contains(parts.at(1).toHtmlEscaped()), qPrintable(row));
         }
+    }
+
+    // An irregular verb's forms find its infinitive through the program's own search.
+    void irregularVerbsFindTheirInfinitive_data()
+    {
+        QTest::addColumn<QString>("word");
+        QTest::addColumn<QString>("infinitive");
+        for (const auto& [word, infinitive] : QList<QPair<QString, QString>> { { "vado", "andare" },
+                 { "andrò", "andare" }, { "vengo", "venire" }, { "fui", "essere" }, { "stetti", "stare" },
+                 { "dissi", "dire" }, { "ottengo", "ottenere" }, { "rifeci", "rifare" } })
+            QTest::newRow(qPrintable(word)) << word << infinitive;
+    }
+
+    void irregularVerbsFindTheirInfinitive()
+    {
+        QFETCH(QString, word);
+        QFETCH(QString, infinitive);
+        TestDictionary::resetHome("à|è|é|ì|ò|ù", "a|e|e|i|o|u");
+        QTemporaryDir dir;
+        QList<QPair<QStringList, QString>> articles;
+        for (const QString verb : { "andare", "venire", "essere", "stare", "dire", "ottenere", "rifare" })
+            articles.append({ { verb }, verb + "\nto translate\n" });
+        DictionaryBuilder builder;
+        QVERIFY(builder.open(TestDictionary::bookDirectory("voc")));
+        DictdImporter importer;
+        QVERIFY(importer.import(DictdFiles::writeDictd(dir.path(), articles), "it", nullptr, builder));
+        QVERIFY(builder.finish());
+        QCOMPARE(SearchRunner::search(SearchRunner::entry("voc", word)).words, QStringList { infinitive });
     }
 
     void storedForms()

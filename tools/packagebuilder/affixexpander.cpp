@@ -161,7 +161,7 @@ bool AffixExpander::loadText(const QString& affixText, const QString& wordText)
     return true;
 }
 
-void AffixExpander::expand(const QString& word, const QStringList& flags, QStringList& out) const
+void AffixExpander::expand(const QString& word, const QStringList& flags, QVector<Form>& out) const
 {
     QVector<const Affix*> crossPrefixes;
     for (const QString& flag : flags) {
@@ -177,22 +177,23 @@ void AffixExpander::expand(const QString& word, const QStringList& flags, QStrin
         for (const Rule& rule : affix.rules) {
             if (!applies(rule, word, affix.prefix))
                 continue;
-            const QString form = apply(rule, word, affix.prefix);
+            const Form form { apply(rule, word, affix.prefix), affix.prefix ? QString() : rule.affix,
+                affix.prefix ? 0 : int(rule.strip.size()), affix.prefix };
             out << form;
             if (affix.prefix || !affix.cross)
                 continue;
             // A suffix and a prefix that both allow it combine.
             for (const Affix* prefix : qAsConst(crossPrefixes))
                 for (const Rule& prefixRule : prefix->rules)
-                    if (applies(prefixRule, form, true))
-                        out << apply(prefixRule, form, true);
+                    if (applies(prefixRule, form.text, true))
+                        out << Form { apply(prefixRule, form.text, true), form.suffix, form.stripped, true };
         }
     }
 }
 
-QStringList AffixExpander::forms(const QString& word) const
+QVector<AffixExpander::Form> AffixExpander::derivations(const QString& word) const
 {
-    QStringList out;
+    QVector<Form> out;
     auto found = words.constFind(word);
     if (found == words.constEnd())
         found = words.constFind(word.toLower());
@@ -200,11 +201,19 @@ QStringList AffixExpander::forms(const QString& word) const
         return out;
     expand(found.key(), splitFlags(found.value()), out);
     QSet<QString> seen { found.key() };
-    QStringList unique;
-    for (const QString& form : qAsConst(out))
-        if (!seen.contains(form)) {
-            seen.insert(form);
+    QVector<Form> unique;
+    for (const Form& form : qAsConst(out))
+        if (!seen.contains(form.text)) {
+            seen.insert(form.text);
             unique << form;
         }
     return unique;
+}
+
+QStringList AffixExpander::forms(const QString& word) const
+{
+    QStringList texts;
+    for (const Form& form : derivations(word))
+        texts << form.text;
+    return texts;
 }

@@ -16,8 +16,18 @@ public:
     [[nodiscard]] bool loadText(const QString& affixText, const QString& wordText);
     QString errorString() const { return error; }
 
+    // A form and how the rules made it.
+    struct Form {
+        QString text;
+        QString suffix; // what the suffix rule added ("" when none was applied)
+        int stripped = 0; // how many letters the suffix rule took off the word's end
+        bool prefixed = false; // a prefix rule was applied
+    };
+
     // The forms the rules make of `word` (the word itself excluded), in rule order; empty when
     // the word list does not hold the word. Looks the word up as written, then lower-cased.
+    QVector<Form> derivations(const QString& word) const;
+    // The same, only their texts.
     QStringList forms(const QString& word) const;
     int wordCount() const { return words.size(); }
 
@@ -44,7 +54,7 @@ private:
     static bool matches(const QVector<Position>& condition, const QString& word, bool atStart);
     static bool applies(const Rule& rule, const QString& word, bool prefix);
     static QString apply(const Rule& rule, const QString& word, bool prefix);
-    void expand(const QString& word, const QStringList& flags, QStringList& out) const;
+    void expand(const QString& word, const QStringList& flags, QVector<Form>& out) const;
 
     enum class FlagType { Char, Long, Number };
     FlagType flagType = FlagType::Char;

@@ -99,37 +99,107 @@ DictdFormatter::DictdFormatter(LinkResolver resolver)
 {
 }
 
+// A letter with a mark, as the older sources write it: the mark before the letter ("['e]",
+// "[`a]", "[^o]", "[~e]", "[=a]", "[-o]", "[.u]", "[,c]", "[*a]", "[\"u]") or a breve after it
+// ("[i^]"); "oo" and "ae" are one sound each. Empty when the code is not one of these.
+static QString markedLetter(const QString& code)
+{
+    static const QHash<QChar, QString> marks {
+        { QLatin1Char('\''), QStringLiteral("\u0301") }, { QLatin1Char('`'), QStringLiteral("\u0300") },
+        { QLatin1Char('^'), QStringLiteral("\u0302") }, { QLatin1Char('~'), QStringLiteral("\u0303") },
+        { QLatin1Char('"'), QStringLiteral("\u0308") }, { QLatin1Char('='), QStringLiteral("\u0304") },
+        // The half-long vowels: a macron with a short stroke above it.
+        { QLatin1Char('-'), QStringLiteral("\u0304\u030D") }, { QLatin1Char('.'), QStringLiteral("\u0323") },
+        { QLatin1Char(','), QStringLiteral("\u0327") }, { QLatin1Char('*'), QStringLiteral("\u030A") },
+    };
+    const bool breve = code.endsWith(QLatin1Char('^')) && code.size() > 1;
+    QString letters = breve ? code.chopped(1) : code.mid(1);
+    const QString mark = breve ? QStringLiteral("\u0306") : marks.value(code.at(0));
+    if (mark.isEmpty() || letters.isEmpty() || letters.size() > 2)
+        return QString();
+    if (letters.size() == 2) {
+        // A tie over the two letters of "oo"; "ae" is one letter.
+        if (letters.compare(QLatin1String("oo"), Qt::CaseInsensitive) == 0)
+            return letters.at(0) + (breve ? QStringLiteral("\u035D") : QStringLiteral("\u035E")) + letters.at(1);
+        if (letters.compare(QLatin1String("ae"), Qt::CaseInsensitive) != 0)
+            return QString();
+        letters = letters.at(0).isUpper() ? QStringLiteral("Æ") : QStringLiteral("æ");
+    }
+    if (!letters.at(0).isLetter())
+        return QString();
+    return (letters + mark).normalized(QString::NormalizationForm_C);
+}
+
 QString DictdFormatter::decodeLetters(const QString& text)
 {
     static const QHash<QString, QString> letters = [] {
         QHash<QString, QString> map;
-        const char* const pairs[][2] = { { "a^", "ă" }, { "e^", "ĕ" }, { "i^", "ĭ" }, { "o^", "ŏ" }, { "u^", "ŭ" },
-            { "=a", "ā" }, { "=e", "ē" }, { "=i", "ī" }, { "=o", "ō" }, { "=u", "ū" }, { "=y", "ȳ" }, { "\"a", "ä" },
-            { "\"e", "ë" }, { "\"i", "ï" }, { "\"o", "ö" }, { "\"u", "ü" }, { "aum", "ä" }, { "eum", "ë" },
-            { "ium", "ï" }, { "oum", "ö" }, { "uum", "ü" }, { ".a", "ȧ" }, { "add", "ô" }, { "ae", "æ" }, { "AE", "Æ" },
-            { "oe", "œ" }, { "OE", "Œ" }, { "ng", "ŋ" }, { "th", "th" }, { "deg", "°" }, { "root", "√" },
-            { "sec", "″" }, { "min", "′" }, { "frac12", "½" }, { "frac14", "¼" }, { "frac34", "¾" }, { "cced", "ç" },
-            { "ntil", "ñ" }, { "eacute", "é" }, { "egrave", "è" }, { "acir", "â" }, { "ecir", "ê" }, { "icir", "î" },
-            { "ocir", "ô" }, { "ucir", "û" }, { "imac", "ī" }, { "ait", "ȧ" }, { "asl", "a" }, { "esl", "e" },
-            { "isl", "i" }, { "osl", "o" }, { "usl", "u" }, { "cre", "˘" }, { "-", "-" }, { "?", "ʔ" }, { "'", "ˈ" },
-            { "`", "ˌ" } };
+        const char* const pairs[][2] = { { "aum", "ä" }, { "eum", "ë" }, { "ium", "ï" }, { "oum", "ö" },
+            { "uum", "ü" }, { ".a", "ȧ" }, { "add", "ô" }, { "ae", "æ" }, { "AE", "Æ" }, { "oe", "œ" }, { "OE", "Œ" },
+            { "ng", "ŋ" }, { "th", "th" }, { "deg", "°" }, { "root", "√" }, { "sec", "″" }, { "min", "′" },
+            { "cced", "ç" }, { "ntil", "ñ" }, { "eacute", "é" }, { "egrave", "è" }, { "acir", "â" }, { "ecir", "ê" },
+            { "icir", "î" }, { "ocir", "ô" }, { "ucir", "û" }, { "imac", "ī" }, { "ait", "ȧ" }, { "asl", "a" },
+            { "esl", "e" }, { "isl", "i" }, { "osl", "o" }, { "usl", "u" }, { "cre", "˘" }, { "-", "-" }, { "?", "ʔ" },
+            { "'", "ˈ" }, { "`", "ˌ" }, { "udd", "ṳ" }, { "eth", "ð" }, { "thorn", "þ" }, { "yogh", "ȝ" },
+            { "dsdot", "ḍ" }, { "lsdot", "ḷ" }, { "tsdo", "ṭ" }, { "mtil", "m̃" }, { "sect", "§" }, { "para", "¶" },
+            { "dagger", "†" }, { "dag", "†" }, { "middot", "·" }, { "nbsp", "\u00A0" }, { "rarr", "→" },
+            { "times", "×" }, { "divby", "÷" }, { "div", "÷" }, { "pounds", "£" }, { "ldqo", "“" }, { "rdqo", "”" },
+            { "rsquo", "’" }, { "flat", "♭" }, { "sharp", "♯" }, { "hand", "☞" }, { "bprime", "″" },
+            { "filig", "fi" }, { "fllig", "fl" }, { "ffllig", "ffl" }, { "alpha", "α" }, { "beta", "β" },
+            { "gamma", "γ" }, { "delta", "δ" }, { "Delta", "Δ" }, { "zeta", "ζ" }, { "eta", "η" }, { "theta", "θ" },
+            { "iota", "ι" }, { "kappa", "κ" }, { "lambda", "λ" }, { "mu", "μ" }, { "nu", "ν" }, { "xi", "ξ" },
+            { "pi", "π" }, { "rho", "ρ" }, { "sigma", "σ" }, { "sigmat", "ς" }, { "tau", "τ" }, { "phi", "φ" },
+            { "chi", "χ" }, { "psi", "ψ" }, { "omega", "ω" } };
         for (const auto& pair : pairs)
             map.insert(QString::fromUtf8(pair[0]), QString::fromUtf8(pair[1]));
         return map;
     }();
     static const QRegularExpression code(QStringLiteral("\\[([^\\[\\]\\s]{1,6})\\]"));
+    static const QRegularExpression fraction(QStringLiteral("^frac(\\d)(\\d{1,2})$"));
     QString out;
     int last = 0;
     auto it = code.globalMatch(text);
     while (it.hasNext()) {
         const QRegularExpressionMatch m = it.next();
-        const auto found = letters.constFind(m.captured(1));
-        if (found == letters.constEnd())
+        QString decoded = letters.value(m.captured(1));
+        if (decoded.isEmpty())
+            decoded = markedLetter(m.captured(1));
+        const QRegularExpressionMatch f = fraction.match(m.captured(1));
+        if (decoded.isEmpty() && f.hasMatch())
+            decoded = f.captured(1) + QStringLiteral("⁄") + f.captured(2);
+        if (decoded.isEmpty())
             continue;
-        out += text.midRef(last, m.capturedStart() - last) + found.value();
+        out += text.midRef(last, m.capturedStart() - last) + decoded;
         last = m.capturedEnd();
     }
     return last == 0 ? text : out + text.midRef(last);
+}
+
+// The letters of a name without marks, case or punctuation: "'Ecart'e" and "Écarté" agree.
+static QString bareLetters(const QString& name)
+{
+    QString bare;
+    for (const QChar c : name.normalized(QString::NormalizationForm_D))
+        if (c.isLetterOrNumber())
+            bare += c.toLower();
+    return bare;
+}
+
+QString DictdFormatter::nameInText(const QString& indexName, const QString& decodedText)
+{
+    // The spelled headwords ("\Ab"b['e]`\") and the bold phrases ("{Cong['e] d'['e]lire}") of
+    // the article, without the stress and syllable marks.
+    static const QRegularExpression spelled(QStringLiteral("\\\\([^\\\\\\n]{1,80})\\\\|\\{([^{}\\n]{1,80})\\}"));
+    static const QRegularExpression marks(QStringLiteral("[\"`*]"));
+    const QString wanted = bareLetters(indexName);
+    auto it = spelled.globalMatch(decodedText);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch m = it.next();
+        const QString name = m.captured(m.lastCapturedIndex()).remove(marks).simplified();
+        if (!name.isEmpty() && bareLetters(name) == wanted)
+            return name;
+    }
+    return decodeLetters(indexName);
 }
 
 QString DictdFormatter::scopeOfLabel(const QString& label)
@@ -195,6 +265,15 @@ QString DictdFormatter::inline_(const QString& text) const
     return out + escaped(text.mid(last));
 }
 
+// The older sources mark the stressed syllables of a pronunciation with '"' and '`' and divide
+// the others with '*': "(wô\"tẽr)" reads "(wô´tẽr)".
+static QString withStressMarks(QString sound)
+{
+    return sound.replace(QLatin1Char('"'), QStringLiteral("´"))
+        .replace(QLatin1Char('`'), QStringLiteral("ˋ"))
+        .replace(QLatin1Char('*'), QLatin1Char('-'));
+}
+
 // The heading without the headword itself: "\Dog\ (dŏg), n. [AS. docga…]" or "/kˈane/".
 QString DictdFormatter::heading(const QString& text, const QString& headword, QString* category) const
 {
@@ -212,6 +291,14 @@ QString DictdFormatter::heading(const QString& text, const QString& headword, QS
     if (p.hasMatch()) {
         sound = p.captured(1);
         rest = rest.mid(p.capturedEnd());
+        if (sound.startsWith(QLatin1Char('(')))
+            sound = withStressMarks(sound);
+    }
+    // The etymology's pronunciations of other forms: "[Compar. Happier (-p[i^]*[~e]r)".
+    static const QRegularExpression otherSound(QStringLiteral("\\([^()\\s]*[\"*`][^()\\s]*\\)"));
+    for (auto it = otherSound.globalMatch(rest); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        rest.replace(m.capturedStart(), m.capturedLength(), withStressMarks(m.captured()));
     }
     static const QRegularExpression categoryAtStart(QStringLiteral("^((?:[a-z]{1,5}\\.\\s*(?:&\\s*)?)+)[,;]?\\s*"));
     const QRegularExpressionMatch c = categoryAtStart.match(rest);
@@ -266,8 +353,9 @@ QString DictdFormatter::senseHtml(
 DictionaryEntry DictdFormatter::entry(const DictdArticle& article) const
 {
     DictionaryEntry entry;
-    entry.headword = decodeLetters(article.headword).trimmed();
-    QStringList lines = decodeLetters(article.text).split(QLatin1Char('\n'));
+    const QString text = decodeLetters(article.text);
+    entry.headword = nameInText(article.headword, text).trimmed();
+    QStringList lines = text.split(QLatin1Char('\n'));
     while (!lines.isEmpty() && lines.last().trimmed().isEmpty())
         lines.removeLast();
 

@@ -27,8 +27,12 @@ public:
 
     // The scope a field label such as "Zool." or "Law" names, empty for none.
     static QString scopeOfLabel(const QString& label);
-    // Replaces the bracketed letter codes of the older sources ("[a^]", "[=e]") by the letters.
+    // Replaces the bracketed letter codes of the older sources ("[a^]", "[=e]", "['e]") by the
+    // letters.
     static QString decodeLetters(const QString& text);
+    // How the article (its text decoded) spells a name its index writes with quote-letter forms
+    // or in lower case ("'Ecart'e": "Écarté"); else the name with its letter codes decoded.
+    static QString nameInText(const QString& indexName, const QString& decodedText);
 
 private:
     struct Block;

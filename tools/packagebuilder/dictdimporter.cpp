@@ -4,26 +4,54 @@
 #include "tools/packagebuilder/dictdformatter.h"
 #include "tools/packagebuilder/dictdsource.h"
 #include "tools/packagebuilder/dictionarybuilder.h"
+#include "tools/packagebuilder/formsorter.h"
+#include "tools/packagebuilder/irregularverbs.h"
 
 #include <QHash>
 #include <QSet>
 
 namespace {
-// Searches ignore case, so forms differing only in case are one; forms with an elided article or
-// a possessive ("l'amico", "dog's") are left out unless the headword has an apostrophe itself.
-QStringList usefulForms(const QString& headword, const QStringList& candidates)
+// Keeps the words of `candidates` not yet in `seen` (searches ignore case) and adds them to it.
+// Words with an elided article or a possessive ("l'amico", "dog's") are left out unless the
+// headword has an apostrophe itself, and so are the headwords of other articles: those answer
+// for themselves ("casa" is no form of "caso").
+QStringList newWords(const QString& headword, const QStringList& candidates, const QSet<QString>& otherHeadwords,
+    QSet<QString>& seen)
 {
     const bool apostrophes = headword.contains(QLatin1Char('\''));
-    QSet<QString> seen { headword.toLower() };
-    QStringList forms;
-    for (const QString& form : candidates) {
-        const QString key = form.toLower();
-        if (seen.contains(key) || (!apostrophes && (form.contains(QLatin1Char('\'')) || form.contains(QChar(0x2019)))))
+    QStringList kept;
+    for (const QString& word : candidates) {
+        const QString key = word.toLower();
+        if (seen.contains(key) || otherHeadwords.contains(key)
+            || (!apostrophes && (word.contains(QLatin1Char('\'')) || word.contains(QChar(0x2019)))))
             continue;
         seen.insert(key);
-        forms << form;
+        kept << word;
     }
-    return forms;
+    return kept;
+}
+
+// The plural of an Italian feminine in -a: "case", "amiche".
+QString femininePlural(const QString& feminine)
+{
+    const bool hard = feminine.endsWith(QLatin1String("ca")) || feminine.endsWith(QLatin1String("ga"));
+    return feminine.chopped(1) + (hard ? QStringLiteral("he") : QStringLiteral("e"));
+}
+
+// The spelling dictionary makes the feminine of a word in -o ("casa" of "caso") even where the
+// feminine is a noun of its own: when the dictionary has an article for it, its plural goes to
+// that article, which the spelling dictionary gives no forms of its own.
+void sortFeminines(
+    const QString& headword, const AffixExpander& affixes, const QSet<QString>& headwords, QStringList& inflections)
+{
+    for (const QString& form : QStringList(inflections))
+        if (form.endsWith(QLatin1Char('a')) && headwords.contains(form.toLower()))
+            inflections.removeAll(femininePlural(form));
+    if (inflections.isEmpty() && headword.endsWith(QLatin1Char('a')) && headword.size() > 2) {
+        const QStringList masculine = affixes.forms(headword.chopped(1) + QLatin1Char('o'));
+        if (masculine.contains(headword) && masculine.contains(femininePlural(headword)))
+            inflections << femininePlural(headword);
+    }
 }
 }
 
@@ -43,6 +71,9 @@ bool DictdImporter::import(
     for (int i = 0; i < articles.size(); ++i)
         if (!byHeadword.contains(articles.at(i).headword.toLower()))
             byHeadword.insert(articles.at(i).headword.toLower(), i);
+    QSet<QString> headwords;
+    for (auto it = byHeadword.constBegin(); it != byHeadword.constEnd(); ++it)
+        headwords.insert(it.key());
     for (int i = 0; i < articles.size(); ++i)
         for (const QString& other : articles.at(i).otherHeadwords)
             if (!byHeadword.contains(other.toLower()))
@@ -56,13 +87,36 @@ bool DictdImporter::import(
             ? QString()
             : builder.plannedLocation(first + found.value());
     });
+    const FormSorter sorter(language);
 
     for (; current < articles.size(); ++current) {
         const DictdArticle& article = articles.at(current);
         DictionaryEntry entry = formatter.entry(article);
         entry.source = language;
-        entry.forms = usefulForms(
-            entry.headword, article.otherHeadwords + (affixes ? affixes->forms(entry.headword) : QStringList()));
+        const QStringList conjugation
+            = language == QLatin1String("it") ? IrregularVerbs::forms(entry.headword) : QStringList();
+        FormSorter::Sorted made;
+        if (affixes)
+            made = sorter.sort(entry.headword, affixes->derivations(entry.headword), conjugation);
+        // The spelling dictionary's regular rules make nonsense of an irregular verb.
+        if (!conjugation.isEmpty())
+            made.inflections = conjugation;
+        if (language == QLatin1String("it") && affixes)
+            sortFeminines(entry.headword, *affixes, headwords, made.inflections);
+        QSet<QString> seen { entry.headword.toLower(), article.headword.toLower() };
+        entry.forms = newWords(entry.headword, made.inflections, headwords, seen);
+        entry.unlistedForms = newWords(entry.headword, made.enclitic, headwords, seen);
+        // Derived words stay findable in the full text.
+        entry.keywords += newWords(entry.headword, made.derived, headwords, seen);
+        // The index's other names for the article that are no inflection of its headword (another
+        // spelling, a synonym, a phrase the article explains) open it under their own name.
+        const QString text = DictdFormatter::decodeLetters(article.text);
+        for (const QString& other : article.otherHeadwords) {
+            const QString name = DictdFormatter::nameInText(other, text);
+            if (!seen.contains(name.toLower()))
+                entry.aliases << name;
+            seen.insert(name.toLower());
+        }
         if (!builder.add(entry)) {
             error = builder.errorString();
             return false;

@@ -124,6 +124,9 @@ bool DictdSource::read(const QString& basePath)
             list[i].headword = lead;
         } else {
             list[i].headword = names.takeAt(qMax(0, chosen));
+            // As the text writes it: the index may list proper names in lower case.
+            if (chosen >= 0)
+                list[i].headword = text.left(list[i].headword.size());
         }
         list[i].otherHeadwords = names;
     }

@@ -279,8 +279,10 @@ bool DictionaryBuilder::add(const DictionaryEntry& entry)
     ++entriesInFile;
     appendDiv(idZenta, entry);
 
+    for (const QString& alias : entry.aliases)
+        aliases << Alias { alias, id, lastFileId, entry.pos, entry.source };
     QSet<QByteArray> hashes;
-    for (const QString& form : entry.forms) {
+    for (const QString& form : entry.forms + entry.unlistedForms) {
         const QByteArray hash = formHash(form);
         if (!hashes.contains(hash) && !insert(insertForm, id, hash))
             return false;
@@ -314,11 +316,27 @@ bool DictionaryBuilder::addAll(const SyntheticDictionary& dictionary)
     return true;
 }
 
+// An alias is a row of its own in lemma, numbered after the entries, that names the entry's
+// identifier and content file.
+bool DictionaryBuilder::writeAliases()
+{
+    int id = lastLemmaId;
+    for (const Alias& alias : qAsConst(aliases)) {
+        ++id;
+        if (!insert(insertLemma, id, QString::number(alias.entryId), alias.name, normalized(alias.name), QString(),
+                alias.pos, alias.source)
+            || !insert(insertFileLemma, id, alias.fileId))
+            return false;
+    }
+    aliases.clear();
+    return true;
+}
+
 bool DictionaryBuilder::finish()
 {
     if (!db)
         return fail(QStringLiteral("not open"));
-    if (!flushContentFile())
+    if (!flushContentFile() || !writeAliases())
         return false;
     for (sqlite3_stmt** statement : { &insertLemma, &insertFile, &insertFileLemma, &insertForm, &insertKeyword,
              &insertKeywordLemma, &insertScope, &insertLemmaScope }) {

@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 class SyntheticDictionary;
 struct sqlite3;
@@ -90,6 +91,16 @@ private:
     sqlite3_stmt* insertKeywordLemma = nullptr;
     sqlite3_stmt* insertScope = nullptr;
     sqlite3_stmt* insertLemmaScope = nullptr;
+    // The further headwords of the entries, written once every entry has its number.
+    struct Alias {
+        QString name;
+        int entryId = 0;
+        int fileId = 0;
+        QString pos;
+        QString source;
+    };
+    bool writeAliases();
+    QVector<Alias> aliases;
     QHash<QString, int> keywords;
     QHash<QString, int> scopes;
     int lastLemmaId = 0;
