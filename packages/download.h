@@ -63,7 +63,8 @@ public slots:
 private:
     void install();
     void reportFailure();
-    // STATUS "1" for the installed book; false (after its warning) when the store does not open.
+    // STATUS "1" for the installed book; false (after its warning) when the store does not open
+    // or the update fails.
     bool recordInstalled(const QString& bookId);
     QString bookIdentifier() const;
 

@@ -1,5 +1,6 @@
 #include "tests/support/storerows.h"
 
+#include "base/datapaths.h"
 #include "store/webstore.h"
 
 #include <QSqlQuery>
@@ -22,7 +23,10 @@ void withStore(Work work)
 QString storeValue(const QString& refbook, const QString& variable)
 {
     QString value = QStringLiteral("<no store>");
-    withStore([&](WebStore& store) { value = store.value(refbook, variable); });
+    withStore([&](WebStore& store) {
+        if (!store.value(refbook, variable, value))
+            value = QStringLiteral("<no store>");
+    });
     return value;
 }
 
@@ -30,17 +34,49 @@ QStringList storeRows()
 {
     QStringList rows;
     withStore([&](WebStore& store) {
-        QSqlQuery q(store.database());
-        q.exec(QStringLiteral("SELECT id, refbook, variable, value FROM SYSTEM ORDER BY id"));
-        while (q.next())
-            rows << QStringLiteral("%1|%2|%3|%4").arg(q.value(0).toString(), q.value(1).toString(),
-                                                       q.value(2).toString(), q.value(3).toString());
+        const bool read = store.select(QStringLiteral("SELECT id, refbook, variable, value FROM SYSTEM ORDER BY id"),
+                                       [&rows](const QSqlQuery& q) {
+                                           rows << QStringLiteral("%1|%2|%3|%4").arg(q.value(0).toString(), q.value(1).toString(),
+                                                                                      q.value(2).toString(), q.value(3).toString());
+                                       });
+        if (!read)
+            rows = QStringList { QStringLiteral("<no store>") };
     });
     return rows;
 }
 
-void storeExec(const QString& statement)
+bool storeExec(const QString& statement)
 {
-    withStore([&](WebStore& store) { store.exec(statement); });
+    bool done = false;
+    withStore([&](WebStore& store) { done = store.exec(statement); });
+    return done;
+}
+
+namespace {
+const QString readerName = QStringLiteral("page-read");
+}
+
+PageRead::PageRead()
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), readerName);
+    db.setDatabaseName(DataPaths::bookmarksDatabase());
+    reading.reset(new QSqlQuery(db));
+    if (!db.open() || !db.transaction() || !reading->exec(QStringLiteral("SELECT * FROM SYSTEM")))
+        reading.reset();
+}
+
+PageRead::~PageRead()
+{
+    end();
+    QSqlDatabase::removeDatabase(readerName);
+}
+
+void PageRead::end()
+{
+    if (!reading)
+        return;
+    reading.reset();
+    QSqlDatabase::database(readerName, false).commit();
+    QSqlDatabase::database(readerName, false).close();
 }
 }
