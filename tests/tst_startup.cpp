@@ -180,16 +180,35 @@ private slots:
         QCOMPARE(QFileInfo(data("file__0/bookmarks.db")).lastModified(), written);
     }
 
-    void storageFolderWithoutDatabaseIsLeftAsItIs()
+    // A missing web database is made again from its template; a damaged one (not a database, or
+    // one without SYSTEM) is kept aside untouched, made again, and the user is told where it is.
+    void webStoreIsMadeAgainAtStart_data()
     {
+        QTest::addColumn<QByteArray>("content"); // written in place of the store; null: none
+        QTest::newRow("missing") << QByteArray();
+        QTest::newRow("not a database") << TestSupport::noise(4096);
+        QTest::newRow("without SYSTEM") << QByteArray("");
+    }
+
+    void webStoreIsMadeAgainAtStart()
+    {
+        QFETCH(QByteArray, content);
         { MainWindow first; }
-        QVERIFY(QFile::remove(data("file__0/bookmarks.db")));
-        { MainWindow second; }
-        // No copy of the template is made (opening the store may leave an empty file).
-        QVERIFY(!tables(data("file__0/bookmarks.db")).contains("SYSTEM"));
-        QVERIFY(removeDirectoryTree(data("file__0")));
-        { MainWindow third; }
-        QVERIFY(QFile::exists(data("file__0/bookmarks.db")));
+        const QString store = data("file__0/bookmarks.db");
+        QVERIFY(QFile::remove(store));
+        QVERIFY(content.isNull() || TestSupport::writeFile(store, content));
+        MainWindow second;
+        QTest::qWait(100);
+        QVERIFY(tables(store).contains("SYSTEM") && ownerOnly(store));
+        const QStringList aside = QDir(data("file__0")).entryList({ "bookmarks.db.danneggiato-*" });
+        const QStringList& dialogs = TestSupport::recorded().dialogs;
+        QCOMPARE(aside.size(), content.isNull() ? 0 : 1);
+        QCOMPARE(dialogs.size(), aside.size());
+        if (!aside.isEmpty()) {
+            QCOMPARE(TestSupport::readFile(data("file__0/" + aside.first())), content);
+            QVERIFY2(dialogs.first().startsWith("Vocalume|Il database dei preferiti") && dialogs.first().contains(aside.first()),
+                     qPrintable(dialogs.first()));
+        }
     }
 
     void migrationWhoseEngineFailsIsFinishedAtTheNextStart()
