@@ -25,6 +25,13 @@ const WebStore::FailureTexts& syncTexts()
     return texts;
 }
 
+// What the user is told when the store refuses the library: the driver's words within ours.
+QString notSaved(const QString& driverError)
+{
+    return QStringLiteral("Impossibile salvare la libreria nel database (") + driverError
+        + QStringLiteral("). Riprova più tardi.");
+}
+
 QString completedWithoutCovers(int failed)
 {
     if (failed == 1)
@@ -314,17 +321,17 @@ bool LibrarySync::commitWork(WebStore& store, const std::function<bool()>& work,
 {
     commitFailed = false;
     if (!store.transaction()) {
-        error = store.lastError();
+        error = notSaved(store.lastError());
         return false;
     }
     if (!work()) {
-        error = store.lastError();
+        error = notSaved(store.lastError());
         store.rollback();
         return false;
     }
     if (store.commit())
         return true;
-    error = store.lastError();
+    error = notSaved(store.lastError());
     commitFailed = true;
     store.rollback();
     return false;

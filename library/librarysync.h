@@ -83,8 +83,8 @@ private:
     // merges: a newer reply's merge makes a later try of this one give up.
     void mergeBooks(const QVector<Book>& books, int attempt, int serial, QElapsedTimer since);
     // Runs `work` in a transaction of its own and commits it. When a statement or the commit
-    // fails, rolls back: false, with the driver's text in `error` and `commitFailed` set when
-    // it was the commit.
+    // fails, rolls back: false, with what the user is told in `error` (the driver's text within
+    // it) and `commitFailed` set when it was the commit.
     static bool commitWork(WebStore& store, const std::function<bool()>& work, QString& error, bool& commitFailed);
     // After a write that failed: true when `again` is to run shortly, the page holding the file
     // and storeRetryMilliseconds not past since `since`. Otherwise the box of a failed commit

@@ -329,7 +329,8 @@ private slots:
         QTest::addColumn<QString>("status"); // the last status-bar text
         QTest::addColumn<QStringList>("rows");
         const QStringList refusal { "1|SYSTEM|LOGIN|FALSE" };
-        const QString failed = "Sincronizzazione fallita: ";
+        const QString notSaved = "Impossibile salvare la libreria nel database (";
+        const QString failed = "Sincronizzazione fallita: " + notSaved;
         QTest::newRow("wrong password") << false << "answered" << "fresh" << SignIn::refused() << "" << refusal;
         QTest::newRow("store unreachable") << false << "closed" << "fresh" << SignIn::unreachableStore() << "" << refusal;
         QTest::newRow("login without an answer") << false << "stuck" << "fresh" << SignIn::noAnswer()
@@ -340,14 +341,14 @@ private slots:
                                                 << "Impossibile salvare l'esito dell'accesso nel database: no such table"
                                                 << QStringList { "<no store>" };
         QTest::newRow("accepted, no data directory") << true << "answered" << "none" << "{result:false,error:\"Settaggi"
-                                                     << failed + "Settaggi" << QStringList();
+                                                     << "Sincronizzazione fallita: Settaggi" << QStringList();
         QTest::newRow("accepted, store missing") << true << "answered" << "missing"
-                                                 << "{result:false,error:\"no such table" << failed + "no such table"
+                                                 << "{result:false,error:\"" + notSaved + "no such table" << failed + "no such table"
                                                  << QStringList { "<no store>" };
         QTest::newRow("accepted, store damaged") << true << "answered" << "damaged"
-                                                 << "{result:false,error:\"file is not a database"
+                                                 << "{result:false,error:\"" + notSaved + "file is not a database"
                                                  << failed + "file is not a database" << QStringList { "<no store>" };
-        QTest::newRow("accepted, a row refused") << true << "answered" << "refusing" << "{result:false,error:\"rifiutato"
+        QTest::newRow("accepted, a row refused") << true << "answered" << "refusing" << "{result:false,error:\"" + notSaved + "rifiutato"
                                                  << failed + "rifiutato" << QStringList();
     }
 
@@ -407,7 +408,9 @@ private slots:
         else
             LibrarySync::storeRetryMilliseconds = 0;
         syncWith({{"10", "true", "1", "a.png"}}, 10000,
-                 readEnds ? completed : "Sincronizzazione fallita: database is locked Unable to fetch row");
+                 readEnds ? completed
+                          : "Sincronizzazione fallita: Impossibile salvare la libreria nel database (database is locked "
+                            "Unable to fetch row). Riprova più tardi.");
         QCOMPARE(written, !readEnds);
         QVERIFY2(readEnds || written, qPrintable(writeError));
         QCOMPARE(boxes, readEnds ? QStringList() : QStringList{"Error|rollback"});

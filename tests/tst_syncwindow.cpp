@@ -74,7 +74,7 @@ private slots:
         QTest::newRow("failed synchronisation")
             << QByteArray("<field name=\"errorCode\">9</field><field name=\"errorDescription\">Servizio \"fuori\" l'uso</field>")
             << false << "9: Servizio \"fuori\" l'uso";
-        QTest::newRow("rows refused by the store") << QByteArray() << true << "rifiutato Unable to fetch row";
+        QTest::newRow("rows refused by the store") << QByteArray() << true << "Impossibile salvare la libreria nel database (rifiutato Unable to fetch row). Riprova più tardi.";
     }
 
     void signInFromThePage()
