@@ -269,7 +269,7 @@ private slots:
                 || TestSupport::storeExec("CREATE TRIGGER refuse BEFORE UPDATE ON SYSTEM BEGIN SELECT RAISE(ABORT, 'rifiutato'); END"));
         // Held beyond the end of the transfer: only events run while the update waits end it.
         TestSupport::PageRead read;
-        QVERIFY(read.holding());
+        QVERIFY(read.holding);
         QTimer::singleShot(3000, this, [&read] { read.end(); });
         serve("ZA", package());
         download("ZA", "onDl");

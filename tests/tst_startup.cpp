@@ -201,14 +201,9 @@ private slots:
         QTest::qWait(100);
         QVERIFY(tables(store).contains("SYSTEM") && ownerOnly(store));
         const QStringList aside = QDir(data("file__0")).entryList({ "bookmarks.db.danneggiato-*" });
-        const QStringList& dialogs = TestSupport::recorded().dialogs;
         QCOMPARE(aside.size(), content.isNull() ? 0 : 1);
-        QCOMPARE(dialogs.size(), aside.size());
-        if (!aside.isEmpty()) {
-            QCOMPARE(TestSupport::readFile(data("file__0/" + aside.first())), content);
-            QVERIFY2(dialogs.first().startsWith("Vocalume|Il database dei preferiti") && dialogs.first().contains(aside.first()),
-                     qPrintable(dialogs.first()));
-        }
+        QCOMPARE(TestSupport::recorded().dialogs.filter("Vocalume|Il database dei preferiti").filter(aside.value(0)).size(), aside.size());
+        QCOMPARE(TestSupport::readFile(data("file__0/" + aside.value(0))), content.isNull() ? "<missing>" : content);
     }
 
     void migrationWhoseEngineFailsIsFinishedAtTheNextStart()

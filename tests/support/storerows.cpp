@@ -34,13 +34,12 @@ QStringList storeRows()
 {
     QStringList rows;
     withStore([&](WebStore& store) {
-        const bool read = store.select(QStringLiteral("SELECT id, refbook, variable, value FROM SYSTEM ORDER BY id"),
-                                       [&rows](const QSqlQuery& q) {
-                                           rows << QStringLiteral("%1|%2|%3|%4").arg(q.value(0).toString(), q.value(1).toString(),
-                                                                                      q.value(2).toString(), q.value(3).toString());
-                                       });
-        if (!read)
-            rows = QStringList { QStringLiteral("<no store>") };
+        QSqlQuery q(store.database());
+        if (!q.exec(QStringLiteral("SELECT id, refbook, variable, value FROM SYSTEM ORDER BY id")))
+            rows << QStringLiteral("<no store>");
+        while (q.next())
+            rows << QStringLiteral("%1|%2|%3|%4").arg(q.value(0).toString(), q.value(1).toString(),
+                                                       q.value(2).toString(), q.value(3).toString());
     });
     return rows;
 }
@@ -50,33 +49,5 @@ bool storeExec(const QString& statement)
     bool done = false;
     withStore([&](WebStore& store) { done = store.exec(statement); });
     return done;
-}
-
-namespace {
-const QString readerName = QStringLiteral("page-read");
-}
-
-PageRead::PageRead()
-{
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), readerName);
-    db.setDatabaseName(DataPaths::bookmarksDatabase());
-    reading.reset(new QSqlQuery(db));
-    if (!db.open() || !db.transaction() || !reading->exec(QStringLiteral("SELECT * FROM SYSTEM")))
-        reading.reset();
-}
-
-PageRead::~PageRead()
-{
-    end();
-    QSqlDatabase::removeDatabase(readerName);
-}
-
-void PageRead::end()
-{
-    if (!reading)
-        return;
-    reading.reset();
-    QSqlDatabase::database(readerName, false).commit();
-    QSqlDatabase::database(readerName, false).close();
 }
 }

@@ -2,11 +2,10 @@
 // open.
 #pragma once
 
-#include <QScopedPointer>
+#include "store/webstore.h"
+
 #include <QString>
 #include <QStringList>
-
-class QSqlQuery;
 
 namespace TestSupport {
 QString storeValue(const QString& refbook, const QString& variable);
@@ -20,12 +19,11 @@ bool storeExec(const QString& statement);
 class PageRead
 {
 public:
-    PageRead();
-    ~PageRead();
-    bool holding() const { return reading != nullptr; }
-    void end();
+    PageRead() { holding = store.open() && store.transaction() && store.select("SELECT * FROM SYSTEM", [](const QSqlQuery&) {}); }
+    void end() { store.close(); }
+    bool holding = false;
 
 private:
-    QScopedPointer<QSqlQuery> reading;
+    WebStore store;
 };
 }
