@@ -217,8 +217,10 @@ void LibrarySync::getBooksList(QVector<Book> booksList)
     // Books whose identifier cannot name a folder inside the books folder are left out.
     const QVector<Book> books = LibraryMerge::mergeable(booksList);
     emit libraryLoaded(books);
-    // The sign-in this merge completes, if any; a newer sign-in takes over from it.
-    const int attempt = signIn.takeWaiting();
+    // The sign-in this merge completes, if any (also one that a merge still to be tried again
+    // was to complete); a newer sign-in takes over from it.
+    const int waiting = signIn.takeWaiting();
+    const int attempt = waiting >= 0 ? waiting : retriedAttempt;
     QElapsedTimer since;
     since.start();
     mergeBooks(books, attempt, ++mergeSerial, since);
@@ -249,8 +251,11 @@ void LibrarySync::mergeBooks(const QVector<Book>& books, int attempt, int serial
             && (!signingIn || completeSignIn(store));
     }, failure, commitFailed);
     store.close();
-    if (!written && retryLater(store, commitFailed, since, [=] { mergeBooks(books, attempt, serial, since); }))
+    retriedAttempt = -1;
+    if (!written && retryLater(store, commitFailed, since, [=] { mergeBooks(books, attempt, serial, since); })) {
+        retriedAttempt = attempt;
         return;
+    }
     if (signingIn)
         answerSignIn(attempt, written ? SignIn::success() : SignIn::failure(failure));
     if (!written) {

@@ -116,4 +116,6 @@ private:
     bool syncReplyReceived = false;
     bool syncTimedOut = false;
     int mergeSerial = 0;
+    // The sign-in that a merge waiting to be tried again is to complete; -1 when none.
+    int retriedAttempt = -1;
 };
