@@ -1,5 +1,6 @@
 #include "app/datadirectory.h"
 
+#include "app/dialogs.h"
 #include "app/mainwindow.h"
 #include "base/datapaths.h"
 #include "base/diagnostics.h"
@@ -9,12 +10,14 @@
 #include "store/webstore.h"
 #include "web/customagentwebview.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QProgressBar>
 #include <QSet>
 #include <QSqlQuery>
 #include <QStatusBar>
+#include <QTimer>
 #include <QWebSettings>
 
 namespace {
@@ -131,6 +134,39 @@ void removeInterruptedInstallations(const QDir& data)
         else
             restoreOrRemove(folder.absoluteFilePath(), working.book);
     }
+}
+
+// Moves `file` aside, beside itself, under a name no other file has; false when it cannot.
+bool setFileAside(const QString& file, QString& aside)
+{
+    const QString stem = file + QStringLiteral(".danneggiato-")
+        + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    aside = stem;
+    for (int n = 2; QFileInfo::exists(aside) || QFileInfo(aside).isSymLink(); ++n)
+        aside = stem + QLatin1Char('-') + QString::number(n);
+    return QFile::rename(file, aside);
+}
+
+// The web database the page shares: made from its template when missing. A damaged one is set
+// aside, never deleted (the page's bookmarks and notes live in it), and made again; a healthy
+// one is never touched. Returns the path of the file set aside, empty when none.
+QString prepareWebStore(const QString& file)
+{
+    const QString bookmarksTemplate = QStringLiteral(":/databases/bookmarks.db");
+    QString aside;
+    if (!QFileInfo::exists(file)) {
+        copyResource(bookmarksTemplate, file);
+    } else if (WebStore::isDamaged(file)) {
+        if (!setFileAside(file, aside))
+            return QString();
+        // A journal left with it belongs to the old file: rolled into the new one, it would spoil it.
+        for (const char* companion : { "-journal", "-wal", "-shm" })
+            if (QFileInfo::exists(file + QLatin1String(companion)))
+                QFile::rename(file + QLatin1String(companion), aside + QLatin1String(companion));
+        Diagnostics::warning("Database danneggiato messo da parte: %s", qPrintable(aside));
+        copyResource(bookmarksTemplate, file);
+    }
+    return aside;
 }
 }
 
@@ -256,9 +292,17 @@ void prepareDataDirectory(MainWindow* mainWindow)
     if (!storage.cd(DataPaths::webStorageName())) {
         storage.mkdir(DataPaths::webStorageName());
         storage.cd(DataPaths::webStorageName());
-        copyResource(QStringLiteral(":/databases/bookmarks.db"),
-                     storage.absolutePath() + QDir::separator() + DataPaths::bookmarksName());
     }
+    const QString setAside = prepareWebStore(storage.absolutePath() + QDir::separator() + DataPaths::bookmarksName());
+    // Told once the window is up, not in the middle of its construction.
+    if (!setAside.isEmpty())
+        QTimer::singleShot(0, mainWindow, [mainWindow, setAside] {
+            Dialogs::warning(mainWindow, QStringLiteral("Vocalume"),
+                             QStringLiteral("Il database dei preferiti, dei segnalibri e delle note era danneggiato ed è "
+                                            "stato sostituito con uno nuovo, vuoto. Il file danneggiato è stato "
+                                            "conservato in:\n%1\nSe i tuoi dizionari non compaiono, accedi di nuovo.")
+                                 .arg(setAside));
+        });
     mainWindow->webView->settings()->setLocalStoragePath(storage.absolutePath());
     // The store holds the session identifier, which is the password: a file left open to others
     // (an older release, a restored backup) is narrowed at every start.

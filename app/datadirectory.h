@@ -24,6 +24,8 @@ bool deployEngine(MainWindow* mainWindow, const QDir& dataDir);
 bool migrateDataDirectory(MainWindow* mainWindow);
 // Start-up preparation: data directory, web-database files, engine, web storage paths, and
 // the removal of downloads left unfinished. Does nothing when the data directory cannot be made.
+// A missing web database is made from its template; a damaged one is kept aside under a new
+// name and made again, and the user is told once the window is up.
 void prepareDataDirectory(MainWindow* mainWindow);
 
 // Directory resolution shared by page loading, reading and downloads: `dir` ends in the data

@@ -24,6 +24,7 @@
 #include "web/customagentwebview.h"
 #include "web/webpage.h"
 
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QStatusBar>
 #include <QTimer>
@@ -221,9 +222,24 @@ void MainWindow::connectLibrary()
         ScriptCall::run(webView, ScriptLiteral::singleQuoted(bridge->loginCallback, literal));
     });
     connect(library, &LibrarySync::libraryLoaded, this, [this](const QVector<Book>& books) { libraryBooks = books; });
-    connect(library, &LibrarySync::mergeEnded, this, [this](bool pageChanged) {
-        if (bridge->syncing || pageChanged)
+    // A synchronisation redraws the library only where it is shown: any other page (a note being
+    // typed, the login page with its error) stays, and the library page reads SYSTEM afresh
+    // when the user comes back to it. A completed sign-in brings the library.
+    const auto libraryShown = [this] {
+        return QFileInfo(webView->page()->mainFrame()->url().path()).fileName() == QLatin1String("libreria.html");
+    };
+    connect(library, &LibrarySync::mergeEnded, this, [this, libraryShown](bool changed, bool signedIn) {
+        const bool asked = bridge->syncing;
+        // The page's request has its answer.
+        bridge->syncing = false;
+        if (signedIn || (libraryShown() && (changed || asked)))
             goToLibrary();
+    });
+    // Covers that arrive later are drawn by the library page itself, re-reading SYSTEM: a reload
+    // would cut into what the user is doing there (a download under way).
+    connect(library, &LibrarySync::coversRecorded, this, [this, libraryShown] {
+        if (libraryShown())
+            ScriptCall::run(webView, QStringLiteral("window.Vocalume && Vocalume.library && Vocalume.library.reload()"));
     });
     // The data goes only by the dialog's Ok, once the notes are saved and the user read where.
     connect(library, &LibrarySync::accessDenied, this, [this] {

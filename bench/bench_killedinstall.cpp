@@ -48,18 +48,19 @@ int filesBelow(const QString& dir)
     return n;
 }
 
-void setStatus(const QString& value)
+bool setStatus(const QString& value)
 {
     WebStore store;
-    if (store.open())
-        store.exec(QStringLiteral("UPDATE SYSTEM set VALUE='") + value
+    return store.open()
+        && store.exec(QStringLiteral("UPDATE SYSTEM set VALUE='") + value
                    + QStringLiteral("' where VARIABLE='STATUS' and REFBOOK='") + Sku + QStringLiteral("'"));
 }
 
 QString status()
 {
     WebStore store;
-    return store.open() ? store.value(Sku, QStringLiteral("STATUS")) : QString();
+    QString value;
+    return store.open() && store.value(Sku, QStringLiteral("STATUS"), value) ? value : QString();
 }
 
 // The book installed in an earlier version ("2": a newer one offered) and its new package.
@@ -68,8 +69,7 @@ bool prepareBook(const QString& package)
     removeDirectoryTree(DataPaths::bookDirectory(Sku));
     QFile::remove(DataPaths::packageFile(DataPaths::bookDirectory(Sku)));
     QFile old(DataPaths::bookDirectory(Sku) + QStringLiteral("/old.txt"));
-    setStatus(QStringLiteral("2"));
-    return QDir().mkpath(DataPaths::bookDirectory(Sku)) && old.open(QIODevice::WriteOnly) && old.write("v1") == 2
+    return setStatus(QStringLiteral("2")) && QDir().mkpath(DataPaths::bookDirectory(Sku)) && old.open(QIODevice::WriteOnly) && old.write("v1") == 2
         && QFile::copy(package, DataPaths::packageFile(DataPaths::bookDirectory(Sku)));
 }
 

@@ -42,9 +42,8 @@ double merge(const QVector<Book>& books)
         return -1;
     QElapsedTimer clock;
     clock.start();
-    store.transaction();
-    LibraryMerge::mergeLibrary(store, books);
-    if (!store.commit())
+    bool changed = false;
+    if (!store.transaction() || !LibraryMerge::mergeLibrary(store, books, changed) || !store.commit())
         return -1;
     return clock.nsecsElapsed() / 1e6;
 }

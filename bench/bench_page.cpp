@@ -62,13 +62,13 @@ public:
     bool open(const QString& book)
     {
         WebStore store;
-        if (!store.open())
+        int counter = 0;
+        if (!store.open() || !store.maxId(counter)
+            || !store.setApplicationValue(counter, QStringLiteral("LOGIN"), QStringLiteral("TRUE"))
+            || !store.insert(counter, book, QStringLiteral("STATUS"), QStringLiteral("1"))
+            || !store.insert(counter, book, QStringLiteral("TITLE"), QStringLiteral("Banco di prova"))
+            || !store.insert(counter, book, QStringLiteral("SOURCELANGUAGEID"), it))
             return false;
-        int counter = store.maxId();
-        store.setApplicationValue(counter, QStringLiteral("LOGIN"), QStringLiteral("TRUE"));
-        store.insert(counter, book, QStringLiteral("STATUS"), QStringLiteral("1"));
-        store.insert(counter, book, QStringLiteral("TITLE"), QStringLiteral("Banco di prova"));
-        store.insert(counter, book, QStringLiteral("SOURCELANGUAGEID"), it);
         store.close();
         opened.start();
         window->bridge->loadUrl(QStringLiteral("dizionario.html?idbook=") + book);

@@ -50,24 +50,30 @@ static QString statusUpdate(const QString& status, const QString& bookId)
         + QStringLiteral("' where VARIABLE='STATUS' and REFBOOK = '") + WebStore::quote(bookId) + QStringLiteral("'");
 }
 
-bool LibraryMerge::applyTransition(WebStore& store, const Book& book)
+bool LibraryMerge::applyTransition(WebStore& store, const Book& book, bool& changed)
 {
-    const QString status = store.value(book.bookId, QStringLiteral("STATUS"));
-    const QString revision = store.value(book.bookId, QStringLiteral("REVISION"));
+    QString status;
+    QString revision;
+    if (!store.value(book.bookId, QStringLiteral("STATUS"), status)
+        || !store.value(book.bookId, QStringLiteral("REVISION"), revision))
+        return false;
     const QString purchased = book.purchased.toLower();
+    QString to;
+    const char* label = "";
     if (status == QLatin1String("1") && !revision.isEmpty() && book.revision != revision) {
-        store.exec(statusUpdate(QStringLiteral("2"), book.bookId), "Cambio di stato da 1 a 2: ");
+        to = QStringLiteral("2");
+        label = "Cambio di stato da 1 a 2: ";
+    } else if (status == QLatin1String("3") && purchased == QLatin1String("true")) {
+        to = QStringLiteral("0");
+        label = "Cambio di stato da 3 a 0: ";
+    } else if (status == QLatin1String("0") && purchased == QLatin1String("false")) {
+        to = QStringLiteral("3");
+        label = "Cambio di stato da 0 a 3: ";
+    } else {
         return true;
     }
-    if (status == QLatin1String("3") && purchased == QLatin1String("true")) {
-        store.exec(statusUpdate(QStringLiteral("0"), book.bookId), "Cambio di stato da 3 a 0: ");
-        return true;
-    }
-    if (status == QLatin1String("0") && purchased == QLatin1String("false")) {
-        store.exec(statusUpdate(QStringLiteral("3"), book.bookId), "Cambio di stato da 0 a 3: ");
-        return true;
-    }
-    return false;
+    changed = true;
+    return store.exec(statusUpdate(to, book.bookId), label);
 }
 
 bool LibraryMerge::isMergeable(const QString& bookId)
@@ -88,61 +94,76 @@ QVector<Book> LibraryMerge::mergeable(const QVector<Book>& books)
     return kept;
 }
 
-bool LibraryMerge::mergeLibrary(WebStore& store, const QVector<Book>& books)
+bool LibraryMerge::mergeLibrary(WebStore& store, const QVector<Book>& books, bool& changed)
 {
     // Every statement of the merge looks rows up by dictionary and variable; without an index each
     // one would scan the whole table. The index lives only inside this transaction, so the file
     // the page shares keeps its layout.
-    store.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS SYSTEM_MERGE_LOOKUP ON SYSTEM(REFBOOK, VARIABLE)"));
-    store.exec(QStringLiteral("UPDATE SYSTEM set VALUE='0' where VARIABLE='VISIBLE'"));
-    bool changed = false;
+    if (!store.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS SYSTEM_MERGE_LOOKUP ON SYSTEM(REFBOOK, VARIABLE)"))
+        || !store.exec(QStringLiteral("UPDATE SYSTEM set VALUE='0' where VARIABLE='VISIBLE'")))
+        return false;
     for (const Book& book : books)
-        changed = mergeBook(store, book) || changed;
-    store.exec(QStringLiteral("DROP INDEX IF EXISTS SYSTEM_MERGE_LOOKUP"));
-    return changed;
+        if (!mergeBook(store, book, changed))
+            return false;
+    return store.exec(QStringLiteral("DROP INDEX IF EXISTS SYSTEM_MERGE_LOOKUP"));
 }
 
-bool LibraryMerge::mergeBook(WebStore& store, const Book& book)
+bool LibraryMerge::mergeBook(WebStore& store, const Book& book, bool& changed)
 {
     writeDiagnostics(book);
-    int counter = store.maxId();
-    bool changed = false;
+    int counter = 0;
+    if (!store.maxId(counter))
+        return false;
     const QString refbook = WebStore::quote(book.bookId);
     bool first = true;
     for (const auto& variable : variables()) {
         const QString value = book.field(variable.second);
-        if (store.exists(book.bookId, variable.first)) {
-            if (first) {
-                changed = applyTransition(store, book) || changed;
-                store.exec(QStringLiteral("UPDATE SYSTEM set VALUE='1' where VARIABLE='VISIBLE' and REFBOOK = '") + refbook
-                           + QStringLiteral("'"));
-            }
-            store.exec(QStringLiteral("UPDATE SYSTEM set VALUE='") + WebStore::quote(value)
-                       + QStringLiteral("' where VARIABLE='") + variable.first + QStringLiteral("' and REFBOOK = '")
-                       + refbook + QStringLiteral("'"));
+        bool known = false;
+        if (!store.exists(book.bookId, variable.first, known))
+            return false;
+        bool written = true;
+        if (known) {
+            if (first)
+                written = applyTransition(store, book, changed)
+                    && store.exec(QStringLiteral("UPDATE SYSTEM set VALUE='1' where VARIABLE='VISIBLE' and REFBOOK = '")
+                                  + refbook + QStringLiteral("'"));
+            written = written
+                && store.exec(QStringLiteral("UPDATE SYSTEM set VALUE='") + WebStore::quote(value)
+                              + QStringLiteral("' where VARIABLE='") + variable.first
+                              + QStringLiteral("' and REFBOOK = '") + refbook + QStringLiteral("'"));
         } else {
-            store.insert(counter, book.bookId, variable.first, value);
+            written = store.insert(counter, book.bookId, variable.first, value);
             if (first) {
                 const bool notPurchased = book.purchased.toLower() == QLatin1String("false");
-                store.insert(counter, book.bookId, QStringLiteral("STATUS"),
-                             notPurchased ? QStringLiteral("3") : QStringLiteral("0"));
-                store.insert(counter, book.bookId, QStringLiteral("VISIBLE"), QStringLiteral("1"));
+                written = written
+                    && store.insert(counter, book.bookId, QStringLiteral("STATUS"),
+                                    notPurchased ? QStringLiteral("3") : QStringLiteral("0"))
+                    && store.insert(counter, book.bookId, QStringLiteral("VISIBLE"), QStringLiteral("1"));
                 changed = true;
             }
         }
+        if (!written)
+            return false;
         first = false;
     }
-    return changed;
+    return true;
 }
 
-QVector<Book> LibraryMerge::readLibrary(WebStore& store)
+bool LibraryMerge::recordCover(WebStore& store, const QString& bookId, const QString& name)
+{
+    return store.exec(QStringLiteral("UPDATE SYSTEM set VALUE='") + WebStore::quote(name)
+                      + QStringLiteral("' where VARIABLE='COVER'") + QStringLiteral(" and REFBOOK = '")
+                      + WebStore::quote(bookId) + QStringLiteral("'"));
+}
+
+bool LibraryMerge::readLibrary(WebStore& store, QVector<Book>& books)
 {
     QMap<QString, Book> byRefbook;
-    QSqlQuery query(store.database());
-    query.exec(QStringLiteral("SELECT id, refbook, variable, value from SYSTEM"));
-    while (query.next())
-        byRefbook[query.value(1).toString()].setField(query.value(2).toString(), query.value(3).toString());
-    QVector<Book> books;
+    books.clear();
+    if (!store.select(QStringLiteral("SELECT id, refbook, variable, value from SYSTEM"), [&byRefbook](const QSqlQuery& row) {
+            byRefbook[row.value(1).toString()].setField(row.value(2).toString(), row.value(3).toString());
+        }))
+        return false;
     for (auto it = byRefbook.begin(); it != byRefbook.end(); ++it) {
         if (it.key() == QLatin1String("SYSTEM"))
             continue;
@@ -150,5 +171,5 @@ QVector<Book> LibraryMerge::readLibrary(WebStore& store)
         book.bookId = it.key();
         books.append(book);
     }
-    return books;
+    return true;
 }

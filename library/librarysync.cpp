@@ -7,20 +7,62 @@
 #include "services/httpconnection.h"
 #include "services/servicereply.h"
 
-#include <QSqlError>
-#include <QStringList>
+#include <QSignalBlocker>
 
 int LibrarySync::watchdogMilliseconds = 20000;
+int LibrarySync::loginWatchdogMilliseconds = 20000;
+int LibrarySync::storeRetryMilliseconds = 5000;
+
+namespace {
+// What the user is told when the store of a synchronisation does not open.
+const WebStore::FailureTexts& syncTexts()
+{
+    static const WebStore::FailureTexts texts {
+        QStringLiteral("Settaggi non trovati, non posso salvare le informazioni sul database"),
+        [](const QString& path, const QString& reason) {
+            return QStringLiteral("Apertura database ") + path + QStringLiteral(" fallita, motivo: ") + reason;
+        },
+    };
+    return texts;
+}
+
+// What the user is told when the store refuses the library: the driver's words within ours.
+QString notSaved(const QString& driverError)
+{
+    return QStringLiteral("Impossibile salvare la libreria nel database (") + driverError
+        + QStringLiteral("). Riprova più tardi.");
+}
+
+QString completedWithoutCovers(int failed)
+{
+    if (failed == 1)
+        return QStringLiteral("Sincronizzazione completata, ma 1 copertina non è stata scaricata: verrà riprovata alla "
+                              "prossima sincronizzazione");
+    return QStringLiteral("Sincronizzazione completata, ma %1 copertine non sono state scaricate: verranno riprovate "
+                          "alla prossima sincronizzazione")
+        .arg(failed);
+}
+}
 
 LibrarySync::LibrarySync(QObject* parent)
     : QObject(parent)
 {
     syncWatchdog.setSingleShot(true);
     connect(&syncWatchdog, &QTimer::timeout, this, &LibrarySync::onCheckTimeout);
+    loginWatchdog.setSingleShot(true);
+    connect(&loginWatchdog, &QTimer::timeout, this, &LibrarySync::onLoginTimeout);
     connect(&libraryWS, &LibraryWS::errorMessage, this, &LibrarySync::onLibraryWSError);
     connect(&libraryWS, &LibraryWS::replyLibrary, this, &LibrarySync::getBooksList);
     connect(&loginWS, &LoginWS::replySession, this, &LibrarySync::getSessionID);
     connect(&loginWS, &LoginWS::errorMessage, this, &LibrarySync::onLoginError);
+    connect(&covers, &CoverFetcher::loading, this, [this](int counter, int missing) {
+        emit statusMessage(QStringLiteral("Caricamento copertina %1 / %2 in corso").arg(counter).arg(missing), 0);
+    });
+    connect(&covers, &CoverFetcher::finished, this, [this](const QVector<CoverFetcher::Fetched>& fetched, int failed) {
+        QElapsedTimer since;
+        since.start();
+        recordFetchedCovers(fetched, failed, since);
+    });
 }
 
 LibrarySync::~LibrarySync() = default;
@@ -30,11 +72,13 @@ void LibrarySync::startLogin(const QString& username, const QString& password)
     emit busy(true);
     emit statusMessage(QStringLiteral("Login in corso..."), 0);
     signIn.begin(username);
+    loginWatchdog.start(loginWatchdogMilliseconds);
     loginWS.login(username, password);
 }
 
 void LibrarySync::getSessionID(QString session)
 {
+    loginWatchdog.stop();
     AppSettings settings;
     settings.setUsername(signIn.username());
     settings.setSessionId(session);
@@ -47,20 +91,7 @@ void LibrarySync::getSessionID(QString session)
 
 void LibrarySync::onLoginError(QString error)
 {
-    emit busy(false);
-    emit statusMessage(QString(), 0);
     Diagnostics::debug("onLoginError %s", qPrintable(error));
-    WebStore store;
-    const WebStore::FailureTexts texts {
-        QStringLiteral("Settaggi non trovati, non posso salvare le informazioni sul database"),
-        [](const QString&, const QString&) { return QStringLiteral("Apertura database delle note fallita 2"); },
-    };
-    // The refusal is recorded when the store opens; the page hears of it in any case.
-    if (openStore(store, texts)) {
-        int counter = store.maxId();
-        store.setApplicationValue(counter, QStringLiteral("LOGIN"), QStringLiteral("FALSE"));
-        store.close();
-    }
     // A store that did not answer, or whose certificate is not trusted, is not a wrong name or
     // password: the user is told which.
     QString answer = SignIn::refused();
@@ -68,7 +99,40 @@ void LibrarySync::onLoginError(QString error)
         answer = SignIn::unreachableStore();
     else if (HttpConnection::isCertificateFailure(error))
         answer = SignIn::failure(error);
-    answerSignIn(signIn.current(), answer);
+    refuseSignIn(answer, QString());
+}
+
+void LibrarySync::onLoginTimeout()
+{
+    {
+        // The request goes without a word of its own: the sign-in is answered here.
+        const QSignalBlocker silent(&loginWS);
+        loginWS.abort();
+    }
+    Diagnostics::debug("Timeout sul login");
+    emit warningIcon(2000);
+    refuseSignIn(SignIn::noAnswer(), QStringLiteral("Timeout sull'accesso"));
+}
+
+void LibrarySync::refuseSignIn(const QString& literal, const QString& status)
+{
+    loginWatchdog.stop();
+    emit busy(false);
+    emit statusMessage(status, status.isEmpty() ? 0 : 2000);
+    WebStore store;
+    const WebStore::FailureTexts texts {
+        QStringLiteral("Settaggi non trovati, non posso salvare le informazioni sul database"),
+        [](const QString&, const QString&) { return QStringLiteral("Apertura database delle note fallita 2"); },
+    };
+    // The refusal is recorded when the store opens; the page hears of it in any case.
+    if (openStore(store, texts)) {
+        int counter = 0;
+        if (!store.maxId(counter) || !store.setApplicationValue(counter, QStringLiteral("LOGIN"), QStringLiteral("FALSE")))
+            emit statusMessage(QStringLiteral("Impossibile salvare l'esito dell'accesso nel database: ") + store.lastError(),
+                               4000);
+        store.close();
+    }
+    answerSignIn(signIn.current(), literal);
 }
 
 bool LibrarySync::startSync()
@@ -104,9 +168,7 @@ void LibrarySync::onLibraryWSError(QString error)
     syncReplyReceived = true;
     syncWatchdog.stop();
     if (!syncTimedOut) {
-        emit busy(false);
-        emit warningIcon(4000);
-        emit statusMessage(QStringLiteral("Sincronizzazione fallita: ") + error, 4000);
+        showFailure(error);
         libraryWS.abort();
         if (error.contains(QLatin1String("Accesso negato"))) {
             // The window saves the notes before it tells the user and waits for the Ok.
@@ -114,16 +176,30 @@ void LibrarySync::onLibraryWSError(QString error)
             return;
         }
         // A certificate that is not trusted will not mend itself later: the user is told whose.
-        if (HttpConnection::isCertificateFailure(error))
+        if (HttpConnection::isCertificateFailure(error)) {
             emit warning(error);
-        else
-            emit pageStatement(QStringLiteral("messageDialog(\"Si è verificato un problema durante la "
-                                              "sincronizzazione dei tuoi acquisti!<br/>Ti invitiamo a riprovare più "
-                                              "tardi\")"));
-        emit pageStatement(QStringLiteral("__APP.spinner=false"));
+            emit pageStatement(QStringLiteral("__APP.spinner=false"));
+        } else {
+            showPageFailure();
+        }
     }
     if (signIn.waiting())
         answerSignIn(signIn.current(), SignIn::failure(error));
+}
+
+void LibrarySync::showFailure(const QString& error)
+{
+    emit busy(false);
+    emit warningIcon(4000);
+    emit statusMessage(QStringLiteral("Sincronizzazione fallita: ") + error, 4000);
+}
+
+void LibrarySync::showPageFailure()
+{
+    emit pageStatement(QStringLiteral("messageDialog(\"Si è verificato un problema durante la "
+                                      "sincronizzazione dei tuoi acquisti!<br/>Ti invitiamo a riprovare più "
+                                      "tardi\")"));
+    emit pageStatement(QStringLiteral("__APP.spinner=false"));
 }
 
 void LibrarySync::loadDefaultList()
@@ -137,7 +213,11 @@ void LibrarySync::loadDefaultList()
     };
     if (!openStore(store, texts))
         return;
-    const QVector<Book> books = LibraryMerge::readLibrary(store);
+    QVector<Book> books;
+    if (!LibraryMerge::readLibrary(store, books)) {
+        emit warning(texts.openFailed(WebStore::path(), store.lastError()));
+        return;
+    }
     store.close();
     emit libraryLoaded(books);
 }
@@ -149,39 +229,54 @@ void LibrarySync::getBooksList(QVector<Book> booksList)
     // Books whose identifier cannot name a folder inside the books folder are left out.
     const QVector<Book> books = LibraryMerge::mergeable(booksList);
     emit libraryLoaded(books);
-    // The sign-in this merge completes, if any; a newer sign-in takes over from it.
-    const int attempt = signIn.takeWaiting();
+    // The sign-in this merge completes, if any (also one that a merge still to be tried again
+    // was to complete); a newer sign-in takes over from it.
+    const int waiting = signIn.takeWaiting();
+    const int attempt = waiting >= 0 ? waiting : retriedAttempt;
+    QElapsedTimer since;
+    since.start();
+    mergeBooks(books, attempt, ++mergeSerial, since);
+}
+
+void LibrarySync::mergeBooks(const QVector<Book>& books, int attempt, int serial, QElapsedTimer since)
+{
+    if (serial != mergeSerial)
+        return;
     WebStore store;
-    const WebStore::FailureTexts texts {
-        QStringLiteral("Settaggi non trovati, non posso salvare le informazioni sul database"),
-        [](const QString& path, const QString& reason) {
-            return QStringLiteral("Apertura database ") + path + QStringLiteral(" fallita, motivo: ") + reason;
-        },
-    };
-    if (!openStore(store, texts)) {
-        answerSignIn(attempt, SignIn::failure(store.failureText(texts)));
+    if (!openStore(store, syncTexts())) {
+        const QString failure = store.failureText(syncTexts());
+        answerSignIn(attempt, SignIn::failure(failure));
+        showFailure(failure);
+        showPageFailure();
         return;
     }
-    // The rows go in one short transaction; covers are fetched with none held, so that the
-    // page's own writes never wait behind a download, and are recorded in a second one.
-    store.transaction();
-    const bool changed = LibraryMerge::mergeLibrary(store, books);
-    QString failure;
-    const bool merged = commitOrRollBack(store, &failure);
-    fetchCovers(store, books);
-
+    // The rows, with the covers already cached and the sign-in they complete, go in one short
+    // transaction; the missing covers are fetched afterwards with none held, so that neither
+    // the page's own writes nor the sign-in wait behind a download.
     const bool signingIn = signIn.isCurrent(attempt);
-    const bool signedIn = signingIn && merged && completeSignIn(store, &failure);
+    bool changed = false;
+    bool commitFailed = false;
+    QString failure;
+    QVector<Book> missing;
+    const bool written = commitWork(store, [&] {
+        return LibraryMerge::mergeLibrary(store, books, changed) && recordCachedCovers(store, books, missing)
+            && (!signingIn || completeSignIn(store));
+    }, failure, commitFailed);
     store.close();
+    retriedAttempt = -1;
+    if (!written && retryLater(store, commitFailed, since, [=] { mergeBooks(books, attempt, serial, since); })) {
+        retriedAttempt = attempt;
+        return;
+    }
     if (signingIn)
-        answerSignIn(attempt, signedIn ? SignIn::success() : SignIn::failure(failure));
-
-    emit mergeEnded(signedIn || changed);
-    emit busy(false);
-    if (merged)
-        emit statusMessage(QStringLiteral("Sincronizzazione completata"), 2000);
-    else
-        emit statusMessage(QStringLiteral("Sincronizzazione fallita: ") + failure, 4000);
+        answerSignIn(attempt, written ? SignIn::success() : SignIn::failure(failure));
+    if (!written) {
+        showFailure(failure);
+        showPageFailure();
+        return;
+    }
+    emit mergeEnded(changed, signingIn);
+    covers.fetch(missing);
 }
 
 bool LibrarySync::openStore(WebStore& store, const WebStore::FailureTexts& texts)
@@ -192,63 +287,93 @@ bool LibrarySync::openStore(WebStore& store, const WebStore::FailureTexts& texts
     return false;
 }
 
-void LibrarySync::fetchCovers(WebStore& store, const QVector<Book>& books)
+bool LibrarySync::recordCachedCovers(WebStore& store, const QVector<Book>& books, QVector<Book>& missing)
 {
-    int missing = 0;
+    missing.clear();
     for (const Book& book : books) {
-        if (!CachedImage::isCached(book.image)) {
-            ++missing;
+        if (CachedImage::isCached(book.image)) {
+            if (!LibraryMerge::recordCover(store, book.bookId, CachedImage::nameOf(book.image)))
+                return false;
+        } else {
             Diagnostics::debug("Copertina mancante: %s", qPrintable(book.image));
+            missing.append(book);
         }
     }
-    QStringList updates;
-    int counter = 1;
-    for (const Book& book : books) {
-        // Asked here, not above: an earlier book of the list may have brought the same picture.
-        CachedImage cover(book.image);
-        bool recorded = cover.present;
-        if (!cover.present) {
-            emit statusMessage(QStringLiteral("Caricamento copertina %1 / %2 in corso").arg(counter).arg(missing), 0);
-            if (cover.download()) {
-                const QString certificate = cover.certificateFailure();
-                emit warning(QStringLiteral("Impossibile scaricare la copertina del libro %1").arg(book.title)
-                             + (certificate.isEmpty() ? QString() : QStringLiteral(".\n") + certificate));
-            } else {
-                recorded = true;
-            }
-            ++counter;
-        }
-        if (recorded)
-            updates << QStringLiteral("UPDATE SYSTEM set VALUE='") + WebStore::quote(cover.name)
-                    + QStringLiteral("' where VARIABLE='COVER'") + QStringLiteral(" and REFBOOK = '")
-                    + WebStore::quote(book.bookId) + QStringLiteral("'");
-    }
-    store.transaction();
-    for (const QString& update : updates)
-        store.exec(update);
-    commitOrRollBack(store);
+    return true;
 }
 
-bool LibrarySync::commitOrRollBack(WebStore& store, QString* error)
+void LibrarySync::recordFetchedCovers(const QVector<CoverFetcher::Fetched>& fetched, int failed, QElapsedTimer since)
 {
+    if (!fetched.isEmpty()) {
+        WebStore store;
+        QString failure;
+        bool commitFailed = false;
+        const bool opened = openStore(store, syncTexts());
+        if (!opened)
+            failure = store.failureText(syncTexts());
+        const bool recorded = opened && commitWork(store, [&] {
+            for (const CoverFetcher::Fetched& cover : fetched)
+                if (!LibraryMerge::recordCover(store, cover.bookId, cover.name))
+                    return false;
+            return true;
+        }, failure, commitFailed);
+        store.close();
+        if (!recorded && opened
+            && retryLater(store, commitFailed, since, [=] { recordFetchedCovers(fetched, failed, since); }))
+            return;
+        if (!recorded) {
+            showFailure(failure);
+            return;
+        }
+        emit coversRecorded();
+    }
+    emit busy(false);
+    if (failed > 0)
+        emit statusMessage(completedWithoutCovers(failed), 4000);
+    else
+        emit statusMessage(QStringLiteral("Sincronizzazione completata"), 2000);
+}
+
+bool LibrarySync::commitWork(WebStore& store, const std::function<bool()>& work, QString& error, bool& commitFailed)
+{
+    commitFailed = false;
+    if (!store.transaction()) {
+        error = notSaved(store.lastError());
+        return false;
+    }
+    if (!work()) {
+        error = notSaved(store.lastError());
+        store.rollback();
+        return false;
+    }
     if (store.commit())
         return true;
-    if (error)
-        *error = store.database().lastError().text();
-    emit critical(QStringLiteral("Error"), QStringLiteral("rollback"));
+    error = notSaved(store.lastError());
+    commitFailed = true;
     store.rollback();
     return false;
 }
 
-bool LibrarySync::completeSignIn(WebStore& store, QString* error)
+bool LibrarySync::retryLater(const WebStore& store, bool commitFailed, const QElapsedTimer& since,
+                             const std::function<void()>& again)
 {
-    store.transaction();
+    if (store.wasBusy() && since.elapsed() < storeRetryMilliseconds) {
+        Diagnostics::debug("Database occupato, nuovo tentativo");
+        QTimer::singleShot(100, this, again);
+        return true;
+    }
+    if (commitFailed)
+        emit critical(QStringLiteral("Error"), QStringLiteral("rollback"));
+    return false;
+}
+
+bool LibrarySync::completeSignIn(WebStore& store)
+{
     const QString sessionId = AppSettings().sessionId();
-    int counter = store.maxId();
-    store.setApplicationValue(counter, QStringLiteral("LOGIN"), QStringLiteral("TRUE"));
-    store.setApplicationValue(counter, QStringLiteral("USERNAME"), signIn.username());
-    store.setApplicationValue(counter, QStringLiteral("SESSIONID"), sessionId);
-    return commitOrRollBack(store, error);
+    int counter = 0;
+    return store.maxId(counter) && store.setApplicationValue(counter, QStringLiteral("LOGIN"), QStringLiteral("TRUE"))
+        && store.setApplicationValue(counter, QStringLiteral("USERNAME"), signIn.username())
+        && store.setApplicationValue(counter, QStringLiteral("SESSIONID"), sessionId);
 }
 
 void LibrarySync::answerSignIn(int attempt, const QString& literal)

@@ -1,20 +1,24 @@
 // Sign-in with the store account and synchronisation of the account's library into the web
-// database: the login and library services, the watchdog of a synchronisation, the merge in
-// short transactions with the covers fetched in between, and the one answer every sign-in gets.
+// database: the login and library services, the watchdogs of a login and of a synchronisation,
+// the merge in one short transaction, the covers fetched afterwards, and the one answer every
+// sign-in gets.
 // No widgets here: what the user is to see or be asked goes out through the signals, which the
 // window turns into its status bar, boxes and page calls.
 #pragma once
 
+#include "library/coverfetcher.h"
 #include "library/signin.h"
 #include "services/book.h"
 #include "services/libraryws.h"
 #include "services/loginws.h"
 #include "store/webstore.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
 #include <QVector>
+#include <functional>
 
 class LibrarySync : public QObject
 {
@@ -25,6 +29,10 @@ public:
 
     // How long a synchronisation waits for its reply before giving up.
     static int watchdogMilliseconds;
+    // How long a login waits for its reply before the sign-in fails.
+    static int loginWatchdogMilliseconds;
+    // How long a merge or a record of covers is tried again while the page holds the file.
+    static int storeRetryMilliseconds;
 
     // Sign-in with the store account; the outcome arrives as signInAnswered.
     void startLogin(const QString& username, const QString& password);
@@ -59,9 +67,11 @@ signals:
     void signInAnswered(const QString& literal);
     // The library the program knows now: read from the store, or received from the service.
     void libraryLoaded(const QVector<Book>& books);
-    // A merge ended; `pageChanged` when it changed what the library page shows or completed a
-    // sign-in. Sent before the busy indicator goes and the outcome is shown.
-    void mergeEnded(bool pageChanged);
+    // A merge has committed its rows: `changed` when it changed what the library page shows,
+    // `signedIn` when it completed a sign-in. Sent before the missing covers are fetched.
+    void mergeEnded(bool changed, bool signedIn);
+    // Covers fetched after a merge are recorded: the library page may show them now.
+    void coversRecorded();
     // The service refused the stored session: every local trace of the account is to go, once
     // the reader's notes are saved and the user has been told.
     void accessDenied();
@@ -69,10 +79,29 @@ signals:
 private:
     // Opens `store`; when it does not open, warns with the caller's text.
     bool openStore(WebStore& store, const WebStore::FailureTexts& texts);
-    void fetchCovers(WebStore& store, const QVector<Book>& books);
-    // Commits; on failure tells the user, rolls back and hands the driver's text to `error`.
-    bool commitOrRollBack(WebStore& store, QString* error = nullptr);
-    bool completeSignIn(WebStore& store, QString* error);
+    // Writes the merge of `books` (and completes sign-in `attempt` when it is still the newest
+    // one) in one transaction, then fetches the missing covers. `serial` names the reply it
+    // merges: a newer reply's merge makes a later try of this one give up.
+    void mergeBooks(const QVector<Book>& books, int attempt, int serial, QElapsedTimer since);
+    // Runs `work` in a transaction of its own and commits it. When a statement or the commit
+    // fails, rolls back: false, with what the user is told in `error` (the driver's text within
+    // it) and `commitFailed` set when it was the commit.
+    static bool commitWork(WebStore& store, const std::function<bool()>& work, QString& error, bool& commitFailed);
+    // After a write that failed: true when `again` is to run shortly, the page holding the file
+    // and storeRetryMilliseconds not past since `since`. Otherwise the box of a failed commit
+    // shows, once the rollback has freed the file for the page's own writes.
+    bool retryLater(const WebStore& store, bool commitFailed, const QElapsedTimer& since, const std::function<void()>& again);
+    // The COVER rows of the covers already in the cache; the others are returned as missing.
+    static bool recordCachedCovers(WebStore& store, const QVector<Book>& books, QVector<Book>& missing);
+    void recordFetchedCovers(const QVector<CoverFetcher::Fetched>& fetched, int failed, QElapsedTimer since);
+    bool completeSignIn(WebStore& store);
+    // What the status bar and the page show when a synchronisation fails.
+    void showFailure(const QString& error);
+    void showPageFailure();
+    void onLoginTimeout();
+    // Ends a sign-in that the login did not accept: LOGIN "FALSE" recorded, the page answered
+    // with `literal`, the status bar showing `status`.
+    void refuseSignIn(const QString& literal, const QString& status);
     // Gives sign-in `attempt` its one answer, unless a newer sign-in replaced it or it has
     // been answered already.
     void answerSignIn(int attempt, const QString& literal);
@@ -81,7 +110,13 @@ private:
     LibraryWS libraryWS;
     // One watchdog for the synchronisation in progress, restarted by every synchronisation.
     QTimer syncWatchdog;
+    // The same for the login in progress.
+    QTimer loginWatchdog;
+    CoverFetcher covers;
     SignIn signIn;
     bool syncReplyReceived = false;
     bool syncTimedOut = false;
+    int mergeSerial = 0;
+    // The sign-in that a merge waiting to be tried again is to complete; -1 when none.
+    int retriedAttempt = -1;
 };

@@ -50,6 +50,12 @@ QString SignIn::unreachableStore()
                           "e riprova.\"}");
 }
 
+QString SignIn::noAnswer()
+{
+    return QStringLiteral("{result:false,error:\"Il servizio di accesso non ha risposto in tempo. Controlla la "
+                          "connessione a Internet e riprova.\"}");
+}
+
 QString SignIn::refused()
 {
     return QStringLiteral("{result:false,error:\"Impossibile eseguire l\\'accesso. Controlla i dati inseriti oppure "

@@ -28,6 +28,8 @@ public:
     static QString failure(const QString& error);
     static QString refused();
     static QString unreachableStore();
+    // The login service did not answer within its time.
+    static QString noAnswer();
 
 private:
     int signInAttempt = 0;

@@ -7,6 +7,7 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QSaveFile>
@@ -32,6 +33,12 @@ CachedImage::CachedImage(const QString& url, QObject* parent)
     file.setFileName(localPath);
     present = reachable && file.exists();
     connect(connection, &HttpConnection::done, this, &CachedImage::done);
+    // A cover that keeps trickling in would otherwise hold its library forever.
+    deadline.setSingleShot(true);
+    connect(&deadline, &QTimer::timeout, this, [this] {
+        Diagnostics::output("Copertina scaduta: %s\n", qPrintable(urlPath));
+        connection->abort();
+    });
 }
 
 CachedImage::~CachedImage() = default;
@@ -55,24 +62,24 @@ QString CachedImage::fileNameOf(const QString& name)
     return fileName;
 }
 
-bool CachedImage::download()
+void CachedImage::start()
 {
     error = false;
-    if (file.exists())
-        return true;
+    ended = false;
     connection->setServer(server());
-    finished = false;
-    // A cover that keeps trickling in would otherwise hold the library forever.
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    connect(&deadline, &QTimer::timeout, this, [this] {
-        Diagnostics::output("Copertina scaduta: %s\n", qPrintable(urlPath));
-        connection->abort();
-    });
     deadline.start(deadlineMilliseconds);
     connection->get(QUrl(urlPath).toString(QUrl::FullyEncoded));
-    if (!finished)
-        loop.exec();
+}
+
+bool CachedImage::download()
+{
+    if (file.exists())
+        return true;
+    QEventLoop waiting;
+    connect(this, &CachedImage::finished, &waiting, &QEventLoop::quit);
+    start();
+    if (!ended)
+        waiting.exec();
     return error;
 }
 
@@ -98,11 +105,12 @@ ServiceEndpoint CachedImage::server() const
 
 void CachedImage::done(bool failed)
 {
-    finished = true;
+    ended = true;
+    deadline.stop();
     if (failed || connection->statusCode() / 100 != 2) {
         // Also a reply that is not a success: an error page must never pass for a cover.
         error = true;
-        loop.quit();
+        emit finished(true);
         return;
     }
     const QByteArray body = connection->readAll();
@@ -123,5 +131,5 @@ void CachedImage::done(bool failed)
         Diagnostics::output("Salvata immagine %s\n", qPrintable(localPath));
     else
         error = true;
-    loop.quit();
+    emit finished(error);
 }

@@ -3,11 +3,11 @@
 // stores it as PNG.
 #pragma once
 
-#include <QEventLoop>
 #include <QFile>
 #include <QImage>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <QUrl>
 
 class HttpConnection;
@@ -30,10 +30,14 @@ public:
 
     // Whether the image of `url` is already in the local cache; nothing is created or fetched.
     static bool isCached(const QString& url);
+    // Everything after the last "/" of `url`: the name a cached cover is recorded under.
+    static QString nameOf(const QString& url);
 
-    // Fetches the image (only the address's path is requested) and waits for it in a local
-    // event loop, for deadlineMilliseconds at most. True on failure (a late cover included);
-    // also true at once when the local file already exists.
+    // Starts fetching the image (only the address's path is requested) and returns at once;
+    // `finished` follows, after deadlineMilliseconds at most (a late cover has failed).
+    void start();
+    // start(), waiting for the end in a local event loop. True on failure (a late cover
+    // included); also true at once when the local file already exists.
     bool download();
     // After a failed download: the text naming the host when no trusted secure connection was
     // made; empty otherwise.
@@ -49,20 +53,22 @@ public:
     QString name;
     QString localPath;
 
+signals:
+    // The fetch that start() began has ended; the image is in the cache unless `failed`.
+    void finished(bool failed);
+
 public slots:
     void done(bool error);
 
 private:
-    // Where the picture is asked for (see download()).
+    // Where the picture is asked for (see start()).
     ServiceEndpoint server() const;
-    // Everything after the last "/" of `url`.
-    static QString nameOf(const QString& url);
     // The cached file's name: only the name's own extension becomes ".png" (a dot earlier in
     // the path, the data directory's, is not the cover's).
     static QString fileNameOf(const QString& name);
 
-    QEventLoop loop;
     QUrl address;
-    bool finished = false;
+    QTimer deadline;
+    bool ended = false;
     HttpConnection* connection;
 };

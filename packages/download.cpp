@@ -254,8 +254,12 @@ bool Download::recordInstalled(const QString& bookId)
         emit warning(store.failureText(texts));
         return false;
     }
-    store.exec(QStringLiteral("UPDATE SYSTEM set VALUE='1' where VARIABLE='STATUS' and REFBOOK='")
-               + WebStore::quote(bookId) + QStringLiteral("'"));
+    if (!store.execWhenFree(QStringLiteral("UPDATE SYSTEM set VALUE='1' where VARIABLE='STATUS' and REFBOOK='")
+                            + WebStore::quote(bookId) + QStringLiteral("'"))) {
+        emit warning(QStringLiteral("Impossibile registrare il dizionario come installato nel database: ")
+                     + store.lastError() + QStringLiteral(". Riprova a scaricarlo."));
+        return false;
+    }
     store.close();
     return true;
 }

@@ -87,7 +87,8 @@ private:
     // The page's failure literal for `message`.
     void tellFailure(QString message);
     QString phaseLiteral() const;
-    // STATUS "1" for the installed book; false (after its warning) when the store does not open.
+    // STATUS "1" for the installed book; false (after its warning) when the store does not open
+    // or the update fails.
     bool recordInstalled(const QString& bookId);
     QString bookIdentifier() const;
 

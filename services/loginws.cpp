@@ -34,6 +34,11 @@ void LoginWS::login(const QString& username, const QString& passwordText)
     Diagnostics::output("login ws: %s%s\n", qUtf8Printable(ServiceEndpoint::current().host), qUtf8Printable(url));
 }
 
+void LoginWS::abort()
+{
+    connection->abort();
+}
+
 void LoginWS::loginReply(bool error)
 {
     ServiceReply reply(connection, error, ServiceReply::Encoding::Latin1);

@@ -17,6 +17,8 @@ public:
     // Sends the request; the outcome arrives as replySession or errorMessage. A second call
     // before the first reply replaces the first request, which then reports nothing.
     void login(const QString& username, const QString& password);
+    // Cancels the request waiting for its reply, which reports "Errore di rete".
+    void abort();
 
 signals:
     void replySession(QString sessionID);

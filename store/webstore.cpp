@@ -3,7 +3,9 @@
 #include "base/datapaths.h"
 #include "base/diagnostics.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
@@ -41,6 +43,7 @@ bool WebStore::open()
     if (!db.isValid())
         db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
     db.setDatabaseName(path());
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=") + QString::number(BusyMilliseconds));
     if (!db.open()) {
         failureKind = Failure::OpenFailed;
         driverError = db.lastError().text();
@@ -71,24 +74,41 @@ void WebStore::close()
     QSqlDatabase::removeDatabase(connectionName);
 }
 
+bool WebStore::checked(bool ok, const QSqlError& error, const QString& statement)
+{
+    if (ok)
+        return true;
+    driverError = error.text();
+    // SQLITE_BUSY and SQLITE_LOCKED.
+    busyFailure = error.nativeErrorCode() == QLatin1String("5") || error.nativeErrorCode() == QLatin1String("6");
+    Diagnostics::warning("Query fallita: %s (%s)", qPrintable(statement), qPrintable(driverError));
+    return false;
+}
+
 bool WebStore::transaction()
 {
-    return db.transaction();
+    const bool ok = db.transaction();
+    return checked(ok, db.lastError(), QStringLiteral("BEGIN"));
 }
 
 bool WebStore::commit()
 {
-    return db.commit();
+    // Run as a statement: the driver's own commit keeps no code of why it failed.
+    QSqlQuery query(db);
+    const bool ok = query.exec(QStringLiteral("COMMIT"));
+    return checked(ok, query.lastError(), QStringLiteral("COMMIT"));
 }
 
 bool WebStore::rollback()
 {
-    return db.rollback();
+    const bool ok = db.rollback();
+    return checked(ok, db.lastError(), QStringLiteral("ROLLBACK"));
 }
 
 bool WebStore::isLogged(QString* failure)
 {
     WebStore store;
+    QString login;
     if (!store.open()) {
         const FailureTexts texts {
             QStringLiteral("Settaggi non trovati, non posso leggere le informazioni sui libri dal database"),
@@ -98,9 +118,33 @@ bool WebStore::isLogged(QString* failure)
             *failure = store.failureText(texts);
         return false;
     }
-    const QString login = store.value(QStringLiteral("SYSTEM"), QStringLiteral("LOGIN"));
-    store.close();
+    if (!store.value(QStringLiteral("SYSTEM"), QStringLiteral("LOGIN"), login)) {
+        if (failure)
+            *failure = QStringLiteral("Lettura del database delle note fallita, motivo: ") + store.lastError();
+        return false;
+    }
     return login == QLatin1String("TRUE");
+}
+
+bool WebStore::isDamaged(const QString& file)
+{
+    const QString name = nextConnectionName();
+    bool damaged = false;
+    {
+        QSqlDatabase probe = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        probe.setDatabaseName(file);
+        if (probe.open()) {
+            QSqlQuery query(probe);
+            if (query.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND name = 'SYSTEM'")))
+                damaged = !query.next();
+            else
+                // SQLITE_CORRUPT and SQLITE_NOTADB: the content itself is wrong.
+                damaged = query.lastError().nativeErrorCode() == QLatin1String("11")
+                    || query.lastError().nativeErrorCode() == QLatin1String("26");
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return damaged;
 }
 
 QString WebStore::quote(const QString& value)
@@ -110,52 +154,54 @@ QString WebStore::quote(const QString& value)
     return quoted;
 }
 
-int WebStore::maxId()
+bool WebStore::select(const QString& statement, const std::function<void(const QSqlQuery&)>& row)
 {
     QSqlQuery query(db);
-    query.exec(QStringLiteral("SELECT MAX(id) from SYSTEM"));
-    int max = 0;
+    const bool ok = query.exec(statement);
+    if (!checked(ok, query.lastError(), statement))
+        return false;
     while (query.next())
-        max = query.value(0).toInt();
-    return max;
+        row(query);
+    // A step that fails halfway (a damaged page) ends the rows as if there were no more.
+    return checked(!query.lastError().isValid(), query.lastError(), statement);
 }
 
-bool WebStore::exists(const QString& refbook, const QString& variable)
+bool WebStore::maxId(int& max)
 {
-    QSqlQuery query(db);
-    query.exec(QStringLiteral("SELECT id from SYSTEM WHERE refbook = '") + quote(refbook)
-               + QStringLiteral("' and variable = '") + quote(variable) + QStringLiteral("'"));
-    int rows = 0;
-    while (query.next())
-        ++rows;
-    return rows > 0;
+    max = 0;
+    return select(QStringLiteral("SELECT MAX(id) from SYSTEM"), [&max](const QSqlQuery& query) { max = query.value(0).toInt(); });
 }
 
-QString WebStore::value(const QString& refbook, const QString& variable)
+bool WebStore::exists(const QString& refbook, const QString& variable, bool& found)
 {
-    QSqlQuery query(db);
+    found = false;
+    return select(QStringLiteral("SELECT id from SYSTEM WHERE refbook = '") + quote(refbook)
+                      + QStringLiteral("' and variable = '") + quote(variable) + QStringLiteral("'"),
+                  [&found](const QSqlQuery&) { found = true; });
+}
+
+bool WebStore::value(const QString& refbook, const QString& variable, QString& found)
+{
     const QString statement = refbook == QLatin1String("SYSTEM")
         ? QStringLiteral("SELECT value from SYSTEM WHERE refbook = 'SYSTEM' and variable = '") + quote(variable)
             + QStringLiteral("'")
         : QStringLiteral("SELECT VALUE from SYSTEM WHERE refbook = '") + quote(refbook)
             + QStringLiteral("' and VARIABLE = '") + quote(variable) + QStringLiteral("'");
-    query.exec(statement);
-    QString last;
-    while (query.next())
-        last = query.value(0).toString();
-    return last;
+    found.clear();
+    return select(statement, [&found](const QSqlQuery& query) { found = query.value(0).toString(); });
 }
 
-void WebStore::exec(const QString& statement, const char* label)
+bool WebStore::exec(const QString& statement, const char* label)
 {
-    run(statement, statement, label);
+    return run(statement, statement, label);
 }
 
-void WebStore::run(const QString& statement, const QString& shown, const char* label)
+bool WebStore::run(const QString& statement, const QString& shown, const char* label)
 {
     QSqlQuery query(db);
-    query.exec(statement);
+    const bool ok = query.exec(statement);
     Diagnostics::debug("%sQuery: %s", label, qPrintable(shown));
+    return checked(ok, query.lastError(), shown);
 }
 
 QString WebStore::insertStatement(int id, const QString& refbook, const QString& variable, const QString& value)
@@ -165,24 +211,38 @@ QString WebStore::insertStatement(int id, const QString& refbook, const QString&
         + QStringLiteral("'") + QStringLiteral(", '") + quote(value) + QStringLiteral("')");
 }
 
-void WebStore::insert(int& counter, const QString& refbook, const QString& variable, const QString& value)
+bool WebStore::execWhenFree(const QString& statement, int milliseconds)
 {
-    ++counter;
-    exec(insertStatement(counter, refbook, variable, value));
+    QElapsedTimer since;
+    since.start();
+    while (!exec(statement)) {
+        if (!busyFailure || since.elapsed() >= milliseconds)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
+    }
+    return true;
 }
 
-void WebStore::setApplicationValue(int& counter, const QString& variable, const QString& value)
+bool WebStore::insert(int& counter, const QString& refbook, const QString& variable, const QString& value)
+{
+    ++counter;
+    return exec(insertStatement(counter, refbook, variable, value));
+}
+
+bool WebStore::setApplicationValue(int& counter, const QString& variable, const QString& value)
 {
     const QString shown = variable == QLatin1String("SESSIONID") ? QStringLiteral("***") : value;
     const QString system = QStringLiteral("SYSTEM");
-    if (exists(system, variable)) {
+    bool found = false;
+    if (!exists(system, variable, found))
+        return false;
+    if (found) {
         const auto update = [&variable](const QString& v) {
             return QStringLiteral("UPDATE SYSTEM set VALUE='") + quote(v) + QStringLiteral("' where VARIABLE='") + variable
                 + QStringLiteral("'");
         };
-        run(update(value), update(shown));
-    } else {
-        ++counter;
-        run(insertStatement(counter, system, variable, value), insertStatement(counter, system, variable, shown));
+        return run(update(value), update(shown));
     }
+    ++counter;
+    return run(insertStatement(counter, system, variable, value), insertStatement(counter, system, variable, shown));
 }

@@ -8,6 +8,9 @@
 #include <QString>
 #include <functional>
 
+class QSqlError;
+class QSqlQuery;
+
 class WebStore
 {
 public:
@@ -20,6 +23,11 @@ public:
 
     // Why the last open() failed.
     enum class Failure { None, MissingDirectory, OpenFailed };
+
+    // How long a statement waits for a lock another connection holds. The page's own
+    // transactions end only once the GUI thread is free again, so waiting longer would only
+    // freeze the window: a writer that must not fail tries again later (wasBusy()).
+    static constexpr int BusyMilliseconds = 1000;
 
     WebStore();
     ~WebStore();
@@ -35,29 +43,46 @@ public:
     QString failureText(const FailureTexts& texts) const;
 
     // Transactions of this store's own connection.
-    bool transaction();
-    bool commit();
+    [[nodiscard]] bool transaction();
+    [[nodiscard]] bool commit();
     bool rollback();
 
     // Whether the last sign-in completed (LOGIN of SYSTEM is exactly "TRUE"). When the store
-    // does not open, false, with the text the user is to be told in `failure` when given.
+    // does not open or cannot be read, false, with the text the user is to be told in `failure`
+    // when given.
     static bool isLogged(QString* failure = nullptr);
     // Absolute path of the store file under the data directory.
     static QString path();
+    // Whether `file` holds something other than a web database: not an SQLite database, or one
+    // without the SYSTEM table. A file that cannot be opened or read for another reason (its
+    // permissions, a lock) is not called damaged: nobody can tell.
+    static bool isDamaged(const QString& file);
 
+    // Every statement function below returns false when the statement failed; the driver's
+    // text then stays in lastError() and the outputs are not to be used.
     // Highest row identifier, 0 for an empty table.
-    int maxId();
+    [[nodiscard]] bool maxId(int& max);
     // Whether rows of (refbook, variable) exist.
-    bool exists(const QString& refbook, const QString& variable);
+    [[nodiscard]] bool exists(const QString& refbook, const QString& variable, bool& found);
     // Value of the last row of (refbook, variable) in statement order; empty when none.
-    QString value(const QString& refbook, const QString& variable);
+    [[nodiscard]] bool value(const QString& refbook, const QString& variable, QString& found);
     // Runs `statement` and writes the "Query: %s" diagnostic, after `label` when given.
-    void exec(const QString& statement, const char* label = "");
+    [[nodiscard]] bool exec(const QString& statement, const char* label = "");
+    // exec(), tried again while another connection holds the file, letting events run in
+    // between (the page's transactions end only then), for `milliseconds` at most. Only for
+    // callers that may let events run, outside a transaction.
+    [[nodiscard]] bool execWhenFree(const QString& statement, int milliseconds = 5000);
+    // Runs a SELECT and hands every row to `row`, in order.
+    [[nodiscard]] bool select(const QString& statement, const std::function<void(const QSqlQuery&)>& row);
     // Inserts the row with the next identifier of `counter` (incremented first).
-    void insert(int& counter, const QString& refbook, const QString& variable, const QString& value);
+    [[nodiscard]] bool insert(int& counter, const QString& refbook, const QString& variable, const QString& value);
     // Application row (refbook "SYSTEM"): update when present, otherwise insert. The value of
-    // SESSIONID, which is the account's password, is shown as "***" in the diagnostic.
-    void setApplicationValue(int& counter, const QString& variable, const QString& value);
+    // SESSIONID, which is the account's password, is shown as "***" in the diagnostics.
+    [[nodiscard]] bool setApplicationValue(int& counter, const QString& variable, const QString& value);
+    // The driver's text of the last statement, transaction step or opening that failed.
+    QString lastError() const { return driverError; }
+    // Whether the last failure was another connection holding the file (worth a later try).
+    bool wasBusy() const { return busyFailure; }
 
     // The SQL text of a value: single quotes doubled.
     static QString quote(const QString& value);
@@ -65,12 +90,15 @@ public:
     QSqlDatabase& database() { return db; }
 
 private:
-    // Runs `statement`; the "Query: %s" diagnostic shows `shown`.
-    void run(const QString& statement, const QString& shown, const char* label = "");
+    // Runs `statement`; the "Query: %s" diagnostic, and the warning when it fails, show `shown`.
+    [[nodiscard]] bool run(const QString& statement, const QString& shown, const char* label = "");
     static QString insertStatement(int id, const QString& refbook, const QString& variable, const QString& value);
+    // Keeps the driver's text of a failed step; `ok` passes through.
+    bool checked(bool ok, const QSqlError& error, const QString& statement = QString());
 
     QString connectionName;
     QSqlDatabase db;
     Failure failureKind = Failure::None;
     QString driverError;
+    bool busyFailure = false;
 };

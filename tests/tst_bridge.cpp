@@ -65,9 +65,8 @@ private:
     void setLogin(const QString& value)
     {
         WebStore store;
-        QVERIFY(store.open());
-        int counter = store.maxId();
-        store.setApplicationValue(counter, "LOGIN", value);
+        int counter = 0;
+        QVERIFY(store.open() && store.maxId(counter) && store.setApplicationValue(counter, "LOGIN", value));
     }
 
 private slots:
@@ -149,6 +148,7 @@ private slots:
         QTest::newRow("blank") << "TRUE " << false;
         QTest::newRow("refused") << "FALSE" << false;
         QTest::newRow("no data directory") << QString() << false;
+        QTest::newRow("damaged store") << "<damaged>" << false;
     }
 
     void isLoggedWantsExactlyTrue()
@@ -159,11 +159,15 @@ private slots:
         QVERIFY(!WebStore::isLogged(&failure) && failure.isEmpty());
         if (value.isNull())
             QVERIFY(QDir(TestSupport::dataDirectory()).removeRecursively());
+        else if (value == "<damaged>")
+            QVERIFY(TestSupport::writeFile(TestSupport::dataDirectory() + "/file__0/bookmarks.db", TestSupport::noise(4096)));
         else
             setLogin(value);
         QCOMPARE(WebStore::isLogged(&failure), logged);
-        const char* warning = "Settaggi non trovati, non posso leggere le informazioni sui libri dal database";
-        QCOMPARE(failure, value.isNull() ? warning : "");
+        const char* warning = value.isNull() ? "Settaggi non trovati, non posso leggere le informazioni sui libri dal database"
+            : value == "<damaged>"           ? "Lettura del database delle note fallita, motivo: file is not a database"
+                                             : "";
+        QVERIFY2(*warning ? failure.startsWith(warning) : failure.isEmpty(), qPrintable(failure));
     }
 
     // A valueless parameter reads empty, a repeated one keeps its last value, idbook names the
@@ -283,8 +287,8 @@ private slots:
         const QString title = "<img src=x onerror=\"QtJavascriptInteraction.cancelDownload()\">Titolo";
         WebStore store;
         QVERIFY(store.open());
-        int counter = store.maxId();
-        store.insert(counter, "7", "TITLE", title);
+        int counter = 0;
+        QVERIFY(store.maxId(counter) && store.insert(counter, "7", "TITLE", title));
         window->bridge->loadUrl("dizionario.html?idbook=7");
         QTRY_COMPARE(js("document.getElementById('dict-title').textContent").toString(), title);
         js("Vocalume.dictionary.openEntry({idzenta: 'h', file: 'c.xhtml', word: 'ostile'})");
@@ -402,12 +406,12 @@ private slots:
            "}, function (e) { window.txError = e.message; }, function () { window.txDone = true; });");
         QTRY_VERIFY(js("window.txDone === true").toBool());
         {
+            QCOMPARE(TestSupport::storeValue("SYSTEM", "PAGE"), QStringLiteral("scritto"));
             WebStore store;
-            QVERIFY(store.open());
-            QCOMPARE(store.value("SYSTEM", "PAGE"), QStringLiteral("scritto"));
-            int counter = store.maxId();
+            int counter = 0;
+            QVERIFY(store.open() && store.maxId(counter));
             QCOMPARE(counter, 100);
-            store.insert(counter, "42", "TITLE", "L'italiano");
+            QVERIFY(store.insert(counter, "42", "TITLE", "L'italiano"));
         }
         // SQLite names a plain column as it was declared: the page sees VALUE.
         js("db.readTransaction(function (tx) {"
@@ -420,15 +424,15 @@ private slots:
     void firstInsertedIdentifierOnAnEmptyTable()
     {
         WebStore store;
-        QVERIFY(store.open());
-        int counter = store.maxId();
+        int counter = -1;
+        QVERIFY(store.open() && store.maxId(counter));
         QCOMPARE(counter, 0);
-        store.setApplicationValue(counter, "USERNAME", "o'brien");
+        QVERIFY(store.setApplicationValue(counter, "USERNAME", "o'brien"));
         QCOMPARE(counter, 1);
-        QCOMPARE(store.value("SYSTEM", "USERNAME"), QStringLiteral("o'brien"));
-        store.setApplicationValue(counter, "USERNAME", "mario");
-        QCOMPARE(store.maxId(), 1);
-        QCOMPARE(store.value("SYSTEM", "USERNAME"), QStringLiteral("mario"));
+        QCOMPARE(TestSupport::storeValue("SYSTEM", "USERNAME"), QStringLiteral("o'brien"));
+        QVERIFY(store.setApplicationValue(counter, "USERNAME", "mario") && store.maxId(counter));
+        QCOMPARE(counter, 1);
+        QCOMPARE(TestSupport::storeValue("SYSTEM", "USERNAME"), QStringLiteral("mario"));
     }
 };
 

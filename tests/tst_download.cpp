@@ -148,12 +148,12 @@ private:
     {
         window->libraryBooks.clear();
         WebStore store;
-        QVERIFY(store.open());
-        int counter = store.maxId();
+        int counter = 0;
+        QVERIFY(store.open() && store.maxId(counter));
         for (const QString& sku : skus) {
             window->libraryBooks << Book();
             window->libraryBooks.last().bookId = sku;
-            store.insert(counter, sku, "STATUS", "0");
+            QVERIFY(store.insert(counter, sku, "STATUS", "0"));
         }
     }
 
@@ -297,6 +297,34 @@ private slots:
                 madeCurrent ? finished("onDl") : installFailed("onDl", "il dizionario installato non si apre") }));
         QCOMPARE(status("ZA"), madeCurrent ? "1" : "0");
         QCOMPARE(heard("onDl"), QStringList());
+    }
+
+    // The STATUS update waits for the page's read to end (it ends only while events run); a store
+    // that refuses it tells the user the driver's text, and the page does not hear of an
+    // installed dictionary but of the failure.
+    void statusWrittenOnceThePageHasRead_data() { flagRows("refused", "refused by the store", "page reading"); }
+
+    void statusWrittenOnceThePageHasRead()
+    {
+        QFETCH(bool, refused);
+        setLibrary({ "ZA" });
+        QVERIFY(!refused
+                || TestSupport::storeExec("CREATE TRIGGER refuse BEFORE UPDATE ON SYSTEM BEGIN SELECT RAISE(ABORT, 'rifiutato'); END"));
+        // Held beyond the end of the transfer: only events run while the update waits end it.
+        TestSupport::PageRead read;
+        QVERIFY(read.holding);
+        QTimer::singleShot(3000, this, [&read] { read.end(); });
+        serve("ZA", package());
+        download("ZA", "onDl");
+        QVERIFY(waitForOutcomes("onDl", 2));
+        QTest::qWait(100);
+        QCOMPARE(TestSupport::recorded().dialogs,
+                 refused ? QStringList { "Vocalume|Impossibile registrare il dizionario come installato nel database: "
+                                         "rifiutato Unable to fetch row. Riprova a scaricarlo." }
+                         : QStringList());
+        QVERIFY(heard("onDl").contains(refused ? installFailed("onDl", "la libreria non ha potuto registrarlo come installato")
+                                               : finished("onDl")));
+        QCOMPARE(status("ZA"), QLatin1String(refused ? "0" : "1"));
     }
 
     void notInstalled_data()

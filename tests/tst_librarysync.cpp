@@ -48,6 +48,35 @@ void setValue(const QString& refbook, const QString& variable, const QString& va
 }
 
 QString cover(const QString& name) { return DataPaths::coversDirectory() + QLatin1Char('/') + name; }
+
+// The web database made unusable: "none" (no data directory), "damaged" (not a database),
+// "refusing" (COVER rows refused, after the rows before them went in).
+bool spoilStore(const QString& how)
+{
+    if (how == "none")
+        return QDir(DataPaths::dataDirectory()).removeRecursively();
+    if (how == "damaged")
+        return TestSupport::writeFile(DataPaths::bookmarksDatabase(), TestSupport::noise(4096));
+    return how != "refusing"
+        || TestSupport::storeExec("CREATE TRIGGER refuse BEFORE INSERT ON SYSTEM WHEN NEW.VARIABLE = 'COVER' "
+                                  "BEGIN SELECT RAISE(ABORT, 'rifiutato'); END");
+}
+
+// A write as the page makes it, on a connection of its own that waits for no lock at all.
+bool pageWrite(QString* error)
+{
+    bool written = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("page"));
+        db.setDatabaseName(DataPaths::bookmarksDatabase());
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=0"));
+        QSqlQuery insert(db.open() ? db : QSqlDatabase());
+        written = insert.exec(QStringLiteral("INSERT INTO FAVORITE(DATE, IDBOOK, NOTE, REF) VALUES(1, '10', 'nota', 'voce')"));
+        *error = insert.lastError().text();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("page"));
+    return written;
+}
 }
 
 class TestLibrarySync : public QObject
@@ -61,7 +90,7 @@ private:
     QStringList statements; // page statements
     QStringList answers;    // sign-in answers
     QVector<Book> books;    // the library last loaded
-    QList<bool> mergesEnded;
+    QList<bool> mergesEnded; // whether each merge changed the page
     // Run from inside the synchronisation, once its first cover has started loading.
     std::function<void()> whileCoversLoad;
 
@@ -90,19 +119,19 @@ private:
         connect(s, &LibrarySync::pageStatement, this, [this](const QString& statement) { statements << statement; });
         connect(s, &LibrarySync::signInAnswered, this, [this](const QString& literal) { answers << literal; });
         connect(s, &LibrarySync::libraryLoaded, this, [this](const QVector<Book>& loaded) { books = loaded; });
-        connect(s, &LibrarySync::mergeEnded, this, [this](bool pageChanged) { mergesEnded << pageChanged; });
+        connect(s, &LibrarySync::mergeEnded, this, [this](bool changed, bool) { mergesEnded << changed; });
     }
 
-    // Signs in and synchronises the account's library `catalog`, waiting until it is complete.
-    void syncWith(const QList<CatalogService::Entry>& catalog, int timeout = 5000)
+    // Signs in and synchronises the account's library `catalog`, waiting for its last word.
+    void syncWith(const QList<CatalogService::Entry>& catalog, int timeout = 5000, const QString& end = completed)
     {
         service->catalog = catalog;
         AppSettings settings;
         settings.setUsername(QStringLiteral("mario"));
         settings.setSessionId(QStringLiteral("segreto"));
-        const int before = messages.count(completed);
+        const int before = messages.count(end);
         QVERIFY(sync->startSync());
-        QTRY_COMPARE_WITH_TIMEOUT(messages.count(completed), before + 1, timeout);
+        QTRY_COMPARE_WITH_TIMEOUT(messages.count(end), before + 1, timeout);
     }
 
     // SYSTEM rows of dictionaries, leaving out the application's own.
@@ -136,6 +165,8 @@ private slots:
         VocalumeResources::init();
         QVERIFY(freshStore());
         LibrarySync::watchdogMilliseconds = 20000;
+        LibrarySync::loginWatchdogMilliseconds = 20000;
+        LibrarySync::storeRetryMilliseconds = 5000;
         CachedImage::deadlineMilliseconds = 30000;
         messages = boxes = statements = answers = QStringList();
         books.clear();
@@ -186,6 +217,11 @@ private slots:
         QCOMPARE(books.at(0).bookId, QStringLiteral("10"));
         QCOMPARE(books.at(1).title, QStringLiteral("Dizionario 20"));
         QCOMPARE(books.at(1).image, QString());
+        // A store that cannot be read is said so, and the library known so far stays.
+        QVERIFY(spoilStore("damaged"));
+        sync->loadDefaultList();
+        QCOMPARE(books.size(), 2);
+        QVERIFY(boxes.join('|').startsWith("Vocalume|Apertura database delle note fallita, Motivo: file is not a database"));
     }
 
     void statesFollowTheService()
@@ -234,22 +270,25 @@ private slots:
     }
 
     // A cover that cannot be had, or never finishes arriving within its time, is a failed cover:
-    // the user is told, the address stays recorded and the rest of the library goes on.
+    // the failures are counted in one message, no box, the address stays recorded and the rest
+    // of the library goes on.
     void failedCoverKeepsItsAddress_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::newRow("not found") << "missing.png";
-        QTest::newRow("past its deadline") << "stuck.png";
+        QTest::newRow("not found") << "missing";
+        QTest::newRow("past its deadline") << "stuck";
     }
 
     void failedCoverKeepsItsAddress()
     {
         QFETCH(QString, name);
         CachedImage::deadlineMilliseconds = 600;
-        syncWith({{"1", "true", "1", name}, {"2", "true", "1", "b.png"}}, 4000);
-        QCOMPARE(boxes, QStringList{"Vocalume|Impossibile scaricare la copertina del libro Dizionario 1"});
-        QCOMPARE(values("COVER", {"1", "2"}), "http://127.0.0.1/media/" + name + "|b.png");
-        QVERIFY(!QFile::exists(cover(name)));
+        syncWith({{"1", "true", "1", name + "1.png"}, {"2", "true", "1", "b.png"}, {"3", "true", "1", name + "3.png"}}, 5000,
+                 "Sincronizzazione completata, ma 2 copertine non sono state scaricate: verranno riprovate alla prossima "
+                 "sincronizzazione");
+        QCOMPARE(boxes, QStringList());
+        QCOMPARE(values("COVER", {"1", "2"}), "http://127.0.0.1/media/" + name + "1.png|b.png");
+        QVERIFY(!QFile::exists(cover(name + "1.png")));
     }
 
     // The sign-in is answered once, and with success only when the library is in the store.
@@ -258,11 +297,17 @@ private slots:
         service->catalog = {{"10", "true", "1", "a.png"}};
         service->coverPieces = 6;
         bool ran = false;
+        QStringList answeredBeforeCovers;
         // What a dictionary page's scopes do meanwhile: the program's default connection elsewhere.
-        whileCoversLoad = [&ran] { ran = useDefaultConnection(); };
+        whileCoversLoad = [&] {
+            ran = useDefaultConnection();
+            answeredBeforeCovers = answers;
+        };
         sync->startLogin(QStringLiteral("mario"), QStringLiteral(" pw "));
         QTRY_VERIFY_WITH_TIMEOUT(messages.contains(completed), 10000);
         QVERIFY(ran);
+        // The page hears of the sign-in as soon as the rows are in, not after the covers.
+        QCOMPARE(answeredBeforeCovers, QStringList{SignIn::success()});
         QTest::qWait(200);
         QCOMPARE(messages.first(), QStringLiteral("Login in corso..."));
         QVERIFY(messages.indexOf(QStringLiteral("Login eseguito correttamente")) < messages.indexOf(completed));
@@ -278,48 +323,95 @@ private slots:
         QCOMPARE(TestSupport::recorded().diagnostics.filter(QStringLiteral(" pw ")), QStringList());
     }
 
-    // Every sign-in that does not complete is answered, once, as failed: a refused login and a
-    // store that cannot be reached are told apart, and a refusal is recorded where the store opens.
+    // Every sign-in that does not complete is answered, once, as failed: a refused login, a store
+    // that cannot be reached and one that does not answer in time are told apart, a refusal is
+    // recorded where the store opens, and a store that does not take the rows fails the sign-in
+    // with the driver's text, nothing of the merge kept.
     void failedSignInIsAnsweredOnce_data()
     {
         QTest::addColumn<bool>("accepted");
-        QTest::addColumn<bool>("reachable");
-        QTest::addColumn<bool>("store");
+        QTest::addColumn<QString>("login"); // "answered", "closed" (nobody listens), "stuck" (never ends)
+        QTest::addColumn<QString>("store"); // "fresh" or how it is spoilt
         QTest::addColumn<QString>("answer");
-        QTest::addColumn<QString>("sessionId");
-        QTest::newRow("wrong password") << false << true << true << SignIn::refused() << "";
-        QTest::newRow("store unreachable") << false << false << true << SignIn::unreachableStore() << "";
-        QTest::newRow("refused, no data directory") << false << true << false << SignIn::refused() << "";
-        QTest::newRow("accepted, no data directory") << true << true << false << "{result:false,error:\"Settaggi" << "pw";
+        QTest::addColumn<QString>("status"); // the last status-bar text
+        QTest::addColumn<QStringList>("rows");
+        const QStringList refusal { "1|SYSTEM|LOGIN|FALSE" };
+        const QString notSaved = "{result:false,error:\"Impossibile salvare la libreria nel database (";
+        QTest::newRow("wrong password") << false << "answered" << "fresh" << SignIn::refused() << "" << refusal;
+        QTest::newRow("store unreachable") << false << "closed" << "fresh" << SignIn::unreachableStore() << "" << refusal;
+        QTest::newRow("login never ends") << false << "stuck" << "fresh" << SignIn::noAnswer() << "Timeout sull'accesso" << refusal;
+        QTest::newRow("refused, no data directory") << false << "answered" << "none" << SignIn::refused() << "" << QStringList();
+        QTest::newRow("refused, store damaged") << false << "answered" << "damaged" << SignIn::refused()
+                                                << "Impossibile salvare l'esito dell'accesso nel database: file is not"
+                                                << QStringList { "<no store>" };
+        QTest::newRow("accepted, no data directory") << true << "answered" << "none" << "{result:false,error:\"Settaggi"
+                                                     << "Sincronizzazione fallita: Settaggi" << QStringList();
+        QTest::newRow("accepted, store damaged") << true << "answered" << "damaged" << notSaved + "file is not a database"
+                                                 << "Sincronizzazione fallita: Impossibile" << QStringList { "<no store>" };
+        QTest::newRow("accepted, a row refused") << true << "answered" << "refusing" << notSaved + "rifiutato"
+                                                 << "Sincronizzazione fallita: Impossibile" << QStringList();
     }
 
     void failedSignInIsAnsweredOnce()
     {
         QFETCH(bool, accepted);
-        QFETCH(bool, reachable);
-        QFETCH(bool, store);
+        QFETCH(QString, login);
+        QFETCH(QString, store);
         QFETCH(QString, answer);
-        QFETCH(QString, sessionId);
+        QFETCH(QString, status);
+        QFETCH(QStringList, rows);
         service->loginAccepted = accepted;
         service->catalog = {{"10", "true", "1", "a.png"}};
-        if (!reachable) {
+        service->stuckLogins = login == QLatin1String("stuck") ? 1 : 0;
+        if (login == QLatin1String("closed")) {
             const quint16 closed = ServiceEndpoint::current().port;
             service.reset();
             ServiceEndpoint::setCurrent({ QStringLiteral("127.0.0.1"), closed });
         }
-        if (!store)
-            QVERIFY(QDir(DataPaths::dataDirectory()).removeRecursively());
+        LibrarySync::loginWatchdogMilliseconds = 500;
+        QVERIFY(spoilStore(store));
         sync->startLogin(QStringLiteral("mario"), QStringLiteral("pw"));
         QTRY_VERIFY_WITH_TIMEOUT(!answers.isEmpty(), 5000);
         QTest::qWait(200);
         QCOMPARE(answers.size(), 1);
         QVERIFY2(answers.first().startsWith(answer), qPrintable(answers.first()));
         QVERIFY(!messages.contains(completed));
-        QCOMPARE(AppSettings().sessionId(), sessionId);
-        if (store)
-            QCOMPARE(TestSupport::storeRows(), QStringList{"1|SYSTEM|LOGIN|FALSE"});
-        if (!accepted)
-            QCOMPARE(messages.last(), QString());
+        QVERIFY2(status.isEmpty() ? messages.last().isEmpty() : messages.last().startsWith(status), qPrintable(messages.last()));
+        QCOMPARE(AppSettings().sessionId(), QLatin1String(accepted ? "pw" : ""));
+        QCOMPARE(TestSupport::storeRows(), rows);
+        QVERIFY(!boxes.contains(QStringLiteral("Error|rollback")));
+    }
+
+    // While the page reads, the merge cannot commit: it is tried again once the page is done; a
+    // read that lasts fails it, rolled back before its box shows, so that the page's writes do
+    // not wait behind the box, and nothing of the merge stays.
+    void commitWhileThePageReads_data()
+    {
+        QTest::addColumn<bool>("readEnds");
+        QTest::newRow("read ends soon") << true;
+        QTest::newRow("read lasts") << false;
+    }
+
+    void commitWhileThePageReads()
+    {
+        QFETCH(bool, readEnds);
+        TestSupport::PageRead read;
+        QVERIFY(read.holding);
+        QString writeError = "no box";
+        connect(sync.data(), &LibrarySync::critical, this, [&] {
+            read.end();
+            if (pageWrite(&writeError))
+                writeError = "written";
+        });
+        if (readEnds)
+            QTimer::singleShot(300, this, [&] { read.end(); });
+        LibrarySync::storeRetryMilliseconds = readEnds ? 5000 : 0;
+        syncWith({{"10", "true", "1", "a.png"}}, 10000,
+                 readEnds ? completed : "Sincronizzazione fallita: Impossibile salvare la libreria nel database (database is "
+                                        "locked Unable to fetch row). Riprova più tardi.");
+        QCOMPARE(writeError, QLatin1String(readEnds ? "no box" : "written"));
+        QCOMPARE(boxes, readEnds ? QStringList() : QStringList{"Error|rollback"});
+        QCOMPARE(bookRows().size(), readEnds ? 19 : 0);
     }
 
     // A synchronisation that times out or fails answers the sign-in waiting for it; only the
@@ -401,17 +493,10 @@ private slots:
         bool coverStillArriving = false;
         QString writeError;
         whileCoversLoad = [&] {
-            // Like the page's own connection, but one that waits for no lock at all.
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("page"));
-            db.setDatabaseName(DataPaths::bookmarksDatabase());
-            db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=0"));
-            QSqlQuery insert(db.open() ? db : QSqlDatabase());
-            written = insert.exec(QStringLiteral("INSERT INTO FAVORITE(DATE, IDBOOK, NOTE, REF) VALUES(1, '10', 'nota', 'voce')"));
-            writeError = insert.lastError().text();
+            written = pageWrite(&writeError);
             coverStillArriving = !QFile::exists(cover(QStringLiteral("a.png"))) && !messages.contains(completed);
         };
         syncWith({{"10", "true", "1", "a.png"}}, 40000);
-        QSqlDatabase::removeDatabase(QStringLiteral("page"));
         QVERIFY2(written, qPrintable(writeError));
         QVERIFY(coverStillArriving);
         QVERIFY(QFile::exists(cover(QStringLiteral("a.png"))));
@@ -463,7 +548,8 @@ private slots:
         sync->startLogin(QStringLiteral("demo"), QStringLiteral("demo"));
         QTRY_COMPARE_WITH_TIMEOUT(answers, QStringList { SignIn::success() }, 15000);
         QCOMPARE(books.value(0).image, store.base() + "/media/covers/ZDEMO001.png");
-        QCOMPARE(QImage(cover("ZDEMO003.png")).size(), QSize(115, 170));
+        // Covers follow the answer.
+        QTRY_COMPARE(QImage(cover("ZDEMO003.png")).size(), QSize(115, 170));
         // A cover on the store's host comes over TLS (to the store's port) also when its address
         // says http; one on another host comes as its address says, here in clear.
         QVERIFY(QFile::remove(cover("ZDEMO003.png")));

@@ -238,16 +238,30 @@ private slots:
         QVERIFY(ownerOnly(data("file__0/bookmarks.db")));
     }
 
-    void storageFolderWithoutDatabaseIsLeftAsItIs()
+    // A missing web database is made again from its template; a damaged one (not a database, or
+    // one without SYSTEM) is kept aside untouched, made again, and the user is told where it is.
+    void webStoreIsMadeAgainAtStart_data()
     {
+        QTest::addColumn<QByteArray>("content"); // written in place of the store; null: none
+        QTest::newRow("missing") << QByteArray();
+        QTest::newRow("not a database") << TestSupport::noise(4096);
+        QTest::newRow("without SYSTEM") << QByteArray("");
+    }
+
+    void webStoreIsMadeAgainAtStart()
+    {
+        QFETCH(QByteArray, content);
         { MainWindow first; }
-        QVERIFY(QFile::remove(data("file__0/bookmarks.db")));
-        { MainWindow second; }
-        // No copy of the template is made (opening the store may leave an empty file).
-        QVERIFY(!tables(data("file__0/bookmarks.db")).contains("SYSTEM"));
-        QVERIFY(removeDirectoryTree(data("file__0")));
-        { MainWindow third; }
-        QVERIFY(QFile::exists(data("file__0/bookmarks.db")));
+        const QString store = data("file__0/bookmarks.db");
+        QVERIFY(QFile::remove(store));
+        QVERIFY(content.isNull() || TestSupport::writeFile(store, content));
+        MainWindow second;
+        QTest::qWait(100);
+        QVERIFY(tables(store).contains("SYSTEM") && ownerOnly(store));
+        const QStringList aside = QDir(data("file__0")).entryList({ "bookmarks.db.danneggiato-*" });
+        QCOMPARE(aside.size(), content.isNull() ? 0 : 1);
+        QCOMPARE(TestSupport::recorded().dialogs.filter("Vocalume|Il database dei preferiti").filter(aside.value(0)).size(), aside.size());
+        QCOMPARE(TestSupport::readFile(data("file__0/" + aside.value(0))), content.isNull() ? "<missing>" : content);
     }
 
     void migrationWhoseEngineFailsIsFinishedAtTheNextStart()

@@ -7,6 +7,7 @@
 #include "tests/support/catalogservice.h"
 #include "tests/support/testsupport.h"
 #include "web/customagentwebview.h"
+#include "web/qtjavascriptinteraction.h"
 
 #include <QStatusBar>
 #include <QWebFrame>
@@ -56,25 +57,34 @@ private slots:
     void cleanup() { window.reset(); }
 
     // The page's sign-in hears its one answer through its own callback, intact, and a completed
-    // sign-in shows the library; a synchronisation the page asks for redraws it.
+    // sign-in shows the library; a synchronisation the page asks for redraws it. A failed one
+    // leaves the login page with its error as it is.
     void signInFromThePage_data()
     {
         QTest::addColumn<QByteArray>("historyError");
+        QTest::addColumn<bool>("rowsRefused");
         QTest::addColumn<QString>("heard");
-        QTest::newRow("completed") << QByteArray() << "";
+        QTest::newRow("completed") << QByteArray() << false << "";
         QTest::newRow("failed synchronisation")
             << QByteArray("<field name=\"errorCode\">9</field><field name=\"errorDescription\">Servizio \"fuori\" l'uso</field>")
-            << "9: Servizio \"fuori\" l'uso";
+            << false << "9: Servizio \"fuori\" l'uso";
+        QTest::newRow("rows refused by the store")
+            << QByteArray() << true << "Impossibile salvare la libreria nel database (rifiutato Unable to fetch row). Riprova più tardi.";
     }
 
     void signInFromThePage()
     {
         QFETCH(QByteArray, historyError);
+        QFETCH(bool, rowsRefused);
         QFETCH(QString, heard);
         service->catalog = {{"10", "true", "1", "a.png"}};
         service->historyError = historyError;
         openWindow();
         waitForThePage();
+        QVERIFY(!rowsRefused
+                || TestSupport::storeExec("CREATE TRIGGER refuse BEFORE INSERT ON SYSTEM WHEN NEW.VARIABLE = 'COVER' "
+                                          "BEGIN SELECT RAISE(ABORT, 'rifiutato'); END"));
+        QSignalSpy loginLoads(window->webView->page(), &QWebPage::loadFinished);
         js(QStringLiteral("QtJavascriptInteraction.setUsernamePassword('mario', 'pw', 'onLogin')"));
         QTRY_COMPARE(TestSupport::heard(QStringLiteral("onLogin")).size(), 1);
         QVERIFY(messages.contains(QStringLiteral("Login in corso...")));
@@ -82,14 +92,48 @@ private slots:
         js(QStringLiteral("function SignalQt(cb, lit) { window.seen = eval('(' + lit + ')').error; }"));
         js(TestSupport::heard(QStringLiteral("onLogin")).first());
         QCOMPARE(js(QStringLiteral("window.seen")).toString(), heard);
-        if (!heard.isEmpty())
+        if (!heard.isEmpty()) {
+            QTest::qWait(300);
+            QCOMPARE(loginLoads.count(), 0);
             return;
+        }
         QTRY_VERIFY(window->webView->page()->mainFrame()->url().toString().endsWith(QStringLiteral("libreria.html")));
+        // The library shows before its covers arrive; the sign-in's synchronisation ends with them.
+        QTRY_COMPARE(messages.count(QStringLiteral("Sincronizzazione completata")), 1);
         waitForThePage();
         QSignalSpy loads(window->webView->page(), &QWebPage::loadFinished);
         js(QStringLiteral("QtJavascriptInteraction.synchronize()"));
         QTRY_COMPARE(messages.count(QStringLiteral("Sincronizzazione completata")), 2);
         QTRY_COMPARE(loads.count(), 1);
+    }
+
+    // A synchronisation redraws the library only while it is shown: another page (a note being
+    // typed) stays as it is, and the library is read afresh when the user goes back to it.
+    void synchronisationRedrawsOnlyTheLibrary_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::newRow("library shown") << "libreria.html";
+        QTest::newRow("another page shown") << "login.html";
+    }
+
+    void synchronisationRedrawsOnlyTheLibrary()
+    {
+        QFETCH(QString, page);
+        service->catalog = {{"10", "true", "1", "a.png"}};
+        signIn();
+        openWindow();
+        waitForThePage();
+        QTRY_COMPARE(messages.count(QStringLiteral("Sincronizzazione completata")), 1);
+        QVERIFY(TestSupport::storeExec("INSERT INTO SYSTEM VALUES(900, 'SYSTEM', 'LOGIN', 'TRUE')"));
+        window->bridge->loadUrl(page);
+        waitForThePage();
+        QSignalSpy loads(window->webView->page(), &QWebPage::loadFinished);
+        service->catalog << CatalogService::Entry { "20", "true", "1", "a.png" }; // the library changes
+        window->startSync();
+        QTRY_COMPARE(messages.count(QStringLiteral("Sincronizzazione completata")), 2);
+        QTest::qWait(300);
+        QCOMPARE(loads.count(), page == QLatin1String("libreria.html") ? 1 : 0);
+        QVERIFY(window->webView->page()->mainFrame()->url().toString().endsWith(page));
     }
 
     // A signed-in user's start: the first page asks the store whether the user is signed in

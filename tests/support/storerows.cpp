@@ -1,5 +1,6 @@
 #include "tests/support/storerows.h"
 
+#include "base/datapaths.h"
 #include "store/webstore.h"
 
 #include <QSqlQuery>
@@ -22,7 +23,10 @@ void withStore(Work work)
 QString storeValue(const QString& refbook, const QString& variable)
 {
     QString value = QStringLiteral("<no store>");
-    withStore([&](WebStore& store) { value = store.value(refbook, variable); });
+    withStore([&](WebStore& store) {
+        if (!store.value(refbook, variable, value))
+            value = QStringLiteral("<no store>");
+    });
     return value;
 }
 
@@ -31,7 +35,8 @@ QStringList storeRows()
     QStringList rows;
     withStore([&](WebStore& store) {
         QSqlQuery q(store.database());
-        q.exec(QStringLiteral("SELECT id, refbook, variable, value FROM SYSTEM ORDER BY id"));
+        if (!q.exec(QStringLiteral("SELECT id, refbook, variable, value FROM SYSTEM ORDER BY id")))
+            rows << QStringLiteral("<no store>");
         while (q.next())
             rows << QStringLiteral("%1|%2|%3|%4").arg(q.value(0).toString(), q.value(1).toString(),
                                                        q.value(2).toString(), q.value(3).toString());
@@ -39,8 +44,10 @@ QStringList storeRows()
     return rows;
 }
 
-void storeExec(const QString& statement)
+bool storeExec(const QString& statement)
 {
-    withStore([&](WebStore& store) { store.exec(statement); });
+    bool done = false;
+    withStore([&](WebStore& store) { done = store.exec(statement); });
+    return done;
 }
 }

@@ -2,12 +2,28 @@
 // open.
 #pragma once
 
+#include "store/webstore.h"
+
 #include <QString>
 #include <QStringList>
 
 namespace TestSupport {
 QString storeValue(const QString& refbook, const QString& variable);
-// Every SYSTEM row as "id|refbook|variable|value", in identifier order.
+// Every SYSTEM row as "id|refbook|variable|value", in identifier order; "<no store>" when
+// SYSTEM cannot be read.
 QStringList storeRows();
-void storeExec(const QString& statement);
+// False when the statement fails or the store does not open.
+bool storeExec(const QString& statement);
+
+// A read of the store as the page's script holds one: until it ends, nothing can be written.
+class PageRead
+{
+public:
+    PageRead() { holding = store.open() && store.transaction() && store.select("SELECT * FROM SYSTEM", [](const QSqlQuery&) {}); }
+    void end() { store.close(); }
+    bool holding = false;
+
+private:
+    WebStore store;
+};
 }
