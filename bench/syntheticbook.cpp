@@ -1,6 +1,7 @@
 #include "bench/syntheticbook.h"
 
 #include "bench/benchsupport.h"
+#include "store/webstore.h"
 #include "tools/packagebuilder/dictionarybuilder.h"
 #include "tools/packagebuilder/syntheticdictionary.h"
 
@@ -31,5 +32,19 @@ bool SyntheticBook::build(const QString& book, int entries, int count, QVector<S
         *queries << SearchQuery { e.headword.left(qMin(e.headword.size(), 5)), e.keywords.value(0), e.headword.left(3),
             QString() };
     }
+    return true;
+}
+
+bool SyntheticBook::install(const QString& sku, const QString& title, const QString& sourceLanguage)
+{
+    WebStore store;
+    if (!store.open())
+        return false;
+    int counter = store.maxId();
+    store.setApplicationValue(counter, QStringLiteral("LOGIN"), QStringLiteral("TRUE"));
+    store.insert(counter, sku, QStringLiteral("STATUS"), QStringLiteral("1"));
+    store.insert(counter, sku, QStringLiteral("TITLE"), title);
+    store.insert(counter, sku, QStringLiteral("SOURCELANGUAGEID"), sourceLanguage);
+    store.close();
     return true;
 }

@@ -40,12 +40,12 @@
 
     var sku = '';
     var lang = '';
-    var search = { pending: null, queued: null, last: null, exactCount: 0 };
-    var words = { pending: null, queued: null, last: null };
+    var search = { kind: 'onSearch', pending: null, queued: null, last: null, exactCount: 0 };
+    var words = { kind: 'onWords', pending: null, queued: null, last: null };
     var entry = { current: null, pending: null, timer: null, history: [], at: -1 };
     var lookupTimer = null;
     var installed = []; // { sku, title, lang } of every installed dictionary, this one first
-    var everywhere = { pending: null, queued: null, run: null }; // run: the search whose answers are listed
+    var everywhere = { kind: 'onSearchEverywhere', pending: null, queued: null, run: null }; // run: the search whose answers are listed
     var zoom = 1;
     var saved = { FAVORITE: [], BOOKMARK: [], NOTE: [], HISTORY: [], table: 'FAVORITE' };
 
@@ -84,29 +84,49 @@
 
     // ---- Requests that answer later -------------------------------------------------------
     // One request of a kind is in flight at a time; a newer one waits and replaces any other
-    // waiting one, so an answer always belongs to the request the page last sent.
+    // waiting one. Every request sent has a callback of its own, "<kind>.<id>", which native code
+    // names in its answer, so an answer reaches the request that asked for it. A request left
+    // unanswered for STALE_MS no longer holds back new ones, and its late answer is dropped. The
+    // ids carry the time the page opened: native code outlives the page, and an answer meant for
+    // an earlier opening of it must not pass for one of this page's own.
+
+    var pageMark = Date.now().toString(36);
+    var sent = 0;
 
     function send(state, req, call) {
-        var now = new Date().getTime();
+        var now = Date.now();
         if (state.pending && now - state.pending.at < STALE_MS) {
             state.queued = { req: req, call: call };
             return;
         }
+        var id = 'r' + pageMark + '_' + (++sent);
+        var callbacks = window[state.kind] || (window[state.kind] = {});
+        callbacks[id] = function (res) {
+            delete callbacks[id];
+            if (answered(state, req)) {
+                state.onAnswer(req, res || {});
+            }
+        };
         req.at = now;
+        req.callback = state.kind + '.' + id;
         state.pending = req;
+        state.queued = null;
         call(req);
     }
 
-    function answered(state) {
-        var req = state.pending;
+    // True when `req` is the request the page waits for and nothing newer waits behind it.
+    function answered(state, req) {
+        if (state.pending !== req) {
+            return false;
+        }
         state.pending = null;
         if (state.queued) {
             var q = state.queued;
             state.queued = null;
             send(state, q.req, q.call);
-            return null;
+            return false;
         }
-        return req;
+        return true;
     }
 
     // ---- Search ---------------------------------------------------------------------------
@@ -131,7 +151,7 @@
     }
 
     function callSearch(req) {
-        V.bridge('search', sku, req.word, req.type, req.scope, String(req.start), String(PAGE_SIZE), lang, 'onSearch');
+        V.bridge('search', sku, req.word, req.type, req.scope, String(req.start), String(PAGE_SIZE), lang, req.callback);
     }
 
     function startSearch(start) {
@@ -179,12 +199,7 @@
         send(search, req, callSearch);
     }
 
-    window.onSearch = function (res) {
-        var req = answered(search);
-        if (!req) {
-            return;
-        }
-        res = res || {};
+    search.onAnswer = function (req, res) {
         var tot = typeof res.tot === 'number' ? res.tot : parseInt(res.tot, 10);
         var items = readItems(res.result);
         var lemma = res.isLemmatizzata !== false && req.type !== '2';
@@ -336,16 +351,14 @@
     function askNextBook(req) {
         var run = req.run;
         var book = run.books[run.groups.length];
-        V.bridge('search', book.sku, run.word, run.type, '', '0', String(PAGE_SIZE), book.lang, 'onSearchEverywhere');
+        V.bridge('search', book.sku, run.word, run.type, '', '0', String(PAGE_SIZE), book.lang, req.callback);
     }
 
-    window.onSearchEverywhere = function (res) {
-        var req = answered(everywhere);
-        var run = req && req.run;
-        if (!run || run !== everywhere.run) {
+    everywhere.onAnswer = function (req, res) {
+        var run = req.run;
+        if (run !== everywhere.run) {
             return;
         }
-        res = res || {};
         var tot = typeof res.tot === 'number' ? res.tot : parseInt(res.tot, 10);
         run.groups.push({ book: run.books[run.groups.length], tot: badTotal(tot) ? 0 : tot, items: readItems(res.result) });
         renderEverywhere(run);
@@ -434,7 +447,7 @@
     }
 
     function callWords(req) {
-        V.bridge('getWords', sku, req.prefix, String(req.from), String(INDEX_SIZE), lang, 'onWords');
+        V.bridge('getWords', sku, req.prefix, String(req.from), String(INDEX_SIZE), lang, req.callback);
     }
 
     function markLetter(word) {
@@ -510,12 +523,7 @@
     }
 
     // Answers of the bridge's word list, used when native code offers no index of its own.
-    window.onWords = function (res) {
-        var req = answered(words);
-        if (!req) {
-            return;
-        }
-        res = res || {};
+    words.onAnswer = function (req, res) {
         var tot = typeof res.tot === 'number' ? res.tot : parseInt(res.tot, 10);
         var items = readItems(res.result);
         words.last = req;

@@ -130,8 +130,24 @@ var MockBridge = (function () {
         return '{idzenta: ' + q(e.id) + ', word: ' + q(e.word) + ', file: ' + q(e.file) + ', omo: ' + q('') + ', hw: ' + q(e.gram) + '}';
     }
 
+    // While M.holdAnswers is set, answers wait in order until M.releaseAnswers(), as they do
+    // behind a slow search in native code.
+    var held = [];
+    M.holdAnswers = false;
+    M.held = held;
+    M.releaseAnswers = function () {
+        M.holdAnswers = false;
+        held.splice(0).forEach(function (fn) { fn(); });
+    };
+
     function later(fn) {
-        setTimeout(fn, delay);
+        setTimeout(function () {
+            if (M.holdAnswers) {
+                held.push(fn);
+            } else {
+                fn();
+            }
+        }, delay);
     }
 
     M.progress = function (callback, percent, size) {
@@ -307,6 +323,12 @@ var MockBridge = (function () {
     // The arguments of every call of one bridge method, in order.
     M.callsOf = function (name) {
         return M.calls.filter(function (x) { return x[0] === name; }).map(function (x) { return x[1]; });
+    };
+    // The same, with the callback that ends them named by its kind ("onSearch.<id>" as "onSearch").
+    M.callsByKind = function (name) {
+        return M.callsOf(name).map(function (args) {
+            return args.slice(0, -1).concat([args[args.length - 1].split('.')[0]]);
+        });
     };
     M.lastCall = function (name) {
         return M.callsOf(name).pop() || null;
