@@ -35,6 +35,7 @@ QtJavascriptInteraction::QtJavascriptInteraction(QObject* parent)
     : QObject(parent)
 {
     services = new PageServices(this);
+    connect(services, &PageServices::pageStatement, this, &QtJavascriptInteraction::callPage);
     connect(&searchService, &SearchService::pageStatement, this, &QtJavascriptInteraction::callPage);
     connect(&searchService, &SearchService::databaseOpenFailed, this, &warnDatabaseOpenFailed);
     connect(&searchService, &SearchService::working, this, &QtJavascriptInteraction::showWorking);

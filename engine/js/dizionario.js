@@ -311,23 +311,21 @@
     }
 
     // Native code reads the headwords behind suggestions on a thread of its own, from the moment
-    // the dictionary opens, and tells when they are read.
+    // the dictionary opens, and calls back once they are read. By the callback's name: a page
+    // function connected to a native signal would keep this whole page alive after it is left.
     function prepareSuggestions() {
         var native = V.native('prepareSuggestions');
-        if (!native) {
-            return;
+        if (native) {
+            native.prepareSuggestions(sku, lang, 'onSuggestionsReady');
         }
-        if (native.suggestionsReady && typeof native.suggestionsReady.connect === 'function') {
-            native.suggestionsReady.connect(function (readySku, readyLang) {
-                var waiting = search.awaitingSuggestions;
-                if (waiting && readySku === sku && readyLang === lang && search.last === waiting.req &&
-                        !(search.lastItems || []).length) {
-                    renderResults(waiting.req, [], waiting.tot, waiting.lemma);
-                }
-            });
-        }
-        native.prepareSuggestions(sku, lang);
     }
+
+    window.onSuggestionsReady = function () {
+        var waiting = search.awaitingSuggestions;
+        if (waiting && search.last === waiting.req && !(search.lastItems || []).length) {
+            renderResults(waiting.req, [], waiting.tot, waiting.lemma);
+        }
+    };
 
     function badTotal(tot) {
         return isNaN(tot) || tot < 0;

@@ -55,7 +55,7 @@
         t.waitFor('the index', firstWhenIdle('words'), function () {
             t.eq($('dict-title').textContent, 'Dizionario della lingua italiana');
             t.eq(MockBridge.lastCall('indexRows'), ['ita-base', '', '1', '50']);
-            t.eq(MockBridge.lastCall('prepareSuggestions'), ['ita-base', 'it'], 'suggestions are made ready at once');
+            t.eq(MockBridge.lastCall('prepareSuggestions'), ['ita-base', 'it', 'onSuggestionsReady'], 'suggestions are made ready at once');
             t.eq(MockBridge.countCalls('getWords'), 0, 'the index comes from native code beside the bridge');
             t.eq(texts('words').slice(0, 3), ['acqua', 'albero', 'andare']);
             t.eq(MockBridge.lastCall('getScopes'), ['ita-base', 'onScopes']);

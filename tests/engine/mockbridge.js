@@ -228,7 +228,7 @@ var MockBridge = (function () {
     M.nextFile = 'appunti.json';
     M.downloadSizes = {};
     var headwordsRead = {};
-    var readyListeners = [];
+    var readyCallback = null; // { sku, lang, callback } of the last prepareSuggestions
     M.holdHeadwords = false;
     M.forgetHeadwords = function () {
         headwordsRead = {};
@@ -237,8 +237,18 @@ var MockBridge = (function () {
     M.releaseHeadwords = function (sku, lang) {
         M.holdHeadwords = false;
         headwordsRead[sku] = true;
-        readyListeners.forEach(function (fn) { fn(sku, lang); });
+        if (readyCallback && readyCallback.sku === sku && readyCallback.lang === lang) {
+            answer(readyCallback.callback, '{result:true}');
+        }
     };
+
+    // Headwords are "read" for suggestions at once unless a test holds them back
+    // (holdHeadwords) until releaseHeadwords.
+    function readHeadwords(sku, lang) {
+        if (!M.holdHeadwords) {
+            setTimeout(function () { M.releaseHeadwords(sku, lang); }, 0);
+        }
+    }
     var services = {
         saveTextFile: function (name, text) {
             M.calls.push(['saveTextFile', [name]]);
@@ -276,25 +286,20 @@ var MockBridge = (function () {
                 .slice(0, n) : rows.filter(function (r) { return before(entries[r.i], r.i); }).slice(-n);
             return JSON.stringify(rows);
         },
-        // Headwords are "read" for suggestions after prepareSuggestions, at once unless a test
-        // holds them back (holdHeadwords) until releaseHeadwords.
-        prepareSuggestions: function (sku, lang) {
-            M.calls.push(['prepareSuggestions', [sku, lang]]);
-            if (!M.holdHeadwords) {
-                setTimeout(function () { M.releaseHeadwords(sku, lang); }, 0);
-            }
+        // The callback hears each time this dictionary's headwords are read.
+        prepareSuggestions: function (sku, lang, callback) {
+            M.calls.push(['prepareSuggestions', [sku, lang, callback]]);
+            readyCallback = { sku: sku, lang: lang, callback: callback };
+            readHeadwords(sku, lang);
         },
         // What the transfer of a package announced, in bytes (M.downloadSizes), '' when unknown.
         downloadSize: function (sku) {
             return M.downloadSizes[sku] ? String(M.downloadSizes[sku]) : '';
         },
-        suggestionsReady: {
-            connect: function (fn) { readyListeners.push(fn); }
-        },
         suggest: function (sku, word, lang) {
             M.calls.push(['suggest', [sku, word]]);
             if (!headwordsRead[sku]) {
-                services.prepareSuggestions(sku, lang);
+                readHeadwords(sku, lang);
                 return 'null';
             }
             var key = normalize('it', String(word).toLowerCase());
