@@ -43,6 +43,7 @@ bool SyntheticBook::install(const QString& sku, const QString& title, const QStr
     int counter = store.maxId();
     store.setApplicationValue(counter, QStringLiteral("LOGIN"), QStringLiteral("TRUE"));
     store.insert(counter, sku, QStringLiteral("STATUS"), QStringLiteral("1"));
+    store.insert(counter, sku, QStringLiteral("VISIBLE"), QStringLiteral("1"));
     store.insert(counter, sku, QStringLiteral("TITLE"), title);
     store.insert(counter, sku, QStringLiteral("SOURCELANGUAGEID"), sourceLanguage);
     store.close();
