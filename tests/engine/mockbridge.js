@@ -132,21 +132,15 @@ var MockBridge = (function () {
 
     // While M.holdAnswers is set, answers wait in order until M.releaseAnswers(), as they do
     // behind a slow search in native code.
-    var held = [];
-    M.holdAnswers = false;
-    M.held = held;
+    M.held = [];
     M.releaseAnswers = function () {
         M.holdAnswers = false;
-        held.splice(0).forEach(function (fn) { fn(); });
+        M.held.splice(0).forEach(function (fn) { fn(); });
     };
 
     function later(fn) {
         setTimeout(function () {
-            if (M.holdAnswers) {
-                held.push(fn);
-            } else {
-                fn();
-            }
+            return M.holdAnswers ? M.held.push(fn) : fn();
         }, delay);
     }
 

@@ -194,12 +194,9 @@ var PageTest = (function () {
             var getTime = Date.prototype.getTime;
             Date.now = function () { return now() + ms; };
             Date.prototype.getTime = function () { return getTime.call(this) + ms; };
-            try {
-                action();
-            } finally {
-                Date.now = now;
-                Date.prototype.getTime = getTime;
-            }
+            action();
+            Date.now = now;
+            Date.prototype.getTime = getTime;
         };
     }
 
