@@ -12,7 +12,6 @@
 #include "bench/directstatements.h"
 #include "bench/syntheticbook.h"
 #include "search/booksearch.h"
-#include "store/webstore.h"
 #include "web/customagentwebview.h"
 #include "web/qtjavascriptinteraction.h"
 
@@ -61,15 +60,8 @@ public:
     // Marks the user signed in and the book installed, as the library does, and opens its page.
     bool open(const QString& book)
     {
-        WebStore store;
-        int counter = 0;
-        if (!store.open() || !store.maxId(counter)
-            || !store.setApplicationValue(counter, QStringLiteral("LOGIN"), QStringLiteral("TRUE"))
-            || !store.insert(counter, book, QStringLiteral("STATUS"), QStringLiteral("1"))
-            || !store.insert(counter, book, QStringLiteral("TITLE"), QStringLiteral("Banco di prova"))
-            || !store.insert(counter, book, QStringLiteral("SOURCELANGUAGEID"), it))
+        if (!SyntheticBook::install(book, QStringLiteral("Banco di prova"), it))
             return false;
-        store.close();
         opened.start();
         window->bridge->loadUrl(QStringLiteral("dizionario.html?idbook=") + book);
         if (!QTest::qWaitFor(
@@ -83,12 +75,14 @@ public:
             return false;
         frame()->addToJavaScriptWindowObject(QStringLiteral("BenchProbe"), &probe);
         // A bare callback for requests made here, and the page's own answers to a search and to
-        // a word list (the latter when the index has no native help and asks the bridge).
+        // a word list (the latter when the index has no native help and asks the bridge), whose
+        // callbacks are named "onSearch.<request>" and "onWords.<request>".
         js(QStringLiteral("window.benchDone = function () { BenchProbe.done(); };"
-                          "var pageOnSearch = window.onSearch;"
-                          "window.onSearch = function (r) { pageOnSearch(r); BenchProbe.done(); };"
-                          "var pageOnWords = window.onWords;"
-                          "window.onWords = function (r) { pageOnWords(r); BenchProbe.done(); };"));
+                          "var pageSignal = window.SignalQt;"
+                          "window.SignalQt = function (callback, literal, intermediate) {"
+                          "  var out = pageSignal(callback, literal, intermediate);"
+                          "  if (/^on(Search|Words)\\./.test(callback)) BenchProbe.done();"
+                          "  return out; };"));
         return true;
     }
 

@@ -1,6 +1,7 @@
 #include "bench/syntheticbook.h"
 
 #include "bench/benchsupport.h"
+#include "store/webstore.h"
 #include "tools/packagebuilder/dictionarybuilder.h"
 #include "tools/packagebuilder/syntheticdictionary.h"
 
@@ -32,4 +33,20 @@ bool SyntheticBook::build(const QString& book, int entries, int count, QVector<S
             QString() };
     }
     return true;
+}
+
+bool SyntheticBook::install(const QString& sku, const QString& title, const QString& sourceLanguage)
+{
+    WebStore store;
+    if (!store.open())
+        return false;
+    int counter = 0;
+    const bool written = store.maxId(counter)
+        && store.setApplicationValue(counter, QStringLiteral("LOGIN"), QStringLiteral("TRUE"))
+        && store.insert(counter, sku, QStringLiteral("STATUS"), QStringLiteral("1"))
+        && store.insert(counter, sku, QStringLiteral("VISIBLE"), QStringLiteral("1"))
+        && store.insert(counter, sku, QStringLiteral("TITLE"), title)
+        && store.insert(counter, sku, QStringLiteral("SOURCELANGUAGEID"), sourceLanguage);
+    store.close();
+    return written;
 }

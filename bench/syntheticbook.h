@@ -18,4 +18,7 @@ namespace SyntheticBook {
 // book folder `book` and prints its size and build time; `queries` gets `count` queries taken from
 // entries spread over it. False, with the reason printed, when the build fails.
 bool build(const QString& book, int entries, int count, QVector<SearchQuery>* queries);
+// Marks the user signed in and dictionary `sku` installed and listed in the page's database, as
+// the library does, with the title and source language its page shows. False when the database did not open.
+bool install(const QString& sku, const QString& title, const QString& sourceLanguage);
 }

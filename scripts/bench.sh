@@ -18,6 +18,8 @@ if [ -f /usr/share/dictd/gcide.index ]; then
 fi
 # The generated dictionary again, searched through the real dictionary page of the main window.
 run bench_page
+# The dictionary page opened and left again and again: resident memory stays flat.
+run bench_pagememory
 # On a memory file system the figures measure the program rather than this machine's disk, whose
 # write-back makes single runs vary several times over; both are shown.
 TMPDIR=/dev/shm run bench_download 5

@@ -2,6 +2,7 @@
 
 #include "base/wholefile.h"
 #include "packages/download.h"
+#include "base/scriptliteral.h"
 #include "search/indexrows.h"
 
 #include <QDir>
@@ -14,10 +15,23 @@
 PageServices::PageServices(QObject* parent)
     : QObject(parent)
 {
-    connect(&suggestions, &HeadwordSuggestions::ready, this, &PageServices::suggestionsReady);
+    connect(&suggestions, &HeadwordSuggestions::ready, this, &PageServices::suggestionsRead);
 }
 
-void PageServices::prepareSuggestions(QString sku, QString sourceLanguage) { suggestions.prepare(sku, sourceLanguage); }
+void PageServices::prepareSuggestions(QString sku, QString sourceLanguage, QString callback)
+{
+    listener = { sku, sourceLanguage, callback };
+    if (suggestions.isReady(sku, sourceLanguage))
+        suggestionsRead(sku, sourceLanguage);
+    else
+        suggestions.prepare(sku, sourceLanguage);
+}
+
+void PageServices::suggestionsRead(const QString& sku, const QString& sourceLanguage)
+{
+    if (!listener.callback.isEmpty() && listener.sku == sku && listener.language == sourceLanguage)
+        emit pageStatement(ScriptLiteral::singleQuoted(listener.callback, QStringLiteral("{result:true}")));
+}
 
 QString PageServices::suggest(QString sku, QString word, QString sourceLanguage)
 {

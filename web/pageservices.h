@@ -1,7 +1,9 @@
 // Help the engine's pages get from native code beside the bridge, published in every page as
 // "VocalumeNative". The bridge's own slots stay as they are; what is new lives here. Every slot
 // answers at once through its result; the headwords behind suggestions are read on a thread of
-// their own, and suggestionsReady() tells the page when they are.
+// their own, and the page hears when they are through a callback it names, as the bridge's
+// answers go. (Not through a signal the page connects a function to: such a connection keeps
+// that function, and with it the whole page, alive as long as this object lives.)
 #pragma once
 
 #include "search/headwordsuggestions.h"
@@ -21,10 +23,13 @@ public:
 
 public slots:
     // Starts reading the headwords of a dictionary for suggestions, so the first one answers at
-    // once; the page calls it when it opens the dictionary.
-    void prepareSuggestions(QString sku, QString sourceLanguage);
+    // once; the page calls it when it opens the dictionary. `callback` is answered with
+    // {result:true} once they are read (at once when they already are), and again whenever they
+    // are read anew, until a later page asks for its own dictionary.
+    void prepareSuggestions(QString sku, QString sourceLanguage, QString callback);
     // The headwords closest in spelling to `word`, as a JSON array of texts, closest first; JSON
-    // null while the dictionary's headwords are still being read (suggestionsReady() follows).
+    // null while the dictionary's headwords are still being read (the callback of
+    // prepareSuggestions follows).
     QString suggest(QString sku, QString word, QString sourceLanguage);
     // Up to `count` rows of the whole alphabetical index next to a place in it, as a JSON array
     // of {idzenta, word, file, omo, hw, k}: `after` "1" lists the rows from the place on, "0"
@@ -52,8 +57,8 @@ public slots:
     QString openTextFile();
 
 signals:
-    // Suggestions for that dictionary now answer at once.
-    void suggestionsReady(QString sku, QString sourceLanguage);
+    // `statement` answers a callback of the page; the GUI layer runs it in the page.
+    void pageStatement(const QString& statement);
 
 public:
     // Who picks the file: the desktop's file dialog unless a test sets its own. `save` tells a
@@ -66,5 +71,13 @@ public:
 
 private:
     const QMap<QString, Download*>* downloads = nullptr;
+    void suggestionsRead(const QString& sku, const QString& sourceLanguage);
+
     HeadwordSuggestions suggestions;
+    // Who hears that the headwords are read: the last prepareSuggestions.
+    struct Listener {
+        QString sku;
+        QString language;
+        QString callback;
+    } listener;
 };

@@ -39,6 +39,7 @@ QtJavascriptInteraction::QtJavascriptInteraction(QObject* parent)
 {
     services = new PageServices(this);
     services->followDownloads(&downloads);
+    connect(services, &PageServices::pageStatement, this, &QtJavascriptInteraction::callPage);
     connect(&searchService, &SearchService::pageStatement, this, &QtJavascriptInteraction::callPage);
     connect(&searchService, &SearchService::databaseOpenFailed, this, &warnDatabaseOpenFailed);
     connect(&searchService, &SearchService::working, this, &QtJavascriptInteraction::showWorking);

@@ -41,12 +41,12 @@
 
     var sku = '';
     var lang = '';
-    var search = { pending: null, queued: null, last: null, exactCount: 0 };
-    var words = { pending: null, queued: null, last: null };
+    var search = { kind: 'onSearch', pending: null, queued: null, last: null, exactCount: 0 };
+    var words = { kind: 'onWords', pending: null, queued: null, last: null };
     var entry = { current: null, pending: null, timer: null, history: [], at: -1 };
     var lookupTimer = null;
     var installed = []; // { sku, title, lang } of every installed dictionary, this one first
-    var everywhere = { pending: null, queued: null, run: null }; // run: the search whose answers are listed
+    var everywhere = { kind: 'onSearchEverywhere', pending: null, queued: null, run: null }; // run: the search whose answers are listed
     var zoom = 1;
     var saved = { FAVORITE: [], BOOKMARK: [], NOTE: [], HISTORY: [], table: 'FAVORITE' };
 
@@ -85,29 +85,49 @@
 
     // ---- Requests that answer later -------------------------------------------------------
     // One request of a kind is in flight at a time; a newer one waits and replaces any other
-    // waiting one, so an answer always belongs to the request the page last sent.
+    // waiting one. Every request sent has a callback of its own, "<kind>.<id>", which native code
+    // names in its answer, so an answer reaches the request that asked for it. A request left
+    // unanswered for STALE_MS no longer holds back new ones, and its late answer is dropped. The
+    // ids carry the time the page opened: native code outlives the page, and an answer meant for
+    // an earlier opening of it must not pass for one of this page's own.
+
+    var pageMark = Date.now().toString(36);
+    var sent = 0;
 
     function send(state, req, call) {
-        var now = new Date().getTime();
+        var now = Date.now();
         if (state.pending && now - state.pending.at < STALE_MS) {
             state.queued = { req: req, call: call };
             return;
         }
+        var id = 'r' + pageMark + '_' + (++sent);
+        var callbacks = window[state.kind] || (window[state.kind] = {});
+        callbacks[id] = function (res) {
+            delete callbacks[id];
+            if (answered(state, req)) {
+                state.onAnswer(req, res || {});
+            }
+        };
         req.at = now;
+        req.callback = state.kind + '.' + id;
         state.pending = req;
+        state.queued = null;
         call(req);
     }
 
-    function answered(state) {
-        var req = state.pending;
+    // True when `req` is the request the page waits for and nothing newer waits behind it.
+    function answered(state, req) {
+        if (state.pending !== req) {
+            return false;
+        }
         state.pending = null;
         if (state.queued) {
             var q = state.queued;
             state.queued = null;
             send(state, q.req, q.call);
-            return null;
+            return false;
         }
-        return req;
+        return true;
     }
 
     // ---- Search ---------------------------------------------------------------------------
@@ -132,7 +152,7 @@
     }
 
     function callSearch(req) {
-        V.bridge('search', sku, req.word, req.type, req.scope, String(req.start), String(PAGE_SIZE), lang, 'onSearch');
+        V.bridge('search', sku, req.word, req.type, req.scope, String(req.start), String(PAGE_SIZE), lang, req.callback);
     }
 
     function startSearch(start) {
@@ -180,12 +200,7 @@
         send(search, req, callSearch);
     }
 
-    window.onSearch = function (res) {
-        var req = answered(search);
-        if (!req) {
-            return;
-        }
-        res = res || {};
+    search.onAnswer = function (req, res) {
         var tot = typeof res.tot === 'number' ? res.tot : parseInt(res.tot, 10);
         var items = readItems(res.result);
         var lemma = res.isLemmatizzata !== false && req.type !== '2';
@@ -297,23 +312,21 @@
     }
 
     // Native code reads the headwords behind suggestions on a thread of its own, from the moment
-    // the dictionary opens, and tells when they are read.
+    // the dictionary opens, and calls back once they are read. By the callback's name: a page
+    // function connected to a native signal would keep this whole page alive after it is left.
     function prepareSuggestions() {
         var native = V.native('prepareSuggestions');
-        if (!native) {
-            return;
+        if (native) {
+            native.prepareSuggestions(sku, lang, 'onSuggestionsReady');
         }
-        if (native.suggestionsReady && typeof native.suggestionsReady.connect === 'function') {
-            native.suggestionsReady.connect(function (readySku, readyLang) {
-                var waiting = search.awaitingSuggestions;
-                if (waiting && readySku === sku && readyLang === lang && search.last === waiting.req &&
-                        !(search.lastItems || []).length) {
-                    renderResults(waiting.req, [], waiting.tot, waiting.lemma);
-                }
-            });
-        }
-        native.prepareSuggestions(sku, lang);
     }
+
+    window.onSuggestionsReady = function () {
+        var waiting = search.awaitingSuggestions;
+        if (waiting && search.last === waiting.req && !(search.lastItems || []).length) {
+            renderResults(waiting.req, [], waiting.tot, waiting.lemma);
+        }
+    };
 
     function badTotal(tot) {
         return isNaN(tot) || tot < 0;
@@ -337,16 +350,14 @@
     function askNextBook(req) {
         var run = req.run;
         var book = run.books[run.groups.length];
-        V.bridge('search', book.sku, run.word, run.type, '', '0', String(PAGE_SIZE), book.lang, 'onSearchEverywhere');
+        V.bridge('search', book.sku, run.word, run.type, '', '0', String(PAGE_SIZE), book.lang, req.callback);
     }
 
-    window.onSearchEverywhere = function (res) {
-        var req = answered(everywhere);
-        var run = req && req.run;
-        if (!run || run !== everywhere.run) {
+    everywhere.onAnswer = function (req, res) {
+        var run = req.run;
+        if (run !== everywhere.run) {
             return;
         }
-        res = res || {};
         var tot = typeof res.tot === 'number' ? res.tot : parseInt(res.tot, 10);
         run.groups.push({ book: run.books[run.groups.length], tot: badTotal(tot) ? 0 : tot, items: readItems(res.result) });
         renderEverywhere(run);
@@ -435,7 +446,7 @@
     }
 
     function callWords(req) {
-        V.bridge('getWords', sku, req.prefix, String(req.from), String(INDEX_SIZE), lang, 'onWords');
+        V.bridge('getWords', sku, req.prefix, String(req.from), String(INDEX_SIZE), lang, req.callback);
     }
 
     function markLetter(word) {
@@ -511,12 +522,7 @@
     }
 
     // Answers of the bridge's word list, used when native code offers no index of its own.
-    window.onWords = function (res) {
-        var req = answered(words);
-        if (!req) {
-            return;
-        }
-        res = res || {};
+    words.onAnswer = function (req, res) {
         var tot = typeof res.tot === 'number' ? res.tot : parseInt(res.tot, 10);
         var items = readItems(res.result);
         words.last = req;

@@ -21,19 +21,19 @@
         t.ok(!window.VocalumeNative, 'no native object');
         t.steps([
             ['the whole index', null, idle('words'), function () {
-                t.eq(MockBridge.lastCall('getWords'), ['ita-base', '', '0', '50', 'it', 'onWords']);
+                t.eq(MockBridge.callsByKind('getWords').pop(), ['ita-base', '', '0', '50', 'it', 'onWords']);
                 t.eq(texts('words').slice(0, 3), ['acqua', 'albero', 'andare']);
                 MockBridge.useEntries(60);
                 $('tab-index').click();
             }],
             ['a typed word', prefix('prova'), function () { return idle('words')() === 'prova001'; }, function () {
-                t.eq(MockBridge.lastCall('getWords'), ['ita-base', 'prova', '0', '50', 'it', 'onWords']);
+                t.eq(MockBridge.callsByKind('getWords').pop(), ['ita-base', 'prova', '0', '50', 'it', 'onWords']);
                 t.eq(texts('words').length, 50);
                 t.ok($('words').scrollHeight > $('words').clientHeight, 'the list scrolls');
                 $('words').scrollTop = $('words').scrollHeight;
             }],
             ['scrolled down', null, function () { return texts('words').length === 60; }, function () {
-                t.eq(MockBridge.lastCall('getWords'), ['ita-base', 'prova', '50', '50', 'it', 'onWords']);
+                t.eq(MockBridge.callsByKind('getWords').pop(), ['ita-base', 'prova', '50', '50', 'it', 'onWords']);
                 t.eq(texts('words').slice(-1), ['prova060']);
             }],
             ['no such word', prefix('xyz'), idle('words'), function () {
@@ -44,7 +44,16 @@
             }, function () {
                 $('words').querySelector('.item').click();
             }],
-            ['its entry', null, PageTest.shows('satellite naturale')]
+            ['its entry', null, PageTest.shows('satellite naturale')],
+            // Native code answers the slow request first, then the newer one sent after the wait.
+            ['casa, then mare', function () {
+                MockBridge.holdAnswers = true;
+                prefix('casa')();
+                PageTest.after(16000, prefix('mare'))();
+            }, function () { return MockBridge.held.length === 2; }, MockBridge.releaseAnswers],
+            ['mare listed', null, idle('words'), function () {
+                t.eq(texts('words'), ['mare']);
+            }]
         ]);
     });
 

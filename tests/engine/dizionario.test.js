@@ -55,7 +55,7 @@
         t.waitFor('the index', firstWhenIdle('words'), function () {
             t.eq($('dict-title').textContent, 'Dizionario della lingua italiana');
             t.eq(MockBridge.lastCall('indexRows'), ['ita-base', '', '1', '50']);
-            t.eq(MockBridge.lastCall('prepareSuggestions'), ['ita-base', 'it'], 'suggestions are made ready at once');
+            t.eq(MockBridge.lastCall('prepareSuggestions'), ['ita-base', 'it', 'onSuggestionsReady'], 'suggestions are made ready at once');
             t.eq(MockBridge.countCalls('getWords'), 0, 'the index comes from native code beside the bridge');
             t.eq(texts('words').slice(0, 3), ['acqua', 'albero', 'andare']);
             t.eq(MockBridge.lastCall('getScopes'), ['ita-base', 'onScopes']);
@@ -120,7 +120,7 @@
         };
         t.steps([
             ['casa', search('casa', '0'), shownEntry('Edificio destinato ad abitazione.'), function () {
-                t.eq(MockBridge.lastCall('search'), ['ita-base', 'casa', '0', '', '0', '20', 'it', 'onSearch']);
+                t.eq(MockBridge.callsByKind('search').pop(), ['ita-base', 'casa', '0', '', '0', '20', 'it', 'onSearch']);
                 t.eq(texts('results'), ['casa', 'casale', 'casalingo']);
                 t.eq($('results').querySelectorAll('.exact').length, 1);
                 t.eq($('results-count').textContent, ' (3)');
@@ -314,7 +314,7 @@
                 $('q').value = 'casa';
                 $('all-books').click();
             }, function () { return groups().length === 2 && !$('results').querySelector('.spinner'); }, function () {
-                var asked = MockBridge.callsOf('search').slice(-2).map(function (a) {
+                var asked = MockBridge.callsByKind('search').slice(-2).map(function (a) {
                     return [a[0], a[1], a[6], a[7]];
                 });
                 t.eq(asked, [['ita-base', 'casa', 'it', 'onSearchEverywhere'], ['fra-ita', 'casa', 'fr', 'onSearchEverywhere']]);
@@ -327,7 +327,7 @@
             ['this dictionary only again', function () { $('all-books').click(); }, function () {
                 return firstWhenIdle('results')() && groups().length === 0;
             }, function () {
-                t.eq(MockBridge.lastCall('search')[7], 'onSearch');
+                t.eq(MockBridge.callsByKind('search').pop()[7], 'onSearch');
             }]
         ]);
     });
@@ -343,7 +343,7 @@
             $('q').value = 'sole';
             $('search-form').querySelector('button[type=submit]').click();
         }, function () { return groups().length === 2 && !$('results').querySelector('.spinner'); }, function () {
-            t.eq(MockBridge.callsOf('search').slice(before).map(function (a) { return [a[0], a[1], a[7]]; }),
+            t.eq(MockBridge.callsByKind('search').slice(before).map(function (a) { return [a[0], a[1], a[7]]; }),
                 [['ita-base', 'casa', 'onSearchEverywhere'], ['ita-base', 'sole', 'onSearchEverywhere'],
                     ['fra-ita', 'sole', 'onSearchEverywhere']], 'casa is not asked of the other dictionary');
             t.eq(texts('results'), ['sole', 'sole']);
@@ -357,7 +357,7 @@
         var since = 0;
         var before = 0;
         var everywhere = function () {
-            return MockBridge.callsOf('search').filter(function (a) { return a[7] === 'onSearchEverywhere'; });
+            return MockBridge.callsByKind('search').filter(function (a) { return a[7] === 'onSearchEverywhere'; });
         };
         t.steps([['this dictionary only, at once', function () {
             before = everywhere().length;
@@ -379,11 +379,11 @@
     PageTest.test('a failed count is an error; a late answer nobody waits for changes nothing', function (t) {
         t.steps([['the error', function () {
             search('casa', '0')();
-            MockBridge.run('SignalQt(\'onSearch\', \'{tot:-1,result: [], isLemmatizzata:true}\')');
+            MockBridge.run('SignalQt(\'' + MockBridge.lastCall('search')[7] + '\', \'{tot:-1,result: [], isLemmatizzata:true}\')');
         }, null, function () {
             t.eq(listStatus('results'), 'Si è verificato un errore durante la ricerca.');
         }], ['the late answer', null, function () {
-            return MockBridge.statements.length && /onSearch', '\{tot:3/.test(MockBridge.statements[MockBridge.statements.length - 1]);
+            return MockBridge.statements.length && /onSearch\.\w+', '\{tot:3/.test(MockBridge.statements[MockBridge.statements.length - 1]);
         }, function () {
             t.eq(listStatus('results'), 'Si è verificato un errore durante la ricerca.');
         }]]);
@@ -398,6 +398,33 @@
             var asked = MockBridge.callsOf('search').slice(-2);
             t.eq(asked.map(function (a) { return a[1]; }), ['sale', 'luna'], 'sole was never sent');
         }]]);
+    });
+
+    // Native code answers in the order it was asked: the slow request first, then the newer one
+    // the page sent once it had waited long enough.
+    PageTest.test('an answer after a newer request was sent goes to its own request, not the newer one', function (t) {
+        var groups = function () { return textsOf('.group', $('results')); };
+        var casaThenSole = function () {
+            MockBridge.holdAnswers = true;
+            search('casa', '0')();
+            PageTest.after(16000, search('sole', '0'))();
+        };
+        var twoHeld = function () { return MockBridge.held.length === 2; };
+        t.steps([
+            ['casa, then sole', casaThenSole, twoHeld, MockBridge.releaseAnswers],
+            ['sole listed', null, firstWhenIdle('results'), function () {
+                t.eq(texts('results'), ['sole']);
+                t.ok(shownEntry('La stella')(), 'its entry opens');
+                $('all-books').checked = true;
+            }],
+            ['in every dictionary', casaThenSole, twoHeld, MockBridge.releaseAnswers],
+            ['sole in both', null, function () { return groups().length === 2 && !$('results').querySelector('.spinner'); },
+                function () {
+                    t.eq(texts('results'), ['sole', 'sole']);
+                    $('all-books').click();
+                }],
+            ['this dictionary only again', null, function () { return firstWhenIdle('results')() && groups().length === 0; }]
+        ]);
     });
 
     PageTest.test('results page by twenty; the index is one list that opens at a word and grows as it scrolls', function (t) {

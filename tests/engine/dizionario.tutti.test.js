@@ -15,7 +15,7 @@
         }, function () {
             t.eq($('q').value, 'casa');
             t.ok($('all-books').checked, 'the box is ticked');
-            t.eq(MockBridge.callsOf('search').map(function (a) {
+            t.eq(MockBridge.callsByKind('search').map(function (a) {
                 return [a[0], a[1], a[6], a[7]];
             }), [['ita-base', 'casa', 'it', 'onSearchEverywhere'], ['fra-ita', 'casa', 'fr', 'onSearchEverywhere']]);
             t.eq(groups(), ['Dizionario della lingua italiana (3)', 'Dizionario francese-italiano (3)']);

@@ -130,8 +130,18 @@ var MockBridge = (function () {
         return '{idzenta: ' + q(e.id) + ', word: ' + q(e.word) + ', file: ' + q(e.file) + ', omo: ' + q('') + ', hw: ' + q(e.gram) + '}';
     }
 
+    // While M.holdAnswers is set, answers wait in order until M.releaseAnswers(), as they do
+    // behind a slow search in native code.
+    M.held = [];
+    M.releaseAnswers = function () {
+        M.holdAnswers = false;
+        M.held.splice(0).forEach(function (fn) { fn(); });
+    };
+
     function later(fn) {
-        setTimeout(fn, delay);
+        setTimeout(function () {
+            return M.holdAnswers ? M.held.push(fn) : fn();
+        }, delay);
     }
 
     M.progress = function (callback, percent, size) {
@@ -220,7 +230,7 @@ var MockBridge = (function () {
     M.downloadSizes = {};
     M.downloadStates = {};
     var headwordsRead = {};
-    var readyListeners = [];
+    var readyCallback = null; // { sku, lang, callback } of the last prepareSuggestions
     M.holdHeadwords = false;
     M.forgetHeadwords = function () {
         headwordsRead = {};
@@ -229,8 +239,18 @@ var MockBridge = (function () {
     M.releaseHeadwords = function (sku, lang) {
         M.holdHeadwords = false;
         headwordsRead[sku] = true;
-        readyListeners.forEach(function (fn) { fn(sku, lang); });
+        if (readyCallback && readyCallback.sku === sku && readyCallback.lang === lang) {
+            answer(readyCallback.callback, '{result:true}');
+        }
     };
+
+    // Headwords are "read" for suggestions at once unless a test holds them back
+    // (holdHeadwords) until releaseHeadwords.
+    function readHeadwords(sku, lang) {
+        if (!M.holdHeadwords) {
+            setTimeout(function () { M.releaseHeadwords(sku, lang); }, 0);
+        }
+    }
     var services = {
         saveTextFile: function (name, text) {
             M.calls.push(['saveTextFile', [name]]);
@@ -269,13 +289,11 @@ var MockBridge = (function () {
                 .slice(0, n) : rows.filter(function (r) { return before(entries[r.i], r.i); }).slice(-n);
             return JSON.stringify(rows);
         },
-        // Headwords are "read" for suggestions after prepareSuggestions, at once unless a test
-        // holds them back (holdHeadwords) until releaseHeadwords.
-        prepareSuggestions: function (sku, lang) {
-            M.calls.push(['prepareSuggestions', [sku, lang]]);
-            if (!M.holdHeadwords) {
-                setTimeout(function () { M.releaseHeadwords(sku, lang); }, 0);
-            }
+        // The callback hears each time this dictionary's headwords are read.
+        prepareSuggestions: function (sku, lang, callback) {
+            M.calls.push(['prepareSuggestions', [sku, lang, callback]]);
+            readyCallback = { sku: sku, lang: lang, callback: callback };
+            readHeadwords(sku, lang);
         },
         // What the transfer of a package announced, in bytes (M.downloadSizes), '' when unknown.
         downloadSize: function (sku) {
@@ -285,13 +303,10 @@ var MockBridge = (function () {
         downloadStates: function () {
             return JSON.stringify(M.downloadStates);
         },
-        suggestionsReady: {
-            connect: function (fn) { readyListeners.push(fn); }
-        },
         suggest: function (sku, word, lang) {
             M.calls.push(['suggest', [sku, word]]);
             if (!headwordsRead[sku]) {
-                services.prepareSuggestions(sku, lang);
+                readHeadwords(sku, lang);
                 return 'null';
             }
             var key = normalize('it', String(word).toLowerCase());
@@ -320,6 +335,12 @@ var MockBridge = (function () {
     // The arguments of every call of one bridge method, in order.
     M.callsOf = function (name) {
         return M.calls.filter(function (x) { return x[0] === name; }).map(function (x) { return x[1]; });
+    };
+    // The same, with the callback that ends them named by its kind ("onSearch.<id>" as "onSearch").
+    M.callsByKind = function (name) {
+        return M.callsOf(name).map(function (args) {
+            return args.slice(0, -1).concat([args[args.length - 1].split('.')[0]]);
+        });
     };
     M.lastCall = function (name) {
         return M.callsOf(name).pop() || null;

@@ -187,6 +187,19 @@ var PageTest = (function () {
         })[0];
     }
 
+    // An action run as if `ms` had passed since the page's last request: the clock is ahead.
+    function after(ms, action) {
+        return function () {
+            var now = Date.now;
+            var getTime = Date.prototype.getTime;
+            Date.now = function () { return now() + ms; };
+            Date.prototype.getTime = function () { return getTime.call(this) + ms; };
+            action();
+            Date.now = now;
+            Date.prototype.getTime = getTime;
+        };
+    }
+
     return {
         test: function (name, fn) {
             tests.push({ name: name, fn: fn });
@@ -200,6 +213,7 @@ var PageTest = (function () {
         listStatus: listStatus,
         firstWhenIdle: firstWhenIdle,
         fire: fire,
-        key: key
+        key: key,
+        after: after
     };
 }());
