@@ -3,6 +3,7 @@
 #include "base/appsettings.h"
 #include "search/booksearch.h"
 #include "search/indexrows.h"
+#include "search/prefixsearch.h"
 #include "search/statementtimelimit.h"
 #include "tests/support/searchrunner.h"
 #include "tests/support/testdictionary.h"
@@ -141,6 +142,42 @@ private slots:
         QCOMPARE(SearchRunner::words(service.lastResults().wordListResults), QStringList { "andare" });
     }
 
+    // The desktop's search: headwords of several dictionaries that begin with the text, as
+    // "word@sku", exact ones first, homographs once, at most `limit`.
+    void headwordsBeginningWithTheText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<QStringList>("hits");
+        QTest::newRow("prefix") << "casa" << 10
+                                << QStringList { "casa@voc", "Casa@due", "casaccio@due", "casale@voc",
+                                       "casamento@voc", "casato@voc" };
+        QTest::newRow("limit") << "cas" << 3 << QStringList { "casa@voc", "Casa@due", "casaccio@due" };
+        QTest::newRow("capitals, accents and blanks") << " CITTA " << 10 << QStringList { "città@voc" };
+        QTest::newRow("another language's headword") << "case" << 10 << QStringList();
+        QTest::newRow("wildcards match themselves") << "50%_[" << 10 << QStringList { "50%_[*]@voc" };
+        QTest::newRow("a wildcard alone") << "*" << 10 << QStringList();
+        QTest::newRow("blank") << "  " << 10 << QStringList();
+    }
+
+    void headwordsBeginningWithTheText()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, limit);
+        QFETCH(QStringList, hits);
+        QVERIFY(TestDictionary::install("due", { entry("casaccio"), entry("Casa") }));
+        QVector<QVector<PrefixSearch::Hit>> lists;
+        for (const char* sku : { "voc", "nessuno", "due" })
+            lists << PrefixSearch::inBook({ sku, QString("Dizionario ") + sku, "it" }, text, limit);
+        QStringList found;
+        for (const PrefixSearch::Hit& hit : PrefixSearch::merged(lists, limit)) {
+            found << hit.word + '@' + hit.sku;
+            QCOMPARE(hit.title, "Dizionario " + hit.sku);
+            QCOMPARE(hit.exact, hit.key == text.simplified().toLower());
+        }
+        QCOMPARE(found, hits);
+    }
+
     void malformedNumbersRunNoStatement_data()
     {
         QTest::addColumn<QString>("start");
@@ -201,6 +238,7 @@ private slots:
         const auto listed = SearchRunner::wordList({ "casa", "0", "10", sku, "cb", "it" });
         QCOMPARE(listed.literal, QStringLiteral("{tot:%1,result: []}").arg(total));
         QCOMPARE(IndexRows::read(sku, "it", { "casa" }, true, 10).size(), 0);
+        QCOMPARE(PrefixSearch::inBook({ sku, "", "it" }, "casa", 10).size(), 0);
         StatementTimeLimit::setMilliseconds(StatementTimeLimit::defaultMilliseconds);
         QVERIFY(TestSupport::recorded().dialogs.isEmpty()); // the worker shows nothing itself
     }
