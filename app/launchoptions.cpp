@@ -1,5 +1,6 @@
 #include "app/launchoptions.h"
 
+#include "app/runninginstance.h"
 #include "vocalumeconfig.h"
 
 #include <QCommandLineParser>
@@ -57,7 +58,19 @@ LaunchOptions::Outcome LaunchOptions::parse(const QStringList& arguments, const 
                        "%1. Predefinito: %2.")
             .arg(QLatin1String(environmentVariable), ServiceEndpoint::built().base()),
         QStringLiteral("indirizzo"));
-    parser.addOptions({ helpOption, versionOption, storeOption });
+    const QCommandLineOption searchOption(QStringLiteral("cerca"),
+        QStringLiteral("Cerca la parola nei dizionari: nel dizionario consultato per ultimo, altrimenti in tutti "
+                       "quelli installati. Se Vocalume è già aperto, la ricerca compare nella sua finestra."),
+        QStringLiteral("parola"));
+    const QCommandLineOption selectionOption(QStringLiteral("selezione"),
+        QStringLiteral("Come --cerca, con il testo selezionato (la selezione primaria, oppure gli appunti dove "
+                       "non c'è). Adatta a una scorciatoia da tastiera del desktop."));
+    const QCommandLineOption serviceOption(QStringLiteral("servizio"),
+        QStringLiteral("Avvia senza finestra e risponde alle ricerche del desktop sul bus di sessione; la finestra "
+                       "si apre alla prima ricerca scelta. La usa il file di servizio D-Bus."));
+    const QList<QCommandLineOption> listed { helpOption, versionOption, storeOption, searchOption, selectionOption,
+        serviceOption };
+    parser.addOptions(listed);
     parser.addOptions(toolkitOptions());
 
     if (!parser.parse(arguments)) {
@@ -65,13 +78,26 @@ LaunchOptions::Outcome LaunchOptions::parse(const QStringList& arguments, const 
         return Outcome::Error;
     }
     if (parser.isSet(helpOption)) {
-        message = helpText({ helpOption, versionOption, storeOption });
+        message = helpText(listed);
         return Outcome::Help;
     }
     if (parser.isSet(versionOption)) {
         message = QStringLiteral("vocalume " VOCALUME_VERSION "\n");
         return Outcome::Version;
     }
+
+    if (parser.isSet(searchOption) + parser.isSet(selectionOption) + parser.isSet(serviceOption) > 1) {
+        message = QStringLiteral("Usare una sola tra --cerca, --selezione e --servizio.");
+        return Outcome::Error;
+    }
+    verb = RunningInstance::raiseVerb();
+    if (parser.isSet(searchOption)) {
+        verb = RunningInstance::searchVerb();
+        argument = parser.value(searchOption);
+    } else if (parser.isSet(selectionOption)) {
+        verb = RunningInstance::selectionVerb();
+    }
+    service = parser.isSet(serviceOption);
 
     chosenEndpoint = ServiceEndpoint::built();
     chosenStoreHost = QStringLiteral(VOCALUME_STORE_HOST);
