@@ -18,6 +18,8 @@ if [ -f /usr/share/dictd/gcide.index ]; then
 fi
 # The generated dictionary again, searched through the real dictionary page of the main window.
 run bench_page
+# And from the desktop's own search, over a session bus of the benchmark's own.
+run bench_desktopsearch
 # On a memory file system the figures measure the program rather than this machine's disk, whose
 # write-back makes single runs vary several times over; both are shown.
 TMPDIR=/dev/shm run bench_download 5
