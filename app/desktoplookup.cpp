@@ -152,10 +152,14 @@ void DesktopLookup::openWaiting()
         tell(QStringLiteral("Nessun dizionario installato: scaricarne uno dalla libreria per cercare «%1».").arg(word));
     else
         window->bridge->loadUrl(page);
+    if (!page.isEmpty() && window->statusBar()->currentMessage() == told)
+        window->statusBar()->clearMessage();
 }
 
 void DesktopLookup::tell(const QString& message)
 {
-    if (window)
-        window->statusBar()->showMessage(message, messageMs);
+    if (!window)
+        return;
+    told = message;
+    window->statusBar()->showMessage(message, messageMs);
 }

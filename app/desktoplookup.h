@@ -47,6 +47,8 @@ private:
     QPointer<MainWindow> window;
     QString waitingWord;
     QString waitingSku;
+    // The status-bar message last shown, cleared once a look-up opens.
+    QString told;
     // The engine page on screen, by name; the library's or a dictionary's means somebody is
     // signed in.
     QString shownPage;

@@ -121,6 +121,7 @@ private slots:
         TestSupport::storeExec("INSERT INTO SYSTEM (ID, REFBOOK, VARIABLE, VALUE) VALUES (1, 'SYSTEM', 'LOGIN', 'TRUE')");
         window->goToLibrary();
         QTRY_VERIFY(url().endsWith("/engine/dizionario.html?idbook=voc&voce=casa&tutti=1"));
+        QCOMPARE(window->statusBar()->currentMessage(), QString());
         QTRY_COMPARE(window->webView->page()->mainFrame()->evaluateJavaScript("document.getElementById('q').value"),
             QVariant("casa"));
         QCOMPARE(AppSettings().lastBook(), QString());
