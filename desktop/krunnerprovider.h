@@ -49,6 +49,8 @@ public slots:
     RemoteActions Actions();
     RemoteMatches Match(const QString& query);
     void Run(const QString& matchId, const QString& actionId);
+    // The end of a match session: nothing is kept for one.
+    void Teardown() {}
 
 signals:
     void entryWanted(const QString& sku, const QString& word);
