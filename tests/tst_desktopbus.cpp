@@ -10,7 +10,6 @@
 #include "tests/support/testdictionary.h"
 
 #include <QProcess>
-#include <sqlite3.h>
 
 using TestDictionary::entry;
 
@@ -18,18 +17,6 @@ namespace {
 const QString provider = QStringLiteral("org.gnome.Shell.SearchProvider2.");
 const QString runner = QStringLiteral("org.kde.krunner1.");
 const QString own = QStringLiteral("it.zenta.Vocalume.");
-
-// A dictionary's rows in SYSTEM, as the library merge writes them.
-void list(const QString& sku, const QString& title, const QString& status, const QString& visible, int order)
-{
-    static int id = 0;
-    const QStringList pairs { "TITLE", title, "STATUS", status, "VISIBLE", visible, "SOURCELANGUAGEID", "it", "ORDER",
-        QString::number(order) };
-    for (int i = 0; i < pairs.size(); i += 2)
-        TestSupport::storeExec(QStringLiteral("INSERT INTO SYSTEM VALUES (%1, '%2', '%3', '%4')")
-                                   .arg(++id)
-                                   .arg(sku, pairs.at(i), pairs.at(i + 1)));
-}
 
 // What gdbus prints for the call, or its error.
 QString call(const QString& method, const QStringList& arguments)
@@ -60,10 +47,10 @@ private slots:
         QVERIFY(TestDictionary::install("voc", { entry("casa"), entry("casale"), entry("casato"), entry("andare") }));
         QVERIFY(TestDictionary::install("due", { entry("casaccio"), entry("Casa") }));
         QVERIFY(TestDictionary::install("nascosto", { entry("casamatta") }));
-        list("due", "Due", "2", "1", 2);
-        list("voc", "Vocabolario", "1", "1", 1);
-        list("nascosto", "Nascosto", "1", "0", 0);
-        list("comprato", "Comprato", "0", "1", 0);
+        TestSupport::storeBook("due", "Due", "2", "1", "2");
+        TestSupport::storeBook("voc", "Vocabolario", "1", "1", "1");
+        TestSupport::storeBook("nascosto", "Nascosto", "1", "0", "0");
+        TestSupport::storeBook("comprato", "Comprato", "0", "1", "0");
         // Answers wait for every dictionary here, however busy the machine.
         HeadwordQueries::setDeadline(20000);
         bus = new DesktopBus(this);
@@ -140,17 +127,8 @@ private slots:
     // is ready, here nothing, since that dictionary comes first.
     void aSlowDictionaryIsLeftOut()
     {
-        QVERIFY(TestDictionary::install("lento", { entry("casa") }));
-        sqlite3* db = nullptr;
-        QCOMPARE(sqlite3_open((TestDictionary::bookDirectory("lento") + "/database.db").toUtf8(), &db), SQLITE_OK);
-        QCOMPARE(sqlite3_exec(db,
-                     "ALTER TABLE lemma RENAME TO lemma_t; CREATE VIEW lemma AS WITH RECURSIVE n(x) AS (SELECT 1 "
-                     "UNION ALL SELECT x + 1 FROM n WHERE x < 10000000000) SELECT x AS id, x AS id_zenta, 'casa' || x "
-                     "AS nome, 'casa' || x AS nome_n, '' AS omo, '' AS hwgram, 'it' AS source FROM n",
-                     nullptr, nullptr, nullptr),
-            SQLITE_OK);
-        sqlite3_close(db);
-        list("lento", "Lento", "1", "1", 0);
+        QVERIFY(TestDictionary::installEndless("lento"));
+        TestSupport::storeBook("lento", "Lento", "1", "1", "0");
         HeadwordQueries::setDeadline(100);
         QCOMPARE(call(provider + "GetInitialResultSet", { "['casa']" }), QStringLiteral("(@as [],)"));
         HeadwordQueries::setDeadline(20000);

@@ -22,16 +22,9 @@ namespace {
 // SYSTEM rows of dictionaries given as "sku:status:visible:order".
 void list(const QStringList& books)
 {
-    int id = 100;
     for (const QString& book : books) {
         const QStringList f = book.split(':');
-        const QStringList pairs { "TITLE", f[0].toUpper(), "STATUS", f[1], "VISIBLE", f[2], "ORDER", f[3],
-            "SOURCELANGUAGEID", "it" };
-        for (int i = 0; i < pairs.size(); i += 2)
-            TestSupport::storeExec(QStringLiteral("INSERT INTO SYSTEM (ID, REFBOOK, VARIABLE, VALUE) VALUES (%1, '%2', "
-                                                  "'%3', '%4')")
-                                       .arg(++id)
-                                       .arg(f[0], pairs[i], pairs[i + 1]));
+        TestSupport::storeBook(f[0], f[0].toUpper(), f[1], f[2], f[3]);
     }
 }
 }
@@ -118,7 +111,7 @@ private slots:
         lookup.request(RunningInstance::searchVerb(), "casa");
         QCOMPARE(window->statusBar()->currentMessage(),
             QStringLiteral("Accedere con l'account del negozio per cercare «casa» nei dizionari."));
-        TestSupport::storeExec("INSERT INTO SYSTEM (ID, REFBOOK, VARIABLE, VALUE) VALUES (1, 'SYSTEM', 'LOGIN', 'TRUE')");
+        TestSupport::storeExec("INSERT INTO SYSTEM (ID, REFBOOK, VARIABLE, VALUE) VALUES (900, 'SYSTEM', 'LOGIN', 'TRUE')");
         window->goToLibrary();
         QTRY_VERIFY(url().endsWith("/engine/dizionario.html?idbook=voc&voce=casa&tutti=1"));
         QCOMPARE(window->statusBar()->currentMessage(), QString());

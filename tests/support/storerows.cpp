@@ -43,4 +43,15 @@ void storeExec(const QString& statement)
 {
     withStore([&](WebStore& store) { store.exec(statement); });
 }
+
+void storeBook(const QString& sku, const QString& title, const QString& status, const QString& visible,
+    const QString& order)
+{
+    withStore([&](WebStore& store) {
+        int id = store.maxId();
+        for (const auto& [variable, value] : { std::pair("TITLE", title), std::pair("STATUS", status),
+                 std::pair("VISIBLE", visible), std::pair("ORDER", order), std::pair("SOURCELANGUAGEID", QString("it")) })
+            store.insert(id, sku, variable, value);
+    });
+}
 }

@@ -10,4 +10,7 @@ QString storeValue(const QString& refbook, const QString& variable);
 // Every SYSTEM row as "id|refbook|variable|value", in identifier order.
 QStringList storeRows();
 void storeExec(const QString& statement);
+// A dictionary's rows as the library merge writes them (Italian entries), after the last row.
+void storeBook(const QString& sku, const QString& title, const QString& status, const QString& visible,
+    const QString& order);
 }
