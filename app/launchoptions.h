@@ -6,8 +6,12 @@
 
 #include "services/serviceendpoint.h"
 
+#include <QList>
 #include <QString>
 #include <QStringList>
+
+class QCommandLineOption;
+class QCommandLineParser;
 
 class LaunchOptions {
 public:
@@ -33,6 +37,9 @@ public:
     bool serviceOnly() const { return service; }
 
 private:
+    // The look-up request of --cerca, --selezione or --servizio; false when more than one is given.
+    bool readRequest(const QCommandLineParser& parser, const QList<QCommandLineOption>& lookUp);
+
     QString message;
     ServiceEndpoint chosenEndpoint;
     QString chosenStoreHost;

@@ -74,8 +74,6 @@ private slots:
                                            << "(" + casa + ",)" << "";
         QTest::newRow("shell: the text grows") << provider + "GetSubsearchResultSet"
                                                << QStringList { casa, "['casal']" } << "(['voc/casale'],)" << "";
-        QTest::newRow("shell: nothing begins with it") << provider + "GetInitialResultSet"
-                                                       << QStringList { "['zzz']" } << "(@as [],)" << "";
         QTest::newRow("shell: details") << provider + "GetResultMetas"
                                         << QStringList { "['due/casaccio', 'voc/casa', 'altro']" }
                                         << "([{'description': <'Due'>, 'id': <'due/casaccio'>, 'name': <'casaccio'>}, "
@@ -85,16 +83,10 @@ private slots:
                                              << "()" << "entry:due|Casa";
         QTest::newRow("shell: the whole search") << provider + "LaunchSearch" << QStringList { "['la', 'casa']", "0" }
                                                  << "()" << "word:la casa";
-        QTest::newRow("runner: matches") << runner + "Match" << QStringList { "casa" }
-                                         << "([('voc/casa', 'casa', 'it.zenta.Vocalume', 100, 1.0, {'actions': <@as []>, "
-                                            "'subtext': <'Vocabolario'>}), ('due/Casa', 'Casa', 'it.zenta.Vocalume', "
-                                            "100, 0.984375, {'actions': <@as []>, 'subtext': <'Due'>}), ('due/casaccio', "
-                                            "'casaccio', 'it.zenta.Vocalume', 30, 0.96875, {'actions': <@as []>, "
-                                            "'subtext': <'Due'>}), ('voc/casale', 'casale', 'it.zenta.Vocalume', 30, "
-                                            "0.953125, {'actions': <@as []>, 'subtext': <'Vocabolario'>}), ('voc/casato', "
-                                            "'casato', 'it.zenta.Vocalume', 30, 0.9375, {'actions': <@as []>, "
-                                            "'subtext': <'Vocabolario'>})],)"
-                                         << "";
+        const QString match = "([('voc/%1', '%1', 'it.zenta.Vocalume', %2, 1.0, {'actions': <@as []>, "
+                              "'subtext': <'Vocabolario'>})],)";
+        QTest::newRow("runner: exact") << runner + "Match" << QStringList { "casato" } << match.arg("casato", "100") << "";
+        QTest::newRow("runner: beginning") << runner + "Match" << QStringList { "casal" } << match.arg("casale", "30") << "";
         QTest::newRow("runner: actions") << runner + "Actions" << QStringList() << "(@a(sss) [],)" << "";
         QTest::newRow("runner: running one") << runner + "Run" << QStringList { "voc/casale", "" } << "()"
                                              << "entry:voc|casale";

@@ -86,7 +86,6 @@ private slots:
         QTest::addColumn<QString>("request"); // "verb|argument|service", or "error"
         QTest::newRow("plain start") << QStringList() << "raise||0";
         QTest::newRow("a word") << QStringList { "--cerca", "l'acqua è" } << "cerca|l'acqua è|0";
-        QTest::newRow("a word, with =") << QStringList { "--cerca=casa", "--store", "h:81" } << "cerca|casa|0";
         QTest::newRow("the selection") << QStringList { "--selezione" } << "selezione||0";
         QTest::newRow("the bus's start") << QStringList { "--servizio" } << "raise||1";
         QTest::newRow("no word") << QStringList { "--cerca" } << "error";
