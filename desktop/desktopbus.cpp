@@ -37,6 +37,9 @@ DesktopBus::~DesktopBus()
         connection.unregisterService(serviceName());
     for (const QString& path : { objectPath(), searchProviderPath(), runnerPath() })
         connection.unregisterObject(path);
+    // Deleted on their own thread as it ends, with their timers; the searches still running are
+    // waited for there.
+    objects.take()->deleteLater();
     thread.quit();
     thread.wait();
 }
