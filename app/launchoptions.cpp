@@ -1,5 +1,6 @@
 #include "app/launchoptions.h"
 
+#include "app/runninginstance.h"
 #include "vocalumeconfig.h"
 
 #include <QCommandLineParser>
@@ -24,6 +25,23 @@ QList<QCommandLineOption> toolkitOptions()
     return options;
 }
 
+// --cerca, --selezione and --servizio, in this order.
+QList<QCommandLineOption> lookUpOptions()
+{
+    return {
+        QCommandLineOption(QStringLiteral("cerca"),
+            QStringLiteral("Cerca la parola nei dizionari: nel dizionario consultato per ultimo, altrimenti in tutti "
+                           "quelli installati. Se Vocalume è già aperto, la ricerca compare nella sua finestra."),
+            QStringLiteral("parola")),
+        QCommandLineOption(QStringLiteral("selezione"),
+            QStringLiteral("Come --cerca, con il testo selezionato (la selezione primaria, oppure gli appunti dove "
+                           "non c'è). Adatta a una scorciatoia da tastiera del desktop.")),
+        QCommandLineOption(QStringLiteral("servizio"),
+            QStringLiteral("Avvia senza finestra e risponde alle ricerche del desktop sul bus di sessione; la "
+                           "finestra si apre alla prima ricerca scelta. La usa il file di servizio D-Bus.")),
+    };
+}
+
 // The parser's own help text needs the application object, which does not exist yet.
 QString helpText(const QList<QCommandLineOption>& options)
 {
@@ -42,6 +60,23 @@ QString helpText(const QList<QCommandLineOption>& options)
 }
 }
 
+bool LaunchOptions::readRequest(const QCommandLineParser& parser, const QList<QCommandLineOption>& lookUp)
+{
+    const QCommandLineOption& search = lookUp.at(0);
+    const QCommandLineOption& selection = lookUp.at(1);
+    const QCommandLineOption& serviceOnly = lookUp.at(2);
+    if (parser.isSet(search) + parser.isSet(selection) + parser.isSet(serviceOnly) > 1) {
+        message = QStringLiteral("Usare una sola tra --cerca, --selezione e --servizio.");
+        return false;
+    }
+    verb = parser.isSet(search) ? RunningInstance::searchVerb()
+        : parser.isSet(selection) ? RunningInstance::selectionVerb()
+                                  : RunningInstance::raiseVerb();
+    argument = parser.value(search);
+    service = parser.isSet(serviceOnly);
+    return true;
+}
+
 LaunchOptions::Outcome LaunchOptions::parse(const QStringList& arguments, const QString& environment)
 {
     QCommandLineParser parser;
@@ -57,7 +92,9 @@ LaunchOptions::Outcome LaunchOptions::parse(const QStringList& arguments, const 
                        "%1. Predefinito: %2.")
             .arg(QLatin1String(environmentVariable), ServiceEndpoint::built().base()),
         QStringLiteral("indirizzo"));
-    parser.addOptions({ helpOption, versionOption, storeOption });
+    const QList<QCommandLineOption> lookUp = lookUpOptions();
+    const QList<QCommandLineOption> listed = QList<QCommandLineOption> { helpOption, versionOption, storeOption } + lookUp;
+    parser.addOptions(listed);
     parser.addOptions(toolkitOptions());
 
     if (!parser.parse(arguments)) {
@@ -65,13 +102,16 @@ LaunchOptions::Outcome LaunchOptions::parse(const QStringList& arguments, const 
         return Outcome::Error;
     }
     if (parser.isSet(helpOption)) {
-        message = helpText({ helpOption, versionOption, storeOption });
+        message = helpText(listed);
         return Outcome::Help;
     }
     if (parser.isSet(versionOption)) {
         message = QStringLiteral("vocalume " VOCALUME_VERSION "\n");
         return Outcome::Version;
     }
+
+    if (!readRequest(parser, lookUp))
+        return Outcome::Error;
 
     chosenEndpoint = ServiceEndpoint::built();
     chosenStoreHost = QStringLiteral(VOCALUME_STORE_HOST);

@@ -1,3 +1,4 @@
+#include "app/desktoplookup.h"
 #include "app/dialogs.h"
 #include "app/launchoptions.h"
 #include "app/mainwindow.h"
@@ -5,23 +6,18 @@
 #include "app/splashscreen.h"
 #include "base/datapaths.h"
 #include "base/diagnostics.h"
+#include "desktop/desktopbus.h"
 #include "resources/resources.h"
 
 #include <QApplication>
 #include <QThread>
+#include <QTimer>
 #include <cstdio>
 
 namespace {
-// Brings the window to the front when another copy asks.
-void answerOtherCopy(MainWindow* window, const QString& verb)
-{
-    if (verb != RunningInstance::raiseVerb())
-        return;
-    window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
-    window->show();
-    window->raise();
-    window->activateWindow();
-}
+// Started by the session bus and never asked for the window, the program ends after this long
+// without a question from the desktop; the bus starts it again when needed.
+constexpr int idleServiceMs = 10 * 60 * 1000;
 }
 
 int main(int argc, char* argv[])
@@ -61,7 +57,7 @@ int main(int argc, char* argv[])
     // start-up would clean away the first one's download in progress.
     RunningInstance instance(DataPaths::dataDirectory());
     if (instance.claim() == RunningInstance::Claim::Other) {
-        if (instance.send(RunningInstance::raiseVerb()))
+        if (options.serviceOnly() || instance.send(options.requestVerb(), options.requestArgument()))
             return 0;
         Dialogs::warning(nullptr, QStringLiteral("Vocalume"),
             QStringLiteral("Vocalume è già aperto, ma non risponde. Chiudere l'altra finestra di Vocalume e "
@@ -69,24 +65,52 @@ int main(int argc, char* argv[])
         return 1;
     }
 
-    QPixmap* pixmap = new QPixmap(QStringLiteral(":/images/splash-png32-alfa.png"));
-    SplashScreen* splash = new SplashScreen(*pixmap, Qt::WindowStaysOnTopHint);
-    Diagnostics::debug("showing splashscreen");
-    splash->show();
-    QApplication::processEvents();
+    // Destroyed in this order's reverse: the window, then the splash, then its picture.
+    QScopedPointer<QPixmap> pixmap;
+    QScopedPointer<SplashScreen> splash;
+    QScopedPointer<MainWindow> window;
+    bool makingWindow = false;
+    DesktopLookup lookup([&]() -> MainWindow* {
+        // The splash lets requests of other copies in: one arriving meanwhile waits for this window.
+        if (window || makingWindow)
+            return window.data();
+        makingWindow = true;
+        pixmap.reset(new QPixmap(QStringLiteral(":/images/splash-png32-alfa.png")));
+        splash.reset(new SplashScreen(*pixmap, Qt::WindowStaysOnTopHint));
+        Diagnostics::debug("showing splashscreen");
+        splash->show();
+        QApplication::processEvents();
 
-    QThread::sleep(2);
+        QThread::sleep(2);
 
-    Diagnostics::debug("Initializing MainWindow");
-    MainWindow* window = new MainWindow;
-    window->showMaximized();
-    splash->finish(window);
-    QObject::connect(&instance, &RunningInstance::requested, window,
-        [window](const QString& verb) { answerOtherCopy(window, verb); });
+        Diagnostics::debug("Initializing MainWindow");
+        window.reset(new MainWindow);
+        window->showMaximized();
+        splash->finish(window.data());
+        makingWindow = false;
+        return window.data();
+    });
+    QObject::connect(&instance, &RunningInstance::requested, &lookup, &DesktopLookup::request);
 
-    const int code = app.exec();
-    delete window;
-    delete splash;
-    delete pixmap;
-    return code;
+    DesktopBus bus;
+    QObject::connect(&bus, &DesktopBus::lookUpWanted, &lookup, [&lookup](const QString& word) { lookup.lookUp(word); });
+    QObject::connect(&bus, &DesktopBus::selectionLookUpWanted, &lookup, &DesktopLookup::lookUpSelection);
+    QObject::connect(&bus, &DesktopBus::entryWanted, &lookup,
+        [&lookup](const QString& sku, const QString& word) { lookup.lookUp(word, sku); });
+    bus.start();
+
+    QTimer idle;
+    if (options.serviceOnly()) {
+        idle.setSingleShot(true);
+        idle.setInterval(idleServiceMs);
+        QObject::connect(&idle, &QTimer::timeout, &app, [&window] {
+            if (!window)
+                QApplication::quit();
+        });
+        QObject::connect(&bus, &DesktopBus::used, &idle, QOverload<>::of(&QTimer::start));
+        idle.start();
+    } else {
+        lookup.request(options.requestVerb(), options.requestArgument());
+    }
+    return app.exec();
 }

@@ -25,8 +25,10 @@ public:
         Unguarded, // no lock can be made there (no data folder): nothing to protect it with
     };
 
-    // The verb that asks the running copy to bring its window to the front.
+    // The verbs: bring the window to the front; look the argument up; look the selection up.
     static QString raiseVerb() { return QStringLiteral("raise"); }
+    static QString searchVerb() { return QStringLiteral("cerca"); }
+    static QString selectionVerb() { return QStringLiteral("selezione"); }
 
     explicit RunningInstance(const QString& dataDirectory, QObject* parent = nullptr);
 

@@ -39,6 +39,8 @@ QString AppSettings::sessionId() const { return text(QStringLiteral("login/sessi
 void AppSettings::setSessionId(const QString& value) { store(QStringLiteral("login/sessionId"), value); }
 QString AppSettings::version() const { return text(QStringLiteral("version")); }
 void AppSettings::setVersion(const QString& value) { store(QStringLiteral("version"), value); }
+QString AppSettings::lastBook() const { return text(QStringLiteral("lastBook")); }
+void AppSettings::setLastBook(const QString& value) { store(QStringLiteral("lastBook"), value); }
 
 QString AppSettings::startCharset(const QString& langId) const
 {

@@ -20,6 +20,9 @@ public:
     void setSessionId(const QString& value);
     QString version() const;
     void setVersion(const QString& value);
+    // The dictionary whose page was opened last: where a look-up from the desktop searches.
+    QString lastBook() const;
+    void setLastBook(const QString& value);
     QString startCharset(const QString& langId) const;
     void setStartCharset(const QString& value, const QString& langId);
     QString endCharset(const QString& langId) const;

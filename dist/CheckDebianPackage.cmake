@@ -37,7 +37,10 @@ foreach(path IN ITEMS
     ./usr/share/metainfo/${APP_ID}.metainfo.xml
     ./usr/share/icons/hicolor/48x48/apps/${APP_ID}.png
     ./usr/share/icons/hicolor/256x256/apps/${APP_ID}.png
-    ./usr/share/man/man1/vocalume.1.gz)
+    ./usr/share/man/man1/vocalume.1.gz
+    ./usr/share/dbus-1/services/${APP_ID}.service
+    ./usr/share/gnome-shell/search-providers/${APP_ID}.search-provider.ini
+    ./usr/share/krunner/dbusplugins/${APP_ID}.desktop)
   string(FIND "${out}" " ${path}\n" at)
   if(at LESS 0)
     message(FATAL_ERROR "${path} is missing from the package")
@@ -45,6 +48,11 @@ foreach(path IN ITEMS
 endforeach()
 
 run(${DPKG_DEB} --extract "${debs}" "${work}/root")
+# The bus starts the program where the package puts it.
+file(READ "${work}/root/usr/share/dbus-1/services/${APP_ID}.service" service)
+if(NOT service MATCHES "\nExec=/usr/bin/vocalume --servizio\n")
+  message(FATAL_ERROR "the session-bus service does not start the installed program:\n${service}")
+endif()
 run("${work}/root/usr/bin/vocalume" --version)
 if(NOT out MATCHES "^vocalume [0-9]")
   message(FATAL_ERROR "the installed program answers --version with: ${out}")

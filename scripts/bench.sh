@@ -20,6 +20,8 @@ fi
 run bench_page
 # The dictionary page opened and left again and again: resident memory stays flat.
 run bench_pagememory
+# And from the desktop's own search, over a session bus of the benchmark's own.
+run bench_desktopsearch
 # On a memory file system the figures measure the program rather than this machine's disk, whose
 # write-back makes single runs vary several times over; both are shown.
 TMPDIR=/dev/shm run bench_download 5

@@ -17,16 +17,17 @@ declare -A allowed=(
   [search]="base search"
   [packages]="base services store search packages"
   [library]="base services store search packages library"
+  [desktop]="base store search desktop"
   [pages]="base web"
-  [web]="base services store search packages library web app resources"
-  [app]="base services store search packages library web app resources"
+  [web]="base services store search packages library desktop web app resources"
+  [app]="base services store search packages library desktop web app resources"
 )
 pages_files="web/pageloader"
 
 failed=0
 report() { echo "check-layers: $*"; failed=1; }
 
-for folder in base services store search packages library web app; do
+for folder in base services store search packages library desktop web app; do
   for file in "$root/$folder"/*.cpp "$root/$folder"/*.h; do
     [ -e "$file" ] || continue
     rel="${file#"$root"/}"
@@ -51,6 +52,7 @@ if [ -n "$build" ]; then
     [pages]="Qt5Widgets Qt5Sql Qt5WebKit"
     [packages]="Qt5Widgets Qt5WebKit"
     [library]="Qt5Widgets Qt5WebKit"
+    [desktop]="Qt5Gui Qt5Widgets Qt5Network Qt5WebKit"
   )
   declare -A tests=(
     [base]="tst_charnormalizer tst_settings"
@@ -59,6 +61,7 @@ if [ -n "$build" ]; then
     [pages]="tst_dictdimport tst_pageloader"
     [packages]="tst_blockcachedfile tst_cachedimage tst_downloadmanager"
     [library]="tst_librarysync"
+    [desktop]="tst_desktopbus"
   )
   for layer in "${!tests[@]}"; do
     for test in ${tests[$layer]}; do

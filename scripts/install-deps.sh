@@ -10,6 +10,9 @@ packages=(cmake g++ make pkg-config qtbase5-dev libqt5sql5-sqlite libqt5webkit5-
 packages+=(libssl-dev openssl)
 # Faster builds, desktop-file and AppStream validation, the window check of the demo.
 packages+=(ninja-build desktop-file-utils appstream x11-utils)
+# The private session bus and the desktop's calls of the look-up tests (Qt's D-Bus module comes with
+# qtbase5-dev).
+packages+=(dbus libglib2.0-bin)
 # The sanitizer build and the fuzz targets.
 packages+=(clang libclang-rt-dev)
 [ "${1:-}" = "--demo" ] && packages+=(dict-freedict-ita-eng dict-freedict-eng-ita dict-gcide dict-wn hunspell-it hunspell-en-us)

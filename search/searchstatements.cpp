@@ -131,6 +131,12 @@ QByteArray headwords(const QString& sourceLanguage)
     return "select nome, nome_n from lemma where source = '" + SqlText::escaped(sourceLanguage) + "'";
 }
 
+QByteArray headwordPrefix(const SearchWordForms& w, const QString& sourceLanguage, int count)
+{
+    return "select nome, nome_n from lemma where source = '" + SqlText::escaped(sourceLanguage) + "' and nome_n GLOB '"
+        + SqlText::globLiteral(w.normalized) + "*' order by nome_n, nome limit " + QByteArray::number(count);
+}
+
 QByteArray indexPage(
     const QString& sourceLanguage, const QString& name, qint64 lemma, qint64 file, bool forward, int count)
 {
@@ -155,6 +161,6 @@ QList<QByteArray> all()
     return { entryCount(w, it), entryExact(w, it), entryRelated(w, it, one, one), fullTextCount(w, it, QString()),
         fullTextCount(w, it, one), fullTextPage(w, it, QString(), one, one), fullTextPage(w, it, one, one, one),
         wordListCount(w, it), wordListPage(w, it, one, one), scopes(), fileName("1"), headwords(it),
-        indexPage(it, QStringLiteral("a"), 1, 1, true, 1) };
+        headwordPrefix(w, it, 1), indexPage(it, QStringLiteral("a"), 1, 1, true, 1) };
 }
 }

@@ -22,7 +22,9 @@ StatementTimeLimit::~StatementTimeLimit()
         sqlite3_progress_handler(connection, 0, nullptr, nullptr);
 }
 
-void StatementTimeLimit::start() { deadline.setRemainingTime(limit.load()); }
+void StatementTimeLimit::start() { start(limit.load()); }
+
+void StatementTimeLimit::start(int milliseconds) { deadline.setRemainingTime(milliseconds); }
 
 int StatementTimeLimit::check(void* self)
 {

@@ -20,8 +20,9 @@ public:
     StatementTimeLimit(const StatementTimeLimit&) = delete;
     StatementTimeLimit& operator=(const StatementTimeLimit&) = delete;
 
-    // Starts the clock of the next statement.
+    // Starts the clock of the next statement, with the common limit or one of its own.
     void start();
+    void start(int milliseconds);
     // True once a statement has been interrupted; it stays so.
     bool reached() const { return interrupted; }
 

@@ -9,12 +9,14 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
+#include <atomic>
 
 namespace {
-// Every store object gets a connection name no other one uses.
+// Every store object gets a connection name no other one uses, on whichever thread it is made
+// (the desktop's search reads the installed dictionaries on its workers).
 QString nextConnectionName()
 {
-    static quint64 serial = 0;
+    static std::atomic<quint64> serial { 0 };
     return QStringLiteral("webstore-%1").arg(++serial);
 }
 }

@@ -313,7 +313,11 @@ private slots:
         // Held beyond the end of the transfer: only events run while the update waits end it.
         TestSupport::PageRead read;
         QVERIFY(read.holding);
-        QTimer::singleShot(3000, this, [&read] { read.end(); });
+        // A timer of this case's own: a later case never meets a read that is gone.
+        QTimer ending;
+        ending.setSingleShot(true);
+        connect(&ending, &QTimer::timeout, this, [&read] { read.end(); });
+        ending.start(3000);
         serve("ZA", package());
         download("ZA", "onDl");
         QVERIFY(waitForOutcomes("onDl", 2));

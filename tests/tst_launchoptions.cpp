@@ -78,6 +78,31 @@ private slots:
             QCOMPARE(options.text(), QStringLiteral("vocalume " VOCALUME_VERSION "\n"));
     }
 
+    // What a start asks of the running copy: bring the window up, look a word or the selection up,
+    // or (started by the bus) wait without a window.
+    void request_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("request"); // "verb|argument|service", or "error"
+        QTest::newRow("plain start") << QStringList() << "raise||0";
+        QTest::newRow("a word") << QStringList { "--cerca", "l'acqua è" } << "cerca|l'acqua è|0";
+        QTest::newRow("the selection") << QStringList { "--selezione" } << "selezione||0";
+        QTest::newRow("the bus's start") << QStringList { "--servizio" } << "raise||1";
+        QTest::newRow("no word") << QStringList { "--cerca" } << "error";
+        QTest::newRow("two requests") << QStringList { "--cerca", "casa", "--selezione" } << "error";
+    }
+
+    void request()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, request);
+        LaunchOptions options;
+        const bool run = options.parse(QStringList { "vocalume" } + arguments, QString()) == LaunchOptions::Outcome::Run;
+        QCOMPARE(run ? QStringLiteral("%1|%2|%3").arg(options.requestVerb(), options.requestArgument()).arg(options.serviceOnly())
+                     : QStringLiteral("error"),
+            request);
+    }
+
     // The program closes its output streams at start; what the user asked to read must come first.
     void programPrints_data()
     {
@@ -87,6 +112,7 @@ private slots:
         QTest::addColumn<QString>("err");
         QTest::newRow("version") << QStringList { "--version" } << 0 << "vocalume " VOCALUME_VERSION "\n" << "";
         QTest::newRow("help") << QStringList { "--help" } << 0 << "--store" << "";
+        QTest::newRow("help on the look-up") << QStringList { "-h" } << 0 << "--cerca <parola>\n      Cerca la parola" << "";
         QTest::newRow("refused") << QStringList { "--store", "h:0" } << 2 << "" << "--store";
     }
 

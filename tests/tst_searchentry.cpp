@@ -3,6 +3,7 @@
 #include "base/appsettings.h"
 #include "search/booksearch.h"
 #include "search/indexrows.h"
+#include "search/prefixsearch.h"
 #include "search/statementtimelimit.h"
 #include "tests/support/searchrunner.h"
 #include "tests/support/testdictionary.h"
@@ -141,6 +142,42 @@ private slots:
         QCOMPARE(SearchRunner::words(service.lastResults().wordListResults), QStringList { "andare" });
     }
 
+    // The desktop's search: headwords of several dictionaries that begin with the text, as
+    // "word@sku", exact ones first, homographs once, at most `limit`.
+    void headwordsBeginningWithTheText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<QStringList>("hits");
+        QTest::newRow("prefix") << "casa" << 10
+                                << QStringList { "casa@voc", "Casa@due", "casaccio@due", "casale@voc",
+                                       "casamento@voc", "casato@voc" };
+        QTest::newRow("limit") << "cas" << 3 << QStringList { "casa@voc", "Casa@due", "casaccio@due" };
+        QTest::newRow("capitals, accents and blanks") << " CITTA " << 10 << QStringList { "città@voc" };
+        QTest::newRow("another language's headword") << "case" << 10 << QStringList();
+        QTest::newRow("wildcards match themselves") << "50%_[" << 10 << QStringList { "50%_[*]@voc" };
+        QTest::newRow("a wildcard alone") << "*" << 10 << QStringList();
+        QTest::newRow("blank") << "  " << 10 << QStringList();
+    }
+
+    void headwordsBeginningWithTheText()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, limit);
+        QFETCH(QStringList, hits);
+        QVERIFY(TestDictionary::install("due", { entry("casaccio"), entry("Casa") }));
+        QVector<QVector<PrefixSearch::Hit>> lists;
+        for (const char* sku : { "voc", "nessuno", "due" })
+            lists << PrefixSearch::inBook({ sku, QString("Dizionario ") + sku, "it" }, text, limit);
+        QStringList found;
+        for (const PrefixSearch::Hit& hit : PrefixSearch::merged(lists, limit)) {
+            found << hit.word + '@' + hit.sku;
+            QCOMPARE(hit.title, "Dizionario " + hit.sku);
+            QCOMPARE(hit.exact, hit.key == text.simplified().toLower());
+        }
+        QCOMPARE(found, hits);
+    }
+
     void malformedNumbersRunNoStatement_data()
     {
         QTest::addColumn<QString>("start");
@@ -180,16 +217,7 @@ private slots:
         QVERIFY(QDir().mkpath(TestDictionary::bookDirectory("rotto") + "/database.db"));
         QVERIFY(QDir().mkpath(TestDictionary::bookDirectory("vuoto")));
         QVERIFY(QFile(TestDictionary::bookDirectory("vuoto") + "/database.db").open(QIODevice::WriteOnly));
-        QVERIFY(TestDictionary::install("lento", { entry("casa") }));
-        sqlite3* db = nullptr;
-        QCOMPARE(sqlite3_open((TestDictionary::bookDirectory("lento") + "/database.db").toUtf8(), &db), SQLITE_OK);
-        QCOMPARE(sqlite3_exec(db,
-                     "ALTER TABLE lemma RENAME TO lemma_t; CREATE VIEW lemma AS WITH RECURSIVE n(x) AS (SELECT 1 "
-                     "UNION ALL SELECT x + 1 FROM n WHERE x < 10000000000) SELECT x AS id, x AS id_zenta, 'casa' || x "
-                     "AS nome, 'casa' || x AS nome_n, '' AS omo, '' AS hwgram, 'it' AS source FROM n",
-                     nullptr, nullptr, nullptr),
-            SQLITE_OK);
-        sqlite3_close(db);
+        QVERIFY(TestDictionary::installEndless("lento"));
         StatementTimeLimit::setMilliseconds(300);
         for (const char* type : { "0", "2" }) {
             const auto outcome = SearchRunner::search(SearchRunner::entry(sku, "casa", "0", "10", type));
@@ -201,6 +229,7 @@ private slots:
         const auto listed = SearchRunner::wordList({ "casa", "0", "10", sku, "cb", "it" });
         QCOMPARE(listed.literal, QStringLiteral("{tot:%1,result: []}").arg(total));
         QCOMPARE(IndexRows::read(sku, "it", { "casa" }, true, 10).size(), 0);
+        QCOMPARE(PrefixSearch::inBook({ sku, "", "it" }, "casa", 10).size(), 0);
         StatementTimeLimit::setMilliseconds(StatementTimeLimit::defaultMilliseconds);
         QVERIFY(TestSupport::recorded().dialogs.isEmpty()); // the worker shows nothing itself
     }

@@ -50,4 +50,18 @@ bool storeExec(const QString& statement)
     withStore([&](WebStore& store) { done = store.exec(statement); });
     return done;
 }
+
+bool storeBook(const QString& sku, const QString& title, const QString& status, const QString& visible,
+    const QString& order)
+{
+    bool done = false;
+    withStore([&](WebStore& store) {
+        int id = 0;
+        done = store.maxId(id);
+        for (const auto& [variable, value] : { std::pair("TITLE", title), std::pair("STATUS", status),
+                 std::pair("VISIBLE", visible), std::pair("ORDER", order), std::pair("SOURCELANGUAGEID", QString("it")) })
+            done = done && store.insert(id, sku, variable, value);
+    });
+    return done;
+}
 }

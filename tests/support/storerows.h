@@ -26,4 +26,8 @@ public:
 private:
     WebStore store;
 };
+// A dictionary's rows as the library merge writes them (Italian entries), after the last row;
+// false when they could not be written.
+bool storeBook(const QString& sku, const QString& title, const QString& status, const QString& visible,
+    const QString& order);
 }

@@ -56,6 +56,24 @@ inline bool install(const QString& sku, const QList<DictionaryEntry>& entries, i
     return builder.finish();
 }
 
+// Installs dictionary `sku` whose entries are a view that would take minutes to list (ten
+// billion headwords "casa1", "casa2"...): every statement on it runs until its time limit.
+inline bool installEndless(const QString& sku)
+{
+    if (!install(sku, { entry(QStringLiteral("casa")) }))
+        return false;
+    sqlite3* db = nullptr;
+    const bool made = sqlite3_open((bookDirectory(sku) + QStringLiteral("/database.db")).toUtf8(), &db) == SQLITE_OK
+        && sqlite3_exec(db,
+               "ALTER TABLE lemma RENAME TO lemma_t; CREATE VIEW lemma AS WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL "
+               "SELECT x + 1 FROM n WHERE x < 10000000000) SELECT x AS id, x AS id_zenta, 'casa' || x AS nome, "
+               "'casa' || x AS nome_n, '' AS omo, '' AS hwgram, 'it' AS source FROM n",
+               nullptr, nullptr, nullptr)
+            == SQLITE_OK;
+    sqlite3_close(db);
+    return made;
+}
+
 // The rows of `sql` on a database file as "a|b|c" lines; "ERROR <message>" when it does not run.
 inline QStringList rows(const QString& database, const QByteArray& sql)
 {
