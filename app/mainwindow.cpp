@@ -90,6 +90,9 @@ MainWindow::MainWindow(QWidget* parent)
 
 MainWindow::~MainWindow()
 {
+    // The view goes with the widget tree, after this part of the window: a page it finishes
+    // meanwhile must not reach the window any more.
+    disconnect(webView, nullptr, this, nullptr);
     delete ui;
     delete updateWS;
     delete library;
