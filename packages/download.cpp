@@ -96,7 +96,7 @@ void Download::follow(const QString& newCallback)
 Download::Phase Download::phase() const
 {
     if (installing)
-        return Phase::Installing;
+        return outcomeTold ? Phase::Over : Phase::Installing;
     if (queued)
         return Phase::Queued;
     if (manager && !manager->finished && !manager->failed && !cancelled)
@@ -209,6 +209,8 @@ void Download::install()
     emit pageStatement(wait);
 
     QString failure = installOrSayWhyNot();
+    // Over for whoever asks from here on: the page hears how it ended, and may ask at once.
+    outcomeTold = true;
     if (failure.isEmpty()) {
         const QString finished
             = ScriptLiteral::singleQuoted(callback, QStringLiteral("{result:true,error:\\'\\',progress:\\'100\\'}"));

@@ -107,6 +107,7 @@ private:
     bool queued = false;
     bool paused = false;
     bool installing = false;
+    bool outcomeTold = false;
     bool discarded = false;
     qint64 received = 0;
     qint64 announced = 0;

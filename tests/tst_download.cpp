@@ -235,7 +235,15 @@ private slots:
         const QByteArray zip = package(0, database);
         serve("ZA", zip, 4, announced);
         download("ZA", "onDl");
+        // A page reading the states as soon as it heard the end (it lets events run) finds nothing
+        // under way, or it would wait for an installation that is over.
+        QString statesWhenTold;
+        connect(window->bridge->downloads.value("ZA"), &Download::pageStatement, this, [&](const QString& statement) {
+            if (statement == finished("onDl"))
+                statesWhenTold = window->bridge->findChild<PageServices*>()->downloadStates();
+        });
         QVERIFY(waitForOutcomes("onDl"));
+        QCOMPARE(statesWhenTold, QStringLiteral("{}"));
         // The page reads the exact size beside the bridge, as the transfer announced it.
         QCOMPARE(window->bridge->findChild<PageServices*>()->downloadSize("ZA"),
             announced ? QString::number(zip.size()) : QString());
