@@ -169,7 +169,8 @@ void DownloadManager::onProgress(int received, int announced)
 
 void DownloadManager::done(bool error)
 {
-    const bool written = !part.isOpen() || (part.flush() && part.error() == QFileDevice::NoError);
+    // A part file that could not be opened or written (a full disk) is not tried again.
+    const bool written = !replyIsPackage || (part.isOpen() && part.flush() && part.error() == QFileDevice::NoError);
     part.close();
     const qint64 there = QFileInfo(partPath()).size();
     size = qint32(qMin<qint64>(there, std::numeric_limits<qint32>::max()));
