@@ -7,6 +7,7 @@
 #include "base/privatefile.h"
 #include "base/fileclaim.h"
 #include "base/processexit.h"
+#include "packages/partialpackage.h"
 #include "store/webstore.h"
 #include "web/customagentwebview.h"
 
@@ -100,20 +101,38 @@ bool isWorkingFolder(const QFileInfo& folder, WorkingFolder* found)
     return false;
 }
 
+// Whether the books folder's file `file` is a package transfer's to keep: its part file or the
+// record beside it, where the part can be continued and its last byte is recent.
+bool isKeptTransfer(const QFileInfo& file)
+{
+    const QString package = DataPaths::packageFile(QString());
+    const QString part = DataPaths::partFile(package);
+    const QString record = DataPaths::resumeFile(package);
+    const QString name = file.fileName();
+    if (!name.endsWith(part) && !name.endsWith(record))
+        return false;
+    PartialPackage partial(file.absolutePath() + QLatin1Char('/')
+                           + name.chopped(name.endsWith(part) ? part.size() : record.size()) + package);
+    return partial.read() && partial.isKept(QDateTime::currentDateTime());
+}
+
 // Finishes what downloads and installations were doing when the process ended under them: a
-// package arriving or downloaded but never installed goes, and so does a half-unpacked folder,
-// so the book stays as it was (not downloaded, or its previous version); a book whose
-// replacement stopped between its two renames gets its previous version back. What another
-// process still claims stays. The names earlier releases used are cleaned the same way, except
-// where they are a book's own identifier (or the store that tells cannot be read).
+// package downloaded but never installed goes, and so does a half-unpacked folder, so the book
+// stays as it was (not downloaded, or its previous version); a book whose replacement stopped
+// between its two renames gets its previous version back. A transfer that stopped keeps what
+// arrived for the next one to continue, for PartialPackage::KeptDays after its last byte; one
+// that cannot be continued goes. What another process still claims stays. The names earlier
+// releases used are cleaned the same way, except where they are a book's own identifier (or
+// the store that tells cannot be read).
 void removeInterruptedInstallations(const QDir& data)
 {
     const QDir books(data.absolutePath() + QLatin1Char('/') + DataPaths::engineName() + QLatin1Char('/') + DataPaths::booksName());
     const QString package = DataPaths::earlierPackageFile(QString()); // ends both namings
     for (const QFileInfo& file : books.entryInfoList(QDir::Files | QDir::Hidden | QDir::System)) {
         const QString name = file.fileName();
-        if ((name.endsWith(package) || name.endsWith(DataPaths::partFile(package)))
-            && !FileClaim::isClaimed(file.absoluteFilePath()))
+        if ((name.endsWith(package) || name.endsWith(DataPaths::partFile(package))
+             || name.endsWith(DataPaths::resumeFile(package)))
+            && !FileClaim::isClaimed(file.absoluteFilePath()) && !isKeptTransfer(file))
             QFile::remove(file.absoluteFilePath());
     }
     QSet<QString> ids;

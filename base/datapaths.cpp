@@ -31,6 +31,7 @@ QString bookmarksDatabase() { return under(webStorageDirectory(), bookmarksName(
 
 QString packageFile(const QString& bookPath) { return bookPath + QStringLiteral("..zip"); }
 QString partFile(const QString& packagePath) { return packagePath + QStringLiteral(".part"); }
+QString resumeFile(const QString& packagePath) { return packagePath + QStringLiteral(".resume"); }
 QString unpackFolder(const QString& destPath) { return destPath + QStringLiteral("..tmp"); }
 QString previousFolder(const QString& destPath) { return destPath + QStringLiteral("..old"); }
 QString earlierPackageFile(const QString& bookPath) { return bookPath + QStringLiteral(".zip"); }

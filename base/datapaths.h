@@ -26,6 +26,7 @@ bool isPlainName(const QString& name);
 // folder, and the working names of two books never meet.
 QString packageFile(const QString& bookPath); // <book>..zip: the package, until installed
 QString partFile(const QString& packagePath); // <package>.part: the package while it arrives
+QString resumeFile(const QString& packagePath); // <package>.resume: what the server said of it, beside the part
 QString unpackFolder(const QString& destPath); // <dest>..tmp: where a package is unpacked
 QString previousFolder(const QString& destPath); // <dest>..old: the version being replaced
 // The same names as earlier releases wrote them, which identifiers can take as well:

@@ -6,7 +6,6 @@
 #include "packages/bookinstaller.h"
 #include "packages/diskspace.h"
 #include "packages/downloadmanager.h"
-#include "services/httpconnection.h"
 #include "store/webstore.h"
 
 #include <QCoreApplication>
@@ -39,21 +38,45 @@ void Download::start()
         reportFailure();
         return;
     }
-    connect(manager->connection, &HttpConnection::dataReadProgress, this, &Download::updateProgress);
-    connect(manager->connection, &HttpConnection::done, this, &Download::done);
+    for (const Book& book : library)
+        if (book.bookId == sku)
+            manager->expectedDigest = book.sha256;
+    connect(manager, &DownloadManager::progress, this, &Download::updateProgress);
+    connect(manager, &DownloadManager::retrying, this, &Download::tellRetry);
+    connect(manager, &DownloadManager::ended, this, &Download::done);
     manager->start();
 }
 
 void Download::cancel()
 {
     // Once the package is there, it is installed (or waits for that) whatever the page says.
-    if (phase() != Phase::Transfer)
+    if (phase() != Phase::Transfer && phase() != Phase::Paused)
         return;
     cancelled = true;
-    manager->connection->abort();
+    manager->cancel();
     delete manager;
     manager = nullptr;
     emit statusMessage(QStringLiteral("Download interrotto dall'utente"), 4000);
+}
+
+bool Download::pause()
+{
+    if (phase() != Phase::Transfer)
+        return false;
+    paused = true;
+    manager->pause();
+    emit statusMessage(QStringLiteral("Download in pausa: premi «Riprendi» per continuarlo"), 4000);
+    return true;
+}
+
+void Download::tellRetry(int retry, int milliseconds)
+{
+    emit statusMessage(QStringLiteral("Connessione interrotta: nuovo tentativo di scaricare il dizionario tra %1 "
+                                      "secondi (%2 di %3)")
+                           .arg((milliseconds + 999) / 1000)
+                           .arg(retry)
+                           .arg(DownloadManager::Retries),
+                       milliseconds + 1000);
 }
 
 void Download::discard()
@@ -73,11 +96,11 @@ void Download::follow(const QString& newCallback)
 Download::Phase Download::phase() const
 {
     if (installing)
-        return Phase::Installing;
+        return outcomeTold ? Phase::Over : Phase::Installing;
     if (queued)
         return Phase::Queued;
     if (manager && !manager->finished && !manager->failed && !cancelled)
-        return Phase::Transfer;
+        return paused ? Phase::Paused : Phase::Transfer;
     return Phase::Over;
 }
 
@@ -110,10 +133,10 @@ void Download::updateProgress(int done, int total)
     if (!spaceChecked && total > 0 && manager) {
         spaceChecked = true;
         QString shortage;
-        if (!DiskSpace::fits(total, QFileInfo(filePath).absolutePath(), &shortage)) {
+        if (!DiskSpace::fits(total - manager->keptBytes(), QFileInfo(filePath).absolutePath(), &shortage)) {
             refusal = QStringLiteral("Spazio su disco insufficiente per scaricare il dizionario: ") + shortage;
             // The transfer ends as a failure at once: the page hears the refusal, nothing is kept.
-            manager->connection->abort();
+            manager->refuse();
             return;
         }
     }
@@ -186,6 +209,8 @@ void Download::install()
     emit pageStatement(wait);
 
     QString failure = installOrSayWhyNot();
+    // Over for whoever asks from here on: the page hears how it ended, and may ask at once.
+    outcomeTold = true;
     if (failure.isEmpty()) {
         const QString finished
             = ScriptLiteral::singleQuoted(callback, QStringLiteral("{result:true,error:\\'\\',progress:\\'100\\'}"));

@@ -1,5 +1,6 @@
-// A dictionary download as the page sees it: progress while the package arrives, one failure
-// callback, or the installation (unpacking into books/<sku>, STATUS "1") and its outcome. An
+// A dictionary download as the page sees it: progress while the package arrives (a pause keeps
+// what arrived for later), one failure callback, or the installation (unpacking into
+// books/<sku>, STATUS "1") and its outcome. An
 // installation waits for its turn while another one runs; the page hears that it is queued.
 // It reaches neither the page nor the window itself: what the page is to run, the status bar
 // and the warning box go out through signals, and making the book the current one is asked
@@ -20,17 +21,23 @@ class Download : public QObject
 {
     Q_OBJECT
 public:
-    // Where the download stands: its package arriving, waiting for the installer, being
-    // installed, or over (installed, failed, cancelled or never started).
-    enum class Phase { Transfer, Queued, Installing, Over };
+    // Where the download stands: its package arriving, paused by the user (what arrived is kept
+    // for the next start), waiting for the installer, being installed, or over (installed,
+    // failed, cancelled or never started).
+    enum class Phase { Transfer, Paused, Queued, Installing, Over };
 
     explicit Download(QObject* parent = nullptr);
     ~Download() override;
 
-    // Starts a fresh transfer (dropping any earlier one) unless the package is already there.
+    // Starts the transfer (dropping any earlier one of this download), continuing what an earlier
+    // one kept, unless the package is already there.
     void start();
-    // Stops the transfer; the page hears nothing more of this download.
+    // Stops the transfer (a paused one too) and removes what arrived; the page hears nothing
+    // more of this download.
     void cancel();
+    // Stops the transfer and keeps what arrived, for the next download of the dictionary to
+    // continue; the page hears nothing more of this download. False when no transfer runs.
+    bool pause();
     // Deletes the download now, or once its installation has ended when one is running (the
     // installation lets events run, and the page may ask for the same dictionary meanwhile).
     void discard();
@@ -78,6 +85,7 @@ public slots:
     void done(bool error);
 
 private:
+    void tellRetry(int retry, int milliseconds);
     void queueInstallation();
     void runInstallation();
     void install();
@@ -97,7 +105,9 @@ private:
     bool spaceChecked = false;
     QString refusal;
     bool queued = false;
+    bool paused = false;
     bool installing = false;
+    bool outcomeTold = false;
     bool discarded = false;
     qint64 received = 0;
     qint64 announced = 0;

@@ -37,7 +37,7 @@ QString* Book::slot(const QString& name)
     for (int i = 0; i < names.size(); ++i)
         if (names.at(i).compare(name, Qt::CaseInsensitive) == 0)
             return fields[i];
-    return nullptr;
+    return digestName().compare(name, Qt::CaseInsensitive) == 0 ? &sha256 : nullptr;
 }
 
 QString Book::field(const QString& name) const

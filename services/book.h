@@ -1,5 +1,6 @@
 // One dictionary of the account: eighteen text fields, copied freely, travelling between
-// objects as the meta-type "Book" and in lists as QVector<Book>.
+// objects as the meta-type "Book" and in lists as QVector<Book>. Beside them the library may
+// give the package's digest, which only the download reads.
 #pragma once
 
 #include <QMetaType>
@@ -17,6 +18,8 @@ public:
 
     // The names of the eighteen fields, in record order.
     static const QStringList& fieldNames();
+    // The name of the digest in the library's reply and in field access.
+    static QString digestName() { return QStringLiteral("sha256"); }
 
     QString bookId;
     QString title;
@@ -36,6 +39,8 @@ public:
     QString sourceLanguageFlag;
     QString destinationLanguageId;
     QString destinationLanguageFlag;
+    // The SHA-256 of the dictionary's package in hexadecimal; empty when the library names none.
+    QString sha256;
 
 private:
     QString* slot(const QString& name);

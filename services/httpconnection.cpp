@@ -22,6 +22,7 @@ struct Request {
     QString pathAndQuery;
     QPointer<QIODevice> to;
     bool streaming = false;
+    HttpConnection::Headers headers;
 };
 
 const QString certificateFailurePrefix = QStringLiteral("Impossibile stabilire una connessione sicura con ");
@@ -47,6 +48,9 @@ struct HttpConnection::Private {
     Request current;
     QPointer<QNetworkReply> reply;
     QByteArray body;
+    QList<QNetworkReply::RawHeaderPair> headers;
+    qint64 keptHead = -1; // a body held only in part (keepBodyHead); -1: not
+    bool headersTold = false;
     int status = 0;
     qint64 announced = -1;
     qint64 received = 0;
@@ -74,13 +78,14 @@ void HttpConnection::setServer(const ServiceEndpoint& server)
     d->server = server;
 }
 
-int HttpConnection::get(const QString& pathAndQuery, QIODevice* to)
+int HttpConnection::get(const QString& pathAndQuery, QIODevice* to, const Headers& headers)
 {
     Request request;
     request.id = d->nextId++;
     request.pathAndQuery = pathAndQuery;
     request.to = to;
     request.streaming = to != nullptr;
+    request.headers = headers;
     d->queue.enqueue(request);
     if (!d->delivering)
         startNext();
@@ -109,6 +114,21 @@ QByteArray HttpConnection::readAll()
 int HttpConnection::statusCode() const
 {
     return d->status;
+}
+
+QByteArray HttpConnection::replyHeader(const QByteArray& name) const
+{
+    for (const QNetworkReply::RawHeaderPair& header : d->headers)
+        if (header.first.compare(name, Qt::CaseInsensitive) == 0)
+            return header.second;
+    return QByteArray();
+}
+
+void HttpConnection::keepBodyHead(qint64 limit)
+{
+    d->current.streaming = false;
+    d->current.to = nullptr;
+    d->keptHead = limit;
 }
 
 QString HttpConnection::certificateFailure() const
@@ -142,6 +162,9 @@ void HttpConnection::startNext()
         return;
     d->current = d->queue.dequeue();
     d->body.clear();
+    d->headers.clear();
+    d->keptHead = -1;
+    d->headersTold = false;
     d->status = 0;
     d->announced = -1;
     d->received = 0;
@@ -156,6 +179,8 @@ void HttpConnection::startNext()
     request.setTransferTimeout(d->timeout);
     // Bodies are counted against Content-Length, which only holds for an unencoded body.
     request.setRawHeader("Accept-Encoding", "identity");
+    for (const auto& header : d->current.headers)
+        request.setRawHeader(header.first, header.second);
 
     QNetworkReply* reply = d->manager->get(request);
     reply->setReadBufferSize(ReadBufferSize);
@@ -183,8 +208,16 @@ void HttpConnection::onMetaData()
     d->status = status.isValid() ? status.toInt() : 0;
     const QVariant length = d->reply->header(QNetworkRequest::ContentLengthHeader);
     d->announced = length.isValid() ? length.toLongLong() : -1;
+    d->headers = d->reply->rawHeaderPairs();
+    if (!d->headersTold && status.isValid()) {
+        d->headersTold = true;
+        QPointer<QNetworkReply> reply(d->reply);
+        emit headersArrived();
+        if (!reply || reply != d->reply)
+            return; // the receiver ended the request
+    }
     // Refuse an oversized body before any of it is read.
-    if (!d->current.streaming && d->announced > d->maximumBody)
+    if (!d->current.streaming && d->keptHead < 0 && d->announced > d->maximumBody)
         finish(true);
 }
 
@@ -194,9 +227,11 @@ void HttpConnection::readBody()
         return;
     const QByteArray chunk = d->reply->readAll();
     d->received += chunk.size();
-    bool stored;
+    bool stored = true;
     if (d->current.streaming)
         stored = d->current.to && d->current.to->write(chunk) == chunk.size();
+    else if (d->keptHead >= 0)
+        d->body.append(chunk.left(int(qBound<qint64>(0, d->keptHead - d->body.size(), chunk.size()))));
     else {
         stored = d->body.size() + chunk.size() <= d->maximumBody;
         if (stored)

@@ -6,7 +6,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
+#include <QPair>
 #include <QScopedPointer>
 #include <QString>
 
@@ -19,6 +21,8 @@ class HttpConnection : public QObject
 public:
     static constexpr qint64 DefaultMaximumBufferedBody = 16 * 1024 * 1024;
     static constexpr int DefaultTimeout = 60000;
+    // Request headers beyond the connection's own, as name and value.
+    using Headers = QList<QPair<QByteArray, QByteArray>>;
 
     explicit HttpConnection(QObject* parent = nullptr);
     ~HttpConnection() override;
@@ -29,8 +33,8 @@ public:
     // Without `to`, the body is buffered until readAll(); with `to` (open for writing) the body
     // is written into it as it arrives and only a bounded amount is held in memory (whatever the
     // HTTP status: callers that need a package check statusCode()). Redirects are not followed.
-    // Returns an identifier of the request.
-    int get(const QString& pathAndQuery, QIODevice* to = nullptr);
+    // `headers` go with the request (a Range, for instance). Returns an identifier of the request.
+    int get(const QString& pathAndQuery, QIODevice* to = nullptr, const Headers& headers = Headers());
     // Cancels the current request and clears the queue; the current one ends with done(true)
     // before abort() returns. Queued requests end without a signal.
     void abort();
@@ -40,6 +44,12 @@ public:
     QByteArray readAll();
     // HTTP status of the last request (0 when no reply arrived).
     int statusCode() const;
+    // A header of the last reply as it arrived (empty when it had none).
+    QByteArray replyHeader(const QByteArray& name) const;
+    // From now on the current body is held in memory instead of being written into the device
+    // given to get(): its first `limit` bytes, for a diagnostic; the rest is read and dropped. For
+    // a reply whose status says it is no content for that device.
+    void keepBodyHead(qint64 limit);
     // When the last request found no trusted secure connection (a certificate the system does not
     // accept, a server that does not speak TLS): what the user is told, naming the host. Empty
     // otherwise.
@@ -57,6 +67,9 @@ signals:
     void done(bool error);
     // Body bytes so far and the announced total (0 when the reply names no length).
     void dataReadProgress(int done, int total);
+    // The status and headers of the current reply are known and no byte of its body was handed
+    // on yet: statusCode() and replyHeader() tell them.
+    void headersArrived();
 
 private:
     struct Private;

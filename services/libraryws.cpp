@@ -47,7 +47,7 @@ Book LibraryWS::readBook(const QDomElement& element)
     // Only the attribute counts, not the child's tag, and the name must match exactly.
     for (QDomElement child = element.firstChildElement(); !child.isNull(); child = child.nextSiblingElement()) {
         const QString name = child.attribute(QStringLiteral("name"));
-        if (Book::fieldNames().contains(name, Qt::CaseSensitive))
+        if (Book::fieldNames().contains(name, Qt::CaseSensitive) || name == Book::digestName())
             book.setField(name, child.text());
     }
     return book;

@@ -10,10 +10,11 @@ QUrl ServiceRequest::url(const QString& path, const Items& items)
     return build(path, items, false);
 }
 
-QString ServiceRequest::send(HttpConnection* connection, const QString& path, const Items& items, QIODevice* to)
+QString ServiceRequest::send(HttpConnection* connection, const QString& path, const Items& items, QIODevice* to,
+                            const HttpConnection::Headers& headers)
 {
     connection->setServer(ServiceEndpoint::current());
-    connection->get(url(path, items).toString(QUrl::FullyEncoded), to);
+    connection->get(url(path, items).toString(QUrl::FullyEncoded), to, headers);
     return build(path, items, true).toString();
 }
 

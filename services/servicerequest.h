@@ -3,12 +3,13 @@
 // service endpoint in force.
 #pragma once
 
+#include "services/httpconnection.h"
+
 #include <QList>
 #include <QPair>
 #include <QString>
 #include <QUrl>
 
-class HttpConnection;
 class QIODevice;
 
 class ServiceRequest
@@ -20,10 +21,11 @@ public:
     static QString accountPath(const QString& document) { return QStringLiteral("/api/zenta") + document; }
 
     static QUrl url(const QString& path, const Items& items);
-    // Points `connection` at the current endpoint and queues the GET: the body is buffered, or
-    // streamed into `to` when given. Returns the URL text for the caller's diagnostic line, with
-    // the password and the session identifier (which is the password) shown as "***".
-    static QString send(HttpConnection* connection, const QString& path, const Items& items, QIODevice* to = nullptr);
+    // Points `connection` at the current endpoint and queues the GET (with `headers`): the body is
+    // buffered, or streamed into `to` when given. Returns the URL text for the caller's diagnostic
+    // line, with the password and the session identifier (which is the password) shown as "***".
+    static QString send(HttpConnection* connection, const QString& path, const Items& items, QIODevice* to = nullptr,
+                        const HttpConnection::Headers& headers = HttpConnection::Headers());
 
 private:
     // The URL; `masked`: with the values of the secret items written "***", for diagnostics.

@@ -235,7 +235,15 @@ private slots:
         const QByteArray zip = package(0, database);
         serve("ZA", zip, 4, announced);
         download("ZA", "onDl");
+        // A page reading the states as soon as it heard the end (it lets events run) finds nothing
+        // under way, or it would wait for an installation that is over.
+        QString statesWhenTold;
+        connect(window->bridge->downloads.value("ZA"), &Download::pageStatement, this, [&](const QString& statement) {
+            if (statement == finished("onDl"))
+                statesWhenTold = window->bridge->findChild<PageServices*>()->downloadStates();
+        });
         QVERIFY(waitForOutcomes("onDl"));
+        QCOMPARE(statesWhenTold, QStringLiteral("{}"));
         // The page reads the exact size beside the bridge, as the transfer announced it.
         QCOMPARE(window->bridge->findChild<PageServices*>()->downloadSize("ZA"),
             announced ? QString::number(zip.size()) : QString());
@@ -429,6 +437,56 @@ private slots:
             QVERIFY(messages.contains(cancelledText));
             QCOMPARE(booksEntries(), QStringList());
         }
+    }
+
+    void pauseAndResume_data() { flagRows("resumed", "resumed", "removed while paused"); }
+
+    // A paused transfer keeps what arrived and a page asking learns how far it got; asked for
+    // again, it goes on from there with a range that names the file's tag; removed while paused,
+    // nothing of it stays.
+    void pauseAndResume()
+    {
+        QFETCH(bool, resumed);
+        setLibrary({ "ZA" });
+        const QByteArray zip = package(0, HostileArchives::dictionaryDatabase(noise(400000)));
+        QList<QByteArray> pieces;
+        for (int at = 0; at < zip.size(); at += 10000)
+            pieces << zip.mid(at, 10000);
+        replies.insert("ZA", { head("Content-Length: " + QByteArray::number(zip.size()) + "\r\nETag: \"v1\"\r\n")
+                                   + pieces.takeFirst(), false, pieces });
+        download("ZA", "onDl");
+        const QString part = DataPaths::partFile(packageOf("ZA"));
+        QTRY_VERIFY(QFileInfo(part).size() > 20000);
+        PageServices* services = window->bridge->findChild<PageServices*>();
+        QVERIFY(services->pauseDownload("ZA"));
+        const qint64 kept = QFileInfo(part).size();
+        const int said = heard("onDl").size();
+        QTest::qWait(300);
+        QCOMPARE(QFileInfo(part).size(), kept);
+        QCOMPARE(heard("onDl").size(), said);
+        QCOMPARE(services->downloadStates(), QStringLiteral("{}"));
+        QCOMPARE(services->keptDownloads(),
+                 QStringLiteral("{\"ZA\":{\"bytes\":%1,\"percent\":%2,\"size\":\"%3\",\"state\":\"paused\"}}")
+                     .arg(zip.size())
+                     .arg(Download::percentOf(kept, zip.size()))
+                     .arg(Download::sizeText(zip.size())));
+        if (!resumed) {
+            QVERIFY(services->discardDownload("ZA"));
+            QCOMPARE(booksEntries(), QStringList());
+            return;
+        }
+        replies.insert("ZA", { "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes " + QByteArray::number(kept) + '-'
+                               + QByteArray::number(zip.size() - 1) + '/' + QByteArray::number(zip.size())
+                               + "\r\nContent-Length: " + QByteArray::number(zip.size() - kept) + "\r\n\r\n" + zip.mid(kept) });
+        download("ZA", "onAgain");
+        QVERIFY(waitForOutcomes("onAgain"));
+        QVERIFY(server->requests.last().contains("\r\nRange: bytes=" + QByteArray::number(kept) + "-\r\n"));
+        QVERIFY(server->requests.last().contains("\r\nIf-Range: \"v1\""));
+        // The progress counts what was there already.
+        QVERIFY(heard("onAgain").first().contains(QString("progress:\"%1\"").arg(Download::percentOf(kept, zip.size()))));
+        QCOMPARE(outcomes("onAgain"), QStringList({ waiting("onAgain"), finished("onAgain") }));
+        QCOMPARE(booksEntries(), QStringList { "ZA" });
+        QCOMPARE(status("ZA"), QStringLiteral("1"));
     }
 
     void secondDownloadOfTheSameDictionary_data()

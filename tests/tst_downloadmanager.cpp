@@ -1,19 +1,52 @@
-// One package transfer against a scripted server: the request, which replies become a package
-// file, and that nothing partial is ever left under the package's name or beside it (the part
-// file of a transfer in progress is followed by tst_download's cancelling).
+// One package transfer against a scripted server and the reference store service: the request,
+// which replies become a package file, that nothing partial is ever left under the package's
+// name, and that a transfer cut, stopped or killed continues to the same bytes (or starts over
+// when the file changed), tries again after transient failures only, and checks the digest.
 #include "base/appsettings.h"
+#include "base/datapaths.h"
 #include "packages/downloadmanager.h"
 #include "services/httpconnection.h"
 #include "tests/support/httptestserver.h"
+#include "tests/support/runningservice.h"
 #include "tests/support/testsupport.h"
 
+#include <QCryptographicHash>
+#include <QProcess>
+#include <QRegularExpression>
+
 namespace {
+// Set in the environment of a child process that transfers a package until it is killed.
+const char* const childVariable = "VOCALUME_TRANSFER_CHILD_PORT";
+
 QByteArray body(int size)
 {
     QByteArray bytes(size, Qt::Uninitialized);
     for (int i = 0; i < size; ++i)
         bytes[i] = char('a' + i % 26);
     return bytes;
+}
+
+// The package replies in a store service's request log that sent something: "<bytes sent> from
+// <first byte>". (The network stack may send a request again on a connection the service
+// closes, and drop what that one brings.)
+QStringList packageReplies(const QString& log)
+{
+    QStringList replies;
+    QRegularExpressionMatchIterator it = QRegularExpression("sent ([1-9]\\d*) bytes from byte (\\d+)").globalMatch(TestSupport::readFile(log));
+    while (it.hasNext()) {
+        const QRegularExpressionMatch match = it.next();
+        replies << match.captured(1) + " from " + match.captured(2);
+    }
+    return replies;
+}
+
+int runTransferChild(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    ServiceEndpoint::setCurrent({ "127.0.0.1", quint16(qEnvironmentVariableIntValue(childVariable)) });
+    DownloadManager manager("ZDEMO001", QString::fromLocal8Bit(qgetenv("VOCALUME_TRANSFER_CHILD_PACKAGE")));
+    manager.start();
+    return app.exec();
 }
 }
 
@@ -26,6 +59,12 @@ private:
 
     QString package() const { return books->filePath("ZA.zip"); }
     QStringList filesInBooks() const { return QDir(books->path()).entryList(QDir::Files | QDir::Hidden); }
+    static void signInToTheDemo()
+    {
+        AppSettings settings;
+        settings.setUsername("demo");
+        settings.setSessionId("demo");
+    }
 
 private slots:
     void init()
@@ -37,6 +76,7 @@ private slots:
         server.reset(new HttpTestServer);
         server->makeCurrent();
         books.reset(new QTemporaryDir);
+        DownloadManager::setRetryPause(1);
     }
 
     void replies_data()
@@ -64,9 +104,9 @@ private slots:
         stale.close();
         server->respondWith(reply);
         DownloadManager manager("ZA", package());
-        QSignalSpy done(manager.connection, &HttpConnection::done);
+        QSignalSpy ended(&manager, &DownloadManager::ended);
         manager.start();
-        QVERIFY(done.wait(5000));
+        QVERIFY(ended.wait(5000));
 
         // (The network stack may repeat a request whose reply ends with the connection.)
         QCOMPARE(server->targets.value(0),
@@ -90,7 +130,164 @@ private slots:
             QVERIFY(TestSupport::diagnosticsContain(reply.mid(reply.indexOf("\r\n\r\n") + 4, 100)));
         }
     }
+
+    void retriesAndChecks_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("answers"); // in turn
+        QTest::addColumn<QString>("digest"); // announced by the library
+        QTest::addColumn<int>("tries");
+        QTest::addColumn<QString>("error"); // empty: the package is in place
+        const QByteArray package = HttpTestServer::reply(body(20000));
+        const QByteArray failing = HttpTestServer::reply("<result/>", 500);
+        const QByteArray cut = "HTTP/1.1 200 OK\r\nContent-Length: 20000\r\n\r\n" + body(5000);
+        const QString digest = QCryptographicHash::hash(body(20000), QCryptographicHash::Sha256).toHex();
+        const QString generic = "Si è verificato un errore nello scaricamento del dizionario";
+        QTest::newRow("503, then the package") << QList<QByteArray> { HttpTestServer::reply("<result/>", 503), package }
+                                               << QString() << 2 << QString();
+        QTest::newRow("cut short twice, then the package") << QList<QByteArray> { cut, cut, package } << QString() << 3
+                                                           << QString();
+        QTest::newRow("404 is not tried again") << QList<QByteArray> { HttpTestServer::reply("<result/>", 404), package }
+                                                << QString() << 1 << generic;
+        QTest::newRow("500 four times") << QList<QByteArray> { failing, failing, failing, failing, package } << QString()
+                                        << 4 << generic;
+        QTest::newRow("digest in capitals") << QList<QByteArray> { package } << digest.toUpper() << 1 << QString();
+        QTest::newRow("another package's digest")
+            << QList<QByteArray> { package } << QString(digest).replace(0, 1, digest.startsWith('0') ? "1" : "0") << 1
+            << "Il pacchetto scaricato non corrisponde a quello del negozio (impronta SHA-256 diversa) ed è stato "
+               "eliminato. Scarica di nuovo il dizionario.";
+    }
+
+    // Transient failures are tried again three times in a row with growing pauses; a refusal of
+    // the service is not; a package whose digest is not the one announced is refused and goes.
+    void retriesAndChecks()
+    {
+        QFETCH(QList<QByteArray>, answers);
+        QFETCH(QString, digest);
+        QFETCH(int, tries);
+        QFETCH(QString, error);
+        server->respond([&](const QByteArray&) { return HttpTestServer::Answer { answers.value(server->targets.size() - 1) }; });
+        DownloadManager manager("ZA", package());
+        manager.expectedDigest = digest;
+        QSignalSpy retrying(&manager, &DownloadManager::retrying);
+        QSignalSpy ended(&manager, &DownloadManager::ended);
+        manager.start();
+        QVERIFY(ended.wait(10000));
+        QCOMPARE(manager.errorMessage(), error);
+        QCOMPARE(server->targets.size(), tries);
+        QCOMPARE(retrying.size(), tries - 1);
+        for (int i = 0; i < retrying.size(); ++i)
+            QCOMPARE(retrying.at(i), QVariantList({ i + 1, 1 << i }));
+        QCOMPARE(filesInBooks(), error.isEmpty() ? QStringList { "ZA.zip" } : QStringList());
+    }
+
+    void resumesAfterCuts_data()
+    {
+        QTest::addColumn<int>("cutAfter");
+        QTest::newRow("in three") << 20000;
+        QTest::newRow("all but the last byte") << 49999;
+        QTest::newRow("pieces smaller than an error reply") << 8000;
+    }
+
+    // Cut by the reference store service after every `cutAfter` bytes, the transfer goes on from
+    // where it stopped until the package is whole, never asking for a byte twice.
+    void resumesAfterCuts()
+    {
+        QFETCH(int, cutAfter);
+        const QByteArray bytes = TestSupport::noise(50000);
+        QTemporaryDir work;
+        QVERIFY(TestSupport::writeFile(work.filePath("ZDEMO001.zip"), bytes));
+        RunningService service;
+        service.requestLog = work.filePath("requests");
+        if (!service.start(work.path(), { "--cut-after", QString::number(cutAfter) }))
+            QSKIP("the store service is not built");
+        signInToTheDemo();
+        DownloadManager manager("ZDEMO001", package());
+        QSignalSpy ended(&manager, &DownloadManager::ended);
+        manager.start();
+        QVERIFY(ended.wait(20000));
+        QVERIFY(manager.finished);
+        QCOMPARE(TestSupport::readFile(package()), bytes);
+        QStringList expected;
+        for (int from = 0; from < bytes.size(); from += cutAfter)
+            expected << QString::number(qMin(cutAfter, bytes.size() - from)) + " from " + QString::number(from);
+        QStringList replies = packageReplies(service.requestLog);
+        replies.removeDuplicates();
+        QCOMPARE(replies, expected);
+    }
+
+    void resumesAfterTheProgramStopped_data()
+    {
+        QTest::addColumn<bool>("killed"); // kill -9 of the process transferring; otherwise closed
+        QTest::addColumn<bool>("changed"); // the package changed on the server meanwhile
+        QTest::newRow("killed") << true << false;
+        QTest::newRow("closed") << false << false;
+        QTest::newRow("closed, package changed") << false << true;
+    }
+
+    // A transfer stopped by the end of its process keeps its part file and the server's word on
+    // it: the next one continues it with a range, or starts over when the file changed.
+    void resumesAfterTheProgramStopped()
+    {
+        QFETCH(bool, killed);
+        QFETCH(bool, changed);
+        const QByteArray first = TestSupport::noise(400000);
+        QTemporaryDir work;
+        const QString served = work.filePath("ZDEMO001.zip");
+        QVERIFY(TestSupport::writeFile(served, first));
+        RunningService slow;
+        if (!slow.start(work.path(), { "--slow-download", "100000" }))
+            QSKIP("the store service is not built");
+        signInToTheDemo();
+        const QString part = DataPaths::partFile(package());
+        QProcess child;
+        QScopedPointer<DownloadManager> stopped;
+        if (killed) {
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(childVariable, QString::number(slow.port));
+            environment.insert("VOCALUME_TRANSFER_CHILD_PACKAGE", package());
+            child.setProcessEnvironment(environment);
+            child.start(QCoreApplication::applicationFilePath(), QStringList());
+        } else {
+            stopped.reset(new DownloadManager("ZDEMO001", package()));
+            stopped->start();
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(part).size() > 100000, 10000);
+        if (killed) {
+            child.kill();
+            QVERIFY(child.waitForFinished());
+        }
+        stopped.reset();
+        const qint64 kept = QFileInfo(part).size();
+        QVERIFY(kept > 0 && kept < first.size());
+        const QByteArray second = TestSupport::noise(300000, 2);
+        if (changed)
+            QVERIFY(TestSupport::writeFile(served, second));
+
+        RunningService fast;
+        fast.requestLog = work.filePath("requests");
+        QVERIFY(fast.start(work.path()));
+        DownloadManager manager("ZDEMO001", package());
+        QSignalSpy ended(&manager, &DownloadManager::ended);
+        manager.start();
+        QVERIFY(ended.wait(20000));
+        QVERIFY(manager.finished);
+        QCOMPARE(TestSupport::readFile(package()), changed ? second : first);
+        QCOMPARE(packageReplies(fast.requestLog), QStringList { changed ? "300000 from 0"
+                                                                        : QString("%1 from %2").arg(first.size() - kept).arg(kept) });
+        QCOMPARE(filesInBooks(), QStringList { "ZA.zip" });
+    }
 };
 
-VOCALUME_TEST_MAIN(TestDownloadManager)
+int main(int argc, char* argv[])
+{
+    if (qEnvironmentVariableIsSet(childVariable))
+        return runTransferChild(argc, argv);
+    TestSupport::prepareEnvironment();
+    QCoreApplication app(argc, argv);
+    TestSupport::resetHome();
+    TestDownloadManager tc;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&tc, argc, argv);
+}
+
 #include "tst_downloadmanager.moc"

@@ -7,6 +7,7 @@
 #include "base/datapaths.h"
 #include "base/fileclaim.h"
 #include "base/processexit.h"
+#include "packages/partialpackage.h"
 #include "tests/support/testsupport.h"
 #include "web/customagentwebview.h"
 
@@ -106,7 +107,8 @@ private slots:
     }
 
     // A second start over what a first start, earlier releases or killed attempts left. Steps:
-    // "path=text" written ("@path=text": and claimed, as by another process at work), "path/"
+    // "path=text" written ("@path=text": and claimed, as by another process at work; "~path=text":
+    // and last written longer ago than a kept transfer is kept), "path/"
     // made, "-path" removed, "#id" a book the web store knows; checks: "path=text" read back,
     // "path" there, "!path" gone; a diagnostic "!text" is never logged. The start never
     // rewrites the web store.
@@ -169,6 +171,20 @@ private slots:
                    "engine/books/47.zip/database.db=47.zip" }
             << "1.1.0"
             << "già deployato";
+        // A transfer that can be continued stays, with the server's word on it; one whose last byte
+        // is old, that names no validator (a weak tag) or whose record or part is missing goes.
+        const QString record = "={\"size\":100,\"etag\":\"%1\",\"state\":\"running\"}";
+        QTest::newRow("transfers kept for resuming")
+            << QStringList { "engine/books/40..zip.part=half", "engine/books/40..zip.resume" + record.arg("\\\"v1\\\""),
+                   "~engine/books/41..zip.part=stale", "engine/books/41..zip.resume" + record.arg("\\\"v1\\\""),
+                   "engine/books/42..zip.part=weak", "engine/books/42..zip.resume" + record.arg("W/\\\"v1\\\""),
+                   "engine/books/43..zip.resume" + record.arg("\\\"v1\\\"") }
+            << QString()
+            << QStringList { "engine/books/40..zip.part=half", "engine/books/40..zip.resume", "!engine/books/41..zip.part",
+                   "!engine/books/41..zip.resume", "!engine/books/42..zip.part", "!engine/books/42..zip.resume",
+                   "!engine/books/43..zip.resume" }
+            << "1.1.0"
+            << "già deployato";
         QTest::newRow("another process at work")
             << QStringList { "@engine/books/42..zip.part=arriving", "@engine/books/43..zip=installing",
                    "engine/books/43..tmp/a.html=half" }
@@ -189,7 +205,7 @@ private slots:
         { MainWindow first; }
         std::vector<std::unique_ptr<FileClaim>> claims;
         for (const QString& step : steps) {
-            const QString path = data(step.section('=', 0, 0).remove(QRegularExpression("^@")));
+            const QString path = data(step.section('=', 0, 0).remove(QRegularExpression("^[@~]")));
             if (step.startsWith('-'))
                 QVERIFY(removeDirectoryTree(data(step.mid(1))));
             else if (step.startsWith('#'))
@@ -206,6 +222,10 @@ private slots:
                 claims.emplace_back(new FileClaim);
                 QVERIFY(claims.back()->claim(path));
             }
+            QFile aged(path);
+            if (step.startsWith('~'))
+                QVERIFY(aged.open(QIODevice::Append) && aged.setFileTime(
+                            QDateTime::currentDateTime().addDays(-PartialPackage::KeptDays - 1), QFileDevice::FileModificationTime));
         }
         const QDateTime written = QFileInfo(data("file__0/bookmarks.db")).lastModified();
         if (!version.isNull())

@@ -7,6 +7,8 @@
 #include "tests/support/runningservice.h"
 #include "tests/support/testsupport.h"
 
+#include <QCryptographicHash>
+
 namespace {
 QString downloadPath(const QString& sessionId, const QString& sku)
 {
@@ -15,21 +17,25 @@ QString downloadPath(const QString& sessionId, const QString& sku)
         .toString(QUrl::FullyEncoded);
 }
 
-// A GET on `service`: done's error flag, status and body.
+// A GET on `service` (with `headers`): done's error flag, status, body and validators.
 struct Fetched {
     bool error = true;
     int status = 0;
     QByteArray body;
+    QByteArray tag;
+    QByteArray date;
+    QByteArray range;
 };
-Fetched fetch(const RunningService& service, const QString& path)
+Fetched fetch(const RunningService& service, const QString& path, const HttpConnection::Headers& headers = {})
 {
     HttpConnection http;
     http.setServer({ "127.0.0.1", service.port });
     QSignalSpy done(&http, &HttpConnection::done);
-    http.get(path);
+    http.get(path, nullptr, headers);
     Fetched result;
     if (done.wait(10000))
-        result = { done.first().first().toBool(), http.statusCode(), http.readAll() };
+        result = { done.first().first().toBool(), http.statusCode(), http.readAll(), http.replyHeader("ETag"),
+                   http.replyHeader("Last-Modified"), http.replyHeader("Content-Range") };
     return result;
 }
 }
@@ -79,6 +85,9 @@ private slots:
         QCOMPARE(ids, QStringList({ "ZDEMO001", "ZDEMO002", "ZDEMO003" }));
         QCOMPARE(purchased, QStringList({ "true", "true", "false" }));
         QCOMPARE(list.at(0).subtitle, QStringLiteral("Edizione dimostrativa, più di cento voci"));
+        // The digest of the packages the service has.
+        QCOMPARE(list.at(0).sha256, QString(QCryptographicHash::hash(package, QCryptographicHash::Sha256).toHex()));
+        QCOMPARE(list.at(1).sha256, QString());
         const AppSettings settings;
         QVERIFY(settings.startCharset("it").startsWith("à|"));
         QCOMPARE(settings.startCharset("it").count('|'), settings.endCharset("it").count('|'));
@@ -137,6 +146,39 @@ private slots:
             QVERIFY(reply.body.size() <= 8192); // the program takes small bodies for error replies
             QVERIFY(reply.body.contains("<field name=\"errorCode\">" + errorCode + "</field>"));
         }
+    }
+
+    void ranges_data()
+    {
+        QTest::addColumn<QByteArray>("range");
+        QTest::addColumn<QByteArray>("ifRange"); // "tag", "date": the package's own ETag, Last-Modified
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("from"); // the body is the package from this byte on
+        QTest::newRow("from a byte on") << QByteArray("bytes=30000-") << QByteArray() << 206 << 30000;
+        QTest::newRow("if the tag holds") << QByteArray("bytes=30000-") << QByteArray("tag") << 206 << 30000;
+        QTest::newRow("if the date holds") << QByteArray("bytes=49999-") << QByteArray("date") << 206 << 49999;
+        QTest::newRow("if another tag holds: all") << QByteArray("bytes=30000-") << QByteArray("\"x\"") << 200 << 0;
+        QTest::newRow("several ranges: all") << QByteArray("bytes=0-1,5-9") << QByteArray() << 200 << 0;
+        QTest::newRow("beyond the end") << QByteArray("bytes=50000-") << QByteArray() << 416 << 50000;
+    }
+
+    void ranges()
+    {
+        QFETCH(QByteArray, range);
+        QFETCH(QByteArray, ifRange);
+        QFETCH(int, status);
+        QFETCH(int, from);
+        const Fetched whole = fetch(service, downloadPath("demo", "ZDEMO001"));
+        QVERIFY(whole.tag.startsWith('"') && !whole.date.isEmpty());
+        HttpConnection::Headers headers { { "Range", range } };
+        if (!ifRange.isEmpty())
+            headers << qMakePair(QByteArray("If-Range"), ifRange == "tag" ? whole.tag : ifRange == "date" ? whole.date : ifRange);
+        const Fetched reply = fetch(service, downloadPath("demo", "ZDEMO001"), headers);
+        QCOMPARE(reply.status, status);
+        QCOMPARE(reply.tag, whole.tag);
+        QVERIFY(reply.body == package.mid(from));
+        QCOMPARE(reply.range, status == 206 ? "bytes " + QByteArray::number(from) + "-49999/50000"
+                                            : status == 416 ? QByteArray("bytes */50000") : QByteArray());
     }
 
     void versionAndStorePages()

@@ -1,7 +1,9 @@
 #include "web/pageservices.h"
 
+#include "base/datapaths.h"
 #include "base/wholefile.h"
 #include "packages/download.h"
+#include "packages/partialpackage.h"
 #include "base/scriptliteral.h"
 #include "search/indexrows.h"
 
@@ -101,12 +103,53 @@ QString PageServices::downloadStates()
         case Download::Phase::Installing:
             state.insert(QStringLiteral("state"), QStringLiteral("install"));
             break;
+        case Download::Phase::Paused:
         case Download::Phase::Over:
             continue;
         }
         states.insert(it.key(), state);
     }
     return QString::fromUtf8(QJsonDocument(states).toJson(QJsonDocument::Compact));
+}
+
+QString PageServices::keptDownloads()
+{
+    static const char* const stateNames[] = { "interrupted", "paused", "stopped" };
+    QJsonObject kept;
+    const QMap<QString, PartialPackage> parts = PartialPackage::under(DataPaths::booksDirectory());
+    for (auto it = parts.cbegin(); it != parts.cend(); ++it) {
+        const Download* download = downloads ? downloads->value(it.key()) : nullptr;
+        if (download && download->phase() != Download::Phase::Paused && download->phase() != Download::Phase::Over)
+            continue;
+        QJsonObject state { { QStringLiteral("percent"), qMin(99, it->percent()) },
+                            { QStringLiteral("state"), QLatin1String(stateNames[int(it->state)]) } };
+        if (it->size > 0) {
+            state.insert(QStringLiteral("size"), Download::sizeText(it->size));
+            state.insert(QStringLiteral("bytes"), double(it->size));
+        }
+        kept.insert(it.key(), state);
+    }
+    return QString::fromUtf8(QJsonDocument(kept).toJson(QJsonDocument::Compact));
+}
+
+bool PageServices::pauseDownload(QString sku)
+{
+    Download* download = downloads ? downloads->value(sku) : nullptr;
+    return download && download->pause();
+}
+
+bool PageServices::discardDownload(QString sku)
+{
+    Download* download = downloads ? downloads->value(sku) : nullptr;
+    if (download && download->phase() == Download::Phase::Paused) {
+        download->cancel();
+        return true;
+    }
+    if ((download && download->phase() != Download::Phase::Over)
+        || !PartialPackage::under(DataPaths::booksDirectory()).contains(sku))
+        return false;
+    PartialPackage(DataPaths::packageFile(DataPaths::bookDirectory(sku))).remove();
+    return true;
 }
 
 namespace {

@@ -46,6 +46,17 @@ public slots:
     // size in megabytes with one decimal and bytes as announced, when known), "queued" (the
     // package waits for another installation to end) or "install".
     QString downloadStates();
+    // The downloads that stopped before their end and can be continued (a transfer cut by the
+    // end of the program, paused by the user, or given up after failing), none of them under
+    // way: a JSON object from sku to {percent, size, bytes, state}, state "interrupted" (under
+    // way when the program ended: the page continues it), "paused" or "stopped"; percent, size
+    // in megabytes and bytes as for downloadStates, of the whole package. The page continues
+    // one by asking for its download again.
+    QString keptDownloads();
+    // Pauses the transfer of `sku`, keeping what arrived; true when one was under way.
+    bool pauseDownload(QString sku);
+    // Removes what a stopped or paused download of `sku` kept; true when something was removed.
+    bool discardDownload(QString sku);
 
     // Asks the user for a file and writes `text` into it as UTF-8, whole or not at all; the
     // name offered is `suggestedName` in the home folder. The outcome as a JSON object text:

@@ -27,6 +27,9 @@
     // Downloads native code runs that are not this page's own (the page was loaded after they
     // started), shown as they are: sku -> the same shape.
     var others = {};
+    // Downloads that stopped before their end and can be continued, as native code keeps them:
+    // sku -> { sku, state: 'interrupted' | 'paused' | 'stopped', percent, size, bytes }.
+    var kept = {};
     var syncTimer = null;
     // The states native code tells beside the bridge, in the page's phases.
     var NATIVE_PHASES = { download: 'progress', queued: 'queued', install: 'wait' };
@@ -140,8 +143,60 @@
             '<div class="progress-track"><div class="progress-bar' + (determinate ? '' : ' indeterminate') + '"' +
             (determinate ? ' style="width:' + active.percent + '%"' : '') + '></div></div>' +
             '<div class="progress-line"><span class="text">' + text + '</span>' +
-            (cancellable ? button('Annulla', 'btn-secondary btn-small', 'cancel', active.sku) : '') +
+            (cancellable ? pauseButton() + button('Annulla', 'btn-secondary btn-small', 'cancel', active.sku) : '') +
             '</div></div>';
+    }
+
+    // A transfer of this page's own can be paused when native code keeps what arrived.
+    function pauseButton() {
+        return V.native('pauseDownload') ? button('Pausa', 'btn-secondary btn-small', 'pause', download.sku) : '';
+    }
+
+    var KEPT_TEXTS = { interrupted: 'Download interrotto', paused: 'Download in pausa', stopped: 'Download interrotto' };
+
+    // A download that stopped before its end: how far it got, continued by "Riprendi" (from where
+    // it stopped) or removed by "Annulla".
+    function keptHtml(part, busy) {
+        var size = sizeText(part.size, part.bytes);
+        var text = KEPT_TEXTS[part.state] + ': ' + part.percent + '%' + (size ? ' di ' + V.escapeHtml(size) : '');
+        return '<div class="book-progress" role="progressbar" aria-valuemin="0" aria-valuemax="100" aria-valuenow="' +
+            part.percent + '" aria-label="' + text + '">' +
+            '<div class="progress-track"><div class="progress-bar" style="width:' + part.percent + '%"></div></div>' +
+            '<div class="progress-line"><span class="text">' + text + '</span>' +
+            button('Riprendi', 'btn-primary btn-small', 'download', part.sku, busy,
+                busy ? 'Attendi la fine del download in corso' : 'Continua da dove si era fermato') +
+            button('Annulla', 'btn-secondary btn-small', 'discard', part.sku) + '</div></div>';
+    }
+
+    // What native code keeps of stopped downloads, in the page's shape.
+    function keptDownloads() {
+        var native = V.native('keptDownloads');
+        var told;
+        try {
+            told = native ? JSON.parse(native.keptDownloads()) : {};
+        } catch (e) {
+            told = {};
+        }
+        var parts = {};
+        Object.keys(told || {}).forEach(function (sku) {
+            var p = told[sku] || {};
+            if (KEPT_TEXTS[p.state] && bookBySku(sku)) {
+                parts[sku] = { sku: sku, state: p.state, percent: p.percent || 0,
+                    size: p.size ? String(p.size) : '', bytes: p.bytes ? String(p.bytes) : '' };
+            }
+        });
+        return parts;
+    }
+
+    // A download the program was running when it ended goes on by itself, when nothing else runs.
+    function continueInterrupted() {
+        if (download || Object.keys(others).length > 0) {
+            return;
+        }
+        var skus = Object.keys(kept).filter(function (sku) { return kept[sku].state === 'interrupted'; });
+        if (skus.length > 0) {
+            startDownload(skus[0]);
+        }
     }
 
     function dynamicHtml(book) {
@@ -152,6 +207,13 @@
         var active = activeFor(sku);
         if (active) {
             return progressHtml(active);
+        }
+        if (kept[sku]) {
+            // An update that stopped leaves the installed edition to be read meanwhile.
+            var installed = book.STATUS === '1' || book.STATUS === '2';
+            return keptHtml(kept[sku], busy) +
+                (installed ? '<div class="book-actions">' + button('Apri', 'btn-primary', 'open', sku) + '</div>' : '') +
+                errorHtml(sku);
         }
         html += '<div class="book-actions">';
         switch (book.STATUS) {
@@ -170,10 +232,12 @@
             break;
         }
         html += '</div>';
-        if (errors[sku]) {
-            html += '<p class="notice notice-error book-error" role="alert">' + V.escapeHtml(errors[sku]) + '</p>';
-        }
-        return html;
+        return html + errorHtml(sku);
+    }
+
+    function errorHtml(sku) {
+        return errors[sku] ?
+            '<p class="notice notice-error book-error" role="alert">' + V.escapeHtml(errors[sku]) + '</p>' : '';
     }
 
     // The state badge follows a download of the dictionary while it runs.
@@ -183,6 +247,8 @@
         if (active) {
             state = { badge: active.phase === 'wait' ? 'Installazione in corso' :
                 active.phase === 'queued' ? 'In coda per l\'installazione' : 'Download in corso', cls: 'badge-update' };
+        } else if (kept[book.sku]) {
+            state = { badge: KEPT_TEXTS[kept[book.sku].state], cls: 'badge-update' };
         }
         var badges = '';
         if (book.LANG) {
@@ -344,9 +410,11 @@
         V.store.readSystem(function (system) {
             books = V.store.listedBooks(system);
             followNative();
+            kept = keptDownloads();
             var account = system.SYSTEM && system.SYSTEM.USERNAME;
             V.byId('user').textContent = account ? 'Account: ' + account : '';
             render();
+            continueInterrupted();
             if (done) {
                 done();
             }
@@ -394,6 +462,8 @@
         } else if (res.error || res.invalid || res.progress === undefined) {
             errors[download.sku] = V.decodeApos(res.error || 'Si è verificato un errore nello scaricamento del dizionario');
             endDownload();
+            // What arrived before the failure may be kept, to be continued.
+            kept = keptDownloads();
         } else {
             var p = parseInt(res.progress, 10);
             download.phase = 'progress';
@@ -418,6 +488,24 @@
     function downloadBytes(sku) {
         var native = V.native('downloadSize');
         return native ? String(native.downloadSize(sku) || '') : '';
+    }
+
+    // Native code sends nothing after a pause; what arrived is kept for "Riprendi".
+    function pauseDownload(sku) {
+        V.native('pauseDownload').pauseDownload(sku);
+        endDownload();
+        kept = keptDownloads();
+        refreshActions();
+    }
+
+    function discardKept(sku) {
+        var native = V.native('discardDownload');
+        if (native) {
+            native.discardDownload(sku);
+        }
+        delete kept[sku];
+        delete errors[sku];
+        refreshActions();
     }
 
     function openBook(sku) {
@@ -482,6 +570,12 @@
             V.bridge('cancelDownload');
             endDownload();
             refreshActions();
+            break;
+        case 'pause':
+            pauseDownload(sku);
+            break;
+        case 'discard':
+            discardKept(sku);
             break;
         case 'open':
             openBook(sku);

@@ -152,6 +152,30 @@
         }
     });
 
+    PageTest.test('a paused download waits on its card; one the program was running when it ended goes on by itself', function (t) {
+        button('fra-ita', 'download').click();
+        MockBridge.progress('onDownload', 30, '5.0');
+        button('fra-ita', 'pause').click();
+        t.eq(MockBridge.lastCall('pauseDownload'), ['fra-ita']);
+        t.eq([progressText('fra-ita'), actions('fra-ita')], ['Download in pausa: 30% di 5.0\u00a0MB', ['Riprendi', 'Annulla', 'Apri']]);
+        t.eq(actions('ing-ita'), ['Apri'], 'another download may start meanwhile');
+        button('fra-ita', 'discard').click();
+        t.eq([MockBridge.lastCall('discardDownload'), actions('fra-ita')], [['fra-ita'], ['Apri', 'Aggiorna']]);
+        MockBridge.keptDownloads = { 'fra-ita': { state: 'interrupted', percent: 40, size: '5.0' } };
+        Vocalume.library.reload(function () {
+            t.step(function () {
+                t.eq([MockBridge.lastCall('download'), progressText('fra-ita')], [['fra-ita', 'onDownload'], 'Avvio del download...']);
+                // Given up after failing, what arrived stays to be continued.
+                MockBridge.keptDownloads['fra-ita'].state = 'stopped';
+                MockBridge.fail('onDownload', 'Si è verificato un errore nello scaricamento del dizionario');
+                t.eq([progressText('fra-ita'), actions('fra-ita')], ['Download interrotto: 40% di 5.0\u00a0MB', ['Riprendi', 'Annulla', 'Apri']]);
+                t.ok(card('fra-ita').querySelector('.book-error'), 'the failure is told');
+                MockBridge.keptDownloads = {};
+                Vocalume.library.reload(function () { t.done(); });
+            });
+        });
+    });
+
     PageTest.test('a failed synchronisation: the spinner goes off and the message shows', function (t) {
         $('sync').click();
         t.eq(MockBridge.countCalls('synchronize'), 1);

@@ -229,6 +229,7 @@ var MockBridge = (function () {
     }
     M.downloadSizes = {};
     M.downloadStates = {};
+    M.keptDownloads = {};
     var headwordsRead = {};
     var readyCallback = null; // { sku, lang, callback } of the last prepareSuggestions
     M.holdHeadwords = false;
@@ -302,6 +303,19 @@ var MockBridge = (function () {
         // The downloads and installations under way (M.downloadStates), as native code tells them.
         downloadStates: function () {
             return JSON.stringify(M.downloadStates);
+        },
+        // What stopped downloads kept (M.keptDownloads); a pause keeps the transfer at 30% of 5 MB.
+        keptDownloads: function () {
+            return JSON.stringify(M.keptDownloads);
+        },
+        pauseDownload: function (sku) {
+            M.calls.push(['pauseDownload', [sku]]);
+            M.keptDownloads[sku] = { state: 'paused', percent: 30, size: '5.0', bytes: 5242880 };
+            return true;
+        },
+        discardDownload: function (sku) {
+            M.calls.push(['discardDownload', [sku]]);
+            return delete M.keptDownloads[sku];
         },
         suggest: function (sku, word, lang) {
             M.calls.push(['suggest', [sku, word]]);

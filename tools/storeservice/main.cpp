@@ -48,7 +48,10 @@ int main(int argc, char* argv[])
     const QCommandLineOption denyOption(QStringLiteral("deny"), QStringLiteral("Answer every session check with \"Accesso negato\"."));
     const QCommandLineOption delayOption(QStringLiteral("delay-ms"), QStringLiteral("Delay every reply."), QStringLiteral("ms"));
     const QCommandLineOption cutOption(QStringLiteral("cut-after"),
-                                       QStringLiteral("Close package downloads after this many body bytes."), QStringLiteral("bytes"));
+                                       QStringLiteral("Close each package reply after this many body bytes."), QStringLiteral("bytes"));
+    const QCommandLineOption cutTimesOption(QStringLiteral("cut-times"),
+                                            QStringLiteral("Cut only the first this many package replies (with --cut-after)."),
+                                            QStringLiteral("n"));
     const QCommandLineOption slowOption(QStringLiteral("slow-download"),
                                         QStringLiteral("Send package bodies at most this fast."), QStringLiteral("bytes-per-second"));
     const QCommandLineOption certOption(QStringLiteral("cert"),
@@ -56,8 +59,8 @@ int main(int argc, char* argv[])
                                         QStringLiteral("file"));
     const QCommandLineOption keyOption(QStringLiteral("key"), QStringLiteral("Private key of --cert (PEM)."),
                                        QStringLiteral("file"));
-    parser.addOptions({ portOption, catalogOption, packagesOption, denyOption, delayOption, cutOption, slowOption,
-                        certOption, keyOption });
+    parser.addOptions({ portOption, catalogOption, packagesOption, denyOption, delayOption, cutOption, cutTimesOption,
+                        slowOption, certOption, keyOption });
     parser.process(app);
 
     if (!parser.isSet(catalogOption))
@@ -65,13 +68,14 @@ int main(int argc, char* argv[])
     qint64 port = 0;
     qint64 delay = 0;
     qint64 cutAfter = -1;
+    qint64 cutTimes = -1;
     qint64 slow = 0;
     if (!readNumber(parser, portOption, 0, &port) || port > 65535)
         return failWith(QStringLiteral("invalid --port"));
     if (parser.isSet(certOption) != parser.isSet(keyOption))
         return failWith(QStringLiteral("--cert and --key go together"));
     if (!readNumber(parser, delayOption, 0, &delay) || !readNumber(parser, cutOption, 0, &cutAfter)
-        || !readNumber(parser, slowOption, 1, &slow))
+        || !readNumber(parser, cutTimesOption, 0, &cutTimes) || cutTimes > 1000000 || !readNumber(parser, slowOption, 1, &slow))
         return failWith(QStringLiteral("invalid number"));
 
     Catalog catalog;
@@ -86,6 +90,7 @@ int main(int argc, char* argv[])
     options.deny = parser.isSet(denyOption);
     options.delayMs = int(delay);
     options.cutAfter = cutAfter;
+    options.cutTimes = int(cutTimes);
     options.slowDownload = slow;
     options.certificate = parser.value(certOption);
     options.key = parser.value(keyOption);

@@ -4,9 +4,15 @@
 
 #include <httplib.h>
 
+#include "services/book.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
+#include <QRegularExpression>
 #include <QUrl>
 #include <QXmlStreamWriter>
 #include <chrono>
@@ -92,6 +98,46 @@ QString contentTypeOf(const QString& fileName)
     if (suffix == QLatin1String("gif"))
         return QStringLiteral("image/gif");
     return QStringLiteral("image/png");
+}
+
+// The validators of a package file: an entity tag that changes with its size and modification
+// time, and that time as an HTTP date.
+QByteArray entityTag(const QFileInfo& file)
+{
+    return '"' + QByteArray::number(file.size(), 16) + '-'
+        + QByteArray::number(file.lastModified().toMSecsSinceEpoch(), 16) + '"';
+}
+
+QByteArray httpDate(const QDateTime& time)
+{
+    return QLocale::c().toString(time.toUTC(), QStringLiteral("ddd, dd MMM yyyy hh:mm:ss 'GMT'")).toLatin1();
+}
+
+// The part of a package file a reply sends: [start, start + length) of `size` bytes.
+struct Extent {
+    int status = 200;
+    qint64 start = 0;
+    qint64 length = 0;
+};
+
+// What a request's Range asks of a file of `size` bytes whose validators are `tag` and `date`:
+// the range (206), the whole file (200: no range, one the service does not serve, or an If-Range
+// the file no longer matches), or nothing (416: the range starts beyond the end).
+Extent extentFor(const httplib::Request& request, qint64 size, const QByteArray& tag, const QByteArray& date)
+{
+    const Extent whole { 200, 0, size };
+    const QByteArray ifRange = QByteArray::fromStdString(request.get_header_value("If-Range"));
+    if (!request.has_header("Range") || (!ifRange.isEmpty() && ifRange != tag && ifRange != date))
+        return whole;
+    static const QRegularExpression single(QStringLiteral("^bytes=(\\d+)-(\\d*)$"));
+    const QRegularExpressionMatch match = single.match(QString::fromStdString(request.get_header_value("Range")).trimmed());
+    if (!match.hasMatch())
+        return whole;
+    const qint64 start = match.captured(1).toLongLong();
+    const qint64 last = match.captured(2).isEmpty() ? size - 1 : qMin(size - 1, match.captured(2).toLongLong());
+    if (start >= size)
+        return { 416, 0, 0 };
+    return last < start ? whole : Extent { 206, start, last - start + 1 };
 }
 
 QString coverName(const Dictionary& dictionary)
@@ -250,6 +296,9 @@ void StoreServer::history(const httplib::Request& request, httplib::Response& re
                     value = account->purchased.contains(dictionary.sku) ? QStringLiteral("true") : QStringLiteral("false");
                 field(writer, name, value);
             }
+            const QString digest = digestOf(QDir(options.packages).absoluteFilePath(dictionary.package));
+            if (!digest.isEmpty())
+                field(writer, Book::digestName(), digest);
             writer.writeEndElement();
         }
     });
@@ -289,10 +338,30 @@ void StoreServer::download(const httplib::Request& request, httplib::Response& r
     if (!file->open(QIODevice::ReadOnly))
         return refuse(500, QStringLiteral("7"), QStringLiteral("Pacchetto non leggibile sul server: %1").arg(dictionary->package));
     const qint64 size = file->size();
-    const qint64 cutAfter = options.cutAfter;
+    const QByteArray tag = entityTag(info);
+    const QByteArray date = httpDate(info.lastModified());
+    // The library answers a Range itself, whatever If-Range says: the service does it here.
+    const_cast<httplib::Request&>(request).ranges.clear();
+    const Extent extent = extentFor(request, size, tag, date);
+    response.status = extent.status;
+    response.set_header("Accept-Ranges", "bytes");
+    response.set_header("ETag", tag.toStdString());
+    response.set_header("Last-Modified", date.toStdString());
+    if (extent.status == 416) {
+        response.set_header("Content-Range", "bytes */" + std::to_string(size));
+        return;
+    }
+    if (extent.status == 206)
+        response.set_header("Content-Range", QStringLiteral("bytes %1-%2/%3").arg(extent.start)
+            .arg(extent.start + extent.length - 1).arg(size).toStdString());
+
+    const qint64 cutAfter = cutsThisReply() ? options.cutAfter : -1;
     const qint64 rate = options.slowDownload;
-    response.set_content_provider(size_t(size), "application/zip",
-        [file, cutAfter, rate](size_t offset, size_t length, httplib::DataSink& sink) {
+    const qint64 start = extent.start;
+    auto sent = std::make_shared<qint64>(0);
+    const QString name = dictionary->package;
+    response.set_content_provider(size_t(extent.length), "application/zip",
+        [file, cutAfter, rate, start, sent](size_t offset, size_t length, httplib::DataSink& sink) {
             if (cutAfter >= 0 && qint64(offset) >= cutAfter)
                 return false; // closes the connection short of Content-Length
             qint64 chunk = qMin<qint64>(qint64(length), 64 * 1024);
@@ -300,17 +369,45 @@ void StoreServer::download(const httplib::Request& request, httplib::Response& r
                 chunk = qMin(chunk, cutAfter - qint64(offset));
             if (rate > 0)
                 chunk = qMax<qint64>(1, qMin(chunk, rate / 10));
-            if (!file->seek(qint64(offset)))
+            if (!file->seek(start + qint64(offset)))
                 return false;
             const QByteArray data = file->read(chunk);
             if (data.isEmpty())
                 return false;
             if (!sink.write(data.constData(), size_t(data.size())))
                 return false;
+            *sent += data.size();
             if (rate > 0)
                 std::this_thread::sleep_for(std::chrono::microseconds(data.size() * 1000000LL / rate));
             return true;
+        },
+        [name, start, sent](bool) {
+            // What a reply really sent, cut or not: the benchmark adds these lines up.
+            std::fprintf(stderr, "package %s: sent %lld bytes from byte %lld\n", qPrintable(name),
+                         static_cast<long long>(*sent), static_cast<long long>(start));
         });
+}
+
+bool StoreServer::cutsThisReply() const
+{
+    return options.cutAfter >= 0 && (options.cutTimes < 0 || cutReplies++ < options.cutTimes);
+}
+
+QString StoreServer::digestOf(const QString& path) const
+{
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return QString();
+    const QString key = QStringLiteral("%1 %2 %3").arg(path).arg(info.size()).arg(info.lastModified().toMSecsSinceEpoch());
+    QMutexLocker locked(&digestsLock);
+    auto known = digests.constFind(key);
+    if (known != digests.constEnd())
+        return known.value();
+    QFile file(path);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file))
+        return QString();
+    return digests.insert(key, QString::fromLatin1(hash.result().toHex())).value();
 }
 
 void StoreServer::version(const httplib::Request& request, httplib::Response& response) const

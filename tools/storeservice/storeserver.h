@@ -6,8 +6,11 @@
 #include "catalog.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QMap>
+#include <QMutex>
 #include <QString>
+#include <atomic>
 #include <memory>
 
 namespace httplib {
@@ -23,7 +26,8 @@ public:
         QString packages;      // directory of the package files
         bool deny = false;     // every session check answers "Accesso negato"
         int delayMs = 0;       // delay before every reply
-        qint64 cutAfter = -1;  // package bodies end (connection closed) after this many bytes
+        qint64 cutAfter = -1;  // package replies end (connection closed) after this many body bytes
+        int cutTimes = -1;     // only the first this many package replies are cut; -1: all
         qint64 slowDownload = 0; // package bodies at most this many bytes per second
         QString certificate;   // with `key`: serve TLS with this certificate chain (PEM)
         QString key;           // the certificate's private key (PEM)
@@ -52,10 +56,18 @@ private:
     void searchPage(const httplib::Request& request, httplib::Response& response) const;
     void softwarePage(const httplib::Request& request, httplib::Response& response) const;
     void homePage(const httplib::Request& request, httplib::Response& response) const;
+    // The SHA-256 of the package file at `path` in hexadecimal, computed once for each size and
+    // modification time of the file; empty when there is no such file.
+    QString digestOf(const QString& path) const;
+    // Whether this package reply is one the service cuts (--cut-after, --cut-times).
+    bool cutsThisReply() const;
 
     const Catalog& catalog;
     Options options;
     QMap<QString, QByteArray> covers; // file name -> image bytes
+    mutable QMutex digestsLock;
+    mutable QHash<QString, QString> digests; // "<path> <size> <mtime>" -> digest
+    mutable std::atomic<int> cutReplies { 0 };
     int port = 0;
     std::unique_ptr<httplib::Server> server;
 };
