@@ -438,7 +438,10 @@ private slots:
         const QString dataDir = home.filePath(QStringLiteral(".vocalumezenta/"));
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dataDir + "file__0/bookmarks.db"), 60000);
         QVERIFY(QFile::exists(dataDir + "Databases.db"));
+        // The first copy's download under way holds its part file, as a transfer does.
         QVERIFY(TestSupport::writeFile(dataDir + "engine/books/42.zip.part", "in corso"));
+        FileClaim transfer;
+        QVERIFY(transfer.claim(dataDir + "engine/books/42.zip.part"));
 
         QProcess second;
         second.setProcessEnvironment(env);
