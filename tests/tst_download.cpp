@@ -313,7 +313,11 @@ private slots:
         // Held beyond the end of the transfer: only events run while the update waits end it.
         TestSupport::PageRead read;
         QVERIFY(read.holding);
-        QTimer::singleShot(3000, this, [&read] { read.end(); });
+        // Goes with the test: a read that ended earlier must not be ended again in the next one.
+        QTimer ending;
+        ending.setSingleShot(true);
+        connect(&ending, &QTimer::timeout, this, [&read] { read.end(); });
+        ending.start(3000);
         serve("ZA", package());
         download("ZA", "onDl");
         QVERIFY(waitForOutcomes("onDl", 2));
