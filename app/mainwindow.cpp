@@ -16,7 +16,7 @@
 #include "resources/resources.h"
 #include "services/updatews.h"
 #include "store/webstore.h"
-#include "web/pageloader.h"
+#include "pages/pageloader.h"
 #include "web/qtjavascriptinteraction.h"
 #include "web/scriptcall.h"
 #include "ui_mainwindow.h"
@@ -105,7 +105,7 @@ MainWindow::~MainWindow()
 QString MainWindow::readEnginePage(const QDir& engine, const QString& name) const
 {
     QByteArray bytes;
-    if (PageLoader::readArchive(engine.absoluteFilePath(name) + QStringLiteral(".zip"), name, &bytes) != 0)
+    if (!PageLoader::readArchive(engine.absoluteFilePath(name) + QStringLiteral(".zip"), name, &bytes))
         return QString();
     return PageLoader::inlineScripts(engine, QString::fromUtf8(bytes));
 }
@@ -137,7 +137,7 @@ void MainWindow::goToLibrary()
 bool MainWindow::goToReading(const QString& archivePath, const QString& bookId)
 {
     // The identifier names a folder and a package inside the books folder, nothing else.
-    if (!bookId.isEmpty() && !Download::isPackageName(bookId))
+    if (!bookId.isEmpty() && !DataPaths::isPlainName(bookId))
         return false;
     QDir books;
     if (!enterBooksDirectory(this, books))

@@ -23,11 +23,6 @@ Download::~Download()
     delete manager;
 }
 
-bool Download::isPackageName(const QString& sku)
-{
-    return DataPaths::isPlainName(sku);
-}
-
 void Download::start()
 {
     delete manager;

@@ -43,8 +43,6 @@ public:
     qint64 receivedBytes() const { return received; }
     qint64 announcedBytes() const { return announced; }
 
-    // Whether `sku` can name a package and a book folder: one plain name inside the books folder.
-    static bool isPackageName(const QString& sku);
     // Text of the page's progress literal for `done` of `total` bytes (total 0: size unknown),
     // and its two values: the whole percent done (0 while the size is unknown) and the size in
     // megabytes with one decimal.

@@ -8,8 +8,7 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-}"
 
-# Layer order, bottom first; web and app together form the GUI layer (web/pageloader, which
-# reads pages without a view, is checked as a layer of its own below it).
+# Layer order, bottom first; web and app together form the GUI layer.
 declare -A allowed=(
   [base]="base"
   [services]="base services"
@@ -17,27 +16,22 @@ declare -A allowed=(
   [search]="base search"
   [packages]="base services store search packages"
   [library]="base services store search packages library"
-  [pages]="base web"
-  [web]="base services store search packages library web app resources"
-  [app]="base services store search packages library web app resources"
+  [pages]="base pages"
+  [web]="base services store search pages packages library web app resources"
+  [app]="base services store search pages packages library web app resources"
 )
-pages_files="web/pageloader"
 
 failed=0
 report() { echo "check-layers: $*"; failed=1; }
 
-for folder in base services store search packages library web app; do
+for folder in base services store search pages packages library web app; do
   for file in "$root/$folder"/*.cpp "$root/$folder"/*.h; do
     [ -e "$file" ] || continue
     rel="${file#"$root"/}"
     layer="$folder"
-    for page in $pages_files; do [ "${rel%.*}" = "$page" ] && layer=pages; done
     while IFS= read -r included; do
       target="${included%%/*}"
       [[ " ${allowed[$layer]} " == *" $target "* ]] || report "$rel includes $included (layer $layer may use: ${allowed[$layer]})"
-      if [ "$layer" = pages ] && [ "$target" = web ]; then
-        [[ " $pages_files " == *" ${included%.h} "* ]] || report "$rel includes $included, which belongs to the GUI layer"
-      fi
     done < <(grep -oE '^#include "[a-z]+/[a-z_]+\.h"' "$file" | sed -E 's/#include "(.*)"/\1/')
   done
 done

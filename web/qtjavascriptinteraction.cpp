@@ -16,8 +16,8 @@
 #include "services/serviceendpoint.h"
 #include "web/customagentwebview.h"
 #include "web/engineurls.h"
-#include "web/entrycleaner.h"
-#include "web/pageloader.h"
+#include "pages/entrycleaner.h"
+#include "pages/pageloader.h"
 #include "web/pageservices.h"
 #include "web/scriptcall.h"
 #include "web/webpage.h"
@@ -135,11 +135,11 @@ QString QtJavascriptInteraction::getHtmlPage(QString page)
     }
     QByteArray bytes;
     if (pageFile) {
-        if (PageLoader::readArchive(base + QStringLiteral(".zip"), PageLoader::lastComponent(page), &bytes) != 0) {
+        if (!PageLoader::readArchive(base + QStringLiteral(".zip"), PageLoader::lastComponent(page), &bytes)) {
             Diagnostics::debug("Errori nella decompressione del file htlm %s", qPrintable(base));
             return QString();
         }
-    } else if (PageLoader::readWholeFile(base, &bytes) != 0) {
+    } else if (!PageLoader::readWholeFile(base, &bytes)) {
         return QString();
     }
     return PageLoader::inlineScripts(engine, QString::fromUtf8(bytes), true);
@@ -154,7 +154,7 @@ void QtJavascriptInteraction::getHtmlFixedPage(QString page, QString params)
     const QString base = engine.absolutePath() + QLatin1Char('/') + page;
     QByteArray bytes;
     if (!PageLoader::isSafeRelativePath(page)
-        || PageLoader::readArchive(base + QStringLiteral(".zip"), PageLoader::lastComponent(page), &bytes) != 0) {
+        || !PageLoader::readArchive(base + QStringLiteral(".zip"), PageLoader::lastComponent(page), &bytes)) {
         Diagnostics::debug("Errori nel caricamento del file htlm %s", qPrintable(base));
         return;
     }
@@ -257,7 +257,7 @@ void QtJavascriptInteraction::download(QString sku, QString callback)
     Diagnostics::debug("Javascript download %s", qPrintable(sku));
     downloadCallback = callback;
     // The sku names a file and a folder inside the books folder: nothing else may be touched.
-    if (!Download::isPackageName(sku))
+    if (!DataPaths::isPlainName(sku))
         return;
     // The package of a dictionary being installed, or waiting for its turn, stays under the
     // installer: the page asking again hears how that installation goes.
@@ -287,7 +287,7 @@ void QtJavascriptInteraction::download(QString sku, QString callback)
 void QtJavascriptInteraction::startDownload(const QString& filePath, const QString& sku)
 {
     MainWindow* window = mainWindowInstance;
-    if (!Download::isPackageName(sku))
+    if (!DataPaths::isPlainName(sku))
         return;
     QDir books;
     if (!enterBooksDirectory(window, books))
@@ -358,7 +358,7 @@ void QtJavascriptInteraction::loadUrl(QString url)
     const QString base = engine.absolutePath() + QLatin1Char('/') + page;
     QByteArray bytes;
     if (!PageLoader::isSafeRelativePath(page)
-        || PageLoader::readArchive(base + QStringLiteral(".zip"), page, &bytes) != 0) {
+        || !PageLoader::readArchive(base + QStringLiteral(".zip"), page, &bytes)) {
         mainWindowInstance->statusBar()->showMessage(QStringLiteral("Errore nell'apertura del file"), 2000);
         Dialogs::warning(mainWindowInstance, tr("Vocalume"), QStringLiteral("Si sono verificati errori aprendo il file ") + base);
         return;
@@ -413,9 +413,8 @@ bool QtJavascriptInteraction::readBookFile(const QString& sku, const QString& fi
     const QDir engine = engineDirectory();
     *archivePath = engine.absolutePath() + QStringLiteral("/books/") + sku + QLatin1Char('/') + file;
     QByteArray bytes;
-    const bool safe = PageLoader::isSafeRelativePath(sku) && !sku.contains(QLatin1Char('/'))
-        && PageLoader::isSafeRelativePath(file);
-    if (!safe || PageLoader::readArchive(*archivePath + QStringLiteral(".zip"), PageLoader::lastComponent(file), &bytes) != 0)
+    const bool safe = DataPaths::isPlainName(sku) && PageLoader::isSafeRelativePath(file);
+    if (!safe || !PageLoader::readArchive(*archivePath + QStringLiteral(".zip"), PageLoader::lastComponent(file), &bytes))
         return false;
     *text = QString::fromUtf8(bytes);
     return true;
