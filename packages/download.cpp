@@ -35,7 +35,7 @@ void Download::start()
         return;
     }
     connect(manager->connection, &HttpConnection::dataReadProgress, this, &Download::updateProgress);
-    connect(manager->connection, &HttpConnection::done, this, &Download::done);
+    connect(manager, &DownloadManager::ended, this, &Download::done);
     manager->start();
 }
 

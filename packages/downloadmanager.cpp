@@ -28,7 +28,10 @@ DownloadManager::DownloadManager(const QString& sku, const QString& filePath, QO
     file.setFileName(filePath);
     part.setFileName(partPath());
     connection = new HttpConnection(this);
-    connect(connection, &HttpConnection::done, this, &DownloadManager::done);
+    connect(connection, &HttpConnection::done, this, [this](bool error) {
+        done(error);
+        emit ended(error);
+    });
 }
 
 DownloadManager::~DownloadManager()

@@ -40,6 +40,11 @@ public:
     bool failed = false;
     qint32 size = 0;
 
+signals:
+    // The transfer has ended and done() has recorded how (finished or failed): whoever follows
+    // the transfer listens here, never to the connection, whose listeners run in no set order.
+    void ended(bool error);
+
 public slots:
     void done(bool error);
 

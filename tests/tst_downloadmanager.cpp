@@ -3,7 +3,6 @@
 // file of a transfer in progress is followed by tst_download's cancelling).
 #include "base/appsettings.h"
 #include "packages/downloadmanager.h"
-#include "services/httpconnection.h"
 #include "tests/support/httptestserver.h"
 #include "tests/support/testsupport.h"
 
@@ -64,9 +63,13 @@ private slots:
         stale.close();
         server->respondWith(reply);
         DownloadManager manager("ZA", package());
-        QSignalSpy done(manager.connection, &HttpConnection::done);
+        // The end is told once the outcome is recorded.
+        bool recorded = false;
+        connect(&manager, &DownloadManager::ended, this, [&] { recorded = manager.finished != manager.failed; });
+        QSignalSpy ended(&manager, &DownloadManager::ended);
         manager.start();
-        QVERIFY(done.wait(5000));
+        QVERIFY(ended.wait(5000));
+        QVERIFY(recorded);
 
         // (The network stack may repeat a request whose reply ends with the connection.)
         QCOMPARE(server->targets.value(0),

@@ -559,7 +559,7 @@ private slots:
         QCOMPARE(service->server.targets, QList<QByteArray> { "/media/x.png" });
         QCOMPARE(boxes, QStringList());
         DownloadManager download(QStringLiteral("ZDEMO001"), packages.filePath("downloaded.zip"));
-        QSignalSpy done(download.connection, &HttpConnection::done);
+        QSignalSpy done(&download, &DownloadManager::ended);
         download.start();
         QVERIFY(done.wait(10000) && download.finished);
     }
@@ -579,7 +579,7 @@ private slots:
         const QString refused = "Impossibile stabilire una connessione sicura con 127.0.0.1: ";
         QVERIFY2(answers.first().startsWith("{result:false,error:\"" + refused), qPrintable(answers.first()));
         DownloadManager download(QStringLiteral("ZDEMO001"), log.filePath("ZDEMO001.zip"));
-        QSignalSpy done(download.connection, &HttpConnection::done);
+        QSignalSpy done(&download, &DownloadManager::ended);
         download.start();
         QVERIFY(done.wait(10000) && download.errorMessage().startsWith(refused));
         QCOMPARE(TestSupport::readFile(store.requestLog).count('\n'), 1); // its start-up line only
