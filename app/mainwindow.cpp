@@ -12,7 +12,7 @@
 #include "base/scriptliteral.h"
 #include "library/librarysync.h"
 #include "packages/bookinstaller.h"
-#include "packages/download.h"
+#include "packages/downloadservice.h"
 #include "resources/resources.h"
 #include "services/updatews.h"
 #include "store/webstore.h"
@@ -77,6 +77,10 @@ MainWindow::MainWindow(QWidget* parent)
     bridge = new QtJavascriptInteraction(webView);
     mainWindowInstance = this;
     bridge->attach(webView);
+    DownloadService& downloads = bridge->downloadService();
+    downloads.setInstaller(installer);
+    connect(&downloads, &DownloadService::statusMessage, indicators, &StatusIndicators::showMessage);
+    connect(&downloads, &DownloadService::warning, this, &MainWindow::showWarning);
 
     loadDefaultList();
     QTimer::singleShot(100, this, &MainWindow::goToLibrary);
@@ -189,11 +193,6 @@ void MainWindow::showInstallation()
 void MainWindow::showWarning(const QString& text)
 {
     Dialogs::warning(this, QStringLiteral("Vocalume"), text);
-}
-
-void MainWindow::startDownload(const QString& filePath, const QString& sku)
-{
-    bridge->startDownload(filePath, sku);
 }
 
 QString MainWindow::getBookField(const QString& bookId, const QString& name) const

@@ -55,10 +55,6 @@ public:
     // Fetches the account's library and merges it into the web database (when signed in).
     // A request still waiting for its reply is replaced. False when nobody is signed in.
     bool startSync();
-    // Starts the download of dictionary `sku` into `filePath` (its package in the books folder),
-    // replacing an earlier download of the same dictionary; the page hears of it through the
-    // bridge's download callback.
-    void startDownload(const QString& filePath, const QString& sku);
     // Field `name` of the first library record of `bookId`; empty when there is none.
     QString getBookField(const QString& bookId, const QString& name) const;
 

@@ -1,15 +1,13 @@
 // A dictionary download as the page sees it: progress while the package arrives, one failure
 // callback, or the installation (unpacking into books/<sku>, STATUS "1") and its outcome. An
 // installation waits for its turn while another one runs; the page hears that it is queued.
-// It reaches neither the page nor the window itself: what the page is to run, the status bar
-// and the warning box go out through signals, and making the book the current one is asked
-// of the window's hook.
+// It reaches neither the page nor the window itself: what the page is to run, the status bar,
+// the warning box and the book made ready for reading go out through signals.
 #pragma once
 
 #include <QObject>
 #include <QString>
 #include <QVector>
-#include <functional>
 
 #include "services/book.h"
 
@@ -53,9 +51,6 @@ public:
     DownloadManager* manager = nullptr;
     // Unpacks the package; shared by every installation so that only one runs at a time.
     BookInstaller* installer = nullptr;
-    // Makes the installed book the current one (package path, book id); false leaves STATUS as
-    // it is. Unset: there is nothing to make current, and the installation goes on.
-    std::function<bool(const QString& packagePath, const QString& bookId)> goToReading;
     QVector<Book> library;
     QString callback;
     QString sku;
@@ -70,6 +65,9 @@ signals:
     void statusMessage(const QString& text, int timeout);
     // The text of the user's warning box.
     void warning(const QString& text);
+    // The package of dictionary `bookId` is unpacked into its folder: the book is the one open
+    // for reading from now on. Sent before its STATUS is recorded.
+    void bookReady(const QString& bookId);
 
 public slots:
     void updateProgress(int done, int total);

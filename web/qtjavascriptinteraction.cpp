@@ -8,8 +8,6 @@
 #include "base/datapaths.h"
 #include "base/diagnostics.h"
 #include "base/scriptliteral.h"
-#include "packages/download.h"
-#include "packages/downloadmanager.h"
 #include "search/resultliteral.h"
 #include "search/scopelist.h"
 #include "services/httpconnection.h"
@@ -38,7 +36,13 @@ QtJavascriptInteraction::QtJavascriptInteraction(QObject* parent)
     : QObject(parent)
 {
     services = new PageServices(this);
-    services->followDownloads(&downloads);
+    services->followDownloads(&downloads.inProgress());
+    connect(&downloads, &DownloadService::pageStatement, this, &QtJavascriptInteraction::callPage);
+    // The dictionary just installed is the one open for reading.
+    connect(&downloads, &DownloadService::bookInstalled, this, [this](const QString& id) {
+        bookId = id;
+        Diagnostics::debug("goToReading bookID %s", qPrintable(bookId));
+    });
     connect(services, &PageServices::pageStatement, this, &QtJavascriptInteraction::callPage);
     connect(&searchService, &SearchService::pageStatement, this, &QtJavascriptInteraction::callPage);
     connect(&searchService, &SearchService::databaseOpenFailed, this, &warnDatabaseOpenFailed);
@@ -46,14 +50,7 @@ QtJavascriptInteraction::QtJavascriptInteraction(QObject* parent)
     connect(&searchService, &SearchService::workingEnded, this, &QtJavascriptInteraction::hideWorking);
 }
 
-QtJavascriptInteraction::~QtJavascriptInteraction()
-{
-    for (auto it = downloads.cbegin(); it != downloads.cend(); ++it) {
-        Diagnostics::debug("deleting download structure for \"%s\"", qPrintable(it.key()));
-        delete it.value();
-    }
-    downloads.clear();
-}
+QtJavascriptInteraction::~QtJavascriptInteraction() = default;
 
 void QtJavascriptInteraction::attach(CustomAgentWebView* webView)
 {
@@ -241,8 +238,7 @@ QUrl storePage(const QString& pathAndQuery)
 void QtJavascriptInteraction::cancelDownload()
 {
     Diagnostics::debug("cancel download %s", qPrintable(currentDownloadSku));
-    if (Download* current = downloads.value(currentDownloadSku))
-        current->cancel();
+    downloads.cancelDownload(currentDownloadSku);
 }
 
 void QtJavascriptInteraction::mail(QString subject, QString text)
@@ -256,63 +252,7 @@ void QtJavascriptInteraction::download(QString sku, QString callback)
     currentDownloadSku = sku;
     Diagnostics::debug("Javascript download %s", qPrintable(sku));
     downloadCallback = callback;
-    // The sku names a file and a folder inside the books folder: nothing else may be touched.
-    if (!DataPaths::isPlainName(sku))
-        return;
-    // The package of a dictionary being installed, or waiting for its turn, stays under the
-    // installer: the page asking again hears how that installation goes.
-    Download* running = downloads.value(sku);
-    if (running && (running->phase() == Download::Phase::Queued || running->phase() == Download::Phase::Installing)) {
-        running->follow(callback);
-        return;
-    }
-    QDir books;
-    if (!existingEngineDirectory(books))
-        return;
-    if (!books.cd(DataPaths::booksName())) {
-        books.mkdir(DataPaths::booksName());
-        if (!books.cd(DataPaths::booksName()))
-            return;
-    }
-    const QString package = DataPaths::packageFile(books.absoluteFilePath(sku));
-    if (QFile::exists(package)) {
-        if (QFile::remove(package))
-            Diagnostics::output("Rimosso vecchio libro %s.zip\n", qPrintable(sku));
-        else
-            Diagnostics::output("Errori nella rimozione vecchio libro %s.zip\n", qPrintable(sku));
-    }
-    startDownload(package, sku);
-}
-
-void QtJavascriptInteraction::startDownload(const QString& filePath, const QString& sku)
-{
-    MainWindow* window = mainWindowInstance;
-    if (!DataPaths::isPlainName(sku))
-        return;
-    QDir books;
-    if (!enterBooksDirectory(window, books))
-        return;
-
-    Download* download = new Download;
-    if (Download* old = downloads.value(sku)) {
-        Diagnostics::debug("deleting download structure for %s", qPrintable(sku));
-        old->discard();
-    }
-    downloads.insert(sku, download);
-    connect(download, &Download::pageStatement, this, &QtJavascriptInteraction::callPage);
-    connect(download, &Download::statusMessage, window->indicators, &StatusIndicators::showMessage);
-    connect(download, &Download::warning, window,
-            [window](const QString& text) { Dialogs::warning(window, QStringLiteral("Vocalume"), text); });
-    download->installer = window->installer;
-    download->goToReading = [window](const QString& packagePath, const QString& bookId) {
-        return window->goToReading(packagePath, bookId);
-    };
-    download->booksPath = books.absolutePath();
-    download->sku = sku;
-    download->filePath = filePath;
-    download->callback = downloadCallback;
-    download->library = window->libraryBooks;
-    download->start();
+    downloads.download(sku, callback, mainWindowInstance->libraryBooks);
 }
 
 void QtJavascriptInteraction::purchase(QString sku)

@@ -3,6 +3,7 @@
 // evaluating SignalQt('<callback>', '<literal>') in the page.
 #pragma once
 
+#include "packages/downloadservice.h"
 #include "search/searchservice.h"
 
 #include <QMap>
@@ -10,7 +11,6 @@
 #include <QString>
 
 class CustomAgentWebView;
-class Download;
 class PageServices;
 class QUrl;
 class QWebFrame;
@@ -37,15 +37,11 @@ public:
     QString currentDownloadSku;
     bool syncing = false;
     QMap<QString, QString> pageParameters;
-    QMap<QString, Download*> downloads;
 
     // The searches and word lists, their workers and their last results.
     SearchService& searches() { return searchService; }
-
-    // Starts the download of dictionary `sku` into `filePath` (its package in the books folder),
-    // replacing an earlier download of the same dictionary; the page hears of it through
-    // downloadCallback, the window shows its messages and boxes.
-    void startDownload(const QString& filePath, const QString& sku);
+    // The dictionary downloads, by sku, and their installations.
+    DownloadService& downloadService() { return downloads; }
 
     // Fills pageParameters from a query text ("a=1&b=2"); "idbook" also becomes bookId.
     void parsePageParameters(const QString& query);
@@ -96,6 +92,7 @@ private:
     bool readBookFile(const QString& sku, const QString& file, QString* text, QString* archivePath);
 
     SearchService searchService;
+    DownloadService downloads;
     // Published beside the bridge as "VocalumeNative".
     PageServices* services = nullptr;
 };
