@@ -175,20 +175,6 @@ QDir homeDirectory()
     return QDir(QDir::homePath());
 }
 
-QDir engineDirectory()
-{
-    QDir dir = homeDirectory();
-    dir.cd(dataDirName);
-    dir.cd(DataPaths::engineName());
-    return dir;
-}
-
-bool existingEngineDirectory(QDir& dir)
-{
-    dir = homeDirectory();
-    return dir.cd(dataDirName) && dir.cd(DataPaths::engineName());
-}
-
 bool copyResource(const QString& resource, const QString& target)
 {
     if (!QFile::copy(resource, target))
@@ -319,17 +305,6 @@ bool enterEngineDirectory(MainWindow* mainWindow, QDir& dir)
     if (!dir.cd(DataPaths::engineName())) {
         deployEngine(mainWindow, dir);
         return dir.cd(DataPaths::engineName());
-    }
-    return true;
-}
-
-bool enterBooksDirectory(MainWindow* mainWindow, QDir& dir)
-{
-    if (!enterEngineDirectory(mainWindow, dir))
-        return false;
-    if (!dir.cd(DataPaths::booksName())) {
-        dir.mkdir(DataPaths::booksName());
-        return dir.cd(DataPaths::booksName());
     }
     return true;
 }

@@ -4,6 +4,7 @@
 // and its installation.
 //   bench_download [runs]
 #include "app/mainwindow.h"
+#include "library/librarysync.h"
 #include "base/appsettings.h"
 #include "base/datapaths.h"
 #include "bench/benchsupport.h"
@@ -101,7 +102,7 @@ int main(int argc, char* argv[])
     settings.setSessionId(QStringLiteral("bench"));
     Book book;
     book.bookId = QStringLiteral("ZBENCH");
-    window.libraryBooks = { book };
+    window.library->libraryBooks = { book };
     const QString installed = DataPaths::bookDatabase(QStringLiteral("ZBENCH"));
 
     // The transfer ends where the installation tells the page to wait; the run where it says 100.

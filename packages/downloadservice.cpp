@@ -2,6 +2,7 @@
 
 #include "base/datapaths.h"
 #include "base/diagnostics.h"
+#include "packages/bookinstaller.h"
 #include "packages/download.h"
 
 #include <QDir>
@@ -40,14 +41,9 @@ void DownloadService::download(const QString& sku, const QString& callback, cons
         running->follow(callback);
         return;
     }
-    QDir books(DataPaths::engineDirectory());
-    if (!books.exists())
+    QDir books;
+    if (!BookInstaller::enterBooksFolder(&books))
         return;
-    if (!books.cd(DataPaths::booksName())) {
-        books.mkdir(DataPaths::booksName());
-        if (!books.cd(DataPaths::booksName()))
-            return;
-    }
     const QString package = DataPaths::packageFile(books.absoluteFilePath(sku));
     if (QFile::exists(package)) {
         if (QFile::remove(package))

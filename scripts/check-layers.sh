@@ -1,23 +1,25 @@
 #!/usr/bin/env bash
 # Checks the layering of ARCHITECTURE.md two ways:
 #  1. sources: every project include in a folder names a folder of the same or a lower layer;
-#  2. binaries (when a build folder is given): the tests of each layer below the GUI load none of
-#     the Qt libraries that layer must not use (QtWebKit, QtWidgets...), as ldd shows them.
+#  2. binaries (when a build folder is given): the tests of each layer below the web view load none
+#     of the Qt libraries that layer must not use (QtWebKit, QtWidgets...), as ldd shows them. (A
+#     test links only the library of its layer, so a call the wrong way already fails to link.)
 # Exits 1 at the first broken rule, printing every one found.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-}"
 
-# Layer order, bottom first; web and app together form the GUI layer.
+# Layer order, bottom first: each folder is one library and may include only its own folder and
+# the folders listed for it. web/ sits below app/ and never includes it.
 declare -A allowed=(
   [base]="base"
   [services]="base services"
   [store]="base store"
   [search]="base search"
+  [pages]="base pages"
   [packages]="base services store search packages"
   [library]="base services store search packages library"
-  [pages]="base pages"
-  [web]="base services store search pages packages library web app resources"
+  [web]="base services store search pages packages library web"
   [app]="base services store search pages packages library web app resources"
 )
 

@@ -3,6 +3,7 @@
 // folder, the installed book and its STATUS, cancelling, replacing and overlapping downloads,
 // and identifiers that are not plain names.
 #include "app/mainwindow.h"
+#include "library/librarysync.h"
 #include "base/appsettings.h"
 #include "base/datapaths.h"
 #include "hostilearchives.h"
@@ -146,13 +147,13 @@ private:
 
     void setLibrary(const QStringList& skus)
     {
-        window->libraryBooks.clear();
+        window->library->libraryBooks.clear();
         WebStore store;
         int counter = 0;
         QVERIFY(store.open() && store.maxId(counter));
         for (const QString& sku : skus) {
-            window->libraryBooks << Book();
-            window->libraryBooks.last().bookId = sku;
+            window->library->libraryBooks << Book();
+            window->library->libraryBooks.last().bookId = sku;
             QVERIFY(store.insert(counter, sku, "STATUS", "0"));
         }
     }
@@ -260,7 +261,7 @@ private slots:
             QCOMPARE(TestSupport::readFile(books() + '/' + book + "/database.db"), book.toUtf8());
         QCOMPARE(status("ZA"), QStringLiteral("1"));
         QCOMPARE(status("ZB"), QStringLiteral("0"));
-        QCOMPARE(window->bridge->bookId, QStringLiteral("ZA"));
+        QCOMPARE(window->bridge->getBookID(), QStringLiteral("ZA"));
         QVERIFY(!window->installer->unpacking);
         QVERIFY(TestSupport::diagnosticsContain(
             "Query: UPDATE SYSTEM set VALUE='1' where VARIABLE='STATUS' and REFBOOK='ZA'"));
@@ -283,13 +284,14 @@ private slots:
         });
         download.installer = &installer;
         download.sku = "ZA";
-        download.library = window->libraryBooks;
+        download.library = window->library->libraryBooks;
         download.callback = "onDl";
         download.booksPath = books();
         download.manager = new DownloadManager("ZA", packageOf("ZA"));
         download.manager->finished = true;
         download.done(false);
-        QCOMPARE(said, QStringList({ waiting("onDl"), "ZA current, unpacked: 1, package: 0, status 0", finished("onDl") }));
+        QCOMPARE(said,
+            QStringList({ waiting("onDl"), "ZA current, unpacked: 1, package: 0, status 0", finished("onDl") }));
         QCOMPARE(status("ZA"), QStringLiteral("1"));
         QCOMPARE(heard("onDl"), QStringList());
     }
@@ -365,7 +367,7 @@ private slots:
         QFETCH(QStringList, left);
         QFETCH(QStringList, boxes);
         setLibrary({ library });
-        window->bridge->bookId = "ZB";
+        window->bridge->parsePageParameters("idbook=ZB");
         QVERIFY(QDir().mkpath(books() + "/ZA/vecchio"));
         if (free >= 0)
             DiskSpace::setProbe([free](const QString&) { return free; });
@@ -382,7 +384,7 @@ private slots:
         QCOMPARE(booksEntries(), left);
         QVERIFY(QFileInfo(books() + "/ZA/vecchio").isDir());
         QCOMPARE(TestSupport::recorded().dialogs, boxes);
-        QCOMPARE(window->bridge->bookId, QStringLiteral("ZB"));
+        QCOMPARE(window->bridge->getBookID(), QStringLiteral("ZB"));
         QCOMPARE(status(library), QStringLiteral("0"));
     }
 
@@ -515,7 +517,7 @@ private slots:
         const QString outside = QDir::homePath() + "/x.zip";
         QVERIFY(TestSupport::writeZip(outside, { { "a.txt", "a" } }));
         window->bridge->getHtmlFixedPage("libreria.html", "idbook=../../../x");
-        QVERIFY(!window->goToReading(outside, "../../../x"));
+        QVERIFY(!window->bridge->goToReading(outside, "../../../x"));
         QTest::qWait(100);
         QVERIFY(downloadRequests().isEmpty());
         QVERIFY(QFile::exists(victim) && QDir(books()).exists() && QFile::exists(outside));

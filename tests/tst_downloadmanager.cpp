@@ -1,8 +1,14 @@
 // One package transfer against a scripted server: the request, which replies become a package
 // file, and that nothing partial is ever left under the package's name or beside it (the part
-// file of a transfer in progress is followed by tst_download's cancelling).
+// file of a transfer in progress is followed by tst_download's cancelling); and the download
+// service on its own, below the bridge.
 #include "base/appsettings.h"
+#include "base/datapaths.h"
+#include "hostilearchives.h"
+#include "packages/bookinstaller.h"
 #include "packages/downloadmanager.h"
+#include "packages/downloadservice.h"
+#include "resources/resources.h"
 #include "tests/support/httptestserver.h"
 #include "tests/support/testsupport.h"
 
@@ -92,6 +98,46 @@ private slots:
             // What the service said instead of a package is kept as a diagnostic.
             QVERIFY(TestSupport::diagnosticsContain(reply.mid(reply.indexOf("\r\n\r\n") + 4, 100)));
         }
+    }
+
+    void serviceWithoutTheBridge_data()
+    {
+        QTest::addColumn<bool>("engine");
+        QTest::newRow("installed") << true;
+        QTest::newRow("no engine folder") << false;
+    }
+
+    // The page hears the end of the installation, and the installed book is told by a signal
+    // before it; without an engine folder nothing is asked for.
+    void serviceWithoutTheBridge()
+    {
+        QFETCH(bool, engine);
+        VocalumeResources::init();
+        QVERIFY(QDir().mkpath(DataPaths::webStorageDirectory())
+            && QFile::copy(":/databases/bookmarks.db", DataPaths::bookmarksDatabase()));
+        QVERIFY(!engine || QDir().mkpath(DataPaths::engineDirectory()));
+        const QString zip = books->filePath("p.zip");
+        QVERIFY(TestSupport::writeZip(
+            zip, { { "database.db", HostileArchives::dictionaryDatabase(TestSupport::noise(20000)) } }));
+        server->respondWith(HttpTestServer::reply(TestSupport::readFile(zip)));
+        BookInstaller installer;
+        DownloadService service;
+        service.setInstaller(&installer);
+        QStringList heard;
+        connect(&service, &DownloadService::pageStatement, this, [&](const QString& s) {
+            if (!s.contains("size:"))
+                heard << s;
+        });
+        connect(&service, &DownloadService::bookInstalled, this, [&](const QString& id) { heard << "current " + id; });
+        Book book;
+        book.bookId = "ZA";
+        service.download("ZA", "cb", { book });
+        QCOMPARE(service.inProgress().contains("ZA"), engine);
+        const QStringList installed { "SignalQt('cb', '{result:false, progress:\"wait\"}', 'true')", "current ZA",
+            "SignalQt('cb', '{result:true,error:\\'\\',progress:\\'100\\'}')" };
+        QTRY_COMPARE(heard, engine ? installed : QStringList());
+        QCOMPARE(QFile::exists(DataPaths::bookDatabase("ZA")), engine);
+        QCOMPARE(server->targets.isEmpty(), !engine);
     }
 };
 
