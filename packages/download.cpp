@@ -67,7 +67,7 @@ void Download::follow(const QString& newCallback)
 
 Download::Phase Download::phase() const
 {
-    if (installing)
+    if (installing && !answered)
         return Phase::Installing;
     if (queued)
         return Phase::Queued;
@@ -181,6 +181,7 @@ void Download::install()
     emit pageStatement(wait);
 
     QString failure = installOrSayWhyNot();
+    answered = true;
     if (failure.isEmpty()) {
         const QString finished
             = ScriptLiteral::singleQuoted(callback, QStringLiteral("{result:true,error:\\'\\',progress:\\'100\\'}"));

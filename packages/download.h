@@ -94,6 +94,9 @@ private:
     QString refusal;
     bool queued = false;
     bool installing = false;
+    // The page has heard how the installation ended. Events still run before it returns, and a
+    // page asking meanwhile must not find the download under way, for no answer follows.
+    bool answered = false;
     bool discarded = false;
     qint64 received = 0;
     qint64 announced = 0;
