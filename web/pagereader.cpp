@@ -108,43 +108,36 @@ bool PageReader::readUrl(const QString& url, Page* shown)
     return true;
 }
 
-bool PageReader::readBookFile(const QString& sku, const QString& file, QString* text, QString* path)
+PageReader::BookFile PageReader::readBookFile(const QString& sku, const QString& file, QString* text)
 {
-    *path = DataPaths::bookDirectory(sku) + QLatin1Char('/') + file;
+    if (!engineFolder().exists())
+        return BookFile::NoEngine;
+    const QString path = DataPaths::bookDirectory(sku) + QLatin1Char('/') + file;
     QByteArray bytes;
     if (!DataPaths::isPlainName(sku) || !PageLoader::isSafeRelativePath(file)
-        || !PageLoader::readArchive(*path + QStringLiteral(".zip"), PageLoader::lastComponent(file), &bytes))
-        return false;
+        || !PageLoader::readArchive(path + QStringLiteral(".zip"), PageLoader::lastComponent(file), &bytes)) {
+        Diagnostics::debug("Errori nella decompressione del file htlm %s", qPrintable(path));
+        return BookFile::Unreadable;
+    }
     *text = QString::fromUtf8(bytes);
-    return true;
+    return BookFile::Read;
 }
 
 void PageReader::getFile(const QString& sku, const QString& file, const QString& callback)
 {
     Diagnostics::debug("Javascript getFile sku %s file %s", sku.toUtf8().constData(), file.toUtf8().constData());
-    if (!engineFolder().exists())
-        return;
     QString text;
-    QString path;
-    if (!readBookFile(sku, file, &text, &path)) {
-        Diagnostics::debug("Errori nella decompressione del file htlm %s", qPrintable(path));
-        emit pageStatement(ScriptLiteral::doubleQuoted(callback, QString()));
-        return;
-    }
-    emit pageStatement(ScriptLiteral::doubleQuoted(callback, htmlLiteral(text)));
+    const BookFile read = readBookFile(sku, file, &text);
+    if (read != BookFile::NoEngine)
+        emit pageStatement(ScriptLiteral::doubleQuoted(callback, read == BookFile::Read ? htmlLiteral(text) : QString()));
 }
 
 void PageReader::getHtml(const QString& sku, const QString& id, const QString& file, const QString& callback)
 {
     Diagnostics::debug("Javascript getHTML\n");
-    if (!engineFolder().exists())
-        return;
     QString text;
-    QString path;
-    if (!readBookFile(sku, file, &text, &path)) {
-        Diagnostics::debug("Errori nella decompressione del file htlm %s", qPrintable(path));
+    if (readBookFile(sku, file, &text) != BookFile::Read)
         return;
-    }
     // Entries come from the package: the page gets them cleaned.
     const QString entry = EntryCleaner::clean(PageLoader::extractDivById(id, text));
     emit pageStatement(ScriptLiteral::doubleQuoted(callback, htmlLiteral(entry)));

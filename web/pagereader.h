@@ -65,8 +65,11 @@ signals:
 private:
     // Reads member `member` of the archive of engine file `page` into `html`, scripts inlined.
     static bool readPage(const QString& page, const QString& member, QString* html, bool forHtmlPage = false);
-    // Reads content file `file` of dictionary `sku`; `path` is the file's path either way.
-    static bool readBookFile(const QString& sku, const QString& file, QString* text, QString* path);
+    // How a content file was read for a callback: not looked for (the engine folder is missing:
+    // the page hears nothing), unreadable (after its diagnostic), or read.
+    enum class BookFile { NoEngine, Unreadable, Read };
+    // Reads content file `file` of dictionary `sku` into `text`.
+    static BookFile readBookFile(const QString& sku, const QString& file, QString* text);
 
     BookInstaller* installer = nullptr;
 };
