@@ -84,6 +84,9 @@ MainWindow::MainWindow(QWidget* parent)
 
 MainWindow::~MainWindow()
 {
+    // The view goes with the widget tree, after this window's own part: a page still loading then
+    // reports its end, which must no longer reach the window.
+    webView->disconnect(this);
     delete ui;
     delete updateWS;
     delete library;
