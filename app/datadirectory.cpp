@@ -124,9 +124,9 @@ bool isKeptTransfer(const QFileInfo& file)
 // that cannot be continued goes. What another process still claims stays. The names earlier
 // releases used are cleaned the same way, except where they are a book's own identifier (or
 // the store that tells cannot be read).
-void removeInterruptedInstallations(const QDir& data)
+void removeInterruptedInstallations()
 {
-    const QDir books(data.absolutePath() + QLatin1Char('/') + DataPaths::engineName() + QLatin1Char('/') + DataPaths::booksName());
+    const QDir books(DataPaths::booksDirectory());
     const QString package = DataPaths::earlierPackageFile(QString()); // ends both namings
     for (const QFileInfo& file : books.entryInfoList(QDir::Files | QDir::Hidden | QDir::System)) {
         const QString name = file.fileName();
@@ -194,20 +194,6 @@ QDir homeDirectory()
     return QDir(QDir::homePath());
 }
 
-QDir engineDirectory()
-{
-    QDir dir = homeDirectory();
-    dir.cd(dataDirName);
-    dir.cd(DataPaths::engineName());
-    return dir;
-}
-
-bool existingEngineDirectory(QDir& dir)
-{
-    dir = homeDirectory();
-    return dir.cd(dataDirName) && dir.cd(DataPaths::engineName());
-}
-
 bool copyResource(const QString& resource, const QString& target)
 {
     if (!QFile::copy(resource, target))
@@ -246,9 +232,10 @@ bool migrateDataDirectory(MainWindow* mainWindow)
     if (!data.cd(dataDirName))
         return true;
     const QString root = data.absolutePath() + QLatin1Char('/');
-    const QString engine = root + DataPaths::engineName();
-    const QString engineBooks = engine + QLatin1Char('/') + DataPaths::booksName();
-    const QString engineCovers = engine + QLatin1Char('/') + DataPaths::coversName();
+    const QString engine = DataPaths::engineDirectory();
+    const QString engineBooks = DataPaths::booksDirectory();
+    const QString engineCovers = DataPaths::coversDirectory();
+    // Where the books and covers wait, in the data folder, while the engine is replaced.
     const QString books = root + DataPaths::booksName();
     const QString covers = root + DataPaths::coversName();
     // The dictionaries and covers must be safe outside the old engine before it goes; when they
@@ -297,7 +284,7 @@ void prepareDataDirectory(MainWindow* mainWindow)
     if (!QFileInfo::exists(tracker))
         copyResource(QStringLiteral(":/databases/Databases.db"), tracker);
 
-    const QDir engine(data.absolutePath() + QDir::separator() + DataPaths::engineName());
+    const QDir engine(DataPaths::engineDirectory());
     if (engine.exists() && !engine.entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty()) {
         Diagnostics::debug("già deployato\n");
     } else {
@@ -328,7 +315,7 @@ void prepareDataDirectory(MainWindow* mainWindow)
     PrivateFile::restrict(DataPaths::bookmarksDatabase());
     // After the web store, which tells the books' own names from the working names of earlier
     // releases.
-    removeInterruptedInstallations(data);
+    removeInterruptedInstallations();
 }
 
 bool enterEngineDirectory(MainWindow* mainWindow, QDir& dir)
@@ -338,17 +325,6 @@ bool enterEngineDirectory(MainWindow* mainWindow, QDir& dir)
     if (!dir.cd(DataPaths::engineName())) {
         deployEngine(mainWindow, dir);
         return dir.cd(DataPaths::engineName());
-    }
-    return true;
-}
-
-bool enterBooksDirectory(MainWindow* mainWindow, QDir& dir)
-{
-    if (!enterEngineDirectory(mainWindow, dir))
-        return false;
-    if (!dir.cd(DataPaths::booksName())) {
-        dir.mkdir(DataPaths::booksName());
-        return dir.cd(DataPaths::booksName());
     }
     return true;
 }

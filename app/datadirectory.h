@@ -11,10 +11,6 @@ class MainWindow;
 
 // A QDir on the user's home directory.
 QDir homeDirectory();
-// A QDir on ~/.vocalumezenta/engine (nothing is created; a missing step leaves it where it is).
-QDir engineDirectory();
-// Points `dir` at ~/.vocalumezenta/engine when both folders exist; creates nothing.
-bool existingEngineDirectory(QDir& dir);
 // Copies ":/engine.zip" into `dataDir` and unpacks it into `dataDir`/engine.
 // Ends the process with exit code 1 when the archive cannot be copied. True when it unpacked.
 bool deployEngine(MainWindow* mainWindow, const QDir& dataDir);
@@ -28,11 +24,9 @@ bool migrateDataDirectory(MainWindow* mainWindow);
 // name and made again, and the user is told once the window is up.
 void prepareDataDirectory(MainWindow* mainWindow);
 
-// Directory resolution shared by page loading, reading and downloads: `dir` ends in the data
-// directory (created when missing), then in "engine" (deployed when missing). False when a step
-// failed; `dir` is then not to be used.
+// Directory resolution of the first page: `dir` ends in the data directory (created when
+// missing), then in "engine" (deployed when missing). False when a step failed; `dir` is then
+// not to be used. (Everything else that reads the engine leaves a missing one alone.)
 bool enterEngineDirectory(MainWindow* mainWindow, QDir& dir);
-// As enterEngineDirectory, then into "books" (created when missing).
-bool enterBooksDirectory(MainWindow* mainWindow, QDir& dir);
 // Copies a resource file to `target` and gives the copy owner read and write only.
 bool copyResource(const QString& resource, const QString& target);

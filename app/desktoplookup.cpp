@@ -119,9 +119,9 @@ void DesktopLookup::pageLoaded()
     if (shownPage == dictionaryPage) {
         // Opened on every installed dictionary: the next look-up searches them all again.
         const QtJavascriptInteraction* bridge = window->bridge;
-        const QString last = bridge->pageParameters.value(QStringLiteral("tutti")) == QLatin1String("1")
+        const QString last = bridge->parameters().value(QStringLiteral("tutti")) == QLatin1String("1")
             ? QString()
-            : bridge->bookId;
+            : bridge->currentBook();
         AppSettings settings;
         if (settings.lastBook() != last)
             settings.setLastBook(last);

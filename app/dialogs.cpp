@@ -62,11 +62,3 @@ int Dialogs::exec(QDialog* dialog)
         return handler(Kind::Dialog, dialog->windowTitle(), QString(), dialog);
     return dialog->exec();
 }
-
-bool Dialogs::openStore(QWidget* parent, WebStore& store, const WebStore::FailureTexts& texts)
-{
-    if (store.open())
-        return true;
-    warning(parent, QStringLiteral("Vocalume"), store.failureText(texts));
-    return false;
-}

@@ -2,8 +2,6 @@
 // through here, so tests can answer in place of a person.
 #pragma once
 
-#include "store/webstore.h"
-
 #include <QMessageBox>
 #include <QString>
 #include <functional>
@@ -31,8 +29,6 @@ public:
     // and Ok. A handler is given the box as it would be shown and answers QMessageBox::Ok,
     // QMessageBox::Save (the export) or any other button (No).
     static Answer askOfferingExport(QWidget* parent, const QString& text);
-    // Opens `store`; when it does not open, warns with the caller's text and returns false.
-    static bool openStore(QWidget* parent, WebStore& store, const WebStore::FailureTexts& texts);
     // Runs an application dialog modally (exec).
     static int exec(QDialog* dialog);
 

@@ -6,22 +6,19 @@
 #include "app/statusindicators.h"
 #include "app/update.h"
 #include "base/appsettings.h"
-#include "base/datapaths.h"
 #include "base/diagnostics.h"
 #include "base/processexit.h"
-#include "base/scriptliteral.h"
 #include "library/librarysync.h"
 #include "packages/bookinstaller.h"
-#include "packages/download.h"
 #include "resources/resources.h"
+#include "search/booksearch.h"
 #include "services/updatews.h"
 #include "store/webstore.h"
-#include "web/pageloader.h"
-#include "web/qtjavascriptinteraction.h"
-#include "web/scriptcall.h"
 #include "ui_mainwindow.h"
 #include "vocalumeconfig.h"
 #include "web/customagentwebview.h"
+#include "web/qtjavascriptinteraction.h"
+#include "web/scriptcall.h"
 #include "web/webpage.h"
 
 #include <QFileInfo>
@@ -31,8 +28,6 @@
 #include <QWebFrame>
 #include <QWebPage>
 #include <QWebSettings>
-
-MainWindow* mainWindowInstance = nullptr;
 
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent)
@@ -62,7 +57,6 @@ MainWindow::MainWindow(QWidget* parent)
     connectLibrary();
     connect(updateWS, &UpdateWS::replyUpdate, this, &MainWindow::onUpdateReply);
 
-    warningIcon = indicators->warningIcon();
     installer = new BookInstaller(this);
     showInstallation();
 
@@ -75,8 +69,8 @@ MainWindow::MainWindow(QWidget* parent)
     prepareDataDirectory(this);
 
     bridge = new QtJavascriptInteraction(webView);
-    mainWindowInstance = this;
     bridge->attach(webView);
+    connectBridge();
 
     loadDefaultList();
     QTimer::singleShot(100, this, &MainWindow::goToLibrary);
@@ -90,9 +84,9 @@ MainWindow::MainWindow(QWidget* parent)
 
 MainWindow::~MainWindow()
 {
-    // The view goes with the widget tree, after this part of the window: a page it finishes
-    // meanwhile must not reach the window any more.
-    disconnect(webView, nullptr, this, nullptr);
+    // The view goes with the widget tree, after this window's own part: a page still loading then
+    // reports its end, which must no longer reach the window.
+    webView->disconnect(this);
     delete ui;
     delete updateWS;
     delete library;
@@ -101,16 +95,6 @@ MainWindow::~MainWindow()
         delete webView;
     delete indicators;
     db = QSqlDatabase();
-    if (mainWindowInstance == this)
-        mainWindowInstance = nullptr;
-}
-
-QString MainWindow::readEnginePage(const QDir& engine, const QString& name) const
-{
-    QByteArray bytes;
-    if (PageLoader::readArchive(engine.absoluteFilePath(name) + QStringLiteral(".zip"), name, &bytes) != 0)
-        return QString();
-    return PageLoader::inlineScripts(engine, QString::fromUtf8(bytes));
 }
 
 void MainWindow::goToLibrary()
@@ -124,8 +108,8 @@ void MainWindow::goToLibrary()
         Dialogs::warning(this, QStringLiteral("Vocalume"), storeFailure);
     const QString page = logged ? QStringLiteral("libreria.html") : QStringLiteral("login.html");
 
-    const QString html = readEnginePage(engine, page);
-    if (html.isEmpty()) {
+    PageReader::Page shown;
+    if (!bridge->pageReader().readEnginePage(page, &shown)) {
         statusBar()->showMessage(QStringLiteral("Errore nell'apertura della libreria"), 2000);
         Dialogs::warning(this, QStringLiteral("Vocalume"), QStringLiteral("Si sono verificati errori aprendo la libreria"));
         indicators->hideProgress();
@@ -134,24 +118,7 @@ void MainWindow::goToLibrary()
     }
     if (ui->scrollArea->widget() != webView)
         ui->scrollArea->setWidget(webView);
-    webView->setHtml(html, QUrl::fromLocalFile(engine.absoluteFilePath(page)));
-}
-
-bool MainWindow::goToReading(const QString& archivePath, const QString& bookId)
-{
-    // The identifier names a folder and a package inside the books folder, nothing else.
-    if (!bookId.isEmpty() && !Download::isPackageName(bookId))
-        return false;
-    QDir books;
-    if (!enterBooksDirectory(this, books))
-        return false;
-    // With an empty id the books folder itself counts as the dictionary's folder.
-    const QString bookPath = bookId.isEmpty() ? books.absolutePath() : books.absoluteFilePath(bookId);
-    if (!QFileInfo::exists(bookPath) && !unpackBook(archivePath, bookPath, books.absolutePath()))
-        return false;
-    bridge->bookId = bookId;
-    Diagnostics::debug("goToReading bookID %s", qPrintable(bookId));
-    return true;
+    webView->setHtml(shown.html, shown.address);
 }
 
 void MainWindow::showBusyIndicator()
@@ -182,11 +149,10 @@ bool MainWindow::unpackBook(
 // The installer's status, progress and warnings, shown in this window.
 void MainWindow::showInstallation()
 {
-    connect(installer, &BookInstaller::statusMessage, indicators, &StatusIndicators::showMessage);
+    showReports(installer);
     connect(installer, &BookInstaller::progressShown, indicators, &StatusIndicators::showProgress);
     connect(installer, &BookInstaller::progressChanged, indicators, &StatusIndicators::setProgress);
     connect(installer, &BookInstaller::progressHidden, indicators, &StatusIndicators::hideProgress);
-    connect(installer, &BookInstaller::warning, this, &MainWindow::showWarning);
 }
 
 void MainWindow::showWarning(const QString& text)
@@ -194,17 +160,29 @@ void MainWindow::showWarning(const QString& text)
     Dialogs::warning(this, QStringLiteral("Vocalume"), text);
 }
 
-void MainWindow::startDownload(const QString& filePath, const QString& sku)
+template <typename Source> void MainWindow::showReports(Source* source)
 {
-    bridge->startDownload(filePath, sku);
+    connect(source, &Source::statusMessage, indicators, &StatusIndicators::showMessage);
+    connect(source, &Source::warning, this, &MainWindow::showWarning);
 }
 
-QString MainWindow::getBookField(const QString& bookId, const QString& name) const
+void MainWindow::connectBridge()
 {
-    for (const Book& book : libraryBooks)
-        if (book.bookId == bookId)
-            return book.field(name);
-    return QString();
+    bridge->useLibrary(library);
+    bridge->useInstaller(installer);
+    showReports(&bridge->downloadService());
+    showReports(&bridge->pageReader());
+    showReports(&bridge->externalActions());
+    const SearchService* searches = &bridge->searches();
+    connect(searches, &SearchService::databaseOpenFailed, this, [this] { showWarning(databaseOpenFailedText()); });
+    connect(searches, &SearchService::working, this, [this](const QString& message) {
+        statusBar()->showMessage(message);
+        showBusyIndicator();
+    });
+    connect(searches, &SearchService::workingEnded, this, [this] {
+        hideBusyIndicator();
+        statusBar()->showMessage(QString());
+    });
 }
 
 void MainWindow::onUpdateReply(bool reply, QString url)
@@ -214,17 +192,12 @@ void MainWindow::onUpdateReply(bool reply, QString url)
 
 void MainWindow::connectLibrary()
 {
-    connect(library, &LibrarySync::statusMessage, indicators, &StatusIndicators::showMessage);
+    showReports(library);
     connect(library, &LibrarySync::busy, indicators, &StatusIndicators::setBusy);
     connect(library, &LibrarySync::warningIcon, indicators, &StatusIndicators::showWarningIcon);
-    connect(library, &LibrarySync::warning, this, &MainWindow::showWarning);
     connect(library, &LibrarySync::critical, this,
             [](const QString& title, const QString& text) { Dialogs::critical(nullptr, title, text); });
     connect(library, &LibrarySync::pageStatement, this, [this](const QString& statement) { ScriptCall::run(webView, statement); });
-    connect(library, &LibrarySync::signInAnswered, this, [this](const QString& literal) {
-        ScriptCall::run(webView, ScriptLiteral::singleQuoted(bridge->loginCallback, literal));
-    });
-    connect(library, &LibrarySync::libraryLoaded, this, [this](const QVector<Book>& books) { libraryBooks = books; });
     // A synchronisation redraws the library only where it is shown: any other page (a note being
     // typed, the login page with its error) stays, and the library page reads SYSTEM afresh
     // when the user comes back to it. A completed sign-in brings the library.
@@ -232,9 +205,8 @@ void MainWindow::connectLibrary()
         return QFileInfo(webView->page()->mainFrame()->url().path()).fileName() == QLatin1String("libreria.html");
     };
     connect(library, &LibrarySync::mergeEnded, this, [this, libraryShown](bool changed, bool signedIn) {
-        const bool asked = bridge->syncing;
-        // The page's request has its answer.
-        bridge->syncing = false;
+        // The page's request, if any, has its answer.
+        const bool asked = bridge->finishSync();
         if (signedIn || (libraryShown() && (changed || asked)))
             goToLibrary();
     });
@@ -250,6 +222,11 @@ void MainWindow::connectLibrary()
         showAccessDenied();
     });
     connect(webView, &QWebView::loadFinished, this, &MainWindow::showAccessDenied);
+    connect(library, &LibrarySync::signedOut, this, [this] {
+        Dialogs::information(this, QStringLiteral("Vocalume"),
+                             QStringLiteral("Operazione completata, l'applicazione verrà chiusa"));
+        ProcessExit::terminate(0);
+    });
 }
 
 void MainWindow::showAccessDenied()
@@ -277,43 +254,7 @@ void MainWindow::loadDefaultList()
     library->loadDefaultList();
 }
 
-void MainWindow::getSessionID(QString session)
-{
-    library->getSessionID(session);
-}
-
-void MainWindow::onLoginError(QString error)
-{
-    library->onLoginError(error);
-}
-
-void MainWindow::onLibraryWSError(QString error)
-{
-    library->onLibraryWSError(error);
-}
-
-void MainWindow::getBooksList(QVector<Book> booksList)
-{
-    library->getBooksList(booksList);
-}
-
-void MainWindow::onCheckTimeout()
-{
-    library->onCheckTimeout();
-}
-
-void MainWindow::removeWarningIcon()
-{
-    indicators->removeWarningIcon();
-}
-
 void MainWindow::logout()
 {
-    const QString data = DataPaths::dataDirectory();
-    if (QDir(data).exists() && !removeDirectoryTree(data))
-        Diagnostics::debug("Errori nella rimozione dati\n");
-    AppSettings().clear();
-    Dialogs::information(this, QStringLiteral("Vocalume"),
-                         QStringLiteral("Operazione completata, l'applicazione verrà chiusa"));
-    ProcessExit::terminate(0);
+    library->signOut();
 }

@@ -1,16 +1,14 @@
 // The program's one top-level window. It owns every long-lived object (web view, status-bar
-// indicators, the default SQL connection used for dictionary scopes) and runs the start-up
-// sequence in its constructor.
+// indicators, the default SQL connection used for dictionary scopes), runs the start-up
+// sequence in its constructor and wires what the objects below it report to the status bar,
+// the boxes and the page. Nothing below it knows the window.
 #pragma once
 
-#include <QDir>
 #include <QMainWindow>
 #include <QSqlDatabase>
 #include <QString>
-#include <QVector>
 
 #include "packages/bookinstaller.h"
-#include "services/book.h"
 
 class CustomAgentWebView;
 class LibrarySync;
@@ -18,12 +16,7 @@ class UpdateWS;
 class QtJavascriptInteraction;
 class StatusIndicators;
 class QKeyEvent;
-class QLabel;
 class QProgressBar;
-
-class MainWindow;
-// The one main window of the process; set by its constructor once the bridge exists.
-extern MainWindow* mainWindowInstance;
 
 namespace Ui {
 class MainWindow;
@@ -35,10 +28,6 @@ class MainWindow : public QMainWindow
 public:
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
-
-    // Makes a dictionary ready for reading: unpacks its package into books/<bookId> when that
-    // folder is missing and makes it the bridge's current book.
-    bool goToReading(const QString& archivePath, const QString& bookId);
 
     // The installer's unpackBook, its messages shown in this window.
     bool unpackBook(const QString& zipPath, const QString& destPath, const QString& baseDir,
@@ -55,52 +44,38 @@ public:
     // Fetches the account's library and merges it into the web database (when signed in).
     // A request still waiting for its reply is replaced. False when nobody is signed in.
     bool startSync();
-    // Starts the download of dictionary `sku` into `filePath` (its package in the books folder),
-    // replacing an earlier download of the same dictionary; the page hears of it through the
-    // bridge's download callback.
-    void startDownload(const QString& filePath, const QString& sku);
-    // Field `name` of the first library record of `bookId`; empty when there is none.
-    QString getBookField(const QString& bookId, const QString& name) const;
 
     // Members reached directly by the subsystems, as the window's owner of shared state.
     QProgressBar* progressBar = nullptr;
     QSqlDatabase db;
     CustomAgentWebView* webView = nullptr;
-    QLabel* warningIcon = nullptr;
-    // Owns progressBar and warningIcon and shows them in the status bar.
+    // Owns progressBar and the warning icon and shows them in the status bar.
     StatusIndicators* indicators = nullptr;
     // Installs packages (dictionaries, the engine) one at a time.
     BookInstaller* installer = nullptr;
     QtJavascriptInteraction* bridge = nullptr;
-    // Sign-in and library synchronisation, with their services.
+    // Sign-in, library synchronisation (with their services and slots) and the account's library.
     LibrarySync* library = nullptr;
     UpdateWS* updateWS = nullptr;
-    // The account's library as last read or received, copied into every download.
-    QVector<Book> libraryBooks;
 
 public slots:
     // Shows the login page or, for a signed-in user, the library page.
     void goToLibrary();
-    // The sign-in and synchronisation slots hand over to `library`, which is connected to its
-    // own services; removeWarningIcon is the window's.
+    // Reads the library recorded in the web database into `library`.
     void loadDefaultList();
-    void onLibraryWSError(QString error);
-    void getBooksList(QVector<Book> booksList);
-    void onCheckTimeout();
-    void removeWarningIcon();
-    void getSessionID(QString session);
-    void onLoginError(QString error);
     void onUpdateReply(bool reply, QString url);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    // Reads engine page `name` with its scripts inlined; empty when it cannot be read.
-    QString readEnginePage(const QDir& engine, const QString& name) const;
-    // The status bar, progress bar and warning box of installations and downloads.
+    // The status bar, progress bar and warning box of installations.
     void showInstallation();
     void showWarning(const QString& text);
+    // The status bar and warning box of whatever reports both (statusMessage, warning).
+    template <typename Source> void showReports(Source* source);
+    // What the bridge's services report, shown in this window.
+    void connectBridge();
     // Turns what sign-in and synchronisation report into the status bar, boxes and page calls.
     void connectLibrary();
     // Shows the dialog of a refused session once a page can show it.

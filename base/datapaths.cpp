@@ -41,6 +41,6 @@ QString earlierPreviousFolder(const QString& destPath) { return destPath + QStri
 bool isPlainName(const QString& name)
 {
     return !name.isEmpty() && name != QLatin1String(".") && !name.contains(QLatin1String(".."))
-        && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'));
+        && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\')) && !name.contains(QChar(0));
 }
 }

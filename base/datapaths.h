@@ -17,8 +17,9 @@ QString bookDatabaseName();    // "database.db", in a book's folder
 QString lockName();            // "vocalume.lock", held by the running copy, in the data directory
 
 // Whether `name` (a dictionary's identifier or sku) can name one entry inside a folder and
-// nothing else: not empty, not ".", no "..", no "/" or "\". Identifiers come from the store and
-// the page, and become folder and package names in the books folder.
+// nothing else: not empty, not ".", no "..", no "/", "\" or zero character. Identifiers come
+// from the store and the page, and become folder and package names in the books folder; this
+// is the one rule every layer applies to them.
 bool isPlainName(const QString& name);
 
 // Working names beside a book's folder in the books folder (and beside the engine in the data

@@ -6,6 +6,7 @@
 // from where it stopped keeps near 1.
 //   bench_download [runs]
 #include "app/mainwindow.h"
+#include "library/librarysync.h"
 #include "base/appsettings.h"
 #include "base/datapaths.h"
 #include "bench/benchsupport.h"
@@ -132,7 +133,7 @@ int main(int argc, char* argv[])
     settings.setSessionId(QStringLiteral("bench"));
     Book book;
     book.bookId = QStringLiteral("ZBENCH");
-    window.libraryBooks = { book };
+    window.library->libraryBooks = { book };
     const QString installed = DataPaths::bookDirectory(QStringLiteral("ZBENCH")) + QLatin1Char('/') + FillerEntry;
 
     // The transfer ends where the installation tells the page to wait; the run where it says 100.

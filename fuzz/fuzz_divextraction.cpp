@@ -4,7 +4,7 @@
 // exactly the asked id (an id can never widen or change the query it lands in).
 // Found: an ampersand in the id was read as a reference inside the query's string.
 #include "fuzz/fuzzsupport.h"
-#include "web/pageloader.h"
+#include "pages/pageloader.h"
 
 #include <QXmlStreamReader>
 

@@ -4,7 +4,7 @@
 // the page handles, read as the web engine reads it (without controls and white space); no style
 // loads anything; cleaning the result again changes nothing.
 #include "fuzz/fuzzsupport.h"
-#include "web/entrycleaner.h"
+#include "pages/entrycleaner.h"
 
 #include <QXmlStreamReader>
 

@@ -4,7 +4,7 @@
 // read, whatever the src says); inlining never adds script tags of its own beyond the ones it
 // replaces, and the text grows at most by one inline block per tag.
 #include "fuzz/fuzzsupport.h"
-#include "web/pageloader.h"
+#include "pages/pageloader.h"
 
 #include <QDir>
 #include <quazip/quazip.h>

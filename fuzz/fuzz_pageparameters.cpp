@@ -44,16 +44,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QString query = QString::fromUtf8(reinterpret_cast<const char*>(data), int(size));
     QtJavascriptInteraction bridge;
-    bridge.pageParameters.insert(QStringLiteral("earlier"), QStringLiteral("page"));
-    bridge.bookId = QStringLiteral("before");
+    bridge.parsePageParameters(QStringLiteral("earlier=page&idbook=before"));
     bridge.parsePageParameters(query);
 
     const QMap<QString, QString> wanted = expected(query);
-    FUZZ_CHECK(bridge.pageParameters == wanted, query);
+    FUZZ_CHECK(bridge.parameters() == wanted, query);
     for (auto it = wanted.cbegin(); it != wanted.cend(); ++it)
         FUZZ_CHECK(bridge.getParameter(it.key()) == it.value(), it.key());
     const QString book = wanted.contains(QStringLiteral("idbook")) ? wanted.value(QStringLiteral("idbook"))
                                                                  : QStringLiteral("before");
-    FUZZ_CHECK(bridge.bookId == book, query);
+    FUZZ_CHECK(bridge.getBookID() == book, query);
     return 0;
 }

@@ -3,7 +3,7 @@
 // successful returns exactly the size and the CRC-32 that the archive declares for that member.
 // Found: a member whose bytes did not match its checksum was read as whole.
 #include "fuzz/fuzzsupport.h"
-#include "web/pageloader.h"
+#include "pages/pageloader.h"
 
 #include <zip.h>
 #include <zlib.h>
@@ -55,12 +55,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QByteArray archive = QByteArray::fromRawData(reinterpret_cast<const char*>(data), int(size));
     QByteArray member;
-    FUZZ_CHECK(PageLoader::readZipMember(QStringLiteral("page.html"), archive, &member) == 0
+    FUZZ_CHECK(PageLoader::readZipMember(QStringLiteral("page.html"), archive, &member)
             || member.isEmpty(),
         QStringLiteral("a failed read filled the member"));
     for (const Declared& declared : declaredMembers(archive)) {
         QByteArray bytes;
-        if (PageLoader::readZipMember(declared.name, archive, &bytes) != 0)
+        if (!PageLoader::readZipMember(declared.name, archive, &bytes))
             continue;
         FUZZ_CHECK(zip_uint64_t(bytes.size()) == declared.size, declared.name);
         const quint32 crc = quint32(crc32(crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef*>(bytes.constData()),

@@ -1,12 +1,15 @@
 #include "library/librarysync.h"
 
 #include "base/appsettings.h"
+#include "base/datapaths.h"
 #include "base/diagnostics.h"
+#include "base/directorytree.h"
 #include "library/librarymerge.h"
 #include "packages/cachedimage.h"
 #include "services/httpconnection.h"
 #include "services/servicereply.h"
 
+#include <QDir>
 #include <QSignalBlocker>
 
 int LibrarySync::watchdogMilliseconds = 20000;
@@ -219,6 +222,7 @@ void LibrarySync::loadDefaultList()
         return;
     }
     store.close();
+    libraryBooks = books;
     emit libraryLoaded(books);
 }
 
@@ -228,6 +232,7 @@ void LibrarySync::getBooksList(QVector<Book> booksList)
     syncWatchdog.stop();
     // Books whose identifier cannot name a folder inside the books folder are left out.
     const QVector<Book> books = LibraryMerge::mergeable(booksList);
+    libraryBooks = books;
     emit libraryLoaded(books);
     // The sign-in this merge completes, if any (also one that a merge still to be tried again
     // was to complete); a newer sign-in takes over from it.
@@ -380,4 +385,21 @@ void LibrarySync::answerSignIn(int attempt, const QString& literal)
 {
     if (signIn.answer(attempt))
         emit signInAnswered(literal);
+}
+
+QString LibrarySync::getBookField(const QString& bookId, const QString& name) const
+{
+    for (const Book& book : libraryBooks)
+        if (book.bookId == bookId)
+            return book.field(name);
+    return QString();
+}
+
+void LibrarySync::signOut()
+{
+    const QString data = DataPaths::dataDirectory();
+    if (QDir(data).exists() && !removeDirectoryTree(data))
+        Diagnostics::debug("Errori nella rimozione dati\n");
+    AppSettings().clear();
+    emit signedOut();
 }

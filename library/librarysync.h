@@ -43,6 +43,15 @@ public:
     void loadDefaultList();
     // Whether an accepted sign-in still waits for its synchronisation.
     bool signInWaiting() const { return signIn.waiting(); }
+    // Field `name` of the first record of `bookId` in libraryBooks; empty when there is none.
+    QString getBookField(const QString& bookId, const QString& name) const;
+    // Sign-out: removes every local trace of the account, the data folder and the settings;
+    // signedOut follows.
+    void signOut();
+
+    // The account's library as last read from the store or received from the service; every
+    // download copies it.
+    QVector<Book> libraryBooks;
 
 public slots:
     void getSessionID(QString session);
@@ -75,6 +84,8 @@ signals:
     // The service refused the stored session: every local trace of the account is to go, once
     // the reader's notes are saved and the user has been told.
     void accessDenied();
+    // The account's local data is gone: the user is to be told, and the program ends.
+    void signedOut();
 
 private:
     // Opens `store`; when it does not open, warns with the caller's text.

@@ -146,6 +146,15 @@ void BookInstaller::unpackFailed(const QString& diagnostic, const QString& boxTe
     emit warning(boxText);
 }
 
+bool BookInstaller::enterBooksFolder(QDir* books)
+{
+    books->setPath(DataPaths::engineDirectory());
+    if (!books->exists())
+        return false;
+    const QString name = DataPaths::booksName();
+    return books->cd(name) || (books->mkdir(name) && books->cd(name));
+}
+
 bool BookInstaller::whenFree(QObject* context, std::function<void()> job)
 {
     if (unpacking || runningWaiting || !waiting.isEmpty()) {

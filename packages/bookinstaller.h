@@ -11,6 +11,8 @@
 #include <QString>
 #include <functional>
 
+class QDir;
+
 class BookInstaller : public QObject {
     Q_OBJECT
 public:
@@ -24,6 +26,11 @@ public:
     // success. Refuses (false, no message) while another extraction runs.
     bool unpackBook(const QString& zipPath, const QString& destPath, const QString& baseDir,
         Contents contents = Contents::Dictionary);
+
+    // Points `books` at the books folder of the engine, making the books folder (never the
+    // folders above it) when it is missing. False when the engine folder is missing or the
+    // books folder cannot be made.
+    static bool enterBooksFolder(QDir* books);
 
     // Runs `job` once no extraction runs and the jobs queued before it have run: at once (true)
     // when the installer is free, otherwise later, in order of arrival (false). A job whose

@@ -80,7 +80,7 @@ bool CachedImage::download()
     start();
     if (!ended)
         waiting.exec();
-    return error;
+    return !error;
 }
 
 QString CachedImage::certificateFailure() const

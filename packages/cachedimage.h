@@ -36,8 +36,8 @@ public:
     // Starts fetching the image (only the address's path is requested) and returns at once;
     // `finished` follows, after deadlineMilliseconds at most (a late cover has failed).
     void start();
-    // start(), waiting for the end in a local event loop. True on failure (a late cover
-    // included); also true at once when the local file already exists.
+    // start(), waiting for the end in a local event loop. True when the cover is in the cache:
+    // at once when it already was; false when it could not be fetched (a late cover included).
     bool download();
     // After a failed download: the text naming the host when no trusted secure connection was
     // made; empty otherwise.

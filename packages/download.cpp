@@ -22,11 +22,6 @@ Download::~Download()
     delete manager;
 }
 
-bool Download::isPackageName(const QString& sku)
-{
-    return DataPaths::isPlainName(sku);
-}
-
 void Download::start()
 {
     delete manager;
@@ -259,8 +254,7 @@ QString Download::installOrSayWhyNot()
         return refused;
     if (hadBook)
         Diagnostics::output("Rimosso vecchio libro %s\n", qPrintable(sku));
-    if (goToReading && !goToReading(packagePath, bookId))
-        return QStringLiteral("il dizionario installato non si apre");
+    emit bookReady(bookId);
     if (!recordInstalled(bookId))
         return QStringLiteral("la libreria non ha potuto registrarlo come installato");
     return QString();

@@ -2,15 +2,13 @@
 // what arrived for later), one failure callback, or the installation (unpacking into
 // books/<sku>, STATUS "1") and its outcome. An
 // installation waits for its turn while another one runs; the page hears that it is queued.
-// It reaches neither the page nor the window itself: what the page is to run, the status bar
-// and the warning box go out through signals, and making the book the current one is asked
-// of the window's hook.
+// It reaches neither the page nor the window itself: what the page is to run, the status bar,
+// the warning box and the book made ready for reading go out through signals.
 #pragma once
 
 #include <QObject>
 #include <QString>
 #include <QVector>
-#include <functional>
 
 #include "services/book.h"
 
@@ -50,8 +48,6 @@ public:
     qint64 receivedBytes() const { return received; }
     qint64 announcedBytes() const { return announced; }
 
-    // Whether `sku` can name a package and a book folder: one plain name inside the books folder.
-    static bool isPackageName(const QString& sku);
     // Text of the page's progress literal for `done` of `total` bytes (total 0: size unknown),
     // and its two values: the whole percent done (0 while the size is unknown) and the size in
     // megabytes with one decimal.
@@ -62,9 +58,6 @@ public:
     DownloadManager* manager = nullptr;
     // Unpacks the package; shared by every installation so that only one runs at a time.
     BookInstaller* installer = nullptr;
-    // Makes the installed book the current one (package path, book id); false leaves STATUS as
-    // it is. Unset: there is nothing to make current, and the installation goes on.
-    std::function<bool(const QString& packagePath, const QString& bookId)> goToReading;
     QVector<Book> library;
     QString callback;
     QString sku;
@@ -79,6 +72,9 @@ signals:
     void statusMessage(const QString& text, int timeout);
     // The text of the user's warning box.
     void warning(const QString& text);
+    // The package of dictionary `bookId` is unpacked into its folder: the book is the one open
+    // for reading from now on. Sent before its STATUS is recorded.
+    void bookReady(const QString& bookId);
 
 public slots:
     void updateProgress(int done, int total);
@@ -107,6 +103,8 @@ private:
     bool queued = false;
     bool paused = false;
     bool installing = false;
+    // The page has heard how the installation ended. Events still run before it returns, and a
+    // page asking meanwhile must not find the download under way, for no answer follows.
     bool outcomeTold = false;
     bool discarded = false;
     qint64 received = 0;

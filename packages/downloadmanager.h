@@ -73,7 +73,9 @@ signals:
     void progress(int done, int total);
     // A transient failure: attempt `retry` of Retries follows in `milliseconds`.
     void retrying(int retry, int milliseconds);
-    // The transfer is over: `finished` (the package is in place) or `failed`.
+    // The transfer is over and recorded how: `finished` (the package is in place) or `failed`.
+    // Whoever follows the transfer listens here, never to the connection, whose listeners run
+    // in no set order.
     void ended(bool error);
 
 public slots:

@@ -10,12 +10,6 @@
 #include <QFileInfo>
 
 namespace {
-bool isBookDirectoryName(const QString& sku)
-{
-    return !sku.isEmpty() && sku != QLatin1String(".") && sku != QLatin1String("..") && !sku.contains(QLatin1Char('/'))
-        && !sku.contains(QLatin1Char('\\')) && !sku.contains(QChar(0));
-}
-
 bool allWholeNumbers(std::initializer_list<QString> values)
 {
     for (const QString& value : values)
@@ -77,7 +71,7 @@ QString databaseOpenFailedText() { return QStringLiteral("Apertura database per 
 QString getBookDatabasePath(const QString& sku)
 {
     const QString path = DataPaths::bookDatabase(sku);
-    if (isBookDirectoryName(sku) && QFileInfo::exists(path)) {
+    if (DataPaths::isPlainName(sku) && QFileInfo::exists(path)) {
         Diagnostics::debug("Database libro %s: %s esistente\n", qPrintable(sku), qPrintable(path));
         return path;
     }

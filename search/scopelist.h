@@ -1,4 +1,4 @@
-// The subject scopes of a dictionary, read on the GUI thread through the main window's shared
+// The subject scopes of a dictionary, read on the GUI thread through the program's default
 // Qt SQL connection.
 #pragma once
 

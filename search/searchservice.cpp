@@ -3,6 +3,9 @@
 #include "base/diagnostics.h"
 #include "base/scriptliteral.h"
 #include "search/resultliteral.h"
+#include "search/scopelist.h"
+
+#include <QSqlDatabase>
 
 namespace {
 const int workingDelayMs = 250;
@@ -44,6 +47,18 @@ void SearchService::getWords(const Analitic::Request& request)
         connect(wordsThread.data(), &Analitic::onTerminated, this, &SearchService::wordsTerminated);
     }
     wordsQueue.submit(wordsThread.data(), request);
+}
+
+void SearchService::getScopes(const QString& sku, const QString& callback)
+{
+    Diagnostics::debug("getScopes callback: %s", qPrintable(callback));
+    QList<Scope> scopes;
+    QSqlDatabase connection = QSqlDatabase::database(QSqlDatabase::defaultConnection, false);
+    if (connection.isValid() && readScopes(connection, sku, scopes) == DatabaseAccess::OpenFailed)
+        emit databaseOpenFailed();
+    const QString statement = ScriptLiteral::doubleQuoted(callback, ResultLiteral::scopes(scopes));
+    emit pageStatement(statement);
+    Diagnostics::debug("Risposta getScopes: %s", statement.toUtf8().constData());
 }
 
 void SearchService::searchTerminated()

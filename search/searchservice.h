@@ -25,6 +25,9 @@ public:
     // replaces an older waiting request of its kind.
     void search(const Search::Request& request);
     void getWords(const Analitic::Request& request);
+    // Answers `callback` with the subject scopes of dictionary `sku`, read at once through the
+    // program's default SQL connection (none: the list is empty).
+    void getScopes(const QString& sku, const QString& callback);
 
     // The last search's and word list's results, copied from the workers as they answer.
     const SearchState& lastResults() const { return results; }

@@ -35,7 +35,7 @@ public:
     WebStore& operator=(const WebStore&) = delete;
 
     // Opens the store; false on failure, whose kind and driver text stay available. Nothing is
-    // shown here: the caller tells the user (the GUI's Dialogs::openStore shows the box).
+    // shown here: the caller tells the user, with failureText in its own words.
     [[nodiscard]] bool open();
     void close();
     Failure failure() const { return failureKind; }

@@ -176,18 +176,18 @@ private slots:
     {
         window->bridge->loadUrl("probe.html?idbook=42&q=casa&a&b=1&b=2");
         QCOMPARE(js("early").toString(), QStringLiteral("42"));
-        QCOMPARE(window->bridge->bookId, QStringLiteral("42"));
+        QCOMPARE(window->bridge->getBookID(), QStringLiteral("42"));
         QCOMPARE(call("getParameter('q')").toString(), QStringLiteral("casa"));
-        QCOMPARE(window->bridge->pageParameters.value("a", "x"), QString());
+        QCOMPARE(window->bridge->parameters().value("a", "x"), QString());
         QCOMPARE(window->bridge->getParameter("b"), QStringLiteral("2"));
         QVERIFY(url().endsWith("/engine/probe.html?idbook=42&q=casa&a&b=1&b=2"));
         QCOMPARE(js("location.search").toString(), QStringLiteral("?idbook=42&q=casa&a&b=1&b=2"));
         QCOMPARE(js("document.getElementById('t').textContent").toString(), QStringLiteral("sonda"));
 
         loadProbe();
-        QVERIFY(window->bridge->pageParameters.isEmpty());
+        QVERIFY(window->bridge->parameters().isEmpty());
         QCOMPARE(call("getParameter('q')").toString(), QString());
-        QCOMPARE(window->bridge->bookId, QStringLiteral("42"));
+        QCOMPARE(window->bridge->getBookID(), QStringLiteral("42"));
 
         // A fixed page keeps its parameters in its path.
         window->bridge->getHtmlFixedPage("probe.html", "idbook=5&x=y");
@@ -210,7 +210,7 @@ private slots:
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
         window->bridge->loadUrl("probe.html?idbook=9");
-        QVERIFY(window->bridge->bookId != QStringLiteral("9"));
+        QVERIFY(window->bridge->getBookID() != QStringLiteral("9"));
         QVERIFY(!url().startsWith(QUrl::fromLocalFile(stray).toString()));
     }
 
@@ -350,7 +350,7 @@ private slots:
         QCOMPARE(window->bridge->getHtmlPage("books/42/index.html"), QStringLiteral("<p>indice</p>"));
         QVERIFY(QFile::exists(engine("books/42/index.html.zip")));
         QVERIFY(!QFile::exists(package));
-        QCOMPARE(window->bridge->bookId, QStringLiteral("42"));
+        QCOMPARE(window->bridge->getBookID(), QStringLiteral("42"));
     }
 
     // Files of book 7: percent-encoded whole, or one division of a page; nothing outside the book.
@@ -382,19 +382,19 @@ private slots:
     {
         QVERIFY(TestSupport::writeZip(
             engine("books/8.zip"), Entries { { "database.db", HostileArchives::dictionaryDatabase() } }));
-        QVERIFY(window->goToReading(engine("books/8.zip"), "8"));
+        QVERIFY(window->bridge->goToReading(engine("books/8.zip"), "8"));
         QVERIFY(QFile::exists(engine("books/8/database.db")));
-        QCOMPARE(window->bridge->bookId, QStringLiteral("8"));
+        QCOMPARE(window->bridge->getBookID(), QStringLiteral("8"));
 
         // An existing folder is used as it is and the archive is left alone.
         QVERIFY(TestSupport::writeZip(engine("books/8.zip"), Entries { { "other.db", "db" } }));
-        QVERIFY(window->goToReading(engine("books/8.zip"), "8"));
+        QVERIFY(window->bridge->goToReading(engine("books/8.zip"), "8"));
         QVERIFY(QFile::exists(engine("books/8.zip")));
         QVERIFY(!QFile::exists(engine("books/8/other.db")));
 
-        QVERIFY(window->goToReading(engine("books/none.zip"), QString()));
-        QCOMPARE(window->bridge->bookId, QString());
-        QVERIFY(!window->goToReading(engine("books/none.zip"), "none"));
+        QVERIFY(window->bridge->goToReading(engine("books/none.zip"), QString()));
+        QCOMPARE(window->bridge->getBookID(), QString());
+        QVERIFY(!window->bridge->goToReading(engine("books/none.zip"), "none"));
     }
 
     void webDatabaseIsShared()

@@ -1,11 +1,15 @@
 // One package transfer against a scripted server and the reference store service: the request,
 // which replies become a package file, that nothing partial is ever left under the package's
 // name, and that a transfer cut, stopped or killed continues to the same bytes (or starts over
-// when the file changed), tries again after transient failures only, and checks the digest.
+// when the file changed), tries again after transient failures only, and checks the digest; and
+// the download service on its own, below the bridge.
 #include "base/appsettings.h"
 #include "base/datapaths.h"
+#include "hostilearchives.h"
+#include "packages/bookinstaller.h"
 #include "packages/downloadmanager.h"
-#include "services/httpconnection.h"
+#include "packages/downloadservice.h"
+#include "resources/resources.h"
 #include "tests/support/httptestserver.h"
 #include "tests/support/runningservice.h"
 #include "tests/support/testsupport.h"
@@ -104,9 +108,13 @@ private slots:
         stale.close();
         server->respondWith(reply);
         DownloadManager manager("ZA", package());
+        // The end is told once the outcome is recorded.
+        bool recorded = false;
+        connect(&manager, &DownloadManager::ended, this, [&] { recorded = manager.finished != manager.failed; });
         QSignalSpy ended(&manager, &DownloadManager::ended);
         manager.start();
         QVERIFY(ended.wait(5000));
+        QVERIFY(recorded);
 
         // (The network stack may repeat a request whose reply ends with the connection.)
         QCOMPARE(server->targets.value(0),
@@ -275,6 +283,46 @@ private slots:
         QCOMPARE(packageReplies(fast.requestLog), QStringList { changed ? "300000 from 0"
                                                                         : QString("%1 from %2").arg(first.size() - kept).arg(kept) });
         QCOMPARE(filesInBooks(), QStringList { "ZA.zip" });
+    }
+
+    void serviceWithoutTheBridge_data()
+    {
+        QTest::addColumn<bool>("engine");
+        QTest::newRow("installed") << true;
+        QTest::newRow("no engine folder") << false;
+    }
+
+    // The page hears the end of the installation, and the installed book is told by a signal
+    // before it; without an engine folder nothing is asked for.
+    void serviceWithoutTheBridge()
+    {
+        QFETCH(bool, engine);
+        VocalumeResources::init();
+        QVERIFY(QDir().mkpath(DataPaths::webStorageDirectory())
+            && QFile::copy(":/databases/bookmarks.db", DataPaths::bookmarksDatabase()));
+        QVERIFY(!engine || QDir().mkpath(DataPaths::engineDirectory()));
+        const QString zip = books->filePath("p.zip");
+        QVERIFY(TestSupport::writeZip(
+            zip, { { "database.db", HostileArchives::dictionaryDatabase(TestSupport::noise(20000)) } }));
+        server->respondWith(HttpTestServer::reply(TestSupport::readFile(zip)));
+        BookInstaller installer;
+        DownloadService service;
+        service.setInstaller(&installer);
+        QStringList heard;
+        connect(&service, &DownloadService::pageStatement, this, [&](const QString& s) {
+            if (!s.contains("size:"))
+                heard << s;
+        });
+        connect(&service, &DownloadService::bookInstalled, this, [&](const QString& id) { heard << "current " + id; });
+        Book book;
+        book.bookId = "ZA";
+        service.download("ZA", "cb", { book });
+        QCOMPARE(service.inProgress().contains("ZA"), engine);
+        const QStringList installed { "SignalQt('cb', '{result:false, progress:\"wait\"}', 'true')", "current ZA",
+            "SignalQt('cb', '{result:true,error:\\'\\',progress:\\'100\\'}')" };
+        QTRY_COMPARE(heard, engine ? installed : QStringList());
+        QCOMPARE(QFile::exists(DataPaths::bookDatabase("ZA")), engine);
+        QCOMPARE(server->targets.isEmpty(), !engine);
     }
 };
 

@@ -2,6 +2,7 @@
 // purchase, password and account pages. URL handlers stand in for the desktop, so nothing is
 // ever launched; a handler without the method makes the desktop refuse.
 #include "app/mainwindow.h"
+#include "library/librarysync.h"
 #include "services/serviceendpoint.h"
 #include "tests/support/testsupport.h"
 #include "web/customagentwebview.h"
@@ -91,8 +92,8 @@ private slots:
         ServiceEndpoint endpoint;
         QVERIFY(ServiceEndpoint::parse(services, &endpoint));
         ServiceEndpoint::setCurrent(endpoint);
-        window->libraryBooks << Book();
-        window->libraryBooks.last().bookId = "Z A&b";
+        window->library->libraryBooks << Book();
+        window->library->libraryBooks.last().bookId = "Z A&b";
         const auto run = [&] {
             if (action == "link")
                 window->bridge->openLink(argument);

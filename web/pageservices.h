@@ -77,7 +77,7 @@ public:
     using FileChooser = std::function<QString(bool save, const QString& suggestedPath)>;
     static void setFileChooser(FileChooser chooser);
 
-    // The bridge's downloads, by sku, which the two download slots read.
+    // The downloads by sku (the download service's), which the two download slots read.
     void followDownloads(const QMap<QString, Download*>* downloads);
 
 private:

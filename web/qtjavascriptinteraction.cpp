@@ -1,59 +1,38 @@
 #include "web/qtjavascriptinteraction.h"
 
-#include "app/datadirectory.h"
-#include "app/dialogs.h"
-#include "app/mainwindow.h"
-#include "app/statusindicators.h"
 #include "base/charnormalizer.h"
-#include "base/datapaths.h"
 #include "base/diagnostics.h"
 #include "base/scriptliteral.h"
-#include "packages/download.h"
-#include "packages/downloadmanager.h"
-#include "search/resultliteral.h"
-#include "search/scopelist.h"
-#include "services/httpconnection.h"
-#include "services/serviceendpoint.h"
+#include "library/librarysync.h"
 #include "web/customagentwebview.h"
 #include "web/engineurls.h"
-#include "web/entrycleaner.h"
-#include "web/pageloader.h"
 #include "web/pageservices.h"
 #include "web/scriptcall.h"
 #include "web/webpage.h"
 
-#include <QDesktopServices>
-#include <QStatusBar>
 #include <QUrl>
-#include <QUrlQuery>
 #include <QWebFrame>
 #include <QWebPage>
-
-static void warnDatabaseOpenFailed()
-{
-    Dialogs::warning(mainWindowInstance, QStringLiteral("Vocalume"), databaseOpenFailedText());
-}
 
 QtJavascriptInteraction::QtJavascriptInteraction(QObject* parent)
     : QObject(parent)
 {
     services = new PageServices(this);
-    services->followDownloads(&downloads);
+    services->followDownloads(&downloads.inProgress());
     connect(services, &PageServices::pageStatement, this, &QtJavascriptInteraction::callPage);
     connect(&searchService, &SearchService::pageStatement, this, &QtJavascriptInteraction::callPage);
-    connect(&searchService, &SearchService::databaseOpenFailed, this, &warnDatabaseOpenFailed);
-    connect(&searchService, &SearchService::working, this, &QtJavascriptInteraction::showWorking);
-    connect(&searchService, &SearchService::workingEnded, this, &QtJavascriptInteraction::hideWorking);
+    connect(&downloads, &DownloadService::pageStatement, this, &QtJavascriptInteraction::callPage);
+    connect(&reader, &PageReader::pageStatement, this, &QtJavascriptInteraction::callPage);
+    // A dictionary opened by a page, or just installed, is the one open for reading.
+    const auto bookOpened = [this](const QString& id) {
+        bookId = id;
+        Diagnostics::debug("goToReading bookID %s", qPrintable(bookId));
+    };
+    connect(&reader, &PageReader::bookOpened, this, bookOpened);
+    connect(&downloads, &DownloadService::bookInstalled, this, bookOpened);
 }
 
-QtJavascriptInteraction::~QtJavascriptInteraction()
-{
-    for (auto it = downloads.cbegin(); it != downloads.cend(); ++it) {
-        Diagnostics::debug("deleting download structure for \"%s\"", qPrintable(it.key()));
-        delete it.value();
-    }
-    downloads.clear();
-}
+QtJavascriptInteraction::~QtJavascriptInteraction() = default;
 
 void QtJavascriptInteraction::attach(CustomAgentWebView* webView)
 {
@@ -62,7 +41,20 @@ void QtJavascriptInteraction::attach(CustomAgentWebView* webView)
     attachObject();
     connect(frame, &QWebFrame::javaScriptWindowObjectCleared, this, &QtJavascriptInteraction::attachObject);
     if (webPage* page = qobject_cast<webPage*>(view->page()))
-        connect(page, &webPage::externalLinkClicked, this, &QtJavascriptInteraction::openOutside);
+        connect(page, &webPage::externalLinkClicked, &external, &ExternalActions::openOutside);
+}
+
+void QtJavascriptInteraction::useLibrary(LibrarySync* sync)
+{
+    library = sync;
+    connect(library, &LibrarySync::signInAnswered, this,
+        [this](const QString& literal) { callPage(ScriptLiteral::singleQuoted(loginCallback, literal)); });
+}
+
+void QtJavascriptInteraction::useInstaller(BookInstaller* installer)
+{
+    reader.setInstaller(installer);
+    downloads.setInstaller(installer);
 }
 
 void QtJavascriptInteraction::attachObject()
@@ -76,9 +68,11 @@ void QtJavascriptInteraction::attachObject()
     frame->addToJavaScriptWindowObject(QStringLiteral("VocalumeNative"), services);
 }
 
-void QtJavascriptInteraction::callPage(const QString& statement)
+void QtJavascriptInteraction::callPage(const QString& statement) { ScriptCall::run(view, statement); }
+
+bool QtJavascriptInteraction::goToReading(const QString& archivePath, const QString& id)
 {
-    ScriptCall::run(view, statement);
+    return reader.openBook(archivePath, id);
 }
 
 void QtJavascriptInteraction::parsePageParameters(const QString& query)
@@ -97,74 +91,32 @@ void QtJavascriptInteraction::parsePageParameters(const QString& query)
     }
 }
 
+bool QtJavascriptInteraction::finishSync()
+{
+    const bool asked = syncing;
+    syncing = false;
+    return asked;
+}
+
 void QtJavascriptInteraction::setUsernamePassword(QString username, QString password, QString callback)
 {
     Diagnostics::debug("setUsernamePassword\n");
     loginCallback = callback;
-    mainWindowInstance->startLogin(username, password);
+    if (library)
+        library->startLogin(username, password);
 }
 
-// The package of book `id` in the engine's books folder, unpacked when the book is first opened.
-static QString bookPackage(const QDir& engine, const QString& id)
-{
-    return DataPaths::packageFile(engine.absoluteFilePath(DataPaths::booksName() + QLatin1Char('/') + id));
-}
-
-QString QtJavascriptInteraction::getHtmlPage(QString page)
-{
-    Diagnostics::debug("Javascript getHtmlPage page: %s", qPrintable(page));
-    QDir engine;
-    if (!existingEngineDirectory(engine))
-        return QString();
-    if (!PageLoader::isSafeRelativePath(page))
-        return QString();
-    const QString base = engine.absolutePath() + QLatin1Char('/') + page;
-    const bool pageFile = page.endsWith(QLatin1String(".html")) || page.endsWith(QLatin1String(".js"));
-    const QString wanted = pageFile ? base + QStringLiteral(".zip") : base;
-    if (!QFile::exists(wanted)) {
-        const int first = page.indexOf(QLatin1Char('/'));
-        const int second = first < 0 ? -1 : page.indexOf(QLatin1Char('/'), first + 1);
-        if (second < 0)
-            return QString();
-        const QString id = page.mid(first + 1, second - first - 1);
-        Diagnostics::debug("Estratto book id: %s", qPrintable(id));
-        const QString archive = bookPackage(engine, id);
-        if (!QFile::exists(archive))
-            return QString();
-        mainWindowInstance->goToReading(archive, id);
-    }
-    QByteArray bytes;
-    if (pageFile) {
-        if (PageLoader::readArchive(base + QStringLiteral(".zip"), PageLoader::lastComponent(page), &bytes) != 0) {
-            Diagnostics::debug("Errori nella decompressione del file htlm %s", qPrintable(base));
-            return QString();
-        }
-    } else if (PageLoader::readWholeFile(base, &bytes) != 0) {
-        return QString();
-    }
-    return PageLoader::inlineScripts(engine, QString::fromUtf8(bytes), true);
-}
+QString QtJavascriptInteraction::getHtmlPage(QString page) { return reader.getHtmlPage(page); }
 
 void QtJavascriptInteraction::getHtmlFixedPage(QString page, QString params)
 {
-    Diagnostics::debug("Javascript getHtmlFixedPage page: %s params: %s", qPrintable(page), qPrintable(params));
-    QDir engine;
-    if (!existingEngineDirectory(engine))
+    PageReader::Page shown;
+    if (!reader.readFixedPage(page, params, &shown))
         return;
-    const QString base = engine.absolutePath() + QLatin1Char('/') + page;
-    QByteArray bytes;
-    if (!PageLoader::isSafeRelativePath(page)
-        || PageLoader::readArchive(base + QStringLiteral(".zip"), PageLoader::lastComponent(page), &bytes) != 0) {
-        Diagnostics::debug("Errori nel caricamento del file htlm %s", qPrintable(base));
-        return;
-    }
-    const QString localPath = engine.absoluteFilePath(page) + QLatin1Char('?') + params;
-    const QUrl baseUrl = QUrl::fromLocalFile(localPath);
-    Diagnostics::debug("Loading %s", qPrintable(localPath));
     parsePageParameters(params);
     Diagnostics::debug("Parametro book id: %s", qPrintable(bookId));
-    mainWindowInstance->goToReading(bookPackage(engine, bookId), bookId);
-    view->setHtml(PageLoader::inlineScripts(engine, QString::fromUtf8(bytes)), baseUrl);
+    goToReading(PageReader::bookPackage(bookId), bookId);
+    view->setHtml(shown.html, shown.address);
 }
 
 QString QtJavascriptInteraction::getBookID()
@@ -173,30 +125,15 @@ QString QtJavascriptInteraction::getBookID()
     return bookId;
 }
 
-QString QtJavascriptInteraction::getLink()
-{
-    return link;
-}
+QString QtJavascriptInteraction::getLink() { return link; }
 
-QString QtJavascriptInteraction::getPath()
-{
-    return path;
-}
+QString QtJavascriptInteraction::getPath() { return path; }
 
-QString QtJavascriptInteraction::getCallbackLogin()
-{
-    return loginCallback;
-}
+QString QtJavascriptInteraction::getCallbackLogin() { return loginCallback; }
 
-QString QtJavascriptInteraction::getCallbackDownload()
-{
-    return downloadCallback;
-}
+QString QtJavascriptInteraction::getCallbackDownload() { return downloadCallback; }
 
-bool QtJavascriptInteraction::getIsSyncronizing()
-{
-    return syncing;
-}
+bool QtJavascriptInteraction::getIsSyncronizing() { return syncing; }
 
 QString QtJavascriptInteraction::getParameter(QString param)
 {
@@ -205,188 +142,57 @@ QString QtJavascriptInteraction::getParameter(QString param)
     return value;
 }
 
-namespace {
-const QString browserStarting = QStringLiteral("Lancio del browser predefinito in corso...");
-const QString noBrowser = QStringLiteral("Nessun browser associato per eseguire l'azione richiesta.\n");
-const QString mailStarting = QStringLiteral("Lancio del client email predefinito in corso...");
-const QString noMailClient = QStringLiteral(
-    "Nessun programma di posta elettronica associato per eseguire l'azione richiesta.\n"
-    "Installare un programma di posta elettronica oppure, se il programma è già installato,\n"
-    "creare un'associazione in Programmi predefiniti nel Pannello di controllo.");
-
-// Tells the user whether the desktop's default application is being started.
-void reportOpened(bool opened, const QString& startMessage, const QString& failureText)
-{
-    if (opened)
-        mainWindowInstance->statusBar()->showMessage(startMessage, 10000);
-    else
-        Dialogs::warning(nullptr, QtJavascriptInteraction::tr("Vocalume"), failureText);
-}
-
-void openExternally(const QUrl& url, const QString& startMessage, const QString& failureText)
-{
-    reportOpened(QDesktopServices::openUrl(url), startMessage, failureText);
-}
-
-// A page of the publisher's store, reached as the services are (https when TLS is chosen); the
-// port is named when it is not the scheme's own.
-QUrl storePage(const QString& pathAndQuery)
-{
-    ServiceEndpoint store = ServiceEndpoint::current();
-    store.host = ServiceEndpoint::storeHost();
-    return QUrl(store.base() + pathAndQuery, QUrl::TolerantMode);
-}
-}
-
 void QtJavascriptInteraction::cancelDownload()
 {
     Diagnostics::debug("cancel download %s", qPrintable(currentDownloadSku));
-    if (Download* current = downloads.value(currentDownloadSku))
-        current->cancel();
+    downloads.cancelDownload(currentDownloadSku);
 }
 
-void QtJavascriptInteraction::mail(QString subject, QString text)
-{
-    openExternally(QUrl(QStringLiteral("mailto:?subject=") + subject + QStringLiteral("&body=") + text, QUrl::TolerantMode),
-                   mailStarting, noMailClient);
-}
+void QtJavascriptInteraction::mail(QString subject, QString text) { external.mail(subject, text); }
 
 void QtJavascriptInteraction::download(QString sku, QString callback)
 {
     currentDownloadSku = sku;
     Diagnostics::debug("Javascript download %s", qPrintable(sku));
     downloadCallback = callback;
-    // The sku names a file and a folder inside the books folder: nothing else may be touched.
-    if (!Download::isPackageName(sku))
-        return;
-    // The package of a dictionary being installed, or waiting for its turn, stays under the
-    // installer: the page asking again hears how that installation goes.
-    Download* running = downloads.value(sku);
-    if (running && (running->phase() == Download::Phase::Queued || running->phase() == Download::Phase::Installing)) {
-        running->follow(callback);
-        return;
-    }
-    QDir books;
-    if (!existingEngineDirectory(books))
-        return;
-    if (!books.cd(DataPaths::booksName())) {
-        books.mkdir(DataPaths::booksName());
-        if (!books.cd(DataPaths::booksName()))
-            return;
-    }
-    const QString package = DataPaths::packageFile(books.absoluteFilePath(sku));
-    if (QFile::exists(package)) {
-        if (QFile::remove(package))
-            Diagnostics::output("Rimosso vecchio libro %s.zip\n", qPrintable(sku));
-        else
-            Diagnostics::output("Errori nella rimozione vecchio libro %s.zip\n", qPrintable(sku));
-    }
-    startDownload(package, sku);
-}
-
-void QtJavascriptInteraction::startDownload(const QString& filePath, const QString& sku)
-{
-    MainWindow* window = mainWindowInstance;
-    if (!Download::isPackageName(sku))
-        return;
-    QDir books;
-    if (!enterBooksDirectory(window, books))
-        return;
-
-    Download* download = new Download;
-    if (Download* old = downloads.value(sku)) {
-        Diagnostics::debug("deleting download structure for %s", qPrintable(sku));
-        old->discard();
-    }
-    downloads.insert(sku, download);
-    connect(download, &Download::pageStatement, this, &QtJavascriptInteraction::callPage);
-    connect(download, &Download::statusMessage, window->indicators, &StatusIndicators::showMessage);
-    connect(download, &Download::warning, window,
-            [window](const QString& text) { Dialogs::warning(window, QStringLiteral("Vocalume"), text); });
-    download->installer = window->installer;
-    download->goToReading = [window](const QString& packagePath, const QString& bookId) {
-        return window->goToReading(packagePath, bookId);
-    };
-    download->booksPath = books.absolutePath();
-    download->sku = sku;
-    download->filePath = filePath;
-    download->callback = downloadCallback;
-    download->library = window->libraryBooks;
-    download->start();
+    downloads.download(sku, callback, library ? library->libraryBooks : QVector<Book>());
 }
 
 void QtJavascriptInteraction::purchase(QString sku)
 {
-    QString address = mainWindowInstance->getBookField(sku, QStringLiteral("buy"));
-    // The library names no purchase address: the store's own page for the dictionary serves.
-    const bool known = !mainWindowInstance->getBookField(sku, QStringLiteral("bookId")).isEmpty();
-    QUrl url(address, QUrl::TolerantMode);
-    if (address.isEmpty() && known)
-        url = storePage(QStringLiteral("/catalogsearch/result/?q=") + QString::fromLatin1(QUrl::toPercentEncoding(sku)));
-    openExternally(url, browserStarting, noBrowser);
+    const auto field
+        = [this, &sku](const QString& name) { return library ? library->getBookField(sku, name) : QString(); };
+    external.purchase(sku, field(QStringLiteral("buy")), !field(QStringLiteral("bookId")).isEmpty());
 }
 
-void QtJavascriptInteraction::passwordLost()
-{
-    openExternally(storePage(QStringLiteral("/customer/account/forgotpassword/")), browserStarting, noBrowser);
-}
+void QtJavascriptInteraction::passwordLost() { external.passwordLost(); }
 
-void QtJavascriptInteraction::createAccount()
-{
-    openExternally(storePage(QStringLiteral("/customer/account/create/")), browserStarting, noBrowser);
-}
+void QtJavascriptInteraction::createAccount() { external.createAccount(); }
 
 void QtJavascriptInteraction::synchronize()
 {
     syncing = true;
-    mainWindowInstance->startSync();
+    if (library)
+        library->startSync();
 }
 
 void QtJavascriptInteraction::onLogout()
 {
-    mainWindowInstance->logout();
+    if (library)
+        library->signOut();
 }
 
 void QtJavascriptInteraction::loadUrl(QString url)
 {
-    Diagnostics::debug("loadURL: URL %s", url.toUtf8().constData());
-    QDir engine;
-    if (!existingEngineDirectory(engine))
+    PageReader::Page shown;
+    if (!reader.readUrl(url, &shown))
         return;
     const QStringList pieces = url.split(QLatin1Char('?'));
-    const QString page = pieces.first();
-    const QString base = engine.absolutePath() + QLatin1Char('/') + page;
-    QByteArray bytes;
-    if (!PageLoader::isSafeRelativePath(page)
-        || PageLoader::readArchive(base + QStringLiteral(".zip"), page, &bytes) != 0) {
-        mainWindowInstance->statusBar()->showMessage(QStringLiteral("Errore nell'apertura del file"), 2000);
-        Dialogs::warning(mainWindowInstance, tr("Vocalume"), QStringLiteral("Si sono verificati errori aprendo il file ") + base);
-        return;
-    }
-    const QString text = PageLoader::inlineScripts(engine, QString::fromUtf8(bytes));
     pageParameters.clear();
     if (pieces.size() > 1)
         parsePageParameters(pieces.at(1));
-    QUrl baseUrl = QUrl::fromLocalFile(base);
-    baseUrl.setQuery(QUrl(url).query());
-    view->setHtml(text, baseUrl);
-    Diagnostics::debug("webview->setHtml => loadURL: %s", qPrintable(baseUrl.toString()));
-}
-
-void QtJavascriptInteraction::showWorking(const QString& message)
-{
-    if (!mainWindowInstance)
-        return;
-    mainWindowInstance->statusBar()->showMessage(message);
-    mainWindowInstance->showBusyIndicator();
-}
-
-void QtJavascriptInteraction::hideWorking()
-{
-    if (!mainWindowInstance)
-        return;
-    mainWindowInstance->hideBusyIndicator();
-    mainWindowInstance->statusBar()->showMessage(QString());
+    view->setHtml(shown.html, shown.address);
+    Diagnostics::debug("webview->setHtml => loadURL: %s", qPrintable(shown.address.toString()));
 }
 
 void QtJavascriptInteraction::getWords(QString sku, QString word, QString from, QString to, QString sourceLanguage,
@@ -408,113 +214,20 @@ void QtJavascriptInteraction::onSearchTerminated() {}
 
 void QtJavascriptInteraction::onAnaliticTerminated() {}
 
-bool QtJavascriptInteraction::readBookFile(const QString& sku, const QString& file, QString* text, QString* archivePath)
-{
-    const QDir engine = engineDirectory();
-    *archivePath = engine.absolutePath() + QStringLiteral("/books/") + sku + QLatin1Char('/') + file;
-    QByteArray bytes;
-    const bool safe = PageLoader::isSafeRelativePath(sku) && !sku.contains(QLatin1Char('/'))
-        && PageLoader::isSafeRelativePath(file);
-    if (!safe || PageLoader::readArchive(*archivePath + QStringLiteral(".zip"), PageLoader::lastComponent(file), &bytes) != 0)
-        return false;
-    *text = QString::fromUtf8(bytes);
-    return true;
-}
-
-static bool engineExists()
-{
-    QDir engine;
-    return existingEngineDirectory(engine);
-}
-
-static QString htmlLiteral(const QString& text)
-{
-    return QStringLiteral("{html:'") + QString::fromLatin1(QUrl::toPercentEncoding(text)) + QStringLiteral("'}");
-}
-
 void QtJavascriptInteraction::getHtml(QString sku, QString id, QString file, QString callback)
 {
-    Diagnostics::debug("Javascript getHTML\n");
-    if (!engineExists())
-        return;
-    QString text;
-    QString archivePath;
-    if (!readBookFile(sku, file, &text, &archivePath)) {
-        Diagnostics::debug("Errori nella decompressione del file htlm %s", qPrintable(archivePath));
-        return;
-    }
-    // Entries come from the package: the page gets them cleaned.
-    const QString entry = EntryCleaner::clean(PageLoader::extractDivById(id, text));
-    callPage(ScriptLiteral::doubleQuoted(callback, htmlLiteral(entry)));
+    reader.getHtml(sku, id, file, callback);
 }
 
-void QtJavascriptInteraction::getScopes(QString sku, QString callback)
-{
-    Diagnostics::debug("getScopes callback: %s", qPrintable(callback));
-    QList<Scope> scopes;
-    if (mainWindowInstance && readScopes(mainWindowInstance->db, sku, scopes) == DatabaseAccess::OpenFailed)
-        warnDatabaseOpenFailed();
-    const QString statement = ScriptLiteral::doubleQuoted(callback, ResultLiteral::scopes(scopes));
-    callPage(statement);
-    Diagnostics::debug("Risposta getScopes: %s", statement.toUtf8().constData());
-}
+void QtJavascriptInteraction::getScopes(QString sku, QString callback) { searchService.getScopes(sku, callback); }
 
-QString QtJavascriptInteraction::getNormalized(QString languageId, QString in)
-{
-    return normalizeText(languageId, in);
-}
+QString QtJavascriptInteraction::getNormalized(QString languageId, QString in) { return normalizeText(languageId, in); }
 
 void QtJavascriptInteraction::getFile(QString sku, QString file, QString callback)
 {
-    Diagnostics::debug("Javascript getFile sku %s file %s", sku.toUtf8().constData(), file.toUtf8().constData());
-    if (!engineExists())
-        return;
-    QString text;
-    QString archivePath;
-    if (!readBookFile(sku, file, &text, &archivePath)) {
-        Diagnostics::debug("Errori nella decompressione del file htlm %s", qPrintable(archivePath));
-        callPage(ScriptLiteral::doubleQuoted(callback, QString()));
-        return;
-    }
-    callPage(ScriptLiteral::doubleQuoted(callback, htmlLiteral(text)));
+    reader.getFile(sku, file, callback);
 }
 
-bool QtJavascriptInteraction::isXP()
-{
-    return false;
-}
+bool QtJavascriptInteraction::isXP() { return false; }
 
-void QtJavascriptInteraction::openOutside(const QUrl& url)
-{
-    if (url.scheme() == QLatin1String("mailto"))
-        openExternally(url, mailStarting, noMailClient);
-    else
-        openExternally(url, browserStarting, noBrowser);
-}
-
-void QtJavascriptInteraction::openLink(QString link)
-{
-    if (link.left(4) == QLatin1String("http") || link.startsWith(QLatin1String("mailto:"))) {
-        // "httpx:" and the like would reach whatever the desktop runs for that scheme.
-        const QUrl url(link, QUrl::TolerantMode);
-        if (EngineUrls::isOutsideAddress(url))
-            openOutside(url);
-        else
-            Diagnostics::debug("Link non valido %s", qPrintable(link));
-        return;
-    }
-    QDir data(QDir::homePath());
-    if (!data.cd(DataPaths::dataDirectoryName()))
-        return;
-    // Only files of the engine are opened, never a path that climbs out of it.
-    if (!PageLoader::isSafeRelativePath(link)) {
-        Diagnostics::debug("Link non valido %s", qPrintable(link));
-        return;
-    }
-    QString relative = link;
-    relative.replace(QLatin1Char('/'), QDir::separator());
-    const QString path = data.absolutePath() + QDir::separator() + DataPaths::engineName() + QDir::separator() + relative;
-    const bool opened = QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-    Diagnostics::debug("Lancio file %s", qPrintable(path));
-    reportOpened(opened, browserStarting, noBrowser);
-}
+void QtJavascriptInteraction::openLink(QString link) { external.openLink(link); }

@@ -1,18 +1,26 @@
 // The object the page's script calls, published in every page's global scope as
 // "QtJavascriptInteraction". A slot answers at once through its result, or later by
-// evaluating SignalQt('<callback>', '<literal>') in the page.
+// evaluating SignalQt('<callback>', '<literal>') in the page. It is a switchboard: each slot
+// hands its work to a service of a lower layer or beside it (page reading, searches, downloads,
+// external actions, sign-in and synchronisation), which answers the page through a signal the
+// bridge runs in the page; what the user is to see comes from those services' own signals,
+// which the window connects. The bridge never names the window.
 #pragma once
 
+#include "packages/downloadservice.h"
 #include "search/searchservice.h"
+#include "web/externalactions.h"
+#include "web/pagereader.h"
 
 #include <QMap>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
+class BookInstaller;
 class CustomAgentWebView;
-class Download;
+class LibrarySync;
 class PageServices;
-class QUrl;
 class QWebFrame;
 
 class QtJavascriptInteraction : public QObject
@@ -26,29 +34,30 @@ public:
     // the page is one of the engine's own; links the user clicks to web and mail addresses open
     // outside the program.
     void attach(CustomAgentWebView* view);
+    // Sign-in, synchronisation and the account's library, which the slots hand over to; the
+    // login callback hears the sign-in's answer. Owned by the caller.
+    void useLibrary(LibrarySync* library);
+    // Unpacks the dictionaries read and installed (one extraction at a time in the program).
+    void useInstaller(BookInstaller* installer);
 
-    QWebFrame* frame = nullptr;
-    CustomAgentWebView* view = nullptr;
-    QString bookId;
-    QString link;
-    QString path;
-    QString loginCallback;
-    QString downloadCallback;
-    QString currentDownloadSku;
-    bool syncing = false;
-    QMap<QString, QString> pageParameters;
-    QMap<QString, Download*> downloads;
-
-    // The searches and word lists, their workers and their last results.
+    // The services the slots hand over to, whose signals tell what the user is to see.
     SearchService& searches() { return searchService; }
+    DownloadService& downloadService() { return downloads; }
+    PageReader& pageReader() { return reader; }
+    ExternalActions& externalActions() { return external; }
 
-    // Starts the download of dictionary `sku` into `filePath` (its package in the books folder),
-    // replacing an earlier download of the same dictionary; the page hears of it through
-    // downloadCallback, the window shows its messages and boxes.
-    void startDownload(const QString& filePath, const QString& sku);
-
+    // Makes a dictionary ready for reading: unpacks its package into books/<bookId> when that
+    // folder is missing and makes it the current book (bookId).
+    bool goToReading(const QString& archivePath, const QString& bookId);
     // Fills pageParameters from a query text ("a=1&b=2"); "idbook" also becomes bookId.
     void parsePageParameters(const QString& query);
+    // The parameters of the page last loaded with getHtmlFixedPage or loadUrl.
+    const QMap<QString, QString>& parameters() const { return pageParameters; }
+    // The dictionary the page reads now (what getBookID answers the page).
+    const QString& currentBook() const { return bookId; }
+    // A synchronisation has ended: the page's request for one, if any, is answered. True when
+    // the page had asked for it.
+    bool finishSync();
 
 public slots:
     void setUsernamePassword(QString username, QString password, QString callback);
@@ -87,15 +96,23 @@ private slots:
 
 private:
     void callPage(const QString& statement);
-    // Opens a web address in the desktop's browser, a mail address in its mail client.
-    void openOutside(const QUrl& url);
-    // Status-bar message (no time-out) and busy indicator while a search or word list is slow.
-    void showWorking(const QString& message);
-    void hideWorking();
-    // Reads content file `file` of dictionary `sku`; false when it cannot be read.
-    bool readBookFile(const QString& sku, const QString& file, QString* text, QString* archivePath);
 
+    QWebFrame* frame = nullptr;
+    CustomAgentWebView* view = nullptr;
+    QString bookId;
+    QString link;
+    QString path;
+    QString loginCallback;
+    QString downloadCallback;
+    QString currentDownloadSku;
+    bool syncing = false;
+    QMap<QString, QString> pageParameters;
+
+    QPointer<LibrarySync> library;
     SearchService searchService;
+    DownloadService downloads;
+    PageReader reader;
+    ExternalActions external;
     // Published beside the bridge as "VocalumeNative".
     PageServices* services = nullptr;
 };

@@ -14,16 +14,17 @@ public:
     // QByteArray can hold and from exhausting memory.
     static constexpr qint64 MaxFileBytes = 64 * 1024 * 1024;
 
-    // Reads the member `memberName` (exact stored name) of the zip archive held in memory.
-    // 0 on success, 1 on failure (also for a member larger than MaxFileBytes, or whose bytes
-    // do not match its declared size).
-    static int readZipMember(const QString& memberName, const QByteArray& archive, QByteArray* member);
+    // Each reader returns true when it read, false when it did not (`*member` or `*contents`
+    // then unchanged).
+
+    // Reads the member `memberName` (exact stored name) of the zip archive held in memory; fails
+    // also for a member larger than MaxFileBytes, or whose bytes do not match its declared size.
+    static bool readZipMember(const QString& memberName, const QByteArray& archive, QByteArray* member);
     // Reads a whole file in chunks of at most 4096 bytes, letting pending events run between
-    // chunks. 0 on success, 1 on failure
-    // (also for a file larger than MaxFileBytes).
-    static int readWholeFile(const QString& path, QByteArray* contents);
-    // Reads member `memberName` of the archive file `archivePath`. 0 on success, 1 on failure.
-    static int readArchive(const QString& archivePath, const QString& memberName, QByteArray* member);
+    // chunks; fails also for a file larger than MaxFileBytes.
+    static bool readWholeFile(const QString& path, QByteArray* contents);
+    // Reads member `memberName` of the archive file `archivePath`.
+    static bool readArchive(const QString& archivePath, const QString& memberName, QByteArray* member);
     // Replaces every <script src="..."> of `html` by an inline block holding the script's text
     // read from its archive under `baseDirectory`. The empty text when a tag is not closed.
     // `forHtmlPage` selects the diagnostic used for page requests of the script.

@@ -1,4 +1,4 @@
-#include "web/entrycleaner.h"
+#include "pages/entrycleaner.h"
 
 #include <QRegularExpression>
 #include <QSet>

@@ -1,4 +1,4 @@
-#include "web/pageloader.h"
+#include "pages/pageloader.h"
 
 #include "base/diagnostics.h"
 
@@ -8,20 +8,20 @@
 #include <QXmlSerializer>
 #include <zip.h>
 
-int PageLoader::readZipMember(const QString& memberName, const QByteArray& archive, QByteArray* member)
+bool PageLoader::readZipMember(const QString& memberName, const QByteArray& archive, QByteArray* member)
 {
     zip_error_t error;
     zip_error_init(&error);
     zip_source_t* source = zip_source_buffer_create(archive.constData(), zip_uint64_t(archive.size()), 0, &error);
     if (!source) {
         zip_error_fini(&error);
-        return 1;
+        return false;
     }
     zip_t* za = zip_open_from_source(source, ZIP_RDONLY, &error);
     zip_error_fini(&error);
     if (!za) {
         zip_source_free(source);
-        return 1;
+        return false;
     }
     const QByteArray name = memberName.toUtf8();
     const zip_int64_t index = zip_name_locate(za, name.constData(), 0);
@@ -32,7 +32,7 @@ int PageLoader::readZipMember(const QString& memberName, const QByteArray& archi
     if (index < 0 || zip_stat_index(za, zip_uint64_t(index), 0, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE)
         || stat.size > zip_uint64_t(MaxFileBytes) || !(file = zip_fopen_index(za, zip_uint64_t(index), 0))) {
         zip_discard(za);
-        return 1;
+        return false;
     }
     const qint64 declared = qint64(stat.size);
     QByteArray bytes;
@@ -41,7 +41,7 @@ int PageLoader::readZipMember(const QString& memberName, const QByteArray& archi
         Diagnostics::output("Out of memory!\n");
         zip_fclose(file);
         zip_discard(za);
-        return 1;
+        return false;
     }
     qint64 done = 0;
     while (done < declared) {
@@ -57,44 +57,44 @@ int PageLoader::readZipMember(const QString& memberName, const QByteArray& archi
     const bool closed = zip_fclose(file) == 0;
     zip_discard(za);
     if (!complete || !closed)
-        return 1;
+        return false;
     *member = bytes;
-    return 0;
+    return true;
 }
 
-int PageLoader::readWholeFile(const QString& path, QByteArray* contents)
+bool PageLoader::readWholeFile(const QString& path, QByteArray* contents)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         Diagnostics::warning("Error opening plain file: %s", qPrintable(file.errorString()));
         Diagnostics::output("%s\n", qPrintable(path));
-        return 1;
+        return false;
     }
     if (file.size() > MaxFileBytes)
-        return 1;
+        return false;
     QByteArray bytes;
     char chunk[4096];
     for (;;) {
         // The file may change while events run: its size at opening is only a hint.
         const qint64 n = file.read(chunk, sizeof chunk);
         if (n < 0)
-            return 1;
+            return false;
         if (n == 0)
             break;
         if (qint64(bytes.size()) + n > MaxFileBytes)
-            return 1;
+            return false;
         bytes.append(chunk, int(n));
         QCoreApplication::processEvents();
     }
     *contents = bytes;
-    return 0;
+    return true;
 }
 
-int PageLoader::readArchive(const QString& archivePath, const QString& memberName, QByteArray* member)
+bool PageLoader::readArchive(const QString& archivePath, const QString& memberName, QByteArray* member)
 {
     QByteArray archive;
-    if (readWholeFile(archivePath, &archive) != 0)
-        return 1;
+    if (!readWholeFile(archivePath, &archive))
+        return false;
     return readZipMember(memberName, archive, member);
 }
 
@@ -139,7 +139,7 @@ QString PageLoader::inlineScripts(const QDir& baseDirectory, const QString& html
         const QString member = lastComponent(scriptPath);
         QByteArray bytes;
         const bool readable = isSafeRelativePath(scriptPath)
-            && readArchive(baseDirectory.absoluteFilePath(scriptPath) + QStringLiteral(".zip"), member, &bytes) == 0;
+            && readArchive(baseDirectory.absoluteFilePath(scriptPath) + QStringLiteral(".zip"), member, &bytes);
         if (!readable) {
             if (forHtmlPage)
                 Diagnostics::output("Errori nella decompressione del file JS %s\n", qPrintable(scriptPath));
