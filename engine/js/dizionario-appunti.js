@@ -17,14 +17,39 @@
     var entry = D.entry;
     var saved = D.saved;
 
-    function savedRow(table, ref) {
-        var rows = saved[table];
+    // The row of a page table that keeps entry `it` (of this dictionary or, on a page of every
+    // dictionary, of another one); null when none does.
+    function savedRow(table, it) {
+        var sku = it.sku || D.sku;
+        var rows = sku === D.sku ? saved[table] : (saved.others[sku] || {})[table] || [];
+        var ref = V.store.makeRef(it);
         for (var i = 0; i < rows.length; i++) {
             if (rows[i].REF === ref) {
                 return rows[i];
             }
         }
         return null;
+    }
+
+    // The rows another dictionary keeps, read when one of its entries is shown.
+    function loadOthers(sku, done) {
+        var others = saved.others[sku] = saved.others[sku] || {};
+        var after = afterAll(3, done || D.refreshEntryTools);
+        ['FAVORITE', 'BOOKMARK', 'NOTE'].forEach(function (table) {
+            V.store.list(table, sku, function (rows) {
+                others[table] = rows;
+                after();
+            });
+        });
+    }
+
+    // After a change to entry `it`'s rows: the tables of its dictionary are read again.
+    function reload(it) {
+        if ((it.sku || D.sku) === D.sku) {
+            D.loadSaved();
+        } else {
+            loadOthers(it.sku);
+        }
     }
 
     // A callback that calls done() on its count-th call: the end of `count` store requests.
@@ -54,16 +79,21 @@
         });
     };
 
+    // The tools show what is kept of the entry in focus; each entry of the page shows its note.
     D.refreshEntryTools = function () {
-        var ref = entry.current ? V.store.makeRef(entry.current) : null;
-        var fav = ref && savedRow('FAVORITE', ref);
-        var mark = ref && savedRow('BOOKMARK', ref);
-        var note = ref && savedRow('NOTE', ref);
-        toggleLook(el.fav, !!fav, '\u2605', '\u2606');
-        toggleLook(el.bookmark, !!mark, '\u2691', '\u2690');
-        el.note.className = 'btn btn-secondary btn-small' + (note ? ' is-on' : '');
-        el.entryNote.innerHTML = note ? '<strong>La tua nota</strong>' + V.escapeHtml(note.NOTE) : '';
-        V.show(el.entryNote, !!note);
+        var current = entry.current;
+        var sku = current && current.sku;
+        if (sku && sku !== D.sku && !saved.others[sku]) {
+            loadOthers(sku);
+        }
+        toggleLook(el.fav, !!current && !!savedRow('FAVORITE', current), '\u2605', '\u2606');
+        toggleLook(el.bookmark, !!current && !!savedRow('BOOKMARK', current), '\u2691', '\u2690');
+        el.note.className = 'btn btn-secondary btn-small' + (current && savedRow('NOTE', current) ? ' is-on' : '');
+        D.blocks().forEach(function (b) {
+            var note = savedRow('NOTE', b.it);
+            b.note.innerHTML = note ? '<strong>La tua nota</strong>' + V.escapeHtml(note.NOTE) : '';
+            V.show(b.note, !!note);
+        });
     };
 
     function toggleLook(button, on, iconOn, iconOff) {
@@ -73,36 +103,37 @@
     }
 
     function toggleSaved(table) {
-        if (!entry.current) {
+        var current = entry.current;
+        if (!current) {
             return;
         }
-        var ref = V.store.makeRef(entry.current);
-        var row = savedRow(table, ref);
+        var row = savedRow(table, current);
         var after = function (err) {
             if (err) {
                 V.message('Impossibile salvare: il database delle note non è disponibile.');
             }
-            D.loadSaved();
+            reload(current);
         };
         if (row) {
             V.store.remove(table, row.ID, after);
         } else {
-            V.store.insert(table, D.sku, ref, entry.current.word, after);
+            V.store.insert(table, current.sku || D.sku, V.store.makeRef(current), current.word, after);
         }
     }
 
     function editNote() {
-        if (!entry.current) {
+        var current = entry.current;
+        if (!current) {
             return;
         }
-        var current = entry.current;
+        var sku = current.sku || D.sku;
         var ref = V.store.makeRef(current);
-        var row = savedRow('NOTE', ref);
+        var row = savedRow('NOTE', current);
         var after = function (err) {
             if (err) {
                 V.message('Impossibile salvare la nota: il database delle note non è disponibile.');
             }
-            D.loadSaved();
+            reload(current);
         };
         V.editText({
             title: 'Nota su \u00ab' + current.word + '\u00bb',
@@ -117,7 +148,7 @@
                 } else if (row) {
                     V.store.updateNote('NOTE', row.ID, text, after);
                 } else {
-                    V.store.insert('NOTE', D.sku, ref, text, after);
+                    V.store.insert('NOTE', sku, ref, text, after);
                 }
             },
             onDelete: row ? function () {
@@ -167,13 +198,25 @@
             if (!D.sameEntry(entry.current, shown)) {
                 return;
             }
-            var ref = V.store.makeRef(shown);
-            var stale = saved.HISTORY.filter(function (row, i) { return row.REF === ref || i >= HISTORY_KEEP - 1; });
-            var after = afterAll(stale.length + 1, loadHistory);
-            stale.forEach(function (row) { V.store.remove('HISTORY', row.ID, after); });
-            V.store.insert('HISTORY', D.sku, ref, shown.word, after);
+            // Another dictionary's entry joins that dictionary's history.
+            var sku = shown.sku || D.sku;
+            if (sku === D.sku) {
+                addLookUp(saved.HISTORY, shown, loadHistory);
+            } else {
+                V.store.list('HISTORY', sku, function (rows) {
+                    addLookUp(rows, shown, function () {});
+                });
+            }
         }, HISTORY_DWELL_MS);
     };
+
+    function addLookUp(rows, shown, done) {
+        var ref = V.store.makeRef(shown);
+        var stale = rows.filter(function (row, i) { return row.REF === ref || i >= HISTORY_KEEP - 1; });
+        var after = afterAll(stale.length + 1, done);
+        stale.forEach(function (row) { V.store.remove('HISTORY', row.ID, after); });
+        V.store.insert('HISTORY', shown.sku || D.sku, ref, shown.word, after);
+    }
 
     // A look-up changes the history only: the other tables are not read again.
     function loadHistory() {

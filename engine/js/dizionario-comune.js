@@ -14,17 +14,17 @@
         lang: '',
         search: { kind: 'onSearch', pending: null, queued: null, last: null, exactCount: 0 },
         words: { kind: 'onWords', pending: null, queued: null, last: null },
-        entry: { current: null, pending: null, timer: null, history: [], at: -1 },
+        entry: { current: null, page: null, history: [], at: -1 },
         installed: [], // { sku, title, lang } of every installed dictionary, this one first
         everywhere: { kind: 'onSearchEverywhere', pending: null, queued: null, run: null }, // run: the search whose answers are listed
-        saved: { FAVORITE: [], BOOKMARK: [], NOTE: [], HISTORY: [], table: 'FAVORITE' }
+        saved: { FAVORITE: [], BOOKMARK: [], NOTE: [], HISTORY: [], table: 'FAVORITE', others: {} }
     };
     var STALE_MS = 15000;    // a request unanswered for this long no longer holds back new ones
 
     ['q', 'search-form', 'scope', 'scope-hint', 'results', 'results-pager', 'results-prev', 'results-next',
         'results-info', 'results-count', 'tab-results', 'tab-index', 'panel-results', 'panel-index', 'prefix',
         'letters', 'words', 'reader', 'welcome',
-        'entry-view', 'entry-word', 'entry', 'entry-status', 'entry-note', 'fav', 'bookmark', 'note',
+        'entry-view', 'entry-word', 'entry', 'fav', 'bookmark', 'note',
         'saved', 'saved-list', 'open-saved', 'close-saved', 'dict-title', 'dict-sub', 'back', 'entry-back',
         'entry-forward', 'clear-history', 'export-saved', 'import-saved', 'all-books'
     ].forEach(function (id) {
@@ -35,33 +35,75 @@
         return String(s || '').replace(/^\s+|\s+$/g, '');
     };
 
-    D.normalize = function (text) {
-        var out = V.hasBridge('getNormalized') ? V.bridge('getNormalized', D.lang, text) : text;
+    // `text` as the searches of a language compare it (this dictionary's when none is named).
+    D.normalize = function (text, lang) {
+        var out = V.hasBridge('getNormalized') ? V.bridge('getNormalized', lang === undefined ? D.lang : lang, text) : text;
         return typeof out === 'string' ? out : text;
     };
 
-    // Search items arrive with apostrophes as "&apos;" in every text field.
-    D.readItems = function (list) {
+    // Search items arrive with apostrophes as "&apos;" in every text field; each is marked with
+    // the dictionary it comes from.
+    D.readItems = function (list, sku) {
         return (list || []).map(function (it) {
             return {
                 idzenta: V.decodeApos(it.idzenta),
                 word: V.decodeApos(it.word),
                 file: V.decodeApos(it.file),
                 omo: V.decodeApos(it.omo),
-                hw: V.decodeApos(it.hw)
+                hw: V.decodeApos(it.hw),
+                sku: sku || D.sku
             };
         });
     };
 
+    // Headword, homograph number (the dictionary's own, or its place among the entries listed
+    // with the same headword) and part of speech.
     D.itemLabel = function (it) {
         var omo = D.trim(it.omo);
+        var num = omo && omo !== '0' ? omo : (it.num ? String(it.num) : '');
         return '<span class="w">' + V.escapeHtml(it.word) + '</span>' +
-            (omo && omo !== '0' ? '<sup>' + V.escapeHtml(omo) + '</sup>' : '') +
+            (num ? '<sup>' + V.escapeHtml(num) + '</sup>' : '') +
             (D.trim(it.hw) ? '<span class="hw">' + V.escapeHtml(it.hw) + '</span>' : '');
     };
 
+    // Entries that share the headword (whatever its case) are homographs.
+    D.headKey = function (it) {
+        return (it.sku || D.sku) + '\u0001' + String(it.word).toLowerCase();
+    };
+
+    // Numbers the listed homographs 1, 2, 3... in list order; a lone headword gets no number.
+    D.number = function (items) {
+        var count = {};
+        items.forEach(function (it) {
+            count[D.headKey(it)] = (count[D.headKey(it)] || 0) + 1;
+        });
+        var seen = {};
+        items.forEach(function (it) {
+            var key = D.headKey(it);
+            it.num = count[key] > 1 ? (seen[key] = (seen[key] || 0) + 1) : 0;
+        });
+        return items;
+    };
+
+    // The entries of `items` that share `it`'s headword, `it` among them.
+    D.homographs = function (items, it) {
+        var key = D.headKey(it);
+        var out = items.filter(function (x) { return D.headKey(x) === key; });
+        return out.length ? out : [it];
+    };
+
     D.sameEntry = function (a, b) {
-        return !!a && !!b && a.idzenta === b.idzenta && a.file === b.file;
+        return !!a && !!b && a.idzenta === b.idzenta && a.file === b.file && (a.sku || D.sku) === (b.sku || D.sku);
+    };
+
+    // The installed dictionary `sku` as the page knows it: { sku, title, lang, dest }.
+    D.bookOf = function (sku) {
+        for (var i = 0; i < D.installed.length; i++) {
+            if (D.installed[i].sku === sku) {
+                return D.installed[i];
+            }
+        }
+        return { sku: sku, title: sku, lang: D.lang, dest: '' };
     };
 
     D.badTotal = function (tot) {

@@ -99,12 +99,28 @@
         }
     }
 
+    // Homographs make one row, which opens them all: { word..., group: [its entries] }.
+    function rows(items) {
+        var out = [];
+        items.forEach(function (it) {
+            var last = out[out.length - 1];
+            if (last && D.headKey(last) === D.headKey(it)) {
+                last.group.push(it);
+            } else {
+                out.push({ idzenta: it.idzenta, word: it.word, file: it.file, omo: it.omo, hw: it.hw, group: [it] });
+            }
+        });
+        return out;
+    }
+
     function renderIndex() {
-        words.lastItems = index.items;
-        el.words.innerHTML = index.items.map(function (it, i) {
-            return '<li><button type="button" class="item' + (D.sameEntry(it, D.entry.current) ? ' is-current' : '') +
-                (it === index.target ? ' is-target' : '') + '" data-index="' + i + '">' + D.itemLabel(it) +
-                '</button></li>';
+        words.lastItems = rows(index.items);
+        el.words.innerHTML = words.lastItems.map(function (row, i) {
+            var many = row.group.length > 1;
+            return '<li><button type="button" class="item' + (row.group.some(function (x) { return D.sameEntry(x, D.entry.current); }) ? ' is-current' : '') +
+                (row.group.indexOf(index.target) >= 0 ? ' is-target' : '') + '" data-index="' + i + '">' +
+                D.itemLabel(many ? { word: row.word } : row) +
+                (many ? '<span class="hw">' + row.group.length + ' voci</span>' : '') + '</button></li>';
         }).join('');
     }
 
@@ -132,6 +148,10 @@
         showIndex();
     };
 
+    function entryOf(it) {
+        return { idzenta: it.idzenta, word: it.word, file: it.file, omo: it.omo, hw: it.hw, sku: D.sku };
+    }
+
     function buildLetters() {
         var html = '';
         'abcdefghijklmnopqrstuvwxyz'.split('').forEach(function (c) {
@@ -144,7 +164,10 @@
     D.wireIndex = function () {
         buildLetters();
         V.on(el.words, 'click', function (ev) {
-            D.openEntry(D.itemFrom(ev, el.words, words.lastItems || []));
+            var row = D.itemFrom(ev, el.words, words.lastItems || []);
+            if (row) {
+                D.openPage({ word: row.word, sections: [{ book: D.bookOf(D.sku), items: D.rank(row.group.map(entryOf), row.word, true) }] });
+            }
         });
         var typing = null;
         V.on(el.prefix, 'input', function () {

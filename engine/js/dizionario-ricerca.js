@@ -34,9 +34,9 @@
         V.bridge('search', D.sku, req.word, req.type, req.scope, String(req.start), String(D.PAGE_SIZE), D.lang, req.callback);
     }
 
-    function listSearching(text) {
+    D.listSearching = function (text) {
         el.results.innerHTML = '<li class="list-status"><span class="spinner spinner-small"></span> ' + text + '</li>';
-    }
+    };
 
     D.startSearch = function (start) {
         var word = D.trim(el.q.value);
@@ -51,7 +51,7 @@
         search.awaitingSuggestions = null;
         var type = mode();
         if (el.allBooks.checked && D.installed.length > 1) {
-            searchEverywhere(word, type);
+            D.searchEverywhere(word, type);
             return;
         }
         // A search of every dictionary still under way no longer writes over the list.
@@ -66,7 +66,7 @@
             search.exactCount = 0;
         }
         D.showTab('results');
-        listSearching('Ricerca in corso...');
+        D.listSearching('Ricerca in corso...');
         V.show(el.resultsPager, false);
         D.send(search, req, callSearch);
     };
@@ -79,53 +79,94 @@
         el.q.value = last.word;
         search.awaitingSuggestions = null;
         var req = { word: last.word, type: last.type, scope: last.scope, start: Math.max(0, last.start + delta * D.PAGE_SIZE) };
-        listSearching('Ricerca in corso...');
+        D.listSearching('Ricerca in corso...');
         D.send(search, req, callSearch);
     }
+
+    // Marks each item exact (its headword is the word, whatever its case or accents) or
+    // inflected (found by a form of its own), and sorts them: the headword as typed, the other
+    // exact ones (those written in the case of the word typed first: a lower-case word before a
+    // proper name), the inflected ones, then the headwords that merely begin with the word.
+    // Listed homographs are numbered.
+    D.rank = function (items, word, lemma, lang) {
+        var key = D.normalize(word.toLowerCase(), lang);
+        var lower = word === word.toLowerCase();
+        var kind = function (it) {
+            if (it.word === word) {
+                return 0;
+            }
+            return it.exact ? ((it.word === it.word.toLowerCase()) === lower ? 1 : 2) : it.inflected ? 3 : 4;
+        };
+        items.forEach(function (it) {
+            var w = D.normalize(it.word.toLowerCase(), lang);
+            it.exact = w === key;
+            // A related entry whose headword does not begin with the word was found by its form.
+            it.inflected = lemma && !it.exact && w.indexOf(key) !== 0;
+        });
+        return D.number([0, 1, 2, 3, 4].reduce(function (sorted, k) {
+            return sorted.concat(items.filter(function (it) { return kind(it) === k; }));
+        }, []));
+    };
+
+    // The entries a page of the word shows: every exact and inflected match (another name of an
+    // entry once), or else the first result with its homographs.
+    D.matches = function (items) {
+        var out = [];
+        items.forEach(function (it) {
+            if ((it.exact || it.inflected) && !out.some(function (x) { return D.sameEntry(x, it); })) {
+                out.push(it);
+            }
+        });
+        return out.length || !items.length ? out : D.homographs(items, items[0]);
+    };
 
     search.onAnswer = function (req, res) {
         var tot = typeof res.tot === 'number' ? res.tot : parseInt(res.tot, 10);
         var items = D.readItems(res.result);
         var lemma = res.isLemmatizzata !== false && req.type !== '2';
-        search.last = req;
-        search.lastItems = items;
-        var key = D.normalize(req.word.toLowerCase());
-        var exact = 0;
-        items.forEach(function (it) {
-            var w = D.normalize(it.word.toLowerCase());
-            it.exact = w === key;
-            // A related entry whose headword does not begin with the word was found by its form.
-            it.inflected = lemma && !it.exact && w.indexOf(key) !== 0;
-        });
         if (lemma && req.start === 0) {
             // The first page lists the headwords equal to the word before the related entries.
+            var exact = 0;
             while (exact < items.length && items[exact].word === req.word.toLowerCase()) {
                 exact++;
             }
             search.exactCount = exact;
-            items = exactThenInflected(items);
-            search.lastItems = items;
         }
+        items = lemma ? D.rank(items, req.word, true) : D.number(items);
+        search.last = req;
+        search.lastItems = items;
+        search.lastAnswer = { tot: tot, lemma: lemma };
         D.renderResults(req, items, tot, lemma);
-        // The reader follows the list: the first result opens, whatever matched, and an empty
+        // The reader follows the list: the word's page opens, whatever matched, and an empty
         // list leaves no entry of an earlier search on screen.
         if (req.start === 0) {
             if (items.length > 0) {
-                D.openEntry(items[0], { search: req.word.toLowerCase(), highlight: lemma ? '' : req.word });
+                var book = D.bookOf(D.sku);
+                D.openPage({ word: req.word, sections: [{ book: book, items: lemma ? D.matches(items) : [items[0]] }],
+                    highlight: lemma ? '' : req.word }, null, { search: req.word.toLowerCase() });
             } else {
                 D.closeEntry();
             }
         }
     };
 
-    // The headwords equal to the word (whatever their case or accents) come first, then the
-    // entries found by an inflected form, then the headwords that merely begin with the word.
-    function exactThenInflected(items) {
-        var kind = function (it) { return it.exact ? 0 : it.inflected ? 1 : 2; };
-        return [0, 1, 2].reduce(function (sorted, k) {
-            return sorted.concat(items.filter(function (it) { return kind(it) === k; }));
-        }, []);
-    }
+    D.resultButton = function (it, i, badges) {
+        return '<button type="button" class="item' + (D.sameEntry(it, D.entry.current) ? ' is-current' : '') +
+            '" data-index="' + i + '">' + D.itemLabel(it) + (badges || '') +
+            (it.hint ? '<span class="hint">' + V.escapeHtml(it.hint) + '</span>' : '') + '</button>';
+    };
+
+    // A hint read after the list was drawn joins its row.
+    D.showHint = function (it) {
+        var i = (search.lastItems || []).indexOf(it);
+        var button = i < 0 ? null : el.results.querySelector('.item[data-index="' + i + '"]');
+        if (button && !button.querySelector('.hint')) {
+            var hint = document.createElement('span');
+            hint.className = 'hint';
+            hint.textContent = it.hint;
+            button.appendChild(hint);
+        }
+    };
 
     D.renderResults = function (req, items, tot, lemma) {
         el.resultsCount.textContent = tot > 0 ? ' (' + tot + ')' : '';
@@ -150,11 +191,10 @@
                     }).join('') + '</li>' : '');
         } else {
             el.results.innerHTML = items.map(function (it, i) {
-                return '<li><button type="button" class="item' + (D.sameEntry(it, D.entry.current) ? ' is-current' : '') +
-                    '" data-index="' + i + '">' + D.itemLabel(it) +
-                    (it.exact ? '<span class="exact">esatto</span>' : '') +
-                    (it.inflected ? '<span class="exact">forma flessa</span>' : '') + '</button></li>';
+                return '<li>' + D.resultButton(it, i, (it.exact ? '<span class="exact">esatto</span>' : '') +
+                    (it.inflected ? '<span class="exact">forma flessa</span>' : '')) + '</li>';
             }).join('');
+            D.loadHints(items, D.showHint);
         }
         var first;
         var last;
@@ -176,77 +216,61 @@
         V.show(el.resultsPager, req.start > 0 || more);
     };
 
-    // ---- Every installed dictionary --------------------------------------------------------
-    // The word is looked up in each installed dictionary in turn, one request at a time, and the
-    // first results of each are listed under its title. A newer search waits for the request
-    // under way, then replaces the older one.
-
-    function searchEverywhere(word, type) {
-        var run = { word: word, type: type, books: D.installed.slice(), groups: [] };
-        D.showTab('results');
-        listSearching('Ricerca in tutti i dizionari...');
-        V.show(el.resultsPager, false);
-        el.resultsCount.textContent = '';
-        everywhere.run = run;
-        D.send(everywhere, { run: run }, askNextBook);
-    }
-
-    function askNextBook(req) {
-        var run = req.run;
-        var book = run.books[run.groups.length];
-        V.bridge('search', book.sku, run.word, run.type, '', '0', String(D.PAGE_SIZE), book.lang, req.callback);
-    }
-
-    everywhere.onAnswer = function (req, res) {
-        var run = req.run;
-        if (run !== everywhere.run) {
-            return;
-        }
-        var tot = typeof res.tot === 'number' ? res.tot : parseInt(res.tot, 10);
-        run.groups.push({ book: run.books[run.groups.length], tot: D.badTotal(tot) ? 0 : tot, items: D.readItems(res.result) });
-        renderEverywhere(run);
-        if (run.groups.length < run.books.length) {
-            D.send(everywhere, { run: run }, askNextBook);
-        }
-    };
-
-    function renderEverywhere(run) {
-        var found = run.groups.filter(function (g) { return g.items.length; });
-        var waiting = run.groups.length < run.books.length;
-        search.lastItems = [];
-        var html = found.map(function (g) {
-            return '<li class="group">' + V.escapeHtml(g.book.title) + ' <span class="count">(' + g.tot + ')</span></li>' +
-                g.items.map(function (it) {
-                    var n = search.lastItems.push({ item: it, sku: g.book.sku }) - 1;
-                    return '<li><button type="button" class="item" data-index="' + n + '">' + D.itemLabel(it) + '</button></li>';
-                }).join('');
-        }).join('');
-        if (waiting) {
-            html += '<li class="list-status"><span class="spinner spinner-small"></span> Ricerca in ' +
-                V.escapeHtml(run.books[run.groups.length].title) + '...</li>';
-        } else if (!found.length) {
-            html = '<li class="list-status">Nessun risultato per \u00ab' + V.escapeHtml(run.word) + '\u00bb in nessun dizionario.</li>';
-        }
-        el.results.innerHTML = html;
-        el.resultsCount.textContent = found.length ? ' (' + found.reduce(function (n, g) { return n + g.tot; }, 0) + ')' : '';
-        var here = found[0] && found[0].book.sku === D.sku ? found[0].items[0] : null;
-        if (here && run.groups.length === 1) {
-            D.openEntry(here, { search: run.word.toLowerCase() });
-        }
-    }
-
-    // A result of another dictionary opens that dictionary's page, which looks the word up.
-    function openEverywhereItem(chosen) {
+    // A result on the page shown comes into view; any other opens a page of its own, with its
+    // homographs of the same list.
+    function openResult(chosen) {
         if (!chosen) {
             return;
         }
-        if (chosen.sku === D.sku) {
-            D.openEntry(chosen.item);
+        var last = search.last;
+        var fullText = everywhere.run ? everywhere.run.type === '2' : !!last && last.type === '2';
+        if (D.pageEntries().some(function (it) { return D.sameEntry(it, chosen); })) {
+            D.focusEntry(chosen, true);
             return;
         }
-        V.bridge('loadUrl', 'dizionario.html?idbook=' + encodeURIComponent(chosen.sku) + '&voce=' +
-            encodeURIComponent(chosen.item.word));
+        var items = (search.lastItems || []).filter(function (it) { return it.sku === chosen.sku; });
+        D.openPage({ word: chosen.word, sections: [{ book: D.bookOf(chosen.sku), items: fullText ? [chosen] : D.homographs(items, chosen) }],
+            highlight: fullText ? (everywhere.run ? everywhere.run.word : last.word) : '' }, chosen);
     }
+
+    // What the results list shows, so that back and forward can show it again.
+    D.resultsState = function () {
+        var run = everywhere.run;
+        var last = search.last;
+        if (!run && !last) {
+            return null;
+        }
+        return run ? { run: run, word: run.word, type: run.type, scope: '', all: true } :
+            { req: last, items: search.lastItems, answer: search.lastAnswer, word: last.word, type: last.type, scope: last.scope, all: false };
+    };
+
+    D.restoreResults = function (state) {
+        if (!state) {
+            return;
+        }
+        search.pending = search.queued = null;
+        everywhere.pending = everywhere.queued = null;
+        search.awaitingSuggestions = null;
+        el.q.value = state.word;
+        var radios = document.getElementsByName('mode');
+        for (var i = 0; i < radios.length; i++) {
+            radios[i].checked = radios[i].value === state.type;
+        }
+        el.scope.value = state.scope;
+        el.allBooks.checked = state.all;
+        D.syncModes();
+        D.showHeader();
+        D.showTab('results');
+        everywhere.run = state.run || null;
+        if (state.run) {
+            D.renderEverywhere(state.run);
+            return;
+        }
+        search.last = state.req;
+        search.lastItems = state.items;
+        search.lastAnswer = state.answer;
+        D.renderResults(state.req, state.items, state.answer.tot, state.answer.lemma);
+    };
 
     // ---- Scopes ---------------------------------------------------------------------------
 
@@ -277,7 +301,10 @@
             }
         };
         V.on(el.scope, 'change', rerun);
-        V.on(el.allBooks, 'change', rerun);
+        V.on(el.allBooks, 'change', function () {
+            D.showHeader();
+            rerun();
+        });
         for (var i = 0; i < radios.length; i++) {
             V.on(radios[i], 'change', rerun);
             V.on(radios[i], 'focus', function () { this.parentNode.className += ' has-focus'; });
@@ -321,14 +348,7 @@
                 D.startSearch(0);
                 return;
             }
-            var chosen = D.itemFrom(ev, el.results, search.lastItems || []);
-            if (chosen && chosen.sku) {
-                openEverywhereItem(chosen);
-                return;
-            }
-            var last = search.last;
-            D.openEntry(chosen,
-                { highlight: last && last.type === '2' ? last.word : '' });
+            openResult(D.itemFrom(ev, el.results, search.lastItems || []));
         });
     };
 }(Vocalume, Vocalume.dict));

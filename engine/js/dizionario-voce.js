@@ -1,12 +1,12 @@
-// Dictionary page: the entry view. Entries are read through the bridge, copied into the page
-// without anything that could run, marked where a full-text search found its word, and
-// remembered one after the other for back and forward.
+// Dictionary page: an entry's text. Entries are read through the bridge, copied into the page
+// without anything that could run, and marked where a full-text search found its word; their
+// first sense tells homographs apart in the lists.
 
 (function (V, D) {
     'use strict';
 
     var ENTRY_WAIT_MS = 4000;
-    var STEPS_MAX = 200;     // entries opened that back and forward remember
+    var HINT_LENGTH = 60;    // characters of a first sense shown as a hint
     // Letters and their accented forms, so a highlighted hit ignores accents as the search does.
     var ACCENTS = { a: 'aàáâäã', e: 'eèéêë', i: 'iìíîï', o: 'oòóôöõ', u: 'uùúûü', c: 'cç', n: 'nñ' };
     var LETTER = 'A-Za-z0-9\u00c0-\u024f';
@@ -15,15 +15,13 @@
         link: 1, meta: 1, base: 1, form: 1, input: 1, button: 1, textarea: 1, select: 1, head: 1, title: 1,
         map: 1, area: 1, svg: 1, math: 1 };
 
-    var el = D.el;
-    var entry = D.entry;
-    var search = D.search;
-    var words = D.words;
+    var texts = {};          // entry texts read, by dictionary, id and file
+    var fetched = 0;
 
-    function dirOf(path) {
+    D.dirOf = function (path) {
         var i = String(path).lastIndexOf('/');
         return i < 0 ? '' : path.substring(0, i + 1);
-    }
+    };
 
     function isRelative(url) {
         return !!url && !/^([a-z][a-z0-9+.\-]*:|\/|#)/i.test(url);
@@ -116,134 +114,57 @@
         }
     };
 
-    function markCurrent() {
-        [el.results, el.words].forEach(function (list, n) {
-            var items = (n === 0 ? search.lastItems : words.lastItems) || [];
-            var buttons = list.querySelectorAll('.item');
-            for (var i = 0; i < buttons.length; i++) {
-                var it = items[parseInt(buttons[i].getAttribute('data-index'), 10)];
-                buttons[i].className = 'item' + (D.sameEntry(it, entry.current) ? ' is-current' : '');
-            }
-        });
-    }
-
-    function entryStatus(text) {
-        el.entryStatus.innerHTML = text;
-        V.show(el.entryStatus, !!text);
-    }
-
-    D.closeEntry = function () {
-        entry.current = null;
-        entry.pending = null;
-        if (entry.timer) {
-            clearTimeout(entry.timer);
-            entry.timer = null;
-        }
-        el.entry.innerHTML = '';
-        entryStatus('');
-        V.show(el.entryView, false);
-        V.show(el.welcome, true);
-        D.refreshEntryTools();
-        markCurrent();
-    };
-
-    function continues(a, b) {
-        return !!a && !!b && (a.indexOf(b) === 0 || b.indexOf(a) === 0);
-    }
-
-    // Entries opened one after the other, for back and forward. An entry opened by a search for
-    // a word that extends or shortens the word of the search before replaces that one's entry,
-    // so typing a word leaves one step behind.
-    function remember(current, how) {
-        if (how.history) {
+    // Reads an entry: done(text) with its text ('' when the dictionary has no such entry), or
+    // done(null) when its file cannot be read, which native code answers with silence. A text
+    // read once is kept for the page's life.
+    D.fetchEntry = function (it, done) {
+        var key = [it.sku || D.sku, it.idzenta, it.file].join('\u0001');
+        if (texts.hasOwnProperty(key)) {
+            done(texts[key]);
             return;
         }
-        var typed = how.search || '';
-        var h = entry.history.slice(0, entry.at + 1);
-        var top = h[h.length - 1];
-        if (top && D.sameEntry(top.item, current)) {
-            top.typed = typed;
-        } else if (top && continues(top.typed, typed)) {
-            h[h.length - 1] = { item: current, typed: typed };
-        } else {
-            h.push({ item: current, typed: typed });
-        }
-        entry.history = h.slice(-STEPS_MAX);
-        entry.at = entry.history.length - 1;
-    }
-
-    D.syncHistoryButtons = function () {
-        el.entryBack.disabled = entry.at <= 0;
-        el.entryForward.disabled = entry.at >= entry.history.length - 1;
-    };
-
-    D.goHistory = function (delta) {
-        var to = entry.at + delta;
-        if (to < 0 || to >= entry.history.length) {
-            return;
-        }
-        entry.at = to;
-        D.openEntry(entry.history[to].item, { history: true });
-    };
-
-    D.openEntry = function (it, how) {
-        if (!it || !it.idzenta) {
-            return;
-        }
-        how = how || {};
-        entry.current = { idzenta: it.idzenta, file: it.file, word: it.word, omo: it.omo, hw: it.hw };
-        entry.highlight = how.highlight || '';
-        remember(entry.current, how);
-        D.syncHistoryButtons();
-        entry.pending = entry.current;
-        V.show(el.welcome, false);
-        V.show(el.entryView, true);
-        el.entryWord.innerHTML = D.itemLabel(entry.current);
-        el.entry.innerHTML = '';
-        entryStatus('<span class="spinner spinner-small"></span> Caricamento della voce...');
-        D.refreshEntryTools();
-        markCurrent();
-        if (entry.timer) {
-            clearTimeout(entry.timer);
-        }
-        var asked = entry.pending;
-        V.bridge('getHtml', D.sku, it.idzenta, it.file, 'onEntry');
-        // Native code answers at once or, when the file cannot be read, not at all.
-        if (entry.pending === asked) {
-            entry.timer = setTimeout(function () {
-                entry.timer = null;
-                if (entry.pending === asked) {
-                    entry.pending = null;
-                    entryStatus('Impossibile aprire la voce. Il dizionario potrebbe essere danneggiato: prova a scaricarlo di nuovo.');
-                }
+        var callbacks = window.onEntry || (window.onEntry = {});
+        var id = 'e' + (++fetched);
+        var timer = null;
+        callbacks[id] = function (res) {
+            delete callbacks[id];
+            clearTimeout(timer);
+            texts[key] = V.decodeHtmlLiteral(res);
+            done(texts[key]);
+        };
+        V.bridge('getHtml', it.sku || D.sku, it.idzenta, it.file, 'onEntry.' + id);
+        if (callbacks[id]) {
+            timer = setTimeout(function () {
+                delete callbacks[id];
+                done(null);
             }, ENTRY_WAIT_MS);
         }
-        el.reader.scrollTop = 0;
     };
 
-    window.onEntry = function (res) {
-        var shown = entry.pending;
-        if (!shown) {
-            return;
-        }
-        entry.pending = null;
-        if (entry.timer) {
-            clearTimeout(entry.timer);
-            entry.timer = null;
-        }
-        var text = V.decodeHtmlLiteral(res);
-        if (!D.trim(text)) {
-            entryStatus('Voce non disponibile in questo dizionario.');
-            return;
-        }
-        entryStatus('');
-        V.renderEntry(el.entry, text, 'books/' + D.sku + '/' + dirOf(shown.file));
-        D.rememberLookUp(shown);
-        el.reader.scrollTop = 0;
-        var first = entry.highlight ? V.highlight(el.entry, entry.highlight) : null;
-        if (first && first.scrollIntoView && first.offsetTop > el.reader.clientHeight - 80) {
-            first.scrollIntoView(false);
-        }
+    // The first sense of an entry's text, shortened: what tells homographs apart.
+    D.hintOf = function (text) {
+        var root = parseEntry(text || '');
+        var sense = root.querySelector('.def, li') ||
+            Array.prototype.filter.call(root.querySelectorAll('p'), function (p) {
+                return !/\b(lemma|intestazione|gram)\b/.test(p.className || '');
+            })[0];
+        var hint = D.trim((sense ? sense.textContent : '').replace(/\s+/g, ' ')).replace(/^\d+\.\s*/, '');
+        return hint.length > HINT_LENGTH ? hint.substring(0, HINT_LENGTH - 1).replace(/\s+\S*$/, '') + '\u2026' : hint;
+    };
+
+    // Gives the numbered homographs of `items` their hints, reading their entries; shown(it)
+    // runs for each hint found.
+    D.loadHints = function (items, shown) {
+        items.forEach(function (it) {
+            if (it.num && it.hint === undefined) {
+                D.fetchEntry(it, function (text) {
+                    it.hint = text ? D.hintOf(text) : '';
+                    if (it.hint) {
+                        shown(it);
+                    }
+                });
+            }
+        });
     };
 
     function wordPattern(word) {
@@ -293,52 +214,5 @@
             }
         });
         return first;
-    };
-
-    function followLink(a) {
-        var href = a.getAttribute('href') || '';
-        if (!href) {
-            return;
-        }
-        if (href.substring(0, 4) === 'http' || href.substring(0, 7) === 'mailto:') {
-            V.bridge('openLink', href);
-            return;
-        }
-        if (/^[a-z][a-z0-9+.\-]*:/i.test(href)) {
-            return; // other schemes are not opened from an entry
-        }
-        var hash = href.indexOf('#');
-        var current = entry.current || { file: '' };
-        if (hash >= 0) {
-            var file = href.substring(0, hash);
-            var id = href.substring(hash + 1);
-            try {
-                id = decodeURIComponent(id);
-            } catch (e) { /* keep it as written */ }
-            D.openEntry({
-                idzenta: id,
-                file: file ? dirOf(current.file) + file : current.file,
-                word: D.trim(a.textContent) || '',
-                omo: '',
-                hw: ''
-            });
-            return;
-        }
-        V.bridge('openLink', 'books/' + D.sku + '/' + dirOf(current.file) + href);
-    }
-
-    D.wireEntry = function () {
-        V.on(el.entryBack, 'click', function () { D.goHistory(-1); });
-        V.on(el.entryForward, 'click', function () { D.goHistory(1); });
-        V.on(el.entry, 'click', function (ev) {
-            var t = ev.target;
-            while (t && t !== el.entry && t.nodeName.toLowerCase() !== 'a') {
-                t = t.parentNode;
-            }
-            if (t && t !== el.entry) {
-                ev.preventDefault();
-                followLink(t);
-            }
-        });
     };
 }(Vocalume, Vocalume.dict));

@@ -173,6 +173,18 @@
         return D.trim(id);
     }
 
+    // The page is headed by its dictionary, or by every dictionary while a search of all of them
+    // that began in the library is shown.
+    var header = null;
+    D.showHeader = function () {
+        if (!header) {
+            return;
+        }
+        var all = D.fromLibrary && el.allBooks.checked;
+        el.dictTitle.textContent = all ? 'Tutti i dizionari installati' : header.title;
+        el.dictSub.textContent = all ? D.installed.length + ' dizionari' : header.sub;
+    };
+
     function start() {
         wire();
         applyZoom(storedZoom());
@@ -197,17 +209,22 @@
             V.bridge('getScopes', sku, 'onScopes');
             D.prepareSuggestions();
             D.loadWords('');
-            // The other dictionaries as the library lists them: a hidden one is not searched.
-            D.installed = [{ sku: sku, title: book.TITLE || sku, lang: D.lang }].concat(V.store.listedBooks(system).filter(function (b) {
+            // The other dictionaries as the library lists them: a hidden one is not searched. The
+            // library's search of every dictionary starts from none of them.
+            var here = { sku: sku, title: book.TITLE || sku, lang: D.lang, dest: book.DESTINATIONLANGUAGEID || '' };
+            D.fromLibrary = pageParameter('tutti') === '1';
+            D.installed = D.orderBooks([here].concat(V.store.listedBooks(system).filter(function (b) {
                 return b.sku !== sku && V.store.isInstalled(b) && b.SOURCELANGUAGEID;
             }).map(function (b) {
-                return { sku: b.sku, title: b.TITLE || b.sku, lang: b.SOURCELANGUAGEID };
-            }));
+                return { sku: b.sku, title: b.TITLE || b.sku, lang: b.SOURCELANGUAGEID, dest: b.DESTINATIONLANGUAGEID || '' };
+            })), D.fromLibrary ? null : here);
             V.show(el.allBooks.parentNode, D.installed.length > 1);
-            // Opened to look a word up: from another dictionary's results, or from the library.
+            header = { title: el.dictTitle.textContent, sub: el.dictSub.textContent };
+            // Opened to look a word up: from the library, or by a word given on start.
             var word = pageParameter('voce');
+            el.allBooks.checked = D.fromLibrary && D.installed.length > 1;
+            D.showHeader();
             if (word) {
-                el.allBooks.checked = pageParameter('tutti') === '1';
                 el.q.value = word;
                 D.startSearch(0);
             }

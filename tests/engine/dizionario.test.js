@@ -124,7 +124,7 @@
                 t.eq(texts('results'), ['casa', 'casale', 'casalingo']);
                 t.eq($('results').querySelectorAll('.exact').length, 1);
                 t.eq($('results-count').textContent, ' (3)');
-                t.eq(MockBridge.lastCall('getHtml'), ['ita-base', 'IT04', 'c.html', 'onEntry']);
+                t.eq(MockBridge.callsByKind('getHtml').pop(), ['ita-base', 'IT04', 'c.html', 'onEntry']);
                 t.eq($('entry-word').querySelector('.w').textContent, 'casa');
                 t.ok($('results').querySelector('.is-current'), 'current entry marked');
             }],
@@ -320,9 +320,21 @@
                 t.eq(asked, [['ita-base', 'casa', 'it', 'onSearchEverywhere'], ['fra-ita', 'casa', 'fr', 'onSearchEverywhere']]);
                 t.eq(groups(), ['Dizionario della lingua italiana (3)', 'Dizionario francese-italiano (3)']);
                 t.eq(texts('results'), ['casa', 'casale', 'casalingo', 'casa', 'casale', 'casalingo']);
-                t.ok(shownEntry('Edificio destinato')(), 'the first result of this dictionary opens');
-                $('results').querySelectorAll('.item')[4].click();
-                t.eq(MockBridge.lastCall('loadUrl'), ['dizionario.html?idbook=fra-ita&voce=casale']);
+                t.eq(textsOf('.sezione', $('entry')), ['Dizionario della lingua italiana', 'Dizionario francese-italiano'],
+                    'one page, a section per dictionary that has the word');
+                t.eq(textsOf('.blocco-corpo', $('entry')).length, 2);
+                $('results').querySelectorAll('.item')[3].click();
+                t.eq($('entry').querySelectorAll('.blocco.is-current').length, 1, 'a result on the page comes into focus');
+                t.ok($('entry').querySelectorAll('.blocco')[1].className.indexOf('is-current') >= 0);
+            }],
+            ['another dictionary\'s casale', function () { $('results').querySelectorAll('.item')[4].click(); },
+                shownEntry('Gruppo di case'), function () {
+                    t.eq(MockBridge.countCalls('loadUrl'), 0, 'it opens on this page');
+                    t.eq(textsOf('.sezione', $('entry')), ['Dizionario francese-italiano']);
+                    t.ok($('all-books').checked, 'the box stays ticked');
+                }],
+            ['back to the page of the word', function () { $('entry-back').click(); }, function () { return textsOf('.sezione', $('entry')).length === 2; }, function () {
+                t.eq([$('q').value, texts('results').length], ['casa', 6]);
             }],
             ['this dictionary only again', function () { $('all-books').click(); }, function () {
                 return firstWhenIdle('results')() && groups().length === 0;
@@ -374,6 +386,55 @@
             t.eq(everywhere().slice(before).map(function (a) { return a[0]; }), ['ita-base'],
                 'the other dictionary is not asked');
         }]]);
+    });
+
+    // Three entries headed "città" (one a proper name): numbered, told apart by their first
+    // sense, shown together; the index makes them one row.
+    PageTest.test('homographs: numbered rows with their first sense, one page that shows them all', function (t) {
+        var heads = function () { return textsOf('.blocco-testa', $('entry')); };
+        var current = function () { return $('entry').querySelector('.blocco.is-current .blocco-testa').textContent; };
+        var asked = 0;
+        t.steps([
+            ['citta', search('citta', '0'), function () { return heads().length === 3 && shownEntry('Sudafrica')(); }, function () {
+                t.eq(textsOf('.item sup', $('results')), ['1', '2', '3']);
+                t.eq(textsOf('.item .hint', $('results')), ['Centro abitato di notevole estensione.', 'L\'insieme dei cittadini.',
+                    'Città del Capo, in Sudafrica.']);
+                t.eq(heads(), ['città1s.f.', 'città2s.f.', 'Città3n.pr.']);
+                t.eq([current(), $('entry-word').textContent], ['città1s.f.', 'città1s.f.']);
+                asked = MockBridge.countCalls('getHtml');
+            }],
+            ['the third', function () { $('results').querySelectorAll('.item')[2].click(); }, null, function () {
+                t.eq([current(), $('entry-word').textContent], ['Città3n.pr.', 'Città3n.pr.'], 'the chosen one in focus');
+                t.eq(MockBridge.countCalls('getHtml'), asked, 'the page stays, nothing read again');
+                $('tab-index').click();
+                $('prefix').value = 'citt';
+                PageTest.key($('prefix'), 13);
+            }],
+            ['one index row', null, function () { return firstWhenIdle('words')(); }, function () {
+                var row = $('words').querySelector('.is-target');
+                t.eq(row.textContent, 'città3 voci');
+                row.click();
+                t.eq(heads(), ['città1s.f.', 'città2s.f.', 'Città3n.pr.'], 'it opens them all');
+                $('tab-results').click();
+            }]
+        ]);
+    });
+
+    PageTest.test('back and forward bring back the search box and the results of the entry shown', function (t) {
+        var state = function () { return [$('q').value, texts('results'), $('entry-word').querySelector('.w').textContent]; };
+        t.steps([
+            ['sole', search('sole', '0'), shownEntry('La stella')],
+            ['zucchero, full text', search('zucchero', '2'), shownEntry('Sostanza dolce')],
+            ['back', function () { $('entry-back').click(); }, shownEntry('La stella'), function () {
+                t.eq(state(), ['sole', ['sole'], 'sole']);
+                t.eq(document.getElementsByName('mode')[0].checked, true, 'the kind of search too');
+            }],
+            ['forward', function () { $('entry-forward').click(); }, shownEntry('Sostanza dolce'), function () {
+                t.eq(state(), ['zucchero', ['zucchero'], 'zucchero']);
+                t.eq(document.getElementsByName('mode')[1].checked, true);
+            }],
+            ['a headword search again', search('sole', '0'), shownEntry('La stella')]
+        ]);
     });
 
     PageTest.test('a failed count is an error; a late answer nobody waits for changes nothing', function (t) {
@@ -483,6 +544,7 @@
     });
 
     PageTest.test('entries come from getHtml; links follow their kind; unreadable ones say so', function (t) {
+        var status = function () { return $('entry').querySelector('.blocco-stato').textContent; };
         t.steps([
             ['zucchero', function () { $('words').querySelector('.is-target').click(); }, shownEntry('Sostanza dolce')],
             ['casa', search('casa', '0'), shownEntry('Edificio'), function () {
@@ -490,14 +552,14 @@
                 links[1].click();
                 t.eq(MockBridge.lastCall('openLink'), ['http://example.org/casa']);
                 links[0].click();
-                t.eq(MockBridge.lastCall('getHtml'), ['ita-base', 'IT05', 'c.html', 'onEntry']);
+                t.eq($('entry-word').querySelector('.w').textContent, 'casale');
             }],
             ['casale', null, shownEntry('Gruppo di case rurali')],
             ['an unknown entry', function () {
                 Vocalume.dictionary.openEntry({ idzenta: 'IT99', file: 'c.html', word: 'assente' });
-                t.eq($('entry-status').textContent, 'Voce non disponibile in questo dizionario.');
+                t.eq(status(), 'Voce non disponibile in questo dizionario.');
                 Vocalume.dictionary.openEntry({ idzenta: 'IT04', file: 'missing.html', word: 'casa' });
-            }, function () { return $('entry-status').textContent.indexOf('Impossibile aprire la voce.') === 0; }]
+            }, function () { return status().indexOf('Impossibile aprire la voce.') === 0; }]
         ]);
     });
 
@@ -546,7 +608,7 @@
             ['the saved entry', function () {
                 Vocalume.dictionary.openEntry({ idzenta: 'IT11', file: 'l.html', word: 'luna' });
                 $('saved-list').querySelector('.item').click();
-                t.eq(MockBridge.lastCall('getHtml'), ['ita-base', 'IT04', 'c.html', 'onEntry']);
+                t.eq($('entry-word').querySelector('.w').textContent, 'casa');
                 $('saved-list').querySelector('[data-remove]').click();
             }, function () { return listStatus('saved-list').indexOf('Nessun segnalibro') === 0; }]
         ]);
@@ -655,25 +717,26 @@
     });
 
     PageTest.test('notes are written, shown, changed and deleted', function (t) {
+        var note = function () { return $('entry').querySelector('.is-current .entry-note'); };
         t.steps([
             ['the note', function () {
                 $('note').click();
                 saveDialog('Da ripassare: l\'uso figurato.');
-            }, function () { return !$('entry-note').hasAttribute('hidden'); }, function () {
-                t.eq($('entry-note').textContent, 'La tua notaDa ripassare: l\'uso figurato.');
+            }, function () { return !note().hasAttribute('hidden'); }, function () {
+                t.eq(note().textContent, 'La tua notaDa ripassare: l\'uso figurato.');
             }],
             ['the change', function () {
                 $('note').click();
                 t.eq(document.querySelector('.dialog textarea').value, 'Da ripassare: l\'uso figurato.');
                 saveDialog('Cambiata');
-            }, function () { return $('entry-note').textContent === 'La tua notaCambiata'; }],
+            }, function () { return note().textContent === 'La tua notaCambiata'; }],
             ['the row', null, stored('NOTE'), function (list) {
                 t.eq(list.map(function (r) { return r.NOTE; }), ['Cambiata']);
             }],
             ['the deletion', function () {
                 $('note').click();
                 document.querySelector('.dialog button').click(); // Elimina
-            }, function () { return $('entry-note').hasAttribute('hidden'); }]
+            }, function () { return note().hasAttribute('hidden'); }]
         ]);
     });
 }());
