@@ -96,6 +96,7 @@
         el.entry.innerHTML = '';
         blocks = [];
         var many = page.sections.length > 1 || page.sections[0].items.length > 1;
+        el.entry.className = 'entry' + (many ? ' many' : '');
         page.sections.forEach(function (section) {
             if (page.sections.length > 1 || section.book.sku !== D.sku) {
                 var h = document.createElement('h2');

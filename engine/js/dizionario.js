@@ -69,11 +69,15 @@
         listKeys(el.savedList);
         D.wireSaved();
 
+        D.wireMenu();
         V.on(document, 'keydown', function (ev) {
             if (V.isDialogOpen()) {
                 return;
             }
-            if (ev.keyCode === 27 && !el.saved.hasAttribute('hidden')) {
+            if (D.entryKeys(ev)) {
+                ev.preventDefault();
+                ev.stopPropagation();
+            } else if (ev.keyCode === 27 && !el.saved.hasAttribute('hidden')) {
                 D.showSaved(false);
             } else if (shortcut(ev)) {
                 ev.preventDefault();
@@ -93,12 +97,24 @@
         });
     }
 
-    // Ctrl+L or Ctrl+F: the search box; Alt+Left and Alt+Right: back and forward between
-    // entries; Ctrl with plus, minus or 0: the entry's text size. True when the key was used.
+    function typing(ev) {
+        return /^(input|textarea|select)$/i.test(ev.target.nodeName || '');
+    }
+
+    // Ctrl+L or Ctrl+F: the search box; Esc from elsewhere: the search box, its word selected;
+    // Alt+Left and Alt+Right: back and forward between entries; Ctrl with plus, minus or 0: the
+    // entry's text size; Ctrl+A: the entries selected; Ctrl+P: the entry in focus printed;
+    // Ctrl+W: back to the library (Ctrl+Q, which ends the program, is the window's). True when
+    // the key was used.
     function shortcut(ev) {
         var key = ev.keyCode;
         if (ev.altKey && !ev.ctrlKey && (key === 37 || key === 39)) {
             D.goHistory(key === 37 ? -1 : 1);
+            return true;
+        }
+        if (key === 27 && !ev.ctrlKey && !ev.altKey && !typing(ev)) {
+            el.q.focus();
+            el.q.select();
             return true;
         }
         if (!ev.ctrlKey || ev.altKey) {
@@ -107,6 +123,18 @@
         if (key === 76 || key === 70) {
             el.q.focus();
             el.q.select();
+            return true;
+        }
+        if (key === 65 && !typing(ev) && !el.entryView.hasAttribute('hidden')) {
+            D.selectAll();
+            return true;
+        }
+        if (key === 80 && !el.entryView.hasAttribute('hidden')) {
+            D.printEntry();
+            return true;
+        }
+        if (key === 87) {
+            V.bridge('loadUrl', 'libreria.html');
             return true;
         }
         if (key === 187 || key === 107 || key === 61 || key === 171) {

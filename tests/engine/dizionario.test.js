@@ -233,15 +233,121 @@
 
     PageTest.test('text size: Ctrl with plus, minus and 0, remembered for the next start', function (t) {
         var size = function () { return $('entry').style.fontSize; };
+        // A note and a quotation scale with the entry's text.
+        var parts = ['entry-note', 'esempio'].map(function (c) {
+            var e = document.createElement(c === 'esempio' ? 'blockquote' : 'div');
+            e.className = c;
+            $('entry').appendChild(e);
+            return e;
+        });
+        var sizes = function () {
+            return parts.map(function (e) { return parseFloat(window.getComputedStyle(e).fontSize); });
+        };
+        var before = sizes();
         key(document.body, 187, { ctrl: true });
         key(document.body, 187, { ctrl: true });
         t.eq([Vocalume.dictionary.zoom(), size()], [1.25, '21.3px']);
+        t.eq(sizes().map(function (x, i) { return Math.round(x / before[i] * 100); }), [125, 125]);
+        parts.forEach(function (e) { $('entry').removeChild(e); });
         t.eq(window.localStorage.getItem('vocalume.zoom'), '1.25');
         key(document.body, 189, { ctrl: true });
         t.eq(Vocalume.dictionary.zoom(), 1.1);
         key(document.body, 48, { ctrl: true });
         t.eq([Vocalume.dictionary.zoom(), size(), window.localStorage.getItem('vocalume.zoom')], [1, '', '1']);
         t.done();
+    });
+
+    // The word `word` of the entry selected, as a double click leaves it; its middle on screen.
+    function selectWord(word) {
+        var walker = document.createTreeWalker($('entry'), NodeFilter.SHOW_TEXT, null, false);
+        var node;
+        while ((node = walker.nextNode()) && node.nodeValue.indexOf(word) < 0) { /* on */ }
+        var range = document.createRange();
+        range.setStart(node, node.nodeValue.indexOf(word));
+        range.setEnd(node, node.nodeValue.indexOf(word) + word.length);
+        window.getSelection().removeAllRanges();
+        window.getSelection().addRange(range);
+        var r = range.getBoundingClientRect();
+        return { clientX: r.left + r.width / 2, clientY: r.top + r.height / 2 };
+    }
+
+    PageTest.test('in an entry: double click, selection and menu look words up, copy, select, print', function (t) {
+        var menu = function () { return textsOf('.menu button'); };
+        var enabled = function () {
+            return Array.prototype.map.call(document.querySelectorAll('.menu button'), function (b) { return !b.disabled; });
+        };
+        var choose = function (label) {
+            Array.prototype.filter.call(document.querySelectorAll('.menu button'), function (b) {
+                return b.textContent === label;
+            })[0].click();
+        };
+        var rightClick = function (word) {
+            return function () {
+                var at = selectWord(word);
+                window.getSelection().removeAllRanges();
+                PageTest.fire($('entry'), 'mouseup', { button: 2, clientX: at.clientX, clientY: at.clientY });
+            };
+        };
+        t.steps([
+            ['cascata', search('cascata', '0'), shownEntry('Salto d'), function () {
+                selectWord('fiume');
+                PageTest.fire($('entry'), 'dblclick');
+            }],
+            ['a double click looks the word up', null, shownEntry('Corso d'), function () {
+                t.eq(MockBridge.lastCall('search').slice(1, 3), ['fiume', '0']);
+                t.eq($('q').value, 'fiume');
+                $('entry-back').click();
+            }],
+            ['a selection offers it', function () {
+                selectWord('fiume');
+                PageTest.fire($('entry'), 'mouseup', { button: 0 });
+            }, function () { return document.querySelector('.offer'); }, function (offer) {
+                t.eq(offer.textContent, 'Cerca \u00abfiume\u00bb');
+                offer.click();
+            }],
+            ['looked up', null, shownEntry('Corso d'), function () {
+                t.eq(document.querySelector('.offer'), null);
+                $('entry-back').click();
+            }],
+            ['the menu on a word', rightClick('fiume'), menu, function () {
+                t.eq(menu(), ['Copia', 'Cerca \u00abfiume\u00bb', 'Copia la voce', 'Seleziona tutto', 'Stampa la voce...',
+                    'Esporta la voce in PDF...']);
+                t.eq(enabled(), [false, true, true, true, true, true], 'nothing selected to copy');
+                choose('Copia la voce');
+                t.eq(MockBridge.lastCall('copyText'), ['cascata s.f.\n1. Salto d\'acqua di un fiume.']);
+                rightClick('Salto')();
+                choose('Stampa la voce...');
+                var printed = MockBridge.lastCall('printEntry');
+                t.eq(printed.slice(0, 2), ['cascata', 'Dizionario della lingua italiana']);
+                t.ok(printed[2].indexOf('Salto d') >= 0 && printed[2].indexOf('<script') < 0, printed[2]);
+                rightClick('Salto')();
+                choose('Esporta la voce in PDF...');
+                t.eq(PageTest.dialogText(), 'La voce \u00abcascata\u00bb è stata esportata nel file /home/mario/cascata.pdf.');
+                PageTest.dialogButton('OK').click();
+                selectWord('acqua');
+                PageTest.fire($('entry'), 'mouseup', { button: 2, clientX: 1, clientY: 1 });
+                t.eq(enabled()[0], true, 'a selection can be copied');
+                choose('Copia');
+                t.eq(MockBridge.lastCall('copyText'), ['acqua']);
+            }],
+            ['keys', function () {
+                $('entry').focus();
+                key(document.body, 93);
+                t.eq(menu().length, 6, 'the menu key opens the menu');
+                key(document.activeElement, 27);
+                t.eq(menu(), [], 'Esc closes it');
+                t.ok(key(document.body, 65, { ctrl: true }).defaultPrevented);
+                t.eq(window.getSelection().toString(), '1. Salto d\'acqua di un fiume.', 'Ctrl+A: the entry');
+                var prints = MockBridge.countCalls('printEntry');
+                key(document.body, 80, { ctrl: true });
+                t.eq(MockBridge.countCalls('printEntry'), prints + 1, 'Ctrl+P prints');
+                $('entry').focus();
+                key(document.body, 27);
+                t.eq(document.activeElement.id, 'q', 'Esc goes back to the search box');
+                key(document.body, 87, { ctrl: true });
+                t.eq(MockBridge.lastCall('loadUrl'), ['libreria.html'], 'Ctrl+W goes back to the library');
+            }]
+        ]);
     });
 
     PageTest.test('a full-text hit shows the searched word marked in the entry', function (t) {
@@ -308,6 +414,7 @@
 
     PageTest.test('in every installed dictionary: results grouped by dictionary, one request at a time', function (t) {
         var groups = function () { return textsOf('.group', $('results')); };
+        var loads = MockBridge.countCalls('loadUrl');
         t.steps([
             ['both dictionaries', function () {
                 t.ok(!$('all-books').parentNode.hasAttribute('hidden'), 'offered: two dictionaries are installed');
@@ -329,7 +436,7 @@
             }],
             ['another dictionary\'s casale', function () { $('results').querySelectorAll('.item')[4].click(); },
                 shownEntry('Gruppo di case'), function () {
-                    t.eq(MockBridge.countCalls('loadUrl'), 0, 'it opens on this page');
+                    t.eq(MockBridge.countCalls('loadUrl'), loads, 'it opens on this page');
                     t.eq(textsOf('.sezione', $('entry')), ['Dizionario francese-italiano']);
                     t.ok($('all-books').checked, 'the box stays ticked');
                 }],

@@ -271,6 +271,17 @@ var MockBridge = (function () {
             return !M.nextFile ? fileAnswer('cancelled') :
                 fileAnswer('opened', { path: '/home/mario/' + M.nextFile, text: M.files[M.nextFile] });
         },
+        // The clipboard and the printer, as the desktop gives them: calls recorded.
+        copyText: function (text) {
+            M.calls.push(['copyText', [text]]);
+        },
+        printEntry: function (heading, source, html) {
+            M.calls.push(['printEntry', [heading, source, html]]);
+        },
+        exportEntryPdf: function (heading, source, html) {
+            M.calls.push(['exportEntryPdf', [heading, source, html]]);
+            return fileAnswer('saved', { path: '/home/mario/' + heading + '.pdf' });
+        },
         // Rows of the whole index next to a place (a word, or the k of a row), in order.
         indexRows: function (sku, place, after, count) {
             M.calls.push(['indexRows', [sku, place, after, count]]);
