@@ -3,10 +3,12 @@
 #include "base/appsettings.h"
 #include "base/datapaths.h"
 #include "base/diagnostics.h"
+#include "packages/downloadfailure.h"
 #include "services/httpconnection.h"
 #include "services/serviceendpoint.h"
 #include "services/servicerequest.h"
 
+#include <QFileInfo>
 #include <limits>
 
 namespace {
@@ -69,6 +71,8 @@ void DownloadManager::done(bool error)
     size = qint32(qMin<qint64>(received, std::numeric_limits<qint32>::max()));
 
     const bool usable = !error && flushed && isSuccess(connection->statusCode()) && received > SmallestPackage;
+    failure = DownloadFailure::text(connection->failure(), connection->statusCode(), received, flushed,
+                                    QFileInfo(filePath).absolutePath());
     if (usable) {
         QFile::remove(filePath);
         if (part.rename(filePath)) {
@@ -96,8 +100,7 @@ QString DownloadManager::errorMessage() const
     if (!failed)
         return QString();
     const QString certificate = connection ? connection->certificateFailure() : QString();
-    return certificate.isEmpty() ? QStringLiteral("Si è verificato un errore nello scaricamento del dizionario")
-                                 : certificate;
+    return certificate.isEmpty() ? failure : certificate;
 }
 
 void DownloadManager::discardPart()

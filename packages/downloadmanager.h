@@ -47,5 +47,7 @@ private:
     void discardPart();
 
     QFile part;
+    // Why the last transfer gave no package, once it has ended.
+    QString failure;
     FileClaim claim;
 };

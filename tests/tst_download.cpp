@@ -28,7 +28,8 @@ using TestSupport::heard;
 using TestSupport::noise;
 
 namespace {
-const QString failureText = QStringLiteral("Si è verificato un errore nello scaricamento del dizionario");
+const QString failureText = QStringLiteral("Si è verificato un errore nello scaricamento del dizionario: il negozio non ha "
+                                           "trovato il pacchetto del dizionario. Sincronizza la libreria e riprova.");
 const QString cancelledText = QStringLiteral("Download interrotto dall'utente");
 
 QString books() { return TestSupport::dataDirectory() + QStringLiteral("/engine/books"); }
@@ -313,7 +314,11 @@ private slots:
         // Held beyond the end of the transfer: only events run while the update waits end it.
         TestSupport::PageRead read;
         QVERIFY(read.holding);
-        QTimer::singleShot(3000, this, [&read] { read.end(); });
+        // A timer of this test's own: one left behind would end a read long gone, in a later test.
+        QTimer ending;
+        ending.setSingleShot(true);
+        connect(&ending, &QTimer::timeout, this, [&read] { read.end(); });
+        ending.start(3000);
         serve("ZA", package());
         download("ZA", "onDl");
         QVERIFY(waitForOutcomes("onDl", 2));

@@ -171,7 +171,10 @@
         }
         html += '</div>';
         if (errors[sku]) {
-            html += '<p class="notice notice-error book-error" role="alert">' + V.escapeHtml(errors[sku]) + '</p>';
+            // The download's failure says why; trying again takes the message away.
+            html += '<div class="notice notice-error book-error" role="alert"><span class="text">' + V.escapeHtml(errors[sku]) +
+                '</span>' + (book.STATUS !== '3' ? button('Riprova', 'btn-secondary btn-small', 'download', sku, busy,
+                    busy ? waitTitle : '') : '') + '</div>';
         }
         return html;
     }
@@ -284,8 +287,9 @@
                 shown++;
             }
         });
-        V.byId('count').textContent = books.length === 1 ? '1 dizionario' :
-            (books.length > 1 ? books.length + ' dizionari' : '');
+        // The count follows the filter: "2 di 7 dizionari".
+        V.byId('count').textContent = !books.length ? '' : (text ? shown + ' di ' : '') +
+            (books.length === 1 ? '1 dizionario' : books.length + ' dizionari');
         V.show(V.byId('empty'), books.length === 0);
         V.show(V.byId('no-match'), books.length > 0 && shown === 0);
         V.show(filterEl, books.length > 6);

@@ -789,7 +789,9 @@
             }],
             ['exported', null, function () { return MockBridge.files['appunti.json'] && okButton(); }, function () {
                 answered('Appunti esportati nel file /home/mario/appunti.json: preferiti, segnalibri, note e cronologia di tutti i dizionari.')();
-                t.eq(JSON.parse(MockBridge.files['appunti.json']).tabelle.HISTORY.map(function (r) { return r.NOTE; }), ['sole']);
+                t.eq(JSON.parse(MockBridge.files['appunti.json']).tabelle.HISTORY.map(function (r) {
+                    return [r.NOTE, r.DIZIONARIO, r.VOCE];
+                }), [['sole', 'Dizionario della lingua italiana', 'sole']], 'dictionary and entry named for a reader');
                 MockBridge.sql([['DELETE FROM FAVORITE'], ['DELETE FROM HISTORY']], function () { Vocalume.dictionary.reloadSaved(); });
             }],
             ['gone', null, function () { return count('FAVORITE') + count('HISTORY') === 0; }, function () {
