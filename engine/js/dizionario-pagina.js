@@ -34,7 +34,6 @@
             b.el.className = 'blocco' + (D.sameEntry(b.it, entry.current) ? ' is-current' : '');
         });
     }
-    D.markCurrent = markCurrent;
 
     D.blocks = function () {
         return blocks;
@@ -126,9 +125,14 @@
         });
     }
 
-    // Puts `it`, an entry of the page, in focus: the tools act on it and the lists mark it.
+    // Puts `it`, an entry of the page, in focus: the tools act on it and the lists mark it. The
+    // page's step of back and forward comes back to it.
     D.focusEntry = function (it, scroll) {
         entry.current = it;
+        var step = entry.history[entry.at];
+        if (step && step.page === entry.page) {
+            step.focus = it;
+        }
         el.entryWord.innerHTML = D.itemLabel(it);
         D.refreshEntryTools();
         markCurrent();
@@ -226,14 +230,11 @@
         D.syncHistoryButtons();
     };
 
-    // The entry in focus follows the one clicked; a change of focus stays on the same step.
+    // The entry in focus follows the one clicked.
     function focusOnClick(ev) {
         var b = D.blockOf(ev.target);
         if (b && !D.sameEntry(b.it, entry.current)) {
             D.focusEntry(b.it, false);
-            if (entry.history[entry.at]) {
-                entry.history[entry.at].focus = b.it;
-            }
         }
     }
 
