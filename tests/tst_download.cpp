@@ -279,7 +279,12 @@ private slots:
         BookInstaller installer;
         Download download;
         QStringList said;
-        connect(&download, &Download::pageStatement, this, [&](const QString& statement) { said << statement; });
+        // What a page asking for the downloads under way learns as it hears the end: none.
+        Download::Phase whenTold = Download::Phase::Transfer;
+        connect(&download, &Download::pageStatement, this, [&](const QString& statement) {
+            said << statement;
+            whenTold = download.phase();
+        });
         download.installer = &installer;
         download.goToReading = [&](const QString& packagePath, const QString& bookId) {
             said << bookId + " current, unpacked: " + QString::number(QFile::exists(books() + "/ZA/database.db"))
@@ -297,6 +302,7 @@ private slots:
             QStringList({ waiting("onDl"), "ZA current, unpacked: 1, package: 0, status 0",
                 madeCurrent ? finished("onDl") : installFailed("onDl", "il dizionario installato non si apre") }));
         QCOMPARE(status("ZA"), madeCurrent ? "1" : "0");
+        QCOMPARE(int(whenTold), int(Download::Phase::Over));
         QCOMPARE(heard("onDl"), QStringList());
     }
 
