@@ -1,3 +1,4 @@
+#include "app/desktophabits.h"
 #include "app/desktoplookup.h"
 #include "app/dialogs.h"
 #include "app/launchoptions.h"
@@ -51,6 +52,7 @@ int main(int argc, char* argv[])
     Diagnostics::setEnabled(false);
 #endif
     QApplication app(argc, argv);
+    DesktopHabits::installQtTranslations(&app);
     VocalumeResources::init();
 
     // One copy per data folder, decided before anything in it is touched: a second copy's

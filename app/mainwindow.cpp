@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 
 #include "app/datadirectory.h"
+#include "app/desktophabits.h"
 #include "app/dataremoval.h"
 #include "app/dialogs.h"
 #include "app/statusindicators.h"
@@ -36,6 +37,8 @@ MainWindow::MainWindow(QWidget* parent)
     VocalumeResources::init();
     ui->setupUi(this);
     setMinimumSize(800, 600);
+    DesktopHabits::fitToScreen(this);
+    DesktopHabits::addQuitKey(this);
 
     db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
 

@@ -164,8 +164,12 @@ void Download::runInstallation()
 {
     queued = false;
     installing = true;
-    install();
+    const QString outcome = install();
+    // Over before the page hears it: a page that asks what is under way as it hears the end
+    // (a library page reading its state again) must not find this installation still running.
     installing = false;
+    emit pageStatement(outcome);
+    QCoreApplication::processEvents();
     if (discarded)
         deleteLater();
 }
@@ -177,12 +181,16 @@ void Download::reportFailure()
     emit statusMessage(message, 4000);
 }
 
-void Download::tellFailure(QString message)
+void Download::tellFailure(const QString& message)
+{
+    emit pageStatement(failureStatement(message));
+}
+
+QString Download::failureStatement(QString message) const
 {
     Diagnostics::output("%s\n", qPrintable(message));
     message.replace(QLatin1Char('\''), QStringLiteral("&apos;"));
-    emit pageStatement(ScriptLiteral::singleQuoted(
-        callback, QStringLiteral("{result:false,error:\"") + message + QStringLiteral("\"}")));
+    return ScriptLiteral::singleQuoted(callback, QStringLiteral("{result:false,error:\"") + message + QStringLiteral("\"}"));
 }
 
 QString Download::bookIdentifier() const
@@ -197,7 +205,7 @@ QString Download::bookIdentifier() const
     return QString();
 }
 
-void Download::install()
+QString Download::install()
 {
     const QString wait = ScriptLiteral::intermediate(callback, phaseLiteral());
     Diagnostics::output("Wait: %s\n", qPrintable(wait));
@@ -210,13 +218,11 @@ void Download::install()
         const QString finished
             = ScriptLiteral::singleQuoted(callback, QStringLiteral("{result:true,error:\\'\\',progress:\\'100\\'}"));
         Diagnostics::output("Done: %s\n", qPrintable(finished));
-        emit pageStatement(finished);
-    } else {
-        failure[0] = failure.at(0).toLower();
-        tellFailure(QStringLiteral("Installazione non riuscita: ") + failure
-            + QStringLiteral(". Scarica di nuovo il dizionario per riprovare."));
+        return finished;
     }
-    QCoreApplication::processEvents();
+    failure[0] = failure.at(0).toLower();
+    return failureStatement(QStringLiteral("Installazione non riuscita: ") + failure
+        + QStringLiteral(". Scarica di nuovo il dizionario per riprovare."));
 }
 
 QString Download::installOrSayWhyNot()

@@ -84,12 +84,14 @@ private:
     void tellRetry(int retry, int milliseconds);
     void queueInstallation();
     void runInstallation();
-    void install();
+    // Installs the package; the statement that tells the page how it ended.
+    QString install();
     // Installs the package; the reason for the page when it did not (empty: installed).
     QString installOrSayWhyNot();
     void reportFailure();
     // The page's failure literal for `message`.
-    void tellFailure(QString message);
+    void tellFailure(const QString& message);
+    QString failureStatement(QString message) const;
     QString phaseLiteral() const;
     // STATUS "1" for the installed book; false (after its warning) when the store does not open
     // or the update fails.

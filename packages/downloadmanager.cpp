@@ -3,6 +3,7 @@
 #include "base/appsettings.h"
 #include "base/datapaths.h"
 #include "base/diagnostics.h"
+#include "packages/downloadfailure.h"
 #include "services/httpconnection.h"
 #include "services/serviceendpoint.h"
 #include "services/servicerequest.h"
@@ -176,6 +177,8 @@ void DownloadManager::done(bool error)
     size = qint32(qMin<qint64>(there, std::numeric_limits<qint32>::max()));
     const int status = connection->statusCode();
     const bool whole = replyIsPackage && (partial.size < 0 || there == partial.size);
+    // Why this try brought no package, for the user should no later try bring it either.
+    reason = DownloadFailure::text(connection->failure(), status, there, written, QFileInfo(filePath).absolutePath());
 
     if (!error && written && whole)
         return check(there);
@@ -225,7 +228,7 @@ void DownloadManager::fail(bool keepPart, const QString& message)
         partial.remove();
     }
     claim.release();
-    failure = message;
+    failure = message.isEmpty() ? reason : message;
     size = 0;
     failed = true;
     emit ended(true);
@@ -322,9 +325,8 @@ QString DownloadManager::errorMessage() const
 {
     if (!failed)
         return QString();
-    if (!failure.isEmpty())
-        return failure;
     const QString certificate = connection ? connection->certificateFailure() : QString();
-    return certificate.isEmpty() ? QStringLiteral("Si è verificato un errore nello scaricamento del dizionario")
-                                 : certificate;
+    if (!certificate.isEmpty())
+        return certificate;
+    return failure.isEmpty() ? QStringLiteral("Si è verificato un errore nello scaricamento del dizionario") : failure;
 }

@@ -96,6 +96,8 @@ private:
     void halt();
 
     QFile part;
+    // Why the last transfer gave no package, once it has ended.
+    QString failure;
     FileClaim claim;
     PartialPackage partial;
     QTimer retryTimer;
@@ -103,7 +105,8 @@ private:
     int retried = 0;
     bool replyIsPackage = false;
     bool restartPart = false; // the reply cannot continue the part: it goes, and the next try starts over
-    QString failure;
+    // Why the last try brought no package: what the user is told when no try brings it.
+    QString reason;
     // Bumped when the manager halts: what was posted before it no longer applies.
     int generation = 0;
     QThread* hashing = nullptr;

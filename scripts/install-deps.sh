@@ -5,6 +5,8 @@ set -euo pipefail
 packages=(cmake g++ make pkg-config qtbase5-dev libqt5sql5-sqlite libqt5webkit5-dev
   libqt5xmlpatterns5-dev libquazip1-qt5-dev libzip-dev libsqlite3-dev zlib1g-dev
   libcpp-httplib-dev xvfb xauth zip unzip curl)
+# Qt's own dialogs in Italian.
+packages+=(qttranslations5-l10n)
 # Debian's cpp-httplib is built with OpenSSL and its pkg-config flags turn the TLS server on, so
 # its header needs OpenSSL's; the tests make their certificate authority with the openssl tool.
 packages+=(libssl-dev openssl)

@@ -38,12 +38,25 @@ bool isStatusError(QNetworkReply::NetworkError error)
     return (error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError)
         || (error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError);
 }
+
+// What a failed transfer's network error means to the user: `answered` when the server had begun
+// to reply, `insecure` when no trusted secure connection was made.
+HttpConnection::Failure failureOf(QNetworkReply::NetworkError error, bool answered, bool insecure)
+{
+    if (insecure)
+        return HttpConnection::Failure::Insecure;
+    // The transfer time-out ends a reply as cancelled; abort() never reaches here.
+    if (error == QNetworkReply::OperationCanceledError || error == QNetworkReply::TimeoutError)
+        return HttpConnection::Failure::TimedOut;
+    return answered ? HttpConnection::Failure::Dropped : HttpConnection::Failure::Unreachable;
+}
 }
 
 struct HttpConnection::Private {
     QNetworkAccessManager* manager = nullptr;
     ServiceEndpoint server = ServiceEndpoint::current();
     QString refusedHost; // of the last request, when no trusted secure connection was made
+    HttpConnection::Failure failure = HttpConnection::Failure::None;
     QQueue<Request> queue;
     Request current;
     QPointer<QNetworkReply> reply;
@@ -96,7 +109,7 @@ void HttpConnection::abort()
 {
     d->queue.clear();
     if (d->reply)
-        finish(true);
+        finish(true, Failure::Aborted);
 }
 
 qint64 HttpConnection::bytesAvailable() const
@@ -141,6 +154,11 @@ QString HttpConnection::certificateFailure() const
                          "riprova.");
 }
 
+HttpConnection::Failure HttpConnection::failure() const
+{
+    return d->failure;
+}
+
 bool HttpConnection::isCertificateFailure(const QString& text)
 {
     return text.startsWith(certificateFailurePrefix);
@@ -169,6 +187,7 @@ void HttpConnection::startNext()
     d->announced = -1;
     d->received = 0;
     d->refusedHost.clear();
+    d->failure = Failure::None;
 
     QUrl url(d->current.pathAndQuery, QUrl::TolerantMode);
     url.setScheme(d->server.scheme());
@@ -218,7 +237,7 @@ void HttpConnection::onMetaData()
     }
     // Refuse an oversized body before any of it is read.
     if (!d->current.streaming && d->keptHead < 0 && d->announced > d->maximumBody)
-        finish(true);
+        finish(true, Failure::TooLarge);
 }
 
 void HttpConnection::readBody()
@@ -238,7 +257,7 @@ void HttpConnection::readBody()
             d->body.append(chunk);
     }
     if (!stored)
-        finish(true);
+        finish(true, d->current.streaming ? Failure::NotStored : Failure::TooLarge);
 }
 
 void HttpConnection::onFinished()
@@ -253,7 +272,7 @@ void HttpConnection::onFinished()
     // A connection closed before the announced length looks like a clean end to the stack.
     if (!failed && d->announced >= 0 && d->received != d->announced)
         failed = true;
-    finish(failed);
+    finish(failed, failed ? failureOf(error, d->received > 0 || d->status != 0, !d->refusedHost.isEmpty()) : Failure::None);
 }
 
 void HttpConnection::dropReply()
@@ -268,8 +287,9 @@ void HttpConnection::dropReply()
     reply->deleteLater();
 }
 
-void HttpConnection::finish(bool error)
+void HttpConnection::finish(bool error, Failure why)
 {
+    d->failure = why;
     dropReply();
     if (error)
         d->body.clear();

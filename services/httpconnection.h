@@ -56,6 +56,18 @@ public:
     QString certificateFailure() const;
     // Whether `text` is such a failure.
     static bool isCertificateFailure(const QString& text);
+    // Why the last request failed, as far as the transfer tells.
+    enum class Failure {
+        None,        // no failure, or a reply whose HTTP status tells the rest
+        Unreachable, // no connection to the server (refused, unknown host, no network)
+        TimedOut,    // nothing transferred for the time-out
+        Dropped,     // the connection ended before the whole body arrived
+        NotStored,   // the body could not be written where it was streamed to
+        TooLarge,    // a buffered body over its limit
+        Insecure,    // no trusted secure connection
+        Aborted
+    };
+    Failure failure() const;
     // Largest body kept in memory; a larger buffered body ends the request as a failure.
     void setMaximumBufferedBody(qint64 bytes);
     // A request that transfers nothing for this long ends as a failure.
@@ -77,7 +89,7 @@ private:
     void readBody();
     void onMetaData();
     void onFinished();
-    void finish(bool error);
+    void finish(bool error, Failure why = Failure::None);
     void dropReply();
 
     QScopedPointer<Private> d;

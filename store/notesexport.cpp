@@ -4,6 +4,7 @@
 #include "store/webstore.h"
 
 #include <QDir>
+#include <QHash>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -11,6 +12,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <QUrl>
 #include <QVariant>
 
 namespace {
@@ -19,7 +21,26 @@ QJsonValue jsonValue(const QVariant& value)
     return value.isNull() ? QJsonValue(QJsonValue::Null) : QJsonValue::fromVariant(value);
 }
 
+// The dictionaries' titles by id, as SYSTEM records them (the last row wins, as for the page).
+QHash<QString, QString> titles(QSqlDatabase& db)
+{
+    QHash<QString, QString> out;
+    QSqlQuery query(db);
+    if (query.exec(QStringLiteral("SELECT REFBOOK, VALUE FROM SYSTEM WHERE VARIABLE = 'TITLE' ORDER BY ID")))
+        while (query.next())
+            out.insert(query.value(0).toString(), query.value(1).toString());
+    return out;
+}
+
+// The headword an entry reference names: the third of its percent-encoded parts.
+QString headword(const QString& ref)
+{
+    return QUrl::fromPercentEncoding(ref.section(QLatin1Char('|'), 2, 2).toUtf8());
+}
+
 // Every table of NotesExport::tables() that `db` holds; false when the file cannot be read.
+// Beside the keys, each row names its dictionary by title and its entry by headword, for a
+// reader of the file.
 bool readOpenTables(QSqlDatabase& db, QJsonObject* tables, QString* error)
 {
     QSqlQuery query(db);
@@ -31,6 +52,7 @@ bool readOpenTables(QSqlDatabase& db, QJsonObject* tables, QString* error)
     QStringList present;
     while (query.next())
         present << query.value(0).toString();
+    const QHash<QString, QString> title = present.contains(QStringLiteral("SYSTEM")) ? titles(db) : QHash<QString, QString>();
     for (const QString& table : NotesExport::tables()) {
         QJsonArray rows;
         if (present.contains(table)) {
@@ -42,7 +64,9 @@ bool readOpenTables(QSqlDatabase& db, QJsonObject* tables, QString* error)
                 rows.append(QJsonObject { { QStringLiteral("DATE"), jsonValue(query.value(0)) },
                                           { QStringLiteral("IDBOOK"), jsonValue(query.value(1)) },
                                           { QStringLiteral("REF"), jsonValue(query.value(2)) },
-                                          { QStringLiteral("NOTE"), jsonValue(query.value(3)) } });
+                                          { QStringLiteral("NOTE"), jsonValue(query.value(3)) },
+                                          { QStringLiteral("DIZIONARIO"), title.value(query.value(1).toString()) },
+                                          { QStringLiteral("VOCE"), headword(query.value(2).toString()) } });
         }
         tables->insert(table, rows);
     }

@@ -24,8 +24,9 @@ public:
     // Why nothing was written, in Italian: what failed and where.
     QString errorText() const { return error; }
 
-    // The rows of every table of `database` as { table: [{DATE, IDBOOK, REF, NOTE}...] }, oldest
-    // first. The file is opened read-only: a missing file or table reads as empty, never created.
+    // The rows of every table of `database` as { table: [{DATE, IDBOOK, REF, NOTE, DIZIONARIO,
+    // VOCE}...] }, oldest first (the last two, the dictionary's title and the entry's headword,
+    // are for people: an import reads the keys). The file is opened read-only: a missing file or table reads as empty, never created.
     [[nodiscard]] static bool readTables(const QString& database, QJsonObject* tables, QString* error);
     // "appunti-vocalume-<account>-<yyyy-MM-dd>.json", with " (copy)" before the extension from
     // the second copy on; the account keeps only what is safe in a file name.

@@ -29,7 +29,8 @@ using TestSupport::heard;
 using TestSupport::noise;
 
 namespace {
-const QString failureText = QStringLiteral("Si è verificato un errore nello scaricamento del dizionario");
+const QString failureText = QStringLiteral("Si è verificato un errore nello scaricamento del dizionario: il negozio non ha "
+                                           "trovato il pacchetto del dizionario. Sincronizza la libreria e riprova.");
 const QString cancelledText = QStringLiteral("Download interrotto dall'utente");
 
 QString books() { return TestSupport::dataDirectory() + QStringLiteral("/engine/books"); }
@@ -286,7 +287,12 @@ private slots:
         BookInstaller installer;
         Download download;
         QStringList said;
-        connect(&download, &Download::pageStatement, this, [&](const QString& statement) { said << statement; });
+        // What a page asking for the downloads under way learns as it hears the end: none.
+        Download::Phase whenTold = Download::Phase::Transfer;
+        connect(&download, &Download::pageStatement, this, [&](const QString& statement) {
+            said << statement;
+            whenTold = download.phase();
+        });
         connect(&download, &Download::bookReady, this, [&](const QString& bookId) {
             said << bookId + " current, unpacked: " + QString::number(QFile::exists(books() + "/ZA/database.db"))
                     + ", package: " + QString::number(QFile::exists(packageOf("ZA"))) + ", status " + status("ZA");
@@ -302,6 +308,7 @@ private slots:
         QCOMPARE(said,
             QStringList({ waiting("onDl"), "ZA current, unpacked: 1, package: 0, status 0", finished("onDl") }));
         QCOMPARE(status("ZA"), QStringLiteral("1"));
+        QCOMPARE(int(whenTold), int(Download::Phase::Over));
         QCOMPARE(heard("onDl"), QStringList());
     }
 

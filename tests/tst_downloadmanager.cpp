@@ -7,8 +7,10 @@
 #include "base/datapaths.h"
 #include "hostilearchives.h"
 #include "packages/bookinstaller.h"
+#include "packages/diskspace.h"
 #include "packages/downloadmanager.h"
 #include "packages/downloadservice.h"
+#include "services/httpconnection.h"
 #include "resources/resources.h"
 #include "tests/support/httptestserver.h"
 #include "tests/support/runningservice.h"
@@ -87,20 +89,30 @@ private slots:
     {
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<int>("packageSize"); // 0: no package
+        QTest::addColumn<QString>("why");     // the failure text after "...del dizionario: "
         const QByteArray head = "HTTP/1.1 200 X\r\nConnection: close\r\n";
-        QTest::newRow("8192 bytes") << HttpTestServer::reply(body(8192)) << 0;
-        QTest::newRow("8193 bytes") << HttpTestServer::reply(body(8193)) << 8193;
-        QTest::newRow("404 with a large body") << HttpTestServer::reply(body(50000), 404) << 0;
-        QTest::newRow("redirect with a large body") << HttpTestServer::reply(body(50000), 302, "Location: /x\r\n") << 0;
-        QTest::newRow("empty 200") << HttpTestServer::reply(QByteArray()) << 0;
-        QTest::newRow("shorter than Content-Length") << head + "Content-Length: 20000\r\n\r\n" + body(15000) << 0;
-        QTest::newRow("no Content-Length, ended by close") << head + "\r\n" + body(20000) << 20000;
+        const QString nothing = "il servizio di download ha risposto senza inviare il dizionario. Sincronizza la libreria e riprova.";
+        QTest::newRow("8192 bytes") << HttpTestServer::reply(body(8192)) << 0 << nothing;
+        QTest::newRow("8193 bytes") << HttpTestServer::reply(body(8193)) << 8193 << QString();
+        QTest::newRow("404 with a large body") << HttpTestServer::reply(body(50000), 404) << 0
+            << "il negozio non ha trovato il pacchetto del dizionario. Sincronizza la libreria e riprova.";
+        QTest::newRow("redirect with a large body") << HttpTestServer::reply(body(50000), 302, "Location: /x\r\n") << 0
+            << "il servizio di download ha risposto con un errore (302). Riprova più tardi.";
+        QTest::newRow("503") << HttpTestServer::reply(body(50000), 503) << 0
+            << "il servizio di download ha avuto un problema (errore 503). Riprova più tardi.";
+        QTest::newRow("403") << HttpTestServer::reply(body(50000), 403) << 0
+            << "il negozio non ha concesso il download. Esci, accedi di nuovo e riprova.";
+        QTest::newRow("empty 200") << HttpTestServer::reply(QByteArray()) << 0 << nothing;
+        QTest::newRow("shorter than Content-Length") << head + "Content-Length: 20000\r\n\r\n" + body(15000) << 0
+            << "la connessione si è interrotta durante il download. Riprova.";
+        QTest::newRow("no Content-Length, ended by close") << head + "\r\n" + body(20000) << 20000 << QString();
     }
 
     void replies()
     {
         QFETCH(QByteArray, reply);
         QFETCH(int, packageSize);
+        QFETCH(QString, why);
         // A part file left by an earlier run never shows through.
         QFile stale(package() + ".part");
         QVERIFY(stale.open(QIODevice::WriteOnly));
@@ -132,11 +144,49 @@ private slots:
             QVERIFY(file.readAll() == body(packageSize));
             QCOMPARE(filesInBooks(), QStringList { "ZA.zip" });
         } else {
-            QCOMPARE(manager.errorMessage(), "Si è verificato un errore nello scaricamento del dizionario");
+            QCOMPARE(manager.errorMessage(), "Si è verificato un errore nello scaricamento del dizionario: " + why);
             QCOMPARE(filesInBooks(), QStringList());
             // What the service said instead of a package is kept as a diagnostic.
             QVERIFY(TestSupport::diagnosticsContain(reply.mid(reply.indexOf("\r\n\r\n") + 4, 100)));
         }
+    }
+
+    // A transfer that never got its reply, or could not keep it, says why.
+    void failuresWithoutAReply_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("no service") << "unreachable"
+            << "il servizio di download non è raggiungibile. Controlla la connessione a Internet e riprova.";
+        QTest::newRow("silent service") << "silent" << "il servizio di download ha smesso di rispondere. Riprova tra qualche minuto.";
+        QTest::newRow("folder gone") << "unwritable"
+            << "il dizionario non si è potuto scrivere nella cartella dei dati. Controlla che sia accessibile e riprova.";
+        QTest::newRow("disk full") << "full" << "il disco è pieno. Libera spazio e riprova.";
+    }
+
+    void failuresWithoutAReply()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, why);
+        QString path = package();
+        if (kind == "unreachable")
+            server.reset();
+        else if (kind == "silent")
+            server->respond([](const QByteArray&) { return HttpTestServer::Answer(QByteArray(), true); });
+        else
+            server->respondWith(HttpTestServer::reply(body(50000)));
+        if (kind == "unwritable" || kind == "full")
+            path = books->filePath("manca/ZA.zip");
+        if (kind == "full")
+            DiskSpace::setProbe([](const QString&) { return qint64(4096); });
+        DownloadManager manager("ZA", path);
+        manager.connection->setTimeout(300);
+        QSignalSpy ended(&manager, &DownloadManager::ended);
+        manager.start();
+        QVERIFY(ended.wait(10000));
+        DiskSpace::setProbe(nullptr);
+        QVERIFY(manager.failed);
+        QCOMPARE(manager.errorMessage(), "Si è verificato un errore nello scaricamento del dizionario: " + why);
     }
 
     void retriesAndChecks_data()
@@ -155,9 +205,12 @@ private slots:
         QTest::newRow("cut short twice, then the package") << QList<QByteArray> { cut, cut, package } << QString() << 3
                                                            << QString();
         QTest::newRow("404 is not tried again") << QList<QByteArray> { HttpTestServer::reply("<result/>", 404), package }
-                                                << QString() << 1 << generic;
+                                                << QString() << 1
+                                                << generic + ": il negozio non ha trovato il pacchetto del dizionario. "
+                                                             "Sincronizza la libreria e riprova.";
         QTest::newRow("500 four times") << QList<QByteArray> { failing, failing, failing, failing, package } << QString()
-                                        << 4 << generic;
+                                        << 4 << generic + ": il servizio di download ha avuto un problema (errore 500). "
+                                                          "Riprova più tardi.";
         QTest::newRow("digest in capitals") << QList<QByteArray> { package } << digest.toUpper() << 1 << QString();
         QTest::newRow("another package's digest")
             << QList<QByteArray> { package } << QString(digest).replace(0, 1, digest.startsWith('0') ? "1" : "0") << 1

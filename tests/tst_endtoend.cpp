@@ -132,6 +132,8 @@ private slots:
         // An open dictionary imported from dictd data, as the demo catalog offers it once its package
         // is built; entries of random text make it as large as a real package must be to be accepted.
         QList<QPair<QStringList, QString>> articles = DictdFiles::sampleArticles();
+        // A homograph: "bark" is also a tree's.
+        articles << qMakePair(QStringList { "bark" }, QStringLiteral("bark\n    n 1: the outer covering of a tree\n"));
         for (int i = 0; i < 100; ++i) {
             const QString headword = QStringLiteral("filler%1").arg(i);
             articles << qMakePair(QStringList { headword },
@@ -280,7 +282,49 @@ private slots:
         QCOMPARE(QFile::exists(TestSupport::dataDirectory()), !removed);
         QCOMPARE(AppSettings().username(), removed ? QString() : QStringLiteral("demo"));
         const QJsonObject tables = QJsonDocument::fromJson(TestSupport::readFile(exported)).object().value("tabelle").toObject();
-        QCOMPARE(tables.value("NOTE").toArray().at(0).toObject().value("NOTE").toString(), removed ? "Da ripassare" : "");
+        // Each row names its dictionary and entry for a reader, beside the keys an import reads.
+        const QJsonObject note = tables.value("NOTE").toArray().at(0).toObject();
+        QCOMPARE(QStringList({ note.value("NOTE").toString(), note.value("DIZIONARIO").toString(), note.value("VOCE").toString() }),
+                 removed ? QStringList({ "Da ripassare", "Dizionario di Italiano", "acqua" }) : QStringList({ "", "", "" }));
+    }
+
+    // Words looked up as a user does, and what the page must show: the sections of the word's
+    // page (by dictionary), the headings of its entries, a text of its first one, and the list.
+    void theWordsPage()
+    {
+        signInToTheLibrary();
+        installAndOpen("ZDEMO001");
+        QTRY_VERIFY(js("!!(window.Vocalume && Vocalume.dictionary)").toBool());
+        js("document.getElementById('back').click()");
+        QTRY_VERIFY(url().endsWith("/engine/libreria.html"));
+        installAndOpen("ZOPEN003");
+        QTRY_VERIFY(text("words").contains("Canis"));
+        const QString texts = "Array.prototype.map.call(document.querySelectorAll('%1'), function (e) { return e.textContent; }).join('|')";
+        const struct {
+            const char* word;
+            bool everywhere;
+            const char* sections;
+            const char* headings;
+            const char* shows;
+            const char* results;
+        } rows[] = {
+            { "bark", false, "", "bark1|bark2", "the sound made by a dog", "bark|bark" },
+            { "hound", false, "", "", "A quadruped of the genus", "hound" },
+            { "bark", true, "", "bark1|bark2", "the sound made by a dog", "bark|bark" },
+            { "acqua", true, "Dizionario di Italiano", "", "Liquido incolore", "acqua" },
+        };
+        for (const auto& row : rows) {
+            if (js("document.getElementById('all-books').checked").toBool() != row.everywhere)
+                js("document.getElementById('all-books').click()");
+            searchFor(row.word);
+            QTRY_VERIFY2(text("entry").contains(row.shows), row.word);
+            QTRY_COMPARE(js(texts.arg("#entry .sezione")).toString(), QString(row.sections));
+            QCOMPARE(js("Array.prototype.map.call(document.querySelectorAll('#entry .blocco-testa'), function (h) {"
+                        " return h.querySelector('.w').textContent + h.querySelector('sup').textContent; }).join('|')")
+                         .toString(),
+                     QString(row.headings));
+            QCOMPARE(resultWords().join('|'), QString(row.results));
+        }
     }
 
     // The imported dictionary is found by another name its index gives an entry; its

@@ -6,6 +6,7 @@
 #include "tests/support/searchrunner.h"
 #include "tests/support/testdictionary.h"
 #include "tests/support/testsupport.h"
+#include "web/entryprint.h"
 #include "web/pageservices.h"
 
 #include <QJsonArray>
@@ -28,10 +29,20 @@ QStringList words(const QString& json)
 
 class TestPageServices : public QObject {
     Q_OBJECT
+    // The file the user picks in the next file dialog (none when empty), and the one offered.
+    QString chosen;
+    QString offered;
+
+    static QVariantMap answer(const QString& json) { return QJsonDocument::fromJson(json.toUtf8()).object().toVariantMap(); }
+
 private slots:
     void init()
     {
         TestDictionary::resetHome("à|è|ì|ò|ù", "a|e|i|o|u");
+        PageServices::setFileChooser([this](bool, const QString& suggested) {
+            offered = suggested;
+            return chosen;
+        });
         QVERIFY(TestDictionary::install("voc",
             { entry("casa"), entry("Roma"), entry("andare"), entry("città"), entry("casale"), entry("po'"),
                 entry("zucca"), entry("case", "n.", {}, {}, {}, "en") }));
@@ -98,14 +109,8 @@ private slots:
     void textFilesChosenByTheUser()
     {
         QTemporaryDir dir;
-        QString chosen = dir.filePath("appunti.json");
-        QString offered;
-        PageServices::setFileChooser([&](bool, const QString& suggested) {
-            offered = suggested;
-            return chosen;
-        });
+        chosen = dir.filePath("appunti.json");
         PageServices services;
-        const auto answer = [](const QString& json) { return QJsonDocument::fromJson(json.toUtf8()).object().toVariantMap(); };
         QCOMPARE(answer(services.saveTextFile("../appunti-vocalume.json", QStringLiteral("{\"nota\":\"perché\"}"))),
                  QVariantMap({ { "result", "saved" }, { "path", chosen } }));
         QCOMPARE(offered, QDir::home().absoluteFilePath("appunti-vocalume.json"));
@@ -121,6 +126,26 @@ private slots:
         chosen.clear();
         QCOMPARE(answer(services.saveTextFile("x.json", "y")), QVariantMap({ { "result", "cancelled" } }));
         QCOMPARE(answer(services.openTextFile()), QVariantMap({ { "result", "cancelled" } }));
+    }
+
+    // An entry exported as PDF: a file of its own whose name comes from the heading, the heading,
+    // its dictionary and its text in the document, and each failure told.
+    void entryAsPdf()
+    {
+        QTemporaryDir dir;
+        chosen = dir.filePath("voce.pdf");
+        PageServices services;
+        const auto exported = [&] { return answer(services.exportEntryPdf("../città 2", "Dizionario", "<p>Centro <b>abitato</b></p>")); };
+        QCOMPARE(exported(), QVariantMap({ { "result", "saved" }, { "path", chosen } }));
+        QCOMPARE(offered, QDir::home().absoluteFilePath("-città 2.pdf"));
+        QFile pdf(chosen);
+        QVERIFY(pdf.open(QIODevice::ReadOnly) && pdf.read(5) == "%PDF-" && !QFile::exists(chosen + ".parziale"));
+        QCOMPARE(EntryPrint("città 2", "Dizionario", "<p>Centro <b>abitato</b></p>").document().toPlainText(),
+                 QStringLiteral("città 2\nDizionario\nCentro abitato"));
+        chosen = dir.filePath("manca/voce.pdf");
+        QCOMPARE(exported(), QVariantMap({ { "result", "failed" }, { "path", chosen }, { "reason", "la cartella non esiste" } }));
+        chosen.clear();
+        QCOMPARE(exported(), QVariantMap({ { "result", "cancelled" } }));
     }
 
     // What a page loaded during a transfer reads of it: the announced size and the progress;

@@ -1,6 +1,7 @@
 // Start-up of the main window: data directory, web-database files, engine deployment,
 // migration on a version change, and the reset.
 #include "app/datadirectory.h"
+#include "app/desktophabits.h"
 #include "app/mainwindow.h"
 #include "app/runninginstance.h"
 #include "base/appsettings.h"
@@ -16,6 +17,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSettings>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -104,6 +106,22 @@ private slots:
         QVERIFY(QWebSettings::globalSettings()->testAttribute(QWebSettings::OfflineStorageDatabaseEnabled));
         QVERIFY(QWebSettings::globalSettings()->testAttribute(QWebSettings::LocalStorageEnabled));
         QCOMPARE(window.webView->contextMenuPolicy(), Qt::NoContextMenu);
+    }
+
+    // The window fits the screen it opens on (also once restored from maximized), Ctrl+Q closes
+    // it, and Qt's own dialogs speak Italian.
+    void desktopHabits()
+    {
+        MainWindow window;
+        QVERIFY2(window.screen()->availableGeometry().contains(window.geometry()),
+                 qPrintable(QStringLiteral("%1x%2").arg(window.width()).arg(window.height())));
+        window.show();
+        QApplication::setActiveWindow(&window);
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QTest::keyClick(window.webView, Qt::Key_Q, Qt::ControlModifier);
+        QVERIFY(!window.isVisible());
+        QVERIFY2(DesktopHabits::installQtTranslations(qApp), "qttranslations5-l10n is not installed");
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Annulla"));
     }
 
     // A second start over what a first start, earlier releases or killed attempts left. Steps:

@@ -6,13 +6,17 @@
 #include "packages/partialpackage.h"
 #include "base/scriptliteral.h"
 #include "search/indexrows.h"
+#include "web/entryprint.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 
 PageServices::PageServices(QObject* parent)
     : QObject(parent)
@@ -157,13 +161,15 @@ const qint64 largestTextFile = 20 * 1024 * 1024;
 
 PageServices::FileChooser customChooser;
 
-QString chooseFile(bool save, const QString& suggested)
+const QString notesFilter = QStringLiteral("Appunti di Vocalume (*.json);;Tutti i file (*)");
+
+QString chooseFile(bool save, const QString& suggested, const QString& title = QStringLiteral("Esporta gli appunti"),
+                   const QString& filter = notesFilter)
 {
     if (customChooser)
         return customChooser(save, suggested);
-    const QString filter = QStringLiteral("Appunti di Vocalume (*.json);;Tutti i file (*)");
-    return save ? QFileDialog::getSaveFileName(nullptr, QStringLiteral("Esporta gli appunti"), suggested, filter)
-                : QFileDialog::getOpenFileName(nullptr, QStringLiteral("Importa gli appunti"), suggested, filter);
+    return save ? QFileDialog::getSaveFileName(QApplication::activeWindow(), title, suggested, filter)
+                : QFileDialog::getOpenFileName(QApplication::activeWindow(), QStringLiteral("Importa gli appunti"), suggested, filter);
 }
 
 // What the page hears of a file it asked for: `result` and the details, as a JSON object text.
@@ -204,4 +210,29 @@ QString PageServices::openTextFile()
         return outcome(QStringLiteral("tooBig"), { { QStringLiteral("path"), path },
                                                    { QStringLiteral("limit"), QStringLiteral("%1 MB").arg(largestTextFile >> 20) } });
     return outcome(QStringLiteral("opened"), { { QStringLiteral("path"), path }, { QStringLiteral("text"), QString::fromUtf8(bytes) } });
+}
+
+void PageServices::copyText(QString text)
+{
+    QApplication::clipboard()->setText(text);
+}
+
+void PageServices::printEntry(QString heading, QString source, QString html)
+{
+    EntryPrint(heading, source, html).preview(QApplication::activeWindow());
+}
+
+QString PageServices::exportEntryPdf(QString heading, QString source, QString html)
+{
+    // A name a file can have: no folder separators, no leading dot.
+    QString name = heading.simplified().replace(QRegularExpression(QStringLiteral("[/\\\\:*?\"<>|]")), QStringLiteral("-"));
+    name = name.remove(QRegularExpression(QStringLiteral("^\\.+"))).left(80);
+    const QString path = chooseFile(true, QDir::home().absoluteFilePath((name.isEmpty() ? QStringLiteral("voce") : name) + QStringLiteral(".pdf")),
+                                    QStringLiteral("Esporta la voce in PDF"), QStringLiteral("Documenti PDF (*.pdf)"));
+    if (path.isEmpty())
+        return outcome(QStringLiteral("cancelled"));
+    QString reason;
+    if (!EntryPrint(heading, source, html).writePdf(path, &reason))
+        return outcome(QStringLiteral("failed"), { { QStringLiteral("path"), path }, { QStringLiteral("reason"), reason } });
+    return outcome(QStringLiteral("saved"), { { QStringLiteral("path"), path } });
 }

@@ -67,6 +67,14 @@ public slots:
     // or {"result":"tooBig",path,limit} (the largest size accepted, as the user reads it).
     QString openTextFile();
 
+    // Puts `text` on the desktop's clipboard.
+    void copyText(QString text);
+    // An entry the page shows, on paper: the print preview, from which the desktop's print
+    // dialog prints. `heading` and `source` (its dictionary) head the page; `html` is the entry.
+    void printEntry(QString heading, QString source, QString html);
+    // The same entry as a PDF file the user names; the outcome as saveTextFile's.
+    QString exportEntryPdf(QString heading, QString source, QString html);
+
 signals:
     // `statement` answers a callback of the page; the GUI layer runs it in the page.
     void pageStatement(const QString& statement);

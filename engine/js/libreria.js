@@ -213,7 +213,7 @@
             var installed = book.STATUS === '1' || book.STATUS === '2';
             return keptHtml(kept[sku], busy) +
                 (installed ? '<div class="book-actions">' + button('Apri', 'btn-primary', 'open', sku) + '</div>' : '') +
-                errorHtml(sku);
+                errorHtml(book);
         }
         html += '<div class="book-actions">';
         switch (book.STATUS) {
@@ -232,12 +232,22 @@
             break;
         }
         html += '</div>';
-        return html + errorHtml(sku);
+        return html + errorHtml(book, busy ? waitTitle : null);
     }
 
-    function errorHtml(sku) {
-        return errors[sku] ?
-            '<p class="notice notice-error book-error" role="alert">' + V.escapeHtml(errors[sku]) + '</p>' : '';
+    // The download's failure says why, and offers to try again (`waiting`: the title of a retry
+    // that must wait for another download; undefined: no retry here, the card has its own
+    // button); trying again takes the message away.
+    function errorHtml(book, waiting) {
+        var sku = book.sku;
+        if (!errors[sku]) {
+            return '';
+        }
+        // Only where the card offers a download: an installed edition with nothing newer has none.
+        var retry = waiting !== undefined && (book.STATUS === '0' || book.STATUS === '2') ?
+            button('Riprova', 'btn-secondary btn-small', 'download', sku, !!waiting, waiting || '') : '';
+        return '<div class="notice notice-error book-error" role="alert"><span class="text">' + V.escapeHtml(errors[sku]) +
+            '</span>' + retry + '</div>';
     }
 
     // The state badge follows a download of the dictionary while it runs.
@@ -350,8 +360,9 @@
                 shown++;
             }
         });
-        V.byId('count').textContent = books.length === 1 ? '1 dizionario' :
-            (books.length > 1 ? books.length + ' dizionari' : '');
+        // The count follows the filter: "2 di 7 dizionari".
+        V.byId('count').textContent = !books.length ? '' : (text ? shown + ' di ' : '') +
+            (books.length === 1 ? '1 dizionario' : books.length + ' dizionari');
         V.show(V.byId('empty'), books.length === 0);
         V.show(V.byId('no-match'), books.length > 0 && shown === 0);
         V.show(filterEl, books.length > 6);

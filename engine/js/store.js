@@ -168,21 +168,27 @@
             });
         },
 
-        // Favourites, bookmarks, notes and history of every dictionary as the text of an export file.
+        // Favourites, bookmarks, notes and history of every dictionary as the text of an export
+        // file. Beside the keys, each row names its dictionary by title and its entry by
+        // headword, for a reader of the file; an import reads the keys.
         exportText: function (done) {
             // The tables may not exist yet when no dictionary page was ever opened.
             var create = CREATE_PAGE_TABLES;
-            run(create.concat(SAVED_TABLES.map(function (t) {
+            var titles = ['SELECT REFBOOK, VALUE FROM SYSTEM WHERE VARIABLE = ? ORDER BY ID', ['TITLE']];
+            run(create.concat([titles], SAVED_TABLES.map(function (t) {
                 return ['SELECT DATE, IDBOOK, REF, NOTE FROM ' + t + ' ORDER BY DATE'];
             })), false, function (err, res) {
                 if (err) {
                     done(null, err);
                     return;
                 }
+                var title = {};
+                rowsOf(res[create.length]).forEach(function (r) { title[r.REFBOOK] = r.VALUE; });
                 var tables = {};
                 SAVED_TABLES.forEach(function (t, i) {
-                    tables[t] = rowsOf(res[create.length + i]).map(function (r) {
-                        return { DATE: r.DATE, IDBOOK: r.IDBOOK, REF: r.REF, NOTE: r.NOTE };
+                    tables[t] = rowsOf(res[create.length + 1 + i]).map(function (r) {
+                        return { DATE: r.DATE, IDBOOK: r.IDBOOK, REF: r.REF, NOTE: r.NOTE, DIZIONARIO: title[r.IDBOOK] || '',
+                            VOCE: V.store.parseRef(r.REF).word };
                     });
                 });
                 done(JSON.stringify({ formato: EXPORT_FORMAT, versione: 1, tabelle: tables }, null, 1), null);

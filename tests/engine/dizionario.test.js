@@ -124,7 +124,7 @@
                 t.eq(texts('results'), ['casa', 'casale', 'casalingo']);
                 t.eq($('results').querySelectorAll('.exact').length, 1);
                 t.eq($('results-count').textContent, ' (3)');
-                t.eq(MockBridge.lastCall('getHtml'), ['ita-base', 'IT04', 'c.html', 'onEntry']);
+                t.eq(MockBridge.callsByKind('getHtml').pop(), ['ita-base', 'IT04', 'c.html', 'onEntry']);
                 t.eq($('entry-word').querySelector('.w').textContent, 'casa');
                 t.ok($('results').querySelector('.is-current'), 'current entry marked');
             }],
@@ -233,15 +233,121 @@
 
     PageTest.test('text size: Ctrl with plus, minus and 0, remembered for the next start', function (t) {
         var size = function () { return $('entry').style.fontSize; };
+        // A note and a quotation scale with the entry's text.
+        var parts = ['entry-note', 'esempio'].map(function (c) {
+            var e = document.createElement(c === 'esempio' ? 'blockquote' : 'div');
+            e.className = c;
+            $('entry').appendChild(e);
+            return e;
+        });
+        var sizes = function () {
+            return parts.map(function (e) { return parseFloat(window.getComputedStyle(e).fontSize); });
+        };
+        var before = sizes();
         key(document.body, 187, { ctrl: true });
         key(document.body, 187, { ctrl: true });
         t.eq([Vocalume.dictionary.zoom(), size()], [1.25, '21.3px']);
+        t.eq(sizes().map(function (x, i) { return Math.round(x / before[i] * 100); }), [125, 125]);
+        parts.forEach(function (e) { $('entry').removeChild(e); });
         t.eq(window.localStorage.getItem('vocalume.zoom'), '1.25');
         key(document.body, 189, { ctrl: true });
         t.eq(Vocalume.dictionary.zoom(), 1.1);
         key(document.body, 48, { ctrl: true });
         t.eq([Vocalume.dictionary.zoom(), size(), window.localStorage.getItem('vocalume.zoom')], [1, '', '1']);
         t.done();
+    });
+
+    // The word `word` of the entry selected, as a double click leaves it; its middle on screen.
+    function selectWord(word) {
+        var walker = document.createTreeWalker($('entry'), NodeFilter.SHOW_TEXT, null, false);
+        var node;
+        while ((node = walker.nextNode()) && node.nodeValue.indexOf(word) < 0) { /* on */ }
+        var range = document.createRange();
+        range.setStart(node, node.nodeValue.indexOf(word));
+        range.setEnd(node, node.nodeValue.indexOf(word) + word.length);
+        window.getSelection().removeAllRanges();
+        window.getSelection().addRange(range);
+        var r = range.getBoundingClientRect();
+        return { clientX: r.left + r.width / 2, clientY: r.top + r.height / 2 };
+    }
+
+    PageTest.test('in an entry: double click, selection and menu look words up, copy, select, print', function (t) {
+        var menu = function () { return textsOf('.menu button'); };
+        var enabled = function () {
+            return Array.prototype.map.call(document.querySelectorAll('.menu button'), function (b) { return !b.disabled; });
+        };
+        var choose = function (label) {
+            Array.prototype.filter.call(document.querySelectorAll('.menu button'), function (b) {
+                return b.textContent === label;
+            })[0].click();
+        };
+        var rightClick = function (word) {
+            return function () {
+                var at = selectWord(word);
+                window.getSelection().removeAllRanges();
+                PageTest.fire($('entry'), 'mouseup', { button: 2, clientX: at.clientX, clientY: at.clientY });
+            };
+        };
+        t.steps([
+            ['cascata', search('cascata', '0'), shownEntry('Salto d'), function () {
+                selectWord('fiume');
+                PageTest.fire($('entry'), 'dblclick');
+            }],
+            ['a double click looks the word up', null, shownEntry('Corso d'), function () {
+                t.eq(MockBridge.lastCall('search').slice(1, 3), ['fiume', '0']);
+                t.eq($('q').value, 'fiume');
+                $('entry-back').click();
+            }],
+            ['a selection offers it', function () {
+                selectWord('fiume');
+                PageTest.fire($('entry'), 'mouseup', { button: 0 });
+            }, function () { return document.querySelector('.offer'); }, function (offer) {
+                t.eq(offer.textContent, 'Cerca \u00abfiume\u00bb');
+                offer.click();
+            }],
+            ['looked up', null, shownEntry('Corso d'), function () {
+                t.eq(document.querySelector('.offer'), null);
+                $('entry-back').click();
+            }],
+            ['the menu on a word', rightClick('fiume'), menu, function () {
+                t.eq(menu(), ['Copia', 'Cerca \u00abfiume\u00bb', 'Copia la voce', 'Seleziona tutto', 'Stampa la voce...',
+                    'Esporta la voce in PDF...']);
+                t.eq(enabled(), [false, true, true, true, true, true], 'nothing selected to copy');
+                choose('Copia la voce');
+                t.eq(MockBridge.lastCall('copyText'), ['cascata s.f.\n1. Salto d\'acqua di un fiume.']);
+                rightClick('Salto')();
+                choose('Stampa la voce...');
+                var printed = MockBridge.lastCall('printEntry');
+                t.eq(printed.slice(0, 2), ['cascata', 'Dizionario della lingua italiana']);
+                t.ok(printed[2].indexOf('Salto d') >= 0 && printed[2].indexOf('<script') < 0, printed[2]);
+                rightClick('Salto')();
+                choose('Esporta la voce in PDF...');
+                t.eq(PageTest.dialogText(), 'La voce \u00abcascata\u00bb è stata esportata nel file /home/mario/cascata.pdf.');
+                PageTest.dialogButton('OK').click();
+                selectWord('acqua');
+                PageTest.fire($('entry'), 'mouseup', { button: 2, clientX: 1, clientY: 1 });
+                t.eq(enabled()[0], true, 'a selection can be copied');
+                choose('Copia');
+                t.eq(MockBridge.lastCall('copyText'), ['acqua']);
+            }],
+            ['keys', function () {
+                $('entry').focus();
+                key(document.body, 93);
+                t.eq(menu().length, 6, 'the menu key opens the menu');
+                key(document.activeElement, 27);
+                t.eq(menu(), [], 'Esc closes it');
+                t.ok(key(document.body, 65, { ctrl: true }).defaultPrevented);
+                t.eq(window.getSelection().toString(), '1. Salto d\'acqua di un fiume.', 'Ctrl+A: the entry');
+                var prints = MockBridge.countCalls('printEntry');
+                key(document.body, 80, { ctrl: true });
+                t.eq(MockBridge.countCalls('printEntry'), prints + 1, 'Ctrl+P prints');
+                $('entry').focus();
+                key(document.body, 27);
+                t.eq(document.activeElement.id, 'q', 'Esc goes back to the search box');
+                key(document.body, 87, { ctrl: true });
+                t.eq(MockBridge.lastCall('loadUrl'), ['libreria.html'], 'Ctrl+W goes back to the library');
+            }]
+        ]);
     });
 
     PageTest.test('a full-text hit shows the searched word marked in the entry', function (t) {
@@ -308,6 +414,7 @@
 
     PageTest.test('in every installed dictionary: results grouped by dictionary, one request at a time', function (t) {
         var groups = function () { return textsOf('.group', $('results')); };
+        var loads = MockBridge.countCalls('loadUrl');
         t.steps([
             ['both dictionaries', function () {
                 t.ok(!$('all-books').parentNode.hasAttribute('hidden'), 'offered: two dictionaries are installed');
@@ -320,9 +427,21 @@
                 t.eq(asked, [['ita-base', 'casa', 'it', 'onSearchEverywhere'], ['fra-ita', 'casa', 'fr', 'onSearchEverywhere']]);
                 t.eq(groups(), ['Dizionario della lingua italiana (3)', 'Dizionario francese-italiano (3)']);
                 t.eq(texts('results'), ['casa', 'casale', 'casalingo', 'casa', 'casale', 'casalingo']);
-                t.ok(shownEntry('Edificio destinato')(), 'the first result of this dictionary opens');
-                $('results').querySelectorAll('.item')[4].click();
-                t.eq(MockBridge.lastCall('loadUrl'), ['dizionario.html?idbook=fra-ita&voce=casale']);
+                t.eq(textsOf('.sezione', $('entry')), ['Dizionario della lingua italiana', 'Dizionario francese-italiano'],
+                    'one page, a section per dictionary that has the word');
+                t.eq(textsOf('.blocco-corpo', $('entry')).length, 2);
+                $('results').querySelectorAll('.item')[3].click();
+                t.eq($('entry').querySelectorAll('.blocco.is-current').length, 1, 'a result on the page comes into focus');
+                t.ok($('entry').querySelectorAll('.blocco')[1].className.indexOf('is-current') >= 0);
+            }],
+            ['another dictionary\'s casale', function () { $('results').querySelectorAll('.item')[4].click(); },
+                shownEntry('Gruppo di case'), function () {
+                    t.eq(MockBridge.countCalls('loadUrl'), loads, 'it opens on this page');
+                    t.eq(textsOf('.sezione', $('entry')), ['Dizionario francese-italiano']);
+                    t.ok($('all-books').checked, 'the box stays ticked');
+                }],
+            ['back to the page of the word', function () { $('entry-back').click(); }, function () { return textsOf('.sezione', $('entry')).length === 2; }, function () {
+                t.eq([$('q').value, texts('results').length], ['casa', 6]);
             }],
             ['this dictionary only again', function () { $('all-books').click(); }, function () {
                 return firstWhenIdle('results')() && groups().length === 0;
@@ -374,6 +493,55 @@
             t.eq(everywhere().slice(before).map(function (a) { return a[0]; }), ['ita-base'],
                 'the other dictionary is not asked');
         }]]);
+    });
+
+    // Three entries headed "città" (one a proper name): numbered, told apart by their first
+    // sense, shown together; the index makes them one row.
+    PageTest.test('homographs: numbered rows with their first sense, one page that shows them all', function (t) {
+        var heads = function () { return textsOf('.blocco-testa', $('entry')); };
+        var current = function () { return $('entry').querySelector('.blocco.is-current .blocco-testa').textContent; };
+        var asked = 0;
+        t.steps([
+            ['citta', search('citta', '0'), function () { return heads().length === 3 && shownEntry('Sudafrica')(); }, function () {
+                t.eq(textsOf('.item sup', $('results')), ['1', '2', '3']);
+                t.eq(textsOf('.item .hint', $('results')), ['Centro abitato di notevole estensione.', 'L\'insieme dei cittadini.',
+                    'Città del Capo, in Sudafrica.']);
+                t.eq(heads(), ['città1s.f.', 'città2s.f.', 'Città3n.pr.']);
+                t.eq([current(), $('entry-word').textContent], ['città1s.f.', 'città1s.f.']);
+                asked = MockBridge.countCalls('getHtml');
+            }],
+            ['the third', function () { $('results').querySelectorAll('.item')[2].click(); }, null, function () {
+                t.eq([current(), $('entry-word').textContent], ['Città3n.pr.', 'Città3n.pr.'], 'the chosen one in focus');
+                t.eq(MockBridge.countCalls('getHtml'), asked, 'the page stays, nothing read again');
+                $('tab-index').click();
+                $('prefix').value = 'citt';
+                PageTest.key($('prefix'), 13);
+            }],
+            ['one index row', null, function () { return firstWhenIdle('words')(); }, function () {
+                var row = $('words').querySelector('.is-target');
+                t.eq(row.textContent, 'città3 voci');
+                row.click();
+                t.eq(heads(), ['città1s.f.', 'città2s.f.', 'Città3n.pr.'], 'it opens them all');
+                $('tab-results').click();
+            }]
+        ]);
+    });
+
+    PageTest.test('back and forward bring back the search box and the results of the entry shown', function (t) {
+        var state = function () { return [$('q').value, texts('results'), $('entry-word').querySelector('.w').textContent]; };
+        t.steps([
+            ['sole', search('sole', '0'), shownEntry('La stella')],
+            ['zucchero, full text', search('zucchero', '2'), shownEntry('Sostanza dolce')],
+            ['back', function () { $('entry-back').click(); }, shownEntry('La stella'), function () {
+                t.eq(state(), ['sole', ['sole'], 'sole']);
+                t.eq(document.getElementsByName('mode')[0].checked, true, 'the kind of search too');
+            }],
+            ['forward', function () { $('entry-forward').click(); }, shownEntry('Sostanza dolce'), function () {
+                t.eq(state(), ['zucchero', ['zucchero'], 'zucchero']);
+                t.eq(document.getElementsByName('mode')[1].checked, true);
+            }],
+            ['a headword search again', search('sole', '0'), shownEntry('La stella')]
+        ]);
     });
 
     PageTest.test('a failed count is an error; a late answer nobody waits for changes nothing', function (t) {
@@ -483,6 +651,7 @@
     });
 
     PageTest.test('entries come from getHtml; links follow their kind; unreadable ones say so', function (t) {
+        var status = function () { return $('entry').querySelector('.blocco-stato').textContent; };
         t.steps([
             ['zucchero', function () { $('words').querySelector('.is-target').click(); }, shownEntry('Sostanza dolce')],
             ['casa', search('casa', '0'), shownEntry('Edificio'), function () {
@@ -490,14 +659,14 @@
                 links[1].click();
                 t.eq(MockBridge.lastCall('openLink'), ['http://example.org/casa']);
                 links[0].click();
-                t.eq(MockBridge.lastCall('getHtml'), ['ita-base', 'IT05', 'c.html', 'onEntry']);
+                t.eq($('entry-word').querySelector('.w').textContent, 'casale');
             }],
             ['casale', null, shownEntry('Gruppo di case rurali')],
             ['an unknown entry', function () {
                 Vocalume.dictionary.openEntry({ idzenta: 'IT99', file: 'c.html', word: 'assente' });
-                t.eq($('entry-status').textContent, 'Voce non disponibile in questo dizionario.');
+                t.eq(status(), 'Voce non disponibile in questo dizionario.');
                 Vocalume.dictionary.openEntry({ idzenta: 'IT04', file: 'missing.html', word: 'casa' });
-            }, function () { return $('entry-status').textContent.indexOf('Impossibile aprire la voce.') === 0; }]
+            }, function () { return status().indexOf('Impossibile aprire la voce.') === 0; }]
         ]);
     });
 
@@ -546,7 +715,7 @@
             ['the saved entry', function () {
                 Vocalume.dictionary.openEntry({ idzenta: 'IT11', file: 'l.html', word: 'luna' });
                 $('saved-list').querySelector('.item').click();
-                t.eq(MockBridge.lastCall('getHtml'), ['ita-base', 'IT04', 'c.html', 'onEntry']);
+                t.eq($('entry-word').querySelector('.w').textContent, 'casa');
                 $('saved-list').querySelector('[data-remove]').click();
             }, function () { return listStatus('saved-list').indexOf('Nessun segnalibro') === 0; }]
         ]);
@@ -620,7 +789,9 @@
             }],
             ['exported', null, function () { return MockBridge.files['appunti.json'] && okButton(); }, function () {
                 answered('Appunti esportati nel file /home/mario/appunti.json: preferiti, segnalibri, note e cronologia di tutti i dizionari.')();
-                t.eq(JSON.parse(MockBridge.files['appunti.json']).tabelle.HISTORY.map(function (r) { return r.NOTE; }), ['sole']);
+                t.eq(JSON.parse(MockBridge.files['appunti.json']).tabelle.HISTORY.map(function (r) {
+                    return [r.NOTE, r.DIZIONARIO, r.VOCE];
+                }), [['sole', 'Dizionario della lingua italiana', 'sole']], 'dictionary and entry named for a reader');
                 MockBridge.sql([['DELETE FROM FAVORITE'], ['DELETE FROM HISTORY']], function () { Vocalume.dictionary.reloadSaved(); });
             }],
             ['gone', null, function () { return count('FAVORITE') + count('HISTORY') === 0; }, function () {
@@ -655,25 +826,26 @@
     });
 
     PageTest.test('notes are written, shown, changed and deleted', function (t) {
+        var note = function () { return $('entry').querySelector('.is-current .entry-note'); };
         t.steps([
             ['the note', function () {
                 $('note').click();
                 saveDialog('Da ripassare: l\'uso figurato.');
-            }, function () { return !$('entry-note').hasAttribute('hidden'); }, function () {
-                t.eq($('entry-note').textContent, 'La tua notaDa ripassare: l\'uso figurato.');
+            }, function () { return !note().hasAttribute('hidden'); }, function () {
+                t.eq(note().textContent, 'La tua notaDa ripassare: l\'uso figurato.');
             }],
             ['the change', function () {
                 $('note').click();
                 t.eq(document.querySelector('.dialog textarea').value, 'Da ripassare: l\'uso figurato.');
                 saveDialog('Cambiata');
-            }, function () { return $('entry-note').textContent === 'La tua notaCambiata'; }],
+            }, function () { return note().textContent === 'La tua notaCambiata'; }],
             ['the row', null, stored('NOTE'), function (list) {
                 t.eq(list.map(function (r) { return r.NOTE; }), ['Cambiata']);
             }],
             ['the deletion', function () {
                 $('note').click();
                 document.querySelector('.dialog button').click(); // Elimina
-            }, function () { return $('entry-note').hasAttribute('hidden'); }]
+            }, function () { return note().hasAttribute('hidden'); }]
         ]);
     });
 }());

@@ -7,7 +7,7 @@
 
     var $ = PageTest.$;
 
-    PageTest.test('the word is looked up in every installed dictionary, this one first', function (t) {
+    PageTest.test('the word is looked up in every installed dictionary, those in the user\'s language first', function (t) {
         var groups = function () { return PageTest.textsOf('.group', $('results')); };
         t.waitFor('both groups', function () {
             return groups().length === 2 && !$('results').querySelector('.spinner') &&
@@ -19,7 +19,10 @@
                 return [a[0], a[1], a[6], a[7]];
             }), [['ita-base', 'casa', 'it', 'onSearchEverywhere'], ['fra-ita', 'casa', 'fr', 'onSearchEverywhere']]);
             t.eq(groups(), ['Dizionario della lingua italiana (3)', 'Dizionario francese-italiano (3)']);
-            t.eq(MockBridge.lastCall('getHtml'), ['ita-base', 'IT04', 'c.html', 'onEntry'], 'the first result of this dictionary opens');
+            t.eq(PageTest.textsOf('.sezione', $('entry')), ['Dizionario della lingua italiana', 'Dizionario francese-italiano'],
+                'the word\'s page, a section per dictionary');
+            t.eq([$('dict-title').textContent, $('dict-sub').textContent], ['Tutti i dizionari installati', '2 dizionari'],
+                'headed by no single dictionary');
             t.done();
         });
     });

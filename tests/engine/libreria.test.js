@@ -53,6 +53,13 @@
             };
             t.eq([src('ita-base'), src('fra-ita'), src('ing-ita')], ['covers/ita-base.png', 'covers/fra-ita.pngg', null]);
             t.ok(card('ing-ita').querySelector('.cover-placeholder'), 'placeholder for an http address');
+            var filter = function (text) {
+                $('filter').value = text;
+                PageTest.fire($('filter'), 'input');
+                return $('count').textContent;
+            };
+            t.eq([filter('francese'), filter('zzz'), filter('')], ['1 di 4 dizionari', '0 di 4 dizionari', '4 dizionari'],
+                'the count follows the filter');
             t.done();
         });
     });
@@ -96,9 +103,11 @@
         button('fra-ita', 'download').click();
         MockBridge.progress('onDownload', 10, '12.5');
         MockBridge.fail('onDownload', 'L\'archivio non è valido');
-        t.eq(card('fra-ita').querySelector('.book-error').textContent, 'L\'archivio non è valido');
-        t.eq(actions('fra-ita'), ['Apri', 'Aggiorna']);
-        button('fra-ita', 'download').click();
+        t.eq(card('fra-ita').querySelector('.book-error .text').textContent, 'L\'archivio non è valido');
+        t.eq(actions('fra-ita'), ['Apri', 'Aggiorna', 'Riprova']);
+        var downloads = MockBridge.countCalls('download');
+        card('fra-ita').querySelector('.book-error button').click();
+        t.eq(MockBridge.countCalls('download'), downloads + 1, 'Riprova downloads again');
         t.eq(card('fra-ita').querySelector('.book-error'), null, 'the earlier error is cleared');
         button('fra-ita', 'cancel').focus();
         button('fra-ita', 'cancel').click();
@@ -122,8 +131,8 @@
                     button('ing-ita', 'download').click();
                     MockBridge.run('SignalQt(\'onDownload\', \'{result:false, progress:"wait"}\', \'true\')');
                     MockBridge.fail('onDownload', 'Installazione non riuscita: impossibile aprire il libro.');
-                    t.eq(actions('ing-ita'), ['Scarica']);
-                    t.eq(card('ing-ita').querySelector('.book-error').textContent, 'Installazione non riuscita: impossibile aprire il libro.');
+                    t.eq(actions('ing-ita'), ['Scarica', 'Riprova']);
+                    t.eq(card('ing-ita').querySelector('.book-error .text').textContent, 'Installazione non riuscita: impossibile aprire il libro.');
                     MockBridge.downloadStates = { 'ing-ita': { state: 'queued' },
                         'fra-ita': { state: 'download', percent: 30, size: '5.0', bytes: 5242880 } };
                     Vocalume.library.reload(reloaded);
@@ -139,11 +148,12 @@
                 Vocalume.library.reload(function () {
                     t.step(function () {
                         t.eq(progressText('ing-ita'), 'Installazione in corso...');
-                        t.eq(actions('fra-ita'), ['Apri', 'Aggiorna (off)']);
+                        // Its earlier failure still shows, with a retry that waits as well.
+                        t.eq(actions('fra-ita'), ['Apri', 'Aggiorna (off)', 'Riprova (off)']);
                         MockBridge.downloadStates = {};
                         MockBridge.finish('onDownload', 'ing-ita');
                         t.waitFor('the installed state', function () { return actions('ing-ita')[0] === 'Apri'; }, function () {
-                            t.eq(actions('fra-ita'), ['Apri', 'Aggiorna']);
+                            t.eq(actions('fra-ita'), ['Apri', 'Aggiorna', 'Riprova']);
                             t.done();
                         });
                     });

@@ -50,7 +50,9 @@ var MockBridge = (function () {
         'IT15|zucchero|zuccheri|Chimica|zucchero|s.m.|Sostanza dolce, cristallina.',
         'IT16|escoriazione|||escoriazione|s.f.|Lieve lesione della pelle.',
         'IT17|uscire|esco esci esce|||v.intr.|Andare fuori.',
-        'IT18|Esco|||esco|n.pr.|Fiume del Lazio.'
+        'IT18|Esco|||esco|n.pr.|Fiume del Lazio.',
+        'IT19|Città|||citta|n.pr.|Città del Capo, in Sudafrica.',
+        'IT20|città|||citta|s.f.|L\'insieme dei cittadini.'
     ];
 
     function words(s) {
@@ -69,7 +71,11 @@ var MockBridge = (function () {
             var f = line.split('|');
             return { id: f[0], word: f[1], forms: words(f[2]), scopes: words(f[3]), keys: words(f[4]), gram: f[5],
                 body: f[6], file: f[1].charAt(0) + '.html' };
-        }).sort(function (a, b) { return a.word.toLowerCase() < b.word.toLowerCase() ? -1 : 1; });
+        }).sort(function (a, b) {
+            var x = a.word.toLowerCase();
+            var y = b.word.toLowerCase();
+            return x !== y ? (x < y ? -1 : 1) : (a.id < b.id ? -1 : 1);
+        });
         scopes = [];
         entries.forEach(function (e) {
             e.scopes.forEach(function (s) {
@@ -265,6 +271,17 @@ var MockBridge = (function () {
             M.calls.push(['openTextFile', []]);
             return !M.nextFile ? fileAnswer('cancelled') :
                 fileAnswer('opened', { path: '/home/mario/' + M.nextFile, text: M.files[M.nextFile] });
+        },
+        // The clipboard and the printer, as the desktop gives them: calls recorded.
+        copyText: function (text) {
+            M.calls.push(['copyText', [text]]);
+        },
+        printEntry: function (heading, source, html) {
+            M.calls.push(['printEntry', [heading, source, html]]);
+        },
+        exportEntryPdf: function (heading, source, html) {
+            M.calls.push(['exportEntryPdf', [heading, source, html]]);
+            return fileAnswer('saved', { path: '/home/mario/' + heading + '.pdf' });
         },
         // Rows of the whole index next to a place (a word, or the k of a row), in order.
         indexRows: function (sku, place, after, count) {

@@ -51,6 +51,12 @@ bool writeZip(const QString& path, const QList<QPair<QString, QByteArray>>& entr
 #include "tests/support/guitestsupport.h"
 #define VOCALUME_TEST_APPLICATION QApplication
 #define VOCALUME_TEST_PREPARE_LAYER() TestSupport::prepareGui()
+#elif defined(VOCALUME_TEST_WIDGETS)
+// The web layer's own tests: its view, its file dialogs and its printing need a QApplication,
+// though not the window's recorders.
+#include <QApplication>
+#define VOCALUME_TEST_APPLICATION QApplication
+#define VOCALUME_TEST_PREPARE_LAYER()
 #else
 #define VOCALUME_TEST_APPLICATION QCoreApplication
 #define VOCALUME_TEST_PREPARE_LAYER()

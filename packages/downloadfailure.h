@@ -1,0 +1,17 @@
+// Why the transfer of a package gave no package, told to the user after the usual failure text:
+// what happened (the service out of reach, the connection dropped, the disk full, a refusal of
+// the store) and what to do.
+#pragma once
+
+#include "services/httpconnection.h"
+
+#include <QString>
+
+class DownloadFailure
+{
+public:
+    // The failure text of a transfer that ended with `failure` and HTTP `status` (0 when no reply
+    // came) after `received` body bytes, streamed into a file in `folder`; `written` is false
+    // when the file did not take them all.
+    static QString text(HttpConnection::Failure failure, int status, qint64 received, bool written, const QString& folder);
+};
