@@ -5,12 +5,14 @@
 #include "base/datapaths.h"
 #include "base/diagnostics.h"
 #include "base/privatefile.h"
+#include "base/wholefile.h"
 #include "base/fileclaim.h"
 #include "base/processexit.h"
 #include "packages/partialpackage.h"
 #include "store/webstore.h"
 #include "web/customagentwebview.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
@@ -201,6 +203,26 @@ bool copyResource(const QString& resource, const QString& target)
     return QFile::setPermissions(target, ownerOnly);
 }
 
+namespace {
+// The digest of the engine archive this program carries, as recorded beside a deployment.
+QByteArray carriedEngineDigest()
+{
+    QFile archive(QStringLiteral(":/engine.zip"));
+    QCryptographicHash digest(QCryptographicHash::Sha256);
+    if (!archive.open(QIODevice::ReadOnly) || !digest.addData(&archive))
+        return QByteArray();
+    return digest.result().toHex();
+}
+}
+
+bool engineIsCurrent()
+{
+    if (!QFileInfo::exists(DataPaths::engineDirectory()))
+        return true;
+    QFile stamp(DataPaths::engineStamp());
+    return stamp.open(QIODevice::ReadOnly) && stamp.readAll().trimmed() == carriedEngineDigest();
+}
+
 bool deployEngine(MainWindow* mainWindow, const QDir& dataDir)
 {
     const QString source = QStringLiteral(":/engine.zip");
@@ -223,6 +245,10 @@ bool deployEngine(MainWindow* mainWindow, const QDir& dataDir)
             dataDir.absolutePath(), BookInstaller::Contents::Engine);
     mainWindow->statusBar()->showMessage(QString());
     mainWindow->statusBar()->removeWidget(mainWindow->progressBar);
+    // Which engine is there now; without the record the next start deploys it again.
+    QString reason;
+    if (unpacked && !WholeFile::write(dataDir.absoluteFilePath(DataPaths::engineStampName()), carriedEngineDigest(), &reason))
+        Diagnostics::warning("Impossibile registrare la versione del motore: %s", qPrintable(reason));
     return unpacked;
 }
 

@@ -14,7 +14,12 @@ QDir homeDirectory();
 // Copies ":/engine.zip" into `dataDir` and unpacks it into `dataDir`/engine.
 // Ends the process with exit code 1 when the archive cannot be copied. True when it unpacked.
 bool deployEngine(MainWindow* mainWindow, const QDir& dataDir);
-// Run when the stored version differs from this build's: redeploys the engine, keeping the
+// Whether the deployed engine, if there is one, is the one this program carries (its archive's
+// digest is the one the last deployment recorded). An engine from another build would miss what this program
+// answers, or ask what it no longer does: it is deployed again, as on a version change.
+bool engineIsCurrent();
+// Run when the stored version differs from this build's, or the engine is another build's
+// (engineIsCurrent): redeploys the engine, keeping the
 // installed dictionaries and the cached covers. False when it stopped short (the old engine, or
 // the books outside it, are then kept for the next attempt): the version must not be stored.
 bool migrateDataDirectory(MainWindow* mainWindow);

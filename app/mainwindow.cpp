@@ -66,7 +66,8 @@ MainWindow::MainWindow(QWidget* parent)
     AppSettings settings;
     const QString storedVersion = settings.version();
     bool migrated = true;
-    if (!storedVersion.isEmpty() && storedVersion != QLatin1String(VOCALUME_VERSION))
+    const bool otherVersion = !storedVersion.isEmpty() && storedVersion != QLatin1String(VOCALUME_VERSION);
+    if (otherVersion || !engineIsCurrent())
         migrated = migrateDataDirectory(this);
 
     prepareDataDirectory(this);

@@ -19,9 +19,11 @@ QString webDatabasesName() { return QStringLiteral("Databases.db"); }
 QString bookmarksName() { return QStringLiteral("bookmarks.db"); }
 QString bookDatabaseName() { return QStringLiteral("database.db"); }
 QString lockName() { return QStringLiteral("vocalume.lock"); }
+QString engineStampName() { return QStringLiteral("engine.stamp"); }
 
 QString dataDirectory() { return QDir(QDir::homePath()).absoluteFilePath(dataDirectoryName()); }
 QString engineDirectory() { return under(dataDirectory(), engineName()); }
+QString engineStamp() { return under(dataDirectory(), engineStampName()); }
 QString booksDirectory() { return under(engineDirectory(), booksName()); }
 QString coversDirectory() { return under(engineDirectory(), coversName()); }
 QString bookDirectory(const QString& sku) { return under(booksDirectory(), sku); }

@@ -15,6 +15,7 @@ QString webDatabasesName();    // "Databases.db", in the data directory
 QString bookmarksName();       // "bookmarks.db", in the web storage folder
 QString bookDatabaseName();    // "database.db", in a book's folder
 QString lockName();            // "vocalume.lock", held by the running copy, in the data directory
+QString engineStampName();     // "engine.stamp", which engine archive was deployed, in the data directory
 
 // Whether `name` (a dictionary's identifier or sku) can name one entry inside a folder and
 // nothing else: not empty, not ".", no "..", no "/", "\" or zero character. Identifiers come
@@ -39,6 +40,7 @@ QString earlierPreviousFolder(const QString& destPath);
 // Absolute paths under the current home directory.
 QString dataDirectory();
 QString engineDirectory();
+QString engineStamp();
 QString booksDirectory();
 QString coversDirectory();
 QString bookDirectory(const QString& sku);

@@ -156,6 +156,12 @@ private slots:
             QTest::newRow(qPrintable("version " + QString(other) + " migrates"))
                 << book + QStringList { "engine/stale.txt=x" } << other << kept + QStringList { "!engine/stale.txt" }
                 << "1.1.0" << "Nuovo engine da deployare";
+        // An engine another build deployed (another record, or an empty one) is deployed again, as
+        // on a version change.
+        for (const char* stamp : { "engine.stamp=another build", "engine.stamp=" })
+            QTest::newRow(qPrintable(QString("engine of another build: ") + stamp))
+                << book + QStringList { "engine/stale.txt=x", stamp } << QString()
+                << kept + QStringList { "!engine/stale.txt" } << "1.1.0" << "Nuovo engine da deployare";
         // A books folder left by an earlier attempt stops the migration before anything is lost.
         QTest::newRow("leftover books folder")
             << book + QStringList { "books/7/database.db=other dictionary" } << "1.0.3"
