@@ -114,9 +114,11 @@ int main(int argc, char* argv[])
     runChild(QStringLiteral("--start")); // first start: the data folder
     {
         WebStore store;
-        if (!store.open())
+        if (!store.open()
+            || !store.exec(QStringLiteral("INSERT INTO SYSTEM (ID, REFBOOK, VARIABLE, VALUE) VALUES (1000, '42', 'STATUS', '2')"))) {
+            std::printf("bench_killedinstall: cannot record the dictionary as under way\n");
             return 1;
-        store.exec(QStringLiteral("INSERT INTO SYSTEM (ID, REFBOOK, VARIABLE, VALUE) VALUES (1000, '42', 'STATUS', '2')"));
+        }
     }
     if (!prepareBook(package))
         return 1;
