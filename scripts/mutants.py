@@ -12,23 +12,27 @@ import subprocess
 import sys
 import time
 
-# Which tests can see a fault, by the folder of the faulted file: the tests of its layer and of
-# the layers above it, named by the library their group links in tests/CMakeLists.txt
-# (vocalume_add_tests). "engine_pages" is the engine page test; "*" every library's tests. The
-# first matching prefix wins; a file no row names is tested by the whole suite.
-SCOPE = [
-    ("base/", ["*"]),
-    ("resources/", ["*"]),
-    ("services/", ["vocalumeservices", "vocalumepackages", "vocalumelibrary", "vocalumegui"]),
-    ("store/", ["vocalumepackages", "vocalumelibrary", "vocalumegui"]),
-    ("search/", ["vocalumesearch", "vocalumepages", "vocalumepackages", "vocalumelibrary", "vocalumegui"]),
-    ("web/pageloader.", ["vocalumepages", "vocalumegui"]),
-    ("packages/", ["vocalumepackages", "vocalumelibrary", "vocalumegui"]),
-    ("library/", ["vocalumelibrary", "vocalumegui"]),
-    ("app/", ["vocalumegui"]),
-    ("web/", ["vocalumegui"]),
-    ("engine/", ["engine_pages", "vocalumegui"]),
-]
+# Which tests can see a fault: those of its layer and of the layers above it. A program file's
+# layer is the library or program whose source list names it (add_library, add_executable or
+# target_sources in the CMake files); a file none lists goes by its folder. Each row names test groups: the library
+# a group of tests/CMakeLists.txt links (vocalume_add_tests), a CTest name, or "*" for every
+# library's tests. A file neither way names is tested by the whole suite.
+SCOPE = {
+    "vocalumebase": ["*"],
+    "vocalumeresources": ["*"],
+    "vocalumeservices": ["vocalumeservices", "vocalumepackages", "vocalumelibrary", "vocalumegui"],
+    "vocalumestore": ["vocalumepackages", "vocalumelibrary", "vocalumegui"],
+    # The package builder's test (a pages-group test) also runs the search statements.
+    "vocalumesearch": ["vocalumesearch", "vocalumepages", "vocalumepackages", "vocalumelibrary", "vocalumegui"],
+    "vocalumepages": ["vocalumepages", "vocalumegui"],
+    "vocalumepackages": ["vocalumepackages", "vocalumelibrary", "vocalumegui"],
+    "vocalumelibrary": ["vocalumelibrary", "vocalumegui"],
+    "vocalumegui": ["vocalumegui"],
+    # The program itself, which the start-up and launch-option tests run.
+    "vocalume": ["vocalumegui"],
+    # Packed into the program's resources, and run on their own by the page tests.
+    "engine/": ["engine_pages", "vocalumegui"],
+}
 # Build targets of tests that are not an executable of their own name.
 TEST_TARGETS = {"engine_pages": ["enginepage"]}
 # Checks of the tree rather than of the program: a planted fault cannot change their outcome.
@@ -259,25 +263,48 @@ class Runner:
         return failed, code is None
 
 
+def cmake_calls(src, command):
+    """(folder, first argument, other arguments) of every call of `command` in the CMake files."""
+    calls = []
+    for folder, dirs, names in os.walk(src):
+        dirs[:] = [d for d in dirs if not d.startswith(".")]
+        if "CMakeLists.txt" not in names:
+            continue
+        text = re.sub(r"#[^\n]*", "", open(os.path.join(folder, "CMakeLists.txt"), encoding="utf-8").read())
+        for name, arguments in re.findall(r"^\s*" + command + r"\(\s*([\w.-]+)([^)]*)\)", text, re.M):
+            calls.append((os.path.relpath(folder, src), name, arguments.split()))
+    return calls
+
+
 def library_groups(src):
     """Test names by the library their group links, from vocalume_add_tests(<library> ...)."""
-    text = open(os.path.join(src, "tests", "CMakeLists.txt"), encoding="utf-8").read()
-    text = re.sub(r"#[^\n]*", "", text)
     groups = {}
-    for library, names in re.findall(r"^\s*vocalume_add_tests\(\s*(\w+)([^)]*)\)", text, re.M):
-        groups.setdefault(library, []).extend(names.split())
+    for _, library, names in cmake_calls(src, "vocalume_add_tests"):
+        groups.setdefault(library, []).extend(names)
     return groups
 
 
-def seeing_tests(path, groups, listed):
+def source_libraries(src):
+    """The library (or program) of each source file its CMake source list names."""
+    owner = {}
+    keywords = {"STATIC", "SHARED", "OBJECT", "MODULE", "INTERFACE", "PRIVATE", "PUBLIC"}
+    for command in ("add_library", "add_executable", "target_sources"):
+        for folder, library, items in cmake_calls(src, command):
+            for item in items:
+                if item not in keywords and "$" not in item:
+                    owner[os.path.normpath(os.path.join(folder, item))] = library
+    return owner
+
+
+def seeing_tests(path, owner, groups, listed):
     program = [t for t in listed if t not in NOT_PROGRAM_TESTS]
-    for prefix, names in SCOPE:
-        if path.startswith(prefix):
-            break
-    else:
+    layer = owner.get(os.path.normpath(path))
+    if layer not in SCOPE:
+        layer = next((folder for folder in SCOPE if folder.endswith("/") and path.startswith(folder)), None)
+    if layer is None:
         return program
     wanted = set()
-    for name in names:
+    for name in SCOPE[layer]:
         for library in (groups if name == "*" else [name]):
             wanted.update(groups.get(library, [library]))
     return [t for t in program if t in wanted]
@@ -368,11 +395,12 @@ def main():
         if not runner.configure(setup_log):
             sys.exit(f"cmake failed in the scratch copy; see {setup_log}")
         groups = library_groups(runner.src)
+        owner = source_libraries(runner.src)
         listed = runner.listed_tests()
         if not listed:
             sys.exit(f"ctest lists no tests in {runner.build}; see {setup_log}")
         for fault in faults:
-            fault["tests"] = seeing_tests(fault["file"], groups, listed)
+            fault["tests"] = seeing_tests(fault["file"], owner, groups, listed)
         if args.check:
             for fault in faults:
                 _, _, why = planted(fault, runner.src)
