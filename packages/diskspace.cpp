@@ -1,6 +1,5 @@
 #include "packages/diskspace.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QStorageInfo>
 
@@ -24,9 +23,14 @@ qint64 DiskSpace::available(const QString& path)
 {
     if (probeFunction())
         return probeFunction()(path);
-    QString existing = QFileInfo(path).absoluteFilePath();
-    while (!QFileInfo::exists(existing) && existing != QDir::rootPath())
-        existing = QFileInfo(existing).absolutePath();
+    // The nearest folder that exists holds what the path will hold; no path names no disk.
+    QString existing = path.isEmpty() ? QString() : QFileInfo(path).absoluteFilePath();
+    while (!existing.isEmpty() && !QFileInfo::exists(existing)) {
+        const QString parent = QFileInfo(existing).absolutePath();
+        existing = parent == existing ? QString() : parent;
+    }
+    if (existing.isEmpty())
+        return -1;
     const QStorageInfo storage(existing);
     return storage.isValid() ? storage.bytesAvailable() : -1;
 }

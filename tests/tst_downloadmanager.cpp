@@ -189,6 +189,9 @@ private slots:
         QCOMPARE(manager.errorMessage(), "Si è verificato un errore nello scaricamento del dizionario: " + why);
     }
 
+    // No path names no disk: the free space is unknown, not looked for forever.
+    void freeSpaceOfNoPath() { QCOMPARE(DiskSpace::available(QString()), qint64(-1)); }
+
     void retriesAndChecks_data()
     {
         QTest::addColumn<QList<QByteArray>>("answers"); // in turn
