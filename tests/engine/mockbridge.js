@@ -191,7 +191,7 @@ var MockBridge = (function () {
             }).join(', ') + ']}', false, '"');
         }
     };
-    'cancelDownload createAccount download loadUrl onLogout openLink passwordLost purchase synchronize'.split(' ').forEach(function (name) {
+    'cancelDownload download loadUrl onLogout openLink purchase synchronize'.split(' ').forEach(function (name) {
         slots[name] = function () {};
     });
 
