@@ -167,7 +167,7 @@
                     t.eq(textsOf('.item .hint', 'results'), ['Centro abitato di notevole estensione.', 'L\'insieme dei cittadini.',
                         'Città del Capo, in Sudafrica.']);
                 } }],
-            ['the third in focus, nothing read again', click('results', 2), { until: Boolean, read: 0, label: citta[2], heads: citta,
+            ['the third in focus, nothing read again', click('results', 2), { until: true, read: 0, label: citta[2], heads: citta,
                 then: function () { t.eq(textsOf('.blocco.is-current .blocco-testa', 'entry'), [citta[2]]); } }],
             ['one index row', indexAt('citt'), { target: 'città3 voci' }],
             ['it opens them all', function () {
@@ -357,7 +357,7 @@
             ['both dictionaries', everywhere('casa'), { groups: [both[0] + ' (3)', both[1] + ' (3)'], results: casa.concat(casa),
                 books: [['ita-base', 'casa', 'it', 'onSearchEverywhere'], ['fra-ita', 'casa', 'fr', 'onSearchEverywhere']],
                 sections: both, entry: 'casa' }],
-            ['a result on the page comes into focus', click('results', 3), { until: Boolean, then: function () {
+            ['a result on the page comes into focus', click('results', 3), { until: true, then: function () {
                 t.eq(Array.prototype.map.call($('entry').querySelectorAll('.blocco'), function (b) { return b.className; }),
                     ['blocco', 'blocco is-current']);
             } }],

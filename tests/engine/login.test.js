@@ -30,7 +30,7 @@
         };
     }
 
-    var given = [false, false, false];
+    var formBack = [false, false, false];
     PageTest.test('the sign-in: fields asked for, refusals give the form back, success keeps it locked', function (t) {
         t.eq(P.keys(), 'username', 'the keys as the page shows');
         t.rows(P, [
@@ -38,13 +38,13 @@
             ['no password', fill('mario', ''), { error: 'Inserisci la password.', sent: [] }],
             ['while waiting', fill('  mario.rossi ', 'sbagliata'), { until: function () { return true; }, error: '',
                 sent: [['mario.rossi', 'sbagliata', 'onLogin']], locked: [true, true, true] }],
-            ['the refusal', null, { error: refusal, locked: given, keys: 'password' }],
-            ['an unreadable answer', fill('mario.rossi', 'x', 'say "hi"'), { error: 'Risposta non valida dal programma.', locked: given,
+            ['the refusal', null, { error: refusal, locked: formBack, keys: 'password' }],
+            ['an unreadable answer', fill('mario.rossi', 'x', 'say "hi"'), { error: 'Risposta non valida dal programma.', locked: formBack,
                 keys: 'password' }],
             ['the store\'s own text, as text', fill('mario.rossi', 'x', '<img src=x onerror=window.__xss=1>'),
-                { error: '<img src=x onerror=window.__xss=1>', locked: given }],
+                { error: '<img src=x onerror=window.__xss=1>', locked: formBack }],
             // The mock's own late refusal must find the page in a usable state.
-            ['the late answer', null, { error: refusal, locked: given }],
+            ['the late answer', null, { error: refusal, locked: formBack }],
             ['accepted', fill('mario.rossi', 'segreta'), { success: true, error: '', locked: [true, true, true] }]
         ]);
     });

@@ -40,8 +40,8 @@ var PageTest = (function () {
 
     // The table driver. Each row is [label, action, want]: action(t) runs, then the test waits
     // until every probe named in `want` reads its value (probes[name](t, value), t.since being
-    // where the row's bridge calls begin). With `want.until`, it waits for until(t) instead and
-    // then checks the values as they are. `want.then(t)` runs last. The test ends after the last
+    // where the row's bridge calls begin). With `want.until`, it waits for until(t) instead (true:
+    // not at all) and then checks the values as they are. `want.then(t)` runs last. The test ends after the last
     // row; a row that does not match within 6 s (longer than the dictionary page's own 4 s wait
     // for an entry) fails it, naming what differs.
     Context.prototype.rows = function (probes, rows) {
@@ -70,7 +70,7 @@ var PageTest = (function () {
             var poll = function () {
                 var ready = false;
                 try {
-                    ready = want.until ? want.until(t) : !differs().length;
+                    ready = want.until === true || (want.until ? want.until(t) : !differs().length);
                 } catch (e) { /* not yet */ }
                 if (t.finished) {
                     return;
