@@ -1,259 +1,253 @@
 // Dictionary page: searches, scopes, the index, the entry view and the reader's own tables,
-// against answers built the way native code builds them.
+// against answers built the way native code builds them. Each test is a table of rows
+// [label, action, what the page then shows, by the names of P] run by PageTest's rows.
 // query: idbook=ita-base&delay=20
 
 (function () {
     'use strict';
 
     var $ = PageTest.$;
-    var texts = PageTest.texts;
-    var listStatus = PageTest.listStatus;
-    var firstWhenIdle = PageTest.firstWhenIdle;
-    var key = PageTest.key;
     var textsOf = PageTest.textsOf;
-    var shownEntry = PageTest.shows;
+    var key = PageTest.key;
+    var M = MockBridge;
+    var V = Vocalume;
+    var both = ['Dizionario della lingua italiana', 'Dizionario francese-italiano'];
+
+    // The arguments of the calls of `name` the row made.
+    function calls(t, name) {
+        return M.calls.slice(t.since).filter(function (c) { return c[0] === name; }).map(function (c) { return c[1]; });
+    }
+
+    // The texts of a list's items, null while it waits for an answer.
+    function listed(list, selector) {
+        return $(list).querySelector('.spinner') ? null : textsOf(selector || '.item .w', list);
+    }
+
+    // What the page shows, by name.
+    var P = {
+        results: function () { return listed('results'); },
+        current: function () { return textsOf('.is-current .w', 'results'); },
+        badges: function () { return textsOf('.item .exact', 'results'); },
+        sups: function () { return textsOf('.item sup', 'results'); },
+        status: function () { return textsOf('.list-status', 'results').join(''); },
+        groups: function () { return listed('results', '.group'); },
+        // The headword of the entry in focus, as its own text (once read) gives it.
+        entry: function () { return textsOf('.blocco.is-current .lemma b', 'entry').join(''); },
+        label: function () { return $('entry-word').textContent; },
+        heads: function () { return textsOf('.blocco-testa', 'entry'); },
+        sections: function () { return textsOf('.sezione', 'entry'); },
+        marks: function () { return textsOf('mark.hit', 'entry'); },
+        welcome: function () { return $('entry-view').hasAttribute('hidden') && !$('welcome').hasAttribute('hidden'); },
+        q: function () { return $('q').value; },
+        kind: function () { return document.querySelector('[name=mode]:checked').value; },
+        // The words, [word, type, scope, start] or [dictionary, word, language, callback] the row's searches asked.
+        sent: function (t) { return calls(t, 'search').map(function (a) { return a[1]; }); },
+        asked: function (t) { return calls(t, 'search').map(function (a) { return a.slice(1, 5); }); },
+        books: function (t) { return calls(t, 'search').map(function (a) { return [a[0], a[1], a[6], a[7].split('.')[0]]; }); },
+        read: function (t) { return calls(t, 'getHtml').length; },
+        words: function () { return listed('words'); },
+        target: function () { return textsOf('.is-target', 'words').join(''); },
+        pages: function () { return [$('results-info').textContent, $('results-prev').disabled, $('results-next').disabled]; },
+        nav: function () { return [$('entry-back').disabled, $('entry-forward').disabled]; },
+        suggested: function () { return textsOf('[data-suggest]', 'results'); },
+        menu: function () { return textsOf('.menu button'); },
+        dialog: PageTest.dialogText,
+        saved: function () { return listed('saved-list'); },
+        savedStatus: function () { return textsOf('.list-status', 'saved-list').join(''); },
+        pressed: function () { return [$('fav').getAttribute('aria-pressed'), $('bookmark').getAttribute('aria-pressed')]; },
+        // The NOTE column of the rows the page read from each page table `want` names.
+        kept: function (t, want) {
+            var out = {};
+            Object.keys(want).forEach(function (table) { out[table] = V.dictionary.saved[table].map(function (r) { return r.NOTE; }); });
+            return out;
+        },
+        note: function () { return textsOf('.is-current .entry-note:not([hidden])', 'entry').join(''); }
+    };
 
     function search(word, type) {
-        return function () { Vocalume.dictionary.search(word, type); };
+        return function () { V.dictionary.search(word, type || '0'); };
     }
 
-    // A condition: this dictionary's rows of a page table, read again until `accept` takes them.
-    function stored(table, accept) {
-        var list = null;
-        var reading = false;
+    // Clicks the element with id `id`, or the n-th item of that list.
+    function click(id, n) {
+        return function () { (n === undefined ? $(id) : $(id).querySelectorAll('.item')[n]).click(); };
+    }
+
+    function mode(n) {
+        return function () { document.getElementsByName('mode')[n].click(); };
+    }
+
+    function scope(value) {
         return function () {
-            if (list && (!accept || accept(list))) {
-                return list;
-            }
-            if (!reading) {
-                reading = true;
-                MockBridge.db().readTransaction(function (tx) {
-                    var sql = 'SELECT DATE, IDBOOK, REF, NOTE FROM ' + table + ' WHERE IDBOOK = ?';
-                    tx.executeSql(sql, ['ita-base'], function (x, r) {
-                        list = [];
-                        for (var i = 0; i < r.rows.length; i++) {
-                            list.push(r.rows.item(i));
-                        }
-                        reading = false;
-                    });
-                });
-            }
-            return false;
+            $('scope').value = value;
+            PageTest.fire($('scope'), 'change');
         };
     }
 
-    function saveDialog(text) {
-        var area = document.querySelector('.dialog textarea');
-        var buttons = document.querySelectorAll('.dialog button');
-        area.value = text;
-        buttons[buttons.length - 1].click();
+    function submit() {
+        $('search-form').querySelector('button[type=submit]').click();
     }
-
-    PageTest.test('opens on the dictionary named by the page parameter, scopes only for full text', function (t) {
-        t.eq(MockBridge.callsOf('getParameter')[0], ['idbook']);
-        t.eq(document.activeElement && document.activeElement.id, 'q', 'the search box has the keys');
-        t.waitFor('the index', firstWhenIdle('words'), function () {
-            t.eq($('dict-title').textContent, 'Dizionario della lingua italiana');
-            t.eq(MockBridge.lastCall('indexRows'), ['ita-base', '', '1', '50']);
-            t.eq(MockBridge.lastCall('prepareSuggestions'), ['ita-base', 'it', 'onSuggestionsReady'], 'suggestions are made ready at once');
-            t.eq(MockBridge.countCalls('getWords'), 0, 'the index comes from native code beside the bridge');
-            t.eq(texts('words').slice(0, 3), ['acqua', 'albero', 'andare']);
-            t.eq(MockBridge.lastCall('getScopes'), ['ita-base', 'onScopes']);
-            t.eq(textsOf('option', $('scope')).slice(0, 3), ['Tutti gli ambiti', 'Architettura', 'Astronomia']);
-            var modes = document.getElementsByName('mode');
-            t.ok($('scope').disabled, 'off for headword search');
-            modes[1].click();
-            t.ok(!$('scope').disabled, 'on for full-text search');
-            modes[0].click();
-            t.done();
-        });
-    });
-
-    PageTest.test('searches: apostrophes, nothing found', function (t) {
-        var cases = [['l\'altro', ['l\'altroieri']], ['xyz', []]];
-        t.steps(cases.map(function (c) {
-            return [c[0], function () {
-                search(c[0], '0')();
-                t.eq(MockBridge.lastCall('search').slice(1, 3), [c[0], '0'], 'sent as typed');
-            }, firstWhenIdle('results'), function () { t.eq(texts('results'), c[1], c[0]); }];
-        }).concat([['the no-result text', null, null, function () {
-            t.eq(listStatus('results'), 'Nessun risultato per \u00abxyz\u00bb.Prova la ricerca nel testo completo.');
-        }]]));
-    });
-
-    function listed(n) {
-        return function () { return firstWhenIdle('results')() && texts('results').length === n; };
-    }
-
-    PageTest.test('a new kind of search or a new scope answers at once for the word in the box', function (t) {
-        var geo = String(MockBridge.scopeId('Geografia'));
-        var modes = document.getElementsByName('mode');
-        t.steps([
-            ['the headword', search('acqua', '0'), shownEntry('Liquido trasparente'), function () {
-                t.eq(texts('results'), ['acqua']);
-            }],
-            ['full text', function () { modes[1].click(); }, listed(4), function () {
-                t.eq(MockBridge.lastCall('search').slice(1, 4), ['acqua', '2', '']);
-                t.eq(texts('results'), ['acqua', 'cascata', 'fiume', 'mare']);
-            }],
-            ['one scope', function () {
-                $('scope').value = geo;
-                PageTest.fire($('scope'), 'change');
-            }, listed(3), function () {
-                t.eq(MockBridge.lastCall('search').slice(1, 4), ['acqua', '2', geo]);
-                t.eq(texts('results'), ['cascata', 'fiume', 'mare']);
-            }],
-            ['its first entry', null, shownEntry('Salto d\'acqua')],
-            ['every scope', function () {
-                $('scope').value = '';
-                PageTest.fire($('scope'), 'change');
-            }, listed(4)],
-            ['the headword again', function () { modes[0].click(); }, listed(1), function () {
-                t.eq(MockBridge.lastCall('search').slice(1, 4), ['acqua', '0', '']);
-            }]
-        ]);
-    });
-
-    PageTest.test('the first result always opens; the reader shows nothing the list does not', function (t) {
-        var welcome = function () {
-            return $('entry-view').hasAttribute('hidden') && !$('welcome').hasAttribute('hidden');
-        };
-        t.steps([
-            ['casa', search('casa', '0'), shownEntry('Edificio destinato ad abitazione.'), function () {
-                t.eq(MockBridge.callsByKind('search').pop(), ['ita-base', 'casa', '0', '', '0', '20', 'it', 'onSearch']);
-                t.eq(texts('results'), ['casa', 'casale', 'casalingo']);
-                t.eq($('results').querySelectorAll('.exact').length, 1);
-                t.eq($('results-count').textContent, ' (3)');
-                t.eq(MockBridge.callsByKind('getHtml').pop(), ['ita-base', 'IT04', 'c.html', 'onEntry']);
-                t.eq($('entry-word').querySelector('.w').textContent, 'casa');
-                t.ok($('results').querySelector('.is-current'), 'current entry marked');
-            }],
-            ['an inflected form', search('vado', '0'), shownEntry('Muoversi da un luogo'), function () {
-                t.eq(texts('results'), ['andare']);
-                t.eq($('entry-word').querySelector('.w').textContent, 'andare');
-                t.eq($('results').querySelector('.is-current .w').textContent, 'andare');
-            }],
-            ['a word found nowhere', search('xyz', '0'), welcome, function () {
-                t.eq($('entry').textContent, '');
-                t.eq(MockBridge.lastCall('getHtml')[1], 'IT03', 'nothing more was asked');
-            }],
-            ['a full-text hit that is not a headword', search('centro', '2'), shownEntry('Centro abitato'), function () {
-                t.eq(texts('results'), ['città']);
-            }]
-        ]);
-    });
-
-    // The related statement also brings headwords equal to the word in another case ("Esco").
-    PageTest.test('the word itself, then its inflected forms, then the headwords that begin like it', function (t) {
-        t.steps([['esco', search('esco', '0'), shownEntry('Fiume del Lazio'), function () {
-            t.eq(texts('results'), ['Esco', 'uscire', 'escoriazione']);
-            var badges = $('results').querySelectorAll('.item .exact');
-            t.eq([badges[0].textContent, badges[1].textContent], ['esatto', 'forma flessa']);
-        }]]);
-    });
 
     // Characters typed one by one, each firing the input event a real key fires.
     function type(text) {
+        $('q').focus();
+        $('q').value = '';
+        text.split('').forEach(function (c) {
+            $('q').value += c;
+            PageTest.fire($('q'), 'input');
+        });
+    }
+
+    function everywhere(word) {
         return function () {
-            $('q').focus();
-            $('q').value = '';
-            text.split('').forEach(function (c) {
-                $('q').value += c;
-                PageTest.fire($('q'), 'input');
-            });
+            $('q').value = word;
+            $('all-books').checked = false;
+            $('all-books').click();
         };
     }
 
-    PageTest.test('looking up as you type: one search after the pause, its first entry opened', function (t) {
-        var before;
-        t.steps([
-            ['typing', function () {
-                before = MockBridge.countCalls('search');
-                type('andrò')();
-                t.eq(MockBridge.countCalls('search'), before, 'nothing sent while typing');
-            }, shownEntry('Muoversi da un luogo'), function () {
-                t.eq(MockBridge.countCalls('search') - before, 1, 'one search for the whole word');
-                t.eq(MockBridge.lastCall('search').slice(1, 3), ['andrò', '0']);
-                t.eq(texts('results'), ['andare']);
-            }],
-            ['Enter before the pause: one search, at once', function () {
-                before = MockBridge.countCalls('search');
-                type('luna')();
-                $('search-form').querySelector('button[type=submit]').click();
-                t.eq(MockBridge.countCalls('search') - before, 1);
-                $('search-form').querySelector('button[type=submit]').click();
-                t.eq(MockBridge.countCalls('search') - before, 1, 'the same search is on its way');
-            }, shownEntry('satellite naturale'), function () {
-                t.eq(MockBridge.countCalls('search') - before, 1, 'the pause ended without a second one');
-                key($('q'), 27);
-                t.eq($('q').value, '');
-            }]
-        ]);
+    function indexAt(word) {
+        return function () {
+            $('tab-index').click();
+            $('prefix').value = word;
+            key($('prefix'), 13);
+        };
+    }
+
+    // A condition true once `ms` have passed since its first call and the entry `word` shows.
+    function shownFor(ms, word) {
+        var at = 0;
+        return function () {
+            at = at || Date.now();
+            return Date.now() - at > ms && (!word || P.entry() === word);
+        };
+    }
+
+    // Runs statements [[sql, args], ...] on the page tables, then reads them again.
+    function tables(statements) {
+        return function () { M.sql(statements, function () { V.dictionary.reloadSaved(); }); };
+    }
+
+    PageTest.test('opens on the dictionary named by the page parameter, scopes only for full text', function (t) {
+        t.eq(document.activeElement && document.activeElement.id, 'q', 'the search box has the keys');
+        t.rows(P, [['the index', null, { until: function () { return (P.words() || []).length; }, then: function () {
+            t.eq([P.words().slice(0, 3), M.callsOf('getParameter')[0], $('dict-title').textContent],
+                [['acqua', 'albero', 'andare'], ['idbook'], both[0]]);
+            t.eq([M.lastCall('indexRows'), M.lastCall('prepareSuggestions'), M.lastCall('getScopes'), M.callsOf('getWords')],
+                [['ita-base', '', '1', '50', 'it'], ['ita-base', 'it', 'onSuggestionsReady'], ['ita-base', 'onScopes'], []]);
+            t.eq(textsOf('option', 'scope').slice(0, 3), ['Tutti gli ambiti', 'Architettura', 'Astronomia']);
+            var disabled = [$('scope').disabled];
+            mode(1)();
+            disabled.push($('scope').disabled);
+            mode(0)();
+            t.eq(disabled, [true, false], 'off for headword search, on for full text');
+        } }]]);
     });
 
-    PageTest.test('keys: Ctrl+L and Ctrl+F find the box, Alt+Left and Alt+Right walk the entries', function (t) {
-        t.steps([
-            ['so', search('so', '0'), shownEntry('La stella')],
-            ['sole, typed on', search('sole', '0'), shownEntry('La stella')],
-            ['sale', search('sale', '0'), shownEntry('Sostanza bianca')],
-            ['a link', function () {
-                Vocalume.dictionary.openEntry({ idzenta: 'IT05', file: 'c.html', word: 'casale' });
-            }, shownEntry('Gruppo di case'), function () {
-                t.ok(!$('entry-back').disabled && $('entry-forward').disabled, 'back only');
-                $('entry').focus();
-                key(document.body, 76, { ctrl: true });
-                t.eq(document.activeElement.id, 'q', 'Ctrl+L');
-                $('entry-back').focus();
-                key(document.body, 70, { ctrl: true });
-                t.eq(document.activeElement.id, 'q', 'Ctrl+F');
-                t.ok(key(document.body, 37, { alt: true }).defaultPrevented, 'Alt+Left is taken');
-            }],
-            ['back', null, shownEntry('Sostanza bianca'), function () {
-                t.ok(!$('entry-forward').disabled);
-                $('entry-back').click();
-            }],
-            ['back again', null, shownEntry('La stella'), function () {
-                $('entry-back').click();
-            }],
-            // "so" and "sole" left one step: before them comes the previous test's last entry.
-            ['before the typed word', null, shownEntry('satellite naturale'), function () {
-                key(document.body, 39, { alt: true });
-            }],
-            ['forward to sole', null, shownEntry('La stella'), function () {
-                key(document.body, 39, { alt: true });
-            }],
-            ['forward', null, shownEntry('Sostanza bianca'), function () {
-                $('entry-forward').click();
-            }],
-            ['forward again', null, shownEntry('Gruppo di case'), function () {
-                t.ok($('entry-forward').disabled);
-            }]
+    PageTest.test('searches open their first result; homographs; a new kind or scope answers at once', function (t) {
+        var geo = String(M.scopeId('Geografia'));
+        var citta = ['città1s.f.', 'città2s.f.', 'Città3n.pr.'];
+        t.rows(P, [
+            ['casa', search('casa'), { entry: 'casa', results: ['casa', 'casale', 'casalingo'], current: ['casa'], badges: ['esatto'],
+                sups: [], then: function () {
+                    t.eq(calls(t, 'search')[0].slice(0, 7).concat(calls(t, 'getHtml')[0].slice(0, 3), $('results-count').textContent),
+                        ['ita-base', 'casa', '0', '', '0', '20', 'it', 'ita-base', 'IT04', 'c.html', ' (3)']);
+                } }],
+            ['an inflected form', search('vado'), { entry: 'andare', results: ['andare'], current: ['andare'] }],
+            ['with an apostrophe', search('l\'altro'), { entry: 'l\'altroieri', sent: ['l\'altro'] }],
+            ['a word found nowhere', search('xyz'), { results: [], welcome: true, read: 0,
+                status: 'Nessun risultato per \u00abxyz\u00bb.Prova la ricerca nel testo completo.' }],
+            // The related statement also brings headwords equal to the word in another case.
+            ['the word, its inflected forms, then the rest', search('esco'), { entry: 'Esco',
+                results: ['Esco', 'uscire', 'escoriazione'], badges: ['esatto', 'forma flessa'] }],
+            // Three entries headed "città", one a proper name: numbered, told apart by their first
+            // sense, shown together on one page; the index makes them one row.
+            ['homographs', search('citta'), { heads: citta, label: citta[0], sups: ['1', '2', '3'], entry: 'città',
+                then: function () {
+                    t.eq(textsOf('.item .hint', 'results'), ['Centro abitato di notevole estensione.', 'L\'insieme dei cittadini.',
+                        'Città del Capo, in Sudafrica.']);
+                } }],
+            ['the third in focus, nothing read again', click('results', 2), { until: true, read: 0, label: citta[2], heads: citta,
+                then: function () { t.eq(textsOf('.blocco.is-current .blocco-testa', 'entry'), [citta[2]]); } }],
+            ['one index row', indexAt('citt'), { target: 'città3 voci' }],
+            ['it opens them all', function () {
+                $('words').querySelector('.is-target').click();
+                $('tab-results').click();
+            }, { heads: citta }],
+            ['a full-text hit that is not a headword', search('centro', '2'), { entry: 'città', results: ['città'] }],
+            ['a headword', search('acqua'), { entry: 'acqua', results: ['acqua'], marks: [] }],
+            ['full text: the word marked', mode(1), { results: ['acqua', 'cascata', 'fiume', 'mare'], asked: [['acqua', '2', '', '0']],
+                marks: ['acqua'] }],
+            ['one scope', scope(geo), { results: ['cascata', 'fiume', 'mare'], asked: [['acqua', '2', geo, '0']], entry: 'cascata',
+                marks: ['acqua'] }],
+            ['every scope', scope(''), { results: ['acqua', 'cascata', 'fiume', 'mare'] }],
+            ['the headword again', mode(0), { results: ['acqua'], asked: [['acqua', '0', '', '0']] }]
+        ]);
+        var box = document.createElement('div');
+        box.innerHTML = '<p>La Città, le città e <b>citt\u00e0</b>; cittadino no.</p>';
+        V.highlight(box, 'citta');
+        t.eq(textsOf('mark', box), ['Città', 'città', 'citt\u00e0'], 'whole words, case and accents ignored');
+    });
+
+    PageTest.test('looking up as you type; back and forward, by keys too, bring back the search', function (t) {
+        var alt = function (code) {
+            return function () { t.ok(key(document.body, code, { altKey: true }).defaultPrevented, 'Alt+' + code + ' is taken'); };
+        };
+        t.rows(P, [
+            // One search for the whole word once typing pauses: none for each key.
+            ['typing', function () { type('andrò'); }, { entry: 'andare', sent: ['andrò'], results: ['andare'] }],
+            ['Enter before the pause: one search, at once', function () {
+                type('luna');
+                submit();
+                submit();
+            }, { until: shownFor(200, 'luna'), sent: ['luna'], then: function () {
+                key($('q'), 27);
+                t.eq($('q').value, '', 'Esc empties the box');
+            } }],
+            ['so', search('so'), { entry: 'sole' }],
+            ['sole, typed on', search('sole'), { entry: 'sole' }],
+            ['sale', search('sale'), { entry: 'sale' }],
+            ['a link', function () { V.dictionary.openEntry({ idzenta: 'IT05', file: 'c.html', word: 'casale' }); },
+                { entry: 'casale', nav: [false, true], then: function () {
+                    [[$('entry'), 76], [$('entry-back'), 70]].forEach(function (c) {
+                        c[0].focus();
+                        key(document.body, c[1], { ctrlKey: true });
+                        t.eq(document.activeElement.id, 'q', 'Ctrl+' + c[1]);
+                    });
+                } }],
+            ['Alt+Left', alt(37), { entry: 'sale', nav: [false, false] }],
+            ['back', click('entry-back'), { entry: 'sole' }],
+            // "so" and "sole" left one step: before them comes luna.
+            ['before the typed word', click('entry-back'), { entry: 'luna' }],
+            ['Alt+Right', alt(39), { entry: 'sole' }],
+            ['forward', alt(39), { entry: 'sale' }],
+            ['forward again', click('entry-forward'), { entry: 'casale', nav: [false, true] }],
+            ['zucchero, full text', search('zucchero', '2'), { entry: 'zucchero' }],
+            ['back: the search box, results and kind of search', click('entry-back'), { entry: 'casale', q: 'sale', results: ['sale'],
+                kind: '0' }],
+            ['forward', click('entry-forward'), { entry: 'zucchero', q: 'zucchero', results: ['zucchero'], kind: '2' }],
+            ['a headword search again', search('sole'), { entry: 'sole', kind: '0' }]
         ]);
     });
 
     PageTest.test('text size: Ctrl with plus, minus and 0, remembered for the next start', function (t) {
-        var size = function () { return $('entry').style.fontSize; };
         // A note and a quotation scale with the entry's text.
-        var parts = ['entry-note', 'esempio'].map(function (c) {
-            var e = document.createElement(c === 'esempio' ? 'blockquote' : 'div');
-            e.className = c;
-            $('entry').appendChild(e);
+        var parts = [['div', 'entry-note'], ['blockquote', 'esempio']].map(function (p) {
+            var e = $('entry').appendChild(document.createElement(p[0]));
+            e.className = p[1];
             return e;
         });
-        var sizes = function () {
-            return parts.map(function (e) { return parseFloat(window.getComputedStyle(e).fontSize); });
-        };
+        var sizes = function () { return parts.map(function (e) { return parseFloat(window.getComputedStyle(e).fontSize); }); };
         var before = sizes();
-        key(document.body, 187, { ctrl: true });
-        key(document.body, 187, { ctrl: true });
-        t.eq([Vocalume.dictionary.zoom(), size()], [1.25, '21.3px']);
-        t.eq(sizes().map(function (x, i) { return Math.round(x / before[i] * 100); }), [125, 125]);
+        // The zoom, the entry's font size and what is kept after each key with Ctrl.
+        var states = [187, 187, 189, 48].map(function (code) {
+            key(document.body, code, { ctrlKey: true });
+            return [V.dictionary.zoom(), $('entry').style.fontSize, window.localStorage.getItem('vocalume.zoom'),
+                sizes().map(function (x, i) { return Math.round(x / before[i] * 100); })];
+        });
         parts.forEach(function (e) { $('entry').removeChild(e); });
-        t.eq(window.localStorage.getItem('vocalume.zoom'), '1.25');
-        key(document.body, 189, { ctrl: true });
-        t.eq(Vocalume.dictionary.zoom(), 1.1);
-        key(document.body, 48, { ctrl: true });
-        t.eq([Vocalume.dictionary.zoom(), size(), window.localStorage.getItem('vocalume.zoom')], [1, '', '1']);
+        t.eq(states, [[1.1, '18.7px', '1.1', [110, 110]], [1.25, '21.3px', '1.25', [125, 125]], [1.1, '18.7px', '1.1', [110, 110]],
+            [1, '', '1', [100, 100]]]);
         t.done();
     });
 
@@ -272,580 +266,351 @@
     }
 
     PageTest.test('in an entry: double click, selection and menu look words up, copy, select, print', function (t) {
-        var menu = function () { return textsOf('.menu button'); };
         var enabled = function () {
             return Array.prototype.map.call(document.querySelectorAll('.menu button'), function (b) { return !b.disabled; });
         };
-        var choose = function (label) {
-            Array.prototype.filter.call(document.querySelectorAll('.menu button'), function (b) {
-                return b.textContent === label;
-            })[0].click();
-        };
-        var rightClick = function (word) {
-            return function () {
-                var at = selectWord(word);
+        var choose = function (label) { document.querySelectorAll('.menu button')[P.menu().indexOf(label)].click(); };
+        // The mouse button goes up over `word`: the left one leaves it selected, the right one not.
+        var mouseUp = function (word, button) {
+            var at = selectWord(word);
+            if (button) {
                 window.getSelection().removeAllRanges();
-                PageTest.fire($('entry'), 'mouseup', { button: 2, clientX: at.clientX, clientY: at.clientY });
-            };
+            }
+            PageTest.fire($('entry'), 'mouseup', { button: button, clientX: at.clientX, clientY: at.clientY });
         };
-        t.steps([
-            ['cascata', search('cascata', '0'), shownEntry('Salto d'), function () {
+        var offer = function () { return textsOf('.offer').join(''); };
+        t.rows(P, [
+            ['cascata', search('cascata'), { entry: 'cascata' }],
+            ['a double click looks the word up', function () {
                 selectWord('fiume');
                 PageTest.fire($('entry'), 'dblclick');
-            }],
-            ['a double click looks the word up', null, shownEntry('Corso d'), function () {
-                t.eq(MockBridge.lastCall('search').slice(1, 3), ['fiume', '0']);
-                t.eq($('q').value, 'fiume');
-                $('entry-back').click();
-            }],
+            }, { entry: 'fiume', q: 'fiume', sent: ['fiume'] }],
             ['a selection offers it', function () {
-                selectWord('fiume');
-                PageTest.fire($('entry'), 'mouseup', { button: 0 });
-            }, function () { return document.querySelector('.offer'); }, function (offer) {
-                t.eq(offer.textContent, 'Cerca \u00abfiume\u00bb');
-                offer.click();
-            }],
-            ['looked up', null, shownEntry('Corso d'), function () {
-                t.eq(document.querySelector('.offer'), null);
                 $('entry-back').click();
-            }],
-            ['the menu on a word', rightClick('fiume'), menu, function () {
-                t.eq(menu(), ['Copia', 'Cerca \u00abfiume\u00bb', 'Copia la voce', 'Seleziona tutto', 'Stampa la voce...',
-                    'Esporta la voce in PDF...']);
+                mouseUp('fiume', 0);
+            }, { until: offer, then: function () { t.eq(offer(), 'Cerca \u00abfiume\u00bb'); } }],
+            ['one press looks it up', function () { document.querySelector('.offer').click(); }, { entry: 'fiume', sent: ['fiume'],
+                then: function () {
+                    t.eq(offer(), '');
+                    $('entry-back').click();
+                } }],
+            ['the menu on a word', function () { mouseUp('fiume', 2); }, { menu: ['Copia', 'Cerca \u00abfiume\u00bb', 'Copia la voce',
+                'Seleziona tutto', 'Stampa la voce...', 'Esporta la voce in PDF...'], then: function () {
                 t.eq(enabled(), [false, true, true, true, true, true], 'nothing selected to copy');
                 choose('Copia la voce');
-                t.eq(MockBridge.lastCall('copyText'), ['cascata s.f.\n1. Salto d\'acqua di un fiume.']);
-                rightClick('Salto')();
+                mouseUp('Salto', 2);
                 choose('Stampa la voce...');
-                var printed = MockBridge.lastCall('printEntry');
-                t.eq(printed.slice(0, 2), ['cascata', 'Dizionario della lingua italiana']);
-                t.ok(printed[2].indexOf('Salto d') >= 0 && printed[2].indexOf('<script') < 0, printed[2]);
-                rightClick('Salto')();
+                mouseUp('Salto', 2);
                 choose('Esporta la voce in PDF...');
-                t.eq(PageTest.dialogText(), 'La voce \u00abcascata\u00bb è stata esportata nel file /home/mario/cascata.pdf.');
+                t.eq(P.dialog(), 'La voce \u00abcascata\u00bb è stata esportata nel file /home/mario/cascata.pdf.');
                 PageTest.dialogButton('OK').click();
                 selectWord('acqua');
                 PageTest.fire($('entry'), 'mouseup', { button: 2, clientX: 1, clientY: 1 });
                 t.eq(enabled()[0], true, 'a selection can be copied');
                 choose('Copia');
-                t.eq(MockBridge.lastCall('copyText'), ['acqua']);
-            }],
+                t.eq(calls(t, 'copyText'), [['cascata s.f.\n1. Salto d\'acqua di un fiume.'], ['acqua']]);
+                var printed = calls(t, 'printEntry')[0];
+                t.eq(printed.slice(0, 2), ['cascata', both[0]]);
+                t.ok(printed[2].indexOf('Salto d') >= 0 && printed[2].indexOf('<script') < 0, printed[2]);
+            } }],
             ['keys', function () {
                 $('entry').focus();
                 key(document.body, 93);
-                t.eq(menu().length, 6, 'the menu key opens the menu');
+                t.eq(P.menu().length, 6, 'the menu key opens the menu');
                 key(document.activeElement, 27);
-                t.eq(menu(), [], 'Esc closes it');
-                t.ok(key(document.body, 65, { ctrl: true }).defaultPrevented);
+                t.eq(P.menu(), [], 'Esc closes it');
+                t.ok(key(document.body, 65, { ctrlKey: true }).defaultPrevented);
                 t.eq(window.getSelection().toString(), '1. Salto d\'acqua di un fiume.', 'Ctrl+A: the entry');
-                var prints = MockBridge.countCalls('printEntry');
-                key(document.body, 80, { ctrl: true });
-                t.eq(MockBridge.countCalls('printEntry'), prints + 1, 'Ctrl+P prints');
+                key(document.body, 80, { ctrlKey: true });
                 $('entry').focus();
                 key(document.body, 27);
                 t.eq(document.activeElement.id, 'q', 'Esc goes back to the search box');
-                key(document.body, 87, { ctrl: true });
-                t.eq(MockBridge.lastCall('loadUrl'), ['libreria.html'], 'Ctrl+W goes back to the library');
+                key(document.body, 87, { ctrlKey: true });
+                t.eq([calls(t, 'printEntry').length, calls(t, 'loadUrl')], [1, [['libreria.html']]], 'Ctrl+P prints, Ctrl+W leaves');
             }]
         ]);
-    });
-
-    PageTest.test('a full-text hit shows the searched word marked in the entry', function (t) {
-        var marks = function () { return textsOf('mark.hit', $('entry')); };
-        t.steps([
-            ['acqua', search('acqua', '2'), shownEntry('Liquido trasparente'), function () {
-                t.eq(marks(), ['acqua'], 'the headword itself');
-                $('results').querySelectorAll('.item')[1].click();
-            }],
-            ['cascata', null, shownEntry('Salto d'), function () {
-                t.eq(marks(), ['acqua']);
-            }],
-            ['no marks for a headword search', search('fiume', '0'), shownEntry('Corso d'), function () {
-                t.eq(marks(), []);
-            }]
-        ]);
-        var box = document.createElement('div');
-        box.innerHTML = '<p>La Città, le città e <b>citt\u00e0</b>; cittadino no.</p>';
-        Vocalume.highlight(box, 'citta');
-        t.eq(textsOf('mark', box), ['Città', 'città', 'citt\u00e0'], 'whole words, case and accents ignored');
     });
 
     PageTest.test('nothing found: "Forse cercavi" offers the closest headwords, one press searches it', function (t) {
-        var offered = function () {
-            return Array.prototype.map.call($('results').querySelectorAll('[data-suggest]'), function (b) {
-                return b.getAttribute('data-suggest');
-            });
+        var nothing = 'Nessun risultato per \u00abcaza\u00bb.';
+        var unread = function () {
+            M.forgetHeadwords();
+            search('caza')();
         };
-        t.steps([
-            ['headwords still being read', function () {
-                MockBridge.forgetHeadwords();
-                search('caza', '0')();
-            }, function () { return MockBridge.lastCall('suggest') && firstWhenIdle('results')(); }, function () {
-                t.eq(offered(), []);
-                t.eq(listStatus('results'), 'Nessun risultato per \u00abcaza\u00bb.', 'no hint while suggestions may come');
-                MockBridge.releaseHeadwords('ita-base', 'it');
-            }],
-            ['read: the list shows them', null, function () { return offered().length; }, function () {
-                t.eq(offered(), ['casa']);
-                t.eq(MockBridge.lastCall('suggest'), ['ita-base', 'caza']);
-                t.eq(listStatus('results'), 'Nessun risultato per \u00abcaza\u00bb.');
-                $('results').querySelector('[data-suggest]').click();
-            }],
-            ['one press searches it', null, shownEntry('Edificio destinato'), function () {
-                t.eq($('q').value, 'casa');
-                MockBridge.forgetHeadwords();
-                search('caza', '0')();
-            }],
-            ['a newer search meanwhile', null, function () {
-                return firstWhenIdle('results')() === 'Nessun risultato per \u00abcaza\u00bb.';
-            }, function () {
-                search('casa', '0')();
-            }],
-            ['casa listed', null, shownEntry('Edificio destinato'), function () {
-                MockBridge.releaseHeadwords('ita-base', 'it');
-                t.eq(offered(), [], 'the late suggestions do not replace newer results');
-                t.eq(texts('results'), ['casa', 'casale', 'casalingo']);
-            }],
-            ['nothing close', search('xyz', '0'), firstWhenIdle('results'), function () {
-                t.eq(offered(), []);
-            }]
+        t.rows(P, [
+            ['headwords still being read: no hint while suggestions may come', unread,
+                { until: function () { return M.lastCall('suggest') && P.results(); }, suggested: [], status: nothing }],
+            ['read: the list shows them', function () { M.releaseHeadwords('ita-base', 'it'); }, { suggested: ['casa'], status: nothing }],
+            ['one press searches it', click('results', 0), { entry: 'casa', q: 'casa', sent: ['casa'] }],
+            ['a newer search meanwhile', unread, { status: nothing, then: search('casa') }],
+            ['the late suggestions do not replace newer results', null, { entry: 'casa', then: function () {
+                M.releaseHeadwords('ita-base', 'it');
+                t.eq([P.suggested(), P.results()], [[], ['casa', 'casale', 'casalingo']]);
+            } }],
+            ['nothing close', search('xyz'), { suggested: [], results: [] }]
         ]);
     });
 
     PageTest.test('in every installed dictionary: results grouped by dictionary, one request at a time', function (t) {
-        var groups = function () { return textsOf('.group', $('results')); };
-        var loads = MockBridge.countCalls('loadUrl');
-        t.steps([
-            ['both dictionaries', function () {
-                t.ok(!$('all-books').parentNode.hasAttribute('hidden'), 'offered: two dictionaries are installed');
-                $('q').value = 'casa';
-                $('all-books').click();
-            }, function () { return groups().length === 2 && !$('results').querySelector('.spinner'); }, function () {
-                var asked = MockBridge.callsByKind('search').slice(-2).map(function (a) {
-                    return [a[0], a[1], a[6], a[7]];
-                });
-                t.eq(asked, [['ita-base', 'casa', 'it', 'onSearchEverywhere'], ['fra-ita', 'casa', 'fr', 'onSearchEverywhere']]);
-                t.eq(groups(), ['Dizionario della lingua italiana (3)', 'Dizionario francese-italiano (3)']);
-                t.eq(texts('results'), ['casa', 'casale', 'casalingo', 'casa', 'casale', 'casalingo']);
-                t.eq(textsOf('.sezione', $('entry')), ['Dizionario della lingua italiana', 'Dizionario francese-italiano'],
-                    'one page, a section per dictionary that has the word');
-                t.eq(textsOf('.blocco-corpo', $('entry')).length, 2);
-                $('results').querySelectorAll('.item')[3].click();
-                t.eq($('entry').querySelectorAll('.blocco.is-current').length, 1, 'a result on the page comes into focus');
-                t.ok($('entry').querySelectorAll('.blocco')[1].className.indexOf('is-current') >= 0);
-            }],
-            ['another dictionary\'s casale', function () { $('results').querySelectorAll('.item')[4].click(); },
-                shownEntry('Gruppo di case'), function () {
-                    t.eq(MockBridge.countCalls('loadUrl'), loads, 'it opens on this page');
-                    t.eq(textsOf('.sezione', $('entry')), ['Dizionario francese-italiano']);
-                    t.ok($('all-books').checked, 'the box stays ticked');
-                }],
-            ['back to the page of the word', function () { $('entry-back').click(); }, function () { return textsOf('.sezione', $('entry')).length === 2; }, function () {
-                t.eq([$('q').value, texts('results').length], ['casa', 6]);
-            }],
-            ['this dictionary only again', function () { $('all-books').click(); }, function () {
-                return firstWhenIdle('results')() && groups().length === 0;
-            }, function () {
-                t.eq(MockBridge.callsByKind('search').pop()[7], 'onSearch');
-            }]
-        ]);
-    });
-
-    PageTest.test('in every dictionary, a newer word waits for the request under way, then replaces the older', function (t) {
-        var before = 0;
-        var groups = function () { return textsOf('.group', $('results')); };
-        t.steps([['sole after casa', function () {
-            before = MockBridge.callsOf('search').length;
-            $('all-books').checked = false;
-            $('q').value = 'casa';
-            $('all-books').click();
-            $('q').value = 'sole';
-            $('search-form').querySelector('button[type=submit]').click();
-        }, function () { return groups().length === 2 && !$('results').querySelector('.spinner'); }, function () {
-            t.eq(MockBridge.callsByKind('search').slice(before).map(function (a) { return [a[0], a[1], a[7]]; }),
-                [['ita-base', 'casa', 'onSearchEverywhere'], ['ita-base', 'sole', 'onSearchEverywhere'],
-                    ['fra-ita', 'sole', 'onSearchEverywhere']], 'casa is not asked of the other dictionary');
-            t.eq(texts('results'), ['sole', 'sole']);
-            $('all-books').click();
-        }], ['this dictionary only again', null, function () {
-            return firstWhenIdle('results')() && groups().length === 0;
-        }]]);
-    });
-
-    PageTest.test('leaving every dictionary while its first answer is awaited: the later answers change nothing', function (t) {
-        var since = 0;
-        var before = 0;
-        var everywhere = function () {
-            return MockBridge.callsByKind('search').filter(function (a) { return a[7] === 'onSearchEverywhere'; });
-        };
-        t.steps([['this dictionary only, at once', function () {
-            before = everywhere().length;
-            $('q').value = 'casa';
-            $('all-books').click();
-            $('all-books').click();
-            since = new Date().getTime();
-        }, function () {
+        var casa = ['casa', 'casale', 'casalingo'];
+        t.rows(P, [
+            ['both dictionaries', everywhere('casa'), { groups: [both[0] + ' (3)', both[1] + ' (3)'], results: casa.concat(casa),
+                books: [['ita-base', 'casa', 'it', 'onSearchEverywhere'], ['fra-ita', 'casa', 'fr', 'onSearchEverywhere']],
+                sections: both, entry: 'casa' }],
+            ['a result on the page comes into focus', click('results', 3), { until: true, then: function () {
+                t.eq(Array.prototype.map.call($('entry').querySelectorAll('.blocco'), function (b) { return b.className; }),
+                    ['blocco', 'blocco is-current']);
+            } }],
+            ['another dictionary\'s casale opens on this page', click('results', 4), { entry: 'casale', sections: [both[1]],
+                then: function () { t.ok($('all-books').checked && !calls(t, 'loadUrl').length, 'the box stays ticked'); } }],
+            ['back to the page of the word', click('entry-back'), { sections: both, q: 'casa', results: casa.concat(casa) }],
+            ['this dictionary only again', click('all-books'), { groups: [], results: casa, books: [['ita-base', 'casa', 'it', 'onSearch']] }],
+            ['a newer word waits for the request under way, then replaces the older', function () {
+                everywhere('casa')();
+                $('q').value = 'sole';
+                submit();
+            }, { groups: [both[0] + ' (1)', both[1] + ' (1)'], results: ['sole', 'sole'],
+                books: [['ita-base', 'casa', 'it', 'onSearchEverywhere'], ['ita-base', 'sole', 'it', 'onSearchEverywhere'],
+                    ['fra-ita', 'sole', 'fr', 'onSearchEverywhere']] }],
+            ['this dictionary only, sole', click('all-books'), { groups: [], results: ['sole'] }],
             // Long enough for the other dictionary to have been asked and to have answered.
-            return firstWhenIdle('results')() === 'casa' && new Date().getTime() - since > 300;
-        }, function () {
-            t.eq(textsOf('.group', $('results')), [], 'no groups over the results of this dictionary');
-            t.eq(texts('results'), ['casa', 'casale', 'casalingo']);
-            t.eq(everywhere().slice(before).map(function (a) { return a[0]; }), ['ita-base'],
-                'the other dictionary is not asked');
-        }]]);
-    });
-
-    // Three entries headed "città" (one a proper name): numbered, told apart by their first
-    // sense, shown together; the index makes them one row.
-    PageTest.test('homographs: numbered rows with their first sense, one page that shows them all', function (t) {
-        var heads = function () { return textsOf('.blocco-testa', $('entry')); };
-        var current = function () { return $('entry').querySelector('.blocco.is-current .blocco-testa').textContent; };
-        var asked = 0;
-        t.steps([
-            ['citta', search('citta', '0'), function () { return heads().length === 3 && shownEntry('Sudafrica')(); }, function () {
-                t.eq(textsOf('.item sup', $('results')), ['1', '2', '3']);
-                t.eq(textsOf('.item .hint', $('results')), ['Centro abitato di notevole estensione.', 'L\'insieme dei cittadini.',
-                    'Città del Capo, in Sudafrica.']);
-                t.eq(heads(), ['città1s.f.', 'città2s.f.', 'Città3n.pr.']);
-                t.eq([current(), $('entry-word').textContent], ['città1s.f.', 'città1s.f.']);
-                asked = MockBridge.countCalls('getHtml');
-            }],
-            ['the third', function () { $('results').querySelectorAll('.item')[2].click(); }, null, function () {
-                t.eq([current(), $('entry-word').textContent], ['Città3n.pr.', 'Città3n.pr.'], 'the chosen one in focus');
-                t.eq(MockBridge.countCalls('getHtml'), asked, 'the page stays, nothing read again');
-                $('tab-index').click();
-                $('prefix').value = 'citt';
-                PageTest.key($('prefix'), 13);
-            }],
-            ['one index row', null, function () { return firstWhenIdle('words')(); }, function () {
-                var row = $('words').querySelector('.is-target');
-                t.eq(row.textContent, 'città3 voci');
-                row.click();
-                t.eq(heads(), ['città1s.f.', 'città2s.f.', 'Città3n.pr.'], 'it opens them all');
-                $('tab-results').click();
-            }]
+            ['left while its first answer is awaited: the later answers change nothing', function () {
+                everywhere('casa')();
+                click('all-books')();
+            }, { until: shownFor(300, 'casa'), groups: [], results: casa,
+                books: [['ita-base', 'casa', 'it', 'onSearchEverywhere'], ['ita-base', 'casa', 'it', 'onSearch']] }]
         ]);
-    });
-
-    PageTest.test('back and forward bring back the search box and the results of the entry shown', function (t) {
-        var state = function () { return [$('q').value, texts('results'), $('entry-word').querySelector('.w').textContent]; };
-        t.steps([
-            ['sole', search('sole', '0'), shownEntry('La stella')],
-            ['zucchero, full text', search('zucchero', '2'), shownEntry('Sostanza dolce')],
-            ['back', function () { $('entry-back').click(); }, shownEntry('La stella'), function () {
-                t.eq(state(), ['sole', ['sole'], 'sole']);
-                t.eq(document.getElementsByName('mode')[0].checked, true, 'the kind of search too');
-            }],
-            ['forward', function () { $('entry-forward').click(); }, shownEntry('Sostanza dolce'), function () {
-                t.eq(state(), ['zucchero', ['zucchero'], 'zucchero']);
-                t.eq(document.getElementsByName('mode')[1].checked, true);
-            }],
-            ['a headword search again', search('sole', '0'), shownEntry('La stella')]
-        ]);
-    });
-
-    PageTest.test('a failed count is an error; a late answer nobody waits for changes nothing', function (t) {
-        t.steps([['the error', function () {
-            search('casa', '0')();
-            MockBridge.run('SignalQt(\'' + MockBridge.lastCall('search')[7] + '\', \'{tot:-1,result: [], isLemmatizzata:true}\')');
-        }, null, function () {
-            t.eq(listStatus('results'), 'Si è verificato un errore durante la ricerca.');
-        }], ['the late answer', null, function () {
-            return MockBridge.statements.length && /onSearch\.\w+', '\{tot:3/.test(MockBridge.statements[MockBridge.statements.length - 1]);
-        }, function () {
-            t.eq(listStatus('results'), 'Si è verificato un errore durante la ricerca.');
-        }]]);
-    });
-
-    PageTest.test('a newer search replaces one still waiting', function (t) {
-        t.steps([['luna', function () {
-            search('sale', '0')();
-            search('sole', '0')();
-            search('luna', '0')();
-        }, function () { return firstWhenIdle('results')() === 'luna'; }, function () {
-            var asked = MockBridge.callsOf('search').slice(-2);
-            t.eq(asked.map(function (a) { return a[1]; }), ['sale', 'luna'], 'sole was never sent');
-        }]]);
     });
 
     // Native code answers in the order it was asked: the slow request first, then the newer one
     // the page sent once it had waited long enough.
-    PageTest.test('an answer after a newer request was sent goes to its own request, not the newer one', function (t) {
-        var groups = function () { return textsOf('.group', $('results')); };
+    PageTest.test('answers reach their own request: errors, late, replaced and overtaken ones', function (t) {
+        var error = 'Si è verificato un errore durante la ricerca.';
         var casaThenSole = function () {
-            MockBridge.holdAnswers = true;
-            search('casa', '0')();
-            PageTest.after(16000, search('sole', '0'))();
+            M.holdAnswers = true;
+            search('casa')();
+            PageTest.after(16000, search('sole'))();
         };
-        var twoHeld = function () { return MockBridge.held.length === 2; };
-        t.steps([
-            ['casa, then sole', casaThenSole, twoHeld, MockBridge.releaseAnswers],
-            ['sole listed', null, firstWhenIdle('results'), function () {
-                t.eq(texts('results'), ['sole']);
-                t.ok(shownEntry('La stella')(), 'its entry opens');
+        var release = { until: function () { return M.held.length === 2; }, then: M.releaseAnswers };
+        t.rows(P, [
+            ['a failed count', function () {
+                search('casa')();
+                M.run('SignalQt(\'' + M.lastCall('search')[7] + '\', \'{tot:-1,result: [], isLemmatizzata:true}\')');
+            }, { status: error }],
+            ['the late answer nobody waits for', null, { until: function () {
+                return /onSearch\.\w+', '\{tot:3/.test(M.statements[M.statements.length - 1]);
+            }, status: error }],
+            ['a newer search replaces one still waiting', function () {
+                search('sale')();
+                search('sole')();
+                search('luna')();
+            }, { results: ['luna'], sent: ['sale', 'luna'] }],
+            ['casa, then sole', casaThenSole, release],
+            ['sole listed', null, { results: ['sole'], entry: 'sole' }],
+            ['in every dictionary', function () {
                 $('all-books').checked = true;
-            }],
-            ['in every dictionary', casaThenSole, twoHeld, MockBridge.releaseAnswers],
-            ['sole in both', null, function () { return groups().length === 2 && !$('results').querySelector('.spinner'); },
-                function () {
-                    t.eq(texts('results'), ['sole', 'sole']);
-                    $('all-books').click();
-                }],
-            ['this dictionary only again', null, function () { return firstWhenIdle('results')() && groups().length === 0; }]
+                casaThenSole();
+            }, release],
+            ['sole in both', null, { groups: [both[0] + ' (1)', both[1] + ' (1)'], results: ['sole', 'sole'] }],
+            ['this dictionary only again', click('all-books'), { groups: [], results: ['sole'] }]
         ]);
     });
 
     PageTest.test('results page by twenty; the index is one list that opens at a word and grows as it scrolls', function (t) {
-        var first = function (list, word) { return function () { return firstWhenIdle(list)() === word; }; };
-        MockBridge.useEntries(60);
-        t.steps([
-            ['page 1', search('prova', '0'), first('results', 'prova001'), function () {
-                t.eq($('results-info').textContent, '1\u201320 di 60');
-                t.ok($('results-prev').disabled);
-            }],
-            ['page 2', function () { $('results-next').click(); }, first('results', 'prova021'), function () {
-                t.eq(MockBridge.lastCall('search')[4], '20');
-                t.eq($('results-info').textContent, '21\u201340 di 60');
-            }],
-            ['page 3', function () { $('results-next').click(); }, first('results', 'prova041'), function () {
-                t.ok($('results-next').disabled, 'last page');
-            }],
-            ['back', function () { $('results-prev').click(); }, first('results', 'prova021')],
-            ['the index at a typed word', function () {
-                $('tab-index').click();
-                $('prefix').value = 'prova';
-                key($('prefix'), 13);
-                t.eq(MockBridge.callsOf('indexRows').slice(-2), [['ita-base', 'prova', '0', '5'], ['ita-base', 'prova', '1', '50']], 'five words before, fifty from it');
-            }, function () { return texts('words').length === 55; }, function () {
-                t.eq(texts('words').slice(0, 6), ['escoriazione', 'fiume', 'l\'altroieri', 'luna', 'mare', 'prova001'],
-                    'the neighbours first');
-                t.eq($('words').querySelector('.is-target .w').textContent, 'prova001');
-                var list = $('words');
-                var target = list.querySelector('.is-target').getBoundingClientRect();
-                var box = list.getBoundingClientRect();
-                t.ok(target.top >= box.top && target.bottom <= box.bottom, 'the word is in view');
-                // A long list scrolls; it never squeezes the tab bar.
-                t.ok($('tab-index').offsetHeight >= 30, 'tab bar ' + $('tab-index').offsetHeight + ' px high');
-                t.ok(list.scrollHeight > list.clientHeight, 'the list scrolls');
-            }],
-            ['scrolled down', function () {
-                $('words').scrollTop = $('words').scrollHeight;
-            }, function () { return texts('words').length === 78 - 9; }, function () {
-                t.eq(MockBridge.lastCall('indexRows').slice(2), ['1', '50'], 'the rows after, once scrolled down');
-                t.eq(texts('words').slice(-1), ['zucchero']);
-            }],
-            ['scrolled up', function () {
-                $('words').scrollTop = 0;
-            }, function () { return texts('words').length === 78; }, function () {
-                t.eq(MockBridge.lastCall('indexRows').slice(2), ['0', '50'], 'the rows before, once scrolled up');
-                t.eq(texts('words')[0], 'acqua');
-                t.ok($('words').scrollTop > 0, 'the words in view stay in place');
-            }],
+        var scroll = function (top) { return function () { $('words').scrollTop = top === 'end' ? $('words').scrollHeight : top; }; };
+        var rowsAsked = function (t) { return calls(t, 'indexRows'); };
+        M.useEntries(60);
+        t.rows(P, [
+            ['page 1', search('prova'), { pages: ['1\u201320 di 60', true, false] }],
+            ['page 2', click('results-next'), { pages: ['21\u201340 di 60', false, false], asked: [['prova', '0', '', '20']] }],
+            ['page 3', click('results-next'), { pages: ['41\u201360 di 60', false, true] }],
+            ['back', click('results-prev'), { pages: ['21\u201340 di 60', false, false] }],
+            ['the index at a typed word: five words before, fifty from it', indexAt('prova'), { target: 'prova001s.f.', then: function () {
+                    t.eq(rowsAsked(t).slice(0, 2), [['ita-base', 'prova', '0', '5', 'it'], ['ita-base', 'prova', '1', '50', 'it']]);
+                    t.eq(P.words().slice(0, 6), ['escoriazione', 'fiume', 'l\'altroieri', 'luna', 'mare', 'prova001'], 'the neighbours first');
+                    t.eq(P.words().length, 55);
+                    var list = $('words');
+                    var target = list.querySelector('.is-target').getBoundingClientRect();
+                    var box = list.getBoundingClientRect();
+                    t.ok(target.top >= box.top && target.bottom <= box.bottom, 'the word is in view');
+                    // A long list scrolls; it never squeezes the tab bar.
+                    t.ok($('tab-index').offsetHeight >= 30, 'tab bar ' + $('tab-index').offsetHeight + ' px high');
+                    t.ok(list.scrollHeight > list.clientHeight, 'the list scrolls');
+                } }],
+            ['scrolled down: the rows after', scroll('end'), { until: function () { return P.words().length === 78 - 9; },
+                then: function () {
+                    t.eq([rowsAsked(t)[0].slice(2), P.words().slice(-1)], [['1', '50', 'it'], ['zucchero']]);
+                } }],
+            ['scrolled up: the rows before, the words in view stay in place', scroll(0), {
+                until: function () { return P.words().length === 78; }, then: function () {
+                    t.eq([rowsAsked(t)[0].slice(2), P.words()[0]], [['0', '50', 'it'], 'acqua']);
+                    t.ok($('words').scrollTop > 0);
+                } }],
             ['letter z', function () {
-                MockBridge.useEntries(0);
+                M.useEntries(0);
                 $('letters').querySelector('[data-letter=z]').click();
-            }, function () { return firstWhenIdle('words')() && $('words').querySelector('.is-target'); }, function () {
-                t.eq($('words').querySelector('.is-target .w').textContent, 'zucchero');
-            }]
+            }, { target: 'zuccheros.m.' }]
         ]);
     });
 
     PageTest.test('entries come from getHtml; links follow their kind; unreadable ones say so', function (t) {
-        var status = function () { return $('entry').querySelector('.blocco-stato').textContent; };
-        t.steps([
-            ['zucchero', function () { $('words').querySelector('.is-target').click(); }, shownEntry('Sostanza dolce')],
-            ['casa', search('casa', '0'), shownEntry('Edificio'), function () {
+        var status = function () { return textsOf('.blocco-stato', 'entry').join(''); };
+        var open = function (id, file, word) { V.dictionary.openEntry({ idzenta: id, file: file, word: word }); };
+        t.rows(P, [
+            ['zucchero', function () { $('words').querySelector('.is-target').click(); }, { entry: 'zucchero' }],
+            ['casa', search('casa'), { entry: 'casa' }],
+            ['a web link and an entry link', function () {
                 var links = $('entry').querySelectorAll('a');
                 links[1].click();
-                t.eq(MockBridge.lastCall('openLink'), ['http://example.org/casa']);
                 links[0].click();
-                t.eq($('entry-word').querySelector('.w').textContent, 'casale');
-            }],
-            ['casale', null, shownEntry('Gruppo di case rurali')],
-            ['an unknown entry', function () {
-                Vocalume.dictionary.openEntry({ idzenta: 'IT99', file: 'c.html', word: 'assente' });
-                t.eq(status(), 'Voce non disponibile in questo dizionario.');
-                Vocalume.dictionary.openEntry({ idzenta: 'IT04', file: 'missing.html', word: 'casa' });
-            }, function () { return status().indexOf('Impossibile aprire la voce.') === 0; }]
+            }, { entry: 'casale', then: function () { t.eq(calls(t, 'openLink'), [['http://example.org/casa']]); } }],
+            ['an unknown entry', function () { open('IT99', 'c.html', 'assente'); }, { until: function () {
+                return status() === 'Voce non disponibile in questo dizionario.';
+            } }],
+            ['an unreadable one', function () { open('IT04', 'missing.html', 'casa'); }, { until: function () {
+                return status().indexOf('Impossibile aprire la voce.') === 0;
+            } }]
         ]);
     });
 
     PageTest.test('entry content is copied without scripts or handlers', function (t) {
         var box = document.createElement('div');
-        Vocalume.renderEntry(box, '<div id="x"><img src="img/a.png" onerror="window.__bad=1"/>' +
+        V.renderEntry(box, '<div id="x"><img src="img/a.png" onerror="window.__bad=1"/>' +
             '<a href="java&#9;script:window.__bad=2">x</a><script>window.__bad=3;<\/script><span class="e"/>dopo' +
             '<img src="http://example.org/b.png" usemap="#m"/><map name="m"><area href="javascript:window.__bad=4"/></map></div>',
             'books/ita-base/');
         var imgs = box.querySelectorAll('img');
         t.eq([imgs[0].getAttribute('src'), imgs[1].getAttribute('src'), imgs[1].getAttribute('usemap')],
             ['books/ita-base/img/a.png', null, null], 'nothing from the network, no image map');
-        t.eq([imgs[0].getAttribute('onerror'), box.querySelector('a').getAttribute('href'), box.querySelectorAll('map, area').length],
+        t.eq([imgs[0].getAttribute('onerror'), box.querySelector('a').getAttribute('href'), box.querySelectorAll('map, area, script').length],
             [null, null, 0]);
-        t.eq(box.querySelectorAll('script').length, 0);
         t.eq(box.querySelector('span.e').childNodes.length, 0, 'an empty XHTML element stays empty');
-        Vocalume.renderEntry(box, '<div><p>uno<p>due <b>tre</div>', '');
+        V.renderEntry(box, '<div><p>uno<p>due <b>tre</div>', '');
         t.eq(box.textContent, 'unodue tre', 'HTML that is not XML is still shown');
-        setTimeout(function () {
-            t.step(function () {
-                t.eq(window.__bad, undefined);
-                t.done();
-            });
-        }, 100);
+        t.rows(P, [['nothing ran', null, { until: shownFor(100), then: function () { t.eq(window.__bad, undefined); } }]]);
     });
 
-    PageTest.test('favourites and bookmarks are kept in the page tables and listed', function (t) {
-        var pressed = function (id, on) { return function () { return $(id).getAttribute('aria-pressed') === on; }; };
-        t.steps([
-            ['casa', search('casa', '0'), shownEntry('Edificio')],
-            ['the favourite', function () { $('fav').click(); }, pressed('fav', 'true')],
-            ['the row', null, stored('FAVORITE'), function (list) {
-                t.eq(list.length, 1);
-                t.eq([list[0].IDBOOK, list[0].NOTE], ['ita-base', 'casa']);
-                t.eq(Vocalume.store.parseRef(list[0].REF).idzenta, 'IT04');
-                t.ok(/^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d$/.test(list[0].DATE), 'date ' + list[0].DATE);
-            }],
-            ['the bookmark', function () { $('bookmark').click(); }, pressed('bookmark', 'true'), function () {
+    PageTest.test('favourites, bookmarks and notes are kept in the page tables and listed', function (t) {
+        // The note dialog: its text as it opens, then `text` saved, or the note deleted (null).
+        var noteDialog = function (text) {
+            return function () {
+                $('note').click();
+                t.eq(document.querySelector('.dialog textarea').value, P.note().replace('La tua nota', ''));
+                var buttons = document.querySelectorAll('.dialog button');
+                document.querySelector('.dialog textarea').value = text;
+                buttons[text === null ? 0 : buttons.length - 1].click();
+            };
+        };
+        var note = '<b>Da ripassare</b>: l\'uso figurato.';
+        t.rows(P, [
+            ['casa', search('casa'), { entry: 'casa', pressed: ['false', 'false'] }],
+            ['the favourite, stored', click('fav'), { pressed: ['true', 'false'], kept: { FAVORITE: ['casa'] }, then: function () {
+                var row = V.dictionary.saved.FAVORITE[0];
+                t.eq([row.IDBOOK, V.store.parseRef(row.REF).idzenta], ['ita-base', 'IT04']);
+                t.ok(/^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d$/.test(row.DATE), 'date ' + row.DATE);
+            } }],
+            ['the bookmark, listed', function () {
+                $('bookmark').click();
                 $('open-saved').click();
-                t.eq(texts('saved-list'), ['casa']);
+            }, { pressed: ['true', 'true'], saved: ['casa'] }],
+            ['no favourite', function () {
                 $('saved').querySelector('[data-table=BOOKMARK]').click();
-                t.eq(texts('saved-list'), ['casa']);
-            }],
-            ['no favourite', function () { $('fav').click(); }, pressed('fav', 'false')],
-            ['the row gone', null, stored('FAVORITE', function (list) { return list.length === 0; })],
-            ['the saved entry', function () {
-                Vocalume.dictionary.openEntry({ idzenta: 'IT11', file: 'l.html', word: 'luna' });
+                $('fav').click();
+            }, { pressed: ['false', 'true'], saved: ['casa'], kept: { FAVORITE: [] } }],
+            ['the saved entry opens', function () {
+                V.dictionary.openEntry({ idzenta: 'IT11', file: 'l.html', word: 'luna' });
                 $('saved-list').querySelector('.item').click();
-                t.eq($('entry-word').querySelector('.w').textContent, 'casa');
-                $('saved-list').querySelector('[data-remove]').click();
-            }, function () { return listStatus('saved-list').indexOf('Nessun segnalibro') === 0; }]
+            }, { entry: 'casa' }],
+            ['and goes', function () { $('saved-list').querySelector('[data-remove]').click(); },
+                { savedStatus: 'Nessun segnalibro. Apri una voce e premi \u00abSegnalibro\u00bb.', pressed: ['false', 'false'] }],
+            ['the note, shown as written', noteDialog(note), { note: 'La tua nota' + note }],
+            ['changed', noteDialog('Cambiata'), { note: 'La tua notaCambiata', kept: { NOTE: ['Cambiata'] } }],
+            ['deleted', noteDialog(null), { note: '', kept: { NOTE: [] }, then: click('close-saved') }]
         ]);
     });
-
     PageTest.test('the entries looked up are kept in a history that can be cleared', function (t) {
-        var historyTab = function () { return $('saved').querySelector('[data-table=HISTORY]'); };
-        var listed = function (words) {
-            return function () { return JSON.stringify(texts('saved-list')) === JSON.stringify(words); };
-        };
-        t.steps([
-            ['an empty history', function () {
-                MockBridge.sql([['DELETE FROM HISTORY']], function () { Vocalume.dictionary.reloadSaved(); });
-            }, function () { return Vocalume.dictionary.saved.HISTORY.length === 0; }],
-            ['a passing entry', search('mare', '0'), shownEntry('distesa'), function () {
-                search('sole', '0')();
-            }],
-            ['sole stays', null, function () { return Vocalume.dictionary.saved.HISTORY.length > 0; }, function () {
-                t.eq(Vocalume.dictionary.saved.HISTORY.map(function (r) { return r.NOTE; }).indexOf('mare'), -1,
-                    'an entry passed through is not kept');
-                search('luna', '0')();
-            }],
-            ['luna too', null, function () { return Vocalume.dictionary.saved.HISTORY[0].NOTE === 'luna'; }, function () {
+        t.rows(P, [
+            ['an empty history', tables([['DELETE FROM HISTORY']]), { kept: { HISTORY: [] } }],
+            ['mare', search('mare'), { entry: 'mare' }],
+            ['sole at once: mare passed through is not kept', search('sole'), { kept: { HISTORY: ['sole'] } }],
+            ['luna too, the newest first', search('luna'), { kept: { HISTORY: ['luna', 'sole'] } }],
+            ['sole again, once', function () {
                 $('open-saved').click();
-                historyTab().click();
-                search('sole', '0')();
-            }],
-            ['sole again, once', null, listed(['sole', 'luna']), function () {
+                $('saved').querySelector('[data-table=HISTORY]').click();
+                search('sole')();
+            }, { saved: ['sole', 'luna'] }],
+            ['cleared', function () {
                 t.ok(!$('clear-history').hasAttribute('hidden'), 'can be cleared');
                 $('clear-history').click();
                 PageTest.dialogButton('Svuota').click();
-            }, function () { return listStatus('saved-list') === 'Nessuna voce consultata.'; }, function () {
+            }, { savedStatus: 'Nessuna voce consultata.', then: function () {
                 t.ok($('clear-history').hasAttribute('hidden'));
                 $('close-saved').click();
-            }]
+            } }]
         ]);
     });
 
     PageTest.test('the reader\'s tables go to a file and come back from it, once; each failure says what', function (t) {
-        var count = function (table) { return Vocalume.dictionary.saved[table].length; };
-        var okButton = function () { return document.querySelector('.dialog button'); };
-        var answered = function (text) {
+        var ok = function () {
+            M.fileTrouble = null;
+            PageTest.dialogButton('OK').click();
+        };
+        var pick = function (id, trouble) {
             return function () {
-                t.eq(PageTest.dialogText(), text);
-                MockBridge.fileTrouble = null;
-                okButton().click();
+                M.fileTrouble = trouble || null;
+                $(id).click();
             };
         };
-        // What native code may answer instead of a file, and what the user then reads.
-        var troubles = [
-            ['import-saved', { result: 'unreadable', path: '/x/a.json', reason: 'permesso negato' },
-                'Impossibile leggere il file /x/a.json: permesso negato.'],
-            ['import-saved', { result: 'tooBig', path: '/x/a.json', limit: '20 MB' },
-                'Il file /x/a.json è troppo grande: un file di appunti può occupare al massimo 20 MB.'],
-            ['export-saved', { result: 'failed', path: '/x/a.json', reason: 'la cartella non esiste' },
-                'Gli appunti non sono stati esportati. Impossibile scrivere il file /x/a.json: la cartella non esiste.']
-        ].map(function (c) {
-            return [c[0], function () {
-                MockBridge.fileTrouble = c[1];
-                $(c[0]).click();
-            }, okButton, answered(c[2])];
-        });
-        t.steps([
-            ['a favourite and a looked-up entry', function () {
-                MockBridge.sql([['DELETE FROM FAVORITE'], ['DELETE FROM HISTORY'],
-                    ['INSERT INTO FAVORITE (DATE, IDBOOK, REF, NOTE) VALUES (?, ?, ?, ?)', ['2026-01-02 10:00:00', 'ita-base', 'IT11|l.html|luna', 'luna']],
-                    ['INSERT INTO HISTORY (DATE, IDBOOK, REF, NOTE) VALUES (?, ?, ?, ?)', ['2026-01-02 10:01:00', 'ita-base', 'IT14|s.html|sole', 'sole']]],
-                    function () { Vocalume.dictionary.reloadSaved(); });
-            }, function () { return count('FAVORITE') === 1 && count('HISTORY') === 1; }, function () {
-                $('export-saved').click();
-            }],
-            ['exported', null, function () { return MockBridge.files['appunti.json'] && okButton(); }, function () {
-                answered('Appunti esportati nel file /home/mario/appunti.json: preferiti, segnalibri, note e cronologia di tutti i dizionari.')();
-                t.eq(JSON.parse(MockBridge.files['appunti.json']).tabelle.HISTORY.map(function (r) {
-                    return [r.NOTE, r.DIZIONARIO, r.VOCE];
-                }), [['sole', 'Dizionario della lingua italiana', 'sole']], 'dictionary and entry named for a reader');
-                MockBridge.sql([['DELETE FROM FAVORITE'], ['DELETE FROM HISTORY']], function () { Vocalume.dictionary.reloadSaved(); });
-            }],
-            ['gone', null, function () { return count('FAVORITE') + count('HISTORY') === 0; }, function () {
-                MockBridge.failWrites = true;
-                $('import-saved').click();
-            }],
-            ['not saved, the file is fine', null, okButton, function () {
-                MockBridge.failWrites = false;
-                var text = PageTest.dialogText();
-                t.ok(text.indexOf('Impossibile salvare gli appunti importati (') === 0 &&
-                    / Il file \/home\/mario\/appunti\.json è integro: potrai importarlo di nuovo\.$/.test(text), text);
-                okButton().click();
-                $('import-saved').click();
-            }],
-            ['imported', null, function () { return count('FAVORITE') === 1 && count('HISTORY') === 1 && okButton(); }, function () {
-                answered('Importato 1 appunto e 1 voce della cronologia.')();
-            }],
-            ['not twice', function () {
-                // A file written before the history was saved.
-                var old = JSON.parse(MockBridge.files['appunti.json']);
+        var told = function (text, kept) {
+            var want = { dialog: text, then: ok };
+            if (kept) {
+                want.kept = kept;
+            }
+            return want;
+        };
+        var exported = 'Appunti esportati nel file /home/mario/appunti.json: preferiti, segnalibri, note e cronologia di tutti i dizionari.';
+        var rows = [
+            ['a favourite and a looked-up entry', tables([['DELETE FROM FAVORITE'], ['DELETE FROM HISTORY'],
+                ['INSERT INTO FAVORITE (DATE, IDBOOK, REF, NOTE) VALUES (?, ?, ?, ?)', ['2026-01-02 10:00:00', 'ita-base', 'IT11|l.html|luna', 'luna']],
+                ['INSERT INTO HISTORY (DATE, IDBOOK, REF, NOTE) VALUES (?, ?, ?, ?)', ['2026-01-02 10:01:00', 'ita-base', 'IT14|s.html|sole', 'sole']]]),
+            { kept: { FAVORITE: ['luna'], HISTORY: ['sole'] } }],
+            ['exported', pick('export-saved'), told(exported)],
+            ['dictionary and entry named for a reader', tables([['DELETE FROM FAVORITE'], ['DELETE FROM HISTORY']]), { kept: { FAVORITE: [], HISTORY: [] },
+                then: function () {
+                    t.eq(JSON.parse(M.files['appunti.json']).tabelle.HISTORY.map(function (r) {
+                        return [r.NOTE, r.DIZIONARIO, r.VOCE];
+                    }), [['sole', both[0], 'sole']]);
+                    // A damaged table: the database fails the import.
+                    M.sql([['DROP TABLE HISTORY'], ['CREATE TABLE HISTORY (X TEXT)']]);
+                } }],
+            ['not saved, the file is fine', pick('import-saved'), { until: P.dialog, then: function () {
+                M.sql([['DROP TABLE HISTORY']]);
+                t.ok(/^Impossibile salvare gli appunti importati \(.* Il file \/home\/mario\/appunti\.json è integro: potrai importarlo di nuovo\.$/
+                    .test(P.dialog()), P.dialog());
+                ok();
+            } }],
+            ['imported', pick('import-saved'), told('Importato 1 appunto e 1 voce della cronologia.', { FAVORITE: ['luna'], HISTORY: ['sole'] })],
+            ['not twice, from a file written before the history was saved', function () {
+                var old = JSON.parse(M.files['appunti.json']);
                 delete old.tabelle.HISTORY;
-                MockBridge.files['appunti.json'] = JSON.stringify(old);
-                $('import-saved').click();
-            }, okButton, function () {
-                answered('Nessun appunto nuovo da importare.')();
-                t.eq(count('FAVORITE'), 1);
-                MockBridge.files['appunti.json'] = '{"altro": 1}';
-                $('import-saved').click();
-            }],
-            ['not an export file', null, okButton, answered('Il file scelto non contiene appunti di Vocalume.')]
-        ].concat(troubles));
-    });
-
-    PageTest.test('notes are written, shown, changed and deleted', function (t) {
-        var note = function () { return $('entry').querySelector('.is-current .entry-note'); };
-        t.steps([
-            ['the note', function () {
-                $('note').click();
-                saveDialog('Da ripassare: l\'uso figurato.');
-            }, function () { return !note().hasAttribute('hidden'); }, function () {
-                t.eq(note().textContent, 'La tua notaDa ripassare: l\'uso figurato.');
-            }],
-            ['the change', function () {
-                $('note').click();
-                t.eq(document.querySelector('.dialog textarea').value, 'Da ripassare: l\'uso figurato.');
-                saveDialog('Cambiata');
-            }, function () { return note().textContent === 'La tua notaCambiata'; }],
-            ['the row', null, stored('NOTE'), function (list) {
-                t.eq(list.map(function (r) { return r.NOTE; }), ['Cambiata']);
-            }],
-            ['the deletion', function () {
-                $('note').click();
-                document.querySelector('.dialog button').click(); // Elimina
-            }, function () { return note().hasAttribute('hidden'); }]
-        ]);
+                M.files['appunti.json'] = JSON.stringify(old);
+                pick('import-saved')();
+            }, told('Nessun appunto nuovo da importare.', { FAVORITE: ['luna'], HISTORY: ['sole'] })],
+            ['not an export file', function () {
+                M.files['appunti.json'] = '{"altro": 1}';
+                pick('import-saved')();
+            }, told('Il file scelto non contiene appunti di Vocalume.')]
+        ];
+        // What native code may answer instead of a file, and what the user then reads.
+        [['import-saved', { result: 'unreadable', path: '/x/a.json', reason: 'permesso negato' },
+            'Impossibile leggere il file /x/a.json: permesso negato.'],
+        ['import-saved', { result: 'tooBig', path: '/x/a.json', limit: '20 MB' },
+            'Il file /x/a.json è troppo grande: un file di appunti può occupare al massimo 20 MB.'],
+        ['export-saved', { result: 'failed', path: '/x/a.json', reason: 'la cartella non esiste' },
+            'Gli appunti non sono stati esportati. Impossibile scrivere il file /x/a.json: la cartella non esiste.']
+        ].forEach(function (c) {
+            rows.push([c[1].result, pick(c[0], c[1]), told(c[2])]);
+        });
+        t.rows(P, rows);
     });
 }());

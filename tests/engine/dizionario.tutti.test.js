@@ -6,24 +6,22 @@
     'use strict';
 
     var $ = PageTest.$;
+    var textsOf = PageTest.textsOf;
+    var both = ['Dizionario della lingua italiana', 'Dizionario francese-italiano'];
 
     PageTest.test('the word is looked up in every installed dictionary, those in the user\'s language first', function (t) {
-        var groups = function () { return PageTest.textsOf('.group', $('results')); };
-        t.waitFor('both groups', function () {
-            return groups().length === 2 && !$('results').querySelector('.spinner') &&
-                PageTest.shows('Edificio destinato')();
-        }, function () {
-            t.eq($('q').value, 'casa');
-            t.ok($('all-books').checked, 'the box is ticked');
-            t.eq(MockBridge.callsByKind('search').map(function (a) {
-                return [a[0], a[1], a[6], a[7]];
-            }), [['ita-base', 'casa', 'it', 'onSearchEverywhere'], ['fra-ita', 'casa', 'fr', 'onSearchEverywhere']]);
-            t.eq(groups(), ['Dizionario della lingua italiana (3)', 'Dizionario francese-italiano (3)']);
-            t.eq(PageTest.textsOf('.sezione', $('entry')), ['Dizionario della lingua italiana', 'Dizionario francese-italiano'],
-                'the word\'s page, a section per dictionary');
-            t.eq([$('dict-title').textContent, $('dict-sub').textContent], ['Tutti i dizionari installati', '2 dizionari'],
-                'headed by no single dictionary');
-            t.done();
-        });
+        t.rows({
+            groups: function () { return $('results').querySelector('.spinner') ? null : textsOf('.group', 'results'); },
+            sections: function () { return textsOf('.sezione', 'entry'); },
+            entry: function () { return textsOf('.blocco.is-current .lemma b', 'entry').join(''); },
+            box: function () { return [$('q').value, $('all-books').checked]; },
+            // Headed by no single dictionary.
+            heading: function () { return [$('dict-title').textContent, $('dict-sub').textContent]; },
+            asked: function () {
+                return MockBridge.callsOf('search').map(function (a) { return [a[0], a[1], a[6], a[7].split('.')[0]]; });
+            }
+        }, [['both groups', null, { groups: [both[0] + ' (3)', both[1] + ' (3)'], sections: both, entry: 'casa', box: ['casa', true],
+            heading: ['Tutti i dizionari installati', '2 dizionari'],
+            asked: [['ita-base', 'casa', 'it', 'onSearchEverywhere'], ['fra-ita', 'casa', 'fr', 'onSearchEverywhere']] }]]);
     });
 }());

@@ -5,62 +5,47 @@
     'use strict';
 
     var $ = PageTest.$;
+    var refusal = 'Impossibile eseguire l\'accesso. Controlla i dati inseriti oppure effettua la registrazione.';
+    var shown = function (id) { return !$(id).hasAttribute('hidden'); };
+    // What the form shows: the error, the success, which fields are locked, which has the keys.
+    var P = {
+        error: function () { return shown('login-error') ? $('login-error').textContent : ''; },
+        success: function () { return shown('login-success'); },
+        locked: function () { return [$('username').disabled, $('password').disabled, $('login-submit').disabled]; },
+        keys: function () { return document.activeElement && document.activeElement.id; },
+        sent: function (t) {
+            return MockBridge.calls.slice(t.since).filter(function (c) { return c[0] === 'setUsernamePassword'; }).map(function (c) { return c[1]; });
+        }
+    };
 
-    function fill(user, pass) {
-        $('username').value = user;
-        $('password').value = pass;
-        $('login-submit').click();
-    }
-
-    function shown(id) {
-        return !$(id).hasAttribute('hidden');
-    }
-
-    PageTest.test('the user name field has the keys; missing fields are asked for without native code', function (t) {
-        t.eq(document.activeElement && document.activeElement.id, 'username', 'the keys as the page shows');
-        fill('', '');
-        t.eq($('login-error').textContent, 'Inserisci il nome utente.');
-        fill('mario', '');
-        t.eq($('login-error').textContent, 'Inserisci la password.');
-        t.eq(MockBridge.countCalls('setUsernamePassword'), 0);
-        t.done();
-    });
-
-    PageTest.test('a refused or unreadable answer shows its error and gives the form back', function (t) {
-        var refusal = 'Impossibile eseguire l\'accesso. Controlla i dati inseriti oppure effettua la registrazione.';
-        var answered = function () { return shown('login-error'); };
-        var formBack = function (text) {
-            return function () {
-                t.eq($('login-error').textContent, text);
-                t.ok(!$('login-submit').disabled && !$('password').disabled, 'form given back');
-                t.eq(document.activeElement, $('password'), 'focus on the password');
-            };
+    // Sends the form; `answer`, when given, is the statement native code answers with at once.
+    function fill(user, pass, answer) {
+        return function () {
+            $('username').value = user;
+            $('password').value = pass;
+            $('login-submit').click();
+            if (answer) {
+                MockBridge.run('SignalQt(\'onLogin\', \'{result:false,error:"' + answer + '"}\')');
+            }
         };
-        t.steps([
-            ['the refusal', function () {
-                fill('  mario.rossi ', 'sbagliata');
-                t.eq(MockBridge.lastCall('setUsernamePassword'), ['mario.rossi', 'sbagliata', 'onLogin']);
-                t.ok($('login-submit').disabled && $('username').disabled, 'form locked while waiting');
-            }, answered, formBack(refusal)],
-            ['the unreadable answer', function () {
-                fill('mario.rossi', 'x');
-                MockBridge.run('SignalQt(\'onLogin\', \'{result:false,error:"say "hi""}\')');
-            }, answered, formBack('Risposta non valida dal programma.')],
-            ['the store\'s own text', function () {
-                fill('mario.rossi', 'x');
-                MockBridge.run('SignalQt(\'onLogin\', \'{result:false,error:"<img src=x onerror=window.__xss=1>"}\')');
-            }, answered, formBack('<img src=x onerror=window.__xss=1>')],
-            // The mock's own late refusal must find the page in a usable state.
-            ['the late answer', null, function () { return $('login-error').textContent === refusal; }]
-        ]);
-    });
+    }
 
-    PageTest.test('an accepted sign-in shows success and keeps the form locked', function (t) {
-        fill('mario.rossi', 'segreta');
-        t.waitFor('success', function () { return shown('login-success'); }, function () {
-            t.ok(!shown('login-error'), 'no error');
-            t.ok($('login-submit').disabled && $('username').disabled, 'form stays locked');
-            t.done();
-        });
+    var formBack = [false, false, false];
+    PageTest.test('the sign-in: fields asked for, refusals give the form back, success keeps it locked', function (t) {
+        t.eq(P.keys(), 'username', 'the keys as the page shows');
+        t.rows(P, [
+            ['no user name', fill('', ''), { error: 'Inserisci il nome utente.', sent: [] }],
+            ['no password', fill('mario', ''), { error: 'Inserisci la password.', sent: [] }],
+            ['while waiting', fill('  mario.rossi ', 'sbagliata'), { until: function () { return true; }, error: '',
+                sent: [['mario.rossi', 'sbagliata', 'onLogin']], locked: [true, true, true] }],
+            ['the refusal', null, { error: refusal, locked: formBack, keys: 'password' }],
+            ['an unreadable answer', fill('mario.rossi', 'x', 'say "hi"'), { error: 'Risposta non valida dal programma.', locked: formBack,
+                keys: 'password' }],
+            ['the store\'s own text, as text', fill('mario.rossi', 'x', '<img src=x onerror=window.__xss=1>'),
+                { error: '<img src=x onerror=window.__xss=1>', locked: formBack }],
+            // The mock's own late refusal must find the page in a usable state.
+            ['the late answer', null, { error: refusal, locked: formBack }],
+            ['accepted', fill('mario.rossi', 'segreta'), { success: true, error: '', locked: [true, true, true] }]
+        ]);
     });
 }());

@@ -60,7 +60,7 @@ var MockBridge = (function () {
     }
 
     var entries = [];
-    var scopes = [];
+    var scopes = ['Architettura', 'Astronomia', 'Botanica', 'Chimica', 'Geografia'];
     // The dictionary's entries, with `extra` plain headwords prova001... added for paging.
     function useEntries(extra) {
         var list = ENTRIES.slice();
@@ -76,15 +76,6 @@ var MockBridge = (function () {
             var y = b.word.toLowerCase();
             return x !== y ? (x < y ? -1 : 1) : (a.id < b.id ? -1 : 1);
         });
-        scopes = [];
-        entries.forEach(function (e) {
-            e.scopes.forEach(function (s) {
-                if (scopes.indexOf(s) < 0) {
-                    scopes.push(s);
-                }
-            });
-        });
-        scopes.sort();
     }
     useEntries(0);
 
@@ -122,12 +113,10 @@ var MockBridge = (function () {
         (0, eval)(statement);
     };
 
-    function answer(callback, literal, intermediate) {
-        M.run('SignalQt(\'' + callback + '\', \'' + literal + '\'' + (intermediate ? ', \'true\'' : '') + ')');
-    }
-
-    function answerDoubleQuoted(callback, literal) {
-        M.run('SignalQt(\'' + callback + '\', "' + literal + '")');
+    // `quote` is the quote around the literal: native code writes some answers in double quotes.
+    function answer(callback, literal, intermediate, quote) {
+        quote = quote || '\'';
+        M.run('SignalQt(\'' + callback + '\', ' + quote + literal + quote + (intermediate ? ', \'true\'' : '') + ')');
     }
 
     // A search item: fields backslash-apostrophe quoted, apostrophes in the text as &apos;.
@@ -192,53 +181,36 @@ var MockBridge = (function () {
         getHtml: function (sku, id, file, callback) {
             var e = entries.filter(function (x) { return x.id === id && x.file === file; })[0];
             if (file !== 'missing.html') {
-                answerDoubleQuoted(callback, '{html:\'' + encodeURIComponent(e ? '<div id="' + e.id + '" class="voce"><p class="lemma"><b>' +
-                    e.word + '</b> <i>' + e.gram + '</i></p><p>1. ' + e.body + '</p></div>' : '').replace(/'/g, '%27') + '\'}');
+                answer(callback, '{html:\'' + encodeURIComponent(e ? '<div id="' + e.id + '" class="voce"><p class="lemma"><b>' +
+                    e.word + '</b> <i>' + e.gram + '</i></p><p>1. ' + e.body + '</p></div>' : '').replace(/'/g, '%27') + '\'}', false, '"');
             }
         },
         getScopes: function (sku, callback) {
-            answerDoubleQuoted(callback, '{tot:' + scopes.length + ', result:[' + scopes.map(function (s, i) {
+            answer(callback, '{tot:' + scopes.length + ', result:[' + scopes.map(function (s, i) {
                 return '{id:' + (i + 1) + ', nome:\'' + s + '\'}';
-            }).join(', ') + ']}');
+            }).join(', ') + ']}', false, '"');
         }
     };
-    'cancelDownload createAccount download loadUrl onLogout openLink passwordLost purchase synchronize'.split(' ').forEach(function (name) {
+    'cancelDownload download loadUrl onLogout openLink purchase synchronize'.split(' ').forEach(function (name) {
         slots[name] = function () {};
     });
 
-    // Edit distance, for the closest headwords native code suggests.
-    function distance(a, b) {
-        var prev = [];
-        for (var j = 0; j <= b.length; j++) {
-            prev.push(j);
-        }
-        for (var i = 1; i <= a.length; i++) {
-            var cur = [i];
-            for (var k = 1; k <= b.length; k++) {
-                cur.push(Math.min(prev[k] + 1, cur[k - 1] + 1, prev[k - 1] + (a.charAt(i - 1) === b.charAt(k - 1) ? 0 : 1)));
-            }
-            prev = cur;
-        }
-        return prev[b.length];
-    }
-
     // The object native code publishes beside the bridge. Files "chosen" by the user live in
-    // M.files; M.nextFile names the one the next dialog picks ('' cancels); M.fileTrouble, when
-    // set, is what native code answers instead ({result:'failed'|'unreadable'|'tooBig',...}).
+    // M.files under the name the dialog picks; M.fileTrouble, when set, is what native code
+    // answers instead ({result:'failed'|'unreadable'|'tooBig',...}).
     M.files = {};
-    M.nextFile = 'appunti.json';
     M.fileTrouble = null;
     function fileAnswer(result, details) {
-        details = details || {};
         details.result = result;
         return JSON.stringify(M.fileTrouble || details);
     }
     M.downloadSizes = {};
     M.downloadStates = {};
     M.keptDownloads = {};
+    // Headwords are "read" for suggestions at once unless a test holds them back
+    // (M.forgetHeadwords) until M.releaseHeadwords.
     var headwordsRead = {};
     var readyCallback = null; // { sku, lang, callback } of the last prepareSuggestions
-    M.holdHeadwords = false;
     M.forgetHeadwords = function () {
         headwordsRead = {};
         M.holdHeadwords = true;
@@ -250,9 +222,6 @@ var MockBridge = (function () {
             answer(readyCallback.callback, '{result:true}');
         }
     };
-
-    // Headwords are "read" for suggestions at once unless a test holds them back
-    // (holdHeadwords) until releaseHeadwords.
     function readHeadwords(sku, lang) {
         if (!M.holdHeadwords) {
             setTimeout(function () { M.releaseHeadwords(sku, lang); }, 0);
@@ -260,32 +229,20 @@ var MockBridge = (function () {
     }
     var services = {
         saveTextFile: function (name, text) {
-            M.calls.push(['saveTextFile', [name]]);
-            if (!M.nextFile || M.fileTrouble) {
-                return fileAnswer('cancelled');
-            }
-            M.files[M.nextFile] = String(text);
-            return fileAnswer('saved', { path: '/home/mario/' + M.nextFile });
+            M.files['appunti.json'] = String(text);
+            return fileAnswer('saved', { path: '/home/mario/appunti.json' });
         },
         openTextFile: function () {
-            M.calls.push(['openTextFile', []]);
-            return !M.nextFile ? fileAnswer('cancelled') :
-                fileAnswer('opened', { path: '/home/mario/' + M.nextFile, text: M.files[M.nextFile] });
+            return fileAnswer('opened', { path: '/home/mario/appunti.json', text: M.files['appunti.json'] });
         },
         // The clipboard and the printer, as the desktop gives them: calls recorded.
-        copyText: function (text) {
-            M.calls.push(['copyText', [text]]);
-        },
-        printEntry: function (heading, source, html) {
-            M.calls.push(['printEntry', [heading, source, html]]);
-        },
-        exportEntryPdf: function (heading, source, html) {
-            M.calls.push(['exportEntryPdf', [heading, source, html]]);
+        copyText: function () {},
+        printEntry: function () {},
+        exportEntryPdf: function (heading) {
             return fileAnswer('saved', { path: '/home/mario/' + heading + '.pdf' });
         },
         // Rows of the whole index next to a place (a word, or the k of a row), in order.
         indexRows: function (sku, place, after, count) {
-            M.calls.push(['indexRows', [sku, place, after, count]]);
             var key;
             try {
                 key = JSON.parse(place);
@@ -295,21 +252,16 @@ var MockBridge = (function () {
             if (!(key instanceof Array)) {
                 key = [String(place).toLowerCase(), -1];
             }
-            var before = function (e, i) {
-                var n = e.word.toLowerCase();
-                return n < key[0] || (n === key[0] && i < key[1]);
-            };
             var rows = entries.map(function (e, i) {
-                return { idzenta: e.id, word: e.word, file: e.file, omo: '', hw: e.gram, k: [e.word.toLowerCase(), i, 0], i: i };
+                return { idzenta: e.id, word: e.word, file: e.file, omo: '', hw: e.gram, k: [e.word.toLowerCase(), i, 0] };
             });
+            var before = function (r) { return r.k[0] < key[0] || (r.k[0] === key[0] && r.k[1] < key[1]); };
             var n = parseInt(count, 10);
-            rows = after === '1' ? rows.filter(function (r) { return !before(entries[r.i], r.i) && !(r.k[0] === key[0] && r.i === key[1]); })
-                .slice(0, n) : rows.filter(function (r) { return before(entries[r.i], r.i); }).slice(-n);
-            return JSON.stringify(rows);
+            return JSON.stringify(after === '1' ? rows.filter(function (r) { return !before(r) && r.k[1] !== key[1]; }).slice(0, n) :
+                rows.filter(before).slice(-n));
         },
         // The callback hears each time this dictionary's headwords are read.
         prepareSuggestions: function (sku, lang, callback) {
-            M.calls.push(['prepareSuggestions', [sku, lang, callback]]);
             readyCallback = { sku: sku, lang: lang, callback: callback };
             readHeadwords(sku, lang);
         },
@@ -326,66 +278,57 @@ var MockBridge = (function () {
             return JSON.stringify(M.keptDownloads);
         },
         pauseDownload: function (sku) {
-            M.calls.push(['pauseDownload', [sku]]);
             M.keptDownloads[sku] = { state: 'paused', percent: 30, size: '5.0', bytes: 5242880 };
             return true;
         },
         discardDownload: function (sku) {
-            M.calls.push(['discardDownload', [sku]]);
             return delete M.keptDownloads[sku];
         },
         suggest: function (sku, word, lang) {
-            M.calls.push(['suggest', [sku, word]]);
             if (!headwordsRead[sku]) {
                 readHeadwords(sku, lang);
                 return 'null';
             }
-            var key = normalize('it', String(word).toLowerCase());
-            var bound = key.length <= 4 ? 1 : 2;
-            return JSON.stringify(entries.map(function (e) {
-                return { word: e.word, d: distance(key, normalize('it', e.word)) };
-            }).filter(function (x) { return x.d <= bound; }).sort(function (x, y) { return x.d - y.d; }).map(function (x) {
-                return x.word;
-            }).slice(0, 5));
+            // The headwords as long as the word and one letter apart from it.
+            var key = normalize('it', word);
+            return JSON.stringify(entries.filter(function (e) {
+                var w = normalize('it', e.word);
+                return w.length === key.length && w.split('').filter(function (c, i) { return c !== key.charAt(i); }).length === 1;
+            }).map(function (e) { return e.word; }));
         }
     };
 
+    // Every call of the bridge and of the object beside it is recorded, its arguments as text.
+    function recorded(methods) {
+        var out = {};
+        Object.keys(methods).forEach(function (name) {
+            out[name] = function () {
+                var args = Array.prototype.slice.call(arguments).map(String);
+                M.calls.push([name, args]);
+                return methods[name].apply(null, args);
+            };
+        });
+        return out;
+    }
+    window.QtJavascriptInteraction = recorded(slots);
     if (params.nativo !== '0') {
-        window.VocalumeNative = services;
+        window.VocalumeNative = recorded(services);
     }
 
-    window.QtJavascriptInteraction = {};
-    Object.keys(slots).forEach(function (name) {
-        window.QtJavascriptInteraction[name] = function () {
-            var args = Array.prototype.slice.call(arguments).map(String);
-            M.calls.push([name, args]);
-            return slots[name].apply(null, args);
-        };
-    });
-
-    // The arguments of every call of one bridge method, in order.
+    // The arguments of every call of one method, in order, and of its last call (null: none).
     M.callsOf = function (name) {
         return M.calls.filter(function (x) { return x[0] === name; }).map(function (x) { return x[1]; });
     };
-    // The same, with the callback that ends them named by its kind ("onSearch.<id>" as "onSearch").
-    M.callsByKind = function (name) {
-        return M.callsOf(name).map(function (args) {
-            return args.slice(0, -1).concat([args[args.length - 1].split('.')[0]]);
-        });
-    };
     M.lastCall = function (name) {
         return M.callsOf(name).pop() || null;
-    };
-    M.countCalls = function (name) {
-        return M.callsOf(name).length;
     };
     M.scopeId = function (name) {
         return scopes.indexOf(name) + 1;
     };
 
     // ---- In-memory Web SQL, for browsers without it -----------------------------------------
-    // Enough SQL for the pages and this mock: CREATE TABLE, INSERT, and SELECT, UPDATE, DELETE
-    // with "column = ?" conditions joined by AND and one ORDER BY column.
+    // Enough SQL for the pages and this mock: CREATE and DROP TABLE, INSERT, and SELECT (of columns
+    // the table has), UPDATE, DELETE with "column = ?" conditions joined by AND and one ORDER BY column.
 
     var tables = {};
 
@@ -424,10 +367,19 @@ var MockBridge = (function () {
                 row.ID = t.rows.reduce(function (max, r) { return Math.max(max, r.ID); }, 0) + 1;
             }
             t.rows.push(row);
-            return { rows: [], rowsAffected: 1, insertId: row.ID };
+            return { rows: [], insertId: row.ID };
+        }
+        if ((m = /^DROP TABLE (\w+)$/i.exec(s))) {
+            delete tables[m[1].toUpperCase()];
+            return { rows: [] };
         }
         if ((m = /^SELECT (.+?) FROM (\w+)(?: WHERE (.+?))?(?: ORDER BY (\w+)( DESC)?)?$/i.exec(s))) {
             var cols = m[1].split(',').map(column);
+            cols.concat(m[4] ? [column(m[4])] : []).forEach(function (c) {
+                if (table(m[2]).cols.indexOf(c) < 0) {
+                    throw new Error('no such column: ' + c);
+                }
+            });
             var key = m[4] && m[4].toUpperCase();
             var rows = table(m[2]).rows.filter(where(m[3]));
             if (key) {
@@ -443,7 +395,7 @@ var MockBridge = (function () {
             var sets = m[2].split(',').map(function (p) { return [column(p.split('=')[0]), value(p.split('=')[1])]; });
             var hit = table(m[1]).rows.filter(where(m[3]));
             hit.forEach(function (r) { sets.forEach(function (st) { r[st[0]] = st[1]; }); });
-            return { rows: [], rowsAffected: hit.length };
+            return { rows: [] };
         }
         if ((m = /^DELETE FROM (\w+)(?: WHERE (.+))?$/i.exec(s))) {
             var match = where(m[2]);
@@ -454,8 +406,7 @@ var MockBridge = (function () {
     }
 
     function resultSet(r) {
-        return { rows: { length: r.rows.length, item: function (i) { return r.rows[i]; } }, rowsAffected: r.rowsAffected || 0,
-            insertId: r.insertId };
+        return { rows: { length: r.rows.length, item: function (i) { return r.rows[i]; } }, insertId: r.insertId };
     }
 
     // Statements run in order; a failing one rolls the whole transaction back.
@@ -499,25 +450,6 @@ var MockBridge = (function () {
         };
     }
 
-    // While M.failWrites is set, the pages' INSERT statements fail in the database itself, as on
-    // a full or damaged file (the web engine's own Web SQL included).
-    M.failWrites = false;
-    var openDatabase = window.openDatabase;
-    window.openDatabase = function () {
-        var database = openDatabase.apply(window, arguments);
-        var wrap = function (method) {
-            return function (body, onError, onSuccess) {
-                database[method](function (tx) {
-                    body({ executeSql: function (sql, args, ok, err) {
-                        tx.executeSql(M.failWrites ? String(sql).replace(/^INSERT INTO \w+/i, 'INSERT INTO TABELLA_MANCANTE') : sql,
-                            args, ok, err);
-                    } });
-                }, onError, onSuccess);
-            };
-        };
-        return { transaction: wrap('transaction'), readTransaction: wrap('readTransaction'), version: database.version };
-    };
-
     // ---- SYSTEM as native code leaves it -----------------------------------------------------
 
     M.db = function () {
@@ -528,18 +460,12 @@ var MockBridge = (function () {
     M.sql = function (statements, done) {
         M.db().transaction(function (tx) {
             statements.forEach(function (st) { tx.executeSql(st[0], st[1] || []); });
-        }, function (e) {
-            if (done) { done(e); }
-        }, function () {
-            if (done) { done(null); }
-        });
+        }, function (e) { return done && done(e); }, function () { return done && done(null); });
     };
 
     // Queued before any transaction of the page's own scripts, so they find it in place.
-    var seed = [
-        ['CREATE TABLE IF NOT EXISTS SYSTEM (ID INTEGER PRIMARY KEY, REFBOOK VARCHAR(100), VARIABLE VARCHAR(100), VALUE VARCHAR(100))'],
-        ['DELETE FROM SYSTEM']
-    ];
+    var seed = [['CREATE TABLE IF NOT EXISTS SYSTEM (ID INTEGER PRIMARY KEY, REFBOOK VARCHAR(100), VARIABLE VARCHAR(100), ' +
+        'VALUE VARCHAR(100))'], ['DELETE FROM SYSTEM']];
     var system = [['SYSTEM', 'LOGIN', 'TRUE'], ['SYSTEM', 'USERNAME', 'mario.rossi']];
     BOOKS.forEach(function (line) {
         var f = line.split('|');

@@ -7,6 +7,7 @@ var PageTest = (function () {
     'use strict';
 
     var tests = [];
+    var json = function (v) { return JSON.stringify(v); };
 
     function Context(name, finish) {
         this.name = name;
@@ -22,10 +23,8 @@ var PageTest = (function () {
     };
 
     Context.prototype.eq = function (actual, expected, msg) {
-        var a = JSON.stringify(actual);
-        var e = JSON.stringify(expected);
-        if (a !== e) {
-            this.failures.push((msg ? msg + ': ' : '') + 'expected ' + e + ', got ' + a);
+        if (json(actual) !== json(expected)) {
+            this.failures.push((msg ? msg + ': ' : '') + 'expected ' + json(expected) + ', got ' + json(actual));
         }
     };
 
@@ -39,51 +38,63 @@ var PageTest = (function () {
         }
     };
 
-    // Polls cond() until it is truthy, then calls then(value); fails the test after 6 s, which
-    // outlasts the dictionary page's own 4 s wait for an entry.
-    Context.prototype.waitFor = function (label, cond, then) {
-        var t = this;
-        var until = new Date().getTime() + 6000;
-        (function poll() {
-            var v = false;
-            try {
-                v = !t.finished && cond();
-            } catch (e) { /* not yet */ }
-            if (t.finished) {
-                return;
-            }
-            if (v) {
-                t.step(function () { then(v); });
-            } else if (new Date().getTime() > until) {
-                t.failures.push('timed out waiting for ' + label);
-                t.done();
-            } else {
-                setTimeout(poll, 20);
-            }
-        }());
-    };
-
-    // Runs steps [label, action, condition, check] in turn: each action, then a wait for its
-    // condition (none: go on at once), then its check; the test ends after the last one.
-    Context.prototype.steps = function (list) {
+    // The table driver. Each row is [label, action, want]: action(t) runs, then the test waits
+    // until every probe named in `want` reads its value (probes[name](t, value), t.since being
+    // where the row's bridge calls begin). With `want.until`, it waits for until(t) instead (true:
+    // not at all) and then checks the values as they are. `want.then(t)` runs last. The test ends after the last
+    // row; a row that does not match within 6 s (longer than the dictionary page's own 4 s wait
+    // for an entry) fails it, naming what differs.
+    Context.prototype.rows = function (probes, rows) {
         var t = this;
         var i = 0;
         (function next() {
-            if (i === list.length) {
+            if (i === rows.length) {
                 t.done();
                 return;
             }
-            var s = list[i++];
-            t.step(function () {
-                if (s[1]) {
-                    s[1]();
+            var row = rows[i++];
+            var want = row[2] || {};
+            var read = function (k) {
+                try {
+                    return probes[k](t, want[k]);
+                } catch (e) {
+                    return 'exception: ' + (e && e.message ? e.message : e);
                 }
-                t.waitFor(s[0], s[2] || function () { return true; }, function (v) {
-                    if (s[3]) {
-                        s[3](v);
-                    }
-                    next();
-                });
+            };
+            var differs = function () {
+                return Object.keys(want).filter(function (k) {
+                    return k !== 'until' && k !== 'then' && json(read(k)) !== json(want[k]);
+                }).map(function (k) { return k + ' expected ' + json(want[k]) + ', got ' + json(read(k)); });
+            };
+            var until = new Date().getTime() + 6000;
+            var poll = function () {
+                var ready = false;
+                try {
+                    ready = want.until === true || (want.until ? want.until(t) : !differs().length);
+                } catch (e) { /* not yet */ }
+                if (t.finished) {
+                    return;
+                } else if (ready) {
+                    t.step(function () {
+                        differs().forEach(function (d) { t.failures.push(row[0] + ': ' + d); });
+                        if (want.then) {
+                            want.then(t);
+                        }
+                        next();
+                    });
+                } else if (new Date().getTime() > until) {
+                    t.failures.push('timed out waiting for ' + row[0] + ': ' + differs().join('; '));
+                    t.done();
+                } else {
+                    setTimeout(poll, 20);
+                }
+            };
+            t.step(function () {
+                t.since = MockBridge.calls.length;
+                if (row[1]) {
+                    row[1](t);
+                }
+                poll();
             });
         }());
     };
@@ -102,11 +113,9 @@ var PageTest = (function () {
             var test = tests[lines.length];
             if (!test) {
                 lines.push(passed + ' passed, ' + (lines.length - passed) + ' failed');
-                var pre = document.createElement('pre');
+                var pre = document.body.appendChild(document.createElement('pre'));
                 pre.id = 'pagetest-report';
-                pre.appendChild(document.createTextNode(lines.join('\n')));
-                document.body.appendChild(pre);
-                window.__pageTestReport = lines.join('\n');
+                pre.textContent = window.__pageTestReport = lines.join('\n');
                 return;
             }
             var ctx = new Context(test.name, function (c) {
@@ -118,7 +127,7 @@ var PageTest = (function () {
             var timer = setTimeout(function () {
                 ctx.failures.push('test did not finish');
                 ctx.done();
-            }, 10000);
+            }, 20000);
             ctx.step(function () { test.fn(ctx); });
         }());
     }
@@ -131,30 +140,15 @@ var PageTest = (function () {
         return document.getElementById(id);
     }
 
-    // The texts of the elements `selector` finds (in `root`, or the document), in order.
+    // The texts of the elements `selector` finds (in `root`, an element or its id, or in the
+    // document), in order.
     function textsOf(selector, root) {
-        return Array.prototype.map.call((root || document).querySelectorAll(selector), function (e) {
-            return e.textContent;
-        });
-    }
-
-    // The words a result list shows, in order.
-    function texts(listId) {
-        return textsOf('.item .w', byId(listId));
-    }
-
-    function listStatus(listId) {
-        var s = byId(listId).querySelector('.list-status');
-        return s ? s.textContent : '';
-    }
-
-    // A condition: the list's first word (or its status text) once no request is running.
-    function firstWhenIdle(listId) {
-        return function () { return !byId(listId).querySelector('.spinner') && (texts(listId)[0] || listStatus(listId)); };
+        root = typeof root === 'string' ? byId(root) : root || document;
+        return Array.prototype.map.call(root.querySelectorAll(selector), function (e) { return e.textContent; });
     }
 
     // Fires a plain event of the given type with the given fields, as the browser does for input,
-    // change and keys.
+    // change, keys and the mouse.
     function fire(target, type, fields) {
         var ev = document.createEvent('Event');
         ev.initEvent(type, true, true);
@@ -165,55 +159,37 @@ var PageTest = (function () {
         return ev;
     }
 
-    // A keydown with the given key code and, optionally, { ctrl: true, alt: true }.
-    function key(target, code, mods) {
-        return fire(target, 'keydown', { keyCode: code, ctrlKey: !!(mods && mods.ctrl), altKey: !!(mods && mods.alt) });
-    }
-
-    // A condition: the entry view shows `text`.
-    function shows(text) {
-        return function () { return byId('entry').textContent.indexOf(text) >= 0; };
-    }
-
-    // The open dialog's text (null when none is open), and its button labelled `label`.
-    function dialogText() {
-        var d = document.querySelector('.dialog .dialog-text');
-        return d ? d.textContent : null;
-    }
-
-    function dialogButton(label) {
-        return Array.prototype.filter.call(document.querySelectorAll('.dialog button'), function (b) {
-            return b.textContent === label;
-        })[0];
-    }
-
-    // An action run as if `ms` had passed since the page's last request: the clock is ahead.
-    function after(ms, action) {
-        return function () {
-            var now = Date.now;
-            var getTime = Date.prototype.getTime;
-            Date.now = function () { return now() + ms; };
-            Date.prototype.getTime = function () { return getTime.call(this) + ms; };
-            action();
-            Date.now = now;
-            Date.prototype.getTime = getTime;
-        };
-    }
-
     return {
         test: function (name, fn) {
             tests.push({ name: name, fn: fn });
         },
         $: byId,
         textsOf: textsOf,
-        texts: texts,
-        shows: shows,
-        dialogText: dialogText,
-        dialogButton: dialogButton,
-        listStatus: listStatus,
-        firstWhenIdle: firstWhenIdle,
         fire: fire,
-        key: key,
-        after: after
+        // A keydown with the given key code and, optionally, { ctrlKey: true } or { altKey: true }.
+        key: function (target, code, mods) {
+            return fire(target, 'keydown', { keyCode: code, ctrlKey: !!(mods && mods.ctrlKey), altKey: !!(mods && mods.altKey) });
+        },
+        // The open dialog's text ('' when none is open), and its button labelled `label`.
+        dialogText: function () {
+            return textsOf('.dialog .dialog-text').join('');
+        },
+        dialogButton: function (label) {
+            return Array.prototype.filter.call(document.querySelectorAll('.dialog button'), function (b) {
+                return b.textContent === label;
+            })[0];
+        },
+        // An action run as if `ms` had passed since the page's last request: the clock is ahead.
+        after: function (ms, action) {
+            return function () {
+                var now = Date.now;
+                var getTime = Date.prototype.getTime;
+                Date.now = function () { return now() + ms; };
+                Date.prototype.getTime = function () { return getTime.call(this) + ms; };
+                action();
+                Date.now = now;
+                Date.prototype.getTime = getTime;
+            };
+        }
     };
 }());
