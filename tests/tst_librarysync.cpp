@@ -244,56 +244,49 @@ private slots:
     }
 
     // Covers are numbered among the missing ones; a cached one is neither announced nor fetched,
-    // nor is one that an earlier book of the same list has just brought.
-    void coversAreNumberedAndCachedOnesAreSilent()
+    // nor is one that an earlier book of the same list has just brought. A cover that cannot be
+    // had, or never finishes arriving within its time, is a failed cover: the failures are
+    // counted in one message, no box, the address stays recorded and the rest goes on.
+    void covers()
     {
+        CachedImage::deadlineMilliseconds = 600;
         QVERIFY(QDir().mkpath(DataPaths::coversDirectory()));
         QVERIFY(QImage(5, 5, QImage::Format_RGB32).save(cover("cached.png")));
         syncWith({{"1", "true", "1", "x.png"}, {"2", "true", "1", "cached.png"}, {"3", "true", "1", "y.jpeg"},
-                  {"4", "true", "1", "z.gif"}, {"5", "true", "1", "x.png"}});
-        QCOMPARE(messages.filter(QStringLiteral("Caricamento copertina")),
-                 QStringList({"Caricamento copertina 1 / 4 in corso", "Caricamento copertina 2 / 4 in corso",
-                              "Caricamento copertina 3 / 4 in corso"}));
-        QCOMPARE(values("COVER", {"2", "5"}), QStringLiteral("cached.png|x.png"));
-        QVERIFY(QFile::exists(cover("y.pngg")));
-        QCOMPARE(service->server.targets.count("/media/cached.png"), 0);
-        QCOMPARE(service->server.targets.count("/media/x.png"), 1);
-    }
-
-    // A cover that cannot be had, or never finishes arriving within its time, is a failed cover:
-    // the failures are counted in one message, no box, the address stays recorded and the rest
-    // of the library goes on.
-    void failedCoverKeepsItsAddress_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::newRow("not found") << "missing";
-        QTest::newRow("past its deadline") << "stuck";
-    }
-
-    void failedCoverKeepsItsAddress()
-    {
-        QFETCH(QString, name);
-        CachedImage::deadlineMilliseconds = 600;
-        syncWith({{"1", "true", "1", name + "1.png"}, {"2", "true", "1", "b.png"}, {"3", "true", "1", name + "3.png"}}, 5000,
+                  {"4", "true", "1", "missing4.png"}, {"5", "true", "1", "x.png"}, {"6", "true", "1", "stuck6.png"},
+                  {"7", "true", "1", "z.gif"}}, 5000,
                  "Sincronizzazione completata, ma 2 copertine non sono state scaricate: verranno riprovate alla prossima "
                  "sincronizzazione");
+        QStringList numbered;
+        for (int n = 1; n <= 5; ++n)
+            numbered << QStringLiteral("Caricamento copertina %1 / 6 in corso").arg(n);
+        QCOMPARE(messages.filter(QStringLiteral("Caricamento copertina")), numbered);
+        QCOMPARE(values("COVER", {"2", "5", "7"}), QStringLiteral("cached.png|x.png|z.gif"));
+        QCOMPARE(values("COVER", {"4", "6"}), QStringLiteral("http://127.0.0.1/media/missing4.png|http://127.0.0.1/media/stuck6.png"));
+        QVERIFY(QFile::exists(cover("y.pngg")) && !QFile::exists(cover("missing4.png")) && !QFile::exists(cover("stuck6.png")));
+        QCOMPARE(service->server.targets.count("/media/cached.png"), 0);
+        QCOMPARE(service->server.targets.count("/media/x.png"), 1);
         QCOMPARE(boxes, QStringList());
-        QCOMPARE(values("COVER", {"1", "2"}), "http://127.0.0.1/media/" + name + "1.png|b.png");
-        QVERIFY(!QFile::exists(cover(name + "1.png")));
     }
 
-    // The sign-in is answered once, and with success only when the library is in the store: as
-    // soon as the rows are in, not after the covers.
+    // A login whose reply never ends does not hold up the user's next attempt. The sign-in is
+    // answered once, and with success only when the library is in the store: as soon as the rows
+    // are in, not after the covers.
     void acceptedSignInCompletesAfterTheLibrary()
     {
         service->catalog = {{"10", "true", "1", "a.png"}};
         service->coverPieces = 6;
+        service->stuckLogins = 1;
         QStringList answeredBeforeCovers {"none"};
         whileCoversLoad = [&] { answeredBeforeCovers = answers; };
+        sync->startLogin(QStringLiteral("mario"), QStringLiteral("primo"));
+        QTRY_COMPARE(service->loginRequests(), 1);
+        QTest::qWait(200);
         sync->startLogin(QStringLiteral("mario"), QStringLiteral(" pw "));
         QTRY_VERIFY_WITH_TIMEOUT(messages.contains(completed), 10000);
         QCOMPARE(answeredBeforeCovers, QStringList{SignIn::success()});
         QTest::qWait(200);
+        QCOMPARE(service->loginRequests(), 2);
         QCOMPARE(messages.first(), QStringLiteral("Login in corso..."));
         QVERIFY(messages.indexOf(QStringLiteral("Login eseguito correttamente")) < messages.indexOf(completed));
         QCOMPARE(AppSettings().username() + '|' + AppSettings().sessionId(), QStringLiteral("mario| pw "));
@@ -308,55 +301,76 @@ private slots:
 
     // Every sign-in that does not complete is answered, once, as failed: a refused login, a store
     // that cannot be reached and one that does not answer in time are told apart, a refusal is
-    // recorded where the store opens, and a store that does not take the rows fails the sign-in
-    // with the driver's text, nothing of the merge kept.
+    // recorded where the store opens, a store that does not take the rows fails the sign-in with
+    // the driver's text, nothing of the merge kept, and so does a synchronisation that times out
+    // or fails; only a failure, not a time-out, brings up the page's dialog.
     void failedSignInIsAnsweredOnce_data()
     {
         QTest::addColumn<bool>("accepted");
         QTest::addColumn<QString>("login"); // "answered", "closed" (nobody listens), "stuck" (never ends)
+        QTest::addColumn<QString>("history"); // "answered", "held" (never ends), or the error fields of its reply
         QTest::addColumn<QString>("store"); // "fresh" or how it is spoilt
         QTest::addColumn<QString>("answer");
         QTest::addColumn<QString>("status"); // the last status-bar text
         QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<bool>("dialog");
         const QStringList refusal { "1|SYSTEM|LOGIN|FALSE" };
         const QStringList noStore { "<no store>" };
         const QString notSaved = "{result:false,error:\"Impossibile salvare la libreria nel database (";
         const QString failed = "Sincronizzazione fallita: ";
-        QTest::newRow("wrong password") << false << "answered" << "fresh" << SignIn::refused() << "" << refusal;
-        QTest::newRow("store unreachable") << false << "closed" << "fresh" << SignIn::unreachableStore() << "" << refusal;
-        QTest::newRow("login never ends") << false << "stuck" << "fresh" << SignIn::noAnswer() << "Timeout sull'accesso" << refusal;
-        QTest::newRow("refused, no data directory") << false << "answered" << "none" << SignIn::refused() << "" << QStringList();
-        QTest::newRow("refused, store damaged") << false << "answered" << "damaged" << SignIn::refused()
-                                                << "Impossibile salvare l'esito dell'accesso nel database: file is not" << noStore;
-        QTest::newRow("accepted, no data directory") << true << "answered" << "none" << "{result:false,error:\"Settaggi"
-                                                     << failed + "Settaggi" << QStringList();
-        QTest::newRow("accepted, store damaged") << true << "answered" << "damaged" << notSaved + "file is not a database"
-                                                 << failed + "Impossibile" << noStore;
-        QTest::newRow("accepted, a row refused") << true << "answered" << "refusing" << notSaved + "rifiutato"
-                                                 << failed + "Impossibile" << QStringList();
+        const QString answered = "answered";
+        QTest::newRow("wrong password") << false << answered << answered << "fresh" << SignIn::refused() << "" << refusal << false;
+        QTest::newRow("store unreachable") << false << "closed" << answered << "fresh" << SignIn::unreachableStore() << ""
+                                           << refusal << false;
+        QTest::newRow("login never ends") << false << "stuck" << answered << "fresh" << SignIn::noAnswer()
+                                          << "Timeout sull'accesso" << refusal << false;
+        QTest::newRow("refused, no data directory") << false << answered << answered << "none" << SignIn::refused() << ""
+                                                    << QStringList() << false;
+        QTest::newRow("refused, store damaged") << false << answered << answered << "damaged" << SignIn::refused()
+                                                << "Impossibile salvare l'esito dell'accesso nel database: file is not"
+                                                << noStore << false;
+        QTest::newRow("accepted, no data directory") << true << answered << answered << "none" << "{result:false,error:\"Settaggi"
+                                                     << failed + "Settaggi" << QStringList() << true;
+        QTest::newRow("accepted, store damaged") << true << answered << answered << "damaged"
+                                                 << notSaved + "file is not a database" << failed + "Impossibile" << noStore << true;
+        QTest::newRow("accepted, a row refused") << true << answered << answered << "refusing" << notSaved + "rifiutato"
+                                                 << failed + "Impossibile" << QStringList() << true;
+        QTest::newRow("synchronisation times out") << true << answered << "held" << "fresh" << SignIn::failure("Errore di rete")
+                                                   << "Timeout sulla sincronizzazione" << QStringList() << false;
+        const QString error = "9: Servizio \"fuori\" l'uso";
+        QTest::newRow("synchronisation fails")
+            << true << answered
+            << "<field name=\"errorCode\">9</field><field name=\"errorDescription\">Servizio \"fuori\" l'uso</field>"
+            << "fresh" << SignIn::failure(error) << failed + error << QStringList() << true;
     }
 
     void failedSignInIsAnsweredOnce()
     {
         QFETCH(bool, accepted);
         QFETCH(QString, login);
+        QFETCH(QString, history);
         QFETCH(QString, store);
         QFETCH(QString, answer);
         QFETCH(QString, status);
         QFETCH(QStringList, rows);
+        QFETCH(bool, dialog);
         service->loginAccepted = accepted;
         service->catalog = {{"10", "true", "1", "a.png"}};
         service->stuckLogins = login == QLatin1String("stuck") ? 1 : 0;
+        service->holdHistory = history == QLatin1String("held");
+        if (history.startsWith('<'))
+            service->historyError = history.toUtf8();
         if (login == QLatin1String("closed")) {
             const quint16 closed = ServiceEndpoint::current().port;
             service.reset();
             ServiceEndpoint::setCurrent({ QStringLiteral("127.0.0.1"), closed });
         }
         LibrarySync::loginWatchdogMilliseconds = 500;
+        LibrarySync::watchdogMilliseconds = 300;
         QVERIFY(spoilStore(store));
         sync->startLogin(QStringLiteral("mario"), QStringLiteral("pw"));
         QTRY_VERIFY_WITH_TIMEOUT(!answers.isEmpty(), 5000);
-        QTest::qWait(200);
+        QTest::qWait(400);
         QCOMPARE(answers.size(), 1);
         QVERIFY2(answers.first().startsWith(answer), qPrintable(answers.first()));
         QVERIFY(!messages.contains(completed));
@@ -364,39 +378,8 @@ private slots:
         QCOMPARE(AppSettings().sessionId(), QLatin1String(accepted ? "pw" : ""));
         QCOMPARE(TestSupport::storeRows(), rows);
         QVERIFY(!boxes.contains(QStringLiteral("Error|rollback")));
-    }
-
-    // A synchronisation that times out or fails answers the sign-in waiting for it; only the
-    // service's failure, not the time-out, brings up the page's dialog.
-    void failedSynchronisationAnswersTheSignIn_data()
-    {
-        QTest::addColumn<bool>("timesOut");
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<QString>("error");
-        QTest::newRow("watchdog") << true << "Timeout sulla sincronizzazione" << "Errore di rete";
-        QTest::newRow("service error") << false << "Sincronizzazione fallita: 9: Servizio \"fuori\" l'uso"
-                                       << "9: Servizio \"fuori\" l'uso";
-    }
-
-    void failedSynchronisationAnswersTheSignIn()
-    {
-        QFETCH(bool, timesOut);
-        QFETCH(QString, message);
-        QFETCH(QString, error);
-        LibrarySync::watchdogMilliseconds = 300;
-        service->holdHistory = timesOut;
-        if (!timesOut)
-            service->historyError = "<field name=\"errorCode\">9</field><field name=\"errorDescription\">Servizio \"fuori\" "
-                                    "l'uso</field>";
-        sync->startLogin(QStringLiteral("mario"), QStringLiteral("pw"));
-        QTRY_COMPARE(answers.size(), 1);
-        QVERIFY(messages.contains(message));
-        QCOMPARE(answers.first(), SignIn::failure(error));
-        QCOMPARE(statements.filter(QStringLiteral("messageDialog")).size(), timesOut ? 0 : 1);
-        QCOMPARE(statements.contains(QStringLiteral("__APP.spinner=false")), !timesOut);
-        QCOMPARE(AppSettings().sessionId(), QStringLiteral("pw"));
-        QTest::qWait(400);
-        QCOMPARE(answers.size(), 1);
+        QCOMPARE(statements.filter(QStringLiteral("messageDialog")).size(), dialog ? 1 : 0);
+        QCOMPARE(statements.contains(QStringLiteral("__APP.spinner=false")), dialog);
     }
 
     // While the page reads, the merge cannot commit: it is tried again once the page is done; a
@@ -475,22 +458,6 @@ private slots:
         QCOMPARE(values("STATUS", {"10", "30"}), QLatin1String(operation == QLatin1String("status") ? "1|3" : "0|3"));
         QVERIFY(!boxes.contains(QStringLiteral("Error|rollback")));
         QCOMPARE(answers, QStringList());
-    }
-
-    // A login whose reply never ends does not hold up the user's next attempt.
-    void newSignInReplacesAStuckOne()
-    {
-        service->catalog = {{"10", "true", "1", "a.png"}};
-        service->stuckLogins = 1;
-        sync->startLogin(QStringLiteral("mario"), QStringLiteral("primo"));
-        QTRY_COMPARE(service->loginRequests(), 1);
-        QTest::qWait(200);
-        sync->startLogin(QStringLiteral("mario"), QStringLiteral("secondo"));
-        QTRY_VERIFY_WITH_TIMEOUT(!answers.isEmpty(), 5000);
-        QTest::qWait(300);
-        QCOMPARE(answers, QStringList{SignIn::success()});
-        QCOMPARE(service->loginRequests(), 2);
-        QCOMPARE(AppSettings().sessionId() + '|' + value("SYSTEM", "SESSIONID"), QStringLiteral("secondo|secondo"));
     }
 
     // Each synchronisation has its own watchdog: an earlier one's never cuts a later one short.
