@@ -121,11 +121,12 @@ private slots:
         QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Annulla"));
     }
 
-    // A second start over what a first start, earlier releases or killed attempts left. Steps
-    // and checks are separated by blanks. Steps: "path=text" written ("@path=text": and claimed, as by another process at work; "~path=text":
-    // and last written longer ago than a kept transfer is kept), "path/" made, "-path" removed,
-    // "#id" a book the web store knows; checks: "path=text" read back, "path" there, "!path"
-    // gone; a diagnostic "!text" is never logged. The start never rewrites the web store.
+    // A second start over what a first start, earlier releases or killed attempts left. Steps and
+    // checks are separated by blanks. Steps: "path=text" written ("@path=text": and claimed, as by
+    // another process at work; "~path=text": and last written longer ago than a kept transfer is
+    // kept), "path/" made, "-path" removed, "#id" a book the web store knows; checks: "path=text"
+    // read back, "path" there, "!path" gone; a diagnostic "!text" is never logged. The start never
+    // rewrites the web store.
     void secondStart_data()
     {
         QTest::addColumn<QString>("steps");
