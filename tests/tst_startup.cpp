@@ -60,6 +60,15 @@ QStringList tables(const QString& path)
     return names;
 }
 
+// A child process's environment, with a home of its own.
+QProcessEnvironment environmentWithHome(const QTemporaryDir& home)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+    return env;
+}
+
 void pressKey(QWidget* w, int key, Qt::KeyboardModifiers mods)
 {
     QKeyEvent press(QEvent::KeyPress, key, mods);
@@ -81,11 +90,12 @@ private slots:
         ProcessExit::setHandler([this](int code) { exitCode = code; });
     }
 
-    void firstStartCreatesTheDataDirectory()
+    // A first start: the data folder's databases (open to the owner only) and the engine, the
+    // web engine's storage where the page looks for it; the window fits the screen it opens on,
+    // Ctrl+Q closes it, and Qt's own dialogs speak Italian.
+    void firstStart()
     {
         MainWindow window;
-        QCOMPARE(window.windowTitle(), QStringLiteral("Ruvozovor"));
-        QCOMPARE(window.minimumSize(), QSize(800, 600));
         for (const char* database : { "Databases.db", "file__0/bookmarks.db" })
             QVERIFY2(ownerOnly(data(database)), database);
         for (const char* file : { "login.html.zip", "libreria.html.zip", "js/app.js.zip", "css/style.css" })
@@ -94,25 +104,12 @@ private slots:
         QVERIFY(!QFile::exists(data("engine.zip")) && !QFile::exists(DataPaths::unpackFolder(data("engine"))));
         QCOMPARE(AppSettings().version(), QStringLiteral("1.1.0"));
         QVERIFY(!TestSupport::diagnosticsContain("Nuovo engine da deployare"));
-
-        QCOMPARE(tables(data("Databases.db")),
-                 QStringList({ "Databases", "Origins", "page_size=1024", "sqlite_sequence" }));
+        QCOMPARE(tables(data("Databases.db")), QStringList({ "Databases", "Origins", "page_size=1024", "sqlite_sequence" }));
         QCOMPARE(tables(data("file__0/bookmarks.db")),
-                 QStringList({ "BOOKMARK", "FAVORITE", "NOTE", "SYSTEM", "__WebKitDatabaseInfoTable__",
-                               "page_size=1024" }));
+                 QStringList({ "BOOKMARK", "FAVORITE", "NOTE", "SYSTEM", "__WebKitDatabaseInfoTable__", "page_size=1024" }));
         QCOMPARE(QWebSettings::offlineStoragePath(), data());
         QCOMPARE(window.webView->settings()->localStoragePath(), data("file__0"));
-        QCOMPARE(QWebSettings::offlineStorageDefaultQuota(), qint64(209715200));
-        QVERIFY(QWebSettings::globalSettings()->testAttribute(QWebSettings::OfflineStorageDatabaseEnabled));
-        QVERIFY(QWebSettings::globalSettings()->testAttribute(QWebSettings::LocalStorageEnabled));
-        QCOMPARE(window.webView->contextMenuPolicy(), Qt::NoContextMenu);
-    }
 
-    // The window fits the screen it opens on (also once restored from maximized), Ctrl+Q closes
-    // it, and Qt's own dialogs speak Italian.
-    void desktopHabits()
-    {
-        MainWindow window;
         QVERIFY2(window.screen()->availableGeometry().contains(window.geometry()),
                  qPrintable(QStringLiteral("%1x%2").arg(window.width()).arg(window.height())));
         window.show();
@@ -124,120 +121,100 @@ private slots:
         QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Annulla"));
     }
 
-    // A second start over what a first start, earlier releases or killed attempts left. Steps:
-    // "path=text" written ("@path=text": and claimed, as by another process at work; "~path=text":
-    // and last written longer ago than a kept transfer is kept), "path/"
-    // made, "-path" removed, "#id" a book the web store knows; checks: "path=text" read back,
-    // "path" there, "!path" gone; a diagnostic "!text" is never logged. The start never
+    // A second start over what a first start, earlier releases or killed attempts left. Steps and
+    // checks are separated by blanks. Steps: "path=text" written ("@path=text": and claimed, as by
+    // another process at work; "~path=text": and last written longer ago than a kept transfer is
+    // kept), "path/" made, "-path" removed, "#id" a book the web store knows; checks: "path=text"
+    // read back, "path" there, "!path" gone; a diagnostic "!text" is never logged. The start never
     // rewrites the web store.
     void secondStart_data()
     {
-        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QString>("steps");
         QTest::addColumn<QString>("version"); // stored before the second start; null: left as it is
-        QTest::addColumn<QStringList>("checks");
+        QTest::addColumn<QString>("checks");
         QTest::addColumn<QString>("storedVersion");
         QTest::addColumn<QString>("diagnostic"); // empty: not looked at
-        const QString deployed = "engine/login.html.zip";
-        QTest::newRow("ordinary start") << QStringList { "engine/extra.txt=mine" } << QString()
-                                        << QStringList { "engine/extra.txt=mine" } << "1.1.0" << "già deployato";
-        QTest::newRow("empty engine") << QStringList { "-engine", "engine/" } << QString() << QStringList { deployed }
-                                      << "1.1.0" << "Deploying new engine";
+        const auto row = [](const QString& name, const QString& steps, const QString& version, const QString& checks,
+                            const QString& diagnostic, const QString& stored = "1.1.0") {
+            QTest::newRow(qPrintable(name)) << steps << version << checks << stored << diagnostic;
+        };
+        const QString deployed = "engine/login.html.zip ";
+        const QString same = "già deployato", fresh = "Deploying new engine", migrating = "Nuovo engine da deployare";
+        row("ordinary start", "engine/extra.txt=mine", QString(), "engine/extra.txt=mine", same);
+        row("empty engine", "-engine engine/", QString(), deployed, fresh);
         // Damaged or from another release: the engine always comes from the program.
-        QTest::newRow("missing engine, leftover archive")
-            << QStringList { "-engine", "engine.zip=another release" } << QString()
-            << QStringList { deployed, "!engine.zip" } << "1.1.0" << "Deploying new engine";
-        const QStringList book { "engine/books/42/database.db=dictionary", "engine/covers/abc.png=cover" };
-        const QStringList kept = book + QStringList { deployed, "!books" };
-        for (const char* same : { "1.1.0", "" })
-            QTest::newRow(qPrintable("version '" + QString(same) + "' keeps the engine"))
-                << book + QStringList { "engine/stale.txt=x" } << same << kept + QStringList { "engine/stale.txt=x" }
-                << "1.1.0" << "!Nuovo engine da deployare";
-        for (const char* other : { "1.0.3", "2.0" })
-            QTest::newRow(qPrintable("version " + QString(other) + " migrates"))
-                << book + QStringList { "engine/stale.txt=x" } << other << kept + QStringList { "!engine/stale.txt" }
-                << "1.1.0" << "Nuovo engine da deployare";
+        row("missing engine, leftover archive", "-engine engine.zip=another-release", QString(), deployed + "!engine.zip", fresh);
+        const QString book = "engine/books/42/database.db=dictionary engine/covers/abc.png=cover ";
+        const QString kept = book + deployed + "!books ";
+        for (const char* version : { "1.1.0", "" })
+            row(QString("version '%1' keeps the engine").arg(version), book + "engine/stale.txt=x", version,
+                kept + "engine/stale.txt=x", "!" + migrating);
+        for (const char* version : { "1.0.3", "2.0" })
+            row(QString("version %1 migrates").arg(version), book + "engine/stale.txt=x", version, kept + "!engine/stale.txt",
+                migrating);
         // An engine another build deployed (another record, or an empty one) is deployed again, as
         // on a version change.
-        for (const char* stamp : { "engine.stamp=another build", "engine.stamp=" })
-            QTest::newRow(qPrintable(QString("engine of another build: ") + stamp))
-                << book + QStringList { "engine/stale.txt=x", stamp } << QString()
-                << kept + QStringList { "!engine/stale.txt" } << "1.1.0" << "Nuovo engine da deployare";
+        for (const char* stamp : { "engine.stamp=another-build", "engine.stamp=" })
+            row(QString("engine of another build: ") + stamp, book + "engine/stale.txt=x " + stamp, QString(),
+                kept + "!engine/stale.txt", migrating);
         // A books folder left by an earlier attempt stops the migration before anything is lost.
-        QTest::newRow("leftover books folder")
-            << book + QStringList { "books/7/database.db=other dictionary" } << "1.0.3"
-            << QStringList { book[0], "books/7/database.db=other dictionary" } << "1.0.3" << QString();
+        row("leftover books folder", book + "books/7/database.db=other-dictionary", "1.0.3",
+            "engine/books/42/database.db=dictionary books/7/database.db=other-dictionary", QString(), "1.0.3");
         // A download cut short goes, and so do a package never installed and a half-unpacked
         // folder; a book killed between moving the installed version aside and moving the new one
         // in is put back; after the new one moved in, the aside copy goes.
-        QTest::newRow("unfinished downloads and replacements")
-            << QStringList { "engine/books/42..zip.part=half", "engine/books/43..zip=whole",
-                   "engine/books/44..old/database.db=installed", "engine/books/45..old/database.db=previous",
-                   "engine/books/45/database.db=new", "engine/books/46..tmp/a.html=half",
-                   "engine/books/46/database.db=installed" }
-            << QString()
-            << QStringList { "!engine/books/42..zip.part", "!engine/books/43..zip",
-                   "engine/books/44/database.db=installed", "engine/books/45/database.db=new", "!engine/books/44..old",
-                   "!engine/books/45..old", "!engine/books/46..tmp", "engine/books/46/database.db=installed" }
-            << "1.1.0"
-            << "già deployato";
+        row("unfinished downloads and replacements",
+            "engine/books/42..zip.part=half engine/books/43..zip=whole engine/books/44..old/database.db=installed "
+            "engine/books/45..old/database.db=previous engine/books/45/database.db=new engine/books/46..tmp/a.html=half "
+            "engine/books/46/database.db=installed", QString(),
+            "!engine/books/42..zip.part !engine/books/43..zip engine/books/44/database.db=installed !engine/books/44..old "
+            "engine/books/45/database.db=new !engine/books/45..old !engine/books/46..tmp engine/books/46/database.db=installed",
+            same);
         // The same, as earlier releases named them; a book whose identifier is such a name stays.
-        QTest::newRow("earlier names and the books that bear them")
-            << QStringList { "engine/books/42.zip.part=half", "engine/books/43.zip=whole",
-                   "engine/books/44_old/database.db=installed", "engine/books/45_old/database.db=previous",
-                   "engine/books/45/database.db=new", "engine/books/46_tmp/a.html=half", "#47",
-                   "engine/books/47/database.db=47", "#47_tmp", "engine/books/47_tmp/database.db=47_tmp", "#47_old",
-                   "engine/books/47_old/database.db=47_old", "#47.zip", "engine/books/47.zip/database.db=47.zip" }
-            << QString()
-            << QStringList { "!engine/books/42.zip.part", "!engine/books/43.zip",
-                   "engine/books/44/database.db=installed", "engine/books/45/database.db=new", "!engine/books/44_old",
-                   "!engine/books/45_old", "!engine/books/46_tmp", "engine/books/47/database.db=47",
-                   "engine/books/47_tmp/database.db=47_tmp", "engine/books/47_old/database.db=47_old",
-                   "engine/books/47.zip/database.db=47.zip" }
-            << "1.1.0"
-            << "già deployato";
+        const QString bearers = "engine/books/47/database.db=47 engine/books/47_tmp/database.db=47_tmp "
+                                "engine/books/47_old/database.db=47_old engine/books/47.zip/database.db=47.zip";
+        row("earlier names and the books that bear them",
+            "engine/books/42.zip.part=half engine/books/43.zip=whole engine/books/44_old/database.db=installed "
+            "engine/books/45_old/database.db=previous engine/books/45/database.db=new engine/books/46_tmp/a.html=half "
+            "#47 #47_tmp #47_old #47.zip " + bearers, QString(),
+            "!engine/books/42.zip.part !engine/books/43.zip engine/books/44/database.db=installed !engine/books/44_old "
+            "engine/books/45/database.db=new !engine/books/45_old !engine/books/46_tmp " + bearers,
+            same);
         // A transfer that can be continued stays, with the server's word on it; one whose last byte
         // is old, that names no validator (a weak tag) or whose record or part is missing goes.
-        const QString record = "={\"size\":100,\"etag\":\"%1\",\"state\":\"running\"}";
-        QTest::newRow("transfers kept for resuming")
-            << QStringList { "engine/books/40..zip.part=half", "engine/books/40..zip.resume" + record.arg("\\\"v1\\\""),
-                   "~engine/books/41..zip.part=stale", "engine/books/41..zip.resume" + record.arg("\\\"v1\\\""),
-                   "engine/books/42..zip.part=weak", "engine/books/42..zip.resume" + record.arg("W/\\\"v1\\\""),
-                   "engine/books/43..zip.resume" + record.arg("\\\"v1\\\"") }
-            << QString()
-            << QStringList { "engine/books/40..zip.part=half", "engine/books/40..zip.resume", "!engine/books/41..zip.part",
-                   "!engine/books/41..zip.resume", "!engine/books/42..zip.part", "!engine/books/42..zip.resume",
-                   "!engine/books/43..zip.resume" }
-            << "1.1.0"
-            << "già deployato";
-        QTest::newRow("another process at work")
-            << QStringList { "@engine/books/42..zip.part=arriving", "@engine/books/43..zip=installing",
-                   "engine/books/43..tmp/a.html=half" }
-            << QString()
-            << QStringList { "engine/books/42..zip.part=arriving", "engine/books/43..zip=installing",
-                   "engine/books/43..tmp/a.html=half" }
-            << "1.1.0"
-            << "già deployato";
+        const auto resume = [](int book, const char* tag) {
+            return QString("engine/books/%1..zip.resume={\"size\":100,\"etag\":\"%2\\\"v1\\\"\",\"state\":\"running\"} ")
+                .arg(book)
+                .arg(tag);
+        };
+        row("transfers kept for resuming",
+            "engine/books/40..zip.part=half " + resume(40, "") + "~engine/books/41..zip.part=stale " + resume(41, "")
+                + "engine/books/42..zip.part=weak " + resume(42, "W/") + resume(43, ""), QString(),
+            "engine/books/40..zip.part=half engine/books/40..zip.resume !engine/books/41..zip.part !engine/books/41..zip.resume "
+            "!engine/books/42..zip.part !engine/books/42..zip.resume !engine/books/43..zip.resume",
+            same);
+        row("another process at work",
+            "@engine/books/42..zip.part=arriving @engine/books/43..zip=installing engine/books/43..tmp/a.html=half", QString(),
+            "engine/books/42..zip.part=arriving engine/books/43..zip=installing engine/books/43..tmp/a.html=half", same);
     }
 
     void secondStart()
     {
-        QFETCH(QStringList, steps);
+        QFETCH(QString, steps);
         QFETCH(QString, version);
-        QFETCH(QStringList, checks);
+        QFETCH(QString, checks);
         QFETCH(QString, storedVersion);
         QFETCH(QString, diagnostic);
         { MainWindow first; }
         std::vector<std::unique_ptr<FileClaim>> claims;
-        for (const QString& step : steps) {
+        int id = 900;
+        for (const QString& step : steps.split(' ', Qt::SkipEmptyParts)) {
             const QString path = data(step.section('=', 0, 0).remove(QRegularExpression("^[@~]")));
             if (step.startsWith('-'))
                 QVERIFY(removeDirectoryTree(data(step.mid(1))));
             else if (step.startsWith('#'))
-                TestSupport::storeExec(
-                    QStringLiteral("INSERT INTO SYSTEM (ID, REFBOOK, VARIABLE, VALUE) VALUES (%1, '%2', "
-                                   "'STATUS', '1')")
-                        .arg(900 + steps.indexOf(step))
-                        .arg(step.mid(1)));
+                QVERIFY(TestSupport::storeExec(
+                    QString("INSERT INTO SYSTEM (ID, REFBOOK, VARIABLE, VALUE) VALUES (%1, '%2', 'STATUS', '1')").arg(++id).arg(step.mid(1))));
             else if (step.endsWith('/'))
                 QVERIFY(QDir().mkpath(data(step)));
             else
@@ -256,7 +233,7 @@ private slots:
             AppSettings().setVersion(version);
         TestSupport::recorded() = TestSupport::Recorded();
         { MainWindow second; }
-        for (const QString& check : checks) {
+        for (const QString& check : checks.split(' ', Qt::SkipEmptyParts)) {
             if (check.startsWith('!'))
                 QVERIFY2(!QFile::exists(data(check.mid(1))), qPrintable(check));
             else if (check.contains('='))
@@ -272,40 +249,34 @@ private slots:
         QCOMPARE(QFileInfo(data("file__0/bookmarks.db")).lastModified(), written);
     }
 
-    // The store holds the session: a file left open to others (a restored backup) is narrowed at start.
-    void storeLeftOpenToOthersIsNarrowed()
+    // The store holds the session: one left open to others (a restored backup) is narrowed. A
+    // missing one is made again from its template; a damaged one (not a database, or one without
+    // SYSTEM) is kept aside untouched, made again, and the user is told where it is.
+    void webStoreAtStart_data()
     {
-        { MainWindow first; }
-        QVERIFY(QFile::setPermissions(data("file__0/bookmarks.db"),
-                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
-        { MainWindow second; }
-        QVERIFY(ownerOnly(data("file__0/bookmarks.db")));
-    }
-
-    // A missing web database is made again from its template; a damaged one (not a database, or
-    // one without SYSTEM) is kept aside untouched, made again, and the user is told where it is.
-    void webStoreIsMadeAgainAtStart_data()
-    {
-        QTest::addColumn<QByteArray>("content"); // written in place of the store; null: none
+        QTest::addColumn<QByteArray>("content"); // written in place of the store; null: none; "open": kept, open to others
+        QTest::newRow("open to others") << QByteArray("open");
         QTest::newRow("missing") << QByteArray();
         QTest::newRow("not a database") << TestSupport::noise(4096);
         QTest::newRow("without SYSTEM") << QByteArray("");
     }
 
-    void webStoreIsMadeAgainAtStart()
+    void webStoreAtStart()
     {
         QFETCH(QByteArray, content);
         { MainWindow first; }
         const QString store = data("file__0/bookmarks.db");
-        QVERIFY(QFile::remove(store));
-        QVERIFY(content.isNull() || TestSupport::writeFile(store, content));
+        const bool damaged = !content.isNull() && content != "open";
+        QVERIFY(content == "open" ? QFile::setPermissions(store, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther)
+                                  : QFile::remove(store));
+        QVERIFY(!damaged || TestSupport::writeFile(store, content));
         MainWindow second;
         QTest::qWait(100);
         QVERIFY(tables(store).contains("SYSTEM") && ownerOnly(store));
         const QStringList aside = QDir(data("file__0")).entryList({ "bookmarks.db.danneggiato-*" });
-        QCOMPARE(aside.size(), content.isNull() ? 0 : 1);
+        QCOMPARE(aside.size(), damaged ? 1 : 0);
         QCOMPARE(TestSupport::recorded().dialogs.filter("Vocalume|Il database dei preferiti").filter(aside.value(0)).size(), aside.size());
-        QCOMPARE(TestSupport::readFile(data("file__0/" + aside.value(0))), content.isNull() ? "<missing>" : content);
+        QCOMPARE(TestSupport::readFile(data("file__0/" + aside.value(0))), damaged ? content : "<missing>");
     }
 
     void migrationWhoseEngineFailsIsFinishedAtTheNextStart()
@@ -390,10 +361,8 @@ private slots:
         // The child gets a home of its own, untouched by anything this process still runs.
         QTemporaryDir home;
         QProcess child;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        QProcessEnvironment env = environmentWithHome(home);
         env.insert(QStringLiteral("VOCALUME_RESET_CHILD"), QStringLiteral("1"));
-        env.insert(QStringLiteral("HOME"), home.path());
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
         child.setProcessEnvironment(env);
         child.start(QCoreApplication::applicationFilePath(), QStringList());
         QVERIFY(child.waitForFinished(60000));
@@ -452,9 +421,7 @@ private slots:
         if (!QFileInfo(program).isExecutable())
             QSKIP("the program is not built");
         QTemporaryDir home;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("HOME"), home.path());
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+        QProcessEnvironment env = environmentWithHome(home);
         env.insert(QStringLiteral("VOCALUME_STORE"), QStringLiteral("127.0.0.1:9"));
         QProcess first;
         first.setProcessEnvironment(env);
