@@ -1,38 +1,25 @@
 // The installer over the folder of hostile and damaged packages (tools/hostilearchives, the
 // same set scripts/make-hostile-archives.sh writes) and a few more made here: what is left on
-// disk and what the user is shown, in order; a full disk, a missing free space, leftovers of a
-// killed attempt, an installation killed half-way and the start after it.
-#include "app/mainwindow.h"
-#include "base/datapaths.h"
-#include "base/diagnostics.h"
+// disk and what the user is shown, in order; a full disk, a missing free space and leftovers of
+// a killed attempt. (The start after a killed installation is the start-up tests' concern.)
 #include "hostilearchives.h"
 #include "packages/bookinstaller.h"
 #include "packages/diskspace.h"
-#include "tests/support/downloadedpackage.h"
 #include "tests/support/testsupport.h"
 
 #include <QDirIterator>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <QThread>
 #include <csignal>
-#include <cstdio>
 #include <sys/resource.h>
 
 using Entries = QList<QPair<QString, QByteArray>>;
 
 namespace {
-// Set in the environment of the child process that is killed during its installation.
-const char* const childVariable = "VOCALUME_KILLED_INSTALL_SKU";
-// The child reports on standard output once this many entries have been unpacked.
-constexpr int childEntriesBeforeReport = 20;
-
 const QString notAZip = QStringLiteral("not-a-zip.zip");
 // What the good package installs; the iterator lists below a folder, never below a link.
 const QStringList goodTree { "a", "a/b", "a/b/page.xhtml", "database.db", "dir", "index.html" };
-
-QString booksDirectory() { return TestSupport::dataDirectory() + QStringLiteral("/engine/books"); }
 
 // Everything below `path`, as relative names, sorted.
 QStringList treeOf(const QString& path)
@@ -55,36 +42,6 @@ qint64 bytesBelow(const QString& path)
         total += it.fileInfo().size();
     }
     return total;
-}
-
-Entries pages(const QString& extraName, int count)
-{
-    Entries entries;
-    for (int i = 0; i < count; ++i)
-        entries << qMakePair(
-            QStringLiteral("p%1.xhtml").arg(i, 3, 10, QLatin1Char('0')), TestSupport::noise(2000, uint(i + 1)));
-    entries << qMakePair(extraName, QByteArray("only in this package"))
-            << qMakePair(QStringLiteral("database.db"), HostileArchives::dictionaryDatabase());
-    return entries;
-}
-
-// The child: installs its package and, half-way through the unpacking, says so and waits to
-// be killed.
-int runKilledChild(int argc, char* argv[])
-{
-    QCoreApplication app(argc, argv);
-    int entries = 0;
-    Diagnostics::setEnabled(false);
-    Diagnostics::setRecorder([&entries](Diagnostics::Channel, const QString& line) {
-        if (!line.startsWith(QLatin1String("Decomprimo")) || ++entries != childEntriesBeforeReport)
-            return;
-        std::printf("unpacking\n");
-        std::fflush(stdout);
-        for (;;)
-            QThread::sleep(1);
-    });
-    DownloadedPackage::install(QString::fromLocal8Bit(qgetenv(childVariable)));
-    return 0;
 }
 }
 
@@ -263,64 +220,7 @@ private slots:
         QVERIFY(!QFile::exists(work->path() + "/x"));
         QVERIFY(bytesBelow(path("book..tmp")) < (condition == "no space" ? 1 : 1024 * 1024));
     }
-
-    void killedInstallationThenTheNextOne()
-    {
-        TestSupport::resetHome();
-        QScopedPointer<MainWindow> window(new MainWindow);
-        const QString sku = QStringLiteral("42");
-        const QString books = booksDirectory();
-        const QString package = DataPaths::packageFile(books + "/42");
-        QVERIFY(TestSupport::writeFile(books + "/42/old.txt", "v1"));
-        TestSupport::storeExec("INSERT INTO SYSTEM (ID, REFBOOK, VARIABLE, VALUE) VALUES (900, '42', 'STATUS', '2')");
-        QVERIFY(TestSupport::writeZip(package, pages("onlyA.bin", 200)));
-
-        QProcess child;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QString::fromLatin1(childVariable), sku);
-        child.setProcessEnvironment(environment);
-        child.start(QCoreApplication::applicationFilePath(), QStringList());
-        QVERIFY(child.waitForStarted());
-        QByteArray said;
-        QTRY_VERIFY_WITH_TIMEOUT(
-            (said += child.readAllStandardOutput()).contains("unpacking") || child.state() == QProcess::NotRunning,
-            60000);
-        QCOMPARE(child.state(), QProcess::Running);
-        child.kill();
-        QVERIFY(child.waitForFinished());
-
-        // Killed half-way: the installed version is whole and still the one recorded.
-        QCOMPARE(treeOf(books + "/42"), QStringList { "old.txt" });
-        QCOMPARE(TestSupport::storeValue("42", "STATUS"), QStringLiteral("2"));
-        QVERIFY(QFile::exists(package) && QFile::exists(DataPaths::unpackFolder(books + "/42")));
-
-        // The next start discards the half-unpacked folder and the package: the book is as it was.
-        window.reset();
-        window.reset(new MainWindow);
-        QCOMPARE(QDir(books).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList { "42" });
-        QCOMPARE(treeOf(books + "/42"), QStringList { "old.txt" });
-
-        // The next installation; its package lacks onlyA.bin.
-        QVERIFY(TestSupport::writeZip(package, pages("onlyB.txt", 30)));
-        DownloadedPackage::install(sku);
-        QCOMPARE(treeOf(books + "/42").size(), 32);
-        QVERIFY(QFile::exists(books + "/42/onlyB.txt") && !QFile::exists(books + "/42/onlyA.bin"));
-        QCOMPARE(TestSupport::storeValue("42", "STATUS"), QStringLiteral("1"));
-        QCOMPARE(QDir(books).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList { "42" });
-    }
 };
 
-int main(int argc, char* argv[])
-{
-    if (qEnvironmentVariableIsSet(childVariable))
-        return runKilledChild(argc, argv);
-    TestSupport::prepareEnvironment();
-    QApplication app(argc, argv);
-    TestSupport::prepareGui();
-    TestSupport::resetHome();
-    TestHostileArchives tc;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&tc, argc, argv);
-}
-
+VOCALUME_TEST_MAIN(TestHostileArchives)
 #include "tst_hostilearchives.moc"
