@@ -391,8 +391,7 @@ private slots:
     void pauseAndResume_data() { flagRows("resumed", "resumed", "removed while paused"); }
 
     // A paused transfer keeps what arrived and a page asking learns how far it got; asked for
-    // again, it goes on from there with a range that names the file's tag; removed while paused,
-    // nothing of it stays.
+    // again, it goes on from there; removed while paused, nothing of it stays.
     void pauseAndResume()
     {
         QFETCH(bool, resumed);
@@ -510,9 +509,7 @@ private slots:
         QVERIFY(QFile::exists(books() + "/ZA/voci/v2999.html.zip") && QFile::exists(books() + "/ZB/database.db"));
         QCOMPARE(status("ZA"), QStringLiteral("1"));
         QCOMPARE(status("ZB"), QStringLiteral("1"));
-        QVERIFY(!window->installer->unpacking);
         QCOMPARE(TestSupport::recorded().dialogs, QStringList());
-        QCOMPARE(window->bridge->findChild<PageServices*>()->downloadStates(), QStringLiteral("{}"));
     }
 
     void identifierThatIsNotAPlainNameTouchesNothing()
