@@ -85,164 +85,118 @@ private slots:
         DownloadManager::setRetryPause(1);
     }
 
-    void replies_data()
+    void transfers_data()
     {
-        QTest::addColumn<QByteArray>("reply");
-        QTest::addColumn<int>("packageSize"); // 0: no package
-        QTest::addColumn<QString>("why");     // the failure text after "...del dizionario: "
-        const QByteArray head = "HTTP/1.1 200 X\r\nConnection: close\r\n";
-        const QString nothing = "il servizio di download ha risposto senza inviare il dizionario. Sincronizza la libreria e riprova.";
-        QTest::newRow("8192 bytes") << HttpTestServer::reply(body(8192)) << 0 << nothing;
-        QTest::newRow("8193 bytes") << HttpTestServer::reply(body(8193)) << 8193 << QString();
-        QTest::newRow("404 with a large body") << HttpTestServer::reply(body(50000), 404) << 0
-            << "il negozio non ha trovato il pacchetto del dizionario. Sincronizza la libreria e riprova.";
-        QTest::newRow("redirect with a large body") << HttpTestServer::reply(body(50000), 302, "Location: /x\r\n") << 0
-            << "il servizio di download ha risposto con un errore (302). Riprova più tardi.";
-        QTest::newRow("503") << HttpTestServer::reply(body(50000), 503) << 0
-            << "il servizio di download ha avuto un problema (errore 503). Riprova più tardi.";
-        QTest::newRow("403") << HttpTestServer::reply(body(50000), 403) << 0
-            << "il negozio non ha concesso il download. Esci, accedi di nuovo e riprova.";
-        QTest::newRow("empty 200") << HttpTestServer::reply(QByteArray()) << 0 << nothing;
-        QTest::newRow("shorter than Content-Length") << head + "Content-Length: 20000\r\n\r\n" + body(15000) << 0
-            << "la connessione si è interrotta durante il download. Riprova.";
-        QTest::newRow("no Content-Length, ended by close") << head + "\r\n" + body(20000) << 20000 << QString();
-    }
-
-    void replies()
-    {
-        QFETCH(QByteArray, reply);
-        QFETCH(int, packageSize);
-        QFETCH(QString, why);
-        // A part file left by an earlier run never shows through.
-        QFile stale(package() + ".part");
-        QVERIFY(stale.open(QIODevice::WriteOnly));
-        stale.write(QByteArray(200000, 'z'));
-        stale.close();
-        server->respondWith(reply);
-        DownloadManager manager("ZA", package());
-        // The end is told once the outcome is recorded.
-        bool recorded = false;
-        connect(&manager, &DownloadManager::ended, this, [&] { recorded = manager.finished != manager.failed; });
-        QSignalSpy ended(&manager, &DownloadManager::ended);
-        manager.start();
-        QVERIFY(ended.wait(5000));
-        QVERIFY(recorded);
-
-        // (The network stack may repeat a request whose reply ends with the connection.)
-        QCOMPARE(server->targets.value(0),
-                 "/api/zenta/download.xml?username=mario%20rossi&sessionId=s%2B1%262&sku=ZA.zip");
-        // The session is the password: the diagnostic never shows it.
-        QVERIFY(TestSupport::diagnosticsContain(
-            "Download ws: 127.0.0.1/api/zenta/download.xml?username=mario rossi&sessionId=***&sku=ZA.zip"));
-        QCOMPARE(manager.finished, packageSize > 0);
-        QCOMPARE(manager.failed, packageSize == 0);
-        QCOMPARE(manager.size, packageSize);
-        if (packageSize > 0) {
-            QCOMPARE(manager.errorMessage(), QString());
-            QFile file(package());
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            QVERIFY(file.readAll() == body(packageSize));
-            QCOMPARE(filesInBooks(), QStringList { "ZA.zip" });
-        } else {
-            QCOMPARE(manager.errorMessage(), "Si è verificato un errore nello scaricamento del dizionario: " + why);
-            QCOMPARE(filesInBooks(), QStringList());
-            // What the service said instead of a package is kept as a diagnostic.
-            QVERIFY(TestSupport::diagnosticsContain(reply.mid(reply.indexOf("\r\n\r\n") + 4, 100)));
-        }
-    }
-
-    // A transfer that never got its reply, or could not keep it, says why.
-    void failuresWithoutAReply_data()
-    {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("why");
-        QTest::newRow("no service") << "unreachable"
-            << "il servizio di download non è raggiungibile. Controlla la connessione a Internet e riprova.";
-        QTest::newRow("silent service") << "silent" << "il servizio di download ha smesso di rispondere. Riprova tra qualche minuto.";
-        QTest::newRow("folder gone") << "unwritable"
-            << "il dizionario non si è potuto scrivere nella cartella dei dati. Controlla che sia accessibile e riprova.";
-        QTest::newRow("disk full") << "full" << "il disco è pieno. Libera spazio e riprova.";
-    }
-
-    void failuresWithoutAReply()
-    {
-        QFETCH(QString, kind);
-        QFETCH(QString, why);
-        QString path = package();
-        if (kind == "unreachable")
-            server.reset();
-        else if (kind == "silent")
-            server->respond([](const QByteArray&) { return HttpTestServer::Answer(QByteArray(), true); });
-        else
-            server->respondWith(HttpTestServer::reply(body(50000)));
-        if (kind == "unwritable" || kind == "full")
-            path = books->filePath("manca/ZA.zip");
-        if (kind == "full")
-            DiskSpace::setProbe([](const QString&) { return qint64(4096); });
-        DownloadManager manager("ZA", path);
-        manager.connection->setTimeout(300);
-        QSignalSpy ended(&manager, &DownloadManager::ended);
-        manager.start();
-        QVERIFY(ended.wait(10000));
-        DiskSpace::setProbe(nullptr);
-        QVERIFY(manager.failed);
-        QCOMPARE(manager.errorMessage(), "Si è verificato un errore nello scaricamento del dizionario: " + why);
-    }
-
-    // No path names no disk: the free space is unknown, not looked for forever.
-    void freeSpaceOfNoPath() { QCOMPARE(DiskSpace::available(QString()), qint64(-1)); }
-
-    void retriesAndChecks_data()
-    {
-        QTest::addColumn<QList<QByteArray>>("answers"); // in turn
+        QTest::addColumn<QList<QByteArray>>("answers"); // in turn, the last one from then on
+        QTest::addColumn<QString>("setup"); // "unreachable", "silent", "unwritable", "full" or none
         QTest::addColumn<QString>("digest"); // announced by the library
-        QTest::addColumn<int>("tries");
-        QTest::addColumn<QString>("error"); // empty: the package is in place
-        const QByteArray package = HttpTestServer::reply(body(20000));
+        QTest::addColumn<int>("tries"); // 0: not counted (a reply ended by a close may be asked again)
+        QTest::addColumn<int>("packageSize"); // 0: no package
+        QTest::addColumn<QString>("why"); // the failure text after "...del dizionario: "
+        const QByteArray head = "HTTP/1.1 200 X\r\nConnection: close\r\n";
+        const QByteArray whole = HttpTestServer::reply(body(20000));
         const QByteArray failing = HttpTestServer::reply("<result/>", 500);
         const QByteArray cut = "HTTP/1.1 200 OK\r\nContent-Length: 20000\r\n\r\n" + body(5000);
         const QString digest = QCryptographicHash::hash(body(20000), QCryptographicHash::Sha256).toHex();
-        const QString generic = "Si è verificato un errore nello scaricamento del dizionario";
-        QTest::newRow("503, then the package") << QList<QByteArray> { HttpTestServer::reply("<result/>", 503), package }
-                                               << QString() << 2 << QString();
-        QTest::newRow("cut short twice, then the package") << QList<QByteArray> { cut, cut, package } << QString() << 3
-                                                           << QString();
-        QTest::newRow("404 is not tried again") << QList<QByteArray> { HttpTestServer::reply("<result/>", 404), package }
-                                                << QString() << 1
-                                                << generic + ": il negozio non ha trovato il pacchetto del dizionario. "
-                                                             "Sincronizza la libreria e riprova.";
-        QTest::newRow("500 four times") << QList<QByteArray> { failing, failing, failing, failing, package } << QString()
-                                        << 4 << generic + ": il servizio di download ha avuto un problema (errore 500). "
-                                                          "Riprova più tardi.";
-        QTest::newRow("digest in capitals") << QList<QByteArray> { package } << digest.toUpper() << 1 << QString();
-        QTest::newRow("another package's digest")
-            << QList<QByteArray> { package } << QString(digest).replace(0, 1, digest.startsWith('0') ? "1" : "0") << 1
-            << "Il pacchetto scaricato non corrisponde a quello del negozio (impronta SHA-256 diversa) ed è stato "
-               "eliminato. Scarica di nuovo il dizionario.";
+        const QString nothing = "il servizio di download ha risposto senza inviare il dizionario. Sincronizza la libreria e riprova.";
+        const QString notFound = "il negozio non ha trovato il pacchetto del dizionario. Sincronizza la libreria e riprova.";
+        const auto row = [](const char* name, const QList<QByteArray>& answers, int tries, int size, const QString& why,
+                             const QString& setup = QString(), const QString& digest = QString()) {
+            QTest::newRow(name) << answers << setup << digest << tries << size << why;
+        };
+        row("8192 bytes", { HttpTestServer::reply(body(8192)) }, 0, 0, nothing);
+        row("8193 bytes", { HttpTestServer::reply(body(8193)) }, 0, 8193, QString());
+        row("404 with a large body, not tried again", { HttpTestServer::reply(body(50000), 404), whole }, 1, 0, notFound);
+        row("redirect with a large body", { HttpTestServer::reply(body(50000), 302, "Location: /x\r\n") }, 0, 0,
+            "il servizio di download ha risposto con un errore (302). Riprova più tardi.");
+        row("403", { HttpTestServer::reply(body(50000), 403) }, 1, 0,
+            "il negozio non ha concesso il download. Esci, accedi di nuovo e riprova.");
+        row("empty 200", { HttpTestServer::reply(QByteArray()) }, 0, 0, nothing);
+        row("no Content-Length, ended by close", { head + "\r\n" + body(20000) }, 0, 20000, QString());
+        row("503, then the package", { HttpTestServer::reply("<result/>", 503), whole }, 2, 20000, QString());
+        row("cut short twice, then the package", { cut, cut, whole }, 3, 20000, QString());
+        row("cut short four times", { cut }, 4, 0, "la connessione si è interrotta durante il download. Riprova.");
+        row("500 four times", { failing, failing, failing, failing, whole }, 4, 0,
+            "il servizio di download ha avuto un problema (errore 500). Riprova più tardi.");
+        row("digest in capitals", { whole }, 1, 20000, QString(), QString(), digest.toUpper());
+        row("another package's digest", { whole }, 1, 0, "*", QString(),
+            QString(digest).replace(0, 1, digest.startsWith('0') ? "1" : "0"));
+        row("no service", {}, 0, 0,
+            "il servizio di download non è raggiungibile. Controlla la connessione a Internet e riprova.", "unreachable");
+        row("silent service", {}, 0, 0, "il servizio di download ha smesso di rispondere. Riprova tra qualche minuto.",
+            "silent");
+        row("folder gone", { whole }, 0, 0,
+            "il dizionario non si è potuto scrivere nella cartella dei dati. Controlla che sia accessibile e riprova.",
+            "unwritable");
+        row("disk full", { whole }, 0, 0, "il disco è pieno. Libera spazio e riprova.", "full");
     }
 
-    // Transient failures are tried again three times in a row with growing pauses; a refusal of
-    // the service is not; a package whose digest is not the one announced is refused and goes.
-    void retriesAndChecks()
+    // Which replies become the package, what the user is told otherwise, and what is left:
+    // transient failures are tried again three times in a row with growing pauses, a refusal of
+    // the service is not, and a package whose digest is not the one announced goes.
+    void transfers()
     {
         QFETCH(QList<QByteArray>, answers);
+        QFETCH(QString, setup);
         QFETCH(QString, digest);
         QFETCH(int, tries);
-        QFETCH(QString, error);
-        server->respond([&](const QByteArray&) { return HttpTestServer::Answer { answers.value(server->targets.size() - 1) }; });
-        DownloadManager manager("ZA", package());
+        QFETCH(int, packageSize);
+        QFETCH(QString, why);
+        const bool elsewhere = setup == "unwritable" || setup == "full";
+        // A part file left by an earlier run never shows through.
+        QVERIFY(elsewhere || TestSupport::writeFile(package() + ".part", QByteArray(200000, 'z')));
+        if (setup == "unreachable")
+            server.reset();
+        else if (setup == "silent")
+            server->respond([](const QByteArray&) { return HttpTestServer::Answer(QByteArray(), true); });
+        else
+            server->respond([&](const QByteArray&) {
+                return HttpTestServer::Answer { answers.value(qMin(server->targets.size(), answers.size()) - 1) };
+            });
+        if (setup == "full")
+            DiskSpace::setProbe([](const QString&) { return qint64(4096); });
+        DownloadManager manager("ZA", elsewhere ? books->filePath("manca/ZA.zip") : package());
+        manager.connection->setTimeout(300);
         manager.expectedDigest = digest;
+        // The end is told once the outcome is recorded.
+        bool recorded = false;
+        connect(&manager, &DownloadManager::ended, this, [&] { recorded = manager.finished != manager.failed; });
         QSignalSpy retrying(&manager, &DownloadManager::retrying);
         QSignalSpy ended(&manager, &DownloadManager::ended);
         manager.start();
         QVERIFY(ended.wait(10000));
-        QCOMPARE(manager.errorMessage(), error);
-        QCOMPARE(server->targets.size(), tries);
-        QCOMPARE(retrying.size(), tries - 1);
+        DiskSpace::setProbe(nullptr);
+        QVERIFY(recorded);
+        QCOMPARE(manager.failed, packageSize == 0);
+        QCOMPARE(manager.errorMessage(),
+            why == "*" ? "Il pacchetto scaricato non corrisponde a quello del negozio (impronta SHA-256 diversa) ed è "
+                         "stato eliminato. Scarica di nuovo il dizionario."
+                       : why.isEmpty() ? QString() : "Si è verificato un errore nello scaricamento del dizionario: " + why);
         for (int i = 0; i < retrying.size(); ++i)
             QCOMPARE(retrying.at(i), QVariantList({ i + 1, 1 << i }));
-        QCOMPARE(filesInBooks(), error.isEmpty() ? QStringList { "ZA.zip" } : QStringList());
+        if (tries > 0) {
+            QCOMPARE(server->targets.size(), tries);
+            QCOMPARE(retrying.size(), tries - 1);
+        }
+        QCOMPARE(filesInBooks(), packageSize > 0 ? QStringList { "ZA.zip" } : QStringList());
+        if (packageSize > 0) {
+            QCOMPARE(manager.size, packageSize);
+            QCOMPARE(TestSupport::readFile(package()), answers.last().mid(answers.last().indexOf("\r\n\r\n") + 4));
+        } else if (!answers.isEmpty() && setup.isEmpty()) {
+            // What the service said instead of a package is kept as a diagnostic.
+            QVERIFY(TestSupport::diagnosticsContain(answers.first().mid(answers.first().indexOf("\r\n\r\n") + 4, 100)));
+        }
+        if (setup.isEmpty()) {
+            QCOMPARE(server->targets.value(0),
+                     "/api/zenta/download.xml?username=mario%20rossi&sessionId=s%2B1%262&sku=ZA.zip");
+            // The session is the password: the diagnostic never shows it.
+            QVERIFY(TestSupport::diagnosticsContain(
+                "Download ws: 127.0.0.1/api/zenta/download.xml?username=mario rossi&sessionId=***&sku=ZA.zip"));
+        }
     }
+
+    // No path names no disk: the free space is unknown, not looked for forever.
+    void freeSpaceOfNoPath() { QCOMPARE(DiskSpace::available(QString()), qint64(-1)); }
 
     void resumesAfterCuts_data()
     {
