@@ -83,11 +83,6 @@ bool CachedImage::download()
     return !error;
 }
 
-QString CachedImage::certificateFailure() const
-{
-    return connection->certificateFailure();
-}
-
 ServiceEndpoint CachedImage::server() const
 {
     const ServiceEndpoint services = ServiceEndpoint::current();

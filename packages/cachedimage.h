@@ -39,9 +39,6 @@ public:
     // start(), waiting for the end in a local event loop. True when the cover is in the cache:
     // at once when it already was; false when it could not be fetched (a late cover included).
     bool download();
-    // After a failed download: the text naming the host when no trusted secure connection was
-    // made; empty otherwise.
-    QString certificateFailure() const;
 
     bool present = false;
     bool error = false;

@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
+#include <iterator>
 
 namespace {
 const char* const stateNames[] = { "running", "paused", "stopped" };
@@ -36,7 +37,7 @@ bool PartialPackage::read()
     sha256 = record.value(QStringLiteral("sha256")).toString();
     const QString name = record.value(QStringLiteral("state")).toString();
     state = State::Running;
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < int(std::size(stateNames)); ++i)
         if (name == QLatin1String(stateNames[i]))
             state = State(i);
     return true;

@@ -74,11 +74,13 @@ QString PageServices::indexRows(QString sku, QString place, QString after, QStri
     return QString::fromUtf8(QJsonDocument(out).toJson(QJsonDocument::Compact));
 }
 
-void PageServices::followDownloads(const QMap<QString, Download*>* followed) { downloads = followed; }
+void PageServices::followDownloads(const QMap<QString, Download*>* bySku) { downloads = bySku; }
+
+Download* PageServices::followed(const QString& sku) const { return downloads ? downloads->value(sku) : nullptr; }
 
 QString PageServices::downloadSize(QString sku)
 {
-    const Download* download = downloads ? downloads->value(sku) : nullptr;
+    const Download* download = followed(sku);
     return download && download->announcedBytes() > 0 ? QString::number(download->announcedBytes()) : QString();
 }
 
@@ -122,7 +124,7 @@ QString PageServices::keptDownloads()
     QJsonObject kept;
     const QMap<QString, PartialPackage> parts = PartialPackage::under(DataPaths::booksDirectory());
     for (auto it = parts.cbegin(); it != parts.cend(); ++it) {
-        const Download* download = downloads ? downloads->value(it.key()) : nullptr;
+        const Download* download = followed(it.key());
         if (download && download->phase() != Download::Phase::Paused && download->phase() != Download::Phase::Over)
             continue;
         QJsonObject state { { QStringLiteral("percent"), qMin(99, it->percent()) },
@@ -138,13 +140,13 @@ QString PageServices::keptDownloads()
 
 bool PageServices::pauseDownload(QString sku)
 {
-    Download* download = downloads ? downloads->value(sku) : nullptr;
+    Download* download = followed(sku);
     return download && download->pause();
 }
 
 bool PageServices::discardDownload(QString sku)
 {
-    Download* download = downloads ? downloads->value(sku) : nullptr;
+    Download* download = followed(sku);
     if (download && download->phase() == Download::Phase::Paused) {
         download->cancel();
         return true;

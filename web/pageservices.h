@@ -90,6 +90,8 @@ public:
 
 private:
     const QMap<QString, Download*>* downloads = nullptr;
+    // The download of `sku` under way or kept; none when there is none or none are followed.
+    Download* followed(const QString& sku) const;
     void suggestionsRead(const QString& sku, const QString& sourceLanguage);
 
     HeadwordSuggestions suggestions;
