@@ -83,13 +83,9 @@ int main(int argc, char* argv[])
         return BenchSupport::failed("the web database did not open"), 1;
     if (!store.exec("CREATE TABLE SYSTEM (ID INTEGER, REFBOOK TEXT, VARIABLE TEXT, VALUE TEXT)"))
         return BenchSupport::failed("the library table was not created"), 1;
-    int id = 0;
-    for (const auto& [variable, value] : { std::pair("TITLE", "Dizionario di prova"), std::pair("STATUS", "1"),
-             std::pair("VISIBLE", "1"), std::pair("SOURCELANGUAGEID", "it") }) {
-        if (!store.insert(id, sku, variable, value))
-            return BenchSupport::failed("the dictionary was not recorded"), 1;
-    }
     store.close();
+    if (!SyntheticBook::install(sku, QStringLiteral("Dizionario di prova"), QStringLiteral("it")))
+        return BenchSupport::failed("the dictionary was not recorded"), 1;
 
     DesktopBus bus;
     if (!bus.start())
