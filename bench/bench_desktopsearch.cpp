@@ -70,8 +70,8 @@ int main(int argc, char* argv[])
     BenchSupport::prepareEnvironment();
     QCoreApplication app(argc, argv);
     BenchSupport::quietProgram();
-    const int entries = argc > 1 ? std::atoi(argv[1]) : 200000;
-    const int rounds = argc > 2 ? std::atoi(argv[2]) : 100;
+    const int entries = BenchSupport::countArgument(argc, argv, 1, 200000);
+    const int rounds = BenchSupport::countArgument(argc, argv, 2, 100);
 
     QVector<SearchQuery> queries;
     if (!SyntheticBook::build(DataPaths::booksDirectory() + '/' + sku, entries, rounds, &queries))
