@@ -70,8 +70,8 @@ int main(int argc, char* argv[])
     BenchSupport::prepareEnvironment();
     QCoreApplication app(argc, argv);
     BenchSupport::quietProgram();
-    const int entries = argc > 1 ? std::atoi(argv[1]) : 200000;
-    const int rounds = argc > 2 ? std::atoi(argv[2]) : 100;
+    const int entries = BenchSupport::countArgument(argc, argv, 1, 200000);
+    const int rounds = BenchSupport::countArgument(argc, argv, 2, 100);
 
     QVector<SearchQuery> queries;
     if (!SyntheticBook::build(DataPaths::booksDirectory() + '/' + sku, entries, rounds, &queries))
@@ -83,13 +83,9 @@ int main(int argc, char* argv[])
         return BenchSupport::failed("the web database did not open"), 1;
     if (!store.exec("CREATE TABLE SYSTEM (ID INTEGER, REFBOOK TEXT, VARIABLE TEXT, VALUE TEXT)"))
         return BenchSupport::failed("the library table was not created"), 1;
-    int id = 0;
-    for (const auto& [variable, value] : { std::pair("TITLE", "Dizionario di prova"), std::pair("STATUS", "1"),
-             std::pair("VISIBLE", "1"), std::pair("SOURCELANGUAGEID", "it") }) {
-        if (!store.insert(id, sku, variable, value))
-            return BenchSupport::failed("the dictionary was not recorded"), 1;
-    }
     store.close();
+    if (!SyntheticBook::install(sku, QStringLiteral("Dizionario di prova"), QStringLiteral("it")))
+        return BenchSupport::failed("the dictionary was not recorded"), 1;
 
     DesktopBus bus;
     if (!bus.start())

@@ -257,8 +257,8 @@ int main(int argc, char* argv[])
     BenchSupport::prepareEnvironment();
     QApplication app(argc, argv);
     BenchSupport::quietProgram();
-    const int entries = argc > 1 ? QByteArray(argv[1]).toInt() : 200000;
-    const int iterations = argc > 2 ? QByteArray(argv[2]).toInt() : 200;
+    const int entries = BenchSupport::countArgument(argc, argv, 1, 200000);
+    const int iterations = BenchSupport::countArgument(argc, argv, 2, 200);
     if (entries <= 0 || iterations <= 0)
         return std::fprintf(stderr, "usage: bench_page [entries] [runs]\n"), 2;
 

@@ -84,8 +84,8 @@ int main(int argc, char* argv[])
     BenchSupport::prepareEnvironment();
     QApplication app(argc, argv);
     BenchSupport::quietProgram();
-    const int entries = argc > 1 ? QByteArray(argv[1]).toInt() : 60000;
-    const int rounds = argc > 2 ? QByteArray(argv[2]).toInt() : 100;
+    const int entries = BenchSupport::countArgument(argc, argv, 1, 60000);
+    const int rounds = BenchSupport::countArgument(argc, argv, 2, 100);
     if (entries <= 0 || rounds < 10)
         return std::fprintf(stderr, "usage: bench_pagememory [entries] [rounds, at least 10]\n"), 2;
 

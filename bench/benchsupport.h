@@ -39,6 +39,12 @@ inline void quietProgram()
     });
 }
 
+// The count given as the program's `index`th argument, or `fallback` when there is none.
+inline int countArgument(int argc, char* argv[], int index, int fallback)
+{
+    return argc > index ? QByteArray(argv[index]).toInt() : fallback;
+}
+
 // A field of /proc/self/status in KiB (VmHWM: peak resident size; VmRSS: current).
 inline qint64 statusKiB(const char* field)
 {

@@ -71,6 +71,14 @@ private:
         settings.setUsername("demo");
         settings.setSessionId("demo");
     }
+    // A transfer of the demo package into package(): true once it has ended finished.
+    bool transfersTheDemoToTheEnd() const
+    {
+        DownloadManager manager("ZDEMO001", package());
+        QSignalSpy ended(&manager, &DownloadManager::ended);
+        manager.start();
+        return ended.wait(20000) && manager.finished;
+    }
 
 private slots:
     void init()
@@ -219,11 +227,7 @@ private slots:
         if (!service.start(work.path(), { "--cut-after", QString::number(cutAfter) }))
             QSKIP("the store service is not built");
         signInToTheDemo();
-        DownloadManager manager("ZDEMO001", package());
-        QSignalSpy ended(&manager, &DownloadManager::ended);
-        manager.start();
-        QVERIFY(ended.wait(20000));
-        QVERIFY(manager.finished);
+        QVERIFY(transfersTheDemoToTheEnd());
         QCOMPARE(TestSupport::readFile(package()), bytes);
         QStringList expected;
         for (int from = 0; from < bytes.size(); from += cutAfter)
@@ -288,11 +292,7 @@ private slots:
         RunningService fast;
         fast.requestLog = work.filePath("requests");
         QVERIFY(fast.start(work.path()));
-        DownloadManager manager("ZDEMO001", package());
-        QSignalSpy ended(&manager, &DownloadManager::ended);
-        manager.start();
-        QVERIFY(ended.wait(20000));
-        QVERIFY(manager.finished);
+        QVERIFY(transfersTheDemoToTheEnd());
         QCOMPARE(TestSupport::readFile(package()), changed ? second : first);
         QTRY_COMPARE_WITH_TIMEOUT(packageReplies(fast.requestLog), QStringList { changed ? "300000 from 0"
                                                                         : QString("%1 from %2").arg(first.size() - kept).arg(kept) }, 5000);
