@@ -112,6 +112,11 @@
         return { sku: sku, title: sku, lang: D.lang, dest: '' };
     };
 
+    // The number of results an answer tells, as a number or as its text.
+    D.totalOf = function (res) {
+        return typeof res.tot === 'number' ? res.tot : parseInt(res.tot, 10);
+    };
+
     D.badTotal = function (tot) {
         return isNaN(tot) || tot < 0;
     };

@@ -121,7 +121,7 @@
     };
 
     search.onAnswer = function (req, res) {
-        var tot = typeof res.tot === 'number' ? res.tot : parseInt(res.tot, 10);
+        var tot = D.totalOf(res);
         var items = D.readItems(res.result);
         var lemma = res.isLemmatizzata !== false && req.type !== '2';
         if (lemma && req.start === 0) {
