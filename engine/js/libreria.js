@@ -169,15 +169,20 @@
             button('Annulla', 'btn-secondary btn-small', 'discard', part.sku));
     }
 
+    // What native code's `slot` tells beside the bridge, read; null when it has no such slot or
+    // its answer cannot be read.
+    function nativeJson(slot) {
+        var native = V.native(slot);
+        try {
+            return native ? JSON.parse(native[slot]()) : null;
+        } catch (e) {
+            return null;
+        }
+    }
+
     // What native code keeps of stopped downloads, in the page's shape.
     function keptDownloads() {
-        var native = V.native('keptDownloads');
-        var told;
-        try {
-            told = native ? JSON.parse(native.keptDownloads()) : {};
-        } catch (e) {
-            told = {};
-        }
+        var told = nativeJson('keptDownloads');
         var parts = {};
         Object.keys(told || {}).forEach(function (sku) {
             var p = told[sku] || {};
@@ -373,13 +378,7 @@
     // What native code has under way, as it tells it beside the bridge: sku -> state in the
     // page's shape, or null when it cannot tell.
     function nativeDownloads() {
-        var native = V.native('downloadStates');
-        var told;
-        try {
-            told = native ? JSON.parse(native.downloadStates()) : null;
-        } catch (e) {
-            told = null;
-        }
+        var told = nativeJson('downloadStates');
         if (!told) {
             return null;
         }
