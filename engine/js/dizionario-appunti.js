@@ -102,18 +102,24 @@
         button.querySelector('.icon').textContent = on ? iconOn : iconOff;
     }
 
+    // The end of a change to the saved rows of `current`: `failure` said when it failed, the
+    // saved rows of its dictionary read again either way.
+    function reloadAfter(current, failure) {
+        return function (err) {
+            if (err) {
+                V.message(failure);
+            }
+            reload(current);
+        };
+    }
+
     function toggleSaved(table) {
         var current = entry.current;
         if (!current) {
             return;
         }
         var row = savedRow(table, current);
-        var after = function (err) {
-            if (err) {
-                V.message('Impossibile salvare: il database delle note non è disponibile.');
-            }
-            reload(current);
-        };
+        var after = reloadAfter(current, 'Impossibile salvare: il database delle note non è disponibile.');
         if (row) {
             V.store.remove(table, row.ID, after);
         } else {
@@ -129,12 +135,7 @@
         var sku = current.sku || D.sku;
         var ref = V.store.makeRef(current);
         var row = savedRow('NOTE', current);
-        var after = function (err) {
-            if (err) {
-                V.message('Impossibile salvare la nota: il database delle note non è disponibile.');
-            }
-            reload(current);
-        };
+        var after = reloadAfter(current, 'Impossibile salvare la nota: il database delle note non è disponibile.');
         V.editText({
             title: 'Nota su \u00ab' + current.word + '\u00bb',
             label: 'Testo della nota',

@@ -59,11 +59,17 @@
     // Headword, homograph number (the dictionary's own, or its place among the entries listed
     // with the same headword) and part of speech.
     D.itemLabel = function (it) {
-        var omo = D.trim(it.omo);
-        var num = omo && omo !== '0' ? omo : (it.num ? String(it.num) : '');
+        var num = D.homographNumber(it);
         return '<span class="w">' + V.escapeHtml(it.word) + '</span>' +
             (num ? '<sup>' + V.escapeHtml(num) + '</sup>' : '') +
             (D.trim(it.hw) ? '<span class="hw">' + V.escapeHtml(it.hw) + '</span>' : '');
+    };
+
+    // The dictionary's own homograph number, or the entry's place among those listed with the
+    // same headword; empty for none.
+    D.homographNumber = function (it) {
+        var omo = D.trim(it.omo);
+        return omo && omo !== '0' ? omo : (it.num ? String(it.num) : '');
     };
 
     // Entries that share the headword (whatever its case) are homographs.
@@ -104,6 +110,11 @@
             }
         }
         return { sku: sku, title: sku, lang: D.lang, dest: '' };
+    };
+
+    // The number of results an answer tells, as a number or as its text.
+    D.totalOf = function (res) {
+        return typeof res.tot === 'number' ? res.tot : parseInt(res.tot, 10);
     };
 
     D.badTotal = function (tot) {

@@ -126,7 +126,7 @@
 
     // Answers of the bridge's word list, used when native code offers no index of its own.
     words.onAnswer = function (req, res) {
-        var tot = typeof res.tot === 'number' ? res.tot : parseInt(res.tot, 10);
+        var tot = D.totalOf(res);
         var items = D.readItems(res.result);
         words.last = req;
         if (D.badTotal(tot)) {

@@ -1,5 +1,4 @@
-// Dictionary page: headword and full-text search with scopes, its result list with pages, and
-// the search of every installed dictionary.
+// Dictionary page: headword and full-text search with scopes, and its result list with pages.
 
 (function (V, D) {
     'use strict';
@@ -10,6 +9,11 @@
     var search = D.search;
     var everywhere = D.everywhere;
     var lookupTimer = null;
+
+    function cancelLookup() {
+        clearTimeout(lookupTimer);
+        lookupTimer = null;
+    }
 
     function mode() {
         var radios = document.getElementsByName('mode');
@@ -44,10 +48,7 @@
             el.q.focus();
             return;
         }
-        if (lookupTimer) {
-            clearTimeout(lookupTimer);
-            lookupTimer = null;
-        }
+        cancelLookup();
         search.awaitingSuggestions = null;
         var type = mode();
         if (el.allBooks.checked && D.installed.length > 1) {
@@ -121,7 +122,7 @@
     };
 
     search.onAnswer = function (req, res) {
-        var tot = typeof res.tot === 'number' ? res.tot : parseInt(res.tot, 10);
+        var tot = D.totalOf(res);
         var items = D.readItems(res.result);
         var lemma = res.isLemmatizzata !== false && req.type !== '2';
         if (lemma && req.start === 0) {
@@ -318,17 +319,12 @@
                 ev.preventDefault();
                 ev.stopPropagation();
                 el.q.value = '';
-                if (lookupTimer) {
-                    clearTimeout(lookupTimer);
-                    lookupTimer = null;
-                }
+                cancelLookup();
             }
         });
         // Look-up as you type: a short pause after the last key starts the search.
         V.on(el.q, 'input', function () {
-            if (lookupTimer) {
-                clearTimeout(lookupTimer);
-            }
+            cancelLookup();
             lookupTimer = setTimeout(function () {
                 lookupTimer = null;
                 if (D.trim(el.q.value)) {

@@ -53,7 +53,7 @@
         if (run !== everywhere.run) {
             return;
         }
-        var tot = typeof res.tot === 'number' ? res.tot : parseInt(res.tot, 10);
+        var tot = D.totalOf(res);
         var book = run.books[run.groups.length];
         var lemma = run.type !== '2';
         var items = D.readItems(res.result, book.sku);

@@ -72,13 +72,18 @@
                 out.setAttribute(an, value);
             } catch (e) { /* attribute name not allowed in HTML */ }
         }
-        for (var c = node.firstChild; c; c = c.nextSibling) {
+        importChildren(out, node, base);
+        return out;
+    }
+
+    // The children of `from` that may be shown, cleaned, appended to `to`.
+    function importChildren(to, from, base) {
+        for (var c = from.firstChild; c; c = c.nextSibling) {
             var child = importNode(c, base);
             if (child) {
-                out.appendChild(child);
+                to.appendChild(child);
             }
         }
-        return out;
     }
 
     // The entry is XHTML; when it is not well-formed it is read as HTML instead.
@@ -105,13 +110,7 @@
 
     V.renderEntry = function (target, text, base) {
         target.innerHTML = '';
-        var root = parseEntry(text);
-        for (var c = root.firstChild; c; c = c.nextSibling) {
-            var n = importNode(c, base);
-            if (n) {
-                target.appendChild(n);
-            }
-        }
+        importChildren(target, parseEntry(text), base);
     };
 
     // Reads an entry: done(text) with its text ('' when the dictionary has no such entry), or

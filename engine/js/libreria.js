@@ -135,16 +135,20 @@
         } else {
             text = 'Avvio del download...';
         }
-        var determinate = phase === 'progress';
         // Only this page's own transfer can be cancelled: native code cancels the last one asked.
         var cancellable = active === download && phase !== 'wait' && phase !== 'queued';
+        return progressBarHtml(phase === 'progress' ? active.percent : null, text,
+            cancellable ? pauseButton() + button('Annulla', 'btn-secondary btn-small', 'cancel', active.sku) : '');
+    }
+
+    // A progress bar with its line of text and buttons; a null `percent` runs without an end.
+    function progressBarHtml(percent, text, buttons) {
+        var determinate = percent !== null;
         return '<div class="book-progress" role="progressbar" aria-valuemin="0" aria-valuemax="100"' +
-            (determinate ? ' aria-valuenow="' + active.percent + '"' : '') + ' aria-label="' + text + '">' +
+            (determinate ? ' aria-valuenow="' + percent + '"' : '') + ' aria-label="' + text + '">' +
             '<div class="progress-track"><div class="progress-bar' + (determinate ? '' : ' indeterminate') + '"' +
-            (determinate ? ' style="width:' + active.percent + '%"' : '') + '></div></div>' +
-            '<div class="progress-line"><span class="text">' + text + '</span>' +
-            (cancellable ? pauseButton() + button('Annulla', 'btn-secondary btn-small', 'cancel', active.sku) : '') +
-            '</div></div>';
+            (determinate ? ' style="width:' + percent + '%"' : '') + '></div></div>' +
+            '<div class="progress-line"><span class="text">' + text + '</span>' + buttons + '</div></div>';
     }
 
     // A transfer of this page's own can be paused when native code keeps what arrived.
@@ -159,24 +163,26 @@
     function keptHtml(part, busy) {
         var size = sizeText(part.size, part.bytes);
         var text = KEPT_TEXTS[part.state] + ': ' + part.percent + '%' + (size ? ' di ' + V.escapeHtml(size) : '');
-        return '<div class="book-progress" role="progressbar" aria-valuemin="0" aria-valuemax="100" aria-valuenow="' +
-            part.percent + '" aria-label="' + text + '">' +
-            '<div class="progress-track"><div class="progress-bar" style="width:' + part.percent + '%"></div></div>' +
-            '<div class="progress-line"><span class="text">' + text + '</span>' +
+        return progressBarHtml(part.percent, text,
             button('Riprendi', 'btn-primary btn-small', 'download', part.sku, busy,
                 busy ? 'Attendi la fine del download in corso' : 'Continua da dove si era fermato') +
-            button('Annulla', 'btn-secondary btn-small', 'discard', part.sku) + '</div></div>';
+            button('Annulla', 'btn-secondary btn-small', 'discard', part.sku));
+    }
+
+    // What native code's `slot` tells beside the bridge, read; null when it has no such slot or
+    // its answer cannot be read.
+    function nativeJson(slot) {
+        var native = V.native(slot);
+        try {
+            return native ? JSON.parse(native[slot]()) : null;
+        } catch (e) {
+            return null;
+        }
     }
 
     // What native code keeps of stopped downloads, in the page's shape.
     function keptDownloads() {
-        var native = V.native('keptDownloads');
-        var told;
-        try {
-            told = native ? JSON.parse(native.keptDownloads()) : {};
-        } catch (e) {
-            told = {};
-        }
+        var told = nativeJson('keptDownloads');
         var parts = {};
         Object.keys(told || {}).forEach(function (sku) {
             var p = told[sku] || {};
@@ -372,13 +378,7 @@
     // What native code has under way, as it tells it beside the bridge: sku -> state in the
     // page's shape, or null when it cannot tell.
     function nativeDownloads() {
-        var native = V.native('downloadStates');
-        var told;
-        try {
-            told = native ? JSON.parse(native.downloadStates()) : null;
-        } catch (e) {
-            told = null;
-        }
+        var told = nativeJson('downloadStates');
         if (!told) {
             return null;
         }
