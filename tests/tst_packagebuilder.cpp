@@ -130,20 +130,8 @@ private slots:
     }
 
     // An irregular verb's forms find its infinitive through the program's own search.
-    void irregularVerbsFindTheirInfinitive_data()
-    {
-        QTest::addColumn<QString>("word");
-        QTest::addColumn<QString>("infinitive");
-        for (const auto& [word, infinitive] : QList<QPair<QString, QString>> { { "vado", "andare" },
-                 { "andrò", "andare" }, { "vengo", "venire" }, { "fui", "essere" }, { "stetti", "stare" },
-                 { "dissi", "dire" }, { "ottengo", "ottenere" }, { "rifeci", "rifare" } })
-            QTest::newRow(qPrintable(word)) << word << infinitive;
-    }
-
     void irregularVerbsFindTheirInfinitive()
     {
-        QFETCH(QString, word);
-        QFETCH(QString, infinitive);
         TestDictionary::resetHome("à|è|é|ì|ò|ù", "a|e|e|i|o|u");
         QTemporaryDir dir;
         QList<QPair<QStringList, QString>> articles;
@@ -154,7 +142,11 @@ private slots:
         DictdImporter importer;
         QVERIFY(importer.import(DictdFiles::writeDictd(dir.path(), articles), "it", nullptr, builder));
         QVERIFY(builder.finish());
-        QCOMPARE(SearchRunner::search(SearchRunner::entry("voc", word)).words, QStringList { infinitive });
+        for (const auto& [word, infinitive] : QList<QPair<QString, QString>> { { "vado", "andare" },
+                 { "andrò", "andare" }, { "vengo", "venire" }, { "fui", "essere" }, { "stetti", "stare" },
+                 { "dissi", "dire" }, { "ottengo", "ottenere" }, { "rifeci", "rifare" } })
+            QVERIFY2(SearchRunner::search(SearchRunner::entry("voc", word)).words == QStringList { infinitive },
+                qPrintable(word));
     }
 
     void storedForms()
@@ -181,28 +173,20 @@ private slots:
     }
 
     // A repeated word (in any case) counts once towards the cap on a definition's keywords.
-    void definitionKeywordsCap_data()
-    {
-        QTest::addColumn<int>("maximum");
-        QTest::addColumn<QStringList>("keywords");
-        QTest::newRow("no cap") << 0 << QStringList({ "casa", "grande", "piccola", "bella", "tetto" });
-        QTest::newRow("two") << 2 << QStringList({ "casa", "grande", "tetto" });
-    }
-
     void definitionKeywordsCap()
     {
-        QFETCH(int, maximum);
-        QFETCH(QStringList, keywords);
-        QTemporaryDir dir;
-        DictionaryBuilder builder;
-        DictionaryBuilder::Options options;
-        options.maximumDefinitionKeywords = maximum;
-        QVERIFY(builder.open(dir.path(), options));
-        DictionaryEntry e = TestDictionary::entry("dimora", "", {}, { "tetto" });
-        e.definition = "Casa casa CASA grande, casa piccola e bella.";
-        QVERIFY(builder.add(e));
-        QVERIFY(builder.finish());
-        QCOMPARE(rows(dir.filePath("database.db"), "select keyword from keyword order by id"), keywords);
+        for (const auto& [maximum, keywords] : QList<QPair<int, QStringList>> {
+                 { 0, { "casa", "grande", "piccola", "bella", "tetto" } }, { 2, { "casa", "grande", "tetto" } } }) {
+            QTemporaryDir dir;
+            DictionaryBuilder builder;
+            DictionaryBuilder::Options options;
+            options.maximumDefinitionKeywords = maximum;
+            QVERIFY(builder.open(dir.path(), options));
+            DictionaryEntry e = TestDictionary::entry("dimora", "", {}, { "tetto" });
+            e.definition = "Casa casa CASA grande, casa piccola e bella.";
+            QVERIFY(builder.add(e) && builder.finish());
+            QCOMPARE(rows(dir.filePath("database.db"), "select keyword from keyword order by id"), keywords);
+        }
     }
 };
 
