@@ -106,13 +106,14 @@ private slots:
 
     void init() { TestSupport::resetHome(); }
 
+    // Offsets and lengths in the index's base-64 digits (the last two of which are "+" and "/").
     void indexNumbers_data()
     {
         QTest::addColumn<QString>("digits");
         QTest::addColumn<qint64>("value");
+        QTest::newRow("last digit") << "/" << qint64(63);
         QTest::newRow("large") << "B0C4f" << qint64(((1 * 64 + 52) * 64 + 2) * 64 * 64 + 56 * 64 + 31);
         QTest::newRow("not a digit") << "A-B" << qint64(-1);
-        QTest::newRow("empty") << "" << qint64(-1);
     }
 
     void indexNumbers()
@@ -157,6 +158,7 @@ private slots:
         QTest::newRow("offset past the end") << QByteArray("dog\tZ\tB\n") << gzip("dog\n") << line;
         QTest::newRow("not base-64") << QByteArray("dog\tA\t*\n") << gzip("dog\n") << line;
         QTest::newRow("missing field") << QByteArray("dog\tA\n") << gzip("dog\n") << line;
+        QTest::newRow("empty length") << QByteArray("dog\tA\t\n") << gzip("dog\n") << line;
         QTest::newRow("not gzip") << QByteArray("dog\tA\tB\n") << QByteArray("dog\n") << gz;
         QTest::newRow("cut gzip") << QByteArray("dog\tA\tB\n") << gzip(QByteArray(5000, 'x')).left(20) << gz;
     }
