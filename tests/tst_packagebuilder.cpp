@@ -29,47 +29,39 @@ class TestPackageBuilder : public QObject {
 private slots:
     void init() { TestSupport::resetHome(); }
 
-    void sourceLines_data()
+    void sourceFiles_data()
     {
-        QTest::addColumn<QString>("line");
-        QTest::addColumn<QString>("parsed"); // empty: refused
-        QTest::newRow("all fields") << "casa\t1\ts.f.\tAbitazione.\tcase\tdimora, tetto\tArchitettura"
-                                    << "casa/1/s.f./Abitazione./case/dimora,tetto/Architettura";
-        QTest::newRow("headword only") << "casa" << "casa//////";
-        QTest::newRow("empty list items") << "casa\t\t\t\t, ,case," << "casa////case//";
-        QTest::newRow("no headword") << "\ts.f." << "";
-        QTest::newRow("too many fields") << "a\tb\tc\td\te\tf\tg\th" << "";
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QStringList>("read"); // headword/omo/pos/definition/forms/keywords/scopes@source
+        QTest::addColumn<int>("malformed"); // the line refused; 0: none
+        QTest::newRow("all fields") << QByteArray("casa\t1\ts.f.\tAbitazione.\tcase\tdimora, tetto\tArchitettura")
+                                    << QStringList { "casa/1/s.f./Abitazione./case/dimora,tetto/Architettura@it" } << 0;
+        QTest::newRow("headword only") << QByteArray("casa") << QStringList { "casa//////@it" } << 0;
+        QTest::newRow("empty list items") << QByteArray("casa\t\t\t\t, ,case,") << QStringList { "casa////case//@it" } << 0;
+        QTest::newRow("no headword, after a comment, a blank line and a language")
+            << QByteArray("# commento\n\n@source en\nhouse\t\tn.\tcasa.\n\ts.f.\n")
+            << QStringList { "house//n./casa.///@en" } << 5;
+        QTest::newRow("too many fields") << QByteArray("a\tb\tc\td\te\tf\tg\th") << QStringList() << 1;
     }
 
-    void sourceLines()
+    // Each entry read with its fields in place, and a malformed line named.
+    void sourceFiles()
     {
-        QFETCH(QString, line);
-        QFETCH(QString, parsed);
-        DictionaryEntry e;
-        QCOMPARE(DictionarySource::parseLine(line, "it", e), !parsed.isEmpty());
-        if (parsed.isEmpty())
-            return;
-        QCOMPARE(QStringList({ e.headword, e.omo, e.pos, e.definition, e.forms.join(','), e.keywords.join(','),
-                               e.scopes.join(',') })
-                     .join('/'),
-                 parsed);
-        QCOMPARE(e.source, QStringLiteral("it"));
-    }
-
-    void malformedSourceNamesTheLine()
-    {
+        QFETCH(QByteArray, text);
+        QFETCH(QStringList, read);
+        QFETCH(int, malformed);
         QTemporaryDir dir;
-        const QString file = dir.filePath("bad.tsv");
-        QVERIFY(TestSupport::writeFile(file,
-                                          "# commento\n\n@source en\nhouse\t\tn.\tcasa.\ncasa\t\t\t\t\t\t\t\tx\n"));
+        QVERIFY(TestSupport::writeFile(dir.filePath("bad.tsv"), text));
         DictionarySource source;
-        QStringList read;
-        QVERIFY(!source.read(file, "it", [&read](const DictionaryEntry& e) {
-            read << e.headword + '@' + e.source;
+        QStringList entries;
+        QCOMPARE(source.read(dir.filePath("bad.tsv"), "it", [&entries](const DictionaryEntry& e) {
+            entries << QStringList({ e.headword, e.omo, e.pos, e.definition, e.forms.join(','), e.keywords.join(','),
+                                      e.scopes.join(',') }).join('/') + '@' + e.source;
             return true;
-        }));
-        QVERIFY(source.errorString().endsWith("bad.tsv:5: malformed entry"));
-        QCOMPARE(read, QStringList { "house@en" });
+        }), malformed == 0);
+        QCOMPARE(entries, read);
+        QVERIFY2(!malformed || source.errorString().endsWith(QString("bad.tsv:%1: malformed entry").arg(malformed)),
+            qPrintable(source.errorString()));
     }
 
     // What the store serves and the program installs: the database and one archive per content
@@ -130,20 +122,8 @@ private slots:
     }
 
     // An irregular verb's forms find its infinitive through the program's own search.
-    void irregularVerbsFindTheirInfinitive_data()
-    {
-        QTest::addColumn<QString>("word");
-        QTest::addColumn<QString>("infinitive");
-        for (const auto& [word, infinitive] : QList<QPair<QString, QString>> { { "vado", "andare" },
-                 { "andrò", "andare" }, { "vengo", "venire" }, { "fui", "essere" }, { "stetti", "stare" },
-                 { "dissi", "dire" }, { "ottengo", "ottenere" }, { "rifeci", "rifare" } })
-            QTest::newRow(qPrintable(word)) << word << infinitive;
-    }
-
     void irregularVerbsFindTheirInfinitive()
     {
-        QFETCH(QString, word);
-        QFETCH(QString, infinitive);
         TestDictionary::resetHome("à|è|é|ì|ò|ù", "a|e|e|i|o|u");
         QTemporaryDir dir;
         QList<QPair<QStringList, QString>> articles;
@@ -154,7 +134,11 @@ private slots:
         DictdImporter importer;
         QVERIFY(importer.import(DictdFiles::writeDictd(dir.path(), articles), "it", nullptr, builder));
         QVERIFY(builder.finish());
-        QCOMPARE(SearchRunner::search(SearchRunner::entry("voc", word)).words, QStringList { infinitive });
+        for (const auto& [word, infinitive] : QList<QPair<QString, QString>> { { "vado", "andare" },
+                 { "andrò", "andare" }, { "vengo", "venire" }, { "fui", "essere" }, { "stetti", "stare" },
+                 { "dissi", "dire" }, { "ottengo", "ottenere" }, { "rifeci", "rifare" } })
+            QVERIFY2(SearchRunner::search(SearchRunner::entry("voc", word)).words == QStringList { infinitive },
+                qPrintable(word));
     }
 
     void storedForms()
@@ -181,28 +165,20 @@ private slots:
     }
 
     // A repeated word (in any case) counts once towards the cap on a definition's keywords.
-    void definitionKeywordsCap_data()
-    {
-        QTest::addColumn<int>("maximum");
-        QTest::addColumn<QStringList>("keywords");
-        QTest::newRow("no cap") << 0 << QStringList({ "casa", "grande", "piccola", "bella", "tetto" });
-        QTest::newRow("two") << 2 << QStringList({ "casa", "grande", "tetto" });
-    }
-
     void definitionKeywordsCap()
     {
-        QFETCH(int, maximum);
-        QFETCH(QStringList, keywords);
-        QTemporaryDir dir;
-        DictionaryBuilder builder;
-        DictionaryBuilder::Options options;
-        options.maximumDefinitionKeywords = maximum;
-        QVERIFY(builder.open(dir.path(), options));
-        DictionaryEntry e = TestDictionary::entry("dimora", "", {}, { "tetto" });
-        e.definition = "Casa casa CASA grande, casa piccola e bella.";
-        QVERIFY(builder.add(e));
-        QVERIFY(builder.finish());
-        QCOMPARE(rows(dir.filePath("database.db"), "select keyword from keyword order by id"), keywords);
+        for (const auto& [maximum, keywords] : QList<QPair<int, QStringList>> {
+                 { 0, { "casa", "grande", "piccola", "bella", "tetto" } }, { 2, { "casa", "grande", "tetto" } } }) {
+            QTemporaryDir dir;
+            DictionaryBuilder builder;
+            DictionaryBuilder::Options options;
+            options.maximumDefinitionKeywords = maximum;
+            QVERIFY(builder.open(dir.path(), options));
+            DictionaryEntry e = TestDictionary::entry("dimora", "", {}, { "tetto" });
+            e.definition = "Casa casa CASA grande, casa piccola e bella.";
+            QVERIFY(builder.add(e) && builder.finish());
+            QCOMPARE(rows(dir.filePath("database.db"), "select keyword from keyword order by id"), keywords);
+        }
     }
 };
 
