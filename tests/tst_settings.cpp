@@ -36,7 +36,8 @@ private slots:
     {
         QTest::addColumn<int>("earlierMode"); // of a file already there; 0: none
         QTest::newRow("new file") << 0;
-        QTest::newRow("readable by all") << int(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+        QTest::newRow("readable by all")
+            << int(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
     }
 
     void fileHoldingTheSessionIsOwnerOnly()

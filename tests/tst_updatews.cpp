@@ -68,7 +68,8 @@ private slots:
         QFETCH(QString, error);
         HttpTestServer server;
         server.makeCurrent();
-        const Outcome answer = ask<UpdateWS>(server, bytes, &UpdateWS::replyUpdate, [](UpdateWS& c) { c.checkVersion(); });
+        server.respondWith(bytes);
+        const Outcome answer = ask<UpdateWS>(&UpdateWS::replyUpdate, [](UpdateWS& c) { c.checkVersion(); });
         QCOMPARE(answer.error, error);
         QCOMPARE(answer.replied, replied);
         QCOMPARE(server.targets.value(0), QByteArray("/rest/server?method=getVersion"));

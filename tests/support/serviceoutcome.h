@@ -1,5 +1,5 @@
-// A service client's one answer to a canned reply of an HttpTestServer, and the pieces the replies
-// are written with.
+// A service client's one answer, and the pieces that canned replies of an HttpTestServer are
+// written with.
 #pragma once
 
 #include "tests/support/httptestserver.h"
@@ -19,11 +19,9 @@ struct Outcome {
     QVariantList replied; // the arguments of the reply signal
     QString error; // the error text; "<n> outcomes" when there were not exactly one
 };
-// Serves `bytes` and waits for the outcome of what `ask` asks a new client.
-template <typename Client, typename Reply, typename Ask>
-Outcome ask(HttpTestServer& server, const QByteArray& bytes, Reply reply, Ask ask)
+// Waits for the outcome of what `ask` asks a new client.
+template <typename Client, typename Reply, typename Ask> Outcome ask(Reply reply, Ask ask)
 {
-    server.respondWith(bytes);
     Client client;
     QSignalSpy replies(&client, reply);
     QSignalSpy errors(&client, &Client::errorMessage);
