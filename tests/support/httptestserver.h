@@ -54,7 +54,6 @@ public:
     }
 
     QList<QByteArray> targets;           // request targets in arrival order
-    QList<QByteArray> requests;          // their whole heads
     QList<QPointer<QTcpSocket>> held;    // connections answered with hold = true
 
 private:
@@ -68,7 +67,6 @@ private:
             if (end < 0)
                 return;
             const QList<QByteArray> requestLine = head.left(head.indexOf("\r\n")).split(' ');
-            requests << head.left(end);
             heads.remove(socket);
             const QByteArray target = requestLine.value(1);
             targets << target;
