@@ -3,10 +3,10 @@
 #include "packages/blockcachedfile.h"
 #include "tests/support/testsupport.h"
 
-class TestBlockCachedFile : public QObject
-{
+class TestBlockCachedFile : public QObject {
     Q_OBJECT
 private:
+    static constexpr qint64 block = BlockCachedFile::BlockSize;
     QTemporaryDir dir;
     QByteArray content;
     QString path;
@@ -15,18 +15,13 @@ private slots:
     void initTestCase()
     {
         // Not a whole number of blocks, so the last block is a short one.
-        content.resize(int(BlockCachedFile::BlockSize * 5 + 1234));
-        for (int i = 0; i < content.size(); ++i)
-            content[i] = char((quint32(i) * 7919u) >> 3);
+        content = TestSupport::noise(int(block * 5 + 1234));
         path = dir.filePath("archive.zip");
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
+        QVERIFY(TestSupport::writeFile(path, content));
     }
 
     void reads_data()
     {
-        const qint64 block = BlockCachedFile::BlockSize;
         QTest::addColumn<qint64>("offset");
         QTest::addColumn<qint64>("length");
         QTest::newRow("start") << qint64(0) << qint64(30);
@@ -50,13 +45,13 @@ private slots:
         QCOMPARE(device.pos(), qMin<qint64>(offset + length, content.size()));
     }
 
+    // Directory at the end, entries from the front, as a zip reader goes; more blocks than kept.
     void jumpsEvictAndRereadBlocks()
     {
         BlockCachedFile device(path);
         QVERIFY(device.open(QIODevice::ReadOnly));
-        // Directory at the end, entries from the front, as a zip reader goes; more blocks than kept.
         for (int round = 0; round < 3; ++round) {
-            for (qint64 at = 0; at < content.size(); at += BlockCachedFile::BlockSize / 3) {
+            for (qint64 at = 0; at < content.size(); at += block / 3) {
                 const qint64 back = content.size() - 100 - at / 50;
                 QVERIFY(device.seek(back) && device.read(46) == content.mid(int(back), 46));
                 QVERIFY(device.seek(at) && device.read(300) == content.mid(int(at), 300));
