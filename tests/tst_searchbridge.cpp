@@ -1,16 +1,18 @@
-// The bridge's search slots driven from a real page: each request reaches its callback through
-// SignalQt, the busy state shows only for a slow request, an unopenable database is warned about,
-// and the page cannot fake the end of a search. (Queueing and results: the search tests.)
+// What the page receives of searches: the answers' literals, whatever a dictionary holds, and the
+// bridge's search slots driven from a real page. (Queueing and results: tst_searchentry.)
 #include "app/mainwindow.h"
+#include "search/resultliteral.h"
 #include "tests/support/testdictionary.h"
 #include "web/customagentwebview.h"
 #include "web/qtjavascriptinteraction.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QWebFrame>
+#include <QWebPage>
 #include <sys/stat.h>
 
 using TestDictionary::entry;
@@ -30,20 +32,51 @@ private:
     QScopedPointer<MainWindow> window;
 
     QVariant js(const QString& script) { return window->webView->page()->mainFrame()->evaluateJavaScript(script); }
-    int answered() { return js("calls.length").toInt(); }
     // Every answer as "callback=words", sorted: requests of different kinds answer in any order.
-    QStringList answers()
-    {
-        QStringList out;
-        for (const QJsonValue& call : QJsonDocument::fromJson(js("JSON.stringify(calls)").toString().toUtf8()).array())
-            out << call[0].toString() + '=' + call[1].toString();
-        out.sort();
-        return out;
-    }
-    bool busyShown() const { return window->progressBar->isVisible(); }
+    QStringList answers() { return js("calls.slice().sort()").toStringList(); }
 
 private slots:
-    void init()
+    void cleanup() { window.reset(); }
+
+    // Whatever a dictionary holds, the page receives exactly that text (the headword with its
+    // apostrophes as "&apos;") and nothing in it can end the strings it travels in.
+    void hostileTextsReachThePageIntact_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("apostrophe") << "dell'anno";
+        QTest::newRow("backslash") << "a\\b\\";
+        QTest::newRow("backslash before quote") << "x\\'); alert(1); ('";
+        QTest::newRow("double quote") << "\"); alert(1); (\"";
+        QTest::newRow("line breaks") << "a\nb\rc" + QString(QChar(0x2028)) + "d" + QChar(0x2029);
+        QTest::newRow("end of script") << "</script><script>alert(1)</script>";
+        QTest::newRow("accents and tab") << "perché\tpiù";
+    }
+
+    void hostileTextsReachThePageIntact()
+    {
+        QFETCH(QString, text);
+        QWebPage page;
+        // The page reads a literal as the engine's SignalQt does, from inside a quoted string.
+        const auto read = [&page](const QString& quote, const QString& literal) {
+            const QString script = "JSON.stringify(eval('(' + " + quote + literal + quote + " + ')'))";
+            return QJsonDocument::fromJson(page.mainFrame()->evaluateJavaScript(script).toString().toUtf8()).object();
+        };
+        const QList<SearchResult> results { { text, text, text, text, text, "sku" } };
+        const QJsonArray items { QJsonObject { { "idzenta", text }, { "word", QString(text).replace('\'', "&apos;") },
+                                               { "file", text }, { "omo", text }, { "hw", text } } };
+        QCOMPARE(read("'", ResultLiteral::search(results, 1, "fullText")),
+                 QJsonObject({ { "tot", 1 }, { "result", items }, { "isLemmatizzata", false } }));
+        QCOMPARE(read("'", ResultLiteral::wordList(results, 3)), QJsonObject({ { "tot", 3 }, { "result", items } }));
+        const QJsonArray scopes { QJsonObject { { "id", 4 }, { "nome", text } },
+                                  QJsonObject { { "id", text }, { "nome", "x" } } };
+        QCOMPARE(read("\"", ResultLiteral::scopes({ { "4", text }, { text, "x" } })),
+                 QJsonObject({ { "tot", 2 }, { "result", scopes } }));
+    }
+
+    // Every argument reaches its place: a swapped pair answers other words. Quick answers paint
+    // nothing in the status bar; one that waits (its database is a pipe that blocks the worker
+    // until the test writes to it) shows the busy state until it is answered.
+    void pageRequests()
     {
         TestDictionary::resetHome("à|è|ì|ò|ù", "a|e|i|o|u");
         window.reset(new MainWindow);
@@ -53,19 +86,10 @@ private slots:
         const QString engine = TestSupport::dataDirectory() + "/engine/";
         const QByteArray page = R"(<html><head><script src="probe.js"></script></head><body>sonda</body></html>)";
         const QByteArray script = "var calls = []; function SignalQt(cb, lit) { var r = eval('(' + lit + ')');"
-                                  "calls.push([cb, r.result.map(function(x){return x.word || x.nome;}).join(',')]); }";
+                                  "calls.push(cb + '=' + r.result.map(function(x){return x.word || x.nome;})); }";
         QVERIFY(TestSupport::writeZip(engine + "probe.html.zip", { { "probe.html", page } }));
         QVERIFY(TestSupport::writeZip(engine + "probe.js.zip", { { "probe.js", script } }));
         window->bridge->loadUrl("probe.html");
-    }
-
-    void cleanup() { window.reset(); }
-
-    // Every argument reaches its place (a swapped pair answers other words); ending a search is
-    // not the page's to say; an unopenable database is warned about once per request and still
-    // answered; quick answers paint nothing in the status bar.
-    void pageRequestsReachTheirCallbacks()
-    {
         QVERIFY(TestDictionary::install("voc", { entry("sole", "s.m.", { "soli" }, {}, { "Astronomia" }),
                                                  entry("girasole", "s.m.", {}, { "sole" }, { "Botanica" }),
                                                  entry("meridiana", "s.f.", {}, { "sole" }, { "Astronomia" }),
@@ -80,10 +104,10 @@ private slots:
            + search("voc", "Sole", "scoped", "2", "1")
            + "QtJavascriptInteraction.getWords('voc', 'VOCE', '1', '2', 'it', 'words');"
              "QtJavascriptInteraction.getScopes('voc', 'scopes');");
-        QTRY_COMPARE(answered(), 4);
+        QTRY_COMPARE(answers().size(), 4);
         js(search("rotto", "sole", "s") + "QtJavascriptInteraction.getWords('rotto', 'sole', '0', '10', 'it', 'w');"
                                           "QtJavascriptInteraction.getScopes('rotto', 'a');");
-        QTRY_COMPARE(answered(), 7);
+        QTRY_COMPARE(answers().size(), 7);
         QTest::qWait(50);
         QCOMPARE(answers(), QStringList({ "a=", "entry=sole", "s=", "scoped=sole,meridiana",
                                           "scopes=Arte dell'abitare,Astronomia,Botanica", "w=", "words=voce2,voce3" }));
@@ -91,26 +115,21 @@ private slots:
         QCOMPARE(TestSupport::recorded().dialogs, QStringList({ box, box, box }));
         QVERIFY(!window->db.isOpen());
         QCOMPARE(messages, QStringList());
-        QVERIFY(!busyShown());
-    }
+        QVERIFY(!window->progressBar->isVisible());
 
-    // A request that takes its time shows the busy state until it is answered. The database here
-    // is a pipe: opening it blocks the worker until the test writes to it.
-    void slowRequestShowsTheBusyState()
-    {
-        const QString path = TestDictionary::bookDirectory("lento") + "/database.db";
+        const QString pipe = TestDictionary::bookDirectory("lento") + "/database.db";
         QVERIFY(QDir().mkpath(TestDictionary::bookDirectory("lento")));
-        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
         js(search("lento", "sole", "slow"));
-        QTRY_VERIFY(busyShown());
+        QTRY_VERIFY(window->progressBar->isVisible());
         QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Ricerca in corso..."));
-        QCOMPARE(answered(), 0);
-        QFile pipe(path);
-        QVERIFY(pipe.open(QIODevice::WriteOnly));
-        pipe.close();
-        QTRY_COMPARE(answered(), 1);
-        QCOMPARE(answers(), QStringList({ "slow=" }));
-        QVERIFY(!busyShown());
+        QCOMPARE(answers().size(), 7);
+        QFile writer(pipe);
+        QVERIFY(writer.open(QIODevice::WriteOnly));
+        writer.close();
+        QTRY_COMPARE(answers().size(), 8);
+        QVERIFY(answers().contains("slow="));
+        QVERIFY(!window->progressBar->isVisible());
         QCOMPARE(window->statusBar()->currentMessage(), QString());
     }
 };
