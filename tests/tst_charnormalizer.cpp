@@ -3,7 +3,7 @@
 #include "base/charnormalizer.h"
 #include "tests/support/testsupport.h"
 
-#include <QThread>
+#include <thread>
 
 class TestCharNormalizer : public QObject {
     Q_OBJECT
@@ -51,18 +51,14 @@ private slots:
     {
         setTable("à|ù", "a|u", "1");
         QVector<QString> results(4);
-        QList<QThread*> threads;
-        for (int i = 0; i < results.size(); ++i) {
-            threads << QThread::create([&results, i] {
+        std::vector<std::thread> threads;
+        for (int i = 0; i < results.size(); ++i)
+            threads.emplace_back([&results, i] {
                 for (int n = 0; n < 50; ++n)
                     results[i] = normalizeText("1", "virtù e bontà");
             });
-            threads.last()->start();
-        }
-        for (QThread* thread : threads) {
-            QVERIFY(thread->wait(20000));
-            delete thread;
-        }
+        for (std::thread& thread : threads)
+            thread.join();
         QCOMPARE(results, QVector<QString>(4, "virtu e bonta"));
     }
 };
