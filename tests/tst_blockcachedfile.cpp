@@ -24,7 +24,6 @@ private slots:
     {
         QTest::addColumn<qint64>("offset");
         QTest::addColumn<qint64>("length");
-        QTest::newRow("start") << qint64(0) << qint64(30);
         QTest::newRow("across one boundary") << block - 10 << qint64(20);
         QTest::newRow("across several blocks") << block / 2 << 3 * block;
         QTest::newRow("into the short last block") << 5 * block - 5 << qint64(100);
