@@ -60,27 +60,4 @@ inline Outcome wordList(const Analitic::Request& request)
 {
     return run(request, &SearchService::getWords, &SearchState::wordListResults);
 }
-
-// A word list written as a request of type "words", so that one table holds both kinds.
-inline Search::Request listing(const QString& sku, const QString& word, const QString& from = QStringLiteral("0"),
-    const QString& to = QStringLiteral("50"))
-{
-    return entry(sku, word, from, to, QStringLiteral("words"));
-}
-
-inline Outcome answer(const Search::Request& r)
-{
-    if (r.type == QLatin1String("words"))
-        return wordList({ r.word, r.start, r.offset, r.sku, r.callback, r.sourceLanguage });
-    return search(r);
-}
-
-// Whether the answer's literal tells `total` and ends as that kind's literal does.
-inline bool hasTotal(const Outcome& outcome, const Search::Request& r, int total)
-{
-    const bool entrySearch = r.type == QLatin1String("0") || r.type == QLatin1String("1");
-    const QString end = r.type == QLatin1String("words") ? QStringLiteral("]}")
-        : QStringLiteral("], isLemmatizzata:%1}").arg(entrySearch ? "true" : "false");
-    return outcome.literal.startsWith(QStringLiteral("{tot:%1,result: [").arg(total)) && outcome.literal.endsWith(end);
-}
 }
