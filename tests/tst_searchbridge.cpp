@@ -66,7 +66,6 @@ private slots:
                                                { "file", text }, { "omo", text }, { "hw", text } } };
         QCOMPARE(read("'", ResultLiteral::search(results, 1, "fullText")),
                  QJsonObject({ { "tot", 1 }, { "result", items }, { "isLemmatizzata", false } }));
-        QCOMPARE(read("'", ResultLiteral::wordList(results, 3)), QJsonObject({ { "tot", 3 }, { "result", items } }));
         const QJsonArray scopes { QJsonObject { { "id", 4 }, { "nome", text } },
                                   QJsonObject { { "id", text }, { "nome", "x" } } };
         QCOMPARE(read("\"", ResultLiteral::scopes({ { "4", text }, { text, "x" } })),
