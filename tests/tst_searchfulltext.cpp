@@ -17,7 +17,6 @@ private slots:
         QVERIFY(TestDictionary::install("ft", { entry("sole", "s.m.", {}, {}, { "Astronomia" }),
                                                 entry("girasole", "s.m.", {}, {}, { "Botanica", "Astronomia" }),
                                                 entry("ombra", "s.f.", {}, {}, { "Arte dell'ombra" }) }));
-        QVERIFY(TestDictionary::install("noscopes", { entry("casa") }));
         QVERIFY(QDir().mkpath(TestDictionary::bookDirectory("rotto") + "/database.db"));
         QSqlDatabase::addDatabase("QSQLITE", "shared").setConnectOptions("QSQLITE_BUSY_TIMEOUT=10");
     }
@@ -30,7 +29,6 @@ private slots:
         QTest::newRow("by name") << "ft" << DatabaseAccess::Opened
                                  << "{tot:3, result:[{id:3, nome:'Arte dell\\\\u0027ombra'}, "
                                     "{id:1, nome:'Astronomia'}, {id:2, nome:'Botanica'}]}";
-        QTest::newRow("no scopes") << "noscopes" << DatabaseAccess::Opened << "{tot:0, result:[]}";
         QTest::newRow("not installed") << "none" << DatabaseAccess::Missing << "{tot:0, result:[]}";
         QTest::newRow("unopenable") << "rotto" << DatabaseAccess::OpenFailed << "{tot:0, result:[]}";
     }
