@@ -12,7 +12,6 @@
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QWebFrame>
-#include <QWebPage>
 #include <sys/stat.h>
 
 using TestDictionary::entry;
@@ -38,8 +37,7 @@ private:
 private slots:
     void cleanup() { window.reset(); }
 
-    // Whatever a dictionary holds, the page receives exactly that text (the headword with its
-    // apostrophes as "&apos;") and nothing in it can end the strings it travels in.
+    // The page receives exactly what a dictionary holds (a headword's apostrophes as "&apos;").
     void hostileTextsReachThePageIntact_data()
     {
         QTest::addColumn<QString>("text");
@@ -61,10 +59,9 @@ private slots:
             const QString script = "JSON.stringify(eval('(' + " + quote + literal + quote + " + ')'))";
             return QJsonDocument::fromJson(page.mainFrame()->evaluateJavaScript(script).toString().toUtf8()).object();
         };
-        const QList<SearchResult> results { { text, text, text, text, text, "sku" } };
         const QJsonArray items { QJsonObject { { "idzenta", text }, { "word", QString(text).replace('\'', "&apos;") },
                                                { "file", text }, { "omo", text }, { "hw", text } } };
-        QCOMPARE(read("'", ResultLiteral::search(results, 1, "fullText")),
+        QCOMPARE(read("'", ResultLiteral::search({ { text, text, text, text, text, "sku" } }, 1, "fullText")),
                  QJsonObject({ { "tot", 1 }, { "result", items }, { "isLemmatizzata", false } }));
         const QJsonArray scopes { QJsonObject { { "id", 4 }, { "nome", text } },
                                   QJsonObject { { "id", text }, { "nome", "x" } } };
@@ -72,9 +69,8 @@ private slots:
                  QJsonObject({ { "tot", 2 }, { "result", scopes } }));
     }
 
-    // Every argument reaches its place: a swapped pair answers other words. Quick answers paint
-    // nothing in the status bar; one that waits (its database is a pipe that blocks the worker
-    // until the test writes to it) shows the busy state until it is answered.
+    // Every argument reaches its place (a swapped pair answers other words); only a request that
+    // waits (its database is a pipe that blocks the worker until written to) shows the busy state.
     void pageRequests()
     {
         TestDictionary::resetHome("à|è|ì|ò|ù", "a|e|i|o|u");
@@ -83,11 +79,10 @@ private slots:
         QTRY_VERIFY(window->webView->page()->mainFrame()->url().toString().endsWith("/engine/login.html"));
         // A probe page whose SignalQt records every answer with its words as the page reads them.
         const QString engine = TestSupport::dataDirectory() + "/engine/";
-        const QByteArray page = R"(<html><head><script src="probe.js"></script></head><body>sonda</body></html>)";
-        const QByteArray script = "var calls = []; function SignalQt(cb, lit) { var r = eval('(' + lit + ')');"
-                                  "calls.push(cb + '=' + r.result.map(function(x){return x.word || x.nome;})); }";
+        const QByteArray page = "<html><head><script>var calls = []; function SignalQt(cb, lit) { var r = eval("
+                                "'(' + lit + ')'); calls.push(cb + '=' + r.result.map(function(x){return x.word "
+                                "|| x.nome;})); }</script></head><body>sonda</body></html>";
         QVERIFY(TestSupport::writeZip(engine + "probe.html.zip", { { "probe.html", page } }));
-        QVERIFY(TestSupport::writeZip(engine + "probe.js.zip", { { "probe.js", script } }));
         window->bridge->loadUrl("probe.html");
         QVERIFY(TestDictionary::install("voc", { entry("sole", "s.m.", { "soli" }, {}, { "Astronomia" }),
                                                  entry("girasole", "s.m.", {}, { "sole" }, { "Botanica" }),
@@ -98,8 +93,8 @@ private slots:
         QStringList messages;
         connect(window->statusBar(), &QStatusBar::messageChanged, this,
                 [&messages](const QString& m) { messages << m; });
-        js("QtJavascriptInteraction.onSearchTerminated(); QtJavascriptInteraction.onAnaliticTerminated();");
-        js(search("voc", "soli", "entry") + "QtJavascriptInteraction.onSearchTerminated();"
+        js("QtJavascriptInteraction.onSearchTerminated(); QtJavascriptInteraction.onAnaliticTerminated();"
+           + search("voc", "soli", "entry") + "QtJavascriptInteraction.onSearchTerminated();"
            + search("voc", "Sole", "scoped", "2", "1")
            + "QtJavascriptInteraction.getWords('voc', 'VOCE', '1', '2', 'it', 'words');"
              "QtJavascriptInteraction.getScopes('voc', 'scopes');");
