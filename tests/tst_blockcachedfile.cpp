@@ -1,5 +1,4 @@
-// The block-cached archive device reads exactly what the file holds, wherever a read starts
-// and however far it reaches, also after jumps back and forth that evict its blocks.
+// The block-cached archive device reads exactly what the file holds, wherever a read starts.
 #include "packages/blockcachedfile.h"
 #include "tests/support/testsupport.h"
 

@@ -7,14 +7,6 @@
 
 class TestCharNormalizer : public QObject {
     Q_OBJECT
-private:
-    static void setTable(const QString& start, const QString& end, const QString& language)
-    {
-        AppSettings settings;
-        settings.setStartCharset(start, language);
-        settings.setEndCharset(end, language);
-    }
-
 private slots:
     void init() { TestSupport::resetHome(); }
 
@@ -41,7 +33,9 @@ private slots:
         QFETCH(QString, expected);
         QCOMPARE(normalizeText("7", input), input);
         QVERIFY(TestSupport::recorded().diagnostics.isEmpty());
-        setTable(start, end, "7");
+        AppSettings settings;
+        settings.setStartCharset(start, "7");
+        settings.setEndCharset(end, "7");
         QCOMPARE(normalizeText("7", input), expected);
         const QString mismatch = "Errore, i due charset hanno un diverso numero di elementi\n";
         QCOMPARE(TestSupport::recorded().diagnostics.contains(mismatch), start.count('|') != end.count('|'));
@@ -49,7 +43,9 @@ private slots:
 
     void runsOnWorkerThreads()
     {
-        setTable("à|ù", "a|u", "1");
+        AppSettings settings;
+        settings.setStartCharset("à|ù", "1");
+        settings.setEndCharset("a|u", "1");
         QVector<QString> results(4);
         std::vector<std::thread> threads;
         for (int i = 0; i < results.size(); ++i)

@@ -1,9 +1,6 @@
 // "Forse cercavi": the headwords closest in spelling to a word that matched nothing.
-#include "base/appsettings.h"
 #include "search/headwordsuggestions.h"
 #include "tests/support/testdictionary.h"
-
-#include <QSignalSpy>
 
 using TestDictionary::entry;
 
@@ -50,9 +47,8 @@ private slots:
         QCOMPARE(s.suggest(sku, word, language), expected);
     }
 
-    // The first question starts the reading on its own thread and answers at once that it is
-    // waiting; a dictionary asked for while another is still being read replaces it; the object
-    // can go while a reading is under way.
+    // The first question starts the reading on its own thread and is told to wait; a dictionary
+    // asked for during a reading replaces it; the object can go while a reading is under way.
     void headwordsReadOnTheirOwnThread()
     {
         HeadwordSuggestions s;

@@ -1,6 +1,5 @@
-// The search statements: each reaches its rows through an index on a dictionary of realistic
-// shape (a full scan of a large table costs milliseconds per search); the numbers and quoted
-// values they embed; the hash of an inflected form they look for.
+// The search statements: each reaches its rows through an index (a full scan of a large table
+// costs milliseconds per search); the values they embed; the hash of the forms they look for.
 #include "search/searchstatements.h"
 #include "search/sqltext.h"
 #include "tests/support/testdictionary.h"
@@ -97,8 +96,7 @@ private slots:
         QCOMPARE(SqlText::isWholeNumber(text), whole);
     }
 
-    // A quoted value is one literal, with nothing after it. A zero character would end the
-    // statement there; no dictionary text holds one, so it is dropped.
+    // One literal, nothing after it; a zero character (in no dictionary) would end the statement.
     void quotedValuesAreOneLiteral_data()
     {
         QTest::addColumn<QString>("value");
