@@ -6,16 +6,14 @@ class TestBlockCachedFile : public QObject {
     Q_OBJECT
 private:
     static constexpr qint64 block = BlockCachedFile::BlockSize;
-    QTemporaryDir dir;
     QByteArray content;
-    QString path;
+    const QString path = QDir::home().filePath("archive.zip");
 
 private slots:
     void initTestCase()
     {
         // Not a whole number of blocks, so the last block is a short one.
         content = TestSupport::noise(int(block * 5 + 1234));
-        path = dir.filePath("archive.zip");
         QVERIFY(TestSupport::writeFile(path, content));
     }
 
