@@ -41,7 +41,7 @@ private slots:
             QTest::newRow(tag + "word list count") << SearchStatements::wordListCount(f, "it");
             QTest::newRow(tag + "word list page") << SearchStatements::wordListPage(f, "it", "20", "10");
         }
-        QTest::newRow("file lookup") << QByteArray("select file from file where id = '17'");
+        QTest::newRow("file lookup") << SearchStatements::fileName("17");
         QTest::newRow("scopes") << SearchStatements::scopes();
     }
 
