@@ -47,8 +47,7 @@ private slots:
         QCOMPARE(s.suggest(sku, word, language), expected);
     }
 
-    // The first question starts the reading on its own thread and is told to wait; a dictionary
-    // asked for during a reading replaces it; the object can go while a reading is under way.
+    // Read on their own thread: the first question waits, a later dictionary replaces it.
     void headwordsReadOnTheirOwnThread()
     {
         HeadwordSuggestions s;

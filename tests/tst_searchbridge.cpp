@@ -69,8 +69,8 @@ private slots:
                  QJsonObject({ { "tot", 2 }, { "result", scopes } }));
     }
 
-    // Every argument reaches its place (a swapped pair answers other words); only a request that
-    // waits (its database is a pipe that blocks the worker until written to) shows the busy state.
+    // Every argument reaches its place (a swapped pair answers other words); only a slow request
+    // (its database is a pipe that blocks the worker until written to) shows the busy state.
     void pageRequests()
     {
         TestDictionary::resetHome("à|è|ì|ò|ù", "a|e|i|o|u");
@@ -98,7 +98,7 @@ private slots:
            + search("voc", "Sole", "scoped", "2", "1")
            + "QtJavascriptInteraction.getWords('voc', 'VOCE', '1', '2', 'it', 'words');"
              "QtJavascriptInteraction.getScopes('voc', 'scopes');");
-        QTRY_COMPARE(answers().size(), 4);
+        QTRY_COMPARE(answers().size(), 4); // a request waiting behind another would be replaced
         js(search("rotto", "sole", "s") + "QtJavascriptInteraction.getWords('rotto', 'sole', '0', '10', 'it', 'w');"
                                           "QtJavascriptInteraction.getScopes('rotto', 'a');");
         QTRY_COMPARE(answers().size(), 7);
@@ -119,8 +119,7 @@ private slots:
         QFile writer(pipe);
         QVERIFY(writer.open(QIODevice::WriteOnly));
         writer.close();
-        QTRY_COMPARE(answers().size(), 8);
-        QVERIFY(answers().contains("slow="));
+        QTRY_VERIFY(answers().contains("slow="));
         QVERIFY(!window->progressBar->isVisible());
         QCOMPARE(window->statusBar()->currentMessage(), QString());
     }

@@ -15,10 +15,9 @@ Search::Request voc(const QString& word, const QString& start = "0", const QStri
 {
     return SearchRunner::entry("voc", word, start, offset, type, "99", source); // an entry search has no scope
 }
-Search::Request keyword(const QString& word, const QString& scope, const QString& start = "0",
-                        const QString& offset = "10")
+Search::Request keyword(const QString& word, const QString& scope, const QString& at = "0", const QString& rows = "10")
 {
-    return SearchRunner::entry("ft", word, start, offset, "2", scope);
+    return SearchRunner::entry("ft", word, at, rows, "2", scope);
 }
 // A word list written as a request of type "words", so that one table holds both kinds.
 Search::Request listing(const QString& sku, const QString& word, const QString& from = "0", const QString& to = "50")

@@ -7,16 +7,14 @@
 #include <QSqlDatabase>
 
 using TestDictionary::entry;
-Q_DECLARE_METATYPE(DatabaseAccess)
 
 class TestSearchFullText : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase()
     {
-        QVERIFY(TestDictionary::install("ft", { entry("sole", "s.m.", {}, {}, { "Astronomia" }),
-                                                entry("girasole", "s.m.", {}, {}, { "Botanica", "Astronomia" }),
-                                                entry("ombra", "s.f.", {}, {}, { "Arte dell'ombra" }) }));
+        QVERIFY(TestDictionary::install("ft", { entry("a", "", {}, {}, { "Astronomia" }),
+            entry("b", "", {}, {}, { "Botanica", "Astronomia" }), entry("c", "", {}, {}, { "Arte dell'ombra" }) }));
         QVERIFY(QDir().mkpath(TestDictionary::bookDirectory("rotto") + "/database.db"));
         QSqlDatabase::addDatabase("QSQLITE", "shared").setConnectOptions("QSQLITE_BUSY_TIMEOUT=10");
     }
@@ -24,23 +22,23 @@ private slots:
     void scopes_data()
     {
         QTest::addColumn<QString>("sku");
-        QTest::addColumn<DatabaseAccess>("access");
+        QTest::addColumn<int>("access");
         QTest::addColumn<QString>("literal");
-        QTest::newRow("by name") << "ft" << DatabaseAccess::Opened
+        QTest::newRow("by name") << "ft" << int(DatabaseAccess::Opened)
                                  << "{tot:3, result:[{id:3, nome:'Arte dell\\\\u0027ombra'}, "
                                     "{id:1, nome:'Astronomia'}, {id:2, nome:'Botanica'}]}";
-        QTest::newRow("not installed") << "none" << DatabaseAccess::Missing << "{tot:0, result:[]}";
-        QTest::newRow("unopenable") << "rotto" << DatabaseAccess::OpenFailed << "{tot:0, result:[]}";
+        QTest::newRow("not installed") << "none" << int(DatabaseAccess::Missing) << "{tot:0, result:[]}";
+        QTest::newRow("unopenable") << "rotto" << int(DatabaseAccess::OpenFailed) << "{tot:0, result:[]}";
     }
 
     void scopes()
     {
         QFETCH(QString, sku);
-        QFETCH(DatabaseAccess, access);
+        QFETCH(int, access);
         QFETCH(QString, literal);
         QSqlDatabase connection = QSqlDatabase::database("shared", false);
         QList<Scope> list;
-        QCOMPARE(readScopes(connection, sku, list), access);
+        QCOMPARE(int(readScopes(connection, sku, list)), access);
         QCOMPARE(ResultLiteral::scopes(list), literal);
         QVERIFY(!connection.isOpen());
         QCOMPARE(connection.connectOptions(), QStringLiteral("QSQLITE_BUSY_TIMEOUT=10"));
