@@ -13,7 +13,7 @@ namespace {
 Search::Request voc(const QString& word, const QString& start = "0", const QString& offset = "10",
                     const QString& type = "0", const QString& source = "it")
 {
-    return SearchRunner::entry("voc", word, start, offset, type, "99", source); // an entry search has no scope
+    return SearchRunner::entry("voc", word, start, offset, type, "99", source); // an entry search ignores scopes
 }
 Search::Request keyword(const QString& word, const QString& scope, const QString& at = "0", const QString& rows = "10")
 {
@@ -120,7 +120,7 @@ private slots:
         QTest::newRow("normalised keyword") << keyword("più", "") << 1 << QStringList { "perché" };
         QTest::newRow("apostrophe in the keyword") << keyword("dell'ombra", "") << 0 << QStringList();
         QTest::newRow("empty type is a keyword search") << SearchRunner::entry("ft", "sole", "0", "1", "") << 6
-                                                 << QStringList { "sole" };
+                                                        << QStringList { "sole" };
         QStringList rows21to30;
         for (int i = 21; i <= 30; ++i)
             rows21to30 << QStringLiteral("Parola%1").arg(i);
