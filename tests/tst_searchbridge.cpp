@@ -1,13 +1,14 @@
-// The bridge's search slots driven from a real page: each request reaches its callback through
-// SignalQt, the busy state shows only for a slow request, an unopenable database is warned about,
-// and the page cannot fake the end of a search. (Queueing and results: the search tests.)
+// What the page receives of searches: the answers' literals, whatever a dictionary holds, and the
+// bridge's search slots driven from a real page. (Queueing and results: tst_searchentry.)
 #include "app/mainwindow.h"
+#include "search/resultliteral.h"
 #include "tests/support/testdictionary.h"
 #include "web/customagentwebview.h"
 #include "web/qtjavascriptinteraction.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QWebFrame>
@@ -27,105 +28,100 @@ QString search(const QString& sku, const QString& word, const QString& callback,
 class TestSearchBridge : public QObject {
     Q_OBJECT
 private:
-    MainWindow* window = nullptr;
+    QScopedPointer<MainWindow> window;
 
     QVariant js(const QString& script) { return window->webView->page()->mainFrame()->evaluateJavaScript(script); }
-    int answered() { return js("calls.length").toInt(); }
     // Every answer as "callback=words", sorted: requests of different kinds answer in any order.
-    QStringList answers()
-    {
-        QStringList out;
-        for (const QJsonValue& call : QJsonDocument::fromJson(js("JSON.stringify(calls)").toString().toUtf8()).array())
-            out << call[0].toString() + '=' + call[1].toString();
-        out.sort();
-        return out;
-    }
-    bool busyShown() const { return window->progressBar->isVisible(); }
+    QStringList answers() { return js("calls.slice().sort()").toStringList(); }
 
 private slots:
-    void init()
+    void cleanup() { window.reset(); }
+
+    // The page receives exactly what a dictionary holds (a headword's apostrophes as "&apos;").
+    void hostileTextsReachThePageIntact_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("apostrophe") << "dell'anno";
+        QTest::newRow("backslash") << "a\\b\\";
+        QTest::newRow("backslash before quote") << "x\\'); alert(1); ('";
+        QTest::newRow("double quote") << "\"); alert(1); (\"";
+        QTest::newRow("line breaks") << "a\nb\rc" + QString(QChar(0x2028)) + "d" + QChar(0x2029);
+        QTest::newRow("end of script") << "</script><script>alert(1)</script>";
+        QTest::newRow("accents and tab") << "perché\tpiù";
+    }
+
+    void hostileTextsReachThePageIntact()
+    {
+        QFETCH(QString, text);
+        QWebPage page;
+        // The page reads a literal as the engine's SignalQt does, from inside a quoted string.
+        const auto read = [&page](const QString& quote, const QString& literal) {
+            const QString script = "JSON.stringify(eval('(' + " + quote + literal + quote + " + ')'))";
+            return QJsonDocument::fromJson(page.mainFrame()->evaluateJavaScript(script).toString().toUtf8()).object();
+        };
+        const QJsonArray items { QJsonObject { { "idzenta", text }, { "word", QString(text).replace('\'', "&apos;") },
+                                               { "file", text }, { "omo", text }, { "hw", text } } };
+        QCOMPARE(read("'", ResultLiteral::search({ { text, text, text, text, text, "sku" } }, 1, "fullText")),
+                 QJsonObject({ { "tot", 1 }, { "result", items }, { "isLemmatizzata", false } }));
+        const QJsonArray scopes { QJsonObject { { "id", 4 }, { "nome", text } },
+                                  QJsonObject { { "id", text }, { "nome", "x" } } };
+        QCOMPARE(read("\"", ResultLiteral::scopes({ { "4", text }, { text, "x" } })),
+                 QJsonObject({ { "tot", 2 }, { "result", scopes } }));
+    }
+
+    // Every argument reaches its place (a swapped pair answers other words); only a slow request
+    // (its database is a pipe that blocks the worker until written to) shows the busy state.
+    void pageRequests()
     {
         TestDictionary::resetHome("à|è|ì|ò|ù", "a|e|i|o|u");
-        window = new MainWindow;
+        window.reset(new MainWindow);
         window->show();
         QTRY_VERIFY(window->webView->page()->mainFrame()->url().toString().endsWith("/engine/login.html"));
         // A probe page whose SignalQt records every answer with its words as the page reads them.
         const QString engine = TestSupport::dataDirectory() + "/engine/";
-        const QByteArray page = R"(<html><head><script src="probe.js"></script></head><body>sonda</body></html>)";
-        const QByteArray script = "var calls = []; function SignalQt(cb, lit) { var r = eval('(' + lit + ')');"
-                                  "calls.push([cb, r.result.map(function(x){return x.word || x.nome;}).join(',')]); }";
+        const QByteArray page = "<html><head><script>var calls = []; function SignalQt(cb, lit) { var r = eval("
+                                "'(' + lit + ')'); calls.push(cb + '=' + r.result.map(function(x){return x.word "
+                                "|| x.nome;})); }</script></head><body>sonda</body></html>";
         QVERIFY(TestSupport::writeZip(engine + "probe.html.zip", { { "probe.html", page } }));
-        QVERIFY(TestSupport::writeZip(engine + "probe.js.zip", { { "probe.js", script } }));
         window->bridge->loadUrl("probe.html");
         QVERIFY(TestDictionary::install("voc", { entry("sole", "s.m.", { "soli" }, {}, { "Astronomia" }),
                                                  entry("girasole", "s.m.", {}, { "sole" }, { "Botanica" }),
                                                  entry("meridiana", "s.f.", {}, { "sole" }, { "Astronomia" }),
                                                  entry("città", "s.f.", {}, {}, { "Arte dell'abitare" }),
                                                  entry("voce1"), entry("voce2"), entry("voce3") }));
-    }
-
-    void cleanup()
-    {
-        delete window;
-        window = nullptr;
-    }
-
-    // Every argument reaches its place: a swapped pair answers other words.
-    void pageRequestsReachTheirCallbacks()
-    {
+        QVERIFY(QDir().mkpath(TestDictionary::bookDirectory("rotto") + "/database.db"));
         QStringList messages;
         connect(window->statusBar(), &QStatusBar::messageChanged, this,
                 [&messages](const QString& m) { messages << m; });
-        js(search("voc", "soli", "entry") + search("voc", "Sole", "scoped", "2", "1")
+        js("QtJavascriptInteraction.onSearchTerminated(); QtJavascriptInteraction.onAnaliticTerminated();"
+           + search("voc", "soli", "entry") + "QtJavascriptInteraction.onSearchTerminated();"
+           + search("voc", "Sole", "scoped", "2", "1")
            + "QtJavascriptInteraction.getWords('voc', 'VOCE', '1', '2', 'it', 'words');"
              "QtJavascriptInteraction.getScopes('voc', 'scopes');");
-        QTRY_COMPARE(answered(), 4);
-        QCOMPARE(answers(), QStringList({ "entry=sole", "scoped=sole,meridiana",
-                                          "scopes=Arte dell'abitare,Astronomia,Botanica", "words=voce2,voce3" }));
-        QVERIFY(!window->db.isOpen());
-        // Quick answers paint nothing in the status bar.
-        QCOMPARE(messages, QStringList());
-        QVERIFY(!busyShown());
-    }
-
-    // A request that takes its time shows the busy state until it is answered. The database here
-    // is a pipe: opening it blocks the worker until the test writes to it.
-    void slowRequestShowsTheBusyState()
-    {
-        const QString path = TestDictionary::bookDirectory("lento") + "/database.db";
-        QVERIFY(QDir().mkpath(TestDictionary::bookDirectory("lento")));
-        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-        js(search("lento", "sole", "slow"));
-        QTRY_VERIFY(busyShown());
-        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Ricerca in corso..."));
-        QCOMPARE(answered(), 0);
-        QFile pipe(path);
-        QVERIFY(pipe.open(QIODevice::WriteOnly));
-        pipe.close();
-        QTRY_COMPARE(answered(), 1);
-        QCOMPARE(answers(), QStringList({ "slow=" }));
-        QVERIFY(!busyShown());
-        QCOMPARE(window->statusBar()->currentMessage(), QString());
-    }
-
-    void unopenableDatabaseIsWarnedAboutAndStillAnswered()
-    {
-        QVERIFY(QDir().mkpath(TestDictionary::bookDirectory("rotto") + "/database.db"));
+        QTRY_COMPARE(answers().size(), 4); // a request waiting behind another would be replaced
         js(search("rotto", "sole", "s") + "QtJavascriptInteraction.getWords('rotto', 'sole', '0', '10', 'it', 'w');"
                                           "QtJavascriptInteraction.getScopes('rotto', 'a');");
-        QTRY_COMPARE(answered(), 3);
+        QTRY_COMPARE(answers().size(), 7);
+        QTest::qWait(50);
+        QCOMPARE(answers(), QStringList({ "a=", "entry=sole", "s=", "scoped=sole,meridiana",
+                                          "scopes=Arte dell'abitare,Astronomia,Botanica", "w=", "words=voce2,voce3" }));
         const QString box = "Vocalume|Apertura database per le ricerche fallita";
         QCOMPARE(TestSupport::recorded().dialogs, QStringList({ box, box, box }));
-        QCOMPARE(answers(), QStringList({ "a=", "s=", "w=" }));
-    }
+        QCOMPARE(messages, QStringList());
+        QVERIFY(!window->progressBar->isVisible());
 
-    void thePageCannotFakeTheEndOfASearch()
-    {
-        js("QtJavascriptInteraction.onSearchTerminated(); QtJavascriptInteraction.onAnaliticTerminated();");
-        js(search("voc", "sole", "one") + "QtJavascriptInteraction.onSearchTerminated();");
-        QTRY_COMPARE(answered(), 1);
-        QTest::qWait(50);
-        QCOMPARE(answers(), QStringList({ "one=sole" }));
+        const QString pipe = TestDictionary::bookDirectory("lento") + "/database.db";
+        QVERIFY(QDir().mkpath(TestDictionary::bookDirectory("lento")));
+        QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+        js(search("lento", "sole", "slow"));
+        QTRY_VERIFY(window->progressBar->isVisible());
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Ricerca in corso..."));
+        QFile writer(pipe);
+        QVERIFY(writer.open(QIODevice::WriteOnly));
+        writer.close();
+        QTRY_VERIFY(answers().contains("slow="));
+        QVERIFY(!window->progressBar->isVisible());
+        QCOMPARE(window->statusBar()->currentMessage(), QString());
     }
 };
 

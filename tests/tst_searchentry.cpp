@@ -1,6 +1,5 @@
-// Headword searches on a small installed dictionary: exact matches first, inflected forms,
-// normalisation, paging, and what a missing, unopenable or broken database answers.
-#include "base/appsettings.h"
+// Headword, keyword and word-list searches on small installed dictionaries, as the page asks for
+// them; the desktop's prefix search; what missing or broken databases answer.
 #include "search/booksearch.h"
 #include "search/indexrows.h"
 #include "search/prefixsearch.h"
@@ -12,16 +11,41 @@ using TestDictionary::entry;
 
 namespace {
 Search::Request voc(const QString& word, const QString& start = "0", const QString& offset = "10",
-                    const QString& type = "0", const QString& scope = QString(), const QString& source = "it")
+                    const QString& type = "0", const QString& source = "it")
 {
-    return SearchRunner::entry("voc", word, start, offset, type, scope, source);
+    return SearchRunner::entry("voc", word, start, offset, type, "99", source); // an entry search ignores scopes
+}
+Search::Request keyword(const QString& word, const QString& scope, const QString& at = "0", const QString& rows = "10")
+{
+    return SearchRunner::entry("ft", word, at, rows, "2", scope);
+}
+// A word list written as a request of type "words", so that one table holds both kinds.
+Search::Request listing(const QString& sku, const QString& word, const QString& from = "0", const QString& to = "50")
+{
+    return SearchRunner::entry(sku, word, from, to, "words");
+}
+SearchRunner::Outcome answer(const Search::Request& r)
+{
+    if (r.type == "words")
+        return SearchRunner::wordList({ r.word, r.start, r.offset, r.sku, r.callback, r.sourceLanguage });
+    return SearchRunner::search(r);
+}
+// Whether the answer's literal tells `total` and ends as that kind's literal does.
+bool hasTotal(const SearchRunner::Outcome& outcome, const Search::Request& r, int total)
+{
+    const QString end = r.type == "words" ? "]}"
+        : QString("], isLemmatizzata:%1}").arg(r.type == "0" || r.type == "1" ? "true" : "false");
+    return outcome.literal.startsWith(QString("{tot:%1,result: [").arg(total)) && outcome.literal.endsWith(end);
 }
 }
 
 class TestSearchEntry : public QObject {
     Q_OBJECT
+private:
+    QDateTime vocModified;
+
 private slots:
-    void init()
+    void initTestCase()
     {
         TestDictionary::resetHome("à|è|é|ì|ò|ù", "a|e|e|i|o|u");
         DictionaryEntry secondCasa = entry("casa", "s.f.");
@@ -34,116 +58,151 @@ private slots:
                                           entry("città", "s.f."), entry("casamento", "s.m."),
                                           entry("case", "n.", {}, {}, {}, "en"), entry("50%_[*]", "s.m.") },
                                         3));
+        QVERIFY(TestDictionary::install("ft", { entry("solare", "", {}, { "sole" }, { "Astronomia" }),
+            entry("sole", "", {}, {}, { "Astronomia" }), entry("girasole", "", {}, { "sole" }, { "Botanica" }),
+            entry("Meridiana", "", {}, { "sole" }, { "Astronomia" }), entry("ombra", "", {}, { "sole" }, { "Arte" }),
+            entry("perché", "", {}, { "più" }), entry("città", "", {}, { "sole" }),
+            entry("sole", "", {}, {}, {}, "en") }));
+        QList<DictionaryEntry> many;
+        for (int i = 45; i >= 1; --i)
+            many << entry(QStringLiteral("Parola%1").arg(i, 2, 10, QLatin1Char('0')));
+        QVERIFY(TestDictionary::install("list", many << entry("pane") << entry("l'altro"), 7));
+        QVERIFY(TestDictionary::install("due", { entry("casaccio"), entry("Casa") }));
+        QVERIFY(QDir().mkpath(TestDictionary::bookDirectory("rotto") + "/database.db"));
+        QVERIFY(TestSupport::writeFile(TestDictionary::bookDirectory("vuoto") + "/database.db", {}));
+        QVERIFY(TestDictionary::installEndless("lento"));
+        vocModified = QFileInfo(getBookDatabasePath("voc")).lastModified();
+        QVERIFY(QFile::setPermissions(getBookDatabasePath("voc"), QFile::ReadOwner));
     }
 
-    void findsHeadwordsAndInflectedForms_data()
+    // No search writes to a dictionary.
+    void cleanupTestCase()
+    {
+        QCOMPARE(QFileInfo(getBookDatabasePath("voc")).lastModified(), vocModified);
+        QVERIFY(!QFileInfo::exists(getBookDatabasePath("voc") + "-journal"));
+    }
+
+    // What is typed is looked for as written: a wildcard to SQL matches only itself.
+    void answers_data()
     {
         QTest::addColumn<Search::Request>("request");
         QTest::addColumn<int>("total");
-        QTest::addColumn<QStringList>("words");
+        QTest::addColumn<QStringList>("found");
         const QStringList casa { "casa", "casa", "casale", "casamento", "casato" };
-        QTest::newRow("type 0, exact matches first") << voc("casa") << 5 << casa;
+        QTest::newRow("exact matches first") << voc("casa") << 5 << casa;
         QTest::newRow("type 1 is the same search") << voc("casa", "0", "10", "1") << 5 << casa;
         QTest::newRow("typed in capitals") << voc("CASA") << 5 << casa;
         QTest::newRow("start 00 lists no exact match") << voc("casa", "00") << 5 << QStringList(casa.mid(2));
-        QTest::newRow("start 10 is past the end") << voc("casa", "10") << 5 << QStringList();
         QTest::newRow("page of two") << voc("casa", "1", "2") << 5 << QStringList { "casamento", "casato" };
-        QTest::newRow("inflected form only") << voc("vanno") << 1 << QStringList { "andare" };
+        QTest::newRow("inflected form") << voc("vanno") << 1 << QStringList { "andare" };
         QTest::newRow("inflected form with accent") << voc("andrò") << 1 << QStringList { "andare" };
         QTest::newRow("form of one language only") << voc("case") << 1 << QStringList { "casa" };
-        QTest::newRow("other source language") << voc("case", "0", "10", "0", "", "en") << 1 << QStringList { "case" };
-        QTest::newRow("capitalised headword: no exact match, found by prefix") << voc("roma") << 1
-                                                                                << QStringList { "Roma" };
+        QTest::newRow("other source language") << voc("case", "0", "10", "0", "en") << 1 << QStringList { "case" };
+        QTest::newRow("capitalised headword found by prefix") << voc("roma") << 1 << QStringList { "Roma" };
         QTest::newRow("normalised input") << voc("citta") << 1 << QStringList { "città" };
         QTest::newRow("accented input") << voc("città") << 1 << QStringList { "città" };
         QTest::newRow("empty word counts every entry") << voc("", "0", "3") << 10
                                                        << QStringList { "50%_[*]", "andare", "casa" };
-        QTest::newRow("scope does not restrict") << voc("vanno", "0", "10", "0", "99") << 1 << QStringList { "andare" };
-        QTest::newRow("no match") << voc("zzz") << 0 << QStringList();
-        QTest::newRow("source language with an apostrophe") << voc("casa", "0", "10", "0", "", "i't") << 0
-                                                            << QStringList();
-    }
-
-    // What is typed is looked for as written: a character that is a wildcard to SQL matches
-    // only itself, in the count and in the list alike, of the search and of the word list.
-    void countAndListAgreeForAnyTypedText_data()
-    {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QStringList>("entries");
-        QTest::newRow("plain prefix") << "cas" << QStringList { "casa", "casa", "casale", "casamento", "casato" };
-        for (const char* wildcard : { "cas*", "cas?to", "[a-c]*", "%", "_", "ca%", "ca\\" })
-            QTest::newRow(wildcard) << wildcard << QStringList();
-        QTest::newRow("wildcards in a headword") << "50%" << QStringList { "50%_[*]" };
-    }
-
-    void countAndListAgreeForAnyTypedText()
-    {
-        QFETCH(QString, typed);
-        QFETCH(QStringList, entries);
-        for (const SearchRunner::Outcome& outcome :
-             { SearchRunner::search(voc(typed)), SearchRunner::wordList({ typed, "0", "50", "voc", "cb", "it" }) }) {
-            QCOMPARE(outcome.words, entries);
-            QVERIFY2(outcome.literal.startsWith(QString("{tot:%1,").arg(entries.size())), qPrintable(outcome.literal));
+        QTest::newRow("source language with an apostrophe") << voc("casa", "0", "10", "0", "i't") << 0 << QStringList();
+        for (const char* w : { "cas*", "cas?to", "[a-c]*", "%", "_", "ca%", "ca\\", "50%" }) {
+            const QStringList found = w == QLatin1String("50%") ? QStringList { "50%_[*]" } : QStringList();
+            QTest::addRow("%s, search", w) << voc(w) << found.size() << found;
+            QTest::addRow("%s, list", w) << listing("voc", w) << found.size() << found;
         }
+        QTest::newRow("keyword: headword first, then by name")
+            << keyword("sole", "") << 6 << QStringList { "sole", "città", "girasole", "Meridiana", "ombra", "solare" };
+        QTest::newRow("keyword in a scope") << keyword("sole", "1") << 3
+                                            << QStringList { "sole", "Meridiana", "solare" };
+        QTest::newRow("scope without the headword") << keyword("sole", "2") << 1 << QStringList { "girasole" };
+        QTest::newRow("keyword scope 0 does not exist") << keyword("sole", "0") << 0 << QStringList();
+        QTest::newRow("keyword, second page") << keyword("sole", "", "2", "2") << 6
+                                              << QStringList { "girasole", "Meridiana" };
+        QTest::newRow("normalised keyword") << keyword("più", "") << 1 << QStringList { "perché" };
+        QTest::newRow("apostrophe in the keyword") << keyword("dell'ombra", "") << 0 << QStringList();
+        QTest::newRow("empty type is a keyword search") << SearchRunner::entry("ft", "sole", "0", "1", "") << 6
+                                                        << QStringList { "sole" };
+        QStringList rows21to30;
+        for (int i = 21; i <= 30; ++i)
+            rows21to30 << QStringLiteral("Parola%1").arg(i);
+        QTest::newRow("list from 20, 10 rows") << listing("list", "parola", "20", "10") << 45 << rows21to30;
+        QTest::newRow("list in any case") << listing("list", "PAROLA", "20", "10") << 45 << rows21to30;
+        QTest::newRow("list, shorter prefix") << listing("list", "pa", "0", "2") << 46
+                                              << QStringList { "pane", "Parola01" };
+        QTest::newRow("list past the end") << listing("list", "parola", "45") << 45 << QStringList();
+        QTest::newRow("list with an apostrophe") << listing("list", "l'a") << 1 << QStringList { "l'altro" };
+        // Missing or broken dictionaries; "lento" holds a view that would take minutes to list.
+        for (const auto& [sku, total] : { std::pair("nessuno", 0), { "", 0 }, { "../books/voc", 0 }, { "rotto", 0 },
+                                          { "vuoto", -1 }, { "lento", -1 } })
+            for (const char* type : { "0", "2", "words" })
+                QTest::addRow("%s, %s", sku, type) << SearchRunner::entry(sku, "casa", "0", "10", type) << total
+                                                   << QStringList();
     }
 
-    void findsHeadwordsAndInflectedForms()
+    void answers()
     {
         QFETCH(Search::Request, request);
         QFETCH(int, total);
-        QFETCH(QStringList, words);
-        const SearchRunner::Outcome outcome = SearchRunner::search(request);
-        QVERIFY2(outcome.literal.startsWith(QString("{tot:%1,result: [").arg(total)), qPrintable(outcome.literal));
-        QVERIFY(outcome.literal.endsWith("], isLemmatizzata:true}"));
-        QCOMPARE(outcome.words, words);
-        QVERIFY(!outcome.openFailed);
+        QFETCH(QStringList, found);
+        StatementTimeLimit::setMilliseconds(request.sku == "lento" ? 300 : StatementTimeLimit::defaultMilliseconds);
+        const SearchRunner::Outcome outcome = answer(request);
+        QVERIFY2(hasTotal(outcome, request, total), qPrintable(outcome.literal));
+        QCOMPARE(outcome.words, found);
+        QCOMPARE(outcome.openFailed, request.sku == "rotto"); // told to the GUI thread, which warns the user
     }
 
-    // The answer's literal carries each result's fields; a headword's apostrophes are made safe.
-    void literalOfAnAnswer()
+    // A malformed number from the page answers -1 and runs no statement.
+    void malformedNumbersRunNoStatement()
     {
-        const QString item("{idzenta: \\'%1\\', word: \\'%2\\', file: \\'voci000%3.xhtml\\', omo: \\'%4\\', "
-                           "hw: \\'%5\\'}");
-        const QString end("], isLemmatizzata:true}");
-        QCOMPARE(SearchRunner::search(voc("po'")).literal,
-                 "{tot:1,result: [" + item.arg("7", "po&apos;", "3", "", "avv.") + end);
-        const QStringList casa { item.arg("2", "casa", "1", "", "s.f."), item.arg("4", "casa", "2", "2", "s.f."),
-                                 item.arg("3", "casale", "1", "", "s.m."), item.arg("9", "casamento", "3", "", "s.m."),
-                                 item.arg("1", "casato", "1", "", "s.m.") };
-        QCOMPARE(SearchRunner::search(voc("casa")).literal, "{tot:5,result: [" + casa.join(',') + end);
+        TestSupport::recorded().diagnostics.clear();
+        for (const Search::Request& request :
+             { voc("casa", "0", "-1"), voc("casa", ""), voc("casa", "0, 10 union select 1,2,3,4,5 --"),
+               keyword("sole", "1 or 1=1"), keyword("sole", "", "0", "1)"), listing("list", "parola", "0 --") }) {
+            const SearchRunner::Outcome outcome = answer(request);
+            QVERIFY2(hasTotal(outcome, request, -1) && outcome.words.isEmpty(), qPrintable(outcome.literal));
+        }
+        QVERIFY(!TestSupport::diagnosticsContain("select"));
     }
 
-    // Each answer goes to the callback that asked with its own results; a request waiting behind
-    // a running one is replaced by a newer one; word lists run beside searches.
+    // No other reader lists anything of a missing or broken dictionary.
+    void otherReadersOfBrokenDictionaries()
+    {
+        StatementTimeLimit::setMilliseconds(300);
+        for (const char* sku : { "nessuno", "", "../books/voc", "rotto", "vuoto", "lento" }) {
+            QCOMPARE(IndexRows::read(sku, "it", { "casa" }, true, 10).size(), 0);
+            QCOMPARE(PrefixSearch::inBook({ sku, "", "it" }, "casa", 10).size(), 0);
+        }
+        StatementTimeLimit::setMilliseconds(StatementTimeLimit::defaultMilliseconds);
+    }
+
+    // A request waiting behind a running one is replaced by a newer one; word lists run beside.
     void requestsWhileOthersRun()
     {
         SearchService service;
         QSignalSpy answered(&service, &SearchService::pageStatement);
-        for (const auto& [word, callback] :
-             { std::pair("casa", "a"), std::pair("roma", "b"), std::pair("vanno", "c") }) {
+        for (const char* word : { "casa", "roma", "vanno" }) {
             Search::Request request = voc(word);
-            request.callback = callback;
+            request.callback = word;
             service.search(request);
         }
-        service.getWords(Analitic::Request { "cas", "1", "2", "voc", "w1", "it" });
-        service.getWords(Analitic::Request { "and", "0", "10", "voc", "w2", "it" });
+        service.getWords({ "cas", "2", "2", "voc", "list1", "it" });
+        service.getWords({ "and", "0", "10", "voc", "list2", "it" });
         QTRY_COMPARE(answered.count(), 4);
         QTest::qWait(50);
-        QStringList searches;
-        QStringList lists;
+        QStringList callbacks;
+        const QString secondCasa // each result carries its entry's id, content file, homograph number, grammar
+            = "{idzenta: \\'4\\', word: \\'casa\\', file: \\'voci0002.xhtml\\', omo: \\'2\\', hw: \\'s.f.\\'}";
         for (const QList<QVariant>& call : qAsConst(answered)) {
-            const QString statement = call.at(0).toString();
-            (statement.contains("isLemmatizzata") ? searches : lists) << statement.section('\'', 1, 1);
+            callbacks << call.at(0).toString().section('\'', 1, 1);
+            QCOMPARE(call.at(0).toString().contains(secondCasa), callbacks.last() == "casa");
         }
-        QCOMPARE(searches, QStringList({ "a", "c" }));
-        QCOMPARE(lists, QStringList({ "w1", "w2" }));
-        QCOMPARE(service.searchCallback(), QStringLiteral("c"));
+        callbacks.sort();
+        QCOMPARE(callbacks, QStringList({ "casa", "list1", "list2", "vanno" }));
+        QCOMPARE(service.searchCallback(), QStringLiteral("vanno"));
         QCOMPARE(SearchRunner::words(service.lastResults().searchResults), QStringList { "andare" });
         QCOMPARE(SearchRunner::words(service.lastResults().wordListResults), QStringList { "andare" });
     }
 
-    // The desktop's search: headwords of several dictionaries that begin with the text, as
-    // "word@sku", exact ones first, homographs once, at most `limit`.
+    // The desktop's search over several dictionaries: exact ones first, homographs once.
     void headwordsBeginningWithTheText_data()
     {
         QTest::addColumn<QString>("text");
@@ -151,7 +210,7 @@ private slots:
         QTest::addColumn<QStringList>("hits");
         QTest::newRow("prefix") << "casa" << 10
                                 << QStringList { "casa@voc", "Casa@due", "casaccio@due", "casale@voc",
-                                       "casamento@voc", "casato@voc" };
+                                                 "casamento@voc", "casato@voc" };
         QTest::newRow("limit") << "cas" << 3 << QStringList { "casa@voc", "Casa@due", "casaccio@due" };
         QTest::newRow("capitals, accents and blanks") << " CITTA " << 10 << QStringList { "città@voc" };
         QTest::newRow("another language's headword") << "case" << 10 << QStringList();
@@ -165,84 +224,15 @@ private slots:
         QFETCH(QString, text);
         QFETCH(int, limit);
         QFETCH(QStringList, hits);
-        QVERIFY(TestDictionary::install("due", { entry("casaccio"), entry("Casa") }));
         QVector<QVector<PrefixSearch::Hit>> lists;
         for (const char* sku : { "voc", "nessuno", "due" })
-            lists << PrefixSearch::inBook({ sku, QString("Dizionario ") + sku, "it" }, text, limit);
+            lists << PrefixSearch::inBook({ sku, "", "it" }, text, limit);
         QStringList found;
         for (const PrefixSearch::Hit& hit : PrefixSearch::merged(lists, limit)) {
             found << hit.word + '@' + hit.sku;
-            QCOMPARE(hit.title, "Dizionario " + hit.sku);
             QCOMPARE(hit.exact, hit.key == text.simplified().toLower());
         }
         QCOMPARE(found, hits);
-    }
-
-    void malformedNumbersRunNoStatement_data()
-    {
-        QTest::addColumn<QString>("start");
-        QTest::addColumn<QString>("offset");
-        QTest::newRow("negative offset") << "0" << "-1";
-        QTest::newRow("empty start") << "" << "10";
-        QTest::newRow("injected start") << "0, 10 union select 1,2,3,4,5 --" << "10";
-    }
-
-    void malformedNumbersRunNoStatement()
-    {
-        QFETCH(QString, start);
-        QFETCH(QString, offset);
-        QCOMPARE(SearchRunner::search(voc("casa", start, offset)).literal, "{tot:-1,result: [], isLemmatizzata:true}");
-        QVERIFY(!TestSupport::diagnosticsContain("select"));
-    }
-
-    void brokenOrMissingDictionaries_data()
-    {
-        QTest::addColumn<QString>("sku");
-        QTest::addColumn<int>("total");
-        QTest::addColumn<bool>("openFailed"); // told to the GUI thread, which warns the user
-        QTest::newRow("not installed") << "nessuno" << 0 << false;
-        QTest::newRow("empty sku") << "" << 0 << false;
-        QTest::newRow("path outside the books") << "../books/voc" << 0 << false;
-        QTest::newRow("unopenable") << "rotto" << 0 << true;
-        QTest::newRow("without the search tables") << "vuoto" << -1 << false;
-        // Its entries are a view that would take minutes to list: the time limit fails the request.
-        QTest::newRow("statements that do not end") << "lento" << -1 << false;
-    }
-
-    void brokenOrMissingDictionaries()
-    {
-        QFETCH(QString, sku);
-        QFETCH(int, total);
-        QFETCH(bool, openFailed);
-        QVERIFY(QDir().mkpath(TestDictionary::bookDirectory("rotto") + "/database.db"));
-        QVERIFY(QDir().mkpath(TestDictionary::bookDirectory("vuoto")));
-        QVERIFY(QFile(TestDictionary::bookDirectory("vuoto") + "/database.db").open(QIODevice::WriteOnly));
-        QVERIFY(TestDictionary::installEndless("lento"));
-        StatementTimeLimit::setMilliseconds(300);
-        for (const char* type : { "0", "2" }) {
-            const auto outcome = SearchRunner::search(SearchRunner::entry(sku, "casa", "0", "10", type));
-            QCOMPARE(outcome.literal, QStringLiteral("{tot:%1,result: [], isLemmatizzata:%2}")
-                                          .arg(total)
-                                          .arg(type == QLatin1String("0") ? "true" : "false"));
-            QCOMPARE(outcome.openFailed, openFailed);
-        }
-        const auto listed = SearchRunner::wordList({ "casa", "0", "10", sku, "cb", "it" });
-        QCOMPARE(listed.literal, QStringLiteral("{tot:%1,result: []}").arg(total));
-        QCOMPARE(IndexRows::read(sku, "it", { "casa" }, true, 10).size(), 0);
-        QCOMPARE(PrefixSearch::inBook({ sku, "", "it" }, "casa", 10).size(), 0);
-        StatementTimeLimit::setMilliseconds(StatementTimeLimit::defaultMilliseconds);
-        QVERIFY(TestSupport::recorded().dialogs.isEmpty()); // the worker shows nothing itself
-    }
-
-    void theDictionaryIsNeverWritten()
-    {
-        const QString path = getBookDatabasePath("voc");
-        QCOMPARE(path, TestDictionary::bookDirectory("voc") + "/database.db");
-        const QDateTime before = QFileInfo(path).lastModified();
-        QFile::setPermissions(path, QFile::ReadOwner);
-        QCOMPARE(SearchRunner::search(voc("vanno")).words, QStringList { "andare" });
-        QCOMPARE(QFileInfo(path).lastModified(), before);
-        QVERIFY(!QFileInfo::exists(path + "-journal"));
     }
 };
 

@@ -8,7 +8,6 @@
 #include <QTest>
 
 Q_DECLARE_METATYPE(Search::Request)
-Q_DECLARE_METATYPE(Analitic::Request)
 
 namespace SearchRunner {
 
