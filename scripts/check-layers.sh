@@ -50,27 +50,20 @@ if [ -n "$build" ]; then
     [library]="Qt5Widgets Qt5WebKit"
     [desktop]="Qt5Gui Qt5Widgets Qt5Network Qt5WebKit"
   )
-  declare -A tests=(
-    [base]="tst_charnormalizer tst_settings"
-    [services]="tst_httpconnection tst_libraryws tst_loginws tst_storeservice"
-    [search]="tst_headwordsuggestions tst_searchentry tst_searchfulltext tst_searchplans"
-    [pages]="tst_dictdimport tst_pageloader"
-    [packages]="tst_blockcachedfile tst_cachedimage tst_downloadmanager"
-    [library]="tst_librarysync"
-    [desktop]="tst_desktopbus"
-  )
-  for layer in "${!tests[@]}"; do
-    for test in ${tests[$layer]}; do
-      binary="$build/tests/$test"
-      [ -x "$binary" ] || { report "$test is not built in $build"; continue; }
-      libraries="$(ldd "$binary")"
-      for library in ${forbidden[$layer]}; do
-        if grep -q "lib$library" <<<"$libraries"; then
-          report "$test ($layer layer) loads lib$library"
-        fi
-      done
+  # Each test's layer, as the test build wrote it: "<layer> <test>" per line.
+  list="$build/tests/layer-tests.txt"
+  [ -s "$list" ] || report "$list is missing: configure the build first"
+  while read -r layer test; do
+    [ -n "${forbidden[$layer]:-}" ] || continue
+    binary="$build/tests/$test"
+    [ -x "$binary" ] || { report "$test is not built in $build"; continue; }
+    libraries="$(ldd "$binary")"
+    for library in ${forbidden[$layer]}; do
+      if grep -q "lib$library" <<<"$libraries"; then
+        report "$test ($layer layer) loads lib$library"
+      fi
     done
-  done
+  done < <(cat "$list" 2>/dev/null || true)
 fi
 
 [ "$failed" = 0 ] && echo "check-layers: every layer uses only the layers below it"
