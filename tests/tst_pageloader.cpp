@@ -103,22 +103,18 @@ private slots:
     {
         QTest::addColumn<QString>("html");
         QTest::addColumn<QString>("expected");
+        const auto inlined = [](const QString& code) { return "<script type=\"text/javascript\">\n" + code + "\n</script>"; };
         QTest::newRow("no script") << "<p>nothing</p>" << "<p>nothing</p>";
         QTest::newRow("src with own closing tag")
-            << "<head><script src=\"lib/ehf/engine.js\"></script></head>"
-            << "<head><script type=\"text/javascript\">\nvar engine = 1;\n</script></head>";
+            << "<head><script src=\"lib/ehf/engine.js\"></script></head>" << "<head>" + inlined("var engine = 1;") + "</head>";
         QTest::newRow("inline script copied") << "<script type=\"text/javascript\">var a=1;</script>"
                                               << "<script type=\"text/javascript\">var a=1;</script>";
-        QTest::newRow("blank before closing tag")
-            << "<script src=\"x.js\"> </script>!"
-            << "<script type=\"text/javascript\">\nx();\n</script> </script>!";
+        QTest::newRow("blank before closing tag") << "<script src=\"x.js\"> </script>!" << inlined("x();") + " </script>!";
         QTest::newRow("unclosed tag") << "<p><script src=\"x.js\"" << "";
         QTest::newRow("unclosed src") << "<script src=\"x.js></script>" << "";
-        QTest::newRow("unreadable script") << "<script src=\"none.js\"></script>"
-                                           << "<script type=\"text/javascript\">\n\n</script>";
+        QTest::newRow("unreadable script") << "<script src=\"none.js\"></script>" << inlined("");
         QTest::newRow("two scripts") << "a<script src=\"x.js\"></script>b<script src=\"x.js\"></script>c"
-                                     << "a<script type=\"text/javascript\">\nx();\n</script>b"
-                                        "<script type=\"text/javascript\">\nx();\n</script>c";
+                                     << "a" + inlined("x();") + "b" + inlined("x();") + "c";
     }
 
     void inlineScripts()
