@@ -4,7 +4,6 @@
 #include "pages/entrycleaner.h"
 #include "pages/pageloader.h"
 
-#include <QTemporaryDir>
 
 using Entries = QList<QPair<QString, QByteArray>>;
 
