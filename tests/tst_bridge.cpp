@@ -81,7 +81,6 @@ private slots:
         QTest::newRow("upper") << "TRUE" << true << false;
         QTest::newRow("lower") << "true" << false << false;
         QTest::newRow("blank") << "TRUE " << false << false;
-        QTest::newRow("refused") << "FALSE" << false << false;
         QTest::newRow("no data directory") << QString() << false << true;
         QTest::newRow("damaged store") << "<damaged>" << false << true;
     }
