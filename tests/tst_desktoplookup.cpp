@@ -31,23 +31,8 @@ void list(const QStringList& books)
 
 class TestDesktopLookup : public QObject {
     Q_OBJECT
-private:
-    MainWindow* window = nullptr;
-
-    QString url() const { return window->webView->page()->mainFrame()->url().toString(); }
-
 private slots:
-    void init()
-    {
-        TestSupport::resetHome();
-        window = new MainWindow; // makes the web database
-    }
-
-    void cleanup()
-    {
-        delete window;
-        window = nullptr;
-    }
+    void init() { TestSupport::resetHome(); }
 
     void wordOfAText_data()
     {
@@ -91,6 +76,7 @@ private slots:
         QFETCH(QString, last);
         QFETCH(QString, sku);
         QFETCH(QString, page);
+        MainWindow window; // makes the web database
         list(books);
         AppSettings().setLastBook(last);
         QCOMPARE(DesktopLookup::pageFor("l'acqua è", sku), page);
@@ -100,22 +86,24 @@ private slots:
     // and the selection reach the same window; the dictionary opened last is searched next.
     void fromOutsideToTheDictionaryPage()
     {
+        MainWindow window;
         QVERIFY(TestDictionary::install("voc", { entry("casa"), entry("casale"), entry("casato") }));
         list({ "voc:1:1:1" });
+        const auto url = [&window] { return window.webView->page()->mainFrame()->url().toString(); };
         RunningInstance instance(DataPaths::dataDirectory());
         QCOMPARE(instance.claim(), RunningInstance::Claim::Running);
-        DesktopLookup lookup([this] { return window; });
+        DesktopLookup lookup([&window] { return &window; });
         connect(&instance, &RunningInstance::requested, &lookup, &DesktopLookup::request);
         QTRY_VERIFY(url().endsWith("/engine/login.html"));
 
         lookup.request(RunningInstance::searchVerb(), "casa");
-        QCOMPARE(window->statusBar()->currentMessage(),
+        QCOMPARE(window.statusBar()->currentMessage(),
             QStringLiteral("Accedere con l'account del negozio per cercare «casa» nei dizionari."));
         TestSupport::storeExec("INSERT INTO SYSTEM (ID, REFBOOK, VARIABLE, VALUE) VALUES (900, 'SYSTEM', 'LOGIN', 'TRUE')");
-        window->goToLibrary();
+        window.goToLibrary();
         QTRY_VERIFY(url().endsWith("/engine/dizionario.html?idbook=voc&voce=casa&tutti=1"));
-        QCOMPARE(window->statusBar()->currentMessage(), QString());
-        QTRY_COMPARE(window->webView->page()->mainFrame()->evaluateJavaScript("document.getElementById('q').value"),
+        QCOMPARE(window.statusBar()->currentMessage(), QString());
+        QTRY_COMPARE(window.webView->page()->mainFrame()->evaluateJavaScript("document.getElementById('q').value"),
             QVariant("casa"));
         QCOMPARE(AppSettings().lastBook(), QString());
 
@@ -123,7 +111,7 @@ private slots:
         QCOMPARE(QProcess::execute(program, { "--cerca", "casale" }), 0);
         QTRY_VERIFY(url().endsWith("voce=casale&tutti=1"));
 
-        window->bridge->loadUrl("dizionario.html?idbook=voc");
+        window.bridge->loadUrl("dizionario.html?idbook=voc");
         QCOMPARE(AppSettings().lastBook(), QStringLiteral("voc"));
         QGuiApplication::clipboard()->setText(" «casato»\n");
         lookup.request(RunningInstance::selectionVerb(), QString());

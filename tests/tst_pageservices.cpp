@@ -1,6 +1,5 @@
 // The object published beside the bridge: closest headwords as JSON, where a word stands in
-// the whole alphabetical word list.
-#include "base/appsettings.h"
+// the whole alphabetical word list, files the user picks, and downloads under way.
 #include "packages/download.h"
 #include "packages/downloadmanager.h"
 #include "tests/support/searchrunner.h"
@@ -12,8 +11,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSignalSpy>
-#include <QTemporaryDir>
 
 using TestDictionary::entry;
 
@@ -49,10 +46,7 @@ private slots:
     }
 
     // A chooser left by a test that failed half-way must not answer for the next one.
-    void cleanup()
-    {
-        PageServices::setFileChooser(nullptr);
-    }
+    void cleanup() { PageServices::setFileChooser(nullptr); }
 
     // The page hears that the headwords are read through the callback it names, at once when
     // they already are; a page asking for another dictionary takes over.
