@@ -246,7 +246,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(dialog().startsWith("Accesso negato!"), 30000);
         QVERIFY2(dialog().contains("Nessun dato è stato rimosso"), qPrintable(dialog()));
         press("OK");
-        QTest::qWait(300);
         QVERIFY(QFile::exists(TestSupport::dataDirectory()) && AppSettings().username() == "demo" && exitCode == -1);
 
         // Denied again at the next start, the notes saved: only the dialog's Ok removes the data.
