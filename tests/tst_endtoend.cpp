@@ -11,6 +11,7 @@
 #include "tools/packagebuilder/dictionarysource.h"
 #include "tests/support/testsupport.h"
 #include "web/customagentwebview.h"
+#include "web/qtjavascriptinteraction.h"
 
 #include <QApplication>
 #include <QJsonArray>
@@ -241,6 +242,11 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(dialog().startsWith("Accesso negato!"), 30000);
         QVERIFY2(dialog().contains("Nessun dato è stato rimosso"), qPrintable(dialog()));
         press("OK");
+        // Told once: the next page does not bring the dialog back.
+        QSignalSpy loads(window->webView, &QWebView::loadFinished);
+        window->bridge->loadUrl("libreria.html");
+        QTRY_COMPARE(loads.count(), 1);
+        QCOMPARE(dialog(), QString());
         QVERIFY(QFile::exists(TestSupport::dataDirectory()) && AppSettings().username() == "demo" && exitCode == -1);
 
         // Denied again at the next start, the notes saved: only the dialog's Ok removes the data.
