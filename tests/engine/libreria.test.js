@@ -1,6 +1,5 @@
 // Library page against the SYSTEM rows native code writes, with downloads and synchronisation
-// driven by the statements native code evaluates. Tests are tables of rows [label, action, what
-// the page then shows by the names of P]; the per-card probes read the cards `want` names.
+// driven by the statements native code evaluates; the per-card probes read the cards `want` names.
 // query: delay=30
 
 (function () {
@@ -11,13 +10,9 @@
     var L = Vocalume.library;
     var update = 'UPDATE SYSTEM SET VALUE = ? WHERE VARIABLE = ? AND REFBOOK = ?';
 
-    function card(sku) {
-        return document.querySelector('.book[data-sku="' + sku + '"]');
-    }
-
-    function button(sku, action) {
-        return card(sku).querySelector('[data-action="' + action + '"]');
-    }
+    var card = function (sku) { return document.querySelector('.book[data-sku="' + sku + '"]'); };
+    var button = function (sku, action) { return card(sku).querySelector('[data-action="' + action + '"]'); };
+    var click = function (sku, action) { return function () { button(sku, action).click(); }; };
 
     // A probe of each card `want` names: sku -> read(card).
     function perCard(read) {
@@ -49,10 +44,6 @@
         remembered: function () { return window.localStorage.getItem('vocalume.download'); }
     };
 
-    function click(sku, action) {
-        return function () { button(sku, action).click(); };
-    }
-
     // The page loaded again, after statements on SYSTEM, with the downloads native code then
     // runs and (when given) keeps.
     function reload(statements, states, kept) {
@@ -67,17 +58,9 @@
     }
     var loaded = function (t) { return t.loaded; };
 
-    function progress(percent, size) {
-        return function () { M.progress('onDownload', percent, size); };
-    }
-
-    function signal(literal) {
-        return function () { M.run('SignalQt(\'onDownload\', \'' + literal + '\', \'true\')'); };
-    }
-
-    function fail(text) {
-        return function () { M.fail('onDownload', text); };
-    }
+    var progress = function (percent, size) { return function () { M.progress('onDownload', percent, size); }; };
+    var installing = function () { M.run('SignalQt(\'onDownload\', \'{result:false, progress:"wait"}\', \'true\')'); };
+    var fail = function (text) { return function () { M.fail('onDownload', text); }; };
 
     PageTest.test('visible dictionaries in their order with their covers, each offering what its STATUS allows', function (t) {
         var src = function (sku) {
@@ -128,7 +111,7 @@
                 t.eq(P.progress(t, { 'ing-ita': 1 }), { 'ing-ita': 'Download 60% di meno di 50\u00a0KB' }, 'before it is known');
             }, { progress: { 'ing-ita': 'Download 60% di 30\u00a0KB' } }],
             ['kept', progress(70, '0.0'), { progress: { 'ing-ita': 'Download 70% di 30\u00a0KB' } }],
-            ['installing: nothing to cancel', signal('{result:false, progress:"wait"}'), { actions: { 'ing-ita': [] },
+            ['installing: nothing to cancel', installing, { actions: { 'ing-ita': [] },
                 progress: { 'ing-ita': 'Installazione in corso...' }, badges: { 'ing-ita': 'IngleseInstallazione in corso' } }],
             ['installed: other downloads allowed again', function () { M.finish('onDownload', 'ing-ita'); }, {
                 actions: { 'ing-ita': ['Apri'], 'fra-ita': ['Apri', 'Aggiorna'] }, badges: { 'ing-ita': 'IngleseInstallato' } }]
@@ -161,7 +144,7 @@
             ['an installation that fails leaves the dictionary to be downloaded, saying why',
                 reload([[update, ['0', 'STATUS', 'ing-ita']]]), { until: loaded, then: function () {
                     click('ing-ita', 'download')();
-                    signal('{result:false, progress:"wait"}')();
+                    installing();
                     fail(notInstalled)();
                     t.eq([P.actions(t, { 'ing-ita': 1 }), P.error(t, { 'ing-ita': 1 })], [{ 'ing-ita': ['Scarica', 'Riprova'] }, { 'ing-ita': notInstalled }]);
                 } }],
