@@ -90,14 +90,17 @@
     };
 
     // Characters typed one by one, each firing the input event a real key fires.
-    function type(text) {
-        $('q').focus();
-        $('q').value = '';
-        text.split('').forEach(function (c) {
-            $('q').value += c;
-            PageTest.fire($('q'), 'input');
-        });
+    function typed(text) {
+        return function () {
+            $('q').focus();
+            $('q').value = '';
+            text.split('').forEach(function (c) {
+                $('q').value += c;
+                PageTest.fire($('q'), 'input');
+            });
+        };
     }
+    var open = function (id, file, word) { return function () { V.dictionary.openEntry({ idzenta: id, file: file, word: word }); }; };
 
     // A condition true once `ms` have passed since its first call and the entry `word` shows.
     function shownFor(ms, word) {
@@ -150,10 +153,7 @@
             ['the third in focus, nothing read again', click('results', 2), { until: true, read: 0, label: citta[2], heads: citta,
                 then: function () { t.eq(textsOf('.blocco.is-current .blocco-testa', 'entry'), [citta[2]]); } }],
             ['one index row', indexAt('citt'), { target: 'città3 voci' }],
-            ['it opens them all', function () {
-                $('words').querySelector('.is-target').click();
-                $('tab-results').click();
-            }, { heads: citta }],
+            ['it opens them all', [function () { $('words').querySelector('.is-target').click(); }, click('tab-results')], { heads: citta }],
             ['a full-text hit that is not a headword', search('centro', '2'), { entry: 'città', results: ['città'] }],
             ['a headword', search('acqua'), { entry: 'acqua', results: ['acqua'], marks: [] }],
             ['full text: the word marked', mode(1), { results: ['acqua', 'cascata', 'fiume', 'mare'], asked: [['acqua', '2', '', '0']],
@@ -175,20 +175,15 @@
         };
         t.rows(P, [
             // One search for the whole word once typing pauses: none for each key.
-            ['typing', function () { type('andrò'); }, { entry: 'andare', sent: ['andrò'], results: ['andare'] }],
-            ['Enter before the pause: one search, at once', function () {
-                type('luna');
-                submit();
-                submit();
-            }, { until: shownFor(200, 'luna'), sent: ['luna'], then: function () {
+            ['typing', typed('andrò'), { entry: 'andare', sent: ['andrò'], results: ['andare'] }],
+            ['Enter before the pause: one search, at once', [typed('luna'), submit, submit], { until: shownFor(200, 'luna'), sent: ['luna'], then: function () {
                 key($('q'), 27);
                 t.eq($('q').value, '', 'Esc empties the box');
             } }],
             ['so', search('so'), { entry: 'sole' }],
             ['sole, typed on', search('sole'), { entry: 'sole' }],
             ['sale', search('sale'), { entry: 'sale' }],
-            ['a link', function () { V.dictionary.openEntry({ idzenta: 'IT05', file: 'c.html', word: 'casale' }); },
-                { entry: 'casale', nav: [false, true], then: function () {
+            ['a link', open('IT05', 'c.html', 'casale'), { entry: 'casale', nav: [false, true], then: function () {
                     [[$('entry'), 76], [$('entry-back'), 70]].forEach(function (c) {
                         c[0].focus();
                         key(document.body, c[1], { ctrlKey: true });
@@ -252,11 +247,13 @@
         var choose = function (label) { document.querySelectorAll('.menu button')[P.menu().indexOf(label)].click(); };
         // The mouse button goes up over `word`: the left one leaves it selected, the right one not.
         var mouseUp = function (word, button) {
-            var at = selectWord(word);
-            if (button) {
-                window.getSelection().removeAllRanges();
-            }
-            PageTest.fire($('entry'), 'mouseup', { button: button, clientX: at.clientX, clientY: at.clientY });
+            return function () {
+                var at = selectWord(word);
+                if (button) {
+                    window.getSelection().removeAllRanges();
+                }
+                PageTest.fire($('entry'), 'mouseup', { button: button, clientX: at.clientX, clientY: at.clientY });
+            };
         };
         var offer = function () { return textsOf('.offer').join(''); };
         t.rows(P, [
@@ -265,23 +262,19 @@
                 selectWord('fiume');
                 PageTest.fire($('entry'), 'dblclick');
             }, { entry: 'fiume', q: 'fiume', sent: ['fiume'] }],
-            ['a selection offers it', function () {
-                $('entry-back').click();
-                mouseUp('fiume', 0);
-            }, { until: offer, then: function () { t.eq(offer(), 'Cerca \u00abfiume\u00bb'); } }],
+            ['a selection offers it', [click('entry-back'), mouseUp('fiume', 0)], { until: offer, then: function () { t.eq(offer(), 'Cerca \u00abfiume\u00bb'); } }],
             ['one press looks it up', function () { document.querySelector('.offer').click(); }, { entry: 'fiume', sent: ['fiume'],
                 then: function () {
                     t.eq(offer(), '');
                     $('entry-back').click();
                 } }],
-            ['the menu on a word', function () { mouseUp('fiume', 2); }, { menu: ['Copia', 'Cerca \u00abfiume\u00bb', 'Copia la voce',
+            ['the menu on a word', mouseUp('fiume', 2), { menu: ['Copia', 'Cerca \u00abfiume\u00bb', 'Copia la voce',
                 'Seleziona tutto', 'Stampa la voce...', 'Esporta la voce in PDF...'], then: function () {
                 t.eq(enabled(), [false, true, true, true, true, true], 'nothing selected to copy');
-                choose('Copia la voce');
-                mouseUp('Salto', 2);
-                choose('Stampa la voce...');
-                mouseUp('Salto', 2);
-                choose('Esporta la voce in PDF...');
+                ['Copia la voce', 'Stampa la voce...', 'Esporta la voce in PDF...'].forEach(function (label) {
+                    mouseUp('Salto', 2)();
+                    choose(label);
+                });
                 t.eq(P.dialog(), 'La voce \u00abcascata\u00bb è stata esportata nel file /home/mario/cascata.pdf.');
                 PageTest.dialogButton('OK').click();
                 selectWord('acqua');
@@ -313,10 +306,7 @@
 
     PageTest.test('nothing found: "Forse cercavi" offers the closest headwords, one press searches it', function (t) {
         var nothing = 'Nessun risultato per \u00abcaza\u00bb.';
-        var unread = function () {
-            M.forgetHeadwords();
-            search('caza')();
-        };
+        var unread = [M.forgetHeadwords, search('caza')];
         t.rows(P, [
             ['headwords still being read: no hint while suggestions may come', unread,
                 { until: function () { return M.lastCall('suggest') && P.results(); }, suggested: [], status: nothing }],
@@ -345,19 +335,14 @@
                 then: function () { t.ok($('all-books').checked && !calls(t, 'loadUrl').length, 'the box stays ticked'); } }],
             ['back to the page of the word', click('entry-back'), { sections: both, q: 'casa', results: casa.concat(casa) }],
             ['this dictionary only again', click('all-books'), { groups: [], results: casa, books: [['ita-base', 'casa', 'it', 'onSearch']] }],
-            ['a newer word waits for the request under way, then replaces the older', function () {
-                everywhere('casa')();
+            ['a newer word waits for the request under way, then replaces the older', [everywhere('casa'), function () {
                 $('q').value = 'sole';
-                submit();
-            }, { groups: [both[0] + ' (1)', both[1] + ' (1)'], results: ['sole', 'sole'],
+            }, submit], { groups: [both[0] + ' (1)', both[1] + ' (1)'], results: ['sole', 'sole'],
                 books: [['ita-base', 'casa', 'it', 'onSearchEverywhere'], ['ita-base', 'sole', 'it', 'onSearchEverywhere'],
                     ['fra-ita', 'sole', 'fr', 'onSearchEverywhere']] }],
             ['this dictionary only, sole', click('all-books'), { groups: [], results: ['sole'] }],
             // Long enough for the other dictionary to have been asked and to have answered.
-            ['left while its first answer is awaited: the later answers change nothing', function () {
-                everywhere('casa')();
-                click('all-books')();
-            }, { until: shownFor(300, 'casa'), groups: [], results: casa,
+            ['left while its first answer is awaited: the later answers change nothing', [everywhere('casa'), click('all-books')], { until: shownFor(300, 'casa'), groups: [], results: casa,
                 books: [['ita-base', 'casa', 'it', 'onSearchEverywhere'], ['ita-base', 'casa', 'it', 'onSearch']] }]
         ]);
     });
@@ -366,31 +351,19 @@
     // the page sent once it had waited long enough.
     PageTest.test('answers reach their own request: errors, late, replaced and overtaken ones', function (t) {
         var error = 'Si è verificato un errore durante la ricerca.';
-        var casaThenSole = function () {
-            M.holdAnswers = true;
-            search('casa')();
-            PageTest.after(16000, search('sole'))();
-        };
+        var casaThenSole = [function () { M.holdAnswers = true; }, search('casa'), PageTest.after(16000, search('sole'))];
         var release = { until: function () { return M.held.length === 2; }, then: M.releaseAnswers };
         t.rows(P, [
-            ['a failed count', function () {
-                search('casa')();
+            ['a failed count', [search('casa'), function () {
                 M.run('SignalQt(\'' + M.lastCall('search')[7] + '\', \'{tot:-1,result: [], isLemmatizzata:true}\')');
-            }, { status: error }],
+            }], { status: error }],
             ['the late answer nobody waits for', null, { until: function () {
                 return /onSearch\.\w+', '\{tot:3/.test(M.statements[M.statements.length - 1]);
             }, status: error }],
-            ['a newer search replaces one still waiting', function () {
-                search('sale')();
-                search('sole')();
-                search('luna')();
-            }, { results: ['luna'], sent: ['sale', 'luna'] }],
+            ['a newer search replaces one still waiting', [search('sale'), search('sole'), search('luna')], { results: ['luna'], sent: ['sale', 'luna'] }],
             ['casa, then sole', casaThenSole, release],
             ['sole listed', null, { results: ['sole'], entry: 'sole' }],
-            ['in every dictionary', function () {
-                $('all-books').checked = true;
-                casaThenSole();
-            }, release],
+            ['in every dictionary', [function () { $('all-books').checked = true; }].concat(casaThenSole), release],
             ['sole in both', null, { groups: [both[0] + ' (1)', both[1] + ' (1)'], results: ['sole', 'sole'] }],
             ['this dictionary only again', click('all-books'), { groups: [], results: ['sole'] }]
         ]);
@@ -425,16 +398,12 @@
                     t.eq([calls(t, 'indexRows')[0].slice(2), P.words()[0]], [['0', '50', 'it'], 'acqua']);
                     t.ok($('words').scrollTop > 0);
                 } }],
-            ['letter z', function () {
-                M.useEntries(0);
-                $('letters').querySelector('[data-letter=z]').click();
-            }, { target: 'zuccheros.m.' }]
+            ['letter z', [function () { M.useEntries(0); }, function () { $('letters').querySelector('[data-letter=z]').click(); }], { target: 'zuccheros.m.' }]
         ]);
     });
 
     PageTest.test('entries come from getHtml; links follow their kind; unreadable ones say so', function (t) {
         var status = function () { return textsOf('.blocco-stato', 'entry').join(''); };
-        var open = function (id, file, word) { V.dictionary.openEntry({ idzenta: id, file: file, word: word }); };
         t.rows(P, [
             ['zucchero', function () { $('words').querySelector('.is-target').click(); }, { entry: 'zucchero' }],
             ['casa', search('casa'), { entry: 'casa' }],
@@ -443,10 +412,10 @@
                 links[1].click();
                 links[0].click();
             }, { entry: 'casale', then: function () { t.eq(calls(t, 'openLink'), [['http://example.org/casa']]); } }],
-            ['an unknown entry', function () { open('IT99', 'c.html', 'assente'); }, { until: function () {
+            ['an unknown entry', open('IT99', 'c.html', 'assente'), { until: function () {
                 return status() === 'Voce non disponibile in questo dizionario.';
             } }],
-            ['an unreadable one', function () { open('IT04', 'missing.html', 'casa'); }, { until: function () {
+            ['an unreadable one', open('IT04', 'missing.html', 'casa'), { until: function () {
                 return status().indexOf('Impossibile aprire la voce.') === 0;
             } }]
         ]);
@@ -488,18 +457,9 @@
                 t.eq([row.IDBOOK, V.store.parseRef(row.REF).idzenta], ['ita-base', 'IT04']);
                 t.ok(/^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d$/.test(row.DATE), 'date ' + row.DATE);
             } }],
-            ['the bookmark, listed', function () {
-                $('bookmark').click();
-                $('open-saved').click();
-            }, { pressed: ['true', 'true'], saved: ['casa'] }],
-            ['no favourite', function () {
-                $('saved').querySelector('[data-table=BOOKMARK]').click();
-                $('fav').click();
-            }, { pressed: ['false', 'true'], saved: ['casa'], kept: { FAVORITE: [] } }],
-            ['the saved entry opens', function () {
-                V.dictionary.openEntry({ idzenta: 'IT11', file: 'l.html', word: 'luna' });
-                $('saved-list').querySelector('.item').click();
-            }, { entry: 'casa' }],
+            ['the bookmark, listed', [click('bookmark'), click('open-saved')], { pressed: ['true', 'true'], saved: ['casa'] }],
+            ['no favourite', [function () { $('saved').querySelector('[data-table=BOOKMARK]').click(); }, click('fav')], { pressed: ['false', 'true'], saved: ['casa'], kept: { FAVORITE: [] } }],
+            ['the saved entry opens', [open('IT11', 'l.html', 'luna'), click('saved-list', 0)], { entry: 'casa' }],
             ['and goes', function () { $('saved-list').querySelector('[data-remove]').click(); },
                 { savedStatus: 'Nessun segnalibro. Apri una voce e premi \u00abSegnalibro\u00bb.', pressed: ['false', 'false'] }],
             ['the note, shown as written', noteDialog(note), { note: 'La tua nota' + note }],
@@ -513,11 +473,8 @@
             ['mare', search('mare'), { entry: 'mare' }],
             ['sole at once: mare passed through is not kept', search('sole'), { kept: { HISTORY: ['sole'] } }],
             ['luna too, the newest first', search('luna'), { kept: { HISTORY: ['luna', 'sole'] } }],
-            ['sole again, once', function () {
-                $('open-saved').click();
-                $('saved').querySelector('[data-table=HISTORY]').click();
-                search('sole')();
-            }, { saved: ['sole', 'luna'] }],
+            ['sole again, once', [click('open-saved'), function () { $('saved').querySelector('[data-table=HISTORY]').click(); },
+                search('sole')], { saved: ['sole', 'luna'] }],
             ['cleared', function () {
                 t.ok(!$('clear-history').hasAttribute('hidden'), 'can be cleared');
                 $('clear-history').click();
@@ -563,16 +520,12 @@
                 ok();
             } }],
             ['imported', pick('import-saved'), told('Importato 1 appunto e 1 voce della cronologia.', { FAVORITE: ['luna'], HISTORY: ['sole'] })],
-            ['not twice, from a file written before the history was saved', function () {
+            ['not twice, from a file written before the history was saved', [function () {
                 var old = JSON.parse(M.files['appunti.json']);
                 delete old.tabelle.HISTORY;
                 M.files['appunti.json'] = JSON.stringify(old);
-                pick('import-saved')();
-            }, told('Nessun appunto nuovo da importare.', { FAVORITE: ['luna'], HISTORY: ['sole'] })],
-            ['not an export file', function () {
-                M.files['appunti.json'] = '{"altro": 1}';
-                pick('import-saved')();
-            }, told('Il file scelto non contiene appunti di Vocalume.')]
+            }, pick('import-saved')], told('Nessun appunto nuovo da importare.', { FAVORITE: ['luna'], HISTORY: ['sole'] })],
+            ['not an export file', [function () { M.files['appunti.json'] = '{"altro": 1}'; }, pick('import-saved')], told('Il file scelto non contiene appunti di Vocalume.')]
         ];
         // What native code may answer instead of a file, and what the user then reads.
         [['import-saved', { result: 'unreadable', path: '/x/a.json', reason: 'permesso negato' },

@@ -44,12 +44,12 @@ var PageTest = (function () {
         }
     };
 
-    // The table driver. Each row is [label, action, want]: action(t) runs, then the test waits
-    // until every probe named in `want` reads its value (probes[name](t, value), t.since being
-    // where the row's bridge calls begin). With `want.until`, it waits for until(t) instead (true:
-    // not at all) and then checks the values as they are; `want.then(t)` runs last. A row that
-    // does not match within 6 s (longer than the dictionary page's own 4 s wait for an entry)
-    // fails the test, naming what differs.
+    // The table driver. Each row is [label, action, want]: action(t) (or each of a list of actions)
+    // runs, then the test waits until every probe named in `want` reads its value (probes[name](t,
+    // value), t.since being where the row's bridge calls begin). With `want.until`, it waits for
+    // until(t) instead (true: not at all) and then checks the values as they are; `want.then(t)`
+    // runs last. A row that does not match within 6 s (longer than the dictionary page's own 4 s
+    // wait for an entry) fails the test, naming what differs.
     Context.prototype.rows = function (probes, rows) {
         var t = this;
         var i = 0;
@@ -96,9 +96,7 @@ var PageTest = (function () {
             };
             t.step(function () {
                 t.since = MockBridge.calls.length;
-                if (row[1]) {
-                    row[1](t);
-                }
+                [].concat(row[1] || []).forEach(function (action) { action(t); });
                 poll();
             });
         }());
