@@ -20,20 +20,18 @@
         return $(list).querySelector('.spinner') ? null : textsOf(selector || '.item .w', list);
     }
 
+    // Probes of the texts `selector` finds in `root`, as a list or joined.
+    var texts = function (selector, root) { return function () { return textsOf(selector, root); }; };
+    var text = function (selector, root) { return function () { return textsOf(selector, root).join(''); }; };
     var P = {
         results: function () { return listed('results'); },
-        current: function () { return textsOf('.is-current .w', 'results'); },
-        badges: function () { return textsOf('.item .exact', 'results'); },
-        sups: function () { return textsOf('.item sup', 'results'); },
-        status: function () { return textsOf('.list-status', 'results').join(''); },
-        count: function () { return $('results-count').textContent; },
         groups: function () { return listed('results', '.group'); },
+        current: texts('.is-current .w', 'results'), badges: texts('.item .exact', 'results'), sups: texts('.item sup', 'results'),
+        status: text('.list-status', 'results'), count: function () { return $('results-count').textContent; },
         // The headword of the entry in focus, as its own text (once read) gives it.
-        entry: function () { return textsOf('.blocco.is-current .lemma b', 'entry').join(''); },
+        entry: text('.blocco.is-current .lemma b', 'entry'),
         label: function () { return $('entry-word').textContent; },
-        heads: function () { return textsOf('.blocco-testa', 'entry'); },
-        sections: function () { return textsOf('.sezione', 'entry'); },
-        marks: function () { return textsOf('mark.hit', 'entry'); },
+        heads: texts('.blocco-testa', 'entry'), sections: texts('.sezione', 'entry'), marks: texts('mark.hit', 'entry'),
         welcome: function () { return $('entry-view').hasAttribute('hidden') && !$('welcome').hasAttribute('hidden'); },
         q: function () { return $('q').value; },
         kind: function () { return document.querySelector('[name=mode]:checked').value; },
@@ -43,14 +41,12 @@
         books: function (t) { return calls(t, 'search').map(function (a) { return [a[0], a[1], a[6], a[7].split('.')[0]]; }); },
         read: function (t) { return calls(t, 'getHtml').length; },
         words: function () { return listed('words'); },
-        target: function () { return textsOf('.is-target', 'words').join(''); },
+        target: text('.is-target', 'words'), suggested: texts('[data-suggest]', 'results'), menu: texts('.menu button'),
         pages: function () { return [$('results-info').textContent, $('results-prev').disabled, $('results-next').disabled]; },
         nav: function () { return [$('entry-back').disabled, $('entry-forward').disabled]; },
-        suggested: function () { return textsOf('[data-suggest]', 'results'); },
-        menu: function () { return textsOf('.menu button'); },
         dialog: PageTest.dialogText,
         saved: function () { return listed('saved-list'); },
-        savedStatus: function () { return textsOf('.list-status', 'saved-list').join(''); },
+        savedStatus: text('.list-status', 'saved-list'),
         pressed: function () { return [$('fav').getAttribute('aria-pressed'), $('bookmark').getAttribute('aria-pressed')]; },
         // The NOTE column of the rows the page read from each page table `want` names.
         kept: function (t, want) {
@@ -58,7 +54,7 @@
             Object.keys(want).forEach(function (table) { out[table] = V.dictionary.saved[table].map(function (r) { return r.NOTE; }); });
             return out;
         },
-        note: function () { return textsOf('.is-current .entry-note:not([hidden])', 'entry').join(''); }
+        note: text('.is-current .entry-note:not([hidden])', 'entry')
     };
 
     var search = function (word, type) { return function () { V.dictionary.search(word, type || '0'); }; };
@@ -131,7 +127,7 @@
     });
 
     PageTest.test('searches open their first result; homographs; a new kind or scope answers at once', function (t) {
-        var geo = String(M.scopeId('Geografia'));
+        var geo = String(M.scopes.indexOf('Geografia') + 1);
         var citta = ['città1s.f.', 'città2s.f.', 'Città3n.pr.'];
         t.rows(P, [
             ['casa', search('casa'), { entry: 'casa', results: ['casa', 'casale', 'casalingo'], current: ['casa'], badges: ['esatto'],

@@ -15,7 +15,6 @@ var MockBridge = (function () {
     });
     var delay = params.delay ? parseInt(params.delay, 10) : 120;
 
-
     // sku|STATUS|VISIBLE|ORDER|COVER|TITLE|SUBTITLE|AUTHOR|YEAR|LANG|SOURCELANGUAGEID (lat-ita: installed, but no
     // longer listed by the account)
     var BOOKS = [
@@ -95,7 +94,7 @@ var MockBridge = (function () {
     }
 
     var M = { calls: [], statements: [], held: [], files: {}, fileTrouble: null, downloadSizes: {}, downloadStates: {},
-        keptDownloads: {}, useEntries: useEntries };
+        keptDownloads: {}, useEntries: useEntries, scopes: scopes };
 
     M.run = function (statement) {
         M.statements.push(statement);
@@ -279,9 +278,6 @@ var MockBridge = (function () {
     M.lastCall = function (name) {
         return M.callsOf(name).pop() || null;
     };
-    M.scopeId = function (name) {
-        return scopes.indexOf(name) + 1;
-    };
 
     // Runs statements [[sql, args], ...] in one transaction of the page's database; done(error).
     M.sql = function (statements, done) {
@@ -298,10 +294,9 @@ var MockBridge = (function () {
         var f = line.split('|');
         FIELDS.forEach(function (name, i) { system.push([f[0], name, f[i + 1]]); });
     });
-    system.forEach(function (r, i) {
-        seed.push(['INSERT INTO SYSTEM (ID, REFBOOK, VARIABLE, VALUE) VALUES (?, ?, ?, ?)', [i + 1].concat(r)]);
-    });
-    M.sql(seed);
+    M.sql(seed.concat(system.map(function (r, i) {
+        return ['INSERT INTO SYSTEM (ID, REFBOOK, VARIABLE, VALUE) VALUES (?, ?, ?, ?)', [i + 1].concat(r)];
+    })));
 
     return M;
 }());

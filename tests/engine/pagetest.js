@@ -22,9 +22,7 @@ var PageTest = (function () {
     };
 
     Context.prototype.eq = function (actual, expected, msg) {
-        if (json(actual) !== json(expected)) {
-            this.failures.push((msg ? msg + ': ' : '') + 'expected ' + json(expected) + ', got ' + json(actual));
-        }
+        this.ok(json(actual) === json(expected), (msg ? msg + ': ' : '') + 'expected ' + json(expected) + ', got ' + json(actual));
     };
 
     // Runs fn; an exception is a failure that ends the test.

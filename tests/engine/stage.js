@@ -4,7 +4,8 @@
 // front of the page's own scripts. Each <page>.test.js beside this file also gets a
 // <page>-test.html that runs it, and each <page>.<variant>.test.js (the page opened another way)
 // a <page>-<variant>-test.html; tests.json lists those with each page address query named in a
-// "// query:" line of the test file (the page runs once per query). Usage: node stage.js <output directory>
+// "// query:" line of the test file (the page runs once per query).
+// Usage: node stage.js <output directory>
 
 'use strict';
 
@@ -15,13 +16,9 @@ const here = __dirname;
 const engine = path.join(here, '..', '..', 'engine');
 const out = process.argv[2];
 
-function block(text) {
-    return '<script type="text/javascript">\n' + text + '\n</script>\n';
-}
-
-function inlineScripts(html) {
-    return html.replace(/<script src="([^"]+)"><\/script>/g, (tag, src) => block(fs.readFileSync(path.join(engine, src), 'utf8')));
-}
+const block = (text) => '<script type="text/javascript">\n' + text + '\n</script>\n';
+const inlineScripts = (html) => html.replace(/<script src="([^"]+)"><\/script>/g,
+    (tag, src) => block(fs.readFileSync(path.join(engine, src), 'utf8')));
 
 fs.cpSync(engine, out, { recursive: true, filter: (src) => !/\.(html|js)$/.test(src) });
 // A one-pixel picture for each cached cover the mock's SYSTEM rows name.
