@@ -27,12 +27,7 @@
     };
     var words = function (n) { return function () { return (P.words() || []).length === n; }; };
 
-    function prefix(word) {
-        return function () {
-            $('prefix').value = word;
-            PageTest.key($('prefix'), 13);
-        };
-    }
+    var prefix = function (word) { return PageTest.fill('prefix', word, 13); };
 
     if (/tutti=1/.test(window.location.search)) {
         PageTest.test('the word is looked up in every installed dictionary, those in the user\'s language first', function (t) {
@@ -67,11 +62,8 @@
             ['a word', prefix('luna'), { words: ['luna'], then: function () { $('words').querySelector('.item').click(); } }],
             ['its entry', null, { entry: 'luna' }],
             // Native code answers the slow request first, then the newer one sent after the wait.
-            ['casa, then mare', function () {
-                M.holdAnswers = true;
-                prefix('casa')();
-                PageTest.after(16000, prefix('mare'))();
-            }, { until: function () { return M.held.length === 2; }, then: M.releaseAnswers }],
+            ['casa, then mare', [function () { M.holdAnswers = true; }, prefix('casa'), PageTest.after(16000, prefix('mare'))],
+                { until: function () { return M.held.length === 2; }, then: M.releaseAnswers }],
             ['mare listed', null, { words: ['mare'] }],
             ['nothing found: no suggestions, the hint to search the full text', function () { Vocalume.dictionary.search('caza', '0'); },
                 { suggested: [], status: 'Nessun risultato per \u00abcaza\u00bb.Prova la ricerca nel testo completo.' }]

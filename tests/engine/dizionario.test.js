@@ -64,12 +64,7 @@
     function click(id, n) {
         return function () { (n === undefined ? $(id) : $(id).querySelectorAll('.item')[n]).click(); };
     }
-    var scope = function (value) {
-        return function () {
-            $('scope').value = value;
-            PageTest.fire($('scope'), 'change');
-        };
-    };
+    var scope = function (value) { return PageTest.fill('scope', value, 'change'); };
     var everywhere = function (word) {
         return function () {
             $('q').value = word;
@@ -77,13 +72,7 @@
             $('all-books').click();
         };
     };
-    var indexAt = function (word) {
-        return function () {
-            $('tab-index').click();
-            $('prefix').value = word;
-            key($('prefix'), 13);
-        };
-    };
+    var indexAt = function (word) { return [click('tab-index'), PageTest.fill('prefix', word, 13)]; };
 
     // Characters typed one by one, each firing the input event a real key fires.
     function typed(text) {
@@ -149,7 +138,8 @@
             ['the third in focus, nothing read again', click('results', 2), { until: true, read: 0, label: citta[2], heads: citta,
                 then: function () { t.eq(textsOf('.blocco.is-current .blocco-testa', 'entry'), [citta[2]]); } }],
             ['one index row', indexAt('citt'), { target: 'città3 voci' }],
-            ['it opens them all', [function () { $('words').querySelector('.is-target').click(); }, click('tab-results')], { heads: citta }],
+            ['it opens them all', [function () { $('words').querySelector('.is-target').click(); }, click('tab-results')],
+                { heads: citta }],
             ['a full-text hit that is not a headword', search('centro', '2'), { entry: 'città', results: ['città'] }],
             ['a headword', search('acqua'), { entry: 'acqua', results: ['acqua'], marks: [] }],
             ['full text: the word marked', mode(1), { results: ['acqua', 'cascata', 'fiume', 'mare'], asked: [['acqua', '2', '', '0']],
@@ -172,7 +162,8 @@
         t.rows(P, [
             // One search for the whole word once typing pauses: none for each key.
             ['typing', typed('andrò'), { entry: 'andare', sent: ['andrò'], results: ['andare'] }],
-            ['Enter before the pause: one search, at once', [typed('luna'), submit, submit], { until: shownFor(200, 'luna'), sent: ['luna'], then: function () {
+            ['Enter before the pause: one search, at once', [typed('luna'), submit, submit],
+                { until: shownFor(200, 'luna'), sent: ['luna'], then: function () {
                 key($('q'), 27);
                 t.eq($('q').value, '', 'Esc empties the box');
             } }],
@@ -258,7 +249,8 @@
                 selectWord('fiume');
                 PageTest.fire($('entry'), 'dblclick');
             }, { entry: 'fiume', q: 'fiume', sent: ['fiume'] }],
-            ['a selection offers it', [click('entry-back'), mouseUp('fiume', 0)], { until: offer, then: function () { t.eq(offer(), 'Cerca \u00abfiume\u00bb'); } }],
+            ['a selection offers it', [click('entry-back'), mouseUp('fiume', 0)],
+                { until: offer, then: function () { t.eq(offer(), 'Cerca \u00abfiume\u00bb'); } }],
             ['one press looks it up', function () { document.querySelector('.offer').click(); }, { entry: 'fiume', sent: ['fiume'],
                 then: function () {
                     t.eq(offer(), '');
@@ -330,7 +322,8 @@
             ['another dictionary\'s casale opens on this page', click('results', 4), { entry: 'casale', sections: [both[1]],
                 then: function () { t.ok($('all-books').checked && !calls(t, 'loadUrl').length, 'the box stays ticked'); } }],
             ['back to the page of the word', click('entry-back'), { sections: both, q: 'casa', results: casa.concat(casa) }],
-            ['this dictionary only again', click('all-books'), { groups: [], results: casa, books: [['ita-base', 'casa', 'it', 'onSearch']] }],
+            ['this dictionary only again', click('all-books'),
+                { groups: [], results: casa, books: [['ita-base', 'casa', 'it', 'onSearch']] }],
             ['a newer word waits for the request under way, then replaces the older', [everywhere('casa'), function () {
                 $('q').value = 'sole';
             }, submit], { groups: [both[0] + ' (1)', both[1] + ' (1)'], results: ['sole', 'sole'],
@@ -338,7 +331,8 @@
                     ['fra-ita', 'sole', 'fr', 'onSearchEverywhere']] }],
             ['this dictionary only, sole', click('all-books'), { groups: [], results: ['sole'] }],
             // Long enough for the other dictionary to have been asked and to have answered.
-            ['left while its first answer is awaited: the later answers change nothing', [everywhere('casa'), click('all-books')], { until: shownFor(300, 'casa'), groups: [], results: casa,
+            ['left while its first answer is awaited: the later answers change nothing', [everywhere('casa'), click('all-books')],
+                { until: shownFor(300, 'casa'), groups: [], results: casa,
                 books: [['ita-base', 'casa', 'it', 'onSearchEverywhere'], ['ita-base', 'casa', 'it', 'onSearch']] }]
         ]);
     });
@@ -356,7 +350,8 @@
             ['the late answer nobody waits for', null, { until: function () {
                 return /onSearch\.\w+', '\{tot:3/.test(M.statements[M.statements.length - 1]);
             }, status: error }],
-            ['a newer search replaces one still waiting', [search('sale'), search('sole'), search('luna')], { results: ['luna'], sent: ['sale', 'luna'] }],
+            ['a newer search replaces one still waiting', [search('sale'), search('sole'), search('luna')],
+                { results: ['luna'], sent: ['sale', 'luna'] }],
             ['casa, then sole', casaThenSole, release],
             ['sole listed', null, { results: ['sole'], entry: 'sole' }],
             ['in every dictionary', [function () { $('all-books').checked = true; }].concat(casaThenSole), release],
@@ -394,7 +389,8 @@
                     t.eq([calls(t, 'indexRows')[0].slice(2), P.words()[0]], [['0', '50', 'it'], 'acqua']);
                     t.ok($('words').scrollTop > 0);
                 } }],
-            ['letter z', [function () { M.useEntries(0); }, function () { $('letters').querySelector('[data-letter=z]').click(); }], { target: 'zuccheros.m.' }]
+            ['letter z', [function () { M.useEntries(0); }, function () { $('letters').querySelector('[data-letter=z]').click(); }],
+                { target: 'zuccheros.m.' }]
         ]);
     });
 
@@ -454,7 +450,8 @@
                 t.ok(/^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d$/.test(row.DATE), 'date ' + row.DATE);
             } }],
             ['the bookmark, listed', [click('bookmark'), click('open-saved')], { pressed: ['true', 'true'], saved: ['casa'] }],
-            ['no favourite', [function () { $('saved').querySelector('[data-table=BOOKMARK]').click(); }, click('fav')], { pressed: ['false', 'true'], saved: ['casa'], kept: { FAVORITE: [] } }],
+            ['no favourite', [function () { $('saved').querySelector('[data-table=BOOKMARK]').click(); }, click('fav')],
+                { pressed: ['false', 'true'], saved: ['casa'], kept: { FAVORITE: [] } }],
             ['the saved entry opens', [open('IT11', 'l.html', 'luna'), click('saved-list', 0)], { entry: 'casa' }],
             ['and goes', function () { $('saved-list').querySelector('[data-remove]').click(); },
                 { savedStatus: 'Nessun segnalibro. Apri una voce e premi \u00abSegnalibro\u00bb.', pressed: ['false', 'false'] }],
@@ -495,13 +492,14 @@
         };
         var told = function (text, kept) { return kept ? { dialog: text, kept: kept, then: ok } : { dialog: text, then: ok }; };
         var exported = 'Appunti esportati nel file /home/mario/appunti.json: preferiti, segnalibri, note e cronologia di tutti i dizionari.';
-        var rows = [
+        t.rows(P, [
             ['a favourite and a looked-up entry', tables([['DELETE FROM FAVORITE'], ['DELETE FROM HISTORY'],
                 ['INSERT INTO FAVORITE (DATE, IDBOOK, REF, NOTE) VALUES (?, ?, ?, ?)', ['2026-01-02 10:00:00', 'ita-base', 'IT11|l.html|luna', 'luna']],
                 ['INSERT INTO HISTORY (DATE, IDBOOK, REF, NOTE) VALUES (?, ?, ?, ?)', ['2026-01-02 10:01:00', 'ita-base', 'IT14|s.html|sole', 'sole']]]),
             { kept: { FAVORITE: ['luna'], HISTORY: ['sole'] } }],
             ['exported', pick('export-saved'), told(exported)],
-            ['dictionary and entry named for a reader', tables([['DELETE FROM FAVORITE'], ['DELETE FROM HISTORY']]), { kept: { FAVORITE: [], HISTORY: [] },
+            ['dictionary and entry named for a reader', tables([['DELETE FROM FAVORITE'], ['DELETE FROM HISTORY']]),
+                { kept: { FAVORITE: [], HISTORY: [] },
                 then: function () {
                     t.eq(JSON.parse(M.files['appunti.json']).tabelle.HISTORY.map(function (r) {
                         return [r.NOTE, r.DIZIONARIO, r.VOCE];
@@ -515,24 +513,22 @@
                     .test(P.dialog()), P.dialog());
                 ok();
             } }],
-            ['imported', pick('import-saved'), told('Importato 1 appunto e 1 voce della cronologia.', { FAVORITE: ['luna'], HISTORY: ['sole'] })],
+            ['imported', pick('import-saved'), told('Importato 1 appunto e 1 voce della cronologia.',
+                { FAVORITE: ['luna'], HISTORY: ['sole'] })],
             ['not twice, from a file written before the history was saved', [function () {
                 var old = JSON.parse(M.files['appunti.json']);
                 delete old.tabelle.HISTORY;
                 M.files['appunti.json'] = JSON.stringify(old);
             }, pick('import-saved')], told('Nessun appunto nuovo da importare.', { FAVORITE: ['luna'], HISTORY: ['sole'] })],
-            ['not an export file', [function () { M.files['appunti.json'] = '{"altro": 1}'; }, pick('import-saved')], told('Il file scelto non contiene appunti di Vocalume.')]
-        ];
-        // What native code may answer instead of a file, and what the user then reads.
-        [['import-saved', { result: 'unreadable', path: '/x/a.json', reason: 'permesso negato' },
-            'Impossibile leggere il file /x/a.json: permesso negato.'],
-        ['import-saved', { result: 'tooBig', path: '/x/a.json', limit: '20 MB' },
-            'Il file /x/a.json è troppo grande: un file di appunti può occupare al massimo 20 MB.'],
-        ['export-saved', { result: 'failed', path: '/x/a.json', reason: 'la cartella non esiste' },
-            'Gli appunti non sono stati esportati. Impossibile scrivere il file /x/a.json: la cartella non esiste.']
-        ].forEach(function (c) {
-            rows.push([c[1].result, pick(c[0], c[1]), told(c[2])]);
-        });
-        t.rows(P, rows);
+            ['not an export file', [function () { M.files['appunti.json'] = '{"altro": 1}'; }, pick('import-saved')],
+                told('Il file scelto non contiene appunti di Vocalume.')],
+            // What native code may answer instead of a file, and what the user then reads.
+            ['unreadable', pick('import-saved', { result: 'unreadable', path: '/x/a.json', reason: 'permesso negato' }),
+                told('Impossibile leggere il file /x/a.json: permesso negato.')],
+            ['too big', pick('import-saved', { result: 'tooBig', path: '/x/a.json', limit: '20 MB' }),
+                told('Il file /x/a.json è troppo grande: un file di appunti può occupare al massimo 20 MB.')],
+            ['not written', pick('export-saved', { result: 'failed', path: '/x/a.json', reason: 'la cartella non esiste' }),
+                told('Gli appunti non sono stati esportati. Impossibile scrivere il file /x/a.json: la cartella non esiste.')]
+        ]);
     });
 }());

@@ -68,8 +68,7 @@
             return img ? img.getAttribute('src') : null;
         };
         var filter = function (text) {
-            $('filter').value = text;
-            PageTest.fire($('filter'), 'input');
+            PageTest.fill('filter', text, 'input')();
             return $('count').textContent;
         };
         t.rows(P, [['the cards', null, { cards: ['ita-base', 'ing-ita', 'fra-ita', 'sin-con'],
@@ -123,8 +122,10 @@
         var stopped = 'Si è verificato un errore nello scaricamento del dizionario';
         var notInstalled = 'Installazione non riuscita: impossibile aprire il libro.';
         t.rows(P, [
-            ['a failed update', [click('fra-ita', 'download'), progress(10, '12.5'), fail(broken)], { error: { 'fra-ita': broken }, actions: { 'fra-ita': ['Apri', 'Aggiorna', 'Riprova'] } }],
-            ['Riprova downloads again, the error cleared', function () { card('fra-ita').querySelector('.book-error button').click(); }, { calls: [['download', ['fra-ita', 'onDownload']]], error: { 'fra-ita': '' } }],
+            ['a failed update', [click('fra-ita', 'download'), progress(10, '12.5'), fail(broken)],
+                { error: { 'fra-ita': broken }, actions: { 'fra-ita': ['Apri', 'Aggiorna', 'Riprova'] } }],
+            ['Riprova downloads again, the error cleared', function () { card('fra-ita').querySelector('.book-error button').click(); },
+                { calls: [['download', ['fra-ita', 'onDownload']]], error: { 'fra-ita': '' } }],
             ['cancelled: focus stays on the card', function () {
                 button('fra-ita', 'cancel').focus();
                 button('fra-ita', 'cancel').click();
@@ -151,16 +152,19 @@
                 M.downloadStates = {};
                 M.finish('onDownload', 'ing-ita');
             }, { actions: { 'ing-ita': ['Apri'], 'fra-ita': ['Apri', 'Aggiorna', 'Riprova'] } }],
-            ['paused: another download may start meanwhile', [click('fra-ita', 'download'), progress(30, '5.0'), click('fra-ita', 'pause')], { progress: { 'fra-ita': 'Download in pausa: 30% di 5.0\u00a0MB' }, actions: { 'fra-ita': ['Riprendi', 'Annulla', 'Apri'],
-                'ing-ita': ['Apri'] } }],
+            ['paused: another download may start meanwhile', [click('fra-ita', 'download'), progress(30, '5.0'), click('fra-ita', 'pause')],
+                { progress: { 'fra-ita': 'Download in pausa: 30% di 5.0\u00a0MB' }, actions: { 'fra-ita': ['Riprendi', 'Annulla', 'Apri'],
+                    'ing-ita': ['Apri'] } }],
             ['still paused when the page is loaded again', reload(), { until: loaded, calls: [],
                 actions: { 'fra-ita': ['Riprendi', 'Annulla', 'Apri'] } }],
-            ['discarded', click('fra-ita', 'discard'), { calls: [['discardDownload', ['fra-ita']]], actions: { 'fra-ita': ['Apri', 'Aggiorna'] } }],
+            ['discarded', click('fra-ita', 'discard'),
+                { calls: [['discardDownload', ['fra-ita']]], actions: { 'fra-ita': ['Apri', 'Aggiorna'] } }],
             ['one the program was running when it ended goes on by itself', reload([], {},
                 { 'fra-ita': { state: 'interrupted', percent: 40, size: '5.0' } }), { until: loaded,
                 calls: [['download', ['fra-ita', 'onDownload']]], progress: { 'fra-ita': 'Avvio del download...' } }],
             // Given up after failing, what arrived stays to be continued.
-            ['given up', [function () { M.keptDownloads['fra-ita'].state = 'stopped'; }, fail(stopped)], { progress: { 'fra-ita': 'Download interrotto: 40% di 5.0\u00a0MB' }, actions: { 'fra-ita': ['Riprendi', 'Annulla', 'Apri'] },
+            ['given up', [function () { M.keptDownloads['fra-ita'].state = 'stopped'; }, fail(stopped)],
+                { progress: { 'fra-ita': 'Download interrotto: 40% di 5.0\u00a0MB' }, actions: { 'fra-ita': ['Riprendi', 'Annulla', 'Apri'] },
                 error: { 'fra-ita': stopped } }],
             ['cleared', reload([], {}, {}), { until: loaded }]
         ]);

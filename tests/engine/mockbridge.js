@@ -90,7 +90,8 @@ var MockBridge = (function () {
         } : function (e) { return normalize('it', e.word).indexOf(n) === 0 || e.forms.indexOf(word) >= 0; });
         var top = full || !start ? hits.filter(its(word)) : [];
         var rest = hits.filter(not(its(word)));
-        return { tot: hits.length, rows: full ? top.concat(rest).slice(start, start + count) : top.concat(rest.slice(start, start + count)) };
+        return { tot: hits.length, rows: full ? top.concat(rest).slice(start, start + count) :
+            top.concat(rest.slice(start, start + count)) };
     }
 
     var M = { calls: [], statements: [], held: [], files: {}, fileTrouble: null, downloadSizes: {}, downloadStates: {},

@@ -145,6 +145,11 @@ var PageTest = (function () {
         return ev;
     }
 
+    // A keydown with the given key code and, optionally, { ctrlKey: true } or { altKey: true }.
+    function key(target, code, mods) {
+        return fire(target, 'keydown', { keyCode: code, ctrlKey: !!(mods && mods.ctrlKey), altKey: !!(mods && mods.altKey) });
+    }
+
     return {
         test: function (name, fn) { tests.push({ name: name, fn: fn }); },
         $: byId,
@@ -154,9 +159,13 @@ var PageTest = (function () {
         },
         textsOf: textsOf,
         fire: fire,
-        // A keydown with the given key code and, optionally, { ctrlKey: true } or { altKey: true }.
-        key: function (target, code, mods) {
-            return fire(target, 'keydown', { keyCode: code, ctrlKey: !!(mods && mods.ctrlKey), altKey: !!(mods && mods.altKey) });
+        key: key,
+        // An action: field `id` gets `value`, then an event of type `event` fires (a key code: that key goes down).
+        fill: function (id, value, event) {
+            return function () {
+                byId(id).value = value;
+                return typeof event === 'number' ? key(byId(id), event) : fire(byId(id), event);
+            };
         },
         // The open dialog's text ('' when none is open), and its button labelled `label`.
         dialogText: function () { return textsOf('.dialog .dialog-text').join(''); },
