@@ -16,7 +16,6 @@
         index: function () { return textsOf('.list-status', 'words').join(''); },
         status: function () { return textsOf('.list-status', 'results').join(''); },
         groups: function () { return idle('results') ? textsOf('.group', 'results') : null; },
-        sections: function () { return textsOf('.sezione', 'entry'); },
         entry: function () { return textsOf('.blocco.is-current .lemma b', 'entry').join(''); },
         box: function () { return [$('q').value, $('all-books').checked]; },
         heading: function () { return [$('dict-title').textContent, $('dict-sub').textContent]; },
@@ -32,10 +31,8 @@
     if (/tutti=1/.test(window.location.search)) {
         PageTest.test('the word is looked up in every installed dictionary, those in the user\'s language first', function (t) {
             var both = ['Dizionario della lingua italiana', 'Dizionario francese-italiano'];
-            t.rows(P, [['both groups', null, { groups: [both[0] + ' (3)', both[1] + ' (3)'], sections: both, entry: 'casa',
-                box: ['casa', true], heading: ['Tutti i dizionari installati', '2 dizionari'], searched: [
-                    ['ita-base', 'casa', '0', '', '0', '20', 'it', 'onSearchEverywhere'],
-                    ['fra-ita', 'casa', '0', '', '0', '20', 'fr', 'onSearchEverywhere']] }]]);
+            t.rows(P, [['both groups', null, { groups: [both[0] + ' (3)', both[1] + ' (3)'], box: ['casa', true],
+                heading: ['Tutti i dizionari installati', '2 dizionari'] }]]);
         });
         return;
     }
