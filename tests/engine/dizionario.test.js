@@ -190,11 +190,9 @@
 
     PageTest.test('text size: Ctrl with plus, minus and 0, remembered for the next start', function (t) {
         // A note and a quotation scale with the entry's text.
-        var parts = [['div', 'entry-note'], ['blockquote', 'esempio']].map(function (p) {
-            var e = $('entry').appendChild(document.createElement(p[0]));
-            e.className = p[1];
-            return e;
-        });
+        var box = $('entry').appendChild(document.createElement('div'));
+        box.innerHTML = '<div class="entry-note"></div><blockquote class="esempio"></blockquote>';
+        var parts = [box.firstChild, box.lastChild];
         var sizes = function () { return parts.map(function (e) { return parseFloat(window.getComputedStyle(e).fontSize); }); };
         var before = sizes();
         // The zoom, the entry's font size and what is kept after each key with Ctrl.
@@ -203,7 +201,7 @@
             return [V.dictionary.zoom(), $('entry').style.fontSize, window.localStorage.getItem('vocalume.zoom'),
                 sizes().map(function (x, i) { return Math.round(x / before[i] * 100); })];
         });
-        parts.forEach(function (e) { $('entry').removeChild(e); });
+        $('entry').removeChild(box);
         t.eq(states, [[1.1, '18.7px', '1.1', [110, 110]], [1.25, '21.3px', '1.25', [125, 125]], [1.1, '18.7px', '1.1', [110, 110]],
             [1, '', '1', [100, 100]]]);
         t.done();

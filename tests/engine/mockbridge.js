@@ -184,8 +184,8 @@ var MockBridge = (function () {
         details.result = result;
         return JSON.stringify(M.fileTrouble || details);
     }
-    // Headwords are "read" for suggestions at once unless a test holds them back
-    // (M.forgetHeadwords) until M.releaseHeadwords.
+    // Headwords behind suggestions are "read" as soon as the page asks, unless a test holds them
+    // back (M.forgetHeadwords) until M.releaseHeadwords.
     var headwordsRead = {};
     var ready = null; // { sku, lang, callback } of the last prepareSuggestions
     M.forgetHeadwords = function () {
@@ -199,11 +199,6 @@ var MockBridge = (function () {
             answer(ready.callback, '{result:true}');
         }
     };
-    function readHeadwords(sku, lang) {
-        if (!M.holdHeadwords) {
-            setTimeout(function () { M.releaseHeadwords(sku, lang); }, 0);
-        }
-    }
     var services = {
         saveTextFile: function (name, text) {
             M.files['appunti.json'] = text;
@@ -230,7 +225,7 @@ var MockBridge = (function () {
         // The callback hears each time this dictionary's headwords are read.
         prepareSuggestions: function (sku, lang, callback) {
             ready = { sku: sku, lang: lang, callback: callback };
-            readHeadwords(sku, lang);
+            setTimeout(function () { return M.holdHeadwords || M.releaseHeadwords(sku, lang); }, 0);
         },
         downloadSize: function (sku) { return M.downloadSizes[sku] ? String(M.downloadSizes[sku]) : ''; },
         downloadStates: function () { return JSON.stringify(M.downloadStates); },
@@ -241,10 +236,9 @@ var MockBridge = (function () {
             return true;
         },
         discardDownload: function (sku) { return delete M.keptDownloads[sku]; },
-        // The headwords as long as the word and one letter apart from it.
-        suggest: function (sku, word, lang) {
+        // The headwords as long as the word and one letter apart from it; null while not read.
+        suggest: function (sku, word) {
             if (!headwordsRead[sku]) {
-                readHeadwords(sku, lang);
                 return 'null';
             }
             var key = normalize('it', word);
