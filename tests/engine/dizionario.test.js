@@ -16,9 +16,7 @@
     var calls = PageTest.calls;
 
     // The texts of a list's items, null while it waits for an answer.
-    function listed(list, selector) {
-        return $(list).querySelector('.spinner') ? null : textsOf(selector || '.item .w', list);
-    }
+    var listed = function (list, selector) { return $(list).querySelector('.spinner') ? null : textsOf(selector || '.item .w', list); };
 
     // Probes of the texts `selector` finds in `root`, as a list or joined.
     var texts = function (selector, root) { return function () { return textsOf(selector, root); }; };
@@ -62,9 +60,7 @@
     var mode = function (n) { return function () { document.getElementsByName('mode')[n].click(); }; };
     var submit = function () { $('search-form').querySelector('button[type=submit]').click(); };
     // Clicks the element with id `id`, or the n-th item of that list.
-    function click(id, n) {
-        return function () { (n === undefined ? $(id) : $(id).querySelectorAll('.item')[n]).click(); };
-    }
+    var click = function (id, n) { return function () { (n === undefined ? $(id) : $(id).querySelectorAll('.item')[n]).click(); }; };
     var scope = function (value) { return PageTest.fill('scope', value, 'change'); };
     var everywhere = function (word) {
         return function () {
@@ -98,9 +94,7 @@
     }
 
     // Runs statements [[sql, args], ...] on the page tables, then reads them again.
-    function tables(statements) {
-        return function () { M.sql(statements, function () { V.dictionary.reloadSaved(); }); };
-    }
+    var tables = function (statements) { return function () { M.sql(statements, function () { V.dictionary.reloadSaved(); }); }; };
 
     PageTest.test('opens on the dictionary named by the page parameter, scopes only for full text', function (t) {
         t.eq(document.activeElement && document.activeElement.id, 'q', 'the search box has the keys');

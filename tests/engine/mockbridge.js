@@ -121,16 +121,12 @@ var MockBridge = (function () {
         M.holdAnswers = false;
         M.held.splice(0).forEach(function (fn) { fn(); });
     };
-    function later(fn) {
-        setTimeout(function () { return M.holdAnswers ? M.held.push(fn) : fn(); }, delay);
-    }
+    var later = function (fn) { setTimeout(function () { return M.holdAnswers ? M.held.push(fn) : fn(); }, delay); };
 
     M.progress = function (callback, percent, size) {
         answer(callback, '{result:false,progress:"' + percent + '",size:"' + size + '"}', true);
     };
-    M.fail = function (callback, message) {
-        answer(callback, '{result:false,error:"' + message.replace(/'/g, '&apos;') + '"}');
-    };
+    M.fail = function (callback, message) { answer(callback, '{result:false,error:"' + message.replace(/'/g, '&apos;') + '"}'); };
     // Installation marks the dictionary installed before the final answer.
     M.finish = function (callback, sku) {
         M.sql([['UPDATE SYSTEM SET VALUE = ? WHERE VARIABLE = ? AND REFBOOK = ?', ['1', 'STATUS', sku]]], function () {
@@ -267,12 +263,8 @@ var MockBridge = (function () {
     }
 
     // The arguments of every call of one method, in order, and of its last call (null: none).
-    M.callsOf = function (name) {
-        return M.calls.filter(function (x) { return x[0] === name; }).map(function (x) { return x[1]; });
-    };
-    M.lastCall = function (name) {
-        return M.callsOf(name).pop() || null;
-    };
+    M.callsOf = function (name) { return M.calls.filter(function (x) { return x[0] === name; }).map(function (x) { return x[1]; }); };
+    M.lastCall = function (name) { return M.callsOf(name).pop() || null; };
 
     // Runs statements [[sql, args], ...] in one transaction of the page's database; done(error).
     M.sql = function (statements, done) {

@@ -9,8 +9,7 @@ var PageTest = (function () {
     var json = function (v) { return JSON.stringify(v); };
     var why = function (e) { return 'exception: ' + (e && e.message ? e.message : e); };
 
-    function Context(name, finish) {
-        this.name = name;
+    function Context(finish) {
         this.failures = [];
         this.finish = finish;
     }
@@ -110,10 +109,10 @@ var PageTest = (function () {
                 window.__pageTestReport = lines.join('\n');
                 return;
             }
-            var ctx = new Context(test.name, function (c) {
+            var ctx = new Context(function (c) {
                 clearTimeout(timer);
                 passed += c.failures.length ? 0 : 1;
-                lines.push(c.failures.length ? 'FAIL ' + c.name + ': ' + c.failures.join('; ') : 'PASS ' + c.name);
+                lines.push(c.failures.length ? 'FAIL ' + test.name + ': ' + c.failures.join('; ') : 'PASS ' + test.name);
                 setTimeout(next, 0);
             });
             var timer = setTimeout(function () {
