@@ -1,6 +1,5 @@
 // Library page against the SYSTEM rows native code writes, with downloads and synchronisation
-// driven by the statements native code evaluates. Tests are tables of rows [label, action, what
-// the page then shows by the names of P]; the per-card probes read the cards `want` names.
+// driven by the statements native code evaluates; the per-card probes read the cards `want` names.
 // query: delay=30
 
 (function () {
@@ -11,13 +10,9 @@
     var L = Vocalume.library;
     var update = 'UPDATE SYSTEM SET VALUE = ? WHERE VARIABLE = ? AND REFBOOK = ?';
 
-    function card(sku) {
-        return document.querySelector('.book[data-sku="' + sku + '"]');
-    }
-
-    function button(sku, action) {
-        return card(sku).querySelector('[data-action="' + action + '"]');
-    }
+    var card = function (sku) { return document.querySelector('.book[data-sku="' + sku + '"]'); };
+    var button = function (sku, action) { return card(sku).querySelector('[data-action="' + action + '"]'); };
+    var click = function (sku, action) { return function () { button(sku, action).click(); }; };
 
     // A probe of each card `want` names: sku -> read(card).
     function perCard(read) {
@@ -49,10 +44,6 @@
         remembered: function () { return window.localStorage.getItem('vocalume.download'); }
     };
 
-    function click(sku, action) {
-        return function () { button(sku, action).click(); };
-    }
-
     // The page loaded again, after statements on SYSTEM, with the downloads native code then
     // runs and (when given) keeps.
     function reload(statements, states, kept) {
@@ -67,17 +58,9 @@
     }
     var loaded = function (t) { return t.loaded; };
 
-    function progress(percent, size) {
-        return function () { M.progress('onDownload', percent, size); };
-    }
-
-    function signal(literal) {
-        return function () { M.run('SignalQt(\'onDownload\', \'' + literal + '\', \'true\')'); };
-    }
-
-    function fail(text) {
-        return function () { M.fail('onDownload', text); };
-    }
+    var progress = function (percent, size) { return function () { M.progress('onDownload', percent, size); }; };
+    var installing = function () { M.run('SignalQt(\'onDownload\', \'{result:false, progress:"wait"}\', \'true\')'); };
+    var fail = function (text) { return function () { M.fail('onDownload', text); }; };
 
     PageTest.test('visible dictionaries in their order with their covers, each offering what its STATUS allows', function (t) {
         var src = function (sku) {
@@ -85,8 +68,7 @@
             return img ? img.getAttribute('src') : null;
         };
         var filter = function (text) {
-            $('filter').value = text;
-            PageTest.fire($('filter'), 'input');
+            PageTest.fill('filter', text, 'input')();
             return $('count').textContent;
         };
         t.rows(P, [['the cards', null, { cards: ['ita-base', 'ing-ita', 'fra-ita', 'sin-con'],
@@ -128,7 +110,7 @@
                 t.eq(P.progress(t, { 'ing-ita': 1 }), { 'ing-ita': 'Download 60% di meno di 50\u00a0KB' }, 'before it is known');
             }, { progress: { 'ing-ita': 'Download 60% di 30\u00a0KB' } }],
             ['kept', progress(70, '0.0'), { progress: { 'ing-ita': 'Download 70% di 30\u00a0KB' } }],
-            ['installing: nothing to cancel', signal('{result:false, progress:"wait"}'), { actions: { 'ing-ita': [] },
+            ['installing: nothing to cancel', installing, { actions: { 'ing-ita': [] },
                 progress: { 'ing-ita': 'Installazione in corso...' }, badges: { 'ing-ita': 'IngleseInstallazione in corso' } }],
             ['installed: other downloads allowed again', function () { M.finish('onDownload', 'ing-ita'); }, {
                 actions: { 'ing-ita': ['Apri'], 'fra-ita': ['Apri', 'Aggiorna'] }, badges: { 'ing-ita': 'IngleseInstallato' } }]
@@ -140,14 +122,10 @@
         var stopped = 'Si è verificato un errore nello scaricamento del dizionario';
         var notInstalled = 'Installazione non riuscita: impossibile aprire il libro.';
         t.rows(P, [
-            ['a failed update', function () {
-                click('fra-ita', 'download')();
-                progress(10, '12.5')();
-                fail(broken)();
-            }, { error: { 'fra-ita': broken }, actions: { 'fra-ita': ['Apri', 'Aggiorna', 'Riprova'] } }],
-            ['Riprova downloads again, the error cleared', function () {
-                card('fra-ita').querySelector('.book-error button').click();
-            }, { calls: [['download', ['fra-ita', 'onDownload']]], error: { 'fra-ita': '' } }],
+            ['a failed update', [click('fra-ita', 'download'), progress(10, '12.5'), fail(broken)],
+                { error: { 'fra-ita': broken }, actions: { 'fra-ita': ['Apri', 'Aggiorna', 'Riprova'] } }],
+            ['Riprova downloads again, the error cleared', function () { card('fra-ita').querySelector('.book-error button').click(); },
+                { calls: [['download', ['fra-ita', 'onDownload']]], error: { 'fra-ita': '' } }],
             ['cancelled: focus stays on the card', function () {
                 button('fra-ita', 'cancel').focus();
                 button('fra-ita', 'cancel').click();
@@ -159,12 +137,9 @@
             ['after a reload', progress(64, '12.5'), { progress: { 'fra-ita': 'Download 64% di 12.5\u00a0MB' } }],
             ['failed then', fail(stopped), { remembered: null, error: { 'fra-ita': stopped } }],
             ['an installation that fails leaves the dictionary to be downloaded, saying why',
-                reload([[update, ['0', 'STATUS', 'ing-ita']]]), { until: loaded, then: function () {
-                    click('ing-ita', 'download')();
-                    signal('{result:false, progress:"wait"}')();
-                    fail(notInstalled)();
-                    t.eq([P.actions(t, { 'ing-ita': 1 }), P.error(t, { 'ing-ita': 1 })], [{ 'ing-ita': ['Scarica', 'Riprova'] }, { 'ing-ita': notInstalled }]);
-                } }],
+                reload([[update, ['0', 'STATUS', 'ing-ita']]]), { until: loaded }],
+            ['so it fails', [click('ing-ita', 'download'), installing, fail(notInstalled)],
+                { actions: { 'ing-ita': ['Scarica', 'Riprova'] }, error: { 'ing-ita': notInstalled } }],
             ['several under way, loaded later: shown, none this page\'s own', reload([], { 'ing-ita': { state: 'queued' },
                 'fra-ita': { state: 'download', percent: 30, size: '5.0', bytes: 5242880 } }), { until: loaded,
                 progress: { 'ing-ita': 'In coda per l\'installazione...', 'fra-ita': 'Download 30% di 5.0\u00a0MB' },
@@ -176,25 +151,20 @@
             ['its end', function () {
                 M.downloadStates = {};
                 M.finish('onDownload', 'ing-ita');
-            }, { actions: { 'ing-ita': ['Apri'],
-                'fra-ita': ['Apri', 'Aggiorna', 'Riprova'] } }],
-            ['paused: another download may start meanwhile', function () {
-                click('fra-ita', 'download')();
-                progress(30, '5.0')();
-                click('fra-ita', 'pause')();
-            }, { progress: { 'fra-ita': 'Download in pausa: 30% di 5.0\u00a0MB' }, actions: { 'fra-ita': ['Riprendi', 'Annulla', 'Apri'],
-                'ing-ita': ['Apri'] } }],
+            }, { actions: { 'ing-ita': ['Apri'], 'fra-ita': ['Apri', 'Aggiorna', 'Riprova'] } }],
+            ['paused: another download may start meanwhile', [click('fra-ita', 'download'), progress(30, '5.0'), click('fra-ita', 'pause')],
+                { progress: { 'fra-ita': 'Download in pausa: 30% di 5.0\u00a0MB' }, actions: { 'fra-ita': ['Riprendi', 'Annulla', 'Apri'],
+                    'ing-ita': ['Apri'] } }],
             ['still paused when the page is loaded again', reload(), { until: loaded, calls: [],
                 actions: { 'fra-ita': ['Riprendi', 'Annulla', 'Apri'] } }],
-            ['discarded', click('fra-ita', 'discard'), { calls: [['discardDownload', ['fra-ita']]], actions: { 'fra-ita': ['Apri', 'Aggiorna'] } }],
+            ['discarded', click('fra-ita', 'discard'),
+                { calls: [['discardDownload', ['fra-ita']]], actions: { 'fra-ita': ['Apri', 'Aggiorna'] } }],
             ['one the program was running when it ended goes on by itself', reload([], {},
                 { 'fra-ita': { state: 'interrupted', percent: 40, size: '5.0' } }), { until: loaded,
                 calls: [['download', ['fra-ita', 'onDownload']]], progress: { 'fra-ita': 'Avvio del download...' } }],
             // Given up after failing, what arrived stays to be continued.
-            ['given up', function () {
-                M.keptDownloads['fra-ita'].state = 'stopped';
-                fail(stopped)();
-            }, { progress: { 'fra-ita': 'Download interrotto: 40% di 5.0\u00a0MB' }, actions: { 'fra-ita': ['Riprendi', 'Annulla', 'Apri'] },
+            ['given up', [function () { M.keptDownloads['fra-ita'].state = 'stopped'; }, fail(stopped)],
+                { progress: { 'fra-ita': 'Download interrotto: 40% di 5.0\u00a0MB' }, actions: { 'fra-ita': ['Riprendi', 'Annulla', 'Apri'] },
                 error: { 'fra-ita': stopped } }],
             ['cleared', reload([], {}, {}), { until: loaded }]
         ]);
@@ -210,11 +180,10 @@
                 M.run('__APP.spinner=false');
             }, { busy: false, dialog: 'Si è verificato un problema durante la sincronizzazione dei tuoi acquisti!Ti invitiamo a riprovare più tardi',
                 then: function () { t.eq(document.querySelectorAll('.dialog-text br').length, 1, 'line break kept'); } }],
-            ['two at once', function () {
-                ok();
+            ['two at once', [ok, function () {
                 M.run('messageDialog("Primo", "window.__confirmed = window.__confirmed + 1")');
                 M.run('messageDialog("Secondo <b>non</b> interpretato")');
-            }, { dialog: 'Primo', then: function () { t.eq(window.__confirmed, 0); } }],
+            }], { dialog: 'Primo', then: function () { t.eq(window.__confirmed, 0); } }],
             ['the first confirmed', ok, { dialog: 'Secondo <b>non</b> interpretato', then: function () { t.eq(window.__confirmed, 1); } }],
             // Signing out removes the downloaded dictionaries and the reader's notes: it asks
             // first, saying so, and offers the export.

@@ -13,9 +13,7 @@
         success: function () { return shown('login-success'); },
         locked: function () { return [$('username').disabled, $('password').disabled, $('login-submit').disabled]; },
         keys: function () { return document.activeElement && document.activeElement.id; },
-        sent: function (t) {
-            return MockBridge.calls.slice(t.since).filter(function (c) { return c[0] === 'setUsernamePassword'; }).map(function (c) { return c[1]; });
-        }
+        sent: function (t) { return PageTest.calls(t, 'setUsernamePassword'); }
     };
 
     // Sends the form; `answer`, when given, is the statement native code answers with at once.

@@ -1,23 +1,19 @@
-// Stands in for the native side when an engine page runs without it: publishes
-// QtJavascriptInteraction, records every slot call, answers by evaluating the very SignalQt
-// statements native code evaluates, seeds the SYSTEM table and, where the browser has no Web SQL,
-// provides a small in-memory openDatabase. Page address options: delay=<ms> before an answer,
-// idbook=<sku> for the dictionary page, nativo=0 for a page without the object native code
-// publishes beside the bridge. The password it accepts is "segreta". Plain ES5.
+// Stands in for native code: publishes QtJavascriptInteraction (and VocalumeNative beside it),
+// records every call, answers with the SignalQt statements native code evaluates and seeds the
+// SYSTEM table. Page address options: delay=<ms> before an answer, idbook=<sku>, nativo=0 (no
+// VocalumeNative). The password it accepts is "segreta". Plain ES5.
 
 var MockBridge = (function () {
     'use strict';
 
     var params = {};
     window.location.search.replace(/^\?/, '').split('&').forEach(function (p) {
-        var eq = p.indexOf('=');
+        var kv = p.split('=');
         if (p) {
-            params[decodeURIComponent(eq < 0 ? p : p.substring(0, eq))] = eq < 0 ? '' : decodeURIComponent(p.substring(eq + 1));
+            params[decodeURIComponent(kv[0])] = decodeURIComponent(kv[1] || '');
         }
     });
     var delay = params.delay ? parseInt(params.delay, 10) : 120;
-
-    // ---- Test data: an account's dictionaries and a small Italian dictionary -----------------
 
     // sku|STATUS|VISIBLE|ORDER|COVER|TITLE|SUBTITLE|AUTHOR|YEAR|LANG|SOURCELANGUAGEID (lat-ita: installed, but no
     // longer listed by the account)
@@ -55,12 +51,9 @@ var MockBridge = (function () {
         'IT20|città|||citta|s.f.|L\'insieme dei cittadini.'
     ];
 
-    function words(s) {
-        return s ? s.split(' ') : [];
-    }
-
-    var entries = [];
+    var words = function (s) { return s ? s.split(' ') : []; };
     var scopes = ['Architettura', 'Astronomia', 'Botanica', 'Chimica', 'Geografia'];
+    var entries = [];
     // The dictionary's entries, with `extra` plain headwords prova001... added for paging.
     function useEntries(extra) {
         var list = ENTRIES.slice();
@@ -79,34 +72,30 @@ var MockBridge = (function () {
     }
     useEntries(0);
 
-    // Headwords are compared in lower case, as the dictionaries' normalised headwords are.
+    // Lower case, and Italian without accents, as the dictionaries' normalised headwords are.
     function normalize(lang, text) {
         text = text.toLowerCase();
         return lang !== 'it' ? text : text.replace(/[àèéìòù]/g, function (c) { return 'aeeiou'.charAt('àèéìòù'.indexOf(c)); });
     }
+    var its = function (word) { return function (e) { return e.word === word; }; };
+    var not = function (f) { return function (e) { return !f(e); }; };
 
-    // Headword search: prefix of the normalised headword or an inflected form; the first page
-    // carries the exact matches on top of its related entries, as native code does.
-    function headwordSearch(word, start, count) {
+    // Headwords that begin with the word or have it as an inflected form; the first page carries
+    // the exact matches on top of its related entries, as native code does. Full text: entries
+    // with the keyword (in the scope), the one whose headword it is first.
+    function find(word, full, scope, start, count) {
         var n = normalize('it', word);
-        var hits = entries.filter(function (e) { return normalize('it', e.word).indexOf(n) === 0 || e.forms.indexOf(word) >= 0; });
-        var exact = start ? [] : hits.filter(function (e) { return e.word === word; });
-        return { tot: hits.length, rows: exact.concat(hits.filter(function (e) { return e.word !== word; }).slice(start, start + count)) };
-    }
-
-    // Full-text search: entries with the keyword, the one whose headword it is first.
-    function fullTextSearch(word, scope, start, count) {
-        var n = normalize('it', word);
-        var hits = entries.filter(function (e) {
+        var hits = entries.filter(full ? function (e) {
             return e.keys.indexOf(n) >= 0 && (!scope || e.scopes.indexOf(scopes[scope - 1]) >= 0);
-        });
-        hits = hits.filter(function (e) { return e.word === word; }).concat(hits.filter(function (e) { return e.word !== word; }));
-        return { tot: hits.length, rows: hits.slice(start, start + count) };
+        } : function (e) { return normalize('it', e.word).indexOf(n) === 0 || e.forms.indexOf(word) >= 0; });
+        var top = full || !start ? hits.filter(its(word)) : [];
+        var rest = hits.filter(not(its(word)));
+        return { tot: hits.length, rows: full ? top.concat(rest).slice(start, start + count) :
+            top.concat(rest.slice(start, start + count)) };
     }
 
-    // ---- Answers as native code writes them ------------------------------------------------
-
-    var M = { calls: [], statements: [], useEntries: useEntries };
+    var M = { calls: [], statements: [], held: [], files: {}, fileTrouble: null, downloadSizes: {}, downloadStates: {},
+        keptDownloads: {}, useEntries: useEntries, scopes: scopes };
 
     M.run = function (statement) {
         M.statements.push(statement);
@@ -124,27 +113,20 @@ var MockBridge = (function () {
         var q = function (s) { return '\\\'' + s.replace(/'/g, '&apos;') + '\\\''; };
         return '{idzenta: ' + q(e.id) + ', word: ' + q(e.word) + ', file: ' + q(e.file) + ', omo: ' + q('') + ', hw: ' + q(e.gram) + '}';
     }
+    var items = function (tot, rows) { return '{tot:' + tot + ',result: [' + rows.map(item).join(',') + ']'; };
 
     // While M.holdAnswers is set, answers wait in order until M.releaseAnswers(), as they do
     // behind a slow search in native code.
-    M.held = [];
     M.releaseAnswers = function () {
         M.holdAnswers = false;
         M.held.splice(0).forEach(function (fn) { fn(); });
     };
-
-    function later(fn) {
-        setTimeout(function () {
-            return M.holdAnswers ? M.held.push(fn) : fn();
-        }, delay);
-    }
+    var later = function (fn) { setTimeout(function () { return M.holdAnswers ? M.held.push(fn) : fn(); }, delay); };
 
     M.progress = function (callback, percent, size) {
         answer(callback, '{result:false,progress:"' + percent + '",size:"' + size + '"}', true);
     };
-    M.fail = function (callback, message) {
-        answer(callback, '{result:false,error:"' + message.replace(/'/g, '&apos;') + '"}');
-    };
+    M.fail = function (callback, message) { answer(callback, '{result:false,error:"' + message.replace(/'/g, '&apos;') + '"}'); };
     // Installation marks the dictionary installed before the final answer.
     M.finish = function (callback, sku) {
         M.sql([['UPDATE SYSTEM SET VALUE = ? WHERE VARIABLE = ? AND REFBOOK = ?', ['1', 'STATUS', sku]]], function () {
@@ -164,17 +146,13 @@ var MockBridge = (function () {
         getWords: function (sku, prefix, from, count, lang, callback) {
             later(function () {
                 var all = entries.filter(function (e) { return e.word.indexOf(prefix.toLowerCase()) === 0; });
-                var rows = all.slice(parseInt(from, 10), parseInt(from, 10) + parseInt(count, 10));
-                answer(callback, '{tot:' + all.length + ',result: [' + rows.map(item).join(',') + ']}');
+                answer(callback, items(all.length, all.slice(+from, +from + +count)) + '}');
             });
         },
         search: function (sku, word, type, scope, start, count, lang, callback) {
             later(function () {
-                var full = type === '2';
-                var w = word.toLowerCase();
-                var r = full ? fullTextSearch(w, parseInt(scope, 10), parseInt(start, 10), parseInt(count, 10)) :
-                    headwordSearch(w, parseInt(start, 10), parseInt(count, 10));
-                answer(callback, '{tot:' + r.tot + ',result: [' + r.rows.map(item).join(',') + '], isLemmatizzata:' + !full + '}');
+                var r = find(word.toLowerCase(), type === '2', +scope, +start, +count);
+                answer(callback, items(r.tot, r.rows) + ', isLemmatizzata:' + (type !== '2') + '}');
             });
         },
         // Answered while the call is still running; a file that cannot be read gets no answer.
@@ -191,26 +169,21 @@ var MockBridge = (function () {
             }).join(', ') + ']}', false, '"');
         }
     };
+    var nothing = function () {};
     'cancelDownload download loadUrl onLogout openLink purchase synchronize'.split(' ').forEach(function (name) {
-        slots[name] = function () {};
+        slots[name] = nothing;
     });
 
-    // The object native code publishes beside the bridge. Files "chosen" by the user live in
-    // M.files under the name the dialog picks; M.fileTrouble, when set, is what native code
+    // Files "chosen" by the user live in M.files; M.fileTrouble, when set, is what native code
     // answers instead ({result:'failed'|'unreadable'|'tooBig',...}).
-    M.files = {};
-    M.fileTrouble = null;
     function fileAnswer(result, details) {
         details.result = result;
         return JSON.stringify(M.fileTrouble || details);
     }
-    M.downloadSizes = {};
-    M.downloadStates = {};
-    M.keptDownloads = {};
-    // Headwords are "read" for suggestions at once unless a test holds them back
-    // (M.forgetHeadwords) until M.releaseHeadwords.
+    // Headwords behind suggestions are "read" as soon as the page asks, unless a test holds them
+    // back (M.forgetHeadwords) until M.releaseHeadwords.
     var headwordsRead = {};
-    var readyCallback = null; // { sku, lang, callback } of the last prepareSuggestions
+    var ready = null; // { sku, lang, callback } of the last prepareSuggestions
     M.forgetHeadwords = function () {
         headwordsRead = {};
         M.holdHeadwords = true;
@@ -218,78 +191,52 @@ var MockBridge = (function () {
     M.releaseHeadwords = function (sku, lang) {
         M.holdHeadwords = false;
         headwordsRead[sku] = true;
-        if (readyCallback && readyCallback.sku === sku && readyCallback.lang === lang) {
-            answer(readyCallback.callback, '{result:true}');
+        if (ready && ready.sku === sku && ready.lang === lang) {
+            answer(ready.callback, '{result:true}');
         }
     };
-    function readHeadwords(sku, lang) {
-        if (!M.holdHeadwords) {
-            setTimeout(function () { M.releaseHeadwords(sku, lang); }, 0);
-        }
-    }
     var services = {
         saveTextFile: function (name, text) {
-            M.files['appunti.json'] = String(text);
+            M.files['appunti.json'] = text;
             return fileAnswer('saved', { path: '/home/mario/appunti.json' });
         },
         openTextFile: function () {
             return fileAnswer('opened', { path: '/home/mario/appunti.json', text: M.files['appunti.json'] });
         },
-        // The clipboard and the printer, as the desktop gives them: calls recorded.
-        copyText: function () {},
-        printEntry: function () {},
+        copyText: nothing,
+        printEntry: nothing,
         exportEntryPdf: function (heading) {
             return fileAnswer('saved', { path: '/home/mario/' + heading + '.pdf' });
         },
         // Rows of the whole index next to a place (a word, or the k of a row), in order.
         indexRows: function (sku, place, after, count) {
-            var key;
-            try {
-                key = JSON.parse(place);
-            } catch (e) {
-                key = null;
-            }
-            if (!(key instanceof Array)) {
-                key = [String(place).toLowerCase(), -1];
-            }
+            var key = /^\[/.test(place) ? JSON.parse(place) : [place.toLowerCase(), -1];
             var rows = entries.map(function (e, i) {
                 return { idzenta: e.id, word: e.word, file: e.file, omo: '', hw: e.gram, k: [e.word.toLowerCase(), i, 0] };
             });
             var before = function (r) { return r.k[0] < key[0] || (r.k[0] === key[0] && r.k[1] < key[1]); };
-            var n = parseInt(count, 10);
-            return JSON.stringify(after === '1' ? rows.filter(function (r) { return !before(r) && r.k[1] !== key[1]; }).slice(0, n) :
-                rows.filter(before).slice(-n));
+            return JSON.stringify(after === '1' ? rows.filter(function (r) { return !before(r) && r.k[1] !== key[1]; }).slice(0, +count) :
+                rows.filter(before).slice(-count));
         },
         // The callback hears each time this dictionary's headwords are read.
         prepareSuggestions: function (sku, lang, callback) {
-            readyCallback = { sku: sku, lang: lang, callback: callback };
-            readHeadwords(sku, lang);
+            ready = { sku: sku, lang: lang, callback: callback };
+            setTimeout(function () { return M.holdHeadwords || M.releaseHeadwords(sku, lang); }, 0);
         },
-        // What the transfer of a package announced, in bytes (M.downloadSizes), '' when unknown.
-        downloadSize: function (sku) {
-            return M.downloadSizes[sku] ? String(M.downloadSizes[sku]) : '';
-        },
-        // The downloads and installations under way (M.downloadStates), as native code tells them.
-        downloadStates: function () {
-            return JSON.stringify(M.downloadStates);
-        },
-        // What stopped downloads kept (M.keptDownloads); a pause keeps the transfer at 30% of 5 MB.
-        keptDownloads: function () {
-            return JSON.stringify(M.keptDownloads);
-        },
+        downloadSize: function (sku) { return M.downloadSizes[sku] ? String(M.downloadSizes[sku]) : ''; },
+        downloadStates: function () { return JSON.stringify(M.downloadStates); },
+        keptDownloads: function () { return JSON.stringify(M.keptDownloads); },
+        // A pause keeps the transfer at 30% of 5 MB.
         pauseDownload: function (sku) {
             M.keptDownloads[sku] = { state: 'paused', percent: 30, size: '5.0', bytes: 5242880 };
             return true;
         },
-        discardDownload: function (sku) {
-            return delete M.keptDownloads[sku];
-        },
-        suggest: function (sku, word, lang) {
+        discardDownload: function (sku) { return delete M.keptDownloads[sku]; },
+        // The headwords as long as the word and one letter apart from it; null while not read.
+        suggest: function (sku, word) {
             if (!headwordsRead[sku]) {
-                readHeadwords(sku, lang);
                 return 'null';
             }
-            // The headwords as long as the word and one letter apart from it.
             var key = normalize('it', word);
             return JSON.stringify(entries.filter(function (e) {
                 var w = normalize('it', e.word);
@@ -298,7 +245,7 @@ var MockBridge = (function () {
         }
     };
 
-    // Every call of the bridge and of the object beside it is recorded, its arguments as text.
+    // Every call is recorded, its arguments as text.
     function recorded(methods) {
         var out = {};
         Object.keys(methods).forEach(function (name) {
@@ -316,154 +263,17 @@ var MockBridge = (function () {
     }
 
     // The arguments of every call of one method, in order, and of its last call (null: none).
-    M.callsOf = function (name) {
-        return M.calls.filter(function (x) { return x[0] === name; }).map(function (x) { return x[1]; });
-    };
-    M.lastCall = function (name) {
-        return M.callsOf(name).pop() || null;
-    };
-    M.scopeId = function (name) {
-        return scopes.indexOf(name) + 1;
-    };
-
-    // ---- In-memory Web SQL, for browsers without it -----------------------------------------
-    // Enough SQL for the pages and this mock: CREATE and DROP TABLE, INSERT, and SELECT (of columns
-    // the table has), UPDATE, DELETE with "column = ?" conditions joined by AND and one ORDER BY column.
-
-    var tables = {};
-
-    function execute(sql, args) {
-        args = (args || []).slice();
-        var s = sql.replace(/\s+/g, ' ').trim();
-        var m;
-        var value = function (tok) { return tok.trim() === '?' ? args.shift() : tok.trim(); };
-        var column = function (c) { return c.trim().split(' ')[0].toUpperCase(); };
-        var table = function (name) {
-            if (!tables[name.toUpperCase()]) {
-                throw new Error('no such table: ' + name);
-            }
-            return tables[name.toUpperCase()];
-        };
-        var where = function (text) {
-            var conds = (text ? text.split(/ AND /i) : []).map(function (c) {
-                return [column(c.split('=')[0]), value(c.split('=')[1])];
-            });
-            return function (row) {
-                return conds.every(function (c) { return String(row[c[0]]) === String(c[1]); });
-            };
-        };
-        if ((m = /^CREATE TABLE (?:IF NOT EXISTS )?(\w+) ?\((.*)\)$/i.exec(s))) {
-            tables[m[1].toUpperCase()] = tables[m[1].toUpperCase()] ||
-                { cols: m[2].replace(/\([^)]*\)/g, '').split(',').map(column), rows: [] };
-            return { rows: [] };
-        }
-        if ((m = /^INSERT INTO (\w+) ?\(([^)]*)\) VALUES ?\((.*)\)$/i.exec(s))) {
-            var t = table(m[1]);
-            var values = m[3].split(',').map(value);
-            var row = {};
-            t.cols.forEach(function (c) { row[c] = null; });
-            m[2].split(',').forEach(function (c, i) { row[column(c)] = values[i]; });
-            if (row.ID === null) {
-                row.ID = t.rows.reduce(function (max, r) { return Math.max(max, r.ID); }, 0) + 1;
-            }
-            t.rows.push(row);
-            return { rows: [], insertId: row.ID };
-        }
-        if ((m = /^DROP TABLE (\w+)$/i.exec(s))) {
-            delete tables[m[1].toUpperCase()];
-            return { rows: [] };
-        }
-        if ((m = /^SELECT (.+?) FROM (\w+)(?: WHERE (.+?))?(?: ORDER BY (\w+)( DESC)?)?$/i.exec(s))) {
-            var cols = m[1].split(',').map(column);
-            cols.concat(m[4] ? [column(m[4])] : []).forEach(function (c) {
-                if (table(m[2]).cols.indexOf(c) < 0) {
-                    throw new Error('no such column: ' + c);
-                }
-            });
-            var key = m[4] && m[4].toUpperCase();
-            var rows = table(m[2]).rows.filter(where(m[3]));
-            if (key) {
-                rows.sort(function (a, b) { return (a[key] < b[key] ? -1 : (a[key] > b[key] ? 1 : 0)) * (m[5] ? -1 : 1); });
-            }
-            return { rows: rows.map(function (r) {
-                var o = {};
-                cols.forEach(function (c) { o[c] = r[c]; });
-                return o;
-            }) };
-        }
-        if ((m = /^UPDATE (\w+) SET (.+?)(?: WHERE (.+))?$/i.exec(s))) {
-            var sets = m[2].split(',').map(function (p) { return [column(p.split('=')[0]), value(p.split('=')[1])]; });
-            var hit = table(m[1]).rows.filter(where(m[3]));
-            hit.forEach(function (r) { sets.forEach(function (st) { r[st[0]] = st[1]; }); });
-            return { rows: [] };
-        }
-        if ((m = /^DELETE FROM (\w+)(?: WHERE (.+))?$/i.exec(s))) {
-            var match = where(m[2]);
-            table(m[1]).rows = table(m[1]).rows.filter(function (r) { return !match(r); });
-            return { rows: [] };
-        }
-        throw new Error('statement not understood: ' + sql);
-    }
-
-    function resultSet(r) {
-        return { rows: { length: r.rows.length, item: function (i) { return r.rows[i]; } }, insertId: r.insertId };
-    }
-
-    // Statements run in order; a failing one rolls the whole transaction back.
-    function transaction(body, onError, onSuccess) {
-        setTimeout(function () {
-            var before = JSON.stringify(tables);
-            var queue = [];
-            var failure = null;
-            var tx = { executeSql: function (sql, args, ok, err) { queue.push([sql, args, ok, err]); } };
-            try {
-                body(tx);
-                while (queue.length && !failure) {
-                    var st = queue.shift();
-                    var res = null;
-                    try {
-                        res = resultSet(execute(st[0], st[1]));
-                    } catch (e) {
-                        failure = { code: 5, message: e.message };
-                        failure = st[3] && st[3](tx, failure) === false ? null : failure;
-                    }
-                    if (res && st[2]) {
-                        st[2](tx, res);
-                    }
-                }
-            } catch (e2) {
-                failure = { code: 0, message: e2.message };
-            }
-            if (failure) {
-                tables = JSON.parse(before);
-            }
-            var done = failure ? onError : onSuccess;
-            if (done) {
-                done(failure);
-            }
-        }, 0);
-    }
-
-    if (typeof window.openDatabase !== 'function') {
-        window.openDatabase = function () {
-            return { transaction: transaction, readTransaction: transaction, version: '1.0' };
-        };
-    }
-
-    // ---- SYSTEM as native code leaves it -----------------------------------------------------
-
-    M.db = function () {
-        return window.openDatabase('zenta', '1.0', 'ZENTA DATABASE', 10485760);
-    };
+    M.callsOf = function (name) { return M.calls.filter(function (x) { return x[0] === name; }).map(function (x) { return x[1]; }); };
+    M.lastCall = function (name) { return M.callsOf(name).pop() || null; };
 
     // Runs statements [[sql, args], ...] in one transaction of the page's database; done(error).
     M.sql = function (statements, done) {
-        M.db().transaction(function (tx) {
+        window.openDatabase('zenta', '1.0', 'ZENTA DATABASE', 10485760).transaction(function (tx) {
             statements.forEach(function (st) { tx.executeSql(st[0], st[1] || []); });
         }, function (e) { return done && done(e); }, function () { return done && done(null); });
     };
 
-    // Queued before any transaction of the page's own scripts, so they find it in place.
+    // SYSTEM as native code leaves it, queued before any transaction of the page's own scripts.
     var seed = [['CREATE TABLE IF NOT EXISTS SYSTEM (ID INTEGER PRIMARY KEY, REFBOOK VARCHAR(100), VARIABLE VARCHAR(100), ' +
         'VALUE VARCHAR(100))'], ['DELETE FROM SYSTEM']];
     var system = [['SYSTEM', 'LOGIN', 'TRUE'], ['SYSTEM', 'USERNAME', 'mario.rossi']];
@@ -471,10 +281,9 @@ var MockBridge = (function () {
         var f = line.split('|');
         FIELDS.forEach(function (name, i) { system.push([f[0], name, f[i + 1]]); });
     });
-    system.forEach(function (r, i) {
-        seed.push(['INSERT INTO SYSTEM (ID, REFBOOK, VARIABLE, VALUE) VALUES (?, ?, ?, ?)', [i + 1].concat(r)]);
-    });
-    M.sql(seed);
+    M.sql(seed.concat(system.map(function (r, i) {
+        return ['INSERT INTO SYSTEM (ID, REFBOOK, VARIABLE, VALUE) VALUES (?, ?, ?, ?)', [i + 1].concat(r)];
+    })));
 
     return M;
 }());

@@ -1,18 +1,16 @@
 // A small asynchronous test runner inside the page under test. Tests run one after the other
 // once the page has loaded; the report ("PASS name" / "FAIL name: why" lines and a closing
-// "N passed, N failed") goes to window.__pageTestReport and to a "pagetest-report" pre element.
-// Plain ES5, so it runs in the embedded web engine as well as in a browser.
+// "N passed, N failed") goes to window.__pageTestReport. Plain ES5, as the web engine needs.
 
 var PageTest = (function () {
     'use strict';
 
     var tests = [];
     var json = function (v) { return JSON.stringify(v); };
+    var why = function (e) { return 'exception: ' + (e && e.message ? e.message : e); };
 
-    function Context(name, finish) {
-        this.name = name;
+    function Context(finish) {
         this.failures = [];
-        this.finished = false;
         this.finish = finish;
     }
 
@@ -23,34 +21,38 @@ var PageTest = (function () {
     };
 
     Context.prototype.eq = function (actual, expected, msg) {
-        if (json(actual) !== json(expected)) {
-            this.failures.push((msg ? msg + ': ' : '') + 'expected ' + json(expected) + ', got ' + json(actual));
-        }
+        this.ok(json(actual) === json(expected), (msg ? msg + ': ' : '') + 'expected ' + json(expected) + ', got ' + json(actual));
     };
 
-    // Runs fn, turning an exception into a failure that ends the test.
+    // Runs fn; an exception is a failure that ends the test.
     Context.prototype.step = function (fn) {
         try {
             fn();
         } catch (e) {
-            this.failures.push('exception: ' + (e && e.message ? e.message : e));
+            this.failures.push(why(e));
             this.done();
         }
     };
 
-    // The table driver. Each row is [label, action, want]: action(t) runs, then the test waits
-    // until every probe named in `want` reads its value (probes[name](t, value), t.since being
-    // where the row's bridge calls begin). With `want.until`, it waits for until(t) instead (true:
-    // not at all) and then checks the values as they are. `want.then(t)` runs last. The test ends after the last
-    // row; a row that does not match within 6 s (longer than the dictionary page's own 4 s wait
-    // for an entry) fails it, naming what differs.
+    Context.prototype.done = function () {
+        if (!this.finished) {
+            this.finished = true;
+            this.finish(this);
+        }
+    };
+
+    // The table driver. Each row is [label, action, want]: action(t) (or each of a list of actions)
+    // runs, then the test waits until every probe named in `want` reads its value (probes[name](t,
+    // value), t.since being where the row's bridge calls begin). With `want.until`, it waits for
+    // until(t) instead (true: not at all) and then checks the values as they are; `want.then(t)`
+    // runs last. A row that does not match within 6 s (longer than the dictionary page's own 4 s
+    // wait for an entry) fails the test, naming what differs.
     Context.prototype.rows = function (probes, rows) {
         var t = this;
         var i = 0;
         (function next() {
             if (i === rows.length) {
-                t.done();
-                return;
+                return t.done();
             }
             var row = rows[i++];
             var want = row[2] || {};
@@ -58,7 +60,7 @@ var PageTest = (function () {
                 try {
                     return probes[k](t, want[k]);
                 } catch (e) {
-                    return 'exception: ' + (e && e.message ? e.message : e);
+                    return why(e);
                 }
             };
             var differs = function () {
@@ -66,7 +68,7 @@ var PageTest = (function () {
                     return k !== 'until' && k !== 'then' && json(read(k)) !== json(want[k]);
                 }).map(function (k) { return k + ' expected ' + json(want[k]) + ', got ' + json(read(k)); });
             };
-            var until = new Date().getTime() + 6000;
+            var until = Date.now() + 6000;
             var poll = function () {
                 var ready = false;
                 try {
@@ -82,7 +84,7 @@ var PageTest = (function () {
                         }
                         next();
                     });
-                } else if (new Date().getTime() > until) {
+                } else if (Date.now() > until) {
                     t.failures.push('timed out waiting for ' + row[0] + ': ' + differs().join('; '));
                     t.done();
                 } else {
@@ -91,37 +93,26 @@ var PageTest = (function () {
             };
             t.step(function () {
                 t.since = MockBridge.calls.length;
-                if (row[1]) {
-                    row[1](t);
-                }
+                [].concat(row[1] || []).forEach(function (action) { action(t); });
                 poll();
             });
         }());
     };
 
-    Context.prototype.done = function () {
-        if (!this.finished) {
-            this.finished = true;
-            this.finish(this);
-        }
-    };
-
-    function runAll() {
+    window.addEventListener('load', function () {
         var lines = [];
         var passed = 0;
-        (function next() {
+        setTimeout(function next() {
             var test = tests[lines.length];
             if (!test) {
                 lines.push(passed + ' passed, ' + (lines.length - passed) + ' failed');
-                var pre = document.body.appendChild(document.createElement('pre'));
-                pre.id = 'pagetest-report';
-                pre.textContent = window.__pageTestReport = lines.join('\n');
+                window.__pageTestReport = lines.join('\n');
                 return;
             }
-            var ctx = new Context(test.name, function (c) {
+            var ctx = new Context(function (c) {
                 clearTimeout(timer);
                 passed += c.failures.length ? 0 : 1;
-                lines.push(c.failures.length ? 'FAIL ' + c.name + ': ' + c.failures.join('; ') : 'PASS ' + c.name);
+                lines.push(c.failures.length ? 'FAIL ' + test.name + ': ' + c.failures.join('; ') : 'PASS ' + test.name);
                 setTimeout(next, 0);
             });
             var timer = setTimeout(function () {
@@ -129,16 +120,10 @@ var PageTest = (function () {
                 ctx.done();
             }, 20000);
             ctx.step(function () { test.fn(ctx); });
-        }());
-    }
-
-    window.addEventListener('load', function () {
-        setTimeout(runAll, 50);
+        }, 50);
     }, false);
 
-    function byId(id) {
-        return document.getElementById(id);
-    }
+    var byId = function (id) { return document.getElementById(id); };
 
     // The texts of the elements `selector` finds (in `root`, an element or its id, or in the
     // document), in order.
@@ -159,21 +144,30 @@ var PageTest = (function () {
         return ev;
     }
 
+    // A keydown with the given key code and, optionally, { ctrlKey: true } or { altKey: true }.
+    function key(target, code, mods) {
+        return fire(target, 'keydown', { keyCode: code, ctrlKey: !!(mods && mods.ctrlKey), altKey: !!(mods && mods.altKey) });
+    }
+
     return {
-        test: function (name, fn) {
-            tests.push({ name: name, fn: fn });
-        },
+        test: function (name, fn) { tests.push({ name: name, fn: fn }); },
         $: byId,
+        // The arguments of the calls of bridge or native method `name` made since the row began.
+        calls: function (t, name) {
+            return MockBridge.calls.slice(t.since).filter(function (c) { return c[0] === name; }).map(function (c) { return c[1]; });
+        },
         textsOf: textsOf,
         fire: fire,
-        // A keydown with the given key code and, optionally, { ctrlKey: true } or { altKey: true }.
-        key: function (target, code, mods) {
-            return fire(target, 'keydown', { keyCode: code, ctrlKey: !!(mods && mods.ctrlKey), altKey: !!(mods && mods.altKey) });
+        key: key,
+        // An action: field `id` gets `value`, then an event of type `event` fires (a key code: that key goes down).
+        fill: function (id, value, event) {
+            return function () {
+                byId(id).value = value;
+                return typeof event === 'number' ? key(byId(id), event) : fire(byId(id), event);
+            };
         },
         // The open dialog's text ('' when none is open), and its button labelled `label`.
-        dialogText: function () {
-            return textsOf('.dialog .dialog-text').join('');
-        },
+        dialogText: function () { return textsOf('.dialog .dialog-text').join(''); },
         dialogButton: function (label) {
             return Array.prototype.filter.call(document.querySelectorAll('.dialog button'), function (b) {
                 return b.textContent === label;

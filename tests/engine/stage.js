@@ -3,8 +3,9 @@
 // replaced by the script's text (the rule native code applies) and the mock bridge goes in
 // front of the page's own scripts. Each <page>.test.js beside this file also gets a
 // <page>-test.html that runs it, and each <page>.<variant>.test.js (the page opened another way)
-// a <page>-<variant>-test.html; tests.json lists those with the page address query named in the
-// test file's "// query:" line. Usage: node stage.js <output directory>
+// a <page>-<variant>-test.html; tests.json lists those with each page address query named in a
+// "// query:" line of the test file (the page runs once per query).
+// Usage: node stage.js <output directory>
 
 'use strict';
 
@@ -15,13 +16,9 @@ const here = __dirname;
 const engine = path.join(here, '..', '..', 'engine');
 const out = process.argv[2];
 
-function block(text) {
-    return '<script type="text/javascript">\n' + text + '\n</script>\n';
-}
-
-function inlineScripts(html) {
-    return html.replace(/<script src="([^"]+)"><\/script>/g, (tag, src) => block(fs.readFileSync(path.join(engine, src), 'utf8')));
-}
+const block = (text) => '<script type="text/javascript">\n' + text + '\n</script>\n';
+const inlineScripts = (html) => html.replace(/<script src="([^"]+)"><\/script>/g,
+    (tag, src) => block(fs.readFileSync(path.join(engine, src), 'utf8')));
 
 fs.cpSync(engine, out, { recursive: true, filter: (src) => !/\.(html|js)$/.test(src) });
 // A one-pixel picture for each cached cover the mock's SYSTEM rows name.
@@ -44,7 +41,9 @@ for (const name of fs.readdirSync(engine).filter((n) => n.endsWith('.html'))) {
         const staged = base + (variant ? '-' + variant : '') + '-test.html';
         const runner = block(fs.readFileSync(path.join(here, 'pagetest.js'), 'utf8')) + block(text);
         fs.writeFileSync(path.join(out, staged), page.replace(/<\/body>(?![\s\S]*<\/body>)/, runner + '</body>'));
-        tests.push({ page: staged, query: (/^\/\/ query: (.*)$/m.exec(text) || ['', ''])[1].trim() });
+        for (const query of text.match(/^\/\/ query: .*$/gm) || ['// query: ']) {
+            tests.push({ page: staged, query: query.slice(10).trim() });
+        }
     }
 }
 fs.writeFileSync(path.join(out, 'tests.json'), JSON.stringify(tests));
