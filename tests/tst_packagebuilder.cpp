@@ -1,24 +1,52 @@
-// The dictionary package builder: its source format, the package layout the program installs
-// and reads, and the database it writes.
+// The dictionary package builder: its dictd and text sources, the forms it makes from affix rules, the
+// pages and database it writes and the package the store serves; most cases read one book built once.
+#include "pages/pageloader.h"
 #include "search/searchstatements.h"
 #include "tests/support/dictdfiles.h"
-#include "tests/support/searchrunner.h"
 #include "tests/support/testdictionary.h"
+#include "tools/packagebuilder/affixexpander.h"
 #include "tools/packagebuilder/dictdimporter.h"
+#include "tools/packagebuilder/dictdsource.h"
 #include "tools/packagebuilder/dictionarysource.h"
-#include "pages/pageloader.h"
 
+#include <QXmlStreamReader>
 #include <quazip/quazip.h>
 
 using TestDictionary::rows;
+using Articles = QList<QPair<QStringList, QString>>;
 
 namespace {
+// Rules of the kinds the Italian and English spelling dictionaries have: conjugations, pronouns
+// attached to verbs, genders, derivations; plurals with conditions, a cross product, a chained flag.
+const char* const italianAffixes = "SET UTF-8\nSFX A Y 6\nSFX A re 0 are\nSFX A are o are\nSFX A re vi are\n"
+                                   "SFX A re to are\nSFX A re ti are\nSFX A re ndo are\nSFX I Y 2\n"
+                                   "SFX I e melo [aei]re\nSFX I e mi [aei]re\nSFX L Y 1\nSFX L re mi are\n"
+                                   "PFX J Y 1\nPFX J 0 ri .\nSFX o N 3\nSFX o o i o\nSFX o o a o\nSFX o o e o\n"
+                                   "SFX Y N 2\nSFX Y e emente e\nSFX Y e issimo e\n";
+const char* const englishAffixes = "SET UTF-8\nSFX S Y 4\nSFX S 0 s [^sy]\nSFX S y ies [^aeiou]y\nSFX S 0 s [aeiou]y\n"
+                                   "SFX S 0 es s\nPFX U Y 1\nPFX U 0 un .\nSFX D N 1\nSFX D 0 ed/X .\nSFX R Y 1\n"
+                                   "SFX R 0 er .\nSFX T Y 1\nSFX T 0 est .\nSFX P Y 1\nSFX P 0 ness .\n";
+const char* const englishWords = "8\ndog/SD\npony/SU\nbus/S\nbay/S\nkey\ngreat/URTP\nwalk/DR\nwater/D\n";
+
+QString locationOf(const QString& db, const QString& name) // "file|id"
+{
+    return rows(db, "select f.file, l.id_zenta from lemma l, file_lemma fl, file f where l.id = fl.id_lemma and "
+                    "f.id = fl.id_file and l.nome = '" + name.toUtf8() + "'").value(0);
+}
+
+QString pageOf(const QString& book, const QString& name)
+{
+    const QStringList parts = locationOf(book + "/database.db", name).split('|');
+    QByteArray document;
+    if (parts.size() != 2 || !PageLoader::readArchive(book + '/' + parts.at(0) + ".zip", parts.at(0), &document))
+        return QString();
+    return PageLoader::extractDivById(parts.at(1), QString::fromUtf8(document));
+}
+
 QStringList zipMembers(const QString& path)
 {
     QuaZip zip(path);
-    if (!zip.open(QuaZip::mdUnzip))
-        return { "<unreadable>" };
-    QStringList names = zip.getFileNameList();
+    QStringList names = zip.open(QuaZip::mdUnzip) ? zip.getFileNameList() : QStringList { "<unreadable>" };
     names.sort();
     return names;
 }
@@ -26,159 +54,255 @@ QStringList zipMembers(const QString& path)
 
 class TestPackageBuilder : public QObject {
     Q_OBJECT
-private slots:
-    void init() { TestSupport::resetHome(); }
+    QTemporaryDir dir;
+    const QString book = dir.filePath("book");
+    const QString db = book + "/database.db";
 
-    void sourceFiles_data()
+private slots:
+    // Italian and English dictd sources with their affix rules, older-style articles among them,
+    // then a text source with a comment, a blank line, its language and empty list items.
+    void initTestCase()
     {
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<QStringList>("read"); // headword/omo/pos/definition/forms/keywords/scopes@source
-        QTest::addColumn<int>("malformed"); // the line refused; 0: none
-        QTest::newRow("all fields") << QByteArray("casa\t1\ts.f.\tAbitazione.\tcase\tdimora, tetto\tArchitettura")
-                                    << QStringList { "casa/1/s.f./Abitazione./case/dimora,tetto/Architettura@it" } << 0;
-        QTest::newRow("headword only") << QByteArray("casa") << QStringList { "casa//////@it" } << 0;
-        QTest::newRow("empty list items") << QByteArray("casa\t\t\t\t, ,case,") << QStringList { "casa////case//@it" } << 0;
-        QTest::newRow("no headword, after a comment, a blank line and a language")
-            << QByteArray("# commento\n\n@source en\nhouse\t\tn.\tcasa.\n\ts.f.\n")
-            << QStringList { "house//n./casa.///@en" } << 5;
-        QTest::newRow("too many fields") << QByteArray("a\tb\tc\td\te\tf\tg\th") << QStringList() << 1;
+        Articles italian, english = DictdFiles::sampleArticles();
+        for (const QString word : { "parlare", "caso", "casa", "veloce", "andare", "venire", "essere", "stare", "dire",
+                 "ottenere", "rifare" })
+            italian.append({ { word }, word + "\ntraduzione\n" });
+        english += Articles { { { "great" }, "great\ngrande\n" }, { { "walk" }, "walk\ncamminare\n" },
+            { { "Water", "The mouth waters" }, "Water \\Wa\"ter\\ (w[add]\"t[~e]r), n.\n   The fluid.\n" },
+            { { "'Ecart'e" }, "'Ecart'e \\['E]`car`t['e]\"\\, n. [F. ['e]carter.]\n  A game.\n" },
+            { { "Happy" }, "Happy \\Hap\"py\\, a. [Compar. {Happier} (-p[i^]*[~e]r).]\n   Lucky.\n" },
+            { { "Accolade" },
+                "Accolade \\Ac`co*lade\"\\ ([a^]k`k[-o]*l[=a]d\" or [.a]k`k[=oo]l[aum]d\"), n.\n  A hug.\n" },
+            { { "roma" }, "Roma /rˈoma/\nRome\n" } };
+        DictionaryBuilder builder;
+        QVERIFY(builder.open(book));
+        for (const auto& [language, articles, affixText, wordText] :
+            { std::make_tuple("it", italian, italianAffixes, "3\nparlare/AILJ\ncaso/o\nveloce/Y\n"),
+                std::make_tuple("en", english, englishAffixes, englishWords) }) {
+            AffixExpander expander;
+            DictdImporter importer;
+            QVERIFY(QDir().mkpath(dir.filePath(language)) && expander.loadText(affixText, wordText));
+            QVERIFY2(importer.import(DictdFiles::writeDictd(dir.filePath(language), articles), language, &expander,
+                         builder), qPrintable(importer.errorString()));
+        }
+        QVERIFY(TestSupport::writeFile(dir.filePath("source.tsv"), "# commento\n\n@source it\nPerché\t2\ts.f.\t"
+            "Parola dell'esempio, con più città.\tBorghi, ,borghi,borgate,\tCaffè \tArte dell'esempio\n"));
+        DictionarySource reader;
+        QVERIFY(reader.read(dir.filePath("source.tsv"), "en", [&](auto& e) { return builder.add(e); }));
+        QVERIFY(builder.finish());
     }
 
-    // Each entry read with its fields in place, and a malformed line named.
-    void sourceFiles()
+    // Base-64 numbers of several digits, the last two of which are "+" and "/".
+    void indexNumbers() { QCOMPARE(DictdSource::decodeNumber("B+/"), qint64((1 * 64 + 62) * 64 + 63)); }
+
+    // Conditions, a strip with a cross product, a second rule, a vowel before "y", no flags, a capital.
+    void affixRules()
+    {
+        AffixExpander expander;
+        QVERIFY2(expander.loadText(englishAffixes, englishWords), qPrintable(expander.errorString()));
+        for (const auto& [word, forms] : QList<QPair<QString, QStringList>> { { "dog", { "doged", "dogs" } },
+                 { "pony", { "ponies", "unponies", "unpony" } }, { "bus", { "buses" } }, { "bay", { "bays" } },
+                 { "key", {} }, { "Dog", { "doged", "dogs" } } }) {
+            QStringList made = expander.forms(word);
+            made.sort();
+            QVERIFY2(made == forms, qPrintable(word + ": " + made.join(", ")));
+        }
+    }
+
+    void refusedSources_data()
+    {
+        QTest::addColumn<QByteArray>("text"); // a dictd index, or a text source when there is no data
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QString>("error"); // how the reason ends
+        const QString line = QStringLiteral("bad.index:1: malformed line");
+        const QString gz = QStringLiteral("bad.dict.dz is not a readable gzip file");
+        const QByteArray dog = DictdFiles::gzip("dog\n"), index("dog\tA\tB\n");
+        QTest::newRow("offset past the end") << QByteArray("dog\tZ\tB\n") << dog << line;
+        QTest::newRow("not base-64") << QByteArray("dog\tA\t*\n") << dog << line;
+        QTest::newRow("missing field") << QByteArray("dog\tA\n") << dog << line;
+        QTest::newRow("empty length") << QByteArray("dog\tA\t\n") << dog << line;
+        QTest::newRow("not gzip") << index << QByteArray("dog\n") << gz;
+        QTest::newRow("cut gzip") << index << DictdFiles::gzip(QByteArray(5000, 'x')).left(20) << gz;
+        QTest::newRow("no headword") << QByteArray("house\n\ts.f.\n") << QByteArray() << "bad.tsv:2: malformed entry";
+        QTest::newRow("too many fields") << QByteArray("a\tb\tc\td\te\tf\tg\th") << QByteArray()
+                                         << "bad.tsv:1: malformed entry";
+    }
+
+    void refusedSources()
     {
         QFETCH(QByteArray, text);
-        QFETCH(QStringList, read);
-        QFETCH(int, malformed);
-        QTemporaryDir dir;
-        QVERIFY(TestSupport::writeFile(dir.filePath("bad.tsv"), text));
+        QFETCH(QByteArray, data);
+        QFETCH(QString, error);
+        QTemporaryDir bad;
+        const bool tsv = data.isEmpty();
+        QVERIFY(TestSupport::writeFile(bad.filePath(tsv ? "bad.tsv" : "bad.index"), text)
+            && TestSupport::writeFile(bad.filePath("bad.dict.dz"), data));
+        DictdSource dictd;
         DictionarySource source;
-        QStringList entries;
-        QCOMPARE(source.read(dir.filePath("bad.tsv"), "it", [&entries](const DictionaryEntry& e) {
-            entries << QStringList({ e.headword, e.omo, e.pos, e.definition, e.forms.join(','), e.keywords.join(','),
-                                      e.scopes.join(',') }).join('/') + '@' + e.source;
-            return true;
-        }), malformed == 0);
-        QCOMPARE(entries, read);
-        QVERIFY2(!malformed || source.errorString().endsWith(QString("bad.tsv:%1: malformed entry").arg(malformed)),
-            qPrintable(source.errorString()));
+        QVERIFY(!(tsv ? source.read(bad.filePath("bad.tsv"), "it", [](auto&) { return true; })
+                      : dictd.read(bad.filePath("bad"))));
+        const QString reason = tsv ? source.errorString() : dictd.errorString();
+        QVERIFY2(reason.endsWith(error), qPrintable(reason));
     }
 
-    // What the store serves and the program installs: the database and one archive per content
-    // file, whose only member carries the file's name and holds one div per entry.
-    void demoPackages_data()
+    // What a word finds: inflections find their entry and are listed on its page, verb forms with pronouns
+    // find it unlisted, derived and definition words the full text only; another article's headword is its own.
+    void forms_data()
     {
-        QTest::addColumn<QString>("source");
-        const QDir demo(qEnvironmentVariable("VOCALUME_SOURCE_DIR") + "/tools/packagebuilder/demo");
-        const QStringList names = demo.entryList({ "*.tsv" });
-        QVERIFY(names.size() >= 2);
-        for (const QString& name : names)
-            QTest::newRow(qPrintable(name)) << demo.absoluteFilePath(name);
-    }
-
-    void demoPackages()
-    {
-        QFETCH(QString, source);
-        QTemporaryDir dir;
-        const QString book = dir.filePath("book");
-        DictionaryBuilder builder;
-        DictionaryBuilder::Options options;
-        options.entriesPerFile = 40;
-        QVERIFY(builder.open(book, options));
-        DictionarySource reader;
-        QVERIFY2(reader.read(source, "it", [&builder](const DictionaryEntry& e) { return builder.add(e); }),
-                 qPrintable(reader.errorString()));
-        QVERIFY(builder.finish());
-        QVERIFY(builder.entryCount() >= 100);
-        const QString package = dir.filePath("out/package.zip");
-        QVERIFY(DictionaryBuilder::writePackage(book, package));
-
-        const QString database = book + "/database.db";
-        const QStringList files = rows(database, "select file from file order by id");
-        QStringList expectedMembers { "database.db" };
-        for (const QString& file : files)
-            expectedMembers << file + ".zip";
-        expectedMembers.sort();
-        QCOMPARE(zipMembers(package), expectedMembers);
-
-        // Every entry is found as its own div in the file the database names for it.
-        QHash<QString, QString> texts;
-        for (const QString& file : files) {
-            const QString archive = book + '/' + file + ".zip";
-            QCOMPARE(zipMembers(archive), QStringList { file });
-            QByteArray bytes;
-            QVERIFY(PageLoader::readArchive(archive, file, &bytes));
-            texts.insert(file, QString::fromUtf8(bytes));
-        }
-        const QStringList entries = rows(database, "select l.id_zenta, l.nome, f.file from lemma l, file_lemma fl, "
-                                                   "file f where l.id = fl.id_lemma and f.id = fl.id_file");
-        QCOMPARE(entries.size(), builder.entryCount());
-        for (const QString& row : entries) {
-            const QStringList parts = row.split('|');
-            const QString div = PageLoader::extractDivById(parts.at(0), texts.value(parts.at(2)));
-            QVERIFY2(div.startsWith(QStringLiteral("<div id=\"%1\"").arg(parts.at(0))), qPrintable(row));
-            QVERIFY2(div.contains(parts.at(1).toHtmlEscaped()), qPrintable(row));
-        }
-    }
-
-    // An irregular verb's forms find its infinitive through the program's own search.
-    void irregularVerbsFindTheirInfinitive()
-    {
-        TestDictionary::resetHome("à|è|é|ì|ò|ù", "a|e|e|i|o|u");
-        QTemporaryDir dir;
-        QList<QPair<QStringList, QString>> articles;
-        for (const QString verb : { "andare", "venire", "essere", "stare", "dire", "ottenere", "rifare" })
-            articles.append({ { verb }, verb + "\nto translate\n" });
-        DictionaryBuilder builder;
-        QVERIFY(builder.open(TestDictionary::bookDirectory("voc")));
-        DictdImporter importer;
-        QVERIFY(importer.import(DictdFiles::writeDictd(dir.path(), articles), "it", nullptr, builder));
-        QVERIFY(builder.finish());
+        QTest::addColumn<QString>("word");
+        QTest::addColumn<QString>("entry"); // the entry the word finds as a form
+        QTest::addColumn<bool>("listed");
+        QTest::addColumn<QString>("keywordOf"); // the entry the word finds in the full text
+        QTest::newRow("imperfect, not a pronoun") << "parlavi" << "parlare" << true << "";
+        QTest::newRow("participle, not a pronoun") << "parlati" << "parlare" << true << "";
+        QTest::newRow("infinitive with pronouns") << "parlarmelo" << "parlare" << false << "";
+        QTest::newRow("imperative with a pronoun") << "parlami" << "parlare" << false << "";
+        QTest::newRow("prefixed verb") << "riparlare" << "" << false << "parlare";
+        QTest::newRow("prefixed inflection") << "riparlo" << "" << false << "";
+        QTest::newRow("feminine with an article of its own") << "casa" << "" << false << "";
+        QTest::newRow("its plural") << "case" << "casa" << true << "";
+        QTest::newRow("masculine plural") << "casi" << "caso" << true << "";
+        QTest::newRow("adverb") << "velocemente" << "" << false << "veloce";
+        QTest::newRow("superlative") << "velocissimo" << "" << false << "veloce";
+        QTest::newRow("comparative") << "greater" << "great" << true << "";
+        QTest::newRow("negation") << "ungreat" << "" << false << "great";
+        QTest::newRow("agent noun") << "walker" << "" << false << "walk";
+        QTest::newRow("past") << "walked" << "walk" << true << "";
+        QTest::newRow("form of a capitalised headword") << "doged" << "Dog" << true << "";
+        QTest::newRow("phrase of the index") << "The mouth waters" << "" << false << "";
+        QTest::newRow("sense word") << "quadruped" << "" << false << "Dog";
+        QTest::newRow("quotation word") << "servant" << "" << false << "";
+        QTest::newRow("second sense word") << "barking" << "" << false << "bark";
+        QTest::newRow("form of a text source, case variants") << "borghi" << "Perché" << true << "";
         for (const auto& [word, infinitive] : QList<QPair<QString, QString>> { { "vado", "andare" },
                  { "andrò", "andare" }, { "vengo", "venire" }, { "fui", "essere" }, { "stetti", "stare" },
                  { "dissi", "dire" }, { "ottengo", "ottenere" }, { "rifeci", "rifare" } })
-            QVERIFY2(SearchRunner::search(SearchRunner::entry("voc", word)).words == QStringList { infinitive },
-                qPrintable(word));
+            QTest::newRow(qPrintable("irregular " + word)) << word << infinitive << true << "";
     }
 
-    void storedForms()
+    // Forms are looked up by the hash the search computes from what the user types.
+    void forms()
     {
-        QTemporaryDir dir;
-        DictionaryBuilder builder;
-        QVERIFY(builder.open(dir.path()));
-        DictionaryEntry e = TestDictionary::entry("Perché", "", { "Andrò", "andrò", "vado" }, { "Caffè" },
-                                                  { "Arte dell'esempio" });
-        e.definition = "Parola dell'esempio, con più città.";
-        QVERIFY(builder.add(e));
-        QVERIFY(builder.finish());
-        const QString database = dir.filePath("database.db");
-        QCOMPARE(rows(database, "select id, id_zenta, nome, nome_n, omo, hwgram, source from lemma"),
-                 QStringList { "1|1|Perché|perche|||it" });
-        // The same hash the search computes from what the user types; duplicates stored once.
-        QCOMPARE(rows(database, "select flessi from lemmatizzatore order by rowid"),
-                 QStringList({ QString::number(inflectionHash("andrò")), QString::number(inflectionHash("vado")) }));
-        QCOMPARE(rows(database, "select keyword from keyword order by id"),
-                 QStringList({ "parola", "esempio", "piu", "citta", "caffe" }));
-        QCOMPARE(rows(database, "select count(*) from keyword_lemma"), QStringList { "5" });
-        QCOMPARE(rows(database, "select a.nome_n from ambiti a, lemma_ambito la where a.id = la.id_ambito"),
-                 QStringList { "Arte dell'esempio" });
+        QFETCH(QString, word);
+        QFETCH(QString, entry);
+        QFETCH(bool, listed);
+        QFETCH(QString, keywordOf);
+        QCOMPARE(rows(db, "select l.nome from lemma l, lemmatizzatore f where f.id_lemma = l.id and f.flessi = "
+                     + QByteArray::number(inflectionHash(word))), entry.split(',', Qt::SkipEmptyParts));
+        const QString listedForms = pageOf(book, entry).section("<p class=\"flessi\">", 1).section("</p>", 0, 0);
+        QCOMPARE(listedForms.split(", ").contains(word), listed);
+        QCOMPARE(rows(db, "select l.nome from lemma l, keyword k, keyword_lemma kl where kl.id_lemma = l.id and "
+                          "k.id = kl.id_keyword and k.keyword = '" + word.toUtf8() + "'"),
+            keywordOf.split(',', Qt::SkipEmptyParts));
     }
 
-    // A repeated word (in any case) counts once towards the cap on a definition's keywords.
-    void definitionKeywordsCap()
+    void stored()
     {
-        for (const auto& [maximum, keywords] : QList<QPair<int, QStringList>> {
-                 { 0, { "casa", "grande", "piccola", "bella", "tetto" } }, { 2, { "casa", "grande", "tetto" } } }) {
-            QTemporaryDir dir;
+        const QList<QPair<QByteArray, QStringList>> table {
+            // The index's other names open their article; a name differing only in case or letter
+            // codes, and the database's own article, make no row.
+            { "select a.nome || '>' || b.nome from lemma a, lemma b where a.id <> a.id_zenta and b.id = a.id_zenta "
+              "order by a.nome",
+                { "The mouth waters>Water", "hound>Dog" } },
+            { "select nome from lemma where nome like '00%'", {} },
+            { "select hwgram from lemma where nome in ('bark', 'Dog') order by nome", { "n.", "n., v." } },
+            { "select a.nome_n, l.nome from ambiti a, lemma_ambito la, lemma l where a.id = la.id_ambito and "
+              "l.id = la.id_lemma order by l.nome",
+                { "Zoologia|Canis", "Zoologia|Dog", "Arte dell'esempio|Perché" } },
+            { "select nome_n, omo, hwgram, source from lemma where nome = 'Perché'", { "perche|2|s.f.|it" } },
+            // Case variants of a form are stored once; keywords normalised, each once, function words left out.
+            { "select count(*) from lemmatizzatore f, lemma l where f.id_lemma = l.id and l.nome = 'Perché'",
+                { "2" } },
+            { "select k.keyword from keyword k, keyword_lemma kl, lemma l where k.id = kl.id_keyword and "
+              "l.id = kl.id_lemma and l.nome = 'Perché' order by k.keyword",
+                { "caffe", "citta", "esempio", "parola", "piu" } },
+        };
+        for (const auto& [sql, found] : table)
+            QVERIFY2(rows(db, sql) == found, qPrintable(sql + ": " + rows(db, sql).join(", ")));
+    }
+
+    // Cross-references open their entry, unknown ones stay plain; senses numbered with their field label,
+    // quotations apart; the older sources' letter codes and stress marks decoded; names as the text writes them.
+    void pages()
+    {
+        const QList<QPair<QString, QString>> shown { { "Dog", ">Canis</a>" }, { "Dog", "(dŏg)" },
+            { "Dog", "<a href=\"" + locationOf(db, "bark").replace('|', '#') + "\">bark</a>" },
+            { "Dog", "<p class=\"def\"><b>1.</b> <span class=\"ambito\">Zool.</span> A quadruped" },
+            { "Dog", "<p class=\"def\"><b>2.</b> A mean" }, { "Dog", "<blockquote class=\"esempio\">What is thy" },
+            { "bark", "<i>yelp</i>" }, { "bark", "<i class=\"esempio\">“the bark woke us”</i>" },
+            { "bark", "<p class=\"gram\">v.</p><p class=\"def\"><b>1:</b> make a barking sound" },
+            { "pony", "<p class=\"def\">cavallino</p>" }, { "Écarté", "[F. écarter.]" }, { "Water", "(wô´tẽr)" },
+            { "Happy", "(-pĭ-ẽr)" }, { "Accolade", "(ăkˋkō̍-lād´ or ȧkˋko͞oläd´)" },
+            { "Roma", "<h2 class=\"lemma\">Roma</h2>" } };
+        for (const auto& [headword, part] : shown)
+            QVERIFY2(pageOf(book, headword).contains(part), qPrintable(headword + ": " + part));
+        QVERIFY(!pageOf(book, "Dog").contains("1913 Webster"));
+    }
+
+    // What the store serves and the program installs, from the demo sources and the imported book: the
+    // database and one archive per content file, holding a member of that name in well-formed XHTML.
+    void packages_data()
+    {
+        QTest::addColumn<QString>("source"); // empty: the imported book
+        const QDir demo(qEnvironmentVariable("VOCALUME_SOURCE_DIR") + "/tools/packagebuilder/demo");
+        QVERIFY(demo.entryList({ "*.tsv" }).size() >= 2);
+        for (const QString& name : demo.entryList({ "*.tsv" }))
+            QTest::newRow(qPrintable(name)) << demo.absoluteFilePath(name);
+        QTest::newRow("imported") << QString();
+    }
+
+    void packages()
+    {
+        QFETCH(QString, source);
+        QTemporaryDir out;
+        const QString built = source.isEmpty() ? book : out.filePath("book");
+        if (!source.isEmpty()) {
             DictionaryBuilder builder;
             DictionaryBuilder::Options options;
-            options.maximumDefinitionKeywords = maximum;
-            QVERIFY(builder.open(dir.path(), options));
-            DictionaryEntry e = TestDictionary::entry("dimora", "", {}, { "tetto" });
-            e.definition = "Casa casa CASA grande, casa piccola e bella.";
-            QVERIFY(builder.add(e) && builder.finish());
-            QCOMPARE(rows(dir.filePath("database.db"), "select keyword from keyword order by id"), keywords);
+            options.entriesPerFile = 40;
+            DictionarySource reader;
+            QVERIFY(builder.open(built, options) && reader.read(source, "it", [&](auto& e) { return builder.add(e); }));
+            QVERIFY(builder.finish() && builder.entryCount() >= 100);
         }
+        QVERIFY(DictionaryBuilder::writePackage(built, out.filePath("package.zip")));
+        const QString database = built + "/database.db";
+        QStringList members { "database.db" };
+        QHash<QString, QString> texts;
+        for (const QString& file : rows(database, "select file from file")) {
+            members << file + ".zip";
+            QByteArray bytes;
+            QVERIFY(PageLoader::readArchive(built + '/' + file + ".zip", file, &bytes));
+            QXmlStreamReader xml(bytes);
+            while (!xml.atEnd())
+                xml.readNext();
+            QVERIFY2(!xml.hasError(), qPrintable(file + ": " + xml.errorString()));
+            texts.insert(file, QString::fromUtf8(bytes));
+        }
+        members.sort();
+        QCOMPARE(zipMembers(out.filePath("package.zip")), members);
+        // Every row, an entry's other names too, opens a div of its entry in the file it names.
+        const QStringList entries = rows(database, "select l.id_zenta, f.file, l.nome, l.id = l.id_zenta from lemma l, "
+            "file_lemma fl, file f where l.id = fl.id_lemma and f.id = fl.id_file");
+        QCOMPARE(QString::number(entries.size()), rows(database, "select count(*) from lemma").value(0));
+        for (const QString& row : entries) {
+            const QStringList parts = row.split('|');
+            const QString div = PageLoader::extractDivById(parts.at(0), texts.value(parts.at(1)));
+            QVERIFY2(div.startsWith(QStringLiteral("<div id=\"%1\"").arg(parts.at(0))), qPrintable(row));
+            QVERIFY2(parts.at(3) == "0" || div.contains(parts.at(2).toHtmlEscaped()), qPrintable(row));
+        }
+    }
+
+    void definitionKeywordsCap() // a repeated word, in any case, counts once; given keywords are not capped
+    {
+        QTemporaryDir capped;
+        DictionaryBuilder builder;
+        DictionaryBuilder::Options options;
+        options.maximumDefinitionKeywords = 2;
+        DictionaryEntry e = TestDictionary::entry("dimora", "", {}, { "tetto" });
+        e.definition = "Casa casa CASA grande, casa piccola e bella.";
+        QVERIFY(builder.open(capped.path(), options) && builder.add(e) && builder.finish());
+        QCOMPARE(rows(capped.filePath("database.db"), "select keyword from keyword order by id"),
+            QStringList({ "casa", "grande", "tetto" }));
     }
 };
 

@@ -2,11 +2,7 @@
 // with base-64 offsets and lengths, and the gzip-compressed article text.
 #pragma once
 
-#include <QByteArray>
 #include <QFile>
-#include <QList>
-#include <QPair>
-#include <QString>
 #include <QStringList>
 #include <zlib.h>
 
@@ -29,13 +25,8 @@ inline QByteArray gzip(const QByteArray& data)
 
 inline QString digits(qint64 n)
 {
-    static const char* const alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    QString s;
-    do {
-        s.prepend(QLatin1Char(alphabet[n % 64]));
-        n /= 64;
-    } while (n > 0);
-    return s;
+    const QChar digit = QLatin1Char("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/"[n % 64]);
+    return (n >= 64 ? digits(n / 64) : QString()) + digit;
 }
 
 // Writes <dir>/test.index and test.dict.dz; each article is listed under its index headwords.

@@ -32,14 +32,7 @@ inline DictionaryEntry entry(const QString& headword, const QString& pos = QStri
     const QStringList& forms = QStringList(), const QStringList& keywords = QStringList(),
     const QStringList& scopes = QStringList(), const QString& source = QStringLiteral("it"))
 {
-    DictionaryEntry e;
-    e.headword = headword;
-    e.pos = pos;
-    e.forms = forms;
-    e.keywords = keywords;
-    e.scopes = scopes;
-    e.source = source;
-    return e;
+    return DictionaryEntry { headword, {}, pos, {}, {}, source, forms, {}, {}, keywords, scopes };
 }
 
 // Entries get ids (id_zenta) 1, 2, ... in list order; `perFile` entries share a content file.
