@@ -22,10 +22,12 @@ SCOPE = {
     "vocalumeresources": ["*"],
     "vocalumeservices": ["vocalumeservices", "vocalumepackages", "vocalumelibrary", "vocalumeweb", "vocalumegui"],
     "vocalumestore": ["vocalumepackages", "vocalumelibrary", "vocalumedesktop", "vocalumeweb", "vocalumegui"],
-    # The package builder's test (a pages-group test) also runs the search statements.
-    "vocalumesearch": ["vocalumesearch", "vocalumepages", "vocalumepackages", "vocalumelibrary",
-                       "vocalumedesktop", "vocalumeweb", "vocalumegui"],
-    "vocalumepages": ["vocalumepages", "vocalumeweb", "vocalumegui"],
+    # The package builder's test also runs the search statements over the pages it built.
+    "vocalumesearch": ["vocalumesearch", "vocalumepackagebuilder", "vocalumepages", "vocalumepackages",
+                       "vocalumelibrary", "vocalumedesktop", "vocalumeweb", "vocalumegui"],
+    "vocalumepages": ["vocalumepages", "vocalumepackagebuilder", "vocalumeweb", "vocalumegui"],
+    # Every test that builds a dictionary uses the package builder.
+    "vocalumepackagebuilder": ["*"],
     "vocalumepackages": ["vocalumepackages", "vocalumelibrary", "vocalumeweb", "vocalumegui"],
     "vocalumelibrary": ["vocalumelibrary", "vocalumeweb", "vocalumegui"],
     "vocalumedesktop": ["vocalumedesktop", "vocalumegui"],
