@@ -53,12 +53,12 @@ QString installFailed(const QString& reason)
 
 QString packageOf(const QString& sku) { return DataPaths::packageFile(books() + '/' + sku); }
 
-QByteArray head(const QByteArray& headers)
+// The head of a reply that sends `bytes`, with `headers` too.
+QByteArray head(const QByteArray& bytes, const QByteArray& headers = {})
 {
-    return "HTTP/1.1 200 OK\r\nContent-Type: application/zip\r\n" + headers + "\r\n";
+    return "HTTP/1.1 200 OK\r\nContent-Type: application/zip\r\nContent-Length: " + QByteArray::number(bytes.size())
+        + "\r\n" + headers + "\r\n";
 }
-
-QByteArray lengthOf(const QByteArray& bytes) { return "Content-Length: " + QByteArray::number(bytes.size()) + "\r\n"; }
 
 QByteArray package(int extraFiles = 0, const QByteArray& database = HostileArchives::dictionaryDatabase(noise(20000)))
 {
@@ -70,13 +70,6 @@ QByteArray package(int extraFiles = 0, const QByteArray& database = HostileArchi
     if (!TestSupport::writeZip(file.fileName(), entries) || !file.open(QIODevice::ReadOnly))
         return QByteArray();
     return file.readAll();
-}
-
-// The database of the good package.
-const QByteArray& installedDatabase()
-{
-    static const QByteArray database = HostileArchives::dictionaryDatabase(noise(40000, 2));
-    return database;
 }
 
 // Each entry of the books folder, a working name by what it is for: "ZA [package]".
@@ -127,7 +120,7 @@ private:
         const int step = (bytes.size() + pieces - 1) / pieces;
         for (int at = 0; at < bytes.size(); at += step)
             parts << bytes.mid(at, step);
-        replies.insert(sku, { head(lengthOf(bytes) + headers) + parts.takeFirst(), false, parts });
+        replies.insert(sku, { head(bytes, headers) + parts.takeFirst(), false, parts });
     }
 
     void setLibrary(const QStringList& skus)
@@ -191,7 +184,7 @@ private slots:
         QTest::addColumn<QStringList>("left"); // in the books folder, beside the neighbours
         QTest::addColumn<QStringList>("boxes");
         const QStringList both { "ZB", "ZA" };
-        const QByteArray good = package(0, installedDatabase());
+        const QByteArray good = package();
         const auto row = [](const char* name, const QStringList& library, const QByteArray& reply,
                              const QString& condition, const QString& error, const QStringList& left,
                              const QStringList& boxes = {}) {
@@ -273,7 +266,7 @@ private slots:
         for (const QString& book : neighbours)
             QCOMPARE(TestSupport::readFile(books() + '/' + book + "/database.db"), book.toUtf8());
         QCOMPARE(QFileInfo(books() + "/ZA/vecchio").isDir(), !unpacked);
-        QVERIFY(!unpacked || TestSupport::readFile(books() + "/ZA/database.db") == installedDatabase());
+        QVERIFY(!unpacked || TestSupport::readFile(books() + "/ZA/database.db") == HostileArchives::dictionaryDatabase(noise(20000)));
         QCOMPARE(TestSupport::recorded().dialogs, boxes);
         QVERIFY(!window->installer->unpacking);
         // The page heard some progress first.
@@ -326,25 +319,21 @@ private slots:
                     .arg(Download::percentOf(kept, zip.size()))
                     .arg(Download::sizeText(zip.size())));
             QVERIFY(services->discardDownload("ZA"));
-        } else {
-            QVERIFY(TestSupport::diagnosticsContain("cancel download ZA"));
-            QCOMPARE(messages.contains("Download interrotto dall'utente"), stage < 2);
         }
+        QCOMPARE(messages.contains("Download interrotto dall'utente"), stage < 2);
         QCOMPARE(booksEntries(), stage == 2 ? QStringList { "ZA" } : QStringList());
     }
 
-    // Downloads of several dictionaries at once, and of one twice. Asked again while its package
-    // arrives, a download starts over (the first dropped at once, unheard); while its package is
-    // installed, the installation goes on and the second caller hears how it ends. A package that
-    // arrives during another's unpack waits its turn, and a page asking meanwhile learns which is
-    // installed and which waits.
+    // Asked again while its package arrives, a download starts over (the first dropped, unheard);
+    // while it is installed, the installation goes on and the second caller hears the end. A package
+    // arriving during another's unpack waits, and a page asking learns which installs and which waits.
     void concurrentDownloads()
     {
         setLibrary({ "ZA", "ZB" });
         serve("ZA", package(3000), 1);
         // ZB's last bytes are held back until ZA is being unpacked.
         const QByteArray second = package();
-        replies.insert("ZB", { head(lengthOf(second)) + second.chopped(100), true });
+        replies.insert("ZB", { head(second) + second.chopped(100), true });
         download("ZB", "onDropped");
         QTRY_COMPARE(server->held.size(), 1);
         QPointer<Download> dropped = window->bridge->downloadService().inProgress().value("ZB");

@@ -218,12 +218,10 @@ private slots:
             QVERIFY(device.seek(read.first) && device.read(read.second) == content.mid(int(read.first), int(read.second)));
             QCOMPARE(device.pos(), qMin<qint64>(read.first + read.second, content.size()));
         }
-        for (int round = 0; round < 3; ++round) {
-            for (qint64 at = 0; at < content.size(); at += block / 3) {
-                const qint64 back = content.size() - 100 - at / 50;
-                QVERIFY(device.seek(back) && device.read(46) == content.mid(int(back), 46));
-                QVERIFY(device.seek(at) && device.read(300) == content.mid(int(at), 300));
-            }
+        for (qint64 at = 0; at < 3 * content.size(); at += block / 3) {
+            const qint64 back = content.size() - 100 - at % content.size() / 50, front = at % content.size();
+            QVERIFY(device.seek(back) && device.read(46) == content.mid(int(back), 46));
+            QVERIFY(device.seek(front) && device.read(300) == content.mid(int(front), 300));
         }
     }
 };
