@@ -19,6 +19,8 @@
 #include <QImage>
 #include <QRegularExpression>
 
+using TestSupport::noise;
+
 namespace {
 // A black PNG of `size`, one bit a pixel: small to send, though it decodes to a picture that big.
 QByteArray blackPng(const QSize& size)
@@ -62,21 +64,21 @@ private slots:
         QTest::addColumn<int>("packageSize"); // 0: no package
         QTest::addColumn<QString>("why"); // the failure text after "...del dizionario: "
         const QByteArray head = "HTTP/1.1 200 X\r\nConnection: close\r\n";
-        const QByteArray whole = HttpTestServer::reply(TestSupport::noise(20000));
-        const QByteArray cut = "HTTP/1.1 200 OK\r\nContent-Length: 20000\r\n\r\n" + TestSupport::noise(5000);
-        const QString digest = QCryptographicHash::hash(TestSupport::noise(20000), QCryptographicHash::Sha256).toHex();
+        const QByteArray whole = HttpTestServer::reply(noise(20000));
+        const QByteArray cut = "HTTP/1.1 200 OK\r\nContent-Length: 20000\r\n\r\n" + noise(5000);
+        const QString digest = QCryptographicHash::hash(noise(20000), QCryptographicHash::Sha256).toHex();
         const QString nothing = "il servizio di download ha risposto senza inviare il dizionario. Sincronizza la libreria e riprova.";
         const QString notFound = "il negozio non ha trovato il pacchetto del dizionario. Sincronizza la libreria e riprova.";
         const auto row = [](const char* name, const QList<QByteArray>& answers, int tries, int size, const QString& why,
                              const QString& setup = QString(), const QString& digest = QString()) {
             QTest::newRow(name) << answers << setup << digest << tries << size << why;
         };
-        row("8192 bytes", { HttpTestServer::reply(TestSupport::noise(8192)) }, 0, 0, nothing);
-        row("8193 bytes", { HttpTestServer::reply(TestSupport::noise(8193)) }, 0, 8193, QString());
-        row("404 with a large body, not tried again", { HttpTestServer::reply(TestSupport::noise(50000), 404), whole }, 1, 0, notFound);
-        row("redirect with a large body", { HttpTestServer::reply(TestSupport::noise(50000), 302, "Location: /x\r\n") }, 0, 0,
+        row("8192 bytes", { HttpTestServer::reply(noise(8192)) }, 0, 0, nothing);
+        row("8193 bytes", { HttpTestServer::reply(noise(8193)) }, 0, 8193, QString());
+        row("404 with a large body", { HttpTestServer::reply(noise(50000), 404), whole }, 1, 0, notFound);
+        row("redirect with a large body", { HttpTestServer::reply(noise(50000), 302, "Location: /x\r\n") }, 0, 0,
             "il servizio di download ha risposto con un errore (302). Riprova più tardi.");
-        row("no Content-Length, ended by close", { head + "\r\n" + TestSupport::noise(20000) }, 0, 20000, QString());
+        row("no Content-Length, ended by close", { head + "\r\n" + noise(20000) }, 0, 20000, QString());
         row("503, then the package", { HttpTestServer::reply("<result/>", 503), whole }, 2, 20000, QString());
         row("cut short twice, then the package", { cut, cut, whole }, 3, 20000, QString());
         row("cut short four times", { cut }, 4, 0, "la connessione si è interrotta durante il download. Riprova.");
@@ -177,8 +179,8 @@ private slots:
 
     void resumes_data()
     {
-        QTest::addColumn<int>("cutAfter"); // the service cuts every reply after so many bytes
-        QTest::addColumn<bool>("changed"); // or a first transfer is stopped; the package changed on the server meanwhile
+        QTest::addColumn<int>("cutAfter"); // the service cuts every reply after so many bytes; 0: a transfer is stopped
+        QTest::addColumn<bool>("changed"); // the package changed on the server meanwhile
         QTest::newRow("cut in three") << 20000 << false;
         QTest::newRow("cut before the last byte") << 49999 << false;
         QTest::newRow("cut into pieces smaller than an error reply") << 8000 << false;
@@ -193,7 +195,7 @@ private slots:
     {
         QFETCH(int, cutAfter);
         QFETCH(bool, changed);
-        const QByteArray first = TestSupport::noise(cutAfter ? 50000 : 400000);
+        const QByteArray first = noise(cutAfter ? 50000 : 400000);
         QTemporaryDir work;
         const QString served = work.filePath("ZDEMO001.zip");
         QVERIFY(TestSupport::writeFile(served, first));
@@ -217,7 +219,7 @@ private slots:
             QVERIFY(kept > 0 && kept < first.size());
             expected << QString("%1 from %2").arg(first.size() - kept).arg(kept);
         }
-        const QByteArray second = TestSupport::noise(300000, 2);
+        const QByteArray second = noise(300000, 2);
         if (changed) {
             QVERIFY(TestSupport::writeFile(served, second));
             expected = QStringList { "300000 from 0" };
@@ -289,7 +291,8 @@ private slots:
         const QString url = QStringLiteral("http://127.0.0.1:%1%2").arg(server->port()).arg(path);
         {
             CachedImage cover(url);
-            QCOMPARE(cover.localPath, TestSupport::dataDirectory() + "/engine/covers" + path.mid(path.lastIndexOf('/')));
+            QCOMPARE(cover.localPath,
+                TestSupport::dataDirectory() + "/engine/covers" + path.mid(path.lastIndexOf('/')));
             QVERIFY(!cover.present && !CachedImage::isCached(url));
             QCOMPARE(cover.download(), stored);
         }

@@ -214,9 +214,9 @@ private slots:
         // Across one boundary, several blocks, into the short last block, past the end, at the end, all.
         const QList<QPair<qint64, qint64>> reads { { block - 10, 20 }, { block / 2, 3 * block },
             { 5 * block - 5, 100 }, { 5 * block + 1200, 500 }, { 5 * block + 1234, 10 }, { 0, 6 * block } };
-        for (const auto& read : reads) {
-            QVERIFY(device.seek(read.first) && device.read(read.second) == content.mid(int(read.first), int(read.second)));
-            QCOMPARE(device.pos(), qMin<qint64>(read.first + read.second, content.size()));
+        for (const auto& [from, length] : reads) {
+            QVERIFY(device.seek(from) && device.read(length) == content.mid(int(from), int(length)));
+            QCOMPARE(device.pos(), qMin<qint64>(from + length, content.size()));
         }
         for (qint64 at = 0; at < 3 * content.size(); at += block / 3) {
             const qint64 back = content.size() - 100 - at % content.size() / 50, front = at % content.size();
