@@ -1,7 +1,8 @@
 // The installer over the hostile and damaged packages of tools/hostilearchives and a few more made
 // here: what is left on disk and what the user is shown, in order; a full disk, no free space and
-// leftovers of a killed attempt.
+// leftovers of a killed attempt. And the block-cached device it reads archives through.
 #include "hostilearchives.h"
+#include "packages/blockcachedfile.h"
 #include "packages/bookinstaller.h"
 #include "packages/diskspace.h"
 #include "tests/support/testsupport.h"
@@ -197,6 +198,31 @@ private slots:
             QStringList({ "book", "book..tmp", "book.zip" }));
         QVERIFY(!QFile::exists(work->path() + "/x"));
         QVERIFY(bytesBelow(path("book..tmp")) < (condition == "no space" ? 1 : 1024 * 1024));
+    }
+
+    // Reads of exactly what the file holds, wherever they start; then jumps as a zip reader makes
+    // them (directory at the end, entries from the front) over more blocks than are kept.
+    void blockCachedReads()
+    {
+        const qint64 block = BlockCachedFile::BlockSize;
+        // Not a whole number of blocks, so the last block is a short one.
+        const QByteArray content = TestSupport::noise(int(block * 5 + 1234));
+        QVERIFY(TestSupport::writeFile(path("archive.zip"), content));
+        BlockCachedFile device(path("archive.zip"));
+        QVERIFY(device.open(QIODevice::ReadOnly));
+        QCOMPARE(device.size(), qint64(content.size()));
+        // Across one boundary, several blocks, into the short last block, past the end, at the end, all.
+        const QList<QPair<qint64, qint64>> reads { { block - 10, 20 }, { block / 2, 3 * block },
+            { 5 * block - 5, 100 }, { 5 * block + 1200, 500 }, { 5 * block + 1234, 10 }, { 0, 6 * block } };
+        for (const auto& [from, length] : reads) {
+            QVERIFY(device.seek(from) && device.read(length) == content.mid(int(from), int(length)));
+            QCOMPARE(device.pos(), qMin<qint64>(from + length, content.size()));
+        }
+        for (qint64 at = 0; at < 3 * content.size(); at += block / 3) {
+            const qint64 back = content.size() - 100 - at % content.size() / 50, front = at % content.size();
+            QVERIFY(device.seek(back) && device.read(46) == content.mid(int(back), 46));
+            QVERIFY(device.seek(front) && device.read(300) == content.mid(int(front), 300));
+        }
     }
 };
 

@@ -1,6 +1,5 @@
-// Installs a package that sits in the books folder as a finished download's completion does
-// (wait, unpack, STATUS), without a transfer or a window: for tests and trials that drive the
-// installation on its own, for instance in a process they kill.
+// Installs a package in the books folder as a finished download does (wait, unpack, STATUS), with
+// no transfer or window: for trials that drive the installation alone, say in a process they kill.
 #pragma once
 
 #include "base/datapaths.h"
