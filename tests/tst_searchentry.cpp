@@ -1,11 +1,15 @@
 // Headword, keyword and word-list searches on small installed dictionaries, as the page asks for
-// them; the desktop's prefix search; what missing or broken databases answer.
+// them; the scopes; the desktop's prefix search; what missing or broken databases answer.
 #include "search/booksearch.h"
 #include "search/indexrows.h"
 #include "search/prefixsearch.h"
+#include "search/resultliteral.h"
+#include "search/scopelist.h"
 #include "search/statementtimelimit.h"
 #include "tests/support/searchrunner.h"
 #include "tests/support/testdictionary.h"
+
+#include <QSqlDatabase>
 
 using TestDictionary::entry;
 
@@ -60,7 +64,7 @@ private slots:
                                         3));
         QVERIFY(TestDictionary::install("ft", { entry("solare", "", {}, { "sole" }, { "Astronomia" }),
             entry("sole", "", {}, {}, { "Astronomia" }), entry("girasole", "", {}, { "sole" }, { "Botanica" }),
-            entry("Meridiana", "", {}, { "sole" }, { "Astronomia" }), entry("ombra", "", {}, { "sole" }, { "Arte" }),
+            entry("Meridiana", "", {}, { "sole" }, { "Astronomia" }), entry("ombra", "", {}, { "sole" }, { "Arte dell'ombra" }),
             entry("perché", "", {}, { "più" }), entry("città", "", {}, { "sole" }),
             entry("sole", "", {}, {}, {}, "en") }));
         QList<DictionaryEntry> many;
@@ -148,6 +152,23 @@ private slots:
         QVERIFY2(hasTotal(outcome, request, total), qPrintable(outcome.literal));
         QCOMPARE(outcome.words, found);
         QCOMPARE(outcome.openFailed, request.sku == "rotto"); // told to the GUI thread, which warns the user
+    }
+
+    // Read on the GUI thread through a connection the program shares: left closed, its options kept.
+    void scopes()
+    {
+        QSqlDatabase::addDatabase("QSQLITE", "shared").setConnectOptions("QSQLITE_BUSY_TIMEOUT=10");
+        QSqlDatabase connection = QSqlDatabase::database("shared", false);
+        for (const auto& [sku, access, literal] : { std::tuple("ft", DatabaseAccess::Opened,
+                 "{tot:3, result:[{id:3, nome:'Arte dell\\\\u0027ombra'}, {id:1, nome:'Astronomia'}, {id:2, nome:'Botanica'}]}"),
+                 { "nessuno", DatabaseAccess::Missing, "{tot:0, result:[]}" },
+                 { "rotto", DatabaseAccess::OpenFailed, "{tot:0, result:[]}" } }) {
+            QList<Scope> list;
+            QCOMPARE(readScopes(connection, sku, list), access);
+            QCOMPARE(ResultLiteral::scopes(list), QString(literal));
+            QVERIFY(!connection.isOpen());
+            QCOMPARE(connection.connectOptions(), QStringLiteral("QSQLITE_BUSY_TIMEOUT=10"));
+        }
     }
 
     // A malformed number from the page answers -1 and runs no statement.
