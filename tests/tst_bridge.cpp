@@ -97,18 +97,6 @@ private slots:
     }
     void cleanup() { delete std::exchange(window, nullptr); }
 
-    // Typing works as soon as a page shows, whatever widget had the focus before.
-    void everyPageTakesTheKeyboard()
-    {
-        window->show();
-        QVERIFY(QTest::qWaitForWindowActive(window));
-        QTRY_VERIFY(window->webView->hasFocus());
-        window->statusBar()->setFocus();
-        QTRY_VERIFY(!window->webView->hasFocus());
-        loadProbe();
-        QTRY_VERIFY(window->webView->hasFocus());
-    }
-
     void isLoggedWantsExactlyTrue_data()
     {
         QTest::addColumn<QString>("value"); // null: no data directory; "<damaged>": not a database
