@@ -1,7 +1,5 @@
-// The objects published beside the bridge: closest headwords as JSON, where a word stands in
-// the whole alphabetical word list, files the user picks, downloads under way; and what leaves
-// the program (mail, web links, engine files, the store's pages), with URL handlers standing in
-// for the desktop so that nothing is ever launched (a handler without the method: the desktop refuses).
+// The objects published beside the bridge: headwords as JSON, files the user picks, downloads under
+// way; what leaves the program, with URL handlers standing in for the desktop (nothing launched).
 #include "library/librarysync.h"
 #include "packages/download.h"
 #include "packages/downloadmanager.h"
@@ -122,47 +120,36 @@ private slots:
         QCOMPARE(services.indexRows("../voc", "casa", "1", "10", "it"), QStringLiteral("[]"));
     }
 
-    // Each way a file can go tells the page what happened, so a failure never passes for a cancel.
-    void textFilesChosenByTheUser()
+    // Each way a notes file or an entry exported as PDF can go tells the page what happened, so a
+    // failure never passes for a cancel; the PDF holds the heading, the dictionary and the text.
+    void filesChosenByTheUser()
     {
         QTemporaryDir dir;
-        chosen = dir.filePath("appunti.json");
         PageServices services;
-        QCOMPARE(answer(services.saveTextFile("../appunti-vocalume.json", QStringLiteral("{\"nota\":\"perché\"}"))),
-                 QVariantMap({ { "result", "saved" }, { "path", chosen } }));
+        const QString notes = QStringLiteral("{\"nota\":\"perché\"}");
+        chosen = dir.filePath("appunti.json");
+        QCOMPARE(answer(services.saveTextFile("../appunti-vocalume.json", notes)), QVariantMap({ { "result", "saved" }, { "path", chosen } }));
         QCOMPARE(offered, QDir::home().absoluteFilePath("appunti-vocalume.json"));
-        QCOMPARE(answer(services.openTextFile()),
-                 QVariantMap({ { "result", "opened" }, { "path", chosen }, { "text", QStringLiteral("{\"nota\":\"perché\"}") } }));
+        QCOMPARE(answer(services.openTextFile()), QVariantMap({ { "result", "opened" }, { "path", chosen }, { "text", notes } }));
         QVERIFY(TestSupport::writeFile(chosen, QByteArray(20 * 1024 * 1024 + 1, ' ')));
         QCOMPARE(answer(services.openTextFile()), QVariantMap({ { "result", "tooBig" }, { "path", chosen }, { "limit", "20 MB" } }));
-        chosen = dir.filePath("manca/appunti.json");
-        QCOMPARE(answer(services.saveTextFile("x.json", "y")),
-                 QVariantMap({ { "result", "failed" }, { "path", chosen }, { "reason", "la cartella non esiste" } }));
-        QCOMPARE(answer(services.openTextFile()),
-                 QVariantMap({ { "result", "unreadable" }, { "path", chosen }, { "reason", "il file non esiste" } }));
-        chosen.clear();
-        QCOMPARE(answer(services.saveTextFile("x.json", "y")), QVariantMap({ { "result", "cancelled" } }));
-        QCOMPARE(answer(services.openTextFile()), QVariantMap({ { "result", "cancelled" } }));
-    }
-
-    // An entry exported as PDF: a file of its own whose name comes from the heading, the heading,
-    // its dictionary and its text in the document, and each failure told.
-    void entryAsPdf()
-    {
-        QTemporaryDir dir;
+        const auto pdf = [&] { return answer(services.exportEntryPdf("../città 2", "Dizionario", "<p>Centro <b>abitato</b></p>")); };
         chosen = dir.filePath("voce.pdf");
-        PageServices services;
-        const auto exported = [&] { return answer(services.exportEntryPdf("../città 2", "Dizionario", "<p>Centro <b>abitato</b></p>")); };
-        QCOMPARE(exported(), QVariantMap({ { "result", "saved" }, { "path", chosen } }));
+        QCOMPARE(pdf(), QVariantMap({ { "result", "saved" }, { "path", chosen } }));
         QCOMPARE(offered, QDir::home().absoluteFilePath("-città 2.pdf"));
-        QFile pdf(chosen);
-        QVERIFY(pdf.open(QIODevice::ReadOnly) && pdf.read(5) == "%PDF-" && !QFile::exists(chosen + ".parziale"));
+        QFile file(chosen);
+        QVERIFY(file.open(QIODevice::ReadOnly) && file.read(5) == "%PDF-" && !QFile::exists(chosen + ".parziale"));
         QCOMPARE(EntryPrint("città 2", "Dizionario", "<p>Centro <b>abitato</b></p>").document().toPlainText(),
                  QStringLiteral("città 2\nDizionario\nCentro abitato"));
         chosen = dir.filePath("manca/voce.pdf");
-        QCOMPARE(exported(), QVariantMap({ { "result", "failed" }, { "path", chosen }, { "reason", "la cartella non esiste" } }));
+        const QVariantMap failed { { "result", "failed" }, { "path", chosen }, { "reason", "la cartella non esiste" } };
+        QCOMPARE(answer(services.saveTextFile("x.json", "y")), failed);
+        QCOMPARE(pdf(), failed);
+        QCOMPARE(answer(services.openTextFile()),
+                 QVariantMap({ { "result", "unreadable" }, { "path", chosen }, { "reason", "il file non esiste" } }));
         chosen.clear();
-        QCOMPARE(exported(), QVariantMap({ { "result", "cancelled" } }));
+        for (const QVariantMap& cancelled : { answer(services.saveTextFile("x.json", "y")), answer(services.openTextFile()), pdf() })
+            QCOMPARE(cancelled, QVariantMap({ { "result", "cancelled" } }));
     }
 
     // What a page loaded during a transfer reads of it: the announced size and the progress;
