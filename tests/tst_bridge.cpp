@@ -1,21 +1,33 @@
-// The script bridge with the real web view: pages from their archives, the object published
-// before the first script runs, page parameters, content files, and the shared web database.
+// The script bridge with the real web view: pages, parameters, content files, the shared web
+// database, what the page receives of searches, and looking a word up from outside (--cerca).
+#include "app/desktoplookup.h"
 #include "app/mainwindow.h"
+#include "app/runninginstance.h"
+#include "base/appsettings.h"
 #include "base/datapaths.h"
 #include "hostilearchives.h"
+#include "search/resultliteral.h"
 #include "store/webstore.h"
 #include "tests/support/httptestserver.h"
-#include "tests/support/testsupport.h"
+#include "tests/support/testdictionary.h"
 #include "web/customagentwebview.h"
 #include "web/qtjavascriptinteraction.h"
 
+#include <QClipboard>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QProgressBar>
 #include <QStatusBar>
 #include <QUrl>
 #include <QWebFrame>
 #include <QWebPage>
+#include <sys/stat.h>
 #include <utility>
 
 using Entries = QList<QPair<QString, QByteArray>>;
+using TestDictionary::entry;
 
 namespace {
 const char* probePage = R"(<html><head><script src="probe.js"></script></head><body>
@@ -25,6 +37,15 @@ const char* probePage = R"(<html><head><script src="probe.js"></script></head><b
 const char* hostilePage =
     "<html><body><script>(window.QtJavascriptInteraction || parent.QtJavascriptInteraction).cancelDownload()</script></body></html>";
 const char* probeScript = "var calls = []; function SignalQt(cb, lit) { calls.push(cb + '|' + lit); }";
+
+// SYSTEM rows of dictionaries given as "sku:status:visible:order".
+void list(const QStringList& books)
+{
+    for (const QString& book : books) {
+        const QStringList f = book.split(':');
+        QVERIFY(TestSupport::storeBook(f[0], f[0].toUpper(), f[1], f[2], f[3]));
+    }
+}
 }
 
 class TestBridge : public QObject
@@ -36,6 +57,13 @@ class TestBridge : public QObject
     QVariant js(const QString& script) { return window->webView->page()->mainFrame()->evaluateJavaScript(script); }
     QString url() const { return window->webView->page()->mainFrame()->url().toString(); }
     void loadProbe() { window->bridge->loadUrl("probe.html"); }
+    // Every search answer as "callback=words", sorted: requests of different kinds answer in any order.
+    QStringList answers()
+    {
+        return js("calls.map(function (c) { var i = c.indexOf('|'); return c.slice(0, i) + '=' + eval('(' + "
+                  "c.slice(i + 1) + ')').result.map(function (x) { return x.word || x.nome; }); }).sort()")
+            .toStringList();
+    }
     void writeBookFile(const QString& file, const QByteArray& content)
     {
         QDir().mkpath(QFileInfo(engine("books/7/" + file)).absolutePath());
@@ -52,7 +80,7 @@ class TestBridge : public QObject
 private slots:
     void init()
     {
-        TestSupport::resetHome();
+        TestDictionary::resetHome("à|è|ì|ò|ù", "a|e|i|o|u");
         window = new MainWindow;
         // Let the first page arrive, so it cannot replace a page a test loads.
         QTRY_VERIFY(url().endsWith("/engine/login.html"));
@@ -60,18 +88,6 @@ private slots:
         QVERIFY(TestSupport::writeZip(engine("probe.js.zip"), Entries { { "probe.js", probeScript } }));
     }
     void cleanup() { delete std::exchange(window, nullptr); }
-
-    // Typing works as soon as a page shows, whatever widget had the focus before.
-    void everyPageTakesTheKeyboard()
-    {
-        window->show();
-        QVERIFY(QTest::qWaitForWindowActive(window));
-        QTRY_VERIFY(window->webView->hasFocus());
-        window->statusBar()->setFocus();
-        QTRY_VERIFY(!window->webView->hasFocus());
-        loadProbe();
-        QTRY_VERIFY(window->webView->hasFocus());
-    }
 
     void isLoggedWantsExactlyTrue_data()
     {
@@ -289,6 +305,144 @@ private slots:
         QCOMPARE(counter, 100);
         QVERIFY(store.insert(counter, "42", "TITLE", "L'italiano"));
         QCOMPARE(TestSupport::storeValue("42", "TITLE"), QStringLiteral("L'italiano"));
+    }
+
+    // The page receives exactly what a dictionary holds (a headword's apostrophes as "&apos;"), read
+    // as the engine's SignalQt does, from inside a quoted string.
+    void hostileTextsReachThePageIntact()
+    {
+        const auto read = [this](const QString& quote, const QString& literal) {
+            const QString script = "JSON.stringify(eval('(' + " + quote + literal + quote + " + ')'))";
+            return QJsonDocument::fromJson(js(script).toString().toUtf8()).object();
+        };
+        for (const QString& text : { QString("dell'anno"), QString("a\\b\\"), QString("x\\'); alert(1); ('"),
+                                     QString("\"); alert(1); (\""), "a\nb\rc" + QString(QChar(0x2028)) + "d" + QChar(0x2029),
+                                     QString("</script><script>alert(1)</script>"), QString("perché\tpiù") }) {
+            const QJsonArray items { QJsonObject { { "idzenta", text }, { "word", QString(text).replace('\'', "&apos;") },
+                                                   { "file", text }, { "omo", text }, { "hw", text } } };
+            QCOMPARE(read("'", ResultLiteral::search({ { text, text, text, text, text, "sku" } }, 1, "fullText")),
+                     QJsonObject({ { "tot", 1 }, { "result", items }, { "isLemmatizzata", false } }));
+            const QJsonArray scopes { QJsonObject { { "id", 4 }, { "nome", text } },
+                                      QJsonObject { { "id", text }, { "nome", "x" } } };
+            QCOMPARE(read("\"", ResultLiteral::scopes({ { "4", text }, { text, "x" } })),
+                     QJsonObject({ { "tot", 2 }, { "result", scopes } }));
+        }
+    }
+
+    // Every search argument reaches its place (a swapped pair answers other words); only a slow
+    // request (its database is a pipe that blocks the worker until written to) shows the busy state.
+    void searchRequestsOfThePage()
+    {
+        window->show();
+        loadProbe();
+        QVERIFY(TestDictionary::install("voc", { entry("sole", "s.m.", { "soli" }, {}, { "Astronomia" }),
+                                                 entry("girasole", "s.m.", {}, { "sole" }, { "Botanica" }),
+                                                 entry("meridiana", "s.f.", {}, { "sole" }, { "Astronomia" }),
+                                                 entry("città", "s.f.", {}, {}, { "Arte dell'abitare" }),
+                                                 entry("voce1"), entry("voce2"), entry("voce3") }));
+        QVERIFY(QDir().mkpath(TestDictionary::bookDirectory("rotto") + "/database.db"));
+        QStringList messages;
+        connect(window->statusBar(), &QStatusBar::messageChanged, this,
+                [&messages](const QString& m) { messages << m; });
+        js("function search(sku, word, cb, type, scope) { QtJavascriptInteraction.search(sku, word, type || '0', "
+           "scope || '', '0', '10', 'it', cb); }"
+           "QtJavascriptInteraction.onSearchTerminated(); QtJavascriptInteraction.onAnaliticTerminated();"
+           "search('voc', 'soli', 'entry'); QtJavascriptInteraction.onSearchTerminated(); search('voc', 'Sole', 'scoped', '2', '1');"
+           "QtJavascriptInteraction.getWords('voc', 'VOCE', '1', '2', 'it', 'words'); QtJavascriptInteraction.getScopes('voc', 'scopes');");
+        QTRY_COMPARE(answers().size(), 4); // a request waiting behind another would be replaced
+        js("search('rotto', 'sole', 's'); QtJavascriptInteraction.getWords('rotto', 'sole', '0', '10', 'it', 'w');"
+           "QtJavascriptInteraction.getScopes('rotto', 'a');");
+        QTRY_COMPARE(answers().size(), 7);
+        QTest::qWait(50);
+        QCOMPARE(answers(), QStringList({ "a=", "entry=sole", "s=", "scoped=sole,meridiana",
+                                          "scopes=Arte dell'abitare,Astronomia,Botanica", "w=", "words=voce2,voce3" }));
+        const QString box = "Vocalume|Apertura database per le ricerche fallita";
+        QCOMPARE(TestSupport::recorded().dialogs, QStringList({ box, box, box }));
+        QCOMPARE(messages, QStringList());
+        QVERIFY(!window->progressBar->isVisible());
+
+        const QString pipe = TestDictionary::bookDirectory("lento") + "/database.db";
+        QVERIFY(QDir().mkpath(TestDictionary::bookDirectory("lento")));
+        QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+        js("search('lento', 'sole', 'slow')");
+        QTRY_VERIFY(window->progressBar->isVisible());
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Ricerca in corso..."));
+        QFile writer(pipe);
+        QVERIFY(writer.open(QIODevice::WriteOnly));
+        writer.close();
+        QTRY_VERIFY(answers().contains("slow="));
+        QVERIFY(!window->progressBar->isVisible());
+        QCOMPARE(window->statusBar()->currentMessage(), QString());
+    }
+
+    // The word looked up in a text from outside the window.
+    void wordOfAText()
+    {
+        for (const auto& [text, word] : { std::pair("«casa»,", "casa"), { "  l'acqua\nseconda riga", "l'acqua" },
+                                          { "\n\r\n  New   York!  ", "New York" }, { " ... ", "" } })
+            QCOMPARE(DesktopLookup::wordIn(QString::fromUtf8(text)), QString(word));
+        QCOMPARE(DesktopLookup::wordIn(QString(100, 'a')), QString(64, 'a'));
+    }
+
+    // The dictionaries listed, the one last opened, the one asked for, and the page that opens.
+    void lookUpPage_data()
+    {
+        QTest::addColumn<QStringList>("books");
+        QTest::addColumn<QString>("last");
+        QTest::addColumn<QString>("sku");
+        QTest::addColumn<QString>("page");
+        const QStringList books { "voc:1:1:2", "due:2:1:1", "nascosto:1:0:0", "comprato:0:1:0" };
+        const QString word = "&voce=l%27acqua%20%C3%A8";
+        const QString everywhere = "dizionario.html?idbook=due" + word + "&tutti=1";
+        QTest::newRow("none installed") << QStringList { "comprato:0:1:0" } << "" << "" << "";
+        QTest::newRow("none opened yet: all, on the library's first") << books << "" << "" << everywhere;
+        QTest::newRow("the one opened last") << books << "voc" << "" << "dizionario.html?idbook=voc" + word;
+        QTest::newRow("the one opened last is gone") << books << "vecchio" << "" << everywhere;
+        QTest::newRow("the one asked for") << books << "due" << "voc" << "dizionario.html?idbook=voc" + word;
+        QTest::newRow("a hidden one asked for") << books << "" << "nascosto" << everywhere;
+    }
+
+    void lookUpPage()
+    {
+        QFETCH(QStringList, books);
+        QFETCH(QString, last);
+        QFETCH(QString, sku);
+        QFETCH(QString, page);
+        list(books);
+        AppSettings().setLastBook(last);
+        QCOMPARE(DesktopLookup::pageFor("l'acqua è", sku), page);
+    }
+
+    // From the login page through the sign-in to the dictionary; then a later start of the program
+    // and the selection reach the same window; the dictionary opened last is searched next.
+    void lookUpFromOutsideToTheDictionaryPage()
+    {
+        QVERIFY(TestDictionary::install("voc", { entry("casa"), entry("casale"), entry("casato") }));
+        list({ "voc:1:1:1" });
+        RunningInstance instance(DataPaths::dataDirectory());
+        QCOMPARE(instance.claim(), RunningInstance::Claim::Running);
+        DesktopLookup lookup([this] { return window; });
+        connect(&instance, &RunningInstance::requested, &lookup, &DesktopLookup::request);
+
+        lookup.request(RunningInstance::searchVerb(), "casa");
+        QCOMPARE(window->statusBar()->currentMessage(),
+            QStringLiteral("Accedere con l'account del negozio per cercare «casa» nei dizionari."));
+        TestSupport::storeExec("INSERT INTO SYSTEM (ID, REFBOOK, VARIABLE, VALUE) VALUES (900, 'SYSTEM', 'LOGIN', 'TRUE')");
+        window->goToLibrary();
+        QTRY_VERIFY(url().endsWith("/engine/dizionario.html?idbook=voc&voce=casa&tutti=1"));
+        QCOMPARE(window->statusBar()->currentMessage(), QString());
+        QTRY_COMPARE(js("document.getElementById('q').value"), QVariant("casa"));
+        QCOMPARE(AppSettings().lastBook(), QString());
+
+        const QString program = qEnvironmentVariable("VOCALUME_BINARY_DIR") + "/vocalume";
+        QCOMPARE(QProcess::execute(program, { "--cerca", "casale" }), 0);
+        QTRY_VERIFY(url().endsWith("voce=casale&tutti=1"));
+
+        window->bridge->loadUrl("dizionario.html?idbook=voc");
+        QCOMPARE(AppSettings().lastBook(), QStringLiteral("voc"));
+        QGuiApplication::clipboard()->setText(" «casato»\n");
+        lookup.request(RunningInstance::selectionVerb(), QString());
+        QTRY_VERIFY(url().endsWith("/engine/dizionario.html?idbook=voc&voce=casato"));
     }
 };
 

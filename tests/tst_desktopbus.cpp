@@ -1,7 +1,5 @@
-// The program on a session bus of the test's own, called as the desktop calls it (gdbus): the
-// shell's search provider and the launcher's runner list the headwords of the installed, listed
-// dictionaries that begin with the text and open the one chosen; the program's own object looks
-// a word up; a dictionary too slow for the deadline is left out.
+// The program on a session bus of the test's own, called as the desktop calls it (gdbus): search
+// provider, runner and the program's own object; a dictionary too slow for the deadline is left out.
 #include "base/datapaths.h"
 #include "desktop/desktopbus.h"
 #include "desktop/headwordqueries.h"

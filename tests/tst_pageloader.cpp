@@ -4,7 +4,6 @@
 #include "pages/entrycleaner.h"
 #include "pages/pageloader.h"
 
-
 using Entries = QList<QPair<QString, QByteArray>>;
 
 class TestPageLoader : public QObject
@@ -98,109 +97,77 @@ private slots:
         QFile::remove(path);
     }
 
-    void inlineScripts_data()
+    // The loader's text functions, by kind: scripts inlined from the page's folder; a division
+    // picked by id (an ampersand is not read as a reference, a quote stays inside the query's
+    // string); an entry cleaned of what could run, leave the page or fetch by itself; a safe path.
+    void texts_data()
     {
-        QTest::addColumn<QString>("html");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("expected");
+        const auto row = [](const char* kind, const char* name, const QString& text, const QString& expected) {
+            QTest::addRow("%s: %s", kind, name) << kind << text << expected;
+        };
         const auto inlined = [](const QString& code) { return "<script type=\"text/javascript\">\n" + code + "\n</script>"; };
-        QTest::newRow("no script") << "<p>nothing</p>" << "<p>nothing</p>";
-        QTest::newRow("src with own closing tag")
-            << "<head><script src=\"lib/ehf/engine.js\"></script></head>" << "<head>" + inlined("var engine = 1;") + "</head>";
-        QTest::newRow("inline script copied") << "<script type=\"text/javascript\">var a=1;</script>"
-                                              << "<script type=\"text/javascript\">var a=1;</script>";
-        QTest::newRow("blank before closing tag") << "<script src=\"x.js\"> </script>!" << inlined("x();") + " </script>!";
-        QTest::newRow("unclosed tag") << "<p><script src=\"x.js\"" << "";
-        QTest::newRow("unclosed src") << "<script src=\"x.js></script>" << "";
-        QTest::newRow("unreadable script") << "<script src=\"none.js\"></script>" << inlined("");
-        QTest::newRow("two scripts") << "a<script src=\"x.js\"></script>b<script src=\"x.js\"></script>c"
-                                     << "a" + inlined("x();") + "b" + inlined("x();") + "c";
-    }
-
-    void inlineScripts()
-    {
-        QFETCH(QString, html);
-        QFETCH(QString, expected);
-        QCOMPARE(PageLoader::inlineScripts(QDir(dir.path()), html), expected);
-    }
-
-    // An id is compared as the text it is: an ampersand in it is not read as a reference, and a
-    // quote stays inside the query's string, so nothing else can be selected.
-    void extractDivById_data()
-    {
-        QTest::addColumn<QString>("id");
-        QTest::addColumn<QString>("div");
-        QTest::newRow("plain id") << "a2" << "<div id=\"a2\">cane</div>";
-        QTest::newRow("no such id") << "zz" << "";
-        QTest::newRow("quote in the id") << "x'] | //div[@id='a2" << "";
-        QTest::newRow("reference text") << "x&amp;y" << "<div id=\"x&amp;amp;y\">2</div>";
-        QTest::newRow("plain ampersand") << "x&y" << "<div id=\"x&amp;y\">1</div>";
-        QTest::newRow("character reference") << "&#120;" << "<div id=\"&amp;#120;\">3</div>";
-    }
-
-    void extractDivById()
-    {
-        QFETCH(QString, id);
-        QFETCH(QString, div);
-        const QString xhtml = QStringLiteral("<html><div id=\"x&amp;y\">1</div><div id=\"x&amp;amp;y\">2</div>"
-                                             "<div id=\"&amp;#120;\">3</div><div id=\"x\">4</div>"
-                                             "<div id=\"a2\">cane</div></html>");
-        QCOMPARE(PageLoader::extractDivById(id, xhtml), div);
-        QCOMPARE(PageLoader::extractDivById(id, QStringLiteral("<p>not <b>xml")), QString());
-    }
-
-    // What a reader reads stays; what could run, leave the page or fetch by itself goes.
-    void cleansEntries_data()
-    {
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<QString>("cleaned");
+        row("inline", "no script", "<p>nothing</p>", "<p>nothing</p>");
+        row("inline", "src with own closing tag", "<head><script src=\"lib/ehf/engine.js\"></script></head>",
+            "<head>" + inlined("var engine = 1;") + "</head>");
+        row("inline", "inline script copied", "<script type=\"text/javascript\">var a=1;</script>",
+            "<script type=\"text/javascript\">var a=1;</script>");
+        row("inline", "blank before closing tag", "<script src=\"x.js\"> </script>!", inlined("x();") + " </script>!");
+        row("inline", "unclosed tag", "<p><script src=\"x.js\"", "");
+        row("inline", "unclosed src", "<script src=\"x.js></script>", "");
+        row("inline", "unreadable script", "<script src=\"none.js\"></script>", inlined(""));
+        row("inline", "two scripts", "a<script src=\"x.js\"></script>b<script src=\"x.js\"></script>c",
+            "a" + inlined("x();") + "b" + inlined("x();") + "c");
+        row("div", "plain id", "a2", "<div id=\"a2\">cane</div>");
+        row("div", "no such id", "zz", "");
+        row("div", "quote in the id", "x'] | //div[@id='a2", "");
+        row("div", "reference text", "x&amp;y", "<div id=\"x&amp;amp;y\">2</div>");
+        row("div", "plain ampersand", "x&y", "<div id=\"x&amp;y\">1</div>");
+        row("div", "character reference", "&#120;", "<div id=\"&amp;#120;\">3</div>");
         const QString reading = "<div id=\"v\" class=\"voce\"><b>casa</b><ol start=\"2\"><li>uno</li></ol><table><tr>"
             "<td colspan=\"2\">t</td></tr></table><a href=\"c.xhtml#v2\">vedi</a><img src=\"img/a.png\" alt=\"a\"/>"
             "<a href=\"https://esempio.it/x?a=1&amp;b=2\">web</a><a href=\"mailto:r@esempio.it\">posta</a>";
-        QTest::newRow("reading text") << reading + "<span/></div>" << reading + "<span></span></div>";
-        QTest::newRow("scripts and handlers") << "<p onclick=\"x()\" ONmouseover=\"x()\">a<script>x()</script><SCRIPT>x()</SCRIPT></p>"
-                                              << "<p>a</p>";
-        QTest::newRow("image map") << "<img usemap=\"#m\" src=\"a.png\"/><map name=\"m\"><area shape=\"rect\" "
-                                      "coords=\"0,0,999,999\" href=\"http://host/x.html\"/></map>" << "<img src=\"a.png\"/>";
-        QTest::newRow("form, meta, base, frames, objects")
-            << "<form action=\"http://h/\"><input name=\"q\"/><button formaction=\"http://h/\">Invia</button></form>"
-               "<meta http-equiv=\"refresh\" content=\"0;url=http://h/\"/><base href=\"http://h/\"/><iframe src=\"http://h/\">i</iframe>"
-               "<object data=\"http://h/\">o</object><embed src=\"http://h/\"/><svg><a href=\"javascript:x()\">s</a></svg>"
-            << "Invia";
-        QTest::newRow("hidden schemes") << "<a href=\"java&#9;script:x()\">1</a><a href=\" &#10;JavaScript:x()\">2</a>"
-                                           "<a href=\"data:text/html,x\">3</a><a href=\"//h/x\">4</a><a href=\"httpx://h\">5</a>"
-                                        << "<a>1</a><a>2</a><a>3</a><a>4</a><a>5</a>";
-        QTest::newRow("nothing fetched") << "<img src=\"http://h/spia.png\"/><img src=\"/etc/x.png\"/><i style=\"color:red\">r</i>"
-                                            "<b style=\"background:u\\72l(http://h/)\">u</b><b style=\"background:URL(http://h/)\">U</b>"
-                                         << "<img/><img/><i style=\"color:red\">r</i><b>u</b><b>U</b>";
-        QTest::newRow("unknown tags, repeated attribute") << "<voce><lemma ID=\"a\" id=\"b\">x</lemma><p ID=\"a\" id=\"b\">y</p></voce>"
-                                                          << "x<p id=\"a\">y</p>";
-        QTest::newRow("not well-formed") << "<p><b>casa</p>" << "<p><b>casa</b></p>";
+        row("clean", "reading text", reading + "<span/></div>", reading + "<span></span></div>");
+        row("clean", "scripts and handlers", "<p onclick=\"x()\" ONmouseover=\"x()\">a<script>x()</script><SCRIPT>x()</SCRIPT></p>",
+            "<p>a</p>");
+        row("clean", "image map", "<img usemap=\"#m\" src=\"a.png\"/><map name=\"m\"><area shape=\"rect\" "
+            "coords=\"0,0,999,999\" href=\"http://host/x.html\"/></map>", "<img src=\"a.png\"/>");
+        row("clean", "form, meta, base, frames, objects",
+            "<form action=\"http://h/\"><input name=\"q\"/><button formaction=\"http://h/\">Invia</button></form>"
+            "<meta http-equiv=\"refresh\" content=\"0;url=http://h/\"/><base href=\"http://h/\"/><iframe src=\"http://h/\">i</iframe>"
+            "<object data=\"http://h/\">o</object><embed src=\"http://h/\"/><svg><a href=\"javascript:x()\">s</a></svg>", "Invia");
+        row("clean", "hidden schemes", "<a href=\"java&#9;script:x()\">1</a><a href=\" &#10;JavaScript:x()\">2</a>"
+            "<a href=\"data:text/html,x\">3</a><a href=\"//h/x\">4</a><a href=\"httpx://h\">5</a>",
+            "<a>1</a><a>2</a><a>3</a><a>4</a><a>5</a>");
+        row("clean", "nothing fetched", "<img src=\"http://h/spia.png\"/><img src=\"/etc/x.png\"/><i style=\"color:red\">r</i>"
+            "<b style=\"background:u\\72l(http://h/)\">u</b><b style=\"background:URL(http://h/)\">U</b>",
+            "<img/><img/><i style=\"color:red\">r</i><b>u</b><b>U</b>");
+        row("clean", "unknown tags, repeated attribute", "<voce><lemma ID=\"a\" id=\"b\">x</lemma><p ID=\"a\" id=\"b\">y</p></voce>",
+            "x<p id=\"a\">y</p>");
+        row("clean", "not well-formed", "<p><b>casa</p>", "<p><b>casa</b></p>");
+        for (const char* path : { "lib/a.js", "/etc/passwd", "../x.html", "books/../../x", "" })
+            row("safe", path, path, path == QLatin1String("lib/a.js") ? "safe" : "");
     }
 
-    void cleansEntries()
+    void texts()
     {
-        QFETCH(QString, entry);
-        QFETCH(QString, cleaned);
-        QCOMPARE(EntryCleaner::clean(entry), cleaned);
-        QCOMPARE(EntryCleaner::clean(cleaned), cleaned);
-    }
-
-    void safeRelativePaths_data()
-    {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<bool>("safe");
-        QTest::newRow("nested") << "lib/a.js" << true;
-        QTest::newRow("absolute") << "/etc/passwd" << false;
-        QTest::newRow("parent") << "../x.html" << false;
-        QTest::newRow("inner parent") << "books/../../x" << false;
-        QTest::newRow("empty") << "" << false;
-    }
-
-    void safeRelativePaths()
-    {
-        QFETCH(QString, path);
-        QFETCH(bool, safe);
-        QCOMPARE(PageLoader::isSafeRelativePath(path), safe);
+        QFETCH(QString, kind);
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        if (kind == "inline") {
+            QCOMPARE(PageLoader::inlineScripts(QDir(dir.path()), text), expected);
+        } else if (kind == "div") {
+            QCOMPARE(PageLoader::extractDivById(text, "<html><div id=\"x&amp;y\">1</div><div id=\"x&amp;amp;y\">2</div>"
+                "<div id=\"&amp;#120;\">3</div><div id=\"x\">4</div><div id=\"a2\">cane</div></html>"), expected);
+            QCOMPARE(PageLoader::extractDivById(text, "<p>not <b>xml"), QString());
+        } else if (kind == "clean") {
+            QCOMPARE(EntryCleaner::clean(text), expected);
+            QCOMPARE(EntryCleaner::clean(expected), expected);
+        } else {
+            QCOMPARE(PageLoader::isSafeRelativePath(text), !expected.isEmpty());
+        }
     }
 };
 

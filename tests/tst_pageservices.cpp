@@ -1,16 +1,24 @@
-// The object published beside the bridge: closest headwords as JSON, where a word stands in
-// the whole alphabetical word list, files the user picks, and downloads under way.
+// The objects published beside the bridge: headwords as JSON, files the user picks, downloads under
+// way; what leaves the program, with URL handlers standing in for the desktop (nothing launched).
+#include "library/librarysync.h"
 #include "packages/download.h"
 #include "packages/downloadmanager.h"
+#include "services/serviceendpoint.h"
 #include "tests/support/searchrunner.h"
 #include "tests/support/testdictionary.h"
-#include "tests/support/testsupport.h"
+#include "web/customagentwebview.h"
 #include "web/entryprint.h"
+#include "web/externalactions.h"
 #include "web/pageservices.h"
+#include "web/qtjavascriptinteraction.h"
+#include "web/webpage.h"
 
+#include <QDesktopServices>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QUrl>
+#include <QWebFrame>
 
 using TestDictionary::entry;
 
@@ -26,16 +34,29 @@ QStringList words(const QString& json)
 
 class TestPageServices : public QObject {
     Q_OBJECT
+public slots:
+    void open(const QUrl& url) { opened << url.toString(QUrl::FullyEncoded); }
+
+private:
     // The file the user picks in the next file dialog (none when empty), and the one offered.
     QString chosen;
     QString offered;
+    QStringList opened; // what the desktop was asked to open
 
     static QVariantMap answer(const QString& json) { return QJsonDocument::fromJson(json.toUtf8()).object().toVariantMap(); }
+    void desktopHandles(const char* method)
+    {
+        for (const char* scheme : { "mailto", "http", "https", "file" })
+            QDesktopServices::setUrlHandler(scheme, this, method);
+    }
 
 private slots:
     void init()
     {
         TestDictionary::resetHome("à|è|ì|ò|ù", "a|e|i|o|u");
+        ServiceEndpoint::setStoreHost("negozio.esempio");
+        opened.clear();
+        desktopHandles("open");
         PageServices::setFileChooser([this](bool, const QString& suggested) {
             offered = suggested;
             return chosen;
@@ -48,8 +69,8 @@ private slots:
     // A chooser left by a test that failed half-way must not answer for the next one.
     void cleanup() { PageServices::setFileChooser(nullptr); }
 
-    // The page hears that the headwords are read through the callback it names, at once when
-    // they already are; a page asking for another dictionary takes over.
+    // The page hears through the callback it names that the headwords are read, at once when they
+    // already are; another dictionary takes over.
     void suggestionsAsJson()
     {
         PageServices services;
@@ -99,47 +120,36 @@ private slots:
         QCOMPARE(services.indexRows("../voc", "casa", "1", "10", "it"), QStringLiteral("[]"));
     }
 
-    // Each way a file can go tells the page what happened, so a failure never passes for a cancel.
-    void textFilesChosenByTheUser()
+    // Each way a notes file or an entry exported as PDF can go tells the page what happened, so a
+    // failure never passes for a cancel; the PDF holds the heading, the dictionary and the text.
+    void filesChosenByTheUser()
     {
         QTemporaryDir dir;
-        chosen = dir.filePath("appunti.json");
         PageServices services;
-        QCOMPARE(answer(services.saveTextFile("../appunti-vocalume.json", QStringLiteral("{\"nota\":\"perché\"}"))),
-                 QVariantMap({ { "result", "saved" }, { "path", chosen } }));
+        const QString notes = QStringLiteral("{\"nota\":\"perché\"}");
+        chosen = dir.filePath("appunti.json");
+        QCOMPARE(answer(services.saveTextFile("../appunti-vocalume.json", notes)), QVariantMap({ { "result", "saved" }, { "path", chosen } }));
         QCOMPARE(offered, QDir::home().absoluteFilePath("appunti-vocalume.json"));
-        QCOMPARE(answer(services.openTextFile()),
-                 QVariantMap({ { "result", "opened" }, { "path", chosen }, { "text", QStringLiteral("{\"nota\":\"perché\"}") } }));
+        QCOMPARE(answer(services.openTextFile()), QVariantMap({ { "result", "opened" }, { "path", chosen }, { "text", notes } }));
         QVERIFY(TestSupport::writeFile(chosen, QByteArray(20 * 1024 * 1024 + 1, ' ')));
         QCOMPARE(answer(services.openTextFile()), QVariantMap({ { "result", "tooBig" }, { "path", chosen }, { "limit", "20 MB" } }));
-        chosen = dir.filePath("manca/appunti.json");
-        QCOMPARE(answer(services.saveTextFile("x.json", "y")),
-                 QVariantMap({ { "result", "failed" }, { "path", chosen }, { "reason", "la cartella non esiste" } }));
-        QCOMPARE(answer(services.openTextFile()),
-                 QVariantMap({ { "result", "unreadable" }, { "path", chosen }, { "reason", "il file non esiste" } }));
-        chosen.clear();
-        QCOMPARE(answer(services.saveTextFile("x.json", "y")), QVariantMap({ { "result", "cancelled" } }));
-        QCOMPARE(answer(services.openTextFile()), QVariantMap({ { "result", "cancelled" } }));
-    }
-
-    // An entry exported as PDF: a file of its own whose name comes from the heading, the heading,
-    // its dictionary and its text in the document, and each failure told.
-    void entryAsPdf()
-    {
-        QTemporaryDir dir;
+        const auto pdf = [&] { return answer(services.exportEntryPdf("../città 2", "Dizionario", "<p>Centro <b>abitato</b></p>")); };
         chosen = dir.filePath("voce.pdf");
-        PageServices services;
-        const auto exported = [&] { return answer(services.exportEntryPdf("../città 2", "Dizionario", "<p>Centro <b>abitato</b></p>")); };
-        QCOMPARE(exported(), QVariantMap({ { "result", "saved" }, { "path", chosen } }));
+        QCOMPARE(pdf(), QVariantMap({ { "result", "saved" }, { "path", chosen } }));
         QCOMPARE(offered, QDir::home().absoluteFilePath("-città 2.pdf"));
-        QFile pdf(chosen);
-        QVERIFY(pdf.open(QIODevice::ReadOnly) && pdf.read(5) == "%PDF-" && !QFile::exists(chosen + ".parziale"));
+        QFile file(chosen);
+        QVERIFY(file.open(QIODevice::ReadOnly) && file.read(5) == "%PDF-" && !QFile::exists(chosen + ".parziale"));
         QCOMPARE(EntryPrint("città 2", "Dizionario", "<p>Centro <b>abitato</b></p>").document().toPlainText(),
                  QStringLiteral("città 2\nDizionario\nCentro abitato"));
         chosen = dir.filePath("manca/voce.pdf");
-        QCOMPARE(exported(), QVariantMap({ { "result", "failed" }, { "path", chosen }, { "reason", "la cartella non esiste" } }));
+        const QVariantMap failed { { "result", "failed" }, { "path", chosen }, { "reason", "la cartella non esiste" } };
+        QCOMPARE(answer(services.saveTextFile("x.json", "y")), failed);
+        QCOMPARE(pdf(), failed);
+        QCOMPARE(answer(services.openTextFile()),
+                 QVariantMap({ { "result", "unreadable" }, { "path", chosen }, { "reason", "il file non esiste" } }));
         chosen.clear();
-        QCOMPARE(exported(), QVariantMap({ { "result", "cancelled" } }));
+        for (const QVariantMap& cancelled : { answer(services.saveTextFile("x.json", "y")), answer(services.openTextFile()), pdf() })
+            QCOMPARE(cancelled, QVariantMap({ { "result", "cancelled" } }));
     }
 
     // What a page loaded during a transfer reads of it: the announced size and the progress;
@@ -161,6 +171,94 @@ private slots:
         QCOMPARE(services.downloadSize("ZB"), QString());
         QCOMPARE(services.downloadStates(),
             QStringLiteral("{\"ZA\":{\"bytes\":5242880,\"percent\":50,\"size\":\"5.0\",\"state\":\"download\"}}"));
+    }
+
+    void opensOrRefuses_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("argument"); // for the store's own pages: the services' endpoint
+        QTest::addColumn<QString>("address"); // relative: an engine file; empty: nothing opened; "!": the user is warned
+        const QString web = "https://esempio.it/a?b=1";
+        const QString mail = "mailto:r@esempio.it";
+        QTest::newRow("https") << "link" << web << web;
+        QTest::newRow("HTTP is a file") << "link" << "HTTP://esempio.it/x" << "HTTP://esempio.it/x";
+        QTest::newRow("engine file") << "link" << "help/guida.pdf" << "help/guida.pdf";
+        QTest::newRow("climbing out of the engine") << "link" << "help/../../file__0/bookmarks.db" << "";
+        QTest::newRow("mail") << "mail" << "" << "mailto:?subject=Ciao&body=testo";
+        QTest::newRow("mail link") << "link" << mail << mail;
+        QTest::newRow("scheme that only begins with http") << "link" << "httpx://esempio.it/x" << "";
+        // Links clicked in a page: web and mail addresses open outside, no other scheme does.
+        QTest::newRow("clicked web link") << "click" << web << web;
+        QTest::newRow("clicked mail link") << "click" << mail << mail;
+        QTest::newRow("clicked file link") << "click" << "file:///etc/passwd" << "";
+        QTest::newRow("clicked other scheme") << "click" << "ftp://esempio.it/x" << "";
+        QTest::newRow("purchase, sku needing encoding")
+            << "purchase" << "Z A&b" << "http://negozio.esempio/catalogsearch/result/?q=Z%20A%26b";
+        QTest::newRow("purchase, unknown sku") << "purchase" << "ZX" << "!";
+        QTest::newRow("password lost") << "password" << "127.0.0.1" << "http://negozio.esempio/customer/account/forgotpassword/";
+        QTest::newRow("new account, other port")
+            << "account" << "127.0.0.1:8123" << "http://negozio.esempio:8123/customer/account/create/";
+        QTest::newRow("password lost over TLS, other port")
+            << "password" << "https://127.0.0.1:8443" << "https://negozio.esempio:8443/customer/account/forgotpassword/";
+    }
+
+    void opensOrRefuses()
+    {
+        QFETCH(QString, action);
+        QFETCH(QString, argument);
+        QFETCH(QString, address);
+        ServiceEndpoint endpoint;
+        QVERIFY(ServiceEndpoint::parse(action == "password" || action == "account" ? argument : "127.0.0.1", &endpoint));
+        ServiceEndpoint::setCurrent(endpoint);
+        LibrarySync library;
+        library.libraryBooks << Book();
+        library.libraryBooks.last().bookId = "Z A&b";
+        CustomAgentWebView view;
+        view.setPage(new webPage(&view));
+        QtJavascriptInteraction bridge;
+        bridge.useLibrary(&library);
+        bridge.attach(&view);
+        const QUrl page = QUrl::fromLocalFile(TestSupport::dataDirectory() + "/engine/login.html");
+        QVERIFY(QDir().mkpath(TestSupport::dataDirectory() + "/engine"));
+        view.setHtml("<body></body>", page);
+        QStringList told; // the first line of each warning
+        connect(&bridge.externalActions(), &ExternalActions::warning, &view,
+                [&told](const QString& m) { told << m.section('\n', 0, 0); });
+        const auto run = [&] {
+            if (action == "link")
+                bridge.openLink(argument);
+            else if (action == "click")
+                view.page()->mainFrame()->evaluateJavaScript(
+                    "var a = document.createElement('a'); a.href = '" + argument + "'; document.body.appendChild(a); a.click();");
+            else if (action == "mail")
+                bridge.mail("Ciao", "testo");
+            else if (action == "purchase")
+                bridge.purchase(argument);
+            else if (action == "password")
+                bridge.passwordLost();
+            else
+                bridge.createAccount();
+        };
+        const QString noBrowser = "Nessun browser associato per eseguire l'azione richiesta.";
+        run();
+        QTest::qWait(action == "click" ? 200 : 0); // a page that left would have left by now
+        QCOMPARE(view.page()->mainFrame()->url(), page);
+        if (action == "link" && !address.isEmpty() && !address.startsWith("http") && !address.startsWith("mailto:"))
+            address = QUrl::fromLocalFile(TestSupport::dataDirectory() + "/engine/" + address).toString();
+        QCOMPARE(opened, address.isEmpty() || address == "!" ? QStringList() : QStringList { address });
+        QCOMPARE(told, address == "!" ? QStringList { noBrowser } : QStringList());
+        if (opened.isEmpty())
+            return;
+        desktopHandles("missing"); // no such slot: the desktop refuses
+        run();
+        QCOMPARE(told, QStringList { address.startsWith("mailto:")
+                 ? "Nessun programma di posta elettronica associato per eseguire l'azione richiesta." : noBrowser });
+        if (action == "link") {
+            // Without the data directory an engine file is not looked for at all.
+            QDir(TestSupport::dataDirectory()).removeRecursively();
+            bridge.openLink("help/guida.pdf");
+            QCOMPARE(told.size(), 1);
+        }
     }
 };
 

@@ -1,11 +1,20 @@
-// Headword, keyword and word-list searches on small installed dictionaries, as the page asks for
-// them; the desktop's prefix search; what missing or broken databases answer.
+// The search layer on small installed dictionaries: the page's searches, scopes, the desktop's
+// prefix search, suggestions, broken databases; the statements' indexes and embedded values.
 #include "search/booksearch.h"
+#include "search/headwordsuggestions.h"
 #include "search/indexrows.h"
 #include "search/prefixsearch.h"
+#include "search/resultliteral.h"
+#include "search/scopelist.h"
+#include "search/searchstatements.h"
+#include "search/sqltext.h"
 #include "search/statementtimelimit.h"
 #include "tests/support/searchrunner.h"
 #include "tests/support/testdictionary.h"
+#include "tools/packagebuilder/syntheticdictionary.h"
+
+#include <QRegularExpression>
+#include <QSqlDatabase>
 
 using TestDictionary::entry;
 
@@ -39,10 +48,12 @@ bool hasTotal(const SearchRunner::Outcome& outcome, const Search::Request& r, in
 }
 }
 
-class TestSearchEntry : public QObject {
+class TestSearch : public QObject {
     Q_OBJECT
 private:
     QDateTime vocModified;
+    QTemporaryDir large;
+    SyntheticDictionary::Shape shape;
 
 private slots:
     void initTestCase()
@@ -60,7 +71,7 @@ private slots:
                                         3));
         QVERIFY(TestDictionary::install("ft", { entry("solare", "", {}, { "sole" }, { "Astronomia" }),
             entry("sole", "", {}, {}, { "Astronomia" }), entry("girasole", "", {}, { "sole" }, { "Botanica" }),
-            entry("Meridiana", "", {}, { "sole" }, { "Astronomia" }), entry("ombra", "", {}, { "sole" }, { "Arte" }),
+            entry("Meridiana", "", {}, { "sole" }, { "Astronomia" }), entry("ombra", "", {}, { "sole" }, { "Arte dell'ombra" }),
             entry("perché", "", {}, { "più" }), entry("città", "", {}, { "sole" }),
             entry("sole", "", {}, {}, {}, "en") }));
         QList<DictionaryEntry> many;
@@ -71,6 +82,15 @@ private slots:
         QVERIFY(QDir().mkpath(TestDictionary::bookDirectory("rotto") + "/database.db"));
         QVERIFY(TestSupport::writeFile(TestDictionary::bookDirectory("vuoto") + "/database.db", {}));
         QVERIFY(TestDictionary::installEndless("lento"));
+        QVERIFY(TestDictionary::install("sugg", { entry("casa"), entry("cassa"), entry("cosa"), entry("città"),
+                                                  entry("casale"), entry("Roma"), entry("andare"),
+                                                  entry("case", "n.", {}, {}, {}, "en") }));
+        QVERIFY(TestDictionary::install("altro", { entry("mare") }));
+        shape.entries = 30000;
+        DictionaryBuilder builder;
+        DictionaryBuilder::Options options;
+        options.writeContent = false;
+        QVERIFY(builder.open(large.path(), options) && builder.addAll(SyntheticDictionary(shape)) && builder.finish());
         vocModified = QFileInfo(getBookDatabasePath("voc")).lastModified();
         QVERIFY(QFile::setPermissions(getBookDatabasePath("voc"), QFile::ReadOwner));
     }
@@ -133,7 +153,7 @@ private slots:
         // Missing or broken dictionaries; "lento" holds a view that would take minutes to list.
         for (const auto& [sku, total] : { std::pair("nessuno", 0), { "", 0 }, { "../books/voc", 0 }, { "rotto", 0 },
                                           { "vuoto", -1 }, { "lento", -1 } })
-            for (const char* type : { "0", "2", "words" })
+            for (const char* type : { "0", "2", "words", "other readers" })
                 QTest::addRow("%s, %s", sku, type) << SearchRunner::entry(sku, "casa", "0", "10", type) << total
                                                    << QStringList();
     }
@@ -144,10 +164,32 @@ private slots:
         QFETCH(int, total);
         QFETCH(QStringList, found);
         StatementTimeLimit::setMilliseconds(request.sku == "lento" ? 300 : StatementTimeLimit::defaultMilliseconds);
+        if (request.type == "other readers") { // they list nothing of a missing or broken dictionary
+            QCOMPARE(IndexRows::read(request.sku, "it", { "casa" }, true, 10).size(), 0);
+            QCOMPARE(PrefixSearch::inBook({ request.sku, "", "it" }, "casa", 10).size(), 0);
+            return;
+        }
         const SearchRunner::Outcome outcome = answer(request);
         QVERIFY2(hasTotal(outcome, request, total), qPrintable(outcome.literal));
         QCOMPARE(outcome.words, found);
         QCOMPARE(outcome.openFailed, request.sku == "rotto"); // told to the GUI thread, which warns the user
+    }
+
+    // Read on the GUI thread through a connection the program shares: left closed, its options kept.
+    void scopes()
+    {
+        QSqlDatabase::addDatabase("QSQLITE", "shared").setConnectOptions("QSQLITE_BUSY_TIMEOUT=10");
+        QSqlDatabase connection = QSqlDatabase::database("shared", false);
+        for (const auto& [sku, access, literal] : { std::tuple("ft", DatabaseAccess::Opened,
+                 "{tot:3, result:[{id:3, nome:'Arte dell\\\\u0027ombra'}, {id:1, nome:'Astronomia'}, {id:2, nome:'Botanica'}]}"),
+                 { "nessuno", DatabaseAccess::Missing, "{tot:0, result:[]}" },
+                 { "rotto", DatabaseAccess::OpenFailed, "{tot:0, result:[]}" } }) {
+            QList<Scope> list;
+            QCOMPARE(readScopes(connection, sku, list), access);
+            QCOMPARE(ResultLiteral::scopes(list), QString(literal));
+            QVERIFY(!connection.isOpen());
+            QCOMPARE(connection.connectOptions(), QStringLiteral("QSQLITE_BUSY_TIMEOUT=10"));
+        }
     }
 
     // A malformed number from the page answers -1 and runs no statement.
@@ -161,17 +203,6 @@ private slots:
             QVERIFY2(hasTotal(outcome, request, -1) && outcome.words.isEmpty(), qPrintable(outcome.literal));
         }
         QVERIFY(!TestSupport::diagnosticsContain("select"));
-    }
-
-    // No other reader lists anything of a missing or broken dictionary.
-    void otherReadersOfBrokenDictionaries()
-    {
-        StatementTimeLimit::setMilliseconds(300);
-        for (const char* sku : { "nessuno", "", "../books/voc", "rotto", "vuoto", "lento" }) {
-            QCOMPARE(IndexRows::read(sku, "it", { "casa" }, true, 10).size(), 0);
-            QCOMPARE(PrefixSearch::inBook({ sku, "", "it" }, "casa", 10).size(), 0);
-        }
-        StatementTimeLimit::setMilliseconds(StatementTimeLimit::defaultMilliseconds);
     }
 
     // A request waiting behind a running one is replaced by a newer one; word lists run beside.
@@ -234,7 +265,132 @@ private slots:
         }
         QCOMPARE(found, hits);
     }
+
+    // Words of up to four letters allow one edit, longer ones two; a swap of neighbours is one.
+    void suggest_data()
+    {
+        QTest::addColumn<QString>("sku");
+        QTest::addColumn<QString>("word");
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("one letter wrong") << "sugg" << "caza" << "it" << QStringList { "casa" };
+        QTest::newRow("two letters swapped") << "sugg" << "csaa" << "it" << QStringList { "casa" };
+        QTest::newRow("two edits in a longer word") << "sugg" << "cassalle" << "it" << QStringList { "casale" };
+        QTest::newRow("accents ignored") << "sugg" << "citta" << "it" << QStringList { "città" };
+        QTest::newRow("case ignored") << "sugg" << "ROMMA" << "it" << QStringList { "Roma" };
+        QTest::newRow("short words allow one edit") << "sugg" << "cza" << "it" << QStringList();
+        QTest::newRow("other language") << "sugg" << "cas" << "en" << QStringList { "case" };
+        QTest::newRow("nothing typed") << "sugg" << "  " << "it" << QStringList();
+        QTest::newRow("not installed") << "nessuno" << "casa" << "it" << QStringList();
+        QTest::newRow("outside the books") << "../voc" << "casa" << "it" << QStringList();
+    }
+
+    void suggest()
+    {
+        QFETCH(QString, sku);
+        QFETCH(QString, word);
+        QFETCH(QString, language);
+        QFETCH(QStringList, expected);
+        HeadwordSuggestions s;
+        s.prepare(sku, language);
+        QTRY_VERIFY_WITH_TIMEOUT(s.isReady(sku, language), 20000);
+        QCOMPARE(s.suggest(sku, word, language), expected);
+    }
+
+    // Read on their own thread: the first question waits, a later dictionary replaces it.
+    void headwordsReadOnTheirOwnThread()
+    {
+        HeadwordSuggestions s;
+        QSignalSpy ready(&s, &HeadwordSuggestions::ready);
+        bool waiting = false;
+        QVERIFY(s.suggest("altro", "mara", "it", 5, &waiting).isEmpty());
+        QVERIFY(waiting);
+        s.prepare("sugg", "it");
+        QTRY_COMPARE(ready.count(), 1);
+        QCOMPARE(ready.at(0), QVariantList({ "sugg", "it" }));
+        QVERIFY(!s.isReady("altro", "it"));
+        QCOMPARE(s.suggest("sugg", "caza", "it", 5, &waiting), QStringList { "casa" });
+        QVERIFY(!waiting);
+        QScopedPointer<HeadwordSuggestions> going(new HeadwordSuggestions);
+        going->prepare("altro", "it");
+    }
+
+    void everyStatementUsesAnIndex_data()
+    {
+        QTest::addColumn<QByteArray>("statement");
+        const SyntheticDictionary dictionary(shape);
+        for (const QString& w : { dictionary.headwordOf(12345), dictionary.headwordOf(12345).left(2),
+                                  dictionary.entry(12345).keywords.first() }) {
+            const SearchWordForms f = searchWordForms(w, "it");
+            const QByteArray tag = w.toUtf8() + ": ";
+            QTest::newRow(tag + "entry count") << SearchStatements::entryCount(f, "it");
+            QTest::newRow(tag + "entry exact") << SearchStatements::entryExact(f, "it");
+            QTest::newRow(tag + "entry related") << SearchStatements::entryRelated(f, "it", "0", "10");
+            QTest::newRow(tag + "full text count") << SearchStatements::fullTextCount(f, "it", "");
+            QTest::newRow(tag + "full text page") << SearchStatements::fullTextPage(f, "it", "", "10", "10");
+            QTest::newRow(tag + "scoped count") << SearchStatements::fullTextCount(f, "it", "3");
+            QTest::newRow(tag + "scoped page") << SearchStatements::fullTextPage(f, "it", "3", "0", "10");
+            QTest::newRow(tag + "word list count") << SearchStatements::wordListCount(f, "it");
+            QTest::newRow(tag + "word list page") << SearchStatements::wordListPage(f, "it", "20", "10");
+        }
+        QTest::newRow("file lookup") << SearchStatements::fileName("17");
+        QTest::newRow("scopes") << SearchStatements::scopes();
+    }
+
+    void everyStatementUsesAnIndex()
+    {
+        QFETCH(QByteArray, statement);
+        const QStringList lines = TestDictionary::rows(large.filePath("database.db"), "EXPLAIN QUERY PLAN " + statement);
+        QVERIFY(!lines.isEmpty());
+        // "SCAN (subquery-n)" walks an already reduced result; the scopes table is tiny and read
+        // in order through its own index.
+        static const QRegularExpression fullScan(
+            "^SCAN (lemma|file|file_lemma|lemmatizzatore|keyword|keyword_lemma|lemma_ambito|l|f|fl|k|kl|la)\\b");
+        for (const QString& line : lines) {
+            QVERIFY2(!line.startsWith("ERROR"), qPrintable(line));
+            QVERIFY2(!fullScan.match(line.section('|', 3)).hasMatch(), qPrintable(lines.join("\n")));
+        }
+    }
+
+    // The values the statements are built from: the hash the dictionaries store for each inflected
+    // form (of its decoded, lower-cased bytes); whole numbers from the page; a quoted value is one
+    // literal with nothing after it, a zero character (in no dictionary) would end the statement.
+    void values_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("expected");
+        const auto row = [](const char* kind, const QByteArray& name, const QString& value, const QString& expected) {
+            QTest::newRow(kind + (": " + name)) << kind << value << expected;
+        };
+        row("hash", "abc", "abc", "891568578");
+        row("hash", "lower-cased, then percent-decoded", "%61BC", "891568578");
+        row("hash", "utf-8 bytes", "à", QString::number(0x77d8359a));
+        row("hash", "encoded utf-8", "%C3%A0", QString::number(0x77d8359a));
+        for (const char* text : { "0", "00", "10" })
+            row("whole", text, text, "whole");
+        // Blanks, signs, expressions, fractions, other scripts' digits, too many digits.
+        for (const char* text : { "", "-1", " 1", "1 union select 1", "1.5", "\u0661", "1234567890123456789" })
+            row("whole", QByteArray("'") + text + "'", QString::fromUtf8(text), "");
+        row("quoted", "apostrophes", "l'a''", "l'a''");
+        row("quoted", "statement", "'; DROP TABLE lemma; --", "'; DROP TABLE lemma; --");
+        row("quoted", "zero character", QStringLiteral("ca") + QChar(0) + QStringLiteral("sa"), "casa");
+        row("quoted", "zero then apostrophe", QString(QChar(0)) + QStringLiteral("'x"), "'x");
+    }
+
+    void values()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, value);
+        QFETCH(QString, expected);
+        if (kind == "hash")
+            QCOMPARE(QString::number(inflectionHash(value)), expected);
+        else if (kind == "whole")
+            QCOMPARE(SqlText::isWholeNumber(value), !expected.isEmpty());
+        else
+            QCOMPARE(TestDictionary::rows(":memory:", "SELECT " + SqlText::quoted(value.toUtf8())), QStringList { expected });
+    }
 };
 
-VOCALUME_TEST_MAIN(TestSearchEntry)
-#include "tst_searchentry.moc"
+VOCALUME_TEST_MAIN(TestSearch)
+#include "tst_search.moc"
