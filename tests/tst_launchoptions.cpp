@@ -1,6 +1,6 @@
 // The start-up choices of the command line and the environment: the store address (option over
 // environment over the built-in address), what the start asks of the running copy, refused input;
-// and the program itself printing help and version although it discards its output in normal runs.
+// and the program itself printing its version although it discards its output in normal runs.
 #include "app/launchoptions.h"
 #include "tests/support/testsupport.h"
 #include "vocalumeconfig.h"
