@@ -10,7 +10,7 @@
 #include "services/servicerequest.h"
 #include "services/updatews.h"
 #include "tests/support/httptestserver.h"
-#include "tests/support/runningservice.h"
+#include "tests/support/storeserviceprocess.h"
 #include "tests/support/testsupport.h"
 #include "vocalumeconfig.h"
 
