@@ -7,13 +7,6 @@
 
 #include <QProcess>
 
-namespace {
-void row(const char* name, const QStringList& arguments, const QString& environment, const QString& expected)
-{
-    QTest::newRow(name) << arguments << environment << expected;
-}
-}
-
 class TestLaunchOptions : public QObject {
     Q_OBJECT
 private slots:
@@ -24,6 +17,8 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("environment");
         QTest::addColumn<QString>("expected"); // or "error", with a text saying why
+        const auto row = [](const char* name, const QStringList& arguments, const QString& environment,
+                            const QString& expected) { QTest::newRow(name) << arguments << environment << expected; };
         const QString store = VOCALUME_STORE_HOST;
         const QString builtIn = QStringLiteral("%1:%2%3%4 raise||0")
                                     .arg(VOCALUME_SERVICE_HOST)

@@ -22,12 +22,6 @@ private slots:
             QDesktopServices::setUrlHandler(scheme, this, "recordOpenedUrl");
     }
 
-    void init()
-    {
-        TestSupport::resetHome();
-        openedUrls.clear();
-    }
-
     // Only a web address is ever handed to the browser.
     void offerDownload_data()
     {
@@ -51,6 +45,7 @@ private slots:
         QFETCH(bool, accept);
         QFETCH(QString, url);
         QFETCH(bool, opened);
+        openedUrls.clear();
         QWidget window;
         int shown = 0; // dialogs over the window
         Dialogs::setHandler([&](Dialogs::Kind kind, const QString&, const QString&, QDialog* dialog) {
