@@ -12,7 +12,7 @@ class TestUpdateDialog : public QObject
 public slots:
     void recordOpenedUrl(const QUrl& url) { openedUrls << url.toString(); }
 
-private:
+public:
     QStringList openedUrls;
 
 private slots:
