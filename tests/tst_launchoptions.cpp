@@ -1,17 +1,25 @@
 // The start-up choices of the command line and the environment: the store address (option over
-// environment over the built-in address), what the start asks of the running copy, refused input;
-// and the program itself printing its version although it discards its output in normal runs.
+// environment over the built-in one), the request to the running copy, refused input; and the
+// program printing its version although it discards its output in normal runs.
 #include "app/launchoptions.h"
 #include "tests/support/testsupport.h"
 #include "vocalumeconfig.h"
 
 #include <QProcess>
 
+namespace {
+// "host:port", " tls" when every request goes over TLS, then the store's host when it is not that host.
+QString address(const ServiceEndpoint& at, const QString& storeHost)
+{
+    return QStringLiteral("%1:%2%3%4").arg(at.host).arg(at.port).arg(at.secure ? " tls" : "")
+        .arg(storeHost == at.host ? QString() : " " + storeHost);
+}
+}
+
 class TestLaunchOptions : public QObject {
     Q_OBJECT
 private slots:
-    // Expected: "host:port", " tls" when every request goes over TLS, the store's host when it is
-    // not that host, then the request to the running copy as "verb|argument|service only".
+    // Expected: the address, then the request to the running copy as "verb|argument|service only".
     void parse_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -19,13 +27,7 @@ private slots:
         QTest::addColumn<QString>("expected"); // or "error", with a text saying why
         const auto row = [](const char* name, const QStringList& arguments, const QString& environment,
                             const QString& expected) { QTest::newRow(name) << arguments << environment << expected; };
-        const QString store = VOCALUME_STORE_HOST;
-        const QString builtIn = QStringLiteral("%1:%2%3%4 raise||0")
-                                    .arg(VOCALUME_SERVICE_HOST)
-                                    .arg(VOCALUME_SERVICE_PORT)
-                                    .arg(VOCALUME_SERVICE_SECURE ? " tls" : "")
-                                    .arg(store == VOCALUME_SERVICE_HOST ? QString() : " " + store);
-        row("built-in", {}, "", builtIn);
+        row("built-in", {}, "", address(ServiceEndpoint::built(), VOCALUME_STORE_HOST) + " raise||0");
         row("environment", {}, "127.0.0.1:47800", "127.0.0.1:47800 raise||0");
         row("option over environment", { "--store", "localhost:5000" }, "127.0.0.1:47800", "localhost:5000 raise||0");
         row("http, with =, default port", { "--store=http://h/" }, "", "h:80 raise||0");
@@ -56,15 +58,8 @@ private slots:
             QCOMPARE(explained ? "error" : "other", expected);
             return;
         }
-        const ServiceEndpoint at = options.endpoint();
-        QCOMPARE(QStringLiteral("%1:%2%3%4 %5|%6|%7")
-                     .arg(at.host)
-                     .arg(at.port)
-                     .arg(at.secure ? " tls" : "")
-                     .arg(options.storeHost() == at.host ? QString() : " " + options.storeHost())
-                     .arg(options.requestVerb(), options.requestArgument())
-                     .arg(options.serviceOnly()),
-                 expected);
+        const QString request = QStringLiteral(" %1|%2|%3").arg(options.requestVerb(), options.requestArgument());
+        QCOMPARE(address(options.endpoint(), options.storeHost()) + request.arg(options.serviceOnly()), expected);
     }
 
     // The program closes its output streams at start; what the user asked to read must come first.
