@@ -50,8 +50,7 @@ public:
     bool secure = false;
 };
 
-// The service as the test suite runs it: the build's own binary with the demo catalog. Without the
-// built tool start() fails and tests skip.
+// The build's own service with the demo catalog; without the built tool start() fails and tests skip.
 class RunningService : public StoreServiceProcess
 {
 public:
