@@ -11,7 +11,7 @@
 #include "packages/downloadservice.h"
 #include "services/httpconnection.h"
 #include "tests/support/httptestserver.h"
-#include "tests/support/runningservice.h"
+#include "tests/support/storeserviceprocess.h"
 #include "tests/support/testsupport.h"
 
 #include <QBuffer>

@@ -5,7 +5,7 @@
 #include "base/appsettings.h"
 #include "base/processexit.h"
 #include "tests/support/dictdfiles.h"
-#include "tests/support/runningservice.h"
+#include "tests/support/storeserviceprocess.h"
 #include "tools/packagebuilder/dictdimporter.h"
 #include "tools/packagebuilder/dictionarybuilder.h"
 #include "tools/packagebuilder/dictionarysource.h"

@@ -12,8 +12,8 @@
 #include "store/notesexport.h"
 #include "store/webstore.h"
 #include "tests/support/catalogservice.h"
-#include "tests/support/runningservice.h"
 #include "tests/support/storerows.h"
+#include "tests/support/storeserviceprocess.h"
 #include "tests/support/testauthority.h"
 #include "tests/support/testsupport.h"
 

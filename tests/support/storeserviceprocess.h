@@ -49,3 +49,19 @@ public:
     quint16 port = 0;
     bool secure = false;
 };
+
+// The build's own service with the demo catalog; without the built tool start() fails and tests skip.
+class RunningService : public StoreServiceProcess
+{
+public:
+    bool start(const QString& packages, const QStringList& options = QStringList())
+    {
+#ifdef VOCALUME_STORESERVICE_DEMO
+        return StoreServiceProcess::start(VOCALUME_STORESERVICE, VOCALUME_STORESERVICE_DEMO, packages, options);
+#else
+        return (void)packages, (void)options, false;
+#endif
+    }
+
+    QString base() const { return QStringLiteral("%1://127.0.0.1:%2").arg(secure ? "https" : "http").arg(port); }
+};
