@@ -14,15 +14,17 @@
 #include "tests/support/catalogservice.h"
 #include "tests/support/runningservice.h"
 #include "tests/support/storerows.h"
-#include "tests/support/testauthority.h"
 #include "tests/support/testsupport.h"
 
 #include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSslConfiguration>
 #include <QTimer>
 
 namespace {
@@ -48,8 +50,23 @@ void setValue(const QString& refbook, const QString& variable, const QString& va
 
 QString cover(const QString& name) { return DataPaths::coversDirectory() + QLatin1Char('/') + name; }
 
+// Every SYSTEM row as "id|refbook|variable|value"; "<no store>" when SYSTEM cannot be read.
+QStringList storeRows()
+{
+    WebStore store;
+    if (!store.open())
+        return {};
+    QSqlQuery q(store.database());
+    QStringList rows;
+    if (!q.exec(QStringLiteral("SELECT id, refbook, variable, value FROM SYSTEM ORDER BY id")))
+        rows << QStringLiteral("<no store>");
+    while (q.next())
+        rows << QStringList { q.value(0).toString(), q.value(1).toString(), q.value(2).toString(), q.value(3).toString() }.join('|');
+    return rows;
+}
+
 // How many SYSTEM rows are dictionaries', leaving out the application's own.
-int bookRows() { return TestSupport::storeRows().filter(QRegularExpression(QStringLiteral("^\\d+\\|(?!SYSTEM\\|)"))).size(); }
+int bookRows() { return storeRows().filter(QRegularExpression(QStringLiteral("^\\d+\\|(?!SYSTEM\\|)"))).size(); }
 
 // The web database made unusable: "none" (no data directory), "damaged" (not a database),
 // "refusing" (COVER rows refused, after the rows before them went in).
@@ -343,7 +360,7 @@ private slots:
         QVERIFY(!messages.contains(completed));
         QVERIFY2(status.isEmpty() ? messages.last().isEmpty() : messages.last().startsWith(status), qPrintable(messages.last()));
         QCOMPARE(AppSettings().sessionId(), QLatin1String(signedIn ? "pw" : ""));
-        QCOMPARE(TestSupport::storeRows(), rows);
+        QCOMPARE(storeRows(), rows);
         QVERIFY(!boxes.contains(QStringLiteral("Error|rollback")));
         QCOMPARE(statements.filter(QStringLiteral("messageDialog")).size(), dialog ? 1 : 0);
         QCOMPARE(statements.contains(QStringLiteral("__APP.spinner=false")), dialog);
@@ -448,15 +465,25 @@ private slots:
     void storeOverTls()
     {
         QFETCH(bool, trusted);
-        TestAuthority authority;
         RunningService store;
         QTemporaryDir packages;
         store.requestLog = packages.filePath("requests");
         QVERIFY(TestSupport::writeFile(packages.filePath("ZDEMO001.zip"), TestSupport::noise(50000)));
-        if (!authority.make() || !store.start(packages.path(), authority.serverArguments()))
+        // A certificate for 127.0.0.1 that is its own authority, trusted by this process alone.
+        QProcess openssl;
+        openssl.setWorkingDirectory(packages.path());
+        openssl.start("openssl", { "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+                                   "-days", "2", "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1",
+                                   "-keyout", "key.pem", "-out", "cert.pem" });
+        if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0
+            || !store.start(packages.path(), { "--cert", packages.filePath("cert.pem"), "--key", packages.filePath("key.pem") }))
             QSKIP("the openssl tool or the store service is missing");
+        const QSslConfiguration before = QSslConfiguration::defaultConfiguration();
+        const auto restore = qScopeGuard([&] { QSslConfiguration::setDefaultConfiguration(before); });
+        QSslConfiguration configuration = before;
         if (trusted)
-            authority.trust();
+            configuration.setCaCertificates(QSslCertificate::fromPath(packages.filePath("cert.pem")));
+        QSslConfiguration::setDefaultConfiguration(configuration);
         sync->startLogin(QStringLiteral("demo"), QStringLiteral("demo"));
         QTRY_COMPARE_WITH_TIMEOUT(answers.size(), 1, 15000);
         DownloadManager download(QStringLiteral("ZDEMO001"), packages.filePath("downloaded.zip"));

@@ -3,8 +3,6 @@
 #include "base/datapaths.h"
 #include "store/webstore.h"
 
-#include <QSqlQuery>
-#include <QVariant>
 
 namespace TestSupport {
 
@@ -28,20 +26,6 @@ QString storeValue(const QString& refbook, const QString& variable)
             value = QStringLiteral("<no store>");
     });
     return value;
-}
-
-QStringList storeRows()
-{
-    QStringList rows;
-    withStore([&](WebStore& store) {
-        QSqlQuery q(store.database());
-        if (!q.exec(QStringLiteral("SELECT id, refbook, variable, value FROM SYSTEM ORDER BY id")))
-            rows << QStringLiteral("<no store>");
-        while (q.next())
-            rows << QStringLiteral("%1|%2|%3|%4").arg(q.value(0).toString(), q.value(1).toString(),
-                                                       q.value(2).toString(), q.value(3).toString());
-    });
-    return rows;
 }
 
 bool storeExec(const QString& statement)
