@@ -192,13 +192,13 @@ private slots:
     {
         QVERIFY(!sync->startSync());
         QTest::qWait(100);
-        QCOMPARE(service->historyRequests(), 0);
+        QCOMPARE(service->requests("getHistory"), 0);
         QCOMPARE(messages, QStringList());
 
         syncWith({{"", "true", "1", "a.png"}, {"../fuori", "true", "1", "a.png"}, {"a/b", "true", "1", "a.png"},
                   {"a\\b", "true", "1", "a.png"}, {"x..y", "true", "1", "a.png"},
                   {"20", "FALSE", "1", "b.jpg"}, {"10", "true", "1", "a.png"}});
-        QCOMPARE(service->historyRequests(), 1);
+        QCOMPARE(service->requests("getHistory"), 1);
         QCOMPARE(bookRows(), 2 * 19);
         QCOMPARE(values("STATUS", {"10", "20"}), QStringLiteral("0|3"));
         QCOMPARE(value("10", "AUTHOR"), QStringLiteral("Autore d'esempio"));
@@ -282,13 +282,13 @@ private slots:
         QStringList answeredBeforeCovers {"none"};
         whileCoversLoad = [&] { answeredBeforeCovers = answers; };
         sync->startLogin(QStringLiteral("mario"), QStringLiteral("primo"));
-        QTRY_COMPARE(service->loginRequests(), 1);
+        QTRY_COMPARE(service->requests("login"), 1);
         QTest::qWait(200);
         sync->startLogin(QStringLiteral("mario"), QStringLiteral(" pw "));
         QTRY_VERIFY_WITH_TIMEOUT(messages.contains(completed), 10000);
         QCOMPARE(answeredBeforeCovers, QStringList{SignIn::success()});
         QTest::qWait(200);
-        QCOMPARE(service->loginRequests(), 2);
+        QCOMPARE(service->requests("login"), 2);
         QCOMPARE(AppSettings().username() + '|' + AppSettings().sessionId(), QStringLiteral("mario| pw "));
         QCOMPARE(answers, QStringList{"{result:true,error:\"\"}"});
         QCOMPARE(value("SYSTEM", "LOGIN") + '|' + value("SYSTEM", "USERNAME") + '|' + value("SYSTEM", "SESSIONID"),
