@@ -1,5 +1,4 @@
-// The whole program against the reference store service: the real login page, the real library
-// page, acting as a user does by filling in the form and pressing its button.
+// The whole program against the reference store service, driven through its real pages as a user does.
 #include "app/dialogs.h"
 #include "app/mainwindow.h"
 #include "base/appsettings.h"
@@ -30,7 +29,7 @@ class TestEndToEnd : public QObject
 private:
     QTemporaryDir packages;
     QScopedPointer<RunningService> service;
-    MainWindow* window = nullptr;
+    QScopedPointer<MainWindow> window;
     int exitCode = -1;
 
     QVariant js(const QString& script) { return window->webView->page()->mainFrame()->evaluateJavaScript(script); }
@@ -53,8 +52,6 @@ private:
                           "document.querySelector('#search-form button[type=submit]').click();").arg(word));
     }
 
-    QString text(const QString& id) { return js("document.getElementById('" + id + "').textContent").toString(); }
-
     // A dictionary filled by `fill`, packaged as the store serves it.
     bool buildPackage(const QString& sku, const std::function<bool(DictionaryBuilder&)>& fill)
     {
@@ -75,9 +72,9 @@ private:
     void readFirstFound(const QString& word, const QString& shows)
     {
         searchFor(word);
-        QTRY_VERIFY(text("results").contains(word));
+        QTRY_VERIFY(joined("#results").contains(word));
         js("document.querySelector('#results .item').click()");
-        QTRY_VERIFY2(text("reader").contains(shows), qPrintable(word));
+        QTRY_VERIFY2(joined("#reader").contains(shows), qPrintable(word));
     }
 
     // The library's button for `action` on `sku`.
@@ -108,8 +105,7 @@ private slots:
         QVERIFY(buildPackage("ZDEMO001", [&](DictionaryBuilder& builder) {
             return DictionarySource().read(tsv, "it", [&](const DictionaryEntry& e) { return builder.add(e); });
         }));
-        // An open dictionary imported from dictd data, as the demo catalog offers it once its package
-        // is built; entries of random text make it as large as a real package must be to be accepted.
+        // An imported open dictionary, filled with random entries to the size a real package must have.
         QList<QPair<QStringList, QString>> articles = DictdFiles::sampleArticles();
         // A homograph: "bark" is also a tree's.
         articles << qMakePair(QStringList { "bark" }, QStringLiteral("bark\n    n 1: the outer covering of a tree\n"));
@@ -123,36 +119,21 @@ private slots:
         QVERIFY(buildPackage("ZOPEN003", [&](DictionaryBuilder& builder) {
             return DictdImporter().import(dictd, "en", nullptr, builder);
         }));
-    }
-
-    void init()
-    {
-        TestSupport::resetHome();
         service.reset(new RunningService);
         if (!service->start(packages.path()))
             QSKIP("the reference store service is not built");
         ServiceEndpoint::setStoreHost(QStringLiteral("127.0.0.1"));
         exitCode = -1;
         ProcessExit::setHandler([this](int code) { exitCode = code; });
-        window = new MainWindow;
+        window.reset(new MainWindow);
     }
 
-    void cleanup()
-    {
-        delete window;
-        window = nullptr;
-        service.reset();
-    }
-
-    // Signed in on the login page, the library; a dictionary installed, opened and searched, and
-    // an imported one beside it. Then a note, and every way the account's data goes first saves it
-    // into the documents folder and removes nothing until the user has read where (or, unsaved,
-    // nothing at all). A refused sign-in is tested below the window and on the page.
+    // Sign in, install, read and search two dictionaries, write a note; every way the account's data
+    // goes first saves the notes and removes nothing until the user has read where (unsaved: nothing).
     void signInReadAndLeave()
     {
         QTRY_VERIFY(url().endsWith("/engine/login.html"));
-        // The page's script runs only once its style sheet is in, which can be well after the
-        // address changed: the form answers "Accedi" once the script has defined its callback.
+        // The form answers only once the page's script, which waits for its style sheet, has run.
         QTRY_VERIFY_WITH_TIMEOUT(js("typeof onLogin === 'function'").toBool(), 30000);
         js("document.getElementById('username').value = 'demo'; document.getElementById('password').value = 'demo';"
            "document.getElementById('login-submit').click();");
@@ -165,17 +146,15 @@ private slots:
 
         installAndOpen("ZDEMO001");
         QVERIFY(QFile::exists(engine + "books/ZDEMO001/database.db") && !QFile::exists(engine + "books/ZDEMO001.zip"));
-        QTRY_COMPARE(text("dict-title"), QStringLiteral("Dizionario di Italiano"));
+        QTRY_COMPARE(joined("#dict-title"), QStringLiteral("Dizionario di Italiano"));
         readFirstFound("acqua", "Liquido incolore");
         QVERIFY(!js("document.getElementById('entry-view').hidden").toBool());
         js("document.getElementById('back').click()");
         QTRY_VERIFY(url().endsWith("/engine/libreria.html"));
         installAndOpen("ZOPEN003");
         // The imported dictionary's index is listed once the page knows its language.
-        QTRY_VERIFY(text("words").contains("Canis"));
-        // Looked up in every installed dictionary: the sections of the word's page (one per
-        // dictionary that has it, none when only one has), the numbered homographs, a text of the
-        // first entry, and the list.
+        QTRY_VERIFY(joined("#words").contains("Canis"));
+        // Looked up in every dictionary: one section per dictionary that has it, numbered homographs.
         js("document.getElementById('all-books').click()");
         const struct {
             const char* word;
@@ -189,7 +168,7 @@ private slots:
         };
         for (const auto& row : rows) {
             searchFor(row.word);
-            QTRY_VERIFY2(text("entry").contains(row.shows), row.word);
+            QTRY_VERIFY2(joined("#entry").contains(row.shows), row.word);
             QTRY_COMPARE(joined("#entry .sezione"), QString(row.sections));
             QCOMPARE(joined("#entry .blocco-testa", "e.querySelector('.w').textContent + e.querySelector('sup').textContent"),
                      QString(row.headings));
@@ -201,7 +180,7 @@ private slots:
         readFirstFound("hound", "A quadruped of the genus");
         js("Array.prototype.filter.call(document.querySelectorAll('#reader a'), "
            "function (a) { return a.textContent === 'bark'; })[0].click()");
-        QTRY_VERIFY(text("reader").contains("the sound made by a dog"));
+        QTRY_VERIFY(joined("#reader").contains("the sound made by a dog"));
 
         js("document.getElementById('back').click()");
         QTRY_VERIFY(url().endsWith("/engine/libreria.html"));
@@ -220,7 +199,7 @@ private slots:
             return answers.value(boxes.size() - 1, QMessageBox::Ok);
         });
         QKeyEvent ctrlR(QEvent::KeyPress, Qt::Key_R, Qt::ControlModifier);
-        QApplication::sendEvent(window, &ctrlR);
+        QApplication::sendEvent(window.data(), &ctrlR);
         QVERIFY2(boxes.value(0).endsWith("|No") && boxes.value(1).contains(exported) && boxes.value(2) == boxes.value(0),
                  qPrintable(boxes.join('\n')));
         // Each row names its dictionary and entry for a reader, beside the keys an import reads.
@@ -251,8 +230,7 @@ private slots:
 
         // Denied again at the next start, the notes saved: only the dialog's Ok removes the data.
         QVERIFY(QFile::remove(documents) && QDir().mkpath(documents));
-        delete window;
-        window = new MainWindow;
+        window.reset(new MainWindow);
         QTRY_VERIFY_WITH_TIMEOUT(dialog().startsWith("Accesso negato!"), 30000);
         QVERIFY2(dialog().contains(exported), qPrintable(dialog()));
         QVERIFY(QFile::exists(TestSupport::dataDirectory() + "/file__0/bookmarks.db") && exitCode == -1);

@@ -1,6 +1,5 @@
-// A scripted store service on 127.0.0.1 for the sign-in and synchronisation tests: logins that
-// are accepted, refused or stuck, the account's library from `catalog` (held, trickling or with
-// an error), and covers that arrive at once, trickle, never finish or are missing.
+// A scripted store service on 127.0.0.1: logins accepted, refused or stuck, the account's library
+// from `catalog` (held, trickling or with an error), and covers whole, trickling, stuck or missing.
 #pragma once
 
 #include "tests/support/httptestserver.h"
@@ -35,22 +34,11 @@ public:
         server.respond([this](const QByteArray& target) { return answer(target); });
     }
 
-    int requests(const QByteArray& path) const
+    // How many requests went to the store's `name` ("login", "getHistory").
+    int requests(const char* name) const
     {
-        return int(std::count_if(server.targets.begin(), server.targets.end(),
-                                 [&path](const QByteArray& t) { return t.startsWith(path); }));
-    }
-    int loginRequests() const { return requests("/api/zenta/login.xml"); }
-    int historyRequests() const { return requests("/api/zenta/getHistory.xml"); }
-
-    static QByteArray png(int w, int h)
-    {
-        QImage image(w, h, QImage::Format_RGB32);
-        image.fill(Qt::darkBlue);
-        QBuffer buffer;
-        buffer.open(QIODevice::WriteOnly);
-        image.save(&buffer, "PNG");
-        return buffer.data();
+        const QByteArray path = QByteArray("/api/zenta/") + name + ".xml";
+        return int(std::count_if(server.targets.begin(), server.targets.end(), [&](const QByteArray& t) { return t.startsWith(path); }));
     }
 
 private:
@@ -68,7 +56,7 @@ private:
         return xml + "</result>";
     }
 
-    // A complete reply whose body arrives in `pieces` parts, one every 80 ms.
+    // A complete reply whose body arrives in `pieces` parts, one every 80 ms after the first.
     static HttpTestServer::Answer trickled(const QByteArray& body, int pieces, const QByteArray& type)
     {
         const int step = qMax(1, (body.size() + pieces - 1) / pieces);
@@ -83,28 +71,22 @@ private:
     HttpTestServer::Answer answer(const QByteArray& target)
     {
         if (target.startsWith("/api/zenta/login.xml")) {
-            const QByteArray body = loginAccepted ? "<result><field name=\"errorCode\">0</field></result>"
-                                                  : "<result><field name=\"errorCode\">3</field></result>";
+            const QByteArray body = QByteArray("<result><field name=\"errorCode\">") + (loginAccepted ? "0" : "3") + "</field></result>";
             if (stuckLogins > 0 && stuckLogins--)
-                return { "HTTP/1.1 200 X\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body.left(8),
-                         true };
-            return { HttpTestServer::reply(body), false };
+                return { "HTTP/1.1 200 X\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body.left(8), true };
+            return HttpTestServer::reply(body);
         }
-        if (target.startsWith("/api/zenta/getHistory.xml")) {
-            if (historyPieces > 1)
-                return trickled(history(), historyPieces, "text/xml");
-            return { holdHistory ? QByteArray() : HttpTestServer::reply(history()), holdHistory };
-        }
+        if (target.startsWith("/api/zenta/getHistory.xml"))
+            return holdHistory ? HttpTestServer::Answer({}, true) : trickled(history(), historyPieces, "text/xml");
         if (target.startsWith("/media/missing"))
-            return { HttpTestServer::reply("<html>non trovato</html>", 404), false };
-        if (target.startsWith("/media/stuck")) {
-            const QByteArray cover = png(40, 60);
-            return trickled(cover, cover.size(), "image/png");
-        }
-        if (target.startsWith("/media/") && coverPieces > 1)
-            return trickled(png(40, 60), coverPieces, "image/png");
-        if (target.startsWith("/media/"))
-            return { HttpTestServer::reply(png(40, 60), 200, "Content-Type: image/png\r\n"), false };
-        return { HttpTestServer::reply("<result/>"), false };
+            return HttpTestServer::reply("<html>non trovato</html>", 404);
+        if (!target.startsWith("/media/"))
+            return HttpTestServer::reply("<result/>");
+        QImage image(40, 60, QImage::Format_RGB32);
+        image.fill(Qt::darkBlue);
+        QBuffer cover;
+        cover.open(QIODevice::WriteOnly);
+        image.save(&cover, "PNG");
+        return trickled(cover.data(), target.startsWith("/media/stuck") ? int(cover.size()) : coverPieces, "image/png");
     }
 };

@@ -9,9 +9,6 @@
 
 namespace TestSupport {
 QString storeValue(const QString& refbook, const QString& variable);
-// Every SYSTEM row as "id|refbook|variable|value", in identifier order; "<no store>" when
-// SYSTEM cannot be read.
-QStringList storeRows();
 // False when the statement fails or the store does not open.
 bool storeExec(const QString& statement);
 

@@ -1,8 +1,6 @@
-// Test harness: every test executable runs offscreen in a temporary HOME and XDG_CONFIG_HOME of
-// its own, so no test ever touches the real home directory. It brings the QtTest tools every
-// test uses (signal spies, temporary directories). Tests of the layers below the GUI run under a
-// QCoreApplication; GUI tests (built with VOCALUME_TEST_GUI) get a QApplication and the recorders
-// of guitestsupport.h.
+// Test harness: every test runs offscreen in a temporary HOME and XDG_CONFIG_HOME of its own, never
+// the real home. Tests below the GUI run under a QCoreApplication; GUI tests (VOCALUME_TEST_GUI) get
+// a QApplication and the recorders of guitestsupport.h.
 #pragma once
 
 #include <QCoreApplication>
@@ -52,8 +50,7 @@ bool writeZip(const QString& path, const QList<QPair<QString, QByteArray>>& entr
 #define VOCALUME_TEST_APPLICATION QApplication
 #define VOCALUME_TEST_PREPARE_LAYER() TestSupport::prepareGui()
 #elif defined(VOCALUME_TEST_WIDGETS)
-// The web layer's own tests: its view, its file dialogs and its printing need a QApplication,
-// though not the window's recorders.
+// The web layer's own tests need a QApplication for its view, dialogs and printing, not the recorders.
 #include <QApplication>
 #define VOCALUME_TEST_APPLICATION QApplication
 #define VOCALUME_TEST_PREPARE_LAYER()
