@@ -5,6 +5,7 @@
 #include "app/runninginstance.h"
 #include "base/appsettings.h"
 #include "base/datapaths.h"
+#include "base/scriptliteral.h"
 #include "hostilearchives.h"
 #include "search/resultliteral.h"
 #include "store/webstore.h"
@@ -209,6 +210,7 @@ private slots:
         };
         QCOMPARE(published(QUrl("http://127.0.0.1:1/x.html")), QStringLiteral("undefinedundefined"));
         QCOMPARE(published(QUrl::fromLocalFile(engine("books/7/x.html"))), QStringLiteral("undefinedundefined"));
+        QCOMPARE(published(QUrl::fromLocalFile(DataPaths::engineDirectory() + "2/x.html")), QStringLiteral("undefinedundefined"));
         QCOMPARE(published(QUrl::fromLocalFile(engine("probe.html?idbook=7"))), QStringLiteral("objectobject"));
     }
 
@@ -278,6 +280,7 @@ private slots:
         QVERIFY(window->bridge->goToReading(engine("books/none.zip"), QString()));
         QCOMPARE(window->bridge->getBookID(), QString());
         QVERIFY(!window->bridge->goToReading(engine("books/none.zip"), "none"));
+        QVERIFY(!window->bridge->goToReading(engine("books/8.zip"), ".."));
     }
 
     // The store numbers rows from the largest identifier, whoever wrote it: the page or the program.
@@ -318,6 +321,7 @@ private slots:
         for (const QString& text : { QString("dell'anno"), QString("a\\b\\"), QString("x\\'); alert(1); ('"),
                                      QString("\"); alert(1); (\""), "a\nb\rc" + QString(QChar(0x2028)) + "d" + QChar(0x2029),
                                      QString("</script><script>alert(1)</script>"), QString("perché\tpiù") }) {
+            QCOMPARE(js(ScriptLiteral::string(text)).toString(), text);
             const QJsonArray items { QJsonObject { { "idzenta", text }, { "word", QString(text).replace('\'', "&apos;") },
                                                    { "file", text }, { "omo", text }, { "hw", text } } };
             QCOMPARE(read("'", ResultLiteral::search({ { text, text, text, text, text, "sku" } }, 1, "fullText")),
