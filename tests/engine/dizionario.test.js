@@ -463,7 +463,12 @@
             }, { savedStatus: 'Nessuna voce consultata.', then: function () {
                 t.ok($('clear-history').hasAttribute('hidden'));
                 $('close-saved').click();
-            } }]
+            } }],
+            ['two hundred kept', tables(Array.apply(null, Array(200)).map(function (x, i) {
+                return ['INSERT INTO HISTORY (DATE, IDBOOK, REF, NOTE) VALUES (?, ?, ?, ?)', ['2026-01-01 10:00:00', 'ita-base', 'X' + i + '|x.html|x', 'x']];
+            })), { until: function () { return V.dictionary.saved.HISTORY.length === 200; } }],
+            ['one more: the oldest goes', search('mare'), { until: function () { return V.dictionary.saved.HISTORY[0].NOTE === 'mare'; },
+                then: function () { t.eq(V.dictionary.saved.HISTORY.length, 200); } }]
         ]);
     });
 
