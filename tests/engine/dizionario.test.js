@@ -12,7 +12,6 @@
     var M = MockBridge;
     var V = Vocalume;
     var both = ['Dizionario della lingua italiana', 'Dizionario francese-italiano'];
-
     var calls = PageTest.calls;
 
     // The texts of a list's items, null while it waits for an answer.

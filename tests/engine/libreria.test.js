@@ -63,10 +63,7 @@
     var fail = function (text) { return function () { M.fail('onDownload', text); }; };
 
     PageTest.test('visible dictionaries in their order with their covers, each offering what its STATUS allows', function (t) {
-        var src = function (sku) {
-            var img = card(sku).querySelector('.book-cover img');
-            return img ? img.getAttribute('src') : null;
-        };
+        var src = function (sku) { var img = card(sku).querySelector('.book-cover img'); return img && img.getAttribute('src'); };
         t.rows(P, [['the cards', null, { cards: ['ita-base', 'ing-ita', 'fra-ita', 'sin-con'],
             actions: { 'ing-ita': ['Scarica'], 'ita-base': ['Apri'], 'fra-ita': ['Apri', 'Aggiorna'], 'sin-con': ['Acquista'] },
             badges: { 'fra-ita': 'FranceseAggiornamento disponibile' }, then: function () {

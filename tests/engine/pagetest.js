@@ -1,12 +1,11 @@
-// The engine page tests' helper, in two roles.
-// Under node, `node pagetest.js <dir>` lays the engine pages out in <dir> as the program shows
-// them (every script tag naming a src replaced by the script's text, the rule native code
-// applies; the mock bridge in front of the page's own scripts) and writes, for each
-// <page>[.<variant>].test.js here, a <page>[-<variant>]-test.html that runs it; it prints
-// "<staged page>?<query>" for each "// query:" line of the test (the page runs once per query).
-// In a staged page it is PageTest, the test runner (plain ES5, as the web engine needs): tests run
-// one after the other once the page has loaded; the report ("PASS name" / "FAIL name: why" lines,
-// then "N passed, N failed") goes to window.__pageTestReport.
+// The engine page tests' helper, in two roles. Under node, `node pagetest.js <dir>` lays the
+// engine pages out in <dir> as the program shows them (every script tag naming a src replaced by
+// the script's text, as native code does; the mock bridge in front of the page's own scripts),
+// writes for each <page>[.<variant>].test.js here a <page>[-<variant>]-test.html that runs it and
+// prints "<staged page>?<query>" for each of its "// query:" lines (the page runs once per query).
+// In a staged page it is PageTest, the runner (plain ES5, as the web engine needs): tests run one
+// after the other once the page has loaded; the report ("PASS name" / "FAIL name: why" lines, then
+// "N passed, N failed") goes to window.__pageTestReport.
 
 var PageTest;
 if (typeof window === 'undefined') {
@@ -130,16 +129,15 @@ if (typeof window === 'undefined') {
 
         window.addEventListener('load', function () {
             var lines = [];
-            var passed = 0;
             setTimeout(function next() {
                 var test = tests[lines.length];
+                var passed = lines.filter(function (l) { return l.indexOf('PASS') === 0; }).length;
                 if (!test) {
                     window.__pageTestReport = lines.concat(passed + ' passed, ' + (lines.length - passed) + ' failed').join('\n');
                     return;
                 }
                 var ctx = new Context(function (c) {
                     clearTimeout(timer);
-                    passed += c.failures.length ? 0 : 1;
                     lines.push(c.failures.length ? 'FAIL ' + test.name + ': ' + c.failures.join('; ') : 'PASS ' + test.name);
                     setTimeout(next, 0);
                 });
@@ -167,9 +165,9 @@ if (typeof window === 'undefined') {
             return ev;
         }
         // A keydown with the given key code and, optionally, { ctrlKey: true } or { altKey: true }.
-        function key(target, code, mods) {
-            return fire(target, 'keydown', { keyCode: code, ctrlKey: !!(mods && mods.ctrlKey), altKey: !!(mods && mods.altKey) });
-        }
+        var key = function (target, code, mods) {
+            return fire(target, 'keydown', { keyCode: code, ctrlKey: !!(mods || {}).ctrlKey, altKey: !!(mods || {}).altKey });
+        };
 
         return {
             test: function (name, fn) { tests.push({ name: name, fn: fn }); },
