@@ -12,7 +12,6 @@
     var M = MockBridge;
     var V = Vocalume;
     var both = ['Dizionario della lingua italiana', 'Dizionario francese-italiano'];
-
     var calls = PageTest.calls;
 
     // The texts of a list's items, null while it waits for an answer.
@@ -153,20 +152,11 @@
             // One search for the whole word once typing pauses: none for each key.
             ['typing', typed('andrò'), { entry: 'andare', sent: ['andrò'], results: ['andare'] }],
             ['Enter before the pause: one search, at once', [typed('luna'), submit, submit],
-                { until: shownFor(200, 'luna'), sent: ['luna'], then: function () {
-                key($('q'), 27);
-                t.eq($('q').value, '', 'Esc empties the box');
-            } }],
+                { until: shownFor(200, 'luna'), sent: ['luna'] }],
             ['so', search('so'), { entry: 'sole' }],
             ['sole, typed on', search('sole'), { entry: 'sole' }],
             ['sale', search('sale'), { entry: 'sale' }],
-            ['a link', open('IT05', 'c.html', 'casale'), { entry: 'casale', nav: [false, true], then: function () {
-                    [[$('entry'), 76], [$('entry-back'), 70]].forEach(function (c) {
-                        c[0].focus();
-                        key(document.body, c[1], { ctrlKey: true });
-                        t.eq(document.activeElement.id, 'q', 'Ctrl+' + c[1]);
-                    });
-                } }],
+            ['a link', open('IT05', 'c.html', 'casale'), { entry: 'casale', nav: [false, true] }],
             ['Alt+Left', alt(37), { entry: 'sale', nav: [false, false] }],
             ['back', click('entry-back'), { entry: 'sole' }],
             // "so" and "sole" left one step: before them comes luna.
@@ -180,25 +170,6 @@
             ['forward', click('entry-forward'), { entry: 'zucchero', q: 'zucchero', results: ['zucchero'], kind: '2' }],
             ['a headword search again', search('sole'), { entry: 'sole', kind: '0' }]
         ]);
-    });
-
-    PageTest.test('text size: Ctrl with plus, minus and 0, remembered for the next start', function (t) {
-        // A note and a quotation scale with the entry's text.
-        var box = $('entry').appendChild(document.createElement('div'));
-        box.innerHTML = '<div class="entry-note"></div><blockquote class="esempio"></blockquote>';
-        var parts = [box.firstChild, box.lastChild];
-        var sizes = function () { return parts.map(function (e) { return parseFloat(window.getComputedStyle(e).fontSize); }); };
-        var before = sizes();
-        // The zoom, the entry's font size and what is kept after each key with Ctrl.
-        var states = [187, 187, 189, 48].map(function (code) {
-            key(document.body, code, { ctrlKey: true });
-            return [V.dictionary.zoom(), $('entry').style.fontSize, window.localStorage.getItem('vocalume.zoom'),
-                sizes().map(function (x, i) { return Math.round(x / before[i] * 100); })];
-        });
-        $('entry').removeChild(box);
-        t.eq(states, [[1.1, '18.7px', '1.1', [110, 110]], [1.25, '21.3px', '1.25', [125, 125]], [1.1, '18.7px', '1.1', [110, 110]],
-            [1, '', '1', [100, 100]]]);
-        t.done();
     });
 
     // The word `word` of the entry selected, as a double click leaves it; its middle on screen.
@@ -261,22 +232,7 @@
                 var printed = calls(t, 'printEntry')[0];
                 t.eq(printed.slice(0, 2), ['cascata', both[0]]);
                 t.ok(printed[2].indexOf('Salto d') >= 0 && printed[2].indexOf('<script') < 0, printed[2]);
-            } }],
-            ['keys', function () {
-                $('entry').focus();
-                key(document.body, 93);
-                t.eq(P.menu().length, 6, 'the menu key opens the menu');
-                key(document.activeElement, 27);
-                t.eq(P.menu(), [], 'Esc closes it');
-                t.ok(key(document.body, 65, { ctrlKey: true }).defaultPrevented);
-                t.eq(window.getSelection().toString(), '1. Salto d\'acqua di un fiume.', 'Ctrl+A: the entry');
-                key(document.body, 80, { ctrlKey: true });
-                $('entry').focus();
-                key(document.body, 27);
-                t.eq(document.activeElement.id, 'q', 'Esc goes back to the search box');
-                key(document.body, 87, { ctrlKey: true });
-                t.eq([calls(t, 'printEntry').length, calls(t, 'loadUrl')], [1, [['libreria.html']]], 'Ctrl+P prints, Ctrl+W leaves');
-            }]
+            } }]
         ]);
     });
 
@@ -303,10 +259,6 @@
             ['both dictionaries', everywhere('casa'), { groups: [both[0] + ' (3)', both[1] + ' (3)'], results: casa.concat(casa),
                 books: [['ita-base', 'casa', 'it', 'onSearchEverywhere'], ['fra-ita', 'casa', 'fr', 'onSearchEverywhere']],
                 sections: both, entry: 'casa' }],
-            ['a result on the page comes into focus', click('results', 3), { until: true, then: function () {
-                t.eq(Array.prototype.map.call($('entry').querySelectorAll('.blocco'), function (b) { return b.className; }),
-                    ['blocco', 'blocco is-current']);
-            } }],
             ['another dictionary\'s casale opens on this page', click('results', 4), { entry: 'casale', sections: [both[1]],
                 then: function () { t.ok($('all-books').checked && !calls(t, 'loadUrl').length, 'the box stays ticked'); } }],
             ['back to the page of the word', click('entry-back'), { sections: both, q: 'casa', results: casa.concat(casa) }],
@@ -360,13 +312,6 @@
                     t.eq(calls(t, 'indexRows').slice(0, 2), [['ita-base', 'prova', '0', '5', 'it'], ['ita-base', 'prova', '1', '50', 'it']]);
                     t.eq(P.words().slice(0, 6), ['escoriazione', 'fiume', 'l\'altroieri', 'luna', 'mare', 'prova001'], 'the neighbours first');
                     t.eq(P.words().length, 55);
-                    var list = $('words');
-                    var target = list.querySelector('.is-target').getBoundingClientRect();
-                    var box = list.getBoundingClientRect();
-                    t.ok(target.top >= box.top && target.bottom <= box.bottom, 'the word is in view');
-                    // A long list scrolls; it never squeezes the tab bar.
-                    t.ok($('tab-index').offsetHeight >= 30, 'tab bar ' + $('tab-index').offsetHeight + ' px high');
-                    t.ok(list.scrollHeight > list.clientHeight, 'the list scrolls');
                 } }],
             ['scrolled down: the rows after', scroll('end'), { until: function () { return P.words().length === 78 - 9; },
                 then: function () {
@@ -463,7 +408,12 @@
             }, { savedStatus: 'Nessuna voce consultata.', then: function () {
                 t.ok($('clear-history').hasAttribute('hidden'));
                 $('close-saved').click();
-            } }]
+            } }],
+            ['two hundred kept', tables(Array.apply(null, Array(200)).map(function (x, i) {
+                return ['INSERT INTO HISTORY (DATE, IDBOOK, REF, NOTE) VALUES (?, ?, ?, ?)', ['2026-01-01 10:00:00', 'ita-base', 'X' + i + '|x.html|x', 'x']];
+            })), { until: function () { return V.dictionary.saved.HISTORY.length === 200; } }],
+            ['one more: the oldest goes', search('mare'), { until: function () { return V.dictionary.saved.HISTORY[0].NOTE === 'mare'; },
+                then: function () { t.eq(V.dictionary.saved.HISTORY.length, 200); } }]
         ]);
     });
 
@@ -513,8 +463,6 @@
             // What native code may answer instead of a file, and what the user then reads.
             ['unreadable', pick('import-saved', { result: 'unreadable', path: '/x/a.json', reason: 'permesso negato' }),
                 told('Impossibile leggere il file /x/a.json: permesso negato.')],
-            ['too big', pick('import-saved', { result: 'tooBig', path: '/x/a.json', limit: '20 MB' }),
-                told('Il file /x/a.json è troppo grande: un file di appunti può occupare al massimo 20 MB.')],
             ['not written', pick('export-saved', { result: 'failed', path: '/x/a.json', reason: 'la cartella non esiste' }),
                 told('Gli appunti non sono stati esportati. Impossibile scrivere il file /x/a.json: la cartella non esiste.')]
         ]);

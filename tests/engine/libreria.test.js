@@ -63,30 +63,19 @@
     var fail = function (text) { return function () { M.fail('onDownload', text); }; };
 
     PageTest.test('visible dictionaries in their order with their covers, each offering what its STATUS allows', function (t) {
-        var src = function (sku) {
-            var img = card(sku).querySelector('.book-cover img');
-            return img ? img.getAttribute('src') : null;
-        };
-        var filter = function (text) {
-            PageTest.fill('filter', text, 'input')();
-            return $('count').textContent;
-        };
+        var src = function (sku) { var img = card(sku).querySelector('.book-cover img'); return img && img.getAttribute('src'); };
         t.rows(P, [['the cards', null, { cards: ['ita-base', 'ing-ita', 'fra-ita', 'sin-con'],
             actions: { 'ing-ita': ['Scarica'], 'ita-base': ['Apri'], 'fra-ita': ['Apri', 'Aggiorna'], 'sin-con': ['Acquista'] },
             badges: { 'fra-ita': 'FranceseAggiornamento disponibile' }, then: function () {
-                t.eq(document.activeElement.id, 'search-all-q', 'keys work at once, in the first field');
                 $('search-all-q').value = 'casa';
                 $('search-all').querySelector('button').click();
                 click('ita-base', 'open')();
                 click('sin-con', 'purchase')();
                 t.eq(P.calls(t), [['loadUrl', ['dizionario.html?idbook=ita-base&voce=casa&tutti=1']],
                     ['loadUrl', ['dizionario.html?idbook=ita-base']], ['purchase', ['sin-con']]]);
-                t.eq([$('user').textContent, card('ita-base').querySelector('.book-meta').textContent],
-                    ['Account: mario.rossi', 'Laura Benedetti \u00b7 2024']);
                 // Covers come from the cover cache; an address gets a placeholder.
                 t.eq([src('ita-base'), src('fra-ita'), src('ing-ita')], ['covers/ita-base.png', 'covers/fra-ita.pngg', null]);
                 t.ok(card('ing-ita').querySelector('.cover-placeholder'), 'placeholder for an http address');
-                t.eq([filter('francese'), filter('zzz'), filter('')], ['1 di 4 dizionari', '0 di 4 dizionari', '4 dizionari']);
             } }]]);
     });
 
@@ -96,9 +85,7 @@
             ['started: one download at a time', click('ing-ita', 'download'), { calls: [['download', ['ing-ita', 'onDownload']]],
                 actions: { 'fra-ita': ['Apri', 'Aggiorna (off)'] }, badges: { 'ing-ita': 'IngleseDownload in corso' } }],
             ['42%', progress(42, '5.0'), { progress: { 'ing-ita': 'Download 42% di 5.0\u00a0MB' },
-                actions: { 'ing-ita': ['Pausa', 'Annulla'] }, then: function () {
-                    t.eq(card('ing-ita').querySelector('.progress-bar').style.width, '42%');
-                } }]
+                actions: { 'ing-ita': ['Pausa', 'Annulla'] } }]
         ].concat(sizes.map(function (c) {
             return ['size ' + c[0], progress(54, c[0]), { progress: { 'ing-ita': 'Download 54% di ' + c[1] } }];
         })).concat([
@@ -126,14 +113,9 @@
                 { error: { 'fra-ita': broken }, actions: { 'fra-ita': ['Apri', 'Aggiorna', 'Riprova'] } }],
             ['Riprova downloads again, the error cleared', function () { card('fra-ita').querySelector('.book-error button').click(); },
                 { calls: [['download', ['fra-ita', 'onDownload']]], error: { 'fra-ita': '' } }],
-            ['cancelled: focus stays on the card', function () {
-                button('fra-ita', 'cancel').focus();
-                button('fra-ita', 'cancel').click();
-            }, { calls: [['cancelDownload', []]], actions: { 'fra-ita': ['Apri', 'Aggiorna'] }, then: function () {
-                t.eq(document.activeElement && document.activeElement.textContent, 'Aggiorna');
+            ['cancelled', click('fra-ita', 'cancel'), { calls: [['cancelDownload', []]], actions: { 'fra-ita': ['Apri', 'Aggiorna'] },
                 // A download started before the page was reloaded still reaches its card.
-                window.localStorage.setItem('vocalume.download', 'fra-ita');
-            } }],
+                then: function () { window.localStorage.setItem('vocalume.download', 'fra-ita'); } }],
             ['after a reload', progress(64, '12.5'), { progress: { 'fra-ita': 'Download 64% di 12.5\u00a0MB' } }],
             ['failed then', fail(stopped), { remembered: null, error: { 'fra-ita': stopped } }],
             ['an installation that fails leaves the dictionary to be downloaded, saying why',

@@ -7,14 +7,10 @@ here="$(cd "$(dirname "$0")" && pwd)"
 stage="$(mktemp -d)"
 trap 'rm -rf "$stage"' EXIT
 passed=0; failed=0
-
-add() { # <passed> <failed>: an empty count is one failure
-  passed=$((passed + ${1:-0})); failed=$((failed + ${2:-1}))
-}
+add() { passed=$((passed + ${1:-0})); failed=$((failed + ${2:-1})); } # <passed> <failed>: no count is one failure
 
 command -v node >/dev/null 2>&1 || { echo "node is needed (Debian package nodejs)"; echo "0 passed, 1 failed"; exit 1; }
-node "$here/stage.js" "$stage" || { echo "0 passed, 1 failed"; exit 1; }
-tests="$(node -e 'for (const t of require(process.argv[1])) console.log(t.page + "|" + t.query)' "$stage/tests.json")"
+tests="$(node "$here/pagetest.js" "$stage")" || { echo "0 passed, 1 failed"; exit 1; }
 
 out="$(cd "$here" && node --test unit.test.js 2>&1)"
 p="$(printf '%s\n' "$out" | sed -n 's/^# pass //p')"; f="$(printf '%s\n' "$out" | sed -n 's/^# fail //p')"
@@ -24,10 +20,9 @@ add "$p" "$f"
 
 [ -x "${ENGINEPAGE:-}" ] || { echo "ENGINEPAGE does not name the built page runner"; add 0 1; tests=""; }
 for t in $tests; do
-  out="$(QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$stage" "$ENGINEPAGE" "$stage/${t%%|*}" --query "${t#*|}" 2>&1)"; rc=$?
-  echo "== ${t%%|*}?${t#*|}"; printf '%s\n' "$out" | grep -E '^(PASS|FAIL|console|[0-9]+ uncaught|no test)'
-  line="$(printf '%s\n' "$out" | grep -E '^[0-9]+ passed, [0-9]+ failed$' | tail -1)"
-  set -- $line; add "${1:-}" "${3:-}"
+  out="$(QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$stage" "$ENGINEPAGE" "$stage/${t%%\?*}" "${t#*\?}" 2>&1)"; rc=$?
+  echo "== $t"; printf '%s\n' "$out" | grep -E '^(PASS|FAIL|console|[0-9]+ uncaught|no test)'
+  set -- $(printf '%s\n' "$out" | grep -E '^[0-9]+ passed, [0-9]+ failed$' | tail -1); add "${1:-}" "${3:-}"
   [ $rc -eq 0 ] || [ "${3:-}" != 0 ] || add 0 1
 done
 
