@@ -152,11 +152,20 @@
             // One search for the whole word once typing pauses: none for each key.
             ['typing', typed('andrò'), { entry: 'andare', sent: ['andrò'], results: ['andare'] }],
             ['Enter before the pause: one search, at once', [typed('luna'), submit, submit],
-                { until: shownFor(200, 'luna'), sent: ['luna'] }],
+                { until: shownFor(200, 'luna'), sent: ['luna'], then: function () {
+                key($('q'), 27);
+                t.eq($('q').value, '', 'Esc empties the box');
+            } }],
             ['so', search('so'), { entry: 'sole' }],
             ['sole, typed on', search('sole'), { entry: 'sole' }],
             ['sale', search('sale'), { entry: 'sale' }],
-            ['a link', open('IT05', 'c.html', 'casale'), { entry: 'casale', nav: [false, true] }],
+            ['a link', open('IT05', 'c.html', 'casale'), { entry: 'casale', nav: [false, true], then: function () {
+                    [[$('entry'), 76], [$('entry-back'), 70]].forEach(function (c) {
+                        c[0].focus();
+                        key(document.body, c[1], { ctrlKey: true });
+                        t.eq(document.activeElement.id, 'q', 'Ctrl+' + c[1]);
+                    });
+                } }],
             ['Alt+Left', alt(37), { entry: 'sale', nav: [false, false] }],
             ['back', click('entry-back'), { entry: 'sole' }],
             // "so" and "sole" left one step: before them comes luna.
@@ -170,6 +179,25 @@
             ['forward', click('entry-forward'), { entry: 'zucchero', q: 'zucchero', results: ['zucchero'], kind: '2' }],
             ['a headword search again', search('sole'), { entry: 'sole', kind: '0' }]
         ]);
+    });
+
+    PageTest.test('text size: Ctrl with plus, minus and 0, remembered for the next start', function (t) {
+        // A note and a quotation scale with the entry's text.
+        var box = $('entry').appendChild(document.createElement('div'));
+        box.innerHTML = '<div class="entry-note"></div><blockquote class="esempio"></blockquote>';
+        var parts = [box.firstChild, box.lastChild];
+        var sizes = function () { return parts.map(function (e) { return parseFloat(window.getComputedStyle(e).fontSize); }); };
+        var before = sizes();
+        // The zoom, the entry's font size and what is kept after each key with Ctrl.
+        var states = [187, 187, 189, 48].map(function (code) {
+            key(document.body, code, { ctrlKey: true });
+            return [V.dictionary.zoom(), $('entry').style.fontSize, window.localStorage.getItem('vocalume.zoom'),
+                sizes().map(function (x, i) { return Math.round(x / before[i] * 100); })];
+        });
+        $('entry').removeChild(box);
+        t.eq(states, [[1.1, '18.7px', '1.1', [110, 110]], [1.25, '21.3px', '1.25', [125, 125]], [1.1, '18.7px', '1.1', [110, 110]],
+            [1, '', '1', [100, 100]]]);
+        t.done();
     });
 
     // The word `word` of the entry selected, as a double click leaves it; its middle on screen.
@@ -232,7 +260,22 @@
                 var printed = calls(t, 'printEntry')[0];
                 t.eq(printed.slice(0, 2), ['cascata', both[0]]);
                 t.ok(printed[2].indexOf('Salto d') >= 0 && printed[2].indexOf('<script') < 0, printed[2]);
-            } }]
+            } }],
+            ['keys', function () {
+                $('entry').focus();
+                key(document.body, 93);
+                t.eq(P.menu().length, 6, 'the menu key opens the menu');
+                key(document.activeElement, 27);
+                t.eq(P.menu(), [], 'Esc closes it');
+                t.ok(key(document.body, 65, { ctrlKey: true }).defaultPrevented);
+                t.eq(window.getSelection().toString(), '1. Salto d\'acqua di un fiume.', 'Ctrl+A: the entry');
+                key(document.body, 80, { ctrlKey: true });
+                $('entry').focus();
+                key(document.body, 27);
+                t.eq(document.activeElement.id, 'q', 'Esc goes back to the search box');
+                key(document.body, 87, { ctrlKey: true });
+                t.eq([calls(t, 'printEntry').length, calls(t, 'loadUrl')], [1, [['libreria.html']]], 'Ctrl+P prints, Ctrl+W leaves');
+            }]
         ]);
     });
 
