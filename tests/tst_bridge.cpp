@@ -369,6 +369,8 @@ private slots:
         QVERIFY(QDir().mkpath(TestDictionary::bookDirectory("lento")));
         QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
         js("search('lento', 'sole', 'slow')");
+        QTest::qWait(20); // well inside the delay that spares quick searches the busy state
+        QVERIFY(!window->progressBar->isVisible());
         QTRY_VERIFY(window->progressBar->isVisible());
         QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Ricerca in corso..."));
         QFile writer(pipe);
