@@ -269,7 +269,7 @@ void HttpConnection::onFinished()
     bool failed = error != QNetworkReply::NoError && !isStatusError(error);
     if (error == QNetworkReply::SslHandshakeFailedError)
         d->refusedHost = d->reply->url().host();
-    // A connection closed before the announced length looks like a clean end to the stack.
+    // The stack reports a body cut short itself; this guard keeps a short reply from ever passing.
     if (!failed && d->announced >= 0 && d->received != d->announced)
         failed = true;
     finish(failed, failed ? failureOf(error, d->received > 0 || d->status != 0, !d->refusedHost.isEmpty()) : Failure::None);
