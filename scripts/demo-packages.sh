@@ -33,6 +33,8 @@ dictd=/usr/share/dictd
 hunspell=/usr/share/hunspell
 english=(--language en --start-charset "é|è|ñ|ç|’" --end-charset "e|e|n|c|'" --max-keywords 16)
 [ -f "$hunspell/en_US.aff" ] && english+=(--affixes "$hunspell/en_US")
+# The irregular forms ("went", "children", "better") come from WordNet's exception lists.
+[ -f /usr/share/wordnet/verb.exc ] && english+=(--exceptions /usr/share/wordnet)
 italian=(--language it)
 [ -f "$hunspell/it_IT.aff" ] && italian+=(--affixes "$hunspell/it_IT")
 build_package ZOPEN001 "$dictd/freedict-ita-eng.index" --dictd "$dictd/freedict-ita-eng" "${italian[@]}"

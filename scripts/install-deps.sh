@@ -17,7 +17,7 @@ packages+=(ninja-build desktop-file-utils appstream x11-utils)
 packages+=(dbus libglib2.0-bin)
 # The sanitizer build and the fuzz targets.
 packages+=(clang libclang-rt-dev)
-[ "${1:-}" = "--demo" ] && packages+=(dict-freedict-ita-eng dict-freedict-eng-ita dict-gcide dict-wn hunspell-it hunspell-en-us)
+[ "${1:-}" = "--demo" ] && packages+=(dict-freedict-ita-eng dict-freedict-eng-ita dict-gcide dict-wn wordnet-base hunspell-it hunspell-en-us)
 # The engine's page tests need node; any installed one will do.
 command -v node >/dev/null 2>&1 || packages+=(nodejs)
 # One query for all of them: with nothing missing this takes a few milliseconds.

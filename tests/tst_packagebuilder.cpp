@@ -8,6 +8,7 @@
 #include "tools/packagebuilder/dictdimporter.h"
 #include "tools/packagebuilder/dictdsource.h"
 #include "tools/packagebuilder/dictionarysource.h"
+#include "tools/packagebuilder/wordexceptions.h"
 
 #include <QXmlStreamReader>
 #include <quazip/quazip.h>
@@ -27,6 +28,10 @@ const char* const englishAffixes = "SET UTF-8\nSFX S Y 4\nSFX S 0 s [^sy]\nSFX S
                                    "SFX S 0 es s\nPFX U Y 1\nPFX U 0 un .\nSFX D N 1\nSFX D 0 ed/X .\nSFX R Y 1\n"
                                    "SFX R 0 er .\nSFX T Y 1\nSFX T 0 est .\nSFX P Y 1\nSFX P 0 ness .\n";
 const char* const englishWords = "8\ndog/SD\npony/SU\nbus/S\nbay/S\nkey\ngreat/URTP\nwalk/DR\nwater/D\n";
+// Lines of the lexical database's exception lists, by part of speech: a form of several words, a
+// phrase, a form that is its own word.
+const QList<QPair<const char*, const char*>> englishExceptions { { "verb", "gone go\nsaw see\nwent go wend\n" },
+    { "noun", "mice mouse\nbrothers_in_law brother_in_law\nis is\n" }, { "adj", "better good well\n" } };
 
 QString locationOf(const QString& db, const QString& name) // "file|id"
 {
@@ -65,7 +70,7 @@ private slots:
     {
         Articles italian, english = DictdFiles::sampleArticles();
         for (const QString word : { "parlare", "caso", "casa", "veloce", "andare", "venire", "essere", "stare", "dire",
-                 "ottenere", "rifare" })
+                 "ottenere", "rifare", "stato", "finire", "finita" })
             italian.append({ { word }, word + "\ntraduzione\n" });
         english += Articles { { { "great" }, "great\ngrande\n" }, { { "walk" }, "walk\ncamminare\n" },
             { { "Water", "The mouth waters" }, "Water \\Wa\"ter\\ (w[add]\"t[~e]r), n.\n   The fluid.\n" },
@@ -73,17 +78,34 @@ private slots:
             { { "Happy" }, "Happy \\Hap\"py\\, a. [Compar. {Happier} (-p[i^]*[~e]r).]\n   Lucky.\n" },
             { { "Accolade" },
                 "Accolade \\Ac`co*lade\"\\ ([a^]k`k[-o]*l[=a]d\" or [.a]k`k[=oo]l[aum]d\"), n.\n  A hug.\n" },
-            { { "roma" }, "Roma /rˈoma/\nRome\n" } };
+            { { "roma" }, "Roma /rˈoma/\nRome\n" }, { { "mouse" }, "mouse\ntopo\n" },
+            { { "whine" }, "whine\n    n 1: a complaining sound\n" },
+            // The older sources' index: an inflected form, a name the article calls it by, a sense
+            // number and a letter code in a name, a suffix of a plural note.
+            { { "Go", "Went", "Gone" }, "Go \\Go\\, v. i. [imp. {Went}; p. p. {Gone}]\n   To move.\n" },
+            { { "Go" }, "Go \\Go\\, n.\n   A board game.\n" },
+            { { "Went" }, "Went \\Went\\, n.\n   A way. [Obs.]\n" },
+            { { "Good" }, "Good \\Good\\, a. [Compar. {Better}.]\n   Fit.\n" }, { { "better" }, "better\nmeglio\n" },
+            { { "See" }, "See \\See\\, n.\n   The seat of a bishop.\n" },
+            { { "See" }, "See \\See\\, v. t. [imp. {Saw}]\n   To perceive.\n" },
+            { { "Sundog", "dog" }, "Sundog \\Sun\"dog`\\, n.\n   A small rainbow; -- called also {dog}.\n" },
+            { { "aeroplane" }, "aeroplane \\aer\"*o*plane`\\, n.\n   1. A plane.\n   2. A flying machine.\n" },
+            { { "airplane", "aeroplane2" }, "airplane \\air\"plane\\ n.\n   an aircraft. Same as {{aeroplane[2]}}.\n" },
+            { { "Mira", "omicron Ceti" }, "Mira \\Mi\"ra\\, n.\n   A star ({[omicron] Ceti}).\n" },
+            { { "Chairman", "-men" }, "Chairman \\Chair\"man\\, n.; pl. {-men}.\n   One who presides.\n" } };
         DictionaryBuilder builder;
         QVERIFY(builder.open(book));
+        WordExceptions exceptions;
+        for (const auto& [partOfSpeech, text] : englishExceptions)
+            exceptions.loadText(partOfSpeech, text);
         for (const auto& [language, articles, affixText, wordText] :
-            { std::make_tuple("it", italian, italianAffixes, "3\nparlare/AILJ\ncaso/o\nveloce/Y\n"),
+            { std::make_tuple("it", italian, italianAffixes, "5\nparlare/AILJ\ncaso/o\nveloce/Y\nfinire\nfinito/o\n"),
                 std::make_tuple("en", english, englishAffixes, englishWords) }) {
             AffixExpander expander;
             DictdImporter importer;
             QVERIFY(QDir().mkpath(dir.filePath(language)) && expander.loadText(affixText, wordText));
             QVERIFY2(importer.import(DictdFiles::writeDictd(dir.filePath(language), articles), language, &expander,
-                         builder), qPrintable(importer.errorString()));
+                         builder, &exceptions), qPrintable(importer.errorString()));
         }
         QVERIFY(TestSupport::writeFile(dir.filePath("source.tsv"), "# commento\n\n@source it\nPerché\t2\ts.f.\t"
             "Parola dell'esempio, con più città.\tBorghi, ,borghi,borgate,\tCaffè \tArte dell'esempio\n"));
@@ -146,7 +168,8 @@ private slots:
     }
 
     // What a word finds: inflections find their entry and are listed on its page, verb forms with pronouns
-    // find it unlisted, derived and definition words the full text only; another article's headword is its own.
+    // find it unlisted, derived and definition words the full text only; another article's headword is its
+    // own, and also a form of a verb or of an English word ("stato", "better").
     void forms_data()
     {
         QTest::addColumn<QString>("word");
@@ -174,6 +197,15 @@ private slots:
         QTest::newRow("quotation word") << "servant" << "" << false << "";
         QTest::newRow("second sense word") << "barking" << "" << false << "bark";
         QTest::newRow("form of a text source, case variants") << "borghi" << "Perché" << true << "";
+        QTest::newRow("participle listed as a word of its own") << "finito" << "finire" << true << "";
+        QTest::newRow("participle of an irregular verb, and an article") << "stato" << "essere,stare" << true << "";
+        QTest::newRow("feminine of a verb form, and an article") << "finita" << "finire" << true << "";
+        QTest::newRow("irregular English past") << "went" << "Go" << true << "";
+        QTest::newRow("irregular English participle") << "gone" << "Go" << true << "";
+        QTest::newRow("irregular plural, category unknown") << "mice" << "mouse" << true << "";
+        QTest::newRow("irregular comparative, and an article") << "better" << "Good" << true << "";
+        QTest::newRow("irregular past of the verb only") << "saw" << "See" << true << "";
+        QTest::newRow("phrase of an exception list") << "brothers in law" << "" << false << "";
         for (const auto& [word, infinitive] : QList<QPair<QString, QString>> { { "vado", "andare" },
                  { "andrò", "andare" }, { "vengo", "venire" }, { "fui", "essere" }, { "stetti", "stare" },
                  { "dissi", "dire" }, { "ottengo", "ottenere" }, { "rifeci", "rifare" } })
@@ -189,7 +221,7 @@ private slots:
         QFETCH(QString, keywordOf);
         QCOMPARE(rows(db, "select l.nome from lemma l, lemmatizzatore f where f.id_lemma = l.id and f.flessi = "
                      + QByteArray::number(inflectionHash(word))), entry.split(',', Qt::SkipEmptyParts));
-        const QString listedForms = pageOf(book, entry).section("<p class=\"flessi\">", 1).section("</p>", 0, 0);
+        const QString listedForms = pageOf(book, entry.section(',', 0, 0)).section("<p class=\"flessi\">", 1).section("</p>", 0, 0);
         QCOMPARE(listedForms.split(", ").contains(word), listed);
         QCOMPARE(rows(db, "select l.nome from lemma l, keyword k, keyword_lemma kl where kl.id_lemma = l.id and "
                           "k.id = kl.id_keyword and k.keyword = '" + word.toUtf8() + "'"),
@@ -199,13 +231,16 @@ private slots:
     void stored()
     {
         const QList<QPair<QByteArray, QStringList>> table {
-            // The index's other names open their article; a name differing only in case or letter
-            // codes, and the database's own article, make no row.
-            { "select a.nome || '>' || b.nome from lemma a, lemma b where a.id <> a.id_zenta and b.id = a.id_zenta "
-              "order by a.nome",
-                { "The mouth waters>Water", "hound>Dog" } },
+            // The index's other names lead to their article and name it: without sense numbers or letter
+            // codes, none for a suffix or for what is a form of the headword ("Went" of Go); a name differing
+            // only in case or letter codes, and the database's own article, make no row.
+            { "select a.nome || '>' || a.hwgram || '>' || b.nome from lemma a, lemma b where a.id <> a.id_zenta "
+              "and b.id = a.id_zenta order by a.nome",
+                { "The mouth waters>→ Water>Water", "aeroplane>→ airplane>airplane", "dog>→ Sundog>Sundog",
+                    "hound>→ Dog>Dog", "omicron Ceti>→ Mira>Mira" } },
             { "select nome from lemma where nome like '00%'", {} },
             { "select hwgram from lemma where nome in ('bark', 'Dog') order by nome", { "n.", "n., v." } },
+            { "select hwgram from lemma where nome in ('Went', 'See') order by hwgram", { "n.", "n.", "v. t." } },
             { "select a.nome_n, l.nome from ambiti a, lemma_ambito la, lemma l where a.id = la.id_ambito and "
               "l.id = la.id_lemma order by l.nome",
                 { "Zoologia|Canis", "Zoologia|Dog", "Arte dell'esempio|Perché" } },
@@ -233,10 +268,13 @@ private slots:
             { "bark", "<p class=\"gram\">v.</p><p class=\"def\"><b>1:</b> make a barking sound" },
             { "pony", "<p class=\"def\">cavallino</p>" }, { "Écarté", "[F. écarter.]" }, { "Water", "(wô´tẽr)" },
             { "Happy", "(-pĭ-ẽr)" }, { "Accolade", "(ăkˋkō̍-lād´ or ȧkˋko͞oläd´)" },
-            { "Roma", "<h2 class=\"lemma\">Roma</h2>" } };
+            { "Roma", "<h2 class=\"lemma\">Roma</h2>" }, { "mouse", "<p class=\"flessi\">mice</p>" } };
         for (const auto& [headword, part] : shown)
             QVERIFY2(pageOf(book, headword).contains(part), qPrintable(headword + ": " + part));
         QVERIFY(!pageOf(book, "Dog").contains("1913 Webster"));
+        // One part of speech is named beside the headword only; two head their senses.
+        QCOMPARE(pageOf(book, "whine").count("<p class=\"gram\">"), 0);
+        QCOMPARE(pageOf(book, "bark").count("<p class=\"gram\">"), 2);
     }
 
     // What the store serves and the program installs, from the demo sources and the imported book: the

@@ -30,6 +30,8 @@ public:
     // The same, only their texts.
     QStringList forms(const QString& word) const;
     int wordCount() const { return words.size(); }
+    // Whether the word list holds `word` as written.
+    bool contains(const QString& word) const { return words.contains(word); }
 
 private:
     // One position of a rule's condition: any character, or one of (or none of) a set.

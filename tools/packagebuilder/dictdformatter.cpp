@@ -134,27 +134,29 @@ QString DictdFormatter::decodeLetters(const QString& text)
 {
     static const QHash<QString, QString> letters = [] {
         QHash<QString, QString> map;
-        const char* const pairs[][2] = { { "aum", "ä" }, { "eum", "ë" }, { "ium", "ï" }, { "oum", "ö" },
-            { "uum", "ü" }, { ".a", "ȧ" }, { "add", "ô" }, { "ae", "æ" }, { "AE", "Æ" }, { "oe", "œ" }, { "OE", "Œ" },
-            { "ng", "ŋ" }, { "th", "th" }, { "deg", "°" }, { "root", "√" }, { "sec", "″" }, { "min", "′" },
-            { "cced", "ç" }, { "ntil", "ñ" }, { "eacute", "é" }, { "egrave", "è" }, { "acir", "â" }, { "ecir", "ê" },
-            { "icir", "î" }, { "ocir", "ô" }, { "ucir", "û" }, { "imac", "ī" }, { "ait", "ȧ" }, { "asl", "a" },
-            { "esl", "e" }, { "isl", "i" }, { "osl", "o" }, { "usl", "u" }, { "cre", "˘" }, { "-", "-" }, { "?", "ʔ" },
-            { "'", "ˈ" }, { "`", "ˌ" }, { "udd", "ṳ" }, { "eth", "ð" }, { "thorn", "þ" }, { "yogh", "ȝ" },
-            { "dsdot", "ḍ" }, { "lsdot", "ḷ" }, { "tsdo", "ṭ" }, { "mtil", "m̃" }, { "sect", "§" }, { "para", "¶" },
-            { "dagger", "†" }, { "dag", "†" }, { "middot", "·" }, { "nbsp", "\u00A0" }, { "rarr", "→" },
-            { "times", "×" }, { "divby", "÷" }, { "div", "÷" }, { "pounds", "£" }, { "ldqo", "“" }, { "rdqo", "”" },
-            { "rsquo", "’" }, { "flat", "♭" }, { "sharp", "♯" }, { "hand", "☞" }, { "bprime", "″" },
-            { "filig", "fi" }, { "fllig", "fl" }, { "ffllig", "ffl" }, { "alpha", "α" }, { "beta", "β" },
-            { "gamma", "γ" }, { "delta", "δ" }, { "Delta", "Δ" }, { "zeta", "ζ" }, { "eta", "η" }, { "theta", "θ" },
-            { "iota", "ι" }, { "kappa", "κ" }, { "lambda", "λ" }, { "mu", "μ" }, { "nu", "ν" }, { "xi", "ξ" },
-            { "pi", "π" }, { "rho", "ρ" }, { "sigma", "σ" }, { "sigmat", "ς" }, { "tau", "τ" }, { "phi", "φ" },
-            { "chi", "χ" }, { "psi", "ψ" }, { "omega", "ω" } };
+        const char* const pairs[][2] = { { "aum", "ä" }, { "eum", "ë" }, { "ium", "ï" }, { "oum", "ö" }, { "uum", "ü" },
+            { ".a", "ȧ" }, { "add", "ô" }, { "ae", "æ" }, { "AE", "Æ" }, { "oe", "œ" }, { "OE", "Œ" }, { "ng", "ŋ" },
+            { "th", "th" }, { "deg", "°" }, { "root", "√" }, { "sec", "″" }, { "min", "′" }, { "cced", "ç" },
+            { "ntil", "ñ" }, { "eacute", "é" }, { "egrave", "è" }, { "acir", "â" }, { "ecir", "ê" }, { "icir", "î" },
+            { "ocir", "ô" }, { "ucir", "û" }, { "imac", "ī" }, { "ait", "ȧ" }, { "asl", "a" }, { "esl", "e" },
+            { "isl", "i" }, { "osl", "o" }, { "usl", "u" }, { "cre", "˘" }, { "-", "-" }, { "?", "ʔ" }, { "'", "ˈ" },
+            { "`", "ˌ" }, { "udd", "ṳ" }, { "eth", "ð" }, { "thorn", "þ" }, { "yogh", "ȝ" }, { "dsdot", "ḍ" },
+            { "lsdot", "ḷ" }, { "tsdo", "ṭ" }, { "mtil", "m̃" }, { "sect", "§" }, { "para", "¶" }, { "dagger", "†" },
+            { "dag", "†" }, { "middot", "·" }, { "nbsp", "\u00A0" }, { "rarr", "→" }, { "times", "×" },
+            { "divby", "÷" }, { "div", "÷" }, { "pounds", "£" }, { "ldqo", "“" }, { "rdqo", "”" }, { "rsquo", "’" },
+            { "flat", "♭" }, { "sharp", "♯" }, { "hand", "☞" }, { "bprime", "″" }, { "filig", "fi" }, { "fllig", "fl" },
+            { "ffllig", "ffl" }, { "alpha", "α" }, { "beta", "β" }, { "gamma", "γ" }, { "delta", "δ" },
+            { "Delta", "Δ" }, { "zeta", "ζ" }, { "eta", "η" }, { "theta", "θ" }, { "iota", "ι" }, { "kappa", "κ" },
+            { "lambda", "λ" }, { "mu", "μ" }, { "nu", "ν" }, { "xi", "ξ" }, { "pi", "π" }, { "rho", "ρ" },
+            { "sigma", "σ" }, { "sigmat", "ς" }, { "tau", "τ" }, { "phi", "φ" }, { "chi", "χ" }, { "psi", "ψ" },
+            { "omega", "ω" }, { "epsilon", "ε" }, { "omicron", "ο" }, { "upsilon", "υ" }, { "digamma", "ϝ" },
+            { "Gamma", "Γ" }, { "Theta", "Θ" }, { "Lambda", "Λ" }, { "Pi", "Π" }, { "Sigma", "Σ" }, { "Upsilon", "Υ" },
+            { "Phi", "Φ" }, { "Psi", "Ψ" }, { "Omega", "Ω" }, { "cuberoot", "∛" } };
         for (const auto& pair : pairs)
             map.insert(QString::fromUtf8(pair[0]), QString::fromUtf8(pair[1]));
         return map;
     }();
-    static const QRegularExpression code(QStringLiteral("\\[([^\\[\\]\\s]{1,6})\\]"));
+    static const QRegularExpression code(QStringLiteral("\\[([^\\[\\]\\s]{1,8})\\]"));
     static const QRegularExpression fraction(QStringLiteral("^frac(\\d)(\\d{1,2})$"));
     QString out;
     int last = 0;
@@ -402,6 +404,9 @@ DictionaryEntry DictdFormatter::entry(const DictdArticle& article) const
     if (blocks.isEmpty() && headHtml.isEmpty())
         html += QStringLiteral("<p class=\"def\"></p>");
 
+    // One part of speech is named once, beside the headword; several head their own senses.
+    if (category.isEmpty() && categories.size() == 1)
+        html.remove(QStringLiteral("<p class=\"gram\">%1</p>").arg(*categories.cbegin()));
     QStringList sortedCategories = categories.values();
     sortedCategories.sort();
     entry.pos = category.isEmpty() ? sortedCategories.join(QStringLiteral(", ")) : category;

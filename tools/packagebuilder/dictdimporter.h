@@ -8,13 +8,15 @@
 
 class AffixExpander;
 class DictionaryBuilder;
+class WordExceptions;
 
 class DictdImporter {
 public:
-    // `basePath` names `<base>.index` and `<base>.dict.dz`; `affixes` may be null. The builder
-    // must be open and empty, so that entry numbers and content files follow the article order.
-    bool import(
-        const QString& basePath, const QString& language, const AffixExpander* affixes, DictionaryBuilder& builder);
+    // `basePath` names `<base>.index` and `<base>.dict.dz`; `affixes` and `exceptions` (the
+    // irregular forms of English words) may be null. The builder must be open and empty, so that
+    // entry numbers and content files follow the article order.
+    bool import(const QString& basePath, const QString& language, const AffixExpander* affixes,
+        DictionaryBuilder& builder, const WordExceptions* exceptions = nullptr);
     QString errorString() const { return error; }
 
 private:

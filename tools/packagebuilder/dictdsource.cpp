@@ -120,7 +120,8 @@ bool DictdSource::read(const QString& basePath)
                                  .section(QStringLiteral(" /"), 0, 0)
                                  .section(QStringLiteral(" \\"), 0, 0)
                                  .trimmed();
-        if (chosen < 0 && !lead.isEmpty() && lead.size() <= 80) {
+        // A line of cross-references ("{Mollusca}, including...") is no name.
+        if (chosen < 0 && !lead.isEmpty() && lead.size() <= 80 && !lead.contains(QLatin1Char('{'))) {
             list[i].headword = lead;
         } else {
             list[i].headword = names.takeAt(qMax(0, chosen));

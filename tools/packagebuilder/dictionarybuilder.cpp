@@ -280,7 +280,7 @@ bool DictionaryBuilder::add(const DictionaryEntry& entry)
     appendDiv(idZenta, entry);
 
     for (const QString& alias : entry.aliases)
-        aliases << Alias { alias, id, lastFileId, entry.pos, entry.source };
+        aliases << Alias { alias, id, lastFileId, entry.headword, entry.omo, entry.source };
     QSet<QByteArray> hashes;
     for (const QString& form : entry.forms + entry.unlistedForms) {
         const QByteArray hash = formHash(form);
@@ -316,15 +316,18 @@ bool DictionaryBuilder::addAll(const SyntheticDictionary& dictionary)
     return true;
 }
 
+QString DictionaryBuilder::aliasCategory(const QString& headword) { return QStringLiteral("\u2192 ") + headword; }
+
 // An alias is a row of its own in lemma, numbered after the entries, that names the entry's
-// identifier and content file.
+// identifier, homograph number and content file: the searches and word lists find it by its own
+// name, and its category names the entry it leads to.
 bool DictionaryBuilder::writeAliases()
 {
     int id = lastLemmaId;
     for (const Alias& alias : qAsConst(aliases)) {
         ++id;
-        if (!insert(insertLemma, id, QString::number(alias.entryId), alias.name, normalized(alias.name), QString(),
-                alias.pos, alias.source)
+        if (!insert(insertLemma, id, QString::number(alias.entryId), alias.name, normalized(alias.name), alias.omo,
+                aliasCategory(alias.headword), alias.source)
             || !insert(insertFileLemma, id, alias.fileId))
             return false;
     }

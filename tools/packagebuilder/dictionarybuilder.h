@@ -58,6 +58,10 @@ public:
     // How an inflected form is stored in lemmatizzatore: CRC-32 of its lower-cased UTF-8 text.
     static QByteArray formHash(const QString& form);
 
+    // What an alias row carries as its category: the arrow and the headword of the entry it leads
+    // to ("→ Vesuvianite" for "idocrase"), so that the name is never taken for a headword of its own.
+    static QString aliasCategory(const QString& headword);
+
     // The statements that create a dictionary database's tables (without their indexes).
     static const char* schema();
 
@@ -96,7 +100,8 @@ private:
         QString name;
         int entryId = 0;
         int fileId = 0;
-        QString pos;
+        QString headword; // the entry's own
+        QString omo;
         QString source;
     };
     bool writeAliases();

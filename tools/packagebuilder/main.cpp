@@ -5,6 +5,7 @@
 #include "tools/packagebuilder/dictionarybuilder.h"
 #include "tools/packagebuilder/dictionarysource.h"
 #include "tools/packagebuilder/syntheticdictionary.h"
+#include "tools/packagebuilder/wordexceptions.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -36,6 +37,10 @@ int main(int argc, char* argv[])
     const QCommandLineOption affixesOption(QStringLiteral("affixes"),
         QStringLiteral("Spelling dictionary for the inflected forms of --dictd: path without .aff and .dic."),
         QStringLiteral("base"));
+    const QCommandLineOption exceptionsOption(QStringLiteral("exceptions"),
+        QStringLiteral("Folder of English exception lists (noun.exc, verb.exc, adj.exc, adv.exc) giving the "
+                       "irregular forms of --dictd."),
+        QStringLiteral("dir"));
     const QCommandLineOption maxKeywordsOption(QStringLiteral("max-keywords"),
         QStringLiteral("At most n definition words of an entry become keywords (0: all)."), QStringLiteral("n"),
         QStringLiteral("0"));
@@ -63,8 +68,8 @@ int main(int argc, char* argv[])
         QStringLiteral("book-dir"), QStringLiteral("Directory receiving the installed layout."), QStringLiteral("dir"));
     const QCommandLineOption packageOption(
         QStringLiteral("package"), QStringLiteral("Package archive to write."), QStringLiteral("zip"));
-    parser.addOptions({ sourceOption, dictdOption, affixesOption, maxKeywordsOption, generateOption, formsOption,
-        keywordsOption, scopesOption, seedOption, languageOption, startOption, endOption, perFileOption,
+    parser.addOptions({ sourceOption, dictdOption, affixesOption, exceptionsOption, maxKeywordsOption, generateOption,
+        formsOption, keywordsOption, scopesOption, seedOption, languageOption, startOption, endOption, perFileOption,
         noContentOption, bookDirOption, packageOption });
     parser.process(app);
 
@@ -95,9 +100,13 @@ int main(int argc, char* argv[])
         AffixExpander affixes;
         if (parser.isSet(affixesOption) && !affixes.load(parser.value(affixesOption)))
             return failWith(affixes.errorString());
+        WordExceptions exceptions;
+        if (parser.isSet(exceptionsOption) && !exceptions.load(parser.value(exceptionsOption)))
+            return failWith(exceptions.errorString());
         DictdImporter importer;
         if (!importer.import(parser.value(dictdOption), parser.value(languageOption),
-                parser.isSet(affixesOption) ? &affixes : nullptr, builder))
+                parser.isSet(affixesOption) ? &affixes : nullptr, builder,
+                parser.isSet(exceptionsOption) ? &exceptions : nullptr))
             return failWith(importer.errorString());
     } else if (parser.isSet(sourceOption)) {
         DictionarySource source;
