@@ -8,6 +8,7 @@
 #include "search/sqltext.h"
 
 #include <QFileInfo>
+#include <algorithm>
 
 namespace {
 bool allWholeNumbers(std::initializer_list<QString> values)
@@ -46,6 +47,24 @@ void failOnTimeLimit(const BookDatabase& database, int& total, QList<SearchResul
     Diagnostics::debug("Ricerca interrotta dopo %d ms\n", StatementTimeLimit::milliseconds());
     total = -1;
     rows.clear();
+}
+
+// The related entries come in alphabetical order, a page at a time: the word's own readings, the
+// entries it is an inflected form of, would miss the first page whenever more headwords begin with
+// the word than the page holds ("came" and come, "ran" and run). The first page lists them after
+// the exact matches; their other place in the alphabetical pages stays as it was.
+void addEntriesOfForm(
+    BookDatabase& database, const QByteArray& statement, int at, SearchState* state, const QString& sku)
+{
+    QList<SearchResult> ofForm;
+    database.fetchWithFileLookup(statement, ofForm, sku);
+    QList<SearchResult>& results = state->searchResults;
+    for (const SearchResult& row : qAsConst(ofForm)) {
+        const bool listed = std::any_of(results.cbegin(), results.cend(),
+            [&row](const SearchResult& r) { return r.id == row.id && r.file == row.file && r.word == row.word; });
+        if (!listed)
+            results.insert(at++, row);
+    }
 }
 
 // The start of every query: the dictionary's database resolved, the numbers checked, the file
@@ -97,10 +116,14 @@ DatabaseAccess searchOnBookEntry(SearchState* state, const QString& sku, const Q
         Diagnostics::debug("searchOnBookEntry: Nessun risultato\n");
         return access;
     }
-    if (start == QLatin1String("0"))
+    const bool firstPage = start == QLatin1String("0");
+    if (firstPage)
         database.fetch(SearchStatements::entryExact(forms, sourceLanguage), state->searchResults, sku);
+    const int exact = state->searchResults.size();
     database.fetchWithFileLookup(
         SearchStatements::entryRelated(forms, sourceLanguage, start, offset), state->searchResults, sku);
+    if (firstPage)
+        addEntriesOfForm(database, SearchStatements::entryOfForm(forms, sourceLanguage, offset), exact, state, sku);
     failOnTimeLimit(database, state->searchTotal, state->searchResults);
     database.close();
     return access;

@@ -89,6 +89,15 @@ QByteArray entryRelated(
         + SqlText::escaped(sourceLanguage) + "' order by lower(l.nome) asc" + limit(start, offset);
 }
 
+QByteArray entryOfForm(const SearchWordForms& w, const QString& sourceLanguage, const QString& offset)
+{
+    return "select l.id_zenta, l.nome as nome, fl.id_file, l.omo, l.hwgram from lemma l, file_lemma fl Where l.id= "
+           "fl.id_lemma and (l.nome <>  '"
+        + SqlText::escaped(w.lower) + "') AND l.id IN (select id_lemma from lemmatizzatore where flessi='" + w.hash
+        + "' ) and l.source = '" + SqlText::escaped(sourceLanguage) + "' order by lower(l.nome) asc"
+        + limit(QStringLiteral("0"), offset);
+}
+
 QByteArray fullTextCount(const SearchWordForms& w, const QString& sourceLanguage, const QString& scope)
 {
     return "SELECT COUNT(*) FROM ("
@@ -158,9 +167,9 @@ QList<QByteArray> all()
     const SearchWordForms w = searchWordForms(QStringLiteral("a"), QStringLiteral("it"));
     const QString it = QStringLiteral("it");
     const QString one = QStringLiteral("1");
-    return { entryCount(w, it), entryExact(w, it), entryRelated(w, it, one, one), fullTextCount(w, it, QString()),
-        fullTextCount(w, it, one), fullTextPage(w, it, QString(), one, one), fullTextPage(w, it, one, one, one),
-        wordListCount(w, it), wordListPage(w, it, one, one), scopes(), fileName("1"), headwords(it),
-        headwordPrefix(w, it, 1), indexPage(it, QStringLiteral("a"), 1, 1, true, 1) };
+    return { entryCount(w, it), entryExact(w, it), entryRelated(w, it, one, one), entryOfForm(w, it, one),
+        fullTextCount(w, it, QString()), fullTextCount(w, it, one), fullTextPage(w, it, QString(), one, one),
+        fullTextPage(w, it, one, one, one), wordListCount(w, it), wordListPage(w, it, one, one), scopes(),
+        fileName("1"), headwords(it), headwordPrefix(w, it, 1), indexPage(it, QStringLiteral("a"), 1, 1, true, 1) };
 }
 }

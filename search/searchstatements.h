@@ -23,6 +23,9 @@ QByteArray entryCount(const SearchWordForms& w, const QString& sourceLanguage);
 QByteArray entryExact(const SearchWordForms& w, const QString& sourceLanguage);
 QByteArray entryRelated(
     const SearchWordForms& w, const QString& sourceLanguage, const QString& start, const QString& offset);
+// Up to `offset` entries (other than the word's own headword) that have the word as an inflected
+// form, in alphabetical order.
+QByteArray entryOfForm(const SearchWordForms& w, const QString& sourceLanguage, const QString& offset);
 // An empty scope searches the whole dictionary.
 QByteArray fullTextCount(const SearchWordForms& w, const QString& sourceLanguage, const QString& scope);
 QByteArray fullTextPage(const SearchWordForms& w, const QString& sourceLanguage, const QString& scope,

@@ -87,6 +87,9 @@ private slots:
                                                   entry("casale"), entry("Roma"), entry("andare"),
                                                   entry("case", "n.", {}, {}, {}, "en") }));
         QVERIFY(TestDictionary::install("altro", { entry("mare") }));
+        // More headwords begin with "mice" than a page of two holds; "mouse" comes after them.
+        QVERIFY(TestDictionary::install("forme", { entry("micella"), entry("mice", "n."), entry("micelle"),
+            entry("mouse", "n.", { "mice" }) }));
         shape.entries = 30000;
         DictionaryBuilder builder;
         DictionaryBuilder::Options options;
@@ -116,6 +119,10 @@ private slots:
         QTest::newRow("start 00 lists no exact match") << voc("casa", "00") << 5 << QStringList(casa.mid(2));
         QTest::newRow("page of two") << voc("casa", "1", "2") << 5 << QStringList { "casamento", "casato" };
         QTest::newRow("inflected form") << voc("vanno") << 1 << QStringList { "andare" };
+        QTest::newRow("inflected form beyond the page")
+            << SearchRunner::entry("forme", "mice", "0", "2") << 4 << QStringList { "mice", "mouse", "micella", "micelle" };
+        QTest::newRow("inflected form in its own page")
+            << SearchRunner::entry("forme", "mice", "2", "2") << 4 << QStringList { "mouse" };
         QTest::newRow("inflected form with accent") << voc("andrò") << 1 << QStringList { "andare" };
         QTest::newRow("form of one language only") << voc("case") << 1 << QStringList { "casa" };
         QTest::newRow("other source language") << voc("case", "0", "10", "0", "en") << 1 << QStringList { "case" };
@@ -327,6 +334,7 @@ private slots:
             QTest::newRow(tag + "entry count") << SearchStatements::entryCount(f, "it");
             QTest::newRow(tag + "entry exact") << SearchStatements::entryExact(f, "it");
             QTest::newRow(tag + "entry related") << SearchStatements::entryRelated(f, "it", "0", "10");
+            QTest::newRow(tag + "entry of a form") << SearchStatements::entryOfForm(f, "it", "10");
             QTest::newRow(tag + "full text count") << SearchStatements::fullTextCount(f, "it", "");
             QTest::newRow(tag + "full text page") << SearchStatements::fullTextPage(f, "it", "", "10", "10");
             QTest::newRow(tag + "scoped count") << SearchStatements::fullTextCount(f, "it", "3");
