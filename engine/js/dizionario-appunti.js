@@ -22,13 +22,23 @@
     function savedRow(table, it) {
         var sku = it.sku || D.sku;
         var rows = sku === D.sku ? saved[table] : (saved.others[sku] || {})[table] || [];
-        var ref = V.store.makeRef(it);
+        var ref = refOf(it);
         for (var i = 0; i < rows.length; i++) {
-            if (rows[i].REF === ref) {
+            if (V.store.sameRef(rows[i].REF, ref)) {
                 return rows[i];
             }
         }
         return null;
+    }
+
+    // How a row keeps entry `it`: with its homograph number, so that the lists name it.
+    function refOf(it) {
+        return V.store.makeRef(it, D.homographNumber(it));
+    }
+
+    // The entry and its dictionary, as a note or a list names them: "«Dog¹» · GCIDE".
+    function entryName(it) {
+        return '\u00ab' + D.headingText(it) + '\u00bb \u00b7 ' + D.bookOf(it.sku || D.sku).title;
     }
 
     // The rows another dictionary keeps, read when one of its entries is shown.
@@ -123,7 +133,7 @@
         if (row) {
             V.store.remove(table, row.ID, after);
         } else {
-            V.store.insert(table, current.sku || D.sku, V.store.makeRef(current), current.word, after);
+            V.store.insert(table, current.sku || D.sku, refOf(current), D.headingText(current), after);
         }
     }
 
@@ -133,11 +143,11 @@
             return;
         }
         var sku = current.sku || D.sku;
-        var ref = V.store.makeRef(current);
+        var ref = refOf(current);
         var row = savedRow('NOTE', current);
         var after = reloadAfter(current, 'Impossibile salvare la nota: il database delle note non è disponibile.');
         V.editText({
-            title: 'Nota su \u00ab' + current.word + '\u00bb',
+            title: 'Nota su ' + entryName(current),
             label: 'Testo della nota',
             value: row ? row.NOTE : '',
             onSave: function (text) {
@@ -181,6 +191,7 @@
             var ref = V.store.parseRef(row.REF);
             return '<li class="saved"><button type="button" class="item" data-index="' + n + '">' +
                 '<span class="w">' + V.escapeHtml(ref.word || row.NOTE) + '</span>' +
+                (ref.num ? '<sup>' + V.escapeHtml(ref.num) + '</sup>' : '') +
                 (table === 'NOTE' ? '<span class="text">' + V.escapeHtml(row.NOTE) + '</span>' : '') +
                 '<span class="date">' + formatDate(row.DATE) + '</span></button>' +
                 '<button type="button" class="btn btn-ghost btn-small remove" data-remove="' + n + '" aria-label="Elimina ' +
@@ -212,11 +223,11 @@
     };
 
     function addLookUp(rows, shown, done) {
-        var ref = V.store.makeRef(shown);
-        var stale = rows.filter(function (row, i) { return row.REF === ref || i >= HISTORY_KEEP - 1; });
+        var ref = refOf(shown);
+        var stale = rows.filter(function (row, i) { return V.store.sameRef(row.REF, ref) || i >= HISTORY_KEEP - 1; });
         var after = afterAll(stale.length + 1, done);
         stale.forEach(function (row) { V.store.remove('HISTORY', row.ID, after); });
-        V.store.insert('HISTORY', shown.sku || D.sku, ref, shown.word, after);
+        V.store.insert('HISTORY', shown.sku || D.sku, ref, D.headingText(shown), after);
     }
 
     // A look-up changes the history only: the other tables are not read again.
@@ -283,7 +294,9 @@
             }
             var chosen = D.itemFrom(ev, el.savedList, rows);
             if (chosen) {
-                D.openEntry(V.store.parseRef(chosen.REF));
+                var ref = V.store.parseRef(chosen.REF);
+                ref.omo = ref.num;
+                D.openEntry(ref);
             }
         });
     };

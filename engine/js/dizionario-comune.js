@@ -41,28 +41,53 @@
         return typeof out === 'string' ? out : text;
     };
 
+    var ALIAS_MARK = '\u2192 ';
+
+    // A row of a search or of the index as the page keeps it. A row whose category is an arrow and
+    // a headword ("→ Vesuvianite") is another name of that entry ("idocrase"): it is kept as the
+    // entry, with the name it was reached by as `alias`.
+    D.item = function (row, sku) {
+        var it = { idzenta: String(row.idzenta), word: String(row.word), file: String(row.file),
+            omo: String(row.omo || ''), hw: String(row.hw || ''), sku: sku || row.sku || D.sku };
+        if (it.hw.indexOf(ALIAS_MARK) === 0 && D.trim(it.hw.substring(ALIAS_MARK.length))) {
+            it.alias = it.word;
+            it.word = D.trim(it.hw.substring(ALIAS_MARK.length));
+            it.hw = '';
+        }
+        return it;
+    };
+
     // Search items arrive with apostrophes as "&apos;" in every text field; each is marked with
     // the dictionary it comes from.
     D.readItems = function (list, sku) {
         return (list || []).map(function (it) {
-            return {
-                idzenta: V.decodeApos(it.idzenta),
-                word: V.decodeApos(it.word),
-                file: V.decodeApos(it.file),
-                omo: V.decodeApos(it.omo),
-                hw: V.decodeApos(it.hw),
-                sku: sku || D.sku
-            };
+            return D.item({ idzenta: V.decodeApos(it.idzenta), word: V.decodeApos(it.word), file: V.decodeApos(it.file),
+                omo: V.decodeApos(it.omo), hw: V.decodeApos(it.hw) }, sku);
         });
     };
 
     // Headword, homograph number (the dictionary's own, or its place among the entries listed
-    // with the same headword) and part of speech.
-    D.itemLabel = function (it) {
+    // with the same headword) and part of speech. An entry reached by another name says so: in
+    // a list, where rows follow the names' order, the name comes first ("idocrase → Vesuvianite");
+    // as a heading, after the headword.
+    D.itemLabel = function (it, inList) {
         var num = D.homographNumber(it);
-        return '<span class="w">' + V.escapeHtml(it.word) + '</span>' +
+        var head = '<span class="w">' + V.escapeHtml(it.word) + '</span>' +
             (num ? '<sup>' + V.escapeHtml(num) + '</sup>' : '') +
             (D.trim(it.hw) ? '<span class="hw">' + V.escapeHtml(it.hw) + '</span>' : '');
+        if (!it.alias) {
+            return head;
+        }
+        return inList ? '<span class="alias">' + V.escapeHtml(it.alias) + '</span><span class="via"> \u2192 </span>' + head :
+            head + '<span class="via">da \u00ab' + V.escapeHtml(it.alias) + '\u00bb</span>';
+    };
+
+    // The headword with its homograph number as a superscript, as plain text ("Church¹").
+    D.headingText = function (it) {
+        var digits = '\u2070\u00b9\u00b2\u00b3\u2074\u2075\u2076\u2077\u2078\u2079';
+        var num = D.homographNumber(it);
+        return it.word + (/^\d+$/.test(num) ? num.replace(/\d/g, function (d) { return digits.charAt(+d); }) :
+            (num ? ' ' + num : ''));
     };
 
     // The dictionary's own homograph number, or the entry's place among those listed with the
@@ -72,12 +97,15 @@
         return omo && omo !== '0' ? omo : (it.num ? String(it.num) : '');
     };
 
-    // Entries that share the headword (whatever its case) are homographs.
+    // Entries that share the headword (whatever its case) are homographs; rows reached by another
+    // name are homographs only of rows reached by that name.
     D.headKey = function (it) {
-        return (it.sku || D.sku) + '\u0001' + String(it.word).toLowerCase();
+        return (it.sku || D.sku) + '\u0001' + (it.alias ? String(it.alias).toLowerCase() + '\u0002' : '') +
+            String(it.word).toLowerCase();
     };
 
-    // Numbers the listed homographs 1, 2, 3... in list order; a lone headword gets no number.
+    // Numbers the listed homographs 1, 2, 3... in list order; a lone headword gets no number. A row
+    // reached by another name takes the number of its entry where the list has it.
     D.number = function (items) {
         var count = {};
         items.forEach(function (it) {
@@ -87,6 +115,12 @@
         items.forEach(function (it) {
             var key = D.headKey(it);
             it.num = count[key] > 1 ? (seen[key] = (seen[key] || 0) + 1) : 0;
+        });
+        items.forEach(function (it) {
+            var own = it.alias && items.filter(function (x) { return !x.alias && D.sameEntry(x, it); })[0];
+            if (own) {
+                it.num = own.num;
+            }
         });
         return items;
     };
@@ -100,6 +134,11 @@
 
     D.sameEntry = function (a, b) {
         return !!a && !!b && a.idzenta === b.idzenta && a.file === b.file && (a.sku || D.sku) === (b.sku || D.sku);
+    };
+
+    // The same entry reached the same way: the row of a list that stands for what is shown.
+    D.sameRow = function (a, b) {
+        return D.sameEntry(a, b) && (a.alias || '') === (b.alias || '');
     };
 
     // The installed dictionary `sku` as the page knows it: { sku, title, lang, dest }.

@@ -24,8 +24,9 @@
             var rows = JSON.parse(nativeIndex().indexRows(D.sku, typeof place === 'string' ? place : JSON.stringify(place),
                 after ? '1' : '0', String(count), D.lang) || '[]');
             return rows instanceof Array ? rows.map(function (r) {
-                return { idzenta: String(r.idzenta), word: String(r.word), file: String(r.file), omo: String(r.omo || ''),
-                    hw: String(r.hw || ''), k: r.k };
+                var it = D.item(r);
+                it.k = r.k;
+                return it;
             }) : [];
         } catch (e) {
             return [];
@@ -107,7 +108,8 @@
             if (last && D.headKey(last) === D.headKey(it)) {
                 last.group.push(it);
             } else {
-                out.push({ idzenta: it.idzenta, word: it.word, file: it.file, omo: it.omo, hw: it.hw, group: [it] });
+                out.push({ idzenta: it.idzenta, word: it.word, file: it.file, omo: it.omo, hw: it.hw, alias: it.alias,
+                    group: [it] });
             }
         });
         return out;
@@ -117,9 +119,9 @@
         words.lastItems = rows(index.items);
         el.words.innerHTML = words.lastItems.map(function (row, i) {
             var many = row.group.length > 1;
-            return '<li><button type="button" class="item' + (row.group.some(function (x) { return D.sameEntry(x, D.entry.current); }) ? ' is-current' : '') +
+            return '<li><button type="button" class="item' + (row.group.some(function (x) { return D.sameRow(x, D.entry.current); }) ? ' is-current' : '') +
                 (row.group.indexOf(index.target) >= 0 ? ' is-target' : '') + '" data-index="' + i + '">' +
-                D.itemLabel(many ? { word: row.word } : row) +
+                D.itemLabel(many ? { word: row.word, alias: row.alias } : row, true) +
                 (many ? '<span class="hw">' + row.group.length + ' voci</span>' : '') + '</button></li>';
         }).join('');
     }
@@ -149,7 +151,7 @@
     };
 
     function entryOf(it) {
-        return { idzenta: it.idzenta, word: it.word, file: it.file, omo: it.omo, hw: it.hw, sku: D.sku };
+        return { idzenta: it.idzenta, word: it.word, file: it.file, omo: it.omo, hw: it.hw, alias: it.alias, sku: D.sku };
     }
 
     function buildLetters() {
@@ -166,7 +168,8 @@
         V.on(el.words, 'click', function (ev) {
             var row = D.itemFrom(ev, el.words, words.lastItems || []);
             if (row) {
-                D.openPage({ word: row.word, sections: [{ book: D.bookOf(D.sku), items: D.rank(row.group.map(entryOf), row.word, true) }] });
+                D.openPage({ word: row.alias || row.word, sections: [{ book: D.bookOf(D.sku),
+                    items: D.rank(row.group.map(entryOf), row.alias || row.word, true) }] });
             }
         });
         var typing = null;

@@ -94,8 +94,7 @@
             return null;
         }
         var it = b.it;
-        var num = D.homographNumber(it);
-        var heading = it.word + (num ? ' ' + num : '');
+        var heading = D.headingText(it);
         return { heading: heading, source: D.bookOf(it.sku || D.sku).title, html: shownHtml(b.body),
             text: heading + (D.trim(it.hw) ? ' ' + D.trim(it.hw) : '') + '\n' + D.trim(b.body.innerText || b.body.textContent) };
     }

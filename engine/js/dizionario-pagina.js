@@ -17,8 +17,9 @@
         return a.length === b.length && a.every(function (x, i) { return D.sameEntry(x, b[i]); });
     }
 
+    // The row of a list that stands for the entry in focus: the same entry reached the same way.
     function isCurrent(it) {
-        return (it && it.group ? it.group : [it]).some(function (x) { return D.sameEntry(x, entry.current); });
+        return (it && it.group ? it.group : [it]).some(function (x) { return D.sameRow(x, entry.current); });
     }
 
     function markCurrent() {
@@ -77,6 +78,11 @@
         V.show(b.status, false);
         b.shown = true;
         V.renderEntry(b.body, text, 'books/' + (b.it.sku || D.sku) + '/' + D.dirOf(b.it.file));
+        // The heading above names the part of speech already.
+        var gram = b.body.querySelector('.voce > .gram');
+        if (gram && D.trim(b.it.hw) && D.trim(gram.textContent) === D.trim(b.it.hw)) {
+            V.show(gram, false);
+        }
         if (b.it.hint === undefined) {
             b.it.hint = D.hintOf(text);
         }

@@ -84,37 +84,43 @@
         D.send(search, req, callSearch);
     }
 
-    // Marks each item exact (its headword is the word, whatever its case or accents) or
-    // inflected (found by a form of its own), and sorts them: the headword as typed, the other
-    // exact ones (those written in the case of the word typed first: a lower-case word before a
-    // proper name), the inflected ones, then the headwords that merely begin with the word.
-    // Listed homographs are numbered.
+    // Marks each item exact (its headword is the word, whatever its case or accents), inflected
+    // (found by a form of its own) or named (reached by another name of the entry that is the
+    // word), and sorts them: the headword as typed, the other exact ones (those written in the
+    // case of the word typed first: a lower-case word before a proper name), the inflected ones,
+    // the named ones, then the headwords and names that merely begin with the word. Listed
+    // homographs are numbered.
     D.rank = function (items, word, lemma, lang) {
         var key = D.normalize(word.toLowerCase(), lang);
         var lower = word === word.toLowerCase();
         var kind = function (it) {
+            if (it.alias) {
+                return it.named ? 4 : 5;
+            }
             if (it.word === word) {
                 return 0;
             }
-            return it.exact ? ((it.word === it.word.toLowerCase()) === lower ? 1 : 2) : it.inflected ? 3 : 4;
+            return it.exact ? ((it.word === it.word.toLowerCase()) === lower ? 1 : 2) : it.inflected ? 3 : 5;
         };
         items.forEach(function (it) {
             var w = D.normalize(it.word.toLowerCase(), lang);
-            it.exact = w === key;
-            // A related entry whose headword does not begin with the word was found by its form.
-            it.inflected = lemma && !it.exact && w.indexOf(key) !== 0;
+            it.exact = !it.alias && w === key;
+            // A related entry whose headword does not begin with the word was found by its form;
+            // another name is found only by its beginning.
+            it.inflected = lemma && !it.alias && !it.exact && w.indexOf(key) !== 0;
+            it.named = !!it.alias && D.normalize(it.alias.toLowerCase(), lang) === key;
         });
-        return D.number([0, 1, 2, 3, 4].reduce(function (sorted, k) {
+        return D.number([0, 1, 2, 3, 4, 5].reduce(function (sorted, k) {
             return sorted.concat(items.filter(function (it) { return kind(it) === k; }));
         }, []));
     };
 
-    // The entries a page of the word shows: every exact and inflected match (another name of an
-    // entry once), or else the first result with its homographs.
+    // The entries a page of the word shows: every exact, inflected and named match (each entry
+    // once), or else the first result with its homographs.
     D.matches = function (items) {
         var out = [];
         items.forEach(function (it) {
-            if ((it.exact || it.inflected) && !out.some(function (x) { return D.sameEntry(x, it); })) {
+            if ((it.exact || it.inflected || it.named) && !out.some(function (x) { return D.sameEntry(x, it); })) {
                 out.push(it);
             }
         });
@@ -128,7 +134,7 @@
         if (lemma && req.start === 0) {
             // The first page lists the headwords equal to the word before the related entries.
             var exact = 0;
-            while (exact < items.length && items[exact].word === req.word.toLowerCase()) {
+            while (exact < items.length && (items[exact].alias || items[exact].word) === req.word.toLowerCase()) {
                 exact++;
             }
             search.exactCount = exact;
@@ -152,9 +158,9 @@
     };
 
     D.resultButton = function (it, i, badges) {
-        return '<button type="button" class="item' + (D.sameEntry(it, D.entry.current) ? ' is-current' : '') +
-            '" data-index="' + i + '">' + D.itemLabel(it) + (badges || '') +
-            (it.hint ? '<span class="hint">' + V.escapeHtml(it.hint) + '</span>' : '') + '</button>';
+        return '<button type="button" class="item' + (D.sameRow(it, D.entry.current) ? ' is-current' : '') +
+            '" data-index="' + i + '">' + D.itemLabel(it, true) + (badges || '') +
+            (it.hint && !it.alias ? '<span class="hint">' + V.escapeHtml(it.hint) + '</span>' : '') + '</button>';
     };
 
     // A hint read after the list was drawn joins its row.

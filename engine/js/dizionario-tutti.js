@@ -61,7 +61,7 @@
         run.groups.push(group);
         D.renderEverywhere(run);
         var section = { book: book, items: group.items.length && lemma ? D.matches(group.items).filter(function (it) {
-            return it.exact || it.inflected;
+            return it.exact || it.inflected || it.named;
         }) : group.items.slice(0, 1) };
         if (run.page && section.items.length) {
             D.addSection(run.page, section);

@@ -155,7 +155,7 @@
     // runs for each hint found.
     D.loadHints = function (items, shown) {
         items.forEach(function (it) {
-            if (it.num && it.hint === undefined) {
+            if (it.num && !it.alias && it.hint === undefined) {
                 D.fetchEntry(it, function (text) {
                     it.hint = text ? D.hintOf(text) : '';
                     if (it.hint) {

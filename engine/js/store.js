@@ -254,10 +254,19 @@
         },
 
         // An entry reference kept in REF: id, content file and headword, each percent-encoded.
-        makeRef: function (entry) {
-            return [entry.idzenta, entry.file, entry.word].map(function (s) {
+        // A homograph adds its number, which names it in the lists ("Dog|2"); rows are matched by
+        // id and file (sameRef), so a row kept before the number was written still matches.
+        makeRef: function (entry, number) {
+            return [entry.idzenta, entry.file, entry.word].concat(number ? [number] : []).map(function (s) {
                 return encodeURIComponent(s || '');
             }).join('|');
+        },
+
+        // Whether two references name the same entry.
+        sameRef: function (a, b) {
+            var x = V.store.parseRef(a);
+            var y = V.store.parseRef(b);
+            return x.idzenta === y.idzenta && x.file === y.file;
         },
 
         parseRef: function (ref) {
@@ -269,7 +278,7 @@
                     return s || '';
                 }
             }
-            return { idzenta: dec(p[0]), file: dec(p[1]), word: dec(p[2]) };
+            return { idzenta: dec(p[0]), file: dec(p[1]), word: dec(p[2]), num: dec(p[3]) };
         }
     };
 

@@ -24,6 +24,14 @@
         results: function () { return listed('results'); },
         groups: function () { return listed('results', '.group'); },
         current: texts('.is-current .w', 'results'), badges: texts('.item .exact', 'results'), sups: texts('.item sup', 'results'),
+        aliases: texts('.item .alias', 'results'),
+        // The parts of speech the entries' own text shows (those their heading shows are hidden).
+        grams: function () {
+            return Array.prototype.filter.call(document.querySelectorAll('#entry .voce > .gram'), function (g) {
+                return !g.hasAttribute('hidden');
+            }).map(function (g) { return g.textContent; });
+        },
+        dialogTitle: text('.dialog .dialog-title'),
         status: text('.list-status', 'results'), count: function () { return $('results-count').textContent; },
         // The headword of the entry in focus, as its own text (once read) gives it.
         entry: text('.blocco.is-current .lemma b', 'entry'),
@@ -142,6 +150,21 @@
         box.innerHTML = '<p>La Città, le città e <b>citt\u00e0</b>; cittadino no.</p>';
         V.highlight(box, 'citta');
         t.eq(textsOf('mark', box), ['Città', 'città', 'citt\u00e0'], 'whole words, case and accents ignored');
+    });
+
+    // Another name of an entry is stored as a row of its own whose grammar names the entry.
+    PageTest.test('another name leads to its entry and says so, after the entries headed by it; one row is marked', function (t) {
+        var names = ['IT12|sale|||sale|\u2192 mare|', 'IT04|dimora|||dimora|\u2192 casa|'];
+        t.rows(P, [
+            ['a name only', [function () { M.useEntries(0, names); }, search('dimora')], { entry: 'casa', results: ['casa'],
+                aliases: ['dimora'], badges: [], label: 'casada \u00abdimora\u00bb', grams: ['s.f.'] }],
+            ['a headword that is also the name of another entry', search('sale'), { heads: ['sales.m.', 'mareda \u00absale\u00bb'],
+                results: ['sale', 'mare'], aliases: ['sale'], current: ['sale'], badges: ['esatto'], grams: ['s.m.'] }],
+            ['the name chosen: its row alone is marked', click('results', 1), { current: ['mare'], label: 'mareda \u00absale\u00bb' }],
+            ['by its beginning, among the other headwords', search('di'), { results: ['casa'], aliases: ['dimora'], then: function () {
+                M.useEntries(0);
+            } }]
+        ]);
     });
 
     PageTest.test('looking up as you type; back and forward, by keys too, bring back the search', function (t) {
@@ -431,6 +454,24 @@
             ['the saved entry opens', [open('IT11', 'l.html', 'luna'), click('saved-list', 0)], { entry: 'casa' }],
             ['and goes', function () { $('saved-list').querySelector('[data-remove]').click(); },
                 { savedStatus: 'Nessun segnalibro. Apri una voce e premi \u00abSegnalibro\u00bb.', pressed: ['false', 'false'] }],
+            // A homograph is kept with its number; a row kept without one still marks it.
+            ['città', search('citta'), { entry: 'città', pressed: ['false', 'false'] }],
+            ['a homograph', click('fav'), { pressed: ['true', 'false'], kept: { FAVORITE: ['città¹'] },
+                then: function () { t.eq(V.store.parseRef(V.dictionary.saved.FAVORITE[0].REF).num, '1'); } }],
+            ['a row kept before numbers still marks it', [click('fav'), tables([['INSERT INTO BOOKMARK (DATE, IDBOOK, REF, NOTE) ' +
+                'VALUES (?, ?, ?, ?)', ['2026-01-01 10:00:00', 'ita-base', 'IT08|c.html|citt%C3%A0', 'città']]])],
+                { pressed: ['false', 'true'], saved: ['città'] }],
+            ['the note names the homograph and its dictionary', function () { $('note').click(); }, { dialogTitle:
+                'Nota su \u00abcittà¹\u00bb \u00b7 Dizionario della lingua italiana', then: function () {
+                    PageTest.dialogButton('Annulla').click();
+                } }],
+            ['the bookmark removed', click('bookmark'), { pressed: ['false', 'false'] }],
+            ['and kept again, listed with its number', click('bookmark'), { pressed: ['false', 'true'], saved: ['città'],
+                then: function () {
+                    t.eq(textsOf('sup', 'saved-list'), ['1']);
+                    click('bookmark')();
+                } }],
+            ['casa again', search('casa'), { entry: 'casa', pressed: ['false', 'false'] }],
             ['the note, shown as written', noteDialog(note), { note: 'La tua nota' + note }],
             ['changed', noteDialog('Cambiata'), { note: 'La tua notaCambiata', kept: { NOTE: ['Cambiata'] } }],
             ['deleted', noteDialog(null), { note: '', kept: { NOTE: [] }, then: click('close-saved') }]

@@ -54,16 +54,19 @@ var MockBridge = (function () {
     var words = function (s) { return s ? s.split(' ') : []; };
     var scopes = ['Architettura', 'Astronomia', 'Botanica', 'Chimica', 'Geografia'];
     var entries = [];
-    // The dictionary's entries, with `extra` plain headwords prova001... added for paging.
-    function useEntries(extra) {
-        var list = ENTRIES.slice();
+    // The dictionary's entries, with `extra` plain headwords prova001... added for paging and the
+    // lines of `more`. A line whose grammar is "→ <headword>" is another name of that entry, as the
+    // dictionaries store one: its id and file are the entry's.
+    function useEntries(extra, more) {
+        var list = ENTRIES.concat(more || []);
         for (var i = 1; i <= extra; i++) {
             list.push('XP' + i + '|prova' + ('00' + i).slice(-3) + '|||prova|s.f.|Voce di prova numero ' + i + '.');
         }
         entries = list.map(function (line) {
             var f = line.split('|');
+            var alias = /^\u2192 /.test(f[5]);
             return { id: f[0], word: f[1], forms: words(f[2]), scopes: words(f[3]), keys: words(f[4]), gram: f[5],
-                body: f[6], file: f[1].charAt(0) + '.html' };
+                body: f[6], file: (alias ? f[5].charAt(2) : f[1].charAt(0)) + '.html', alias: alias };
         }).sort(function (a, b) {
             var x = a.word.toLowerCase();
             var y = b.word.toLowerCase();
@@ -157,10 +160,11 @@ var MockBridge = (function () {
         },
         // Answered while the call is still running; a file that cannot be read gets no answer.
         getHtml: function (sku, id, file, callback) {
-            var e = entries.filter(function (x) { return x.id === id && x.file === file; })[0];
+            var e = entries.filter(function (x) { return x.id === id && x.file === file && !x.alias; })[0];
             if (file !== 'missing.html') {
                 answer(callback, '{html:\'' + encodeURIComponent(e ? '<div id="' + e.id + '" class="voce"><p class="lemma"><b>' +
-                    e.word + '</b> <i>' + e.gram + '</i></p><p>1. ' + e.body + '</p></div>' : '').replace(/'/g, '%27') + '\'}', false, '"');
+                    e.word + '</b></p><span class="gram">' + e.gram + '</span><p>1. ' + e.body + '</p></div>' : '')
+                    .replace(/'/g, '%27') + '\'}', false, '"');
             }
         },
         getScopes: function (sku, callback) {
