@@ -1,0 +1,232 @@
+// What a learner meets on the demo dictionaries: the words below are typed into the real
+// dictionary page (main window, engine page, bridge, search service) with the demo packages
+// installed, and for each one the entries the page shows are printed with "found" or "missing"
+// against what the word must show. Not a test: it needs the packages scripts/demo-packages.sh
+// builds from Debian's dictionary data.
+//   bench_lookups [packages folder] [--shots folder]
+// With --shots it also saves the pages of the words marked for it at 1600x1000 and 1024x700.
+#include "app/mainwindow.h"
+#include "base/appsettings.h"
+#include "base/datapaths.h"
+#include "bench/benchsupport.h"
+#include "packages/archiveextractor.h"
+#include "store/webstore.h"
+#include "web/customagentwebview.h"
+#include "web/qtjavascriptinteraction.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+#include <QTest>
+#include <QWebFrame>
+#include <QWebPage>
+#include <cstdio>
+
+namespace {
+// A word typed into one dictionary's page (or into every installed one's, with no dictionary),
+// the entries its page must show in this order, and the picture to take of it.
+struct Lookup {
+    const char* sku;
+    const char* word;
+    const char* expected; // headwords as the page heads them, "|"-separated; "?" for suggestions
+    const char* shot;
+};
+
+const Lookup lookups[] = {
+    { "ZOPEN002", "went", "go", "went-freedict" },
+    { "ZOPEN002", "gone", "go", nullptr },
+    { "ZOPEN002", "goes", "go", nullptr },
+    { "ZOPEN002", "children", "child", nullptr },
+    { "ZOPEN002", "mice", "mouse", nullptr },
+    { "ZOPEN002", "feet", "foot", nullptr },
+    { "ZOPEN002", "better", "better|good", nullptr },
+    { "ZOPEN001", "stato", "stato|essere|stare", nullptr },
+    { "ZOPEN001", "parlato", "parlare", nullptr },
+    { "ZOPEN001", "fatto", "fatto|fare", nullptr },
+    { "ZOPEN001", "detto", "dire", nullptr },
+    { "ZOPEN001", "vado", "andare", nullptr },
+    { "ZOPEN001", "fui", "essere", nullptr },
+    { "ZOPEN001", "case", "casa", nullptr },
+    { "ZDEMO001", "era", "era|essere", nullptr },
+    { "ZOPEN003", "dog", "Dog|Dog|Sundog", "dog-gcide" },
+    { "ZOPEN003", "went", "Went|Went|Go", nullptr },
+    { "ZOPEN003", "netting", "Netting|Netting|Net", nullptr },
+    { "ZOPEN003", "idocrase", "Idocrase|Vesuvianite", nullptr },
+    { "ZOPEN003", "children", "Child", nullptr },
+    { "ZOPEN004", "mice", "mouse", nullptr },
+    { "ZOPEN004", "better", "better|good", nullptr },
+    { "", "hapiness", "?happiness", nullptr },
+    { "", "vado", "andare", nullptr },
+};
+
+MainWindow* window = nullptr;
+
+QWebFrame* frame() { return window->webView->page()->mainFrame(); }
+QVariant js(const QString& script) { return frame()->evaluateJavaScript(script); }
+
+QString scriptText(const QString& text)
+{
+    QString out = text;
+    return out.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('\''), QStringLiteral("\\'"));
+}
+
+// Unpacks a demo package where the program installs it and lists it in the page's database as
+// the library would, with its catalog's title and languages.
+bool install(const QString& package, const QSettings& catalog, WebStore& store, int& counter)
+{
+    const QString sku = QFileInfo(package).completeBaseName();
+    ArchiveExtractor extractor(package, DataPaths::bookDirectory(sku));
+    if (!extractor.open() || !extractor.inspect() || !extractor.extract([](int) {}))
+        return BenchSupport::failed(QStringLiteral("cannot unpack ") + package);
+    QString title = sku;
+    QString source;
+    QString destination;
+    for (const QString& group : catalog.childGroups())
+        if (catalog.value(group + QStringLiteral("/sku")).toString() == sku) {
+            title = catalog.value(group + QStringLiteral("/title")).toString();
+            source = catalog.value(group + QStringLiteral("/sourceLanguageId")).toString();
+            destination = catalog.value(group + QStringLiteral("/destinationLanguageId")).toString();
+        }
+    const auto row = [&](const char* name, const QString& value) {
+        return store.insert(counter, sku, QString::fromLatin1(name), value);
+    };
+    return row("STATUS", QStringLiteral("1")) && row("VISIBLE", QStringLiteral("1")) && row("TITLE", title)
+        && row("SOURCELANGUAGEID", source) && row("DESTINATIONLANGUAGEID", destination);
+}
+
+bool installAll(const QString& packages, const QString& catalogPath)
+{
+    QSettings catalog(catalogPath, QSettings::IniFormat);
+    catalog.setIniCodec("UTF-8");
+    AppSettings settings;
+    for (const QString& group : catalog.childGroups())
+        if (group.startsWith(QLatin1String("charset"))) {
+            const QString lang = catalog.value(group + QStringLiteral("/langId")).toString();
+            settings.setStartCharset(catalog.value(group + QStringLiteral("/start")).toString(), lang);
+            settings.setEndCharset(catalog.value(group + QStringLiteral("/end")).toString(), lang);
+        }
+    WebStore store;
+    int counter = 0;
+    if (!store.open() || !store.maxId(counter)
+        || !store.setApplicationValue(counter, QStringLiteral("LOGIN"), QStringLiteral("TRUE")))
+        return BenchSupport::failed(QStringLiteral("the page's database did not open"));
+    const QStringList zips = QDir(packages).entryList({ QStringLiteral("Z*.zip") }, QDir::Files, QDir::Name);
+    bool ok = !zips.isEmpty();
+    for (const QString& zip : zips)
+        ok = install(QDir(packages).filePath(zip), catalog, store, counter) && ok;
+    store.close();
+    return ok;
+}
+
+bool pageSettled()
+{
+    return js(QStringLiteral("(function () { var D = window.Vocalume && Vocalume.dict;"
+                             "  return !!D && !D.search.pending && !D.everywhere.pending &&"
+                             "    !document.querySelector('#results .spinner') &&"
+                             "    !document.querySelector('.blocco-stato:not([hidden]) .spinner'); })()"))
+        .toBool();
+}
+
+bool openDictionary(const QString& sku)
+{
+    // From the library's search of every dictionary when none is named.
+    window->bridge->loadUrl(sku.isEmpty() ? QStringLiteral("dizionario.html?idbook=ZOPEN001&tutti=1")
+                                          : QStringLiteral("dizionario.html?idbook=") + sku);
+    return QTest::qWaitFor(
+        [] {
+            return js(QStringLiteral("!!(window.Vocalume && Vocalume.dictionary && Vocalume.dictionary.language())"))
+                .toBool();
+        },
+        20000);
+}
+
+// Types the word and waits until the page has listed and shown what it found.
+void type(const QString& word)
+{
+    js(QStringLiteral("var q = document.getElementById('q'); q.focus(); q.value = '%1';"
+                      "var e = document.createEvent('Event'); e.initEvent('input', true, true); q.dispatchEvent(e);")
+            .arg(scriptText(word)));
+    QTest::qWait(150);
+    if (!QTest::qWaitFor(pageSettled, 20000))
+        std::fprintf(stderr, "the page is still busy with %s\n", qPrintable(word));
+    QTest::qWait(200);
+}
+
+// The entries on the page, as their headings name them; the suggestions offered when none.
+QStringList shown()
+{
+    return js(QStringLiteral("(function () { var D = Vocalume.dict;"
+                             "  var blocks = D.blocks().map(function (b) { return b.it.word + (b.it.alias ? ' (da ' + "
+                             "b.it.alias + ')' : ''); });"
+                             "  if (blocks.length) return blocks;"
+                             "  return Array.prototype.map.call(document.querySelectorAll('#results [data-suggest]'),"
+                             "    function (s) { return '?' + s.getAttribute('data-suggest'); }); })()"))
+        .toStringList();
+}
+
+// Whether `expected` appears in `page` in its order (other entries may stand between).
+bool matches(const QStringList& page, const QStringList& expected)
+{
+    int at = 0;
+    for (const QString& entry : page)
+        if (at < expected.size()
+            && entry.section(QStringLiteral(" (da "), 0, 0).compare(expected.at(at), Qt::CaseInsensitive) == 0)
+            ++at;
+    return at == expected.size();
+}
+
+void saveShots(const QString& folder, const QString& name)
+{
+    for (const QSize& size : { QSize(1600, 1000), QSize(1024, 700) }) {
+        window->resize(size);
+        QTest::qWait(400);
+        window->grab().save(QStringLiteral("%1/%2-%3x%4.png").arg(folder, name).arg(size.width()).arg(size.height()));
+    }
+}
+}
+
+int main(int argc, char* argv[])
+{
+    BenchSupport::prepareEnvironment();
+    QApplication app(argc, argv);
+    BenchSupport::quietProgram();
+    const QStringList args = app.arguments().mid(1);
+    const int shotsAt = args.indexOf(QStringLiteral("--shots"));
+    const QString shots = shotsAt >= 0 ? args.value(shotsAt + 1) : QString();
+    const QString packages = args.isEmpty() || args.first().startsWith(QLatin1String("--"))
+        ? QStringLiteral(VOCALUME_BUILD_DIR "/demo-packages")
+        : args.first();
+    if (!QDir(packages).exists() || (shotsAt >= 0 && !QDir().mkpath(shots)))
+        return std::fprintf(stderr, "usage: bench_lookups [packages folder] [--shots folder]\n"), 2;
+
+    MainWindow main;
+    window = &main;
+    if (!installAll(packages, QStringLiteral(VOCALUME_SOURCE_DIR "/tools/storeservice/demo/catalog.ini")))
+        return 1;
+    main.resize(1600, 1000);
+    main.show();
+
+    int found = 0;
+    int total = 0;
+    QString open = QStringLiteral("-");
+    for (const Lookup& lookup : lookups) {
+        const QString sku = QString::fromLatin1(lookup.sku);
+        if (!sku.isEmpty() && !QFileInfo::exists(DataPaths::bookDirectory(sku)))
+            continue;
+        if (sku != open && !openDictionary(sku))
+            return std::fprintf(stderr, "the dictionary page of %s did not open\n", lookup.sku), 1;
+        open = sku;
+        type(QString::fromUtf8(lookup.word));
+        const QStringList page = shown();
+        const bool ok = matches(page, QString::fromUtf8(lookup.expected).split(QLatin1Char('|')));
+        found += ok ? 1 : 0;
+        ++total;
+        std::printf("%-8s %-10s %-8s %s\n", sku.isEmpty() ? "tutti" : lookup.sku, lookup.word, ok ? "found" : "MISSING",
+            qPrintable(page.join(QStringLiteral(" | "))));
+        if (!shots.isEmpty() && lookup.shot)
+            saveShots(shots, QString::fromLatin1(lookup.shot));
+    }
+    std::printf("%d of %d words show what they must\n", found, total);
+    return found == total ? 0 : 1;
+}
