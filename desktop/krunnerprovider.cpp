@@ -74,7 +74,7 @@ RemoteMatches KRunnerProvider::Match(const QString& query)
         for (const PrefixSearch::Hit& hit : hits) {
             RemoteMatch match;
             match.id = HeadwordQueries::idOf(hit);
-            match.text = hit.word;
+            match.text = hit.label();
             match.iconName = QStringLiteral("it.zenta.Vocalume");
             match.type = hit.exact ? exactMatch : possibleMatch;
             // The launcher sorts by relevance: the order of the answer is kept.

@@ -40,7 +40,7 @@ QList<QVariantMap> ShellSearchProvider::GetResultMetas(const QStringList& identi
     for (const QString& id : identifiers) {
         PrefixSearch::Hit hit;
         if (queries->find(id, &hit))
-            metas << QVariantMap { { QStringLiteral("id"), id }, { QStringLiteral("name"), hit.word },
+            metas << QVariantMap { { QStringLiteral("id"), id }, { QStringLiteral("name"), hit.label() },
                 { QStringLiteral("description"), hit.title } };
     }
     return metas;

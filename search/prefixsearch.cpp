@@ -1,10 +1,12 @@
 #include "search/prefixsearch.h"
 
 #include "search/booksearch.h"
+#include "search/entryname.h"
 #include "search/searchstatements.h"
 #include "search/sqltext.h"
 #include "search/statementtimelimit.h"
 
+#include <QSet>
 #include <algorithm>
 #include <sqlite3.h>
 
@@ -32,11 +34,14 @@ QVector<Hit> inBook(const Book& book, const QString& text, int limit)
         && sqlite3_prepare_v2(db, sql.constData(), sql.size(), &statement, nullptr) == SQLITE_OK) {
         StatementTimeLimit timeLimit(db);
         timeLimit.start(std::min(StatementTimeLimit::milliseconds(), statementMs));
+        QSet<QString> listed;
         while (hits.size() < limit && sqlite3_step(statement) == SQLITE_ROW) {
-            Hit hit { book.sku, book.title, SqlText::columnText(statement, 0), SqlText::columnText(statement, 1) };
+            Hit hit { book.sku, book.title, SqlText::columnText(statement, 0), SqlText::columnText(statement, 1),
+                EntryName::aliasTarget(SqlText::columnText(statement, 2)) };
             hit.exact = hit.key == key;
-            if (hits.isEmpty() || hits.last().word != hit.word)
+            if (!listed.contains(hit.label().toLower()))
                 hits.push_back(hit);
+            listed.insert(hit.label().toLower());
         }
     }
     sqlite3_finalize(statement);

@@ -18,14 +18,18 @@ struct Book {
 struct Hit {
     QString sku;
     QString title; // the dictionary's
-    QString word; // the headword as printed
+    QString word; // the headword as printed, or another name of an entry
     QString key; // its normalised form
+    QString entry; // for another name, the headword of the entry it leads to; else empty
     bool exact = false; // the normalised headword equals the normalised text
+
+    // What the desktop shows: the headword, or the name and where it leads ("idocrase → Vesuvianite").
+    QString label() const { return entry.isEmpty() ? word : word + QStringLiteral(" \u2192 ") + entry; }
 };
 
 // Up to `limit` headwords of `book` in its source language that begin with `text`, in the order of
-// their normalised form, each spelling once; none when the text is blank or the dictionary has no
-// readable database.
+// their normalised form, each spelling once whatever its case ("Wentletrap", "wentletrap"); none when
+// the text is blank or the dictionary has no readable database.
 QVector<Hit> inBook(const Book& book, const QString& text, int limit);
 
 // The hits of several dictionaries, each list as inBook gave it, in the dictionaries' order:

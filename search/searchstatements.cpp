@@ -142,7 +142,7 @@ QByteArray headwords(const QString& sourceLanguage)
 
 QByteArray headwordPrefix(const SearchWordForms& w, const QString& sourceLanguage, int count)
 {
-    return "select nome, nome_n from lemma where source = '" + SqlText::escaped(sourceLanguage) + "' and nome_n GLOB '"
+    return "select nome, nome_n, hwgram from lemma where source = '" + SqlText::escaped(sourceLanguage) + "' and nome_n GLOB '"
         + SqlText::globLiteral(w.normalized) + "*' order by nome_n, nome limit " + QByteArray::number(count);
 }
 

@@ -39,7 +39,7 @@ QByteArray fileName(const QByteArray& key);
 // Every headword of one source language with its normalised form.
 QByteArray headwords(const QString& sourceLanguage);
 // Up to `count` headwords of one source language whose normalised form begins with N, with that
-// form, in its order: a headword equal to N comes first.
+// form and their category, in its order: a headword equal to N comes first.
 QByteArray headwordPrefix(const SearchWordForms& w, const QString& sourceLanguage, int count);
 // Up to `count` rows of the whole index after (`forward`) or before the place made of the
 // lower-cased headword `name` and the entry's and file's row ids.

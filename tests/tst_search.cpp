@@ -79,7 +79,9 @@ private slots:
         for (int i = 45; i >= 1; --i)
             many << entry(QStringLiteral("Parola%1").arg(i, 2, 10, QLatin1Char('0')));
         QVERIFY(TestDictionary::install("list", many << entry("pane") << entry("l'altro"), 7));
-        QVERIFY(TestDictionary::install("due", { entry("casaccio"), entry("Casa") }));
+        DictionaryEntry capanna = entry("capanna");
+        capanna.aliases = QStringList { "tettoia" };
+        QVERIFY(TestDictionary::install("due", { entry("casaccio"), entry("Casa"), entry("tetto"), entry("Tetto"), capanna }));
         QVERIFY(QDir().mkpath(TestDictionary::bookDirectory("rotto") + "/database.db"));
         QVERIFY(TestSupport::writeFile(TestDictionary::bookDirectory("vuoto") + "/database.db", {}));
         QVERIFY(TestDictionary::installEndless("lento"));
@@ -252,6 +254,8 @@ private slots:
                                                  "casamento@voc", "casato@voc" };
         QTest::newRow("limit") << "cas" << 3 << QStringList { "casa@voc", "Casa@due", "casaccio@due" };
         QTest::newRow("capitals, accents and blanks") << " CITTA " << 10 << QStringList { "città@voc" };
+        QTest::newRow("case twins once, a name with its entry") << "tett" << 10
+                                                                << QStringList { "Tetto@due", "tettoia → capanna@due" };
         QTest::newRow("another language's headword") << "case" << 10 << QStringList();
         QTest::newRow("wildcards match themselves") << "50%_[" << 10 << QStringList { "50%_[*]@voc" };
         QTest::newRow("a wildcard alone") << "*" << 10 << QStringList();
@@ -268,7 +272,7 @@ private slots:
             lists << PrefixSearch::inBook({ sku, "", "it" }, text, limit);
         QStringList found;
         for (const PrefixSearch::Hit& hit : PrefixSearch::merged(lists, limit)) {
-            found << hit.word + '@' + hit.sku;
+            found << hit.label() + '@' + hit.sku;
             QCOMPARE(hit.exact, hit.key == text.simplified().toLower());
         }
         QCOMPARE(found, hits);

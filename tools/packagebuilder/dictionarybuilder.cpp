@@ -1,5 +1,6 @@
 #include "tools/packagebuilder/dictionarybuilder.h"
 
+#include "search/entryname.h"
 #include "tools/packagebuilder/dictionaryschema.h"
 #include "tools/packagebuilder/syntheticdictionary.h"
 
@@ -316,8 +317,6 @@ bool DictionaryBuilder::addAll(const SyntheticDictionary& dictionary)
     return true;
 }
 
-QString DictionaryBuilder::aliasCategory(const QString& headword) { return QStringLiteral("\u2192 ") + headword; }
-
 // An alias is a row of its own in lemma, numbered after the entries, that names the entry's
 // identifier, homograph number and content file: the searches and word lists find it by its own
 // name, and its category names the entry it leads to.
@@ -327,7 +326,7 @@ bool DictionaryBuilder::writeAliases()
     for (const Alias& alias : qAsConst(aliases)) {
         ++id;
         if (!insert(insertLemma, id, QString::number(alias.entryId), alias.name, normalized(alias.name), alias.omo,
-                aliasCategory(alias.headword), alias.source)
+                EntryName::aliasCategory(alias.headword), alias.source)
             || !insert(insertFileLemma, id, alias.fileId))
             return false;
     }

@@ -58,10 +58,6 @@ public:
     // How an inflected form is stored in lemmatizzatore: CRC-32 of its lower-cased UTF-8 text.
     static QByteArray formHash(const QString& form);
 
-    // What an alias row carries as its category: the arrow and the headword of the entry it leads
-    // to ("→ Vesuvianite" for "idocrase"), so that the name is never taken for a headword of its own.
-    static QString aliasCategory(const QString& headword);
-
     // The statements that create a dictionary database's tables (without their indexes).
     static const char* schema();
 
