@@ -3,6 +3,7 @@
 #include "app/mainwindow.h"
 #include "app/runninginstance.h"
 #include "base/appsettings.h"
+#include "search/booksearch.h"
 #include "store/installedbooks.h"
 #include "web/customagentwebview.h"
 #include "web/qtjavascriptinteraction.h"
@@ -91,16 +92,22 @@ QString DesktopLookup::wordIn(const QString& text)
     return QString();
 }
 
-QString DesktopLookup::pageFor(const QString& word, const QString& sku)
+QString DesktopLookup::pageFor(const QString& word, const QString& sku, bool* fellBack)
 {
     const QVector<InstalledBook> books = InstalledBooks::read();
-    const auto installed = [&books](const QString& id) {
-        return !id.isEmpty() && std::any_of(books.begin(), books.end(), [&id](const InstalledBook& b) { return b.sku == id; });
+    const auto book = [&books](const QString& id) {
+        return std::find_if(books.begin(), books.end(), [&id](const InstalledBook& b) { return b.sku == id; });
     };
+    if (fellBack)
+        *fellBack = false;
     if (books.isEmpty())
         return QString();
-    QString target = installed(sku) ? sku : AppSettings().lastBook();
-    const bool everywhere = !installed(target);
+    QString target = book(sku) != books.end() ? sku : AppSettings().lastBook();
+    const auto chosen = book(target);
+    const bool lacks = chosen != books.end() && books.size() > 1 && !findsWord(target, word, chosen->sourceLanguage);
+    if (fellBack)
+        *fellBack = lacks;
+    const bool everywhere = chosen == books.end() || lacks;
     if (everywhere)
         target = books.first().sku;
     return dictionaryPage + QStringLiteral("?idbook=") + encoded(target) + QStringLiteral("&voce=") + encoded(word)
@@ -123,8 +130,9 @@ void DesktopLookup::pageLoaded()
             ? QString()
             : bridge->currentBook();
         AppSettings settings;
-        if (settings.lastBook() != last)
+        if (settings.lastBook() != last && !fellBack)
             settings.setLastBook(last);
+        fellBack = false;
     }
     proceed();
 }
@@ -145,7 +153,7 @@ void DesktopLookup::openWaiting()
     if (!window || waitingWord.isEmpty())
         return;
     const QString word = waitingWord;
-    const QString page = pageFor(word, waitingSku);
+    const QString page = pageFor(word, waitingSku, &fellBack);
     waitingWord.clear();
     waitingSku.clear();
     if (page.isEmpty())

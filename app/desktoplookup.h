@@ -32,8 +32,9 @@ public:
     // The word of `text`: its first line without the blanks and punctuation around it, cut short.
     static QString wordIn(const QString& text);
     // The dictionary page that looks `word` up (see the class comment); empty when no dictionary
-    // is installed.
-    static QString pageFor(const QString& word, const QString& sku);
+    // is installed. When the dictionary named or opened last does not have the word, every
+    // installed one is searched, and `*fellBack` says so.
+    static QString pageFor(const QString& word, const QString& sku, bool* fellBack = nullptr);
 
 private:
     void readPage();
@@ -53,4 +54,7 @@ private:
     // signed in.
     QString shownPage;
     bool signedIn = false;
+    // The page on its way searches every dictionary because the last one lacked the word: the
+    // dictionary opened last stays the one to search next.
+    bool fellBack = false;
 };

@@ -129,6 +129,14 @@ DatabaseAccess searchOnBookEntry(SearchState* state, const QString& sku, const Q
     return access;
 }
 
+bool findsWord(const QString& sku, const QString& word, const QString& sourceLanguage)
+{
+    const QString path = getBookDatabasePath(sku);
+    BookDatabase database;
+    return !path.isEmpty() && !word.trimmed().isEmpty() && database.open(path)
+        && database.count(SearchStatements::wordCount(searchWordForms(word, sourceLanguage), sourceLanguage)) > 0;
+}
+
 DatabaseAccess searchOnBookFullText(SearchState* state, const QString& sku, const QString& word, const QString& scope,
     const QString& start, const QString& offset, const QString& sourceLanguage)
 {

@@ -27,5 +27,9 @@ DatabaseAccess searchOnBookFullText(SearchState* state, const QString& sku, cons
 DatabaseAccess searchWordList(SearchState* state, const QString& sku, const QString& word, const QString& from,
     const QString& to, const QString& sourceLanguage);
 
+// Whether dictionary `sku` has `word` as a headword, another name of an entry or an inflected form
+// (what a page of the word shows, not merely headwords that begin with it).
+bool findsWord(const QString& sku, const QString& word, const QString& sourceLanguage);
+
 // The text of the box shown when a dictionary's database cannot be opened for a search.
 QString databaseOpenFailedText();

@@ -11,11 +11,6 @@
 #include <vector>
 #include <sqlite3.h>
 
-namespace {
-// One letter wrong in a short word, two in a longer one.
-int allowedDistance(int length) { return length <= 4 ? 1 : 2; }
-}
-
 HeadwordSuggestions::HeadwordSuggestions(QObject* parent)
     : QObject(parent)
 {

@@ -37,6 +37,9 @@ public:
     // Edit distance of two texts, counting a swap of neighbouring letters as one edit; any value
     // above `bound` is returned as bound + 1.
     static int distance(const QString& a, const QString& b, int bound);
+    // The distance a suggestion may be from a word of `length` letters: one letter wrong in a short
+    // word, two in a longer one.
+    static int allowedDistance(int length) { return length <= 4 ? 1 : 2; }
 
 signals:
     // The headwords of `sku` in `sourceLanguage` are read: suggestions for it answer at once.

@@ -72,6 +72,13 @@ QByteArray entryCount(const SearchWordForms& w, const QString& sourceLanguage)
         + "*' OR l.id in(SELECT id_lemma FROM lemmatizzatore WHERE lemmatizzatore.flessi='" + w.hash + "'))";
 }
 
+QByteArray wordCount(const SearchWordForms& w, const QString& sourceLanguage)
+{
+    return "select count(*) from lemma l WHERE l.source = '" + SqlText::escaped(sourceLanguage) + "' AND (l.nome_n = '"
+        + SqlText::escaped(w.normalized) + "' OR l.id in(SELECT id_lemma FROM lemmatizzatore WHERE lemmatizzatore.flessi='"
+        + w.hash + "'))";
+}
+
 QByteArray entryExact(const SearchWordForms& w, const QString& sourceLanguage)
 {
     return "select l.id_zenta, l.nome as nome, f.file, l.omo, l.hwgram from lemma l, file_lemma fl, file f WHERE "
@@ -167,7 +174,7 @@ QList<QByteArray> all()
     const SearchWordForms w = searchWordForms(QStringLiteral("a"), QStringLiteral("it"));
     const QString it = QStringLiteral("it");
     const QString one = QStringLiteral("1");
-    return { entryCount(w, it), entryExact(w, it), entryRelated(w, it, one, one), entryOfForm(w, it, one),
+    return { entryCount(w, it), entryExact(w, it), entryRelated(w, it, one, one), entryOfForm(w, it, one), wordCount(w, it),
         fullTextCount(w, it, QString()), fullTextCount(w, it, one), fullTextPage(w, it, QString(), one, one),
         fullTextPage(w, it, one, one, one), wordListCount(w, it), wordListPage(w, it, one, one), scopes(),
         fileName("1"), headwords(it), headwordPrefix(w, it, 1), indexPage(it, QStringLiteral("a"), 1, 1, true, 1) };

@@ -23,6 +23,9 @@ QByteArray entryCount(const SearchWordForms& w, const QString& sourceLanguage);
 QByteArray entryExact(const SearchWordForms& w, const QString& sourceLanguage);
 QByteArray entryRelated(
     const SearchWordForms& w, const QString& sourceLanguage, const QString& start, const QString& offset);
+// The entries of one source language whose normalised headword (or other name) is N, or that have the
+// word as an inflected form: those a page of the word shows.
+QByteArray wordCount(const SearchWordForms& w, const QString& sourceLanguage);
 // Up to `offset` entries (other than the word's own headword) that have the word as an inflected
 // form, in alphabetical order.
 QByteArray entryOfForm(const SearchWordForms& w, const QString& sourceLanguage, const QString& offset);

@@ -396,16 +396,24 @@ private slots:
         QTest::addColumn<QStringList>("books");
         QTest::addColumn<QString>("last");
         QTest::addColumn<QString>("sku");
+        QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("page");
         const QStringList books { "voc:1:1:2", "due:2:1:1", "nascosto:1:0:0", "comprato:0:1:0" };
-        const QString word = "&voce=l%27acqua%20%C3%A8";
+        const QString word = "&voce=l%27acqua";
         const QString everywhere = "dizionario.html?idbook=due" + word + "&tutti=1";
-        QTest::newRow("none installed") << QStringList { "comprato:0:1:0" } << "" << "" << "";
-        QTest::newRow("none opened yet: all, on the library's first") << books << "" << "" << everywhere;
-        QTest::newRow("the one opened last") << books << "voc" << "" << "dizionario.html?idbook=voc" + word;
-        QTest::newRow("the one opened last is gone") << books << "vecchio" << "" << everywhere;
-        QTest::newRow("the one asked for") << books << "due" << "voc" << "dizionario.html?idbook=voc" + word;
-        QTest::newRow("a hidden one asked for") << books << "" << "nascosto" << everywhere;
+        const QString inVoc = "dizionario.html?idbook=voc" + word;
+        QTest::newRow("none installed") << QStringList { "comprato:0:1:0" } << "" << "" << "l'acqua" << "";
+        QTest::newRow("none opened yet: all, on the library's first") << books << "" << "" << "l'acqua" << everywhere;
+        QTest::newRow("the one opened last") << books << "voc" << "" << "l'acqua" << inVoc;
+        QTest::newRow("an inflected form in the one opened last") << books << "voc" << "" << "acque"
+                                                                << "dizionario.html?idbook=voc&voce=acque";
+        QTest::newRow("the one opened last lacks it: all") << books << "voc" << "" << "acq"
+                                                          << "dizionario.html?idbook=due&voce=acq&tutti=1";
+        QTest::newRow("the only one lacks it") << QStringList { "voc:1:1:1" } << "voc" << "" << "acq"
+                                               << "dizionario.html?idbook=voc&voce=acq";
+        QTest::newRow("the one opened last is gone") << books << "vecchio" << "" << "l'acqua" << everywhere;
+        QTest::newRow("the one asked for") << books << "due" << "voc" << "l'acqua" << inVoc;
+        QTest::newRow("a hidden one asked for") << books << "" << "nascosto" << "l'acqua" << everywhere;
     }
 
     void lookUpPage()
@@ -413,10 +421,14 @@ private slots:
         QFETCH(QStringList, books);
         QFETCH(QString, last);
         QFETCH(QString, sku);
+        QFETCH(QString, text);
         QFETCH(QString, page);
+        QVERIFY(TestDictionary::install("voc", { entry("l'acqua", "", { "acque" }), entry("acquario") }));
         list(books);
         AppSettings().setLastBook(last);
-        QCOMPARE(DesktopLookup::pageFor("l'acqua è", sku), page);
+        bool fellBack = true;
+        QCOMPARE(DesktopLookup::pageFor(text, sku, &fellBack), page);
+        QCOMPARE(fellBack, QTest::currentDataTag() == QByteArray("the one opened last lacks it: all"));
     }
 
     // From the login page through the sign-in to the dictionary; then a later start of the program
@@ -449,6 +461,23 @@ private slots:
         QGuiApplication::clipboard()->setText(" «casato»\n");
         lookup.request(RunningInstance::selectionVerb(), QString());
         QTRY_VERIFY(url().endsWith("/engine/dizionario.html?idbook=voc&voce=casato"));
+
+        // A word the dictionary opened last lacks is looked up in every one; that dictionary stays
+        // the one searched next.
+        QVERIFY(TestDictionary::install("due", { entry("mare") }));
+        int id = 9001;
+        for (const char* row : { "'STATUS', '1'", "'VISIBLE', '1'", "'ORDER', '2'", "'SOURCELANGUAGEID', 'it'" })
+        {
+            // The page may be writing its history meanwhile.
+            const QString insert
+                = QStringLiteral("INSERT OR REPLACE INTO SYSTEM (ID, REFBOOK, VARIABLE, VALUE) VALUES (%1, 'due', %2)");
+            QTRY_VERIFY(TestSupport::storeExec(insert.arg(id).arg(row)));
+            ++id;
+        }
+        lookup.request(RunningInstance::searchVerb(), "mare");
+        QTRY_VERIFY2(url().endsWith("voce=mare&tutti=1"), qPrintable(url()));
+        QTRY_COMPARE(js("document.getElementById('q').value"), QVariant("mare"));
+        QCOMPARE(AppSettings().lastBook(), QStringLiteral("voc"));
     }
 };
 

@@ -7,6 +7,7 @@
 #include "search/resultliteral.h"
 #include "search/scopelist.h"
 #include "search/searchstatements.h"
+#include "search/spellingsuggestions.h"
 #include "search/sqltext.h"
 #include "search/statementtimelimit.h"
 #include "tests/support/searchrunner.h"
@@ -53,6 +54,7 @@ class TestSearch : public QObject {
 private:
     QDateTime vocModified;
     QTemporaryDir large;
+    QTemporaryDir spelling;
     SyntheticDictionary::Shape shape;
 
 private slots:
@@ -92,6 +94,10 @@ private slots:
         // More headwords begin with "mice" than a page of two holds; "mouse" comes after them.
         QVERIFY(TestDictionary::install("forme", { entry("micella"), entry("mice", "n."), entry("micelle"),
             entry("mouse", "n.", { "mice" }) }));
+        // A spelling dictionary whose words are flagged, one of them a form no headword is.
+        QVERIFY(TestSupport::writeFile(spelling.filePath("it_IT.aff"), "SET ISO8859-1\nSFX A Y 1\nSFX A a e a\n"));
+        QVERIFY(TestSupport::writeFile(spelling.filePath("it_IT.dic"), "4\nvado\nvedo\ncasa/A\nandr\xf2\n"));
+        SpellingSuggestions::setSpellingFolder(spelling.path());
         shape.entries = 30000;
         DictionaryBuilder builder;
         DictionaryBuilder::Options options;
@@ -295,6 +301,11 @@ private slots:
         QTest::newRow("nothing typed") << "sugg" << "  " << "it" << QStringList();
         QTest::newRow("not installed") << "nessuno" << "casa" << "it" << QStringList();
         QTest::newRow("outside the books") << "../voc" << "casa" << "it" << QStringList();
+        // Every dictionary ("*": voc and sugg) and the spelling dictionary of their language.
+        QTest::newRow("every dictionary, each word once") << "*" << "caza" << "it" << QStringList { "casa" };
+        QTest::newRow("a spelling word a dictionary finds") << "*" << "vedo" << "it" << QStringList { "vado" };
+        QTest::newRow("in the spelling dictionary's encoding") << "*" << "andro" << "it" << QStringList { "andrò", "andare" };
+        QTest::newRow("another language's spelling") << "*" << "vado" << "en" << QStringList();
     }
 
     void suggest()
@@ -303,6 +314,10 @@ private slots:
         QFETCH(QString, word);
         QFETCH(QString, language);
         QFETCH(QStringList, expected);
+        if (sku == "*") {
+            QCOMPARE(SpellingSuggestions::closest({ { "voc", language }, { "sugg", language } }, word), expected);
+            return;
+        }
         HeadwordSuggestions s;
         s.prepare(sku, language);
         QTRY_VERIFY_WITH_TIMEOUT(s.isReady(sku, language), 20000);

@@ -6,6 +6,7 @@
 #include "packages/partialpackage.h"
 #include "base/scriptliteral.h"
 #include "search/indexrows.h"
+#include "search/spellingsuggestions.h"
 #include "web/entryprint.h"
 
 #include <QApplication>
@@ -17,11 +18,39 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QThread>
+#include <memory>
 
 PageServices::PageServices(QObject* parent)
     : QObject(parent)
 {
     connect(&suggestions, &HeadwordSuggestions::ready, this, &PageServices::suggestionsRead);
+}
+
+PageServices::~PageServices()
+{
+    for (QThread* thread : findChildren<QThread*>())
+        thread->wait();
+}
+
+void PageServices::suggestEverywhere(QString word, QString books, QString callback)
+{
+    QVector<SpellingSuggestions::Book> list;
+    for (const QJsonValue& book : QJsonDocument::fromJson(books.toUtf8()).array())
+        list.push_back({ book.toObject().value(QStringLiteral("sku")).toString(),
+            book.toObject().value(QStringLiteral("lang")).toString() });
+    auto found = std::make_shared<QStringList>();
+    QThread* thread = QThread::create([list, word, found] { *found = SpellingSuggestions::closest(list, word); });
+    thread->setParent(this);
+    connect(thread, &QThread::finished, this, [this, thread, found, callback] {
+        thread->deleteLater();
+        QStringList words;
+        for (const QString& w : qAsConst(*found))
+            words << QLatin1Char('"') + ScriptLiteral::escapeNested(w, QLatin1Char('"'), QLatin1Char('\'')) + QLatin1Char('"');
+        emit pageStatement(ScriptLiteral::singleQuoted(
+            callback, QStringLiteral("{result:true,words:[") + words.join(QLatin1Char(',')) + QStringLiteral("]}")));
+    });
+    thread->start(QThread::LowPriority);
 }
 
 void PageServices::prepareSuggestions(QString sku, QString sourceLanguage, QString callback)

@@ -20,6 +20,8 @@ class PageServices : public QObject
     Q_OBJECT
 public:
     explicit PageServices(QObject* parent = nullptr);
+    // Waits for the suggestions still being looked for.
+    ~PageServices() override;
 
 public slots:
     // Starts reading the headwords of a dictionary for suggestions, so the first one answers at
@@ -31,6 +33,11 @@ public slots:
     // null while the dictionary's headwords are still being read (the callback of
     // prepareSuggestions follows).
     QString suggest(QString sku, QString word, QString sourceLanguage);
+    // The same for a search of every installed dictionary that found nothing: `books` is a JSON
+    // array of {sku, lang}; the words come from their headwords and from the spelling dictionaries
+    // of their languages. Looked for on a thread of its own; `callback` hears
+    // {result:true,words:[...]}, closest first.
+    void suggestEverywhere(QString word, QString books, QString callback);
     // Up to `count` rows of the whole alphabetical index next to a place in it, as a JSON array
     // of {idzenta, word, file, omo, hw, k}: `after` "1" lists the rows from the place on, "0"
     // the rows before it (still in alphabetical order). The place is the `k` of a listed row (a

@@ -190,12 +190,7 @@
             el.results.innerHTML = '<li class="list-status">' + (req.start > 0 ? 'Nessun altro risultato.' :
                 'Nessun risultato per \u00ab' + V.escapeHtml(req.word) + '\u00bb.' +
                 (close.length || search.awaitingSuggestions ? '' :
-                    (req.type === '0' ? '<br>Prova la ricerca nel testo completo.' : ''))) + '</li>' +
-                (close.length ? '<li class="suggest"><span class="suggest-label">Forse cercavi:</span> ' +
-                    close.map(function (w) {
-                        return '<button type="button" class="item suggestion" data-suggest="' + V.escapeHtml(w) + '">' +
-                            '<span class="w">' + V.escapeHtml(w) + '</span></button>';
-                    }).join('') + '</li>' : '');
+                    (req.type === '0' ? '<br>Prova la ricerca nel testo completo.' : ''))) + '</li>' + D.suggestionList(close);
         } else {
             el.results.innerHTML = items.map(function (it, i) {
                 return '<li>' + D.resultButton(it, i, (it.exact ? '<span class="exact">esatto</span>' : '') +

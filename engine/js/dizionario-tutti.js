@@ -79,6 +79,7 @@
                     null, { search: run.word.toLowerCase() });
             } else {
                 D.closeEntry();
+                D.suggestEverywhere(run);
             }
         }
     };
@@ -97,7 +98,8 @@
             html += '<li class="list-status"><span class="spinner spinner-small"></span> Ricerca in ' +
                 V.escapeHtml(run.books[run.groups.length].title) + '...</li>';
         } else if (!found.length) {
-            html = '<li class="list-status">Nessun risultato per \u00ab' + V.escapeHtml(run.word) + '\u00bb in nessun dizionario.</li>';
+            html = '<li class="list-status">Nessun risultato per \u00ab' + V.escapeHtml(run.word) + '\u00bb in nessun dizionario.</li>' +
+                D.suggestionList(run.suggestions);
         }
         el.results.innerHTML = html;
         el.resultsCount.textContent = found.length ? ' (' + found.reduce(function (n, g) { return n + g.tot; }, 0) + ')' : '';

@@ -336,6 +336,13 @@
                 books: [['ita-base', 'casa', 'it', 'onSearchEverywhere'], ['ita-base', 'sole', 'it', 'onSearchEverywhere'],
                     ['fra-ita', 'sole', 'fr', 'onSearchEverywhere']] }],
             ['this dictionary only, sole', click('all-books'), { groups: [], results: ['sole'] }],
+            ['nowhere: the closest words of every dictionary', everywhere('caza'), { groups: [],
+                status: 'Nessun risultato per \u00abcaza\u00bb in nessun dizionario.', suggested: ['casa'],
+                then: function () { t.eq(M.lastCall('suggestEverywhere').slice(0, 2), ['caza', JSON.stringify([
+                    { sku: 'ita-base', lang: 'it' }, { sku: 'fra-ita', lang: 'fr' }])]); } }],
+            ['one press searches it everywhere', click('results', 0), { groups: [both[0] + ' (3)', both[1] + ' (3)'], q: 'casa' }],
+            ['this dictionary only, sole again', [function () { $('q').value = 'sole'; }, click('all-books')],
+                { groups: [], results: ['sole'] }],
             // Long enough for the other dictionary to have been asked and to have answered.
             ['left while its first answer is awaited: the later answers change nothing', [everywhere('casa'), click('all-books')],
                 { until: shownFor(300, 'casa'), groups: [], results: casa,

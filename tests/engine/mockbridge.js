@@ -199,6 +199,13 @@ var MockBridge = (function () {
             answer(ready.callback, '{result:true}');
         }
     };
+    function closeTo(word) {
+        var key = normalize('it', word);
+        return entries.filter(function (e) {
+            var w = normalize('it', e.word);
+            return w.length === key.length && w.split('').filter(function (c, i) { return c !== key.charAt(i); }).length === 1;
+        }).map(function (e) { return e.word; });
+    }
     var services = {
         saveTextFile: function (name, text) {
             M.files['appunti.json'] = text;
@@ -238,14 +245,13 @@ var MockBridge = (function () {
         discardDownload: function (sku) { return delete M.keptDownloads[sku]; },
         // The headwords as long as the word and one letter apart from it; null while not read.
         suggest: function (sku, word) {
-            if (!headwordsRead[sku]) {
-                return 'null';
-            }
-            var key = normalize('it', word);
-            return JSON.stringify(entries.filter(function (e) {
-                var w = normalize('it', e.word);
-                return w.length === key.length && w.split('').filter(function (c, i) { return c !== key.charAt(i); }).length === 1;
-            }).map(function (e) { return e.word; }));
+            return headwordsRead[sku] ? JSON.stringify(closeTo(word)) : 'null';
+        },
+        // The same for every dictionary named (each holds this one's entries), answered later.
+        suggestEverywhere: function (word, books, callback) {
+            later(function () {
+                answer(callback, '{result:true,words:[' + closeTo(word).map(function (w) { return '"' + w + '"'; }).join(',') + ']}');
+            });
         }
     };
 
