@@ -15,6 +15,7 @@
 #include "web/qtjavascriptinteraction.h"
 
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -281,6 +282,38 @@ private slots:
         QCOMPARE(window->bridge->getBookID(), QString());
         QVERIFY(!window->bridge->goToReading(engine("books/none.zip"), "none"));
         QVERIFY(!window->bridge->goToReading(engine("books/8.zip"), ".."));
+    }
+
+    // The right button on a selection in an entry: the menu copies and looks up what was selected
+    // (the press itself would clear the selection and offer the word under the pointer).
+    void rightClickKeepsTheSelection()
+    {
+        DictionaryEntry casa = entry("casa", "s.f.");
+        casa.definition = "Edificio destinato ad abitazione.";
+        QVERIFY(TestDictionary::install("voc", { casa }));
+        list({ "voc:1:1:1" });
+        QVERIFY(TestSupport::storeExec("INSERT INTO SYSTEM (ID, REFBOOK, VARIABLE, VALUE) VALUES (900, 'SYSTEM', 'LOGIN', 'TRUE')"));
+        window->resize(1200, 800);
+        window->show();
+        window->bridge->loadUrl("dizionario.html?idbook=voc&voce=casa");
+        QTRY_VERIFY(js("document.querySelector('#entry .def') !== null").toBool());
+        const QVariantList box = js("(function () { var t = document.querySelector('#entry .def').firstChild;"
+                                    "  var r = document.createRange(); r.setStart(t, 9); r.setEnd(t, 18);"
+                                    "  var s = window.getSelection(); s.removeAllRanges(); s.addRange(r);"
+                                    "  var b = r.getBoundingClientRect(); return [b.left + 3, (b.top + b.bottom) / 2]; })()")
+                                     .toList();
+        QCOMPARE(box.size(), 2);
+        const QPoint at(box.at(0).toInt(), box.at(1).toInt());
+        // As the desktop delivers the right button: the press, the menu event, the release.
+        QTest::mousePress(window->webView, Qt::RightButton, {}, at);
+        QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, at, window->webView->mapToGlobal(at));
+        QApplication::sendEvent(window->webView, &menuEvent);
+        QTest::mouseRelease(window->webView, Qt::RightButton, {}, at);
+        QTRY_VERIFY(js("document.querySelector('.menu') !== null").toBool());
+        QCOMPARE(js("Array.prototype.slice.call(document.querySelectorAll('.menu button'), 0, 2).map(function (b) {"
+                    "  return b.textContent + (b.disabled ? ' (spento)' : ''); })")
+                     .toStringList(),
+            QStringList({ "Copia", "Cerca «destinato»" }));
     }
 
     // The store numbers rows from the largest identifier, whoever wrote it: the page or the program.

@@ -354,6 +354,7 @@ private slots:
             QTest::newRow(tag + "entry exact") << SearchStatements::entryExact(f, "it");
             QTest::newRow(tag + "entry related") << SearchStatements::entryRelated(f, "it", "0", "10");
             QTest::newRow(tag + "entry of a form") << SearchStatements::entryOfForm(f, "it", "10");
+            QTest::newRow(tag + "word count") << SearchStatements::wordCount(f, "it");
             QTest::newRow(tag + "full text count") << SearchStatements::fullTextCount(f, "it", "");
             QTest::newRow(tag + "full text page") << SearchStatements::fullTextPage(f, "it", "", "10", "10");
             QTest::newRow(tag + "scoped count") << SearchStatements::fullTextCount(f, "it", "3");

@@ -12,6 +12,7 @@
     var menu = null;         // { el, items: [buttons] } while the menu is open
     var offer = null;        // the button that offers the selected text
     var offering = null;     // the offer about to be shown once a click has selected text
+    var pressed = null;      // the selection as it was when the right button went down
 
     // The text selected inside the entries, '' when none.
     function selectedText() {
@@ -144,8 +145,10 @@
         }
     }
 
-    // Opens the menu at (x, y) of the window for the entry block `b`; `word` is what "Cerca" offers.
-    function openMenu(x, y, b, word) {
+    // Opens the menu at (x, y) of the window for the entry block `b`; `word` is what "Cerca" offers
+    // when nothing is selected. Opened by the keyboard, its first item takes the focus; opened by the
+    // pointer, the focus stays where it is, so that the selection stays in view.
+    function openMenu(x, y, b, word, byKeyboard) {
         closeMenu();
         hideOffer();
         var selected = selectedText();
@@ -179,7 +182,9 @@
         document.body.appendChild(box);
         box.style.left = Math.max(0, Math.min(x, window.innerWidth - box.offsetWidth - 4)) + 'px';
         box.style.top = Math.max(0, Math.min(y, window.innerHeight - box.offsetHeight - 4)) + 'px';
-        menu.items.filter(function (i) { return !i.disabled; })[0].focus();
+        if (byKeyboard) {
+            menu.items.filter(function (i) { return !i.disabled; })[0].focus();
+        }
     }
 
     // Up and down move between the menu's items; Esc and Tab close it.
@@ -241,7 +246,7 @@
         var b = current();
         if ((ev.keyCode === 93 || (ev.shiftKey && ev.keyCode === 121)) && b) {
             var r = b.el.getBoundingClientRect();
-            openMenu(r.left + 20, Math.max(r.top, 0) + 20, b, '');
+            openMenu(r.left + 20, Math.max(r.top, 0) + 20, b, '', true);
             return true;
         }
         return false;
@@ -252,13 +257,24 @@
         // the button goes up (or on the menu event, where the view sends one).
         var fromPointer = function (ev) {
             ev.preventDefault();
+            // The press moved the selection (the web view selects at the pointer): it comes back.
+            if (pressed) {
+                var s = window.getSelection();
+                s.removeAllRanges();
+                s.addRange(pressed);
+            }
             var b = D.blockOf(ev.target) || D.blockOf(document.elementFromPoint(ev.clientX, ev.clientY)) || current();
             openMenu(ev.clientX, ev.clientY, b, wordUnder(ev.clientX, ev.clientY));
         };
+        V.on(el.entry, 'mousedown', function (ev) {
+            var s = window.getSelection();
+            pressed = ev.button === 2 && selectedText() ? s.getRangeAt(0).cloneRange() : null;
+        });
         V.on(el.entry, 'contextmenu', fromPointer);
         V.on(el.entry, 'mouseup', function (ev) {
             if (ev.button === 2) {
                 fromPointer(ev);
+                pressed = null;
             } else if (ev.button === 0) {
                 clearTimeout(offering);
                 offering = setTimeout(showOffer, 0);
