@@ -15,6 +15,7 @@
 #include "web/qtjavascriptinteraction.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
@@ -22,6 +23,7 @@
 #include <QWebFrame>
 #include <QWebPage>
 #include <cstdio>
+#include <functional>
 
 namespace {
 // A word typed into one dictionary's page (or into every installed one's, with no dictionary),
@@ -180,13 +182,46 @@ bool matches(const QStringList& page, const QStringList& expected)
     return at == expected.size();
 }
 
-void saveShots(const QString& folder, const QString& name)
+void saveShots(const QString& folder, const QString& name, const std::function<void()>& before = nullptr)
 {
     for (const QSize& size : { QSize(1600, 1000), QSize(1024, 700) }) {
         window->resize(size);
         QTest::qWait(400);
+        if (before)
+            before();
         window->grab().save(QStringLiteral("%1/%2-%3x%4.png").arg(folder, name).arg(size.width()).arg(size.height()));
     }
+}
+
+// The entry's menu opened with the right button on a word selected in the entry, and the text
+// found with Ctrl+F, on the page shown.
+void saveEntryShots(const QString& folder)
+{
+    saveShots(folder, QStringLiteral("menu-selezione"), [] {
+        js(QStringLiteral("Vocalume.dict.el.reader.scrollTop = 0"));
+        const QVariantList box = js(QStringLiteral(
+            "(function () { var w = document.createTreeWalker(document.querySelector('#entry .blocco-corpo'), 4, null, false);"
+            "  var n; while ((n = w.nextNode()) && n.nodeValue.indexOf('quadruped') < 0) {}"
+            "  var r = document.createRange(); r.setStart(n, n.nodeValue.indexOf('quadruped'));"
+            "  r.setEnd(n, n.nodeValue.indexOf('quadruped') + 9);"
+            "  var s = window.getSelection(); s.removeAllRanges(); s.addRange(r);"
+            "  var b = r.getBoundingClientRect(); return [b.left + 5, (b.top + b.bottom) / 2]; })()")).toList();
+        const QPoint at(box.value(0).toInt(), box.value(1).toInt());
+        QWidget* view = window->webView;
+        QTest::mousePress(view, Qt::RightButton, {}, at);
+        QContextMenuEvent menu(QContextMenuEvent::Mouse, at, view->mapToGlobal(at));
+        QApplication::sendEvent(view, &menu);
+        QTest::mouseRelease(view, Qt::RightButton, {}, at);
+        QTest::qWait(300);
+    });
+    QTest::mouseClick(window->webView, Qt::LeftButton, {}, QPoint(5, 5));
+    saveShots(folder, QStringLiteral("trova"), [] {
+        js(QStringLiteral("Vocalume.dict.openFind(); var f = document.getElementById('find-text'); f.value = 'dog';"
+                          "var fire = function (type, key) { var e = document.createEvent('Event');"
+                          "  e.initEvent(type, true, true); e.keyCode = key; f.dispatchEvent(e); };"
+                          "fire('input'); fire('keydown', 13); fire('keydown', 13); fire('keydown', 13);"));
+        QTest::qWait(300);
+    });
 }
 }
 
@@ -230,6 +265,8 @@ int main(int argc, char* argv[])
             qPrintable(page.join(QStringLiteral(" | "))));
         if (!shots.isEmpty() && lookup.shot)
             saveShots(shots, QString::fromLatin1(lookup.shot));
+        if (!shots.isEmpty() && QByteArray(lookup.shot) == "dog-gcide")
+            saveEntryShots(shots);
     }
     std::printf("%d of %d words show what they must\n", found, total);
     return found == total ? 0 : 1;

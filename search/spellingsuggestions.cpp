@@ -59,8 +59,8 @@ void fromHeadwords(const SpellingSuggestions::Book& book, const QString& typed, 
     sqlite3_close(db);
 }
 
-// The spelling dictionary of a language: <language>_<LANGUAGE>.dic ("it_IT"), else the first of
-// that language ("en_GB" when there is no "en_US"... in name order).
+// The spelling dictionary of a language: <language>_<LANGUAGE>.dic ("it_IT"; "en_US" for English),
+// else the first of that language in name order.
 QString spellingDictionary(const QString& language)
 {
     QMutexLocker lock(&folderLock);

@@ -24,7 +24,8 @@
     ['q', 'search-form', 'scope', 'scope-hint', 'results', 'results-pager', 'results-prev', 'results-next',
         'results-info', 'results-count', 'tab-results', 'tab-index', 'panel-results', 'panel-index', 'prefix',
         'letters', 'words', 'reader', 'welcome',
-        'entry-view', 'entry-word', 'entry', 'fav', 'bookmark', 'note',
+        'entry-view', 'entry-tools', 'entry-word', 'entry', 'fav', 'bookmark', 'note', 'find-bar', 'find-text', 'find-count',
+        'find-prev', 'find-next', 'find-close',
         'saved', 'saved-list', 'open-saved', 'close-saved', 'dict-title', 'dict-sub', 'back', 'entry-back',
         'entry-forward', 'clear-history', 'export-saved', 'import-saved', 'all-books'
     ].forEach(function (id) {

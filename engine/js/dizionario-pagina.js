@@ -87,6 +87,7 @@
             b.it.hint = D.hintOf(text);
         }
         var first = entry.page.highlight ? V.highlight(b.body, entry.page.highlight) : null;
+        D.refind();
         if (D.sameEntry(b.it, entry.current)) {
             D.rememberLookUp(b.it);
             if (first && first.offsetTop > el.reader.clientHeight - 80) {

@@ -180,38 +180,58 @@
         }).join('');
     }
 
-    // Marks every whole-word occurrence of `word` in the text of `root`, ignoring case and
-    // accents; returns the first mark.
-    V.highlight = function (root, word) {
-        word = D.trim(word);
-        if (!word) {
-            return null;
+    // Marks every occurrence of `text` in the text of `root` that is shown, ignoring case and
+    // accents (only whole words with `wholeWords`), with <mark class="`className`">; returns the
+    // marks in the order of the text. Marks of that class already there are left as they are.
+    V.markText = function (root, text, wholeWords, className) {
+        text = D.trim(text);
+        if (!text) {
+            return [];
         }
-        var re = new RegExp('(^|[^' + LETTER + '])(' + wordPattern(word) + ')(?![' + LETTER + '])', 'i');
+        var re = new RegExp(wholeWords ? '(^|[^' + LETTER + '])(' + wordPattern(text) + ')(?![' + LETTER + '])' :
+            '()(' + wordPattern(text) + ')', 'i');
         var texts = [];
         (function walk(node) {
             for (var c = node.firstChild; c; c = c.nextSibling) {
                 if (c.nodeType === 3) {
                     texts.push(c);
-                } else if (c.nodeType === 1 && c.nodeName.toLowerCase() !== 'mark') {
+                } else if (c.nodeType === 1 && window.getComputedStyle(c).display !== 'none' &&
+                    !(c.nodeName.toLowerCase() === 'mark' && c.className === className)) {
                     walk(c);
                 }
             }
         }(root));
-        var first = null;
+        var marks = [];
         texts.forEach(function (node) {
             var m;
-            while (node && (m = re.exec(node.nodeValue))) {
-                var at = m.index + m[1].length;
-                var hit = node.splitText(at);
+            while (node && (m = re.exec(node.nodeValue)) && m[2]) {
+                var hit = node.splitText(m.index + m[1].length);
                 node = hit.splitText(m[2].length);
                 var mark = document.createElement('mark');
-                mark.className = 'hit';
+                mark.className = className;
                 hit.parentNode.replaceChild(mark, hit);
                 mark.appendChild(hit);
-                first = first || mark;
+                marks.push(mark);
             }
         });
-        return first;
+        return marks;
+    };
+
+    // Takes the marks of `className` out of `root`, its text as it was.
+    V.unmarkText = function (root, className) {
+        Array.prototype.slice.call(root.querySelectorAll('mark.' + className)).forEach(function (mark) {
+            var parent = mark.parentNode;
+            while (mark.firstChild) {
+                parent.insertBefore(mark.firstChild, mark);
+            }
+            parent.removeChild(mark);
+            parent.normalize();
+        });
+    };
+
+    // Marks every whole-word occurrence of `word` in the text of `root`, ignoring case and
+    // accents; returns the first mark.
+    V.highlight = function (root, word) {
+        return V.markText(root, word, true, 'hit')[0] || null;
     };
 }(Vocalume, Vocalume.dict));

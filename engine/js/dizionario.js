@@ -70,11 +70,12 @@
         D.wireSaved();
 
         D.wireMenu();
+        D.wireFind();
         V.on(document, 'keydown', function (ev) {
             if (V.isDialogOpen()) {
                 return;
             }
-            if (D.entryKeys(ev)) {
+            if (D.entryKeys(ev) || D.findKeys(ev)) {
                 ev.preventDefault();
                 ev.stopPropagation();
             } else if (ev.keyCode === 27 && !el.saved.hasAttribute('hidden')) {
@@ -101,7 +102,8 @@
         return /^(input|textarea|select)$/i.test(ev.target.nodeName || '');
     }
 
-    // Ctrl+L or Ctrl+F: the search box; Esc from elsewhere: the search box, its word selected;
+    // Ctrl+L: the search box; Ctrl+F: finding in the entries shown (the search box when none is);
+    // Esc from elsewhere: the search box, its word selected;
     // Alt+Left and Alt+Right: back and forward between entries; Ctrl with plus, minus or 0: the
     // entry's text size; Ctrl+A: the entries selected; Ctrl+P: the entry in focus printed;
     // Ctrl+W: back to the library (Ctrl+Q, which ends the program, is the window's). True when
@@ -119,6 +121,10 @@
         }
         if (!ev.ctrlKey || ev.altKey) {
             return false;
+        }
+        if (key === 70 && !el.entryView.hasAttribute('hidden')) {
+            D.openFind();
+            return true;
         }
         if (key === 76 || key === 70) {
             el.q.focus();

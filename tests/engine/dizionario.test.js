@@ -139,8 +139,9 @@
                 { heads: citta }],
             ['a full-text hit that is not a headword', search('centro', '2'), { entry: 'città', results: ['città'] }],
             ['a headword', search('acqua'), { entry: 'acqua', results: ['acqua'], marks: [] }],
-            ['full text: the word marked', mode(1), { results: ['acqua', 'cascata', 'fiume', 'mare'], asked: [['acqua', '2', '', '0']],
-                marks: ['acqua'] }],
+            // Its own entry names it only in its hidden heading: nothing shown to mark.
+            ['full text: the word marked where it shows', mode(1), { results: ['acqua', 'cascata', 'fiume', 'mare'],
+                asked: [['acqua', '2', '', '0']], marks: [] }],
             ['one scope', scope(geo), { results: ['cascata', 'fiume', 'mare'], asked: [['acqua', '2', geo, '0']], entry: 'cascata',
                 marks: ['acqua'] }],
             ['every scope', scope(''), { results: ['acqua', 'cascata', 'fiume', 'mare'] }],
@@ -183,11 +184,12 @@
             ['sole, typed on', search('sole'), { entry: 'sole' }],
             ['sale', search('sale'), { entry: 'sale' }],
             ['a link', open('IT05', 'c.html', 'casale'), { entry: 'casale', nav: [false, true], then: function () {
-                    [[$('entry'), 76], [$('entry-back'), 70]].forEach(function (c) {
+                    [[$('entry'), 76, 'q'], [$('entry-back'), 70, 'find-text']].forEach(function (c) {
                         c[0].focus();
                         key(document.body, c[1], { ctrlKey: true });
-                        t.eq(document.activeElement.id, 'q', 'Ctrl+' + c[1]);
+                        t.eq(document.activeElement.id, c[2], 'Ctrl+' + c[1]);
                     });
+                    key($('find-text'), 27);
                 } }],
             ['Alt+Left', alt(37), { entry: 'sale', nav: [false, false] }],
             ['back', click('entry-back'), { entry: 'sole' }],
@@ -201,6 +203,39 @@
                 kind: '0' }],
             ['forward', click('entry-forward'), { entry: 'zucchero', q: 'zucchero', results: ['zucchero'], kind: '2' }],
             ['a headword search again', search('sole'), { entry: 'sole', kind: '0' }]
+        ]);
+    });
+
+    PageTest.test('Ctrl+F finds text in the entries shown, each occurrence in turn, whatever its case and accents', function (t) {
+        var found = function () {
+            return [textsOf('mark.trovato', 'entry'), textsOf('mark.trovato.is-current', 'entry'), $('find-count').textContent];
+        };
+        var enter = function (shift) { PageTest.fire($('find-text'), 'keydown', { keyCode: 13, shiftKey: shift }); };
+        t.rows(P, [
+            ['three homographs', search('citta'), { entry: 'città', then: function () {
+                t.ok(key(document.body, 70, { ctrlKey: true }).defaultPrevented, 'Ctrl+F is taken');
+                t.eq(document.activeElement.id, 'find-text');
+                PageTest.fill('find-text', 'citt', 'input')();
+                t.eq(found(), [['citt', 'citt', 'citt', 'Citt', 'Citt'], ['citt'], '1 di 5']);
+                enter(false);
+                t.eq(found()[2], '2 di 5', 'Enter: the next');
+                enter(true);
+                enter(true);
+                t.eq(found().slice(1), [['Citt'], '5 di 5'], 'Shift+Enter: the previous, round');
+                key(document.body, 114);
+                t.eq(found()[2], '1 di 5', 'F3: the next');
+                PageTest.fill('find-text', 'zzz', 'input')();
+                t.eq(found(), [[], [], 'Nessuna corrispondenza']);
+                PageTest.fill('find-text', 'capo', 'input')();
+            } }],
+            ['another page is searched too', search('luna'), { entry: 'luna', then: function () {
+                t.eq(found(), [[], [], 'Nessuna corrispondenza']);
+                PageTest.fill('find-text', 'TERRA', 'input')();
+                t.eq(found(), [['Terra'], ['Terra'], '1 di 1']);
+                key($('find-text'), 27);
+                t.eq([found()[0], $('find-bar').hasAttribute('hidden'), $('entry').textContent.indexOf('Terra') > 0], [[], true, true],
+                    'Esc closes, the text as it was');
+            } }]
         ]);
     });
 
