@@ -437,6 +437,8 @@
             return;
         }
         delete errors[sku];
+        // A kept transfer goes on from where it stopped.
+        delete kept[sku];
         download = { sku: sku, phase: 'start', percent: 0, size: '' };
         rememberDownload(sku);
         refreshActions();
@@ -577,9 +579,10 @@
             startDownload(sku);
             break;
         case 'cancel':
-            // Native code sends nothing after a cancel.
+            // Native code sends nothing after a cancel, and keeps nothing of the transfer.
             V.bridge('cancelDownload');
             endDownload();
+            kept = keptDownloads();
             refreshActions();
             break;
         case 'pause':

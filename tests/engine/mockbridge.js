@@ -174,9 +174,13 @@ var MockBridge = (function () {
         }
     };
     var nothing = function () {};
-    'cancelDownload download loadUrl onLogout openLink purchase synchronize'.split(' ').forEach(function (name) {
+    'loadUrl onLogout openLink purchase synchronize'.split(' ').forEach(function (name) {
         slots[name] = nothing;
     });
+    // A cancel removes what the last download asked for kept, as native code does.
+    var lastDownload = '';
+    slots.download = function (sku) { lastDownload = sku; };
+    slots.cancelDownload = function () { delete M.keptDownloads[lastDownload]; };
 
     // Files "chosen" by the user live in M.files; M.fileTrouble, when set, is what native code
     // answers instead ({result:'failed'|'unreadable'|'tooBig',...}).
