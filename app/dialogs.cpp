@@ -38,16 +38,19 @@ void Dialogs::critical(QWidget* parent, const QString& title, const QString& tex
 Dialogs::Answer Dialogs::askOfferingExport(QWidget* parent, const QString& text)
 {
     QMessageBox box(parent);
+    box.setWindowTitle(QStringLiteral("Vocalume"));
     box.setText(text);
     QPushButton* exportNotes = box.addButton(QStringLiteral("Esporta gli appunti"), QMessageBox::ActionRole);
     QPushButton* no = box.addButton(QStringLiteral("No"), QMessageBox::RejectRole);
+    // The standard Ok button, answering a yes-or-no question beside "No".
     QPushButton* ok = box.addButton(QMessageBox::Ok);
+    ok->setText(QStringLiteral("Sì"));
     // A question that removes everything never does so on a bare Enter.
     box.setDefaultButton(no);
     box.setEscapeButton(no);
     QAbstractButton* clicked = no;
     if (handler) {
-        const int button = handler(Kind::Question, QString(), text, &box);
+        const int button = handler(Kind::Question, box.windowTitle(), text, &box);
         clicked = button == QMessageBox::Ok ? ok : button == QMessageBox::Save ? exportNotes : no;
     } else {
         box.exec();

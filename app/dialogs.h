@@ -25,8 +25,8 @@ public:
     static void critical(QWidget* parent, const QString& title, const QString& text);
     // What the user chose in a question that offers to export the notes first.
     enum class Answer { No, ExportNotes, Ok };
-    // A question with the buttons "Esporta gli appunti", "No" (the default, with the reject role)
-    // and Ok. A handler is given the box as it would be shown and answers QMessageBox::Ok,
+    // A question titled "Vocalume" with the buttons "Esporta gli appunti", "No" (the default, with
+    // the reject role) and Ok, which reads "Sì". A handler is given the box as it would be shown and answers QMessageBox::Ok,
     // QMessageBox::Save (the export) or any other button (No).
     static Answer askOfferingExport(QWidget* parent, const QString& text);
     // Runs an application dialog modally (exec).

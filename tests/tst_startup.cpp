@@ -14,6 +14,7 @@
 #include "web/customagentwebview.h"
 #include "web/qtjavascriptinteraction.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
@@ -320,13 +321,25 @@ private slots:
         if (!dataPresent)
             QVERIFY(removeDirectoryTree(data()));
         TestSupport::answerDialogs(answer);
+        QStringList buttons;
+        Dialogs::setHandler([&](Dialogs::Kind, const QString& title, const QString& text, QDialog* box) {
+            TestSupport::recorded().dialogs << title + '|' + text;
+            if (auto* question = qobject_cast<QMessageBox*>(box))
+                for (QAbstractButton* b : question->buttons())
+                    buttons << b->text();
+            return answer;
+        });
         QKeyEvent press(QEvent::KeyPress, Qt::Key_R, Qt::KeyboardModifiers(modifiers));
         QApplication::sendEvent(&window, &press);
         const bool done = asks && answer == QMessageBox::Ok;
         const QStringList& dialogs = TestSupport::recorded().dialogs;
         QCOMPARE(dialogs.size(), asks ? (done ? 2 : 1) : 0);
         if (asks)
-            QVERIFY(dialogs.first().startsWith(QStringLiteral("|Resettare i dati dell'applicazione?")));
+            QVERIFY(dialogs.first().startsWith(QStringLiteral("Vocalume|Resettare i dati dell'applicazione?")));
+        if (asks) {
+            buttons.sort();
+            QCOMPARE(buttons, QStringList({ "Esporta gli appunti", "No", "Sì" }));
+        }
         QVERIFY(!done || dialogs.last() == "Vocalume|Operazione completata, l'applicazione verrà chiusa");
         QCOMPARE(exitCode, done ? 0 : -1);
         QCOMPARE(QFile::exists(data("file__0/bookmarks.db")), !done && dataPresent);
