@@ -60,6 +60,8 @@ const Lookup lookups[] = {
     { "ZOPEN004", "better", "better|good", nullptr },
     { "", "hapiness", "?happiness", nullptr },
     { "", "vado", "andare", nullptr },
+    { "", "went", "go|Go|go", "went-tutti" },
+    { "ZOPEN003", "church", "Church|Church", "church-gcide" },
 };
 
 MainWindow* window = nullptr;
@@ -193,8 +195,8 @@ void saveShots(const QString& folder, const QString& name, const std::function<v
     }
 }
 
-// The entry's menu opened with the right button on a word selected in the entry, and the text
-// found with Ctrl+F, on the page shown.
+// The entry's menu opened with the right button on a word selected in the entry, the page read
+// further down (its tools still in view), and the text found with Ctrl+F.
 void saveEntryShots(const QString& folder)
 {
     saveShots(folder, QStringLiteral("menu-selezione"), [] {
@@ -215,6 +217,10 @@ void saveEntryShots(const QString& folder)
         QTest::qWait(300);
     });
     QTest::mouseClick(window->webView, Qt::LeftButton, {}, QPoint(5, 5));
+    saveShots(folder, QStringLiteral("scorrimento"), [] {
+        js(QStringLiteral("Vocalume.dict.el.reader.scrollTop = 2500"));
+        QTest::qWait(200);
+    });
     saveShots(folder, QStringLiteral("trova"), [] {
         js(QStringLiteral("Vocalume.dict.openFind(); var f = document.getElementById('find-text'); f.value = 'dog';"
                           "var fire = function (type, key) { var e = document.createEvent('Event');"

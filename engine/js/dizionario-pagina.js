@@ -277,7 +277,28 @@
         V.bridge('openLink', 'books/' + (from.sku || D.sku) + '/' + D.dirOf(from.file) + href);
     }
 
+    // Read further down, the page puts in focus the entry that is read once the one in focus has
+    // left the view, so that the tools act on an entry in sight.
+    var following = null;
+    function followScroll() {
+        following = null;
+        var top = el.reader.getBoundingClientRect().top + el.entryTools.offsetHeight;
+        var bottom = el.reader.getBoundingClientRect().bottom;
+        var inView = function (b) {
+            var r = b.el.getBoundingClientRect();
+            return r.bottom > top + 40 && r.top < bottom - 40;
+        };
+        var focused = blocks.filter(function (b) { return D.sameEntry(b.it, entry.current); })[0];
+        var seen = blocks.filter(inView)[0];
+        if (seen && (!focused || !inView(focused))) {
+            D.focusEntry(seen.it, false);
+        }
+    }
+
     D.wireEntry = function () {
+        V.on(el.reader, 'scroll', function () {
+            following = following || setTimeout(followScroll, 80);
+        });
         V.on(el.entryBack, 'click', function () { D.goHistory(-1); });
         V.on(el.entryForward, 'click', function () { D.goHistory(1); });
         V.on(el.entry, 'mousedown', focusOnClick);

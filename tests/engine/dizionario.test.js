@@ -168,6 +168,25 @@
         ]);
     });
 
+    PageTest.test('read further down, the tools act on the entry in sight, which the list marks', function (t) {
+        var long = new Array(120).join('Una riga della voce, lunga. ');
+        var toSecond = function () {
+            var second = document.querySelectorAll('#entry .blocco')[1];
+            $('reader').scrollTop += second.getBoundingClientRect().top - $('reader').getBoundingClientRect().top - 60;
+        };
+        t.rows(P, [
+            ['two long homographs', [function () {
+                M.useEntries(0, ['LX1|lungo|||lungo|agg.|' + long, 'LX2|lungo|||lungo|s.m.|' + long]);
+            }, search('lungo')], { label: 'lungo1agg.', current: ['lungo'], then: function () {
+                t.ok($('reader').scrollHeight > $('reader').clientHeight * 2, 'the page is long');
+            } }],
+            ['the second read', toSecond, { label: 'lungo2s.m.', then: function () {
+                t.eq(textsOf('.is-current sup', 'results'), ['2']);
+                M.useEntries(0);
+            } }]
+        ]);
+    });
+
     PageTest.test('looking up as you type; back and forward, by keys too, bring back the search', function (t) {
         var alt = function (code) {
             return function () { t.ok(key(document.body, code, { altKey: true }).defaultPrevented, 'Alt+' + code + ' is taken'); };
