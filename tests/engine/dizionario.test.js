@@ -246,6 +246,8 @@
                 PageTest.fill('find-text', 'zzz', 'input')();
                 t.eq(found(), [[], [], 'Nessuna corrispondenza']);
                 PageTest.fill('find-text', 'capo', 'input')();
+                key(document.body, 80, { ctrlKey: true });
+                t.eq(calls(t, 'printEntry')[0].slice(0, 2), ['città¹', both[0]], 'printed under its number');
             } }],
             ['another page is searched too', search('luna'), { entry: 'luna', then: function () {
                 t.eq(found(), [[], [], 'Nessuna corrispondenza']);
@@ -329,9 +331,14 @@
                 });
                 t.eq(P.dialog(), 'La voce \u00abcascata\u00bb è stata esportata nel file /home/mario/cascata.pdf.');
                 PageTest.dialogButton('OK').click();
+                // The web view moves the selection as the right button goes down; the menu keeps it.
                 selectWord('acqua');
+                PageTest.fire($('entry'), 'mousedown', { button: 2 });
+                window.getSelection().removeAllRanges();
+                PageTest.fire($('entry'), 'contextmenu', { button: 2, clientX: 1, clientY: 1 });
                 PageTest.fire($('entry'), 'mouseup', { button: 2, clientX: 1, clientY: 1 });
-                t.eq(enabled()[0], true, 'a selection can be copied');
+                t.eq([enabled()[0], P.menu()[1], window.getSelection().toString()], [true, 'Cerca \u00abacqua\u00bb', 'acqua'],
+                    'a selection can be copied');
                 choose('Copia');
                 t.eq(calls(t, 'copyText'), [['cascata s.f.\n1. Salto d\'acqua di un fiume.'], ['acqua']]);
                 var printed = calls(t, 'printEntry')[0];
