@@ -3,6 +3,7 @@
 #include "library/librarysync.h"
 #include "packages/download.h"
 #include "packages/downloadmanager.h"
+#include "search/spellingsuggestions.h"
 #include "services/serviceendpoint.h"
 #include "tests/support/searchrunner.h"
 #include "tests/support/testdictionary.h"
@@ -87,6 +88,14 @@ private slots:
         QTRY_COMPARE(told.count(), 3);
         QCOMPARE(told.at(2).at(0).toString(), QStringLiteral("SignalQt('onAltro', '{result:true}')"));
         QCOMPARE(services.suggest("nessuno", "caza", "it"), QStringLiteral("[]"));
+        // Of every dictionary named, on a thread of its own; a headword's apostrophe cannot end the
+        // statement.
+        QTemporaryDir noSpelling;
+        SpellingSuggestions::setSpellingFolder(noSpelling.path());
+        services.suggestEverywhere("po", "[{\"sku\":\"voc\",\"lang\":\"it\"},{\"sku\":\"nessuno\",\"lang\":\"it\"}]",
+            "onOvunque");
+        QTRY_COMPARE(told.count(), 4);
+        QCOMPARE(told.at(3).at(0).toString(), QStringLiteral("SignalQt('onOvunque', '{result:true,words:[\"po\\\\u0027\"]}')"));
     }
 
     // The index next to a word, and next to a listed row's place, either way: together they make
