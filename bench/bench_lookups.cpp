@@ -1,7 +1,9 @@
 // What a learner meets on the demo dictionaries: the words below are typed into the real
 // dictionary page (main window, engine page, bridge, search service) with the demo packages
 // installed, and for each one the entries the page shows are printed with "found" or "missing"
-// against what the word must show. Not a test: it needs the packages scripts/demo-packages.sh
+// against what the word must show, and how long the page took to settle (the waits of this
+// program included; the suggestions of every dictionary too, when nothing was found). Not a
+// timing to compare: the typing benchmark measures the look-up itself. Not a test: it needs the packages scripts/demo-packages.sh
 // builds from Debian's dictionary data.
 //   bench_lookups [packages folder] [--shots folder]
 // With --shots it also saves the pages of the words marked for it at 1600x1000 and 1024x700.
@@ -17,6 +19,7 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSettings>
 #include <QTest>
@@ -262,13 +265,16 @@ int main(int argc, char* argv[])
         if (sku != open && !openDictionary(sku))
             return std::fprintf(stderr, "the dictionary page of %s did not open\n", lookup.sku), 1;
         open = sku;
+        QElapsedTimer clock;
+        clock.start();
         type(QString::fromUtf8(lookup.word));
+        const qint64 ms = clock.elapsed();
         const QStringList page = shown();
         const bool ok = matches(page, QString::fromUtf8(lookup.expected).split(QLatin1Char('|')));
         found += ok ? 1 : 0;
         ++total;
-        std::printf("%-8s %-10s %-8s %s\n", sku.isEmpty() ? "tutti" : lookup.sku, lookup.word, ok ? "found" : "MISSING",
-            qPrintable(page.join(QStringLiteral(" | "))));
+        std::printf("%-8s %-10s %-8s %5lld ms  %s\n", sku.isEmpty() ? "tutti" : lookup.sku, lookup.word,
+            ok ? "found" : "MISSING", ms, qPrintable(page.join(QStringLiteral(" | "))));
         if (!shots.isEmpty() && lookup.shot)
             saveShots(shots, QString::fromLatin1(lookup.shot));
         if (!shots.isEmpty() && QByteArray(lookup.shot) == "dog-gcide")
