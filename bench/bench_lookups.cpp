@@ -3,8 +3,8 @@
 // installed, and for each one the entries the page shows are printed with "found" or "missing"
 // against what the word must show, and how long the page took to settle (the waits of this
 // program included; the suggestions of every dictionary too, when nothing was found). Not a
-// timing to compare: the typing benchmark measures the look-up itself. Not a test: it needs the packages scripts/demo-packages.sh
-// builds from Debian's dictionary data.
+// timing to compare: the typing benchmark measures the look-up itself. Not a test: it needs the packages
+// scripts/demo-packages.sh builds from Debian's dictionary data.
 //   bench_lookups [packages folder] [--shots folder]
 // With --shots it also saves the pages of the words marked for it at 1600x1000 and 1024x700.
 #include "app/mainwindow.h"
@@ -204,13 +204,15 @@ void saveEntryShots(const QString& folder)
 {
     saveShots(folder, QStringLiteral("menu-selezione"), [] {
         js(QStringLiteral("Vocalume.dict.el.reader.scrollTop = 0"));
-        const QVariantList box = js(QStringLiteral(
-            "(function () { var w = document.createTreeWalker(document.querySelector('#entry .blocco-corpo'), 4, null, false);"
-            "  var n; while ((n = w.nextNode()) && n.nodeValue.indexOf('quadruped') < 0) {}"
-            "  var r = document.createRange(); r.setStart(n, n.nodeValue.indexOf('quadruped'));"
-            "  r.setEnd(n, n.nodeValue.indexOf('quadruped') + 9);"
-            "  var s = window.getSelection(); s.removeAllRanges(); s.addRange(r);"
-            "  var b = r.getBoundingClientRect(); return [b.left + 5, (b.top + b.bottom) / 2]; })()")).toList();
+        const QVariantList box = js(
+            QStringLiteral("(function () { var w = document.createTreeWalker(document.querySelector('#entry "
+                           ".blocco-corpo'), 4, null, false);"
+                           "  var n; while ((n = w.nextNode()) && n.nodeValue.indexOf('quadruped') < 0) {}"
+                           "  var r = document.createRange(); r.setStart(n, n.nodeValue.indexOf('quadruped'));"
+                           "  r.setEnd(n, n.nodeValue.indexOf('quadruped') + 9);"
+                           "  var s = window.getSelection(); s.removeAllRanges(); s.addRange(r);"
+                           "  var b = r.getBoundingClientRect(); return [b.left + 5, (b.top + b.bottom) / 2]; })()"))
+                                     .toList();
         const QPoint at(box.value(0).toInt(), box.value(1).toInt());
         QWidget* view = window->webView;
         QTest::mousePress(view, Qt::RightButton, {}, at);

@@ -28,8 +28,8 @@ struct Candidate {
 };
 
 // Keeps `word` when its normalised form `key` is within the allowed distance of `typed`.
-void consider(const QString& typed, const QString& word, const QString& key, const QString& language,
-    QVector<Candidate>& out)
+void consider(
+    const QString& typed, const QString& word, const QString& key, const QString& language, QVector<Candidate>& out)
 {
     const int bound = HeadwordSuggestions::allowedDistance(typed.size());
     if (qAbs(key.size() - typed.size()) > bound)
@@ -52,8 +52,8 @@ void fromHeadwords(const SpellingSuggestions::Book& book, const QString& typed, 
         StatementTimeLimit limit(db);
         limit.start();
         while (sqlite3_step(statement) == SQLITE_ROW)
-            consider(typed, SqlText::columnText(statement, 0), SqlText::columnText(statement, 1).toLower(), QString(),
-                out);
+            consider(
+                typed, SqlText::columnText(statement, 0), SqlText::columnText(statement, 1).toLower(), QString(), out);
     }
     sqlite3_finalize(statement);
     sqlite3_close(db);
