@@ -129,10 +129,11 @@ void DesktopLookup::pageLoaded()
         const QString last = bridge->parameters().value(QStringLiteral("tutti")) == QLatin1String("1")
             ? QString()
             : bridge->currentBook();
+        const bool fellBack = !fellBackPage.isEmpty()
+            && window->webView->url().toString(QUrl::FullyEncoded).endsWith(QLatin1Char('/') + fellBackPage);
         AppSettings settings;
         if (settings.lastBook() != last && !fellBack)
             settings.setLastBook(last);
-        fellBack = false;
     }
     proceed();
 }
@@ -153,7 +154,9 @@ void DesktopLookup::openWaiting()
     if (!window || waitingWord.isEmpty())
         return;
     const QString word = waitingWord;
+    bool fellBack = false;
     const QString page = pageFor(word, waitingSku, &fellBack);
+    fellBackPage = fellBack ? page : QString();
     waitingWord.clear();
     waitingSku.clear();
     if (page.isEmpty())

@@ -54,7 +54,7 @@ private:
     // signed in.
     QString shownPage;
     bool signedIn = false;
-    // The page on its way searches every dictionary because the last one lacked the word: the
-    // dictionary opened last stays the one to search next.
-    bool fellBack = false;
+    // The page opened on every dictionary because the last one lacked the word: while it is shown,
+    // the dictionary opened last stays the one to search next.
+    QString fellBackPage;
 };
