@@ -29,6 +29,9 @@ QString because(HttpConnection::Failure failure, int status, qint64 received, bo
     }
     if (status == 401 || status == 403)
         return QStringLiteral("il negozio non ha concesso il download. Esci, accedi di nuovo e riprova");
+    if (status == 407)
+        return QStringLiteral("un proxy della rete chiede un nome utente e una password per lasciar passare il "
+                              "download. Indicali nelle impostazioni del proxy del sistema e riprova");
     if (status == 404 || status == 410)
         return QStringLiteral("il negozio non ha trovato il pacchetto del dizionario. Sincronizza la libreria e riprova");
     if (status >= 500)

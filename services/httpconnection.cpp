@@ -266,7 +266,9 @@ void HttpConnection::onFinished()
     if (!d->reply)
         return; // already ended while reading
     const QNetworkReply::NetworkError error = d->reply->error();
-    bool failed = error != QNetworkReply::NoError && !isStatusError(error);
+    // A reply that carries an error status arrived, whatever the stack calls it (400 and 418 an
+    // invalid operation, 407 a proxy failure): its status tells the rest.
+    bool failed = error != QNetworkReply::NoError && !isStatusError(error) && d->status < 400;
     if (error == QNetworkReply::SslHandshakeFailedError)
         d->refusedHost = d->reply->url().host();
     // The stack reports a body cut short itself; this guard keeps a short reply from ever passing.

@@ -76,6 +76,14 @@ private slots:
         row("8192 bytes", { HttpTestServer::reply(noise(8192)) }, 0, 0, nothing);
         row("8193 bytes", { HttpTestServer::reply(noise(8193)) }, 0, 8193, QString());
         row("404 with a large body", { HttpTestServer::reply(noise(50000), 404), whole }, 1, 0, notFound);
+        // Refusals the network stack takes for failures of its own are final too.
+        row("400", { HttpTestServer::reply("<result/>", 400), whole }, 1, 0,
+            "il servizio di download ha risposto con un errore (400). Riprova più tardi.");
+        row("418", { HttpTestServer::reply("<result/>", 418), whole }, 1, 0,
+            "il servizio di download ha risposto con un errore (418). Riprova più tardi.");
+        row("407 of a proxy", { HttpTestServer::reply("<html/>", 407), whole }, 1, 0,
+            "un proxy della rete chiede un nome utente e una password per lasciar passare il download. Indicali "
+            "nelle impostazioni del proxy del sistema e riprova.");
         row("redirect with a large body", { HttpTestServer::reply(noise(50000), 302, "Location: /x\r\n") }, 0, 0,
             "il servizio di download ha risposto con un errore (302). Riprova più tardi.");
         row("no Content-Length, ended by close", { head + "\r\n" + noise(20000) }, 0, 20000, QString());

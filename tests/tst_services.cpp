@@ -145,6 +145,10 @@ private slots:
         const QByteArray small = "HTTP/1.0 200 OK\r\n\r\n" + TestSupport::noise(4096);
         row("ok", HttpTestServer::reply(body), false, 200);
         row("redirect is not followed", HttpTestServer::reply(body, 302, "Location: /\r\n"), false, 302);
+        // Statuses the network stack reports as failures of its own (an invalid operation, a proxy).
+        for (const int status : { 400, 407, 418 })
+            QTest::addRow("%d is a reply", status) << HttpTestServer::reply(body, status) << false << qint64(0) << 0
+                                                   << false << status;
         row("closed before any reply", "", true, 0);
         row("body shorter than Content-Length", "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n" + body, true, 200);
         row("not HTTP", "220 welcome to something else\r\n", true, 0);
