@@ -29,9 +29,10 @@ void ServiceReply::walk(const std::function<void(const QDomElement&)>& visit)
     for (QDomElement child = root().firstChildElement(); !child.isNull(); child = child.nextSiblingElement()) {
         if (child.tagName() == QLatin1String("field")) {
             const QString name = child.attribute(QStringLiteral("name"));
-            if (name == QLatin1String("errorCode")) {
+            if (name == QLatin1String("errorCode") && !errorSeen) {
+                // The first code that refuses names the refusal: a later one, "0" included,
+                // neither clears nor replaces it.
                 errorCode = child.text();
-                // Once an error code is seen, a later "0" does not clear it.
                 if (!errorCode.isEmpty() && errorCode != QLatin1String("0"))
                     errorSeen = true;
             } else if (name == QLatin1String("errorDescription")) {

@@ -275,8 +275,8 @@ private slots:
         row("code 0 with a description", Login, result(code0 + field("errorDescription", "Bene")), "segreta");
         row("empty errorCode", Login, result(field("errorCode", "")), "segreta");
         row("code 7 without description", Login, result(field("errorCode", "7")), "error 7: ");
-        row("a later 0 does not clear the error", Login,
-            result(field("errorCode", "7") + code0 + field("errorDescription", "d")), "error 0: d");
+        row("a later 0 does not clear the error, nor name it", Login,
+            result(field("errorCode", "7") + code0 + field("errorDescription", "d")), "error 7: d");
         row("error fields only directly under result", Login, result("<other>" + field("errorCode", "9") + "</other>"),
             "segreta");
         row("decoding stops at a zero byte", Login,
