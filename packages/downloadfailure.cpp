@@ -45,6 +45,20 @@ QString because(HttpConnection::Failure failure, int status, qint64 received, bo
 }
 }
 
+QString DownloadFailure::refusal(const QString& said)
+{
+    return QStringLiteral("Si è verificato un errore nello scaricamento del dizionario: il negozio ha risposto: «%1». "
+                          "Sincronizza la libreria e riprova.")
+        .arg(said);
+}
+
+QString DownloadFailure::keptAfterRefusal(const QString& said)
+{
+    return QStringLiteral("Si è verificato un errore nello scaricamento del dizionario: il negozio ha risposto: «%1». "
+                          "Quanto già scaricato è conservato: riprendi il download quando il negozio lo concede.")
+        .arg(said);
+}
+
 QString DownloadFailure::text(HttpConnection::Failure failure, int status, qint64 received, bool written, const QString& folder)
 {
     return QStringLiteral("Si è verificato un errore nello scaricamento del dizionario: ")

@@ -14,4 +14,9 @@ public:
     // came) after `received` body bytes, streamed into a file in `folder`; `written` is false
     // when the file did not take them all.
     static QString text(HttpConnection::Failure failure, int status, qint64 received, bool written, const QString& folder);
+    // The failure text when the service sent its refusal (`said`, its own words) for a package.
+    static QString refusal(const QString& said);
+    // The failure text when the service refused to continue a transfer whose bytes are kept:
+    // what it said (`said`, its own words), and that the download can go on later.
+    static QString keptAfterRefusal(const QString& said);
 };

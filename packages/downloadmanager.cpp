@@ -6,6 +6,7 @@
 #include "packages/downloadfailure.h"
 #include "services/httpconnection.h"
 #include "services/serviceendpoint.h"
+#include "services/servicereply.h"
 #include "services/servicerequest.h"
 
 #include <QCryptographicHash>
@@ -132,7 +133,12 @@ void DownloadManager::onHeaders()
 {
     const int status = connection->statusCode();
     const bool whole = status == 200;
-    replyIsPackage = whole || (status == 206 && continuesPart());
+    const QByteArray length = connection->replyHeader("Content-Length");
+    // The service answers its refusals with status 200 and a few bytes: to a request that
+    // continues a part, such an answer (or one whose size is not told) is held apart until its
+    // body shows whether it is the whole package anew, and the kept bytes stay as they are.
+    const bool maybeRefusal = whole && offset > 0 && (length.isEmpty() || length.toLongLong() <= SmallestPackage);
+    replyIsPackage = (whole && !maybeRefusal) || (status == 206 && continuesPart());
     if (!replyIsPackage) {
         // An answer that is no package (or a range elsewhere) never reaches the part file.
         restartPart = status == 206 || status == 416;
@@ -144,7 +150,6 @@ void DownloadManager::onHeaders()
         if (offset > 0)
             part.resize(0);
         offset = 0;
-        const QByteArray length = connection->replyHeader("Content-Length");
         partial.size = length.isEmpty() ? -1 : length.toLongLong();
     } else {
         const QByteArray range = connection->replyHeader("Content-Range");
@@ -194,6 +199,16 @@ void DownloadManager::done(bool error)
     // Bytes count as progress only when the next try continues from them.
     if (error || status >= 500 || (replyIsPackage && there < partial.size))
         return retryOrFail(there > offset && partial.isResumable());
+    if (!replyIsPackage && status == 200) {
+        // Held apart from a kept part: the whole package without a length, asked for again
+        // from its start, or the service's refusal, told in its own words.
+        if (answer.size() > SmallestPackage) {
+            partial.remove();
+            return retryOrFail(false);
+        }
+        const QString said = ServiceReply::refusalIn(answer);
+        return fail(true, said.isEmpty() ? QString() : DownloadFailure::keptAfterRefusal(said));
+    }
     if (replyIsPackage)
         return fail(false, QStringLiteral("Il pacchetto scaricato è più grande di quanto annunciato dal negozio ed è "
                                           "stato eliminato. Scarica di nuovo il dizionario."));
@@ -238,8 +253,11 @@ void DownloadManager::fail(bool keepPart, const QString& message)
 // a digest announced must match before the package takes its name.
 void DownloadManager::check(qint64 bytes)
 {
-    if (bytes <= SmallestPackage)
-        return fail(false);
+    if (bytes <= SmallestPackage) {
+        QFile body(partPath());
+        const QString said = body.open(QIODevice::ReadOnly) ? ServiceReply::refusalIn(body.readAll()) : QString();
+        return fail(false, said.isEmpty() ? QString() : DownloadFailure::refusal(said));
+    }
     if (partial.sha256.isEmpty())
         return accept();
     // Read on a thread of its own: a large package takes a while.

@@ -44,6 +44,17 @@ void ServiceReply::walk(const std::function<void(const QDomElement&)>& visit)
     }
 }
 
+QString ServiceReply::refusalIn(const QByteArray& body)
+{
+    ServiceReply reply;
+    if (!reply.document.setContent(body) || !reply.isResult())
+        return QString();
+    reply.walk();
+    if (!reply.errorSeen)
+        return QString();
+    return reply.errorDescription.trimmed().isEmpty() ? reply.errorCode : reply.errorDescription.trimmed();
+}
+
 QString ServiceReply::failure() const
 {
     if (!received)

@@ -38,7 +38,13 @@ public:
     // ": " + error description, or an empty text for a success.
     QString failure() const;
 
+    // The service's own words when `body` is its reply refusing a request (its error
+    // description, else its error code); empty for anything else, a package's bytes among them.
+    static QString refusalIn(const QByteArray& body);
+
 private:
+    ServiceReply() = default;
+
     bool received = false;
     QString certificateFailure;
     QString body;

@@ -7,6 +7,7 @@
 #include "packages/cachedimage.h"
 #include "packages/diskspace.h"
 #include "packages/download.h"
+#include "packages/downloadfailure.h"
 #include "packages/downloadmanager.h"
 #include "packages/downloadservice.h"
 #include "services/httpconnection.h"
@@ -75,6 +76,9 @@ private slots:
         };
         row("8192 bytes", { HttpTestServer::reply(noise(8192)) }, 0, 0, nothing);
         row("8193 bytes", { HttpTestServer::reply(noise(8193)) }, 0, 8193, QString());
+        row("the service's refusal, sent as 200", { HttpTestServer::reply("<result><field name=\"errorCode\">6</field>"
+            "<field name=\"errorDescription\">Dizionario non acquistato</field></result>") }, 1, 0,
+            "il negozio ha risposto: «Dizionario non acquistato». Sincronizza la libreria e riprova.");
         row("404 with a large body", { HttpTestServer::reply(noise(50000), 404), whole }, 1, 0, notFound);
         // Refusals the network stack takes for failures of its own are final too.
         row("400", { HttpTestServer::reply("<result/>", 400), whole }, 1, 0,
@@ -262,6 +266,102 @@ private slots:
             return lines;
         };
         QTRY_COMPARE_WITH_TIMEOUT(replies(), expected, 5000);
+    }
+
+    void keptBytesSurviveWhatIsNoPackage_data()
+    {
+        QTest::addColumn<QByteArray>("answer"); // to the request that continues the kept part
+        QTest::addColumn<int>("packageSize"); // 0: no package, the kept part stays as it was
+        QTest::addColumn<QString>("why");
+        const QByteArray refusal = "<?xml version=\"1.0\"?><result><field name=\"errorCode\">2</field>"
+                                   "<field name=\"errorDescription\">Sessione non valida</field></result>";
+        const QByteArray head = "HTTP/1.1 200 X\r\nConnection: close\r\n\r\n";
+        const QString said = "il negozio ha risposto: «Sessione non valida». Quanto già scaricato è conservato: "
+                             "riprendi il download quando il negozio lo concede.";
+        QTest::newRow("the service's refusal, sent as 200") << HttpTestServer::reply(refusal) << 0 << said;
+        QTest::newRow("the same without a length") << head + refusal << 0 << said;
+        QTest::newRow("the whole file anew") << HttpTestServer::reply(noise(20000, 3)) << 20000 << QString();
+        QTest::newRow("the whole file anew, without a length") << head + noise(20000, 3) << 20000 << QString();
+    }
+
+    // The real service answers its refusals with status 200 and a few bytes of XML: an answer
+    // that is not the package never touches the bytes a transfer kept, and the user is told what
+    // the service said. The whole file sent anew replaces them.
+    void keptBytesSurviveWhatIsNoPackage()
+    {
+        QFETCH(QByteArray, answer);
+        QFETCH(int, packageSize);
+        QFETCH(QString, why);
+        const QByteArray kept = noise(18000);
+        PartialPackage partial(package());
+        partial.size = 20000;
+        partial.etag = "\"v1\"";
+        partial.state = PartialPackage::State::Stopped;
+        QVERIFY(TestSupport::writeFile(DataPaths::partFile(package()), kept) && partial.write());
+        server->respond([&](const QByteArray&) { return HttpTestServer::Answer { answer }; });
+        DownloadManager manager("ZA", package());
+        QSignalSpy ended(&manager, &DownloadManager::ended);
+        manager.start();
+        QVERIFY(ended.wait(10000));
+        QCOMPARE(manager.finished, packageSize > 0);
+        QCOMPARE(manager.errorMessage(), why.isEmpty() ? QString() : "Si è verificato un errore nello scaricamento del dizionario: " + why);
+        if (packageSize) {
+            QCOMPARE(TestSupport::readFile(package()), noise(20000, 3));
+            return;
+        }
+        QCOMPARE(TestSupport::readFile(DataPaths::partFile(package())), kept);
+        PartialPackage after(package());
+        QVERIFY(after.read() && after.isResumable() && after.size == 20000);
+    }
+
+    void theServiceRefusesToContinue_data()
+    {
+        QTest::addColumn<QStringList>("faults"); // of the reference service, while it is asked to continue
+        QTest::addColumn<QString>("why");
+        QTest::newRow("session expired, said with 200") << QStringList { "--refusals-as-200", "--expire-on-range" }
+                                                       << DownloadFailure::keptAfterRefusal(
+                                                              "Sessione scaduta: effettua di nuovo l'accesso");
+        QTest::newRow("418") << QStringList { "--package-status", "418" }
+                             << "Si è verificato un errore nello scaricamento del dizionario: il servizio di download "
+                                "ha risposto con un errore (418). Riprova più tardi.";
+    }
+
+    // The reference service's own faults against a kept transfer: the refusal is told, the kept
+    // bytes stay, and once the service concedes the download goes on from them, sent without a
+    // length this time.
+    void theServiceRefusesToContinue()
+    {
+        QFETCH(QStringList, faults);
+        QFETCH(QString, why);
+        QTemporaryDir work;
+        const QByteArray served = noise(400000);
+        QVERIFY(TestSupport::writeFile(work.filePath("ZDEMO001.zip"), served));
+        AppSettings settings;
+        settings.setUsername("demo");
+        settings.setSessionId("demo");
+        const QString part = DataPaths::partFile(package());
+        {
+            RunningService slow;
+            if (!slow.start(work.path(), { "--slow-download", "100000" }))
+                QSKIP("the store service is not built");
+            QScopedPointer<DownloadManager> stopped(new DownloadManager("ZDEMO001", package()));
+            stopped->start();
+            QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(part).size() > 100000, 10000);
+        }
+        const QByteArray kept = TestSupport::readFile(part);
+        for (const bool refusing : { true, false }) {
+            RunningService service;
+            QVERIFY(service.start(work.path(), refusing ? faults : QStringList { "--no-length" }));
+            DownloadManager manager("ZDEMO001", package());
+            QSignalSpy retrying(&manager, &DownloadManager::retrying);
+            QSignalSpy ended(&manager, &DownloadManager::ended);
+            manager.start();
+            QVERIFY(ended.wait(20000));
+            QCOMPARE(manager.finished, !refusing);
+            QCOMPARE(manager.errorMessage(), refusing ? why : QString());
+            QCOMPARE(retrying.size(), 0);
+            QCOMPARE(TestSupport::readFile(refusing ? part : package()), refusing ? kept : served);
+        }
     }
 
     // Without an engine folder nothing is asked for; with one, the download starts.

@@ -54,13 +54,22 @@ int main(int argc, char* argv[])
                                             QStringLiteral("n"));
     const QCommandLineOption slowOption(QStringLiteral("slow-download"),
                                         QStringLiteral("Send package bodies at most this fast."), QStringLiteral("bytes-per-second"));
+    const QCommandLineOption refusals200Option(QStringLiteral("refusals-as-200"),
+        QStringLiteral("Refuse package requests with status 200 and the error envelope, as the real service does."));
+    const QCommandLineOption expireOnRangeOption(QStringLiteral("expire-on-range"),
+        QStringLiteral("A package request that continues a transfer (a Range) finds the session expired."));
+    const QCommandLineOption packageStatusOption(QStringLiteral("package-status"),
+        QStringLiteral("Refuse every package request with this HTTP status (400, 407, 418...)."), QStringLiteral("code"));
+    const QCommandLineOption noLengthOption(QStringLiteral("no-length"),
+        QStringLiteral("Send package bodies without Content-Length, ended by closing the connection."));
     const QCommandLineOption certOption(QStringLiteral("cert"),
                                         QStringLiteral("Serve HTTPS with this certificate chain (PEM); needs --key."),
                                         QStringLiteral("file"));
     const QCommandLineOption keyOption(QStringLiteral("key"), QStringLiteral("Private key of --cert (PEM)."),
                                        QStringLiteral("file"));
     parser.addOptions({ portOption, catalogOption, packagesOption, denyOption, delayOption, cutOption, cutTimesOption,
-                        slowOption, certOption, keyOption });
+                        slowOption, refusals200Option, expireOnRangeOption, packageStatusOption, noLengthOption,
+                        certOption, keyOption });
     parser.process(app);
 
     if (!parser.isSet(catalogOption))
@@ -70,12 +79,14 @@ int main(int argc, char* argv[])
     qint64 cutAfter = -1;
     qint64 cutTimes = -1;
     qint64 slow = 0;
+    qint64 packageStatus = 0;
     if (!readNumber(parser, portOption, 0, &port) || port > 65535)
         return failWith(QStringLiteral("invalid --port"));
     if (parser.isSet(certOption) != parser.isSet(keyOption))
         return failWith(QStringLiteral("--cert and --key go together"));
     if (!readNumber(parser, delayOption, 0, &delay) || !readNumber(parser, cutOption, 0, &cutAfter)
-        || !readNumber(parser, cutTimesOption, 0, &cutTimes) || cutTimes > 1000000 || !readNumber(parser, slowOption, 1, &slow))
+        || !readNumber(parser, cutTimesOption, 0, &cutTimes) || cutTimes > 1000000 || !readNumber(parser, slowOption, 1, &slow)
+        || !readNumber(parser, packageStatusOption, 100, &packageStatus) || packageStatus > 599)
         return failWith(QStringLiteral("invalid number"));
 
     Catalog catalog;
@@ -92,6 +103,10 @@ int main(int argc, char* argv[])
     options.cutAfter = cutAfter;
     options.cutTimes = int(cutTimes);
     options.slowDownload = slow;
+    options.refusalsAs200 = parser.isSet(refusals200Option);
+    options.expireOnRange = parser.isSet(expireOnRangeOption);
+    options.packageStatus = int(packageStatus);
+    options.noLength = parser.isSet(noLengthOption);
     options.certificate = parser.value(certOption);
     options.key = parser.value(keyOption);
 

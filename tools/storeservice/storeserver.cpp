@@ -307,8 +307,11 @@ void StoreServer::history(const httplib::Request& request, httplib::Response& re
 
 void StoreServer::download(const httplib::Request& request, httplib::Response& response) const
 {
-    const auto refuse = [&response](int status, const QString& code, const QString& description) {
-        sendXml(response, envelope(Utf8, code, description), Utf8, status);
+    // The library answers a Range itself, whatever If-Range says, even on a refusal: the service
+    // does it here, for the package only.
+    const_cast<httplib::Request&>(request).ranges.clear();
+    const auto refuse = [&response, this](int status, const QString& code, const QString& description) {
+        sendXml(response, envelope(Utf8, code, description), Utf8, options.refusalsAs200 ? 200 : status);
     };
     const Account* account = nullptr;
     switch (checkSession(request, &account)) {
@@ -319,6 +322,10 @@ void StoreServer::download(const httplib::Request& request, httplib::Response& r
     case Session::Valid:
         break;
     }
+    if (options.expireOnRange && request.has_header("Range"))
+        return refuse(403, QStringLiteral("2"), QStringLiteral("Sessione scaduta: effettua di nuovo l'accesso"));
+    if (options.packageStatus > 0)
+        return refuse(options.packageStatus, QStringLiteral("8"), QStringLiteral("Richiesta rifiutata"));
     QString sku = param(request, "sku");
     if (!sku.endsWith(QLatin1String(".zip")))
         return refuse(400, QStringLiteral("4"), QStringLiteral("Richiesta non valida: manca il nome del pacchetto"));
@@ -340,8 +347,6 @@ void StoreServer::download(const httplib::Request& request, httplib::Response& r
     const qint64 size = file->size();
     const QByteArray tag = entityTag(info);
     const QByteArray date = httpDate(info.lastModified());
-    // The library answers a Range itself, whatever If-Range says: the service does it here.
-    const_cast<httplib::Request&>(request).ranges.clear();
     const Extent extent = extentFor(request, size, tag, date);
     response.status = extent.status;
     response.set_header("Accept-Ranges", "bytes");
@@ -360,8 +365,7 @@ void StoreServer::download(const httplib::Request& request, httplib::Response& r
     const qint64 start = extent.start;
     auto sent = std::make_shared<qint64>(0);
     const QString name = dictionary->package;
-    response.set_content_provider(size_t(extent.length), "application/zip",
-        [file, cutAfter, rate, start, sent](size_t offset, size_t length, httplib::DataSink& sink) {
+    const auto provide = [file, cutAfter, rate, start, sent](size_t offset, size_t length, httplib::DataSink& sink) {
             if (cutAfter >= 0 && qint64(offset) >= cutAfter)
                 return false; // closes the connection short of Content-Length
             qint64 chunk = qMin<qint64>(qint64(length), 64 * 1024);
@@ -380,12 +384,26 @@ void StoreServer::download(const httplib::Request& request, httplib::Response& r
             if (rate > 0)
                 std::this_thread::sleep_for(std::chrono::microseconds(data.size() * 1000000LL / rate));
             return true;
+        };
+    const auto released = [name, start, sent](bool) {
+        // What a reply really sent, cut or not: the benchmark adds these lines up.
+        std::fprintf(stderr, "package %s: sent %lld bytes from byte %lld\n", qPrintable(name),
+                     static_cast<long long>(*sent), static_cast<long long>(start));
+    };
+    if (!options.noLength) {
+        response.set_content_provider(size_t(extent.length), "application/zip", provide, released);
+        return;
+    }
+    const size_t total = size_t(extent.length);
+    response.set_content_provider("application/zip",
+        [provide, total](size_t offset, httplib::DataSink& sink) {
+            if (offset >= total) {
+                sink.done();
+                return true;
+            }
+            return provide(offset, total - offset, sink);
         },
-        [name, start, sent](bool) {
-            // What a reply really sent, cut or not: the benchmark adds these lines up.
-            std::fprintf(stderr, "package %s: sent %lld bytes from byte %lld\n", qPrintable(name),
-                         static_cast<long long>(*sent), static_cast<long long>(start));
-        });
+        released);
 }
 
 bool StoreServer::cutsThisReply() const

@@ -29,6 +29,10 @@ public:
         qint64 cutAfter = -1;  // package replies end (connection closed) after this many body bytes
         int cutTimes = -1;     // only the first this many package replies are cut; -1: all
         qint64 slowDownload = 0; // package bodies at most this many bytes per second
+        bool refusalsAs200 = false; // package requests are refused with status 200, as the real service does
+        bool expireOnRange = false; // a package request that continues a transfer finds the session expired
+        int packageStatus = 0;   // every package request is refused with this HTTP status; 0: none is
+        bool noLength = false;   // package bodies carry no Content-Length: the closed connection ends them
         QString certificate;   // with `key`: serve TLS with this certificate chain (PEM)
         QString key;           // the certificate's private key (PEM)
     };
