@@ -41,6 +41,15 @@ bool BookInstaller::unpackBook(
 
     const QString tmp = DataPaths::unpackFolder(destPath);
     Diagnostics::debug("Path destinazione: %s", qPrintable(tmp));
+    // A package that is not installed leaves nothing behind: neither what was unpacked of it nor
+    // the package itself, which a new download fetches again anyway.
+    bool done = false;
+    const auto leaveNothing = qScopeGuard([&] {
+        if (done)
+            return;
+        removeDirectoryTree(tmp);
+        QFile::remove(zipPath);
+    });
     // What a killed or failed attempt left there must never end up in the installed book.
     if (!removeDirectoryTree(tmp) || !QDir(baseDir).mkpath(tmp)) {
         unpackFailed(
@@ -128,6 +137,7 @@ bool BookInstaller::unpackBook(
     }
     if (replacing && !removeDirectoryTree(old))
         Diagnostics::warning("Errori nella rimozione di %s", qPrintable(old));
+    done = true;
     QFile::remove(zipPath);
 
     emit progressHidden();
