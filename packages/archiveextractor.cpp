@@ -79,6 +79,42 @@ QString ArchiveExtractor::boxText(Failure failure)
     return QStringLiteral("Errori decomprimendo il libro");
 }
 
+namespace {
+quint32 littleEndian(const QByteArray& bytes, int at, int size)
+{
+    quint32 value = 0;
+    for (int i = size - 1; i >= 0; --i)
+        value = (value << 8) | quint8(bytes.at(at + i));
+    return value;
+}
+}
+
+bool ArchiveExtractor::endsWhole(const QString& zipPath)
+{
+    constexpr int record = 22;
+    QFile file(zipPath);
+    if (!file.open(QIODevice::ReadOnly) || file.size() < record)
+        return false;
+    // The end record is the last 22 bytes, or sits before a comment of at most 65535.
+    const qint64 tail = qMin<qint64>(file.size(), record + 65535);
+    if (!file.seek(file.size() - tail))
+        return false;
+    const QByteArray bytes = file.read(tail);
+    for (int at = bytes.size() - record; at >= 0; --at) {
+        if (bytes.mid(at, 4) != QByteArray("PK\x05\x06", 4))
+            continue;
+        if (at + record + int(littleEndian(bytes, at + 20, 2)) != bytes.size())
+            continue;
+        const quint32 size = littleEndian(bytes, at + 12, 4);
+        const quint32 offset = littleEndian(bytes, at + 16, 4);
+        // A large archive names its directory in a record of its own, just before.
+        if (size == 0xFFFFFFFFu || offset == 0xFFFFFFFFu)
+            return at >= 20 && bytes.mid(at - 20, 4) == QByteArray("PK\x06\x07", 4);
+        return qint64(offset) + size == file.size() - tail + at;
+    }
+    return false;
+}
+
 bool ArchiveExtractor::open()
 {
     state->zip.setFileNameCodec(QTextCodec::codecForName("IBM866"));

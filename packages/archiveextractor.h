@@ -57,6 +57,9 @@ public:
     QString diagnostic() const { return failureText; }
     // Text of the user's warning box for a failure.
     static QString boxText(Failure failure);
+    // Whether the file ends as a whole zip archive does: its end record last, right after the
+    // central directory it names. A transfer cut short fails it.
+    static bool endsWhole(const QString& zipPath);
 
 private:
     bool fail(Failure kind, const QString& text);

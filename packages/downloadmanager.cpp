@@ -3,6 +3,7 @@
 #include "base/appsettings.h"
 #include "base/datapaths.h"
 #include "base/diagnostics.h"
+#include "packages/archiveextractor.h"
 #include "packages/downloadfailure.h"
 #include "services/httpconnection.h"
 #include "services/serviceendpoint.h"
@@ -257,6 +258,13 @@ void DownloadManager::check(qint64 bytes)
         QFile body(partPath());
         const QString said = body.open(QIODevice::ReadOnly) ? ServiceReply::refusalIn(body.readAll()) : QString();
         return fail(false, said.isEmpty() ? QString() : DownloadFailure::refusal(said));
+    }
+    // Told neither its size nor its digest, a body is whole only when it ends as an archive does:
+    // a connection that dropped looks like its end.
+    if (partial.size < 0 && partial.sha256.isEmpty() && !ArchiveExtractor::endsWhole(partPath())) {
+        reason = DownloadFailure::text(HttpConnection::Failure::None, 200, bytes, true, QString());
+        partial.remove();
+        return retryOrFail(false);
     }
     if (partial.sha256.isEmpty())
         return accept();
