@@ -90,12 +90,14 @@ ServiceEndpoint CachedImage::server() const
     if (!services.secure)
         return { host, services.port, false };
     // TLS chosen: the store's own host is reached as every other request, also when the address
-    // says http; another host is asked as its address says (a cover carries no secret).
+    // says http. Another host is asked over TLS too (its https port, unless the address is an
+    // https one naming its own): what the user reads never travels in clear, and a host that
+    // does not speak TLS gives no cover.
     if (host.compare(services.host, Qt::CaseInsensitive) == 0
         || host.compare(ServiceEndpoint::storeHost(), Qt::CaseInsensitive) == 0)
         return { host, services.port, true };
     const bool secure = address.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
-    return { host, quint16(address.port(secure ? 443 : 80)), secure };
+    return { host, quint16(secure ? address.port(443) : 443), true };
 }
 
 void CachedImage::done(bool failed)
