@@ -28,15 +28,16 @@ QHash<QString, quint64> declaredSizes(const QString& zipPath)
     if (!zip.open(QuaZip::mdUnzip))
         return sizes;
     // Only the record's name and sizes are read, as the extractor does: a damaged extra field
-    // or comment after them does not stop it.
-    QTextCodec* codec = QTextCodec::codecForName("IBM866");
+    // or comment after them does not stop it. Names are decoded as the extractor decodes them.
     for (bool more = zip.goToFirstFile(); more; more = zip.goToNextFile()) {
         unz_file_info64 info;
         QByteArray name(65536, '\0');
         if (unzGetCurrentFileInfo64(zip.getUnzFile(), &info, name.data(), uLong(name.size() - 1), nullptr, 0, nullptr, 0)
             != UNZ_OK)
             break;
-        const QString cleaned = QDir::cleanPath(codec->toUnicode(name.constData()));
+        bool clean = false;
+        const QString cleaned
+            = QDir::cleanPath(ArchiveExtractor::entryName(QByteArray(name.constData()), info.flag & (1u << 11), &clean));
         sizes[cleaned] = qMax(sizes.value(cleaned), quint64(info.uncompressed_size));
     }
     return sizes;

@@ -135,14 +135,15 @@ bool isLinkEntry(const unz_file_info64& info)
     return ((info.external_fa >> 16) & 0170000) == 0120000;
 }
 
-// The entry's name as extraction decodes it (UTF-8 when the entry says so), reduced to the path it
-// lands on: "./a", "a//b" and "d/" name the same files as "a", "a/b" and "d". Case and
-// backslashes are kept, as extraction keeps them.
-QString outputName(const unz_file_info64& info, const char* rawName, QTextCodec* codec)
-{
-    const bool utf8 = info.flag & (1u << 11);
-    return QDir::cleanPath(utf8 ? QString::fromUtf8(rawName) : codec->toUnicode(rawName));
+bool hasUtf8Name(const unz_file_info64& info) { return info.flag & (1u << 11); }
 }
+
+QString ArchiveExtractor::entryName(const QByteArray& raw, bool utf8, bool* clean)
+{
+    QTextCodec::ConverterState state;
+    const QString name = QTextCodec::codecForName(utf8 ? "UTF-8" : "IBM866")->toUnicode(raw.constData(), raw.size(), &state);
+    *clean = state.invalidChars == 0 && state.remainingChars == 0;
+    return name;
 }
 
 bool ArchiveExtractor::inspect()
@@ -168,9 +169,15 @@ bool ArchiveExtractor::inspect()
         if (infoError != UNZ_OK)
             return fail(Failure::EntryInfo, QStringLiteral("testRead(): getCurrentFileInfo(): %1\n").arg(infoError));
         ++seen;
+        // Reduced to the path it lands on: "./a", "a//b" and "d/" name the same files as "a",
+        // "a/b" and "d" (case and backslashes are kept, as extraction keeps them).
+        bool clean = false;
+        const QString path
+            = QDir::cleanPath(entryName(QByteArray(name.constData()), hasUtf8Name(info), &clean));
+        if (!clean)
+            return fail(Failure::Refused, QStringLiteral("Archivio rifiutato: nome non leggibile %1").arg(path));
         // Two entries written to one path: the later one would replace the earlier one on disk,
         // so what was inspected would not be what gets installed.
-        const QString path = outputName(info, name.constData(), state->zip.getFileNameCodec());
         if (paths.contains(path))
             return fail(Failure::Refused, QStringLiteral("Archivio rifiutato: voce ripetuta %1").arg(path));
         paths.insert(path);
@@ -279,6 +286,7 @@ bool ArchiveExtractor::extract(const std::function<void(int percent)>& progress)
     }
     const int count = zip.getEntriesCount();
     QString previousName;
+    QByteArray rawName(65536, '\0');
     int done = 0;
     bool more = zip.goToFirstFile();
     for (int i = 1; more && i <= count; ++i, more = zip.goToNextFile()) {
@@ -286,15 +294,18 @@ bool ArchiveExtractor::extract(const std::function<void(int percent)>& progress)
         // The raw record: QuaZip's own would also convert the entry's time, a time-zone look-up
         // per entry that nothing here uses.
         unz_file_info64 info;
-        const int infoError = unzGetCurrentFileInfo64(zip.getUnzFile(), &info, nullptr, 0, nullptr, 0, nullptr, 0);
+        const int infoError = unzGetCurrentFileInfo64(
+            zip.getUnzFile(), &info, rawName.data(), uLong(rawName.size()), nullptr, 0, nullptr, 0);
         if (infoError != UNZ_OK)
             return fail(Failure::EntryInfo, QStringLiteral("testRead(): getCurrentFileInfo(): %1\n").arg(infoError));
         QuaZipFile entry(&zip);
         if (!entry.open(QIODevice::ReadOnly))
             return fail(Failure::EntryOpen, QStringLiteral("testRead(): file.open(): %1").arg(entry.getZipError()));
-        const QString name = entry.getActualFileName();
+        // Read as the inspection read it.
+        bool clean = false;
+        const QString name = entryName(QByteArray(rawName.constData()), hasUtf8Name(info), &clean);
         previousName = name;
-        if (entry.getZipError() != UNZ_OK || !isSafeOutputPath(name) || isLinkEntry(info))
+        if (!clean || entry.getZipError() != UNZ_OK || !isSafeOutputPath(name) || isLinkEntry(info))
             return fail(Failure::EntryName, QStringLiteral("testRead(): file.getFileName(): %1  %2").arg(name).arg(entry.getZipError()));
         if (!claimData(unzGetCurrentFileZStreamPos64(zip.getUnzFile()), qint64(info.compressed_size)))
             return fail(Failure::Refused, QStringLiteral("Archivio rifiutato: voci sovrapposte (%1)").arg(name));

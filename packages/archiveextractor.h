@@ -57,6 +57,10 @@ public:
     QString diagnostic() const { return failureText; }
     // Text of the user's warning box for a failure.
     static QString boxText(Failure failure);
+    // An entry's name as every step reads it: UTF-8 when the entry says so (general purpose flag
+    // 11), otherwise the packages' legacy code page, IBM866. `*clean` is false when a name said
+    // to be UTF-8 is not: such an entry is refused.
+    static QString entryName(const QByteArray& raw, bool utf8, bool* clean);
     // Whether the file ends as a whole zip archive does: its end record last, right after the
     // central directory it names. A transfer cut short fails it.
     static bool endsWhole(const QString& zipPath);

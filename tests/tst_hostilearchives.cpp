@@ -120,6 +120,7 @@ private slots:
         row("entry repeated", "repeated-entry.zip", errors, "voce ripetuta database.db");
         row("a/.//page.xhtml after a/page.xhtml", "repeated-entry-other-spelling.zip", errors,
             "voce ripetuta a/page.xhtml");
+        row("name said to be UTF-8 that is not", "name-not-utf8.zip", errors, "nome non leggibile");
         const QString damaged
             = QStringLiteral("Il dizionario scaricato è danneggiato e non è stato installato. Riprovare a scaricarlo.");
         row("database not SQLite", "database-not-sqlite.zip", damaged, "file is not a database");

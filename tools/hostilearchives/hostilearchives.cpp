@@ -133,6 +133,8 @@ QStringList HostileArchives::write(const QString& directory)
     understated.declaredSize = 16;
     Entry link = make("link", "/etc", false);
     link.unixMode = LinkMode;
+    Entry notUtf8 = make("voci\x8b\x91.xhtml", page(1000));
+    notUtf8.utf8Name = true;
     Entry truncated = make("a.xhtml", noise(20000), false);
     truncated.keepPackedBytes = 19940;
     const QByteArray goodBytes = good();
@@ -158,6 +160,8 @@ QStringList HostileArchives::write(const QString& directory)
             forge({ make("database.db", dictionaryDatabase()), make("database.db", noise(1000)) }) },
         { QStringLiteral("repeated-entry-other-spelling.zip"),
             forge({ make("a/page.xhtml", page(1000)), make("a/.//page.xhtml", "altra") }) },
+        // A name said to be UTF-8 that is not: no name it could be written under is the archive's.
+        { QStringLiteral("name-not-utf8.zip"), forge({ notUtf8 }) },
         // Packages that unpack, but whose dictionary cannot answer a search.
         { QStringLiteral("database-not-sqlite.zip"), dictionary(noise(20000)) },
         { QStringLiteral("database-without-column.zip"),

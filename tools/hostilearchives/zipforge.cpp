@@ -36,6 +36,7 @@ struct Written {
     quint64 declaredSize = 0;
     quint32 offset = 0;
     quint16 method = 0;
+    quint16 flags = 0;
     bool zip64 = false;
 };
 
@@ -54,7 +55,7 @@ QByteArray zip64Extra(const Written& w)
 void putSharedFields(QByteArray& out, const Written& w, int nameSize, int extraSize)
 {
     put16(out, w.zip64 ? 45 : 20);
-    put16(out, 0);
+    put16(out, w.flags);
     put16(out, w.method);
     put16(out, 0);
     put16(out, 0x21);
@@ -98,6 +99,7 @@ QByteArray ZipForge::build() const
         w.declaredSize = e.declaredSize >= 0 ? quint64(e.declaredSize) : quint64(e.data.size());
         w.offset = quint32(out.size());
         w.method = e.deflate ? 8 : 0;
+        w.flags = e.utf8Name ? 0x0800 : 0;
         w.zip64 = w.declaredSize > Zip32Limit;
         const QByteArray extra = w.zip64 ? zip64Extra(w) : QByteArray();
         put32(out, LocalSignature);

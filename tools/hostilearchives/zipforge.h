@@ -22,6 +22,8 @@ public:
         // How many of the compressed bytes are really written (-1: all); the headers still
         // announce them all.
         int keepPackedBytes = -1;
+        // The entry says its name is UTF-8 (general purpose flag 11), whatever its bytes are.
+        bool utf8Name = false;
     };
 
     void add(const Entry& entry) { entries << entry; }
