@@ -141,7 +141,8 @@ bool hasUtf8Name(const unz_file_info64& info) { return info.flag & (1u << 11); }
 QString ArchiveExtractor::entryName(const QByteArray& raw, bool utf8, bool* clean)
 {
     QTextCodec::ConverterState state;
-    const QString name = QTextCodec::codecForName(utf8 ? "UTF-8" : "IBM866")->toUnicode(raw.constData(), raw.size(), &state);
+    QTextCodec* codec = QTextCodec::codecForName(utf8 ? "UTF-8" : "IBM866");
+    const QString name = codec->toUnicode(raw.constData(), raw.size(), &state);
     *clean = state.invalidChars == 0 && state.remainingChars == 0;
     return name;
 }
@@ -172,8 +173,7 @@ bool ArchiveExtractor::inspect()
         // Reduced to the path it lands on: "./a", "a//b" and "d/" name the same files as "a",
         // "a/b" and "d" (case and backslashes are kept, as extraction keeps them).
         bool clean = false;
-        const QString path
-            = QDir::cleanPath(entryName(QByteArray(name.constData()), hasUtf8Name(info), &clean));
+        const QString path = QDir::cleanPath(entryName(QByteArray(name.constData()), hasUtf8Name(info), &clean));
         if (!clean)
             return fail(Failure::Refused, QStringLiteral("Archivio rifiutato: nome non leggibile %1").arg(path));
         // Two entries written to one path: the later one would replace the earlier one on disk,
