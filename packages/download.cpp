@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QPointer>
 
 Download::Download(QObject* parent)
     : QObject(parent)
@@ -167,10 +168,15 @@ void Download::runInstallation()
     const QString outcome = install();
     // Over before the page hears it: a page that asks what is under way as it hears the end
     // (a library page reading its state again) must not find this installation still running.
+    // Hearing it, the page may ask for this dictionary again, which replaces and deletes this
+    // download: from then on nothing here is touched.
     installing = false;
+    const QPointer<Download> self(this);
     emit pageStatement(outcome);
+    if (!self)
+        return;
     QCoreApplication::processEvents();
-    if (discarded)
+    if (self && discarded)
         deleteLater();
 }
 

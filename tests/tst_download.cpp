@@ -324,6 +324,26 @@ private slots:
         QCOMPARE(booksEntries(), stage == 2 ? QStringList { "ZA" } : QStringList());
     }
 
+    // The page hears how an installation ended while the installation is still on the stack, and
+    // may ask for the same dictionary at once ("Riprova", Enter on the button that has the focus
+    // again): the new download takes over and the ended one goes without being touched again
+    // (an AddressSanitizer build fails here otherwise).
+    void askedAgainAsItHearsTheEnd()
+    {
+        setLibrary({ "ZA" });
+        serve("ZA", noise(20000), 1); // refused: no zip
+        bool asked = false;
+        connect(&window->bridge->downloadService(), &DownloadService::pageStatement, this, [&](const QString& statement) {
+            if (!asked && statement.startsWith("SignalQt('onFirst'") && statement.contains("result:false,error"))
+                download("ZA", "onAgain"), asked = true;
+        });
+        download("ZA", "onFirst");
+        QTRY_VERIFY(asked);
+        QVERIFY(waitForOutcomes("onAgain"));
+        QCOMPARE(outcomes("onFirst").size(), 2);
+        QCOMPARE(downloadRequests(), 2);
+    }
+
     // Asked again while its package arrives, a download starts over (the first dropped, unheard);
     // while it is installed, the installation goes on and the second caller hears the end. A package
     // arriving during another's unpack waits, and a page asking learns which installs and which waits.
