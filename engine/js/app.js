@@ -418,7 +418,12 @@ var Vocalume = Vocalume || {};
         d.onKey = function (ev) {
             if (ev.keyCode === 27) {
                 ev.preventDefault();
-                closeDialog(spec.buttons[spec.escape === undefined ? spec.buttons.length - 1 : spec.escape]);
+                // Esc dismisses: it presses a button that cancels or does nothing, never one that
+                // confirms an action (a message's OK that signs out stays for the user to press).
+                var escape = spec.buttons[spec.escape === undefined ? spec.buttons.length - 1 : spec.escape];
+                if (!escape.action || escape.cancels) {
+                    closeDialog(escape);
+                }
             } else if (ev.keyCode === 9) {
                 // Keep the focus inside the dialog.
                 var first = d.focusable[0];
@@ -451,7 +456,8 @@ var Vocalume = Vocalume || {};
         return !!dialogOpen;
     };
 
-    // A message with an OK button; `statement` (script text or function) runs when OK is pressed.
+    // A message with an OK button; `statement` (script text or function) runs when OK is pressed,
+    // and only then: Esc does not close a message that has one.
     V.message = function (text, statement, title) {
         enqueue({
             title: title,
@@ -459,16 +465,16 @@ var Vocalume = Vocalume || {};
             buttons: [{
                 label: 'OK',
                 cls: 'btn-primary',
-                action: function () {
+                action: !statement ? null : function () {
                     if (typeof statement === 'function') {
                         statement();
-                    } else if (statement) {
-                        try {
-                            (new Function(String(statement)))();
-                        } catch (e) {
-                            if (window.console) {
-                                console.error('Istruzione non eseguita: ' + e.message);
-                            }
+                        return;
+                    }
+                    try {
+                        (new Function(String(statement)))();
+                    } catch (e) {
+                        if (window.console) {
+                            console.error('Istruzione non eseguita: ' + e.message);
                         }
                     }
                 }
@@ -484,7 +490,7 @@ var Vocalume = Vocalume || {};
             focus: 0,
             escape: 0,
             buttons: [
-                { label: spec.cancelLabel || 'Annulla', cls: 'btn-secondary', action: spec.onCancel },
+                { label: spec.cancelLabel || 'Annulla', cls: 'btn-secondary', action: spec.onCancel, cancels: true },
                 { label: spec.okLabel || 'OK', cls: spec.danger ? 'btn-danger' : 'btn-primary', action: spec.onOk }
             ]
         });

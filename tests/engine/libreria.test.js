@@ -171,7 +171,13 @@
                 M.run('messageDialog("Primo", "window.__confirmed = window.__confirmed + 1")');
                 M.run('messageDialog("Secondo <b>non</b> interpretato")');
             }], { dialog: 'Primo', then: function () { t.eq(window.__confirmed, 0); } }],
+            // Esc never confirms what a message would do: only its button does.
+            ['Esc on the first', function () { PageTest.key(document.body, 27); }, { dialog: 'Primo', then: function () {
+                t.eq(window.__confirmed, 0);
+            } }],
             ['the first confirmed', ok, { dialog: 'Secondo <b>non</b> interpretato', then: function () { t.eq(window.__confirmed, 1); } }],
+            ['Esc closes a message that does nothing', function () { PageTest.key(document.body, 27); }, { dialog: '',
+                then: function () { M.run('messageDialog("Secondo")'); } }],
             // Signing out removes the downloaded dictionaries and the reader's notes: it asks
             // first, saying so, and offers the export.
             ['signing out', function () {
