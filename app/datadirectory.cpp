@@ -180,10 +180,14 @@ QString prepareWebStore(const QString& file)
     } else if (WebStore::isDamaged(file)) {
         if (!setFileAside(file, aside))
             return QString();
+        // Set aside, it still holds the session: the owner's alone, as the live file is.
+        const QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner;
+        QFile::setPermissions(aside, ownerOnly);
         // A journal left with it belongs to the old file: rolled into the new one, it would spoil it.
         for (const char* companion : { "-journal", "-wal", "-shm" })
-            if (QFileInfo::exists(file + QLatin1String(companion)))
-                QFile::rename(file + QLatin1String(companion), aside + QLatin1String(companion));
+            if (QFileInfo::exists(file + QLatin1String(companion))
+                && QFile::rename(file + QLatin1String(companion), aside + QLatin1String(companion)))
+                QFile::setPermissions(aside + QLatin1String(companion), ownerOnly);
         Diagnostics::warning("Database danneggiato messo da parte: %s", qPrintable(aside));
         copyResource(bookmarksTemplate, file);
     }

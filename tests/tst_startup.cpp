@@ -273,7 +273,11 @@ private slots:
         const bool damaged = !content.isNull() && content != "open";
         QVERIFY(content == "open" ? QFile::setPermissions(store, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther)
                                   : QFile::remove(store));
-        QVERIFY(!damaged || TestSupport::writeFile(store, content));
+        // Set aside, a damaged store and its journal still hold the session: they stay the owner's alone.
+        const QFile::Permissions open = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther;
+        QVERIFY(!damaged
+            || (TestSupport::writeFile(store, content) && TestSupport::writeFile(store + "-journal", "giornale")
+                && QFile::setPermissions(store, open) && QFile::setPermissions(store + "-journal", open)));
         MainWindow second;
         QTest::qWait(100);
         QVERIFY(tables(store).contains("SYSTEM") && ownerOnly(store));
@@ -281,6 +285,7 @@ private slots:
         QCOMPARE(aside.size(), damaged ? 1 : 0);
         QCOMPARE(TestSupport::recorded().dialogs.filter("Vocalume|Il database dei preferiti").filter(aside.value(0)).size(), aside.size());
         QCOMPARE(TestSupport::readFile(data("file__0/" + aside.value(0))), damaged ? content : "<missing>");
+        QVERIFY(!damaged || (ownerOnly(data("file__0/" + aside.value(0))) && ownerOnly(data("file__0/" + aside.value(0) + "-journal"))));
     }
 
     void dataDirectoryThatCannotBeMadeWritesNothingIntoTheHome()
