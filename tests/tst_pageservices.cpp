@@ -190,8 +190,23 @@ private slots:
         const QString web = "https://esempio.it/a?b=1";
         const QString mail = "mailto:r@esempio.it";
         QTest::newRow("https") << "link" << web << web;
-        QTest::newRow("HTTP is a file") << "link" << "HTTP://esempio.it/x" << "HTTP://esempio.it/x";
+        QTest::newRow("HTTP is a file, no document") << "link" << "HTTP://esempio.it/x" << "?";
+        QTest::newRow("HTTP is a file") << "link" << "HTTP://esempio.it/x.pdf" << "HTTP://esempio.it/x.pdf";
         QTest::newRow("engine file") << "link" << "help/guida.pdf" << "help/guida.pdf";
+        // A package's files open only when they are documents the user expects to read or hear.
+        QTest::newRow("picture of a package") << "link" << "books/7/tavole/Ape.PNG" << "books/7/tavole/Ape.PNG";
+        QTest::newRow("sound of a package") << "link" << "books/7/audio/casa.ogg" << "books/7/audio/casa.ogg";
+        QTest::newRow("page of a package") << "link" << "books/7/accesso.html" << "?";
+        QTest::newRow("program of a package") << "link" << "books/7/setup.exe" << "?";
+        QTest::newRow("script of a package") << "link" << "books/7/avvia.sh" << "?";
+        QTest::newRow("file without a kind") << "link" << "books/7/LEGGIMI" << "?";
+        // A mail link passes on what a message is made of, nothing the client would attach.
+        QTest::newRow("mail link with an attachment")
+            << "link" << "mailto:r@esempio.it?subject=Ciao&attach=/home/mario/.vocalumezenta/file__0/bookmarks.db&body=x"
+            << "mailto:r@esempio.it?subject=Ciao&body=x";
+        QTest::newRow("clicked mail link with an attachment")
+            << "click" << "mailto:r@esempio.it?Attachment=%2Fetc%2Fpasswd&cc=c@esempio.it&bcc=d@esempio.it"
+            << "mailto:r@esempio.it?cc=c@esempio.it&bcc=d@esempio.it";
         QTest::newRow("climbing out of the engine") << "link" << "help/../../file__0/bookmarks.db" << "";
         QTest::newRow("mail") << "mail" << "" << "mailto:?subject=Ciao&body=testo";
         QTest::newRow("mail link") << "link" << mail << mail;
@@ -216,6 +231,10 @@ private slots:
         QFETCH(QString, action);
         QFETCH(QString, argument);
         QFETCH(QString, address);
+        // "?": refused, and the status bar says why.
+        const bool refused = address == "?";
+        if (refused)
+            address.clear();
         ServiceEndpoint endpoint;
         QVERIFY(ServiceEndpoint::parse(action == "password" || action == "account" ? argument : "127.0.0.1", &endpoint));
         ServiceEndpoint::setCurrent(endpoint);
@@ -233,6 +252,9 @@ private slots:
         QStringList told; // the first line of each warning
         connect(&bridge.externalActions(), &ExternalActions::warning, &view,
                 [&told](const QString& m) { told << m.section('\n', 0, 0); });
+        QStringList status;
+        connect(&bridge.externalActions(), &ExternalActions::statusMessage, &view,
+                [&status](const QString& m) { status << m; });
         const auto run = [&] {
             if (action == "link")
                 bridge.openLink(argument);
@@ -256,6 +278,7 @@ private slots:
             address = QUrl::fromLocalFile(TestSupport::dataDirectory() + "/engine/" + address).toString();
         QCOMPARE(opened, address.isEmpty() || address == "!" ? QStringList() : QStringList { address });
         QCOMPARE(told, address == "!" ? QStringList { noBrowser } : QStringList());
+        QCOMPARE(status.filter("non viene aperto").size(), refused ? 1 : 0);
         if (opened.isEmpty())
             return;
         desktopHandles("missing"); // no such slot: the desktop refuses
