@@ -437,8 +437,6 @@
             return;
         }
         delete errors[sku];
-        // A kept transfer goes on from where it stopped.
-        delete kept[sku];
         download = { sku: sku, phase: 'start', percent: 0, size: '' };
         rememberDownload(sku);
         refreshActions();
