@@ -8,6 +8,8 @@
 #include <QLocalSocket>
 #include <QThread>
 #include <QUrl>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -18,6 +20,38 @@ constexpr qint64 maxRequestBytes = 64 * 1024;
 constexpr int connectAttempts = 20;
 constexpr int connectPauseMs = 100;
 constexpr int socketWaitMs = 2000;
+
+// Whether `path` is a folder of this user's that nobody else can enter (made so when it is this
+// user's but open to others); never a link.
+bool isPrivateFolder(const QString& path)
+{
+    struct stat info {};
+    const QByteArray name = QFile::encodeName(path);
+    if (::lstat(name.constData(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::getuid())
+        return false;
+    return (info.st_mode & 077) == 0 || ::chmod(name.constData(), 0700) == 0;
+}
+
+// The folder of the socket: the session's runtime folder, else a folder of this user's own in
+// the temporary folder, made for it; empty when neither is safe.
+QString socketFolder()
+{
+    const QString runtime = QString::fromLocal8Bit(qgetenv("XDG_RUNTIME_DIR"));
+    if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime) && isPrivateFolder(runtime))
+        return QDir::cleanPath(runtime);
+    const QString own = QDir::tempPath() + QStringLiteral("/vocalume-") + QString::number(::getuid());
+    ::mkdir(QFile::encodeName(own).constData(), 0700);
+    return isPrivateFolder(own) ? own : QString();
+}
+
+// Whether the other end of a connected local socket runs as this user.
+bool peerIsThisUser(const QLocalSocket& socket)
+{
+    ucred peer {};
+    socklen_t size = sizeof peer;
+    return ::getsockopt(int(socket.socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0
+        && peer.uid == ::getuid();
+}
 }
 
 RunningInstance::RunningInstance(const QString& dataDirectory, QObject* parent)
@@ -33,9 +67,12 @@ RunningInstance::RunningInstance(const QString& dataDirectory, QObject* parent)
 
 QString RunningInstance::serverName(const QString& dataDirectory)
 {
-    const QByteArray folder = QDir::cleanPath(QDir(dataDirectory).absolutePath()).toUtf8();
-    const QByteArray digest = QCryptographicHash::hash(folder, QCryptographicHash::Sha1).toHex().left(16);
-    return QStringLiteral("vocalume-%1-%2").arg(::getuid()).arg(QString::fromLatin1(digest));
+    const QString folder = socketFolder();
+    if (folder.isEmpty())
+        return QString();
+    const QByteArray data = QDir::cleanPath(QDir(dataDirectory).absolutePath()).toUtf8();
+    const QByteArray digest = QCryptographicHash::hash(data, QCryptographicHash::Sha1).toHex().left(16);
+    return folder + QStringLiteral("/vocalume-%1-%2").arg(::getuid()).arg(QString::fromLatin1(digest));
 }
 
 RunningInstance::Claim RunningInstance::claim()
@@ -57,6 +94,10 @@ RunningInstance::Claim RunningInstance::claim()
 void RunningInstance::listen()
 {
     const QString name = serverName(dataDirectory);
+    if (name.isEmpty()) {
+        Diagnostics::warning("Nessuna cartella privata per le richieste di altre copie del programma");
+        return;
+    }
     // A socket left by a copy that ended without closing it; only the lock's holder gets here.
     QLocalServer::removeServer(name);
     server.setSocketOptions(QLocalServer::UserAccessOption);
@@ -67,6 +108,12 @@ void RunningInstance::listen()
 void RunningInstance::accept()
 {
     while (QLocalSocket* socket = server.nextPendingConnection()) {
+        // Only this user's own copies may ask: a request carries the words the user looks up.
+        if (!peerIsThisUser(*socket)) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readRequests(socket); });
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         readRequests(socket);
@@ -91,13 +138,15 @@ bool RunningInstance::send(const QString& verb, const QString& argument)
 {
     QLocalSocket socket;
     const QString name = serverName(dataDirectory);
+    if (name.isEmpty())
+        return false;
     for (int attempt = 0; attempt < connectAttempts; ++attempt) {
         socket.connectToServer(name);
         if (socket.waitForConnected(socketWaitMs))
             break;
         QThread::msleep(connectPauseMs);
     }
-    if (socket.state() != QLocalSocket::ConnectedState)
+    if (socket.state() != QLocalSocket::ConnectedState || !peerIsThisUser(socket))
         return false;
     socket.write(verb.toUtf8() + ' ' + QUrl::toPercentEncoding(argument) + '\n');
     const bool written = socket.waitForBytesWritten(socketWaitMs) && socket.bytesToWrite() == 0;

@@ -20,10 +20,12 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSignalSpy>
+#include <unistd.h>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QWebFrame>
@@ -402,6 +404,36 @@ private slots:
         QTRY_COMPARE(requests.count(), 2);
         QCOMPARE(requests.at(0), QVariantList({ "raise", "" }));
         QCOMPARE(requests.at(1), QVariantList({ "cerca", "l'acqua è\nfresca 100% " }));
+    }
+
+    // The socket of the running copy is a path in a folder of the user's alone: the session's
+    // runtime folder, else one of its own in the temporary folder (another user's there, or a
+    // link, is never used).
+    void runningCopySocketIsPrivate()
+    {
+        const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+        const QString name = RunningInstance::serverName(data());
+        QVERIFY2(name.startsWith(QString::fromLocal8Bit(runtime) + '/'), qPrintable(name));
+        // A temporary folder of the test's own stands for the system's.
+        QTemporaryDir temporary;
+        const QByteArray systemTemporary = qgetenv("TMPDIR");
+        qunsetenv("XDG_RUNTIME_DIR");
+        qputenv("TMPDIR", QFile::encodeName(temporary.path()));
+        const auto restore = qScopeGuard([&] {
+            qputenv("XDG_RUNTIME_DIR", runtime);
+            qputenv("TMPDIR", systemTemporary);
+        });
+        const QString fallback = RunningInstance::serverName(data());
+        const QFileInfo folder(QFileInfo(fallback).absolutePath());
+        QVERIFY2(folder.absolutePath() == QDir::tempPath() && folder.isDir() && !folder.isSymLink(), qPrintable(fallback));
+        QCOMPARE(folder.ownerId(), ::getuid());
+        QCOMPARE(int(QFile::permissions(folder.filePath()) & 0x0077), 0);
+        // Opened to others meanwhile, it is narrowed again; a link in its place is not followed.
+        QVERIFY(QFile::setPermissions(folder.filePath(), QFile::permissions(folder.filePath()) | QFile::ReadOther | QFile::ExeOther));
+        QCOMPARE(RunningInstance::serverName(data()), fallback);
+        QCOMPARE(int(QFile::permissions(folder.filePath()) & 0x0077), 0);
+        QVERIFY(QDir(folder.filePath()).removeRecursively() && QFile::link(data(), folder.filePath()));
+        QCOMPARE(RunningInstance::serverName(data()), QString());
     }
 
     // The page hears one answer, intact; a failure leaves the login page; a completed one shows the
