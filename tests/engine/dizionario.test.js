@@ -155,13 +155,15 @@
 
     // Another name of an entry is stored as a row of its own whose grammar names the entry.
     PageTest.test('another name leads to its entry and says so, after the entries headed by it; one row is marked', function (t) {
-        var names = ['IT12|sale|||sale|\u2192 mare|', 'IT04|dimora|||dimora|\u2192 casa|'];
+        var names = ['IT12|sale|||sale|\u2192 mare|', 'IT04|dimora|||dimora|\u2192 casa|', 'IT04|casetta|||casetta|\u2192 casa|'];
         t.rows(P, [
             ['a name only', [function () { M.useEntries(0, names); }, search('dimora')], { entry: 'casa', results: ['casa'],
                 aliases: ['dimora'], badges: [], label: 'casada \u00abdimora\u00bb', grams: ['s.f.'] }],
             ['a headword that is also the name of another entry', search('sale'), { heads: ['sales.m.', 'mareda \u00absale\u00bb'],
                 results: ['sale', 'mare'], aliases: ['sale'], current: ['sale'], badges: ['esatto'], grams: ['s.m.'] }],
             ['the name chosen: its row alone is marked', click('results', 1), { current: ['mare'], label: 'mareda \u00absale\u00bb' }],
+            ['a name and its entry in one list: the entry\'s own row alone is marked', search('cas'),
+                { entry: 'casa', current: ['casa'], aliases: ['casetta'] }],
             ['by its beginning, among the other headwords', search('di'), { results: ['casa'], aliases: ['dimora'], then: function () {
                 M.useEntries(0);
             } }]
