@@ -41,11 +41,12 @@ void DataRemoval::exportNotes(QWidget* parent)
                          QStringLiteral("Gli appunti non sono stati esportati. ") + notes.errorText());
 }
 
-QString DataRemoval::accessDenied()
+QString DataRemoval::accessDenied(QString* notesFile)
 {
     QString text = QStringLiteral("Accesso negato!<br/>Sarà necessario riloggarsi e riscaricare i libri<br/>");
     NotesExport notes;
     const bool saved = notes.write(AppSettings().username());
+    *notesFile = saved ? notes.path() : QString();
     if (saved)
         text += QStringLiteral("I tuoi preferiti, segnalibri, note e la cronologia sono stati salvati nel file %1: "
                                "potrai importarli dopo il prossimo accesso.").arg(notes.path());
@@ -53,6 +54,11 @@ QString DataRemoval::accessDenied()
         text += QStringLiteral("Prima però vanno salvati i tuoi appunti, e non è stato possibile. ") + notes.errorText()
             + QStringLiteral("<br/>Nessun dato è stato rimosso: risolvi il problema e riavvia il programma.");
     // Only with the notes safe does the dialog's Ok sign out.
+    // The page's writes still pending (a note saved meanwhile) end before the sign-out saves the
+    // notes again and removes the data.
+    const QString signOut = QStringLiteral(
+        "(window.Vocalume && Vocalume.store && Vocalume.store.afterWrites || function (f) { f(); })"
+        "(function () { QtJavascriptInteraction.onLogout(); })");
     return QStringLiteral("messageDialog(") + ScriptLiteral::string(text)
-        + (saved ? QStringLiteral(", \"QtJavascriptInteraction.onLogout()\")") : QStringLiteral(")"));
+        + (saved ? QStringLiteral(", ") + ScriptLiteral::string(signOut) + QLatin1Char(')') : QStringLiteral(")"));
 }

@@ -17,7 +17,8 @@ public:
     // Saves the notes into the documents folder and tells the user where, or why not.
     static void exportNotes(QWidget* parent);
     // The store refused the session: saves the notes and returns the statement of the page's
-    // dialog. Its Ok signs out only when the notes are saved; otherwise nothing is removed and
-    // the dialog says why.
-    static QString accessDenied();
+    // dialog, with the file they were saved into in `*notesFile` (empty when they were not). Its
+    // Ok signs out only when the notes are saved, once the page's own writes are done; otherwise
+    // nothing is removed and the dialog says why.
+    static QString accessDenied(QString* notesFile);
 };

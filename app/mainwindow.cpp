@@ -222,7 +222,9 @@ void MainWindow::connectLibrary()
     });
     // The data goes only by the dialog's Ok, once the notes are saved and the user read where.
     connect(library, &LibrarySync::accessDenied, this, [this] {
-        accessDeniedDialog = DataRemoval::accessDenied();
+        QString notesFile;
+        accessDeniedDialog = DataRemoval::accessDenied(&notesFile);
+        library->keepNotesIn(notesFile);
         showAccessDenied();
     });
     connect(webView, &QWebView::loadFinished, this, &MainWindow::showAccessDenied);

@@ -8,6 +8,7 @@
 #include "packages/cachedimage.h"
 #include "services/httpconnection.h"
 #include "services/servicereply.h"
+#include "store/notesexport.h"
 
 #include <QDir>
 #include <QSignalBlocker>
@@ -397,6 +398,12 @@ QString LibrarySync::getBookField(const QString& bookId, const QString& name) co
 
 void LibrarySync::signOut()
 {
+    NotesExport notes;
+    if (!notesFile.isEmpty() && !notes.update(notesFile)) {
+        emit warning(QStringLiteral("Gli appunti non sono stati salvati di nuovo, quindi nessun dato è stato rimosso. ")
+            + notes.errorText());
+        return;
+    }
     const QString data = DataPaths::dataDirectory();
     if (QDir(data).exists() && !removeDirectoryTree(data))
         Diagnostics::debug("Errori nella rimozione dati\n");

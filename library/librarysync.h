@@ -46,8 +46,12 @@ public:
     // Field `name` of the first record of `bookId` in libraryBooks; empty when there is none.
     QString getBookField(const QString& bookId, const QString& name) const;
     // Sign-out: removes every local trace of the account, the data folder and the settings;
-    // signedOut follows.
+    // signedOut follows. With a notes file named (keepNotesIn), the notes are first written into
+    // it again as they are then; when that fails nothing is removed and the user is warned.
     void signOut();
+    // The file the notes were saved into when the store refused the account: the sign-out that
+    // follows writes them there again first, so that nothing written meanwhile goes unsaved.
+    void keepNotesIn(const QString& file) { notesFile = file; }
 
     // The account's library as last read from the store or received from the service; every
     // download copies it.
@@ -130,4 +134,5 @@ private:
     int mergeSerial = 0;
     // The sign-in that a merge waiting to be tried again is to complete; -1 when none.
     int retriedAttempt = -1;
+    QString notesFile;
 };

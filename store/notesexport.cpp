@@ -119,15 +119,42 @@ QString NotesExport::folder()
     return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
 }
 
+bool NotesExport::readAll(QJsonObject* tables)
+{
+    QString reason;
+    if (readTables(WebStore::path(), tables, &reason))
+        return true;
+    filePath = WebStore::path();
+    error = QStringLiteral("Impossibile leggere gli appunti dal database %1: %2.").arg(filePath, reason);
+    return false;
+}
+
+bool NotesExport::save(const QJsonObject& tables)
+{
+    const QJsonObject document { { QStringLiteral("formato"), QStringLiteral("vocalume-appunti") },
+                                 { QStringLiteral("versione"), 1 },
+                                 { QStringLiteral("tabelle"), tables } };
+    QString reason;
+    if (WholeFile::write(filePath, QJsonDocument(document).toJson(), &reason))
+        return true;
+    error = QStringLiteral("Impossibile scrivere il file %1: %2.").arg(filePath, reason);
+    return false;
+}
+
+bool NotesExport::update(const QString& file)
+{
+    QJsonObject saved;
+    if (!readAll(&saved))
+        return false;
+    filePath = file;
+    return save(saved);
+}
+
 bool NotesExport::write(const QString& account, const QDate& date)
 {
     QJsonObject saved;
-    QString reason;
-    if (!readTables(WebStore::path(), &saved, &reason)) {
-        filePath = WebStore::path();
-        error = QStringLiteral("Impossibile leggere gli appunti dal database %1: %2.").arg(filePath, reason);
+    if (!readAll(&saved))
         return false;
-    }
     const QDir documents(folder());
     if (folder().isEmpty() || !documents.mkpath(QStringLiteral("."))) {
         filePath = folder();
@@ -138,11 +165,5 @@ bool NotesExport::write(const QString& account, const QDate& date)
     do
         filePath = documents.absoluteFilePath(fileName(account, date, copy++));
     while (QFileInfo::exists(filePath) || QFileInfo(filePath).isSymLink());
-    const QJsonObject document { { QStringLiteral("formato"), QStringLiteral("vocalume-appunti") },
-                                 { QStringLiteral("versione"), 1 },
-                                 { QStringLiteral("tabelle"), saved } };
-    if (WholeFile::write(filePath, QJsonDocument(document).toJson(), &reason))
-        return true;
-    error = QStringLiteral("Impossibile scrivere il file %1: %2.").arg(filePath, reason);
-    return false;
+    return save(saved);
 }

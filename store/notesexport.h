@@ -19,6 +19,9 @@ public:
     // Reads the tables and writes the export file for `account`; false, with errorText(), when
     // the notes are not safely on disk. Tables a dictionary page never created export empty.
     [[nodiscard]] bool write(const QString& account, const QDate& date = QDate::currentDate());
+    // Writes the tables as they are now over `file`, an export written before: what is about to
+    // be removed is all in it. False, with errorText(), when it is not.
+    [[nodiscard]] bool update(const QString& file);
     // The file written, or the one that could not be.
     QString path() const { return filePath; }
     // Why nothing was written, in Italian: what failed and where.
@@ -35,6 +38,9 @@ public:
     static QString folder();
 
 private:
+    bool readAll(QJsonObject* tables);
+    bool save(const QJsonObject& tables);
+
     QString filePath;
     QString error;
 };

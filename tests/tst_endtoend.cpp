@@ -234,10 +234,16 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(dialog().startsWith("Accesso negato!"), 30000);
         QVERIFY2(dialog().contains(exported), qPrintable(dialog()));
         QVERIFY(QFile::exists(TestSupport::dataDirectory() + "/file__0/bookmarks.db") && exitCode == -1);
+        // A note saved while the dialog waited (behind the note's editor) is in the file the data
+        // leaves behind.
+        js("Vocalume.store.insert('NOTE', 'ZDEMO001', 'IT02|a.html|albero', 'Scritta dopo il rifiuto',"
+           " function (e) { window.late = e || 'ok'; })");
         press("OK");
         QTRY_COMPARE(exitCode, 0);
+        QCOMPARE(js("String(window.late)").toString(), QStringLiteral("ok"));
         QVERIFY(!QFile::exists(TestSupport::dataDirectory()) && AppSettings().username().isEmpty());
         QVERIFY(TestSupport::readFile(exported).contains("Da ripassare"));
+        QVERIFY(TestSupport::readFile(exported).contains("Scritta dopo il rifiuto"));
     }
 };
 

@@ -502,6 +502,28 @@ private slots:
         QVERIFY(done.wait(10000) && download.finished);
     }
 
+    // After the store refused the account, the sign-out writes the notes again into the file they
+    // were saved into, as they are then; where it cannot, nothing is removed.
+    void signOutSavesTheNotesAgainFirst()
+    {
+        AppSettings().setUsername(QStringLiteral("mario"));
+        QSignalSpy out(sync.data(), &LibrarySync::signedOut);
+        sync->keepNotesIn(QDir::homePath() + "/cartella che non c'è/appunti.json");
+        sync->signOut();
+        QCOMPARE(out.count(), 0);
+        QVERIFY(QFile::exists(DataPaths::bookmarksDatabase()) && AppSettings().username() == "mario");
+        QCOMPARE(boxes.size(), 1);
+        QVERIFY2(boxes.first().startsWith("Vocalume|Gli appunti non sono stati salvati di nuovo"), qPrintable(boxes.first()));
+        const QString file = QDir::homePath() + "/appunti.json";
+        QVERIFY(TestSupport::writeFile(file, "la prima copia"));
+        sync->keepNotesIn(file);
+        sync->signOut();
+        QCOMPARE(out.count(), 1);
+        QVERIFY(!QFile::exists(DataPaths::dataDirectory()));
+        QCOMPARE(QJsonDocument::fromJson(TestSupport::readFile(file)).object().value("formato").toString(),
+            QStringLiteral("vocalume-appunti"));
+    }
+
     // The reader's tables saved before the data may go: read-only, never over a file, and no
     // file at all when the database cannot be read.
     void notesExport_data()

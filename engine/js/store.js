@@ -75,6 +75,11 @@
     }
 
     V.store = {
+        // done() once every write the page asked for before has ended.
+        afterWrites: function (done) {
+            run([['SELECT 1']], true, function () { done(); });
+        },
+
         available: function () {
             return !!open();
         },
