@@ -46,10 +46,14 @@ const Names& keptAttributes()
     return names;
 }
 
-// A style that neither loads anything nor leaves the entry's box.
+// A style that neither loads anything nor leaves the entry's box, read without the blanks and
+// controls a word may be split by.
 bool isHarmlessStyle(const QString& css)
 {
-    const QString lower = css.toLower();
+    QString lower;
+    for (const QChar c : css)
+        if (!c.isSpace() && c.unicode() > 0x20)
+            lower += c.toLower();
     for (const char* word : { "url", "image", "import", "expression", "behavior", "binding", "position", "@", "\\", "/*" })
         if (lower.contains(QLatin1String(word)))
             return false;

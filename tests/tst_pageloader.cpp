@@ -142,8 +142,9 @@ private slots:
             "<a href=\"data:text/html,x\">3</a><a href=\"//h/x\">4</a><a href=\"httpx://h\">5</a>",
             "<a>1</a><a>2</a><a>3</a><a>4</a><a>5</a>");
         row("clean", "nothing fetched", "<img src=\"http://h/spia.png\"/><img src=\"/etc/x.png\"/><i style=\"color:red\">r</i>"
-            "<b style=\"background:u\\72l(http://h/)\">u</b><b style=\"background:URL(http://h/)\">U</b>",
-            "<img/><img/><i style=\"color:red\">r</i><b>u</b><b>U</b>");
+            "<b style=\"background:u\\72l(http://h/)\">u</b><b style=\"background:URL(http://h/)\">U</b>"
+            "<b style=\"background:u\nrl(http://h/)\">n</b>",
+            "<img/><img/><i style=\"color:red\">r</i><b>u</b><b>U</b><b>n</b>");
         row("clean", "unknown tags, repeated attribute", "<voce><lemma ID=\"a\" id=\"b\">x</lemma><p ID=\"a\" id=\"b\">y</p></voce>",
             "x<p id=\"a\">y</p>");
         row("clean", "not well-formed", "<p><b>casa</p>", "<p><b>casa</b></p>");
