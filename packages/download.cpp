@@ -173,8 +173,6 @@ void Download::runInstallation()
     installing = false;
     const QPointer<Download> self(this);
     emit pageStatement(outcome);
-    if (!self)
-        return;
     QCoreApplication::processEvents();
     if (self && discarded)
         deleteLater();

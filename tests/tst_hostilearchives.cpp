@@ -2,6 +2,7 @@
 // here: what is left on disk and what the user is shown, in order; a full disk, no free space and
 // leftovers of a killed attempt. And the block-cached device it reads archives through.
 #include "hostilearchives.h"
+#include "packages/archiveextractor.h"
 #include "packages/blockcachedfile.h"
 #include "packages/bookinstaller.h"
 #include "packages/diskspace.h"
@@ -189,6 +190,35 @@ private slots:
         QCOMPARE(TestSupport::readFile(path("book/old.txt")), QByteArray("v1"));
         QCOMPARE(QDir(base).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name), QStringList({ "book" }));
         QVERIFY(!QFile::exists(work->path() + "/x"));
+    }
+
+    // Whether a downloaded file ends as a whole archive: its end record last, right after the
+    // directory it names (behind a comment, or a large archive's own record); a cut one does not.
+    void archiveEnds_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("whole");
+        const QByteArray good = TestSupport::readFile(archives.filePath(HostileArchives::goodName()));
+        QByteArray commented = good;
+        commented[commented.size() - 2] = 5; // the comment's length
+        commented += "nota!";
+        QByteArray misplaced = good;
+        misplaced[misplaced.size() - 6] = char(misplaced.at(misplaced.size() - 6) + 1); // the directory's offset
+        QTest::newRow("whole") << good << true;
+        QTest::newRow("with a comment") << commented << true;
+        QTest::newRow("empty archive") << QByteArray("PK\x05\x06", 4) + QByteArray(18, '\0') << true;
+        QTest::newRow("last byte missing") << good.chopped(1) << false;
+        QTest::newRow("cut in the middle") << good.left(good.size() / 2) << false;
+        QTest::newRow("end record naming another place") << misplaced << false;
+        QTest::newRow("no archive") << TestSupport::noise(5000) << false;
+    }
+
+    void archiveEnds()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, whole);
+        QVERIFY(TestSupport::writeFile(path("scaricato.zip"), bytes));
+        QCOMPARE(ArchiveExtractor::endsWhole(path("scaricato.zip")), whole);
     }
 
     // Reads of exactly what the file holds, wherever they start; then jumps as a zip reader makes

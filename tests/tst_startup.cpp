@@ -414,6 +414,14 @@ private slots:
         const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
         const QString name = RunningInstance::serverName(data());
         QVERIFY2(name.startsWith(QString::fromLocal8Bit(runtime) + '/'), qPrintable(name));
+        // A runtime folder named relatively, or through a link, is not the session's own.
+        const QString link = QString::fromLocal8Bit(runtime) + "/collegamento";
+        QVERIFY(QDir().mkpath(QString::fromLocal8Bit(runtime) + "/vera") && QFile::link(QString::fromLocal8Bit(runtime) + "/vera", link));
+        for (const QString& other : { QStringLiteral("relativa"), link }) {
+            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(other));
+            QVERIFY2(!RunningInstance::serverName(data()).startsWith(other), qPrintable(other));
+        }
+        qputenv("XDG_RUNTIME_DIR", runtime);
         // A temporary folder of the test's own stands for the system's.
         QTemporaryDir temporary;
         const QByteArray systemTemporary = qgetenv("TMPDIR");
