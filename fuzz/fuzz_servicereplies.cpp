@@ -70,9 +70,10 @@ QString expectedFailure(const QDomElement& root)
     for (QDomElement child = root.firstChildElement(QStringLiteral("field")); !child.isNull();
          child = child.nextSiblingElement(QStringLiteral("field"))) {
         const QString name = child.attribute(QStringLiteral("name"));
-        if (name == QLatin1String("errorCode")) {
+        // The first code that refuses names the refusal; the last description stands.
+        if (name == QLatin1String("errorCode") && !seen) {
             code = child.text();
-            seen = seen || (!code.isEmpty() && code != QLatin1String("0"));
+            seen = !code.isEmpty() && code != QLatin1String("0");
         } else if (name == QLatin1String("errorDescription")) {
             description = child.text();
         }
