@@ -8,11 +8,9 @@
 //   bench_lookups [packages folder] [--shots folder]
 // With --shots it also saves the pages of the words marked for it at 1600x1000 and 1024x700.
 #include "app/mainwindow.h"
-#include "base/appsettings.h"
 #include "base/datapaths.h"
 #include "bench/benchsupport.h"
-#include "packages/archiveextractor.h"
-#include "store/webstore.h"
+#include "bench/demolibrary.h"
 #include "web/customagentwebview.h"
 #include "web/qtjavascriptinteraction.h"
 
@@ -21,7 +19,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QSettings>
 #include <QTest>
 #include <QWebFrame>
 #include <QWebPage>
@@ -76,54 +73,6 @@ QString scriptText(const QString& text)
 {
     QString out = text;
     return out.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('\''), QStringLiteral("\\'"));
-}
-
-// Unpacks a demo package where the program installs it and lists it in the page's database as
-// the library would, with its catalog's title and languages.
-bool install(const QString& package, const QSettings& catalog, WebStore& store, int& counter)
-{
-    const QString sku = QFileInfo(package).completeBaseName();
-    ArchiveExtractor extractor(package, DataPaths::bookDirectory(sku));
-    if (!extractor.open() || !extractor.inspect() || !extractor.extract([](int) {}))
-        return BenchSupport::failed(QStringLiteral("cannot unpack ") + package);
-    QString title = sku;
-    QString source;
-    QString destination;
-    for (const QString& group : catalog.childGroups())
-        if (catalog.value(group + QStringLiteral("/sku")).toString() == sku) {
-            title = catalog.value(group + QStringLiteral("/title")).toString();
-            source = catalog.value(group + QStringLiteral("/sourceLanguageId")).toString();
-            destination = catalog.value(group + QStringLiteral("/destinationLanguageId")).toString();
-        }
-    const auto row = [&](const char* name, const QString& value) {
-        return store.insert(counter, sku, QString::fromLatin1(name), value);
-    };
-    return row("STATUS", QStringLiteral("1")) && row("VISIBLE", QStringLiteral("1")) && row("TITLE", title)
-        && row("SOURCELANGUAGEID", source) && row("DESTINATIONLANGUAGEID", destination);
-}
-
-bool installAll(const QString& packages, const QString& catalogPath)
-{
-    QSettings catalog(catalogPath, QSettings::IniFormat);
-    catalog.setIniCodec("UTF-8");
-    AppSettings settings;
-    for (const QString& group : catalog.childGroups())
-        if (group.startsWith(QLatin1String("charset"))) {
-            const QString lang = catalog.value(group + QStringLiteral("/langId")).toString();
-            settings.setStartCharset(catalog.value(group + QStringLiteral("/start")).toString(), lang);
-            settings.setEndCharset(catalog.value(group + QStringLiteral("/end")).toString(), lang);
-        }
-    WebStore store;
-    int counter = 0;
-    if (!store.open() || !store.maxId(counter)
-        || !store.setApplicationValue(counter, QStringLiteral("LOGIN"), QStringLiteral("TRUE")))
-        return BenchSupport::failed(QStringLiteral("the page's database did not open"));
-    const QStringList zips = QDir(packages).entryList({ QStringLiteral("Z*.zip") }, QDir::Files, QDir::Name);
-    bool ok = !zips.isEmpty();
-    for (const QString& zip : zips)
-        ok = install(QDir(packages).filePath(zip), catalog, store, counter) && ok;
-    store.close();
-    return ok;
 }
 
 bool pageSettled()
@@ -245,14 +194,14 @@ int main(int argc, char* argv[])
     const int shotsAt = args.indexOf(QStringLiteral("--shots"));
     const QString shots = shotsAt >= 0 ? args.value(shotsAt + 1) : QString();
     const QString packages = args.isEmpty() || args.first().startsWith(QLatin1String("--"))
-        ? QStringLiteral(VOCALUME_BUILD_DIR "/demo-packages")
+        ? DemoLibrary::packagesFolder()
         : args.first();
     if (!QDir(packages).exists() || (shotsAt >= 0 && !QDir().mkpath(shots)))
         return std::fprintf(stderr, "usage: bench_lookups [packages folder] [--shots folder]\n"), 2;
 
     MainWindow main;
     window = &main;
-    if (!installAll(packages, QStringLiteral(VOCALUME_SOURCE_DIR "/tools/storeservice/demo/catalog.ini")))
+    if (!DemoLibrary::installAll(packages, DemoLibrary::catalogPath()))
         return 1;
     main.resize(1600, 1000);
     main.show();
