@@ -6,6 +6,7 @@
 #include "search/scopelist.h"
 
 #include <QSqlDatabase>
+#include <algorithm>
 
 namespace {
 const int workingDelayMs = 250;
@@ -33,9 +34,25 @@ void SearchService::search(const Search::Request& request)
     lastSearchCallback = request.callback;
     if (!searchThread) {
         searchThread.reset(new Search);
-        connect(searchThread.data(), &Search::onTerminated, this, &SearchService::searchTerminated);
+        connect(searchThread.data(), &Search::onTerminated, this,
+            [this] { searchTerminated(searchThread.data(), searchQueue, true); });
     }
     searchQueue.submit(searchThread.data(), request);
+}
+
+void SearchService::searchEach(const QList<Search::Request>& requests)
+{
+    if (requests.isEmpty())
+        return;
+    showWorking(searchingText());
+    while (eachWorkers.size() < size_t(requests.size())) {
+        eachWorkers.push_back(std::make_unique<EachWorker>());
+        EachWorker* worker = eachWorkers.back().get();
+        connect(&worker->thread, &Search::onTerminated, this,
+            [this, worker] { searchTerminated(&worker->thread, worker->queue, false); });
+    }
+    for (int i = 0; i < requests.size(); ++i)
+        eachWorkers[i]->queue.submit(&eachWorkers[i]->thread, requests.at(i));
 }
 
 void SearchService::getWords(const Analitic::Request& request)
@@ -61,18 +78,22 @@ void SearchService::getScopes(const QString& sku, const QString& callback)
     Diagnostics::debug("Risposta getScopes: %s", statement.toUtf8().constData());
 }
 
-void SearchService::searchTerminated()
+void SearchService::searchTerminated(Search* worker, WorkerQueue<Search>& queue, bool keep)
 {
-    if (!searchQueue.isBusy())
+    if (!queue.isBusy())
         return;
-    const Search::Request request = searchThread->request();
-    if (searchThread->databaseOpenFailed())
+    const Search::Request request = worker->request();
+    if (worker->databaseOpenFailed())
         emit databaseOpenFailed();
-    results.takeSearchFrom(searchThread->results());
-    answer(ScriptLiteral::singleQuoted(
-               request.callback, ResultLiteral::search(results.searchResults, results.searchTotal, results.searchKind)),
-        "Risposta ricerca:\n");
-    if (searchQueue.finish(searchThread.data()))
+    const SearchState& ended = worker->results();
+    const QString statement = ScriptLiteral::singleQuoted(
+        request.callback, ResultLiteral::search(ended.searchResults, ended.searchTotal, ended.searchKind));
+    if (keep)
+        results.takeSearchFrom(ended);
+    // The worker's results are read: the request waiting for it may start.
+    const bool next = queue.finish(worker);
+    answer(statement, "Risposta ricerca:\n");
+    if (next)
         showWorking(searchingText());
 }
 
@@ -84,10 +105,11 @@ void SearchService::wordsTerminated()
     if (wordsThread->databaseOpenFailed())
         emit databaseOpenFailed();
     results.takeWordListFrom(wordsThread->results());
+    const bool next = wordsQueue.finish(wordsThread.data());
     answer(ScriptLiteral::singleQuoted(
                request.callback, ResultLiteral::wordList(results.wordListResults, results.wordListTotal)),
         "Risposta analitic:\n");
-    if (wordsQueue.finish(wordsThread.data()))
+    if (next)
         showWorking(listingText());
 }
 
@@ -98,7 +120,15 @@ void SearchService::answer(const QString& statement, const char* label)
         Diagnostics::debug("%s", label);
         Diagnostics::debug("%s", statement.toUtf8().constData());
     }
-    hideWorking();
+    if (!anyBusy())
+        hideWorking();
+}
+
+bool SearchService::anyBusy() const
+{
+    return searchQueue.isBusy() || wordsQueue.isBusy()
+        || std::any_of(eachWorkers.cbegin(), eachWorkers.cend(),
+            [](const std::unique_ptr<EachWorker>& w) { return w->queue.isBusy(); });
 }
 
 void SearchService::showWorking(const QString& message)

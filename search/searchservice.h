@@ -13,6 +13,8 @@
 #include <QScopedPointer>
 #include <QString>
 #include <QTimer>
+#include <memory>
+#include <vector>
 
 class SearchService : public QObject {
     Q_OBJECT
@@ -24,6 +26,11 @@ public:
     // Start the request at once when its worker is free; else it waits for the running one and
     // replaces an older waiting request of its kind.
     void search(const Search::Request& request);
+    // Every dictionary of `requests` at once, each on a worker of its own kept for the next
+    // search of every dictionary: each request answers its own callback as it ends, in whatever
+    // order they end. A request waits for the running one of its place in the list and replaces
+    // an older one waiting there.
+    void searchEach(const QList<Search::Request>& requests);
     void getWords(const Analitic::Request& request);
     // Answers `callback` with the subject scopes of dictionary `sku`, read at once through the
     // program's default SQL connection (none: the list is empty).
@@ -46,10 +53,19 @@ signals:
     void workingEnded();
 
 private:
-    void searchTerminated();
+    struct EachWorker {
+        Search thread;
+        WorkerQueue<Search> queue;
+    };
+
+    // A search has ended on `worker`: the page hears its results (kept as the last ones when
+    // `keep`) and the request waiting there starts.
+    void searchTerminated(Search* worker, WorkerQueue<Search>& queue, bool keep);
     void wordsTerminated();
-    // Answers the page with a finished request's statement and ends the busy state.
+    // Answers the page with a finished request's statement and ends the busy state once no
+    // request runs or waits.
     void answer(const QString& statement, const char* label);
+    bool anyBusy() const;
     // Most requests answer within a few milliseconds, and painting the busy state for them would
     // cost more than the search: it shows only for a request still unanswered after the delay.
     void showWorking(const QString& message);
@@ -61,6 +77,7 @@ private:
     // parameters never change and each answer goes to the callback that asked for it.
     WorkerQueue<Search> searchQueue;
     WorkerQueue<Analitic> wordsQueue;
+    std::vector<std::unique_ptr<EachWorker>> eachWorkers;
     QString lastSearchCallback;
     QString lastWordsCallback;
     SearchState results;

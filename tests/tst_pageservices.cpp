@@ -98,6 +98,26 @@ private slots:
         QCOMPARE(told.at(3).at(0).toString(), QStringLiteral("SignalQt('onOvunque', '{result:true,words:[\"po\\\\u0027\"]}')"));
     }
 
+    // Every dictionary named searched at once, each in its language ("case" is an English headword
+    // only), each answering its callback.
+    void searchEachAnswersEveryCallback()
+    {
+        PageServices services;
+        SearchService searches;
+        services.followSearches(&searches);
+        QSignalSpy told(&searches, &SearchService::pageStatement);
+        services.searchEach("case", "0",
+            "[{\"sku\":\"voc\",\"lang\":\"en\",\"callback\":\"a.en\"},{\"sku\":\"voc\",\"lang\":\"it\","
+            "\"callback\":\"a.it\"}]",
+            "1");
+        QTRY_COMPARE(told.count(), 2);
+        QStringList heard { told.at(0).at(0).toString(), told.at(1).at(0).toString() };
+        heard.sort();
+        QVERIFY2(heard.at(0).startsWith("SignalQt('a.en', '{tot:1,result: [{idzenta: \\'8\\', word: \\'case\\'"),
+            qPrintable(heard.at(0)));
+        QCOMPARE(heard.at(1), QStringLiteral("SignalQt('a.it', '{tot:0,result: [], isLemmatizzata:true}')"));
+    }
+
     // The index next to a word, and next to a listed row's place, either way: together they make
     // the whole word list for the empty word, in its order.
     void indexRowsWalkTheWholeWordList()

@@ -40,6 +40,15 @@ SearchRunner::Outcome answer(const Search::Request& r)
         return SearchRunner::wordList({ r.word, r.start, r.offset, r.sku, r.callback, r.sourceLanguage });
     return SearchRunner::search(r);
 }
+// The words of the rows an answer lists, in order.
+QStringList wordsIn(const QString& statement)
+{
+    QStringList words;
+    QRegularExpressionMatchIterator it = QRegularExpression(R"(word: \\'([^\\]*)\\')").globalMatch(statement);
+    while (it.hasNext())
+        words << it.next().captured(1);
+    return words;
+}
 // Whether the answer's literal tells `total` and ends as that kind's literal does.
 bool hasTotal(const SearchRunner::Outcome& outcome, const Search::Request& r, int total)
 {
@@ -247,6 +256,40 @@ private slots:
         QCOMPARE(service.searchCallback(), QStringLiteral("vanno"));
         QCOMPARE(SearchRunner::words(service.lastResults().searchResults), QStringList { "andare" });
         QCOMPARE(SearchRunner::words(service.lastResults().wordListResults), QStringList { "andare" });
+    }
+
+    // Every dictionary at once: each request answers its own callback; a run asked while one is
+    // under way waits for it, and a third replaces the second; the last results of the page's
+    // own search stay.
+    void everyDictionaryAtOnce()
+    {
+        SearchService service;
+        QSignalSpy answered(&service, &SearchService::pageStatement);
+        service.search(voc("vanno"));
+        QTRY_COMPARE(answered.count(), 1);
+        const auto run = [&service](const QString& word, const QStringList& books) {
+            QList<Search::Request> requests;
+            for (const QString& sku : books)
+                requests << SearchRunner::entry(sku, word, "0", "10", "0", QString(), "it");
+            for (Search::Request& r : requests)
+                r.callback = word + '@' + r.sku;
+            service.searchEach(requests);
+        };
+        run("casa", { "voc", "due", "nessuno" });
+        run("tetto", { "voc", "due" });
+        run("roma", { "due", "voc" });
+        QTRY_COMPARE(answered.count(), 6);
+        QTest::qWait(50);
+        QMap<QString, QStringList> heard;
+        for (int i = 1; i < answered.count(); ++i) {
+            const QString statement = answered.at(i).at(0).toString();
+            heard[statement.section('\'', 1, 1)] = wordsIn(statement);
+        }
+        QCOMPARE(heard.keys(), QStringList({ "casa@due", "casa@nessuno", "casa@voc", "roma@due", "roma@voc" }));
+        QCOMPARE(heard.value("casa@due"), QStringList({ "Casa", "casaccio" }));
+        QCOMPARE(heard.value("casa@nessuno"), QStringList());
+        QCOMPARE(heard.value("roma@voc"), QStringList({ "Roma" }));
+        QCOMPARE(SearchRunner::words(service.lastResults().searchResults), QStringList { "andare" });
     }
 
     // The desktop's search over several dictionaries: exact ones first, homographs once.

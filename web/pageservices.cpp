@@ -6,6 +6,7 @@
 #include "packages/partialpackage.h"
 #include "base/scriptliteral.h"
 #include "search/indexrows.h"
+#include "search/searchservice.h"
 #include "search/spellingsuggestions.h"
 #include "web/entryprint.h"
 
@@ -51,6 +52,20 @@ void PageServices::suggestEverywhere(QString word, QString books, QString callba
             callback, QStringLiteral("{result:true,words:[") + words.join(QLatin1Char(',')) + QStringLiteral("]}")));
     });
     thread->start(QThread::LowPriority);
+}
+
+void PageServices::searchEach(QString word, QString type, QString books, QString offset)
+{
+    if (!searches)
+        return;
+    QList<Search::Request> requests;
+    for (const QJsonValue& value : QJsonDocument::fromJson(books.toUtf8()).array()) {
+        const QJsonObject book = value.toObject();
+        requests << Search::Request { word, QString(), type, book.value(QStringLiteral("sku")).toString(),
+            QStringLiteral("0"), offset, book.value(QStringLiteral("lang")).toString(),
+            book.value(QStringLiteral("callback")).toString() };
+    }
+    searches->searchEach(requests);
 }
 
 void PageServices::prepareSuggestions(QString sku, QString sourceLanguage, QString callback)
@@ -104,6 +119,8 @@ QString PageServices::indexRows(QString sku, QString place, QString after, QStri
 }
 
 void PageServices::followDownloads(const QMap<QString, Download*>* bySku) { downloads = bySku; }
+
+void PageServices::followSearches(SearchService* service) { searches = service; }
 
 Download* PageServices::followed(const QString& sku) const { return downloads ? downloads->value(sku) : nullptr; }
 

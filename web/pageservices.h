@@ -14,6 +14,7 @@
 #include <functional>
 
 class Download;
+class SearchService;
 
 class PageServices : public QObject
 {
@@ -38,6 +39,10 @@ public slots:
     // of their languages. Looked for on a thread of its own; `callback` hears
     // {result:true,words:[...]}, closest first.
     void suggestEverywhere(QString word, QString books, QString callback);
+    // `word` searched in every dictionary of `books` at once (`type` as the bridge's search,
+    // first page): `books` is a JSON array of {sku, lang, callback}, each callback answered as
+    // the bridge's search answers, as soon as its dictionary has been searched.
+    void searchEach(QString word, QString type, QString books, QString offset);
     // Up to `count` rows of the whole alphabetical index next to a place in it, as a JSON array
     // of {idzenta, word, file, omo, hw, k}: `after` "1" lists the rows from the place on, "0"
     // the rows before it (still in alphabetical order). The place is the `k` of a listed row (a
@@ -94,9 +99,12 @@ public:
 
     // The downloads by sku (the download service's), which the two download slots read.
     void followDownloads(const QMap<QString, Download*>* downloads);
+    // The searches searchEach hands over to (the bridge's).
+    void followSearches(SearchService* searches);
 
 private:
     const QMap<QString, Download*>* downloads = nullptr;
+    SearchService* searches = nullptr;
     // The download of `sku` under way or kept; none when there is none or none are followed.
     Download* followed(const QString& sku) const;
     void suggestionsRead(const QString& sku, const QString& sourceLanguage);

@@ -19,6 +19,7 @@ QtJavascriptInteraction::QtJavascriptInteraction(QObject* parent)
 {
     services = new PageServices(this);
     services->followDownloads(&downloads.inProgress());
+    services->followSearches(&searchService);
     connect(services, &PageServices::pageStatement, this, &QtJavascriptInteraction::callPage);
     connect(&searchService, &SearchService::pageStatement, this, &QtJavascriptInteraction::callPage);
     connect(&downloads, &DownloadService::pageStatement, this, &QtJavascriptInteraction::callPage);

@@ -16,7 +16,8 @@
         words: { kind: 'onWords', pending: null, queued: null, last: null },
         entry: { current: null, page: null, history: [], at: -1 },
         installed: [], // { sku, title, lang } of every installed dictionary, this one first
-        everywhere: { kind: 'onSearchEverywhere', pending: null, queued: null, run: null }, // run: the search whose answers are listed
+        // run: the search whose answers are listed; pending: the run still awaiting answers
+        everywhere: { kind: 'onSearchEverywhere', pending: null, run: null },
         saved: { FAVORITE: [], BOOKMARK: [], NOTE: [], HISTORY: [], table: 'FAVORITE', others: {} }
     };
     var STALE_MS = 15000;    // a request unanswered for this long no longer holds back new ones
@@ -184,22 +185,42 @@
     var pageMark = Date.now().toString(36);
     var sent = 0;
 
+    // A callback of its own under window[kind] that hands the answer to `heard` once, and its
+    // name for native code.
+    D.callbackOnce = function (kind, heard) {
+        var id = 'r' + pageMark + '_' + (++sent);
+        var callbacks = window[kind] || (window[kind] = {});
+        callbacks[id] = function (res) {
+            delete callbacks[id];
+            heard(res || {});
+        };
+        return kind + '.' + id;
+    };
+
+    // A callback no longer awaited: an answer that still comes is dropped without a trace; with
+    // `forget`, the callback goes (an answer so late is no longer expected).
+    D.dropCallback = function (name, forget) {
+        var at = name.split('.');
+        var callbacks = window[at[0]] || {};
+        if (forget) {
+            delete callbacks[at[1]];
+        } else if (callbacks[at[1]]) {
+            callbacks[at[1]] = function () { delete callbacks[at[1]]; };
+        }
+    };
+
     D.send = function (state, req, call) {
         var now = Date.now();
         if (state.pending && now - state.pending.at < STALE_MS) {
             state.queued = { req: req, call: call };
             return;
         }
-        var id = 'r' + pageMark + '_' + (++sent);
-        var callbacks = window[state.kind] || (window[state.kind] = {});
-        callbacks[id] = function (res) {
-            delete callbacks[id];
-            if (answered(state, req)) {
-                state.onAnswer(req, res || {});
-            }
-        };
         req.at = now;
-        req.callback = state.kind + '.' + id;
+        req.callback = D.callbackOnce(state.kind, function (res) {
+            if (answered(state, req)) {
+                state.onAnswer(req, res);
+            }
+        });
         state.pending = req;
         state.queued = null;
         call(req);

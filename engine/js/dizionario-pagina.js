@@ -182,9 +182,11 @@
             it, how);
     };
 
-    // A page of more dictionaries grows as their answers arrive.
+    // A page of more dictionaries grows as their answers arrive, each section in its
+    // dictionary's place (`at`).
     D.addSection = function (page, section) {
-        page.sections.push(section);
+        var place = page.sections.filter(function (s) { return !(s.at > section.at); }).length;
+        page.sections.splice(place, 0, section);
         if (entry.page === page) {
             var focus = entry.current;
             var top = el.reader.scrollTop;

@@ -3,7 +3,7 @@
 (function (V, D) {
     'use strict';
 
-    var LOOKUP_PAUSE_MS = 60; // typing pause before the box is looked up
+    var LOOKUP_PAUSE_MS = 60; // typing pause before the box is looked up while a search runs
 
     var el = D.el;
     var search = D.search;
@@ -57,7 +57,7 @@
         }
         // A search of every dictionary still under way no longer writes over the list.
         everywhere.run = null;
-        everywhere.queued = null;
+        D.stopEverywhere();
         var req = { word: word, type: type, scope: type === '2' ? el.scope.value : '', start: start || 0 };
         var p = search.pending;
         if (p && !search.queued && p.word === req.word && p.type === req.type && p.scope === req.scope && p.start === req.start) {
@@ -251,7 +251,7 @@
             return;
         }
         search.pending = search.queued = null;
-        everywhere.pending = everywhere.queued = null;
+        D.stopEverywhere();
         search.awaitingSuggestions = null;
         el.q.value = state.word;
         var radios = document.getElementsByName('mode');
@@ -264,6 +264,11 @@
         D.showHeader();
         D.showTab('results');
         everywhere.run = state.run || null;
+        // A search of every dictionary replaced before all of them answered is asked again.
+        if (state.run && state.run.groups.length < state.run.books.length) {
+            D.searchEverywhere(state.run.word, state.run.type);
+            return;
+        }
         if (state.run) {
             D.renderEverywhere(state.run);
             return;
@@ -323,7 +328,9 @@
                 cancelLookup();
             }
         });
-        // Look-up as you type: a short pause after the last key starts the search.
+        // Look-up as you type: the key's word is searched as soon as the key is taken when no
+        // search runs; while one does, after a short pause, so a fast typist's keys do not pile
+        // up searches of words already out of date.
         V.on(el.q, 'input', function () {
             cancelLookup();
             lookupTimer = setTimeout(function () {
@@ -331,7 +338,7 @@
                 if (D.trim(el.q.value)) {
                     D.startSearch(0);
                 }
-            }, LOOKUP_PAUSE_MS);
+            }, search.pending || everywhere.pending ? LOOKUP_PAUSE_MS : 0);
         });
         V.on(el.resultsPrev, 'click', function () { pageSearch(-1); });
         V.on(el.resultsNext, 'click', function () { pageSearch(1); });

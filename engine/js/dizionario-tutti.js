@@ -27,51 +27,76 @@
     };
 
     // ---- Every installed dictionary --------------------------------------------------------
-    // The word is looked up in each installed dictionary in turn, one request at a time, in the
-    // order D.installed gives them, and the first results of each are listed under its title.
-    // The word's page gains a section for each dictionary that has it, as its answer arrives. A
-    // newer search waits for the request under way, then replaces the older one.
+    // The word is looked up in every installed dictionary at once, each dictionary by a worker of
+    // its own in native code (in turn through the bridge where that help is missing). The first
+    // results of each are listed under its title in the order of D.installed; the first
+    // dictionary's answer is shown first, the others as they come after it. The word's page gains
+    // a section for each dictionary that has it. A newer search replaces the older one, whose
+    // answers still on their way are dropped.
 
     D.searchEverywhere = function (word, type) {
-        var run = { word: word, type: type, books: D.installed.slice(), groups: [], page: null };
+        var run = { word: word, type: type, books: D.installed.slice(), answers: [], groups: [], page: null, callbacks: [] };
         D.showTab('results');
         D.listSearching('Ricerca in tutti i dizionari...');
         V.show(el.resultsPager, false);
         el.resultsCount.textContent = '';
-        everywhere.run = run;
-        D.send(everywhere, { run: run }, askNextBook);
+        D.stopEverywhere();
+        everywhere.run = everywhere.pending = run;
+        var books = run.books.map(function (book, i) {
+            var callback = D.callbackOnce(everywhere.kind, function (res) { heard(run, i, res); });
+            run.callbacks.push(callback);
+            return { sku: book.sku, lang: book.lang, callback: callback };
+        });
+        var native = V.native('searchEach');
+        if (native) {
+            native.searchEach(word, type, JSON.stringify(books), String(D.PAGE_SIZE));
+        } else {
+            run.inTurn = books;
+            askInTurn(run, 0);
+        }
     };
 
-    function askNextBook(req) {
-        var run = req.run;
-        var book = run.books[run.groups.length];
-        V.bridge('search', book.sku, run.word, run.type, '', '0', String(D.PAGE_SIZE), book.lang, req.callback);
+    function askInTurn(run, i) {
+        var b = run.inTurn[i];
+        V.bridge('search', b.sku, run.word, run.type, '', '0', String(D.PAGE_SIZE), b.lang, b.callback);
     }
 
-    everywhere.onAnswer = function (req, res) {
-        var run = req.run;
-        if (run !== everywhere.run) {
+    // The answers of a search replaced are no longer awaited; those of the one before it, which
+    // could still have come then, are forgotten.
+    function retire(run) {
+        (everywhere.retired || []).forEach(function (name) { D.dropCallback(name, true); });
+        everywhere.retired = run ? run.callbacks : [];
+        everywhere.retired.forEach(function (name) { D.dropCallback(name); });
+    }
+
+    // The search of every dictionary under way, if any, is no longer awaited.
+    D.stopEverywhere = function () {
+        retire(everywhere.pending);
+        everywhere.pending = null;
+    };
+
+    function heard(run, i, res) {
+        if (run !== everywhere.pending) {
             return;
         }
-        var tot = D.totalOf(res);
-        var book = run.books[run.groups.length];
-        var lemma = run.type !== '2';
-        var items = D.readItems(res.result, book.sku);
-        var group = { book: book, tot: D.badTotal(tot) ? 0 : tot, items: lemma ? D.rank(items, run.word, true, book.lang) : D.number(items) };
-        run.groups.push(group);
-        D.renderEverywhere(run);
-        var section = { book: book, items: group.items.length && lemma ? D.matches(group.items).filter(function (it) {
-            return it.exact || it.inflected || it.named;
-        }) : group.items.slice(0, 1) };
-        if (run.page && section.items.length) {
-            D.addSection(run.page, section);
-        } else if (section.items.length && !run.page) {
-            run.page = { word: run.word, sections: [section], highlight: lemma ? '' : run.word };
-            D.openPage(run.page, null, { search: run.word.toLowerCase() });
+        run.answers[i] = res;
+        if (run.inTurn && i + 1 < run.books.length) {
+            askInTurn(run, i + 1);
         }
-        if (run.groups.length < run.books.length) {
-            D.send(everywhere, { run: run }, askNextBook);
-        } else if (!run.page) {
+        if (!run.answers[0]) {
+            return; // the first dictionary's answer comes first on the page
+        }
+        run.answers.forEach(function (answer, at) {
+            if (answer && !run.groups.some(function (g) { return g.at === at; })) {
+                take(run, at, answer);
+            }
+        });
+        var done = run.groups.length === run.books.length;
+        if (done) {
+            everywhere.pending = null;
+        }
+        D.renderEverywhere(run);
+        if (done && !run.page) {
             // Nothing is the word itself: the first result found, with its homographs.
             var first = run.groups.filter(function (g) { return g.items.length; })[0];
             if (first) {
@@ -82,11 +107,36 @@
                 D.suggestEverywhere(run);
             }
         }
-    };
+    }
+
+    // A dictionary's answer: its group of the list and its section of the word's page, each in
+    // the dictionary's place.
+    function take(run, at, res) {
+        var tot = D.totalOf(res);
+        var book = run.books[at];
+        var lemma = run.type !== '2';
+        var items = D.readItems(res.result, book.sku);
+        var group = { book: book, at: at, tot: D.badTotal(tot) ? 0 : tot,
+            items: lemma ? D.rank(items, run.word, true, book.lang) : D.number(items) };
+        var place = run.groups.filter(function (g) { return g.at < at; }).length;
+        run.groups.splice(place, 0, group);
+        var section = { book: book, at: at, items: group.items.length && lemma ? D.matches(group.items).filter(function (it) {
+            return it.exact || it.inflected || it.named;
+        }) : group.items.slice(0, 1) };
+        if (!section.items.length) {
+            return;
+        }
+        if (run.page) {
+            D.addSection(run.page, section);
+        } else {
+            run.page = { word: run.word, sections: [section], highlight: lemma ? '' : run.word };
+            D.openPage(run.page, null, { search: run.word.toLowerCase() });
+        }
+    }
 
     D.renderEverywhere = function (run) {
         var found = run.groups.filter(function (g) { return g.items.length; });
-        var waiting = run.groups.length < run.books.length;
+        var waiting = run.books.filter(function (b, i) { return !run.groups.some(function (g) { return g.at === i; }); });
         search.lastItems = [];
         var html = found.map(function (g) {
             return '<li class="group">' + V.escapeHtml(g.book.title) + ' <span class="count">(' + g.tot + ')</span></li>' +
@@ -94,9 +144,9 @@
                     return '<li>' + D.resultButton(it, search.lastItems.push(it) - 1) + '</li>';
                 }).join('');
         }).join('');
-        if (waiting) {
+        if (waiting.length) {
             html += '<li class="list-status"><span class="spinner spinner-small"></span> Ricerca in ' +
-                V.escapeHtml(run.books[run.groups.length].title) + '...</li>';
+                (waiting.length === 1 ? V.escapeHtml(waiting[0].title) : waiting.length + ' dizionari') + '...</li>';
         } else if (!found.length) {
             html = '<li class="list-status">Nessun risultato per \u00ab' + V.escapeHtml(run.word) + '\u00bb in nessun dizionario.</li>' +
                 D.suggestionList(run.suggestions);

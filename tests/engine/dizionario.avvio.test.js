@@ -1,8 +1,10 @@
 // Dictionary page opened with a word: from a link or another dictionary's result (here without
 // the object native code publishes beside the bridge, so the index comes from the bridge's word
-// list), or from the library's search over every installed dictionary.
+// list), or from the library's search over every installed dictionary (at once, or in turn
+// through the bridge without that object).
 // query: idbook=ita-base&delay=20&nativo=0&voce=vado
 // query: idbook=ita-base&delay=20&voce=casa&tutti=1
+// query: idbook=ita-base&delay=20&voce=casa&tutti=1&nativo=0
 
 (function () {
     'use strict';

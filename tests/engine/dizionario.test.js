@@ -44,7 +44,14 @@
         // The row's searches: their words; [word, kind, scope, start]; [dictionary, word, language, callback].
         sent: function (t) { return calls(t, 'search').map(function (a) { return a[1]; }); },
         asked: function (t) { return calls(t, 'search').map(function (a) { return a.slice(1, 5); }); },
-        books: function (t) { return calls(t, 'search').map(function (a) { return [a[0], a[1], a[6], a[7].split('.')[0]]; }); },
+        // Searched one at a time or every dictionary at once, in the order asked.
+        books: function (t) {
+            return MockBridge.calls.slice(t.since).reduce(function (out, c) {
+                var a = c[1];
+                return out.concat(c[0] === 'search' ? [[a[0], a[1], a[6], a[7].split('.')[0]]] : c[0] !== 'searchEach' ? [] :
+                    JSON.parse(a[2]).map(function (b) { return [b.sku, a[0], b.lang, b.callback.split('.')[0]]; }));
+            }, []);
+        },
         read: function (t) { return calls(t, 'getHtml').length; },
         words: function () { return listed('words'); },
         target: text('.is-target', 'words'), suggested: texts('[data-suggest]', 'results'), menu: texts('.menu button'),
@@ -382,7 +389,8 @@
         ]);
     });
 
-    PageTest.test('in every installed dictionary: results grouped by dictionary, one request at a time', function (t) {
+    PageTest.test('in every installed dictionary at once: results grouped by dictionary in their order, whichever answers first',
+        function (t) {
         var casa = ['casa', 'casale', 'casalingo'];
         t.rows(P, [
             ['both dictionaries', everywhere('casa'), { groups: [both[0] + ' (3)', both[1] + ' (3)'], results: casa.concat(casa),
@@ -393,11 +401,11 @@
             ['back to the page of the word', click('entry-back'), { sections: both, q: 'casa', results: casa.concat(casa) }],
             ['this dictionary only again', click('all-books'),
                 { groups: [], results: casa, books: [['ita-base', 'casa', 'it', 'onSearch']] }],
-            ['a newer word waits for the request under way, then replaces the older', [everywhere('casa'), function () {
+            ['a newer word replaces the older, whose answers still coming are dropped', [everywhere('casa'), function () {
                 $('q').value = 'sole';
-            }, submit], { groups: [both[0] + ' (1)', both[1] + ' (1)'], results: ['sole', 'sole'],
-                books: [['ita-base', 'casa', 'it', 'onSearchEverywhere'], ['ita-base', 'sole', 'it', 'onSearchEverywhere'],
-                    ['fra-ita', 'sole', 'fr', 'onSearchEverywhere']] }],
+            }, submit], { groups: [both[0] + ' (1)', both[1] + ' (1)'], results: ['sole', 'sole'], sections: both,
+                books: [['ita-base', 'casa', 'it', 'onSearchEverywhere'], ['fra-ita', 'casa', 'fr', 'onSearchEverywhere'],
+                    ['ita-base', 'sole', 'it', 'onSearchEverywhere'], ['fra-ita', 'sole', 'fr', 'onSearchEverywhere']] }],
             ['this dictionary only, sole', click('all-books'), { groups: [], results: ['sole'] }],
             ['nowhere: the closest words of every dictionary', everywhere('caza'), { groups: [],
                 status: 'Nessun risultato per \u00abcaza\u00bb in nessun dizionario.', suggested: ['casa'],
@@ -409,7 +417,8 @@
             // Long enough for the other dictionary to have been asked and to have answered.
             ['left while its first answer is awaited: the later answers change nothing', [everywhere('casa'), click('all-books')],
                 { until: shownFor(300, 'casa'), groups: [], results: casa,
-                books: [['ita-base', 'casa', 'it', 'onSearchEverywhere'], ['ita-base', 'casa', 'it', 'onSearch']] }]
+                books: [['ita-base', 'casa', 'it', 'onSearchEverywhere'], ['fra-ita', 'casa', 'fr', 'onSearchEverywhere'],
+                    ['ita-base', 'casa', 'it', 'onSearch']] }]
         ]);
     });
 
@@ -430,7 +439,10 @@
                 { results: ['luna'], sent: ['sale', 'luna'] }],
             ['casa, then sole', casaThenSole, release],
             ['sole listed', null, { results: ['sole'], entry: 'sole' }],
-            ['in every dictionary', [function () { $('all-books').checked = true; }].concat(casaThenSole), release],
+            ['in every dictionary: casa\'s answers come after sole was asked', [function () {
+                $('all-books').checked = true;
+                M.holdAnswers = true;
+            }, search('casa'), search('sole')], { until: function () { return M.held.length === 4; }, then: M.releaseAnswers }],
             ['sole in both', null, { groups: [both[0] + ' (1)', both[1] + ' (1)'], results: ['sole', 'sole'] }],
             ['this dictionary only again', click('all-books'), { groups: [], results: ['sole'] }]
         ]);

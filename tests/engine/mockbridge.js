@@ -251,6 +251,13 @@ var MockBridge = (function () {
         suggest: function (sku, word) {
             return headwordsRead[sku] ? JSON.stringify(closeTo(word)) : 'null';
         },
+        // Every dictionary named searched at once (each holds this one's entries): the last
+        // answers first, as a smaller dictionary can.
+        searchEach: function (word, type, books, count) {
+            JSON.parse(books).reverse().forEach(function (b) {
+                slots.search(b.sku, word, type, '', '0', count, b.lang, b.callback);
+            });
+        },
         // The same for every dictionary named (each holds this one's entries), answered later.
         suggestEverywhere: function (word, books, callback) {
             later(function () {
