@@ -3,6 +3,7 @@
 #include "base/privatefile.h"
 
 #include <QSettings>
+#include <atomic>
 
 AppSettings::AppSettings()
     : settings(new QSettings(QSettings::NativeFormat, QSettings::UserScope,
@@ -17,11 +18,20 @@ QString AppSettings::text(const QString& key) const
     return settings->value(key, QString()).toString();
 }
 
+namespace {
+std::atomic<int> writeCount { 0 };
+}
+
+int AppSettings::writes() { return writeCount.load(); }
+
 void AppSettings::store(const QString& key, const QString& value)
 {
     settings->setValue(key, value);
     sync();
+    ++writeCount;
 }
+
+QString AppSettings::fileName() const { return settings->fileName(); }
 
 void AppSettings::sync()
 {
@@ -66,4 +76,5 @@ void AppSettings::clear()
 {
     settings->remove(QString());
     sync();
+    ++writeCount;
 }

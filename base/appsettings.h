@@ -31,6 +31,12 @@ public:
     // Removes every key of the store.
     void clear();
 
+    // The file the settings live in.
+    QString fileName() const;
+    // How many times this process has written the settings: what was read before may be out
+    // of date when it changed.
+    static int writes();
+
 private:
     QString text(const QString& key) const;
     void store(const QString& key, const QString& value);

@@ -3,19 +3,68 @@
 #include "base/appsettings.h"
 #include "base/diagnostics.h"
 
+#include <QFile>
+#include <QHash>
+#include <QMutex>
 #include <QStringList>
+#include <sys/stat.h>
+
+namespace {
+struct Tables {
+    QStringList start;
+    QStringList end;
+};
+
+// The settings file as it stands: a new text is written beside it and renamed into place, so
+// another inode, time or size tells a table that may have changed.
+QByteArray fileStamp(const QString& path)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return QByteArray();
+    return QByteArray::number(qulonglong(st.st_ino)) + ':' + QByteArray::number(qlonglong(st.st_size)) + ':'
+        + QByteArray::number(qlonglong(st.st_mtim.tv_sec)) + '.' + QByteArray::number(qlonglong(st.st_mtim.tv_nsec));
+}
+
+Tables readTables(const QString& languageId)
+{
+    const AppSettings settings;
+    return { settings.startCharset(languageId).split(QLatin1Char('|'), Qt::KeepEmptyParts),
+        settings.endCharset(languageId).split(QLatin1Char('|'), Qt::KeepEmptyParts) };
+}
+
+// Reading the settings costs more than a search's own work on a small dictionary, and the page
+// asks for every word it ranks: the tables are kept per language for as long as the file stays
+// the same. (The settings' place is fixed at their first use in the process, as the settings'
+// own is.)
+Tables tablesOf(const QString& languageId)
+{
+    static const QString path = AppSettings().fileName();
+    static QMutex mutex;
+    static QByteArray stamp;
+    static QHash<QString, Tables> kept;
+    const QByteArray file = fileStamp(path);
+    const QByteArray now = file.isEmpty() ? file : file + '#' + QByteArray::number(AppSettings::writes());
+    QMutexLocker lock(&mutex);
+    if (now.isEmpty() || now != stamp) {
+        kept.clear();
+        stamp = now;
+    }
+    auto found = kept.constFind(languageId);
+    if (found != kept.constEnd())
+        return found.value();
+    const Tables tables = readTables(languageId);
+    if (!now.isEmpty())
+        kept.insert(languageId, tables);
+    return tables;
+}
+}
 
 QString normalizeText(const QString& languageId, const QString& text)
 {
-    QString start;
-    QString end;
-    {
-        const AppSettings settings;
-        start = settings.startCharset(languageId);
-        end = settings.endCharset(languageId);
-    }
-    const QStringList startList = start.split(QLatin1Char('|'), Qt::KeepEmptyParts);
-    const QStringList endList = end.split(QLatin1Char('|'), Qt::KeepEmptyParts);
+    const Tables tables = tablesOf(languageId);
+    const QStringList& startList = tables.start;
+    const QStringList& endList = tables.end;
     if (startList.size() != endList.size()) {
         Diagnostics::debug("Errore, i due charset hanno un diverso numero di elementi\n");
         return text;

@@ -6,6 +6,6 @@
 #include <QString>
 
 // Replaces, pair by pair and in table order, every element of the language's start list by the
-// element at the same position of its end list. The table is read from the settings at every
-// call with a settings object of the call's own, so any thread may call it.
+// element at the same position of its end list. The table is the settings' as they stand at the
+// call (kept while their file is unchanged); any thread may call it.
 QString normalizeText(const QString& languageId, const QString& text);

@@ -3,6 +3,7 @@
 #include "base/charnormalizer.h"
 #include "tests/support/testsupport.h"
 
+#include <QSettings>
 #include <thread>
 
 class TestCharNormalizer : public QObject {
@@ -45,6 +46,17 @@ private slots:
         QCOMPARE(results, QVector<QString>(4, expected));
         const QString mismatch = "Errore, i due charset hanno un diverso numero di elementi\n";
         QCOMPARE(TestSupport::recorded().diagnostics.contains(mismatch), start.count('|') != end.count('|'));
+    }
+
+    // The tables are kept between calls, but a settings file written by another program counts.
+    void aTableWrittenElsewhereCounts()
+    {
+        QCOMPARE(normalizeText("8", "là"), QStringLiteral("là"));
+        QSettings elsewhere(AppSettings().fileName(), QSettings::NativeFormat);
+        elsewhere.setValue("startCharset/8", "à");
+        elsewhere.setValue("endCharset/8", "a");
+        elsewhere.sync();
+        QCOMPARE(normalizeText("8", "là"), QStringLiteral("la"));
     }
 };
 

@@ -91,7 +91,13 @@
     // the named ones, then the headwords and names that merely begin with the word. Listed
     // homographs are numbered.
     D.rank = function (items, word, lemma, lang) {
-        var key = D.normalize(word.toLowerCase(), lang);
+        // One call of native code for every text compared (no table holds a line break).
+        var texts = [word].concat(items.map(function (it) { return it.alias || ''; }), items.map(function (it) { return it.word; }));
+        var normalized = D.normalize(texts.join('\n').toLowerCase(), lang).split('\n');
+        if (normalized.length !== texts.length) {
+            normalized = texts.map(function (t) { return D.normalize(t.toLowerCase(), lang); });
+        }
+        var key = normalized[0];
         var lower = word === word.toLowerCase();
         var kind = function (it) {
             if (it.alias) {
@@ -102,13 +108,13 @@
             }
             return it.exact ? ((it.word === it.word.toLowerCase()) === lower ? 1 : 2) : it.inflected ? 3 : 5;
         };
-        items.forEach(function (it) {
-            var w = D.normalize(it.word.toLowerCase(), lang);
+        items.forEach(function (it, i) {
+            var w = normalized[1 + items.length + i];
             it.exact = !it.alias && w === key;
             // A related entry whose headword does not begin with the word was found by its form;
             // another name is found only by its beginning.
             it.inflected = lemma && !it.alias && !it.exact && w.indexOf(key) !== 0;
-            it.named = !!it.alias && D.normalize(it.alias.toLowerCase(), lang) === key;
+            it.named = !!it.alias && normalized[1 + i] === key;
         });
         return D.number([0, 1, 2, 3, 4, 5].reduce(function (sorted, k) {
             return sorted.concat(items.filter(function (it) { return kind(it) === k; }));
