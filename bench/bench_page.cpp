@@ -29,17 +29,22 @@ namespace {
 const char* const sku = "bench";
 const QString it = QStringLiteral("it");
 
-// What the page's script calls when its callback has the answer.
+// What the page's script calls as it makes a request and when its callback has the answer: the
+// milliseconds between the two.
 class PageProbe : public QObject {
     Q_OBJECT
 public:
-    std::function<void()> heard;
+    std::function<void(double)> heard;
 public slots:
+    void start() { clock.start(); }
     void done()
     {
         if (heard)
-            heard();
+            heard(clock.nsecsElapsed() / 1e6);
     }
+
+private:
+    QElapsedTimer clock;
 };
 
 QString scriptText(const QString& text)
@@ -77,11 +82,14 @@ public:
         // A bare callback for requests made here, and the page's own answers to a search and to
         // a word list (the latter when the index has no native help and asks the bridge), whose
         // callbacks are named "onSearch.<request>" and "onWords.<request>".
-        js(QStringLiteral("window.benchDone = function () { BenchProbe.done(); };"
+        // The clock starts as the page's script makes the request: the script that native code
+        // evaluates here to make it is the benchmark's, not the program's.
+        js(QStringLiteral("window.benchStart = function () { BenchProbe.start(); };"
+                          "window.benchDone = function () { BenchProbe.done(); };"
                           "var pageSignal = window.SignalQt;"
                           "window.SignalQt = function (callback, literal, intermediate) {"
                           "  var out = pageSignal(callback, literal, intermediate);"
-                          "  if (/^on(Search|Words)\\./.test(callback)) BenchProbe.done();"
+                          "  if (/^on(Search|Words)\\./.test(callback)) benchDone();"
                           "  return out; };"));
         return true;
     }
@@ -106,10 +114,17 @@ public:
         return out;
     }
 
-    // A bridge call written in script, answering `benchDone`.
+    // A bridge call written in script, answering `benchDone`: the time the page counted from its
+    // request to the callback having run.
     double request(const QString& call)
     {
-        return timed([&] { js(call); });
+        return timed([&] { js(QStringLiteral("benchStart();") + call); }, true);
+    }
+
+    // The same timed by native code, from before the script is evaluated.
+    double evaluated(const QString& call)
+    {
+        return timed([&] { js(QStringLiteral("benchStart();") + call); }, false);
     }
 
     // The word typed into the search box (the last key), up to the page having listed the results.
@@ -134,7 +149,7 @@ private:
     QWebFrame* frame() const { return window->webView->page()->mainFrame(); }
     QVariant js(const QString& script) const { return frame()->evaluateJavaScript(script); }
 
-    double timed(const std::function<void()>& submit)
+    double timed(const std::function<void()>& submit, bool pageClock)
     {
         // The page first finishes what the last answer started (layout, painting, timers), as it
         // has between two keys.
@@ -143,8 +158,8 @@ private:
         bool heard = false;
         double elapsed = -1;
         QElapsedTimer timer;
-        probe.heard = [&] {
-            elapsed = timer.nsecsElapsed() / 1e6;
+        probe.heard = [&](double pageMs) {
+            elapsed = pageClock ? pageMs : timer.nsecsElapsed() / 1e6;
             heard = true;
             loop.quit();
         };
@@ -247,8 +262,8 @@ void measureOnce(
     s->indexAt << page.indexAt(q.typed, nativeIndex);
     // The floor on this machine: a script evaluated by native code calling the probe, and the
     // same through SignalQt with an empty search answer.
-    s->evaluation << page.request(QStringLiteral("benchDone()"));
-    s->callBack << page.request(QStringLiteral("SignalQt('benchDone', '{tot:0,result: [], isLemmatizzata:true}')"));
+    s->evaluation << page.evaluated(QStringLiteral("benchDone()"));
+    s->callBack << page.evaluated(QStringLiteral("SignalQt('benchDone', '{tot:0,result: [], isLemmatizzata:true}')"));
 }
 }
 
