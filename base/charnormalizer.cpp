@@ -2,29 +2,17 @@
 
 #include "base/appsettings.h"
 #include "base/diagnostics.h"
+#include "base/filestamp.h"
 
-#include <QFile>
 #include <QHash>
 #include <QMutex>
 #include <QStringList>
-#include <sys/stat.h>
 
 namespace {
 struct Tables {
     QStringList start;
     QStringList end;
 };
-
-// The settings file as it stands: a new text is written beside it and renamed into place, so
-// another inode, time or size tells a table that may have changed.
-QByteArray fileStamp(const QString& path)
-{
-    struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return QByteArray();
-    return QByteArray::number(qulonglong(st.st_ino)) + ':' + QByteArray::number(qlonglong(st.st_size)) + ':'
-        + QByteArray::number(qlonglong(st.st_mtim.tv_sec)) + '.' + QByteArray::number(qlonglong(st.st_mtim.tv_nsec));
-}
 
 Tables readTables(const QString& languageId)
 {
@@ -43,7 +31,7 @@ Tables tablesOf(const QString& languageId)
     static QMutex mutex;
     static QByteArray stamp;
     static QHash<QString, Tables> kept;
-    const QByteArray file = fileStamp(path);
+    const QByteArray file = FileStamp::of(path);
     const QByteArray now = file.isEmpty() ? file : file + '#' + QByteArray::number(AppSettings::writes());
     QMutexLocker lock(&mutex);
     if (now.isEmpty() || now != stamp) {

@@ -1,11 +1,45 @@
 #include "search/bookdatabase.h"
 
 #include "base/diagnostics.h"
+#include "base/filestamp.h"
 #include "search/searchstatements.h"
 
 #include <sqlite3.h>
 
 namespace {
+// The connection a thread's last search closed, kept open for the next search of the same file:
+// opening a dictionary and reading its schema costs about as much as a short search. It is
+// reused only while the file keeps its stamp, so a dictionary installed again or removed is
+// opened afresh (or not at all); the thread's end closes it.
+struct IdleConnection {
+    QByteArray path;
+    QByteArray stamp;
+    sqlite3* handle = nullptr;
+
+    ~IdleConnection() { drop(); }
+    void drop()
+    {
+        sqlite3_close(handle);
+        handle = nullptr;
+    }
+    void keep(const QByteArray& keptPath, const QByteArray& keptStamp, sqlite3* kept)
+    {
+        drop();
+        path = keptPath;
+        stamp = keptStamp;
+        handle = kept;
+    }
+    sqlite3* take(const QByteArray& wantedPath, const QByteArray& wantedStamp)
+    {
+        sqlite3* taken = nullptr;
+        if (handle && !wantedStamp.isEmpty() && wantedPath == path && wantedStamp == stamp)
+            std::swap(taken, handle);
+        drop();
+        return taken;
+    }
+};
+thread_local IdleConnection idle;
+
 QByteArray columnText(sqlite3_stmt* statement, int column)
 {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
@@ -30,12 +64,16 @@ BookDatabase::~BookDatabase() { close(); }
 bool BookDatabase::open(const QString& path)
 {
     close();
-    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &handle, SQLITE_OPEN_READONLY, nullptr);
-    if (rc == SQLITE_OK) {
+    filePath = path.toUtf8();
+    fileStamp = FileStamp::of(path);
+    handle = idle.take(filePath, fileStamp);
+    if (handle || sqlite3_open_v2(filePath.constData(), &handle, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
         timeLimit = std::make_unique<StatementTimeLimit>(handle);
         return true;
     }
-    close();
+    // SQLite hands out a connection even when opening fails; it is never kept.
+    sqlite3_close(handle);
+    handle = nullptr;
     return false;
 }
 
@@ -43,8 +81,13 @@ void BookDatabase::close()
 {
     if (!handle)
         return;
+    sqlite3_finalize(fileLookup);
+    fileLookup = nullptr;
     timeLimit.reset();
-    sqlite3_close(handle);
+    if (fileStamp.isEmpty() || fileStamp != FileStamp::of(QString::fromUtf8(filePath)))
+        sqlite3_close(handle);
+    else
+        idle.keep(filePath, fileStamp, handle);
     handle = nullptr;
 }
 
@@ -104,9 +147,25 @@ void BookDatabase::fetchWithFileLookup(const QByteArray& statement, QList<Search
 
 QString BookDatabase::lookUpFile(const QByteArray& key)
 {
-    const QByteArray statement = SearchStatements::fileName(key);
+    if (!handle || timeLimitReached())
+        return QString();
+    if (!fileLookup) {
+        const QByteArray statement = SearchStatements::fileNameOfKey();
+        if (sqlite3_prepare_v2(handle, statement.constData(), statement.size(), &fileLookup, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(fileLookup);
+            fileLookup = nullptr;
+            report(statement);
+            return QString();
+        }
+    }
+    timeLimit->start();
+    sqlite3_bind_text(fileLookup, 1, key.constData(), key.size(), SQLITE_TRANSIENT);
     QByteArray name;
-    run(statement, 1, [&name](const Row& row) { name = row.at(0); });
-    report(statement);
+    while (sqlite3_step(fileLookup) == SQLITE_ROW)
+        name = columnText(fileLookup, 0);
+    // Reset at once: the statement holds no read of the file between rows.
+    sqlite3_reset(fileLookup);
+    if (Diagnostics::wanted())
+        report(SearchStatements::fileName(key));
     return QString::fromUtf8(name);
 }

@@ -1,6 +1,8 @@
-// One read-only SQLite connection to a dictionary's database.db for the length of one search.
+// One read-only SQLite connection to a dictionary's database.db for the length of one search
+// (the thread keeps the last one it closed for its next search of the same unchanged file).
 // Every statement operation compiles only the first statement of its text, steps through the
-// rows and finalizes it, then writes the statement diagnostic. Each statement runs under the
+// rows and finalizes it, then writes the statement diagnostic (the file look-up of a listed row
+// is compiled once per connection and bound to each key). Each statement runs under the
 // StatementTimeLimit; once one has been stopped by it, no further statement runs.
 #pragma once
 
@@ -13,6 +15,7 @@
 #include <memory>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 class BookDatabase {
 public:
@@ -46,5 +49,9 @@ private:
     QString lookUpFile(const QByteArray& key);
 
     sqlite3* handle = nullptr;
+    QByteArray filePath;
+    QByteArray fileStamp;
+    // The file look-up runs once per listed row: compiled once per connection, bound per key.
+    sqlite3_stmt* fileLookup = nullptr;
     std::unique_ptr<StatementTimeLimit> timeLimit;
 };

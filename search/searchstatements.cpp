@@ -140,6 +140,8 @@ QByteArray scopes() { return "select id, nome_n from ambiti order by lower(nome_
 
 QByteArray fileName(const QByteArray& key) { return "select file from file where id = " + SqlText::quoted(key); }
 
+QByteArray fileNameOfKey() { return "select file from file where id = ?1"; }
+
 QByteArray headwords(const QString& sourceLanguage)
 {
     // In the table's own order: reading every headword through an index in alphabetical order
@@ -177,6 +179,6 @@ QList<QByteArray> all()
     return { entryCount(w, it), entryExact(w, it), entryRelated(w, it, one, one), entryOfForm(w, it, one), wordCount(w, it),
         fullTextCount(w, it, QString()), fullTextCount(w, it, one), fullTextPage(w, it, QString(), one, one),
         fullTextPage(w, it, one, one, one), wordListCount(w, it), wordListPage(w, it, one, one), scopes(),
-        fileName("1"), headwords(it), headwordPrefix(w, it, 1), indexPage(it, QStringLiteral("a"), 1, 1, true, 1) };
+        fileName("1"), fileNameOfKey(), headwords(it), headwordPrefix(w, it, 1), indexPage(it, QStringLiteral("a"), 1, 1, true, 1) };
 }
 }

@@ -39,6 +39,8 @@ QByteArray wordListPage(
 QByteArray scopes();
 // The name of the content file whose row id is `key`.
 QByteArray fileName(const QByteArray& key);
+// The same with the key as parameter 1, for a statement compiled once and bound per key.
+QByteArray fileNameOfKey();
 // Every headword of one source language with its normalised form.
 QByteArray headwords(const QString& sourceLanguage);
 // Up to `count` headwords of one source language whose normalised form begins with N, with that

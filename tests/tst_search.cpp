@@ -292,6 +292,28 @@ private slots:
         QCOMPARE(SearchRunner::words(service.lastResults().searchResults), QStringList { "andare" });
     }
 
+    // One worker keeps its connection between searches, but never past a change of the file: a
+    // dictionary installed again, replaced by another file or removed is read as it now is.
+    void aDictionaryChangedBetweenSearchesIsReadAfresh()
+    {
+        SearchService service;
+        QSignalSpy answered(&service, &SearchService::pageStatement);
+        const auto found = [&](const QString& sku, const QString& word) {
+            service.search(SearchRunner::entry(sku, word));
+            return answered.wait(20000) ? SearchRunner::words(service.lastResults().searchResults) : QStringList("?");
+        };
+        QVERIFY(TestDictionary::install("cambia", { entry("mare"), entry("marea") }));
+        QVERIFY(TestDictionary::install("altrove", { entry("maremma") }));
+        QCOMPARE(found("cambia", "mare"), QStringList({ "mare", "marea" }));
+        QVERIFY(TestDictionary::install("cambia", { entry("mare"), entry("maresciallo") }));
+        QCOMPARE(found("cambia", "mare"), QStringList({ "mare", "maresciallo" }));
+        const QString path = getBookDatabasePath("cambia");
+        QVERIFY(QFile::remove(path) && QFile::copy(getBookDatabasePath("altrove"), path));
+        QCOMPARE(found("cambia", "mare"), QStringList({ "maremma" }));
+        QVERIFY(QDir(TestDictionary::bookDirectory("cambia")).removeRecursively());
+        QCOMPARE(found("cambia", "mare"), QStringList());
+    }
+
     // The desktop's search over several dictionaries: exact ones first, homographs once.
     void headwordsBeginningWithTheText_data()
     {
