@@ -22,10 +22,7 @@ var Vocalume = Vocalume || {};
     };
 
     LiteralParser.prototype.skipBlanks = function () {
-        var t = this.text;
-        while (this.pos < t.length && /\s/.test(t.charAt(this.pos))) {
-            this.pos++;
-        }
+        this.tokenAt(BLANKS);
     };
 
     LiteralParser.prototype.value = function () {
@@ -59,22 +56,33 @@ var Vocalume = Vocalume || {};
         return this.fail('valore');
     };
 
-    LiteralParser.prototype.identifier = function () {
-        var m = /^[A-Za-z_$][A-Za-z0-9_$]*/.exec(this.text.substring(this.pos));
-        if (!m) {
-            this.fail('nome');
+    // The token of `pattern` (a global expression) that starts where the parser stands, or null:
+    // no copy of the rest of the text, which made a long literal cost its length squared.
+    LiteralParser.prototype.tokenAt = function (pattern) {
+        pattern.lastIndex = this.pos;
+        var m = pattern.exec(this.text);
+        if (!m || m.index !== this.pos) {
+            return null;
         }
         this.pos += m[0].length;
         return m[0];
     };
 
+    // Made once: a pattern written inside a function is a new object at every call.
+    var BLANKS = /\s*/g;
+    var IDENTIFIER = /[A-Za-z_$][A-Za-z0-9_$]*/g;
+    var NUMBER = /[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?/g;
+    // The run of a string up to its next quote or backslash.
+    var PLAIN = { '\'': /[^'\\]*/g, '"': /[^"\\]*/g };
+
+    LiteralParser.prototype.identifier = function () {
+        var word = this.tokenAt(IDENTIFIER);
+        return word === null ? this.fail('nome') : word;
+    };
+
     LiteralParser.prototype.number = function () {
-        var m = /^[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?/.exec(this.text.substring(this.pos));
-        if (!m) {
-            this.fail('numero');
-        }
-        this.pos += m[0].length;
-        return parseFloat(m[0]);
+        var digits = this.tokenAt(NUMBER);
+        return digits === null ? this.fail('numero') : parseFloat(digits);
     };
 
     LiteralParser.prototype.string = function () {
@@ -82,6 +90,10 @@ var Vocalume = Vocalume || {};
         var quote = t.charAt(this.pos++);
         var out = '';
         while (this.pos < t.length) {
+            out += this.tokenAt(PLAIN[quote]);
+            if (this.pos >= t.length) {
+                break;
+            }
             var c = t.charAt(this.pos++);
             if (c === quote) {
                 return out;
@@ -180,10 +192,11 @@ var Vocalume = Vocalume || {};
         if (typeof literal !== 'string') {
             return literal;
         }
-        if (/^\s*$/.test(literal)) {
+        var p = new LiteralParser(literal);
+        p.skipBlanks();
+        if (p.pos === literal.length) {
             return null;
         }
-        var p = new LiteralParser(literal);
         var value = p.value();
         p.skipBlanks();
         if (p.pos < literal.length) {
