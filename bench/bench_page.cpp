@@ -2,9 +2,10 @@
 // [runs]), requests go through the real program (the main window with the dictionary page, the
 // page's script calling the bridge and hearing the answer in its callback) and are printed beside
 // the same statements run directly through the SQLite C interface: the fixed cost of a request
-// (a dictionary that is not installed, so no statement runs; must stay under 0.5 ms), an entry
-// search and a full-text search, a word typed into the search box up to its results listed (must
-// stay under 100 ms, the typing pause included) and the index opened at a word.
+// (a dictionary that is not installed, so no statement runs; must stay under 0.3 ms), an entry
+// search (within 1.2 times the direct run) and a full-text search, a word typed into the search
+// box up to its results listed (must stay under 100 ms, the typing pause included) and the index
+// opened at a word.
 #include "app/mainwindow.h"
 #include "base/appsettings.h"
 #include "base/datapaths.h"
@@ -216,18 +217,22 @@ QString searchCall(const QString& book, const QString& word, const QString& type
         .arg(book, scriptText(word), type);
 }
 
-// With a direct median (>= 0) the page's time is printed beside it, with the difference.
+// With a direct median (>= 0) the page's time is printed beside it, with the difference, and the
+// limit is a ratio to it; without, the limit is in milliseconds.
 bool reportPage(const char* name, double direct, const QVector<double>& page, double limit)
 {
     const double m = BenchSupport::median(page);
-    const bool ok = m < limit;
+    const bool ok = direct >= 0 ? m <= limit * direct : m < limit;
     if (direct >= 0)
-        std::printf("%-24s direct median %7.3f ms   through the page %7.3f ms   (page path %6.3f ms)   %s\n", name,
-            direct, m, m - direct, ok ? "ok" : "TOO SLOW");
+        std::printf("%-24s direct median %7.3f ms   through the page %7.3f ms   (page path %6.3f ms, ratio %.2f, limit "
+                    "%.1f)   %s\n",
+            name, direct, m, m - direct, m / direct, limit, ok ? "ok" : "TOO SLOW");
     else
         std::printf(
             "%-24s through the page median %7.3f ms (limit %.1f ms)   %s\n", name, m, limit, ok ? "ok" : "TOO SLOW");
-    return ok;
+    const QByteArray what = QByteArray(name) + ", through the page";
+    return BenchSupport::figure(what.constData(), m, "ms", direct, "same statements direct",
+        direct >= 0 ? QStringLiteral("<= %1x").arg(limit) : QStringLiteral("< %1 ms").arg(limit), ok);
 }
 
 struct Samples {
@@ -308,9 +313,10 @@ int main(int argc, char* argv[])
         iterations, warmUp);
     std::printf("%-24s median %7.3f ms (script evaluated by native code)   SignalQt alone %7.3f ms\n",
         "script call alone", BenchSupport::median(s.evaluation), BenchSupport::median(s.callBack));
-    bool ok = reportPage("fixed cost per request", -1, s.fixed, 0.5);
-    ok = reportPage("entry search, page 1", BenchSupport::median(s.entryDirect), s.entry, 50.0) && ok;
-    ok = reportPage("full-text search", BenchSupport::median(s.fullTextDirect), s.fullText, 50.0) && ok;
+    bool ok = reportPage("fixed cost per request", -1, s.fixed, 0.3);
+    ok = reportPage("entry search, page 1", BenchSupport::median(s.entryDirect), s.entry, 1.2) && ok;
+    ok = reportPage("full-text search", -1, s.fullText, 50.0) && ok;
+    std::printf("%-24s direct median %7.3f ms\n", "", BenchSupport::median(s.fullTextDirect));
     ok = reportPage("typed word to results", -1, s.typing, 100.0) && ok;
     ok = reportPage("misspelt to suggestions", -1, s.typingMiss, 100.0) && ok;
     ok = reportPage(nativeIndex ? "index opened at a word" : "index at a word (bridge)", -1, s.indexAt, 100.0) && ok;

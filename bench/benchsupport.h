@@ -110,6 +110,21 @@ inline void settleDisk()
     ::sync();
 }
 
+// One line of the summary table scripts/bench.sh prints at the end:
+// figure|what|ours|reference|ratio|limit|ok or TOO SLOW. A reference below 0 means none. The
+// verdict is the caller's, returned for it to fold into the exit status.
+inline bool figure(const char* what, double ours, const char* unit, double reference, const char* referenceName,
+    const QString& limit, bool ok)
+{
+    const auto value = [unit](double v) { return QString::number(v, 'f', v < 10 ? 2 : 1) + QLatin1Char(' ') + QLatin1String(unit); };
+    const QString referenceText
+        = reference >= 0 ? value(reference) + QStringLiteral(" (") + QLatin1String(referenceName) + QLatin1Char(')') : QString();
+    const QString ratio = reference > 0 ? QString::number(ours / reference, 'f', 2) + QLatin1Char('x') : QString();
+    std::printf("figure|%s|%s|%s|%s|%s|%s\n", what, qPrintable(value(ours)), qPrintable(referenceText), qPrintable(ratio),
+        qPrintable(limit), ok ? "ok" : "TOO SLOW");
+    return ok;
+}
+
 // Number of runs: the first argument, else `fallback`.
 inline int runsFrom(int argc, char* argv[], int fallback)
 {

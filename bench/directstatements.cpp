@@ -14,13 +14,23 @@ int DirectStatements::entrySearch(const QString& word, const QString& start, con
     const SearchWordForms f = forms(word);
     open();
     int rows = count(SearchStatements::entryCount(f, language));
-    if (start == QLatin1String("0"))
+    const bool firstPage = start == QLatin1String("0");
+    if (firstPage)
         rows += fetch(SearchStatements::entryExact(f, language), nullptr);
+    rows += fetchWithFiles(SearchStatements::entryRelated(f, language, start, offset));
+    // The first page also lists the entries the word is a form of, as the program's does.
+    if (firstPage)
+        rows += fetchWithFiles(SearchStatements::entryOfForm(f, language, offset));
+    close();
+    return rows;
+}
+
+int DirectStatements::fetchWithFiles(const QByteArray& sql)
+{
     QList<QByteArray> keys;
-    rows += fetch(SearchStatements::entryRelated(f, language, start, offset), &keys);
+    const int rows = fetch(sql, &keys);
     for (const QByteArray& key : qAsConst(keys))
         fetch("select file from file where id = '" + key + "'", nullptr);
-    close();
     return rows;
 }
 

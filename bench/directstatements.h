@@ -31,6 +31,7 @@ private:
     void close();
     int count(const QByteArray& sql);
     int fetch(const QByteArray& sql, QList<QByteArray>* keys);
+    int fetchWithFiles(const QByteArray& sql);
     void run(const QByteArray& sql, const std::function<void(sqlite3_stmt*)>& onRow);
 
     QByteArray path;
