@@ -4,6 +4,8 @@
 #include "base/filestamp.h"
 #include "search/searchstatements.h"
 
+#include <QHash>
+#include <QMutex>
 #include <sqlite3.h>
 
 namespace {
@@ -143,6 +145,31 @@ void BookDatabase::fetchWithFileLookup(const QByteArray& statement, QList<Search
     report(statement);
     for (const Row& row : qAsConst(rows))
         list << resultFromRow(row, lookUpFile(row.at(2)), sku);
+}
+
+bool BookDatabase::holdsOnlyLanguage(const QString& language)
+{
+    // The smallest and largest language, "|"-joined, per file version, for every thread.
+    static QMutex mutex;
+    static QHash<QByteArray, QByteArray> known;
+    if (!handle || fileStamp.isEmpty())
+        return false;
+    const QByteArray key = filePath + '#' + fileStamp;
+    QByteArray range;
+    {
+        QMutexLocker lock(&mutex);
+        range = known.value(key);
+    }
+    if (range.isEmpty()) {
+        run(SearchStatements::sourceLanguageRange(), 2, [&range](const Row& row) { range = row.at(0) + '|' + row.at(1); });
+        report(SearchStatements::sourceLanguageRange());
+        if (range.isEmpty() || timeLimitReached())
+            return false;
+        QMutexLocker lock(&mutex);
+        known.insert(key, range);
+    }
+    const QByteArray only = language.toUtf8();
+    return range == only + '|' + only;
 }
 
 QString BookDatabase::lookUpFile(const QByteArray& key)

@@ -37,6 +37,9 @@ public:
     // statement has finished.
     void fetchWithFileLookup(const QByteArray& statement, QList<SearchResult>& list, const QString& sku);
 
+    // Whether every headword of the open file is of `language` (read once per version of a file).
+    bool holdsOnlyLanguage(const QString& language);
+
     // True once a statement was stopped by the time limit: the rows read are not the answer.
     bool timeLimitReached() const { return timeLimit && timeLimit->reached(); }
 

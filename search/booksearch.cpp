@@ -178,7 +178,10 @@ DatabaseAccess searchWordList(SearchState* state, const QString& sku, const QStr
 
     SearchWordForms forms;
     forms.lower = word.toLower().toUtf8();
-    state->wordListTotal = database.count(SearchStatements::wordListCount(forms, sourceLanguage));
+    // Where every headword is of the language, its test changes no count and only costs time.
+    state->wordListTotal = database.count(database.holdsOnlyLanguage(sourceLanguage)
+            ? SearchStatements::wordListCountOneLanguage(forms)
+            : SearchStatements::wordListCount(forms, sourceLanguage));
     database.fetch(SearchStatements::wordListPage(forms, sourceLanguage, from, to), state->wordListResults, sku);
     failOnTimeLimit(database, state->wordListTotal, state->wordListResults);
     database.close();

@@ -128,12 +128,36 @@ QByteArray wordListCount(const SearchWordForms& w, const QString& sourceLanguage
         + SqlText::escaped(sourceLanguage) + "'";
 }
 
+// Without the language, the count reads the index of headwords alone, not every entry's row.
+QByteArray wordListCountOneLanguage(const SearchWordForms& w)
+{
+    return "SELECT count(*) FROM lemma WHERE lemma.nome LIKE '" + SqlText::likeLiteral(w.lower) + "%' ESCAPE '\\'";
+}
+
+QByteArray sourceLanguageRange() { return "select (select min(source) from lemma), (select max(source) from lemma)"; }
+
+namespace {
+    // A condition every row the prefix match finds also meets: lower(nome) lies between the prefix
+    // and the first text after all those that begin with it (its last byte one higher). It selects
+    // no other rows, but lets SQLite walk an index in the list's own order, lower(nome), and stop
+    // at the page instead of sorting every match; without such an index it changes nothing.
+    QByteArray lowerNameRange(const QByteArray& prefix)
+    {
+        if (prefix.isEmpty())
+            return QByteArray();
+        QByteArray beyond = prefix;
+        beyond[beyond.size() - 1] = char(quint8(beyond.at(beyond.size() - 1)) + 1); // UTF-8 never holds 0xFF
+        return " AND lower(l.nome) >= '" + SqlText::escaped(prefix) + "' AND lower(l.nome) < '" + SqlText::escaped(beyond)
+            + "'";
+    }
+}
+
 QByteArray wordListPage(const SearchWordForms& w, const QString& sourceLanguage, const QString& from, const QString& to)
 {
     return "select l.id_zenta, l.nome, f.file, l.omo, l.hwgram from lemma l, file_lemma fl, file f where l.id = "
            "fl.id_lemma and f.id = fl.id_file  AND l.nome LIKE '"
-        + SqlText::likeLiteral(w.lower) + "%' ESCAPE '\\' AND l.source = '" + SqlText::escaped(sourceLanguage)
-        + "' order by lower(l.nome) asc" + limit(from, to);
+        + SqlText::likeLiteral(w.lower) + "%' ESCAPE '\\'" + lowerNameRange(w.lower) + " AND l.source = '"
+        + SqlText::escaped(sourceLanguage) + "' order by lower(l.nome) asc" + limit(from, to);
 }
 
 QByteArray scopes() { return "select id, nome_n from ambiti order by lower(nome_n)"; }
@@ -179,6 +203,6 @@ QList<QByteArray> all()
     return { entryCount(w, it), entryExact(w, it), entryRelated(w, it, one, one), entryOfForm(w, it, one), wordCount(w, it),
         fullTextCount(w, it, QString()), fullTextCount(w, it, one), fullTextPage(w, it, QString(), one, one),
         fullTextPage(w, it, one, one, one), wordListCount(w, it), wordListPage(w, it, one, one), scopes(),
-        fileName("1"), fileNameOfKey(), headwords(it), headwordPrefix(w, it, 1), indexPage(it, QStringLiteral("a"), 1, 1, true, 1) };
+        fileName("1"), fileNameOfKey(), wordListCountOneLanguage(w), sourceLanguageRange(), headwords(it), headwordPrefix(w, it, 1), indexPage(it, QStringLiteral("a"), 1, 1, true, 1) };
 }
 }

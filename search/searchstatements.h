@@ -34,6 +34,10 @@ QByteArray fullTextCount(const SearchWordForms& w, const QString& sourceLanguage
 QByteArray fullTextPage(const SearchWordForms& w, const QString& sourceLanguage, const QString& scope,
     const QString& start, const QString& offset);
 QByteArray wordListCount(const SearchWordForms& w, const QString& sourceLanguage);
+// The same count for a dictionary whose headwords are all of the source language.
+QByteArray wordListCountOneLanguage(const SearchWordForms& w);
+// The smallest and the largest source language of the headwords.
+QByteArray sourceLanguageRange();
 QByteArray wordListPage(
     const SearchWordForms& w, const QString& sourceLanguage, const QString& from, const QString& to);
 QByteArray scopes();

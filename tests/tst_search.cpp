@@ -175,6 +175,13 @@ private slots:
                                               << QStringList { "pane", "Parola01" };
         QTest::newRow("list past the end") << listing("list", "parola", "45") << 45 << QStringList();
         QTest::newRow("list with an apostrophe") << listing("list", "l'a") << 1 << QStringList { "l'altro" };
+        // A dictionary of two languages counts the headwords of the one asked for only.
+        QTest::newRow("list of a language without the word") << listing("voc", "case") << 0 << QStringList();
+        Search::Request english = listing("voc", "case");
+        english.sourceLanguage = "en";
+        QTest::newRow("list of the other language") << english << 1 << QStringList { "case" };
+        for (const char* prefix : { "citt", "città", "CITTÀ", "Città" })
+            QTest::addRow("list, %s", prefix) << listing("voc", prefix) << 1 << QStringList { "città" };
         // Missing or broken dictionaries; "lento" holds a view that would take minutes to list.
         for (const auto& [sku, total] : { std::pair("nessuno", 0), { "", 0 }, { "../books/voc", 0 }, { "rotto", 0 },
                                           { "vuoto", -1 }, { "lento", -1 } })
@@ -425,10 +432,12 @@ private slots:
             QTest::newRow(tag + "scoped count") << SearchStatements::fullTextCount(f, "it", "3");
             QTest::newRow(tag + "scoped page") << SearchStatements::fullTextPage(f, "it", "3", "0", "10");
             QTest::newRow(tag + "word list count") << SearchStatements::wordListCount(f, "it");
+            QTest::newRow(tag + "word list count, one language") << SearchStatements::wordListCountOneLanguage(f);
             QTest::newRow(tag + "word list page") << SearchStatements::wordListPage(f, "it", "20", "10");
         }
         QTest::newRow("file lookup") << SearchStatements::fileName("17");
         QTest::newRow("scopes") << SearchStatements::scopes();
+        QTest::newRow("languages") << SearchStatements::sourceLanguageRange();
     }
 
     void everyStatementUsesAnIndex()
@@ -444,6 +453,9 @@ private slots:
             QVERIFY2(!line.startsWith("ERROR"), qPrintable(line));
             QVERIFY2(!fullScan.match(line.section('|', 3)).hasMatch(), qPrintable(lines.join("\n")));
         }
+        // A page of the word list is read in the list's order and ends there, whatever the matches.
+        if (QByteArray(QTest::currentDataTag()).endsWith("word list page"))
+            QVERIFY2(!lines.join("\n").contains("TEMP B-TREE"), qPrintable(lines.join("\n")));
     }
 
     // The values the statements are built from: the hash the dictionaries store for each inflected
