@@ -5,10 +5,12 @@
 #include "app/mainwindow.h"
 #include "app/runninginstance.h"
 #include "app/splashscreen.h"
+#include "app/startuptrace.h"
 #include "base/datapaths.h"
 #include "base/diagnostics.h"
 #include "desktop/desktopbus.h"
 #include "resources/resources.h"
+#include "web/customagentwebview.h"
 
 #include <QApplication>
 #include <QThread>
@@ -23,6 +25,7 @@ constexpr int idleServiceMs = 10 * 60 * 1000;
 
 int main(int argc, char* argv[])
 {
+    StartupTrace::mark("main");
     // Read before the streams close, so that the help, the version and a refused option still
     // reach the terminal.
     QStringList arguments;
@@ -82,13 +85,18 @@ int main(int argc, char* argv[])
         Diagnostics::debug("showing splashscreen");
         splash->show();
         QApplication::processEvents();
+        StartupTrace::mark("splash");
 
         QThread::sleep(2);
+        StartupTrace::mark("slept");
 
         Diagnostics::debug("Initializing MainWindow");
         window.reset(new MainWindow);
+        StartupTrace::mark("constructed");
+        StartupTrace::markFirstPagePainted(window->webView);
         window->showMaximized();
         splash->finish(window.data());
+        StartupTrace::mark("shown");
         makingWindow = false;
         return window.data();
     });
