@@ -217,6 +217,13 @@ int main(int argc, char* argv[])
                 "in %.0f ms with the pauses before each new try\n",
                 Cuts, static_cast<long long>(sent), static_cast<long long>(packageSize), cutRatio, CutRatioLimit,
                 transferMs);
+    const QByteArray where = "download and install, " + BenchSupport::placeOfTemporaryFiles();
+    BenchSupport::figure(where.constData(), ours, "ms", theirs, "curl", QStringLiteral("<= %1x").arg(TimeRatioLimit),
+        ratio <= TimeRatioLimit);
+    BenchSupport::figure("memory growth over a download (worst)", worstGrowth, "MiB", -1, "",
+        QStringLiteral("< %1 MiB").arg(MemoryLimitKiB / 1024), worstGrowth * 1024 < MemoryLimitKiB);
+    BenchSupport::figure("bytes sent for a download cut 5 times / package", cutRatio, "", -1, "",
+        QStringLiteral("< %1").arg(CutRatioLimit), cutRatio < CutRatioLimit);
     return ratio <= TimeRatioLimit && worstGrowth * 1024 < MemoryLimitKiB && cutRatio < CutRatioLimit ? 0 : 1;
 #endif
 }

@@ -168,5 +168,7 @@ int main(int argc, char* argv[])
     std::printf("%d kills (seed %u): earlier version %d, new version %d, new version not yet recorded %d, "
                 "broken book %d, working files left %d\n",
                 kills, seed, earlier, complete, completeNotRecorded, broken, leftovers);
+    BenchSupport::figure("installations killed: broken books and files left", broken + leftovers, "", -1, "",
+        QStringLiteral("0"), broken == 0 && leftovers == 0);
     return broken == 0 && leftovers == 0 ? 0 : 1;
 }

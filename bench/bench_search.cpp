@@ -6,7 +6,9 @@
 // run directly through the SQLite C interface (open, statements, close) in the same process.
 // For a real dictionary it also prints the build time and the sizes of database and package.
 // Each search is also timed from a page of the real main window, through the bridge's slot to
-// its SignalQt answer (not part of the pass mark).
+// its SignalQt answer (not part of the pass mark). With --dictd and dictd installed, the word-list
+// page and the desktop's prefix look-up are also set beside dictd's MATCH of the same prefixes
+// (no slower).
 // Passes when each median is under 50 ms and within 1.2 times the direct run. Also prints the
 // cost of the two thread hand-offs alone (an empty request on a worker right after the GUI
 // thread was busy, as in the measured loop): the floor of any worker-thread design on the
@@ -16,10 +18,12 @@
 #include "base/datapaths.h"
 #include "base/diagnostics.h"
 #include "bench/benchsupport.h"
+#include "bench/dictdsession.h"
 #include "bench/directstatements.h"
 #include "bench/syntheticbook.h"
 #include "search/analitic.h"
 #include "search/booksearch.h"
+#include "search/prefixsearch.h"
 #include "search/search.h"
 #include "search/searchstatements.h"
 #include "search/searchservice.h"
@@ -211,6 +215,9 @@ double handOffMedian(int runs)
     return BenchSupport::median(times);
 }
 
+// What the figures are measured on: "generated" or the dictd dictionary's name.
+QByteArray dataName = "generated";
+
 bool report(const char* name, const Sample& s)
 {
     const double direct = BenchSupport::median(s.direct);
@@ -221,7 +228,20 @@ bool report(const char* name, const Sample& s)
         ratio, ok ? "ok" : "TOO SLOW");
     if (!s.page.isEmpty())
         std::printf("%-22s from the page through the bridge: median %7.3f ms\n", "", BenchSupport::median(s.page));
-    return ok;
+    const QByteArray what = QByteArray(name) + " (" + dataName + ")";
+    return BenchSupport::figure(what.constData(), app, "ms", direct, "same statements direct", QStringLiteral("<= 1.2x"), ok);
+}
+
+// Ours beside dictd's MATCH of the same prefixes on its warm connection: no slower.
+bool reportBesideDictd(const char* name, const QVector<double>& ours, const QVector<double>& dictd)
+{
+    const double m = BenchSupport::median(ours);
+    const double reference = BenchSupport::median(dictd);
+    const bool ok = m <= reference;
+    std::printf("%-22s dictd MATCH prefix median %7.3f ms   ours %7.3f ms   ratio %5.3f   %s\n", name, reference, m,
+        m / reference, ok ? "ok" : "TOO SLOW");
+    const QByteArray what = QByteArray(name) + ", beside dictd (" + dataName + ")";
+    return BenchSupport::figure(what.constData(), m, "ms", reference, "dictd MATCH prefix", QStringLiteral("<= 1x"), ok);
 }
 
 QString megabytes(qint64 bytes) { return QString::number(bytes / 1048576.0, 'f', 1) + QStringLiteral(" MB"); }
@@ -353,6 +373,12 @@ int main(int argc, char* argv[])
         return 1;
 
     DirectStatements direct(getBookDatabasePath(QLatin1String(sku)), language);
+    // The same data served by dictd, for listing words by their beginning.
+    DictdSession dictdSession;
+    const bool besideDictd = !dictd.isEmpty() && dictdSession.start(dictd);
+    if (!dictd.isEmpty())
+        dataName = QFileInfo(dictd).fileName().toUtf8();
+    QVector<double> dictdMatch, prefixOurs;
     Pipeline pipeline;
     Sample entrySample, fullTextSample, scopedSample, wordListSample;
     for (int i = 0; i < warmUp + iterations; ++i) {
@@ -409,6 +435,15 @@ int main(int argc, char* argv[])
             wordListSample, [&] { direct.wordList(q.prefix, QStringLiteral("20"), QStringLiteral("10")); },
             [&] { return pipeline.timeWordList(wordRequest(q.prefix)); },
             [&] { return bridge.wordList(wordRequest(q.prefix)); });
+        if (besideDictd) {
+            const double reference = dictdSession.match(q.prefix);
+            const double ours = BenchSupport::millisecondsOf(
+                [&] { PrefixSearch::inBook({ QLatin1String(sku), QString(), language }, q.prefix, 10); });
+            if (keep) {
+                dictdMatch << reference;
+                prefixOurs << ours;
+            }
+        }
     }
     std::printf("%d runs each, after %d warm-up runs\n", iterations, warmUp);
     std::printf("%-22s median %7.3f ms (request to the worker and answer back, no work)\n", "thread hand-off",
@@ -418,5 +453,9 @@ int main(int argc, char* argv[])
     if (!scopedSample.direct.isEmpty())
         ok = report("full text in a scope", scopedSample) && ok;
     ok = report("word-list page", wordListSample) && ok;
+    if (besideDictd) {
+        ok = reportBesideDictd("word-list page", wordListSample.app, dictdMatch) && ok;
+        ok = reportBesideDictd("prefix look-up", prefixOurs, dictdMatch) && ok;
+    }
     return ok ? 0 : 1;
 }

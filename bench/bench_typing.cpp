@@ -2,8 +2,8 @@
 // 50 words are typed key by key (real key events, one every --interval ms) into the search box of the
 // real dictionary page, first searching one dictionary, then every installed dictionary. For each
 // word it takes the time from the last key to the end of the first paint of the web view that shows
-// the word's entry, and how long the view took to take each key. Not a test: it needs the packages
-// scripts/demo-packages.sh builds from Debian's dictionary data.
+// the word's entry, and how long the view took to take each key; then the resident memory. Not a
+// test: it needs the packages scripts/demo-packages.sh builds from Debian's dictionary data.
 //   bench_typing [packages folder] [--interval ms] [--words n]
 #include "app/mainwindow.h"
 #include "bench/benchsupport.h"
@@ -240,5 +240,11 @@ int main(int argc, char* argv[])
     std::printf("%d words typed, a key every %d ms, %d dictionaries installed:\n", words, interval,
         js(QStringLiteral("Vocalume.dict.installed.length")).toInt());
     const bool ok = report("one dictionary", single, 50, 0) & report("every dictionary", everywhere, 80, 120);
+    // What the program holds once it has looked words up in every dictionary (the reference, another
+    // desktop dictionary on the same data, is bench/memory.sh's).
+    const double resident = BenchSupport::statusKiB("VmRSS") / 1024.0;
+    std::printf("resident after %d look-ups in every dictionary and as many in one (each pass after 6 first ones): "
+                "%.1f MiB\n",
+        words, resident);
     return ok ? 0 : 1;
 }

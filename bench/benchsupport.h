@@ -125,6 +125,13 @@ inline bool figure(const char* what, double ours, const char* unit, double refer
     return ok;
 }
 
+// Where the temporary files of the run are: a memory file system measures the program, a disk
+// this machine's write-back as well.
+inline QByteArray placeOfTemporaryFiles()
+{
+    return QDir::tempPath().startsWith(QLatin1String("/dev/shm")) ? "memory file system" : "disk";
+}
+
 // Number of runs: the first argument, else `fallback`.
 inline int runsFrom(int argc, char* argv[], int fallback)
 {
