@@ -86,7 +86,8 @@ void BookDatabase::close()
     sqlite3_finalize(fileLookup);
     fileLookup = nullptr;
     timeLimit.reset();
-    if (fileStamp.isEmpty() || fileStamp != FileStamp::of(QString::fromUtf8(filePath)))
+    // A file changed since its opening is told by its stamp when the connection is asked for again.
+    if (fileStamp.isEmpty())
         sqlite3_close(handle);
     else
         idle.keep(filePath, fileStamp, handle);

@@ -254,9 +254,13 @@ private slots:
         QStringList callbacks;
         const QString secondCasa // each result carries its entry's id, content file, homograph number, grammar
             = "{idzenta: \\'4\\', word: \\'casa\\', file: \\'voci0002.xhtml\\', omo: \\'2\\', hw: \\'s.f.\\'}";
+        // A headword that begins with the word has its content file looked up row by row.
+        const QString casamento
+            = "{idzenta: \\'9\\', word: \\'casamento\\', file: \\'voci0003.xhtml\\', omo: \\'\\', hw: \\'s.m.\\'}";
         for (const QList<QVariant>& call : qAsConst(answered)) {
             callbacks << call.at(0).toString().section('\'', 1, 1);
             QCOMPARE(call.at(0).toString().contains(secondCasa), callbacks.last() == "casa");
+            QVERIFY(callbacks.last() != "casa" || call.at(0).toString().contains(casamento));
         }
         callbacks.sort();
         QCOMPARE(callbacks, QStringList({ "casa", "list1", "list2", "vanno" }));

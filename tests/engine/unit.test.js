@@ -39,7 +39,7 @@ test('result literals: read as native code writes them, the malformed or executa
         assert.deepStrictEqual(plain(ctx.Vocalume.parseLiteral(literal)), expected, literal);
     }
     for (const literal of ['{result:false,error:"a "quoted" word"}', '{a:1} {b:2}', '{a:\'never closed}', '{a:window}', 'alert(1)',
-        '{a:(function(){ window.ran = 1; })()}', '{a:\'\\u12\'}']) {
+        '{a:(function(){ window.ran = 1; })()}', '{a:\'\\u12\'}', '{@a:1}', '{-:1,a:2}', '{a:1,}x']) {
         assert.throws(() => ctx.Vocalume.parseLiteral(literal), /Literal non valido/, literal);
     }
     assert.strictEqual(ctx.window.ran, undefined);
