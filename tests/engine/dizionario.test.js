@@ -418,7 +418,17 @@
             ['left while its first answer is awaited: the later answers change nothing', [everywhere('casa'), click('all-books')],
                 { until: shownFor(300, 'casa'), groups: [], results: casa,
                 books: [['ita-base', 'casa', 'it', 'onSearchEverywhere'], ['fra-ita', 'casa', 'fr', 'onSearchEverywhere'],
-                    ['ita-base', 'casa', 'it', 'onSearch']] }]
+                    ['ita-base', 'casa', 'it', 'onSearch']] }],
+            // The other dictionary answers first: nothing shows until the starting one has answered.
+            ['a later dictionary\'s answer waits for the first one\'s', [function () { M.holdAnswers = true; }, everywhere('casa')],
+                { until: function () { return M.held.length === 2; }, then: function () {
+                    M.held.shift()();
+                    var shown = [P.groups() || [], P.sections()];
+                    M.releaseAnswers();
+                    t.eq(shown, [[], []], 'nothing before the first dictionary');
+                } }],
+            ['then both, each in its place', function () {}, { groups: [both[0] + ' (3)', both[1] + ' (3)'], sections: both }],
+            ['this dictionary only once more', click('all-books'), { groups: [], results: casa }]
         ]);
     });
 
