@@ -220,9 +220,11 @@ int main(int argc, char* argv[])
     const QByteArray where = "download and install, " + BenchSupport::placeOfTemporaryFiles();
     BenchSupport::figure(where.constData(), ours, "ms", theirs, "curl", QStringLiteral("<= %1x").arg(TimeRatioLimit),
         ratio <= TimeRatioLimit);
-    BenchSupport::figure("memory growth over a download (worst)", worstGrowth, "MiB", -1, "",
+    const QByteArray growthName = "memory growth over a download (worst), " + BenchSupport::placeOfTemporaryFiles();
+    BenchSupport::figure(growthName.constData(), worstGrowth, "MiB", -1, "",
         QStringLiteral("< %1 MiB").arg(MemoryLimitKiB / 1024), worstGrowth * 1024 < MemoryLimitKiB);
-    const QByteArray cut = "bytes sent for a download cut " + QByteArray::number(Cuts) + " times, over the package's";
+    const QByteArray cut = "bytes sent for a download cut " + QByteArray::number(Cuts) + " times, over the package's, "
+        + BenchSupport::placeOfTemporaryFiles();
     BenchSupport::figure(cut.constData(), cutRatio, "", -1, "",
         QStringLiteral("< %1").arg(CutRatioLimit), cutRatio < CutRatioLimit);
     return ratio <= TimeRatioLimit && worstGrowth * 1024 < MemoryLimitKiB && cutRatio < CutRatioLimit ? 0 : 1;
