@@ -8,6 +8,7 @@
 #include "bench/benchsupport.h"
 #include "store/webstore.h"
 #include "tests/support/downloadedpackage.h"
+#include "hostilearchives.h"
 
 #include <QApplication>
 #include <QDirIterator>
@@ -17,6 +18,9 @@
 
 namespace {
 constexpr int Entries = 50000;
+// A whole book: the content files and the dictionary's database, without which installation
+// refuses the package.
+constexpr int BookFiles = Entries + 1;
 const QString Sku = QStringLiteral("42");
 
 QString books() { return DataPaths::booksDirectory(); }
@@ -35,6 +39,11 @@ bool writePackage(const QString& path)
         entry.write(QByteArray(300 + i % 500, char('a' + i % 26)));
         entry.close();
     }
+    QuaZipFile database(&zip);
+    if (!database.open(QIODevice::WriteOnly, QuaZipNewInfo(QStringLiteral("database.db")), nullptr, 0, 0, 0))
+        return false;
+    database.write(HostileArchives::dictionaryDatabase());
+    database.close();
     zip.close();
     return zip.getZipError() == 0;
 }
@@ -123,7 +132,7 @@ int main(int argc, char* argv[])
     if (!prepareBook(package))
         return 1;
     const double whole = runChild(QStringLiteral("--install"));
-    if (filesBelow(DataPaths::bookDirectory(Sku)) != Entries || status() != QLatin1String("1")) {
+    if (filesBelow(DataPaths::bookDirectory(Sku)) != BookFiles || status() != QLatin1String("1")) {
         std::printf("bench_killedinstall: the installation did not complete\n");
         return 1;
     }
@@ -143,7 +152,7 @@ int main(int argc, char* argv[])
         const QStringList left = QDir(books()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
         const QString book = DataPaths::bookDirectory(Sku);
         const bool isEarlier = filesBelow(book) == 1 && QFile::exists(book + QStringLiteral("/old.txt"));
-        const bool isNew = filesBelow(book) == Entries && !QFile::exists(book + QStringLiteral("/old.txt"));
+        const bool isNew = filesBelow(book) == BookFiles && !QFile::exists(book + QStringLiteral("/old.txt"));
         const QString recorded = status();
         QString outcome;
         if (left != QStringList { Sku }) {
