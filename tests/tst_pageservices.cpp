@@ -116,6 +116,10 @@ private slots:
         QVERIFY2(heard.at(0).startsWith("SignalQt('a.en', '{tot:1,result: [{idzenta: \\'8\\', word: \\'case\\'"),
             qPrintable(heard.at(0)));
         QCOMPARE(heard.at(1), QStringLiteral("SignalQt('a.it', '{tot:0,result: [], isLemmatizzata:true}')"));
+        // Each dictionary lists as many rows as the page asks for.
+        services.searchEach("cas", "0", "[{\"sku\":\"voc\",\"lang\":\"it\",\"callback\":\"b.it\"}]", "2");
+        QTRY_COMPARE(told.count(), 3);
+        QCOMPARE(told.at(2).at(0).toString().count("idzenta"), 2);
     }
 
     // The index next to a word, and next to a listed row's place, either way: together they make
