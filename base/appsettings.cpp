@@ -3,7 +3,6 @@
 #include "base/privatefile.h"
 
 #include <QSettings>
-#include <atomic>
 
 AppSettings::AppSettings()
     : settings(new QSettings(QSettings::NativeFormat, QSettings::UserScope,
@@ -18,17 +17,10 @@ QString AppSettings::text(const QString& key) const
     return settings->value(key, QString()).toString();
 }
 
-namespace {
-std::atomic<int> writeCount { 0 };
-}
-
-int AppSettings::writes() { return writeCount.load(); }
-
 void AppSettings::store(const QString& key, const QString& value)
 {
     settings->setValue(key, value);
     sync();
-    ++writeCount;
 }
 
 QString AppSettings::fileName() const { return settings->fileName(); }
@@ -76,5 +68,4 @@ void AppSettings::clear()
 {
     settings->remove(QString());
     sync();
-    ++writeCount;
 }

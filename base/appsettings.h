@@ -31,11 +31,8 @@ public:
     // Removes every key of the store.
     void clear();
 
-    // The file the settings live in.
+    // The file the settings live in; every write puts a new file in its place.
     QString fileName() const;
-    // How many times this process has written the settings: what was read before may be out
-    // of date when it changed.
-    static int writes();
 
 private:
     QString text(const QString& key) const;

@@ -31,8 +31,7 @@ Tables tablesOf(const QString& languageId)
     static QMutex mutex;
     static QByteArray stamp;
     static QHash<QString, Tables> kept;
-    const QByteArray file = FileStamp::of(path);
-    const QByteArray now = file.isEmpty() ? file : file + '#' + QByteArray::number(AppSettings::writes());
+    const QByteArray now = FileStamp::of(path);
     QMutexLocker lock(&mutex);
     if (now.isEmpty() || now != stamp) {
         kept.clear();
