@@ -3,15 +3,29 @@
 #include "base/diagnostics.h"
 #include "packages/cachedimage.h"
 
+#include <QScopedPointer>
+
 CoverFetcher::CoverFetcher(QObject* parent)
     : QObject(parent)
 {
 }
 
-CoverFetcher::~CoverFetcher() = default;
+CoverFetcher::~CoverFetcher() { stop(); }
+
+void CoverFetcher::stop()
+{
+    // A cover that has just ended may still be inside its own signal: it goes later, and one
+    // that is replaced says nothing more.
+    for (const Running& cover : qAsConst(running)) {
+        cover.image->disconnect(this);
+        cover.image->deleteLater();
+    }
+    running.clear();
+}
 
 void CoverFetcher::fetch(const QVector<Book>& missing)
 {
+    stop();
     books = missing;
     position = 0;
     counter = 0;
@@ -20,39 +34,58 @@ void CoverFetcher::fetch(const QVector<Book>& missing)
     next();
 }
 
-void CoverFetcher::next()
+bool CoverFetcher::inFlight(const QString& name) const
 {
-    // The cover that has just ended may still be inside its own signal: it goes later, and
-    // one that is replaced says nothing more.
-    if (current) {
-        current->disconnect(this);
-        current.take()->deleteLater();
-    }
-    for (; position < books.size(); ++position) {
-        const Book& book = books.at(position);
-        current.reset(new CachedImage(book.image));
-        // Asked here, not when the list was made: an earlier book may have brought the same picture.
-        if (current->present) {
-            fetched.append({ book.bookId, current->name });
-            continue;
-        }
-        emit loading(++counter, books.size());
-        connect(current.data(), &CachedImage::finished, this, &CoverFetcher::coverEnded);
-        current->start();
-        return;
-    }
-    current.reset();
-    emit finished(fetched, failures);
+    for (const Running& cover : running)
+        if (cover.image->name == name)
+            return true;
+    return false;
 }
 
-void CoverFetcher::coverEnded(bool failed)
+void CoverFetcher::next()
 {
-    const Book& book = books.at(position++);
-    if (failed) {
-        ++failures;
-        Diagnostics::debug("Copertina non scaricata: %s", qPrintable(book.image));
-    } else {
-        fetched.append({ book.bookId, current->name });
+    if (starting)
+        return;
+    starting = true;
+    while (position < books.size() && running.size() < Parallel) {
+        const Book& book = books.at(position);
+        QScopedPointer<CachedImage> image(new CachedImage(book.image));
+        // Asked here, not when the list was made: an earlier book may have brought the same
+        // picture; one still on its way is waited for rather than asked twice.
+        if (image->present) {
+            fetched.append({ book.bookId, image->name });
+            ++position;
+            continue;
+        }
+        if (inFlight(image->name))
+            break;
+        ++position;
+        CachedImage* started = image.take();
+        running.append({ started, book.bookId, book.image });
+        emit loading(++counter, books.size());
+        connect(started, &CachedImage::finished, this, [this, started](bool failed) { coverEnded(started, failed); });
+        started->start();
     }
+    starting = false;
+    if (running.isEmpty() && position >= books.size())
+        emit finished(fetched, failures);
+}
+
+void CoverFetcher::coverEnded(CachedImage* image, bool failed)
+{
+    for (int i = 0; i < running.size(); ++i) {
+        if (running.at(i).image != image)
+            continue;
+        const Running ended = running.takeAt(i);
+        if (failed) {
+            ++failures;
+            Diagnostics::debug("Copertina non scaricata: %s", qPrintable(ended.url));
+        } else {
+            fetched.append({ ended.bookId, image->name });
+        }
+        break;
+    }
+    image->disconnect(this);
+    image->deleteLater();
     next();
 }

@@ -7,7 +7,6 @@
 
 #include <QBuffer>
 #include <QDir>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QSaveFile>
@@ -65,22 +64,9 @@ QString CachedImage::fileNameOf(const QString& name)
 void CachedImage::start()
 {
     error = false;
-    ended = false;
     connection->setServer(server());
     deadline.start(deadlineMilliseconds);
     connection->get(QUrl(urlPath).toString(QUrl::FullyEncoded));
-}
-
-bool CachedImage::download()
-{
-    if (file.exists())
-        return true;
-    QEventLoop waiting;
-    connect(this, &CachedImage::finished, &waiting, &QEventLoop::quit);
-    start();
-    if (!ended)
-        waiting.exec();
-    return !error;
 }
 
 ServiceEndpoint CachedImage::server() const
@@ -102,7 +88,6 @@ ServiceEndpoint CachedImage::server() const
 
 void CachedImage::done(bool failed)
 {
-    ended = true;
     deadline.stop();
     if (failed || connection->statusCode() / 100 != 2) {
         // Also a reply that is not a success: an error page must never pass for a cover.

@@ -36,9 +36,6 @@ public:
     // Starts fetching the image (only the address's path is requested) and returns at once;
     // `finished` follows, after deadlineMilliseconds at most (a late cover has failed).
     void start();
-    // start(), waiting for the end in a local event loop. True when the cover is in the cache:
-    // at once when it already was; false when it could not be fetched (a late cover included).
-    bool download();
 
     bool present = false;
     bool error = false;
@@ -66,6 +63,5 @@ private:
 
     QUrl address;
     QTimer deadline;
-    bool ended = false;
     HttpConnection* connection;
 };

@@ -2,16 +2,14 @@
 
 #include "base/datapaths.h"
 #include "base/diagnostics.h"
-#include "base/scriptliteral.h"
 #include "packages/bookinstaller.h"
 #include "packages/diskspace.h"
 #include "packages/downloadmanager.h"
 #include "store/webstore.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QPointer>
+#include <memory>
 
 Download::Download(QObject* parent)
     : QObject(parent)
@@ -34,21 +32,22 @@ void Download::start()
         reportFailure();
         return;
     }
+    current = Phase::Transfer;
     for (const Book& book : library)
         if (book.bookId == sku)
             manager->expectedDigest = book.sha256;
     connect(manager, &DownloadManager::progress, this, &Download::updateProgress);
     connect(manager, &DownloadManager::retrying, this, &Download::tellRetry);
-    connect(manager, &DownloadManager::ended, this, &Download::done);
+    connect(manager, &DownloadManager::ended, this, &Download::transferEnded);
     manager->start();
 }
 
 void Download::cancel()
 {
     // Once the package is there, it is installed (or waits for that) whatever the page says.
-    if (phase() != Phase::Transfer && phase() != Phase::Paused)
+    if (current != Phase::Transfer && current != Phase::Paused)
         return;
-    cancelled = true;
+    current = Phase::Over;
     manager->cancel();
     delete manager;
     manager = nullptr;
@@ -57,9 +56,9 @@ void Download::cancel()
 
 bool Download::pause()
 {
-    if (phase() != Phase::Transfer)
+    if (current != Phase::Transfer)
         return false;
-    paused = true;
+    current = Phase::Paused;
     manager->pause();
     emit statusMessage(QStringLiteral("Download in pausa: premi «Riprendi» per continuarlo"), 4000);
     return true;
@@ -77,32 +76,15 @@ void Download::tellRetry(int retry, int milliseconds)
 
 void Download::discard()
 {
-    if (installing)
-        discarded = true;
-    else
-        delete this;
-}
-
-void Download::follow(const QString& newCallback)
-{
-    callback = newCallback;
-    emit pageStatement(ScriptLiteral::intermediate(callback, phaseLiteral()));
-}
-
-Download::Phase Download::phase() const
-{
-    if (installing)
-        return outcomeTold ? Phase::Over : Phase::Installing;
-    if (queued)
-        return Phase::Queued;
-    if (manager && !manager->finished && !manager->failed && !cancelled)
-        return paused ? Phase::Paused : Phase::Transfer;
-    return Phase::Over;
-}
-
-QString Download::phaseLiteral() const
-{
-    return QStringLiteral("{result:false, progress:\"%1\"}").arg(installing ? "wait" : "queued");
+    disconnect(this, nullptr, nullptr, nullptr);
+    // A transfer stops at once: the download replacing this one writes the same files.
+    if (manager) {
+        manager->disconnect(this);
+        delete manager;
+        manager = nullptr;
+    }
+    current = Phase::Over;
+    deleteLater();
 }
 
 int Download::percentOf(qint64 done, qint64 total)
@@ -112,15 +94,6 @@ int Download::percentOf(qint64 done, qint64 total)
 }
 
 QString Download::sizeText(qint64 total) { return QString::asprintf("%0.1f", double(float(total) / 1048576.0f)); }
-
-QString Download::progressLiteral(int done, int total)
-{
-    const int percent = percentOf(done, total);
-    if (percent > 99)
-        return QString();
-    return QStringLiteral("{result:false,progress:\"") + QString::number(percent) + QStringLiteral("\",size:\"")
-        + sizeText(total) + QStringLiteral("\"}");
-}
 
 void Download::updateProgress(int done, int total)
 {
@@ -136,65 +109,66 @@ void Download::updateProgress(int done, int total)
             return;
         }
     }
-    const QString literal = progressLiteral(done, total);
-    if (!literal.isEmpty())
-        emit pageStatement(ScriptLiteral::intermediate(callback, literal));
+    emit progressed(done, total);
 }
 
-void Download::done(bool error)
+void Download::transferEnded()
 {
-    Q_UNUSED(error);
-    if (!manager)
+    if (!manager || current != Phase::Transfer)
         return;
     if (manager->finished)
         queueInstallation();
-    else if (!cancelled)
+    else
         reportFailure();
 }
 
 void Download::queueInstallation()
 {
-    queued = true;
-    if (!installer)
-        runInstallation();
-    else if (!installer->whenFree(this, [this] { runInstallation(); }))
-        emit pageStatement(ScriptLiteral::intermediate(callback, phaseLiteral()));
+    current = Phase::Queued;
+    const auto outcome = std::make_shared<Outcome>();
+    if (!installer) {
+        current = Phase::Installing;
+        emit phaseChanged(current);
+        outcome->failure = QStringLiteral("il pacchetto non si è potuto decomprimere");
+        installationEnded(*outcome);
+        return;
+    }
+    const auto started = [this] {
+        current = Phase::Installing;
+        emit phaseChanged(current);
+    };
+    const auto work = [outcome, installer = installer, sku = sku, bookId = bookIdentifier(), books = booksPath] {
+        *outcome = install(installer, sku, bookId, books);
+    };
+    if (!installer->install(this, started, work, [this, outcome] { installationEnded(*outcome); }))
+        emit phaseChanged(current);
 }
 
-void Download::runInstallation()
+// Over for whoever asks from here on: the page hears how it ended, and may ask again at once,
+// which replaces this download (discard): nothing here is touched after the outcome.
+void Download::installationEnded(const Outcome& outcome)
 {
-    queued = false;
-    installing = true;
-    const QString outcome = install();
-    // Over before the page hears it: a page that asks what is under way as it hears the end
-    // (a library page reading its state again) must not find this installation still running.
-    // Hearing it, the page may ask for this dictionary again, which replaces and deletes this
-    // download: from then on nothing here is touched.
-    installing = false;
-    const QPointer<Download> self(this);
-    emit pageStatement(outcome);
-    QCoreApplication::processEvents();
-    if (self && discarded)
-        deleteLater();
+    current = Phase::Over;
+    if (!outcome.warning.isEmpty())
+        emit warning(outcome.warning);
+    if (outcome.unpacked)
+        emit bookReady(sku);
+    if (outcome.failure.isEmpty()) {
+        emit installed();
+        return;
+    }
+    QString failure = outcome.failure;
+    failure[0] = failure.at(0).toLower();
+    emit failed(QStringLiteral("Installazione non riuscita: ") + failure
+        + QStringLiteral(". Scarica di nuovo il dizionario per riprovare."));
 }
 
 void Download::reportFailure()
 {
+    current = Phase::Over;
     const QString message = refusal.isEmpty() ? manager->errorMessage() : refusal;
-    tellFailure(message);
+    emit failed(message);
     emit statusMessage(message, 4000);
-}
-
-void Download::tellFailure(const QString& message)
-{
-    emit pageStatement(failureStatement(message));
-}
-
-QString Download::failureStatement(QString message) const
-{
-    Diagnostics::output("%s\n", qPrintable(message));
-    message.replace(QLatin1Char('\''), QStringLiteral("&apos;"));
-    return ScriptLiteral::singleQuoted(callback, QStringLiteral("{result:false,error:\"") + message + QStringLiteral("\"}"));
 }
 
 QString Download::bookIdentifier() const
@@ -209,68 +183,42 @@ QString Download::bookIdentifier() const
     return QString();
 }
 
-QString Download::install()
+Download::Outcome Download::install(BookInstaller* installer, const QString& sku, const QString& bookId, const QString& booksPath)
 {
-    const QString wait = ScriptLiteral::intermediate(callback, phaseLiteral());
-    Diagnostics::output("Wait: %s\n", qPrintable(wait));
-    emit pageStatement(wait);
-
-    QString failure = installOrSayWhyNot();
-    // Over for whoever asks from here on: the page hears how it ended, and may ask at once.
-    outcomeTold = true;
-    if (failure.isEmpty()) {
-        const QString finished
-            = ScriptLiteral::singleQuoted(callback, QStringLiteral("{result:true,error:\\'\\',progress:\\'100\\'}"));
-        Diagnostics::output("Done: %s\n", qPrintable(finished));
-        return finished;
-    }
-    failure[0] = failure.at(0).toLower();
-    return failureStatement(QStringLiteral("Installazione non riuscita: ") + failure
-        + QStringLiteral(". Scarica di nuovo il dizionario per riprovare."));
-}
-
-QString Download::installOrSayWhyNot()
-{
-    const QString bookId = bookIdentifier();
-
+    Outcome outcome;
     // A books folder removed meanwhile is made again, never the folders above it.
     QDir books(booksPath);
     if (booksPath.isEmpty() || !(books.exists() || books.mkdir(booksPath))) {
-        const QString missing = QStringLiteral("Settaggi dell'applicativo mancanti");
-        emit warning(missing);
-        return missing;
+        outcome.warning = outcome.failure = QStringLiteral("Settaggi dell'applicativo mancanti");
+        return outcome;
     }
-
     const QString bookPath = books.absoluteFilePath(sku);
     const bool hadBook = QFileInfo::exists(bookPath);
-
     Diagnostics::output("Path database: %s\n", qPrintable(WebStore::path()));
-    const QString packagePath = DataPaths::packageFile(bookPath);
 
     // A dictionary missing from the library has no identifier: nothing is unpacked or recorded,
     // and the current book stays.
-    if (bookId.isEmpty())
-        return QStringLiteral("il dizionario non risulta tra quelli del tuo account (sincronizza la libreria)");
-
+    if (bookId.isEmpty()) {
+        outcome.failure = QStringLiteral("il dizionario non risulta tra quelli del tuo account (sincronizza la libreria)");
+        return outcome;
+    }
     // An installed version stays until the new package has been unpacked completely (the
-    // unpack then puts it in the old one's place). The installer's box says why it did not.
-    QString refused = QStringLiteral("il pacchetto non si è potuto decomprimere");
-    QMetaObject::Connection heard;
-    if (installer)
-        heard = connect(installer, &BookInstaller::warning, this, [&refused](const QString& text) { refused = text; });
-    const bool unpacked = installer && installer->unpackBook(packagePath, bookPath, books.absolutePath());
-    disconnect(heard);
-    if (!unpacked)
-        return refused;
+    // unpack then puts it in the old one's place).
+    PackageUnpack unpack(DataPaths::packageFile(bookPath), bookPath, books.absolutePath());
+    if (!installer->unpack(unpack)) {
+        outcome.failure = unpack.errorString().isEmpty() ? QStringLiteral("il pacchetto non si è potuto decomprimere")
+                                                         : unpack.errorString();
+        return outcome;
+    }
+    outcome.unpacked = true;
     if (hadBook)
         Diagnostics::output("Rimosso vecchio libro %s\n", qPrintable(sku));
-    emit bookReady(bookId);
-    if (!recordInstalled(bookId))
-        return QStringLiteral("la libreria non ha potuto registrarlo come installato");
-    return QString();
+    if (!recordInstalled(bookId, &outcome.warning))
+        outcome.failure = QStringLiteral("la libreria non ha potuto registrarlo come installato");
+    return outcome;
 }
 
-bool Download::recordInstalled(const QString& bookId)
+bool Download::recordInstalled(const QString& bookId, QString* warning)
 {
     WebStore store;
     if (!store.open()) {
@@ -280,13 +228,13 @@ bool Download::recordInstalled(const QString& bookId)
                 return QStringLiteral("Apertura database per la lettura degli indici delle ricerche fallita");
             },
         };
-        emit warning(store.failureText(texts));
+        *warning = store.failureText(texts);
         return false;
     }
     if (!store.execWhenFree(QStringLiteral("UPDATE SYSTEM set VALUE='1' where VARIABLE='STATUS' and REFBOOK='")
                             + WebStore::quote(bookId) + QStringLiteral("'"))) {
-        emit warning(QStringLiteral("Impossibile registrare il dizionario come installato nel database: ")
-                     + store.lastError() + QStringLiteral(". Riprova a scaricarlo."));
+        *warning = QStringLiteral("Impossibile registrare il dizionario come installato nel database: ")
+            + store.lastError() + QStringLiteral(". Riprova a scaricarlo.");
         return false;
     }
     store.close();

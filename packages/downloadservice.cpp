@@ -29,21 +29,19 @@ void DownloadService::cancelDownload(const QString& sku)
         current->cancel();
 }
 
-void DownloadService::download(const QString& sku, const QString& callback, const QVector<Book>& library)
+DownloadService::Request DownloadService::download(const QString& sku, const QVector<Book>& library)
 {
     // The sku names a file and a folder inside the books folder: nothing else may be touched.
     if (!DataPaths::isPlainName(sku))
-        return;
+        return Request::Refused;
     // The package of a dictionary being installed, or waiting for its turn, stays under the
-    // installer: the page asking again hears how that installation goes.
-    Download* running = downloads.value(sku);
-    if (running && (running->phase() == Download::Phase::Queued || running->phase() == Download::Phase::Installing)) {
-        running->follow(callback);
-        return;
-    }
+    // installer: asking again follows that installation.
+    const Download* running = downloads.value(sku);
+    if (running && (running->phase() == Download::Phase::Queued || running->phase() == Download::Phase::Installing))
+        return Request::Following;
     QDir books;
     if (!BookInstaller::enterBooksFolder(&books))
-        return;
+        return Request::Refused;
     const QString package = DataPaths::packageFile(books.absoluteFilePath(sku));
     if (QFile::exists(package)) {
         if (QFile::remove(package))
@@ -51,11 +49,11 @@ void DownloadService::download(const QString& sku, const QString& callback, cons
         else
             Diagnostics::output("Errori nella rimozione vecchio libro %s.zip\n", qPrintable(sku));
     }
-    startDownload(package, sku, callback, library);
+    startDownload(package, sku, library);
+    return Request::Started;
 }
 
-void DownloadService::startDownload(
-    const QString& filePath, const QString& sku, const QString& callback, const QVector<Book>& library)
+void DownloadService::startDownload(const QString& filePath, const QString& sku, const QVector<Book>& library)
 {
     Download* download = new Download;
     if (Download* old = downloads.value(sku)) {
@@ -63,7 +61,11 @@ void DownloadService::startDownload(
         old->discard();
     }
     downloads.insert(sku, download);
-    connect(download, &Download::pageStatement, this, &DownloadService::pageStatement);
+    connect(download, &Download::progressed, this,
+        [this, sku](int done, int total) { emit progressed(sku, done, total); });
+    connect(download, &Download::phaseChanged, this, [this, sku](Download::Phase phase) { emit phaseChanged(sku, phase); });
+    connect(download, &Download::failed, this, [this, sku](const QString& message) { emit failed(sku, message); });
+    connect(download, &Download::installed, this, [this, sku] { emit installed(sku); });
     connect(download, &Download::statusMessage, this, &DownloadService::statusMessage);
     connect(download, &Download::warning, this, &DownloadService::warning);
     connect(download, &Download::bookReady, this, &DownloadService::bookInstalled);
@@ -71,7 +73,6 @@ void DownloadService::startDownload(
     download->booksPath = QFileInfo(filePath).absolutePath();
     download->sku = sku;
     download->filePath = filePath;
-    download->callback = callback;
     download->library = library;
     download->start();
 }

@@ -3,7 +3,6 @@
 #include "base/diagnostics.h"
 
 #include <QBuffer>
-#include <QCoreApplication>
 #include <QXmlQuery>
 #include <QXmlSerializer>
 #include <zip.h>
@@ -75,7 +74,7 @@ bool PageLoader::readWholeFile(const QString& path, QByteArray* contents)
     QByteArray bytes;
     char chunk[4096];
     for (;;) {
-        // The file may change while events run: its size at opening is only a hint.
+        // The file may grow while it is read: its size at opening is only a hint.
         const qint64 n = file.read(chunk, sizeof chunk);
         if (n < 0)
             return false;
@@ -84,7 +83,6 @@ bool PageLoader::readWholeFile(const QString& path, QByteArray* contents)
         if (qint64(bytes.size()) + n > MaxFileBytes)
             return false;
         bytes.append(chunk, int(n));
-        QCoreApplication::processEvents();
     }
     *contents = bytes;
     return true;

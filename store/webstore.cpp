@@ -3,11 +3,11 @@
 #include "base/datapaths.h"
 #include "base/diagnostics.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
 #include <QVariant>
 #include <atomic>
 
@@ -220,7 +220,7 @@ bool WebStore::execWhenFree(const QString& statement, int milliseconds)
     while (!exec(statement)) {
         if (!busyFailure || since.elapsed() >= milliseconds)
             return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
+        QThread::msleep(100);
     }
     return true;
 }

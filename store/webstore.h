@@ -68,9 +68,9 @@ public:
     [[nodiscard]] bool value(const QString& refbook, const QString& variable, QString& found);
     // Runs `statement` and writes the "Query: %s" diagnostic, after `label` when given.
     [[nodiscard]] bool exec(const QString& statement, const char* label = "");
-    // exec(), tried again while another connection holds the file, letting events run in
-    // between (the page's transactions end only then), for `milliseconds` at most. Only for
-    // callers that may let events run, outside a transaction.
+    // exec(), tried again while another connection holds the file, for `milliseconds` at most,
+    // sleeping in between. For worker threads, outside a transaction: the page's transactions
+    // end only while the GUI thread runs its events.
     [[nodiscard]] bool execWhenFree(const QString& statement, int milliseconds = 5000);
     // Runs a SELECT and hands every row to `row`, in order.
     [[nodiscard]] bool select(const QString& statement, const std::function<void(const QSqlQuery&)>& row);

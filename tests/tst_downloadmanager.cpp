@@ -11,6 +11,7 @@
 #include "packages/downloadmanager.h"
 #include "packages/downloadservice.h"
 #include "services/httpconnection.h"
+#include "tests/support/fetchedcover.h"
 #include "tests/support/httptestserver.h"
 #include "tests/support/storeserviceprocess.h"
 #include "tests/support/testsupport.h"
@@ -197,24 +198,6 @@ private slots:
         }
     }
 
-    void progressLiteral_data()
-    {
-        QTest::addColumn<int>("done");
-        QTest::addColumn<int>("total");
-        QTest::addColumn<QString>("literal");
-        QTest::newRow("99.9 %") << 9990 << 10000 << "{result:false,progress:\"99\",size:\"0.0\"}";
-        QTest::newRow("last byte of 200 MiB") << 209715199 << 209715200 << "";
-        QTest::newRow("size unknown") << 70000 << 0 << "{result:false,progress:\"0\",size:\"0.0\"}";
-    }
-
-    void progressLiteral()
-    {
-        QFETCH(int, done);
-        QFETCH(int, total);
-        QFETCH(QString, literal);
-        QCOMPARE(Download::progressLiteral(done, total), literal);
-    }
-
     // No path names no disk: the free space is unknown, not looked for forever.
     void freeSpaceOfNoPath() { QCOMPARE(DiskSpace::available(QString()), qint64(-1)); }
 
@@ -390,7 +373,8 @@ private slots:
         for (const bool engine : { false, true }) {
             QVERIFY(!engine || QDir().mkpath(DataPaths::engineDirectory()));
             DownloadService service;
-            service.download("ZA", "cb", { Book() });
+            QCOMPARE(service.download("ZA", { Book() }),
+                engine ? DownloadService::Request::Started : DownloadService::Request::Refused);
             QCOMPARE(service.inProgress().contains("ZA"), engine);
             QTRY_COMPARE(server->targets.size(), engine ? 1 : 0);
         }
@@ -421,7 +405,7 @@ private slots:
             QCOMPARE(cover.localPath,
                 TestSupport::dataDirectory() + "/engine/covers" + path.mid(path.lastIndexOf('/')));
             QVERIFY(!cover.present && !CachedImage::isCached(url));
-            QCOMPARE(cover.download(), stored);
+            QCOMPARE(fetchedCover(cover), stored);
         }
         QCOMPARE(CachedImage::isCached(url), stored);
         QCOMPARE(CachedImage(url).present, stored);
@@ -435,7 +419,7 @@ private slots:
         server->respondWith(HttpTestServer::reply(blackPng(QSize(40, 40))));
         CachedImage cover(QStringLiteral("http://127.0.0.1:%1/media/cover.jpg").arg(server->port()));
         QVERIFY(cover.localPath.isEmpty() && !cover.present);
-        QVERIFY(!cover.download());
+        QVERIFY(!fetchedCover(cover));
         QCOMPARE(QDir::home().entryList({ "engine", "covers", "cover*" }), QStringList());
     }
 };

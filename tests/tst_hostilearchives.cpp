@@ -10,6 +10,8 @@
 
 #include <QDirIterator>
 #include <QProcess>
+#include <QThread>
+#include <memory>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <csignal>
@@ -163,7 +165,7 @@ private slots:
         const bool unpacked = installer->unpackBook(path("book.zip"), path("book"), base,
             condition == "engine" ? BookInstaller::Contents::Engine : BookInstaller::Contents::Dictionary);
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &saved), 0);
-        QVERIFY(!installer->unpacking);
+        QVERIFY(!installer->isUnpacking());
         const QStringList started { "bar shown", "status:Apertura file zippato " + path("book.zip") + " in corso..." };
         if (box.isEmpty()) {
             QVERIFY(unpacked);
@@ -190,6 +192,45 @@ private slots:
         QCOMPARE(TestSupport::readFile(path("book/old.txt")), QByteArray("v1"));
         QCOMPARE(QDir(base).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name), QStringList({ "book" }));
         QVERIFY(!QFile::exists(work->path() + "/x"));
+    }
+
+    // Installations run one after the other, in order of arrival, off the GUI thread (events run
+    // while a package is unpacked); the installer's reports reach its own thread (a refusal's box
+    // before the end is heard), and one whose requester has gone never runs.
+    void installationsTakeTurns()
+    {
+        QVERIFY(QFile::copy(archives.filePath("good.zip"), path("a.zip")));
+        QVERIFY(QFile::copy(archives.filePath(notAZip), path("b.zip")));
+        QVERIFY(QFile::copy(archives.filePath("good.zip"), path("c.zip")));
+        QStringList heard;
+        connect(installer.data(), &BookInstaller::warning, this, [&](const QString&) { heard << "box"; });
+        const auto queue = [&](QObject* context, const QString& name) {
+            const auto unpacked = std::make_shared<bool>(false);
+            const auto onGuiThread = std::make_shared<bool>(true);
+            return installer->install(
+                context, [&heard, name] { heard << name + " started"; },
+                [this, name, unpacked, onGuiThread] {
+                    *onGuiThread = QThread::currentThread() == thread();
+                    PackageUnpack unpack(path(name + ".zip"), path(name), base);
+                    *unpacked = installer->unpack(unpack);
+                },
+                [&, name, unpacked, onGuiThread] {
+                    heard << QString("%1 %2%3").arg(name, *unpacked ? "installed" : "refused",
+                                 *onGuiThread ? " on the GUI thread" : "");
+                });
+        };
+        QObject gone;
+        QScopedPointer<QObject> leaving(new QObject);
+        QVERIFY(queue(&gone, "a"));
+        QVERIFY(!queue(&gone, "b"));
+        QVERIFY(!queue(leaving.data(), "c"));
+        QVERIFY(!installer->unpackBook(path("c.zip"), path("c"), base));
+        leaving.reset();
+        QTRY_COMPARE(heard.size(), 5);
+        QTest::qWait(200);
+        QCOMPARE(heard, QStringList({ "a started", "a installed", "b started", "box", "b refused" }));
+        QCOMPARE(QDir(base).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name), QStringList({ "a", "c.zip" }));
+        QVERIFY(!installer->isUnpacking());
     }
 
     // Whether a downloaded file ends as a whole archive: its end record last, right after the

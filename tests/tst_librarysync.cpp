@@ -11,6 +11,7 @@
 #include "services/serviceendpoint.h"
 #include "store/notesexport.h"
 #include "store/webstore.h"
+#include "tests/support/fetchedcover.h"
 #include "tests/support/catalogservice.h"
 #include "tests/support/storerows.h"
 #include "tests/support/storeserviceprocess.h"
@@ -493,9 +494,11 @@ private slots:
         // says http; one on another host is asked over TLS too (on its port 443), never in clear:
         // where nothing answers there, it is left out.
         QVERIFY(QFile::remove(cover("ZDEMO003.png")));
-        QVERIFY(CachedImage("http://127.0.0.1/media/covers/ZDEMO003.png").download());
+        CachedImage onStoreHost("http://127.0.0.1/media/covers/ZDEMO003.png");
+        QVERIFY(fetchedCover(onStoreHost));
         service->catalog = { { "1", "true", "1", "x.png" } };
-        QVERIFY(!CachedImage(QString("http://localhost:%1/media/x.png").arg(service->server.port())).download());
+        CachedImage elsewhere(QString("http://localhost:%1/media/x.png").arg(service->server.port()));
+        QVERIFY(!fetchedCover(elsewhere));
         QCOMPARE(service->server.targets, QList<QByteArray>());
         QCOMPARE(boxes, QStringList());
         download.start();

@@ -8,6 +8,7 @@
 #include "tests/support/searchrunner.h"
 #include "tests/support/testdictionary.h"
 #include "web/customagentwebview.h"
+#include "web/downloadanswers.h"
 #include "web/entryprint.h"
 #include "web/externalactions.h"
 #include "web/pageservices.h"
@@ -15,6 +16,8 @@
 #include "web/webpage.h"
 
 #include <QDesktopServices>
+#include <QHostAddress>
+#include <QTcpServer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -68,7 +71,11 @@ private slots:
     }
 
     // A chooser left by a test that failed half-way must not answer for the next one.
-    void cleanup() { PageServices::setFileChooser(nullptr); }
+    void cleanup()
+    {
+        PageServices::setFileChooser(nullptr);
+        ServiceEndpoint::setCurrent(ServiceEndpoint::built());
+    }
 
     // The page hears through the callback it names that the headwords are read, at once when they
     // already are; another dictionary takes over.
@@ -191,19 +198,44 @@ private slots:
     {
         PageServices services;
         QCOMPARE(services.downloadStates(), QStringLiteral("{}"));
+        // The transfer goes to a server that never answers: only its progress reports count.
+        QTcpServer silent;
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        ServiceEndpoint::setCurrent({ "127.0.0.1", silent.serverPort(), false });
         Download arriving;
         Download failed;
-        arriving.filePath = QDir::home().filePath("ZA");
-        arriving.manager = new DownloadManager("ZA", arriving.filePath);
+        arriving.sku = "ZA";
+        arriving.filePath = QDir::home().filePath("ZA.zip");
+        arriving.start();
         arriving.updateProgress(2621440, 5242880);
-        failed.manager = new DownloadManager("ZB", QString());
-        failed.manager->failed = true;
+        failed.filePath = arriving.filePath + ".x";
+        QVERIFY(TestSupport::writeFile(failed.filePath, "not replaceable"));
+        failed.start();
+        QCOMPARE(failed.phase(), Download::Phase::Over);
         const QMap<QString, Download*> downloads { { "ZA", &arriving }, { "ZB", &failed } };
         services.followDownloads(&downloads);
         QCOMPARE(services.downloadSize("ZA"), QStringLiteral("5242880"));
         QCOMPARE(services.downloadSize("ZB"), QString());
         QCOMPARE(services.downloadStates(),
             QStringLiteral("{\"ZA\":{\"bytes\":5242880,\"percent\":50,\"size\":\"5.0\",\"state\":\"download\"}}"));
+    }
+
+    void progressLiteral_data()
+    {
+        QTest::addColumn<int>("done");
+        QTest::addColumn<int>("total");
+        QTest::addColumn<QString>("literal");
+        QTest::newRow("99.9 %") << 9990 << 10000 << "{result:false,progress:\"99\",size:\"0.0\"}";
+        QTest::newRow("last byte of 200 MiB") << 209715199 << 209715200 << "";
+        QTest::newRow("size unknown") << 70000 << 0 << "{result:false,progress:\"0\",size:\"0.0\"}";
+    }
+
+    void progressLiteral()
+    {
+        QFETCH(int, done);
+        QFETCH(int, total);
+        QFETCH(QString, literal);
+        QCOMPARE(DownloadAnswers::progressLiteral(done, total), literal);
     }
 
     void opensOrRefuses_data()

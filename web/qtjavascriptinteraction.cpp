@@ -16,13 +16,14 @@
 
 QtJavascriptInteraction::QtJavascriptInteraction(QObject* parent)
     : QObject(parent)
+    , downloadAnswers(&downloads)
 {
     services = new PageServices(this);
     services->followDownloads(&downloads.inProgress());
     services->followSearches(&searchService);
     connect(services, &PageServices::pageStatement, this, &QtJavascriptInteraction::callPage);
     connect(&searchService, &SearchService::pageStatement, this, &QtJavascriptInteraction::callPage);
-    connect(&downloads, &DownloadService::pageStatement, this, &QtJavascriptInteraction::callPage);
+    connect(&downloadAnswers, &DownloadAnswers::pageStatement, this, &QtJavascriptInteraction::callPage);
     connect(&reader, &PageReader::pageStatement, this, &QtJavascriptInteraction::callPage);
     // A dictionary opened by a page, or just installed, is the one open for reading.
     const auto bookOpened = [this](const QString& id) {
@@ -156,7 +157,7 @@ void QtJavascriptInteraction::download(QString sku, QString callback)
     currentDownloadSku = sku;
     Diagnostics::debug("Javascript download %s", qPrintable(sku));
     downloadCallback = callback;
-    downloads.download(sku, callback, library ? library->libraryBooks : QVector<Book>());
+    downloadAnswers.download(sku, callback, library ? library->libraryBooks : QVector<Book>());
 }
 
 void QtJavascriptInteraction::purchase(QString sku)

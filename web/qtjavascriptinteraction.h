@@ -8,6 +8,7 @@
 #pragma once
 
 #include "packages/downloadservice.h"
+#include "web/downloadanswers.h"
 #include "search/searchservice.h"
 #include "web/externalactions.h"
 #include "web/pagereader.h"
@@ -43,6 +44,7 @@ public:
     // The services the slots hand over to, whose signals tell what the user is to see.
     SearchService& searches() { return searchService; }
     DownloadService& downloadService() { return downloads; }
+    DownloadAnswers& downloadStatements() { return downloadAnswers; }
     PageReader& pageReader() { return reader; }
     ExternalActions& externalActions() { return external; }
 
@@ -111,6 +113,7 @@ private:
     QPointer<LibrarySync> library;
     SearchService searchService;
     DownloadService downloads;
+    DownloadAnswers downloadAnswers;
     PageReader reader;
     ExternalActions external;
     // Published beside the bridge as "VocalumeNative".
