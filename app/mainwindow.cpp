@@ -1,6 +1,5 @@
 #include "app/mainwindow.h"
 
-#include "app/datadirectory.h"
 #include "app/desktophabits.h"
 #include "app/dataremoval.h"
 #include "app/dialogs.h"
@@ -11,6 +10,7 @@
 #include "base/processexit.h"
 #include "library/librarysync.h"
 #include "packages/bookinstaller.h"
+#include "packages/datadirectory.h"
 #include "resources/resources.h"
 #include "search/booksearch.h"
 #include "services/updatews.h"
@@ -43,7 +43,6 @@ MainWindow::MainWindow(QWidget* parent)
     db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
 
     indicators = new StatusIndicators(statusBar());
-    progressBar = indicators->progressBar();
 
     webView = new CustomAgentWebView;
     webView->setContextMenuPolicy(Qt::NoContextMenu);
@@ -67,10 +66,20 @@ MainWindow::MainWindow(QWidget* parent)
     const QString storedVersion = settings.version();
     bool migrated = true;
     const bool otherVersion = !storedVersion.isEmpty() && storedVersion != QLatin1String(VOCALUME_VERSION);
-    if (otherVersion || !engineIsCurrent())
-        migrated = migrateDataDirectory(this);
-
-    prepareDataDirectory(this);
+    dataDirectory = new DataDirectory(installer, this);
+    connect(dataDirectory, &DataDirectory::storeSetAside, this, [this](const QString& aside) {
+        Dialogs::warning(this, QStringLiteral("Vocalume"),
+            QStringLiteral("Il database dei preferiti, dei segnalibri e delle note era danneggiato ed è "
+                           "stato sostituito con uno nuovo, vuoto. Il file danneggiato è stato "
+                           "conservato in:\n%1\nSe i tuoi dizionari non compaiono, accedi di nuovo.")
+                .arg(aside));
+    });
+    if (otherVersion || !DataDirectory::engineIsCurrent())
+        migrated = dataDirectory->migrate();
+    if (dataDirectory->prepare()) {
+        QWebSettings::setOfflineStoragePath(dataDirectory->dataPath());
+        webView->settings()->setLocalStoragePath(dataDirectory->storagePath());
+    }
 
     bridge = new QtJavascriptInteraction(webView);
     bridge->attach(webView);
@@ -104,7 +113,7 @@ MainWindow::~MainWindow()
 void MainWindow::goToLibrary()
 {
     QDir engine;
-    enterEngineDirectory(this, engine);
+    dataDirectory->enterEngineDirectory(engine);
 
     QString storeFailure;
     const bool logged = WebStore::isLogged(&storeFailure);
@@ -142,12 +151,6 @@ void MainWindow::keyPressEvent(QKeyEvent* event)
     // A reset ends exactly as a sign-out does: no local data, no settings, program closed.
     if (DataRemoval::confirmReset(this))
         logout();
-}
-
-bool MainWindow::unpackBook(
-    const QString& zipPath, const QString& destPath, const QString& baseDir, BookInstaller::Contents contents)
-{
-    return installer->unpackBook(zipPath, destPath, baseDir, contents);
 }
 
 // The installer's status, progress and warnings, shown in this window.

@@ -8,15 +8,14 @@
 #include <QSqlDatabase>
 #include <QString>
 
-#include "packages/bookinstaller.h"
-
+class BookInstaller;
 class CustomAgentWebView;
+class DataDirectory;
 class LibrarySync;
 class UpdateWS;
 class QtJavascriptInteraction;
 class StatusIndicators;
 class QKeyEvent;
-class QProgressBar;
 
 namespace Ui {
 class MainWindow;
@@ -28,10 +27,6 @@ class MainWindow : public QMainWindow
 public:
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
-
-    // The installer's unpackBook, its messages shown in this window.
-    bool unpackBook(const QString& zipPath, const QString& destPath, const QString& baseDir,
-        BookInstaller::Contents contents = BookInstaller::Contents::Dictionary);
 
     // Status-bar busy indicator (an endless bar) used while long work runs.
     void showBusyIndicator();
@@ -46,13 +41,14 @@ public:
     bool startSync();
 
     // Members reached directly by the subsystems, as the window's owner of shared state.
-    QProgressBar* progressBar = nullptr;
     QSqlDatabase db;
     CustomAgentWebView* webView = nullptr;
-    // Owns progressBar and the warning icon and shows them in the status bar.
+    // Owns the progress bar and the warning icon and shows them in the status bar.
     StatusIndicators* indicators = nullptr;
     // Installs packages (dictionaries, the engine) one at a time.
     BookInstaller* installer = nullptr;
+    // The data folder: prepared, migrated and its engine deployed at start-up.
+    DataDirectory* dataDirectory = nullptr;
     QtJavascriptInteraction* bridge = nullptr;
     // Sign-in, library synchronisation (with their services and slots) and the account's library.
     LibrarySync* library = nullptr;

@@ -2,6 +2,7 @@
 // database, what the page receives of searches, and looking a word up from outside (--cerca).
 #include "app/desktoplookup.h"
 #include "app/mainwindow.h"
+#include "app/statusindicators.h"
 #include "app/runninginstance.h"
 #include "base/appsettings.h"
 #include "base/datapaths.h"
@@ -396,21 +397,21 @@ private slots:
         const QString box = "Vocalume|Apertura database per le ricerche fallita";
         QCOMPARE(TestSupport::recorded().dialogs, QStringList({ box, box, box }));
         QCOMPARE(messages, QStringList());
-        QVERIFY(!window->progressBar->isVisible());
+        QVERIFY(!window->indicators->progressBar()->isVisible());
 
         const QString pipe = TestDictionary::bookDirectory("lento") + "/database.db";
         QVERIFY(QDir().mkpath(TestDictionary::bookDirectory("lento")));
         QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
         js("search('lento', 'sole', 'slow')");
         QTest::qWait(20); // well inside the delay that spares quick searches the busy state
-        QVERIFY(!window->progressBar->isVisible());
-        QTRY_VERIFY(window->progressBar->isVisible());
+        QVERIFY(!window->indicators->progressBar()->isVisible());
+        QTRY_VERIFY(window->indicators->progressBar()->isVisible());
         QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Ricerca in corso..."));
         QFile writer(pipe);
         QVERIFY(writer.open(QIODevice::WriteOnly));
         writer.close();
         QTRY_VERIFY(answers().contains("slow="));
-        QVERIFY(!window->progressBar->isVisible());
+        QVERIFY(!window->indicators->progressBar()->isVisible());
         QCOMPARE(window->statusBar()->currentMessage(), QString());
     }
 

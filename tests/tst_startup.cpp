@@ -1,6 +1,6 @@
 // The main window: start-up (data directory, web database, engine, migration), the reset, the running
 // copy, and its part in sign-in and synchronisation: what the page hears and which page it shows.
-#include "app/datadirectory.h"
+#include "base/directorytree.h"
 #include "app/mainwindow.h"
 #include "app/runninginstance.h"
 #include "base/appsettings.h"

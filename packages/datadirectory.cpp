@@ -1,27 +1,24 @@
-#include "app/datadirectory.h"
+#include "packages/datadirectory.h"
 
-#include "app/dialogs.h"
-#include "app/mainwindow.h"
 #include "base/datapaths.h"
 #include "base/diagnostics.h"
+#include "base/directorytree.h"
 #include "base/privatefile.h"
 #include "base/wholefile.h"
 #include "base/fileclaim.h"
 #include "base/processexit.h"
+#include "packages/bookinstaller.h"
 #include "packages/partialpackage.h"
 #include "store/webstore.h"
-#include "web/customagentwebview.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
-#include <QProgressBar>
 #include <QSet>
 #include <QSqlQuery>
-#include <QStatusBar>
+#include <QVariant>
 #include <QTimer>
-#include <QWebSettings>
 
 namespace {
 const QString dataDirName = DataPaths::dataDirectoryName();
@@ -44,7 +41,7 @@ bool movePath(const QString& from, const QString& to)
 // holds its name: nothing may then be written into the home directory itself.
 bool enterDataDirectory(QDir& dir)
 {
-    dir = homeDirectory();
+    dir = DataDirectory::homeDirectory();
     if (dir.cd(dataDirName))
         return true;
     dir.mkdir(dataDirName);
@@ -176,7 +173,7 @@ QString prepareWebStore(const QString& file)
     const QString bookmarksTemplate = QStringLiteral(":/databases/bookmarks.db");
     QString aside;
     if (!QFileInfo::exists(file)) {
-        copyResource(bookmarksTemplate, file);
+        DataDirectory::copyResource(bookmarksTemplate, file);
     } else if (WebStore::isDamaged(file)) {
         if (!setFileAside(file, aside))
             return QString();
@@ -189,18 +186,24 @@ QString prepareWebStore(const QString& file)
                 && QFile::rename(file + QLatin1String(companion), aside + QLatin1String(companion)))
                 QFile::setPermissions(aside + QLatin1String(companion), ownerOnly);
         Diagnostics::warning("Database danneggiato messo da parte: %s", qPrintable(aside));
-        copyResource(bookmarksTemplate, file);
+        DataDirectory::copyResource(bookmarksTemplate, file);
     }
     return aside;
 }
 }
 
-QDir homeDirectory()
+DataDirectory::DataDirectory(BookInstaller* installer, QObject* parent)
+    : QObject(parent)
+    , installer(installer)
+{
+}
+
+QDir DataDirectory::homeDirectory()
 {
     return QDir(QDir::homePath());
 }
 
-bool copyResource(const QString& resource, const QString& target)
+bool DataDirectory::copyResource(const QString& resource, const QString& target)
 {
     if (!QFile::copy(resource, target))
         return false;
@@ -219,7 +222,7 @@ QByteArray carriedEngineDigest()
 }
 }
 
-bool engineIsCurrent()
+bool DataDirectory::engineIsCurrent()
 {
     if (!QFileInfo::exists(DataPaths::engineDirectory()))
         return true;
@@ -227,7 +230,7 @@ bool engineIsCurrent()
     return stamp.open(QIODevice::ReadOnly) && stamp.readAll().trimmed() == carriedEngineDigest();
 }
 
-bool deployEngine(MainWindow* mainWindow, const QDir& dataDir)
+bool DataDirectory::deployEngine(const QDir& dataDir)
 {
     const QString source = QStringLiteral(":/engine.zip");
     const QString destination = dataDir.absolutePath() + QDir::separator() + QStringLiteral("engine.zip");
@@ -245,10 +248,8 @@ bool deployEngine(MainWindow* mainWindow, const QDir& dataDir)
     Diagnostics::warning("copied engine.zip exists %s", qPrintable(destination));
     QFile::setPermissions(destination, ownerOnly);
     const bool unpacked
-        = mainWindow->unpackBook(destination, dataDir.absolutePath() + QDir::separator() + DataPaths::engineName(),
+        = installer->unpackBook(destination, dataDir.absolutePath() + QDir::separator() + DataPaths::engineName(),
             dataDir.absolutePath(), BookInstaller::Contents::Engine);
-    mainWindow->statusBar()->showMessage(QString());
-    mainWindow->statusBar()->removeWidget(mainWindow->progressBar);
     // Which engine is there now; without the record the next start deploys it again.
     QString reason;
     if (unpacked && !WholeFile::write(dataDir.absoluteFilePath(DataPaths::engineStampName()), carriedEngineDigest(), &reason))
@@ -256,7 +257,7 @@ bool deployEngine(MainWindow* mainWindow, const QDir& dataDir)
     return unpacked;
 }
 
-bool migrateDataDirectory(MainWindow* mainWindow)
+bool DataDirectory::migrate()
 {
     QDir data = homeDirectory();
     if (!data.cd(dataDirName))
@@ -288,7 +289,7 @@ bool migrateDataDirectory(MainWindow* mainWindow)
     }
     Diagnostics::debug("Nuovo engine da deployare\n");
     // Without a new engine the books stay in the data directory; the next start moves them in.
-    if (!deployEngine(mainWindow, data))
+    if (!deployEngine(data))
         return false;
     removeDirectoryTree(engineBooks);
     removeDirectoryTree(engineCovers);
@@ -297,16 +298,16 @@ bool migrateDataDirectory(MainWindow* mainWindow)
     return booksBack && coversBack;
 }
 
-void prepareDataDirectory(MainWindow* mainWindow)
+bool DataDirectory::prepare()
 {
     QDir data = homeDirectory();
     if (!data.cd(dataDirName)) {
         if (!enterDataDirectory(data)) {
             Diagnostics::warning("Impossibile creare la cartella dei dati %s",
                                  qPrintable(homeDirectory().absoluteFilePath(dataDirName)));
-            return;
+            return false;
         }
-        deployEngine(mainWindow, data);
+        deployEngine(data);
     }
     // The tracker comes with a new data folder. The folder may be new although it exists: the
     // running copy's lock is taken in it before the window is built.
@@ -319,41 +320,35 @@ void prepareDataDirectory(MainWindow* mainWindow)
         Diagnostics::debug("già deployato\n");
     } else {
         Diagnostics::debug("Deploying new engine\n");
-        deployEngine(mainWindow, data);
+        deployEngine(data);
     }
 
-    QWebSettings::setOfflineStoragePath(data.absolutePath());
-
-    QDir storage = data;
-    if (!storage.cd(DataPaths::webStorageName())) {
-        storage.mkdir(DataPaths::webStorageName());
-        storage.cd(DataPaths::webStorageName());
+    preparedData = data.absolutePath();
+    QDir storageFolder = data;
+    if (!storageFolder.cd(DataPaths::webStorageName())) {
+        storageFolder.mkdir(DataPaths::webStorageName());
+        storageFolder.cd(DataPaths::webStorageName());
     }
-    const QString setAside = prepareWebStore(storage.absolutePath() + QDir::separator() + DataPaths::bookmarksName());
+    preparedStorage = storageFolder.absolutePath();
+    const QString setAside = prepareWebStore(preparedStorage + QDir::separator() + DataPaths::bookmarksName());
     // Told once the window is up, not in the middle of its construction.
     if (!setAside.isEmpty())
-        QTimer::singleShot(0, mainWindow, [mainWindow, setAside] {
-            Dialogs::warning(mainWindow, QStringLiteral("Vocalume"),
-                             QStringLiteral("Il database dei preferiti, dei segnalibri e delle note era danneggiato ed è "
-                                            "stato sostituito con uno nuovo, vuoto. Il file danneggiato è stato "
-                                            "conservato in:\n%1\nSe i tuoi dizionari non compaiono, accedi di nuovo.")
-                                 .arg(setAside));
-        });
-    mainWindow->webView->settings()->setLocalStoragePath(storage.absolutePath());
+        QTimer::singleShot(0, this, [this, setAside] { emit storeSetAside(setAside); });
     // The store holds the session identifier, which is the password: a file left open to others
     // (an older release, a restored backup) is narrowed at every start.
     PrivateFile::restrict(DataPaths::bookmarksDatabase());
     // After the web store, which tells the books' own names from the working names of earlier
     // releases.
     removeInterruptedInstallations();
+    return true;
 }
 
-bool enterEngineDirectory(MainWindow* mainWindow, QDir& dir)
+bool DataDirectory::enterEngineDirectory(QDir& dir)
 {
     if (!enterDataDirectory(dir))
         return false;
     if (!dir.cd(DataPaths::engineName())) {
-        deployEngine(mainWindow, dir);
+        deployEngine(dir);
         return dir.cd(DataPaths::engineName());
     }
     return true;
