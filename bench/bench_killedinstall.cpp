@@ -60,9 +60,7 @@ int filesBelow(const QString& dir)
 bool setStatus(const QString& value)
 {
     WebStore store;
-    return store.open()
-        && store.exec(QStringLiteral("UPDATE SYSTEM set VALUE='") + value
-                   + QStringLiteral("' where VARIABLE='STATUS' and REFBOOK='") + Sku + QStringLiteral("'"));
+    return store.open() && store.setValue(Sku, QStringLiteral("STATUS"), value);
 }
 
 QString status()

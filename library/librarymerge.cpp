@@ -44,12 +44,6 @@ void LibraryMerge::writeDiagnostics(const Book& book)
     Diagnostics::debug("* * *\n\n");
 }
 
-static QString statusUpdate(const QString& status, const QString& bookId)
-{
-    return QStringLiteral("UPDATE SYSTEM set VALUE='") + status
-        + QStringLiteral("' where VARIABLE='STATUS' and REFBOOK = '") + WebStore::quote(bookId) + QStringLiteral("'");
-}
-
 bool LibraryMerge::applyTransition(WebStore& store, const Book& book, bool& changed)
 {
     QString status;
@@ -73,7 +67,7 @@ bool LibraryMerge::applyTransition(WebStore& store, const Book& book, bool& chan
         return true;
     }
     changed = true;
-    return store.exec(statusUpdate(to, book.bookId), label);
+    return store.setValue(book.bookId, QStringLiteral("STATUS"), to, label);
 }
 
 bool LibraryMerge::isMergeable(const QString& bookId)
@@ -114,7 +108,6 @@ bool LibraryMerge::mergeBook(WebStore& store, const Book& book, bool& changed)
     int counter = 0;
     if (!store.maxId(counter))
         return false;
-    const QString refbook = WebStore::quote(book.bookId);
     bool first = true;
     for (const auto& variable : variables()) {
         const QString value = book.field(variable.second);
@@ -125,12 +118,8 @@ bool LibraryMerge::mergeBook(WebStore& store, const Book& book, bool& changed)
         if (known) {
             if (first)
                 written = applyTransition(store, book, changed)
-                    && store.exec(QStringLiteral("UPDATE SYSTEM set VALUE='1' where VARIABLE='VISIBLE' and REFBOOK = '")
-                                  + refbook + QStringLiteral("'"));
-            written = written
-                && store.exec(QStringLiteral("UPDATE SYSTEM set VALUE='") + WebStore::quote(value)
-                              + QStringLiteral("' where VARIABLE='") + variable.first
-                              + QStringLiteral("' and REFBOOK = '") + refbook + QStringLiteral("'"));
+                    && store.setValue(book.bookId, QStringLiteral("VISIBLE"), QStringLiteral("1"));
+            written = written && store.setValue(book.bookId, variable.first, value);
         } else {
             written = store.insert(counter, book.bookId, variable.first, value);
             if (first) {
@@ -151,16 +140,14 @@ bool LibraryMerge::mergeBook(WebStore& store, const Book& book, bool& changed)
 
 bool LibraryMerge::recordCover(WebStore& store, const QString& bookId, const QString& name)
 {
-    return store.exec(QStringLiteral("UPDATE SYSTEM set VALUE='") + WebStore::quote(name)
-                      + QStringLiteral("' where VARIABLE='COVER'") + QStringLiteral(" and REFBOOK = '")
-                      + WebStore::quote(bookId) + QStringLiteral("'"));
+    return store.setValue(bookId, QStringLiteral("COVER"), name);
 }
 
 bool LibraryMerge::readLibrary(WebStore& store, QVector<Book>& books)
 {
     QMap<QString, Book> byRefbook;
     books.clear();
-    if (!store.select(QStringLiteral("SELECT id, refbook, variable, value from SYSTEM"), [&byRefbook](const QSqlQuery& row) {
+    if (!store.select(QStringLiteral("SELECT id, refbook, variable, value from SYSTEM"), {}, [&byRefbook](const QSqlQuery& row) {
             byRefbook[row.value(1).toString()].setField(row.value(2).toString(), row.value(3).toString());
         }))
         return false;

@@ -231,8 +231,7 @@ bool Download::recordInstalled(const QString& bookId, QString* warning)
         *warning = store.failureText(texts);
         return false;
     }
-    if (!store.execWhenFree(QStringLiteral("UPDATE SYSTEM set VALUE='1' where VARIABLE='STATUS' and REFBOOK='")
-                            + WebStore::quote(bookId) + QStringLiteral("'"))) {
+    if (!store.setValueWhenFree(bookId, QStringLiteral("STATUS"), QStringLiteral("1"))) {
         *warning = QStringLiteral("Impossibile registrare il dizionario come installato nel database: ")
             + store.lastError() + QStringLiteral(". Riprova a scaricarlo.");
         return false;

@@ -149,75 +149,100 @@ bool WebStore::isDamaged(const QString& file)
     return damaged;
 }
 
-QString WebStore::quote(const QString& value)
+QString WebStore::shownStatement(const QString& statement, const QVariantList& values)
 {
-    QString quoted = value;
-    quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
-    return quoted;
+    QString shown;
+    int next = 0;
+    for (const QChar c : statement) {
+        if (c != QLatin1Char('?') || next >= values.size()) {
+            shown += c;
+            continue;
+        }
+        const QVariant& value = values.at(next++);
+        shown += value.type() == QVariant::Int ? value.toString()
+                                               : QLatin1Char('\'') + value.toString().replace(QLatin1Char('\''), QStringLiteral("''")) + QLatin1Char('\'');
+    }
+    return shown;
 }
 
-bool WebStore::select(const QString& statement, const std::function<void(const QSqlQuery&)>& row)
+bool WebStore::prepared(QSqlQuery& query, const QString& statement, const QVariantList& values)
+{
+    if (!query.prepare(statement))
+        return false;
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    return true;
+}
+
+bool WebStore::select(
+    const QString& statement, const QVariantList& values, const std::function<void(const QSqlQuery&)>& row)
 {
     QSqlQuery query(db);
-    const bool ok = query.exec(statement);
-    if (!checked(ok, query.lastError(), statement))
+    query.setForwardOnly(true);
+    const bool ok = prepared(query, statement, values) && query.exec();
+    if (!checked(ok, query.lastError(), shownStatement(statement, values)))
         return false;
     while (query.next())
         row(query);
     // A step that fails halfway (a damaged page) ends the rows as if there were no more.
-    return checked(!query.lastError().isValid(), query.lastError(), statement);
+    return checked(!query.lastError().isValid(), query.lastError(), shownStatement(statement, values));
 }
 
 bool WebStore::maxId(int& max)
 {
     max = 0;
-    return select(QStringLiteral("SELECT MAX(id) from SYSTEM"), [&max](const QSqlQuery& query) { max = query.value(0).toInt(); });
+    return select(QStringLiteral("SELECT MAX(id) from SYSTEM"), {}, [&max](const QSqlQuery& query) { max = query.value(0).toInt(); });
 }
 
 bool WebStore::exists(const QString& refbook, const QString& variable, bool& found)
 {
     found = false;
-    return select(QStringLiteral("SELECT id from SYSTEM WHERE refbook = '") + quote(refbook)
-                      + QStringLiteral("' and variable = '") + quote(variable) + QStringLiteral("'"),
+    return select(QStringLiteral("SELECT id from SYSTEM WHERE refbook = ? and variable = ?"), { refbook, variable },
                   [&found](const QSqlQuery&) { found = true; });
 }
 
 bool WebStore::value(const QString& refbook, const QString& variable, QString& found)
 {
-    const QString statement = refbook == QLatin1String("SYSTEM")
-        ? QStringLiteral("SELECT value from SYSTEM WHERE refbook = 'SYSTEM' and variable = '") + quote(variable)
-            + QStringLiteral("'")
-        : QStringLiteral("SELECT VALUE from SYSTEM WHERE refbook = '") + quote(refbook)
-            + QStringLiteral("' and VARIABLE = '") + quote(variable) + QStringLiteral("'");
     found.clear();
-    return select(statement, [&found](const QSqlQuery& query) { found = query.value(0).toString(); });
+    return select(QStringLiteral("SELECT VALUE from SYSTEM WHERE refbook = ? and VARIABLE = ?"), { refbook, variable },
+                  [&found](const QSqlQuery& query) { found = query.value(0).toString(); });
 }
 
 bool WebStore::exec(const QString& statement, const char* label)
 {
-    return run(statement, statement, label);
+    return run(statement, {}, {}, label);
 }
 
-bool WebStore::run(const QString& statement, const QString& shown, const char* label)
+bool WebStore::exec(const QString& statement, const QVariantList& values)
+{
+    return run(statement, values, values);
+}
+
+bool WebStore::run(const QString& statement, const QVariantList& values, const QVariantList& shown, const char* label)
 {
     QSqlQuery query(db);
-    const bool ok = query.exec(statement);
-    Diagnostics::debug("%sQuery: %s", label, qPrintable(shown));
-    return checked(ok, query.lastError(), shown);
+    const bool ok = values.isEmpty() ? query.exec(statement) : prepared(query, statement, values) && query.exec();
+    const QString text = shownStatement(statement, shown);
+    Diagnostics::debug("%sQuery: %s", label, qPrintable(text));
+    return checked(ok, query.lastError(), text);
 }
 
-QString WebStore::insertStatement(int id, const QString& refbook, const QString& variable, const QString& value)
+namespace {
+const QString updateStatement = QStringLiteral("UPDATE SYSTEM set VALUE = ? where VARIABLE = ? and REFBOOK = ?");
+const QString insertStatement = QStringLiteral("INSERT INTO SYSTEM(id, refbook, variable, value) VALUES(?, ?, ?, ?)");
+}
+
+bool WebStore::setValue(const QString& refbook, const QString& variable, const QString& value, const char* label)
 {
-    return QStringLiteral("INSERT INTO SYSTEM(id, refbook, variable, value) VALUES(") + QString::number(id)
-        + QStringLiteral(", '") + quote(refbook) + QStringLiteral("'") + QStringLiteral(", '") + quote(variable)
-        + QStringLiteral("'") + QStringLiteral(", '") + quote(value) + QStringLiteral("')");
+    const QVariantList values { value, variable, refbook };
+    return run(updateStatement, values, values, label);
 }
 
-bool WebStore::execWhenFree(const QString& statement, int milliseconds)
+bool WebStore::setValueWhenFree(const QString& refbook, const QString& variable, const QString& value, int milliseconds)
 {
     QElapsedTimer since;
     since.start();
-    while (!exec(statement)) {
+    while (!setValue(refbook, variable, value)) {
         if (!busyFailure || since.elapsed() >= milliseconds)
             return false;
         QThread::msleep(100);
@@ -228,7 +253,7 @@ bool WebStore::execWhenFree(const QString& statement, int milliseconds)
 bool WebStore::insert(int& counter, const QString& refbook, const QString& variable, const QString& value)
 {
     ++counter;
-    return exec(insertStatement(counter, refbook, variable, value));
+    return exec(insertStatement, { counter, refbook, variable, value });
 }
 
 bool WebStore::setApplicationValue(int& counter, const QString& variable, const QString& value)
@@ -238,13 +263,8 @@ bool WebStore::setApplicationValue(int& counter, const QString& variable, const 
     bool found = false;
     if (!exists(system, variable, found))
         return false;
-    if (found) {
-        const auto update = [&variable](const QString& v) {
-            return QStringLiteral("UPDATE SYSTEM set VALUE='") + quote(v) + QStringLiteral("' where VARIABLE='") + variable
-                + QStringLiteral("'");
-        };
-        return run(update(value), update(shown));
-    }
+    if (found)
+        return run(QStringLiteral("UPDATE SYSTEM set VALUE = ? where VARIABLE = ?"), { value, variable }, { shown, variable });
     ++counter;
-    return run(insertStatement(counter, system, variable, value), insertStatement(counter, system, variable, shown));
+    return run(insertStatement, { counter, system, variable, value }, { counter, system, variable, shown });
 }

@@ -6,6 +6,7 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <QVariantList>
 #include <functional>
 
 class QSqlError;
@@ -68,12 +69,20 @@ public:
     [[nodiscard]] bool value(const QString& refbook, const QString& variable, QString& found);
     // Runs `statement` and writes the "Query: %s" diagnostic, after `label` when given.
     [[nodiscard]] bool exec(const QString& statement, const char* label = "");
-    // exec(), tried again while another connection holds the file, for `milliseconds` at most,
-    // sleeping in between. For worker threads, outside a transaction: the page's transactions
-    // end only while the GUI thread runs its events.
-    [[nodiscard]] bool execWhenFree(const QString& statement, int milliseconds = 5000);
-    // Runs a SELECT and hands every row to `row`, in order.
-    [[nodiscard]] bool select(const QString& statement, const std::function<void(const QSqlQuery&)>& row);
+    // Runs `statement` with its "?" placeholders bound to `values`, in order: values never
+    // become statement text. The diagnostic shows them in place.
+    [[nodiscard]] bool exec(const QString& statement, const QVariantList& values);
+    // VALUE of the rows of (refbook, variable) becomes `value`; the diagnostic after `label`.
+    [[nodiscard]] bool setValue(
+        const QString& refbook, const QString& variable, const QString& value, const char* label = "");
+    // setValue(), tried again while another connection holds the file, for `milliseconds` at
+    // most, sleeping in between. For worker threads, outside a transaction: the page's
+    // transactions end only while the GUI thread runs its events.
+    [[nodiscard]] bool setValueWhenFree(
+        const QString& refbook, const QString& variable, const QString& value, int milliseconds = 5000);
+    // Runs a SELECT (its "?" bound to `values`) and hands every row to `row`, in order.
+    [[nodiscard]] bool select(const QString& statement, const QVariantList& values,
+        const std::function<void(const QSqlQuery&)>& row);
     // Inserts the row with the next identifier of `counter` (incremented first).
     [[nodiscard]] bool insert(int& counter, const QString& refbook, const QString& variable, const QString& value);
     // Application row (refbook "SYSTEM"): update when present, otherwise insert. The value of
@@ -84,15 +93,17 @@ public:
     // Whether the last failure was another connection holding the file (worth a later try).
     bool wasBusy() const { return busyFailure; }
 
-    // The SQL text of a value: single quotes doubled.
-    static QString quote(const QString& value);
-
     QSqlDatabase& database() { return db; }
 
 private:
-    // Runs `statement`; the "Query: %s" diagnostic, and the warning when it fails, show `shown`.
-    [[nodiscard]] bool run(const QString& statement, const QString& shown, const char* label = "");
-    static QString insertStatement(int id, const QString& refbook, const QString& variable, const QString& value);
+    // Runs `statement` with `values` bound; the "Query: %s" diagnostic, and the warning when it
+    // fails, show `shown` in their place.
+    [[nodiscard]] bool run(
+        const QString& statement, const QVariantList& values, const QVariantList& shown, const char* label = "");
+    // `statement` with `values` written in place of its placeholders, for the diagnostics only.
+    static QString shownStatement(const QString& statement, const QVariantList& values);
+    // Prepares `query` for `statement` and binds `values`; false when it does not prepare.
+    static bool prepared(QSqlQuery& query, const QString& statement, const QVariantList& values);
     // Keeps the driver's text of a failed step; `ok` passes through.
     bool checked(bool ok, const QSqlError& error, const QString& statement = QString());
 

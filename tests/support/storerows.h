@@ -16,7 +16,7 @@ bool storeExec(const QString& statement);
 class PageRead
 {
 public:
-    PageRead() { holding = store.open() && store.transaction() && store.select("SELECT * FROM SYSTEM", [](const QSqlQuery&) {}); }
+    PageRead() { holding = store.open() && store.transaction() && store.select("SELECT * FROM SYSTEM", {}, [](const QSqlQuery&) {}); }
     void end() { store.close(); }
     bool holding = false;
 
