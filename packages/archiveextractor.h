@@ -49,7 +49,7 @@ public:
     // Sum of the entries' declared sizes, known after inspect().
     qint64 declaredTotal() const { return totalBytes; }
     // Unpacks every entry; `progress(percent)` runs after each entry has been located and again
-    // after its folders were made, so the caller can move its progress bar and let events run.
+    // after its folders were made, so the caller can move its progress bar.
     [[nodiscard]] bool extract(const std::function<void(int percent)>& progress);
 
     Failure failure() const { return failureKind; }
