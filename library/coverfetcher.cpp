@@ -63,7 +63,7 @@ void CoverFetcher::next()
         CachedImage* started = image.take();
         running.append({ started, book.bookId, book.image });
         emit loading(++counter, books.size());
-        connect(started, &CachedImage::finished, this, [this, started](bool failed) { coverEnded(started, failed); });
+        connect(started, &CachedImage::finished, this, [this, started] { coverEnded(started, started->error); });
         started->start();
     }
     starting = false;

@@ -52,11 +52,11 @@ public:
     // after its folders were made, so the caller can move its progress bar.
     [[nodiscard]] bool extract(const std::function<void(int percent)>& progress);
 
-    Failure failure() const { return failureKind; }
+    Failure error() const { return failureKind; }
     // The diagnostic line for the failure (as written to the warning output).
     QString diagnostic() const { return failureText; }
-    // Text of the user's warning box for a failure.
-    static QString boxText(Failure failure);
+    // Text of the user's warning box for the failure (empty: none).
+    QString errorString() const { return boxText(failureKind); }
     // An entry's name as every step reads it: UTF-8 when the entry says so (general purpose flag
     // 11), otherwise the packages' legacy code page, IBM866. `*clean` is false when a name said
     // to be UTF-8 is not: such an entry is refused.
@@ -66,6 +66,7 @@ public:
     static bool endsWhole(const QString& zipPath);
 
 private:
+    static QString boxText(Failure failure);
     bool fail(Failure kind, const QString& text);
     bool isSafeOutputPath(const QString& entryName);
     bool writeEntry(class QuaZipFile& entry, const QString& outPath, qint64 declared);

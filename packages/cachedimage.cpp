@@ -31,7 +31,7 @@ CachedImage::CachedImage(const QString& url, QObject* parent)
     localPath = reachable ? covers + QDir::separator() + fileNameOf(name) : QString();
     file.setFileName(localPath);
     present = reachable && file.exists();
-    connect(connection, &HttpConnection::done, this, &CachedImage::done);
+    connect(connection, &HttpConnection::finished, this, &CachedImage::replyEnded);
     // A cover that keeps trickling in would otherwise hold its library forever.
     deadline.setSingleShot(true);
     connect(&deadline, &QTimer::timeout, this, [this] {
@@ -86,13 +86,13 @@ ServiceEndpoint CachedImage::server() const
     return { host, quint16(secure ? address.port(443) : 443), true };
 }
 
-void CachedImage::done(bool failed)
+void CachedImage::replyEnded()
 {
     deadline.stop();
-    if (failed || connection->statusCode() / 100 != 2) {
+    if (connection->error() != HttpConnection::Error::None || connection->statusCode() / 100 != 2) {
         // Also a reply that is not a success: an error page must never pass for a cover.
         error = true;
-        emit finished(true);
+        emit finished();
         return;
     }
     const QByteArray body = connection->readAll();
@@ -113,5 +113,5 @@ void CachedImage::done(bool failed)
         Diagnostics::output("Salvata immagine %s\n", qPrintable(localPath));
     else
         error = true;
-    emit finished(error);
+    emit finished();
 }

@@ -48,13 +48,11 @@ public:
     QString localPath;
 
 signals:
-    // The fetch that start() began has ended; the image is in the cache unless `failed`.
-    void finished(bool failed);
-
-public slots:
-    void done(bool error);
+    // The fetch that start() began has ended; the image is in the cache unless `error`.
+    void finished();
 
 private:
+    void replyEnded();
     // Where the picture is asked for (see start()).
     ServiceEndpoint server() const;
     // The cached file's name: only the name's own extension becomes ".png" (a dot earlier in

@@ -166,7 +166,7 @@ void Download::installationEnded(const Outcome& outcome)
 void Download::reportFailure()
 {
     current = Phase::Over;
-    const QString message = refusal.isEmpty() ? manager->errorMessage() : refusal;
+    const QString message = refusal.isEmpty() ? manager->errorString() : refusal;
     emit failed(message);
     emit statusMessage(message, 4000);
 }

@@ -7,9 +7,9 @@ namespace {
 // Less free space than this where the package is written is a full disk.
 constexpr qint64 FullDisk = 1024 * 1024;
 
-QString because(HttpConnection::Failure failure, int status, qint64 received, bool written, const QString& folder)
+QString because(HttpConnection::Error failure, int status, qint64 received, bool written, const QString& folder)
 {
-    using F = HttpConnection::Failure;
+    using F = HttpConnection::Error;
     if (!written || failure == F::NotStored) {
         const qint64 free = DiskSpace::available(folder);
         return free >= 0 && free < FullDisk
@@ -59,7 +59,7 @@ QString DownloadFailure::keptAfterRefusal(const QString& said)
         .arg(said);
 }
 
-QString DownloadFailure::text(HttpConnection::Failure failure, int status, qint64 received, bool written, const QString& folder)
+QString DownloadFailure::text(HttpConnection::Error failure, int status, qint64 received, bool written, const QString& folder)
 {
     return QStringLiteral("Si è verificato un errore nello scaricamento del dizionario: ")
         + because(failure, status, received, written, folder) + QLatin1Char('.');

@@ -13,7 +13,7 @@ public:
     // The failure text of a transfer that ended with `failure` and HTTP `status` (0 when no reply
     // came) after `received` body bytes, streamed into a file in `folder`; `written` is false
     // when the file did not take them all.
-    static QString text(HttpConnection::Failure failure, int status, qint64 received, bool written, const QString& folder);
+    static QString text(HttpConnection::Error failure, int status, qint64 received, bool written, const QString& folder);
     // The failure text when the service sent its refusal (`said`, its own words) for a package.
     static QString refusal(const QString& said);
     // The failure text when the service refused to continue a transfer whose bytes are kept:

@@ -51,7 +51,7 @@ DownloadManager::DownloadManager(const QString& sku, const QString& filePath, QO
     file.setFileName(filePath);
     part.setFileName(partPath());
     connection = new HttpConnection(this);
-    connect(connection, &HttpConnection::done, this, &DownloadManager::done);
+    connect(connection, &HttpConnection::finished, this, &DownloadManager::transferEnded);
     connect(connection, &HttpConnection::headersArrived, this, &DownloadManager::onHeaders);
     connect(connection, &HttpConnection::dataReadProgress, this, &DownloadManager::onProgress);
     retryTimer.setSingleShot(true);
@@ -174,8 +174,9 @@ void DownloadManager::onProgress(int received, int announced)
     emit progress(clampToInt(offset + received), clampToInt(total));
 }
 
-void DownloadManager::done(bool error)
+void DownloadManager::transferEnded()
 {
+    const bool error = connection->error() != HttpConnection::Error::None;
     // A part file that could not be opened or written (a full disk) is not tried again.
     const bool written = !replyIsPackage || (part.isOpen() && part.flush() && part.error() == QFileDevice::NoError);
     part.close();
@@ -184,7 +185,7 @@ void DownloadManager::done(bool error)
     const int status = connection->statusCode();
     const bool whole = replyIsPackage && (partial.size < 0 || there == partial.size);
     // Why this try brought no package, for the user should no later try bring it either.
-    reason = DownloadFailure::text(connection->failure(), status, there, written, QFileInfo(filePath).absolutePath());
+    reason = DownloadFailure::text(connection->error(), status, there, written, QFileInfo(filePath).absolutePath());
 
     if (!error && written && whole)
         return check(there);
@@ -247,7 +248,7 @@ void DownloadManager::fail(bool keepPart, const QString& message)
     failure = message.isEmpty() ? reason : message;
     size = 0;
     failed = true;
-    emit ended(true);
+    emit ended();
 }
 
 // The whole package is there: a body too small for a package is the service's error reply, and
@@ -262,7 +263,7 @@ void DownloadManager::check(qint64 bytes)
     // Told neither its size nor its digest, a body is whole only when it ends as an archive does:
     // a connection that dropped looks like its end.
     if (partial.size < 0 && partial.sha256.isEmpty() && !ArchiveExtractor::endsWhole(partPath())) {
-        reason = DownloadFailure::text(HttpConnection::Failure::None, 200, bytes, true, QString());
+        reason = DownloadFailure::text(HttpConnection::Error::None, 200, bytes, true, QString());
         partial.remove();
         return retryOrFail(false);
     }
@@ -300,7 +301,7 @@ void DownloadManager::accept()
     }
     QFile::remove(DataPaths::resumeFile(filePath));
     finished = true;
-    emit ended(false);
+    emit ended();
 }
 
 void DownloadManager::halt()
@@ -347,7 +348,7 @@ void DownloadManager::refuse()
 
 QString DownloadManager::partPath() const { return DataPaths::partFile(filePath); }
 
-QString DownloadManager::errorMessage() const
+QString DownloadManager::errorString() const
 {
     if (!failed)
         return QString();

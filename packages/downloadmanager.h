@@ -46,7 +46,7 @@ public:
 
     // The text the page and the status bar show for a failed transfer (naming the host when no
     // trusted secure connection was made, or what was wrong with the package); empty otherwise.
-    QString errorMessage() const;
+    QString errorString() const;
     // The temporary file the body is streamed into.
     QString partPath() const;
     // Bytes an earlier transfer had kept when the current request began.
@@ -76,12 +76,10 @@ signals:
     // The transfer is over and recorded how: `finished` (the package is in place) or `failed`.
     // Whoever follows the transfer listens here, never to the connection, whose listeners run
     // in no set order.
-    void ended(bool error);
-
-public slots:
-    void done(bool error);
+    void ended();
 
 private:
+    void transferEnded();
     void request();
     void onHeaders();
     void onProgress(int received, int announced);

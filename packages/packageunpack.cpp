@@ -83,10 +83,10 @@ bool PackageUnpack::unpackInto(const QString& tmp, const Reporter& reporter)
     ArchiveExtractor extractor(zipPath, tmp);
     if (!extractor.open()) {
         archiveOpened = false;
-        return fail(extractor.diagnostic(), ArchiveExtractor::boxText(extractor.failure()));
+        return fail(extractor.diagnostic(), extractor.errorString());
     }
     if (!extractor.inspect())
-        return fail(extractor.diagnostic(), ArchiveExtractor::boxText(extractor.failure()));
+        return fail(extractor.diagnostic(), extractor.errorString());
     QString shortage;
     if (!DiskSpace::fits(extractor.declaredTotal(), baseDir, &shortage))
         return fail(QStringLiteral("Spazio insufficiente per %1: %2").arg(zipPath, shortage),
@@ -102,7 +102,7 @@ bool PackageUnpack::unpackInto(const QString& tmp, const Reporter& reporter)
         tell(reporter.progress, percent);
     });
     if (!extracted)
-        return fail(extractor.diagnostic(), ArchiveExtractor::boxText(extractor.failure()));
+        return fail(extractor.diagnostic(), extractor.errorString());
     // Checked where it was unpacked, before it replaces anything: a damaged dictionary is never
     // reported installed, and the previous version stays.
     const QString database = tmp + QLatin1Char('/') + DataPaths::bookDatabaseName();

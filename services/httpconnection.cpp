@@ -41,14 +41,14 @@ bool isStatusError(QNetworkReply::NetworkError error)
 
 // What a failed transfer's network error means to the user: `answered` when the server had begun
 // to reply, `insecure` when no trusted secure connection was made.
-HttpConnection::Failure failureOf(QNetworkReply::NetworkError error, bool answered, bool insecure)
+HttpConnection::Error failureOf(QNetworkReply::NetworkError error, bool answered, bool insecure)
 {
     if (insecure)
-        return HttpConnection::Failure::Insecure;
+        return HttpConnection::Error::Insecure;
     // The transfer time-out ends a reply as cancelled; abort() never reaches here.
     if (error == QNetworkReply::OperationCanceledError || error == QNetworkReply::TimeoutError)
-        return HttpConnection::Failure::TimedOut;
-    return answered ? HttpConnection::Failure::Dropped : HttpConnection::Failure::Unreachable;
+        return HttpConnection::Error::TimedOut;
+    return answered ? HttpConnection::Error::Dropped : HttpConnection::Error::Unreachable;
 }
 }
 
@@ -56,7 +56,7 @@ struct HttpConnection::Private {
     QNetworkAccessManager* manager = nullptr;
     ServiceEndpoint server = ServiceEndpoint::current();
     QString refusedHost; // of the last request, when no trusted secure connection was made
-    HttpConnection::Failure failure = HttpConnection::Failure::None;
+    HttpConnection::Error failure = HttpConnection::Error::None;
     QQueue<Request> queue;
     Request current;
     QPointer<QNetworkReply> reply;
@@ -109,7 +109,7 @@ void HttpConnection::abort()
 {
     d->queue.clear();
     if (d->reply)
-        finish(true, Failure::Aborted);
+        finish(Error::Aborted);
 }
 
 qint64 HttpConnection::bytesAvailable() const
@@ -154,7 +154,7 @@ QString HttpConnection::certificateFailure() const
                          "riprova.");
 }
 
-HttpConnection::Failure HttpConnection::failure() const
+HttpConnection::Error HttpConnection::error() const
 {
     return d->failure;
 }
@@ -187,7 +187,7 @@ void HttpConnection::startNext()
     d->announced = -1;
     d->received = 0;
     d->refusedHost.clear();
-    d->failure = Failure::None;
+    d->failure = Error::None;
 
     QUrl url(d->current.pathAndQuery, QUrl::TolerantMode);
     url.setScheme(d->server.scheme());
@@ -237,7 +237,7 @@ void HttpConnection::onMetaData()
     }
     // Refuse an oversized body before any of it is read.
     if (!d->current.streaming && d->keptHead < 0 && d->announced > d->maximumBody)
-        finish(true, Failure::TooLarge);
+        finish(Error::TooLarge);
 }
 
 void HttpConnection::readBody()
@@ -257,7 +257,7 @@ void HttpConnection::readBody()
             d->body.append(chunk);
     }
     if (!stored)
-        finish(true, d->current.streaming ? Failure::NotStored : Failure::TooLarge);
+        finish(d->current.streaming ? Error::NotStored : Error::TooLarge);
 }
 
 void HttpConnection::onFinished()
@@ -274,7 +274,7 @@ void HttpConnection::onFinished()
     // The stack reports a body cut short itself; this guard keeps a short reply from ever passing.
     if (!failed && d->announced >= 0 && d->received != d->announced)
         failed = true;
-    finish(failed, failed ? failureOf(error, d->received > 0 || d->status != 0, !d->refusedHost.isEmpty()) : Failure::None);
+    finish(failed ? failureOf(error, d->received > 0 || d->status != 0, !d->refusedHost.isEmpty()) : Error::None);
 }
 
 void HttpConnection::dropReply()
@@ -289,15 +289,15 @@ void HttpConnection::dropReply()
     reply->deleteLater();
 }
 
-void HttpConnection::finish(bool error, Failure why)
+void HttpConnection::finish(Error why)
 {
     d->failure = why;
     dropReply();
-    if (error)
+    if (why != Error::None)
         d->body.clear();
     QPointer<HttpConnection> self(this);
     d->delivering = true;
-    emit done(error);
+    emit finished();
     if (!self)
         return;
     d->delivering = false;

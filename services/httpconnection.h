@@ -1,5 +1,5 @@
 // The one HTTP client of the program, with the shape of the old QHttp: one request at a time
-// (later ones wait in a queue), the outcome as done(bool error), the body buffered until read or
+// (later ones wait in a queue), the outcome as finished() and error(), the body buffered until read or
 // streamed into a device. It is the only class that knows QNetworkAccessManager.
 // Over TLS the system's certificate checks always apply: a server that fails them gets nothing,
 // and nothing is ever sent again in clear instead.
@@ -57,7 +57,7 @@ public:
     // Whether `text` is such a failure.
     static bool isCertificateFailure(const QString& text);
     // Why the last request failed, as far as the transfer tells.
-    enum class Failure {
+    enum class Error {
         None,        // no failure, or a reply whose HTTP status tells the rest
         Unreachable, // no connection to the server (refused, unknown host, no network)
         TimedOut,    // nothing transferred for the time-out
@@ -67,16 +67,16 @@ public:
         Insecure,    // no trusted secure connection
         Aborted
     };
-    Failure failure() const;
+    Error error() const;
     // Largest body kept in memory; a larger buffered body ends the request as a failure.
     void setMaximumBufferedBody(qint64 bytes);
     // A request that transfers nothing for this long ends as a failure.
     void setTimeout(int milliseconds);
 
 signals:
-    // error is true for transport failures, a body cut short, time-outs and abort(); false when
-    // a reply arrived, whatever its HTTP status.
-    void done(bool error);
+    // The request has ended: error() is None when a reply arrived, whatever its HTTP status;
+    // otherwise the transport failed, the body was cut short, it timed out or was aborted.
+    void finished();
     // Body bytes so far and the announced total (0 when the reply names no length).
     void dataReadProgress(int done, int total);
     // The status and headers of the current reply are known and no byte of its body was handed
@@ -89,7 +89,7 @@ private:
     void readBody();
     void onMetaData();
     void onFinished();
-    void finish(bool error, Failure why = Failure::None);
+    void finish(Error why);
     void dropReply();
 
     QScopedPointer<Private> d;

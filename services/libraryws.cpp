@@ -15,7 +15,7 @@ LibraryWS::LibraryWS(QObject* parent)
     , connection(new HttpConnection(this))
 {
     Book(); // registers the meta-type before the first list travels
-    connect(connection, &HttpConnection::done, this, &LibraryWS::libraryReply);
+    connect(connection, &HttpConnection::finished, this, &LibraryWS::libraryReply);
 }
 
 LibraryWS::~LibraryWS()
@@ -63,9 +63,9 @@ void LibraryWS::storeCharset(const QDomElement& field)
         AppSettings().setEndCharset(field.text(), langId);
 }
 
-void LibraryWS::libraryReply(bool error)
+void LibraryWS::libraryReply()
 {
-    ServiceReply reply(connection, error, ServiceReply::Encoding::Utf8);
+    ServiceReply reply(connection, ServiceReply::Encoding::Utf8);
     QVector<Book> books;
     if (reply.arrived() && reply.isResult()) {
         reply.walk([&books](const QDomElement& element) {
@@ -75,7 +75,7 @@ void LibraryWS::libraryReply(bool error)
                 storeCharset(element);
         });
     }
-    const QString failure = reply.failure();
+    const QString failure = reply.errorString();
     if (failure.isEmpty())
         emit replyLibrary(books);
     else

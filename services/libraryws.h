@@ -29,7 +29,7 @@ signals:
     void errorMessage(QString error);
 
 public slots:
-    void libraryReply(bool error);
+    void libraryReply();
 
 private:
     static Book readBook(const QDomElement& element);

@@ -12,7 +12,7 @@ LoginWS::LoginWS(QObject* parent)
     : QObject(parent)
     , connection(new HttpConnection(this))
 {
-    connect(connection, &HttpConnection::done, this, &LoginWS::loginReply);
+    connect(connection, &HttpConnection::finished, this, &LoginWS::loginReply);
 }
 
 LoginWS::~LoginWS()
@@ -39,14 +39,14 @@ void LoginWS::abort()
     connection->abort();
 }
 
-void LoginWS::loginReply(bool error)
+void LoginWS::loginReply()
 {
-    ServiceReply reply(connection, error, ServiceReply::Encoding::Latin1);
+    ServiceReply reply(connection, ServiceReply::Encoding::Latin1);
     if (reply.arrived())
         Diagnostics::output("Reply: %s\n", qUtf8Printable(reply.text()));
     if (reply.arrived() && reply.isResult())
         reply.walk();
-    const QString failure = reply.failure();
+    const QString failure = reply.errorString();
     if (failure.isEmpty())
         emit replySession(password);
     else

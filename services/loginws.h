@@ -25,7 +25,7 @@ signals:
     void errorMessage(QString error);
 
 public slots:
-    void loginReply(bool error);
+    void loginReply();
 
 private:
     HttpConnection* connection;

@@ -2,10 +2,10 @@
 
 #include "services/httpconnection.h"
 
-ServiceReply::ServiceReply(HttpConnection* connection, bool transportError, Encoding encoding)
+ServiceReply::ServiceReply(HttpConnection* connection, Encoding encoding)
 {
     const int status = connection->statusCode();
-    received = !transportError && status >= 200 && status < 300;
+    received = connection->error() == HttpConnection::Error::None && status >= 200 && status < 300;
     const QByteArray bytes = connection->readAll();
     certificateFailure = connection->certificateFailure();
     if (!received)
@@ -55,7 +55,7 @@ QString ServiceReply::refusalIn(const QByteArray& body)
     return reply.errorDescription.trimmed().isEmpty() ? reply.errorCode : reply.errorDescription.trimmed();
 }
 
-QString ServiceReply::failure() const
+QString ServiceReply::errorString() const
 {
     if (!received)
         return certificateFailure.isEmpty() ? networkError() : certificateFailure;

@@ -19,7 +19,7 @@ public:
 
     // Takes in the request that `connection` has just finished. A transport failure, or a reply
     // whose HTTP status is not a success, counts as not arrived and nothing is read.
-    ServiceReply(HttpConnection* connection, bool transportError, Encoding encoding);
+    ServiceReply(HttpConnection* connection, Encoding encoding);
 
     static QString decode(const QByteArray& body, Encoding encoding);
 
@@ -36,7 +36,7 @@ public:
     // What errorMessage carries for this reply: "Errore di rete" (or, when no trusted secure
     // connection was made, the text naming the host), "XML non interpretabile", error code +
     // ": " + error description, or an empty text for a success.
-    QString failure() const;
+    QString errorString() const;
 
     // The service's own words when `body` is its reply refusing a request (its error
     // description, else its error code); empty for anything else, a package's bytes among them.

@@ -11,7 +11,7 @@ UpdateWS::UpdateWS(QObject* parent)
     : QObject(parent)
     , connection(new HttpConnection(this))
 {
-    connect(connection, &HttpConnection::done, this, &UpdateWS::updateReply);
+    connect(connection, &HttpConnection::finished, this, &UpdateWS::updateReply);
 }
 
 UpdateWS::~UpdateWS()
@@ -25,11 +25,11 @@ void UpdateWS::checkVersion()
                          { { QStringLiteral("method"), QStringLiteral("getVersion") } });
 }
 
-void UpdateWS::updateReply(bool error)
+void UpdateWS::updateReply()
 {
-    ServiceReply reply(connection, error, ServiceReply::Encoding::Latin1);
+    ServiceReply reply(connection, ServiceReply::Encoding::Latin1);
     if (!reply.arrived()) {
-        emit errorMessage(reply.failure());
+        emit errorMessage(reply.errorString());
         return;
     }
     if (!reply.isResult()) {

@@ -23,7 +23,7 @@ signals:
     void errorMessage(QString error);
 
 public slots:
-    void updateReply(bool error);
+    void updateReply();
 
 private:
     HttpConnection* connection;

@@ -174,7 +174,7 @@ private slots:
         DiskSpace::setProbe(nullptr);
         QVERIFY(recorded);
         QCOMPARE(manager.failed, packageSize == 0);
-        QCOMPARE(manager.errorMessage(),
+        QCOMPARE(manager.errorString(),
             why == "*" ? "Il pacchetto scaricato non corrisponde a quello del negozio (impronta SHA-256 diversa) ed è "
                          "stato eliminato. Scarica di nuovo il dizionario."
                        : why.isEmpty() ? QString() : "Si è verificato un errore nello scaricamento del dizionario: " + why);
@@ -311,7 +311,7 @@ private slots:
         manager.start();
         QVERIFY(ended.wait(10000));
         QCOMPARE(manager.finished, packageSize > 0);
-        QCOMPARE(manager.errorMessage(), why.isEmpty() ? QString() : "Si è verificato un errore nello scaricamento del dizionario: " + why);
+        QCOMPARE(manager.errorString(), why.isEmpty() ? QString() : "Si è verificato un errore nello scaricamento del dizionario: " + why);
         if (packageSize) {
             QCOMPARE(TestSupport::readFile(package()), answer.mid(answer.indexOf("\r\n\r\n") + 4));
             return;
@@ -360,7 +360,7 @@ private slots:
             manager.start();
             QVERIFY(ended.wait(20000));
             QCOMPARE(manager.finished, !refusing);
-            QCOMPARE(manager.errorMessage(), refusing ? why : QString());
+            QCOMPARE(manager.errorString(), refusing ? why : QString());
             QCOMPARE(retrying.size(), 0);
             QCOMPARE(TestSupport::readFile(refusing ? part : package()), refusing ? kept : served);
         }

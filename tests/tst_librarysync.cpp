@@ -482,7 +482,7 @@ private slots:
         if (!trusted) {
             QVERIFY2(answers.first().startsWith("{result:false,error:\"" + refused), qPrintable(answers.first()));
             download.start();
-            QVERIFY(done.wait(10000) && download.errorMessage().startsWith(refused));
+            QVERIFY(done.wait(10000) && download.errorString().startsWith(refused));
             QCOMPARE(TestSupport::readFile(store.requestLog).count('\n'), 1); // its start-up line only
             return;
         }

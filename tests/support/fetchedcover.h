@@ -12,5 +12,5 @@ inline bool fetchedCover(CachedImage& cover)
         return true;
     QSignalSpy ended(&cover, &CachedImage::finished);
     cover.start();
-    return (!ended.isEmpty() || ended.wait(CachedImage::deadlineMilliseconds + 5000)) && !ended.first().first().toBool();
+    return (!ended.isEmpty() || ended.wait(CachedImage::deadlineMilliseconds + 5000)) && !cover.error;
 }
