@@ -26,12 +26,12 @@
 #include "search/prefixsearch.h"
 #include "search/search.h"
 #include "search/searchstatements.h"
-#include "search/searchservice.h"
 #include "tools/packagebuilder/affixexpander.h"
 #include "tools/packagebuilder/dictdimporter.h"
 #include "tools/packagebuilder/dictionarybuilder.h"
 #include "web/customagentwebview.h"
 #include "web/qtjavascriptinteraction.h"
+#include "web/searchanswers.h"
 
 #include <QApplication>
 #include <QDir>
@@ -61,12 +61,12 @@ struct Sample {
 };
 
 // The bridge's path without the web view: the request goes through the search service to its
-// worker thread; the service builds the page's statement on this (GUI) thread when the worker ends.
+// worker thread; the page's statement is built on this (GUI) thread when the worker ends.
 class Pipeline : public QObject {
 public:
     Pipeline()
     {
-        connect(&service, &SearchService::pageStatement, this, [this] {
+        connect(&service, &SearchAnswers::pageStatement, this, [this] {
             elapsed = timer.nsecsElapsed() / 1e6;
             loop.quit();
         });
@@ -74,11 +74,11 @@ public:
 
     double timeSearch(const Search::Request& request)
     {
-        return timed([&] { service.search(request); });
+        return timed([&] { service.search(request, QStringLiteral("cb")); });
     }
     double timeWordList(const Analitic::Request& request)
     {
-        return timed([&] { service.getWords(request); });
+        return timed([&] { service.getWords(request, QStringLiteral("cb")); });
     }
 
 private:
@@ -90,7 +90,7 @@ private:
         return elapsed;
     }
 
-    SearchService service;
+    SearchAnswers service;
     QEventLoop loop;
     QElapsedTimer timer;
     double elapsed = 0;
@@ -118,11 +118,11 @@ public:
 
     double search(const Search::Request& r)
     {
-        return timed("search", { r.sku, r.word, r.type, r.scope, r.start, r.offset, r.sourceLanguage, r.callback });
+        return timed("search", { r.sku, r.word, r.type, r.scope, r.start, r.offset, r.sourceLanguage, QStringLiteral("cb") });
     }
     double wordList(const Analitic::Request& r)
     {
-        return timed("getWords", { r.sku, r.word, r.from, r.to, r.sourceLanguage, r.callback });
+        return timed("getWords", { r.sku, r.word, r.from, r.to, r.sourceLanguage, QStringLiteral("cb") });
     }
 
 private:
@@ -410,12 +410,11 @@ int main(int argc, char* argv[])
                   }
               };
         const auto wordRequest = [&](const QString& prefix) {
-            return Analitic::Request { prefix, QStringLiteral("20"), QStringLiteral("10"), QLatin1String(sku),
-                QStringLiteral("cb"), language };
+            return Analitic::Request { prefix, QStringLiteral("20"), QStringLiteral("10"), QLatin1String(sku), language };
         };
         const auto request = [&](const QString& word, const QString& scope, const char* type) {
             return Search::Request { word, scope, QLatin1String(type), QLatin1String(sku), QStringLiteral("0"),
-                QStringLiteral("10"), language, QStringLiteral("cb") };
+                QStringLiteral("10"), language };
         };
 
         measure(

@@ -4,7 +4,11 @@
 
 Analitic::~Analitic() { stopAndWait(); }
 
-void Analitic::setRequest(const Request& request) { current = request; }
+void Analitic::setRequest(int id, const Request& request)
+{
+    currentId = id;
+    current = request;
+}
 
 void Analitic::run()
 {

@@ -14,14 +14,13 @@ public:
         QString from; // rows to skip
         QString to; // rows to return
         QString sku;
-        QString callback;
         QString sourceLanguage;
     };
 
     Analitic() = default;
     ~Analitic() override;
 
-    void setRequest(const Request& request);
+    void setRequest(int id, const Request& request);
     const Request& request() const { return current; }
 
 protected:

@@ -4,7 +4,11 @@
 
 Search::~Search() { stopAndWait(); }
 
-void Search::setRequest(const Request& request) { current = request; }
+void Search::setRequest(int id, const Request& request)
+{
+    currentId = id;
+    current = request;
+}
 
 void Search::run()
 {

@@ -18,13 +18,12 @@ public:
         QString start;
         QString offset;
         QString sourceLanguage;
-        QString callback; // answered with this search's results
     };
 
     Search() = default;
     ~Search() override;
 
-    void setRequest(const Request& request);
+    void setRequest(int id, const Request& request);
     const Request& request() const { return current; }
 
 protected:

@@ -1,10 +1,5 @@
 #include "search/searchservice.h"
 
-#include "base/diagnostics.h"
-#include "base/scriptliteral.h"
-#include "search/resultliteral.h"
-#include "search/scopelist.h"
-
 #include <QSqlDatabase>
 #include <algorithm>
 
@@ -13,11 +8,25 @@ const int workingDelayMs = 250;
 
 QString searchingText() { return QStringLiteral("Ricerca in corso..."); }
 QString listingText() { return QStringLiteral("Recupero indici in corso..."); }
+
+// The results of a worker's last run, as the request's end carries them.
+SearchResults searchResultsOf(const SearchState& state)
+{
+    const SearchResults::Kind kind = state.searchKind == QLatin1String("lemmatizzatore") ? SearchResults::Kind::Entry
+                                                                                          : SearchResults::Kind::FullText;
+    return SearchResults { kind, state.searchResults, state.searchTotal };
+}
+
+SearchResults wordListOf(const SearchState& state)
+{
+    return SearchResults { SearchResults::Kind::WordList, state.wordListResults, state.wordListTotal };
+}
 }
 
 SearchService::SearchService(QObject* parent)
     : QObject(parent)
 {
+    qRegisterMetaType<SearchResults>();
     workingDelay.setSingleShot(true);
     workingDelay.setInterval(workingDelayMs);
     connect(&workingDelay, &QTimer::timeout, this, [this] {
@@ -28,100 +37,91 @@ SearchService::SearchService(QObject* parent)
 
 SearchService::~SearchService() = default;
 
-void SearchService::search(const Search::Request& request)
+int SearchService::search(const Search::Request& request)
 {
     showWorking(searchingText());
-    lastSearchCallback = request.callback;
     if (!searchThread) {
         searchThread.reset(new Search);
         connect(searchThread.data(), &Search::onTerminated, this,
-            [this] { searchTerminated(searchThread.data(), searchQueue, true); });
+            [this] { searchTerminated(searchThread.data(), searchQueue); });
     }
-    searchQueue.submit(searchThread.data(), request);
+    const int id = nextId();
+    dropped(searchQueue.submit(searchThread.data(), id, request));
+    return id;
 }
 
-void SearchService::searchEach(const QList<Search::Request>& requests)
+QList<int> SearchService::searchEach(const QList<Search::Request>& requests)
 {
+    QList<int> ids;
     if (requests.isEmpty())
-        return;
+        return ids;
     showWorking(searchingText());
     while (eachWorkers.size() < size_t(requests.size())) {
         eachWorkers.push_back(std::make_unique<EachWorker>());
         EachWorker* worker = eachWorkers.back().get();
         connect(&worker->thread, &Search::onTerminated, this,
-            [this, worker] { searchTerminated(&worker->thread, worker->queue, false); });
+            [this, worker] { searchTerminated(&worker->thread, worker->queue); });
     }
-    for (int i = 0; i < requests.size(); ++i)
-        eachWorkers[i]->queue.submit(&eachWorkers[i]->thread, requests.at(i));
+    for (int i = 0; i < requests.size(); ++i) {
+        ids << nextId();
+        dropped(eachWorkers[i]->queue.submit(&eachWorkers[i]->thread, ids.last(), requests.at(i)));
+    }
+    return ids;
 }
 
-void SearchService::getWords(const Analitic::Request& request)
+int SearchService::getWords(const Analitic::Request& request)
 {
     showWorking(listingText());
-    lastWordsCallback = request.callback;
     if (!wordsThread) {
         wordsThread.reset(new Analitic);
         connect(wordsThread.data(), &Analitic::onTerminated, this, &SearchService::wordsTerminated);
     }
-    wordsQueue.submit(wordsThread.data(), request);
+    const int id = nextId();
+    dropped(wordsQueue.submit(wordsThread.data(), id, request));
+    return id;
 }
 
-void SearchService::getScopes(const QString& sku, const QString& callback)
+QList<Scope> SearchService::getScopes(const QString& sku)
 {
-    Diagnostics::debug("getScopes callback: %s", qPrintable(callback));
     QList<Scope> scopes;
     QSqlDatabase connection = QSqlDatabase::database(QSqlDatabase::defaultConnection, false);
     if (connection.isValid() && readScopes(connection, sku, scopes) == DatabaseAccess::OpenFailed)
         emit databaseOpenFailed();
-    const QString statement = ScriptLiteral::doubleQuoted(callback, ResultLiteral::scopes(scopes));
-    emit pageStatement(statement);
-    Diagnostics::debug("Risposta getScopes: %s", statement.toUtf8().constData());
+    return scopes;
 }
 
-void SearchService::searchTerminated(Search* worker, WorkerQueue<Search>& queue, bool keep)
+void SearchService::searchTerminated(Search* worker, WorkerQueue<Search>& queue)
 {
     if (!queue.isBusy())
         return;
-    const Search::Request request = worker->request();
+    const int id = worker->requestId();
     if (worker->databaseOpenFailed())
         emit databaseOpenFailed();
-    const SearchState& ended = worker->results();
-    const QString statement = ScriptLiteral::singleQuoted(
-        request.callback, ResultLiteral::search(ended.searchResults, ended.searchTotal, ended.searchKind));
-    if (keep)
-        results.takeSearchFrom(ended);
+    const SearchResults results = searchResultsOf(worker->results());
     // The worker's results are read: the request waiting for it may start.
     const bool next = queue.finish(worker);
-    answer(statement, "Risposta ricerca:\n");
-    if (next)
-        showWorking(searchingText());
+    end(id, results, next, searchingText());
 }
 
 void SearchService::wordsTerminated()
 {
     if (!wordsQueue.isBusy())
         return;
-    const Analitic::Request request = wordsThread->request();
+    const int id = wordsThread->requestId();
     if (wordsThread->databaseOpenFailed())
         emit databaseOpenFailed();
-    results.takeWordListFrom(wordsThread->results());
+    const SearchResults results = wordListOf(wordsThread->results());
     const bool next = wordsQueue.finish(wordsThread.data());
-    answer(ScriptLiteral::singleQuoted(
-               request.callback, ResultLiteral::wordList(results.wordListResults, results.wordListTotal)),
-        "Risposta analitic:\n");
-    if (next)
-        showWorking(listingText());
+    end(id, results, next, listingText());
 }
 
-void SearchService::answer(const QString& statement, const char* label)
+void SearchService::end(int requestId, const SearchResults& results, bool next, const QString& message)
 {
-    emit pageStatement(statement);
-    if (Diagnostics::wanted()) {
-        Diagnostics::debug("%s", label);
-        Diagnostics::debug("%s", statement.toUtf8().constData());
-    }
+    emit searchEnded(requestId, results);
     if (!anyBusy())
         hideWorking();
+    if (next)
+        showWorking(message);
 }
 
 bool SearchService::anyBusy() const
@@ -147,4 +147,12 @@ void SearchService::hideWorking()
         return;
     workingShown = false;
     emit workingEnded();
+}
+
+int SearchService::nextId() { return ++lastId; }
+
+void SearchService::dropped(int requestId)
+{
+    if (requestId != 0)
+        emit requestDropped(requestId);
 }

@@ -1,14 +1,16 @@
 // The searches and word lists the page asks for. Owns both worker threads (created by their first
-// request and reused), the queues that hold a request arriving while its worker is busy, and the
-// results last delivered. Lives on the GUI thread; a finished request comes back as the
-// statement that answers the page, which the GUI layer runs.
+// request and reused) and the queues that hold a request arriving while its worker is busy. Lives
+// on the GUI thread; every request gets a number, and a finished request comes back with it and
+// its results, which the layer above turns into the page's answer.
 #pragma once
 
 #include "search/analitic.h"
+#include "search/scopelist.h"
 #include "search/search.h"
-#include "search/searchstate.h"
+#include "search/searchresults.h"
 #include "search/workerqueue.h"
 
+#include <QList>
 #include <QObject>
 #include <QScopedPointer>
 #include <QString>
@@ -24,31 +26,27 @@ public:
     ~SearchService() override;
 
     // Start the request at once when its worker is free; else it waits for the running one and
-    // replaces an older waiting request of its kind.
-    void search(const Search::Request& request);
+    // replaces an older waiting request of its kind. Returns the request's number.
+    int search(const Search::Request& request);
     // Every dictionary of `requests` at once, each on a worker of its own kept for the next
-    // search of every dictionary: each request answers its own callback as it ends, in whatever
-    // order they end. A request waits for the running one of its place in the list and replaces
-    // an older one waiting there.
-    void searchEach(const QList<Search::Request>& requests);
-    void getWords(const Analitic::Request& request);
-    // Answers `callback` with the subject scopes of dictionary `sku`, read at once through the
-    // program's default SQL connection (none: the list is empty).
-    void getScopes(const QString& sku, const QString& callback);
-
-    // The last search's and word list's results, copied from the workers as they answer.
-    const SearchState& lastResults() const { return results; }
-    // The callbacks of the last search and word list asked for.
-    const QString& searchCallback() const { return lastSearchCallback; }
-    const QString& wordsCallback() const { return lastWordsCallback; }
+    // search of every dictionary: each request ends on its own, in whatever order they end. A
+    // request waits for the running one of its place in the list and replaces an older one
+    // waiting there. Returns the requests' numbers, in the order of `requests`.
+    QList<int> searchEach(const QList<Search::Request>& requests);
+    int getWords(const Analitic::Request& request);
+    // The subject scopes of dictionary `sku`, read at once through the program's default SQL
+    // connection (none: the list is empty).
+    QList<Scope> getScopes(const QString& sku);
 
 signals:
-    // A request has ended: `statement` answers its callback in the page.
-    void pageStatement(const QString& statement);
-    // The dictionary's database exists but did not open; comes before that request's answer.
+    // Request `requestId` has ended with `results`.
+    void searchEnded(int requestId, const SearchResults& results);
+    // Request `requestId` was replaced by a newer one while it waited: it never runs.
+    void requestDropped(int requestId);
+    // The dictionary's database exists but did not open; comes before that request's end.
     void databaseOpenFailed();
     // A request has waited longer than the working delay, or another starts while one shows:
-    // the busy state with its message. workingEnded() follows once a request is answered.
+    // the busy state with its message. workingEnded() follows once a request has ended.
     void working(const QString& message);
     void workingEnded();
 
@@ -58,29 +56,29 @@ private:
         WorkerQueue<Search> queue;
     };
 
-    // A search has ended on `worker`: the page hears its results (kept as the last ones when
-    // `keep`) and the request waiting there starts.
-    void searchTerminated(Search* worker, WorkerQueue<Search>& queue, bool keep);
+    // A search has ended on `worker`: its results go up and the request waiting there starts.
+    void searchTerminated(Search* worker, WorkerQueue<Search>& queue);
     void wordsTerminated();
-    // Answers the page with a finished request's statement and ends the busy state once no
-    // request runs or waits.
-    void answer(const QString& statement, const char* label);
+    // Hands a finished request's results up and ends the busy state once no request runs or
+    // waits; `next`: another request has started meanwhile, shown with `message`.
+    void end(int requestId, const SearchResults& results, bool next, const QString& message);
     bool anyBusy() const;
     // Most requests answer within a few milliseconds, and painting the busy state for them would
     // cost more than the search: it shows only for a request still unanswered after the delay.
     void showWorking(const QString& message);
     void hideWorking();
+    // A number for a new request; a request it replaced is dropped.
+    int nextId();
+    void dropped(int requestId);
 
     QScopedPointer<Search> searchThread;
     QScopedPointer<Analitic> wordsThread;
     // A request that arrives while the worker is busy waits for it, so the running request's
-    // parameters never change and each answer goes to the callback that asked for it.
+    // parameters never change and each end goes to the request that asked for it.
     WorkerQueue<Search> searchQueue;
     WorkerQueue<Analitic> wordsQueue;
     std::vector<std::unique_ptr<EachWorker>> eachWorkers;
-    QString lastSearchCallback;
-    QString lastWordsCallback;
-    SearchState results;
+    int lastId = 0;
     QTimer workingDelay;
     QString workingMessage;
     bool workingShown = false;

@@ -28,6 +28,8 @@ public:
     // Set by the last run when the dictionary's database exists but did not open; the GUI thread
     // warns the user.
     bool databaseOpenFailed() const { return openFailed; }
+    // The SearchService's number of the request set last.
+    int requestId() const { return currentId; }
 
 signals:
     void onTerminated();
@@ -42,6 +44,7 @@ protected:
 
     SearchState state;
     std::atomic<bool> openFailed { false };
+    int currentId = 0;
 
 private:
     QMutex mutex;

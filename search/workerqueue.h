@@ -1,6 +1,6 @@
 // Hands requests to a reusable worker thread (Search or Analitic) on the GUI thread. A request
 // that arrives while the worker is busy waits and runs next, replacing an older waiting one, so
-// the running request's parameters never change and its results reach its own callback.
+// the running request's parameters never change and its results reach whoever asked for them.
 // "Busy" lasts until the GUI side has delivered the results (finish()), not only while the worker
 // runs: the next run clears the worker's results.
 #pragma once
@@ -9,17 +9,18 @@ template <typename Worker> class WorkerQueue {
 public:
     using Request = typename Worker::Request;
 
-    // Starts `request` at once when the worker is free, else keeps it as the next one.
-    // True when it started.
-    bool submit(Worker* worker, const Request& request)
+    // Starts request `id` at once when the worker is free, else keeps it as the next one. The
+    // request it replaces there will never run: its id is returned (0 when none was waiting).
+    int submit(Worker* worker, int id, const Request& request)
     {
-        if (busy) {
-            waiting = request;
-            hasWaiting = true;
-            return false;
+        if (!busy) {
+            launch(worker, id, request);
+            return 0;
         }
-        launch(worker, request);
-        return true;
+        const int dropped = waitingId;
+        waitingId = id;
+        waiting = request;
+        return dropped;
     }
 
     // Called once the results of the running request were delivered: waits for the worker's run
@@ -28,25 +29,24 @@ public:
     {
         worker->waitUntilIdle();
         busy = false;
-        if (!hasWaiting)
+        if (waitingId == 0)
             return false;
-        hasWaiting = false;
-        launch(worker, waiting);
+        launch(worker, waitingId, waiting);
+        waitingId = 0;
         return true;
     }
 
     bool isBusy() const { return busy; }
-    bool hasWaitingRequest() const { return hasWaiting; }
 
 private:
-    void launch(Worker* worker, const Request& request)
+    void launch(Worker* worker, int id, const Request& request)
     {
-        worker->setRequest(request);
+        worker->setRequest(id, request);
         busy = true;
         worker->runRequest();
     }
 
     Request waiting {};
+    int waitingId = 0;
     bool busy = false;
-    bool hasWaiting = false;
 };

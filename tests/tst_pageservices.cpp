@@ -12,12 +12,15 @@
 #include "web/externalactions.h"
 #include "web/pageservices.h"
 #include "web/qtjavascriptinteraction.h"
+#include "web/resultliteral.h"
+#include "web/searchanswers.h"
 #include "web/webpage.h"
 
 #include <QDesktopServices>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSqlDatabase>
 #include <QUrl>
 #include <QWebFrame>
 
@@ -103,9 +106,9 @@ private slots:
     void searchEachAnswersEveryCallback()
     {
         PageServices services;
-        SearchService searches;
+        SearchAnswers searches;
         services.followSearches(&searches);
-        QSignalSpy told(&searches, &SearchService::pageStatement);
+        QSignalSpy told(&searches, &SearchAnswers::pageStatement);
         services.searchEach("case", "0",
             "[{\"sku\":\"voc\",\"lang\":\"en\",\"callback\":\"a.en\"},{\"sku\":\"voc\",\"lang\":\"it\","
             "\"callback\":\"a.it\"}]",
@@ -120,6 +123,51 @@ private slots:
         services.searchEach("cas", "0", "[{\"sku\":\"voc\",\"lang\":\"it\",\"callback\":\"b.it\"}]", "2");
         QTRY_COMPARE(told.count(), 3);
         QCOMPARE(told.at(2).at(0).toString().count("idzenta"), 2);
+    }
+
+    // What the page hears of each kind of request, to the byte: a headword's apostrophe, a scope's
+    // name and the end of each kind's literal.
+    void searchAnswersOfThePage_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("sku");
+        QTest::addColumn<QString>("word");
+        QTest::addColumn<QString>("statement");
+        QTest::newRow("entry") << "0" << "voc" << "po"
+            << "SignalQt('cb', '{tot:1,result: [{idzenta: \\'6\\', word: \\'po&apos;\\', file: \\'voci0001.xhtml\\', "
+               "omo: \\'\\', hw: \\'\\'}], isLemmatizzata:true}')";
+        QTest::newRow("no dictionary") << "1" << "nessuno" << "po" << "SignalQt('cb', '{tot:0,result: [], isLemmatizzata:true}')";
+        QTest::newRow("full text") << "2" << "ft" << "sole"
+            << "SignalQt('cb', '{tot:1,result: [{idzenta: \\'1\\', word: \\'solare\\', file: \\'voci0001.xhtml\\', "
+               "omo: \\'\\', hw: \\'\\'}], isLemmatizzata:false}')";
+        QTest::newRow("word list") << "words" << "voc" << "CAS"
+            << "SignalQt('cb', '{tot:2,result: [{idzenta: \\'1\\', word: \\'casa\\', file: \\'voci0001.xhtml\\', "
+               "omo: \\'\\', hw: \\'\\'}]}')";
+        QTest::newRow("scopes") << "scopes" << "ft" << ""
+            << "SignalQt('cb', \"{tot:2, result:[{id:2, nome:'Arte dell\\\\u0027ombra'}, {id:1, nome:'Astronomia'}]}\")";
+        QTest::newRow("scopes, no dictionary") << "scopes" << "nessuno" << "" << "SignalQt('cb', \"{tot:0, result:[]}\")";
+    }
+
+    void searchAnswersOfThePage()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, sku);
+        QFETCH(QString, word);
+        QFETCH(QString, statement);
+        QVERIFY(TestDictionary::install("ft", { entry("solare", "", {}, { "sole" }, { "Astronomia" }),
+                                                entry("ombra", "", {}, {}, { "Arte dell'ombra" }) }));
+        QSqlDatabase::addDatabase("QSQLITE");
+        SearchAnswers searches;
+        QSignalSpy told(&searches, &SearchAnswers::pageStatement);
+        if (kind == "scopes")
+            searches.getScopes(sku, "cb");
+        else if (kind == "words")
+            searches.getWords({ word, "0", "1", sku, "it" }, "cb");
+        else
+            searches.search({ word, "", kind, sku, "0", "10", "it" }, "cb");
+        QTRY_COMPARE(told.count(), 1);
+        QCOMPARE(told.at(0).at(0).toString(), statement);
+        QSqlDatabase::removeDatabase(QSqlDatabase::defaultConnection);
     }
 
     // The index next to a word, and next to a listed row's place, either way: together they make
@@ -143,7 +191,7 @@ private slots:
         }
         // Stated outright as well, so a fault shared with the word list's own query still shows.
         QCOMPARE(walked, QStringList({ "andare", "casa", "casale", "città", "po'", "Roma", "zucca" }));
-        const auto listed = SearchRunner::wordList(Analitic::Request { "", "0", "50", "voc", "cb", "it" });
+        const auto listed = SearchRunner::wordList(Analitic::Request { "", "0", "50", "voc", "it" });
         QCOMPARE(walked, listed.words);
         QCOMPARE(QJsonDocument::fromJson(services.indexRows("voc", "zucca", "1", "1", "it").toUtf8())
                      .array().at(0).toObject().value("idzenta").toString(),

@@ -19,9 +19,9 @@ QtJavascriptInteraction::QtJavascriptInteraction(QObject* parent)
 {
     services = new PageServices(this);
     services->followDownloads(&downloads.inProgress());
-    services->followSearches(&searchService);
+    services->followSearches(&searchAnswers);
     connect(services, &PageServices::pageStatement, this, &QtJavascriptInteraction::callPage);
-    connect(&searchService, &SearchService::pageStatement, this, &QtJavascriptInteraction::callPage);
+    connect(&searchAnswers, &SearchAnswers::pageStatement, this, &QtJavascriptInteraction::callPage);
     connect(&downloads, &DownloadService::pageStatement, this, &QtJavascriptInteraction::callPage);
     connect(&reader, &PageReader::pageStatement, this, &QtJavascriptInteraction::callPage);
     // A dictionary opened by a page, or just installed, is the one open for reading.
@@ -199,14 +199,14 @@ void QtJavascriptInteraction::loadUrl(QString url)
 void QtJavascriptInteraction::getWords(QString sku, QString word, QString from, QString to, QString sourceLanguage,
                                        QString callback)
 {
-    searchService.getWords(Analitic::Request{word, from, to, sku, callback, sourceLanguage});
+    searchAnswers.getWords(Analitic::Request{word, from, to, sku, sourceLanguage}, callback);
 }
 
 void QtJavascriptInteraction::search(QString sku, QString word, QString type, QString scope, QString start,
                                      QString offset, QString sourceLanguage, QString callback)
 {
     Diagnostics::debug("Javascript search\n");
-    searchService.search(Search::Request{word, scope, type, sku, start, offset, sourceLanguage, callback});
+    searchAnswers.search(Search::Request{word, scope, type, sku, start, offset, sourceLanguage}, callback);
 }
 
 // Kept for the page, which sees every public slot. The end of a request reaches the search
@@ -220,7 +220,7 @@ void QtJavascriptInteraction::getHtml(QString sku, QString id, QString file, QSt
     reader.getHtml(sku, id, file, callback);
 }
 
-void QtJavascriptInteraction::getScopes(QString sku, QString callback) { searchService.getScopes(sku, callback); }
+void QtJavascriptInteraction::getScopes(QString sku, QString callback) { searchAnswers.getScopes(sku, callback); }
 
 QString QtJavascriptInteraction::getNormalized(QString languageId, QString in) { return normalizeText(languageId, in); }
 

@@ -8,9 +8,9 @@
 #pragma once
 
 #include "packages/downloadservice.h"
-#include "search/searchservice.h"
 #include "web/externalactions.h"
 #include "web/pagereader.h"
+#include "web/searchanswers.h"
 
 #include <QMap>
 #include <QObject>
@@ -41,7 +41,7 @@ public:
     void useInstaller(BookInstaller* installer);
 
     // The services the slots hand over to, whose signals tell what the user is to see.
-    SearchService& searches() { return searchService; }
+    SearchService& searches() { return searchAnswers.service(); }
     DownloadService& downloadService() { return downloads; }
     PageReader& pageReader() { return reader; }
     ExternalActions& externalActions() { return external; }
@@ -109,7 +109,7 @@ private:
     QMap<QString, QString> pageParameters;
 
     QPointer<LibrarySync> library;
-    SearchService searchService;
+    SearchAnswers searchAnswers;
     DownloadService downloads;
     PageReader reader;
     ExternalActions external;
