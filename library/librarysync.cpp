@@ -90,7 +90,7 @@ void LibrarySync::getSessionID(QString session)
     emit statusMessage(QStringLiteral("Login eseguito correttamente"), 2000);
     signIn.accepted();
     if (!startSync())
-        answerSignIn(signIn.current(), SignIn::refused());
+        answerSignIn(signIn.current(), SignIn::Answer::Refused);
 }
 
 void LibrarySync::onLoginError(QString error)
@@ -98,12 +98,12 @@ void LibrarySync::onLoginError(QString error)
     Diagnostics::debug("onLoginError %s", qPrintable(error));
     // A store that did not answer, or whose certificate is not trusted, is not a wrong name or
     // password: the user is told which.
-    QString answer = SignIn::refused();
     if (error == ServiceReply::networkError())
-        answer = SignIn::unreachableStore();
+        refuseSignIn(SignIn::Answer::StoreUnreachable, QString(), QString());
     else if (HttpConnection::isCertificateFailure(error))
-        answer = SignIn::failure(error);
-    refuseSignIn(answer, QString());
+        refuseSignIn(SignIn::Answer::Failed, error, QString());
+    else
+        refuseSignIn(SignIn::Answer::Refused, QString(), QString());
 }
 
 void LibrarySync::onLoginTimeout()
@@ -115,10 +115,10 @@ void LibrarySync::onLoginTimeout()
     }
     Diagnostics::debug("Timeout sul login");
     emit warningIcon(2000);
-    refuseSignIn(SignIn::noAnswer(), QStringLiteral("Timeout sull'accesso"));
+    refuseSignIn(SignIn::Answer::NoAnswer, QString(), QStringLiteral("Timeout sull'accesso"));
 }
 
-void LibrarySync::refuseSignIn(const QString& literal, const QString& status)
+void LibrarySync::refuseSignIn(SignIn::Answer answer, const QString& error, const QString& status)
 {
     loginWatchdog.stop();
     emit busy(false);
@@ -136,7 +136,7 @@ void LibrarySync::refuseSignIn(const QString& literal, const QString& status)
                                4000);
         store.close();
     }
-    answerSignIn(signIn.current(), literal);
+    answerSignIn(signIn.current(), answer, error);
 }
 
 bool LibrarySync::startSync()
@@ -182,13 +182,13 @@ void LibrarySync::onLibraryWSError(QString error)
         // A certificate that is not trusted will not mend itself later: the user is told whose.
         if (HttpConnection::isCertificateFailure(error)) {
             emit warning(error);
-            emit pageStatement(QStringLiteral("__APP.spinner=false"));
+            emit syncStopped();
         } else {
             showPageFailure();
         }
     }
     if (signIn.waiting())
-        answerSignIn(signIn.current(), SignIn::failure(error));
+        answerSignIn(signIn.current(), SignIn::Answer::Failed, error);
 }
 
 void LibrarySync::showFailure(const QString& error)
@@ -200,10 +200,8 @@ void LibrarySync::showFailure(const QString& error)
 
 void LibrarySync::showPageFailure()
 {
-    emit pageStatement(QStringLiteral("messageDialog(\"Si è verificato un problema durante la "
-                                      "sincronizzazione dei tuoi acquisti!<br/>Ti invitiamo a riprovare più "
-                                      "tardi\")"));
-    emit pageStatement(QStringLiteral("__APP.spinner=false"));
+    emit syncProblem();
+    emit syncStopped();
 }
 
 void LibrarySync::loadDefaultList()
@@ -251,7 +249,7 @@ void LibrarySync::mergeBooks(const QVector<Book>& books, int attempt, int serial
     WebStore store;
     if (!openStore(store, syncTexts())) {
         const QString failure = store.failureText(syncTexts());
-        answerSignIn(attempt, SignIn::failure(failure));
+        answerSignIn(attempt, SignIn::Answer::Failed, failure);
         showFailure(failure);
         showPageFailure();
         return;
@@ -275,7 +273,7 @@ void LibrarySync::mergeBooks(const QVector<Book>& books, int attempt, int serial
         return;
     }
     if (signingIn)
-        answerSignIn(attempt, written ? SignIn::success() : SignIn::failure(failure));
+        answerSignIn(attempt, written ? SignIn::Answer::Accepted : SignIn::Answer::Failed, failure);
     if (!written) {
         showFailure(failure);
         showPageFailure();
@@ -382,10 +380,10 @@ bool LibrarySync::completeSignIn(WebStore& store)
         && store.setApplicationValue(counter, QStringLiteral("SESSIONID"), sessionId);
 }
 
-void LibrarySync::answerSignIn(int attempt, const QString& literal)
+void LibrarySync::answerSignIn(int attempt, SignIn::Answer answer, const QString& error)
 {
     if (signIn.answer(attempt))
-        emit signInAnswered(literal);
+        emit signInAnswered(answer, error);
 }
 
 QString LibrarySync::getBookField(const QString& bookId, const QString& name) const

@@ -2,8 +2,8 @@
 // database: the login and library services, the watchdogs of a login and of a synchronisation,
 // the merge in one short transaction, the covers fetched afterwards, and the one answer every
 // sign-in gets.
-// No widgets here: what the user is to see or be asked goes out through the signals, which the
-// window turns into its status bar, boxes and page calls.
+// No widgets and no page here: what the user is to see or be asked goes out through the signals,
+// which the window turns into its status bar and boxes, and the bridge into the page's calls.
 #pragma once
 
 #include "library/coverfetcher.h"
@@ -74,10 +74,12 @@ signals:
     // Boxes for the user: a warning under the program's title, a critical one under `title`.
     void warning(const QString& text);
     void critical(const QString& title, const QString& text);
-    // A statement the page is to run (its message dialog, its spinner).
-    void pageStatement(const QString& statement);
-    // The one answer of a sign-in, a literal for the page's login callback.
-    void signInAnswered(const QString& literal);
+    // A synchronisation failed and the page is to tell the user so (syncStopped follows).
+    void syncProblem();
+    // A synchronisation has stopped without a library: the page stops waiting for it.
+    void syncStopped();
+    // The one answer of a sign-in; `error` tells the failure of SignIn::Answer::Failed.
+    void signInAnswered(SignIn::Answer answer, const QString& error);
     // The library the program knows now: read from the store, or received from the service.
     void libraryLoaded(const QVector<Book>& books);
     // A merge has committed its rows: `changed` when it changed what the library page shows,
@@ -115,11 +117,11 @@ private:
     void showPageFailure();
     void onLoginTimeout();
     // Ends a sign-in that the login did not accept: LOGIN "FALSE" recorded, the page answered
-    // with `literal`, the status bar showing `status`.
-    void refuseSignIn(const QString& literal, const QString& status);
+    // with `answer` (and `error`), the status bar showing `status`.
+    void refuseSignIn(SignIn::Answer answer, const QString& error, const QString& status);
     // Gives sign-in `attempt` its one answer, unless a newer sign-in replaced it or it has
     // been answered already.
-    void answerSignIn(int attempt, const QString& literal);
+    void answerSignIn(int attempt, SignIn::Answer answer, const QString& error = QString());
 
     LoginWS loginWS;
     LibraryWS libraryWS;

@@ -13,6 +13,7 @@
 #include "web/pageservices.h"
 #include "web/qtjavascriptinteraction.h"
 #include "web/resultliteral.h"
+#include "web/scriptcall.h"
 #include "web/searchanswers.h"
 #include "web/webpage.h"
 
@@ -20,6 +21,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QUrl>
 #include <QWebFrame>
@@ -168,6 +170,53 @@ private slots:
         QTRY_COMPARE(told.count(), 1);
         QCOMPARE(told.at(0).at(0).toString(), statement);
         QSqlDatabase::removeDatabase(QSqlDatabase::defaultConnection);
+    }
+
+    // What the page hears of the account's library, to the byte: the login callback's answers
+    // (a failure's own words made safe), the box and the end of the wait of a failed
+    // synchronisation.
+    void libraryAnswersOfThePage_data()
+    {
+        QTest::addColumn<int>("answer"); // a SignIn::Answer; -1: a failed synchronisation
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<QStringList>("statements");
+        const auto login = [](const QString& literal) { return QStringList { "SignalQt('onLogin', '" + literal + "')" }; };
+        QTest::newRow("accepted") << int(SignIn::Answer::Accepted) << "" << login("{result:true,error:\"\"}");
+        QTest::newRow("refused") << int(SignIn::Answer::Refused) << ""
+            << login("{result:false,error:\"Impossibile eseguire l\\'accesso. Controlla i dati inseriti oppure effettua la "
+                     "registrazione.\"}");
+        QTest::newRow("store unreachable") << int(SignIn::Answer::StoreUnreachable) << ""
+            << login("{result:false,error:\"Impossibile contattare il negozio. Controlla la connessione a Internet e riprova.\"}");
+        QTest::newRow("no answer") << int(SignIn::Answer::NoAnswer) << ""
+            << login("{result:false,error:\"Il servizio di accesso non ha risposto in tempo. Controlla la connessione a "
+                     "Internet e riprova.\"}");
+        QTest::newRow("failed") << int(SignIn::Answer::Failed) << "9: Servizio \"fuori\" l'uso\n</script>"
+            << login("{result:false,error:\"9: Servizio \\\\u0022fuori\\\\u0022 l\\\\u0027uso\\\\u000a\\\\u003c/script\\\\u003e\"}");
+        QTest::newRow("synchronisation failed") << -1 << ""
+            << QStringList { "messageDialog(\"Si è verificato un problema durante la sincronizzazione dei tuoi acquisti!<br/>Ti "
+                             "invitiamo a riprovare più tardi\")", "__APP.spinner=false" };
+    }
+
+    void libraryAnswersOfThePage()
+    {
+        QFETCH(int, answer);
+        QFETCH(QString, error);
+        QFETCH(QStringList, statements);
+        QStringList run;
+        ScriptCall::setRecorder([&run](const QString& statement) { run << statement; });
+        const auto stop = qScopeGuard([] { ScriptCall::setRecorder(nullptr); });
+        LibrarySync library;
+        QtJavascriptInteraction bridge;
+        // Asked before the library is there, so no login goes out: only the callback is kept.
+        bridge.setUsernamePassword("mario", "pw", "onLogin");
+        bridge.useLibrary(&library);
+        if (answer < 0) {
+            emit library.syncProblem();
+            emit library.syncStopped();
+        } else {
+            emit library.signInAnswered(SignIn::Answer(answer), error);
+        }
+        QCOMPARE(run, statements);
     }
 
     // The index next to a word, and next to a listed row's place, either way: together they make

@@ -6,6 +6,7 @@
 #include "library/librarysync.h"
 #include "web/customagentwebview.h"
 #include "web/engineurls.h"
+#include "web/librarystatements.h"
 #include "web/pageservices.h"
 #include "web/scriptcall.h"
 #include "web/webpage.h"
@@ -48,8 +49,11 @@ void QtJavascriptInteraction::attach(CustomAgentWebView* webView)
 void QtJavascriptInteraction::useLibrary(LibrarySync* sync)
 {
     library = sync;
-    connect(library, &LibrarySync::signInAnswered, this,
-        [this](const QString& literal) { callPage(ScriptLiteral::singleQuoted(loginCallback, literal)); });
+    connect(library, &LibrarySync::signInAnswered, this, [this](SignIn::Answer answer, const QString& error) {
+        callPage(ScriptLiteral::singleQuoted(loginCallback, LibraryStatements::signIn(answer, error)));
+    });
+    connect(library, &LibrarySync::syncProblem, this, [this] { callPage(LibraryStatements::syncProblem()); });
+    connect(library, &LibrarySync::syncStopped, this, [this] { callPage(LibraryStatements::syncStopped()); });
 }
 
 void QtJavascriptInteraction::useInstaller(BookInstaller* installer)

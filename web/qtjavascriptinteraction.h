@@ -35,7 +35,8 @@ public:
     // outside the program.
     void attach(CustomAgentWebView* view);
     // Sign-in, synchronisation and the account's library, which the slots hand over to; the
-    // login callback hears the sign-in's answer. Owned by the caller.
+    // login callback hears the sign-in's answer, and the page what a failed synchronisation
+    // asks of it. Owned by the caller.
     void useLibrary(LibrarySync* library);
     // Unpacks the dictionaries read and installed (one extraction at a time in the program).
     void useInstaller(BookInstaller* installer);
