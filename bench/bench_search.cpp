@@ -21,11 +21,11 @@
 #include "bench/dictdsession.h"
 #include "bench/directstatements.h"
 #include "bench/syntheticbook.h"
-#include "search/analitic.h"
 #include "search/booksearch.h"
 #include "search/prefixsearch.h"
-#include "search/search.h"
+#include "search/searchrequest.h"
 #include "search/searchstatements.h"
+#include "search/searchworker.h"
 #include "tools/packagebuilder/affixexpander.h"
 #include "tools/packagebuilder/dictdimporter.h"
 #include "tools/packagebuilder/dictionarybuilder.h"
@@ -72,11 +72,11 @@ public:
         });
     }
 
-    double timeSearch(const Search::Request& request)
+    double timeSearch(const SearchRequest& request)
     {
         return timed([&] { service.search(request, QStringLiteral("cb")); });
     }
-    double timeWordList(const Analitic::Request& request)
+    double timeWordList(const SearchRequest& request)
     {
         return timed([&] { service.getWords(request, QStringLiteral("cb")); });
     }
@@ -116,13 +116,13 @@ public:
         return waitFor([this] { return js(QStringLiteral("typeof answers")).toString() == QLatin1String("number"); });
     }
 
-    double search(const Search::Request& r)
+    double search(const SearchRequest& r)
     {
         return timed("search", { r.sku, r.word, r.type, r.scope, r.start, r.offset, r.sourceLanguage, QStringLiteral("cb") });
     }
-    double wordList(const Analitic::Request& r)
+    double wordList(const SearchRequest& r)
     {
-        return timed("getWords", { r.sku, r.word, r.from, r.to, r.sourceLanguage, QStringLiteral("cb") });
+        return timed("getWords", { r.sku, r.word, r.start, r.offset, r.sourceLanguage, QStringLiteral("cb") });
     }
 
 private:
@@ -178,28 +178,19 @@ private:
     QScopedPointer<MainWindow> window;
 };
 
-// A worker that does nothing: the request travels to the worker thread and the answer back to
-// the GUI thread, as for a search.
-class EmptyWorker : public SearchWorker {
-public:
-    ~EmptyWorker() override { stopAndWait(); }
-    std::function<void()> answer;
-
-protected:
-    void run() override
-    {
-        serveRequests([] {}, [this] { QMetaObject::invokeMethod(qApp, answer, Qt::QueuedConnection); });
-    }
-};
-
+// A worker whose request names no dictionary, so it reads nothing: the request travels to the
+// worker thread and the answer back to the GUI thread, as for a search.
 double handOffMedian(int runs)
 {
-    EmptyWorker worker;
+    SearchWorker worker(SearchWorker::Job::WordList);
+    worker.setRequest(1, SearchRequest());
+    std::function<void()> answer;
+    QObject::connect(&worker, &SearchWorker::onTerminated, qApp, [&answer] { answer(); });
     QVector<double> times;
     QElapsedTimer timer;
     for (int i = 0; i < runs; ++i) {
         QEventLoop loop;
-        worker.answer = [&] {
+        answer = [&] {
             times.push_back(timer.nsecsElapsed() / 1e6);
             loop.quit();
         };
@@ -410,10 +401,11 @@ int main(int argc, char* argv[])
                   }
               };
         const auto wordRequest = [&](const QString& prefix) {
-            return Analitic::Request { prefix, QStringLiteral("20"), QStringLiteral("10"), QLatin1String(sku), language };
+            return SearchRequest { prefix, QString(), QString(), QLatin1String(sku), QStringLiteral("20"), QStringLiteral("10"),
+                language };
         };
         const auto request = [&](const QString& word, const QString& scope, const char* type) {
-            return Search::Request { word, scope, QLatin1String(type), QLatin1String(sku), QStringLiteral("0"),
+            return SearchRequest { word, scope, QLatin1String(type), QLatin1String(sku), QStringLiteral("0"),
                 QStringLiteral("10"), language };
         };
 

@@ -8,19 +8,6 @@ const int workingDelayMs = 250;
 
 QString searchingText() { return QStringLiteral("Ricerca in corso..."); }
 QString listingText() { return QStringLiteral("Recupero indici in corso..."); }
-
-// The results of a worker's last run, as the request's end carries them.
-SearchResults searchResultsOf(const SearchState& state)
-{
-    const SearchResults::Kind kind = state.searchKind == QLatin1String("lemmatizzatore") ? SearchResults::Kind::Entry
-                                                                                          : SearchResults::Kind::FullText;
-    return SearchResults { kind, state.searchResults, state.searchTotal };
-}
-
-SearchResults wordListOf(const SearchState& state)
-{
-    return SearchResults { SearchResults::Kind::WordList, state.wordListResults, state.wordListTotal };
-}
 }
 
 SearchService::SearchService(QObject* parent)
@@ -37,48 +24,31 @@ SearchService::SearchService(QObject* parent)
 
 SearchService::~SearchService() = default;
 
-int SearchService::search(const Search::Request& request)
+int SearchService::search(const SearchRequest& request)
 {
     showWorking(searchingText());
-    if (!searchThread) {
-        searchThread.reset(new Search);
-        connect(searchThread.data(), &Search::onTerminated, this,
-            [this] { searchTerminated(searchThread.data(), searchQueue); });
-    }
-    const int id = nextId();
-    dropped(searchQueue.submit(searchThread.data(), id, request));
-    return id;
+    return submit(lane(searches, SearchWorker::Job::Search), request);
 }
 
-QList<int> SearchService::searchEach(const QList<Search::Request>& requests)
+QList<int> SearchService::searchEach(const QList<SearchRequest>& requests)
 {
     QList<int> ids;
     if (requests.isEmpty())
         return ids;
     showWorking(searchingText());
-    while (eachWorkers.size() < size_t(requests.size())) {
-        eachWorkers.push_back(std::make_unique<EachWorker>());
-        EachWorker* worker = eachWorkers.back().get();
-        connect(&worker->thread, &Search::onTerminated, this,
-            [this, worker] { searchTerminated(&worker->thread, worker->queue); });
+    while (eachLanes.size() < size_t(requests.size())) {
+        eachLanes.emplace_back();
+        lane(eachLanes.back(), SearchWorker::Job::Search);
     }
-    for (int i = 0; i < requests.size(); ++i) {
-        ids << nextId();
-        dropped(eachWorkers[i]->queue.submit(&eachWorkers[i]->thread, ids.last(), requests.at(i)));
-    }
+    for (int i = 0; i < requests.size(); ++i)
+        ids << submit(*eachLanes[i], requests.at(i));
     return ids;
 }
 
-int SearchService::getWords(const Analitic::Request& request)
+int SearchService::getWords(const SearchRequest& request)
 {
     showWorking(listingText());
-    if (!wordsThread) {
-        wordsThread.reset(new Analitic);
-        connect(wordsThread.data(), &Analitic::onTerminated, this, &SearchService::wordsTerminated);
-    }
-    const int id = nextId();
-    dropped(wordsQueue.submit(wordsThread.data(), id, request));
-    return id;
+    return submit(lane(wordLists, SearchWorker::Job::WordList), request);
 }
 
 QList<Scope> SearchService::getScopes(const QString& sku)
@@ -90,45 +60,46 @@ QList<Scope> SearchService::getScopes(const QString& sku)
     return scopes;
 }
 
-void SearchService::searchTerminated(Search* worker, WorkerQueue<Search>& queue)
+SearchService::Lane& SearchService::lane(std::unique_ptr<Lane>& made, SearchWorker::Job job)
 {
-    if (!queue.isBusy())
+    if (!made) {
+        made = std::make_unique<Lane>(job);
+        Lane* created = made.get();
+        connect(&created->worker, &SearchWorker::onTerminated, this, [this, created] { terminated(*created); });
+    }
+    return *made;
+}
+
+int SearchService::submit(Lane& lane, const SearchRequest& request)
+{
+    const int id = ++lastId;
+    const int dropped = lane.queue.submit(&lane.worker, id, request);
+    if (dropped != 0)
+        emit requestDropped(dropped);
+    return id;
+}
+
+void SearchService::terminated(Lane& lane)
+{
+    if (!lane.queue.isBusy())
         return;
-    const int id = worker->requestId();
-    if (worker->databaseOpenFailed())
+    const int id = lane.worker.requestId();
+    if (lane.worker.databaseOpenFailed())
         emit databaseOpenFailed();
-    const SearchResults results = searchResultsOf(worker->results());
+    const SearchResults results = lane.worker.results();
     // The worker's results are read: the request waiting for it may start.
-    const bool next = queue.finish(worker);
-    end(id, results, next, searchingText());
-}
-
-void SearchService::wordsTerminated()
-{
-    if (!wordsQueue.isBusy())
-        return;
-    const int id = wordsThread->requestId();
-    if (wordsThread->databaseOpenFailed())
-        emit databaseOpenFailed();
-    const SearchResults results = wordListOf(wordsThread->results());
-    const bool next = wordsQueue.finish(wordsThread.data());
-    end(id, results, next, listingText());
-}
-
-void SearchService::end(int requestId, const SearchResults& results, bool next, const QString& message)
-{
-    emit searchEnded(requestId, results);
+    const bool next = lane.queue.finish(&lane.worker);
+    emit searchEnded(id, results);
     if (!anyBusy())
         hideWorking();
     if (next)
-        showWorking(message);
+        showWorking(lane.worker.job() == SearchWorker::Job::WordList ? listingText() : searchingText());
 }
 
 bool SearchService::anyBusy() const
 {
-    return searchQueue.isBusy() || wordsQueue.isBusy()
-        || std::any_of(eachWorkers.cbegin(), eachWorkers.cend(),
-            [](const std::unique_ptr<EachWorker>& w) { return w->queue.isBusy(); });
+    const auto busy = [](const std::unique_ptr<Lane>& lane) { return lane && lane->queue.isBusy(); };
+    return busy(searches) || busy(wordLists) || std::any_of(eachLanes.cbegin(), eachLanes.cend(), busy);
 }
 
 void SearchService::showWorking(const QString& message)
@@ -147,12 +118,4 @@ void SearchService::hideWorking()
         return;
     workingShown = false;
     emit workingEnded();
-}
-
-int SearchService::nextId() { return ++lastId; }
-
-void SearchService::dropped(int requestId)
-{
-    if (requestId != 0)
-        emit requestDropped(requestId);
 }

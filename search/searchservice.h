@@ -4,15 +4,13 @@
 // its results, which the layer above turns into the page's answer.
 #pragma once
 
-#include "search/analitic.h"
 #include "search/scopelist.h"
-#include "search/search.h"
+#include "search/searchrequest.h"
 #include "search/searchresults.h"
 #include "search/workerqueue.h"
 
 #include <QList>
 #include <QObject>
-#include <QScopedPointer>
 #include <QString>
 #include <QTimer>
 #include <memory>
@@ -27,13 +25,15 @@ public:
 
     // Start the request at once when its worker is free; else it waits for the running one and
     // replaces an older waiting request of its kind. Returns the request's number.
-    int search(const Search::Request& request);
+    int search(const SearchRequest& request);
     // Every dictionary of `requests` at once, each on a worker of its own kept for the next
     // search of every dictionary: each request ends on its own, in whatever order they end. A
     // request waits for the running one of its place in the list and replaces an older one
     // waiting there. Returns the requests' numbers, in the order of `requests`.
-    QList<int> searchEach(const QList<Search::Request>& requests);
-    int getWords(const Analitic::Request& request);
+    QList<int> searchEach(const QList<SearchRequest>& requests);
+    // The alphabetical word list of the headwords beginning with the request's word: `start` and
+    // `offset` are the rows to skip and to list; scope and type are not read.
+    int getWords(const SearchRequest& request);
     // The subject scopes of dictionary `sku`, read at once through the program's default SQL
     // connection (none: the list is empty).
     QList<Scope> getScopes(const QString& sku);
@@ -51,33 +51,33 @@ signals:
     void workingEnded();
 
 private:
-    struct EachWorker {
-        Search thread;
-        WorkerQueue<Search> queue;
+    // A worker and the queue of its requests.
+    struct Lane {
+        explicit Lane(SearchWorker::Job job)
+            : worker(job)
+        {
+        }
+        SearchWorker worker;
+        WorkerQueue queue;
     };
 
-    // A search has ended on `worker`: its results go up and the request waiting there starts.
-    void searchTerminated(Search* worker, WorkerQueue<Search>& queue);
-    void wordsTerminated();
-    // Hands a finished request's results up and ends the busy state once no request runs or
-    // waits; `next`: another request has started meanwhile, shown with `message`.
-    void end(int requestId, const SearchResults& results, bool next, const QString& message);
+    // The lane of `job` (the word lists', the page's searches'), made by its first request.
+    Lane& lane(std::unique_ptr<Lane>& made, SearchWorker::Job job);
+    int submit(Lane& lane, const SearchRequest& request);
+    // A request has ended on `lane`: its results go up, the busy state ends once no request runs
+    // or waits, and the request waiting there starts.
+    void terminated(Lane& lane);
     bool anyBusy() const;
     // Most requests answer within a few milliseconds, and painting the busy state for them would
     // cost more than the search: it shows only for a request still unanswered after the delay.
     void showWorking(const QString& message);
     void hideWorking();
-    // A number for a new request; a request it replaced is dropped.
-    int nextId();
-    void dropped(int requestId);
 
-    QScopedPointer<Search> searchThread;
-    QScopedPointer<Analitic> wordsThread;
-    // A request that arrives while the worker is busy waits for it, so the running request's
+    // A request that arrives while its worker is busy waits for it, so the running request's
     // parameters never change and each end goes to the request that asked for it.
-    WorkerQueue<Search> searchQueue;
-    WorkerQueue<Analitic> wordsQueue;
-    std::vector<std::unique_ptr<EachWorker>> eachWorkers;
+    std::unique_ptr<Lane> searches;
+    std::unique_ptr<Lane> wordLists;
+    std::vector<std::unique_ptr<Lane>> eachLanes;
     int lastId = 0;
     QTimer workingDelay;
     QString workingMessage;

@@ -1,17 +1,17 @@
-// Hands requests to a reusable worker thread (Search or Analitic) on the GUI thread. A request
-// that arrives while the worker is busy waits and runs next, replacing an older waiting one, so
-// the running request's parameters never change and its results reach whoever asked for them.
-// "Busy" lasts until the GUI side has delivered the results (finish()), not only while the worker
-// runs: the next run clears the worker's results.
+// Hands requests to a reusable SearchWorker on the GUI thread. A request that arrives while the
+// worker is busy waits and runs next, replacing an older waiting one, so the running request's
+// parameters never change and its results reach whoever asked for them. "Busy" lasts until the
+// GUI side has delivered the results (finish()), not only while the worker runs: the next run
+// clears the worker's results.
 #pragma once
 
-template <typename Worker> class WorkerQueue {
-public:
-    using Request = typename Worker::Request;
+#include "search/searchworker.h"
 
+class WorkerQueue {
+public:
     // Starts request `id` at once when the worker is free, else keeps it as the next one. The
     // request it replaces there will never run: its id is returned (0 when none was waiting).
-    int submit(Worker* worker, int id, const Request& request)
+    int submit(SearchWorker* worker, int id, const SearchRequest& request)
     {
         if (!busy) {
             launch(worker, id, request);
@@ -25,7 +25,7 @@ public:
 
     // Called once the results of the running request were delivered: waits for the worker's run
     // to end and starts the waiting request, if any. True when one started.
-    bool finish(Worker* worker)
+    bool finish(SearchWorker* worker)
     {
         worker->waitUntilIdle();
         busy = false;
@@ -39,14 +39,14 @@ public:
     bool isBusy() const { return busy; }
 
 private:
-    void launch(Worker* worker, int id, const Request& request)
+    void launch(SearchWorker* worker, int id, const SearchRequest& request)
     {
         worker->setRequest(id, request);
         busy = true;
         worker->runRequest();
     }
 
-    Request waiting {};
+    SearchRequest waiting;
     int waitingId = 0;
     bool busy = false;
 };

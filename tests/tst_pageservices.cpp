@@ -164,7 +164,7 @@ private slots:
         if (kind == "scopes")
             searches.getScopes(sku, "cb");
         else if (kind == "words")
-            searches.getWords({ word, "0", "1", sku, "it" }, "cb");
+            searches.getWords({ word, "", "", sku, "0", "1", "it" }, "cb");
         else
             searches.search({ word, "", kind, sku, "0", "10", "it" }, "cb");
         QTRY_COMPARE(told.count(), 1);
@@ -240,7 +240,7 @@ private slots:
         }
         // Stated outright as well, so a fault shared with the word list's own query still shows.
         QCOMPARE(walked, QStringList({ "andare", "casa", "casale", "città", "po'", "Roma", "zucca" }));
-        const auto listed = SearchRunner::wordList(Analitic::Request { "", "0", "50", "voc", "it" });
+        const auto listed = SearchRunner::wordList({ "", "", "", "voc", "0", "50", "it" });
         QCOMPARE(walked, listed.words);
         QCOMPARE(QJsonDocument::fromJson(services.indexRows("voc", "zucca", "1", "1", "it").toUtf8())
                      .array().at(0).toObject().value("idzenta").toString(),

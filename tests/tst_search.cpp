@@ -19,28 +19,28 @@
 using TestDictionary::entry;
 
 namespace {
-Search::Request voc(const QString& word, const QString& start = "0", const QString& offset = "10",
+SearchRequest voc(const QString& word, const QString& start = "0", const QString& offset = "10",
                     const QString& type = "0", const QString& source = "it")
 {
     return SearchRunner::entry("voc", word, start, offset, type, "99", source); // an entry search ignores scopes
 }
-Search::Request keyword(const QString& word, const QString& scope, const QString& at = "0", const QString& rows = "10")
+SearchRequest keyword(const QString& word, const QString& scope, const QString& at = "0", const QString& rows = "10")
 {
     return SearchRunner::entry("ft", word, at, rows, "2", scope);
 }
 // A word list written as a request of type "words", so that one table holds both kinds.
-Search::Request listing(const QString& sku, const QString& word, const QString& from = "0", const QString& to = "50")
+SearchRequest listing(const QString& sku, const QString& word, const QString& from = "0", const QString& to = "50")
 {
     return SearchRunner::entry(sku, word, from, to, "words");
 }
-SearchRunner::Outcome answer(const Search::Request& r)
+SearchRunner::Outcome answer(const SearchRequest& r)
 {
     if (r.type == "words")
-        return SearchRunner::wordList({ r.word, r.start, r.offset, r.sku, r.sourceLanguage });
+        return SearchRunner::wordList(r);
     return SearchRunner::search(r);
 }
 // Whether the request ended telling `total`, as the kind of search it asked for.
-bool hasTotal(const SearchRunner::Outcome& outcome, const Search::Request& r, int total)
+bool hasTotal(const SearchRunner::Outcome& outcome, const SearchRequest& r, int total)
 {
     const SearchResults::Kind kind = r.type == "words" ? SearchResults::Kind::WordList
         : r.type == "0" || r.type == "1"             ? SearchResults::Kind::Entry
@@ -126,7 +126,7 @@ private slots:
     // What is typed is looked for as written: a wildcard to SQL matches only itself.
     void answers_data()
     {
-        QTest::addColumn<Search::Request>("request");
+        QTest::addColumn<SearchRequest>("request");
         QTest::addColumn<int>("total");
         QTest::addColumn<QStringList>("found");
         const QStringList casa { "casa", "casa", "casale", "casamento", "casato" };
@@ -177,7 +177,7 @@ private slots:
         QTest::newRow("list with an apostrophe") << listing("list", "l'a") << 1 << QStringList { "l'altro" };
         // A dictionary of two languages counts the headwords of the one asked for only.
         QTest::newRow("list of a language without the word") << listing("voc", "case") << 0 << QStringList();
-        Search::Request english = listing("voc", "case");
+        SearchRequest english = listing("voc", "case");
         english.sourceLanguage = "en";
         QTest::newRow("list of the other language") << english << 1 << QStringList { "case" };
         for (const char* prefix : { "citt", "città", "CITTÀ", "Città" })
@@ -192,7 +192,7 @@ private slots:
 
     void answers()
     {
-        QFETCH(Search::Request, request);
+        QFETCH(SearchRequest, request);
         QFETCH(int, total);
         QFETCH(QStringList, found);
         StatementTimeLimit::setMilliseconds(request.sku == "lento" ? 300 : StatementTimeLimit::defaultMilliseconds);
@@ -231,7 +231,7 @@ private slots:
     void malformedNumbersRunNoStatement()
     {
         TestSupport::recorded().diagnostics.clear();
-        for (const Search::Request& request :
+        for (const SearchRequest& request :
              { voc("casa", "0", "-1"), voc("casa", ""), voc("casa", "0, 10 union select 1,2,3,4,5 --"),
                keyword("sole", "1 or 1=1"), keyword("sole", "", "0", "1)"), listing("list", "parola", "0 --") }) {
             const SearchRunner::Outcome outcome = answer(request);
@@ -250,8 +250,8 @@ private slots:
         QMap<int, QString> asked;
         for (const char* word : { "casa", "roma", "vanno" })
             asked[service.search(voc(word))] = word;
-        asked[service.getWords({ "cas", "2", "2", "voc", "it" })] = "list1";
-        asked[service.getWords({ "and", "0", "10", "voc", "it" })] = "list2";
+        asked[service.getWords({ "cas", "", "", "voc", "2", "2", "it" })] = "list1";
+        asked[service.getWords({ "and", "", "", "voc", "0", "10", "it" })] = "list2";
         QCOMPARE(asked.size(), 5);
         QTRY_COMPARE(ended.count(), 4);
         QTest::qWait(50);
@@ -285,7 +285,7 @@ private slots:
         asked[service.search(voc("vanno"))] = "vanno";
         QTRY_COMPARE(ended.count(), 1);
         const auto run = [&](const QString& word, const QStringList& books) {
-            QList<Search::Request> requests;
+            QList<SearchRequest> requests;
             for (const QString& sku : books)
                 requests << SearchRunner::entry(sku, word, "0", "10", "0", QString(), "it");
             const QList<int> ids = service.searchEach(requests);

@@ -203,14 +203,14 @@ void QtJavascriptInteraction::loadUrl(QString url)
 void QtJavascriptInteraction::getWords(QString sku, QString word, QString from, QString to, QString sourceLanguage,
                                        QString callback)
 {
-    searchAnswers.getWords(Analitic::Request{word, from, to, sku, sourceLanguage}, callback);
+    searchAnswers.getWords(SearchRequest{word, QString(), QString(), sku, from, to, sourceLanguage}, callback);
 }
 
 void QtJavascriptInteraction::search(QString sku, QString word, QString type, QString scope, QString start,
                                      QString offset, QString sourceLanguage, QString callback)
 {
     Diagnostics::debug("Javascript search\n");
-    searchAnswers.search(Search::Request{word, scope, type, sku, start, offset, sourceLanguage}, callback);
+    searchAnswers.search(SearchRequest{word, scope, type, sku, start, offset, sourceLanguage}, callback);
 }
 
 // Kept for the page, which sees every public slot. The end of a request reaches the search

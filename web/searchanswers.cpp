@@ -12,14 +12,14 @@ SearchAnswers::SearchAnswers(QObject* parent)
     connect(&searches, &SearchService::requestDropped, this, [this](int requestId) { callbacks.remove(requestId); });
 }
 
-void SearchAnswers::search(const Search::Request& request, const QString& callback)
+void SearchAnswers::search(const SearchRequest& request, const QString& callback)
 {
     callbacks.insert(searches.search(request), callback);
 }
 
 void SearchAnswers::searchEach(const QList<Asked>& asked)
 {
-    QList<Search::Request> requests;
+    QList<SearchRequest> requests;
     for (const Asked& a : asked)
         requests << a.request;
     const QList<int> ids = searches.searchEach(requests);
@@ -27,7 +27,7 @@ void SearchAnswers::searchEach(const QList<Asked>& asked)
         callbacks.insert(ids.at(i), asked.at(i).callback);
 }
 
-void SearchAnswers::getWords(const Analitic::Request& request, const QString& callback)
+void SearchAnswers::getWords(const SearchRequest& request, const QString& callback)
 {
     callbacks.insert(searches.getWords(request), callback);
 }

@@ -15,16 +15,16 @@ class SearchAnswers : public QObject {
 public:
     // A search of the page and the callback its results answer.
     struct Asked {
-        Search::Request request;
+        SearchRequest request;
         QString callback;
     };
 
     explicit SearchAnswers(QObject* parent = nullptr);
 
     // As the SearchService's requests of the same names; each ends by answering `callback`.
-    void search(const Search::Request& request, const QString& callback);
+    void search(const SearchRequest& request, const QString& callback);
     void searchEach(const QList<Asked>& asked);
-    void getWords(const Analitic::Request& request, const QString& callback);
+    void getWords(const SearchRequest& request, const QString& callback);
     // Answers `callback` at once with the subject scopes of dictionary `sku`.
     void getScopes(const QString& sku, const QString& callback);
 

@@ -7,7 +7,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
-Q_DECLARE_METATYPE(Search::Request)
+Q_DECLARE_METATYPE(SearchRequest)
 
 namespace SearchRunner {
 
@@ -29,15 +29,14 @@ inline QStringList words(const QList<SearchResult>& results)
 // The results an end of `spy` (on SearchService::searchEnded) carries.
 inline SearchResults resultsOf(const QList<QVariant>& end) { return end.at(1).value<SearchResults>(); }
 
-inline Search::Request entry(const QString& sku, const QString& word, const QString& start = QStringLiteral("0"),
+inline SearchRequest entry(const QString& sku, const QString& word, const QString& start = QStringLiteral("0"),
     const QString& offset = QStringLiteral("10"), const QString& type = QStringLiteral("0"),
     const QString& scope = QString(), const QString& source = QStringLiteral("it"))
 {
-    return Search::Request { word, scope, type, sku, start, offset, source };
+    return SearchRequest { word, scope, type, sku, start, offset, source };
 }
 
-template <class Request>
-Outcome run(const Request& request, int (SearchService::*ask)(const Request&))
+inline Outcome run(const SearchRequest& request, int (SearchService::*ask)(const SearchRequest&))
 {
     SearchService service;
     QSignalSpy ended(&service, &SearchService::searchEnded);
@@ -53,7 +52,8 @@ Outcome run(const Request& request, int (SearchService::*ask)(const Request&))
     return outcome;
 }
 
-inline Outcome search(const Search::Request& request) { return run(request, &SearchService::search); }
+inline Outcome search(const SearchRequest& request) { return run(request, &SearchService::search); }
 
-inline Outcome wordList(const Analitic::Request& request) { return run(request, &SearchService::getWords); }
+// `request`'s start and offset: the rows to skip and to list.
+inline Outcome wordList(const SearchRequest& request) { return run(request, &SearchService::getWords); }
 }
