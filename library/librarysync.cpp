@@ -4,14 +4,19 @@
 #include "base/datapaths.h"
 #include "base/diagnostics.h"
 #include "base/directorytree.h"
+#include "library/coverfetcher.h"
 #include "library/librarymerge.h"
 #include "packages/cachedimage.h"
 #include "services/httpconnection.h"
+#include "services/libraryws.h"
+#include "services/loginws.h"
 #include "services/servicereply.h"
 #include "store/notesexport.h"
+#include "store/webstore.h"
 
 #include <QDir>
 #include <QSignalBlocker>
+#include <QTimer>
 
 int LibrarySync::watchdogMilliseconds = 20000;
 int LibrarySync::loginWatchdogMilliseconds = 20000;
@@ -46,51 +51,164 @@ QString completedWithoutCovers(int failed)
                           "alla prossima sincronizzazione")
         .arg(failed);
 }
+
+// Runs `work` in a transaction of its own and commits it. When a statement or the commit fails,
+// rolls back: false, with what the user is told in `error` (the driver's text within it) and
+// `commitFailed` set when it was the commit.
+bool commitWork(WebStore& store, const std::function<bool()>& work, QString& error, bool& commitFailed)
+{
+    commitFailed = false;
+    if (!store.transaction()) {
+        error = notSaved(store.lastError());
+        return false;
+    }
+    if (!work()) {
+        error = notSaved(store.lastError());
+        store.rollback();
+        return false;
+    }
+    if (store.commit())
+        return true;
+    error = notSaved(store.lastError());
+    commitFailed = true;
+    store.rollback();
+    return false;
+}
+
+// The COVER rows of the covers already in the cache; the others are returned as missing.
+bool recordCachedCovers(WebStore& store, const QVector<Book>& books, QVector<Book>& missing)
+{
+    missing.clear();
+    for (const Book& book : books) {
+        if (CachedImage::isCached(book.image)) {
+            if (!LibraryMerge::recordCover(store, book.bookId, CachedImage::nameOf(book.image)))
+                return false;
+        } else {
+            Diagnostics::debug("Copertina mancante: %s", qPrintable(book.image));
+            missing.append(book);
+        }
+    }
+    return true;
+}
+}
+
+class LibrarySync::Private
+{
+public:
+    explicit Private(LibrarySync* owner)
+        : q(owner)
+    {
+    }
+
+    // Opens `store`; when it does not open, warns with the caller's text.
+    bool openStore(WebStore& store, const WebStore::FailureTexts& texts);
+    void recordFetchedCovers(const QVector<CoverFetcher::Fetched>& fetched, int failed, QElapsedTimer since);
+
+    LibrarySync* const q;
+    LoginWS loginWS;
+    LibraryWS libraryWS;
+    // One watchdog for the synchronisation in progress, restarted by every synchronisation.
+    QTimer syncWatchdog;
+    // The same for the login in progress.
+    QTimer loginWatchdog;
+    CoverFetcher covers;
+    SignIn signIn;
+    bool syncReplyReceived = false;
+    bool syncTimedOut = false;
+    int mergeSerial = 0;
+    // The sign-in that a merge waiting to be tried again is to complete; -1 when none.
+    int retriedAttempt = -1;
+    QString notesFile;
+};
+
+bool LibrarySync::Private::openStore(WebStore& store, const WebStore::FailureTexts& texts)
+{
+    if (store.open())
+        return true;
+    emit q->warning(store.failureText(texts));
+    return false;
+}
+
+void LibrarySync::Private::recordFetchedCovers(const QVector<CoverFetcher::Fetched>& fetched, int failed, QElapsedTimer since)
+{
+    if (!fetched.isEmpty()) {
+        WebStore store;
+        QString failure;
+        bool commitFailed = false;
+        const bool opened = openStore(store, syncTexts());
+        if (!opened)
+            failure = store.failureText(syncTexts());
+        const bool recorded = opened && commitWork(store, [&] {
+            for (const CoverFetcher::Fetched& cover : fetched)
+                if (!LibraryMerge::recordCover(store, cover.bookId, cover.name))
+                    return false;
+            return true;
+        }, failure, commitFailed);
+        store.close();
+        if (!recorded && opened
+            && q->retryLater(store, commitFailed, since, [=] { recordFetchedCovers(fetched, failed, since); }))
+            return;
+        if (!recorded) {
+            q->showFailure(failure);
+            return;
+        }
+        emit q->coversRecorded();
+    }
+    emit q->busy(false);
+    if (failed > 0)
+        emit q->statusMessage(completedWithoutCovers(failed), 4000);
+    else
+        emit q->statusMessage(QStringLiteral("Sincronizzazione completata"), 2000);
 }
 
 LibrarySync::LibrarySync(QObject* parent)
     : QObject(parent)
+    , d(new Private(this))
 {
-    syncWatchdog.setSingleShot(true);
-    connect(&syncWatchdog, &QTimer::timeout, this, &LibrarySync::onCheckTimeout);
-    loginWatchdog.setSingleShot(true);
-    connect(&loginWatchdog, &QTimer::timeout, this, &LibrarySync::onLoginTimeout);
-    connect(&libraryWS, &LibraryWS::errorMessage, this, &LibrarySync::onLibraryWSError);
-    connect(&libraryWS, &LibraryWS::replyLibrary, this, &LibrarySync::getBooksList);
-    connect(&loginWS, &LoginWS::replySession, this, &LibrarySync::getSessionID);
-    connect(&loginWS, &LoginWS::errorMessage, this, &LibrarySync::onLoginError);
-    connect(&covers, &CoverFetcher::loading, this, [this](int counter, int missing) {
+    d->syncWatchdog.setSingleShot(true);
+    connect(&d->syncWatchdog, &QTimer::timeout, this, &LibrarySync::onCheckTimeout);
+    d->loginWatchdog.setSingleShot(true);
+    connect(&d->loginWatchdog, &QTimer::timeout, this, &LibrarySync::onLoginTimeout);
+    connect(&d->libraryWS, &LibraryWS::errorMessage, this, &LibrarySync::onLibraryWSError);
+    connect(&d->libraryWS, &LibraryWS::replyLibrary, this, &LibrarySync::getBooksList);
+    connect(&d->loginWS, &LoginWS::replySession, this, &LibrarySync::getSessionID);
+    connect(&d->loginWS, &LoginWS::errorMessage, this, &LibrarySync::onLoginError);
+    connect(&d->covers, &CoverFetcher::loading, this, [this](int counter, int missing) {
         emit statusMessage(QStringLiteral("Caricamento copertina %1 / %2 in corso").arg(counter).arg(missing), 0);
     });
-    connect(&covers, &CoverFetcher::finished, this, [this](const QVector<CoverFetcher::Fetched>& fetched, int failed) {
+    connect(&d->covers, &CoverFetcher::finished, this, [this](const QVector<CoverFetcher::Fetched>& fetched, int failed) {
         QElapsedTimer since;
         since.start();
-        recordFetchedCovers(fetched, failed, since);
+        d->recordFetchedCovers(fetched, failed, since);
     });
 }
 
 LibrarySync::~LibrarySync() = default;
 
+bool LibrarySync::signInWaiting() const { return d->signIn.waiting(); }
+
+void LibrarySync::keepNotesIn(const QString& file) { d->notesFile = file; }
+
 void LibrarySync::startLogin(const QString& username, const QString& password)
 {
     emit busy(true);
     emit statusMessage(QStringLiteral("Login in corso..."), 0);
-    signIn.begin(username);
-    loginWatchdog.start(loginWatchdogMilliseconds);
-    loginWS.login(username, password);
+    d->signIn.begin(username);
+    d->loginWatchdog.start(loginWatchdogMilliseconds);
+    d->loginWS.login(username, password);
 }
 
 void LibrarySync::getSessionID(QString session)
 {
-    loginWatchdog.stop();
+    d->loginWatchdog.stop();
     AppSettings settings;
-    settings.setUsername(signIn.username());
+    settings.setUsername(d->signIn.username());
     settings.setSessionId(session);
     emit busy(false);
     emit statusMessage(QStringLiteral("Login eseguito correttamente"), 2000);
-    signIn.accepted();
+    d->signIn.accepted();
     if (!startSync())
-        answerSignIn(signIn.current(), SignIn::Answer::Refused);
+        answerSignIn(d->signIn.current(), SignIn::Answer::Refused);
 }
 
 void LibrarySync::onLoginError(QString error)
@@ -110,8 +228,8 @@ void LibrarySync::onLoginTimeout()
 {
     {
         // The request goes without a word of its own: the sign-in is answered here.
-        const QSignalBlocker silent(&loginWS);
-        loginWS.abort();
+        const QSignalBlocker silent(&d->loginWS);
+        d->loginWS.abort();
     }
     Diagnostics::debug("Timeout sul login");
     emit warningIcon(2000);
@@ -120,7 +238,7 @@ void LibrarySync::onLoginTimeout()
 
 void LibrarySync::refuseSignIn(SignIn::Answer answer, const QString& error, const QString& status)
 {
-    loginWatchdog.stop();
+    d->loginWatchdog.stop();
     emit busy(false);
     emit statusMessage(status, status.isEmpty() ? 0 : 2000);
     WebStore store;
@@ -129,14 +247,14 @@ void LibrarySync::refuseSignIn(SignIn::Answer answer, const QString& error, cons
         [](const QString&, const QString&) { return QStringLiteral("Apertura database delle note fallita 2"); },
     };
     // The refusal is recorded when the store opens; the page hears of it in any case.
-    if (openStore(store, texts)) {
+    if (d->openStore(store, texts)) {
         int counter = 0;
         if (!store.maxId(counter) || !store.setApplicationValue(counter, QStringLiteral("LOGIN"), QStringLiteral("FALSE")))
             emit statusMessage(QStringLiteral("Impossibile salvare l'esito dell'accesso nel database: ") + store.lastError(),
                                4000);
         store.close();
     }
-    answerSignIn(signIn.current(), answer, error);
+    answerSignIn(d->signIn.current(), answer, error);
 }
 
 bool LibrarySync::startSync()
@@ -147,10 +265,10 @@ bool LibrarySync::startSync()
     const QString username = settings.username();
     if (sessionId.isEmpty())
         return false;
-    syncReplyReceived = false;
-    syncTimedOut = false;
-    libraryWS.getHistory(username, sessionId);
-    syncWatchdog.start(watchdogMilliseconds);
+    d->syncReplyReceived = false;
+    d->syncTimedOut = false;
+    d->libraryWS.getHistory(username, sessionId);
+    d->syncWatchdog.start(watchdogMilliseconds);
     emit busy(true);
     emit statusMessage(QStringLiteral("Sincronizzazione in corso..."), 0);
     return true;
@@ -158,22 +276,22 @@ bool LibrarySync::startSync()
 
 void LibrarySync::onCheckTimeout()
 {
-    if (syncReplyReceived)
+    if (d->syncReplyReceived)
         return;
-    syncTimedOut = true;
+    d->syncTimedOut = true;
     emit busy(false);
     emit warningIcon(2000);
     emit statusMessage(QStringLiteral("Timeout sulla sincronizzazione"), 2000);
-    libraryWS.abort();
+    d->libraryWS.abort();
 }
 
 void LibrarySync::onLibraryWSError(QString error)
 {
-    syncReplyReceived = true;
-    syncWatchdog.stop();
-    if (!syncTimedOut) {
+    d->syncReplyReceived = true;
+    d->syncWatchdog.stop();
+    if (!d->syncTimedOut) {
         showFailure(error);
-        libraryWS.abort();
+        d->libraryWS.abort();
         if (error.contains(QLatin1String("Accesso negato"))) {
             // The window saves the notes before it tells the user and waits for the Ok.
             emit accessDenied();
@@ -187,8 +305,8 @@ void LibrarySync::onLibraryWSError(QString error)
             showPageFailure();
         }
     }
-    if (signIn.waiting())
-        answerSignIn(signIn.current(), SignIn::Answer::Failed, error);
+    if (d->signIn.waiting())
+        answerSignIn(d->signIn.current(), SignIn::Answer::Failed, error);
 }
 
 void LibrarySync::showFailure(const QString& error)
@@ -213,7 +331,7 @@ void LibrarySync::loadDefaultList()
             return QStringLiteral("Apertura database delle note fallita, Motivo: ") + reason;
         },
     };
-    if (!openStore(store, texts))
+    if (!d->openStore(store, texts))
         return;
     QVector<Book> books;
     if (!LibraryMerge::readLibrary(store, books)) {
@@ -227,27 +345,27 @@ void LibrarySync::loadDefaultList()
 
 void LibrarySync::getBooksList(QVector<Book> booksList)
 {
-    syncReplyReceived = true;
-    syncWatchdog.stop();
+    d->syncReplyReceived = true;
+    d->syncWatchdog.stop();
     // Books whose identifier cannot name a folder inside the books folder are left out.
     const QVector<Book> books = LibraryMerge::mergeable(booksList);
     libraryBooks = books;
     emit libraryLoaded(books);
     // The sign-in this merge completes, if any (also one that a merge still to be tried again
     // was to complete); a newer sign-in takes over from it.
-    const int waiting = signIn.takeWaiting();
-    const int attempt = waiting >= 0 ? waiting : retriedAttempt;
+    const int waiting = d->signIn.takeWaiting();
+    const int attempt = waiting >= 0 ? waiting : d->retriedAttempt;
     QElapsedTimer since;
     since.start();
-    mergeBooks(books, attempt, ++mergeSerial, since);
+    mergeBooks(books, attempt, ++d->mergeSerial, since);
 }
 
 void LibrarySync::mergeBooks(const QVector<Book>& books, int attempt, int serial, QElapsedTimer since)
 {
-    if (serial != mergeSerial)
+    if (serial != d->mergeSerial)
         return;
     WebStore store;
-    if (!openStore(store, syncTexts())) {
+    if (!d->openStore(store, syncTexts())) {
         const QString failure = store.failureText(syncTexts());
         answerSignIn(attempt, SignIn::Answer::Failed, failure);
         showFailure(failure);
@@ -257,7 +375,7 @@ void LibrarySync::mergeBooks(const QVector<Book>& books, int attempt, int serial
     // The rows, with the covers already cached and the sign-in they complete, go in one short
     // transaction; the missing covers are fetched afterwards with none held, so that neither
     // the page's own writes nor the sign-in wait behind a download.
-    const bool signingIn = signIn.isCurrent(attempt);
+    const bool signingIn = d->signIn.isCurrent(attempt);
     bool changed = false;
     bool commitFailed = false;
     QString failure;
@@ -267,9 +385,9 @@ void LibrarySync::mergeBooks(const QVector<Book>& books, int attempt, int serial
             && (!signingIn || completeSignIn(store));
     }, failure, commitFailed);
     store.close();
-    retriedAttempt = -1;
+    d->retriedAttempt = -1;
     if (!written && retryLater(store, commitFailed, since, [=] { mergeBooks(books, attempt, serial, since); })) {
-        retriedAttempt = attempt;
+        d->retriedAttempt = attempt;
         return;
     }
     if (signingIn)
@@ -280,82 +398,7 @@ void LibrarySync::mergeBooks(const QVector<Book>& books, int attempt, int serial
         return;
     }
     emit mergeEnded(changed, signingIn);
-    covers.fetch(missing);
-}
-
-bool LibrarySync::openStore(WebStore& store, const WebStore::FailureTexts& texts)
-{
-    if (store.open())
-        return true;
-    emit warning(store.failureText(texts));
-    return false;
-}
-
-bool LibrarySync::recordCachedCovers(WebStore& store, const QVector<Book>& books, QVector<Book>& missing)
-{
-    missing.clear();
-    for (const Book& book : books) {
-        if (CachedImage::isCached(book.image)) {
-            if (!LibraryMerge::recordCover(store, book.bookId, CachedImage::nameOf(book.image)))
-                return false;
-        } else {
-            Diagnostics::debug("Copertina mancante: %s", qPrintable(book.image));
-            missing.append(book);
-        }
-    }
-    return true;
-}
-
-void LibrarySync::recordFetchedCovers(const QVector<CoverFetcher::Fetched>& fetched, int failed, QElapsedTimer since)
-{
-    if (!fetched.isEmpty()) {
-        WebStore store;
-        QString failure;
-        bool commitFailed = false;
-        const bool opened = openStore(store, syncTexts());
-        if (!opened)
-            failure = store.failureText(syncTexts());
-        const bool recorded = opened && commitWork(store, [&] {
-            for (const CoverFetcher::Fetched& cover : fetched)
-                if (!LibraryMerge::recordCover(store, cover.bookId, cover.name))
-                    return false;
-            return true;
-        }, failure, commitFailed);
-        store.close();
-        if (!recorded && opened
-            && retryLater(store, commitFailed, since, [=] { recordFetchedCovers(fetched, failed, since); }))
-            return;
-        if (!recorded) {
-            showFailure(failure);
-            return;
-        }
-        emit coversRecorded();
-    }
-    emit busy(false);
-    if (failed > 0)
-        emit statusMessage(completedWithoutCovers(failed), 4000);
-    else
-        emit statusMessage(QStringLiteral("Sincronizzazione completata"), 2000);
-}
-
-bool LibrarySync::commitWork(WebStore& store, const std::function<bool()>& work, QString& error, bool& commitFailed)
-{
-    commitFailed = false;
-    if (!store.transaction()) {
-        error = notSaved(store.lastError());
-        return false;
-    }
-    if (!work()) {
-        error = notSaved(store.lastError());
-        store.rollback();
-        return false;
-    }
-    if (store.commit())
-        return true;
-    error = notSaved(store.lastError());
-    commitFailed = true;
-    store.rollback();
-    return false;
+    d->covers.fetch(missing);
 }
 
 bool LibrarySync::retryLater(const WebStore& store, bool commitFailed, const QElapsedTimer& since,
@@ -376,13 +419,13 @@ bool LibrarySync::completeSignIn(WebStore& store)
     const QString sessionId = AppSettings().sessionId();
     int counter = 0;
     return store.maxId(counter) && store.setApplicationValue(counter, QStringLiteral("LOGIN"), QStringLiteral("TRUE"))
-        && store.setApplicationValue(counter, QStringLiteral("USERNAME"), signIn.username())
+        && store.setApplicationValue(counter, QStringLiteral("USERNAME"), d->signIn.username())
         && store.setApplicationValue(counter, QStringLiteral("SESSIONID"), sessionId);
 }
 
 void LibrarySync::answerSignIn(int attempt, SignIn::Answer answer, const QString& error)
 {
-    if (signIn.answer(attempt))
+    if (d->signIn.answer(attempt))
         emit signInAnswered(answer, error);
 }
 
@@ -397,7 +440,7 @@ QString LibrarySync::getBookField(const QString& bookId, const QString& name) co
 void LibrarySync::signOut()
 {
     NotesExport notes;
-    if (!notesFile.isEmpty() && !notes.update(notesFile)) {
+    if (!d->notesFile.isEmpty() && !notes.update(d->notesFile)) {
         emit warning(QStringLiteral("Gli appunti non sono stati salvati di nuovo, quindi nessun dato è stato rimosso. ")
             + notes.errorText());
         return;
