@@ -204,7 +204,6 @@ void MainWindow::connectLibrary()
     connect(library, &LibrarySync::warningIcon, indicators, &StatusIndicators::showWarningIcon);
     connect(library, &LibrarySync::critical, this,
             [](const QString& title, const QString& text) { Dialogs::critical(nullptr, title, text); });
-    connect(library, &LibrarySync::pageStatement, this, [this](const QString& statement) { ScriptCall::run(webView, statement); });
     // A synchronisation redraws the library only where it is shown: any other page (a note being
     // typed, the login page with its error) stays, and the library page reads SYSTEM afresh
     // when the user comes back to it. A completed sign-in brings the library.

@@ -21,17 +21,17 @@
 #include "bench/dictdsession.h"
 #include "bench/directstatements.h"
 #include "bench/syntheticbook.h"
-#include "search/analitic.h"
 #include "search/booksearch.h"
 #include "search/prefixsearch.h"
-#include "search/search.h"
+#include "search/searchrequest.h"
 #include "search/searchstatements.h"
-#include "search/searchservice.h"
+#include "search/searchworker.h"
 #include "tools/packagebuilder/affixexpander.h"
 #include "tools/packagebuilder/dictdimporter.h"
 #include "tools/packagebuilder/dictionarybuilder.h"
 #include "web/customagentwebview.h"
 #include "web/qtjavascriptinteraction.h"
+#include "web/searchanswers.h"
 
 #include <QApplication>
 #include <QDir>
@@ -61,24 +61,24 @@ struct Sample {
 };
 
 // The bridge's path without the web view: the request goes through the search service to its
-// worker thread; the service builds the page's statement on this (GUI) thread when the worker ends.
+// worker thread; the page's statement is built on this (GUI) thread when the worker ends.
 class Pipeline : public QObject {
 public:
     Pipeline()
     {
-        connect(&service, &SearchService::pageStatement, this, [this] {
+        connect(&service, &SearchAnswers::pageStatement, this, [this] {
             elapsed = timer.nsecsElapsed() / 1e6;
             loop.quit();
         });
     }
 
-    double timeSearch(const Search::Request& request)
+    double timeSearch(const SearchRequest& request)
     {
-        return timed([&] { service.search(request); });
+        return timed([&] { service.search(request, QStringLiteral("cb")); });
     }
-    double timeWordList(const Analitic::Request& request)
+    double timeWordList(const SearchRequest& request)
     {
-        return timed([&] { service.getWords(request); });
+        return timed([&] { service.getWords(request, QStringLiteral("cb")); });
     }
 
 private:
@@ -90,7 +90,7 @@ private:
         return elapsed;
     }
 
-    SearchService service;
+    SearchAnswers service;
     QEventLoop loop;
     QElapsedTimer timer;
     double elapsed = 0;
@@ -116,13 +116,13 @@ public:
         return waitFor([this] { return js(QStringLiteral("typeof answers")).toString() == QLatin1String("number"); });
     }
 
-    double search(const Search::Request& r)
+    double search(const SearchRequest& r)
     {
-        return timed("search", { r.sku, r.word, r.type, r.scope, r.start, r.offset, r.sourceLanguage, r.callback });
+        return timed("search", { r.sku, r.word, r.type, r.scope, r.start, r.offset, r.sourceLanguage, QStringLiteral("cb") });
     }
-    double wordList(const Analitic::Request& r)
+    double wordList(const SearchRequest& r)
     {
-        return timed("getWords", { r.sku, r.word, r.from, r.to, r.sourceLanguage, r.callback });
+        return timed("getWords", { r.sku, r.word, r.start, r.offset, r.sourceLanguage, QStringLiteral("cb") });
     }
 
 private:
@@ -178,28 +178,19 @@ private:
     QScopedPointer<MainWindow> window;
 };
 
-// A worker that does nothing: the request travels to the worker thread and the answer back to
-// the GUI thread, as for a search.
-class EmptyWorker : public SearchWorker {
-public:
-    ~EmptyWorker() override { stopAndWait(); }
-    std::function<void()> answer;
-
-protected:
-    void run() override
-    {
-        serveRequests([] {}, [this] { QMetaObject::invokeMethod(qApp, answer, Qt::QueuedConnection); });
-    }
-};
-
+// A worker whose request names no dictionary, so it reads nothing: the request travels to the
+// worker thread and the answer back to the GUI thread, as for a search.
 double handOffMedian(int runs)
 {
-    EmptyWorker worker;
+    SearchWorker worker(SearchWorker::Job::WordList);
+    worker.setRequest(1, SearchRequest());
+    std::function<void()> answer;
+    QObject::connect(&worker, &SearchWorker::onTerminated, qApp, [&answer] { answer(); });
     QVector<double> times;
     QElapsedTimer timer;
     for (int i = 0; i < runs; ++i) {
         QEventLoop loop;
-        worker.answer = [&] {
+        answer = [&] {
             times.push_back(timer.nsecsElapsed() / 1e6);
             loop.quit();
         };
@@ -410,12 +401,12 @@ int main(int argc, char* argv[])
                   }
               };
         const auto wordRequest = [&](const QString& prefix) {
-            return Analitic::Request { prefix, QStringLiteral("20"), QStringLiteral("10"), QLatin1String(sku),
-                QStringLiteral("cb"), language };
+            return SearchRequest { prefix, QString(), QString(), QLatin1String(sku), QStringLiteral("20"), QStringLiteral("10"),
+                language };
         };
         const auto request = [&](const QString& word, const QString& scope, const char* type) {
-            return Search::Request { word, scope, QLatin1String(type), QLatin1String(sku), QStringLiteral("0"),
-                QStringLiteral("10"), language, QStringLiteral("cb") };
+            return SearchRequest { word, scope, QLatin1String(type), QLatin1String(sku), QStringLiteral("0"),
+                QStringLiteral("10"), language };
         };
 
         measure(

@@ -2,23 +2,21 @@
 // database: the login and library services, the watchdogs of a login and of a synchronisation,
 // the merge in one short transaction, the covers fetched afterwards, and the one answer every
 // sign-in gets.
-// No widgets here: what the user is to see or be asked goes out through the signals, which the
-// window turns into its status bar, boxes and page calls.
+// No widgets and no page here: what the user is to see or be asked goes out through the signals,
+// which the window turns into its status bar and boxes, and the bridge into the page's calls.
 #pragma once
 
-#include "library/coverfetcher.h"
 #include "library/signin.h"
 #include "services/book.h"
-#include "services/libraryws.h"
-#include "services/loginws.h"
-#include "store/webstore.h"
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QScopedPointer>
 #include <QString>
-#include <QTimer>
 #include <QVector>
 #include <functional>
+
+class WebStore;
 
 class LibrarySync : public QObject
 {
@@ -42,7 +40,7 @@ public:
     // Reads the library recorded in the web database (libraryLoaded follows when it opens).
     void loadDefaultList();
     // Whether an accepted sign-in still waits for its synchronisation.
-    bool signInWaiting() const { return signIn.waiting(); }
+    bool signInWaiting() const;
     // Field `name` of the first record of `bookId` in libraryBooks; empty when there is none.
     QString getBookField(const QString& bookId, const QString& name) const;
     // Sign-out: removes every local trace of the account, the data folder and the settings;
@@ -51,7 +49,7 @@ public:
     void signOut();
     // The file the notes were saved into when the store refused the account: the sign-out that
     // follows writes them there again first, so that nothing written meanwhile goes unsaved.
-    void keepNotesIn(const QString& file) { notesFile = file; }
+    void keepNotesIn(const QString& file);
 
     // The account's library as last read from the store or received from the service; every
     // download copies it.
@@ -74,10 +72,12 @@ signals:
     // Boxes for the user: a warning under the program's title, a critical one under `title`.
     void warning(const QString& text);
     void critical(const QString& title, const QString& text);
-    // A statement the page is to run (its message dialog, its spinner).
-    void pageStatement(const QString& statement);
-    // The one answer of a sign-in, a literal for the page's login callback.
-    void signInAnswered(const QString& literal);
+    // A synchronisation failed and the page is to tell the user so (syncStopped follows).
+    void syncProblem();
+    // A synchronisation has stopped without a library: the page stops waiting for it.
+    void syncStopped();
+    // The one answer of a sign-in; `error` tells the failure of SignIn::Answer::Failed.
+    void signInAnswered(SignIn::Answer answer, const QString& error);
     // The library the program knows now: read from the store, or received from the service.
     void libraryLoaded(const QVector<Book>& books);
     // A merge has committed its rows: `changed` when it changed what the library page shows,
@@ -92,47 +92,29 @@ signals:
     void signedOut();
 
 private:
-    // Opens `store`; when it does not open, warns with the caller's text.
-    bool openStore(WebStore& store, const WebStore::FailureTexts& texts);
+    // The services, the watchdogs and the state kept between the steps, and the steps that name
+    // their types.
+    class Private;
+
     // Writes the merge of `books` (and completes sign-in `attempt` when it is still the newest
     // one) in one transaction, then fetches the missing covers. `serial` names the reply it
     // merges: a newer reply's merge makes a later try of this one give up.
     void mergeBooks(const QVector<Book>& books, int attempt, int serial, QElapsedTimer since);
-    // Runs `work` in a transaction of its own and commits it. When a statement or the commit
-    // fails, rolls back: false, with what the user is told in `error` (the driver's text within
-    // it) and `commitFailed` set when it was the commit.
-    static bool commitWork(WebStore& store, const std::function<bool()>& work, QString& error, bool& commitFailed);
     // After a write that failed: true when `again` is to run shortly, the page holding the file
     // and storeRetryMilliseconds not past since `since`. Otherwise the box of a failed commit
     // shows, once the rollback has freed the file for the page's own writes.
     bool retryLater(const WebStore& store, bool commitFailed, const QElapsedTimer& since, const std::function<void()>& again);
-    // The COVER rows of the covers already in the cache; the others are returned as missing.
-    static bool recordCachedCovers(WebStore& store, const QVector<Book>& books, QVector<Book>& missing);
-    void recordFetchedCovers(const QVector<CoverFetcher::Fetched>& fetched, int failed, QElapsedTimer since);
     bool completeSignIn(WebStore& store);
     // What the status bar and the page show when a synchronisation fails.
     void showFailure(const QString& error);
     void showPageFailure();
     void onLoginTimeout();
     // Ends a sign-in that the login did not accept: LOGIN "FALSE" recorded, the page answered
-    // with `literal`, the status bar showing `status`.
-    void refuseSignIn(const QString& literal, const QString& status);
+    // with `answer` (and `error`), the status bar showing `status`.
+    void refuseSignIn(SignIn::Answer answer, const QString& error, const QString& status);
     // Gives sign-in `attempt` its one answer, unless a newer sign-in replaced it or it has
     // been answered already.
-    void answerSignIn(int attempt, const QString& literal);
+    void answerSignIn(int attempt, SignIn::Answer answer, const QString& error = QString());
 
-    LoginWS loginWS;
-    LibraryWS libraryWS;
-    // One watchdog for the synchronisation in progress, restarted by every synchronisation.
-    QTimer syncWatchdog;
-    // The same for the login in progress.
-    QTimer loginWatchdog;
-    CoverFetcher covers;
-    SignIn signIn;
-    bool syncReplyReceived = false;
-    bool syncTimedOut = false;
-    int mergeSerial = 0;
-    // The sign-in that a merge waiting to be tried again is to complete; -1 when none.
-    int retriedAttempt = -1;
-    QString notesFile;
+    QScopedPointer<Private> d;
 };

@@ -1,7 +1,5 @@
 #include "library/signin.h"
 
-#include "base/scriptliteral.h"
-
 void SignIn::begin(const QString& username)
 {
     loginUsername = username;
@@ -30,34 +28,4 @@ bool SignIn::answer(int attempt)
     signInAnswered = true;
     loginPending = false;
     return true;
-}
-
-QString SignIn::success()
-{
-    return QStringLiteral("{result:true,error:\"\"}");
-}
-
-QString SignIn::failure(const QString& error)
-{
-    // The text lands in a double-quoted string of a single-quoted literal.
-    return QStringLiteral("{result:false,error:\"") + ScriptLiteral::escapeNested(error, QLatin1Char('"'), QLatin1Char('\''))
-        + QStringLiteral("\"}");
-}
-
-QString SignIn::unreachableStore()
-{
-    return QStringLiteral("{result:false,error:\"Impossibile contattare il negozio. Controlla la connessione a Internet "
-                          "e riprova.\"}");
-}
-
-QString SignIn::noAnswer()
-{
-    return QStringLiteral("{result:false,error:\"Il servizio di accesso non ha risposto in tempo. Controlla la "
-                          "connessione a Internet e riprova.\"}");
-}
-
-QString SignIn::refused()
-{
-    return QStringLiteral("{result:false,error:\"Impossibile eseguire l\\'accesso. Controlla i dati inseriti oppure "
-                          "effettua la registrazione.\"}");
 }

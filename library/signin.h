@@ -1,5 +1,5 @@
 // The bookkeeping of the page's sign-ins: every attempt gets a number and exactly one answer,
-// unless a newer attempt replaced it first; and the literals the page's login callback hears.
+// unless a newer attempt replaced it first; and the answers an attempt can get.
 #pragma once
 
 #include <QString>
@@ -7,6 +7,15 @@
 class SignIn
 {
 public:
+    // How a sign-in ended.
+    enum class Answer {
+        Accepted, // signed in, the account's library merged
+        Refused, // the login refused the name or the password
+        StoreUnreachable, // nobody answered at the store's address
+        NoAnswer, // the login service did not answer within its time
+        Failed, // for a reason told in words (a service's, the database driver's)
+    };
+
     // A new attempt replaces any earlier one, whatever stage that one has reached.
     void begin(const QString& username);
     // The login was accepted: the attempt now waits for the synchronisation that completes it.
@@ -22,14 +31,6 @@ public:
     // Marks `attempt` answered; false when it has been answered already or was replaced.
     bool answer(int attempt);
     const QString& username() const { return loginUsername; }
-
-    static QString success();
-    // A failure whose text comes from elsewhere (a service, the database driver).
-    static QString failure(const QString& error);
-    static QString refused();
-    static QString unreachableStore();
-    // The login service did not answer within its time.
-    static QString noAnswer();
 
 private:
     int signInAttempt = 0;

@@ -3,7 +3,7 @@
 #include "base/datapaths.h"
 #include "base/diagnostics.h"
 #include "search/bookdatabase.h"
-#include "search/searchstate.h"
+#include "search/searchresults.h"
 #include "search/searchstatements.h"
 #include "search/sqltext.h"
 
@@ -54,11 +54,10 @@ void failOnTimeLimit(const BookDatabase& database, int& total, QList<SearchResul
 // the word than the page holds ("came" and come, "ran" and run). The first page lists them after
 // the exact matches; their other place in the alphabetical pages stays as it was.
 void addEntriesOfForm(
-    BookDatabase& database, const QByteArray& statement, int at, SearchState* state, const QString& sku)
+    BookDatabase& database, const QByteArray& statement, int at, QList<SearchResult>& results, const QString& sku)
 {
     QList<SearchResult> ofForm;
     database.fetchWithFileLookup(statement, ofForm, sku);
-    QList<SearchResult>& results = state->searchResults;
     for (const SearchResult& row : qAsConst(ofForm)) {
         const bool listed = std::any_of(results.cbegin(), results.cend(),
             [&row](const SearchResult& r) { return r.id == row.id && r.file == row.file && r.word == row.word; });
@@ -98,33 +97,33 @@ QString getBookDatabasePath(const QString& sku)
     return QString();
 }
 
-DatabaseAccess searchOnBookEntry(SearchState* state, const QString& sku, const QString& word, const QString& scope,
+DatabaseAccess searchOnBookEntry(SearchResults* found, const QString& sku, const QString& word, const QString& scope,
     const QString& start, const QString& sourceLanguage, const QString& offset)
 {
-    state->searchKind = QStringLiteral("lemmatizzatore");
-    state->searchTotal = 0;
+    found->kind = SearchResults::Kind::Entry;
+    found->total = 0;
     BookDatabase database;
     DatabaseAccess access;
-    if (!openForQuery(database, sku, { start, offset }, state->searchTotal, access))
+    if (!openForQuery(database, sku, { start, offset }, found->total, access))
         return access;
 
     const SearchWordForms forms = searchWordForms(word, sourceLanguage);
     Diagnostics::debug("scope %s", qPrintable(scope));
-    state->searchTotal = database.count(SearchStatements::entryCount(forms, sourceLanguage));
-    if (state->searchTotal == 0) {
+    found->total = database.count(SearchStatements::entryCount(forms, sourceLanguage));
+    if (found->total == 0) {
         database.close();
         Diagnostics::debug("searchOnBookEntry: Nessun risultato\n");
         return access;
     }
     const bool firstPage = start == QLatin1String("0");
     if (firstPage)
-        database.fetch(SearchStatements::entryExact(forms, sourceLanguage), state->searchResults, sku);
-    const int exact = state->searchResults.size();
+        database.fetch(SearchStatements::entryExact(forms, sourceLanguage), found->rows, sku);
+    const int exact = found->rows.size();
     database.fetchWithFileLookup(
-        SearchStatements::entryRelated(forms, sourceLanguage, start, offset), state->searchResults, sku);
+        SearchStatements::entryRelated(forms, sourceLanguage, start, offset), found->rows, sku);
     if (firstPage)
-        addEntriesOfForm(database, SearchStatements::entryOfForm(forms, sourceLanguage, offset), exact, state, sku);
-    failOnTimeLimit(database, state->searchTotal, state->searchResults);
+        addEntriesOfForm(database, SearchStatements::entryOfForm(forms, sourceLanguage, offset), exact, found->rows, sku);
+    failOnTimeLimit(database, found->total, found->rows);
     database.close();
     return access;
 }
@@ -137,53 +136,54 @@ bool findsWord(const QString& sku, const QString& word, const QString& sourceLan
         && database.count(SearchStatements::wordCount(searchWordForms(word, sourceLanguage), sourceLanguage)) > 0;
 }
 
-DatabaseAccess searchOnBookFullText(SearchState* state, const QString& sku, const QString& word, const QString& scope,
+DatabaseAccess searchOnBookFullText(SearchResults* found, const QString& sku, const QString& word, const QString& scope,
     const QString& start, const QString& offset, const QString& sourceLanguage)
 {
     Diagnostics::debug("Ricerca full text (keyword)\n");
-    state->searchKind = QStringLiteral("fullText");
-    state->searchTotal = 0;
+    found->kind = SearchResults::Kind::FullText;
+    found->total = 0;
     // The empty scope means the whole dictionary.
     const QString scopeNumber = scope.isEmpty() ? QStringLiteral("0") : scope;
     BookDatabase database;
     DatabaseAccess access;
-    if (!openForQuery(database, sku, { start, offset, scopeNumber }, state->searchTotal, access))
+    if (!openForQuery(database, sku, { start, offset, scopeNumber }, found->total, access))
         return access;
 
     const SearchWordForms forms = searchWordForms(word, sourceLanguage);
     const QByteArray countStatement = SearchStatements::fullTextCount(forms, sourceLanguage, scope);
-    state->searchTotal = database.count(countStatement);
-    if (state->searchTotal == 0) {
+    found->total = database.count(countStatement);
+    if (found->total == 0) {
         database.close();
         Diagnostics::debug("searchOnBookFullText: Nessun risultato\n");
         return access;
     }
     Diagnostics::debug("Query: %s", countStatement.constData());
-    Diagnostics::debug("Result: %d\n", state->searchTotal);
+    Diagnostics::debug("Result: %d\n", found->total);
     database.fetch(
-        SearchStatements::fullTextPage(forms, sourceLanguage, scope, start, offset), state->searchResults, sku);
-    failOnTimeLimit(database, state->searchTotal, state->searchResults);
+        SearchStatements::fullTextPage(forms, sourceLanguage, scope, start, offset), found->rows, sku);
+    failOnTimeLimit(database, found->total, found->rows);
     database.close();
     return access;
 }
 
-DatabaseAccess searchWordList(SearchState* state, const QString& sku, const QString& word, const QString& from,
+DatabaseAccess searchWordList(SearchResults* found, const QString& sku, const QString& word, const QString& from,
     const QString& to, const QString& sourceLanguage)
 {
-    state->wordListTotal = 0;
+    found->kind = SearchResults::Kind::WordList;
+    found->total = 0;
     BookDatabase database;
     DatabaseAccess access;
-    if (!openForQuery(database, sku, { from, to }, state->wordListTotal, access))
+    if (!openForQuery(database, sku, { from, to }, found->total, access))
         return access;
 
     SearchWordForms forms;
     forms.lower = word.toLower().toUtf8();
     // Where every headword is of the language, its test changes no count and only costs time.
-    state->wordListTotal = database.count(database.holdsOnlyLanguage(sourceLanguage)
+    found->total = database.count(database.holdsOnlyLanguage(sourceLanguage)
             ? SearchStatements::wordListCountOneLanguage(forms)
             : SearchStatements::wordListCount(forms, sourceLanguage));
-    database.fetch(SearchStatements::wordListPage(forms, sourceLanguage, from, to), state->wordListResults, sku);
-    failOnTimeLimit(database, state->wordListTotal, state->wordListResults);
+    database.fetch(SearchStatements::wordListPage(forms, sourceLanguage, from, to), found->rows, sku);
+    failOnTimeLimit(database, found->total, found->rows);
     database.close();
     return access;
 }

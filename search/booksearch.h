@@ -1,10 +1,10 @@
 // The dictionary searches. Each runs on the calling thread with a connection of its own and
-// writes only its own half of a SearchState; none of them touches a widget.
+// writes only the SearchResults it is given; none of them touches a widget.
 #pragma once
 
 #include <QString>
 
-class SearchState;
+struct SearchResults;
 
 // How a search got on with the dictionary's database.
 enum class DatabaseAccess {
@@ -17,14 +17,14 @@ enum class DatabaseAccess {
 // An sku that is not a plain directory name never names a book.
 QString getBookDatabasePath(const QString& sku);
 
-// Headword and inflected-form search: searchKind "lemmatizzatore".
-DatabaseAccess searchOnBookEntry(SearchState* state, const QString& sku, const QString& word, const QString& scope,
+// Headword and inflected-form search: kind Entry.
+DatabaseAccess searchOnBookEntry(SearchResults* found, const QString& sku, const QString& word, const QString& scope,
     const QString& start, const QString& sourceLanguage, const QString& offset);
-// Keyword search, restricted to one scope unless `scope` is empty: searchKind "fullText".
-DatabaseAccess searchOnBookFullText(SearchState* state, const QString& sku, const QString& word, const QString& scope,
+// Keyword search, restricted to one scope unless `scope` is empty: kind FullText.
+DatabaseAccess searchOnBookFullText(SearchResults* found, const QString& sku, const QString& word, const QString& scope,
     const QString& start, const QString& offset, const QString& sourceLanguage);
-// Alphabetical word list by headword prefix: wordListResults and wordListTotal.
-DatabaseAccess searchWordList(SearchState* state, const QString& sku, const QString& word, const QString& from,
+// Alphabetical word list by headword prefix: kind WordList.
+DatabaseAccess searchWordList(SearchResults* found, const QString& sku, const QString& word, const QString& from,
     const QString& to, const QString& sourceLanguage);
 
 // Whether dictionary `sku` has `word` as a headword, another name of an entry or an inflected form

@@ -3,11 +3,17 @@
 #pragma once
 
 #include "search/booksearch.h"
-#include "search/resultliteral.h"
 
 #include <QList>
+#include <QString>
 
 class QSqlDatabase;
+
+// One subject scope of a dictionary: its number and its name.
+struct Scope {
+    QString id;
+    QString name;
+};
 
 // Points `connection` at the dictionary's database, opens it read-only, reads every scope by
 // name and closes it again; the connection's own options are restored afterwards.

@@ -1,10 +1,5 @@
 #include "search/searchservice.h"
 
-#include "base/diagnostics.h"
-#include "base/scriptliteral.h"
-#include "search/resultliteral.h"
-#include "search/scopelist.h"
-
 #include <QSqlDatabase>
 #include <algorithm>
 
@@ -18,6 +13,7 @@ QString listingText() { return QStringLiteral("Recupero indici in corso..."); }
 SearchService::SearchService(QObject* parent)
     : QObject(parent)
 {
+    qRegisterMetaType<SearchResults>();
     workingDelay.setSingleShot(true);
     workingDelay.setInterval(workingDelayMs);
     connect(&workingDelay, &QTimer::timeout, this, [this] {
@@ -28,107 +24,82 @@ SearchService::SearchService(QObject* parent)
 
 SearchService::~SearchService() = default;
 
-void SearchService::search(const Search::Request& request)
+int SearchService::search(const SearchRequest& request)
 {
     showWorking(searchingText());
-    lastSearchCallback = request.callback;
-    if (!searchThread) {
-        searchThread.reset(new Search);
-        connect(searchThread.data(), &Search::onTerminated, this,
-            [this] { searchTerminated(searchThread.data(), searchQueue, true); });
-    }
-    searchQueue.submit(searchThread.data(), request);
+    return submit(lane(searches, SearchWorker::Job::Search), request);
 }
 
-void SearchService::searchEach(const QList<Search::Request>& requests)
+QList<int> SearchService::searchEach(const QList<SearchRequest>& requests)
 {
+    QList<int> ids;
     if (requests.isEmpty())
-        return;
+        return ids;
     showWorking(searchingText());
-    while (eachWorkers.size() < size_t(requests.size())) {
-        eachWorkers.push_back(std::make_unique<EachWorker>());
-        EachWorker* worker = eachWorkers.back().get();
-        connect(&worker->thread, &Search::onTerminated, this,
-            [this, worker] { searchTerminated(&worker->thread, worker->queue, false); });
+    while (eachLanes.size() < size_t(requests.size())) {
+        eachLanes.emplace_back();
+        lane(eachLanes.back(), SearchWorker::Job::Search);
     }
     for (int i = 0; i < requests.size(); ++i)
-        eachWorkers[i]->queue.submit(&eachWorkers[i]->thread, requests.at(i));
+        ids << submit(*eachLanes[i], requests.at(i));
+    return ids;
 }
 
-void SearchService::getWords(const Analitic::Request& request)
+int SearchService::getWords(const SearchRequest& request)
 {
     showWorking(listingText());
-    lastWordsCallback = request.callback;
-    if (!wordsThread) {
-        wordsThread.reset(new Analitic);
-        connect(wordsThread.data(), &Analitic::onTerminated, this, &SearchService::wordsTerminated);
-    }
-    wordsQueue.submit(wordsThread.data(), request);
+    return submit(lane(wordLists, SearchWorker::Job::WordList), request);
 }
 
-void SearchService::getScopes(const QString& sku, const QString& callback)
+QList<Scope> SearchService::getScopes(const QString& sku)
 {
-    Diagnostics::debug("getScopes callback: %s", qPrintable(callback));
     QList<Scope> scopes;
     QSqlDatabase connection = QSqlDatabase::database(QSqlDatabase::defaultConnection, false);
     if (connection.isValid() && readScopes(connection, sku, scopes) == DatabaseAccess::OpenFailed)
         emit databaseOpenFailed();
-    const QString statement = ScriptLiteral::doubleQuoted(callback, ResultLiteral::scopes(scopes));
-    emit pageStatement(statement);
-    Diagnostics::debug("Risposta getScopes: %s", statement.toUtf8().constData());
+    return scopes;
 }
 
-void SearchService::searchTerminated(Search* worker, WorkerQueue<Search>& queue, bool keep)
+SearchService::Lane& SearchService::lane(std::unique_ptr<Lane>& made, SearchWorker::Job job)
 {
-    if (!queue.isBusy())
-        return;
-    const Search::Request request = worker->request();
-    if (worker->databaseOpenFailed())
-        emit databaseOpenFailed();
-    const SearchState& ended = worker->results();
-    const QString statement = ScriptLiteral::singleQuoted(
-        request.callback, ResultLiteral::search(ended.searchResults, ended.searchTotal, ended.searchKind));
-    if (keep)
-        results.takeSearchFrom(ended);
-    // The worker's results are read: the request waiting for it may start.
-    const bool next = queue.finish(worker);
-    answer(statement, "Risposta ricerca:\n");
-    if (next)
-        showWorking(searchingText());
-}
-
-void SearchService::wordsTerminated()
-{
-    if (!wordsQueue.isBusy())
-        return;
-    const Analitic::Request request = wordsThread->request();
-    if (wordsThread->databaseOpenFailed())
-        emit databaseOpenFailed();
-    results.takeWordListFrom(wordsThread->results());
-    const bool next = wordsQueue.finish(wordsThread.data());
-    answer(ScriptLiteral::singleQuoted(
-               request.callback, ResultLiteral::wordList(results.wordListResults, results.wordListTotal)),
-        "Risposta analitic:\n");
-    if (next)
-        showWorking(listingText());
-}
-
-void SearchService::answer(const QString& statement, const char* label)
-{
-    emit pageStatement(statement);
-    if (Diagnostics::wanted()) {
-        Diagnostics::debug("%s", label);
-        Diagnostics::debug("%s", statement.toUtf8().constData());
+    if (!made) {
+        made = std::make_unique<Lane>(job);
+        Lane* created = made.get();
+        connect(&created->worker, &SearchWorker::onTerminated, this, [this, created] { terminated(*created); });
     }
+    return *made;
+}
+
+int SearchService::submit(Lane& lane, const SearchRequest& request)
+{
+    const int id = ++lastId;
+    const int dropped = lane.queue.submit(&lane.worker, id, request);
+    if (dropped != 0)
+        emit requestDropped(dropped);
+    return id;
+}
+
+void SearchService::terminated(Lane& lane)
+{
+    if (!lane.queue.isBusy())
+        return;
+    const int id = lane.worker.requestId();
+    if (lane.worker.databaseOpenFailed())
+        emit databaseOpenFailed();
+    const SearchResults results = lane.worker.results();
+    // The worker's results are read: the request waiting for it may start.
+    const bool next = lane.queue.finish(&lane.worker);
+    emit searchEnded(id, results);
     if (!anyBusy())
         hideWorking();
+    if (next)
+        showWorking(lane.worker.job() == SearchWorker::Job::WordList ? listingText() : searchingText());
 }
 
 bool SearchService::anyBusy() const
 {
-    return searchQueue.isBusy() || wordsQueue.isBusy()
-        || std::any_of(eachWorkers.cbegin(), eachWorkers.cend(),
-            [](const std::unique_ptr<EachWorker>& w) { return w->queue.isBusy(); });
+    const auto busy = [](const std::unique_ptr<Lane>& lane) { return lane && lane->queue.isBusy(); };
+    return busy(searches) || busy(wordLists) || std::any_of(eachLanes.cbegin(), eachLanes.cend(), busy);
 }
 
 void SearchService::showWorking(const QString& message)

@@ -1,5 +1,28 @@
 #include "search/searchworker.h"
 
+#include "search/booksearch.h"
+
+SearchWorker::SearchWorker(Job job)
+    : runs(job)
+{
+}
+
+SearchWorker::~SearchWorker()
+{
+    {
+        QMutexLocker lock(&mutex);
+        stopping = true;
+        changed.wakeAll();
+    }
+    wait();
+}
+
+void SearchWorker::setRequest(int id, const SearchRequest& request)
+{
+    currentId = id;
+    current = request;
+}
+
 void SearchWorker::runRequest()
 {
     QMutexLocker lock(&mutex);
@@ -19,7 +42,7 @@ void SearchWorker::waitUntilIdle()
         changed.wait(&mutex);
 }
 
-void SearchWorker::serveRequests(const std::function<void()>& serve, const std::function<void()>& answered)
+void SearchWorker::run()
 {
     QMutexLocker lock(&mutex);
     for (;;) {
@@ -35,17 +58,21 @@ void SearchWorker::serveRequests(const std::function<void()>& serve, const std::
         serving = false;
         changed.wakeAll();
         lock.unlock();
-        answered();
+        emit onTerminated();
         lock.relock();
     }
 }
 
-void SearchWorker::stopAndWait()
+void SearchWorker::serve()
 {
-    {
-        QMutexLocker lock(&mutex);
-        stopping = true;
-        changed.wakeAll();
-    }
-    wait();
+    found.rows.clear();
+    const SearchRequest& r = current;
+    DatabaseAccess access;
+    if (runs == Job::WordList)
+        access = searchWordList(&found, r.sku, r.word, r.start, r.offset, r.sourceLanguage);
+    else if (r.type == QLatin1String("0") || r.type == QLatin1String("1"))
+        access = searchOnBookEntry(&found, r.sku, r.word, r.scope, r.start, r.sourceLanguage, r.offset);
+    else
+        access = searchOnBookFullText(&found, r.sku, r.word, r.scope, r.start, r.offset, r.sourceLanguage);
+    openFailed = access == DatabaseAccess::OpenFailed;
 }

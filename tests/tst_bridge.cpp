@@ -8,12 +8,12 @@
 #include "base/datapaths.h"
 #include "base/scriptliteral.h"
 #include "hostilearchives.h"
-#include "search/resultliteral.h"
 #include "store/webstore.h"
 #include "tests/support/httptestserver.h"
 #include "tests/support/testdictionary.h"
 #include "web/customagentwebview.h"
 #include "web/qtjavascriptinteraction.h"
+#include "web/resultliteral.h"
 
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -358,7 +358,7 @@ private slots:
             QCOMPARE(js(ScriptLiteral::string(text)).toString(), text);
             const QJsonArray items { QJsonObject { { "idzenta", text }, { "word", QString(text).replace('\'', "&apos;") },
                                                    { "file", text }, { "omo", text }, { "hw", text } } };
-            QCOMPARE(read("'", ResultLiteral::search({ { text, text, text, text, text, "sku" } }, 1, "fullText")),
+            QCOMPARE(read("'", ResultLiteral::search({ SearchResults::Kind::FullText, { { text, text, text, text, text, "sku" } }, 1 })),
                      QJsonObject({ { "tot", 1 }, { "result", items }, { "isLemmatizzata", false } }));
             const QJsonArray scopes { QJsonObject { { "id", 4 }, { "nome", text } },
                                       QJsonObject { { "id", text }, { "nome", "x" } } };

@@ -13,6 +13,9 @@
 #include "web/externalactions.h"
 #include "web/pageservices.h"
 #include "web/qtjavascriptinteraction.h"
+#include "web/resultliteral.h"
+#include "web/scriptcall.h"
+#include "web/searchanswers.h"
 #include "web/webpage.h"
 
 #include <QDesktopServices>
@@ -21,6 +24,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QScopeGuard>
+#include <QSqlDatabase>
 #include <QUrl>
 #include <QWebFrame>
 
@@ -110,9 +115,9 @@ private slots:
     void searchEachAnswersEveryCallback()
     {
         PageServices services;
-        SearchService searches;
+        SearchAnswers searches;
         services.followSearches(&searches);
-        QSignalSpy told(&searches, &SearchService::pageStatement);
+        QSignalSpy told(&searches, &SearchAnswers::pageStatement);
         services.searchEach("case", "0",
             "[{\"sku\":\"voc\",\"lang\":\"en\",\"callback\":\"a.en\"},{\"sku\":\"voc\",\"lang\":\"it\","
             "\"callback\":\"a.it\"}]",
@@ -127,6 +132,98 @@ private slots:
         services.searchEach("cas", "0", "[{\"sku\":\"voc\",\"lang\":\"it\",\"callback\":\"b.it\"}]", "2");
         QTRY_COMPARE(told.count(), 3);
         QCOMPARE(told.at(2).at(0).toString().count("idzenta"), 2);
+    }
+
+    // What the page hears of each kind of request, to the byte: a headword's apostrophe, a scope's
+    // name and the end of each kind's literal.
+    void searchAnswersOfThePage_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("sku");
+        QTest::addColumn<QString>("word");
+        QTest::addColumn<QString>("statement");
+        QTest::newRow("entry") << "0" << "voc" << "po"
+            << "SignalQt('cb', '{tot:1,result: [{idzenta: \\'6\\', word: \\'po&apos;\\', file: \\'voci0001.xhtml\\', "
+               "omo: \\'\\', hw: \\'\\'}], isLemmatizzata:true}')";
+        QTest::newRow("no dictionary") << "1" << "nessuno" << "po" << "SignalQt('cb', '{tot:0,result: [], isLemmatizzata:true}')";
+        QTest::newRow("full text") << "2" << "ft" << "sole"
+            << "SignalQt('cb', '{tot:1,result: [{idzenta: \\'1\\', word: \\'solare\\', file: \\'voci0001.xhtml\\', "
+               "omo: \\'\\', hw: \\'\\'}], isLemmatizzata:false}')";
+        QTest::newRow("word list") << "words" << "voc" << "CAS"
+            << "SignalQt('cb', '{tot:2,result: [{idzenta: \\'1\\', word: \\'casa\\', file: \\'voci0001.xhtml\\', "
+               "omo: \\'\\', hw: \\'\\'}]}')";
+        QTest::newRow("scopes") << "scopes" << "ft" << ""
+            << "SignalQt('cb', \"{tot:2, result:[{id:2, nome:'Arte dell\\\\u0027ombra'}, {id:1, nome:'Astronomia'}]}\")";
+        QTest::newRow("scopes, no dictionary") << "scopes" << "nessuno" << "" << "SignalQt('cb', \"{tot:0, result:[]}\")";
+    }
+
+    void searchAnswersOfThePage()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, sku);
+        QFETCH(QString, word);
+        QFETCH(QString, statement);
+        QVERIFY(TestDictionary::install("ft", { entry("solare", "", {}, { "sole" }, { "Astronomia" }),
+                                                entry("ombra", "", {}, {}, { "Arte dell'ombra" }) }));
+        QSqlDatabase::addDatabase("QSQLITE");
+        SearchAnswers searches;
+        QSignalSpy told(&searches, &SearchAnswers::pageStatement);
+        if (kind == "scopes")
+            searches.getScopes(sku, "cb");
+        else if (kind == "words")
+            searches.getWords({ word, "", "", sku, "0", "1", "it" }, "cb");
+        else
+            searches.search({ word, "", kind, sku, "0", "10", "it" }, "cb");
+        QTRY_COMPARE(told.count(), 1);
+        QCOMPARE(told.at(0).at(0).toString(), statement);
+        QSqlDatabase::removeDatabase(QSqlDatabase::defaultConnection);
+    }
+
+    // What the page hears of the account's library, to the byte: the login callback's answers
+    // (a failure's own words made safe), the box and the end of the wait of a failed
+    // synchronisation.
+    void libraryAnswersOfThePage_data()
+    {
+        QTest::addColumn<int>("answer"); // a SignIn::Answer; -1: a failed synchronisation
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<QStringList>("statements");
+        const auto login = [](const QString& literal) { return QStringList { "SignalQt('onLogin', '" + literal + "')" }; };
+        QTest::newRow("accepted") << int(SignIn::Answer::Accepted) << "" << login("{result:true,error:\"\"}");
+        QTest::newRow("refused") << int(SignIn::Answer::Refused) << ""
+            << login("{result:false,error:\"Impossibile eseguire l\\'accesso. Controlla i dati inseriti oppure effettua la "
+                     "registrazione.\"}");
+        QTest::newRow("store unreachable") << int(SignIn::Answer::StoreUnreachable) << ""
+            << login("{result:false,error:\"Impossibile contattare il negozio. Controlla la connessione a Internet e riprova.\"}");
+        QTest::newRow("no answer") << int(SignIn::Answer::NoAnswer) << ""
+            << login("{result:false,error:\"Il servizio di accesso non ha risposto in tempo. Controlla la connessione a "
+                     "Internet e riprova.\"}");
+        QTest::newRow("failed") << int(SignIn::Answer::Failed) << "9: Servizio \"fuori\" l'uso\n</script>"
+            << login("{result:false,error:\"9: Servizio \\\\u0022fuori\\\\u0022 l\\\\u0027uso\\\\u000a\\\\u003c/script\\\\u003e\"}");
+        QTest::newRow("synchronisation failed") << -1 << ""
+            << QStringList { "messageDialog(\"Si è verificato un problema durante la sincronizzazione dei tuoi acquisti!<br/>Ti "
+                             "invitiamo a riprovare più tardi\")", "__APP.spinner=false" };
+    }
+
+    void libraryAnswersOfThePage()
+    {
+        QFETCH(int, answer);
+        QFETCH(QString, error);
+        QFETCH(QStringList, statements);
+        QStringList run;
+        ScriptCall::setRecorder([&run](const QString& statement) { run << statement; });
+        const auto stop = qScopeGuard([] { ScriptCall::setRecorder(nullptr); });
+        LibrarySync library;
+        QtJavascriptInteraction bridge;
+        // Asked before the library is there, so no login goes out: only the callback is kept.
+        bridge.setUsernamePassword("mario", "pw", "onLogin");
+        bridge.useLibrary(&library);
+        if (answer < 0) {
+            emit library.syncProblem();
+            emit library.syncStopped();
+        } else {
+            emit library.signInAnswered(SignIn::Answer(answer), error);
+        }
+        QCOMPARE(run, statements);
     }
 
     // The index next to a word, and next to a listed row's place, either way: together they make
@@ -150,7 +247,7 @@ private slots:
         }
         // Stated outright as well, so a fault shared with the word list's own query still shows.
         QCOMPARE(walked, QStringList({ "andare", "casa", "casale", "città", "po'", "Roma", "zucca" }));
-        const auto listed = SearchRunner::wordList(Analitic::Request { "", "0", "50", "voc", "cb", "it" });
+        const auto listed = SearchRunner::wordList({ "", "", "", "voc", "0", "50", "it" });
         QCOMPARE(walked, listed.words);
         QCOMPARE(QJsonDocument::fromJson(services.indexRows("voc", "zucca", "1", "1", "it").toUtf8())
                      .array().at(0).toObject().value("idzenta").toString(),

@@ -4,7 +4,6 @@
 #include "search/headwordsuggestions.h"
 #include "search/indexrows.h"
 #include "search/prefixsearch.h"
-#include "search/resultliteral.h"
 #include "search/scopelist.h"
 #include "search/searchstatements.h"
 #include "search/spellingsuggestions.h"
@@ -20,42 +19,43 @@
 using TestDictionary::entry;
 
 namespace {
-Search::Request voc(const QString& word, const QString& start = "0", const QString& offset = "10",
+SearchRequest voc(const QString& word, const QString& start = "0", const QString& offset = "10",
                     const QString& type = "0", const QString& source = "it")
 {
     return SearchRunner::entry("voc", word, start, offset, type, "99", source); // an entry search ignores scopes
 }
-Search::Request keyword(const QString& word, const QString& scope, const QString& at = "0", const QString& rows = "10")
+SearchRequest keyword(const QString& word, const QString& scope, const QString& at = "0", const QString& rows = "10")
 {
     return SearchRunner::entry("ft", word, at, rows, "2", scope);
 }
 // A word list written as a request of type "words", so that one table holds both kinds.
-Search::Request listing(const QString& sku, const QString& word, const QString& from = "0", const QString& to = "50")
+SearchRequest listing(const QString& sku, const QString& word, const QString& from = "0", const QString& to = "50")
 {
     return SearchRunner::entry(sku, word, from, to, "words");
 }
-SearchRunner::Outcome answer(const Search::Request& r)
+SearchRunner::Outcome answer(const SearchRequest& r)
 {
     if (r.type == "words")
-        return SearchRunner::wordList({ r.word, r.start, r.offset, r.sku, r.callback, r.sourceLanguage });
+        return SearchRunner::wordList(r);
     return SearchRunner::search(r);
 }
-// The words of the rows an answer lists, in order.
-QStringList wordsIn(const QString& statement)
+// Whether the request ended telling `total`, as the kind of search it asked for.
+bool hasTotal(const SearchRunner::Outcome& outcome, const SearchRequest& r, int total)
 {
-    QStringList words;
-    QRegularExpressionMatchIterator it = QRegularExpression(R"(word: \\'([^\\]*)\\')").globalMatch(statement);
-    while (it.hasNext())
-        words << it.next().captured(1);
-    return words;
+    const SearchResults::Kind kind = r.type == "words" ? SearchResults::Kind::WordList
+        : r.type == "0" || r.type == "1"             ? SearchResults::Kind::Entry
+                                                     : SearchResults::Kind::FullText;
+    return outcome.ended && outcome.results.total == total && outcome.results.kind == kind;
 }
-// Whether the answer's literal tells `total` and ends as that kind's literal does.
-bool hasTotal(const SearchRunner::Outcome& outcome, const Search::Request& r, int total)
+// An outcome as the failure message of a test shows it.
+QByteArray shown(const SearchRunner::Outcome& outcome)
 {
-    const QString end = r.type == "words" ? "]}"
-        : QString("], isLemmatizzata:%1}").arg(r.type == "0" || r.type == "1" ? "true" : "false");
-    return outcome.literal.startsWith(QString("{tot:%1,result: [").arg(total)) && outcome.literal.endsWith(end);
+    return QString("ended %1, kind %2, total %3: %4")
+        .arg(outcome.ended).arg(int(outcome.results.kind)).arg(outcome.results.total).arg(outcome.words.join(','))
+        .toUtf8();
 }
+// A row as "id|word|file|omo|hw".
+QString rowText(const SearchResult& r) { return QStringList { r.id, r.word, r.file, r.omo, r.hw }.join('|'); }
 }
 
 class TestSearch : public QObject {
@@ -126,7 +126,7 @@ private slots:
     // What is typed is looked for as written: a wildcard to SQL matches only itself.
     void answers_data()
     {
-        QTest::addColumn<Search::Request>("request");
+        QTest::addColumn<SearchRequest>("request");
         QTest::addColumn<int>("total");
         QTest::addColumn<QStringList>("found");
         const QStringList casa { "casa", "casa", "casale", "casamento", "casato" };
@@ -177,7 +177,7 @@ private slots:
         QTest::newRow("list with an apostrophe") << listing("list", "l'a") << 1 << QStringList { "l'altro" };
         // A dictionary of two languages counts the headwords of the one asked for only.
         QTest::newRow("list of a language without the word") << listing("voc", "case") << 0 << QStringList();
-        Search::Request english = listing("voc", "case");
+        SearchRequest english = listing("voc", "case");
         english.sourceLanguage = "en";
         QTest::newRow("list of the other language") << english << 1 << QStringList { "case" };
         for (const char* prefix : { "citt", "città", "CITTÀ", "Città" })
@@ -192,7 +192,7 @@ private slots:
 
     void answers()
     {
-        QFETCH(Search::Request, request);
+        QFETCH(SearchRequest, request);
         QFETCH(int, total);
         QFETCH(QStringList, found);
         StatementTimeLimit::setMilliseconds(request.sku == "lento" ? 300 : StatementTimeLimit::defaultMilliseconds);
@@ -202,7 +202,7 @@ private slots:
             return;
         }
         const SearchRunner::Outcome outcome = answer(request);
-        QVERIFY2(hasTotal(outcome, request, total), qPrintable(outcome.literal));
+        QVERIFY2(hasTotal(outcome, request, total), shown(outcome).constData());
         QCOMPARE(outcome.words, found);
         QCOMPARE(outcome.openFailed, request.sku == "rotto"); // told to the GUI thread, which warns the user
     }
@@ -212,13 +212,16 @@ private slots:
     {
         QSqlDatabase::addDatabase("QSQLITE", "shared").setConnectOptions("QSQLITE_BUSY_TIMEOUT=10");
         QSqlDatabase connection = QSqlDatabase::database("shared", false);
-        for (const auto& [sku, access, literal] : { std::tuple("ft", DatabaseAccess::Opened,
-                 "{tot:3, result:[{id:3, nome:'Arte dell\\\\u0027ombra'}, {id:1, nome:'Astronomia'}, {id:2, nome:'Botanica'}]}"),
-                 { "nessuno", DatabaseAccess::Missing, "{tot:0, result:[]}" },
-                 { "rotto", DatabaseAccess::OpenFailed, "{tot:0, result:[]}" } }) {
+        for (const auto& [sku, access, listed] : { std::tuple("ft", DatabaseAccess::Opened,
+                 QStringList { "3:Arte dell'ombra", "1:Astronomia", "2:Botanica" }),
+                 { "nessuno", DatabaseAccess::Missing, QStringList() },
+                 { "rotto", DatabaseAccess::OpenFailed, QStringList() } }) {
             QList<Scope> list;
             QCOMPARE(readScopes(connection, sku, list), access);
-            QCOMPARE(ResultLiteral::scopes(list), QString(literal));
+            QStringList read;
+            for (const Scope& scope : qAsConst(list))
+                read << scope.id + ':' + scope.name;
+            QCOMPARE(read, listed);
             QVERIFY(!connection.isOpen());
             QCOMPARE(connection.connectOptions(), QStringLiteral("QSQLITE_BUSY_TIMEOUT=10"));
         }
@@ -228,79 +231,81 @@ private slots:
     void malformedNumbersRunNoStatement()
     {
         TestSupport::recorded().diagnostics.clear();
-        for (const Search::Request& request :
+        for (const SearchRequest& request :
              { voc("casa", "0", "-1"), voc("casa", ""), voc("casa", "0, 10 union select 1,2,3,4,5 --"),
                keyword("sole", "1 or 1=1"), keyword("sole", "", "0", "1)"), listing("list", "parola", "0 --") }) {
             const SearchRunner::Outcome outcome = answer(request);
-            QVERIFY2(hasTotal(outcome, request, -1) && outcome.words.isEmpty(), qPrintable(outcome.literal));
+            QVERIFY2(hasTotal(outcome, request, -1) && outcome.words.isEmpty(), shown(outcome).constData());
         }
         QVERIFY(!TestSupport::diagnosticsContain("select"));
     }
 
-    // A request waiting behind a running one is replaced by a newer one; word lists run beside.
+    // A request waiting behind a running one is replaced by a newer one, and said to be dropped;
+    // word lists run beside.
     void requestsWhileOthersRun()
     {
         SearchService service;
-        QSignalSpy answered(&service, &SearchService::pageStatement);
-        for (const char* word : { "casa", "roma", "vanno" }) {
-            Search::Request request = voc(word);
-            request.callback = word;
-            service.search(request);
-        }
-        service.getWords({ "cas", "2", "2", "voc", "list1", "it" });
-        service.getWords({ "and", "0", "10", "voc", "list2", "it" });
-        QTRY_COMPARE(answered.count(), 4);
+        QSignalSpy ended(&service, &SearchService::searchEnded);
+        QSignalSpy dropped(&service, &SearchService::requestDropped);
+        QMap<int, QString> asked;
+        for (const char* word : { "casa", "roma", "vanno" })
+            asked[service.search(voc(word))] = word;
+        asked[service.getWords({ "cas", "", "", "voc", "2", "2", "it" })] = "list1";
+        asked[service.getWords({ "and", "", "", "voc", "0", "10", "it" })] = "list2";
+        QCOMPARE(asked.size(), 5);
+        QTRY_COMPARE(ended.count(), 4);
         QTest::qWait(50);
-        QStringList callbacks;
-        const QString secondCasa // each result carries its entry's id, content file, homograph number, grammar
-            = "{idzenta: \\'4\\', word: \\'casa\\', file: \\'voci0002.xhtml\\', omo: \\'2\\', hw: \\'s.f.\\'}";
-        // A headword that begins with the word has its content file looked up row by row.
-        const QString casamento
-            = "{idzenta: \\'9\\', word: \\'casamento\\', file: \\'voci0003.xhtml\\', omo: \\'\\', hw: \\'s.m.\\'}";
-        for (const QList<QVariant>& call : qAsConst(answered)) {
-            callbacks << call.at(0).toString().section('\'', 1, 1);
-            QCOMPARE(call.at(0).toString().contains(secondCasa), callbacks.last() == "casa");
-            QVERIFY(callbacks.last() != "casa" || call.at(0).toString().contains(casamento));
+        QCOMPARE(dropped.count(), 1);
+        QCOMPARE(asked.value(dropped.at(0).at(0).toInt()), QStringLiteral("roma"));
+        // Each result carries its entry's id, content file, homograph number, grammar; a headword
+        // that begins with the word has its content file looked up row by row.
+        const QString secondCasa = "4|casa|voci0002.xhtml|2|s.f.", casamento = "9|casamento|voci0003.xhtml||s.m.";
+        QMap<QString, QStringList> heard;
+        for (const QList<QVariant>& end : qAsConst(ended)) {
+            const QString name = asked.value(end.at(0).toInt());
+            QStringList rows;
+            for (const SearchResult& r : SearchRunner::resultsOf(end).rows)
+                rows << rowText(r);
+            QCOMPARE(rows.contains(secondCasa), name == "casa");
+            QVERIFY(name != "casa" || rows.contains(casamento));
+            heard[name] = SearchRunner::words(SearchRunner::resultsOf(end).rows);
         }
-        callbacks.sort();
-        QCOMPARE(callbacks, QStringList({ "casa", "list1", "list2", "vanno" }));
-        QCOMPARE(service.searchCallback(), QStringLiteral("vanno"));
-        QCOMPARE(SearchRunner::words(service.lastResults().searchResults), QStringList { "andare" });
-        QCOMPARE(SearchRunner::words(service.lastResults().wordListResults), QStringList { "andare" });
+        QCOMPARE(heard.keys(), QStringList({ "casa", "list1", "list2", "vanno" }));
+        QCOMPARE(heard.value("vanno"), QStringList { "andare" });
+        QCOMPARE(heard.value("list2"), QStringList { "andare" });
     }
 
-    // Every dictionary at once: each request answers its own callback; a run asked while one is
-    // under way waits for it, and a third replaces the second; the last results of the page's
-    // own search stay.
+    // Every dictionary at once: each request ends on its own; a run asked while one is under way
+    // waits for it, and a third replaces the second.
     void everyDictionaryAtOnce()
     {
         SearchService service;
-        QSignalSpy answered(&service, &SearchService::pageStatement);
-        service.search(voc("vanno"));
-        QTRY_COMPARE(answered.count(), 1);
-        const auto run = [&service](const QString& word, const QStringList& books) {
-            QList<Search::Request> requests;
+        QSignalSpy ended(&service, &SearchService::searchEnded);
+        QMap<int, QString> asked;
+        asked[service.search(voc("vanno"))] = "vanno";
+        QTRY_COMPARE(ended.count(), 1);
+        const auto run = [&](const QString& word, const QStringList& books) {
+            QList<SearchRequest> requests;
             for (const QString& sku : books)
                 requests << SearchRunner::entry(sku, word, "0", "10", "0", QString(), "it");
-            for (Search::Request& r : requests)
-                r.callback = word + '@' + r.sku;
-            service.searchEach(requests);
+            const QList<int> ids = service.searchEach(requests);
+            for (int i = 0; i < ids.size(); ++i)
+                asked[ids.at(i)] = word + '@' + books.at(i);
         };
         run("casa", { "voc", "due", "nessuno" });
         run("tetto", { "voc", "due" });
         run("roma", { "due", "voc" });
-        QTRY_COMPARE(answered.count(), 6);
+        QCOMPARE(asked.size(), 8);
+        QTRY_COMPARE(ended.count(), 6);
         QTest::qWait(50);
         QMap<QString, QStringList> heard;
-        for (int i = 1; i < answered.count(); ++i) {
-            const QString statement = answered.at(i).at(0).toString();
-            heard[statement.section('\'', 1, 1)] = wordsIn(statement);
-        }
-        QCOMPARE(heard.keys(), QStringList({ "casa@due", "casa@nessuno", "casa@voc", "roma@due", "roma@voc" }));
+        for (const QList<QVariant>& end : qAsConst(ended))
+            heard[asked.value(end.at(0).toInt())] = SearchRunner::words(SearchRunner::resultsOf(end).rows);
+        QCOMPARE(heard.keys(), QStringList({ "casa@due", "casa@nessuno", "casa@voc", "roma@due", "roma@voc", "vanno" }));
         QCOMPARE(heard.value("casa@due"), QStringList({ "Casa", "casaccio" }));
         QCOMPARE(heard.value("casa@nessuno"), QStringList());
         QCOMPARE(heard.value("roma@voc"), QStringList({ "Roma" }));
-        QCOMPARE(SearchRunner::words(service.lastResults().searchResults), QStringList { "andare" });
+        QCOMPARE(heard.value("vanno"), QStringList { "andare" });
     }
 
     // One worker keeps its connection between searches, but never past a change of the file: a
@@ -308,10 +313,10 @@ private slots:
     void aDictionaryChangedBetweenSearchesIsReadAfresh()
     {
         SearchService service;
-        QSignalSpy answered(&service, &SearchService::pageStatement);
+        QSignalSpy ended(&service, &SearchService::searchEnded);
         const auto found = [&](const QString& sku, const QString& word) {
             service.search(SearchRunner::entry(sku, word));
-            return answered.wait(20000) ? SearchRunner::words(service.lastResults().searchResults) : QStringList("?");
+            return ended.wait(20000) ? SearchRunner::words(SearchRunner::resultsOf(ended.last()).rows) : QStringList("?");
         };
         QVERIFY(TestDictionary::install("cambia", { entry("mare"), entry("marea") }));
         QVERIFY(TestDictionary::install("altrove", { entry("maremma") }));

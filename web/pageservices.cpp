@@ -6,9 +6,9 @@
 #include "packages/partialpackage.h"
 #include "base/scriptliteral.h"
 #include "search/indexrows.h"
-#include "search/searchservice.h"
 #include "search/spellingsuggestions.h"
 #include "web/entryprint.h"
+#include "web/searchanswers.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -58,14 +58,14 @@ void PageServices::searchEach(QString word, QString type, QString books, QString
 {
     if (!searches)
         return;
-    QList<Search::Request> requests;
+    QList<SearchAnswers::Asked> asked;
     for (const QJsonValue& value : QJsonDocument::fromJson(books.toUtf8()).array()) {
         const QJsonObject book = value.toObject();
-        requests << Search::Request { word, QString(), type, book.value(QStringLiteral("sku")).toString(),
-            QStringLiteral("0"), offset, book.value(QStringLiteral("lang")).toString(),
+        asked << SearchAnswers::Asked { { word, QString(), type, book.value(QStringLiteral("sku")).toString(),
+                                            QStringLiteral("0"), offset, book.value(QStringLiteral("lang")).toString() },
             book.value(QStringLiteral("callback")).toString() };
     }
-    searches->searchEach(requests);
+    searches->searchEach(asked);
 }
 
 void PageServices::prepareSuggestions(QString sku, QString sourceLanguage, QString callback)
@@ -120,7 +120,7 @@ QString PageServices::indexRows(QString sku, QString place, QString after, QStri
 
 void PageServices::followDownloads(const QMap<QString, Download*>* bySku) { downloads = bySku; }
 
-void PageServices::followSearches(SearchService* service) { searches = service; }
+void PageServices::followSearches(SearchAnswers* service) { searches = service; }
 
 Download* PageServices::followed(const QString& sku) const { return downloads ? downloads->value(sku) : nullptr; }
 

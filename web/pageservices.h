@@ -14,7 +14,7 @@
 #include <functional>
 
 class Download;
-class SearchService;
+class SearchAnswers;
 
 class PageServices : public QObject
 {
@@ -100,11 +100,11 @@ public:
     // The downloads by sku (the download service's), which the two download slots read.
     void followDownloads(const QMap<QString, Download*>* downloads);
     // The searches searchEach hands over to (the bridge's).
-    void followSearches(SearchService* searches);
+    void followSearches(SearchAnswers* searches);
 
 private:
     const QMap<QString, Download*>* downloads = nullptr;
-    SearchService* searches = nullptr;
+    SearchAnswers* searches = nullptr;
     // The download of `sku` under way or kept; none when there is none or none are followed.
     Download* followed(const QString& sku) const;
     void suggestionsRead(const QString& sku, const QString& sourceLanguage);

@@ -6,6 +6,7 @@
 #include "library/librarysync.h"
 #include "web/customagentwebview.h"
 #include "web/engineurls.h"
+#include "web/librarystatements.h"
 #include "web/pageservices.h"
 #include "web/scriptcall.h"
 #include "web/webpage.h"
@@ -20,9 +21,9 @@ QtJavascriptInteraction::QtJavascriptInteraction(QObject* parent)
 {
     services = new PageServices(this);
     services->followDownloads(&downloads.inProgress());
-    services->followSearches(&searchService);
+    services->followSearches(&searchAnswers);
     connect(services, &PageServices::pageStatement, this, &QtJavascriptInteraction::callPage);
-    connect(&searchService, &SearchService::pageStatement, this, &QtJavascriptInteraction::callPage);
+    connect(&searchAnswers, &SearchAnswers::pageStatement, this, &QtJavascriptInteraction::callPage);
     connect(&downloadAnswers, &DownloadAnswers::pageStatement, this, &QtJavascriptInteraction::callPage);
     connect(&reader, &PageReader::pageStatement, this, &QtJavascriptInteraction::callPage);
     // A dictionary opened by a page, or just installed, is the one open for reading.
@@ -49,8 +50,11 @@ void QtJavascriptInteraction::attach(CustomAgentWebView* webView)
 void QtJavascriptInteraction::useLibrary(LibrarySync* sync)
 {
     library = sync;
-    connect(library, &LibrarySync::signInAnswered, this,
-        [this](const QString& literal) { callPage(ScriptLiteral::singleQuoted(loginCallback, literal)); });
+    connect(library, &LibrarySync::signInAnswered, this, [this](SignIn::Answer answer, const QString& error) {
+        callPage(ScriptLiteral::singleQuoted(loginCallback, LibraryStatements::signIn(answer, error)));
+    });
+    connect(library, &LibrarySync::syncProblem, this, [this] { callPage(LibraryStatements::syncProblem()); });
+    connect(library, &LibrarySync::syncStopped, this, [this] { callPage(LibraryStatements::syncStopped()); });
 }
 
 void QtJavascriptInteraction::useInstaller(BookInstaller* installer)
@@ -200,14 +204,14 @@ void QtJavascriptInteraction::loadUrl(QString url)
 void QtJavascriptInteraction::getWords(QString sku, QString word, QString from, QString to, QString sourceLanguage,
                                        QString callback)
 {
-    searchService.getWords(Analitic::Request{word, from, to, sku, callback, sourceLanguage});
+    searchAnswers.getWords(SearchRequest{word, QString(), QString(), sku, from, to, sourceLanguage}, callback);
 }
 
 void QtJavascriptInteraction::search(QString sku, QString word, QString type, QString scope, QString start,
                                      QString offset, QString sourceLanguage, QString callback)
 {
     Diagnostics::debug("Javascript search\n");
-    searchService.search(Search::Request{word, scope, type, sku, start, offset, sourceLanguage, callback});
+    searchAnswers.search(SearchRequest{word, scope, type, sku, start, offset, sourceLanguage}, callback);
 }
 
 // Kept for the page, which sees every public slot. The end of a request reaches the search
@@ -221,7 +225,7 @@ void QtJavascriptInteraction::getHtml(QString sku, QString id, QString file, QSt
     reader.getHtml(sku, id, file, callback);
 }
 
-void QtJavascriptInteraction::getScopes(QString sku, QString callback) { searchService.getScopes(sku, callback); }
+void QtJavascriptInteraction::getScopes(QString sku, QString callback) { searchAnswers.getScopes(sku, callback); }
 
 QString QtJavascriptInteraction::getNormalized(QString languageId, QString in) { return normalizeText(languageId, in); }
 

@@ -9,9 +9,9 @@
 
 #include "packages/downloadservice.h"
 #include "web/downloadanswers.h"
-#include "search/searchservice.h"
 #include "web/externalactions.h"
 #include "web/pagereader.h"
+#include "web/searchanswers.h"
 
 #include <QMap>
 #include <QObject>
@@ -36,13 +36,14 @@ public:
     // outside the program.
     void attach(CustomAgentWebView* view);
     // Sign-in, synchronisation and the account's library, which the slots hand over to; the
-    // login callback hears the sign-in's answer. Owned by the caller.
+    // login callback hears the sign-in's answer, and the page what a failed synchronisation
+    // asks of it. Owned by the caller.
     void useLibrary(LibrarySync* library);
     // Unpacks the dictionaries read and installed (one extraction at a time in the program).
     void useInstaller(BookInstaller* installer);
 
     // The services the slots hand over to, whose signals tell what the user is to see.
-    SearchService& searches() { return searchService; }
+    SearchService& searches() { return searchAnswers.service(); }
     DownloadService& downloadService() { return downloads; }
     DownloadAnswers& downloadStatements() { return downloadAnswers; }
     PageReader& pageReader() { return reader; }
@@ -111,7 +112,7 @@ private:
     QMap<QString, QString> pageParameters;
 
     QPointer<LibrarySync> library;
-    SearchService searchService;
+    SearchAnswers searchAnswers;
     DownloadService downloads;
     DownloadAnswers downloadAnswers;
     PageReader reader;

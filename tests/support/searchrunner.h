@@ -1,5 +1,5 @@
-// Runs one search or word list through a SearchService, as the bridge does, and returns what the
-// page would receive.
+// Runs one search or word list through a SearchService, as the bridge does, and returns what it
+// ended with.
 #pragma once
 
 #include "search/searchservice.h"
@@ -7,12 +7,13 @@
 #include <QSignalSpy>
 #include <QTest>
 
-Q_DECLARE_METATYPE(Search::Request)
+Q_DECLARE_METATYPE(SearchRequest)
 
 namespace SearchRunner {
 
 struct Outcome {
-    QString literal; // the answer's literal; empty when the answer did not come or is not SignalQt('cb', '...')
+    bool ended = false; // the request ended, under its own number
+    SearchResults results;
     QStringList words;
     bool openFailed = false;
 };
@@ -25,39 +26,34 @@ inline QStringList words(const QList<SearchResult>& results)
     return list;
 }
 
-inline Search::Request entry(const QString& sku, const QString& word, const QString& start = QStringLiteral("0"),
+// The results an end of `spy` (on SearchService::searchEnded) carries.
+inline SearchResults resultsOf(const QList<QVariant>& end) { return end.at(1).value<SearchResults>(); }
+
+inline SearchRequest entry(const QString& sku, const QString& word, const QString& start = QStringLiteral("0"),
     const QString& offset = QStringLiteral("10"), const QString& type = QStringLiteral("0"),
     const QString& scope = QString(), const QString& source = QStringLiteral("it"))
 {
-    return Search::Request { word, scope, type, sku, start, offset, source, QStringLiteral("cb") };
+    return SearchRequest { word, scope, type, sku, start, offset, source };
 }
 
-template <class Request>
-Outcome run(const Request& request, void (SearchService::*ask)(const Request&), QList<SearchResult> SearchState::*rows)
+inline Outcome run(const SearchRequest& request, int (SearchService::*ask)(const SearchRequest&))
 {
     SearchService service;
-    QSignalSpy answered(&service, &SearchService::pageStatement);
+    QSignalSpy ended(&service, &SearchService::searchEnded);
     QSignalSpy failed(&service, &SearchService::databaseOpenFailed);
-    (service.*ask)(request);
+    const int id = (service.*ask)(request);
     Outcome outcome;
-    if (!answered.wait(20000))
+    if (!ended.wait(20000))
         return outcome;
-    const QString statement = answered.at(0).at(0).toString();
-    const QString head = QStringLiteral("SignalQt('cb', '");
-    if (statement.startsWith(head) && statement.endsWith(QLatin1String("')")))
-        outcome.literal = statement.mid(head.size(), statement.size() - head.size() - 2);
-    outcome.words = words(service.lastResults().*rows);
+    outcome.ended = ended.count() == 1 && ended.at(0).at(0).toInt() == id;
+    outcome.results = resultsOf(ended.at(0));
+    outcome.words = words(outcome.results.rows);
     outcome.openFailed = failed.count() == 1;
     return outcome;
 }
 
-inline Outcome search(const Search::Request& request)
-{
-    return run(request, &SearchService::search, &SearchState::searchResults);
-}
+inline Outcome search(const SearchRequest& request) { return run(request, &SearchService::search); }
 
-inline Outcome wordList(const Analitic::Request& request)
-{
-    return run(request, &SearchService::getWords, &SearchState::wordListResults);
-}
+// `request`'s start and offset: the rows to skip and to list.
+inline Outcome wordList(const SearchRequest& request) { return run(request, &SearchService::getWords); }
 }

@@ -1,4 +1,4 @@
-#include "search/resultliteral.h"
+#include "web/resultliteral.h"
 
 #include "base/scriptliteral.h"
 
@@ -39,17 +39,18 @@ namespace {
     }
 }
 
-QString search(const QList<SearchResult>& results, int total, const QString& kind)
+QString search(const SearchResults& found)
 {
-    const bool lemmatized = kind == QLatin1String("lemmatizzatore");
-    return QStringLiteral("{tot:") + QString::number(total) + QStringLiteral(",result: [") + items(results)
-        + (lemmatized ? QStringLiteral("], isLemmatizzata:true}") : QStringLiteral("], isLemmatizzata:false}"));
-}
-
-QString wordList(const QList<SearchResult>& results, int total)
-{
-    return QStringLiteral("{tot:") + QString::number(total) + QStringLiteral(",result: [") + items(results)
-        + QStringLiteral("]}");
+    const QString head = QStringLiteral("{tot:") + QString::number(found.total) + QStringLiteral(",result: [") + items(found.rows);
+    switch (found.kind) {
+    case SearchResults::Kind::Entry:
+        return head + QStringLiteral("], isLemmatizzata:true}");
+    case SearchResults::Kind::FullText:
+        return head + QStringLiteral("], isLemmatizzata:false}");
+    case SearchResults::Kind::WordList:
+        break;
+    }
+    return head + QStringLiteral("]}");
 }
 
 QString scopes(const QList<Scope>& scopes)

@@ -3,21 +3,16 @@
 // quoted strings of their own, so every text taken from a dictionary is made safe for both.
 #pragma once
 
-#include "search/searchresult.h"
+#include "search/scopelist.h"
+#include "search/searchresults.h"
 
 #include <QList>
 #include <QString>
 
-struct Scope {
-    QString id;
-    QString name;
-};
-
 namespace ResultLiteral {
-// {tot:<n>,result: [<items>], isLemmatizzata:true} for "lemmatizzatore", else ...false}.
-QString search(const QList<SearchResult>& results, int total, const QString& kind);
-// {tot:<n>,result: [<items>]}
-QString wordList(const QList<SearchResult>& results, int total);
+// A search's: {tot:<n>,result: [<items>], isLemmatizzata:true} for an entry search, else
+// ...false}; a word list's: {tot:<n>,result: [<items>]}.
+QString search(const SearchResults& found);
 // {tot:<n>, result:[{id:<id>, nome:'<name>'}, ...]}
 QString scopes(const QList<Scope>& scopes);
 }
