@@ -18,9 +18,9 @@ declare -A allowed=(
   [search]="base search"
   [pages]="base pages"
   [packages]="base services store search packages"
-  [library]="base services store search packages library"
+  [library]="base services store packages library"
   [desktop]="base store search desktop"
-  [web]="base services store search pages packages library web"
+  [web]="base services search pages packages library web"
   [app]="base services store search pages packages library desktop web app resources"
 )
 
