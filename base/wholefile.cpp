@@ -3,13 +3,18 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
-bool WholeFile::write(const QString& path, const QByteArray& bytes, QString* reason)
+WholeFile::WholeFile(const QString& path)
+    : path(path)
 {
+}
+
+bool WholeFile::write(const QByteArray& bytes)
+{
+    failure.clear();
     QSaveFile file(path);
     if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
         return true;
-    if (reason)
-        *reason = WholeFile::reason(file, true);
+    failure = reason(file, true);
     return false;
 }
 

@@ -10,9 +10,16 @@ class QFileDevice;
 class WholeFile
 {
 public:
-    // Writes `bytes` to `path` through a temporary file renamed into place: on failure the
-    // file is as it was (or absent) and `reason` says why, in Italian.
-    [[nodiscard]] static bool write(const QString& path, const QByteArray& bytes, QString* reason);
+    explicit WholeFile(const QString& path);
+
+    // Writes `bytes` to the file through a temporary file renamed into place: on failure the
+    // file is as it was (or absent) and errorString() says why, in Italian.
+    [[nodiscard]] bool write(const QByteArray& bytes);
+    QString errorString() const { return failure; }
     // Why `file` could not be opened, written or read, in Italian and in a few words.
     static QString reason(const QFileDevice& file, bool writing);
+
+private:
+    QString path;
+    QString failure;
 };

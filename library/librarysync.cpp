@@ -59,17 +59,17 @@ bool commitWork(WebStore& store, const std::function<bool()>& work, QString& err
 {
     commitFailed = false;
     if (!store.transaction()) {
-        error = notSaved(store.lastError());
+        error = notSaved(store.errorString());
         return false;
     }
     if (!work()) {
-        error = notSaved(store.lastError());
+        error = notSaved(store.errorString());
         store.rollback();
         return false;
     }
     if (store.commit())
         return true;
-    error = notSaved(store.lastError());
+    error = notSaved(store.errorString());
     commitFailed = true;
     store.rollback();
     return false;
@@ -250,7 +250,7 @@ void LibrarySync::refuseSignIn(SignIn::Answer answer, const QString& error, cons
     if (d->openStore(store, texts)) {
         int counter = 0;
         if (!store.maxId(counter) || !store.setApplicationValue(counter, QStringLiteral("LOGIN"), QStringLiteral("FALSE")))
-            emit statusMessage(QStringLiteral("Impossibile salvare l'esito dell'accesso nel database: ") + store.lastError(),
+            emit statusMessage(QStringLiteral("Impossibile salvare l'esito dell'accesso nel database: ") + store.errorString(),
                                4000);
         store.close();
     }
@@ -335,7 +335,7 @@ void LibrarySync::loadDefaultList()
         return;
     QVector<Book> books;
     if (!LibraryMerge::readLibrary(store, books)) {
-        emit warning(texts.openFailed(WebStore::path(), store.lastError()));
+        emit warning(texts.openFailed(WebStore::path(), store.errorString()));
         return;
     }
     store.close();

@@ -251,9 +251,9 @@ bool DataDirectory::deployEngine(const QDir& dataDir)
         = installer->unpackBook(destination, dataDir.absolutePath() + QDir::separator() + DataPaths::engineName(),
             dataDir.absolutePath(), BookInstaller::Contents::Engine);
     // Which engine is there now; without the record the next start deploys it again.
-    QString reason;
-    if (unpacked && !WholeFile::write(dataDir.absoluteFilePath(DataPaths::engineStampName()), carriedEngineDigest(), &reason))
-        Diagnostics::warning("Impossibile registrare la versione del motore: %s", qPrintable(reason));
+    WholeFile stamp(dataDir.absoluteFilePath(DataPaths::engineStampName()));
+    if (unpacked && !stamp.write(carriedEngineDigest()))
+        Diagnostics::warning("Impossibile registrare la versione del motore: %s", qPrintable(stamp.errorString()));
     return unpacked;
 }
 

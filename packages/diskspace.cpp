@@ -35,13 +35,12 @@ qint64 DiskSpace::available(const QString& path)
     return storage.isValid() ? storage.bytesAvailable() : -1;
 }
 
-bool DiskSpace::fits(qint64 needed, const QString& path, QString* shortage)
+QString DiskSpace::shortage(qint64 needed, const QString& path)
 {
     const qint64 free = available(path);
     if (free < 0 || needed <= free)
-        return true;
-    *shortage = QStringLiteral("servono %1 MB, liberi %2 MB").arg(megabytes(needed, true)).arg(megabytes(free, false));
-    return false;
+        return QString();
+    return QStringLiteral("servono %1 MB, liberi %2 MB").arg(megabytes(needed, true)).arg(megabytes(free, false));
 }
 
 void DiskSpace::setProbe(const std::function<qint64(const QString&)>& probe) { probeFunction() = probe; }

@@ -101,8 +101,8 @@ void Download::updateProgress(int done, int total)
     announced = total;
     if (!spaceChecked && total > 0 && manager) {
         spaceChecked = true;
-        QString shortage;
-        if (!DiskSpace::fits(total - manager->keptBytes(), QFileInfo(filePath).absolutePath(), &shortage)) {
+        const QString shortage = DiskSpace::shortage(total - manager->keptBytes(), QFileInfo(filePath).absolutePath());
+        if (!shortage.isEmpty()) {
             refusal = QStringLiteral("Spazio su disco insufficiente per scaricare il dizionario: ") + shortage;
             // The transfer ends as a failure at once: the page hears the refusal, nothing is kept.
             manager->refuse();
@@ -233,7 +233,7 @@ bool Download::recordInstalled(const QString& bookId, QString* warning)
     }
     if (!store.setValueWhenFree(bookId, QStringLiteral("STATUS"), QStringLiteral("1"))) {
         *warning = QStringLiteral("Impossibile registrare il dizionario come installato nel database: ")
-            + store.lastError() + QStringLiteral(". Riprova a scaricarlo.");
+            + store.errorString() + QStringLiteral(". Riprova a scaricarlo.");
         return false;
     }
     store.close();

@@ -87,8 +87,8 @@ bool PackageUnpack::unpackInto(const QString& tmp, const Reporter& reporter)
     }
     if (!extractor.inspect())
         return fail(extractor.diagnostic(), extractor.errorString());
-    QString shortage;
-    if (!DiskSpace::fits(extractor.declaredTotal(), baseDir, &shortage))
+    const QString shortage = DiskSpace::shortage(extractor.declaredTotal(), baseDir);
+    if (!shortage.isEmpty())
         return fail(QStringLiteral("Spazio insufficiente per %1: %2").arg(zipPath, shortage),
             QStringLiteral("Spazio su disco insufficiente per installare il libro: ") + shortage);
 
@@ -106,8 +106,8 @@ bool PackageUnpack::unpackInto(const QString& tmp, const Reporter& reporter)
     // Checked where it was unpacked, before it replaces anything: a damaged dictionary is never
     // reported installed, and the previous version stays.
     const QString database = tmp + QLatin1Char('/') + DataPaths::bookDatabaseName();
-    QString problem;
-    if (contents == Contents::Dictionary && !DictionaryCheck::isSearchable(database, &problem))
+    const QString problem = contents == Contents::Dictionary ? DictionaryCheck::problem(database) : QString();
+    if (!problem.isEmpty())
         return fail(QStringLiteral("Dizionario danneggiato in %1: %2").arg(zipPath, problem),
             QStringLiteral("Il dizionario scaricato è danneggiato e non è stato installato. Riprovare a scaricarlo."));
     return true;

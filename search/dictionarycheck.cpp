@@ -56,24 +56,22 @@ QString findNonTable(sqlite3* db, const QSet<QByteArray>& tables)
 }
 }
 
-bool DictionaryCheck::isSearchable(const QString& databasePath, QString* problem)
+QString DictionaryCheck::problem(const QString& databasePath)
 {
     const QFileInfo file(databasePath);
-    if (!file.isFile()) {
-        *problem = file.fileName() + QStringLiteral(" mancante");
-        return false;
-    }
+    if (!file.isFile())
+        return file.fileName() + QStringLiteral(" mancante");
     // Opened as the searches open it.
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(databasePath.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-        *problem = QString::fromUtf8(db ? sqlite3_errmsg(db) : "out of memory");
+        const QString unopened = QString::fromUtf8(db ? sqlite3_errmsg(db) : "out of memory");
         sqlite3_close(db);
-        return false;
+        return unopened;
     }
     QSet<QByteArray> tables;
-    *problem = compileEverySearch(db, tables);
-    if (problem->isEmpty())
-        *problem = findNonTable(db, tables);
+    QString found = compileEverySearch(db, tables);
+    if (found.isEmpty())
+        found = findNonTable(db, tables);
     sqlite3_close(db);
-    return problem->isEmpty();
+    return found;
 }

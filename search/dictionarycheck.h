@@ -7,7 +7,7 @@
 #include <QString>
 
 namespace DictionaryCheck {
-// True when the database at `databasePath` can answer every search; otherwise false, with what
-// is wrong in `problem` (for the diagnostics).
-[[nodiscard]] bool isSearchable(const QString& databasePath, QString* problem);
+// What keeps the database at `databasePath` from answering every search (for the diagnostics);
+// empty when it answers them all.
+QString problem(const QString& databasePath);
 }

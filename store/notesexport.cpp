@@ -134,10 +134,10 @@ bool NotesExport::save(const QJsonObject& tables)
     const QJsonObject document { { QStringLiteral("formato"), QStringLiteral("vocalume-appunti") },
                                  { QStringLiteral("versione"), 1 },
                                  { QStringLiteral("tabelle"), tables } };
-    QString reason;
-    if (WholeFile::write(filePath, QJsonDocument(document).toJson(), &reason))
+    WholeFile file(filePath);
+    if (file.write(QJsonDocument(document).toJson()))
         return true;
-    error = QStringLiteral("Impossibile scrivere il file %1: %2.").arg(filePath, reason);
+    error = QStringLiteral("Impossibile scrivere il file %1: %2.").arg(filePath, file.errorString());
     return false;
 }
 

@@ -122,7 +122,7 @@ bool WebStore::isLogged(QString* failure)
     }
     if (!store.value(QStringLiteral("SYSTEM"), QStringLiteral("LOGIN"), login)) {
         if (failure)
-            *failure = QStringLiteral("Lettura del database delle note fallita, motivo: ") + store.lastError();
+            *failure = QStringLiteral("Lettura del database delle note fallita, motivo: ") + store.errorString();
         return false;
     }
     return login == QLatin1String("TRUE");

@@ -39,7 +39,7 @@ public:
     // shown here: the caller tells the user, with failureText in its own words.
     [[nodiscard]] bool open();
     void close();
-    Failure failure() const { return failureKind; }
+    Failure error() const { return failureKind; }
     // What the user is told about the last failure, in the caller's words; empty when none.
     QString failureText(const FailureTexts& texts) const;
 
@@ -60,7 +60,7 @@ public:
     static bool isDamaged(const QString& file);
 
     // Every statement function below returns false when the statement failed; the driver's
-    // text then stays in lastError() and the outputs are not to be used.
+    // text then stays in errorString() and the outputs are not to be used.
     // Highest row identifier, 0 for an empty table.
     [[nodiscard]] bool maxId(int& max);
     // Whether rows of (refbook, variable) exist.
@@ -89,7 +89,7 @@ public:
     // SESSIONID, which is the account's password, is shown as "***" in the diagnostics.
     [[nodiscard]] bool setApplicationValue(int& counter, const QString& variable, const QString& value);
     // The driver's text of the last statement, transaction step or opening that failed.
-    QString lastError() const { return driverError; }
+    QString errorString() const { return driverError; }
     // Whether the last failure was another connection holding the file (worth a later try).
     bool wasBusy() const { return busyFailure; }
 

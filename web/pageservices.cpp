@@ -237,9 +237,9 @@ QString PageServices::saveTextFile(QString suggestedName, QString text)
     const QString path = chooseFile(true, QDir::home().absoluteFilePath(name));
     if (path.isEmpty())
         return outcome(QStringLiteral("cancelled"));
-    QString reason;
-    if (!WholeFile::write(path, text.toUtf8(), &reason))
-        return outcome(QStringLiteral("failed"), { { QStringLiteral("path"), path }, { QStringLiteral("reason"), reason } });
+    WholeFile file(path);
+    if (!file.write(text.toUtf8()))
+        return outcome(QStringLiteral("failed"), { { QStringLiteral("path"), path }, { QStringLiteral("reason"), file.errorString() } });
     return outcome(QStringLiteral("saved"), { { QStringLiteral("path"), path } });
 }
 
