@@ -12,6 +12,7 @@
 #include "web/entryprint.h"
 #include "web/externalactions.h"
 #include "web/pageservices.h"
+#include "web/userfiles.h"
 #include "web/qtjavascriptinteraction.h"
 #include "web/resultliteral.h"
 #include "web/scriptcall.h"
@@ -66,7 +67,7 @@ private slots:
         ServiceEndpoint::setStoreHost("negozio.esempio");
         opened.clear();
         desktopHandles("open");
-        PageServices::setFileChooser([this](bool, const QString& suggested) {
+        UserFiles::setFileChooser([this](bool, const QString& suggested) {
             offered = suggested;
             return chosen;
         });
@@ -78,7 +79,7 @@ private slots:
     // A chooser left by a test that failed half-way must not answer for the next one.
     void cleanup()
     {
-        PageServices::setFileChooser(nullptr);
+        UserFiles::setFileChooser(nullptr);
         ServiceEndpoint::setCurrent(ServiceEndpoint::built());
     }
 

@@ -1,17 +1,19 @@
 // Help the engine's pages get from native code beside the bridge, published in every page as
-// "VocalumeNative". The bridge's own slots stay as they are; what is new lives here. Every slot
-// answers at once through its result; the headwords behind suggestions are read on a thread of
-// their own, and the page hears when they are through a callback it names, as the bridge's
-// answers go. (Not through a signal the page connects a function to: such a connection keeps
-// that function, and with it the whole page, alive as long as this object lives.)
+// "VocalumeNative". The bridge's own slots stay as they are; what is new lives here. Each slot
+// hands over to the service of its concern: suggestions (SuggestionAnswers), searches
+// (SearchAnswers), downloads (DownloadStates), the user's files (UserFiles) and printing
+// (EntryPrint). Every slot answers at once through its result; what takes longer answers
+// through a callback the page names, as the bridge's answers go. (Not through a signal the page
+// connects a function to: such a connection keeps that function, and with it the whole page,
+// alive as long as this object lives.)
 #pragma once
 
-#include "search/headwordsuggestions.h"
+#include "web/downloadstates.h"
+#include "web/suggestionanswers.h"
 
 #include <QMap>
 #include <QObject>
 #include <QString>
-#include <functional>
 
 class Download;
 class SearchAnswers;
@@ -21,8 +23,6 @@ class PageServices : public QObject
     Q_OBJECT
 public:
     explicit PageServices(QObject* parent = nullptr);
-    // Waits for the suggestions still being looked for.
-    ~PageServices() override;
 
 public slots:
     // Starts reading the headwords of a dictionary for suggestions, so the first one answers at
@@ -92,28 +92,13 @@ signals:
     void pageStatement(const QString& statement);
 
 public:
-    // Who picks the file: the desktop's file dialog unless a test sets its own. `save` tells a
-    // file to write from one to read; the result is the chosen path, empty for none.
-    using FileChooser = std::function<QString(bool save, const QString& suggestedPath)>;
-    static void setFileChooser(FileChooser chooser);
-
-    // The downloads by sku (the download service's), which the two download slots read.
-    void followDownloads(const QMap<QString, Download*>* downloads);
+    // The downloads by sku (the download service's), which the download slots read.
+    void followDownloads(const QMap<QString, Download*>* downloads) { states.follow(downloads); }
     // The searches searchEach hands over to (the bridge's).
-    void followSearches(SearchAnswers* searches);
+    void followSearches(SearchAnswers* answers) { searches = answers; }
 
 private:
-    const QMap<QString, Download*>* downloads = nullptr;
     SearchAnswers* searches = nullptr;
-    // The download of `sku` under way or kept; none when there is none or none are followed.
-    Download* followed(const QString& sku) const;
-    void suggestionsRead(const QString& sku, const QString& sourceLanguage);
-
-    HeadwordSuggestions suggestions;
-    // Who hears that the headwords are read: the last prepareSuggestions.
-    struct Listener {
-        QString sku;
-        QString language;
-        QString callback;
-    } listener;
+    DownloadStates states;
+    SuggestionAnswers suggestions;
 };

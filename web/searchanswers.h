@@ -27,6 +27,10 @@ public:
     void getWords(const SearchRequest& request, const QString& callback);
     // Answers `callback` at once with the subject scopes of dictionary `sku`.
     void getScopes(const QString& sku, const QString& callback);
+    // See PageServices::searchEach and indexRows, which hand over here.
+    void searchEachBook(const QString& word, const QString& type, const QString& books, const QString& offset);
+    static QString indexRows(const QString& sku, const QString& place, const QString& after, const QString& count,
+        const QString& sourceLanguage);
 
     // The service the requests go to, whose signals tell what the user is to see.
     SearchService& service() { return searches; }

@@ -1,0 +1,21 @@
+// The files the user picks for the page: notes written out whole or read back, and an entry
+// exported as PDF. The user chooses each file in the desktop's dialog; the page hears the outcome
+// as a JSON object text.
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class UserFiles
+{
+public:
+    // Who picks the file: the desktop's file dialog unless a test sets its own. `save` tells a
+    // file to write from one to read; the result is the chosen path, empty for none.
+    using FileChooser = std::function<QString(bool save, const QString& suggestedPath)>;
+    static void setFileChooser(FileChooser chooser);
+
+    // See PageServices, whose slots of the same names hand over here.
+    static QString saveTextFile(const QString& suggestedName, const QString& text);
+    static QString openTextFile();
+    static QString exportEntryPdf(const QString& heading, const QString& source, const QString& html);
+};
