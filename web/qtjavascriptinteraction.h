@@ -85,6 +85,8 @@ public slots:
     void getWords(QString sku, QString word, QString from, QString to, QString sourceLanguage, QString callback);
     void search(QString sku, QString word, QString type, QString scope, QString start, QString offset,
                 QString sourceLanguage, QString callback);
+    // Names the page may call, kept for it; they do nothing (a request's end reaches the search
+    // service from its own worker only).
     void onSearchTerminated();
     void onAnaliticTerminated();
     void getHtml(QString sku, QString id, QString file, QString callback);
