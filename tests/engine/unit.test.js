@@ -10,12 +10,15 @@ const vm = require('vm');
 
 const engine = path.join(__dirname, '..', '..', 'engine');
 
-// The shared script in a context with just enough of a window to load.
+// The shared script and its result literals, in the pages' order, in a context with just
+// enough of a window to load.
 function load() {
     const window = { console: { warn() {}, error() {} }, location: { search: '' } };
     window.window = window;
     const context = vm.createContext({ window, document: {}, console: window.console });
-    vm.runInContext(fs.readFileSync(path.join(engine, 'js/app.js'), 'utf8'), context);
+    for (const file of ['js/app.js', 'js/letterale.js']) {
+        vm.runInContext(fs.readFileSync(path.join(engine, file), 'utf8'), context, { filename: file });
+    }
     return context;
 }
 
