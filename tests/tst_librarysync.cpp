@@ -255,13 +255,20 @@ private slots:
         QVERIFY(!mergesEnded.last());
     }
 
-    // Only missing covers are numbered and fetched, each once; one missing or too slow is counted in
-    // one message (no box), its address kept for the next time, and the rest goes on.
+    // Only missing covers are numbered and fetched, each once (a picture two books share is
+    // waited for, not asked twice), several at once; one missing or too slow is counted in one
+    // message (no box), its address kept for the next time, and the rest goes on.
     void covers()
     {
         CachedImage::deadlineMilliseconds = 600;
         QVERIFY(QDir().mkpath(DataPaths::coversDirectory()));
         QVERIFY(QImage(5, 5, QImage::Format_RGB32).save(cover("cached.png")));
+        // How many covers were in the cache as each one started: the first three start together.
+        QStringList cachedAtStart;
+        connect(sync.data(), &LibrarySync::statusMessage, this, [&cachedAtStart](const QString& text) {
+            if (text.startsWith(QStringLiteral("Caricamento copertina")))
+                cachedAtStart << QString::number(QDir(DataPaths::coversDirectory()).entryList(QDir::Files).size());
+        });
         syncWith({{"1", "true", "1", "x.png"}, {"2", "true", "1", "cached.png"}, {"3", "true", "1", "y.jpeg"},
                   {"4", "true", "1", "missing4.png"}, {"5", "true", "1", "x.png"}, {"6", "true", "1", "stuck6.png"},
                   {"7", "true", "1", "z.gif"}}, 5000,
@@ -271,6 +278,7 @@ private slots:
         for (int n = 1; n <= 5; ++n)
             numbered << QStringLiteral("Caricamento copertina %1 / 6 in corso").arg(n);
         QCOMPARE(messages.filter(QStringLiteral("Caricamento copertina")), numbered);
+        QCOMPARE(cachedAtStart.mid(0, 3), QStringList({ "1", "1", "1" }));
         QCOMPARE(values("COVER", {"2", "5", "7"}), QStringLiteral("cached.png|x.png|z.gif"));
         QCOMPARE(values("COVER", {"4", "6"}), QStringLiteral("http://127.0.0.1/media/missing4.png|http://127.0.0.1/media/stuck6.png"));
         QVERIFY(QFile::exists(cover("y.pngg")) && !QFile::exists(cover("missing4.png")) && !QFile::exists(cover("stuck6.png")));
