@@ -336,6 +336,13 @@ private slots:
         QCOMPARE(DownloadAnswers::progressLiteral(done, total), literal);
     }
 
+    // A failure's text can hold an apostrophe (Italian has many): it must not end the literal.
+    void failureLiteralKeepsItsQuotes()
+    {
+        QCOMPARE(DownloadAnswers::failureStatement("onDl", "Settaggi dell'applicativo mancanti"),
+            QStringLiteral("SignalQt('onDl', '{result:false,error:\"Settaggi dell&apos;applicativo mancanti\"}')"));
+    }
+
     void opensOrRefuses_data()
     {
         QTest::addColumn<QString>("action");
