@@ -29,19 +29,11 @@ DownloadAnswers::DownloadAnswers(DownloadService* service, QObject* parent)
 
 void DownloadAnswers::download(const QString& sku, const QString& callback, const QVector<Book>& library)
 {
-    // Set first: a download may answer while it starts (a package that cannot be replaced).
-    const QString previous = callbacks.value(sku);
+    // Set first: a download may answer while it starts (a package that cannot be replaced). The
+    // page that asked last hears of the dictionary from now on, also after a refused request.
     callbacks.insert(sku, callback);
-    switch (service->download(sku, library)) {
-    case DownloadService::Request::Refused:
-        callbacks.insert(sku, previous);
-        break;
-    case DownloadService::Request::Following:
+    if (service->download(sku, library) == DownloadService::Request::Following)
         tellPhase(sku, service->inProgress().value(sku)->phase() == Download::Phase::Installing);
-        break;
-    case DownloadService::Request::Started:
-        break;
-    }
 }
 
 void DownloadAnswers::tellPhase(const QString& sku, bool installing)
