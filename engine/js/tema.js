@@ -28,10 +28,26 @@
         return desktop;
     }
 
+    // The web view keeps a scroll bar's kind (the desktop's or the style sheet's) until its box
+    // is laid out anew without one: a switch gives every scrolling box a new one.
+    function renewScrollBars() {
+        var boxes = [document.documentElement].concat(Array.prototype.slice.call(document.querySelectorAll('.list, .reader')));
+        boxes.forEach(function (box) {
+            var overflow = box.style.overflow;
+            box.style.overflow = 'hidden';
+            void box.offsetWidth;
+            box.style.overflow = overflow;
+        });
+    }
+
     function apply() {
         var dark = V.theme.shown() === 'scuro';
         var root = document.documentElement;
+        var was = /(^|\s)tema-scuro(\s|$)/.test(root.className);
         root.className = (root.className.replace(/(^|\s)tema-scuro(\s|$)/g, ' ') + (dark ? ' tema-scuro' : '')).trim();
+        if (was !== dark) {
+            renewScrollBars();
+        }
         var control = V.byId('tema');
         if (control) {
             control.value = stored();
