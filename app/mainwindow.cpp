@@ -8,6 +8,7 @@
 #include "base/appsettings.h"
 #include "base/diagnostics.h"
 #include "base/processexit.h"
+#include "desktop/colorschemeportal.h"
 #include "library/librarysync.h"
 #include "packages/bookinstaller.h"
 #include "packages/datadirectory.h"
@@ -18,6 +19,7 @@
 #include "ui_mainwindow.h"
 #include "vocalumeconfig.h"
 #include "web/customagentwebview.h"
+#include "web/pagetheme.h"
 #include "web/qtjavascriptinteraction.h"
 #include "web/scriptcall.h"
 #include "web/webpage.h"
@@ -84,6 +86,7 @@ MainWindow::MainWindow(QWidget* parent)
     bridge = new QtJavascriptInteraction(webView);
     bridge->attach(webView);
     connectBridge();
+    followColorScheme();
 
     loadDefaultList();
     QTimer::singleShot(100, this, &MainWindow::goToLibrary);
@@ -190,6 +193,15 @@ void MainWindow::connectBridge()
         hideBusyIndicator();
         statusBar()->showMessage(QString());
     });
+}
+
+// The pages' automatic theme follows the desktop's portal where there is one; without it the
+// theme stays with the Qt palette.
+void MainWindow::followColorScheme()
+{
+    auto* portal = new ColorSchemePortal(this);
+    connect(portal, &ColorSchemePortal::preferenceChanged, &bridge->pageTheme(), &PageTheme::setPortalValue);
+    portal->start();
 }
 
 void MainWindow::onUpdateReply(bool reply, QString url)

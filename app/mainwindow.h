@@ -72,6 +72,8 @@ private:
     template <typename Source> void showReports(Source* source);
     // What the bridge's services report, shown in this window.
     void connectBridge();
+    // Tells the page services the desktop's colour preference, now and as it changes.
+    void followColorScheme();
     // Turns what sign-in and synchronisation report into the status bar, boxes and page calls.
     void connectLibrary();
     // Shows the dialog of a refused session once a page can show it.

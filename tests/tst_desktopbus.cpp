@@ -1,12 +1,16 @@
 // The program on a session bus of the test's own, called as the desktop calls it (gdbus): search
 // provider, runner and the program's own object; a dictionary too slow for the deadline is left out.
 #include "base/datapaths.h"
+#include "desktop/colorschemeportal.h"
 #include "desktop/desktopbus.h"
 #include "desktop/headwordqueries.h"
 #include "tests/support/privatebus.h"
 #include "tests/support/storerows.h"
 #include "tests/support/testdictionary.h"
 
+#include <QDBusContext>
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QProcess>
 
 using TestDictionary::entry;
@@ -28,6 +32,41 @@ QString call(const QString& method, const QStringList& arguments)
     return QString::fromUtf8(gdbus.readAllStandardOutput() + gdbus.readAllStandardError()).trimmed();
 }
 }
+
+// The desktop's settings portal, with the colour preference only; an older one has no ReadOne and
+// wraps Read's value in one more variant.
+class FakePortal : public QObject, protected QDBusContext {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Settings")
+public:
+    FakePortal(uint scheme, bool old)
+        : scheme(scheme)
+        , old(old)
+    {
+    }
+
+public slots:
+    QDBusVariant ReadOne(const QString& group, const QString& key)
+    {
+        if (old)
+            sendErrorReply(QDBusError::UnknownMethod, QStringLiteral("No ReadOne here"));
+        return value(group, key);
+    }
+    QDBusVariant Read(const QString& group, const QString& key)
+    {
+        return QDBusVariant(QVariant::fromValue(value(group, key)));
+    }
+
+private:
+    QDBusVariant value(const QString& group, const QString& key)
+    {
+        if (group != QLatin1String("org.freedesktop.appearance") || key != QLatin1String("color-scheme"))
+            sendErrorReply(QStringLiteral("org.freedesktop.portal.Error.NotFound"), QStringLiteral("No such setting"));
+        return QDBusVariant(scheme);
+    }
+    uint scheme;
+    bool old;
+};
 
 class TestDesktopBus : public QObject {
     Q_OBJECT
@@ -102,6 +141,71 @@ private slots:
         HeadwordQueries::setDeadline(20000);
         TestSupport::storeExec("DELETE FROM SYSTEM WHERE REFBOOK = 'lento'");
         QCOMPARE(call(provider + "GetInitialResultSet", { "['casal']" }), QStringLiteral("(['voc/casale'],)"));
+    }
+
+    void colorScheme_data()
+    {
+        QTest::addColumn<uint>("scheme");
+        QTest::addColumn<bool>("old");
+        QTest::newRow("dark, ReadOne") << 1u << false;
+        QTest::newRow("light, Read of an older portal") << 2u << true;
+        QTest::newRow("no preference") << 0u << false;
+    }
+
+    // The portal's value is read at the start, then every change of that one setting follows.
+    void colorScheme()
+    {
+        QFETCH(uint, scheme);
+        QFETCH(bool, old);
+        QDBusConnection desktop = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QTest::currentDataTag());
+        FakePortal fake(scheme, old);
+        const QString path = QStringLiteral("/org/freedesktop/portal/desktop");
+        QVERIFY(desktop.registerObject(path, &fake, QDBusConnection::ExportAllSlots));
+        QVERIFY(desktop.registerService(QStringLiteral("org.freedesktop.portal.Desktop")));
+
+        ColorSchemePortal portal;
+        QList<int> told;
+        connect(&portal, &ColorSchemePortal::preferenceChanged, this, [&told](int preference) { told << preference; });
+        QVERIFY(portal.start());
+        QTRY_COMPARE(told, QList<int> { int(scheme) });
+
+        const auto change = [&](const QString& key, uint value) {
+            QDBusMessage message = QDBusMessage::createSignal(path, QStringLiteral("org.freedesktop.portal.Settings"),
+                QStringLiteral("SettingChanged"));
+            message << QStringLiteral("org.freedesktop.appearance") << key << QVariant::fromValue(QDBusVariant(value));
+            QVERIFY(desktop.send(message));
+        };
+        change(QStringLiteral("accent-color"), 1);
+        change(QStringLiteral("color-scheme"), 2 - scheme % 2);
+        QTRY_COMPARE(told, (QList<int> { int(scheme), int(2 - scheme % 2) }));
+
+        desktop.unregisterService(QStringLiteral("org.freedesktop.portal.Desktop"));
+        desktop.unregisterObject(path);
+        QDBusConnection::disconnectFromBus(QTest::currentDataTag());
+    }
+
+    void colorSchemeWithoutBus()
+    {
+        ColorSchemePortal portal;
+        QVERIFY(!portal.start(QDBusConnection(QStringLiteral("no bus"))));
+    }
+
+    void colorSchemeValues_data()
+    {
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<int>("preference");
+        QTest::newRow("dark") << QVariant(1u) << int(ColorSchemePortal::PreferDark);
+        QTest::newRow("light, wrapped twice") << QVariant::fromValue(QDBusVariant(QVariant::fromValue(QDBusVariant(2u))))
+                                              << int(ColorSchemePortal::PreferLight);
+        QTest::newRow("out of range") << QVariant(7u) << int(ColorSchemePortal::NoPreference);
+        QTest::newRow("not a number") << QVariant(QStringLiteral("dark")) << int(ColorSchemePortal::NoPreference);
+    }
+
+    void colorSchemeValues()
+    {
+        QFETCH(QVariant, value);
+        QFETCH(int, preference);
+        QCOMPARE(int(ColorSchemePortal::preferenceOf(value)), preference);
     }
 };
 

@@ -11,6 +11,7 @@ PageServices::PageServices(QObject* parent)
     : QObject(parent)
 {
     connect(&suggestions, &SuggestionAnswers::pageStatement, this, &PageServices::pageStatement);
+    connect(&pageTheme, &PageTheme::pageStatement, this, &PageServices::pageStatement);
 }
 
 void PageServices::prepareSuggestions(QString sku, QString sourceLanguage, QString callback)
@@ -67,3 +68,5 @@ QString PageServices::exportEntryPdf(QString heading, QString source, QString ht
 {
     return UserFiles::exportEntryPdf(heading, source, html);
 }
+
+QString PageServices::desktopTheme() { return pageTheme.name(); }

@@ -1,14 +1,15 @@
 // Help the engine's pages get from native code beside the bridge, published in every page as
 // "VocalumeNative". The bridge's own slots stay as they are; what is new lives here. Each slot
 // hands over to the service of its concern: suggestions (SuggestionAnswers), searches
-// (SearchAnswers), downloads (DownloadStates), the user's files (UserFiles) and printing
-// (EntryPrint). Every slot answers at once through its result; what takes longer answers
-// through a callback the page names, as the bridge's answers go. (Not through a signal the page
-// connects a function to: such a connection keeps that function, and with it the whole page,
-// alive as long as this object lives.)
+// (SearchAnswers), downloads (DownloadStates), the user's files (UserFiles), printing
+// (EntryPrint) and the desktop's theme (PageTheme). Every slot answers at once through its
+// result; what takes longer answers through a callback the page names, as the bridge's answers
+// go. (Not through a signal the page connects a function to: such a connection keeps that
+// function, and with it the whole page, alive as long as this object lives.)
 #pragma once
 
 #include "web/downloadstates.h"
+#include "web/pagetheme.h"
 #include "web/suggestionanswers.h"
 
 #include <QMap>
@@ -87,6 +88,10 @@ public slots:
     // The same entry as a PDF file the user names; the outcome as saveTextFile's.
     QString exportEntryPdf(QString heading, QString source, QString html);
 
+    // The desktop's theme, "scuro" or "chiaro": what the page's automatic theme follows. A
+    // change reaches the page as temaDesktop('<theme>').
+    QString desktopTheme();
+
 signals:
     // `statement` answers a callback of the page; the GUI layer runs it in the page.
     void pageStatement(const QString& statement);
@@ -96,9 +101,12 @@ public:
     void followDownloads(const QMap<QString, Download*>* downloads) { states.follow(downloads); }
     // The searches searchEach hands over to (the bridge's).
     void followSearches(SearchAnswers* answers) { searches = answers; }
+    // What the desktop wants of the pages' colours; the window tells it the desktop's changes.
+    PageTheme& theme() { return pageTheme; }
 
 private:
     SearchAnswers* searches = nullptr;
     DownloadStates states;
     SuggestionAnswers suggestions;
+    PageTheme pageTheme;
 };

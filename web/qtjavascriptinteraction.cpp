@@ -37,6 +37,8 @@ QtJavascriptInteraction::QtJavascriptInteraction(QObject* parent)
 
 QtJavascriptInteraction::~QtJavascriptInteraction() = default;
 
+PageTheme& QtJavascriptInteraction::pageTheme() { return services->theme(); }
+
 void QtJavascriptInteraction::attach(CustomAgentWebView* webView)
 {
     view = webView;

@@ -22,6 +22,7 @@ class BookInstaller;
 class CustomAgentWebView;
 class LibrarySync;
 class PageServices;
+class PageTheme;
 class QWebFrame;
 
 class QtJavascriptInteraction : public QObject
@@ -48,6 +49,8 @@ public:
     DownloadAnswers& downloadStatements() { return downloadAnswers; }
     PageReader& pageReader() { return reader; }
     ExternalActions& externalActions() { return external; }
+    // What the desktop wants of the pages' colours.
+    PageTheme& pageTheme();
 
     // Makes a dictionary ready for reading: unpacks its package into books/<bookId> when that
     // folder is missing and makes it the current book (bookId).

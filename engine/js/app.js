@@ -1,7 +1,8 @@
 // Shared script of every engine page, loaded first: the Vocalume namespace, small helpers, the
 // native bridge with the call-back entry point of native code (SignalQt) and the globals native
-// code calls by name. letterale.js (result literals) and dialoghi.js (dialogs, busy spinner)
-// follow it on every page; what they give is used here only when native code calls.
+// code calls by name. tema.js (the theme), letterale.js (result literals) and dialoghi.js
+// (dialogs, busy spinner) follow it on every page; what they give is used here only when native
+// code calls.
 // Plain ES5: the page runs in the embedded web view.
 
 var Vocalume = Vocalume || {};

@@ -47,3 +47,38 @@
         ]);
     });
 }());
+
+// The theme, on the sign-in page as on every other: the user's choice is kept and shown at once,
+// "automatico" follows what native code says of the desktop, also when that changes later.
+(function () {
+    'use strict';
+
+    var $ = PageTest.$;
+    var P = {
+        dark: function () { return /(^|\s)tema-scuro(\s|$)/.test(document.documentElement.className); },
+        ground: function () { return window.getComputedStyle(document.body).backgroundColor; },
+        control: function () { return $('tema').value; },
+        kept: function () { return window.localStorage.getItem('vocalume.tema'); }
+    };
+    var light = 'rgb(239, 236, 228)';
+    var dark = 'rgb(18, 21, 25)';
+    function desktopSays(theme) {
+        return function () {
+            MockBridge.desktopTheme = theme;
+            MockBridge.run('window.temaDesktop && temaDesktop(\'' + theme + '\')');
+        };
+    }
+
+    PageTest.test('the theme: chosen, kept, and in "automatico" the desktop\'s, live', function (t) {
+        t.rows(P, [
+            ['automatico on a light desktop', PageTest.fill('tema', 'automatico', 'change'),
+                { dark: false, ground: light, control: 'automatico', kept: 'automatico' }],
+            ['the desktop turns dark', desktopSays('scuro'), { dark: true, ground: dark, control: 'automatico' }],
+            ['chiaro overrides it', PageTest.fill('tema', 'chiaro', 'change'), { dark: false, ground: light, kept: 'chiaro' }],
+            ['the desktop changes under chiaro', desktopSays('chiaro'), { dark: false, kept: 'chiaro' }],
+            ['scuro on a light desktop', PageTest.fill('tema', 'scuro', 'change'), { dark: true, ground: dark, kept: 'scuro' }],
+            ['back to automatico', PageTest.fill('tema', 'automatico', 'change'), { dark: false, ground: light, kept: 'automatico' }],
+            ['native code\'s unknown word is light', desktopSays('viola'), { dark: false }]
+        ]);
+    });
+}());

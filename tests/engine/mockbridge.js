@@ -98,7 +98,7 @@ var MockBridge = (function () {
     }
 
     var M = { calls: [], statements: [], held: [], files: {}, fileTrouble: null, downloadSizes: {}, downloadStates: {},
-        keptDownloads: {}, useEntries: useEntries, scopes: scopes };
+        keptDownloads: {}, desktopTheme: 'chiaro', useEntries: useEntries, scopes: scopes };
 
     M.run = function (statement) {
         M.statements.push(statement);
@@ -219,6 +219,9 @@ var MockBridge = (function () {
             return fileAnswer('opened', { path: '/home/mario/appunti.json', text: M.files['appunti.json'] });
         },
         copyText: nothing,
+        // The desktop's theme as native code reads it; a test changes M.desktopTheme and then
+        // runs temaDesktop() as native code does.
+        desktopTheme: function () { return M.desktopTheme; },
         printEntry: nothing,
         exportEntryPdf: function (heading) {
             return fileAnswer('saved', { path: '/home/mario/' + heading + '.pdf' });

@@ -1,7 +1,9 @@
 // Takes pictures of the program's pages as a user meets them: the real main window and engine
 // pages against the reference store service (already running, its port given), signing in with
 // the demo account, downloading and opening the first demo dictionary, looking a word up.
-// Each page is shown at every requested window size and saved as <page>-<W>x<H>.png.
+// Each page is shown at every requested window size, in the light theme and in the dark one as
+// the user chooses it in the page ("Tema"), and saved as <page>-<W>x<H>.png and
+// <page>-scuro-<W>x<H>.png.
 //   screenshots --port <n> --out <dir> [--size 1600x1000 --size 1024x700]
 //   screenshots --store https://127.0.0.1:<n> --out <dir>   (a service started with --cert)
 // Run it in a private HOME: it signs in and installs a dictionary there.
@@ -37,16 +39,30 @@ bool waitFor(const char* what, const std::function<bool()>& done, int ms = 30000
 
 bool shows(const QString& page) { return window->webView->page()->mainFrame()->url().path().endsWith(page); }
 
+// The page's theme control set to `choice`, as the user sets it.
+void chooseTheme(const QString& choice)
+{
+    js(QStringLiteral("var t = document.getElementById('tema'); t.value = '%1';"
+                      "var e = document.createEvent('Event'); e.initEvent('change', true, true); t.dispatchEvent(e);")
+           .arg(choice));
+}
+
 bool saveAt(const QList<QSize>& sizes, const QString& dir, const QString& name)
 {
-    for (const QSize& size : sizes) {
-        window->resize(size);
-        QTest::qWait(400);
-        const QString file = QStringLiteral("%1/%2-%3x%4.png").arg(dir, name).arg(size.width()).arg(size.height());
-        if (!window->grab().save(file))
-            return false;
-        std::printf("%s\n", qPrintable(file));
+    const QList<QPair<QString, QString>> themes { { QStringLiteral("chiaro"), QString() },
+                                                  { QStringLiteral("scuro"), QStringLiteral("-scuro") } };
+    for (const auto& theme : themes) {
+        chooseTheme(theme.first);
+        for (const QSize& size : sizes) {
+            window->resize(size);
+            QTest::qWait(400);
+            const QString file = QStringLiteral("%1/%2%3-%4x%5.png").arg(dir, name, theme.second).arg(size.width()).arg(size.height());
+            if (!window->grab().save(file))
+                return false;
+            std::printf("%s\n", qPrintable(file));
+        }
     }
+    chooseTheme(QStringLiteral("automatico"));
     return true;
 }
 
