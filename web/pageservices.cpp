@@ -56,6 +56,10 @@ QString PageServices::saveTextFile(QString suggestedName, QString text)
 
 QString PageServices::openTextFile() { return UserFiles::openTextFile(); }
 
+QString PageServices::speechLanguages() { return speech.languages(); }
+
+bool PageServices::speak(QString text, QString language) { return speech.speak(text, language); }
+
 void PageServices::copyText(QString text) { QApplication::clipboard()->setText(text); }
 
 void PageServices::printEntry(QString heading, QString source, QString html)

@@ -1,14 +1,15 @@
 // Help the engine's pages get from native code beside the bridge, published in every page as
 // "VocalumeNative". The bridge's own slots stay as they are; what is new lives here. Each slot
 // hands over to the service of its concern: suggestions (SuggestionAnswers), searches
-// (SearchAnswers), downloads (DownloadStates), the user's files (UserFiles) and printing
-// (EntryPrint). Every slot answers at once through its result; what takes longer answers
+// (SearchAnswers), downloads (DownloadStates), the user's files (UserFiles), printing
+// (EntryPrint) and pronunciation (SpeechAnswers). Every slot answers at once through its result; what takes longer answers
 // through a callback the page names, as the bridge's answers go. (Not through a signal the page
 // connects a function to: such a connection keeps that function, and with it the whole page,
 // alive as long as this object lives.)
 #pragma once
 
 #include "web/downloadstates.h"
+#include "web/speechanswers.h"
 #include "web/suggestionanswers.h"
 
 #include <QMap>
@@ -87,6 +88,13 @@ public slots:
     // The same entry as a PDF file the user names; the outcome as saveTextFile's.
     QString exportEntryPdf(QString heading, QString source, QString html);
 
+    // The languages whose words can be read aloud, as a JSON array of language ids ("en", "it"),
+    // in alphabetical order: empty when no voice is installed. The page offers "Ascolta" for them.
+    QString speechLanguages();
+    // Reads `text` (a headword or a chosen text) aloud with a voice of `language`, a language id as
+    // the dictionary names its sides; false when none speaks it. It does not wait for the end.
+    bool speak(QString text, QString language);
+
 signals:
     // `statement` answers a callback of the page; the GUI layer runs it in the page.
     void pageStatement(const QString& statement);
@@ -96,9 +104,12 @@ public:
     void followDownloads(const QMap<QString, Download*>* downloads) { states.follow(downloads); }
     // The searches searchEach hands over to (the bridge's).
     void followSearches(SearchAnswers* answers) { searches = answers; }
+    // The voice speak uses instead of the desktop's (not taken over).
+    void useSpeaker(Speaker* speaker) { speech.useSpeaker(speaker); }
 
 private:
     SearchAnswers* searches = nullptr;
     DownloadStates states;
     SuggestionAnswers suggestions;
+    SpeechAnswers speech;
 };
