@@ -11,6 +11,7 @@ PageServices::PageServices(QObject* parent)
     : QObject(parent)
 {
     connect(&suggestions, &SuggestionAnswers::pageStatement, this, &PageServices::pageStatement);
+    connect(&speech, &SpeechAnswers::pageStatement, this, &PageServices::pageStatement);
 }
 
 void PageServices::prepareSuggestions(QString sku, QString sourceLanguage, QString callback)
@@ -56,7 +57,7 @@ QString PageServices::saveTextFile(QString suggestedName, QString text)
 
 QString PageServices::openTextFile() { return UserFiles::openTextFile(); }
 
-QString PageServices::speechLanguages() { return speech.languages(); }
+void PageServices::prepareSpeech(QString callback) { speech.prepare(callback); }
 
 bool PageServices::speak(QString text, QString language) { return speech.speak(text, language); }
 

@@ -88,9 +88,11 @@ public slots:
     // The same entry as a PDF file the user names; the outcome as saveTextFile's.
     QString exportEntryPdf(QString heading, QString source, QString html);
 
-    // The languages whose words can be read aloud, as a JSON array of language ids ("en", "it"),
-    // in alphabetical order: empty when no voice is installed. The page offers "Ascolta" for them.
-    QString speechLanguages();
+    // Finds out the languages whose words can be read aloud (the first time, on a thread of its
+    // own: listing the voices takes a while) and answers `callback` with
+    // {result:true,languages:[...]}, their ids ("en", "it") in alphabetical order, none when no
+    // voice is installed. The page offers "Ascolta" for them.
+    void prepareSpeech(QString callback);
     // Reads `text` (a headword or a chosen text) aloud with a voice of `language`, a language id as
     // the dictionary names its sides; false when none speaks it. It does not wait for the end.
     bool speak(QString text, QString language);

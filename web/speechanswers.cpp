@@ -1,18 +1,26 @@
 #include "web/speechanswers.h"
 
 #include "base/diagnostics.h"
+#include "base/scriptliteral.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QRegularExpression>
 
 #ifdef VOCALUME_HAVE_SPEECH
 #include "web/texttospeechspeaker.h"
 #endif
 
-SpeechAnswers::SpeechAnswers() = default;
+SpeechAnswers::SpeechAnswers(QObject* parent)
+    : QObject(parent)
+{
+}
 
 SpeechAnswers::~SpeechAnswers() = default;
+
+void SpeechAnswers::useSpeaker(Speaker* speaker)
+{
+    given = speaker;
+    connect(given, &Speaker::languagesKnown, this, &SpeechAnswers::answerWaiting);
+}
 
 Speaker* SpeechAnswers::speaker()
 {
@@ -22,14 +30,26 @@ Speaker* SpeechAnswers::speaker()
     if (!systemTried) {
         systemTried = true;
         const QString engine = QString::fromLocal8Bit(qgetenv("VOCALUME_SPEECH_ENGINE"));
-        if (engine != QLatin1String("none"))
-            system = std::make_unique<TextToSpeechSpeaker>(engine);
+        if (engine != QLatin1String("none")) {
+            system = new TextToSpeechSpeaker(engine, this);
+            connect(system, &Speaker::languagesKnown, this, &SpeechAnswers::answerWaiting);
+        }
     }
 #endif
-    return system.get();
+    return system;
 }
 
-QString SpeechAnswers::languages()
+void SpeechAnswers::prepare(const QString& callback)
+{
+    waiting << callback;
+    Speaker* voice = speaker();
+    if (voice)
+        voice->languages(); // starts finding them out
+    if (!voice || voice->isReady())
+        answerWaiting();
+}
+
+void SpeechAnswers::answerWaiting()
 {
     Speaker* voice = speaker();
     QStringList ids;
@@ -39,7 +59,13 @@ QString SpeechAnswers::languages()
             ids << id;
     }
     ids.sort();
-    return QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(ids)).toJson(QJsonDocument::Compact));
+    const QString literal = QStringLiteral("{result:true,languages:[") +
+        (ids.isEmpty() ? QString() : QLatin1Char('"') + ids.join(QStringLiteral("\",\"")) + QLatin1Char('"')) +
+        QStringLiteral("]}");
+    const QStringList callbacks = waiting;
+    waiting.clear();
+    for (const QString& callback : callbacks)
+        emit pageStatement(ScriptLiteral::singleQuoted(callback, literal));
 }
 
 bool SpeechAnswers::speak(const QString& text, const QString& language)

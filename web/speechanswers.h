@@ -7,20 +7,22 @@
 
 #include "web/speaker.h"
 
-#include <memory>
+#include <QObject>
+#include <QStringList>
 
-class SpeechAnswers
+class SpeechAnswers : public QObject
 {
+    Q_OBJECT
 public:
-    SpeechAnswers();
-    ~SpeechAnswers();
+    explicit SpeechAnswers(QObject* parent = nullptr);
+    ~SpeechAnswers() override;
 
     // Speaks through `speaker` from now on (not taken over; it outlives this object).
-    void useSpeaker(Speaker* speaker) { given = speaker; }
+    void useSpeaker(Speaker* speaker);
 
-    // The languages a voice speaks, as a JSON array of language ids in alphabetical order; empty
-    // when none can be spoken.
-    QString languages();
+    // Answers `callback` with {result:true,languages:[...]}, the ids of the languages a voice
+    // speaks in alphabetical order (none when no voice is installed), as soon as they are known.
+    void prepare(const QString& callback);
     // Reads `text` aloud in `language` (a language id); false when no voice speaks it or nothing
     // is left to read.
     bool speak(const QString& text, const QString& language);
@@ -29,10 +31,17 @@ public:
     // ("Church¹") and the white space around.
     static QString spokenText(const QString& text);
 
+signals:
+    // `statement` answers a callback of the page.
+    void pageStatement(const QString& statement);
+
 private:
     Speaker* speaker();
+    // The languages known: every callback waiting for them is answered.
+    void answerWaiting();
 
     Speaker* given = nullptr;
-    std::unique_ptr<Speaker> system;
+    Speaker* system = nullptr;      // the desktop's, a child of this object
     bool systemTried = false;
+    QStringList waiting;            // callbacks asked before the languages were known
 };

@@ -1,56 +1,73 @@
 #include "web/texttospeechspeaker.h"
 
+#include "base/diagnostics.h"
+
 #include <QTextToSpeech>
 
-TextToSpeechSpeaker::TextToSpeechSpeaker(const QString& engine)
-    : engineName(engine)
+TextToSpeechSpeaker::TextToSpeechSpeaker(const QString& engine, QObject* parent)
+    : Speaker(parent)
+    , engineName(engine)
 {
 }
 
-TextToSpeechSpeaker::~TextToSpeechSpeaker() = default;
-
-QTextToSpeech* TextToSpeechSpeaker::speech()
+TextToSpeechSpeaker::~TextToSpeechSpeaker()
 {
-    if (!started) {
-        started = true;
-        engine.reset(engineName.isEmpty() ? new QTextToSpeech : new QTextToSpeech(engineName));
-    }
-    if (engine->state() == QTextToSpeech::BackendError) {
-        error = QStringLiteral("La sintesi vocale del sistema non è disponibile.");
-        return nullptr;
-    }
-    return engine.get();
+    if (!started)
+        return;
+    QMetaObject::invokeMethod(onThread, [this] { delete engine; }, Qt::BlockingQueuedConnection);
+    thread.quit();
+    thread.wait();
+    delete onThread; // its thread has ended: nothing runs on it any more
 }
 
 QList<QLocale> TextToSpeechSpeaker::languages()
 {
-    QTextToSpeech* tts = speech();
-    if (!tts || listed)
-        return voiced;
-    listed = true;
-    // A language counts only with a voice of its own: an engine may list a language it reads with
-    // another language's voice. Listed once: asking the service for voices takes a while.
-    const QLocale before = tts->locale();
-    for (const QLocale& locale : tts->availableLocales()) {
-        tts->setLocale(locale);
-        if (!tts->availableVoices().isEmpty())
-            voiced << locale;
+    if (!started) {
+        started = true;
+        onThread = new QObject;
+        onThread->moveToThread(&thread);
+        thread.setObjectName(QStringLiteral("voce"));
+        thread.start(QThread::LowPriority);
+        QMetaObject::invokeMethod(onThread, [this] { startEngine(); });
     }
-    tts->setLocale(before);
     return voiced;
+}
+
+void TextToSpeechSpeaker::startEngine()
+{
+    engine = engineName.isEmpty() ? new QTextToSpeech : new QTextToSpeech(engineName);
+    QList<QLocale> found;
+    // A language counts only with a voice of its own: an engine may list a language it reads with
+    // another language's voice.
+    if (engine->state() != QTextToSpeech::BackendError) {
+        for (const QLocale& locale : engine->availableLocales()) {
+            engine->setLocale(locale);
+            if (!engine->availableVoices().isEmpty())
+                found << locale;
+        }
+    }
+    const bool broken = engine->state() == QTextToSpeech::BackendError;
+    QMetaObject::invokeMethod(this, [this, found, broken] {
+        voiced = found;
+        ready = true;
+        if (broken)
+            error = QStringLiteral("La sintesi vocale del sistema non è disponibile.");
+        emit languagesKnown();
+    });
 }
 
 bool TextToSpeechSpeaker::say(const QString& text, const QLocale& language)
 {
     const QLocale voice = voiceFor(language);
-    QTextToSpeech* tts = speech();
-    if (!tts)
-        return false;
     if (voice == QLocale::c()) {
         error = QStringLiteral("Nessuna voce installata per la lingua %1.").arg(QLocale::languageToString(language.language()));
         return false;
     }
-    tts->setLocale(voice);
-    tts->say(text);
-    return speech() != nullptr;
+    QMetaObject::invokeMethod(onThread, [this, text, voice] {
+        engine->setLocale(voice);
+        engine->say(text);
+        if (engine->state() == QTextToSpeech::BackendError)
+            Diagnostics::debug("La sintesi vocale non ha letto il testo");
+    });
+    return true;
 }

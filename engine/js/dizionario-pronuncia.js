@@ -1,8 +1,9 @@
 // Dictionary page: "Ascolta". A headword, or a text chosen in an entry, is read aloud by native
 // code in the language of its side of the dictionary: a dictionary's headwords in its source
 // language, a chosen text in the language its markup names, else in the same. Native code says
-// once which languages its voices speak; where none speaks a language there is no button, and
-// the help tells how to install the voices.
+// once which languages its voices speak, through a callback (listing the voices takes a while):
+// until then, and where no voice speaks a language, there is no button, and where none speaks the
+// dictionary's the help tells how to install the voices.
 
 (function (V, D) {
     'use strict';
@@ -10,7 +11,7 @@
     var LONGEST = 300;       // characters of a chosen text read aloud: an example, not a page
 
     var el = D.el;
-    var spoken = null;       // ids of the languages the voices speak, once asked
+    var spoken = [];         // ids of the languages the voices speak, once native code said
 
     // "en-GB", "EN_us": the language's own id, "en".
     function languageId(lang) {
@@ -18,14 +19,6 @@
     }
 
     D.canSpeak = function (lang) {
-        if (spoken === null) {
-            var native = V.native('speechLanguages');
-            try {
-                spoken = (native && JSON.parse(native.speechLanguages())) || [];
-            } catch (e) {
-                spoken = [];
-            }
-        }
         var id = languageId(lang);
         return !!id && spoken.indexOf(id) >= 0;
     };
@@ -111,9 +104,27 @@
         return [listenLabel(shown), true, function () { D.speak(text, lang); }];
     };
 
-    // The help's line on installing the voices shows while this dictionary's headwords cannot be
-    // read aloud.
-    D.syncSpeechHint = function () {
+    // Asks native code which languages its voices speak; without it, none.
+    D.prepareSpeech = function () {
+        var native = V.native('prepareSpeech');
+        if (native) {
+            native.prepareSpeech('onSpeechLanguages');
+        } else {
+            window.onSpeechLanguages({ languages: [] });
+        }
+    };
+
+    // The languages known: the buttons of what is shown, and the help's line on installing the
+    // voices while this dictionary's headwords cannot be read aloud.
+    window.onSpeechLanguages = function (res) {
+        spoken = (res && res.languages) || [];
+        D.refreshListen();
+        D.blocks().forEach(function (b) {
+            var heading = b.el.querySelector('.blocco-testa');
+            if (heading && !b.el.querySelector('.listen')) {
+                D.listenHeading(heading, b.it);
+            }
+        });
         V.show(V.byId('speech-hint'), !D.canSpeak(D.lang));
     };
 }(Vocalume, Vocalume.dict));

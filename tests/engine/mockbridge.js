@@ -213,8 +213,10 @@ var MockBridge = (function () {
     }
     var voices = params.voci === undefined ? ['en', 'it'] : params.voci.split(',').filter(Boolean);
     var services = {
-        // The languages voices speak; speaking one is heard as the call itself.
-        speechLanguages: function () { return JSON.stringify(voices); },
+        // The languages voices speak, told later; speaking one is heard as the call itself.
+        prepareSpeech: function (callback) {
+            later(function () { answer(callback, '{result:true,languages:' + JSON.stringify(voices) + '}'); });
+        },
         speak: function (text, lang) { return voices.indexOf(lang) >= 0; },
         saveTextFile: function (name, text) {
             M.files['appunti.json'] = text;

@@ -1,5 +1,6 @@
 // A voice for the tests: it speaks the languages it is given and remembers what it was asked to
-// read, opening no sound device and starting no speech service.
+// read, opening no sound device and starting no speech service. Made `slow`, it knows its
+// languages only once told (knowLanguages), as the desktop's voices come after a while.
 #pragma once
 
 #include "web/speaker.h"
@@ -9,13 +10,20 @@
 class StubSpeaker : public Speaker
 {
 public:
-    explicit StubSpeaker(const QStringList& voices)
+    explicit StubSpeaker(const QStringList& voices, bool slow = false)
+        : known(!slow)
     {
         for (const QString& name : voices)
             installed << QLocale(name);
     }
 
-    QList<QLocale> languages() override { return installed; }
+    QList<QLocale> languages() override { return known ? installed : QList<QLocale>(); }
+    bool isReady() const override { return known; }
+    void knowLanguages()
+    {
+        known = true;
+        emit languagesKnown();
+    }
 
     // Records "text|voice", the voice being the installed locale chosen for `language`.
     bool say(const QString& text, const QLocale& language) override
@@ -33,5 +41,6 @@ public:
 
 private:
     QList<QLocale> installed;
+    bool known;
     QString error;
 };
