@@ -29,6 +29,11 @@ message("${out}")
 if(NOT out MATCHES "Depends:[^\n]*libqt5webkit5" OR NOT out MATCHES "libqt5sql5-sqlite")
   message(FATAL_ERROR "the package does not depend on the libraries the program needs")
 endif()
+# A program that speaks recommends the voices (ldd of the program: linked to Qt TextToSpeech).
+execute_process(COMMAND ldd "${BINARY_DIR}/vocalume" OUTPUT_VARIABLE linked ERROR_QUIET)
+if(linked MATCHES "libQt5TextToSpeech" AND NOT out MATCHES "Recommends:[^\n]*speech-dispatcher-espeak-ng")
+  message(FATAL_ERROR "the package does not recommend the voices of the pronunciation")
+endif()
 run(${DPKG_DEB} --contents "${debs}")
 message("${out}")
 foreach(path IN ITEMS

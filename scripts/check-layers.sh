@@ -2,7 +2,7 @@
 # Checks the layering of ARCHITECTURE.md two ways:
 #  1. sources: every project include in a folder names a folder of the same or a lower layer;
 #  2. binaries (when a build folder is given): the tests of each layer below the web view load none
-#     of the Qt libraries that layer must not use (QtWebKit, QtWidgets...), as ldd shows them. (A
+#     of the Qt libraries that layer must not use (QtWebKit, QtWidgets, QtTextToSpeech...), as ldd shows them. (A
 #     test links only the library of its layer, so a call the wrong way already fails to link.)
 # Exits 1 at the first broken rule, printing every one found.
 set -euo pipefail
@@ -42,13 +42,13 @@ done
 if [ -n "$build" ]; then
   # Test executables of each layer and the libraries they must not load.
   declare -A forbidden=(
-    [base]="Qt5Gui Qt5Widgets Qt5Network Qt5Sql Qt5Xml Qt5WebKit"
-    [services]="Qt5Widgets Qt5Sql Qt5WebKit"
-    [search]="Qt5Widgets Qt5Network Qt5WebKit"
-    [pages]="Qt5Widgets Qt5Sql Qt5WebKit"
-    [packages]="Qt5Widgets Qt5WebKit"
-    [library]="Qt5Widgets Qt5WebKit"
-    [desktop]="Qt5Gui Qt5Widgets Qt5Network Qt5WebKit"
+    [base]="Qt5Gui Qt5Widgets Qt5Network Qt5Sql Qt5Xml Qt5WebKit Qt5TextToSpeech"
+    [services]="Qt5Widgets Qt5Sql Qt5WebKit Qt5TextToSpeech"
+    [search]="Qt5Widgets Qt5Network Qt5WebKit Qt5TextToSpeech"
+    [pages]="Qt5Widgets Qt5Sql Qt5WebKit Qt5TextToSpeech"
+    [packages]="Qt5Widgets Qt5WebKit Qt5TextToSpeech"
+    [library]="Qt5Widgets Qt5WebKit Qt5TextToSpeech"
+    [desktop]="Qt5Gui Qt5Widgets Qt5Network Qt5WebKit Qt5TextToSpeech"
   )
   # Each test's layer, as the test build wrote it: "<layer> <test>" per line.
   list="$build/tests/layer-tests.txt"

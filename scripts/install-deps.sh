@@ -7,6 +7,9 @@ packages=(cmake g++ make pkg-config qtbase5-dev libqt5sql5-sqlite libqt5webkit5-
   libcpp-httplib-dev xvfb xauth zip unzip curl)
 # Qt's own dialogs in Italian.
 packages+=(qttranslations5-l10n)
+# The pronunciation: Qt TextToSpeech to build with (optional at configure time), and the voices
+# to hear it in the demo (speech-dispatcher with espeak-ng); the tests use a voice of their own.
+packages+=(libqt5texttospeech5-dev qtspeech5-speechd-plugin speech-dispatcher speech-dispatcher-espeak-ng espeak-ng)
 # Debian's cpp-httplib is built with OpenSSL and its pkg-config flags turn the TLS server on, so
 # its header needs OpenSSL's; the tests make their certificate authority with the openssl tool.
 packages+=(libssl-dev openssl)

@@ -6,6 +6,7 @@
 #include "search/spellingsuggestions.h"
 #include "services/serviceendpoint.h"
 #include "tests/support/searchrunner.h"
+#include "tests/support/stubspeaker.h"
 #include "tests/support/testdictionary.h"
 #include "web/customagentwebview.h"
 #include "web/downloadanswers.h"
@@ -133,6 +134,58 @@ private slots:
         services.searchEach("cas", "0", "[{\"sku\":\"voc\",\"lang\":\"it\",\"callback\":\"b.it\"}]", "2");
         QTRY_COMPARE(told.count(), 3);
         QCOMPARE(told.at(2).at(0).toString().count("idzenta"), 2);
+    }
+
+    // The page's "Ascolta" speaks in the language of the side of the dictionary it names, with the
+    // voice of that language closest to it; a language no voice speaks, or nothing left to read
+    // once the markup and the homograph's number are gone, reads nothing. The page hears the
+    // languages the voices speak, each once, when they are known.
+    void speaksInTheLanguageOfItsSide_data()
+    {
+        QTest::addColumn<QString>("voices");
+        QTest::addColumn<bool>("slow");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("said");
+        QTest::addColumn<QString>("languages");
+        const QString both = "it_IT en_GB en_US";
+        QTest::newRow("Italian headword") << both << false << "casa" << "it" << "casa|it_IT" << "\"en\",\"it\"";
+        QTest::newRow("English headword") << both << false << "church" << "en" << "church|en_US" << "\"en\",\"it\"";
+        QTest::newRow("the only country of a language") << "it_CH en_GB" << false << "house" << "en" << "house|en_GB"
+                                                          << "\"en\",\"it\"";
+        QTest::newRow("homograph number and markup") << both << false << " <span class=\"w\">Church</span><sup>\u00b9</sup> "
+                                                     << "en" << "Church|en_US" << "\"en\",\"it\"";
+        QTest::newRow("example text") << both << false << "a  cup\nof tea" << "en" << "a cup of tea|en_US"
+                                      << "\"en\",\"it\"";
+        QTest::newRow("voices listed later") << both << true << "casa" << "it" << "casa|it_IT" << "\"en\",\"it\"";
+        QTest::newRow("no voice for the language") << "it_IT" << false << "church" << "en" << "" << "\"it\"";
+        QTest::newRow("no voice at all") << "" << false << "casa" << "it" << "" << "";
+        QTest::newRow("no language named") << both << false << "casa" << "" << "" << "\"en\",\"it\"";
+        QTest::newRow("nothing left to read") << both << false << "<sup>\u00b2</sup>" << "it" << "" << "\"en\",\"it\"";
+    }
+
+    void speaksInTheLanguageOfItsSide()
+    {
+        QFETCH(QString, voices);
+        QFETCH(bool, slow);
+        QFETCH(QString, text);
+        QFETCH(QString, language);
+        QFETCH(QString, said);
+        QFETCH(QString, languages);
+        StubSpeaker speaker(voices.split(' ', Qt::SkipEmptyParts), slow);
+        PageServices services;
+        services.useSpeaker(&speaker);
+        QSignalSpy told(&services, &PageServices::pageStatement);
+        services.prepareSpeech("onVoci");
+        if (slow) {
+            QCOMPARE(told.count(), 0);
+            QVERIFY(!services.speak(text, language)); // no voice known yet
+            speaker.knowLanguages();
+        }
+        QCOMPARE(told.count(), 1);
+        QCOMPARE(told.at(0).at(0).toString(), "SignalQt('onVoci', '{result:true,languages:[" + languages + "]}')");
+        QCOMPARE(services.speak(text, language), !said.isEmpty());
+        QCOMPARE(speaker.said, said.isEmpty() ? QStringList() : QStringList { said });
     }
 
     // What the page hears of each kind of request, to the byte: a headword's apostrophe, a scope's

@@ -12,6 +12,7 @@ PageServices::PageServices(QObject* parent)
 {
     connect(&suggestions, &SuggestionAnswers::pageStatement, this, &PageServices::pageStatement);
     connect(&pageTheme, &PageTheme::pageStatement, this, &PageServices::pageStatement);
+    connect(&speech, &SpeechAnswers::pageStatement, this, &PageServices::pageStatement);
 }
 
 void PageServices::prepareSuggestions(QString sku, QString sourceLanguage, QString callback)
@@ -56,6 +57,10 @@ QString PageServices::saveTextFile(QString suggestedName, QString text)
 }
 
 QString PageServices::openTextFile() { return UserFiles::openTextFile(); }
+
+void PageServices::prepareSpeech(QString callback) { speech.prepare(callback); }
+
+bool PageServices::speak(QString text, QString language) { return speech.speak(text, language); }
 
 void PageServices::copyText(QString text) { QApplication::clipboard()->setText(text); }
 

@@ -2,14 +2,16 @@
 // "VocalumeNative". The bridge's own slots stay as they are; what is new lives here. Each slot
 // hands over to the service of its concern: suggestions (SuggestionAnswers), searches
 // (SearchAnswers), downloads (DownloadStates), the user's files (UserFiles), printing
-// (EntryPrint) and the desktop's theme (PageTheme). Every slot answers at once through its
-// result; what takes longer answers through a callback the page names, as the bridge's answers
-// go. (Not through a signal the page connects a function to: such a connection keeps that
-// function, and with it the whole page, alive as long as this object lives.)
+// (EntryPrint), the desktop's theme (PageTheme) and pronunciation (SpeechAnswers). Every slot
+// answers at once through its result; what takes longer answers through a callback the page
+// names, as the bridge's answers go. (Not through a signal the page connects a function to: such
+// a connection keeps that function, and with it the whole page, alive as long as this object
+// lives.)
 #pragma once
 
 #include "web/downloadstates.h"
 #include "web/pagetheme.h"
+#include "web/speechanswers.h"
 #include "web/suggestionanswers.h"
 
 #include <QMap>
@@ -91,6 +93,14 @@ public slots:
     // The desktop's theme, "scuro" or "chiaro": what the page's automatic theme follows. A
     // change reaches the page as temaDesktop('<theme>').
     QString desktopTheme();
+    // Finds out the languages whose words can be read aloud (the first time, on a thread of its
+    // own: listing the voices takes a while) and answers `callback` with
+    // {result:true,languages:[...]}, their ids ("en", "it") in alphabetical order, none when no
+    // voice is installed. The page offers "Ascolta" for them.
+    void prepareSpeech(QString callback);
+    // Reads `text` (a headword or a chosen text) aloud with a voice of `language`, a language id as
+    // the dictionary names its sides; false when none speaks it. It does not wait for the end.
+    bool speak(QString text, QString language);
 
 signals:
     // `statement` answers a callback of the page; the GUI layer runs it in the page.
@@ -103,10 +113,13 @@ public:
     void followSearches(SearchAnswers* answers) { searches = answers; }
     // What the desktop wants of the pages' colours; the window tells it the desktop's changes.
     PageTheme& theme() { return pageTheme; }
+    // The voice speak uses instead of the desktop's (not taken over).
+    void useSpeaker(Speaker* speaker) { speech.useSpeaker(speaker); }
 
 private:
     SearchAnswers* searches = nullptr;
     DownloadStates states;
     SuggestionAnswers suggestions;
     PageTheme pageTheme;
+    SpeechAnswers speech;
 };

@@ -156,11 +156,13 @@
         var entries = [
             ['Copia', !!selected, function () { copy(selected); }],
             [look ? 'Cerca \u00ab' + look + '\u00bb' : 'Cerca', !!look, function () { D.lookUp(look); }],
+            // A chosen text (an example) read aloud, where a voice speaks its language.
+            D.listenChoice(selected, b),
             ['Copia la voce', !!b, function () { copy(entryOf(b).text); }],
             ['Seleziona tutto', true, D.selectAll],
             ['Stampa la voce...', !!b, function () { D.printEntry(b); }],
             ['Esporta la voce in PDF...', !!b && !!V.native('exportEntryPdf'), function () { exportPdf(b); }]
-        ];
+        ].filter(function (e) { return e; });
         var box = document.createElement('div');
         box.className = 'menu';
         box.setAttribute('role', 'menu');

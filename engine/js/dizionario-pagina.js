@@ -59,6 +59,7 @@
         entry.page = null;
         blocks = [];
         el.entry.innerHTML = '';
+        D.refreshListen();
         V.show(el.entryView, false);
         V.show(el.welcome, true);
         D.refreshEntryTools();
@@ -113,12 +114,15 @@
             section.items.forEach(function (it) {
                 var b = { it: it, el: document.createElement('section') };
                 b.el.className = 'blocco';
-                b.el.innerHTML = (many ? '<h3 class="blocco-testa">' + D.itemLabel(it) + '</h3>' : '') +
+                b.el.innerHTML = (many ? '<div class="blocco-capo"><h3 class="blocco-testa">' + D.itemLabel(it) + '</h3></div>' : '') +
                     '<div class="entry-note" hidden></div><div class="list-status blocco-stato">' +
                     '<span class="spinner spinner-small"></span> Caricamento della voce...</div><div class="blocco-corpo"></div>';
                 b.note = b.el.querySelector('.entry-note');
                 b.status = b.el.querySelector('.blocco-stato');
                 b.body = b.el.querySelector('.blocco-corpo');
+                if (many) {
+                    D.listenHeading(b.el.querySelector('.blocco-testa'), it);
+                }
                 blocks.push(b);
                 el.entry.appendChild(b.el);
             });
@@ -141,6 +145,7 @@
             step.focus = it;
         }
         el.entryWord.innerHTML = D.itemLabel(it);
+        D.refreshListen();
         D.refreshEntryTools();
         markCurrent();
         var b = blocks.filter(function (x) { return D.sameEntry(x.it, it); })[0];

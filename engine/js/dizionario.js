@@ -237,6 +237,7 @@
         V.store.readSystem(function (system) {
             var book = system[sku] || {};
             D.lang = book.SOURCELANGUAGEID || '';
+            D.prepareSpeech();
             el.dictTitle.textContent = book.TITLE || sku;
             el.dictSub.textContent = [book.SUBTITLE, book.LANG].filter(function (s) { return D.trim(s); }).join(' \u00b7 ');
             document.title = 'Vocalume - ' + (book.TITLE || sku);

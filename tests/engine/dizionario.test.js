@@ -67,7 +67,13 @@
             Object.keys(want).forEach(function (table) { out[table] = V.dictionary.saved[table].map(function (r) { return r.NOTE; }); });
             return out;
         },
-        note: text('.is-current .entry-note:not([hidden])', 'entry')
+        note: text('.is-current .entry-note:not([hidden])', 'entry'),
+        // The "Ascolta" buttons, by what they read; what was read aloud, as [text, language].
+        listen: function () {
+            return Array.prototype.map.call(document.querySelectorAll('.listen'), function (b) { return b.getAttribute('aria-label'); });
+        },
+        spoken: function (t) { return calls(t, 'speak'); },
+        speechHint: function () { return !$('speech-hint').hasAttribute('hidden'); }
     };
 
     var search = function (word, type) { return function () { V.dictionary.search(word, type || '0'); }; };
@@ -357,7 +363,7 @@
             ['keys', function () {
                 $('entry').focus();
                 key(document.body, 93);
-                t.eq(P.menu().length, 6, 'the menu key opens the menu');
+                t.eq(P.menu().length, 7, 'the menu key opens the menu, "Ascolta" for the chosen text');
                 key(document.activeElement, 27);
                 t.eq(P.menu(), [], 'Esc closes it');
                 t.ok(key(document.body, 65, { ctrlKey: true }).defaultPrevented);
@@ -369,6 +375,39 @@
                 key(document.body, 87, { ctrlKey: true });
                 t.eq([calls(t, 'printEntry').length, calls(t, 'loadUrl')], [1, [['libreria.html']]], 'Ctrl+P prints, Ctrl+W leaves');
             }]
+        ]);
+    });
+
+    PageTest.test('"Ascolta" reads a headword in its dictionary\'s language where a voice speaks it, and a chosen text ' +
+        'from the menu', function (t) {
+        var menuItem = function (label) {
+            return function () { document.querySelectorAll('.menu button')[P.menu().indexOf(label)].click(); };
+        };
+        var rightClick = function (word) {
+            return function () {
+                var at = selectWord(word);
+                PageTest.fire($('entry'), 'mouseup', { button: 2, clientX: at.clientX, clientY: at.clientY });
+            };
+        };
+        t.rows(P, [
+            ['an Italian headword', search('cascata'), { entry: 'cascata', listen: ['Ascolta \u00abcascata\u00bb'], speechHint: false }],
+            ['pressed, it is read in Italian', click('listen'), { spoken: [['cascata', 'it']] }],
+            ['homographs: one beside each heading, and beside the heading of the entry in focus', search('citt\u00e0'),
+                { heads: ['citt\u00e01s.f.', 'citt\u00e02s.f.', 'Citt\u00e03n.pr.'], listen: ['Ascolta \u00abcitt\u00e0\u00bb',
+                    'Ascolta \u00abcitt\u00e0\u00bb', 'Ascolta \u00abcitt\u00e0\u00bb', 'Ascolta \u00abCitt\u00e0\u00bb'] }],
+            ['the word of a homograph, without its number', function () { $('entry').querySelectorAll('.listen')[2].click(); },
+                { spoken: [['Citt\u00e0', 'it']] }],
+            ['every dictionary: the French side has no voice', everywhere('luna'), { sections: both,
+                listen: ['Ascolta \u00abluna\u00bb', 'Ascolta \u00abluna\u00bb'] }],
+            ['this dictionary only again', [click('all-books'), search('cascata')], { entry: 'cascata' }],
+            ['a chosen text of the entry', rightClick('Salto d\'acqua'),
+                { menu: ['Copia', 'Cerca \u00abSalto d\'acqua\u00bb', 'Ascolta \u00abSalto d\'acqua\u00bb', 'Copia la voce',
+                    'Seleziona tutto', 'Stampa la voce...', 'Esporta la voce in PDF...'] }],
+            ['read from the menu', menuItem('Ascolta \u00abSalto d\'acqua\u00bb'), { spoken: [['Salto d\'acqua', 'it']], menu: [] }],
+            ['in the language its markup names', [function () {
+                    $('entry').querySelector('.blocco-corpo').lastChild.setAttribute('lang', 'fr');
+                }, rightClick('Salto')], { menu: ['Copia', 'Cerca \u00abSalto\u00bb', 'Copia la voce', 'Seleziona tutto',
+                    'Stampa la voce...', 'Esporta la voce in PDF...'] }]
         ]);
     });
 

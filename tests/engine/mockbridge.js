@@ -1,7 +1,8 @@
 // Stands in for native code: publishes QtJavascriptInteraction (and VocalumeNative beside it),
 // records every call, answers with the SignalQt statements native code evaluates and seeds the
 // SYSTEM table. Page address options: delay=<ms> before an answer, idbook=<sku>, nativo=0 (no
-// VocalumeNative). The password it accepts is "segreta". Plain ES5.
+// VocalumeNative), voci=<ids> (the languages the voices speak, comma-separated; English and
+// Italian when not given). The password it accepts is "segreta". Plain ES5.
 
 var MockBridge = (function () {
     'use strict';
@@ -210,7 +211,13 @@ var MockBridge = (function () {
             return w.length === key.length && w.split('').filter(function (c, i) { return c !== key.charAt(i); }).length === 1;
         }).map(function (e) { return e.word; });
     }
+    var voices = params.voci === undefined ? ['en', 'it'] : params.voci.split(',').filter(Boolean);
     var services = {
+        // The languages voices speak, told later; speaking one is heard as the call itself.
+        prepareSpeech: function (callback) {
+            later(function () { answer(callback, '{result:true,languages:' + JSON.stringify(voices) + '}'); });
+        },
+        speak: function (text, lang) { return voices.indexOf(lang) >= 0; },
         saveTextFile: function (name, text) {
             M.files['appunti.json'] = text;
             return fileAnswer('saved', { path: '/home/mario/appunti.json' });
