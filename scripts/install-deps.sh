@@ -18,6 +18,8 @@ packages+=(ninja-build desktop-file-utils appstream x11-utils)
 # The private session bus and the desktop's calls of the look-up tests (Qt's D-Bus module comes with
 # qtbase5-dev).
 packages+=(dbus libglib2.0-bin)
+# A Wayland compositor without a screen and Qt's Wayland plugin, for the trial on Wayland.
+packages+=(weston qtwayland5)
 # The sanitizer build and the fuzz targets.
 packages+=(clang libclang-rt-dev)
 [ "${1:-}" = "--demo" ] && packages+=(dict-freedict-ita-eng dict-freedict-eng-ita dict-gcide dict-wn wordnet-base hunspell-it hunspell-en-us)
