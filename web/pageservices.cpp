@@ -11,6 +11,7 @@ PageServices::PageServices(QObject* parent)
     : QObject(parent)
 {
     connect(&suggestions, &SuggestionAnswers::pageStatement, this, &PageServices::pageStatement);
+    connect(&flashCards, &FlashCardAnswers::pageStatement, this, &PageServices::pageStatement);
 }
 
 void PageServices::prepareSuggestions(QString sku, QString sourceLanguage, QString callback)
@@ -67,3 +68,7 @@ QString PageServices::exportEntryPdf(QString heading, QString source, QString ht
 {
     return UserFiles::exportEntryPdf(heading, source, html);
 }
+
+QString PageServices::exportAnkiCards(QString rows) { return flashCards.exportFile(rows); }
+
+void PageServices::sendToAnki(QString rows, QString callback) { flashCards.send(rows, callback); }

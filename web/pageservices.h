@@ -1,14 +1,15 @@
 // Help the engine's pages get from native code beside the bridge, published in every page as
 // "VocalumeNative". The bridge's own slots stay as they are; what is new lives here. Each slot
 // hands over to the service of its concern: suggestions (SuggestionAnswers), searches
-// (SearchAnswers), downloads (DownloadStates), the user's files (UserFiles) and printing
-// (EntryPrint). Every slot answers at once through its result; what takes longer answers
-// through a callback the page names, as the bridge's answers go. (Not through a signal the page
-// connects a function to: such a connection keeps that function, and with it the whole page,
-// alive as long as this object lives.)
+// (SearchAnswers), downloads (DownloadStates), the user's files (UserFiles), printing
+// (EntryPrint) and flash cards (FlashCardAnswers). Every slot answers at once through its
+// result; what takes longer answers through a callback the page names, as the bridge's answers
+// go. (Not through a signal the page connects a function to: such a connection keeps that
+// function, and with it the whole page, alive as long as this object lives.)
 #pragma once
 
 #include "web/downloadstates.h"
+#include "web/flashcardanswers.h"
 #include "web/suggestionanswers.h"
 
 #include <QMap>
@@ -87,6 +88,13 @@ public slots:
     // The same entry as a PDF file the user names; the outcome as saveTextFile's.
     QString exportEntryPdf(QString heading, QString source, QString html);
 
+    // The favourites and notes of `rows` (a JSON array of the page's rows, {table, IDBOOK, REF,
+    // NOTE, DIZIONARIO}) as flash cards: written into a file for Anki's import the user picks,
+    // the outcome as FlashCardAnswers::exportFile tells it; or sent to Anki through
+    // AnkiConnect, `callback` answered as FlashCardAnswers::send tells.
+    QString exportAnkiCards(QString rows);
+    void sendToAnki(QString rows, QString callback);
+
 signals:
     // `statement` answers a callback of the page; the GUI layer runs it in the page.
     void pageStatement(const QString& statement);
@@ -96,9 +104,12 @@ public:
     void followDownloads(const QMap<QString, Download*>* downloads) { states.follow(downloads); }
     // The searches searchEach hands over to (the bridge's).
     void followSearches(SearchAnswers* answers) { searches = answers; }
+    // Where sendToAnki finds AnkiConnect (tests start their own).
+    void setAnkiPort(quint16 port) { flashCards.setAnkiPort(port); }
 
 private:
     SearchAnswers* searches = nullptr;
     DownloadStates states;
     SuggestionAnswers suggestions;
+    FlashCardAnswers flashCards;
 };

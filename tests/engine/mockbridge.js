@@ -218,6 +218,14 @@ var MockBridge = (function () {
         openTextFile: function () {
             return fileAnswer('opened', { path: '/home/mario/appunti.json', text: M.files['appunti.json'] });
         },
+        // Cards for Anki: the file "written" counts the rows handed over; AnkiConnect answers
+        // M.ankiAnswer (a literal), by default one card added.
+        exportAnkiCards: function (rows) {
+            return fileAnswer('saved', { path: '/home/mario/schede-vocalume.txt', count: JSON.parse(rows).length });
+        },
+        sendToAnki: function (rows, callback) {
+            later(function () { answer(callback, M.ankiAnswer || '{result:true,added:1,present:0}'); });
+        },
         copyText: nothing,
         printEntry: nothing,
         exportEntryPdf: function (heading) {
