@@ -95,8 +95,13 @@ private slots:
     // Exported again after the note changed, the entry's line keeps its id and changes its back.
     void reExportKeepsTheId()
     {
-        const QStringList first = exportedLine("prima nota");
-        const QStringList second = exportedLine("nota\tcambiata");
+        const auto line = [](const QString& note) {
+            CardBuilder builder;
+            builder.add(saved("dog", QString(), note), "<p class=\"def\">a pet</p>");
+            return QString::fromUtf8(AnkiTextFile::text(builder.cards(), "Vocalume")).split('\n').value(6).split('\t');
+        };
+        const QStringList first = line("prima nota");
+        const QStringList second = line("nota\tcambiata");
         QCOMPARE(first.size(), 4);
         QCOMPARE(second.size(), 4);
         QCOMPARE(second.at(0), first.at(0));
@@ -129,19 +134,6 @@ private:
         s.note = note;
         s.favourite = favourite;
         return s;
-    }
-
-    // The fields of the one card's line in a file exported with `note` on the entry.
-    static QStringList exportedLine(const QString& note)
-    {
-        CardBuilder builder;
-        builder.add(saved("dog", QString(), note), "<p class=\"def\">a pet</p>");
-        const QString path = QDir::home().absoluteFilePath("schede.txt");
-        AnkiTextFile file;
-        if (!file.write(path, builder.cards(), "Vocalume"))
-            return {};
-        const QStringList lines = QString::fromUtf8(TestSupport::readFile(path)).split('\n');
-        return lines.value(6).split('\t');
     }
 };
 
