@@ -313,10 +313,17 @@ private slots:
 
         QTemporaryDir dir;
         chosen = dir.filePath("schede.txt");
-        QCOMPARE(answer(services.exportAnkiCards(rows)), QVariantMap({ { "result", "saved" }, { "path", chosen }, { "count", 1 } }));
+        QSignalSpy statements(&services, &PageServices::pageStatement);
+        const auto heard = [&](const std::function<void()>& ask) {
+            statements.clear();
+            ask();
+            return statements.wait(20000) ? statements.at(0).at(0).toString() : QString();
+        };
+        QCOMPARE(heard([&] { services.exportAnkiCards(rows, "onExported"); }),
+                 "SignalQt('onExported', '{count:1,path:\"" + chosen + "\",result:\"saved\"}')");
         QCOMPARE(offered, QDir::home().absoluteFilePath("schede-vocalume.txt"));
         QVERIFY(TestSupport::readFile(chosen).startsWith("#separator:tab\n#html:true\n"));
-        QCOMPARE(answer(services.exportAnkiCards("[]")), QVariantMap({ { "result", "empty" } }));
+        QCOMPARE(heard([&] { services.exportAnkiCards("[]", "onExported"); }), QString("SignalQt('onExported', '{result:\"empty\"}')"));
 
         quint16 port = 0;
         {
@@ -324,12 +331,9 @@ private slots:
             port = closed.port();
         }
         services.setAnkiPort(port);
-        QSignalSpy statements(&services, &PageServices::pageStatement);
-        services.sendToAnki(rows, "Vocalume.onAnkiSent");
-        QVERIFY(statements.count() == 1 || statements.wait(20000));
-        QCOMPARE(statements.at(0).at(0).toString(),
-                 QStringLiteral("SignalQt('Vocalume.onAnkiSent', '{result:false,error:\"Anki non risponde: avvia Anki con il "
-                                "componente AnkiConnect e riprova.\"}')"));
+        QCOMPARE(heard([&] { services.sendToAnki(rows, "Vocalume.onAnkiSent"); }),
+                 QStringLiteral("SignalQt('Vocalume.onAnkiSent', '{error:\"Anki non risponde: avvia Anki con il componente "
+                                "AnkiConnect e riprova.\",result:false}')"));
     }
 
     // What a page loaded during a transfer reads of it: the announced size and the progress;

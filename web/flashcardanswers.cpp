@@ -8,7 +8,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QThread>
 #include <QUrl>
+#include <memory>
 
 const QString FlashCardAnswers::Deck = QStringLiteral("Vocalume");
 
@@ -32,12 +34,32 @@ CardBuilder::Saved savedOf(const QJsonObject& row)
         saved.note = row.value(QStringLiteral("NOTE")).toString();
     return saved;
 }
+
+// A JSON object of texts, numbers and truth values as the page's result literal.
+QString literalOf(const QJsonObject& object)
+{
+    QStringList members;
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        const QJsonValue v = it.value();
+        const QString value = v.isBool() ? QString::fromLatin1(v.toBool() ? "true" : "false")
+            : v.isDouble()               ? QString::number(v.toInt())
+                                         : QLatin1Char('"') + ScriptLiteral::escapeNested(v.toString(), QLatin1Char('"'), QLatin1Char('\'')) + QLatin1Char('"');
+        members << it.key() + QLatin1Char(':') + value;
+    }
+    return QLatin1Char('{') + members.join(QLatin1Char(',')) + QLatin1Char('}');
+}
 }
 
 FlashCardAnswers::FlashCardAnswers(QObject* parent)
     : QObject(parent)
 {
     connect(&anki, &AnkiConnect::finished, this, &FlashCardAnswers::sent);
+}
+
+FlashCardAnswers::~FlashCardAnswers()
+{
+    for (QThread* thread : findChildren<QThread*>())
+        thread->wait();
 }
 
 FlashCards FlashCardAnswers::cards(const QString& rows)
@@ -52,30 +74,46 @@ FlashCards FlashCardAnswers::cards(const QString& rows)
     return builder.cards();
 }
 
-QString FlashCardAnswers::exportFile(const QString& rows)
+void FlashCardAnswers::build(const QString& rows, std::function<void(const FlashCards&)> then)
 {
-    return UserFiles::exportAnkiCards(cards(rows), Deck);
+    auto made = std::make_shared<FlashCards>();
+    QThread* thread = QThread::create([rows, made] { *made = cards(rows); });
+    thread->setParent(this);
+    connect(thread, &QThread::finished, this, [thread, made, then] {
+        thread->deleteLater();
+        then(*made);
+    });
+    thread->start(QThread::LowPriority);
+}
+
+void FlashCardAnswers::exportFile(const QString& rows, const QString& callback)
+{
+    build(rows, [this, callback](const FlashCards& made) {
+        const QString outcome = UserFiles::exportAnkiCards(made, Deck);
+        emit pageStatement(ScriptLiteral::singleQuoted(callback, literalOf(QJsonDocument::fromJson(outcome.toUtf8()).object())));
+    });
 }
 
 void FlashCardAnswers::send(const QString& rows, const QString& callback)
 {
-    const FlashCards all = cards(rows);
-    if (all.isEmpty()) {
-        emit pageStatement(ScriptLiteral::singleQuoted(callback, QStringLiteral("{result:true,added:0,present:0}")));
-        return;
-    }
-    if (!anki.send(all, Deck)) {
+    if (!sendCallback.isEmpty()) {
         emit pageStatement(ScriptLiteral::singleQuoted(callback, QStringLiteral("{result:false,busy:true}")));
         return;
     }
     sendCallback = callback;
+    build(rows, [this](const FlashCards& made) {
+        if (!made.isEmpty() && anki.send(made, Deck))
+            return;
+        emit pageStatement(ScriptLiteral::singleQuoted(sendCallback, QStringLiteral("{result:true,added:0,present:0}")));
+        sendCallback.clear();
+    });
 }
 
 void FlashCardAnswers::sent()
 {
-    const QString literal = anki.error() == AnkiConnect::Error::None
-        ? QStringLiteral("{result:true,added:%1,present:%2}").arg(anki.added()).arg(anki.present())
-        : QStringLiteral("{result:false,error:\"%1\"}").arg(ScriptLiteral::escapeNested(anki.errorString(), QLatin1Char('"'), QLatin1Char('\'')));
-    emit pageStatement(ScriptLiteral::singleQuoted(sendCallback, literal));
+    const QJsonObject outcome = anki.error() == AnkiConnect::Error::None
+        ? QJsonObject { { QStringLiteral("result"), true }, { QStringLiteral("added"), anki.added() }, { QStringLiteral("present"), anki.present() } }
+        : QJsonObject { { QStringLiteral("result"), false }, { QStringLiteral("error"), anki.errorString() } };
+    emit pageStatement(ScriptLiteral::singleQuoted(sendCallback, literalOf(outcome)));
     sendCallback.clear();
 }

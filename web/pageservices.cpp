@@ -69,6 +69,6 @@ QString PageServices::exportEntryPdf(QString heading, QString source, QString ht
     return UserFiles::exportEntryPdf(heading, source, html);
 }
 
-QString PageServices::exportAnkiCards(QString rows) { return flashCards.exportFile(rows); }
+void PageServices::exportAnkiCards(QString rows, QString callback) { flashCards.exportFile(rows, callback); }
 
 void PageServices::sendToAnki(QString rows, QString callback) { flashCards.send(rows, callback); }

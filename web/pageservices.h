@@ -90,9 +90,9 @@ public slots:
 
     // The favourites and notes of `rows` (a JSON array of the page's rows, {table, IDBOOK, REF,
     // NOTE, DIZIONARIO}) as flash cards: written into a file for Anki's import the user picks,
-    // the outcome as FlashCardAnswers::exportFile tells it; or sent to Anki through
-    // AnkiConnect, `callback` answered as FlashCardAnswers::send tells.
-    QString exportAnkiCards(QString rows);
+    // or sent to Anki through AnkiConnect; `callback` hears the outcome as
+    // FlashCardAnswers::exportFile and send tell.
+    void exportAnkiCards(QString rows, QString callback);
     void sendToAnki(QString rows, QString callback);
 
 signals:

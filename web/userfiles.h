@@ -20,6 +20,7 @@ public:
     static QString saveTextFile(const QString& suggestedName, const QString& text);
     static QString openTextFile();
     static QString exportEntryPdf(const QString& heading, const QString& source, const QString& html);
-    // `cards` as a file for Anki's import into `deck`; see FlashCardAnswers::exportFile.
+    // `cards` as a file for Anki's import into `deck`, the outcome as a JSON object text; see
+    // FlashCardAnswers::exportFile.
     static QString exportAnkiCards(const FlashCards& cards, const QString& deck);
 };

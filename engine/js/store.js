@@ -385,17 +385,21 @@
     // Writes the cards into a file Anki imports, which the user picks.
     V.exportAnki = function () {
         withCardRows(function (rows) {
-            var outcome = fileOutcome(V.native('exportAnkiCards').exportAnkiCards(JSON.stringify(rows)));
-            if (outcome.result === 'saved') {
-                V.message(cardsText(outcome.count) + (outcome.count === 1 ? ' esportata' : ' esportate') + ' nel file ' +
-                    outcome.path + '. In Anki scegli File › Importa e apri questo file: esportando di nuovo, ' +
-                    'le schede già importate si aggiornano.');
-            } else if (outcome.result === 'empty') {
-                V.message('Nessuna scheda da esportare: le voci dei preferiti e delle note non si trovano nei dizionari installati.');
-            } else if (outcome.result !== 'cancelled') {
-                V.message('Le schede non sono state esportate. ' + (outcome.reason || ''));
-            }
+            V.native('exportAnkiCards').exportAnkiCards(JSON.stringify(rows), 'Vocalume.onAnkiExported');
         });
+    };
+
+    V.onAnkiExported = function (outcome) {
+        outcome = outcome || {};
+        if (outcome.result === 'saved') {
+            V.message(cardsText(outcome.count) + (outcome.count === 1 ? ' esportata' : ' esportate') + ' nel file ' +
+                outcome.path + '. In Anki scegli File \u203a Importa e apri questo file: esportando di nuovo, ' +
+                'le schede gi\u00e0 importate si aggiornano.');
+        } else if (outcome.result === 'empty') {
+            V.message('Nessuna scheda da esportare: le voci dei preferiti e delle note non si trovano nei dizionari installati.');
+        } else if (outcome.result !== 'cancelled') {
+            V.message('Le schede non sono state esportate. ' + (outcome.reason || outcome.error || ''));
+        }
     };
 
     // Sends the cards to Anki, which must be running with AnkiConnect.

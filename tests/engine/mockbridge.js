@@ -220,8 +220,9 @@ var MockBridge = (function () {
         },
         // Cards for Anki: the file "written" counts the rows handed over; AnkiConnect answers
         // M.ankiAnswer (a literal), by default one card added.
-        exportAnkiCards: function (rows) {
-            return fileAnswer('saved', { path: '/home/mario/schede-vocalume.txt', count: JSON.parse(rows).length });
+        exportAnkiCards: function (rows, callback) {
+            var outcome = fileAnswer('saved', { path: '/home/mario/schede-vocalume.txt', count: JSON.parse(rows).length });
+            later(function () { answer(callback, outcome); });
         },
         sendToAnki: function (rows, callback) {
             later(function () { answer(callback, M.ankiAnswer || '{result:true,added:1,present:0}'); });
