@@ -9,8 +9,7 @@
 #include <QByteArray>
 #include <QString>
 
-class AnkiTextFile
-{
+class AnkiTextFile {
 public:
     // The file's text: the headers, then "id, front, back, tags" a line.
     static QByteArray text(const FlashCards& cards, const QString& deck);

@@ -9,7 +9,7 @@
 namespace {
 // The only tags a side keeps inside a sense; the others leave their text.
 const QSet<QString> inlineTags { QStringLiteral("b"), QStringLiteral("i"), QStringLiteral("em"),
-                                 QStringLiteral("strong"), QStringLiteral("span"), QStringLiteral("br") };
+    QStringLiteral("strong"), QStringLiteral("span"), QStringLiteral("br") };
 
 QString escaped(const QString& text) { return text.toHtmlEscaped(); }
 
@@ -38,8 +38,7 @@ bool isSense(const QXmlStreamReader& xml, bool definitions)
 }
 
 // Copies the sense blocks of an entry onto the allowed tags, within the letters allowed.
-class SenseCopy
-{
+class SenseCopy {
 public:
     SenseCopy(const QString& html, bool definitions)
         : xml(QStringLiteral("<entry>") + html + QStringLiteral("</entry>"))
@@ -80,7 +79,8 @@ private:
             blockStart = out.size();
             blockHasText = false;
             open << QStringLiteral("p");
-            out += QStringLiteral("<p") + classAttribute(xml.attributes().value(QStringLiteral("class")).toString()) + QLatin1Char('>');
+            out += QStringLiteral("<p") + classAttribute(xml.attributes().value(QStringLiteral("class")).toString())
+                + QLatin1Char('>');
             return;
         }
         const QString tag = xml.name().toString().toLower();
@@ -89,7 +89,8 @@ private:
         if (tag == QLatin1String("br"))
             out += QStringLiteral("<br>");
         else if (kept)
-            out += QLatin1Char('<') + tag + classAttribute(xml.attributes().value(QStringLiteral("class")).toString()) + QLatin1Char('>');
+            out += QLatin1Char('<') + tag + classAttribute(xml.attributes().value(QStringLiteral("class")).toString())
+                + QLatin1Char('>');
     }
 
     void closed()
@@ -206,8 +207,12 @@ FlashCard CardBuilder::card(const Entry& entry)
     FlashCard card;
     card.id = cardId(s.sku, s.file, s.entryId);
     card.front = QStringLiteral("<b>") + escaped(s.headword) + QStringLiteral("</b>")
-        + (s.homograph.isEmpty() ? QString() : QStringLiteral("<span class=\"omografo\">") + escaped(superscript(s.homograph)) + QStringLiteral("</span>"))
-        + (s.dictionary.isEmpty() ? QString() : QStringLiteral("<br><span class=\"dizionario\">") + escaped(s.dictionary) + QStringLiteral("</span>"));
+        + (s.homograph.isEmpty() ? QString()
+                                 : QStringLiteral("<span class=\"omografo\">") + escaped(superscript(s.homograph))
+                    + QStringLiteral("</span>"))
+        + (s.dictionary.isEmpty() ? QString()
+                                  : QStringLiteral("<br><span class=\"dizionario\">") + escaped(s.dictionary)
+                    + QStringLiteral("</span>"));
     card.back = entry.senses;
     if (!entry.note.isEmpty())
         card.back += QStringLiteral("<p class=\"nota\"><i>Nota:</i> ") + noteHtml(entry.note) + QStringLiteral("</p>");

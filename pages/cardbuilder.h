@@ -10,8 +10,7 @@
 #include <QHash>
 #include <QString>
 
-class CardBuilder
-{
+class CardBuilder {
 public:
     // An entry the user keeps: the dictionary (its sku and title), the entry's place (its id in
     // content file `file`), its headword and homograph number, and the note or the favourite.

@@ -24,10 +24,7 @@ AnkiConnect::AnkiConnect(QObject* parent)
 
 AnkiConnect::~AnkiConnect() = default;
 
-void AnkiConnect::setPort(quint16 port)
-{
-    http->setServer({ QStringLiteral("127.0.0.1"), port, false });
-}
+void AnkiConnect::setPort(quint16 port) { http->setServer({ QStringLiteral("127.0.0.1"), port, false }); }
 
 bool AnkiConnect::send(const FlashCards& cards, const QString& deck)
 {
@@ -62,11 +59,10 @@ QString AnkiConnect::errorString() const
 void AnkiConnect::request(Step next, const QString& action, const QJsonObject& params)
 {
     step = next;
-    const QJsonObject body { { QStringLiteral("action"), action },
-                             { QStringLiteral("version"), ProtocolVersion },
-                             { QStringLiteral("params"), params } };
+    const QJsonObject body { { QStringLiteral("action"), action }, { QStringLiteral("version"), ProtocolVersion },
+        { QStringLiteral("params"), params } };
     http->post(QStringLiteral("/"), QJsonDocument(body).toJson(QJsonDocument::Compact),
-               { { "Content-Type", "application/json" } });
+        { { "Content-Type", "application/json" } });
 }
 
 QJsonArray AnkiConnect::notes(const QList<int>& which) const
@@ -74,13 +70,14 @@ QJsonArray AnkiConnect::notes(const QList<int>& which) const
     QJsonArray out;
     for (const int i : which) {
         const FlashCard& card = sending.at(i);
-        out.append(QJsonObject {
-            { QStringLiteral("deckName"), deckName },
+        out.append(QJsonObject { { QStringLiteral("deckName"), deckName },
             { QStringLiteral("modelName"), QStringLiteral("Basic") },
-            { QStringLiteral("fields"), QJsonObject { { QStringLiteral("Front"), card.front }, { QStringLiteral("Back"), card.back } } },
+            { QStringLiteral("fields"),
+                QJsonObject { { QStringLiteral("Front"), card.front }, { QStringLiteral("Back"), card.back } } },
             { QStringLiteral("tags"), QJsonArray::fromStringList(card.tags) },
-            { QStringLiteral("options"), QJsonObject { { QStringLiteral("allowDuplicate"), false },
-                                                       { QStringLiteral("duplicateScope"), QStringLiteral("deck") } } } });
+            { QStringLiteral("options"),
+                QJsonObject { { QStringLiteral("allowDuplicate"), false },
+                    { QStringLiteral("duplicateScope"), QStringLiteral("deck") } } } });
     }
     return out;
 }

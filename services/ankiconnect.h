@@ -16,15 +16,14 @@
 
 class HttpConnection;
 
-class AnkiConnect : public QObject
-{
+class AnkiConnect : public QObject {
     Q_OBJECT
 public:
     static constexpr quint16 DefaultPort = 8765;
     enum class Error {
         None,
         Unreachable, // nothing answers on the port, or not as AnkiConnect does
-        Refused      // AnkiConnect answered with an error
+        Refused // AnkiConnect answered with an error
     };
 
     explicit AnkiConnect(QObject* parent = nullptr);

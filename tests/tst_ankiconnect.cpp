@@ -10,8 +10,7 @@
 namespace {
 const QString unreachable = QStringLiteral("Anki non risponde: avvia Anki con il componente AnkiConnect e riprova.");
 const FlashCards cards { { "id-0", "front 0", "back 0", { "vocalume" } },
-                         { "id-1", "front 1", "back 1", { "vocalume", "nota" } },
-                         { "id-2", "front 2", "back 2", { "vocalume" } } };
+    { "id-1", "front 1", "back 1", { "vocalume", "nota" } }, { "id-2", "front 2", "back 2", { "vocalume" } } };
 
 QByteArray answer(const QJsonValue& result, const QJsonValue& error = QJsonValue::Null)
 {
@@ -31,7 +30,8 @@ struct FakeAnki {
             for (int i = 0; i < notesOf(requests.last()).size(); ++i)
                 ids.append(1000 + i);
             return HttpTestServer::Answer(answer(action == "canAddNotes" ? QJsonArray::fromVariantList(addable)
-                                                     : action == "addNotes" ? QJsonValue(ids) : QJsonValue(1)));
+                    : action == "addNotes"                               ? QJsonValue(ids)
+                                                                         : QJsonValue(1)));
         });
     }
     QStringList actions() const
@@ -61,7 +61,8 @@ private slots:
     {
         QTest::addColumn<QVariantList>("addable");
         QTest::addColumn<QStringList>("added");
-        QTest::newRow("all new") << QVariantList { true, true, true } << QStringList { "front 0", "front 1", "front 2" };
+        QTest::newRow("all new") << QVariantList { true, true, true }
+                                 << QStringList { "front 0", "front 1", "front 2" };
         QTest::newRow("one present") << QVariantList { true, false, true } << QStringList { "front 0", "front 2" };
         QTest::newRow("all present") << QVariantList { false, false, false } << QStringList();
     }
@@ -77,7 +78,8 @@ private slots:
         anki.setPort(fake.server.port());
         QVERIFY(sendAndWait(&anki));
         QCOMPARE(anki.error(), AnkiConnect::Error::None);
-        QCOMPARE(fake.actions(), QStringList({ "createDeck", "canAddNotes", "addNotes" }).mid(0, added.isEmpty() ? 2 : 3));
+        QCOMPARE(
+            fake.actions(), QStringList({ "createDeck", "canAddNotes", "addNotes" }).mid(0, added.isEmpty() ? 2 : 3));
         QCOMPARE(fake.requests.first().value("params").toObject().value("deck").toString(), QString("Vocalume"));
         QCOMPARE(notesOf(fake.requests.at(1)).size(), cards.size());
         QStringList fronts;
@@ -89,7 +91,8 @@ private slots:
         for (const QJsonObject& request : fake.requests)
             QCOMPARE(request.value("version").toInt(), 6);
         const QJsonObject note = notesOf(fake.requests.at(1)).at(1).toObject();
-        QCOMPARE(note.value("deckName").toString() + ' ' + note.value("modelName").toString(), QString("Vocalume Basic"));
+        QCOMPARE(
+            note.value("deckName").toString() + ' ' + note.value("modelName").toString(), QString("Vocalume Basic"));
         QCOMPARE(note.value("fields").toObject().value("Back").toString(), QString("back 1"));
         QCOMPARE(note.value("tags").toArray(), QJsonArray({ "vocalume", "nota" }));
         QCOMPARE(note.value("options").toObject().value("allowDuplicate").toBool(true), false);
@@ -100,10 +103,13 @@ private slots:
         QTest::addColumn<QByteArray>("reply"); // empty: no server on the port
         QTest::addColumn<int>("error");
         QTest::addColumn<QString>("text");
-        QTest::newRow("error reply") << answer(QJsonValue::Null, "model was not found: Basic") << int(AnkiConnect::Error::Refused)
+        QTest::newRow("error reply") << answer(QJsonValue::Null, "model was not found: Basic")
+                                     << int(AnkiConnect::Error::Refused)
                                      << "Anki non ha accettato le schede (model was not found: Basic)";
-        QTest::newRow("not the add-on") << HttpTestServer::reply("<html>ciao</html>") << int(AnkiConnect::Error::Unreachable) << unreachable;
-        QTest::newRow("server error") << HttpTestServer::reply("{}", 500) << int(AnkiConnect::Error::Unreachable) << unreachable;
+        QTest::newRow("not the add-on") << HttpTestServer::reply("<html>ciao</html>")
+                                        << int(AnkiConnect::Error::Unreachable) << unreachable;
+        QTest::newRow("server error") << HttpTestServer::reply("{}", 500) << int(AnkiConnect::Error::Unreachable)
+                                      << unreachable;
         QTest::newRow("no server") << QByteArray() << int(AnkiConnect::Error::Unreachable) << unreachable;
     }
 

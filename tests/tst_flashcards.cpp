@@ -14,8 +14,10 @@ private slots:
         QTest::addColumn<QString>("senses");
         const QString head = QStringLiteral("<h2 class=\"lemma\">dog</h2><span class=\"gram\">n.</span>");
         QTest::newRow("first three definitions")
-            << head + "<p class=\"intestazione\">dog (n.)</p><p class=\"def\"><b>1.</b> a pet</p><p class=\"def sottosenso\">b</p>"
-                      "<blockquote class=\"esempio\">q</blockquote><p class=\"def\">c</p><p class=\"def\">d</p>"
+            << head
+                + "<p class=\"intestazione\">dog (n.)</p><p class=\"def\"><b>1.</b> a pet</p><p class=\"def "
+                  "sottosenso\">b</p>"
+                  "<blockquote class=\"esempio\">q</blockquote><p class=\"def\">c</p><p class=\"def\">d</p>"
             << "<p class=\"def\"><b>1.</b> a pet</p><p class=\"def sottosenso\">b</p><p class=\"def\">c</p>";
         QTest::newRow("paragraphs and items without definitions")
             << head + "<p>one</p><ol><li>two</li><li>three</li><li>four</li></ol>"
@@ -23,17 +25,16 @@ private slots:
         QTest::newRow("markup outside the allowed tags leaves its text")
             << "<p class=\"def\"><a href=\"voce:x\">link</a> <sup>2</sup><em class=\"x\" title=\"t\">e</em><br/>f</p>"
             << "<p class=\"def\">link 2<em class=\"x\">e</em><br>f</p>";
-        QTest::newRow("text stays escaped")
-            << "<p class=\"def\">a &lt;script&gt; &amp; \"b\"</p>"
-            << "<p class=\"def\">a &lt;script&gt; &amp; &quot;b&quot;</p>";
-        QTest::newRow("class values keep plain letters only")
-            << "<p class=\"def&quot; onclick=&quot;x\">t</p>"
-            << "<p class=\"def onclickx\">t</p>";
+        QTest::newRow("text stays escaped") << "<p class=\"def\">a &lt;script&gt; &amp; \"b\"</p>"
+                                            << "<p class=\"def\">a &lt;script&gt; &amp; &quot;b&quot;</p>";
+        QTest::newRow("class values keep plain letters only") << "<p class=\"def&quot; onclick=&quot;x\">t</p>"
+                                                              << "<p class=\"def onclickx\">t</p>";
         QTest::newRow("an empty definition does not count")
             << "<p class=\"def\"> </p><p class=\"def\">x</p><p class=\"def\">y</p><p class=\"def\">z</p>"
             << "<p class=\"def\">x</p><p class=\"def\">y</p><p class=\"def\">z</p>";
         QTest::newRow("a long sense is cut")
-            << "<p class=\"def\"><i>" + QString(CardBuilder::MaxLetters + 40, QLatin1Char('a')) + "</i></p><p class=\"def\">z</p>"
+            << "<p class=\"def\"><i>" + QString(CardBuilder::MaxLetters + 40, QLatin1Char('a'))
+                + "</i></p><p class=\"def\">z</p>"
             << "<p class=\"def\"><i>" + QString(CardBuilder::MaxLetters, QLatin1Char('a')) + "…</i></p>";
         QTest::newRow("no entry") << QString() << QString();
     }
@@ -55,8 +56,10 @@ private slots:
         const FlashCards cards = builder.cards();
         QCOMPARE(cards.size(), 2);
         QCOMPARE(cards.at(0).id, CardBuilder::cardId("ZDEMO001", "c1.html", "5"));
-        QCOMPARE(cards.at(0).front, "<b>Dog</b><span class=\"omografo\">²</span><br><span class=\"dizionario\">Demo &amp; Co</span>");
-        QCOMPARE(cards.at(0).back, "<p class=\"def\">a pet</p><p class=\"nota\"><i>Nota:</i> &lt;b&gt;cane&lt;/b&gt;<br>&amp; fido</p>");
+        QCOMPARE(cards.at(0).front,
+            "<b>Dog</b><span class=\"omografo\">²</span><br><span class=\"dizionario\">Demo &amp; Co</span>");
+        QCOMPARE(cards.at(0).back,
+            "<p class=\"def\">a pet</p><p class=\"nota\"><i>Nota:</i> &lt;b&gt;cane&lt;/b&gt;<br>&amp; fido</p>");
         QCOMPARE(cards.at(0).tags, QStringList({ "vocalume", "Demo_&_Co", "preferito", "nota" }));
         QCOMPARE(cards.at(1).front, "<b>cat</b><br><span class=\"dizionario\">Demo &amp; Co</span>");
         QCOMPARE(cards.at(1).back, "<p class=\"def\">a cat</p><p class=\"nota\"><i>Nota:</i> miao</p>");
@@ -67,10 +70,14 @@ private slots:
     {
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("field");
-        QTest::newRow("plain") << "<b>a</b> b" << "<b>a</b> b";
-        QTest::newRow("tab") << "a\tb" << "\"a\tb\"";
-        QTest::newRow("line break") << "a\nb" << "\"a\nb\"";
-        QTest::newRow("quote") << "say \"hi\"" << "\"say \"\"hi\"\"\"";
+        QTest::newRow("plain") << "<b>a</b> b"
+                               << "<b>a</b> b";
+        QTest::newRow("tab") << "a\tb"
+                             << "\"a\tb\"";
+        QTest::newRow("line break") << "a\nb"
+                                    << "\"a\nb\"";
+        QTest::newRow("quote") << "say \"hi\""
+                               << "\"say \"\"hi\"\"\"";
     }
 
     void quotesFieldsThatNeedIt()
@@ -83,13 +90,14 @@ private slots:
     // The headers Anki reads, then one line a card: id, front, back, tags.
     void writesTheImportFile()
     {
-        const FlashCards cards { { "id-1", "<b>a</b>", "x\ty", { "vocalume", "nota" } }, { "id-2", "b", "z", { "vocalume" } } };
+        const FlashCards cards { { "id-1", "<b>a</b>", "x\ty", { "vocalume", "nota" } },
+            { "id-2", "b", "z", { "vocalume" } } };
         const QString path = QDir::home().absoluteFilePath("schede.txt");
         AnkiTextFile file;
         QVERIFY2(file.write(path, cards, "Vocalume"), qPrintable(file.errorString()));
         QCOMPARE(QString::fromUtf8(TestSupport::readFile(path)).split('\n'),
-                 QStringList({ "#separator:tab", "#html:true", "#notetype:Basic", "#deck:Vocalume", "#guid column:1",
-                               "#tags column:4", "id-1\t<b>a</b>\t\"x\ty\"\tvocalume nota", "id-2\tb\tz\tvocalume", "" }));
+            QStringList({ "#separator:tab", "#html:true", "#notetype:Basic", "#deck:Vocalume", "#guid column:1",
+                "#tags column:4", "id-1\t<b>a</b>\t\"x\ty\"\tvocalume nota", "id-2\tb\tz\tvocalume", "" }));
     }
 
     // Exported again after the note changed, the entry's line keeps its id and changes its back.
@@ -121,8 +129,8 @@ private slots:
     }
 
 private:
-    static CardBuilder::Saved saved(const QString& word, const QString& homograph, const QString& note, bool favourite = false,
-                                    const QString& id = "5")
+    static CardBuilder::Saved saved(const QString& word, const QString& homograph, const QString& note,
+        bool favourite = false, const QString& id = "5")
     {
         CardBuilder::Saved s;
         s.sku = "ZDEMO001";

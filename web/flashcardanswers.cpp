@@ -35,17 +35,23 @@ CardBuilder::Saved savedOf(const QJsonObject& row)
     return saved;
 }
 
-// A JSON object of texts, numbers and truth values as the page's result literal.
+// A text, number or truth value as a member of the page's result literal.
+QString literalValue(const QJsonValue& value)
+{
+    if (value.isBool())
+        return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
+    if (value.isDouble())
+        return QString::number(value.toInt());
+    return QLatin1Char('"') + ScriptLiteral::escapeNested(value.toString(), QLatin1Char('"'), QLatin1Char('\''))
+        + QLatin1Char('"');
+}
+
+// A JSON object of such values as the page's result literal.
 QString literalOf(const QJsonObject& object)
 {
     QStringList members;
-    for (auto it = object.begin(); it != object.end(); ++it) {
-        const QJsonValue v = it.value();
-        const QString value = v.isBool() ? QString::fromLatin1(v.toBool() ? "true" : "false")
-            : v.isDouble()               ? QString::number(v.toInt())
-                                         : QLatin1Char('"') + ScriptLiteral::escapeNested(v.toString(), QLatin1Char('"'), QLatin1Char('\'')) + QLatin1Char('"');
-        members << it.key() + QLatin1Char(':') + value;
-    }
+    for (auto it = object.begin(); it != object.end(); ++it)
+        members << it.key() + QLatin1Char(':') + literalValue(it.value());
     return QLatin1Char('{') + members.join(QLatin1Char(',')) + QLatin1Char('}');
 }
 }
@@ -90,7 +96,8 @@ void FlashCardAnswers::exportFile(const QString& rows, const QString& callback)
 {
     build(rows, [this, callback](const FlashCards& made) {
         const QString outcome = UserFiles::exportAnkiCards(made, Deck);
-        emit pageStatement(ScriptLiteral::singleQuoted(callback, literalOf(QJsonDocument::fromJson(outcome.toUtf8()).object())));
+        emit pageStatement(
+            ScriptLiteral::singleQuoted(callback, literalOf(QJsonDocument::fromJson(outcome.toUtf8()).object())));
     });
 }
 
@@ -104,7 +111,8 @@ void FlashCardAnswers::send(const QString& rows, const QString& callback)
     build(rows, [this](const FlashCards& made) {
         if (!made.isEmpty() && anki.send(made, Deck))
             return;
-        emit pageStatement(ScriptLiteral::singleQuoted(sendCallback, QStringLiteral("{result:true,added:0,present:0}")));
+        emit pageStatement(
+            ScriptLiteral::singleQuoted(sendCallback, QStringLiteral("{result:true,added:0,present:0}")));
         sendCallback.clear();
     });
 }
@@ -112,7 +120,8 @@ void FlashCardAnswers::send(const QString& rows, const QString& callback)
 void FlashCardAnswers::sent()
 {
     const QJsonObject outcome = anki.error() == AnkiConnect::Error::None
-        ? QJsonObject { { QStringLiteral("result"), true }, { QStringLiteral("added"), anki.added() }, { QStringLiteral("present"), anki.present() } }
+        ? QJsonObject { { QStringLiteral("result"), true }, { QStringLiteral("added"), anki.added() },
+              { QStringLiteral("present"), anki.present() } }
         : QJsonObject { { QStringLiteral("result"), false }, { QStringLiteral("error"), anki.errorString() } };
     emit pageStatement(ScriptLiteral::singleQuoted(sendCallback, literalOf(outcome)));
     sendCallback.clear();

@@ -12,8 +12,7 @@
 #include <QString>
 #include <functional>
 
-class FlashCardAnswers : public QObject
-{
+class FlashCardAnswers : public QObject {
     Q_OBJECT
 public:
     // The deck the cards go into.
