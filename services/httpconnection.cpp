@@ -23,6 +23,8 @@ struct Request {
     QPointer<QIODevice> to;
     bool streaming = false;
     HttpConnection::Headers headers;
+    bool post = false;
+    QByteArray body; // of a POST
 };
 
 const QString certificateFailurePrefix = QStringLiteral("Impossibile stabilire una connessione sicura con ");
@@ -93,12 +95,25 @@ void HttpConnection::setServer(const ServiceEndpoint& server)
 
 int HttpConnection::get(const QString& pathAndQuery, QIODevice* to, const Headers& headers)
 {
+    return enqueue(pathAndQuery, to, headers, nullptr);
+}
+
+int HttpConnection::post(const QString& pathAndQuery, const QByteArray& body, const Headers& headers)
+{
+    return enqueue(pathAndQuery, nullptr, headers, &body);
+}
+
+int HttpConnection::enqueue(const QString& pathAndQuery, QIODevice* to, const Headers& headers, const QByteArray* body)
+{
     Request request;
     request.id = d->nextId++;
     request.pathAndQuery = pathAndQuery;
     request.to = to;
     request.streaming = to != nullptr;
     request.headers = headers;
+    request.post = body != nullptr;
+    if (body)
+        request.body = *body;
     d->queue.enqueue(request);
     if (!d->delivering)
         startNext();
@@ -201,7 +216,7 @@ void HttpConnection::startNext()
     for (const auto& header : d->current.headers)
         request.setRawHeader(header.first, header.second);
 
-    QNetworkReply* reply = d->manager->get(request);
+    QNetworkReply* reply = d->current.post ? d->manager->post(request, d->current.body) : d->manager->get(request);
     reply->setReadBufferSize(ReadBufferSize);
     d->reply = reply;
     connect(reply, &QNetworkReply::metaDataChanged, this, &HttpConnection::onMetaData);

@@ -35,6 +35,9 @@ public:
     // HTTP status: callers that need a package check statusCode()). Redirects are not followed.
     // `headers` go with the request (a Range, for instance). Returns an identifier of the request.
     int get(const QString& pathAndQuery, QIODevice* to = nullptr, const Headers& headers = Headers());
+    // Queues a POST of `body` to `pathAndQuery`, with `headers` (its Content-Type, for
+    // instance); the reply's body is buffered as for get() without a device.
+    int post(const QString& pathAndQuery, const QByteArray& body, const Headers& headers = Headers());
     // Cancels the current request and clears the queue; the current one ends with done(true)
     // before abort() returns. Queued requests end without a signal.
     void abort();
@@ -85,6 +88,7 @@ signals:
 
 private:
     struct Private;
+    int enqueue(const QString& pathAndQuery, QIODevice* to, const Headers& headers, const QByteArray* body);
     void startNext();
     void readBody();
     void onMetaData();

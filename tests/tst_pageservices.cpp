@@ -5,6 +5,7 @@
 #include "packages/downloadmanager.h"
 #include "search/spellingsuggestions.h"
 #include "services/serviceendpoint.h"
+#include "tests/support/httptestserver.h"
 #include "tests/support/searchrunner.h"
 #include "tests/support/stubspeaker.h"
 #include "tests/support/testdictionary.h"
@@ -341,6 +342,51 @@ private slots:
         chosen.clear();
         for (const QVariantMap& cancelled : { answer(services.saveTextFile("x.json", "y")), answer(services.openTextFile()), pdf() })
             QCOMPARE(cancelled, QVariantMap({ { "result", "cancelled" } }));
+    }
+
+    // Favourites and notes become cards of the entries read from their dictionaries: into the
+    // file the user picks, or to Anki, whose absence the page hears in Italian.
+    void flashCardsOfTheSavedEntries()
+    {
+        DictionaryEntry dog = entry("dog");
+        dog.omo = "2";
+        dog.html = "<p class=\"def\"><b>1.</b> a pet</p><p class=\"def\">a <script>x()</script>fellow</p>";
+        QVERIFY(TestDictionary::install("en1", { entry("cat"), dog }));
+        PageServices services;
+        const QJsonObject row = QJsonDocument::fromJson(services.indexRows("en1", "dog", "1", "1", "it").toUtf8()).array().at(0).toObject();
+        const QString ref = QStringList({ row.value("idzenta").toString(), row.value("file").toString(), "dog", "2" }).join('|');
+        const QString rows = QString::fromUtf8(QJsonDocument(QJsonArray {
+            QJsonObject { { "table", "FAVORITE" }, { "IDBOOK", "en1" }, { "REF", ref }, { "NOTE", "dog" }, { "DIZIONARIO", "Inglese" } },
+            QJsonObject { { "table", "NOTE" }, { "IDBOOK", "en1" }, { "REF", ref }, { "NOTE", "cane <3" }, { "DIZIONARIO", "Inglese" } } }).toJson());
+        const FlashCards cards = FlashCardAnswers::cards(rows);
+        QCOMPARE(cards.size(), 1);
+        QCOMPARE(cards.at(0).front, QStringLiteral("<b>dog</b><span class=\"omografo\">²</span><br><span class=\"dizionario\">Inglese</span>"));
+        QCOMPARE(cards.at(0).back, QStringLiteral("<p class=\"def\"><b>1.</b> a pet</p><p class=\"def\">a fellow</p>"
+                                                  "<p class=\"nota\"><i>Nota:</i> cane &lt;3</p>"));
+
+        QTemporaryDir dir;
+        chosen = dir.filePath("schede.txt");
+        QSignalSpy statements(&services, &PageServices::pageStatement);
+        const auto heard = [&](const std::function<void()>& ask) {
+            statements.clear();
+            ask();
+            return statements.wait(20000) ? statements.at(0).at(0).toString() : QString();
+        };
+        QCOMPARE(heard([&] { services.exportAnkiCards(rows, "onExported"); }),
+                 "SignalQt('onExported', '{count:1,path:\"" + chosen + "\",result:\"saved\"}')");
+        QCOMPARE(offered, QDir::home().absoluteFilePath("schede-vocalume.txt"));
+        QVERIFY(TestSupport::readFile(chosen).startsWith("#separator:tab\n#html:true\n"));
+        QCOMPARE(heard([&] { services.exportAnkiCards("[]", "onExported"); }), QString("SignalQt('onExported', '{result:\"empty\"}')"));
+
+        quint16 port = 0;
+        {
+            HttpTestServer closed;
+            port = closed.port();
+        }
+        services.setAnkiPort(port);
+        QCOMPARE(heard([&] { services.sendToAnki(rows, "Vocalume.onAnkiSent"); }),
+                 QStringLiteral("SignalQt('Vocalume.onAnkiSent', '{error:\"Anki non risponde: avvia Anki con il componente "
+                                "AnkiConnect e riprova.\",result:false}')"));
     }
 
     // What a page loaded during a transfer reads of it: the announced size and the progress;

@@ -138,9 +138,19 @@ void PageReader::getHtml(const QString& sku, const QString& id, const QString& f
     QString text;
     if (readBookFile(sku, file, &text) != BookFile::Read)
         return;
-    // Entries come from the package: the page gets them cleaned.
-    const QString entry = EntryCleaner::clean(PageLoader::extractDivById(id, text));
-    emit pageStatement(ScriptLiteral::doubleQuoted(callback, htmlLiteral(entry)));
+    emit pageStatement(ScriptLiteral::doubleQuoted(callback, htmlLiteral(cleanEntry(id, text))));
+}
+
+QString PageReader::entryHtml(const QString& sku, const QString& id, const QString& file)
+{
+    QString text;
+    return readBookFile(sku, file, &text) == BookFile::Read ? cleanEntry(id, text) : QString();
+}
+
+QString PageReader::cleanEntry(const QString& id, const QString& contentFile)
+{
+    // Entries come from the package: they leave it cleaned.
+    return EntryCleaner::clean(PageLoader::extractDivById(id, contentFile));
 }
 
 bool PageReader::openBook(const QString& archivePath, const QString& bookId)

@@ -45,6 +45,9 @@ public:
     // dictionary `sku`, or with the division `id` of it.
     void getFile(const QString& sku, const QString& file, const QString& callback);
     void getHtml(const QString& sku, const QString& id, const QString& file, const QString& callback);
+    // The division `id` of content file `file` of dictionary `sku`, cleaned as getHtml gives it
+    // to the page; empty when it cannot be read.
+    static QString entryHtml(const QString& sku, const QString& id, const QString& file);
 
     // Makes dictionary `bookId` ready for reading: unpacks `archivePath` into its folder when the
     // folder is missing, then tells bookOpened. An empty id stands for the books folder itself.
@@ -70,6 +73,8 @@ private:
     enum class BookFile { NoEngine, Unreadable, Read };
     // Reads content file `file` of dictionary `sku` into `text`.
     static BookFile readBookFile(const QString& sku, const QString& file, QString* text);
+    // Division `id` of a content file's text, cleaned.
+    static QString cleanEntry(const QString& id, const QString& contentFile);
 
     BookInstaller* installer = nullptr;
 };

@@ -13,6 +13,7 @@ PageServices::PageServices(QObject* parent)
     connect(&suggestions, &SuggestionAnswers::pageStatement, this, &PageServices::pageStatement);
     connect(&pageTheme, &PageTheme::pageStatement, this, &PageServices::pageStatement);
     connect(&speech, &SpeechAnswers::pageStatement, this, &PageServices::pageStatement);
+    connect(&flashCards, &FlashCardAnswers::pageStatement, this, &PageServices::pageStatement);
 }
 
 void PageServices::prepareSuggestions(QString sku, QString sourceLanguage, QString callback)
@@ -75,3 +76,7 @@ QString PageServices::exportEntryPdf(QString heading, QString source, QString ht
 }
 
 QString PageServices::desktopTheme() { return pageTheme.name(); }
+
+void PageServices::exportAnkiCards(QString rows, QString callback) { flashCards.exportFile(rows, callback); }
+
+void PageServices::sendToAnki(QString rows, QString callback) { flashCards.send(rows, callback); }

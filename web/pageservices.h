@@ -2,14 +2,15 @@
 // "VocalumeNative". The bridge's own slots stay as they are; what is new lives here. Each slot
 // hands over to the service of its concern: suggestions (SuggestionAnswers), searches
 // (SearchAnswers), downloads (DownloadStates), the user's files (UserFiles), printing
-// (EntryPrint), the desktop's theme (PageTheme) and pronunciation (SpeechAnswers). Every slot
-// answers at once through its result; what takes longer answers through a callback the page
-// names, as the bridge's answers go. (Not through a signal the page connects a function to: such
-// a connection keeps that function, and with it the whole page, alive as long as this object
-// lives.)
+// (EntryPrint), the desktop's theme (PageTheme), pronunciation (SpeechAnswers) and flash cards
+// (FlashCardAnswers). Every slot answers at once through its result; what takes longer answers
+// through a callback the page names, as the bridge's answers go. (Not through a signal the page
+// connects a function to: such a connection keeps that function, and with it the whole page,
+// alive as long as this object lives.)
 #pragma once
 
 #include "web/downloadstates.h"
+#include "web/flashcardanswers.h"
 #include "web/pagetheme.h"
 #include "web/speechanswers.h"
 #include "web/suggestionanswers.h"
@@ -101,6 +102,12 @@ public slots:
     // Reads `text` (a headword or a chosen text) aloud with a voice of `language`, a language id as
     // the dictionary names its sides; false when none speaks it. It does not wait for the end.
     bool speak(QString text, QString language);
+    // The favourites and notes of `rows` (a JSON array of the page's rows, {table, IDBOOK, REF,
+    // NOTE, DIZIONARIO}) as flash cards: written into a file for Anki's import the user picks,
+    // or sent to Anki through AnkiConnect; `callback` hears the outcome as
+    // FlashCardAnswers::exportFile and send tell.
+    void exportAnkiCards(QString rows, QString callback);
+    void sendToAnki(QString rows, QString callback);
 
 signals:
     // `statement` answers a callback of the page; the GUI layer runs it in the page.
@@ -115,6 +122,8 @@ public:
     PageTheme& theme() { return pageTheme; }
     // The voice speak uses instead of the desktop's (not taken over).
     void useSpeaker(Speaker* speaker) { speech.useSpeaker(speaker); }
+    // Where sendToAnki finds AnkiConnect (tests start their own).
+    void setAnkiPort(quint16 port) { flashCards.setAnkiPort(port); }
 
 private:
     SearchAnswers* searches = nullptr;
@@ -122,4 +131,5 @@ private:
     SuggestionAnswers suggestions;
     PageTheme pageTheme;
     SpeechAnswers speech;
+    FlashCardAnswers flashCards;
 };

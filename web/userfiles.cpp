@@ -1,6 +1,7 @@
 #include "web/userfiles.h"
 
 #include "base/wholefile.h"
+#include "pages/ankitextfile.h"
 #include "web/entryprint.h"
 
 #include <QApplication>
@@ -80,4 +81,18 @@ QString UserFiles::exportEntryPdf(const QString& heading, const QString& source,
     if (!EntryPrint(heading, source, html).writePdf(path, &reason))
         return outcome(QStringLiteral("failed"), { { QStringLiteral("path"), path }, { QStringLiteral("reason"), reason } });
     return outcome(QStringLiteral("saved"), { { QStringLiteral("path"), path } });
+}
+
+QString UserFiles::exportAnkiCards(const FlashCards& cards, const QString& deck)
+{
+    if (cards.isEmpty())
+        return outcome(QStringLiteral("empty"));
+    const QString path = chooseFile(true, QDir::home().absoluteFilePath(QStringLiteral("schede-vocalume.txt")),
+                                    QStringLiteral("Esporta per Anki"), QStringLiteral("File di testo per Anki (*.txt);;Tutti i file (*)"));
+    if (path.isEmpty())
+        return outcome(QStringLiteral("cancelled"));
+    AnkiTextFile file;
+    if (!file.write(path, cards, deck))
+        return outcome(QStringLiteral("failed"), { { QStringLiteral("path"), path }, { QStringLiteral("reason"), file.errorString() } });
+    return outcome(QStringLiteral("saved"), { { QStringLiteral("path"), path }, { QStringLiteral("count"), cards.size() } });
 }

@@ -1,7 +1,9 @@
-// The files the user picks for the page: notes written out whole or read back, and an entry
-// exported as PDF. The user chooses each file in the desktop's dialog; the page hears the outcome
+// The files the user picks for the page: notes written out whole or read back, an entry
+// exported as PDF and the flash cards for Anki. The user chooses each file in the desktop's dialog; the page hears the outcome
 // as a JSON object text.
 #pragma once
+
+#include "base/flashcard.h"
 
 #include <QString>
 #include <functional>
@@ -18,4 +20,7 @@ public:
     static QString saveTextFile(const QString& suggestedName, const QString& text);
     static QString openTextFile();
     static QString exportEntryPdf(const QString& heading, const QString& source, const QString& html);
+    // `cards` as a file for Anki's import into `deck`, the outcome as a JSON object text; see
+    // FlashCardAnswers::exportFile.
+    static QString exportAnkiCards(const FlashCards& cards, const QString& deck);
 };

@@ -261,6 +261,10 @@
         V.on(el.openSaved, 'click', function () { D.showSaved(el.saved.hasAttribute('hidden')); });
         V.on(el.closeSaved, 'click', function () { D.showSaved(false); });
         V.on(el.exportSaved, 'click', function () { V.exportSaved(); });
+        V.show(el.ankiExport, V.ankiAvailable());
+        V.show(el.ankiSend, V.ankiAvailable());
+        V.on(el.ankiExport, 'click', function () { V.exportAnki(); });
+        V.on(el.ankiSend, 'click', function () { V.sendToAnki(); });
         V.on(el.importSaved, 'click', function () {
             V.importSaved(function (added) {
                 if (added) {

@@ -28,7 +28,7 @@
         'entry-view', 'entry-tools', 'entry-word', 'entry', 'fav', 'bookmark', 'note', 'find-bar', 'find-text', 'find-count',
         'find-prev', 'find-next', 'find-close',
         'saved', 'saved-list', 'open-saved', 'close-saved', 'dict-title', 'dict-sub', 'back', 'entry-back',
-        'entry-forward', 'clear-history', 'export-saved', 'import-saved', 'all-books'
+        'entry-forward', 'clear-history', 'export-saved', 'import-saved', 'anki-export', 'anki-send', 'all-books'
     ].forEach(function (id) {
         D.el[id.replace(/-([a-z])/g, function (m, c) { return c.toUpperCase(); })] = V.byId(id);
     });

@@ -200,6 +200,31 @@
             });
         },
 
+        // The favourites and notes of every dictionary, for flash cards: done(rows, error), each
+        // row {table, IDBOOK, REF, NOTE, DIZIONARIO} (the dictionary's title), oldest first.
+        cardRows: function (done) {
+            var create = CREATE_PAGE_TABLES;
+            var titles = ['SELECT REFBOOK, VALUE FROM SYSTEM WHERE VARIABLE = ? ORDER BY ID', ['TITLE']];
+            var tables = ['FAVORITE', 'NOTE'];
+            run(create.concat([titles], tables.map(function (t) {
+                return ['SELECT IDBOOK, REF, NOTE FROM ' + t + ' ORDER BY DATE'];
+            })), false, function (err, res) {
+                if (err) {
+                    done([], err);
+                    return;
+                }
+                var title = {};
+                rowsOf(res[create.length]).forEach(function (r) { title[r.REFBOOK] = r.VALUE; });
+                var rows = [];
+                tables.forEach(function (t, i) {
+                    rowsOf(res[create.length + 1 + i]).forEach(function (r) {
+                        rows.push({ table: t, IDBOOK: r.IDBOOK, REF: r.REF, NOTE: r.NOTE, DIZIONARIO: title[r.IDBOOK] || '' });
+                    });
+                });
+                done(rows, null);
+            });
+        },
+
         // Adds the rows of an export file that are not here yet; done(error, notes added, history
         // entries added). A text that is not an export file is refused whole, with an error whose
         // notExport is true; any other error is the database's, and nothing was added.
@@ -331,6 +356,69 @@
                 done(outcome.result === 'saved');
             }
         });
+    };
+
+    function cardsText(count) {
+        return count === 1 ? '1 scheda' : count + ' schede';
+    }
+
+    // Favourites and notes as flash cards for Anki: whether this version of the program makes
+    // them (the buttons show only then).
+    V.ankiAvailable = function () {
+        return !!V.native('exportAnkiCards') && !!V.native('sendToAnki');
+    };
+
+    // Reads the favourites and notes and hands them to `use`; tells the user when they cannot
+    // be read.
+    function withCardRows(use) {
+        V.store.cardRows(function (rows, err) {
+            if (err) {
+                V.message('Impossibile leggere preferiti e note per le schede di Anki.');
+            } else if (!rows.length) {
+                V.message('Nessuna scheda da preparare: aggiungi una voce ai preferiti o scrivi una nota, poi riprova.');
+            } else {
+                use(rows);
+            }
+        });
+    }
+
+    // Writes the cards into a file Anki imports, which the user picks.
+    V.exportAnki = function () {
+        withCardRows(function (rows) {
+            V.native('exportAnkiCards').exportAnkiCards(JSON.stringify(rows), 'Vocalume.onAnkiExported');
+        });
+    };
+
+    V.onAnkiExported = function (outcome) {
+        outcome = outcome || {};
+        if (outcome.result === 'saved') {
+            V.message(cardsText(outcome.count) + (outcome.count === 1 ? ' esportata' : ' esportate') + ' nel file ' +
+                outcome.path + '. In Anki scegli File \u203a Importa e apri questo file: esportando di nuovo, ' +
+                'le schede gi\u00e0 importate si aggiornano.');
+        } else if (outcome.result === 'empty') {
+            V.message('Nessuna scheda da esportare: le voci dei preferiti e delle note non si trovano nei dizionari installati.');
+        } else if (outcome.result !== 'cancelled') {
+            V.message('Le schede non sono state esportate. ' + (outcome.reason || outcome.error || ''));
+        }
+    };
+
+    // Sends the cards to Anki, which must be running with AnkiConnect.
+    V.sendToAnki = function () {
+        withCardRows(function (rows) {
+            V.native('sendToAnki').sendToAnki(JSON.stringify(rows), 'Vocalume.onAnkiSent');
+        });
+    };
+
+    V.onAnkiSent = function (answer) {
+        answer = answer || {};
+        if (answer.busy) {
+            V.message('Le schede stanno già andando ad Anki: attendi la fine dell\'invio.');
+        } else if (answer.result) {
+            V.message(cardsText(answer.added) + (answer.added === 1 ? ' inviata' : ' inviate') + ' ad Anki, ' +
+                answer.present + (answer.present === 1 ? ' già presente.' : ' già presenti.'));
+        } else {
+            V.message(answer.error || 'Anki non risponde: avvia Anki con il componente AnkiConnect e riprova.');
+        }
     };
 
     V.importSaved = function (done) {

@@ -42,6 +42,7 @@
     PageTest.test('the word is looked up in this dictionary only; the index lists the words that begin with the typed text, ' +
         'fifty more as it scrolls', function (t) {
         t.ok(!window.VocalumeNative, 'no native object');
+        t.ok($('anki-export').hasAttribute('hidden') && $('anki-send').hasAttribute('hidden'), 'no Anki buttons without it');
         t.rows(P, [
             ['its entry', null, { entry: 'andare', box: ['vado', false],
                 searched: [['ita-base', 'vado', '0', '', '0', '20', 'it', 'onSearch']] }],

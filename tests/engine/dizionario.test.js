@@ -682,4 +682,54 @@
                 told('Gli appunti non sono stati esportati. Impossibile scrivere il file /x/a.json: la cartella non esiste.')]
         ]);
     });
+
+    PageTest.test('favourites and notes go to Anki as cards, through a file or straight away; each outcome is told', function (t) {
+        var ok = function () {
+            M.fileTrouble = null;
+            PageTest.dialogButton('OK').click();
+        };
+        var press = function (id, before) {
+            return function () {
+                if (before) {
+                    before();
+                }
+                $(id).click();
+            };
+        };
+        var told = function (text) { return { dialog: text, then: ok }; };
+        var noAnki = 'Anki non risponde: avvia Anki con il componente AnkiConnect e riprova.';
+        t.rows(P, [
+            ['a favourite and a note', tables([['DELETE FROM FAVORITE'], ['DELETE FROM NOTE'],
+                ['INSERT INTO FAVORITE (DATE, IDBOOK, REF, NOTE) VALUES (?, ?, ?, ?)', ['2026-01-02 10:00:00', 'ita-base', 'IT11|l.html|luna', 'luna']],
+                ['INSERT INTO NOTE (DATE, IDBOOK, REF, NOTE) VALUES (?, ?, ?, ?)', ['2026-01-02 10:01:00', 'ita-base', 'IT14|s.html|sole', 'caldo']]]),
+            { kept: { FAVORITE: ['luna'], NOTE: ['caldo'] }, then: function () {
+                t.ok(!$('anki-export').hasAttribute('hidden') && !$('anki-send').hasAttribute('hidden'), 'both buttons shown');
+            } }],
+            ['exported', press('anki-export'), { dialog: '2 schede esportate nel file /home/mario/schede-vocalume.txt. In Anki scegli ' +
+                'File \u203a Importa e apri questo file: esportando di nuovo, le schede gi\u00e0 importate si aggiornano.', then: function () {
+                t.eq(JSON.parse(M.lastCall('exportAnkiCards')[0]).map(function (r) {
+                    return [r.table, r.IDBOOK, r.REF, r.NOTE, r.DIZIONARIO];
+                }), [['FAVORITE', 'ita-base', 'IT11|l.html|luna', 'luna', both[0]], ['NOTE', 'ita-base', 'IT14|s.html|sole', 'caldo', both[0]]]);
+                ok();
+            } }],
+            ['not written', press('anki-export', function () {
+                M.fileTrouble = { result: 'failed', path: '/x/s.txt', reason: 'Impossibile scrivere il file /x/s.txt: la cartella non esiste.' };
+            }), told('Le schede non sono state esportate. Impossibile scrivere il file /x/s.txt: la cartella non esiste.')],
+            ['sent', press('anki-send', function () { M.ankiAnswer = '{result:true,added:1,present:1}'; }),
+                told('1 scheda inviata ad Anki, 1 gi\u00e0 presente.')],
+            ['sent again', press('anki-send', function () { M.ankiAnswer = '{result:true,added:0,present:2}'; }),
+                told('0 schede inviate ad Anki, 2 gi\u00e0 presenti.')],
+            ['Anki not running', press('anki-send', function () { M.ankiAnswer = '{result:false,error:"' + noAnki + '"}'; }),
+                { dialog: noAnki, then: function () {
+                    t.eq(M.lastCall('sendToAnki')[1], 'Vocalume.onAnkiSent');
+                    M.ankiAnswer = null;
+                    ok();
+                } }],
+            ['nothing kept, nothing asked of native code', [tables([['DELETE FROM FAVORITE'], ['DELETE FROM NOTE']]), press('anki-send')],
+                { dialog: 'Nessuna scheda da preparare: aggiungi una voce ai preferiti o scrivi una nota, poi riprova.', then: function () {
+                    t.eq(M.callsOf('sendToAnki').length, 3);
+                    ok();
+                } }]
+        ]);
+    });
 }());

@@ -225,6 +225,15 @@ var MockBridge = (function () {
         openTextFile: function () {
             return fileAnswer('opened', { path: '/home/mario/appunti.json', text: M.files['appunti.json'] });
         },
+        // Cards for Anki: the file "written" counts the rows handed over; AnkiConnect answers
+        // M.ankiAnswer (a literal), by default one card added.
+        exportAnkiCards: function (rows, callback) {
+            var outcome = fileAnswer('saved', { path: '/home/mario/schede-vocalume.txt', count: JSON.parse(rows).length });
+            later(function () { answer(callback, outcome); });
+        },
+        sendToAnki: function (rows, callback) {
+            later(function () { answer(callback, M.ankiAnswer || '{result:true,added:1,present:0}'); });
+        },
         copyText: nothing,
         // The desktop's theme as native code reads it; a test changes M.desktopTheme and then
         // runs temaDesktop() as native code does.

@@ -1,6 +1,7 @@
-// A scripted HTTP server on 127.0.0.1 for tests: it reads each request head, records the request
-// target and answers with exactly the bytes the test chooses, so malformed, short, slow or held
-// replies are as easy to produce as good ones.
+// A scripted HTTP server on 127.0.0.1 for tests: it reads each request head (and the body its
+// Content-Length announces), records the request target and body and answers with exactly the
+// bytes the test chooses, so malformed, short, slow or held replies are as easy to produce as
+// good ones.
 #pragma once
 
 #include "services/serviceendpoint.h"
@@ -54,6 +55,7 @@ public:
     }
 
     QList<QByteArray> targets;           // request targets in arrival order
+    QList<QByteArray> bodies;            // and their bodies (empty for none)
     QList<QPointer<QTcpSocket>> held;    // connections answered with hold = true
 
 private:
@@ -66,7 +68,11 @@ private:
             const int end = head.indexOf("\r\n\r\n");
             if (end < 0)
                 return;
+            const int length = contentLength(head.left(end));
+            if (head.size() < end + 4 + length)
+                return;
             const QList<QByteArray> requestLine = head.left(head.indexOf("\r\n")).split(' ');
+            bodies << head.mid(end + 4, length);
             heads.remove(socket);
             const QByteArray target = requestLine.value(1);
             targets << target;
@@ -79,6 +85,14 @@ private:
             else if (!a.hold)
                 socket->disconnectFromHost();
         });
+    }
+
+    static int contentLength(const QByteArray& head)
+    {
+        for (const QByteArray& line : head.split('\n'))
+            if (line.toLower().startsWith("content-length:"))
+                return line.mid(15).trimmed().toInt();
+        return 0;
     }
 
     static void trickle(QTcpSocket* socket, QList<QByteArray> pieces)

@@ -171,6 +171,18 @@ int main(int argc, char* argv[])
     if (!saveAt(sizes, out, QStringLiteral("dizionario-forse")))
         return 1;
 
+    // I miei appunti with an entry kept as a favourite.
+    typeInto(QStringLiteral("q"), QStringLiteral("vado"));
+    if (!waitFor("the entry again", [] { return !js(QStringLiteral("document.getElementById('entry').textContent")).toString().isEmpty(); }))
+        return 1;
+    js(QStringLiteral("document.getElementById('fav').click(); document.getElementById('open-saved').click();"));
+    if (!waitFor("the favourite listed", [] { return js(QStringLiteral("document.querySelectorAll('#saved-list .saved').length")).toInt() > 0; }))
+        return 1;
+    QTest::qWait(300);
+    if (!saveAt(sizes, out, QStringLiteral("dizionario-appunti")))
+        return 1;
+    js(QStringLiteral("document.getElementById('close-saved').click()"));
+
     // A second dictionary, then one search over both from the library.
     js(QStringLiteral("document.getElementById('back').click()"));
     if (!waitFor("the library again", showsLibrary) || !install(QStringLiteral("ZDEMO002"), "the second dictionary"))
