@@ -6,11 +6,22 @@
 namespace {
 const int portalDark = 1;
 const int portalLight = 2;
+
+// The desktop's palette; a program without a GUI application (a service, a test harness) has
+// none, and reads as light.
+QPalette desktopPalette()
+{
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return QGuiApplication::palette();
+    QPalette light;
+    light.setColor(QPalette::Window, Qt::white);
+    return light;
+}
 }
 
 PageTheme::PageTheme(QObject* parent)
     : QObject(parent)
-    , dark(isDark(0, QGuiApplication::palette()))
+    , dark(isDark(0, desktopPalette()))
 {
     // The desktop's own theme changes the palette of a program that has no portal to ask.
     if (auto* application = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
@@ -38,7 +49,7 @@ void PageTheme::setPortalValue(int value)
 
 void PageTheme::update()
 {
-    const bool nowDark = isDark(portalValue, QGuiApplication::palette());
+    const bool nowDark = isDark(portalValue, desktopPalette());
     if (nowDark == dark)
         return;
     dark = nowDark;
