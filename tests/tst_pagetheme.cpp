@@ -216,6 +216,12 @@ private slots:
             { "note on the entry", ".entry-note strong", "color", ".entry-note", normal },
             { "menu", ".menu button", "color", ".menu", normal },
             { "saved note", ".saved .text", "color", ".drawer", normal },
+            { "part of speech", ".hw", "color", ".reader", normal },
+            { "part of speech in a list", ".hw", "color", ".sidebar", normal },
+            { "inflected form's headword", ".via", "color", ".sidebar", normal },
+            { "count on a tab", ".tab .count", "color", ".sidebar", normal },
+            { "scope hint", ".scope-hint", "color", ".sidebar", normal },
+            { "footnote", ".footnote", "color", "body", normal },
         };
         for (const bool dark : { false, true })
             for (const auto& pair : pairs)
