@@ -227,8 +227,10 @@ class Runner:
                 self.child.wait()
 
     def configure(self, log):
+        # Configured again every time: a test added since the last run must be listed before
+        # the faults' tests are chosen (the build would configure only later).
         if os.path.exists(os.path.join(self.build, "CMakeCache.txt")):
-            return True
+            return self.run(["cmake", self.build], log) == 0
         os.makedirs(self.build, exist_ok=True)
         command = ["cmake", "-S", self.src, "-B", self.build]
         if shutil.which("ninja"):
