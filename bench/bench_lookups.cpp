@@ -10,6 +10,7 @@
 #include "app/mainwindow.h"
 #include "base/datapaths.h"
 #include "bench/benchsupport.h"
+#include "bench/firstpage.h"
 #include "bench/demolibrary.h"
 #include "web/customagentwebview.h"
 #include "web/qtjavascriptinteraction.h"
@@ -205,6 +206,8 @@ int main(int argc, char* argv[])
         return 1;
     main.resize(1600, 1000);
     main.show();
+    if (!waitForFirstPage(main))
+        return std::fprintf(stderr, "the first page did not open\n"), 1;
 
     int found = 0;
     int total = 0;

@@ -10,6 +10,7 @@
 #include "base/appsettings.h"
 #include "base/datapaths.h"
 #include "bench/benchsupport.h"
+#include "bench/firstpage.h"
 #include "bench/directstatements.h"
 #include "bench/syntheticbook.h"
 #include "search/booksearch.h"
@@ -297,6 +298,8 @@ int main(int argc, char* argv[])
     DirectStatements direct(getBookDatabasePath(QLatin1String(sku)), it);
 
     window.show();
+    if (!waitForFirstPage(window))
+        return std::fprintf(stderr, "the first page did not open\n"), 1;
     PagePath page(&window);
     if (!page.open(QLatin1String(sku)))
         return std::fprintf(stderr, "the dictionary page did not open\n"), 1;

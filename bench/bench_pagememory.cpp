@@ -7,6 +7,7 @@
 #include "base/appsettings.h"
 #include "base/datapaths.h"
 #include "bench/benchsupport.h"
+#include "bench/firstpage.h"
 #include "bench/syntheticbook.h"
 #include "web/customagentwebview.h"
 #include "web/qtjavascriptinteraction.h"
@@ -98,6 +99,8 @@ int main(int argc, char* argv[])
         || !SyntheticBook::install(sku, QStringLiteral("Banco di prova"), it))
         return 1;
     window.show();
+    if (!waitForFirstPage(window))
+        return std::fprintf(stderr, "the first page did not open\n"), 1;
 
     Rounds page(&window);
     double atTen = 0;

@@ -7,6 +7,7 @@
 //   bench_typing [packages folder] [--interval ms] [--words n]
 #include "app/mainwindow.h"
 #include "bench/benchsupport.h"
+#include "bench/firstpage.h"
 #include "bench/demolibrary.h"
 #include "web/customagentwebview.h"
 #include "web/qtjavascriptinteraction.h"
@@ -223,6 +224,8 @@ int main(int argc, char* argv[])
         return 1;
     main.resize(1280, 800);
     main.show();
+    if (!waitForFirstPage(main))
+        return std::fprintf(stderr, "the first page did not open\n"), 1;
     QApplication::setActiveWindow(&main);
     main.webView->setFocus();
     PaintWatch watch;
