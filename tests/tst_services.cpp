@@ -293,6 +293,9 @@ private slots:
                                   + field("errorDescription", "La sessione \xe8 scaduta") + "</result>"),
             "error 3: La sessione è scaduta");
         row("dropped connection", Login, QByteArray(), network);
+        // A whole document in a reply that promised more is still a transfer cut short.
+        row("reply cut short after a whole document", Login,
+            "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n<result>" + code0 + "</result>", network);
         row("HTTP failure status", Login, HttpTestServer::reply("<result/>", 500), network);
         row("empty library", Library, result(code0), "");
         // A field counts by its name attribute, matched exactly, whatever the child's tag; the
