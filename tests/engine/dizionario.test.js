@@ -399,6 +399,9 @@
                 { spoken: [['Citt\u00e0', 'it']] }],
             ['every dictionary: the French side has no voice', everywhere('luna'), { sections: both,
                 listen: ['Ascolta \u00abluna\u00bb', 'Ascolta \u00abluna\u00bb'] }],
+            ['asked to read in a language no voice speaks, it reads nothing', function () {
+                    t.eq(Vocalume.dict.speak('lune', 'fr'), false, 'not read');
+                }, { spoken: [] }],
             ['this dictionary only again', [click('all-books'), search('cascata')], { entry: 'cascata' }],
             ['a chosen text of the entry', rightClick('Salto d\'acqua'),
                 { menu: ['Copia', 'Cerca \u00abSalto d\'acqua\u00bb', 'Ascolta \u00abSalto d\'acqua\u00bb', 'Copia la voce',
