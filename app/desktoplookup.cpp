@@ -77,7 +77,10 @@ void DesktopLookup::lookUpSelection()
         text = clipboard->text(QClipboard::Selection);
     if (wordIn(text).isEmpty())
         text = clipboard->text(QClipboard::Clipboard);
-    lookUp(text);
+    if (popup && AppSettings().selectionInPopup())
+        popup(wordIn(text));
+    else
+        lookUp(text);
 }
 
 QString DesktopLookup::wordIn(const QString& text)

@@ -26,8 +26,12 @@ public:
     void showWindow();
     // `sku` names the dictionary to search; empty: the one last opened, else every installed one.
     void lookUp(const QString& text, const QString& sku = QString());
-    // The primary selection where the system has one holding text, else the clipboard.
+    // The primary selection where the system has one holding text, else the clipboard: in the
+    // pop-up when there is one and the user has not chosen the main window.
     void lookUpSelection();
+    // Shows the word of a selection in the pop-up look-up.
+    using Popup = std::function<void(const QString& word)>;
+    void setPopup(Popup show) { popup = std::move(show); }
 
     // The word of `text`: its first line without the blanks and punctuation around it, cut short.
     static QString wordIn(const QString& text);
@@ -45,6 +49,7 @@ private:
     void tell(const QString& message);
 
     WindowMaker makeWindow;
+    Popup popup;
     QPointer<MainWindow> window;
     QString waitingWord;
     QString waitingSku;

@@ -3,6 +3,7 @@
 #include "app/dialogs.h"
 #include "app/launchoptions.h"
 #include "app/mainwindow.h"
+#include "app/popupwindow.h"
 #include "app/runninginstance.h"
 #include "app/splashscreen.h"
 #include "app/startuptrace.h"
@@ -101,6 +102,25 @@ int main(int argc, char* argv[])
         return window.data();
     });
     QObject::connect(&instance, &RunningInstance::requested, &lookup, &DesktopLookup::request);
+
+    // The pop-up look-up stands on its own: a word looked up from another program needs no main
+    // window, and a program started only for it ends when it closes.
+    QScopedPointer<PopupWindow> popup;
+    lookup.setPopup([&](const QString& word) {
+        if (!popup) {
+            popup.reset(new PopupWindow);
+            QObject::connect(popup.data(), &PopupWindow::openWanted, &lookup,
+                [&lookup](const QString& wanted) { lookup.lookUp(wanted); });
+            QObject::connect(popup.data(), &PopupWindow::closed, &app, [&window, &options, &popup] {
+                if (!window && !options.serviceOnly() && !popup->isVisible())
+                    QTimer::singleShot(0, qApp, [&window] {
+                        if (!window)
+                            QApplication::quit();
+                    });
+            });
+        }
+        popup->lookUp(word);
+    });
 
     DesktopBus bus;
     QObject::connect(&bus, &DesktopBus::lookUpWanted, &lookup, [&lookup](const QString& word) { lookup.lookUp(word); });

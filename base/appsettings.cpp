@@ -44,6 +44,14 @@ void AppSettings::setVersion(const QString& value) { store(QStringLiteral("versi
 QString AppSettings::lastBook() const { return text(QStringLiteral("lastBook")); }
 void AppSettings::setLastBook(const QString& value) { store(QStringLiteral("lastBook"), value); }
 
+bool AppSettings::selectionInPopup() const
+{
+    return text(QStringLiteral("selectionLookup")) != QLatin1String("window");
+}
+void AppSettings::setSelectionInPopup(bool popup)
+{
+    store(QStringLiteral("selectionLookup"), popup ? QStringLiteral("popup") : QStringLiteral("window"));
+}
 QString AppSettings::startCharset(const QString& langId) const
 {
     return text(QStringLiteral("startCharset/") + langId);

@@ -23,6 +23,10 @@ public:
     // The dictionary whose page was opened last: where a look-up from the desktop searches.
     QString lastBook() const;
     void setLastBook(const QString& value);
+    // How a word selected elsewhere is looked up: in the pop-up beside the pointer (the default)
+    // or in the main window.
+    bool selectionInPopup() const;
+    void setSelectionInPopup(bool popup);
     QString startCharset(const QString& langId) const;
     void setStartCharset(const QString& value, const QString& langId);
     QString endCharset(const QString& langId) const;

@@ -136,6 +136,26 @@ bool findsWord(const QString& sku, const QString& word, const QString& sourceLan
         && database.count(SearchStatements::wordCount(searchWordForms(word, sourceLanguage), sourceLanguage)) > 0;
 }
 
+DatabaseAccess searchWordEntries(
+    SearchResults* found, const QString& sku, const QString& word, const QString& sourceLanguage, int limit)
+{
+    found->kind = SearchResults::Kind::Entry;
+    found->total = 0;
+    found->rows.clear();
+    if (word.trimmed().isEmpty() || limit <= 0)
+        return DatabaseAccess::Opened; // nothing to look for
+    BookDatabase database;
+    DatabaseAccess access;
+    if (!openForQuery(database, sku, {}, found->total, access))
+        return access;
+    database.fetchWithFileLookup(
+        SearchStatements::wordEntries(searchWordForms(word, sourceLanguage), sourceLanguage, limit), found->rows, sku);
+    found->total = found->rows.size();
+    failOnTimeLimit(database, found->total, found->rows);
+    database.close();
+    return access;
+}
+
 DatabaseAccess searchOnBookFullText(SearchResults* found, const QString& sku, const QString& word, const QString& scope,
     const QString& start, const QString& offset, const QString& sourceLanguage)
 {

@@ -20,6 +20,12 @@ QString getBookDatabasePath(const QString& sku);
 // Headword and inflected-form search: kind Entry.
 DatabaseAccess searchOnBookEntry(SearchResults* found, const QString& sku, const QString& word, const QString& scope,
     const QString& start, const QString& sourceLanguage, const QString& offset);
+// The entries a page of `word` opens on, without the headwords that merely begin with it: the
+// word's own headwords and other names, accents and case as the entry search counts them
+// (homographs in their order), then the entries it is an inflected form of; at most `limit` rows,
+// kind Entry, total the rows found. For a look-up that shows entries at once.
+DatabaseAccess searchWordEntries(
+    SearchResults* found, const QString& sku, const QString& word, const QString& sourceLanguage, int limit);
 // Keyword search, restricted to one scope unless `scope` is empty: kind FullText.
 DatabaseAccess searchOnBookFullText(SearchResults* found, const QString& sku, const QString& word, const QString& scope,
     const QString& start, const QString& offset, const QString& sourceLanguage);

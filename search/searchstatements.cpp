@@ -79,6 +79,16 @@ QByteArray wordCount(const SearchWordForms& w, const QString& sourceLanguage)
         + w.hash + "'))";
 }
 
+QByteArray wordEntries(const SearchWordForms& w, const QString& sourceLanguage, int count)
+{
+    const QByteArray normalized = "'" + SqlText::escaped(w.normalized) + "'";
+    return "select l.id_zenta, l.nome as nome, fl.id_file, l.omo, l.hwgram from lemma l, file_lemma fl WHERE "
+           "l.id = fl.id_lemma AND l.source = '"
+        + SqlText::escaped(sourceLanguage) + "' AND (l.nome_n = " + normalized
+        + " OR l.id in(SELECT id_lemma FROM lemmatizzatore WHERE lemmatizzatore.flessi='" + w.hash
+        + "')) order by l.nome_n <> " + normalized + ", lower(l.nome), l.omo limit " + QByteArray::number(count);
+}
+
 QByteArray entryExact(const SearchWordForms& w, const QString& sourceLanguage)
 {
     return "select l.id_zenta, l.nome as nome, f.file, l.omo, l.hwgram from lemma l, file_lemma fl, file f WHERE "
@@ -200,7 +210,7 @@ QList<QByteArray> all()
     const SearchWordForms w = searchWordForms(QStringLiteral("a"), QStringLiteral("it"));
     const QString it = QStringLiteral("it");
     const QString one = QStringLiteral("1");
-    return { entryCount(w, it), entryExact(w, it), entryRelated(w, it, one, one), entryOfForm(w, it, one), wordCount(w, it),
+    return { entryCount(w, it), entryExact(w, it), entryRelated(w, it, one, one), entryOfForm(w, it, one), wordCount(w, it), wordEntries(w, it, 1),
         fullTextCount(w, it, QString()), fullTextCount(w, it, one), fullTextPage(w, it, QString(), one, one),
         fullTextPage(w, it, one, one, one), wordListCount(w, it), wordListPage(w, it, one, one), scopes(),
         fileName("1"), fileNameOfKey(), wordListCountOneLanguage(w), sourceLanguageRange(), headwords(it), headwordPrefix(w, it, 1), indexPage(it, QStringLiteral("a"), 1, 1, true, 1) };

@@ -26,6 +26,9 @@ QByteArray entryRelated(
 // The entries of one source language whose normalised headword (or other name) is N, or that have the
 // word as an inflected form: those a page of the word shows.
 QByteArray wordCount(const SearchWordForms& w, const QString& sourceLanguage);
+// Up to `count` of the entries wordCount counts, the word's own headwords (or other names) first,
+// then the entries it is an inflected form of; each in alphabetical order, homographs by number.
+QByteArray wordEntries(const SearchWordForms& w, const QString& sourceLanguage, int count);
 // Up to `offset` entries (other than the word's own headword) that have the word as an inflected
 // form, in alphabetical order.
 QByteArray entryOfForm(const SearchWordForms& w, const QString& sourceLanguage, const QString& offset);

@@ -2,6 +2,8 @@
 // database, what the page receives of searches, and looking a word up from outside (--cerca).
 #include "app/desktoplookup.h"
 #include "app/mainwindow.h"
+#include "app/popupplacement.h"
+#include "app/popupwindow.h"
 #include "app/statusindicators.h"
 #include "app/runninginstance.h"
 #include "base/appsettings.h"
@@ -22,7 +24,10 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
 #include <QStatusBar>
+#include <QTextBrowser>
 #include <QUrl>
 #include <QWebFrame>
 #include <QWebPage>
@@ -504,6 +509,141 @@ private slots:
         QTRY_VERIFY2(url().endsWith("voce=mare&tutti=1"), qPrintable(url()));
         QTRY_COMPARE(js("document.getElementById('q').value"), QVariant("mare"));
         QCOMPARE(AppSettings().lastBook(), QStringLiteral("voc"));
+    }
+    // Where the pop-up opens on a screen whose free area is (100, 50) to (1099, 749).
+    void popupPlacement_data()
+    {
+        QTest::addColumn<QPoint>("pointer");
+        QTest::addColumn<bool>("known");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QRect>("placed");
+        const int gap = PopupPlacement::Gap;
+        const QSize small(300, 200);
+        QTest::newRow("below and right of the pointer") << QPoint(200, 100) << true << small
+                                                        << QRect(200 + gap, 100 + gap, 300, 200);
+        QTest::newRow("near the right edge: left of it") << QPoint(1000, 100) << true << small
+                                                         << QRect(1000 - gap - 299, 100 + gap, 300, 200);
+        QTest::newRow("near the bottom: above it") << QPoint(200, 700) << true << small
+                                                   << QRect(200 + gap, 700 - gap - 199, 300, 200);
+        QTest::newRow("in the corner: above and left") << QPoint(1090, 740) << true << small
+                                                       << QRect(1090 - gap - 299, 740 - gap - 199, 300, 200);
+        QTest::newRow("room on neither side: against the edge") << QPoint(200, 400) << true << QSize(300, 500)
+                                                                << QRect(200 + gap, 250, 300, 500);
+        QTest::newRow("larger than the screen: cut to it") << QPoint(200, 100) << true << QSize(2000, 900)
+                                                           << QRect(100, 50, 1000, 700);
+        QTest::newRow("pointer unknown: centred") << QPoint(200, 100) << false << small << QRect(450, 300, 300, 200);
+        QTest::newRow("pointer off this screen: centred") << QPoint(5000, 100) << true << small
+                                                          << QRect(450, 300, 300, 200);
+    }
+
+    void popupPlacement()
+    {
+        QFETCH(QPoint, pointer);
+        QFETCH(bool, known);
+        QFETCH(QSize, size);
+        QFETCH(QRect, placed);
+        QCOMPARE(PopupPlacement::place(size, QRect(100, 50, 1000, 700), pointer, known), placed);
+    }
+
+    // What the pop-up shows of a word: every installed dictionary's entries, in the library's
+    // order, a form's entry saying so, the lists of forms left out; or why there is nothing.
+    void popupLookUp_data()
+    {
+        QTest::addColumn<QStringList>("books");
+        QTest::addColumn<QString>("word");
+        QTest::addColumn<QStringList>("lines");
+        const QStringList both { "voc:1:1:2", "due:1:1:1", "nascosto:1:0:0" };
+        QTest::newRow("homographs one after another, dictionaries in order")
+            << both << "casa" << QStringList { "DUE", "Casa", "dimora", "VOC", "casa1", "abitazione", "casa2", "cassa" };
+        QTest::newRow("in capitals") << both << "CASA" << QStringList { "DUE", "Casa", "dimora", "VOC", "casa1",
+            "abitazione", "casa2", "cassa" };
+        QTest::newRow("an inflected form") << both << "vanno"
+                                           << QStringList { "VOC", "«vanno» è una forma di andare", "andare", "muoversi" };
+        QTest::newRow("another name of an entry") << both << "tettoia" << QStringList { "DUE", "capanna", "riparo" };
+        QTest::newRow("found nowhere") << both << "mare"
+                                       << QStringList { "Nessuna voce per «mare» nei dizionari installati." };
+        QTest::newRow("outside text stays text") << both << "<b>x</b>"
+                                                 << QStringList { "Nessuna voce per «<b>x</b>» nei dizionari installati." };
+        QTest::newRow("nothing installed") << QStringList { "nascosto:1:0:0" } << "casa"
+                                           << QStringList { "Nessun dizionario installato: scaricarne uno dalla libreria." };
+        QTest::newRow("no word") << both << ""
+                                 << QStringList { "Nessuna parola da cercare: selezionare una parola e riprovare." };
+    }
+
+    void popupLookUp()
+    {
+        QFETCH(QStringList, books);
+        QFETCH(QString, word);
+        QFETCH(QStringList, lines);
+        const auto defined = [](const QString& headword, const QString& definition, const QString& omo = QString(),
+                                 const QStringList& forms = {}) {
+            DictionaryEntry e = entry(headword, "", forms);
+            e.definition = definition;
+            e.omo = omo;
+            return e;
+        };
+        DictionaryEntry capanna = defined("capanna", "riparo");
+        capanna.aliases = QStringList { "tettoia" };
+        QVERIFY(TestDictionary::install("voc", { defined("casale", "podere"), defined("casa", "abitazione", "1", { "case" }),
+            defined("casa", "cassa", "2"), defined("andare", "muoversi", "", { "vado", "vanno" }) }));
+        QVERIFY(TestDictionary::install("due", { defined("Casa", "dimora"), capanna }));
+        QVERIFY(TestDictionary::install("nascosto", { defined("casa", "nascosta") }));
+        list(books);
+        PopupWindow popup;
+        QSignalSpy shown(&popup, &PopupWindow::shown);
+        popup.lookUp(word);
+        QVERIFY(shown.count() == 1 || shown.wait(5000));
+        QVERIFY(popup.isVisible() && popup.hasEntries());
+        QCOMPARE(popup.text()->toPlainText().split('\n', Qt::SkipEmptyParts), lines);
+        QCOMPARE(popup.openButton()->isEnabled(), !word.isEmpty());
+    }
+
+    // The keys of the pop-up, and the setting that sends a selection to it or to the main window.
+    void popupKeysAndSetting()
+    {
+        QVERIFY(TestDictionary::install("voc", { entry("casa") }));
+        list({ "voc:1:1:1" });
+        DesktopLookup lookup([this] { return window; });
+        PopupWindow popup;
+        lookup.setPopup([&popup](const QString& word) { popup.lookUp(word); });
+        QSignalSpy shown(&popup, &PopupWindow::shown);
+        QSignalSpy opened(&popup, &PopupWindow::openWanted);
+        QSignalSpy closed(&popup, &PopupWindow::closed);
+        QGuiApplication::clipboard()->setText(" «casa»\n");
+        lookup.lookUpSelection();
+        QVERIFY(shown.wait(5000));
+        QCOMPARE(popup.word(), QStringLiteral("casa"));
+        QTest::keyClick(popup.text(), Qt::Key_Escape);
+        QVERIFY(!popup.isVisible());
+        QCOMPARE(closed.count(), 1);
+        QCOMPARE(opened.count(), 0);
+
+        lookup.lookUpSelection();
+        QVERIFY(shown.wait(5000));
+        QTest::keyClick(popup.text(), Qt::Key_Return);
+        QVERIFY(!popup.isVisible());
+        QCOMPARE(opened.count(), 1);
+        QCOMPARE(opened.at(0).at(0).toString(), QStringLiteral("casa"));
+        QCOMPARE(closed.count(), 2);
+
+        // A later word replaces one still being read: only the later one is shown.
+        popup.lookUp("casa");
+        popup.lookUp("mare");
+        QVERIFY(shown.wait(5000));
+        QTest::qWait(100);
+        QCOMPARE(shown.count(), 3);
+        QCOMPARE(popup.word(), QStringLiteral("mare"));
+
+        // Chosen on the library page: the main window looks the selection up, the pop-up stays shut.
+        popup.close();
+        AppSettings().setSelectionInPopup(false);
+        TestSupport::storeExec("INSERT INTO SYSTEM (ID, REFBOOK, VARIABLE, VALUE) VALUES (900, 'SYSTEM', 'LOGIN', 'TRUE')");
+        window->goToLibrary();
+        QTRY_VERIFY(url().endsWith("/engine/libreria.html"));
+        lookup.lookUpSelection();
+        QTRY_VERIFY(url().endsWith("/engine/dizionario.html?idbook=voc&voce=casa&tutti=1"));
+        QCOMPARE(shown.count(), 3);
+        QVERIFY(!popup.isVisible());
     }
 };
 

@@ -1,5 +1,6 @@
 #include "web/pageservices.h"
 
+#include "base/appsettings.h"
 #include "web/entryprint.h"
 #include "web/searchanswers.h"
 #include "web/userfiles.h"
@@ -76,6 +77,16 @@ QString PageServices::exportEntryPdf(QString heading, QString source, QString ht
 }
 
 QString PageServices::desktopTheme() { return pageTheme.name(); }
+
+QString PageServices::selectionLookup()
+{
+    return AppSettings().selectionInPopup() ? QStringLiteral("finestrella") : QStringLiteral("finestra");
+}
+
+void PageServices::setSelectionLookup(QString choice)
+{
+    AppSettings().setSelectionInPopup(choice != QLatin1String("finestra"));
+}
 
 void PageServices::exportAnkiCards(QString rows, QString callback) { flashCards.exportFile(rows, callback); }
 

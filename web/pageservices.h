@@ -94,6 +94,10 @@ public slots:
     // The desktop's theme, "scuro" or "chiaro": what the page's automatic theme follows. A
     // change reaches the page as temaDesktop('<theme>').
     QString desktopTheme();
+    // Where a word selected in another program is looked up: "finestrella" (the pop-up beside the
+    // pointer) or "finestra" (the main window). Any other choice counts as "finestrella".
+    QString selectionLookup();
+    void setSelectionLookup(QString choice);
     // Finds out the languages whose words can be read aloud (the first time, on a thread of its
     // own: listing the voices takes a while) and answers `callback` with
     // {result:true,languages:[...]}, their ids ("en", "it") in alphabetical order, none when no

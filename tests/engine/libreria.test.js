@@ -79,6 +79,14 @@
             } }]]);
     });
 
+    PageTest.test('where a word selected elsewhere opens: as native code keeps it, changed at once', function (t) {
+        var shown = { shown: function () { return [$('selezione').value, !$('selezione').parentNode.hasAttribute('hidden')]; },
+            kept: function () { return M.selectionLookup; } };
+        t.rows(shown, [['read from native code', null, { shown: ['finestra', true], kept: 'finestra' }],
+            ['the pop-up chosen', PageTest.fill('selezione', 'finestrella', 'change'), { shown: ['finestrella', true], kept: 'finestrella' }],
+            ['the main window again', PageTest.fill('selezione', 'finestra', 'change'), { kept: 'finestra' }]]);
+    });
+
     PageTest.test('a download shows progress, installation and the installed state', function (t) {
         var sizes = [['0.3', '307\u00a0KB'], ['0.0', 'meno di 50\u00a0KB'], ['1.0', '1.0\u00a0MB'], ['12.5', '12.5\u00a0MB']];
         t.rows(P, [

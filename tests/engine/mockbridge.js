@@ -99,7 +99,7 @@ var MockBridge = (function () {
     }
 
     var M = { calls: [], statements: [], held: [], files: {}, fileTrouble: null, downloadSizes: {}, downloadStates: {},
-        keptDownloads: {}, desktopTheme: 'chiaro', useEntries: useEntries, scopes: scopes };
+        keptDownloads: {}, desktopTheme: 'chiaro', selectionLookup: 'finestra', useEntries: useEntries, scopes: scopes };
 
     M.run = function (statement) {
         M.statements.push(statement);
@@ -238,6 +238,9 @@ var MockBridge = (function () {
         // The desktop's theme as native code reads it; a test changes M.desktopTheme and then
         // runs temaDesktop() as native code does.
         desktopTheme: function () { return M.desktopTheme; },
+        // Where a word selected elsewhere opens, as native code keeps it.
+        selectionLookup: function () { return M.selectionLookup; },
+        setSelectionLookup: function (choice) { M.selectionLookup = choice; },
         printEntry: nothing,
         exportEntryPdf: function (heading) {
             return fileAnswer('saved', { path: '/home/mario/' + heading + '.pdf' });
