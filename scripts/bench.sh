@@ -30,6 +30,8 @@ run bench_page 200000 "$(runs 50 200)"
 # as scripts/run.sh builds them).
 "$root/scripts/demo-packages.sh" "$build" "$build/demo-packages" >/dev/null
 run bench_typing --words "$(runs 10 50)"
+# A word selected elsewhere, looked up in the pop-up through the program's bus object.
+run bench_popup "$(runs 30 100)"
 # From launch to the splash and to the window ready, the program started again and again.
 run bench_startup "$(runs 5 15)"
 # Resident memory after look-ups in every dictionary (beside another desktop dictionary when one
