@@ -11,6 +11,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -45,6 +46,7 @@ PopupWindow::PopupWindow(QWidget* parent)
     , browser(new QTextBrowser(this))
 {
     setObjectName(QStringLiteral("popup"));
+    setAttribute(Qt::WA_StyledBackground);
     setWindowTitle(QStringLiteral("Vocalume"));
     setAttribute(Qt::WA_QuitOnClose, false);
     heading->setObjectName(QStringLiteral("popupHeading"));
@@ -65,7 +67,7 @@ PopupWindow::PopupWindow(QWidget* parent)
     layout->addWidget(browser, 1);
 
     const QFontMetrics metrics(font());
-    resize(metrics.horizontalAdvance(QLatin1Char('x')) * 64, metrics.height() * 22);
+    resize(metrics.horizontalAdvance(QLatin1Char('x')) * 64, metrics.height() * MaxLines);
 
     connect(open, &QPushButton::clicked, this, &PopupWindow::openInDictionary);
     connect(browser, &QTextBrowser::anchorClicked, this, [](const QUrl& url) {
@@ -109,13 +111,26 @@ void PopupWindow::showEntries(const QString& word, const QString& html)
     browser->setHtml(document);
     browser->verticalScrollBar()->setValue(0);
     filled = true;
-    if (!isVisible()) {
+    const bool placed = isVisible();
+    fitToText();
+    if (!placed) {
         placeBesidePointer();
         show();
     }
     raise();
     activateWindow();
     emit shown();
+}
+
+void PopupWindow::fitToText()
+{
+    // As tall as the entries, between a few lines and the most a pop-up takes; longer ones scroll.
+    const int lines = fontMetrics().height();
+    layout()->activate(); // the text's width is known once the window is laid out, shown or not
+    browser->document()->setTextWidth(browser->viewport()->width());
+    const int chrome = height() - browser->height();
+    const int wanted = int(browser->document()->size().height()) + chrome + 2 * browser->frameWidth();
+    resize(width(), qBound(lines * 6, wanted, lines * MaxLines));
 }
 
 void PopupWindow::placeBesidePointer()
@@ -176,10 +191,17 @@ void PopupWindow::closeEvent(QCloseEvent* event)
 void PopupWindow::applyTheme()
 {
     const bool dark = theme->name() == QLatin1String("scuro");
-    setStyleSheet(dark ? QStringLiteral("#popup { background: #1e242c; } #popupHeading { color: #f0f3f7; }"
-                                        "QTextBrowser { background: #1e242c; color: #e6e9ee; }")
-                       : QStringLiteral("#popup { background: #fdfcf9; } #popupHeading { color: #17324a; }"
-                                        "QTextBrowser { background: #fdfcf9; color: #1f2a37; }"));
+    // A border of its own: the pop-up often lies over a page of the same colours.
+    setStyleSheet(dark ? QStringLiteral("#popup { background: #1e242c; border: 1px solid #4b5562; }"
+                                        "#popupHeading { color: #f0f3f7; }"
+                                        "QTextBrowser { background: #1e242c; color: #e6e9ee; }"
+                                        "QPushButton { background: #262d36; color: #e6e9ee; border: 1px solid #4b5562;"
+                                        " border-radius: 4px; padding: 3px 10px; }")
+                       : QStringLiteral("#popup { background: #fdfcf9; border: 1px solid #b9b2a3; }"
+                                        "#popupHeading { color: #17324a; }"
+                                        "QTextBrowser { background: #fdfcf9; color: #1f2a37; }"
+                                        "QPushButton { background: #ffffff; color: #1d4e73; border: 1px solid #cfc8b8;"
+                                        " border-radius: 4px; padding: 3px 10px; }"));
     QFont bold = heading->font();
     bold.setBold(true);
     bold.setPointSizeF(font().pointSizeF() * 1.15);

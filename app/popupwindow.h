@@ -17,6 +17,9 @@ class QTextBrowser;
 class PopupWindow : public QWidget {
     Q_OBJECT
 public:
+    // The tallest a pop-up grows, in lines of its font.
+    static constexpr int MaxLines = 22;
+
     explicit PopupWindow(QWidget* parent = nullptr);
 
     // Shows the pop-up for `word` beside the pointer and fills it once its entries are read;
@@ -48,6 +51,7 @@ private:
     void openInDictionary();
     void applyTheme();
     void placeBesidePointer();
+    void fitToText();
 
     PopupEntries entries;
     PageTheme* theme = nullptr;

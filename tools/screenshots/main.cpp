@@ -3,17 +3,22 @@
 // the demo account, downloading and opening the first demo dictionary, looking a word up.
 // Each page is shown at every requested window size, in the light theme and in the dark one as
 // the user chooses it in the page ("Tema"), and saved as <page>-<W>x<H>.png and
-// <page>-scuro-<W>x<H>.png.
+// <page>-scuro-<W>x<H>.png. Last, the pop-up look-up of a word over the window, the pointer on the
+// middle of the window, on a light desktop and on a dark one (popup-<W>x<H>.png, popup-scuro-...).
 //   screenshots --port <n> --out <dir> [--size 1600x1000 --size 1024x700]
 //   screenshots --store https://127.0.0.1:<n> --out <dir>   (a service started with --cert)
 // Run it in a private HOME: it signs in and installs a dictionary there.
 #include "app/dialogs.h"
 #include "app/mainwindow.h"
+#include "app/popupwindow.h"
 #include "base/diagnostics.h"
 #include "services/serviceendpoint.h"
 #include "web/customagentwebview.h"
 
 #include <QApplication>
+#include <QCursor>
+#include <QPalette>
+#include <QScreen>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QElapsedTimer>
@@ -83,6 +88,37 @@ bool install(const QString& sku, const char* what)
 {
     js(bookButton(sku, QStringLiteral("download")) + QStringLiteral(".click()"));
     return waitFor(what, [&] { return js(bookButton(sku, QStringLiteral("open")) + QStringLiteral(" !== null")).toBool(); });
+}
+
+// The screen where the window is, with the pop-up of a word selected elsewhere over it; the dark
+// pictures on a desktop whose palette is dark (the pop-up follows the desktop, not the page).
+bool savePopups(const QList<QSize>& sizes, const QString& dir)
+{
+    PopupWindow popup;
+    const QPalette light = QApplication::palette();
+    QPalette dark = light;
+    dark.setColor(QPalette::Window, QColor(0x2b, 0x30, 0x36));
+    dark.setColor(QPalette::WindowText, QColor(0xe6, 0xe9, 0xee));
+    for (const QString& theme : { QString(), QStringLiteral("-scuro") }) {
+        QApplication::setPalette(theme.isEmpty() ? light : dark);
+        for (const QSize& size : sizes) {
+            window->move(0, 0);
+            window->resize(size);
+            QCursor::setPos(size.width() / 2 - 80, size.height() / 3);
+            QTest::qWait(300);
+            popup.lookUp(QStringLiteral("vado"));
+            if (!waitFor("the pop-up", [&] { return popup.isVisible() && popup.hasEntries(); }, 5000))
+                return false;
+            QTest::qWait(300);
+            const QString file = QStringLiteral("%1/popup%2-%3x%4.png").arg(dir, theme).arg(size.width()).arg(size.height());
+            if (!QGuiApplication::primaryScreen()->grabWindow(0, 0, 0, size.width(), size.height()).save(file))
+                return false;
+            std::printf("%s\n", qPrintable(file));
+            popup.close();
+        }
+    }
+    QApplication::setPalette(light);
+    return true;
 }
 
 void typeInto(const QString& id, const QString& text)
@@ -196,5 +232,5 @@ int main(int argc, char* argv[])
     QTest::qWait(500);
     if (!saveAt(sizes, out, QStringLiteral("dizionario-tutti")))
         return 1;
-    return 0;
+    return savePopups(sizes, out) ? 0 : 1;
 }
