@@ -111,12 +111,12 @@ int main(int argc, char* argv[])
             popup.reset(new PopupWindow);
             QObject::connect(popup.data(), &PopupWindow::openWanted, &lookup,
                 [&lookup](const QString& wanted) { lookup.lookUp(wanted); });
+            // Told while it closes: whether it is gone, and the window still absent, is read after.
             QObject::connect(popup.data(), &PopupWindow::closed, &app, [&window, &options, &popup] {
-                if (!window && !options.serviceOnly() && !popup->isVisible())
-                    QTimer::singleShot(0, qApp, [&window] {
-                        if (!window)
-                            QApplication::quit();
-                    });
+                QTimer::singleShot(0, qApp, [&window, &options, &popup] {
+                    if (!window && !options.serviceOnly() && popup && !popup->isVisible())
+                        QApplication::quit();
+                });
             });
         }
         popup->lookUp(word);

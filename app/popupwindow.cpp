@@ -119,6 +119,7 @@ void PopupWindow::showEntries(const QString& word, const QString& html)
     }
     raise();
     activateWindow();
+    browser->setFocus();
     emit shown();
 }
 
@@ -154,20 +155,34 @@ void PopupWindow::openInDictionary()
     close();
 }
 
+bool PopupWindow::handleKey(const QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        close();
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        openInDictionary();
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The keys reach the text when it has the focus, the window itself when nothing in it has (a
+// pop-up on X11 takes the keyboard before anything in it is focused).
 bool PopupWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == browser && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Escape) {
-            close();
-            return true;
-        }
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            openInDictionary();
-            return true;
-        }
-    }
+    if (watched == browser && event->type() == QEvent::KeyPress && handleKey(static_cast<QKeyEvent*>(event)))
+        return true;
     return QWidget::eventFilter(watched, event);
+}
+
+void PopupWindow::keyPressEvent(QKeyEvent* event)
+{
+    if (!handleKey(event))
+        QWidget::keyPressEvent(event);
 }
 
 void PopupWindow::changeEvent(QEvent* event)

@@ -10,6 +10,7 @@
 #include <QWidget>
 
 class PageTheme;
+class QKeyEvent;
 class QLabel;
 class QPushButton;
 class QTextBrowser;
@@ -43,12 +44,15 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void showEntries(const QString& word, const QString& html);
     void openInDictionary();
+    // Esc closes, Enter opens the main window; false for any other key.
+    bool handleKey(const QKeyEvent* event);
     void applyTheme();
     void placeBesidePointer();
     void fitToText();

@@ -111,7 +111,11 @@ bool savePopups(const QList<QSize>& sizes, const QString& dir)
                 return false;
             QTest::qWait(300);
             const QString file = QStringLiteral("%1/popup%2-%3x%4.png").arg(dir, theme).arg(size.width()).arg(size.height());
-            if (!QGuiApplication::primaryScreen()->grabWindow(0, 0, 0, size.width(), size.height()).save(file))
+            // A Wayland compositor shows no program the screen: there the pop-up alone is taken.
+            QPixmap picture = QGuiApplication::primaryScreen()->grabWindow(0, 0, 0, size.width(), size.height());
+            if (picture.isNull())
+                picture = popup.grab();
+            if (!picture.save(file))
                 return false;
             std::printf("%s\n", qPrintable(file));
             popup.close();
