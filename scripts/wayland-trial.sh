@@ -2,8 +2,8 @@
 # The program on a Wayland compositor: weston without a screen (its headless back end), the
 # reference store service with the demo dictionaries, then on Wayland alone (QT_QPA_PLATFORM
 # wayland, no X server): the start-up, sign-in, installation and a look-up as the screenshot
-# tool drives them, and the program started with --cerca, then a second --cerca handing its word
-# to it. Usage: wayland-trial.sh <build dir>. Exits 77 (skipped) without weston or Qt's Wayland
+# tool drives them (the pop-up look-up among them), and the program started with --cerca, then a
+# second --cerca and a --selezione handing their requests to it. Usage: wayland-trial.sh <build dir>. Exits 77 (skipped) without weston or Qt's Wayland
 # plugin.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -45,6 +45,7 @@ done
 "$build/tools/screenshots" --port "$port" --out "$work/shots" --size 1024x700 > "$work/shots.log" 2>&1 \
   || { cat "$work/shots.log"; echo "il giro delle pagine su Wayland non è riuscito"; exit 1; }
 [ -s "$work/shots/dizionario-1024x700.png" ] || { echo "nessuna immagine della voce cercata"; exit 1; }
+[ -s "$work/shots/popup-1024x700.png" ] || { echo "nessuna immagine della finestrella di ricerca"; exit 1; }
 
 # --cerca starts the program on a word; a second --cerca hands its word to it and ends.
 "$build/vocalume" --store "127.0.0.1:$port" --cerca andare &
@@ -55,4 +56,8 @@ kill -0 "$first" 2>/dev/null || { echo "vocalume --cerca si è chiuso su Wayland
 timeout 30 "$build/vocalume" --store "127.0.0.1:$port" --cerca casa \
   || { echo "il secondo --cerca non ha passato la parola alla finestra aperta"; exit 1; }
 kill -0 "$first" 2>/dev/null || { echo "la finestra aperta si è chiusa ricevendo la parola"; exit 1; }
+timeout 30 "$build/vocalume" --store "127.0.0.1:$port" --selezione \
+  || { echo "--selezione non è arrivato alla copia aperta"; exit 1; }
+sleep 1
+kill -0 "$first" 2>/dev/null || { echo "la copia aperta si è chiusa aprendo la finestrella"; exit 1; }
 echo "Wayland: avvio, accesso, installazione, ricerca e --cerca riusciti"
