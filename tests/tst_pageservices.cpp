@@ -13,6 +13,7 @@
 #include "web/downloadanswers.h"
 #include "web/entryprint.h"
 #include "web/externalactions.h"
+#include "base/appsettings.h"
 #include "web/pageservices.h"
 #include "web/userfiles.h"
 #include "web/qtjavascriptinteraction.h"
@@ -111,6 +112,20 @@ private slots:
             "onOvunque");
         QTRY_COMPARE(told.count(), 4);
         QCOMPARE(told.at(3).at(0).toString(), QStringLiteral("SignalQt('onOvunque', '{result:true,words:[\"po\\\\u0027\"]}')"));
+    }
+
+    // Where a word selected elsewhere opens, as the library page reads and sets it: the pop-up until
+    // the main window is chosen; a choice the page does not know counts as the pop-up.
+    void selectionLookupChoice()
+    {
+        PageServices services;
+        QCOMPARE(services.selectionLookup(), QStringLiteral("finestrella"));
+        for (const auto& [choice, kept] : { std::pair("finestra", "finestra"), { "finestrella", "finestrella" },
+                                            { "finestra", "finestra" }, { "altro", "finestrella" } }) {
+            services.setSelectionLookup(choice);
+            QCOMPARE(services.selectionLookup(), QString(kept));
+            QCOMPARE(AppSettings().selectionInPopup(), QString(kept) == "finestrella");
+        }
     }
 
     // Every dictionary named searched at once, each in its language ("case" is an English headword
