@@ -289,6 +289,9 @@ private slots:
         QTest::newRow("the same without a length") << head + refusal << 0 << said;
         QTest::newRow("the whole file anew") << HttpTestServer::reply(noise(20000, 3)) << 20000 << QString();
         QTest::newRow("the whole file anew, without a length") << head + zipOf(20000) << zipOf(20000).size() << QString();
+        // A range from elsewhere than the kept bytes' end is never appended to them: asked anew, it is the whole file.
+        QTest::newRow("a range from the start") << HttpTestServer::reply(noise(20000, 3), 206, "Content-Range: bytes 0-19999/20000\r\n")
+                                                << 20000 << QString();
     }
 
     // The real service answers its refusals with status 200 and a few bytes of XML: an answer
