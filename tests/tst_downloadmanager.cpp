@@ -125,7 +125,8 @@ private slots:
         row("cut short twice, then the package", { cut, cut, whole }, 3, 20000, QString());
         row("cut short four times", { cut }, 4, 0, "la connessione si è interrotta durante il download. Riprova.");
         row("digest in capitals", { whole }, 1, 20000, QString(), QString(), digest.toUpper());
-        row("another package's digest", { whole }, 1, 0, "*", QString(),
+        // A refused package goes, also one whose tag would let a transfer continue it.
+        row("another package's digest", { HttpTestServer::reply(noise(20000), 200, "ETag: \"v1\"\r\n") }, 1, 0, "*", QString(),
             QString(digest).replace(0, 1, digest.startsWith('0') ? "1" : "0"));
         row("no service", {}, 0, 0,
             "il servizio di download non è raggiungibile. Controlla la connessione a Internet e riprova.", "unreachable");
