@@ -256,7 +256,9 @@ class Runner:
         return re.findall(r"Test\s+#\d+: (\S+)", out)
 
     def test(self, tests, log, limit):
-        """Runs the tests; returns (failing test names, whether the time limit ended the run)."""
+        """Runs the tests; returns (failing test names, the names of those that failed by reaching
+        CTest's own time limit, whether this run's time limit ended the run)."""
+        start = os.path.getsize(log) if os.path.exists(log) else 0
         failed_list = os.path.join(self.build, "Testing", "Temporary", "LastTestsFailed.log")
         if os.path.exists(failed_list):
             os.remove(failed_list)
@@ -267,7 +269,11 @@ class Runner:
         failed = []
         if os.path.exists(failed_list):
             failed = [line.split(":", 1)[1].strip() for line in open(failed_list, encoding="utf-8") if ":" in line]
-        return failed, code is None
+        with open(log, "rb") as out:
+            out.seek(start)
+            text = out.read().decode("utf-8", "replace")
+        timed_out = re.findall(r"Test\s+#\d+: (\S+) \.*\s*\*+Timeout", text)
+        return failed, timed_out, code is None
 
 
 def cmake_calls(src, command):
@@ -347,7 +353,8 @@ def main():
         epilog="Each fault is a block of the list: fault, file, find (text that must occur exactly once, "
         "otherwise the fault is 'not applicable'), replace and about; see the head of scripts/mutants.list. "
         "Tests failing before any fault is planted are named and not counted as catching anything. A build "
-        "that fails is 'caught by the compiler', counted apart. Run on demand, not in CI: expect an hour or "
+        "that fails is 'caught by the compiler', counted apart; a fault that only makes tests reach a time limit "
+        "(this run's or CTest's) is 'hung', counted as missed. Run on demand, not in CI: expect an hour or "
         "more for the whole list on two cores.")
     here = os.path.dirname(os.path.abspath(__file__))
     parser.add_argument("-k", "--only", metavar="PATTERN",
@@ -359,7 +366,8 @@ def main():
     parser.add_argument("--list", metavar="FILE", default=os.path.join(here, "mutants.list"),
                         help="the list of faults (default scripts/mutants.list)")
     parser.add_argument("--limit", type=int, default=900, metavar="SECONDS",
-                        help="time limit of the tests of one fault; a run that exceeds it counts as caught "
+                        help="time limit of the tests of one fault; a run that reaches it is reported 'hung' "
+                        "and counted as missed: a test that fails only by never ending catches nothing "
                         "(default 900)")
     parser.add_argument("--check", action="store_true",
                         help="only say which faults apply to today's tree and which tests see each; no build")
@@ -419,7 +427,7 @@ def main():
         say(f"baseline: building and running {len(needed)} tests without any fault")
         if not runner.compile(needed, setup_log):
             sys.exit(f"the unchanged scratch copy does not build; see {setup_log}")
-        broken, _ = runner.test(needed, setup_log, None)
+        broken, _, _ = runner.test(needed, setup_log, None)
         if broken:
             say(f"BASELINE FAILURES (not counted as catching anything): {', '.join(broken)}; see {setup_log}")
         say(f"baseline done in {duration(time.monotonic() - started)}")
@@ -443,14 +451,18 @@ def main():
                 if not runner.compile(fault["tests"], log):
                     verdict, detail = "compiler", f"the build failed; see {log}"
                 else:
-                    failed, out_of_time = runner.test(fault["tests"], log, args.limit)
-                    failed = [t for t in failed if t not in broken]
-                    if out_of_time:
-                        verdict = "caught"
-                        detail = f"time limit of {args.limit}s reached" + (
-                            f"; failed before: {', '.join(failed)}" if failed else "")
-                    elif failed:
+                    failed, timed_out, out_of_time = runner.test(fault["tests"], log, args.limit)
+                    # A test that ends only by a time limit, CTest's or this run's, catches nothing.
+                    hung = [t for t in timed_out if t not in broken]
+                    failed = [t for t in failed if t not in broken and t not in timed_out]
+                    if failed:
                         verdict, detail = "caught", "by " + ", ".join(failed)
+                        if hung or out_of_time:
+                            detail += "; some tests reached a time limit too"
+                    elif hung or out_of_time:
+                        verdict = "hung"
+                        detail = "no test failed; " + (f"{', '.join(hung)} reached CTest's time limit" if hung
+                                                       else f"the run reached the time limit of {args.limit}s")
                     else:
                         verdict, detail = "missed", f"{len(fault['tests'])} tests passed"
                 write_bytes(path, original, mode)
@@ -473,13 +485,15 @@ def main():
             os.remove(marker)
             say(f"put back {os.path.relpath(path, runner.src)} in the scratch copy")
 
-    count = {v: sum(1 for _, verdict, _ in results if verdict == v) for v in ("caught", "compiler", "missed", "n/a")}
+    count = {v: sum(1 for _, verdict, _ in results if verdict == v)
+             for v in ("caught", "compiler", "missed", "hung", "n/a")}
     say()
     say(f"faults run: {len(results)} of {len(faults)}")
     say(f"caught by the tests: {count['caught']}   caught by the compiler: {count['compiler']}   "
-        f"missed: {count['missed']}   not applicable: {count['n/a']}")
+        f"missed: {count['missed'] + count['hung']} (of which hung until the time limit: {count['hung']})   "
+        f"not applicable: {count['n/a']}")
     for fault, verdict, detail in results:
-        if verdict in ("missed", "n/a"):
+        if verdict in ("missed", "hung", "n/a"):
             say(f"  {verdict:6} {fault['fault']}: {fault['about']}" + (f" ({detail})" if verdict == "n/a" else ""))
     say(f"wall time: {duration(time.monotonic() - started)}; logs in {runner.logs}")
     later = differing(root, runner.src, [p for p in tracked_files(root) if os.path.lexists(os.path.join(root, p))])

@@ -77,7 +77,7 @@ private slots:
     {
         QVERIFY(QDir().mkpath(DataPaths::webStorageDirectory()));
         TestSupport::storeExec("CREATE TABLE SYSTEM (ID INTEGER, REFBOOK TEXT, VARIABLE TEXT, VALUE TEXT)");
-        QVERIFY(TestDictionary::install("voc", { entry("casa"), entry("casale"), entry("casato"), entry("andare") }));
+        QVERIFY(TestDictionary::install("voc", { entry("casa"), entry("casale"), entry("casato"), entry("andare"), entry("zeta/beta") }));
         QVERIFY(TestDictionary::install("due", { entry("casaccio"), entry("Casa") }));
         QVERIFY(TestDictionary::install("nascosto", { entry("casamatta") }));
         QVERIFY(TestSupport::storeBook("due", "Due", "2", "1", "2"));
@@ -106,6 +106,8 @@ private slots:
         QTest::addColumn<QString>("asked");
         QTest::newRow("shell: first text") << provider + "GetInitialResultSet" << QStringList { "['CAS']" }
             << "(['voc/casa', 'due/Casa', 'due/casaccio', 'voc/casale', 'voc/casato'],)" << "";
+        QTest::newRow("shell: a headword with a slash") << provider + "GetInitialResultSet" << QStringList { "['zeta']" }
+                                                        << "(['voc/zeta%2Fbeta'],)" << "";
         QTest::newRow("shell: choosing one") << provider + "ActivateResult" << QStringList { "due/Casa", "['cas']", "0" }
                                              << "()" << "entry:due|Casa";
         QTest::newRow("shell: the whole search") << provider + "LaunchSearch" << QStringList { "['la', 'casa']", "0" }

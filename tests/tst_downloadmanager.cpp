@@ -125,7 +125,8 @@ private slots:
         row("cut short twice, then the package", { cut, cut, whole }, 3, 20000, QString());
         row("cut short four times", { cut }, 4, 0, "la connessione si è interrotta durante il download. Riprova.");
         row("digest in capitals", { whole }, 1, 20000, QString(), QString(), digest.toUpper());
-        row("another package's digest", { whole }, 1, 0, "*", QString(),
+        // A refused package goes, also one whose tag would let a transfer continue it.
+        row("another package's digest", { HttpTestServer::reply(noise(20000), 200, "ETag: \"v1\"\r\n") }, 1, 0, "*", QString(),
             QString(digest).replace(0, 1, digest.startsWith('0') ? "1" : "0"));
         row("no service", {}, 0, 0,
             "il servizio di download non è raggiungibile. Controlla la connessione a Internet e riprova.", "unreachable");
@@ -289,6 +290,9 @@ private slots:
         QTest::newRow("the same without a length") << head + refusal << 0 << said;
         QTest::newRow("the whole file anew") << HttpTestServer::reply(noise(20000, 3)) << 20000 << QString();
         QTest::newRow("the whole file anew, without a length") << head + zipOf(20000) << zipOf(20000).size() << QString();
+        // A range from elsewhere than the kept bytes' end is never appended to them: asked anew, it is the whole file.
+        QTest::newRow("a range from the start") << HttpTestServer::reply(noise(20000, 3), 206, "Content-Range: bytes 0-19999/20000\r\n")
+                                                << 20000 << QString();
     }
 
     // The real service answers its refusals with status 200 and a few bytes of XML: an answer

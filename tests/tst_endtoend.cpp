@@ -221,6 +221,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(dialog().startsWith("Accesso negato!"), 30000);
         QVERIFY2(dialog().contains("Nessun dato è stato rimosso"), qPrintable(dialog()));
         press("OK");
+        // The Ok waits for the page's writes before it: once they have ended, it would have signed out.
+        js("Vocalume.store.afterWrites(function () { window.settled = true; })");
+        QTRY_VERIFY(js("window.settled === true").toBool());
         // Told once: the next page does not bring the dialog back.
         QSignalSpy loads(window->webView, &QWebView::loadFinished);
         window->bridge->loadUrl("libreria.html");

@@ -46,13 +46,15 @@ private slots:
         QCOMPARE(CardBuilder::firstSenses("<div id=\"7\" class=\"voce\">" + entry + "</div>"), senses);
     }
 
-    // A favourite and a note on the same entry make one card; the note's text is escaped.
+    // A favourite and a note on the same entry make one card, whatever the order of their rows;
+    // the headword and the note's text are escaped.
     void makesOneCardAnEntry()
     {
         CardBuilder builder;
         builder.add(saved("Dog", "2", QString(), true), "<p class=\"def\">a pet</p>");
-        builder.add(saved("cat", QString(), "miao", true, "9"), "<p class=\"def\">a cat</p>");
+        builder.add(saved("cat <3", QString(), "miao", true, "9"), "<p class=\"def\">a cat</p>");
         builder.add(saved("Dog", "2", "<b>cane</b>\n& fido"), "<p class=\"def\">ignored</p>");
+        builder.add(saved("cat <3", QString(), QString(), false, "9"), "<p class=\"def\">ignored</p>");
         const FlashCards cards = builder.cards();
         QCOMPARE(cards.size(), 2);
         QCOMPARE(cards.at(0).id, CardBuilder::cardId("ZDEMO001", "c1.html", "5"));
@@ -61,8 +63,9 @@ private slots:
         QCOMPARE(cards.at(0).back,
             "<p class=\"def\">a pet</p><p class=\"nota\"><i>Nota:</i> &lt;b&gt;cane&lt;/b&gt;<br>&amp; fido</p>");
         QCOMPARE(cards.at(0).tags, QStringList({ "vocalume", "Demo_&_Co", "preferito", "nota" }));
-        QCOMPARE(cards.at(1).front, "<b>cat</b><br><span class=\"dizionario\">Demo &amp; Co</span>");
+        QCOMPARE(cards.at(1).front, "<b>cat &lt;3</b><br><span class=\"dizionario\">Demo &amp; Co</span>");
         QCOMPARE(cards.at(1).back, "<p class=\"def\">a cat</p><p class=\"nota\"><i>Nota:</i> miao</p>");
+        QCOMPARE(cards.at(1).tags, cards.at(0).tags);
         QVERIFY(cards.at(1).id != cards.at(0).id);
     }
 
@@ -87,16 +90,16 @@ private slots:
         QCOMPARE(AnkiTextFile::field(value), field);
     }
 
-    // The headers Anki reads, then one line a card: id, front, back, tags.
+    // The headers Anki reads (the deck's name on one line), then one line a card: id, front, back, tags.
     void writesTheImportFile()
     {
         const FlashCards cards { { "id-1", "<b>a</b>", "x\ty", { "vocalume", "nota" } },
             { "id-2", "b", "z", { "vocalume" } } };
         const QString path = QDir::home().absoluteFilePath("schede.txt");
         AnkiTextFile file;
-        QVERIFY2(file.write(path, cards, "Vocalume"), qPrintable(file.errorString()));
+        QVERIFY2(file.write(path, cards, "Voca\nlume"), qPrintable(file.errorString()));
         QCOMPARE(QString::fromUtf8(TestSupport::readFile(path)).split('\n'),
-            QStringList({ "#separator:tab", "#html:true", "#notetype:Basic", "#deck:Vocalume", "#guid column:1",
+            QStringList({ "#separator:tab", "#html:true", "#notetype:Basic", "#deck:Voca lume", "#guid column:1",
                 "#tags column:4", "id-1\t<b>a</b>\t\"x\ty\"\tvocalume nota", "id-2\tb\tz\tvocalume", "" }));
     }
 

@@ -380,7 +380,7 @@ private slots:
                                                   "<p class=\"nota\"><i>Nota:</i> cane &lt;3</p>"));
 
         QTemporaryDir dir;
-        chosen = dir.filePath("schede.txt");
+        chosen = dir.filePath("sche\"de.txt"); // a quote of the path cannot end the page's text
         QSignalSpy statements(&services, &PageServices::pageStatement);
         const auto heard = [&](const std::function<void()>& ask) {
             statements.clear();
@@ -388,7 +388,7 @@ private slots:
             return statements.wait(20000) ? statements.at(0).at(0).toString() : QString();
         };
         QCOMPARE(heard([&] { services.exportAnkiCards(rows, "onExported"); }),
-                 "SignalQt('onExported', '{count:1,path:\"" + chosen + "\",result:\"saved\"}')");
+                 "SignalQt('onExported', '{count:1,path:\"" + QString(chosen).replace('"', "\\\\u0022") + "\",result:\"saved\"}')");
         QCOMPARE(offered, QDir::home().absoluteFilePath("schede-vocalume.txt"));
         QVERIFY(TestSupport::readFile(chosen).startsWith("#separator:tab\n#html:true\n"));
         QCOMPARE(heard([&] { services.exportAnkiCards("[]", "onExported"); }), QString("SignalQt('onExported', '{result:\"empty\"}')"));

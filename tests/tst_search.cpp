@@ -105,7 +105,7 @@ private slots:
             entry("mouse", "n.", { "mice" }) }));
         // A spelling dictionary whose words are flagged, one of them a form no headword is.
         QVERIFY(TestSupport::writeFile(spelling.filePath("it_IT.aff"), "SET ISO8859-1\nSFX A Y 1\nSFX A a e a\n"));
-        QVERIFY(TestSupport::writeFile(spelling.filePath("it_IT.dic"), "4\nvado\nvedo\ncasa/A\nandr\xf2\n"));
+        QVERIFY(TestSupport::writeFile(spelling.filePath("it_IT.dic"), "5\nvado\nvedo\ncasa/A\nandr\xf2\nroma\n"));
         SpellingSuggestions::setSpellingFolder(spelling.path());
         shape.entries = 30000;
         DictionaryBuilder builder;
@@ -382,11 +382,14 @@ private slots:
         QTest::newRow("nothing typed") << "sugg" << "  " << "it" << QStringList();
         QTest::newRow("not installed") << "nessuno" << "casa" << "it" << QStringList();
         QTest::newRow("outside the books") << "../voc" << "casa" << "it" << QStringList();
-        // Every dictionary ("*": voc and sugg) and the spelling dictionary of their language.
+        // Every dictionary ("*": voc, sugg and list) and the spelling dictionary of their language.
         QTest::newRow("every dictionary, each word once") << "*" << "caza" << "it" << QStringList { "casa" };
         QTest::newRow("a spelling word a dictionary finds") << "*" << "vedo" << "it" << QStringList { "vado" };
         QTest::newRow("in the spelling dictionary's encoding") << "*" << "andro" << "it" << QStringList { "andrò", "andare" };
         QTest::newRow("another language's spelling") << "*" << "vado" << "en" << QStringList();
+        QTest::newRow("a headword and a spelling word once") << "*" << "ROMMA" << "it" << QStringList { "Roma" };
+        QTest::newRow("five at most, in order") << "*" << "parola" << "it"
+                                                << QStringList { "Parola01", "Parola02", "Parola03", "Parola04", "Parola05" };
     }
 
     void suggest()
@@ -396,7 +399,8 @@ private slots:
         QFETCH(QString, language);
         QFETCH(QStringList, expected);
         if (sku == "*") {
-            QCOMPARE(SpellingSuggestions::closest({ { "voc", language }, { "sugg", language } }, word), expected);
+            QCOMPARE(SpellingSuggestions::closest({ { "voc", language }, { "sugg", language }, { "list", language } }, word),
+                expected);
             return;
         }
         HeadwordSuggestions s;

@@ -297,6 +297,7 @@ private slots:
         row("reply cut short after a whole document", Login,
             "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n<result>" + code0 + "</result>", network);
         row("HTTP failure status", Login, HttpTestServer::reply("<result/>", 500), network);
+        row("HTTP refusal status", Login, HttpTestServer::reply("<result/>", 404), network);
         row("empty library", Library, result(code0), "");
         // A field counts by its name attribute, matched exactly, whatever the child's tag; the
         // last of a repeated field wins; texts are UTF-8.

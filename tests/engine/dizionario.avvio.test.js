@@ -32,7 +32,7 @@
 
     if (/tutti=1/.test(window.location.search)) {
         PageTest.test('the word is looked up in every installed dictionary, those in the user\'s language first', function (t) {
-            var both = ['Dizionario della lingua italiana', 'Dizionario francese-italiano'];
+            var both = ['Dizionario della lingua italiana', 'Dizionario <i>francese</i>-italiano']; // a store's title, shown as text
             t.rows(P, [['both groups', null, { groups: [both[0] + ' (3)', both[1] + ' (3)'], box: ['casa', true],
                 heading: ['Tutti i dizionari installati', '2 dizionari'] }]]);
         });

@@ -11,7 +11,7 @@
     var key = PageTest.key;
     var M = MockBridge;
     var V = Vocalume;
-    var both = ['Dizionario della lingua italiana', 'Dizionario francese-italiano'];
+    var both = ['Dizionario della lingua italiana', 'Dizionario <i>francese</i>-italiano']; // a store's title, shown as text
     var calls = PageTest.calls;
 
     // The texts of a list's items, null while it waits for an answer.
@@ -133,8 +133,8 @@
                 sups: [], count: ' (3)' }],
             ['an inflected form', search('vado'), { entry: 'andare', results: ['andare'], current: ['andare'] }],
             ['with an apostrophe', search('l\'altro'), { entry: 'l\'altroieri', sent: ['l\'altro'] }],
-            ['a word found nowhere', search('xyz'), { results: [], welcome: true, read: 0,
-                status: 'Nessun risultato per \u00abxyz\u00bb.Prova la ricerca nel testo completo.' }],
+            ['a word found nowhere, shown as typed', search('<i>xyz'), { results: [], welcome: true, read: 0,
+                status: 'Nessun risultato per \u00ab<i>xyz\u00bb.Prova la ricerca nel testo completo.' }],
             // The related statement also brings headwords equal to the word in another case.
             ['the word, its inflected forms, then the rest', search('esco'), { entry: 'Esco',
                 results: ['Esco', 'uscire', 'escoriazione'], badges: ['esatto', 'forma flessa'] }],
@@ -364,6 +364,12 @@
                 $('entry').focus();
                 key(document.body, 93);
                 t.eq(P.menu().length, 7, 'the menu key opens the menu, "Ascolta" for the chosen text');
+                var at = function () { return P.menu().indexOf(document.activeElement.textContent); };
+                var first = at();
+                key(document.activeElement, 40);
+                var down = at();
+                key(document.activeElement, 38);
+                t.eq([down, at()], [enabled().indexOf(true, first + 1), first], 'Down and Up move between its items');
                 key(document.activeElement, 27);
                 t.eq(P.menu(), [], 'Esc closes it');
                 t.ok(key(document.body, 65, { ctrlKey: true }).defaultPrevented);
@@ -592,6 +598,8 @@
             ['città', search('citta'), { entry: 'città', pressed: ['false', 'false'] }],
             ['a homograph', click('fav'), { pressed: ['true', 'false'], kept: { FAVORITE: ['città¹'] },
                 then: function () { t.eq(V.store.parseRef(V.dictionary.saved.FAVORITE[0].REF).num, '1'); } }],
+            ['another homograph of the same word is not', click('results', 1), { pressed: ['false', 'false'] }],
+            ['back to the first', click('results', 0), { pressed: ['true', 'false'] }],
             ['a row kept before numbers still marks it', [click('fav'), tables([['INSERT INTO BOOKMARK (DATE, IDBOOK, REF, NOTE) ' +
                 'VALUES (?, ?, ?, ?)', ['2026-01-01 10:00:00', 'ita-base', 'IT08|c.html|citt%C3%A0', 'città']]])],
                 { pressed: ['false', 'true'], saved: ['città'] }],

@@ -113,7 +113,7 @@
     });
 
     PageTest.test('failures say why and offer Riprova; cancel, pause and resume; downloads native code runs', function (t) {
-        var broken = 'L\'archivio non è valido';
+        var broken = 'L\'archivio <b>non</b> è valido'; // the store's words, shown as text
         var stopped = 'Si è verificato un errore nello scaricamento del dizionario';
         var notInstalled = 'Installazione non riuscita: impossibile aprire il libro.';
         t.rows(P, [

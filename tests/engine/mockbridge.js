@@ -21,7 +21,7 @@ var MockBridge = (function () {
     var BOOKS = [
         'ita-base|1|1|1|ita-base.jpg|Dizionario della lingua italiana|Edizione compatta con esempi d\'uso|Laura Benedetti|2024|Italiano|it',
         'ing-ita|0|1|2|http://127.0.0.1/covers/ing-ita.jpg|Dizionario inglese-italiano|Italiano-inglese|Marco Ferri|2023|Inglese|en',
-        'fra-ita|2|1|3|fra-ita.jpeg|Dizionario francese-italiano|Nuova edizione|Chiara Dumas|2025|Francese|fr',
+        'fra-ita|2|1|3|fra-ita.jpeg|Dizionario <i>francese</i>-italiano|Nuova edizione|Chiara Dumas|2025|Francese|fr',
         'sin-con|3|1|4|sin-con.png|Sinonimi e contrari|Con l\'indice delle parole affini|Paolo Greco|2022|Italiano|it',
         'lat-ita|1|0|5|lat-ita.jpg|Vocabolario latino-italiano||Anna Russo|2019|Latino|la'
     ];
