@@ -450,11 +450,15 @@ private slots:
         QCOMPARE(DownloadAnswers::progressLiteral(done, total), literal);
     }
 
-    // A failure's text can hold an apostrophe (Italian has many): it must not end the literal.
+    // A failure's text can hold an apostrophe (Italian has many), and the store's refusal, quoted
+    // in it, any character: none may end the literal or the statement, or the page never hears why.
     void failureLiteralKeepsItsQuotes()
     {
         QCOMPARE(DownloadAnswers::failureStatement("onDl", "Settaggi dell'applicativo mancanti"),
             QStringLiteral("SignalQt('onDl', '{result:false,error:\"Settaggi dell&apos;applicativo mancanti\"}')"));
+        QCOMPARE(DownloadAnswers::failureStatement("onDl", "Rifiutato: \"codice\" non valido\nriprovare \\"),
+            QStringLiteral("SignalQt('onDl', '{result:false,error:\"Rifiutato: \\\\u0022codice\\\\u0022 non valido"
+                           "\\\\u000ariprovare \\\\u005c\"}')"));
     }
 
     void opensOrRefuses_data()

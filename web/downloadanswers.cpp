@@ -57,6 +57,10 @@ QString DownloadAnswers::progressLiteral(int done, int total)
 QString DownloadAnswers::failureStatement(const QString& callback, QString message)
 {
     Diagnostics::output("%s\n", qPrintable(message));
+    // The apostrophe keeps the form the page has always read; the text may quote the store's
+    // refusal, so every other character that could end the literal or the statement is escaped.
     message.replace(QLatin1Char('\''), QStringLiteral("&apos;"));
-    return ScriptLiteral::singleQuoted(callback, QStringLiteral("{result:false,error:\"") + message + QStringLiteral("\"}"));
+    return ScriptLiteral::singleQuoted(callback,
+        QStringLiteral("{result:false,error:\"") + ScriptLiteral::escapeNested(message, QLatin1Char('"'), QLatin1Char('\''))
+            + QStringLiteral("\"}"));
 }

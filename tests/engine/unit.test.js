@@ -32,6 +32,9 @@ test('result literals: read as native code writes them, the malformed or executa
         ['{tot:1,result: [{idzenta: \'12\', word: \'l&apos;altro\', file: \'c001\', omo: \'\', hw: \'s.f.\'}], isLemmatizzata:true}',
             { tot: 1, result: [{ idzenta: '12', word: 'l&apos;altro', file: 'c001', omo: '', hw: 's.f.' }], isLemmatizzata: true }],
         ['{result:false,error:"Impossibile eseguire l\'accesso."}', { result: false, error: 'Impossibile eseguire l\'accesso.' }],
+        // A download's failure quoting the store's refusal, as its statement hands it on.
+        ['{result:false,error:"Rifiutato: \\u0022codice\\u0022 non valido\\u000ariprovare \\u005c"}',
+            { result: false, error: 'Rifiutato: "codice" non valido\nriprovare \\' }],
         ['{tot:2, result:[{id:3, nome:\'Botanica\'}, {id:7, nome:\'Arte dell\\u0027abitare\'}]}',
             { tot: 2, result: [{ id: 3, nome: 'Botanica' }, { id: 7, nome: 'Arte dell\'abitare' }] }],
         ['  {a:1.5, b:-2, c:1e3, d:null, e:[1,2,], f:{},}  ', { a: 1.5, b: -2, c: 1000, d: null, e: [1, 2], f: {} }],
