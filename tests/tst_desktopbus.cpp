@@ -141,6 +141,11 @@ private slots:
         HeadwordQueries::setDeadline(100);
         QCOMPARE(call(provider + "GetInitialResultSet", { "['casa']" }), QStringLiteral("(@as [],)"));
         HeadwordQueries::setDeadline(20000);
+        {
+            // Its own statement ends by the statement time limit, or the program never could.
+            const TestSupport::Deadline deadline(30, "a prefix search of the endless dictionary");
+            QVERIFY(PrefixSearch::inBook({ "lento", "Lento", "it" }, "casa", HeadwordQueries::limit).isEmpty());
+        }
         TestSupport::storeExec("DELETE FROM SYSTEM WHERE REFBOOK = 'lento'");
         QCOMPARE(call(provider + "GetInitialResultSet", { "['casal']" }), QStringLiteral("(['voc/casale'],)"));
     }

@@ -1,5 +1,8 @@
 #include "tests/support/testsupport.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "base/appsettings.h"
 #include "base/diagnostics.h"
 #include "tests/support/privatehome.h"
@@ -7,6 +10,8 @@
 #include <QTemporaryDir>
 #include <quazip/quazip.h>
 #include <quazip/quazipfile.h>
+#include <cstdio>
+#include <cstdlib>
 
 namespace TestSupport {
 
@@ -107,4 +112,26 @@ bool writeZip(const QString& path, const QList<QPair<QString, QByteArray>>& entr
     zip.close();
     return zip.getZipError() == 0;
 }
+}
+
+TestSupport::Deadline::Deadline(int seconds, const char* what)
+    : watcher([this, seconds, what] {
+        std::unique_lock<std::mutex> lock(mutex);
+        if (!left.wait_for(lock, std::chrono::seconds(seconds), [this] { return done; })) {
+            std::fprintf(stderr, "FAIL!  : %s did not end within %d s\n", what, seconds);
+            std::fflush(stderr);
+            std::_Exit(1);
+        }
+    })
+{
+}
+
+TestSupport::Deadline::~Deadline()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        done = true;
+    }
+    left.notify_all();
+    watcher.join();
 }

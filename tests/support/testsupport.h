@@ -10,7 +10,10 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
+#include <thread>
 
 namespace TestSupport {
 
@@ -43,6 +46,21 @@ QByteArray readFile(const QString& path);
 
 // Builds a zip archive with the given entries (name -> bytes); names ending in "/" are folders.
 bool writeZip(const QString& path, const QList<QPair<QString, QByteArray>>& entries);
+
+// Ends the test process, failing, when the scope it guards is not left within `seconds`: a
+// statement or thread that never ends would otherwise hold the test until CTest's own time limit,
+// and a fault whose only sign is that wait would pass unseen.
+class Deadline {
+public:
+    Deadline(int seconds, const char* what);
+    ~Deadline();
+
+private:
+    std::mutex mutex;
+    std::condition_variable left;
+    bool done = false;
+    std::thread watcher; // last: started once the others exist
+};
 }
 
 #ifdef VOCALUME_TEST_GUI
