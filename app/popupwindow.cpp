@@ -51,6 +51,10 @@ PopupWindow::PopupWindow(QWidget* parent)
     setAttribute(Qt::WA_QuitOnClose, false);
     heading->setObjectName(QStringLiteral("popupHeading"));
     heading->setTextFormat(Qt::PlainText);
+    QFont bold = heading->font();
+    bold.setBold(true);
+    bold.setPointSizeF(font().pointSizeF() * 1.15);
+    heading->setFont(bold);
     open->setFocusPolicy(Qt::NoFocus);
     open->setToolTip(QStringLiteral("Apre la parola nella finestra di Vocalume (Invio)"));
     browser->setOpenLinks(false);
@@ -217,10 +221,6 @@ void PopupWindow::applyTheme()
                                         "QTextBrowser { background: #fdfcf9; color: #1f2a37; }"
                                         "QPushButton { background: #ffffff; color: #1d4e73; border: 1px solid #cfc8b8;"
                                         " border-radius: 4px; padding: 3px 10px; }"));
-    QFont bold = heading->font();
-    bold.setBold(true);
-    bold.setPointSizeF(font().pointSizeF() * 1.15);
-    heading->setFont(bold);
     browser->document()->setDefaultStyleSheet(styleSheet(dark));
     if (filled)
         browser->setHtml(document);

@@ -517,18 +517,14 @@ private slots:
         QTest::addColumn<bool>("known");
         QTest::addColumn<QSize>("size");
         QTest::addColumn<QRect>("placed");
-        const int gap = PopupPlacement::Gap;
+        // The screen is (100,50) 1000x700; the gap from the pointer is 12 pixels.
         const QSize small(300, 200);
-        QTest::newRow("below and right of the pointer") << QPoint(200, 100) << true << small
-                                                        << QRect(200 + gap, 100 + gap, 300, 200);
-        QTest::newRow("near the right edge: left of it") << QPoint(1000, 100) << true << small
-                                                         << QRect(1000 - gap - 299, 100 + gap, 300, 200);
-        QTest::newRow("near the bottom: above it") << QPoint(200, 700) << true << small
-                                                   << QRect(200 + gap, 700 - gap - 199, 300, 200);
-        QTest::newRow("in the corner: above and left") << QPoint(1090, 740) << true << small
-                                                       << QRect(1090 - gap - 299, 740 - gap - 199, 300, 200);
+        QTest::newRow("below and right of the pointer") << QPoint(200, 100) << true << small << QRect(212, 112, 300, 200);
+        QTest::newRow("near the right edge: left of it") << QPoint(1000, 100) << true << small << QRect(689, 112, 300, 200);
+        QTest::newRow("near the bottom: above it") << QPoint(200, 700) << true << small << QRect(212, 489, 300, 200);
+        QTest::newRow("in the corner: above and left") << QPoint(1090, 740) << true << small << QRect(779, 529, 300, 200);
         QTest::newRow("room on neither side: against the edge") << QPoint(200, 400) << true << QSize(300, 500)
-                                                                << QRect(200 + gap, 250, 300, 500);
+                                                                << QRect(212, 250, 300, 500);
         QTest::newRow("larger than the screen: cut to it") << QPoint(200, 100) << true << QSize(2000, 900)
                                                            << QRect(100, 50, 1000, 700);
         QTest::newRow("pointer unknown: centred") << QPoint(200, 100) << false << small << QRect(450, 300, 300, 200);
