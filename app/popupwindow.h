@@ -31,6 +31,7 @@ public:
     bool hasEntries() const { return filled; }
     QTextBrowser* text() const { return browser; }
     QPushButton* openButton() const { return open; }
+    const PopupEntries* reader() const { return &entries; }
 
     // The style sheet of the entries, light or dark.
     static QString styleSheet(bool dark);

@@ -27,6 +27,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStatusBar>
+#include <QScrollBar>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QWebFrame>
@@ -46,12 +47,13 @@ const char* hostilePage =
     "<html><body><script>(window.QtJavascriptInteraction || parent.QtJavascriptInteraction).cancelDownload()</script></body></html>";
 const char* probeScript = "var calls = []; function SignalQt(cb, lit) { calls.push(cb + '|' + lit); }";
 
-// SYSTEM rows of dictionaries given as "sku:status:visible:order".
+// SYSTEM rows of dictionaries given as "sku:status:visible:order[:title]"; the title is the
+// identifier in capitals unless given.
 void list(const QStringList& books)
 {
     for (const QString& book : books) {
         const QStringList f = book.split(':');
-        QVERIFY(TestSupport::storeBook(f[0], f[0].toUpper(), f[1], f[2], f[3]));
+        QVERIFY(TestSupport::storeBook(f[0], f.value(4, f[0].toUpper()), f[1], f[2], f[3]));
     }
 }
 }
@@ -555,6 +557,11 @@ private slots:
             "abitazione", "casa2", "cassa" };
         QTest::newRow("an inflected form") << both << "vanno"
                                            << QStringList { "VOC", "«vanno» è una forma di andare", "andare", "muoversi" };
+        QTest::newRow("a headword before what it is a form of")
+            << both << "case" << QStringList { "VOC", "case", "astuccio", "«case» è una forma di casa", "casa1", "abitazione" };
+        QTest::newRow("a title's and a headword's markup stay text, pictures left out")
+            << QStringList { "tag:1:1:1:<i>Segni</i>" } << "minori"
+            << QStringList { "<i>Segni</i>", "«minori» è una forma di <minore>", "<minore>", "segno" };
         QTest::newRow("another name of an entry") << both << "tettoia" << QStringList { "DUE", "capanna", "riparo" };
         QTest::newRow("found nowhere") << both << "mare"
                                        << QStringList { "Nessuna voce per «mare» nei dizionari installati." };
@@ -580,8 +587,14 @@ private slots:
         };
         DictionaryEntry capanna = defined("capanna", "riparo");
         capanna.aliases = QStringList { "tettoia" };
+        DictionaryEntry english = defined("mare", "cavalla");
+        english.source = "en"; // the other side of the dictionary
+        DictionaryEntry sign = defined("<minore>", "", "", { "minori" });
+        sign.html = "<p class=\"def\">segno</p><p><img src=\"minore.png\"/></p>";
         QVERIFY(TestDictionary::install("voc", { defined("casale", "podere"), defined("casa", "abitazione", "1", { "case" }),
-            defined("casa", "cassa", "2"), defined("andare", "muoversi", "", { "vado", "vanno" }) }));
+            defined("casa", "cassa", "2"), defined("andare", "muoversi", "", { "vado", "vanno" }), english,
+            defined("case", "astuccio") }));
+        QVERIFY(TestDictionary::install("tag", { sign }));
         QVERIFY(TestDictionary::install("due", { defined("Casa", "dimora"), capanna }));
         QVERIFY(TestDictionary::install("nascosto", { defined("casa", "nascosta") }));
         list(books);
@@ -595,6 +608,30 @@ private slots:
     }
 
     // The keys of the pop-up, and the setting that sends a selection to it or to the main window.
+    // A long entry scrolls inside the pop-up, which grows no taller than its most lines; the next
+    // word opens at its first sense.
+    void popupLongEntry()
+    {
+        DictionaryEntry longer = entry("lungo");
+        for (int i = 1; i <= 60; ++i)
+            longer.html += QStringLiteral("<p>senso %1</p>").arg(i);
+        DictionaryEntry other = entry("lunga");
+        other.html = longer.html;
+        QVERIFY(TestDictionary::install("voc", { longer, other }));
+        list({ "voc:1:1:1" });
+        PopupWindow popup;
+        QSignalSpy shown(&popup, &PopupWindow::shown);
+        popup.lookUp("lungo");
+        QVERIFY(shown.wait(5000));
+        QScrollBar* bar = popup.text()->verticalScrollBar();
+        QVERIFY(bar->maximum() > 0);
+        QVERIFY(popup.height() <= popup.fontMetrics().height() * PopupWindow::MaxLines);
+        bar->setValue(bar->maximum());
+        popup.lookUp("lunga");
+        QVERIFY(shown.wait(5000));
+        QCOMPARE(bar->value(), 0);
+    }
+
     void popupKeysAndSetting()
     {
         QVERIFY(TestDictionary::install("voc", { entry("casa") }));
@@ -630,6 +667,12 @@ private slots:
         QTest::qWait(100);
         QCOMPARE(shown.count(), 3);
         QCOMPARE(popup.word(), QStringLiteral("mare"));
+        // Nor does a word still being read replace the empty selection that came after it.
+        QSignalSpy answered(popup.reader(), &PopupEntries::found);
+        popup.lookUp("casa");
+        popup.lookUp("");
+        QVERIFY(answered.wait(5000));
+        QCOMPARE(popup.text()->toPlainText(), QStringLiteral("Nessuna parola da cercare: selezionare una parola e riprovare."));
 
         // Chosen on the library page: the main window looks the selection up, the pop-up stays shut.
         popup.close();
@@ -639,7 +682,7 @@ private slots:
         QTRY_VERIFY(url().endsWith("/engine/libreria.html"));
         lookup.lookUpSelection();
         QTRY_VERIFY(url().endsWith("/engine/dizionario.html?idbook=voc&voce=casa&tutti=1"));
-        QCOMPARE(shown.count(), 3);
+        QCOMPARE(shown.count(), 4);
         QVERIFY(!popup.isVisible());
     }
 };

@@ -155,7 +155,8 @@ private slots:
     // The page's "Ascolta" speaks in the language of the side of the dictionary it names, with the
     // voice of that language closest to it; a language no voice speaks, or nothing left to read
     // once the markup and the homograph's number are gone, reads nothing. The page hears the
-    // languages the voices speak, each once, when they are known.
+    // languages the voices speak, each once, when they are known; a page asking later is answered
+    // alone.
     void speaksInTheLanguageOfItsSide_data()
     {
         QTest::addColumn<QString>("voices");
@@ -200,6 +201,8 @@ private slots:
         }
         QCOMPARE(told.count(), 1);
         QCOMPARE(told.at(0).at(0).toString(), "SignalQt('onVoci', '{result:true,languages:[" + languages + "]}')");
+        services.prepareSpeech("onAltra"); // another page asks later: only it is answered
+        QCOMPARE(told.count(), 2);
         QCOMPARE(services.speak(text, language), !said.isEmpty());
         QCOMPARE(speaker.said, said.isEmpty() ? QStringList() : QStringList { said });
     }

@@ -395,6 +395,7 @@
                 PageTest.fire($('entry'), 'mouseup', { button: 2, clientX: at.clientX, clientY: at.clientY });
             };
         };
+        var longText = new Array(31).join('Acqua che cade. '); // 480 characters
         t.rows(P, [
             ['an Italian headword', search('cascata'), { entry: 'cascata', listen: ['Ascolta \u00abcascata\u00bb'], speechHint: false }],
             ['pressed, it is read in Italian', click('listen'), { spoken: [['cascata', 'it']] }],
@@ -403,6 +404,9 @@
                     'Ascolta \u00abcitt\u00e0\u00bb', 'Ascolta \u00abcitt\u00e0\u00bb', 'Ascolta \u00abCitt\u00e0\u00bb'] }],
             ['the word of a homograph, without its number', function () { $('entry').querySelectorAll('.listen')[2].click(); },
                 { spoken: [['Citt\u00e0', 'it']] }],
+            ['the voices answer again: still one button each', function () { window.onSpeechLanguages({ languages: ['en', 'it'] }); },
+                { listen: ['Ascolta \u00abcitt\u00e0\u00bb', 'Ascolta \u00abcitt\u00e0\u00bb', 'Ascolta \u00abcitt\u00e0\u00bb',
+                    'Ascolta \u00abCitt\u00e0\u00bb'] }],
             ['every dictionary: the French side has no voice', everywhere('luna'), { sections: both,
                 listen: ['Ascolta \u00abluna\u00bb', 'Ascolta \u00abluna\u00bb'] }],
             ['asked to read in a language no voice speaks, it reads nothing', function () {
@@ -413,6 +417,11 @@
                 { menu: ['Copia', 'Cerca \u00abSalto d\'acqua\u00bb', 'Ascolta \u00abSalto d\'acqua\u00bb', 'Copia la voce',
                     'Seleziona tutto', 'Stampa la voce...', 'Esporta la voce in PDF...'] }],
             ['read from the menu', menuItem('Ascolta \u00abSalto d\'acqua\u00bb'), { spoken: [['Salto d\'acqua', 'it']], menu: [] }],
+            ['a chosen text longer than an example is not offered', [function () {
+                    var body = $('entry').querySelector('.blocco-corpo');
+                    body.insertBefore(document.createTextNode(longText), body.firstChild);
+                }, rightClick(longText)], { menu: ['Copia', 'Cerca \u00abAcqua\u00bb', 'Copia la voce', 'Seleziona tutto', 'Stampa la voce...',
+                    'Esporta la voce in PDF...'] }],
             ['in the language its markup names', [function () {
                     $('entry').querySelector('.blocco-corpo').lastChild.setAttribute('lang', 'fr');
                 }, rightClick('Salto')], { menu: ['Copia', 'Cerca \u00abSalto\u00bb', 'Copia la voce', 'Seleziona tutto',
