@@ -3,8 +3,8 @@
 #include "app/dialogs.h"
 #include "app/launchoptions.h"
 #include "app/mainwindow.h"
-#include "app/popupwindow.h"
 #include "app/runninginstance.h"
+#include "app/selectionpopup.h"
 #include "app/splashscreen.h"
 #include "app/startuptrace.h"
 #include "base/datapaths.h"
@@ -105,21 +105,11 @@ int main(int argc, char* argv[])
 
     // The pop-up look-up stands on its own: a word looked up from another program needs no main
     // window, and a program started only for it ends when it closes.
-    QScopedPointer<PopupWindow> popup;
-    lookup.setPopup([&](const QString& word) {
-        if (!popup) {
-            popup.reset(new PopupWindow);
-            QObject::connect(popup.data(), &PopupWindow::openWanted, &lookup,
-                [&lookup](const QString& wanted) { lookup.lookUp(wanted); });
-            // Told while it closes: whether it is gone, and the window still absent, is read after.
-            QObject::connect(popup.data(), &PopupWindow::closed, &app, [&window, &options, &popup] {
-                QTimer::singleShot(0, qApp, [&window, &options, &popup] {
-                    if (!window && !options.serviceOnly() && popup && !popup->isVisible())
-                        QApplication::quit();
-                });
-            });
-        }
-        popup->lookUp(word);
+    SelectionPopup popup(lookup, [&window] { return !window.isNull(); });
+    lookup.setPopup([&popup](const QString& word) { popup.lookUp(word); });
+    QObject::connect(&popup, &SelectionPopup::lastWindowClosed, &app, [&options] {
+        if (!options.serviceOnly())
+            QApplication::quit();
     });
 
     DesktopBus bus;

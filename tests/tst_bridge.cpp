@@ -4,6 +4,7 @@
 #include "app/mainwindow.h"
 #include "app/popupplacement.h"
 #include "app/popupwindow.h"
+#include "app/selectionpopup.h"
 #include "app/statusindicators.h"
 #include "app/runninginstance.h"
 #include "base/appsettings.h"
@@ -637,20 +638,26 @@ private slots:
         QVERIFY(TestDictionary::install("voc", { entry("casa") }));
         list({ "voc:1:1:1" });
         DesktopLookup lookup([this] { return window; });
-        PopupWindow popup;
-        lookup.setPopup([&popup](const QString& word) { popup.lookUp(word); });
+        bool windowShown = false; // the program's main window, made when the pop-up asks for it
+        SelectionPopup selection(lookup, [&windowShown] { return windowShown; });
+        lookup.setPopup([&selection](const QString& word) { selection.lookUp(word); });
+        QSignalSpy programMayEnd(&selection, &SelectionPopup::lastWindowClosed);
+        QGuiApplication::clipboard()->setText(" «casa»\n");
+        lookup.lookUpSelection();
+        PopupWindow& popup = *selection.window();
         QSignalSpy shown(&popup, &PopupWindow::shown);
         QSignalSpy opened(&popup, &PopupWindow::openWanted);
         QSignalSpy closed(&popup, &PopupWindow::closed);
-        QGuiApplication::clipboard()->setText(" «casa»\n");
-        lookup.lookUpSelection();
+        connect(&popup, &PopupWindow::openWanted, this, [&windowShown] { windowShown = true; });
         QVERIFY(shown.wait(5000));
         QCOMPARE(popup.word(), QStringLiteral("casa"));
-        // Keys reach the window itself where nothing in it has the focus yet.
+        // Keys reach the window itself where nothing in it has the focus yet. Closed with no main
+        // window, it lets a program started for it end.
         QTest::keyClick(&popup, Qt::Key_Escape);
         QVERIFY(!popup.isVisible());
         QCOMPARE(closed.count(), 1);
         QCOMPARE(opened.count(), 0);
+        QTRY_COMPARE(programMayEnd.count(), 1);
 
         lookup.lookUpSelection();
         QVERIFY(shown.wait(5000));
@@ -684,6 +691,7 @@ private slots:
         QTRY_VERIFY(url().endsWith("/engine/dizionario.html?idbook=voc&voce=casa&tutti=1"));
         QCOMPARE(shown.count(), 4);
         QVERIFY(!popup.isVisible());
+        QCOMPARE(programMayEnd.count(), 1); // the main window stayed after every later closing
     }
 };
 
