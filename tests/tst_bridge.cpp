@@ -12,9 +12,12 @@
 #include "base/scriptliteral.h"
 #include "hostilearchives.h"
 #include "store/webstore.h"
+#include "tests/support/fakeportal.h"
 #include "tests/support/httptestserver.h"
+#include "tests/support/privatebus.h"
 #include "tests/support/testdictionary.h"
 #include "web/customagentwebview.h"
+#include "web/pagetheme.h"
 #include "web/qtjavascriptinteraction.h"
 #include "web/resultliteral.h"
 
@@ -609,6 +612,17 @@ private slots:
     }
 
     // The keys of the pop-up, and the setting that sends a selection to it or to the main window.
+    // The pages and the pop-up take the desktop's dark preference from its settings portal.
+    void darkPreferenceOfThePortal()
+    {
+        FakePortal portal(1, false, QStringLiteral("portale"));
+        QVERIFY(portal.publish());
+        MainWindow dark;
+        QTRY_COMPARE(dark.bridge->pageTheme().name(), QStringLiteral("scuro"));
+        PopupWindow popup;
+        QTRY_COMPARE(popup.text()->document()->defaultStyleSheet(), PopupWindow::styleSheet(true));
+    }
+
     // A long entry scrolls inside the pop-up, which grows no taller than its most lines; the next
     // word opens at its first sense.
     void popupLongEntry()
@@ -695,5 +709,5 @@ private slots:
     }
 };
 
-VOCALUME_TEST_MAIN(TestBridge)
+VOCALUME_TEST_MAIN_ON_PRIVATE_BUS(TestBridge)
 #include "tst_bridge.moc"

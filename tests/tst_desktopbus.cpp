@@ -4,13 +4,11 @@
 #include "desktop/colorschemeportal.h"
 #include "desktop/desktopbus.h"
 #include "desktop/headwordqueries.h"
+#include "tests/support/fakeportal.h"
 #include "tests/support/privatebus.h"
 #include "tests/support/storerows.h"
 #include "tests/support/testdictionary.h"
 
-#include <QDBusContext>
-#include <QDBusMessage>
-#include <QDBusVariant>
 #include <QProcess>
 
 using TestDictionary::entry;
@@ -32,41 +30,6 @@ QString call(const QString& method, const QStringList& arguments)
     return QString::fromUtf8(gdbus.readAllStandardOutput() + gdbus.readAllStandardError()).trimmed();
 }
 }
-
-// The desktop's settings portal, with the colour preference only; an older one has no ReadOne and
-// wraps Read's value in one more variant.
-class FakePortal : public QObject, protected QDBusContext {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Settings")
-public:
-    FakePortal(uint scheme, bool old)
-        : scheme(scheme)
-        , old(old)
-    {
-    }
-
-public slots:
-    QDBusVariant ReadOne(const QString& group, const QString& key)
-    {
-        if (old)
-            sendErrorReply(QDBusError::UnknownMethod, QStringLiteral("No ReadOne here"));
-        return value(group, key);
-    }
-    QDBusVariant Read(const QString& group, const QString& key)
-    {
-        return QDBusVariant(QVariant::fromValue(value(group, key)));
-    }
-
-private:
-    QDBusVariant value(const QString& group, const QString& key)
-    {
-        if (group != QLatin1String("org.freedesktop.appearance") || key != QLatin1String("color-scheme"))
-            sendErrorReply(QStringLiteral("org.freedesktop.portal.Error.NotFound"), QStringLiteral("No such setting"));
-        return QDBusVariant(scheme);
-    }
-    uint scheme;
-    bool old;
-};
 
 class TestDesktopBus : public QObject {
     Q_OBJECT
@@ -164,11 +127,8 @@ private slots:
     {
         QFETCH(uint, scheme);
         QFETCH(bool, old);
-        QDBusConnection desktop = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QTest::currentDataTag());
-        FakePortal fake(scheme, old);
-        const QString path = QStringLiteral("/org/freedesktop/portal/desktop");
-        QVERIFY(desktop.registerObject(path, &fake, QDBusConnection::ExportAllSlots));
-        QVERIFY(desktop.registerService(QStringLiteral("org.freedesktop.portal.Desktop")));
+        FakePortal fake(scheme, old, QTest::currentDataTag());
+        QVERIFY(fake.publish());
 
         ColorSchemePortal portal;
         QList<int> told;
@@ -176,19 +136,9 @@ private slots:
         QVERIFY(portal.start());
         QTRY_COMPARE(told, QList<int> { int(scheme) });
 
-        const auto change = [&](const QString& key, uint value) {
-            QDBusMessage message = QDBusMessage::createSignal(path, QStringLiteral("org.freedesktop.portal.Settings"),
-                QStringLiteral("SettingChanged"));
-            message << QStringLiteral("org.freedesktop.appearance") << key << QVariant::fromValue(QDBusVariant(value));
-            QVERIFY(desktop.send(message));
-        };
-        change(QStringLiteral("accent-color"), 1);
-        change(QStringLiteral("color-scheme"), 2 - scheme % 2);
+        QVERIFY(fake.change(QStringLiteral("accent-color"), 1));
+        QVERIFY(fake.change(QStringLiteral("color-scheme"), 2 - scheme % 2));
         QTRY_COMPARE(told, (QList<int> { int(scheme), int(2 - scheme % 2) }));
-
-        desktop.unregisterService(QStringLiteral("org.freedesktop.portal.Desktop"));
-        desktop.unregisterObject(path);
-        QDBusConnection::disconnectFromBus(QTest::currentDataTag());
     }
 
     void colorSchemeWithoutBus()

@@ -77,14 +77,22 @@ private:
 #define VOCALUME_TEST_PREPARE_LAYER()
 #endif
 
+#define VOCALUME_TEST_RUN(TestObject)                          \
+    TestSupport::prepareEnvironment();                         \
+    VOCALUME_TEST_APPLICATION app(argc, argv);                 \
+    VOCALUME_TEST_PREPARE_LAYER();                             \
+    TestSupport::resetHome();                                  \
+    TestObject tc;                                             \
+    QTEST_SET_MAIN_SOURCE_PATH                                 \
+    return QTest::qExec(&tc, argc, argv);
+
 #define VOCALUME_TEST_MAIN(TestObject)                         \
+    int main(int argc, char* argv[]) { VOCALUME_TEST_RUN(TestObject) }
+
+// For tests whose objects call the desktop over the session bus: a bus of the test's own.
+#define VOCALUME_TEST_MAIN_ON_PRIVATE_BUS(TestObject)          \
     int main(int argc, char* argv[])                           \
     {                                                          \
-        TestSupport::prepareEnvironment();                     \
-        VOCALUME_TEST_APPLICATION app(argc, argv);             \
-        VOCALUME_TEST_PREPARE_LAYER();                         \
-        TestSupport::resetHome();                              \
-        TestObject tc;                                         \
-        QTEST_SET_MAIN_SOURCE_PATH                             \
-        return QTest::qExec(&tc, argc, argv);                  \
+        PrivateBus::enter(argc, argv);                         \
+        VOCALUME_TEST_RUN(TestObject)                          \
     }
