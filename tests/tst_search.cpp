@@ -310,6 +310,26 @@ private slots:
         QCOMPARE(heard.value("vanno"), QStringList { "andare" });
     }
 
+    // The busy state shows while any dictionary of a search everywhere is still being read, and
+    // ends with the last one.
+    void busyUntilTheLastDictionaryEnds()
+    {
+        const TestSupport::Deadline deadline(30, "a search of the endless dictionary");
+        StatementTimeLimit::setMilliseconds(1000);
+        SearchService service;
+        QSignalSpy ended(&service, &SearchService::searchEnded);
+        QSignalSpy working(&service, &SearchService::working);
+        QSignalSpy idle(&service, &SearchService::workingEnded);
+        service.searchEach({ SearchRunner::entry("voc", "casa", "0", "10", "0", QString(), "it"),
+            SearchRunner::entry("lento", "casa", "0", "10", "0", QString(), "it") });
+        QVERIFY(ended.wait(5000)); // the small dictionary
+        QTRY_COMPARE(working.count(), 1);
+        QCOMPARE(idle.count(), 0);
+        QTRY_COMPARE(ended.count(), 2);
+        QCOMPARE(idle.count(), 1);
+        StatementTimeLimit::setMilliseconds(StatementTimeLimit::defaultMilliseconds);
+    }
+
     // One worker keeps its connection between searches, but never past a change of the file: a
     // dictionary installed again, replaced by another file or removed is read as it now is.
     void aDictionaryChangedBetweenSearchesIsReadAfresh()
