@@ -224,6 +224,11 @@ QByteArray carriedEngineDigest()
 
 bool DataDirectory::engineIsCurrent()
 {
+    // Dictionaries or covers waiting in the data folder: a replacement of the engine stopped
+    // before they went back in, and the next one brings them.
+    const QDir data(DataPaths::dataDirectory());
+    if (QFileInfo::exists(data.filePath(DataPaths::booksName())) || QFileInfo::exists(data.filePath(DataPaths::coversName())))
+        return false;
     if (!QFileInfo::exists(DataPaths::engineDirectory()))
         return true;
     QFile stamp(DataPaths::engineStamp());

@@ -25,7 +25,8 @@ public:
     // Whether the deployed engine, if there is one, is the one this program carries (its
     // archive's digest is the one the last deployment recorded). An engine from another build
     // would miss what this program answers, or ask what it no longer does: it is deployed again,
-    // as on a version change.
+    // as on a version change. Not current either while dictionaries wait outside the engine for
+    // a replacement that stopped half-way.
     static bool engineIsCurrent();
     // Run when the stored version differs from this build's, or the engine is another build's
     // (engineIsCurrent): redeploys the engine, keeping the installed dictionaries and the cached

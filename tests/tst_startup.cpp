@@ -171,9 +171,13 @@ private slots:
         // A books folder left by an earlier attempt stops the migration before anything is lost.
         row("leftover books folder", book + "books/7/database.db=other-dictionary", "1.0.3",
             "B/42/database.db=dictionary books/7/database.db=other-dictionary", QString(), "1.0.3");
-        // A migration whose engine cannot be unpacked is done again at the next start.
+        // A migration whose engine cannot be unpacked is done again at the next start, and so is
+        // the deployment of an engine that could not replace another build's.
         row("migration finished at the next start", book + "engine..tmp=in-the-way * -engine..tmp B/", "1.0.3",
             kept, migrating);
+        row("engine of another build replaced at the next start",
+            book + "engine/stale.txt=x engine.stamp=another-build engine..tmp=in-the-way * -engine..tmp", QString(),
+            kept + "!engine/stale.txt", migrating);
         // Cut downloads, packages never installed and half-unpacked folders go; a book killed in its
         // replacement is put back. Earlier releases named them otherwise; a book so named stays.
         const auto leftovers = [&](const QString& name, const QString& zip, const QString& old, const QString& tmp,
