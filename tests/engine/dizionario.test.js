@@ -485,7 +485,14 @@
                     t.eq(shown, [[], []], 'nothing before the first dictionary');
                 } }],
             ['then both, each in its place', function () {}, { groups: [both[0] + ' (3)', both[1] + ' (3)'], sections: both }],
-            ['this dictionary only once more', click('all-books'), { groups: [], results: casa }]
+            ['this dictionary only once more', click('all-books'), { groups: [], results: casa }],
+            // Answered after the plain search that replaced it: drawn nowhere.
+            ['every dictionary, then this one only, answered in reverse', [function () { M.holdAnswers = true; },
+                everywhere('sole'), click('all-books')], { until: function () { return M.held.length === 3; }, then: function () {
+                    M.held.pop()();
+                    M.releaseAnswers();
+                } }],
+            ['the plain results stay', null, { until: shownFor(300, 'sole'), groups: [], results: ['sole'] }]
         ]);
     });
 
