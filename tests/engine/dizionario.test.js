@@ -11,6 +11,7 @@
     var key = PageTest.key;
     var M = MockBridge;
     var V = Vocalume;
+    var D = Vocalume.dict; // the dictionary page's own state, for a third installed dictionary
     var both = ['Dizionario della lingua italiana', 'Dizionario <i>francese</i>-italiano']; // a store's title, shown as text
     var calls = PageTest.calls;
 
@@ -103,6 +104,25 @@
         };
     }
     var open = function (id, file, word) { return function () { V.dictionary.openEntry({ idzenta: id, file: file, word: word }); }; };
+
+    // The characters of `text` typed `ms` apart, each as the longer word; `keysDone` says when.
+    var keysDone = 0;
+    var keysAt = 0;
+    function keysApart(text, ms) {
+        return function () {
+            var n = 0;
+            keysDone = 0;
+            (function next() {
+                $('q').value = text.slice(0, ++n);
+                PageTest.fire($('q'), 'input');
+                if (n < text.length) {
+                    setTimeout(next, ms);
+                } else {
+                    keysDone = Date.now();
+                }
+            }());
+        };
+    }
 
     // A condition true once `ms` have passed since its first call and the entry `word` shows.
     function shownFor(ms, word) {
@@ -492,7 +512,34 @@
                     M.held.pop()();
                     M.releaseAnswers();
                 } }],
-            ['the plain results stay', null, { until: shownFor(300, 'sole'), groups: [], results: ['sole'] }]
+            ['the plain results stay', null, { until: shownFor(300, 'sole'), groups: [], results: ['sole'] }],
+            // A third dictionary, answering after the first and before the second: each still in its place.
+            ['three dictionaries answered first, third, second', [function () {
+                D.installed.push({ sku: 'sin-con', title: 'Sinonimi e contrari', lang: 'it', dest: '' });
+                M.holdAnswers = true;
+            }, everywhere('luna')], { until: function () { return M.held.length === 3; }, then: function () {
+                M.held.splice(2, 1)[0]();
+                M.held.shift()();
+                M.releaseAnswers();
+            } }],
+            ['listed in the order searched', null, { groups: [both[0] + ' (1)', both[1] + ' (1)', 'Sinonimi e contrari (1)'],
+                then: function () {
+                    D.installed.pop();
+                    t.eq(Object.keys(window.onSearchEverywhere).concat(Object.keys(window.onSearch)), [],
+                        'no answer is awaited any more: nothing is kept for it');
+                } }],
+            // The first key is searched at once; those that follow while it runs wait for a pause.
+            ['keys while every dictionary is searched', [function () {
+                M.holdAnswers = true;
+                keysAt = M.callsOf('searchEach').length;
+            }, everywhere('s'), keysApart('sole', 15)], { until: function () { return keysDone && Date.now() - keysDone > 200; },
+                then: function () {
+                    var words = M.callsOf('searchEach').slice(keysAt).map(function (a) { return a[0]; });
+                    M.releaseAnswers();
+                    t.ok(words.length < 5 && words[words.length - 1] === 'sole', 'not a search for each key: ' + words);
+                } }],
+            ['sole everywhere', null, { groups: [both[0] + ' (1)', both[1] + ' (1)'] }],
+            ['this dictionary only at last', click('all-books'), { groups: [], results: ['sole'] }]
         ]);
     });
 
