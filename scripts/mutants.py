@@ -40,8 +40,9 @@ SCOPE = {
 }
 # Build targets of tests that are not an executable of their own name.
 TEST_TARGETS = {"engine_pages": ["enginepage"]}
-# Checks of the tree rather than of the program: a planted fault cannot change their outcome.
-NOT_PROGRAM_TESTS = {"layers", "desktop_file_validate", "appstream_validate", "debian_package"}
+# Checks of the tree rather than of the program: a planted fault cannot change their outcome,
+# except the list's own check, which sees every fault as a change of the tree and never runs with one.
+NOT_PROGRAM_TESTS = {"layers", "desktop_file_validate", "appstream_validate", "debian_package", "planted_faults_apply"}
 KEYS = ("fault", "file", "find", "replace", "about")
 
 
@@ -342,6 +343,16 @@ def planted(fault, src):
     return original, faulted, None
 
 
+def verify(faults, here):
+    """0 when every fault applies to the source tree; else 1, naming those that do not."""
+    root = os.path.dirname(here)
+    stale = [(fault["fault"], why) for fault in faults for _, _, why in [planted(fault, root)] if why]
+    for name, why in stale:
+        say(f"n/a {name}: {why}")
+    say(f"{len(faults) - len(stale)} of {len(faults)} faults apply")
+    return 1 if stale else 0
+
+
 def main():
     parser = argparse.ArgumentParser(
         prog="scripts/mutants.sh",
@@ -371,7 +382,12 @@ def main():
                         "(default 900)")
     parser.add_argument("--check", action="store_true",
                         help="only say which faults apply to today's tree and which tests see each; no build")
+    parser.add_argument("--verify", action="store_true",
+                        help="only check, in the source tree itself, that every fault's text is found once in its "
+                        "file; exits 1 when one is not (a fault whose code moved on measures nothing)")
     args = parser.parse_args()
+    if args.verify:
+        return verify(read_faults(args.list), here)
 
     root = subprocess.run(["git", "-C", here, "rev-parse", "--show-toplevel"], check=True, capture_output=True,
                           text=True).stdout.strip()
