@@ -36,6 +36,10 @@ bool movePath(const QString& from, const QString& to)
     return QDir().rename(from, to);
 }
 
+// Where the books and covers wait, in the data folder, while the engine is replaced.
+QString waitingBooks() { return QDir(DataPaths::dataDirectory()).filePath(DataPaths::booksName()); }
+QString waitingCovers() { return QDir(DataPaths::dataDirectory()).filePath(DataPaths::coversName()); }
+
 // Enters the data directory from the home directory, creating it when missing. False (and
 // `dir` left on the home directory) when it cannot be made, for instance because a file
 // holds its name: nothing may then be written into the home directory itself.
@@ -226,8 +230,7 @@ bool DataDirectory::engineIsCurrent()
 {
     // Dictionaries or covers waiting in the data folder: a replacement of the engine stopped
     // before they went back in, and the next one brings them.
-    const QDir data(DataPaths::dataDirectory());
-    if (QFileInfo::exists(data.filePath(DataPaths::booksName())) || QFileInfo::exists(data.filePath(DataPaths::coversName())))
+    if (QFileInfo::exists(waitingBooks()) || QFileInfo::exists(waitingCovers()))
         return false;
     if (!QFileInfo::exists(DataPaths::engineDirectory()))
         return true;
@@ -267,13 +270,11 @@ bool DataDirectory::migrate()
     QDir data = homeDirectory();
     if (!data.cd(dataDirName))
         return true;
-    const QString root = data.absolutePath() + QLatin1Char('/');
     const QString engine = DataPaths::engineDirectory();
     const QString engineBooks = DataPaths::booksDirectory();
     const QString engineCovers = DataPaths::coversDirectory();
-    // Where the books and covers wait, in the data folder, while the engine is replaced.
-    const QString books = root + DataPaths::booksName();
-    const QString covers = root + DataPaths::coversName();
+    const QString books = waitingBooks();
+    const QString covers = waitingCovers();
     // The dictionaries and covers must be safe outside the old engine before it goes; when they
     // cannot be moved the old engine stays, with them inside, and the migration is retried at
     // the next start.

@@ -611,7 +611,6 @@ private slots:
         QCOMPARE(popup.openButton()->isEnabled(), !word.isEmpty());
     }
 
-    // The keys of the pop-up, and the setting that sends a selection to it or to the main window.
     // The pages and the pop-up take the desktop's dark preference from its settings portal.
     void darkPreferenceOfThePortal()
     {
@@ -647,6 +646,7 @@ private slots:
         QCOMPARE(bar->value(), 0);
     }
 
+    // The keys of the pop-up, and the setting that sends a selection to it or to the main window.
     void popupKeysAndSetting()
     {
         QVERIFY(TestDictionary::install("voc", { entry("casa") }));
