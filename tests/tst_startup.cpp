@@ -265,17 +265,25 @@ private slots:
     void webStoreAtStart_data()
     {
         QTest::addColumn<QByteArray>("content"); // written in place of the store; null: none; "open": kept, open to others
-        QTest::newRow("open to others") << QByteArray("open");
-        QTest::newRow("missing") << QByteArray();
-        QTest::newRow("not a database") << TestSupport::noise(4096);
-        QTest::newRow("without SYSTEM") << QByteArray("");
+        QTest::addColumn<bool>("setAsideBefore"); // stores set aside earlier, in this second and the next two
+        QTest::newRow("open to others") << QByteArray("open") << false;
+        QTest::newRow("missing") << QByteArray() << false;
+        QTest::newRow("not a database") << TestSupport::noise(4096) << false;
+        QTest::newRow("without SYSTEM") << QByteArray("") << false;
+        QTest::newRow("damaged again within the second") << TestSupport::noise(4096) << true;
     }
 
     void webStoreAtStart()
     {
         QFETCH(QByteArray, content);
+        QFETCH(bool, setAsideBefore);
         { MainWindow first; }
         const QString store = data("file__0/bookmarks.db");
+        QStringList earlier;
+        for (int second = 0; setAsideBefore && second < 3; ++second) {
+            earlier << "bookmarks.db.danneggiato-" + QDateTime::currentDateTime().addSecs(second).toString("yyyyMMdd-HHmmss");
+            QVERIFY(TestSupport::writeFile(data("file__0/" + earlier.last()), "earlier"));
+        }
         const bool damaged = !content.isNull() && content != "open";
         QVERIFY(content == "open" ? QFile::setPermissions(store, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther)
                                   : QFile::remove(store));
@@ -289,7 +297,11 @@ private slots:
         MainWindow second;
         QTest::qWait(100);
         QVERIFY(tables(store).contains("SYSTEM") && ownerOnly(store));
-        const QStringList aside = QDir(data("file__0")).entryList({ "bookmarks.db.danneggiato-*" }).filter(QRegularExpression("\\d$"));
+        QStringList aside = QDir(data("file__0")).entryList({ "bookmarks.db.danneggiato-*" }).filter(QRegularExpression("\\d$"));
+        for (const QString& name : earlier) {
+            QCOMPARE(TestSupport::readFile(data("file__0/" + name)), QByteArray("earlier"));
+            aside.removeOne(name);
+        }
         QCOMPARE(aside.size(), damaged ? 1 : 0);
         QCOMPARE(TestSupport::recorded().dialogs.filter("Vocalume|Il database dei preferiti").filter(aside.value(0)).size(), aside.size());
         QCOMPARE(TestSupport::readFile(data("file__0/" + aside.value(0))), damaged ? content : "<missing>");
